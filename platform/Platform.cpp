@@ -1,0 +1,10 @@
+#include "platform/Platform.h"
+
+namespace mirano {
+
+Platform& Platform::real() {
+    static Platform platform;
+    return platform;
+}
+
+}  // namespace mirano

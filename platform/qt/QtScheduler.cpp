@@ -1,0 +1,70 @@
+#include "platform/qt/QtScheduler.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+
+namespace mirano {
+
+namespace {
+
+class QtTimer final : public Timer {
+public:
+    QtTimer(double seconds, bool repeats, std::function<void()> task)
+        : task_(std::move(task)) {
+        timer_.setSingleShot(!repeats);
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(static_cast<int>(std::lround(seconds * 1000.0)));
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (timer_.isSingleShot()) valid_ = false;
+            // Copy: the task may destroy this timer.
+            auto task = task_;
+            task();
+        });
+        timer_.start();
+    }
+    ~QtTimer() override { timer_.stop(); }
+
+    void invalidate() override {
+        valid_ = false;
+        timer_.stop();
+    }
+    bool isValid() const override { return valid_; }
+
+private:
+    QTimer timer_;
+    std::function<void()> task_;
+    bool valid_ = true;
+};
+
+}  // namespace
+
+QtScheduler::QtScheduler(QObject* context)
+    : context_(context ? context : QCoreApplication::instance()) {}
+
+QtScheduler::~QtScheduler() = default;
+
+void QtScheduler::post(std::function<void()> task) {
+    QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
+}
+
+void QtScheduler::postAfter(double seconds, std::function<void()> task) {
+    const int ms = static_cast<int>(std::lround(seconds * 1000.0));
+    QMetaObject::invokeMethod(
+        context_,
+        [ctx = context_, ms, task = std::move(task)] { QTimer::singleShot(ms, ctx, task); },
+        Qt::QueuedConnection);
+}
+
+std::unique_ptr<Timer> QtScheduler::schedule(double seconds, bool repeats,
+                                             std::function<void()> task) {
+    return std::make_unique<QtTimer>(seconds, repeats, std::move(task));
+}
+
+double QtScheduler::now() const {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace mirano

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds Mirano into $1 (default: build), passing further arguments to CMake.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir="${1:-build}"; shift || true
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/mirano-ccache}"
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+cmake --build "$dir" -j "$(nproc)"

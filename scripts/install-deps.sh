@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package Mirano needs to build, run and test.
+# Idempotent: quiet when everything is already present.
+set -euo pipefail
+
+BUILD_PKGS=(
+  cmake g++ ninja-build ccache pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
+  libxcb1-dev libxcb-composite0-dev libxcb-damage0-dev libxcb-render0-dev
+  libxcb-render-util0-dev libxcb-shm0-dev libxcb-xinput-dev libxcb-xkb-dev
+  libxcb-xtest0-dev libxcb-shape0-dev libxcb-xfixes0-dev libxcb-randr0-dev
+  libxcb-icccm4-dev libxcb-ewmh-dev libxcb-util-dev libxcb-keysyms1-dev
+  libxkbcommon-dev libxkbcommon-x11-dev
+  libgtest-dev libgmock-dev
+  fonts-dejavu-core
+)
+RUN_PKGS=(
+  xvfb xauth openbox xdotool x11-utils x11-xkb-utils x11-xserver-utils
+  xcompmgr dbus dbus-x11 trayer imagemagick
+)
+BENCH_PKGS=(ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
+
+want=("${BUILD_PKGS[@]}" "${RUN_PKGS[@]}")
+case "${1:-}" in
+  --bench) want+=("${BENCH_PKGS[@]}") ;;
+  --run) want=("${RUN_PKGS[@]}" "${BUILD_PKGS[@]}") ;;
+esac
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

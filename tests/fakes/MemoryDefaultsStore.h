@@ -1,0 +1,32 @@
+// An in-memory defaults store that records writes.
+#pragma once
+
+#include "platform/DefaultsStore.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+namespace mirano::fakes {
+
+class MemoryDefaultsStore final : public DefaultsStore {
+    Q_OBJECT
+public:
+    std::optional<QJsonValue> value(const QString& key) const override {
+        if (!values.contains(key)) return std::nullopt;
+        return values.value(key);
+    }
+    void setValue(const QString& key, const QJsonValue& value) override {
+        values.insert(key, value);
+        writes.append(key);
+        emit changed(key);
+    }
+    void removeValue(const QString& key) override {
+        values.remove(key);
+        emit changed(key);
+    }
+
+    QJsonObject values;
+    QStringList writes;
+};
+
+}  // namespace mirano::fakes

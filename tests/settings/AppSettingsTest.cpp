@@ -1,0 +1,130 @@
+#include "settings/AppSettings.h"
+#include "settings/UpdateCheckInterval.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonObject>
+
+namespace mirano {
+namespace {
+
+TEST(AppSettings, FirstLaunchReadsEveryDefaultAndWritesNothing) {
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings(store);
+    EXPECT_EQ(settings.modifierRaw(), "fn");
+    EXPECT_EQ(settings.triggerKey(), "P");
+    EXPECT_EQ(settings.pipPositionRaw(), "bottomRight");
+    EXPECT_FALSE(settings.autoHideOnHover());
+    EXPECT_EQ(settings.focusBehaviorRaw(), "doNothing");
+    EXPECT_EQ(settings.frameRate(), 10);
+    EXPECT_EQ(settings.pipWidth(), 320);
+    EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
+    EXPECT_TRUE(store.writes.isEmpty());
+}
+
+TEST(AppSettings, UnknownRawValuesFallBackWithoutRewritingTheStore) {
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings(store);
+    settings.setModifierRaw("hyper");
+    settings.setPipPositionRaw("middle");
+    settings.setFocusBehaviorRaw("explode");
+    EXPECT_EQ(settings.modifier(), ModifierKey::fn);
+    EXPECT_EQ(settings.pipPosition(), PiPPosition::bottomRight);
+    EXPECT_EQ(settings.focusBehavior(), FocusBehavior::doNothing);
+    EXPECT_EQ(settings.modifierRaw(), "hyper");
+}
+
+TEST(AppSettings, ValuesOfTheWrongTypeReadAsDefaults) {
+    fakes::MemoryDefaultsStore store;
+    store.values.insert("frameRate", "thirty");
+    store.values.insert("pipWidth", 250.5);
+    store.values.insert("autoHideOnHover", 1);
+    store.values.insert("triggerKey", 7);
+    AppSettings settings(store);
+    EXPECT_EQ(settings.frameRate(), 10);
+    EXPECT_EQ(settings.pipWidth(), 320);
+    EXPECT_FALSE(settings.autoHideOnHover());
+    EXPECT_EQ(settings.triggerKey(), "P");
+}
+
+TEST(AppSettings, SetFrameRateClampsAndReplacesOnlyItsEntry) {
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings(store);
+    settings.setFrameRate(0, "org.example.a");
+    settings.setFrameRate(120, "org.example.b");
+    EXPECT_EQ(settings.perAppFrameRates().value("org.example.a"), 1);
+    EXPECT_EQ(settings.perAppFrameRates().value("org.example.b"), 60);
+    settings.setFrameRate(24, "org.example.a");
+    EXPECT_EQ(settings.perAppFrameRates().value("org.example.a"), 24);
+    EXPECT_EQ(settings.perAppFrameRates().value("org.example.b"), 60);
+    EXPECT_EQ(settings.frameRate(), 10) << "the global rate is not touched";
+}
+
+TEST(AppSettings, OneNonIntegerValueEmptiesTheWholeDictionary) {
+    fakes::MemoryDefaultsStore store;
+    store.values.insert("perAppFrameRates",
+                        QJsonObject{{"a", 30}, {"b", "fast"}, {"c", 12}});
+    AppSettings settings(store);
+    EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
+    settings.setFrameRate(5, "d");
+    const QMap<QString, int> expected{{"d", 5}};
+    EXPECT_EQ(settings.perAppFrameRates(), expected);
+
+    store.values.insert("perAppFrameRates", QJsonObject{{"a", 29.5}});
+    EXPECT_TRUE(settings.perAppFrameRates().isEmpty()) << "a fraction is not an integer";
+    store.values.insert("perAppFrameRates", "not a dictionary");
+    EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
+}
+
+TEST(AppSettings, GlobalFrameRateIsNotClampedByTheModel) {
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings(store);
+    settings.setFrameRate(500);
+    EXPECT_EQ(settings.frameRate(), 500);
+}
+
+TEST(Enumerations, RawValuesDisplayNamesAndMasks) {
+    struct Row {
+        ModifierKey key;
+        const char* raw;
+        const char* display;
+        std::uint64_t mask;
+    };
+    const Row rows[] = {
+        {ModifierKey::fn, "fn", "fn", 0x800000},
+        {ModifierKey::leftCommand, "leftCommand", "⌘ Left Command", 0x8},
+        {ModifierKey::rightCommand, "rightCommand", "⌘ Right Command", 0x10},
+        {ModifierKey::leftOption, "leftOption", "⌥ Left Option", 0x20},
+        {ModifierKey::rightOption, "rightOption", "⌥ Right Option", 0x40},
+        {ModifierKey::leftControl, "leftControl", "⌃ Left Control", 0x1},
+        {ModifierKey::rightControl, "rightControl", "⌃ Right Control", 0x2000},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(ModifierKeys::rawValue(r.key), QString::fromUtf8(r.raw));
+        EXPECT_EQ(ModifierKeys::displayName(r.key), QString::fromUtf8(r.display));
+        EXPECT_EQ(ModifierKeys::flagMask(r.key), r.mask);
+        EXPECT_EQ(ModifierKeys::fromRaw(QString::fromUtf8(r.raw)), r.key);
+    }
+    // Left and right are told apart by the device bits only.
+    EXPECT_FALSE(ModifierKeys::isHeld(ModifierKey::leftCommand, 0x100000 | 0x10));
+    EXPECT_TRUE(ModifierKeys::isHeld(ModifierKey::leftCommand, 0x100000 | 0x8));
+
+    EXPECT_EQ(PiPPositions::displayName(PiPPosition::topLeft), "Top Left");
+    EXPECT_EQ(PiPPositions::fromRaw("bottomLeft"), PiPPosition::bottomLeft);
+    EXPECT_EQ(FocusBehaviors::displayName(FocusBehavior::pauseRecording), "Pause stream");
+    EXPECT_EQ(FocusBehaviors::fromRaw("stopAndClose"), FocusBehavior::stopAndClose);
+}
+
+TEST(Enumerations, UpdateIntervalReadsTruncateAndFallBackToWeekly) {
+    using namespace UpdateCheckIntervals;
+    EXPECT_EQ(fromSeconds(90000), UpdateCheckInterval::weekly);
+    EXPECT_EQ(fromSeconds(86400.9), UpdateCheckInterval::daily);
+    EXPECT_EQ(fromSeconds(259200), UpdateCheckInterval::every3Days);
+    EXPECT_EQ(fromSeconds(3600), UpdateCheckInterval::weekly);
+    EXPECT_EQ(fromSeconds(1e300), UpdateCheckInterval::weekly);
+    EXPECT_EQ(rawValue(UpdateCheckInterval::every3Days), 259200);
+}
+
+}  // namespace
+}  // namespace mirano
