@@ -1,0 +1,80 @@
+// A live stream of frames of one window, or of a rectangle of it.
+#pragma once
+
+#include "platform/Frame.h"
+#include "platform/Types.h"
+
+#include <QRectF>
+#include <QSizeF>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace mirano {
+
+class AppSettings;
+class CaptureService;
+class CaptureStream;
+
+/// The one capture error of this class.
+struct CaptureError {
+    /// "Could not find the window to capture."
+    static Error windowNotFound();
+};
+
+/// Main thread only. Always held by std::shared_ptr (create with std::make_shared): callbacks
+/// from the capture service reach it through a weak reference, and tasks that outlive a call
+/// keep it alive. Asynchronous operations complete on the main thread with an error or none.
+class StreamManager : public std::enable_shared_from_this<StreamManager> {
+public:
+    StreamManager(CaptureService& service, AppSettings& settings);
+    ~StreamManager();
+
+    /// Called on the main thread with each new frame, in order.
+    std::function<void(const Frame&)> onFrame;
+    /// Called on the main thread when the capture service stops the stream by itself.
+    std::function<void(std::optional<Error>)> onStopped;
+
+    /// Finds the window, records it, builds and starts a new stream. A zero `sourceRect` means
+    /// the whole window at one pixel per point (the output sizes are then ignored).
+    void startCapture(WindowNumber windowID, std::optional<std::int64_t> outputWidth,
+                      std::optional<std::int64_t> outputHeight, const QRectF& sourceRect,
+                      Completion done);
+    /// Rebuilds the stream for the remembered window, rectangle and output size at the current
+    /// frame rate; does nothing unless a window is remembered and the stream is not active.
+    void restartCapture(Completion done);
+    /// Stops the stream but remembers it, so restartCapture() can follow.
+    void stopCapture(Completion done);
+    /// Forgets stream and window at once and stops the old stream in the background.
+    void stop();
+    /// Applies a new output size and source rectangle to the running stream.
+    void updateConfiguration(std::int64_t width, std::int64_t height, const QRectF& sourceRect,
+                             Completion done);
+    /// Goes back to the whole window at the given output size.
+    void resetSourceRect(std::int64_t width, std::int64_t height, Completion done);
+
+    QSizeF sourceWindowSize() const { return sourceWindowSize_; }
+    QRectF currentSourceRect() const { return currentSourceRect_; }
+    bool isStreamActive() const { return isStreamActive_; }
+    bool hasStream() const { return stream_ != nullptr; }
+    std::optional<WindowNumber> capturedWindowID() const { return capturedWindowID_; }
+    std::int64_t lastOutputWidth() const { return lastOutputWidth_; }
+    std::int64_t lastOutputHeight() const { return lastOutputHeight_; }
+    /// Written by the controller before a restart that follows a panel resize.
+    void setLastOutputWidth(std::int64_t w) { lastOutputWidth_ = w; }
+    void setLastOutputHeight(std::int64_t h) { lastOutputHeight_ = h; }
+
+private:
+    CaptureService& service_;
+    AppSettings& settings_;
+    QSizeF sourceWindowSize_{0, 0};
+    QRectF currentSourceRect_{0, 0, 0, 0};
+    bool isStreamActive_ = true;
+    std::shared_ptr<CaptureStream> stream_;
+    std::optional<WindowNumber> capturedWindowID_;
+    std::int64_t lastOutputWidth_ = 0;
+    std::int64_t lastOutputHeight_ = 0;
+};
+
+}  // namespace mirano

@@ -1,0 +1,19 @@
+// The application object: activation policy, activation and termination.
+#pragma once
+
+namespace mirano {
+
+enum class ActivationPolicy { regular = 0, accessory = 1 };
+
+class Application {
+public:
+    virtual ~Application() = default;
+    virtual void setActivationPolicy(ActivationPolicy policy) = 0;
+    virtual ActivationPolicy activationPolicy() const = 0;
+    /// Brings Mirano's own windows to the front, taking focus (activateIgnoringOtherApps:).
+    virtual void activateIgnoringOtherApps() = 0;
+    /// Ends the process through the normal termination path.
+    virtual void terminate() = 0;
+};
+
+}  // namespace mirano

@@ -1,0 +1,17 @@
+// Desktop notifications.
+#pragma once
+
+#include <QString>
+
+namespace mirano {
+
+class Notifications {
+public:
+    virtual ~Notifications() = default;
+    /// Asks for permission to notify; the answer is not needed by anyone.
+    virtual void requestAuthorization() = 0;
+    /// Posts one notification now with the default sound. Failures are dropped quietly.
+    virtual void post(const QString& title, const QString& body) = 0;
+};
+
+}  // namespace mirano

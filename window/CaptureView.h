@@ -1,0 +1,101 @@
+// The content of the PiP panel: shows the frames, the overlays, and turns pointer gestures into
+// the panel's callbacks.
+#pragma once
+
+#include "platform/Frame.h"
+
+#include <QPointF>
+#include <QPointer>
+#include <QRectF>
+#include <QWidget>
+#include <cstdint>
+
+class QMenu;
+
+namespace mirano {
+
+class AppSettings;
+class PiPPanel;
+
+/// Gesture logic works in view coordinates with the origin at the bottom-left, y up, in points;
+/// Qt events are converted before they reach it. Main thread only.
+class CaptureView : public QWidget {
+    Q_OBJECT
+public:
+    CaptureView(const QRectF& frame, AppSettings& settings, QWidget* parent = nullptr);
+    ~CaptureView() override;
+
+    /// Weak back reference, set by the panel.
+    QPointer<PiPPanel> panel;
+
+    /// The frame on display (the display layer's contents); shown without a copy.
+    void setContents(const Frame& frame);
+    const Frame& contents() const { return contents_; }
+
+    bool isZoomed() const { return isZoomed_; }
+    void setZoomed(bool zoomed) { isZoomed_ = zoomed; }
+    bool isPaused() const { return isPaused_; }
+    void setPaused(bool paused) { isPaused_ = paused; }
+    bool isCommandHeld() const { return isCommandHeld_; }
+    /// Runs the change handler (hides or shows the hint overlay while hovering).
+    void setCommandHeld(bool held);
+    bool isHovering() const { return isHovering_; }
+    bool isDraggingZoom() const { return isDraggingZoom_; }
+    QPointF dragStart() const { return dragStart_; }
+    bool suppressOverlay() const { return suppressOverlay_; }
+
+    /// The hint overlay's widget while it is shown, else null.
+    QWidget* overlayHostingView() const { return overlayHostingView_; }
+    /// The paused overlay placed by the controller, else null. The view owns it once set
+    /// (as a child widget); setting null does not delete the previous one.
+    QWidget* pausedOverlayView() const { return pausedOverlayView_; }
+    void setPausedOverlayView(QWidget* view) { pausedOverlayView_ = view; }
+
+    void showOverlay();
+    void updateOverlay();
+    /// Builds the frame-rate menu (1, 5, 10, 24, 30, 60 fps, the current rate checked).
+    QMenu* buildFrameRateMenu();
+    /// Pops the frame-rate menu up at the pointer, clamped to the view.
+    void showFrameRateMenu();
+    /// Menu action: reports the rate through the panel.
+    void selectFrameRate(int rate);
+
+    /// (0, 0, width, height) in points.
+    QRectF bounds() const;
+
+    // Gesture entry points in view coordinates (bottom-left origin). Qt events end here.
+    void mouseEnteredView();
+    void mouseExitedView();
+    void mouseDownAt(QPointF point, int clickCount, std::uint64_t modifierFlags);
+    void mouseDraggedTo(QPointF point);
+    void mouseUpAt(QPointF point);
+
+    /// The rubber band while dragging (view coordinates), else an empty rectangle.
+    QRectF selectionRect() const { return selectionRect_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    AppSettings& settings_;
+    Frame contents_;
+    bool isZoomed_ = false;
+    bool isPaused_ = false;
+    bool isCommandHeld_ = false;
+    bool isHovering_ = false;
+    bool isDraggingZoom_ = false;
+    QPointF dragStart_{0, 0};
+    QRectF selectionRect_;
+    bool suppressOverlay_ = false;
+    QPointer<QWidget> overlayHostingView_;
+    QPointer<QWidget> pausedOverlayView_;
+};
+
+}  // namespace mirano
