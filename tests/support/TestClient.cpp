@@ -1,0 +1,241 @@
+// A small X client for the integration tests: one window that paints a known picture, reports
+// the keys it receives, and obeys commands read from standard input.
+//
+//   mirano_test_client [--title T] [--class C] [--size WxH] [--pos X,Y] [--pattern P]
+//                      [--keys] [--fullscreen] [--animate FPS] [--override-redirect]
+// Patterns: quadrants (red, green, blue, white from top-left clockwise), solid:RRGGBB,
+//           bars (eight vertical bars of known colours).
+// Prints "ready 0x<window>" once mapped, "key <keysym> <state>" for every key press,
+// "focus in"/"focus out", "button <n> <x> <y>" for clicks.
+// Commands on stdin: "resize W H", "move X Y", "unmap", "map", "pattern P", "raise", "quit".
+#include <xcb/xcb.h>
+#include <xcb/xcb_icccm.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Options {
+    std::string title = "Mirano test client";
+    std::string wmClass = "mirano-test-client";
+    int width = 640, height = 400, x = 100, y = 100;
+    std::string pattern = "quadrants";
+    bool keys = false, fullscreen = false, overrideRedirect = false;
+    int animateFps = 0;
+};
+
+xcb_connection_t* conn;
+xcb_screen_t* screen;
+xcb_window_t window;
+xcb_gcontext_t gc;
+Options opt;
+int frameNo = 0;
+
+xcb_atom_t atom(const char* name) {
+    auto r = xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, strlen(name), name), nullptr);
+    xcb_atom_t a = r ? r->atom : 0;
+    free(r);
+    return a;
+}
+
+void fill(uint32_t rgb, int x, int y, int w, int h) {
+    xcb_change_gc(conn, gc, XCB_GC_FOREGROUND, &rgb);
+    xcb_rectangle_t r{static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<uint16_t>(w),
+                      static_cast<uint16_t>(h)};
+    xcb_poly_fill_rectangle(conn, window, gc, 1, &r);
+}
+
+void paint() {
+    const int w = opt.width, h = opt.height;
+    if (opt.pattern == "quadrants") {
+        fill(0xff0000, 0, 0, w / 2, h / 2);
+        fill(0x00ff00, w / 2, 0, w - w / 2, h / 2);
+        fill(0xffffff, 0, h / 2, w / 2, h - h / 2);
+        fill(0x0000ff, w / 2, h / 2, w - w / 2, h - h / 2);
+    } else if (opt.pattern.rfind("solid:", 0) == 0) {
+        fill(static_cast<uint32_t>(std::stoul(opt.pattern.substr(6), nullptr, 16)), 0, 0, w, h);
+    } else if (opt.pattern == "bars") {
+        const uint32_t colours[8] = {0xffffff, 0xffff00, 0x00ffff, 0x00ff00,
+                                     0xff00ff, 0xff0000, 0x0000ff, 0x000000};
+        for (int i = 0; i < 8; ++i) fill(colours[i], i * w / 8, 0, (i + 1) * w / 8 - i * w / 8, h);
+    }
+    if (opt.animateFps > 0) {
+        // A moving band so that every frame differs.
+        const int bx = (frameNo * 8) % std::max(1, w);
+        fill(0x202020 + (frameNo % 200), bx, 0, 16, h);
+    }
+    xcb_flush(conn);
+}
+
+void handleCommand(const std::string& line) {
+    std::istringstream in(line);
+    std::string cmd;
+    in >> cmd;
+    if (cmd == "resize") {
+        uint32_t v[2];
+        in >> v[0] >> v[1];
+        xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, v);
+    } else if (cmd == "move") {
+        int32_t v[2];
+        in >> v[0] >> v[1];
+        xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, v);
+    } else if (cmd == "unmap") {
+        xcb_unmap_window(conn, window);
+    } else if (cmd == "map") {
+        xcb_map_window(conn, window);
+    } else if (cmd == "raise") {
+        uint32_t v = XCB_STACK_MODE_ABOVE;
+        xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_STACK_MODE, &v);
+    } else if (cmd == "pattern") {
+        in >> opt.pattern;
+        paint();
+    } else if (cmd == "quit") {
+        std::exit(0);
+    }
+    xcb_flush(conn);
+}
+
+void parse(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
+        if (a == "--title") opt.title = next();
+        else if (a == "--class") opt.wmClass = next();
+        else if (a == "--size") sscanf(next().c_str(), "%dx%d", &opt.width, &opt.height);
+        else if (a == "--pos") sscanf(next().c_str(), "%d,%d", &opt.x, &opt.y);
+        else if (a == "--pattern") opt.pattern = next();
+        else if (a == "--keys") opt.keys = true;
+        else if (a == "--fullscreen") opt.fullscreen = true;
+        else if (a == "--override-redirect") opt.overrideRedirect = true;
+        else if (a == "--animate") opt.animateFps = std::atoi(next().c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    parse(argc, argv);
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    conn = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(conn)) {
+        fprintf(stderr, "cannot connect to X\n");
+        return 1;
+    }
+    screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
+    window = xcb_generate_id(conn);
+    const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
+    const uint32_t values[] = {0x000000, opt.overrideRedirect ? 1u : 0u,
+                               XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS |
+                                   XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE |
+                                   XCB_EVENT_MASK_BUTTON_PRESS};
+    xcb_create_window(conn, XCB_COPY_FROM_PARENT, window, screen->root, opt.x, opt.y, opt.width,
+                      opt.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, mask,
+                      values);
+    xcb_icccm_set_wm_name(conn, window, XCB_ATOM_STRING, 8, opt.title.size(), opt.title.c_str());
+    std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
+    xcb_icccm_set_wm_class(conn, window, cls.size(), cls.c_str());
+    const uint32_t pid = static_cast<uint32_t>(getpid());
+    xcb_change_property(conn, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL,
+                        32, 1, &pid);
+    xcb_size_hints_t hints{};
+    xcb_icccm_size_hints_set_position(&hints, 1, opt.x, opt.y);
+    xcb_icccm_set_wm_normal_hints(conn, window, &hints);
+    if (opt.fullscreen) {
+        xcb_atom_t fs = atom("_NET_WM_STATE_FULLSCREEN");
+        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM,
+                            32, 1, &fs);
+    }
+    gc = xcb_generate_id(conn);
+    xcb_create_gc(conn, gc, window, 0, nullptr);
+    xcb_map_window(conn, window);
+    xcb_flush(conn);
+    xcb_key_symbols_t* syms = xcb_key_symbols_alloc(conn);
+
+    bool announced = false;
+    std::string input;
+    auto lastFrame = std::chrono::steady_clock::now();
+    while (true) {
+        int timeout = -1;
+        if (opt.animateFps > 0) {
+            auto interval = std::chrono::microseconds(1000000 / opt.animateFps);
+            auto due = lastFrame + interval;
+            auto now = std::chrono::steady_clock::now();
+            if (now >= due) {
+                ++frameNo;
+                paint();
+                lastFrame = due > now - interval ? due : now;
+                continue;
+            }
+            timeout = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count());
+        }
+        while (xcb_generic_event_t* ev = xcb_poll_for_event(conn)) {
+            switch (ev->response_type & 0x7f) {
+                case XCB_EXPOSE:
+                    paint();
+                    break;
+                case XCB_MAP_NOTIFY:
+                    if (!announced) {
+                        announced = true;
+                        paint();
+                        printf("ready 0x%x\n", window);
+                    }
+                    break;
+                case XCB_CONFIGURE_NOTIFY: {
+                    auto* c = reinterpret_cast<xcb_configure_notify_event_t*>(ev);
+                    if (c->window == window && (c->width != opt.width || c->height != opt.height)) {
+                        opt.width = c->width;
+                        opt.height = c->height;
+                        paint();
+                    }
+                    break;
+                }
+                case XCB_KEY_PRESS: {
+                    auto* k = reinterpret_cast<xcb_key_press_event_t*>(ev);
+                    xcb_keysym_t sym = xcb_key_symbols_get_keysym(syms, k->detail, 0);
+                    if (opt.keys) printf("key 0x%x %u\n", sym, k->state);
+                    break;
+                }
+                case XCB_BUTTON_PRESS: {
+                    auto* b = reinterpret_cast<xcb_button_press_event_t*>(ev);
+                    printf("button %u %d %d\n", b->detail, b->event_x, b->event_y);
+                    break;
+                }
+                case XCB_FOCUS_IN:
+                    printf("focus in\n");
+                    break;
+                case XCB_FOCUS_OUT:
+                    printf("focus out\n");
+                    break;
+            }
+            free(ev);
+        }
+        if (xcb_connection_has_error(conn)) return 0;
+        pollfd fds[2] = {{xcb_get_file_descriptor(conn), POLLIN, 0}, {0, POLLIN, 0}};
+        poll(fds, 2, timeout);
+        if (fds[1].revents & (POLLIN | POLLHUP)) {
+            char buf[256];
+            ssize_t n = read(0, buf, sizeof buf);
+            if (n <= 0) {
+                fds[1].fd = -1;
+                if (n == 0) return 0;  // our test went away
+            } else {
+                input.append(buf, n);
+                size_t pos;
+                while ((pos = input.find('\n')) != std::string::npos) {
+                    handleCommand(input.substr(0, pos));
+                    input.erase(0, pos + 1);
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,156 @@
+#include "tests/support/X11Session.h"
+
+#include "platform/x11/XConnection.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QThread>
+#include <unistd.h>
+
+namespace mirano::testing {
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+X11Session::X11Session() : X11Session(Options{}) {}
+
+X11Session::X11Session(Options options) : options_(options) {
+    previousDisplay_ = qgetenv("DISPLAY");
+    start();
+}
+
+X11Session::~X11Session() {
+    for (auto it = spawned_.rbegin(); it != spawned_.rend(); ++it) stopProcess(it->get());
+    stopProcess(compositor_.get());
+    stopProcess(wm_.get());
+    stopProcess(xvfb_.get());
+    if (previousDisplay_.isNull()) qunsetenv("DISPLAY");
+    else qputenv("DISPLAY", previousDisplay_);
+}
+
+void X11Session::start() {
+    // Xvfb picks a free display number and writes it to the pipe we hand it.
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error_ = "pipe failed";
+        return;
+    }
+    xvfb_ = std::make_unique<QProcess>();
+    xvfb_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    xvfb_->setStandardOutputFile(QProcess::nullDevice());
+    const int writeFd = fds[1];
+    const QString screen =
+        QStringLiteral("%1x%2x24").arg(options_.width).arg(options_.height);
+    xvfb_->start("Xvfb", {"-displayfd", QString::number(writeFd), "-screen", "0", screen,
+                          "-nolisten", "tcp", "-noreset", "+extension", "Composite",
+                          "+extension", "DAMAGE", "+extension", "RENDER", "+extension", "XInputExtension"});
+    ::close(writeFd);
+    if (!xvfb_->waitForStarted(5000)) {
+        ::close(fds[0]);
+        error_ = "Xvfb did not start (is the xvfb package installed?)";
+        return;
+    }
+    QByteArray number;
+    QElapsedTimer timer;
+    timer.start();
+    char c;
+    while (timer.elapsed() < 10000 && ::read(fds[0], &c, 1) == 1 && c != '\n') number.append(c);
+    ::close(fds[0]);
+    if (number.isEmpty()) {
+        error_ = "Xvfb did not report a display";
+        return;
+    }
+    display_ = ":" + QString::fromLatin1(number);
+    qputenv("DISPLAY", display_.toLatin1());
+
+    if (options_.windowManager) {
+        wm_ = std::make_unique<QProcess>();
+        wm_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        wm_->setStandardOutputFile(QProcess::nullDevice());
+        wm_->start("openbox", {"--sm-disable"});
+        // Openbox is up once it owns the window-manager selection.
+        const bool up = waitUntil(
+            [this] {
+                int code = -1;
+                const QString out = run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, 2000, &code);
+                return code == 0 && out.contains("window id");
+            },
+            10000);
+        if (!up) {
+            error_ = "openbox did not start";
+            return;
+        }
+    }
+    if (options_.compositor && !startCompositor()) error_ = "xcompmgr did not start";
+}
+
+bool X11Session::startCompositor() {
+    if (compositor_) return true;
+    compositor_ = std::make_unique<QProcess>();
+    compositor_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    compositor_->setStandardOutputFile(QProcess::nullDevice());
+    compositor_->start("xcompmgr", {});
+    // A compositing manager announces itself by owning the _NET_WM_CM_S0 selection.
+    x11::XConnection conn(display_.toLatin1().constData());
+    return waitUntil(
+        [&] {
+            if (!conn.isValid()) return false;
+            auto cookie = xcb_get_selection_owner(conn.get(), conn.atom("_NET_WM_CM_S0"));
+            auto r = x11::reply(xcb_get_selection_owner_reply(conn.get(), cookie, nullptr));
+            return r && r->owner != XCB_NONE;
+        },
+        10000);
+}
+
+void X11Session::stopCompositor() {
+    stopProcess(compositor_.get());
+    compositor_.reset();
+}
+
+QProcess* X11Session::spawn(const QString& program, const QStringList& args) {
+    auto p = std::make_unique<QProcess>();
+    p->setProcessChannelMode(QProcess::SeparateChannels);
+    p->start(program, args);
+    p->waitForStarted(5000);
+    spawned_.push_back(std::move(p));
+    return spawned_.back().get();
+}
+
+QString X11Session::run(const QString& program, const QStringList& args, int timeoutMs,
+                        int* exitCode) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(1000);
+        if (exitCode) *exitCode = -1;
+        return {};
+    }
+    if (exitCode) *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+QString X11Session::builtProgram(const QString& relativePath) {
+    QByteArray dir = qgetenv("MIRANO_BUILD_DIR");
+    if (dir.isEmpty()) dir = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../..";
+    return QString::fromLocal8Bit(dir) + "/" + relativePath;
+}
+
+void X11Session::stopProcess(QProcess* p) {
+    if (!p || p->state() == QProcess::NotRunning) return;
+    p->terminate();
+    if (!p->waitForFinished(3000)) {
+        p->kill();
+        p->waitForFinished(3000);
+    }
+}
+
+}  // namespace mirano::testing

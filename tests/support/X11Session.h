@@ -1,0 +1,62 @@
+// A private X display for integration tests: Xvfb plus Openbox (and optionally xcompmgr),
+// started on a free display number and stopped with everything it started.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace mirano::testing {
+
+class X11Session {
+public:
+    struct Options {
+        int width = 1280;
+        int height = 800;
+        bool windowManager = true;
+        bool compositor = false;
+    };
+    X11Session();
+    explicit X11Session(Options options);
+    ~X11Session();
+    X11Session(const X11Session&) = delete;
+    X11Session& operator=(const X11Session&) = delete;
+
+    /// Empty when everything started; otherwise why not.
+    QString error() const { return error_; }
+    /// ":N"
+    QString display() const { return display_; }
+
+    /// Starts a helper program on this display; it is killed when the session ends.
+    QProcess* spawn(const QString& program, const QStringList& args);
+    /// Runs a command on this display to completion (bounded), returning its standard output.
+    QString run(const QString& program, const QStringList& args, int timeoutMs = 10000,
+                int* exitCode = nullptr);
+    /// The path of one of our own built programs (test client, probes) in the build tree.
+    static QString builtProgram(const QString& relativePath);
+
+    /// Starts or stops the compositing manager.
+    bool startCompositor();
+    void stopCompositor();
+
+private:
+    void start();
+    void stopProcess(QProcess* p);
+
+    Options options_;
+    QString error_;
+    QString display_;
+    QByteArray previousDisplay_;
+    std::unique_ptr<QProcess> xvfb_;
+    std::unique_ptr<QProcess> wm_;
+    std::unique_ptr<QProcess> compositor_;
+    std::vector<std::unique_ptr<QProcess>> spawned_;
+};
+
+/// Polls `condition` (processing Qt events meanwhile) until it holds or `timeoutMs` passes.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+}  // namespace mirano::testing
