@@ -16,6 +16,7 @@ namespace mirano {
 class AppSettings;
 class CaptureService;
 class CaptureStream;
+class Scheduler;
 
 /// The one capture error of this class.
 struct CaptureError {
@@ -28,7 +29,7 @@ struct CaptureError {
 /// keep it alive. Asynchronous operations complete on the main thread with an error or none.
 class StreamManager : public std::enable_shared_from_this<StreamManager> {
 public:
-    StreamManager(CaptureService& service, AppSettings& settings);
+    StreamManager(CaptureService& service, AppSettings& settings, Scheduler& scheduler);
     ~StreamManager();
 
     /// Called on the main thread with each new frame, in order.
@@ -68,6 +69,7 @@ public:
 private:
     CaptureService& service_;
     AppSettings& settings_;
+    Scheduler& scheduler_;
     QSizeF sourceWindowSize_{0, 0};
     QRectF currentSourceRect_{0, 0, 0, 0};
     bool isStreamActive_ = true;

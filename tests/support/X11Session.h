@@ -60,3 +60,8 @@ private:
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 }  // namespace mirano::testing
+
+namespace mirano::testing {
+/// The display session of a test linked with the X11 GUI test main (null elsewhere).
+extern X11Session* gSession;
+}  // namespace mirano::testing
