@@ -17,6 +17,8 @@ class AppSettings;
 class CaptureService;
 class CaptureStream;
 class Scheduler;
+struct ShareableWindow;
+struct StreamConfiguration;
 
 /// The one capture error of this class.
 struct CaptureError {
@@ -36,6 +38,9 @@ public:
     std::function<void(const Frame&)> onFrame;
     /// Called on the main thread when the capture service stops the stream by itself.
     std::function<void(std::optional<Error>)> onStopped;
+
+    /// Every completion is called later than the call that takes it, on the main thread (also
+    /// when the call does nothing), so callers never see it re-entrantly.
 
     /// Finds the window, records it, builds and starts a new stream. A zero `sourceRect` means
     /// the whole window at one pixel per point (the output sizes are then ignored).
@@ -66,7 +71,21 @@ public:
     void setLastOutputWidth(std::int64_t w) { lastOutputWidth_ = w; }
     void setLastOutputHeight(std::int64_t h) { lastOutputHeight_ = h; }
 
+    /// The configuration asked of the service, with the frame rate read now from the settings.
+    StreamConfiguration makeConfiguration(std::int64_t width, std::int64_t height,
+                                          const QRectF& sourceRect) const;
+
 private:
+    /// Finds `windowID` among the shareable windows, then calls `found` or completes with the
+    /// error.
+    void findWindow(WindowNumber windowID, Completion done,
+                    std::function<void(const ShareableWindow&)> found);
+    /// Makes, connects and starts a new stream; on success it becomes `stream_`.
+    void launchStream(const ShareableWindow& window, const StreamConfiguration& configuration,
+                      Completion done);
+    /// Calls `done` with `error` on a later turn of the main queue.
+    void completeLater(const Completion& done, std::optional<Error> error = std::nullopt);
+
     CaptureService& service_;
     AppSettings& settings_;
     Scheduler& scheduler_;

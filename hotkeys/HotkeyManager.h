@@ -56,6 +56,31 @@ public:
     static std::optional<std::uint16_t> keyCode(const QString& character);
     /// True when XCODE_RUNNING_FOR_PREVIEWS is "1": no tap is ever installed.
     static bool isRunningForPreviews();
+
+    /// Whether start() installed a tap (false before, after a failed start and after stop()).
+    bool isListening() const { return listening_; }
+
+private:
+    void handleFlagsChanged(std::uint64_t flags, double time);
+    TapVerdict handleKeyDown(const KeyEvent& event);
+    bool isHoveringVisiblePiP() const;
+    /// Posts a task that calls the callback field `member` (read when the task runs).
+    void queue(std::function<void()> HotkeyManager::*member);
+    void queueCommandChanged(bool down);
+
+    std::unique_ptr<EventTap> tap_;
+    KeyboardLayout& layout_;
+    AppSettings& settings_;
+    Scheduler& scheduler_;
+
+    std::optional<double> modifierDownTime_;
+    bool modifierDownWithoutKey_ = false;
+    bool lastCommandState_ = false;
+
+    bool started_ = false;
+    bool stopped_ = false;
+    bool listening_ = false;
+    std::optional<TapGrabs> pushedGrabs_;
 };
 
 }  // namespace mirano

@@ -1,14 +1,18 @@
 // The PiP controller: at most one session mirroring one window (or a rectangle of it).
 #pragma once
 
+#include "pip/PiPServices.h"
+#include "pip/WindowHelpers.h"
 #include "platform/Types.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
 #include <QSizeF>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace mirano {
 
@@ -17,6 +21,7 @@ class PiPPanel;
 class RegionSelectionPanel;
 class StreamManager;
 class Timer;
+struct ActivationNotification;
 struct PiPServices;
 
 /// Main thread only. Every stored property emits its own change signal, only when the value
@@ -45,28 +50,140 @@ public:
     RegionSelectionPanel* regionSelectionPanel() const;
     QSizeF sourceWindowSize() const;
     QRectF currentSourceRect() const;
+    /// The pending timers (present while scheduled and not yet fired or cancelled).
+    bool hasFrameRateDebounceTimer() const;
+    bool hasResizeDebounceTimer() const;
+    bool hasHideAutoCloseTimer() const;
+
+    /// The window helpers on this controller's services.
+    const WindowHelpers& windowHelpers() const { return helpers_; }
 
     // Session lifecycle.
+    /// Starts a session; the caller has stopped any previous one. `sourceRect`, when given, is
+    /// normalised to the window (fractions, top-left origin).
     void startPiP(WindowElement element, WindowNumber windowID, ProcessID pid,
                   std::optional<QRectF> sourceRect);
+    /// Ends the session and any region selection. Safe at any time.
     void stopPiP();
+    /// A placed, not yet shown panel for a source of that size (points). Never null.
+    std::unique_ptr<PiPPanel> makePanel(double sourceWidth, double sourceHeight);
+    /// The capture output size for the panel, in pixels.
+    std::pair<std::int64_t, std::int64_t> outputPixelSize(const PiPPanel& panel) const;
+    void pauseStream();
+    void resumeStream();
+    /// Stops the stream, waits 0.1 s and starts it again (at the current rate and size).
+    void restartStream();
 
     // Source-window tracking and focus behaviour.
+    void handleAppActivation(const ActivationNotification& notification);
+    void updateFullscreenSuppression();
     void handleModifierTap();
     void setCommandHeld(bool held);
+    void mouseEnteredPanel();
+    void mouseExitedPanel();
+    void showPiP();
+    void hidePiP();
     /// True when a panel exists, is not hidden, is fully opaque and the pointer is over it.
     bool isHoveringVisiblePiP() const;
 
-    // Zoom, frame rate, region selection.
+    // Zoom and resize.
+    /// Zooms around the pointer by `factor` (0.85 in, 1/0.85 out).
     void zoomBy(double factor);
+    /// Narrows the shown rectangle to a normalised part of what is shown now.
+    void zoomToSelection(const QRectF& selection);
+    void resetZoom();
+    bool isWholeWindow(const QRectF& rect) const;
+    void panelResized(const QSizeF& size);
+    void applyPanelResize();
+
+    // Frame rate.
     void openFrameRateMenu();
+    void frameRateChanged(int framesPerSecond);
     void scheduleStreamRestart();
+
+    // Window front and region selection.
+    /// Gives the captured window back to the user: un-minimised, frontmost and focused.
+    void bringSourceWindowToFront();
     void beginRegionSelection();
 
 signals:
     void capturedWindowIDChanged();
+    void isHoveringChanged();
+    void capturedWindowElementChanged();
+    void capturedAppPIDChanged();
+    void capturedBundleIDChanged();
+    void pipPanelChanged();
+    void streamManagerChanged();
+    void isPiPHiddenChanged();
+    void isPausedChanged();
+    void autoHideOverrideChanged();
+    void isFullscreenSuppressedChanged();
+    void frameRateDebounceTimerChanged();
+    void resizeDebounceTimerChanged();
+    void hideAutoCloseTimerChanged();
+    void regionSelectionPanelChanged();
+    void sourceWindowSizeChanged();
+    void currentSourceRectChanged();
     /// Any input of isHoveringVisiblePiP() may have changed.
     void hoverStateChanged();
+
+private:
+    // Property setters: store and signal only on a change.
+    void setCapturedWindowID(std::optional<WindowNumber> value);
+    void setHovering(bool value);
+    void setCapturedWindowElement(std::optional<WindowElement> value);
+    void setCapturedAppPID(std::optional<ProcessID> value);
+    void setCapturedBundleID(std::optional<QString> value);
+    void setPipPanel(std::unique_ptr<PiPPanel> panel);
+    void setStreamManager(std::shared_ptr<StreamManager> manager);
+    void setPiPHidden(bool value);
+    void setPaused(bool value);
+    void setAutoHideOverride(bool value);
+    void setFullscreenSuppressed(bool value);
+    void setRegionSelectionPanel(std::unique_ptr<RegionSelectionPanel> panel);
+    void setSourceWindowSize(const QSizeF& value);
+    void setCurrentSourceRect(const QRectF& value);
+    /// Invalidates and drops a timer, signalling when one was there.
+    void cancelTimer(std::unique_ptr<Timer>& timer, void (PiPManager::*changed)());
+    void replaceTimer(std::unique_ptr<Timer>& timer, std::unique_ptr<Timer> next,
+                      void (PiPManager::*changed)());
+
+    /// Sets the panel's alpha (animated or not) and reports the hover inputs.
+    void setPanelAlpha(double alpha, bool animated);
+    void wirePanel(PiPPanel& panel);
+    /// The window's size from the window list; 800 x 600 stand in for missing entries.
+    QSizeF measureWindow(WindowNumber windowID);
+    void startCaptureTask(const std::shared_ptr<StreamManager>& manager, WindowNumber windowID,
+                          std::optional<std::int64_t> width, std::optional<std::int64_t> height,
+                          const QRectF& sourceRect);
+    void showPausedOverlay();
+    void removePausedOverlay();
+    void applySourceRect(const QRectF& rect);
+    /// Logs one line on standard output.
+    static void log(const QString& line);
+
+    PiPServices services_;
+    WindowHelpers helpers_;
+
+    std::optional<WindowNumber> capturedWindowID_;
+    bool isHovering_ = false;
+    std::optional<WindowElement> capturedWindowElement_;
+    std::optional<ProcessID> capturedAppPID_;
+    std::optional<QString> capturedBundleID_;
+    QPointer<PiPPanel> pipPanel_;  // owned; released with deleteLater()
+    std::shared_ptr<StreamManager> streamManager_;
+    bool isPiPHidden_ = false;
+    bool isPaused_ = false;
+    QMetaObject::Connection workspaceObserver_;
+    QMetaObject::Connection activeSpaceObserver_;
+    bool autoHideOverride_ = false;
+    bool isFullscreenSuppressed_ = false;
+    std::unique_ptr<Timer> frameRateDebounceTimer_;
+    std::unique_ptr<Timer> resizeDebounceTimer_;
+    std::unique_ptr<Timer> hideAutoCloseTimer_;
+    QPointer<RegionSelectionPanel> regionSelectionPanel_;  // owned; released with deleteLater()
+    QSizeF sourceWindowSize_{0, 0};
+    QRectF currentSourceRect_{0, 0, 0, 0};
 };
 
 }  // namespace mirano

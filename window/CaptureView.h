@@ -9,8 +9,9 @@
 #include <QRectF>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
-class QMenu;
+#include <QMenu>
 
 namespace mirano {
 
@@ -49,7 +50,8 @@ public:
     /// The paused overlay placed by the controller, else null. The view owns it once set
     /// (as a child widget); setting null does not delete the previous one.
     QWidget* pausedOverlayView() const { return pausedOverlayView_; }
-    void setPausedOverlayView(QWidget* view) { pausedOverlayView_ = view; }
+    /// Takes the view as a child covering the bounds, above the frame and earlier overlays.
+    void setPausedOverlayView(QWidget* view);
 
     void showOverlay();
     void updateOverlay();
@@ -72,6 +74,23 @@ public:
 
     /// The rubber band while dragging (view coordinates), else an empty rectangle.
     QRectF selectionRect() const { return selectionRect_; }
+    /// The widget that draws the rubber band while dragging, else null.
+    QWidget* selectionLayer() const { return selectionLayer_; }
+
+    /// The pointer crossed the view's edge (reported once per crossing whatever the source:
+    /// Qt's enter/leave events or the panel's pointer polling while it ignores the mouse).
+    void setPointerInside(bool inside);
+    bool isPointerInside() const { return pointerInside_; }
+
+    /// The last menu popped up by showFrameRateMenu() while it is open, else null.
+    QMenu* frameRateMenu() const { return frameRateMenu_; }
+
+    /// Qt keyboard modifiers as event-flag bits (Shift 0x20000, Control 0x40000,
+    /// Option 0x80000, Command 0x100000; Command is the Super key, Qt's Meta).
+    static std::uint64_t eventFlags(Qt::KeyboardModifiers modifiers);
+    static constexpr std::uint64_t kCommandFlag = 0x100000;
+    /// Radius of the rounded shape the frame and overlays are clipped to.
+    static constexpr double kCornerRadius = 12.0;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -84,6 +103,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void removeOverlay();
+    QPointF toViewPoint(const QPointF& qtPoint) const;
+    QPointF clampToBounds(const QPointF& point) const;
+    void fitChildren();
+
     AppSettings& settings_;
     Frame contents_;
     bool isZoomed_ = false;
@@ -96,6 +120,9 @@ private:
     bool suppressOverlay_ = false;
     QPointer<QWidget> overlayHostingView_;
     QPointer<QWidget> pausedOverlayView_;
+    QPointer<QWidget> selectionLayer_;
+    QPointer<QMenu> frameRateMenu_;
+    bool pointerInside_ = false;
 };
 
 }  // namespace mirano

@@ -71,11 +71,34 @@ public:
     /// Converts a screen point (bottom-left origin) into panel coordinates (bottom-left origin).
     QPointF convertPointFromScreen(const QPointF& screenPoint) const;
 
+    /// Hands the current left-button drag to the window manager to move the panel.
+    void startWindowMove();
+    /// Hands the current left-button drag to the window manager to resize from `edges`.
+    void startWindowResize(Qt::Edges edges);
+    /// The edges a press at `position` (Qt coordinates inside a panel of `size`) resizes from;
+    /// none away from the border.
+    static Qt::Edges resizeEdges(const QPointF& position, const QSizeF& size);
+    /// Width of the border band that resizes, in points.
+    static constexpr double kResizeBorder = 6.0;
+
+    /// Translucent rounded corners and window opacity (a compositing manager was running when
+    /// the panel was made); otherwise a shape mask and dimmed painting.
+    bool isTranslucent() const;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void applyAlpha(double alpha);
+    void applyShape();
+    void applySizeConstraints();
+    void updateHoverPolling();
+    void pollPointer();
+    void reportSizeIfChanged();
+
     class Private;
     std::unique_ptr<Private> d_;
     CaptureView* captureView_ = nullptr;  // child widget, owned by Qt's parent chain

@@ -1,0 +1,37 @@
+#include "app/HotkeyActions.h"
+
+#include "app/PiPControl.h"
+#include "platform/Permissions.h"
+
+namespace mirano {
+
+HotkeyActions::HotkeyActions(Permissions& permissions, PiPControl& pip)
+    : permissions_(permissions), pip_(pip) {}
+
+void HotkeyActions::captureToggle() {
+    if (!permissions_.preflightScreenCaptureAccess()) {
+        permissions_.requestScreenCaptureAccess();
+        return;
+    }
+    const std::optional<FocusedWindow> focused = pip_.focusedWindow();
+    if (!focused) return;
+    const std::optional<WindowNumber> captured = pip_.capturedWindowID();
+    if (captured && *captured == focused->windowID) {
+        pip_.stopPiP();
+        return;
+    }
+    pip_.stopPiP();
+    pip_.startPiP(focused->element, focused->windowID, focused->pid, std::nullopt);
+}
+
+bool HotkeyActions::backspaceClose() {
+    if (pip_.hasPanel() && pip_.isHovering()) {
+        pip_.stopPiP();
+        return true;
+    }
+    return false;
+}
+
+void HotkeyActions::shutdown() { pip_.stopPiP(); }
+
+}  // namespace mirano

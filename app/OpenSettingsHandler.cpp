@@ -1,0 +1,10 @@
+#include "app/OpenSettingsHandler.h"
+
+namespace mirano {
+
+std::function<void()>& openSettingsHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+
+}  // namespace mirano

@@ -1,0 +1,46 @@
+// What the application shell asks of the PiP controller and the window helpers.
+#pragma once
+
+#include "pip/WindowHelpers.h"
+#include "platform/Types.h"
+
+#include <QObject>
+#include <QRectF>
+#include <optional>
+
+namespace mirano {
+
+/// The shell's view of the PiP controller: the program uses the shared controller
+/// (SharedPiPControl), tests a recording fake. Main thread only.
+class PiPControl : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~PiPControl() override = default;
+
+    virtual std::optional<WindowNumber> capturedWindowID() const = 0;
+    /// Whether a PiP panel exists.
+    virtual bool hasPanel() const = 0;
+    /// Whether the pointer is over the PiP panel.
+    virtual bool isHovering() const = 0;
+    /// The frontmost application's focused window, or nothing.
+    virtual std::optional<FocusedWindow> focusedWindow() const = 0;
+
+    virtual void startPiP(WindowElement element, WindowNumber windowID, ProcessID pid,
+                          std::optional<QRectF> sourceRect) = 0;
+    virtual void stopPiP() = 0;
+    virtual void handleModifierTap() = 0;
+    virtual void setCommandHeld(bool held) = 0;
+    virtual bool isHoveringVisiblePiP() const = 0;
+    virtual void zoomBy(double factor) = 0;
+    virtual void openFrameRateMenu() = 0;
+    virtual void scheduleStreamRestart() = 0;
+    virtual void beginRegionSelection() = 0;
+
+signals:
+    void capturedWindowIDChanged();
+    /// Any input of isHoveringVisiblePiP() may have changed.
+    void hoverStateChanged();
+};
+
+}  // namespace mirano

@@ -1,0 +1,220 @@
+// A live stream of frames of one window: the state around the capture service's stream.
+#include "capture/StreamManager.h"
+
+#include "platform/CaptureService.h"
+#include "platform/Scheduler.h"
+#include "settings/AppSettings.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cmath>
+
+namespace mirano {
+
+Error CaptureError::windowNotFound() {
+    return Error{QCoreApplication::translate("CaptureError", "Could not find the window to capture."),
+                 QStringLiteral("Mirano.CaptureError.windowNotFound")};
+}
+
+namespace {
+
+bool isZeroRect(const QRectF& r) {
+    return r.x() == 0 && r.y() == 0 && r.width() == 0 && r.height() == 0;
+}
+
+// Truncates towards zero, as the pixel sizes are derived from point sizes.
+std::int64_t truncated(double v) {
+    if (!std::isfinite(v)) return 0;
+    return static_cast<std::int64_t>(std::clamp(v, -1e15, 1e15));
+}
+
+}  // namespace
+
+StreamManager::StreamManager(CaptureService& service, AppSettings& settings, Scheduler& scheduler)
+    : service_(service), settings_(settings), scheduler_(scheduler) {}
+
+StreamManager::~StreamManager() = default;
+
+StreamConfiguration StreamManager::makeConfiguration(std::int64_t width, std::int64_t height,
+                                                     const QRectF& sourceRect) const {
+    StreamConfiguration c;
+    c.sourceRect = sourceRect;
+    c.pixelFormat = kPixelFormatBGRA;
+    // A stored rate below 1 would make an invalid interval; treat it as one frame per second.
+    c.minimumFrameInterval = CaptureTime{1, std::max(1, settings_.frameRate())};
+    c.width = std::max<std::int64_t>(width, 1);
+    c.height = std::max<std::int64_t>(height, 1);
+    c.scalesToFit = true;
+    c.showsCursor = false;
+    c.capturesAudio = false;
+    return c;
+}
+
+void StreamManager::completeLater(const Completion& done, std::optional<Error> error) {
+    if (!done) return;
+    scheduler_.post([done, error = std::move(error)] { done(error); });
+}
+
+void StreamManager::findWindow(WindowNumber windowID, Completion done,
+                               std::function<void(const ShareableWindow&)> found) {
+    service_.getShareableContent(
+        false, false,
+        [windowID, done = std::move(done), found = std::move(found)](
+            std::vector<ShareableWindow> windows, std::optional<Error> error) {
+            if (error) {
+                if (done) done(error);
+                return;
+            }
+            auto it = std::find_if(windows.begin(), windows.end(), [windowID](const auto& w) {
+                return w.windowID == windowID;
+            });
+            if (it == windows.end()) {
+                if (done) done(CaptureError::windowNotFound());
+                return;
+            }
+            found(*it);
+        });
+}
+
+void StreamManager::startCapture(WindowNumber windowID, std::optional<std::int64_t> outputWidth,
+                                 std::optional<std::int64_t> outputHeight,
+                                 const QRectF& sourceRect, Completion done) {
+    auto self = shared_from_this();
+    findWindow(windowID, done, [self, windowID, outputWidth, outputHeight, sourceRect,
+                                done](const ShareableWindow& window) {
+        const QSizeF frameSize = window.frame.size();
+        self->sourceWindowSize_ =
+            QSizeF(std::max(frameSize.width(), 1.0), std::max(frameSize.height(), 1.0));
+        self->capturedWindowID_ = windowID;
+        std::int64_t width = 0;
+        std::int64_t height = 0;
+        QRectF configRect;
+        if (isZeroRect(sourceRect)) {
+            self->currentSourceRect_ = QRectF(QPointF(0, 0), self->sourceWindowSize_);
+            width = truncated(self->sourceWindowSize_.width());
+            height = truncated(self->sourceWindowSize_.height());
+        } else {
+            self->currentSourceRect_ = sourceRect;
+            width = outputWidth.value_or(truncated(sourceRect.width()));
+            height = outputHeight.value_or(truncated(sourceRect.height()));
+            configRect = sourceRect;
+        }
+        self->lastOutputWidth_ = width;
+        self->lastOutputHeight_ = height;
+        self->launchStream(window, self->makeConfiguration(width, height, configRect), done);
+    });
+}
+
+void StreamManager::restartCapture(Completion done) {
+    if (!capturedWindowID_ || isStreamActive_) {
+        completeLater(done);
+        return;
+    }
+    auto self = shared_from_this();
+    findWindow(*capturedWindowID_, done, [self, done](const ShareableWindow& window) {
+        const auto configuration = self->makeConfiguration(
+            self->lastOutputWidth_, self->lastOutputHeight_, self->currentSourceRect_);
+        self->launchStream(window, configuration, done);
+    });
+}
+
+void StreamManager::launchStream(const ShareableWindow& window,
+                                 const StreamConfiguration& configuration, Completion done) {
+    std::weak_ptr<StreamManager> weak = weak_from_this();
+    Scheduler* scheduler = &scheduler_;
+    // Both handlers run on the capture thread: they only hand over to the main queue.
+    auto onStop = [weak, scheduler](std::optional<Error> error) {
+        scheduler->post([weak, error = std::move(error)] {
+            auto self = weak.lock();
+            if (self && self->onStopped) self->onStopped(error);
+        });
+    };
+    auto onSample = [weak, scheduler](const StreamSample& sample) {
+        if (sample.type != StreamOutputType::screen || !sample.image) return;
+        scheduler->post([weak, frame = sample.image] {
+            auto self = weak.lock();
+            if (self && self->onFrame) self->onFrame(frame);
+        });
+    };
+    auto stream = service_.makeStream(ContentFilter{window}, configuration, std::move(onStop));
+    if (!stream) {
+        completeLater(done, Error{QStringLiteral("The capture service could not create a stream."),
+                                  QStringLiteral("Mirano.CaptureError.service")});
+        return;
+    }
+    if (auto error = stream->addStreamOutput(StreamOutputType::screen, std::move(onSample))) {
+        completeLater(done, std::move(error));
+        return;
+    }
+    auto self = shared_from_this();
+    stream->startCapture([self, stream, done](std::optional<Error> error) {
+        if (!error) {
+            // An older stream object is released, not stopped: the caller stopped it first.
+            self->stream_ = stream;
+            self->isStreamActive_ = true;
+        }
+        if (done) done(error);
+    });
+}
+
+void StreamManager::stopCapture(Completion done) {
+    if (!stream_ || !isStreamActive_) {
+        completeLater(done);
+        return;
+    }
+    auto self = shared_from_this();
+    auto stream = stream_;
+    stream->stopCapture([self, stream, done](std::optional<Error> error) {
+        // Only the stream we asked to stop may change the flag; a newer one may have replaced it.
+        if (!error && self->stream_ == stream) self->isStreamActive_ = false;
+        if (done) done(error);
+    });
+}
+
+void StreamManager::stop() {
+    if (!stream_) return;
+    auto old = std::move(stream_);
+    stream_.reset();
+    capturedWindowID_.reset();
+    isStreamActive_ = false;
+    // The old stream is kept alive by its own completion until it has stopped.
+    scheduler_.post([old] { old->stopCapture([old](std::optional<Error>) {}); });
+}
+
+void StreamManager::updateConfiguration(std::int64_t width, std::int64_t height,
+                                        const QRectF& sourceRect, Completion done) {
+    if (!stream_) {
+        completeLater(done);
+        return;
+    }
+    auto self = shared_from_this();
+    stream_->updateConfiguration(
+        makeConfiguration(width, height, sourceRect),
+        [self, width, height, sourceRect, done](std::optional<Error> error) {
+            if (!error) {
+                self->currentSourceRect_ = sourceRect;
+                self->lastOutputWidth_ = width;
+                self->lastOutputHeight_ = height;
+            }
+            if (done) done(error);
+        });
+}
+
+void StreamManager::resetSourceRect(std::int64_t width, std::int64_t height, Completion done) {
+    if (!stream_) {
+        completeLater(done);
+        return;
+    }
+    currentSourceRect_ = QRectF(QPointF(0, 0), sourceWindowSize_);
+    auto self = shared_from_this();
+    stream_->updateConfiguration(makeConfiguration(width, height, QRectF()),
+                                 [self, width, height, done](std::optional<Error> error) {
+                                     if (!error) {
+                                         self->lastOutputWidth_ = width;
+                                         self->lastOutputHeight_ = height;
+                                     }
+                                     if (done) done(error);
+                                 });
+}
+
+}  // namespace mirano

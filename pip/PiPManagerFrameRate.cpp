@@ -1,0 +1,47 @@
+// The PiP controller's frame-rate menu, picks and the debounced stream restart.
+#include "pip/PiPManager.h"
+
+#include "capture/StreamManager.h"
+#include "platform/Application.h"
+#include "platform/Scheduler.h"
+#include "settings/AppSettings.h"
+#include "window/CaptureView.h"
+#include "window/PiPPanel.h"
+
+#include <algorithm>
+
+namespace mirano {
+
+namespace {
+constexpr double kFrameRateDebounceSeconds = 0.5;
+}  // namespace
+
+void PiPManager::openFrameRateMenu() {
+    if (!isHoveringVisiblePiP() || !pipPanel_) return;
+    services_.application.activateIgnoringOtherApps();
+    pipPanel_->makeKeyAndOrderFront();
+    pipPanel_->captureView().showFrameRateMenu();
+}
+
+void PiPManager::frameRateChanged(int framesPerSecond) {
+    services_.settings.setFrameRate(std::clamp(framesPerSecond, 1, 60));
+    if (capturedBundleID_) services_.settings.setFrameRate(framesPerSecond, *capturedBundleID_);
+    scheduleStreamRestart();
+}
+
+void PiPManager::scheduleStreamRestart() {
+    if (!streamManager_ || !capturedWindowID_ || !streamManager_->isStreamActive()) return;
+    QPointer<PiPManager> self(this);
+    replaceTimer(frameRateDebounceTimer_,
+                 services_.scheduler.schedule(kFrameRateDebounceSeconds, false,
+                                              [self] {
+                                                  if (!self) return;
+                                                  self->cancelTimer(
+                                                      self->frameRateDebounceTimer_,
+                                                      &PiPManager::frameRateDebounceTimerChanged);
+                                                  self->restartStream();
+                                              }),
+                 &PiPManager::frameRateDebounceTimerChanged);
+}
+
+}  // namespace mirano

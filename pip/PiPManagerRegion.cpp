@@ -1,0 +1,42 @@
+// The PiP controller's start of a region selection over the focused window.
+#include "pip/PiPManager.h"
+
+#include "platform/Permissions.h"
+#include "region/RegionSelectionPanel.h"
+
+namespace mirano {
+
+void PiPManager::beginRegionSelection() {
+    if (!services_.permissions.preflightScreenCaptureAccess()) {
+        services_.permissions.requestScreenCaptureAccess();
+        return;
+    }
+    const auto focused = helpers_.focusedWindow();
+    if (!focused) return;
+    const std::optional<WindowNumber> previous = capturedWindowID_;
+    stopPiP();
+    // The Shift hotkey on the window that is already mirrored only closes its PiP.
+    if (previous && *previous == focused->windowID) return;
+    const auto frame = helpers_.windowFrame(focused->windowID);
+    if (!frame) return;
+
+    auto panel = std::make_unique<RegionSelectionPanel>(*frame, services_.panelWindowSystem);
+    const QPointer<RegionSelectionPanel> me(panel.get());
+    QPointer<PiPManager> self(this);
+    const FocusedWindow window = *focused;
+    panel->onRegionSelected = [self, me, window](QRectF region) {
+        if (!self || !me || self->regionSelectionPanel_ != me) return;
+        self->regionSelectionPanel_->orderOut();
+        self->setRegionSelectionPanel(nullptr);
+        self->startPiP(window.element, window.windowID, window.pid, region);
+    };
+    panel->onCancelled = [self, me] {
+        if (!self || !me || self->regionSelectionPanel_ != me) return;
+        self->regionSelectionPanel_->orderOut();
+        self->setRegionSelectionPanel(nullptr);
+    };
+    setRegionSelectionPanel(std::move(panel));
+    regionSelectionPanel_->makeKeyAndOrderFront();
+}
+
+}  // namespace mirano

@@ -1,0 +1,36 @@
+// Every service the PiP controller and the window helpers use, handed over at construction.
+#pragma once
+
+namespace mirano {
+
+class Scheduler;
+class AppSettings;
+class CaptureService;
+class PanelWindowSystem;
+class Workspace;
+class Accessibility;
+class WindowList;
+class Screens;
+class WindowServer;
+class Permissions;
+class Application;
+
+/// References only: the services outlive the controller.
+struct PiPServices {
+    Scheduler& scheduler;
+    AppSettings& settings;
+    CaptureService& captureService;
+    PanelWindowSystem& panelWindowSystem;
+    Workspace& workspace;
+    Accessibility& accessibility;
+    WindowList& windowList;
+    Screens& screens;
+    WindowServer& windowServer;
+    Permissions& permissions;
+    Application& application;
+
+    /// The real services of this process and the shared settings.
+    static PiPServices real();
+};
+
+}  // namespace mirano

@@ -1,0 +1,31 @@
+// The application object on Qt: activation policy, activation and termination.
+#pragma once
+
+#include "platform/Application.h"
+
+class QWidget;
+
+namespace mirano {
+
+/// Accessory: Mirano's titled windows stay off the taskbar; regular: they appear in it.
+/// Panels (frameless, non-activating windows) manage their own taskbar state and are never
+/// touched here. Main thread only.
+class QtApplication final : public Application {
+public:
+    void setActivationPolicy(ActivationPolicy policy) override;
+    ActivationPolicy activationPolicy() const override { return policy_; }
+    /// Raises and focuses our visible titled windows.
+    void activateIgnoringOtherApps() override;
+    /// Quits the event loop; QCoreApplication::aboutToQuit runs the termination sequence.
+    void terminate() override;
+
+    /// Whether `window` is a titled window that can take focus (not a panel, popup or tool).
+    static bool isTitledActivatingWindow(const QWidget* window);
+
+private:
+    void applyTaskbarState(QWidget* window) const;
+
+    ActivationPolicy policy_ = ActivationPolicy::regular;
+};
+
+}  // namespace mirano

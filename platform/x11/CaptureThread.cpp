@@ -1,0 +1,210 @@
+#include "platform/x11/CaptureThread.h"
+
+#include <xcb/composite.h>
+#include <xcb/damage.h>
+#include <xcb/shm.h>
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace mirano::x11 {
+
+namespace {
+
+const QString kDomain = QStringLiteral("Mirano.X11Capture");
+
+Error unavailableError(const QString& what) {
+    return Error{QStringLiteral("Window capture is not available: %1.").arg(what), kDomain};
+}
+
+}  // namespace
+
+CaptureThread::CaptureThread(const QByteArray& display) {
+    context_.connection =
+        std::make_shared<XConnection>(display.isEmpty() ? nullptr : display.constData());
+    unavailable_ = setUp();
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    thread_ = std::thread([this] { run(); });
+}
+
+CaptureThread::~CaptureThread() {
+    quit_ = true;
+    const std::uint64_t one = 1;
+    if (wakeFd_ >= 0 && write(wakeFd_, &one, sizeof one) < 0) {
+        // The loop also wakes on its own within its longest poll.
+    }
+    if (thread_.joinable()) thread_.join();
+    captures_.clear();
+    if (wakeFd_ >= 0) close(wakeFd_);
+}
+
+std::optional<Error> CaptureThread::setUp() {
+    XConnection& x = *context_.connection;
+    if (!x.isValid()) return unavailableError(QStringLiteral("no connection to the X server"));
+    xcb_connection_t* c = x.get();
+    // Each extension must be told which version we speak before we use it.
+    auto composite = reply(xcb_composite_query_version_reply(
+        c, xcb_composite_query_version(c, 0, 4), nullptr));
+    if (!composite || (composite->major_version == 0 && composite->minor_version < 2))
+        return unavailableError(QStringLiteral("the Composite extension (0.2 or later) is missing"));
+    const xcb_query_extension_reply_t* damageExt = xcb_get_extension_data(c, &xcb_damage_id);
+    auto damage =
+        reply(xcb_damage_query_version_reply(c, xcb_damage_query_version(c, 1, 1), nullptr));
+    if (!damageExt || !damageExt->present || !damage)
+        return unavailableError(QStringLiteral("the DAMAGE extension is missing"));
+    context_.damageEventBase = damageExt->first_event;
+    auto shm = reply(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
+    if (!shm) return unavailableError(QStringLiteral("the MIT-SHM extension is missing"));
+    auto render = reply(xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr));
+    if (!render) return unavailableError(QStringLiteral("the RENDER extension is missing"));
+    auto formats = reply(xcb_render_query_pict_formats_reply(c, xcb_render_query_pict_formats(c), nullptr));
+    if (!formats) return unavailableError(QStringLiteral("RENDER lists no picture formats"));
+
+    for (auto it = xcb_render_query_pict_formats_formats_iterator(formats.get()); it.rem;
+         xcb_render_pictforminfo_next(&it)) {
+        const xcb_render_pictforminfo_t& f = *it.data;
+        context_.formatDepths[f.id] = f.depth;
+        const auto& d = f.direct;
+        if (f.type == XCB_RENDER_PICT_TYPE_DIRECT && f.depth == 32 && d.alpha_shift == 24 &&
+            d.alpha_mask == 0xff && d.red_shift == 16 && d.red_mask == 0xff &&
+            d.green_shift == 8 && d.green_mask == 0xff && d.blue_shift == 0 && d.blue_mask == 0xff)
+            context_.argb32Format = f.id;
+    }
+    if (!context_.argb32Format)
+        return unavailableError(QStringLiteral("RENDER has no 32-bit ARGB format"));
+    for (auto screens = xcb_render_query_pict_formats_screens_iterator(formats.get()); screens.rem;
+         xcb_render_pictscreen_next(&screens)) {
+        for (auto depths = xcb_render_pictscreen_depths_iterator(screens.data); depths.rem;
+             xcb_render_pictdepth_next(&depths)) {
+            for (auto visuals = xcb_render_pictdepth_visuals_iterator(depths.data); visuals.rem;
+                 xcb_render_pictvisual_next(&visuals))
+                context_.visualFormats[visuals.data->visual] = visuals.data->format;
+        }
+    }
+    x.preload({"_NET_CLIENT_LIST"});
+    return std::nullopt;
+}
+
+void CaptureThread::post(std::function<void(CaptureThread&)> task) {
+    {
+        std::lock_guard lock(mutex_);
+        tasks_.push_back(std::move(task));
+    }
+    const std::uint64_t one = 1;
+    if (write(wakeFd_, &one, sizeof one) < 0) {
+        // A full counter still wakes the loop.
+    }
+}
+
+void CaptureThread::runTasks() {
+    std::deque<std::function<void(CaptureThread&)>> tasks;
+    {
+        std::lock_guard lock(mutex_);
+        tasks.swap(tasks_);
+    }
+    for (auto& task : tasks) task(*this);
+}
+
+void CaptureThread::dispatchEvents() {
+    xcb_connection_t* c = context_.connection->get();
+    while (xcb_generic_event_t* raw = xcb_poll_for_event(c)) {
+        auto event = reply(raw);
+        // Errors of requests we did not check (e.g. freeing what a destroyed window took with
+        // it) need no action.
+        if (event->response_type == 0) continue;
+        for (auto& [id, capture] : captures_) capture->handleEvent(event.get());
+    }
+}
+
+void CaptureThread::run() {
+    pthread_setname_np(pthread_self(), "mirano-capture");
+    bool connected = context_.connection->isValid();
+    while (!quit_) {
+        runTasks();
+        if (connected && xcb_connection_has_error(context_.connection->get())) {
+            // The X server went away: every running stream ends, once.
+            connected = false;
+            for (auto& [id, capture] : captures_) capture->connectionLost();
+        }
+        if (connected) dispatchEvents();
+        std::optional<WindowCapture::Clock::time_point> wake;
+        const auto now = WindowCapture::Clock::now();
+        for (auto& [id, capture] : captures_) {
+            if (auto due = capture->service(now); due && (!wake || *due < *wake)) wake = due;
+        }
+        if (connected) {
+            // Frames may have queued events while we waited for their replies.
+            dispatchEvents();
+            xcb_flush(context_.connection->get());
+        }
+        int timeout = 1000;
+        if (wake) {
+            const auto ms = std::chrono::duration_cast<std::chrono::microseconds>(
+                *wake - WindowCapture::Clock::now()).count();
+            timeout = int(std::clamp<long long>((ms + 999) / 1000, 0, 1000));
+        }
+        // Something may already be waiting for us; then do not sleep.
+        bool pending = false;
+        {
+            std::lock_guard lock(mutex_);
+            pending = !tasks_.empty();
+        }
+        if (pending) timeout = 0;
+        pollfd fds[2] = {{wakeFd_, POLLIN, 0},
+                         {connected ? xcb_get_file_descriptor(context_.connection->get()) : -1,
+                          POLLIN, 0}};
+        poll(fds, 2, timeout);
+        if (fds[0].revents & POLLIN) {
+            std::uint64_t count;
+            if (read(wakeFd_, &count, sizeof count) < 0) {
+                // Nothing to read after all.
+            }
+        }
+    }
+    runTasks();
+}
+
+std::vector<ClientWindow> CaptureThread::clientWindows() {
+    XConnection& x = *context_.connection;
+    std::vector<ClientWindow> result;
+    if (!x.isValid()) return result;
+    xcb_connection_t* c = x.get();
+    const auto windows = x.property32(x.root(), x.atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+    std::vector<xcb_get_geometry_cookie_t> geometry;
+    std::vector<xcb_translate_coordinates_cookie_t> position;
+    for (xcb_window_t w : windows) {
+        geometry.push_back(xcb_get_geometry(c, w));
+        position.push_back(xcb_translate_coordinates(c, w, x.root(), 0, 0));
+    }
+    for (size_t i = 0; i < windows.size(); ++i) {
+        auto g = reply(xcb_get_geometry_reply(c, geometry[i], nullptr));
+        auto p = reply(xcb_translate_coordinates_reply(c, position[i], nullptr));
+        if (!g || !p) continue;  // gone meanwhile
+        result.push_back(ClientWindow{windows[i], p->dst_x, p->dst_y, g->width, g->height});
+    }
+    return result;
+}
+
+int CaptureThread::rootHeight() const {
+    const auto* screen = context_.connection->screen();
+    return screen ? screen->height_in_pixels : 0;
+}
+
+WindowCapture* CaptureThread::capture(std::uint64_t id) {
+    auto it = captures_.find(id);
+    return it == captures_.end() ? nullptr : it->second.get();
+}
+
+WindowCapture& CaptureThread::addCapture(std::uint64_t id, std::unique_ptr<WindowCapture> capture) {
+    auto& slot = captures_[id];
+    slot = std::move(capture);
+    return *slot;
+}
+
+void CaptureThread::removeCapture(std::uint64_t id) { captures_.erase(id); }
+
+}  // namespace mirano::x11

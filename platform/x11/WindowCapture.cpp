@@ -1,0 +1,342 @@
+#include "platform/x11/WindowCapture.h"
+
+#include <xcb/composite.h>
+#include <xcb/damage.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace mirano::x11 {
+
+namespace {
+
+const QString kDomain = QStringLiteral("Mirano.X11Capture");
+// X pixmaps are limited to 16 bits per side; shared memory should stay reasonable too.
+constexpr int kMaxOutputSide = 8192;
+// Frames the view and the main queue may hold at once before capture waits for one to return.
+constexpr int kPoolBuffers = 6;
+// Timer slack: a frame this early counts as due.
+constexpr auto kSlack = std::chrono::microseconds(500);
+// How soon to look again when every buffer is still in use.
+constexpr auto kPoolRetry = std::chrono::milliseconds(4);
+
+Error captureError(const QString& text) { return Error{text, kDomain}; }
+
+xcb_render_fixed_t fixed(double v) {
+    return static_cast<xcb_render_fixed_t>(std::lround(v * 65536.0));
+}
+
+void freePixmap(xcb_connection_t* c, std::uint32_t id) { xcb_free_pixmap(c, id); }
+void freePicture(xcb_connection_t* c, std::uint32_t id) { xcb_render_free_picture(c, id); }
+void destroyDamage(xcb_connection_t* c, std::uint32_t id) { xcb_damage_destroy(c, id); }
+
+}  // namespace
+
+WindowCapture::WindowCapture(CaptureContext& context, xcb_window_t window,
+                             const StreamConfiguration& configuration, StreamStopHandler onStop)
+    : context_(context),
+      connection_(context.connection->get()),
+      window_(window),
+      configuration_(configuration),
+      onStop_(std::move(onStop)) {}
+
+WindowCapture::~WindowCapture() {
+    releaseServerResources(state_ != State::ended);
+}
+
+void WindowCapture::addOutput(StreamOutputType type, SampleHandler handler) {
+    if (type == StreamOutputType::screen && handler) screenOutputs_.push_back(std::move(handler));
+}
+
+std::optional<Error> WindowCapture::start(Clock::time_point now) {
+    if (state_ == State::running) return std::nullopt;
+    if (state_ == State::ended) return captureError(QStringLiteral("The captured window was closed."));
+    auto attributesCookie = xcb_get_window_attributes(connection_, window_);
+    auto geometryCookie = xcb_get_geometry(connection_, window_);
+    auto attributes = reply(xcb_get_window_attributes_reply(connection_, attributesCookie, nullptr));
+    auto geometry = reply(xcb_get_geometry_reply(connection_, geometryCookie, nullptr));
+    if (!attributes || !geometry)
+        return captureError(QStringLiteral("The window to capture no longer exists."));
+    if (attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
+        return captureError(QStringLiteral("The window has no pixels to capture."));
+    const auto format = context_.visualFormats.find(attributes->visual);
+    if (format == context_.visualFormats.end())
+        return captureError(QStringLiteral("The window's pixel format is not supported."));
+    sourceFormat_ = format->second;
+    windowWidth_ = geometry->width;
+    windowHeight_ = geometry->height;
+
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_, window_, XCB_CW_EVENT_MASK, &mask);
+    auto redirectError = reply(xcb_request_check(
+        connection_, xcb_composite_redirect_window_checked(connection_, window_,
+                                                           XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
+    if (redirectError)
+        return captureError(QStringLiteral("The window cannot be redirected (X error %1).")
+                                .arg(redirectError->error_code));
+    redirected_ = true;
+    const xcb_damage_damage_t damage = xcb_generate_id(connection_);
+    xcb_damage_create(connection_, damage, window_, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+    damage_ = XResource(connection_, damage, destroyDamage);
+    watchAncestors();
+
+    QString error;
+    if (!prepareOutput(&error)) {
+        releaseServerResources(true);
+        return captureError(error);
+    }
+    state_ = State::running;
+    needsPixmap_ = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    dirty_ = true;
+    nextAllowed_ = now;
+    return std::nullopt;
+}
+
+void WindowCapture::stop() {
+    if (state_ != State::running) return;
+    releaseServerResources(true);
+    state_ = State::stopped;
+}
+
+std::optional<Error> WindowCapture::update(const StreamConfiguration& configuration) {
+    if (state_ == State::ended) return captureError(QStringLiteral("The captured window was closed."));
+    const StreamConfiguration previous = configuration_;
+    configuration_ = configuration;
+    if (state_ == State::running) {
+        QString error;
+        if (!prepareOutput(&error)) {
+            configuration_ = previous;
+            prepareOutput(nullptr);
+            return captureError(error);
+        }
+        transformValid_ = false;
+        // The picture changes even when the window does not.
+        dirty_ = true;
+    }
+    return std::nullopt;
+}
+
+bool WindowCapture::prepareOutput(QString* error) {
+    const int width = int(std::clamp<std::int64_t>(configuration_.width, 1, kMaxOutputSide));
+    const int height = int(std::clamp<std::int64_t>(configuration_.height, 1, kMaxOutputSide));
+    if (outputPicture_ && width == outputWidth_ && height == outputHeight_) return true;
+    outputPicture_.reset();
+    outputPixmap_.reset();
+    pool_.reset();
+    const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+    auto pixmapError = reply(xcb_request_check(
+        connection_, xcb_create_pixmap_checked(connection_, 32, pixmap, context_.connection->root(),
+                                               std::uint16_t(width), std::uint16_t(height))));
+    if (pixmapError) {
+        if (error) *error = QStringLiteral("Could not make a %1 x %2 frame.").arg(width).arg(height);
+        return false;
+    }
+    outputPixmap_ = XResource(connection_, pixmap, freePixmap);
+    const xcb_render_picture_t picture = xcb_generate_id(connection_);
+    xcb_render_create_picture(connection_, picture, pixmap, context_.argb32Format, 0, nullptr);
+    outputPicture_ = XResource(connection_, picture, freePicture);
+    outputWidth_ = width;
+    outputHeight_ = height;
+    pool_ = ShmFramePool::create(context_.connection, width, height, kPoolBuffers);
+    return true;
+}
+
+bool WindowCapture::nameWindowPixmap() {
+    sourcePicture_.reset();
+    windowPixmap_.reset();
+    transformValid_ = false;
+    const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+    auto nameError = reply(xcb_request_check(
+        connection_, xcb_composite_name_window_pixmap_checked(connection_, window_, pixmap)));
+    if (nameError) return false;  // not viewable now; a map or damage brings us back
+    windowPixmap_ = XResource(connection_, pixmap, freePixmap);
+    // The pixmap may differ in size from the last ConfigureNotify we saw.
+    auto geometry = reply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, pixmap), nullptr));
+    if (geometry) {
+        windowWidth_ = geometry->width;
+        windowHeight_ = geometry->height;
+    }
+    const xcb_render_picture_t picture = xcb_generate_id(connection_);
+    // Past the window's edges, repeat the edge pixels: bilinear sampling at the border then
+    // never blends with transparent black.
+    const std::uint32_t repeat = XCB_RENDER_REPEAT_PAD;
+    xcb_render_create_picture(connection_, picture, pixmap, sourceFormat_, XCB_RENDER_CP_REPEAT,
+                              &repeat);
+    sourcePicture_ = XResource(connection_, picture, freePicture);
+    ++statistics_.pixmapsNamed;
+    return true;
+}
+
+void WindowCapture::applyTransform() {
+    QRectF source = configuration_.sourceRect;
+    if (source.width() <= 0 || source.height() <= 0)
+        source = QRectF(0, 0, windowWidth_, windowHeight_);
+    double sx = 1.0;
+    double sy = 1.0;
+    if (configuration_.scalesToFit) {
+        sx = source.width() / outputWidth_;
+        sy = source.height() / outputHeight_;
+    }
+    // Maps output pixels to window pixels.
+    const xcb_render_transform_t transform{fixed(sx), 0, fixed(source.x()),
+                                           0, fixed(sy), fixed(source.y()),
+                                           0, 0, fixed(1.0)};
+    xcb_render_set_picture_transform(connection_, sourcePicture_.get(), transform);
+    const bool exact = sx == 1.0 && sy == 1.0 && source.x() == std::floor(source.x()) &&
+                       source.y() == std::floor(source.y());
+    const char* filter = exact ? "nearest" : "bilinear";
+    xcb_render_set_picture_filter(connection_, sourcePicture_.get(),
+                                  std::uint16_t(std::strlen(filter)), filter, 0, nullptr);
+    transformValid_ = true;
+}
+
+void WindowCapture::watchAncestors() {
+    ancestors_.clear();
+    const xcb_window_t root = context_.connection->root();
+    xcb_window_t current = window_;
+    // Map and unmap of any ancestor changes whether the window can be named.
+    for (int depth = 0; depth < 32; ++depth) {
+        auto tree = reply(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, current), nullptr));
+        if (!tree || tree->parent == XCB_NONE || tree->parent == root) break;
+        current = tree->parent;
+        ancestors_.push_back(current);
+        const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection_, current, XCB_CW_EVENT_MASK, &mask);
+    }
+}
+
+bool WindowCapture::isAncestor(xcb_window_t window) const {
+    return std::find(ancestors_.begin(), ancestors_.end(), window) != ancestors_.end();
+}
+
+void WindowCapture::handleEvent(const xcb_generic_event_t* event) {
+    if (state_ != State::running) return;
+    const std::uint8_t type = event->response_type & 0x7f;
+    if (type == context_.damageEventBase + XCB_DAMAGE_NOTIFY) {
+        const auto* e = reinterpret_cast<const xcb_damage_notify_event_t*>(event);
+        if (e->damage != damage_.get()) return;
+        dirty_ = true;
+        if (!sourcePicture_) needsPixmap_ = true;
+        return;
+    }
+    switch (type) {
+        case XCB_CONFIGURE_NOTIFY: {
+            const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+            if (e->window != window_) return;
+            if (e->width != windowWidth_ || e->height != windowHeight_) {
+                // The server gave the window a new pixmap; the old one keeps the old picture.
+                windowWidth_ = e->width;
+                windowHeight_ = e->height;
+                needsPixmap_ = true;
+                dirty_ = true;
+            }
+            return;
+        }
+        case XCB_MAP_NOTIFY: {
+            const auto* e = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+            if (e->window != window_ && !isAncestor(e->window)) return;
+            needsPixmap_ = true;
+            dirty_ = true;
+            return;
+        }
+        case XCB_UNMAP_NOTIFY:
+            // The last frame stays; the pixmap named so far keeps its picture until a map.
+            return;
+        case XCB_REPARENT_NOTIFY: {
+            const auto* e = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+            if (e->window != window_) return;
+            watchAncestors();
+            needsPixmap_ = true;
+            dirty_ = true;
+            return;
+        }
+        case XCB_DESTROY_NOTIFY: {
+            const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+            if (e->window != window_) return;
+            end(captureError(QStringLiteral("The captured window was closed.")));
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::time_point now) {
+    if (state_ != State::running) return std::nullopt;
+    if (needsPixmap_) {
+        needsPixmap_ = false;
+        nameWindowPixmap();
+    }
+    if (!dirty_ || !sourcePicture_ || screenOutputs_.empty()) return std::nullopt;
+    if (now + kSlack < nextAllowed_) return nextAllowed_;
+    if (!captureFrame()) return now + kPoolRetry;
+    const auto interval = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(configuration_.minimumFrameInterval.seconds()));
+    nextAllowed_ = now + interval;
+    return std::nullopt;
+}
+
+bool WindowCapture::captureFrame() {
+    std::shared_ptr<ShmFrameBuffer> buffer = pool_ ? pool_->acquire() : nullptr;
+    if (!buffer) {
+        ++statistics_.poolExhausted;
+        return false;
+    }
+    // Changes from now on make the next frame due.
+    xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, XCB_NONE);
+    if (!transformValid_) applyTransform();
+    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, sourcePicture_.get(), XCB_NONE,
+                         outputPicture_.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(outputWidth_),
+                         std::uint16_t(outputHeight_));
+    auto cookie = xcb_shm_get_image(connection_, outputPixmap_.get(), 0, 0,
+                                    std::uint16_t(outputWidth_), std::uint16_t(outputHeight_),
+                                    ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, buffer->segment(), 0);
+    xcb_generic_error_t* rawError = nullptr;
+    auto image = reply(xcb_shm_get_image_reply(connection_, cookie, &rawError));
+    auto error = reply(rawError);
+    dirty_ = false;
+    if (!image) {
+        // The pixmap went away under us (window destroyed or unmapped); events will tell.
+        needsPixmap_ = true;
+        return true;
+    }
+    ++statistics_.frames;
+    const Frame frame = buffer;
+    for (const auto& output : screenOutputs_) output(StreamSample{StreamOutputType::screen, frame});
+    return true;
+}
+
+void WindowCapture::connectionLost() {
+    if (state_ == State::running)
+        end(captureError(QStringLiteral("The connection to the X server was lost.")));
+}
+
+void WindowCapture::end(const Error& error) {
+    releaseServerResources(false);
+    state_ = State::ended;
+    if (onStop_) onStop_(error);
+}
+
+void WindowCapture::releaseServerResources(bool windowExists) {
+    sourcePicture_.reset();
+    windowPixmap_.reset();
+    outputPicture_.reset();
+    outputPixmap_.reset();
+    pool_.reset();
+    if (windowExists) {
+        damage_.reset();
+        if (redirected_)
+            xcb_composite_unredirect_window(connection_, window_, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    } else {
+        // The server destroyed the damage object with the window; the id may be reused.
+        damage_.release();
+    }
+    redirected_ = false;
+    ancestors_.clear();
+    dirty_ = false;
+    needsPixmap_ = false;
+    xcb_flush(connection_);
+}
+
+}  // namespace mirano::x11

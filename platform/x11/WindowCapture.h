@@ -1,0 +1,103 @@
+// The capture of one window for one stream, on the capture thread: a small state machine that
+// follows the window (map, unmap, resize, reparent, destroy) and turns damage into frames.
+#pragma once
+
+#include "platform/CaptureService.h"
+#include "platform/x11/CaptureContext.h"
+#include "platform/x11/ShmFramePool.h"
+#include "platform/x11/XResource.h"
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+namespace mirano::x11 {
+
+class WindowCapture {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    enum class State {
+        idle,     ///< made, not started
+        running,  ///< started; frames flow while the window is viewable and changes
+        stopped,  ///< stopped by its stream; may start again
+        ended,    ///< the window was destroyed; nothing more happens
+    };
+
+    /// Counters for probes and tests.
+    struct Statistics {
+        std::uint64_t frames = 0;          ///< frames handed to the outputs
+        std::uint64_t poolExhausted = 0;   ///< times no free buffer was available
+        std::uint64_t pixmapsNamed = 0;    ///< times the window's pixmap was named
+    };
+
+    /// Nothing is asked of the server until start().
+    WindowCapture(CaptureContext& context, xcb_window_t window,
+                  const StreamConfiguration& configuration, StreamStopHandler onStop);
+    /// Releases everything it holds on the server.
+    ~WindowCapture();
+    WindowCapture(const WindowCapture&) = delete;
+    WindowCapture& operator=(const WindowCapture&) = delete;
+
+    void addOutput(StreamOutputType type, SampleHandler handler);
+    /// Redirects the window, watches it and asks for a first frame.
+    std::optional<Error> start(Clock::time_point now);
+    /// Releases the server resources; no samples after it returns.
+    void stop();
+    /// Applies a new configuration; the next frame follows it.
+    std::optional<Error> update(const StreamConfiguration& configuration);
+    /// Looks at an event of the capture connection (events of other windows are ignored).
+    void handleEvent(const xcb_generic_event_t* event);
+    /// Produces a frame when one is due. Returns when it wants to be called again without an
+    /// event, or nothing when only an event can make a frame due.
+    std::optional<Clock::time_point> service(Clock::time_point now);
+
+    /// The capture connection broke: ends a running capture with an error.
+    void connectionLost();
+
+    State state() const { return state_; }
+    const Statistics& statistics() const { return statistics_; }
+
+private:
+    bool prepareOutput(QString* error);
+    /// Names the window's current pixmap and makes a picture of it; false when the window
+    /// cannot be named now (not viewable).
+    bool nameWindowPixmap();
+    void watchAncestors();
+    bool isAncestor(xcb_window_t window) const;
+    bool captureFrame();
+    void applyTransform();
+    void releaseServerResources(bool windowExists);
+    void end(const Error& error);
+
+    CaptureContext& context_;
+    xcb_connection_t* connection_;
+    const xcb_window_t window_;
+    StreamConfiguration configuration_;
+    StreamStopHandler onStop_;
+    std::vector<SampleHandler> screenOutputs_;
+    State state_ = State::idle;
+    Statistics statistics_;
+
+    bool redirected_ = false;
+    XResource damage_;
+    XResource windowPixmap_;
+    XResource sourcePicture_;
+    xcb_render_pictformat_t sourceFormat_ = 0;
+    int windowWidth_ = 0;
+    int windowHeight_ = 0;
+    std::vector<xcb_window_t> ancestors_;
+
+    XResource outputPixmap_;
+    XResource outputPicture_;
+    int outputWidth_ = 0;
+    int outputHeight_ = 0;
+    std::shared_ptr<ShmFramePool> pool_;
+
+    bool dirty_ = false;
+    bool needsPixmap_ = false;
+    bool transformValid_ = false;
+    Clock::time_point nextAllowed_{};
+};
+
+}  // namespace mirano::x11

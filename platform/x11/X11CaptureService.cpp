@@ -1,0 +1,49 @@
+#include "platform/x11/X11CaptureService.h"
+
+#include "platform/Scheduler.h"
+#include "platform/qt/ScreenCoordinates.h"
+#include "platform/x11/CaptureThread.h"
+#include "platform/x11/X11CaptureStream.h"
+
+namespace mirano::x11 {
+
+X11CaptureService::X11CaptureService(Scheduler& scheduler, const QByteArray& display)
+    : scheduler_(scheduler), thread_(std::make_shared<CaptureThread>(display)) {}
+
+X11CaptureService::~X11CaptureService() = default;
+
+std::optional<Error> X11CaptureService::unavailable() const { return thread_->unavailable(); }
+
+void X11CaptureService::getShareableContent(bool /*excludingDesktopWindows*/,
+                                            bool /*onScreenWindowsOnly*/,
+                                            ShareableContentHandler done) {
+    // Every client window is offered, mapped or not (an unmapped window shows its last frame
+    // once it is mapped again); X has no desktop windows to exclude among the clients.
+    Scheduler* scheduler = &scheduler_;
+    if (auto unavailable = thread_->unavailable()) {
+        scheduler->post([done = std::move(done), error = *unavailable] {
+            if (done) done({}, error);
+        });
+        return;
+    }
+    thread_->post([scheduler, done = std::move(done)](CaptureThread& t) mutable {
+        auto clients = t.clientWindows();
+        scheduler->post([done = std::move(done), clients = std::move(clients)] {
+            std::vector<ShareableWindow> windows;
+            windows.reserve(clients.size());
+            for (const auto& c : clients)
+                windows.push_back(ShareableWindow{
+                    c.window, toScreenPoints(QRectF(c.x, c.y, c.width, c.height))});
+            if (done) done(std::move(windows), std::nullopt);
+        });
+    });
+}
+
+std::shared_ptr<CaptureStream> X11CaptureService::makeStream(
+    const ContentFilter& filter, const StreamConfiguration& configuration,
+    StreamStopHandler onStop) {
+    return std::make_shared<X11CaptureStream>(thread_, scheduler_, nextStreamID_++, filter,
+                                              configuration, std::move(onStop));
+}
+
+}  // namespace mirano::x11

@@ -1,0 +1,41 @@
+// The capture service on X11: Composite, Damage, RENDER scaling and MIT-SHM frames, served by
+// one capture thread.
+#pragma once
+
+#include "platform/CaptureService.h"
+
+#include <QByteArray>
+#include <atomic>
+#include <memory>
+
+namespace mirano {
+class Scheduler;
+}
+
+namespace mirano::x11 {
+
+class CaptureThread;
+
+class X11CaptureService final : public CaptureService {
+public:
+    /// Completions are posted through `scheduler`, which must outlive the service. Connects to
+    /// `display` ($DISPLAY when empty).
+    explicit X11CaptureService(Scheduler& scheduler, const QByteArray& display = {});
+    ~X11CaptureService() override;
+
+    /// Why capture cannot work on this display, or nothing.
+    std::optional<Error> unavailable() const;
+
+    void getShareableContent(bool excludingDesktopWindows, bool onScreenWindowsOnly,
+                             ShareableContentHandler done) override;
+    std::shared_ptr<CaptureStream> makeStream(const ContentFilter& filter,
+                                              const StreamConfiguration& configuration,
+                                              StreamStopHandler onStop) override;
+
+private:
+    Scheduler& scheduler_;
+    std::shared_ptr<CaptureThread> thread_;
+    std::atomic<std::uint64_t> nextStreamID_{1};
+};
+
+}  // namespace mirano::x11

@@ -1,0 +1,79 @@
+#include "platform/x11/X11CaptureStream.h"
+
+#include "platform/Scheduler.h"
+#include "platform/x11/CaptureThread.h"
+
+namespace mirano::x11 {
+
+namespace {
+Error streamError(const QString& text) { return Error{text, QStringLiteral("Mirano.X11Capture")}; }
+}  // namespace
+
+X11CaptureStream::X11CaptureStream(std::shared_ptr<CaptureThread> thread, Scheduler& scheduler,
+                                   std::uint64_t id, const ContentFilter& filter,
+                                   const StreamConfiguration& configuration,
+                                   StreamStopHandler onStop)
+    : thread_(std::move(thread)), scheduler_(scheduler), id_(id) {
+    const xcb_window_t window = filter.window.windowID;
+    thread_->post([id, window, configuration, onStop = std::move(onStop)](CaptureThread& t) {
+        t.addCapture(id, std::make_unique<WindowCapture>(t.context(), window, configuration, onStop));
+    });
+}
+
+X11CaptureStream::~X11CaptureStream() {
+    const std::uint64_t id = id_;
+    thread_->post([id](CaptureThread& t) { t.removeCapture(id); });
+}
+
+std::optional<Error> X11CaptureStream::addStreamOutput(StreamOutputType type,
+                                                       SampleHandler handler) {
+    if (type != StreamOutputType::screen)
+        return streamError(QStringLiteral("Only screen output can be captured."));
+    if (!handler) return streamError(QStringLiteral("A stream output needs a handler."));
+    const std::uint64_t id = id_;
+    thread_->post([id, handler = std::move(handler)](CaptureThread& t) {
+        if (auto* capture = t.capture(id)) capture->addOutput(StreamOutputType::screen, handler);
+    });
+    return std::nullopt;
+}
+
+void X11CaptureStream::completeOnMain(Scheduler* scheduler, Completion done,
+                                      std::optional<Error> error) {
+    if (!done) return;
+    scheduler->post([done = std::move(done), error = std::move(error)] { done(error); });
+}
+
+void X11CaptureStream::startCapture(Completion done) {
+    if (auto unavailable = thread_->unavailable()) {
+        completeOnMain(&scheduler_, std::move(done), unavailable);
+        return;
+    }
+    const std::uint64_t id = id_;
+    thread_->post([scheduler = &scheduler_, id, done = std::move(done)](CaptureThread& t) mutable {
+        auto* capture = t.capture(id);
+        completeOnMain(scheduler, std::move(done),
+                       capture ? capture->start(WindowCapture::Clock::now())
+                               : streamError(QStringLiteral("The stream is gone.")));
+    });
+}
+
+void X11CaptureStream::stopCapture(Completion done) {
+    const std::uint64_t id = id_;
+    thread_->post([scheduler = &scheduler_, id, done = std::move(done)](CaptureThread& t) mutable {
+        if (auto* capture = t.capture(id)) capture->stop();
+        completeOnMain(scheduler, std::move(done), std::nullopt);
+    });
+}
+
+void X11CaptureStream::updateConfiguration(const StreamConfiguration& configuration,
+                                           Completion done) {
+    const std::uint64_t id = id_;
+    thread_->post([scheduler = &scheduler_, id, configuration, done = std::move(done)](CaptureThread& t) mutable {
+        auto* capture = t.capture(id);
+        completeOnMain(scheduler, std::move(done),
+                       capture ? capture->update(configuration)
+                               : streamError(QStringLiteral("The stream is gone.")));
+    });
+}
+
+}  // namespace mirano::x11

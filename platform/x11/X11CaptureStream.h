@@ -1,0 +1,39 @@
+// The main thread's handle on one window capture that lives on the capture thread.
+#pragma once
+
+#include "platform/CaptureService.h"
+
+#include <memory>
+
+namespace mirano {
+class Scheduler;
+}
+
+namespace mirano::x11 {
+
+class CaptureThread;
+
+/// Every call is forwarded to the capture thread in order; completions come back through the
+/// scheduler. Releasing the handle ends the capture.
+class X11CaptureStream final : public CaptureStream {
+public:
+    X11CaptureStream(std::shared_ptr<CaptureThread> thread, Scheduler& scheduler,
+                     std::uint64_t id, const ContentFilter& filter,
+                     const StreamConfiguration& configuration, StreamStopHandler onStop);
+    ~X11CaptureStream() override;
+
+    std::optional<Error> addStreamOutput(StreamOutputType type, SampleHandler handler) override;
+    void startCapture(Completion done) override;
+    void stopCapture(Completion done) override;
+    void updateConfiguration(const StreamConfiguration& configuration, Completion done) override;
+
+private:
+    /// Tasks on the capture thread may outlive this handle, so they carry the scheduler.
+    static void completeOnMain(Scheduler* scheduler, Completion done, std::optional<Error> error);
+
+    std::shared_ptr<CaptureThread> thread_;
+    Scheduler& scheduler_;
+    const std::uint64_t id_;
+};
+
+}  // namespace mirano::x11

@@ -1,0 +1,197 @@
+// The main thread's X connection and its property-change event source.
+#include "platform/x11/X11Desktop.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <algorithm>
+
+namespace mirano::x11 {
+
+namespace {
+constexpr std::uint32_t kSourceIndicationTool = 2;
+constexpr std::uint32_t kRestackAbove = 0;  // XCB_STACK_MODE_ABOVE
+constexpr std::uint32_t kIconicState = 3;
+}  // namespace
+
+X11Desktop::X11Desktop(const char* display, QObject* parent) : QObject(parent), conn_(display) {
+    if (!conn_.isValid()) return;
+    conn_.preload({"_NET_ACTIVE_WINDOW", "_NET_WM_PID", "_NET_CLIENT_LIST",
+                   "_NET_CLIENT_LIST_STACKING", "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN",
+                   "_NET_WM_STATE_HIDDEN", "_NET_CURRENT_DESKTOP", "_NET_RESTACK_WINDOW",
+                   "WM_CHANGE_STATE"});
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(conn_.get(), conn_.root(), XCB_CW_EVENT_MASK, &mask);
+    notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(conn_.get()),
+                                                  QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &X11Desktop::processEvents);
+    // Round trips can pull events into XCB's queue without the socket waking us up again.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                &X11Desktop::processEvents);
+    watchActiveWindow();
+    conn_.flush();
+}
+
+X11Desktop::~X11Desktop() = default;
+
+X11Desktop& X11Desktop::shared() {
+    static auto* desktop = new X11Desktop();
+    return *desktop;
+}
+
+void X11Desktop::processEvents() {
+    if (!conn_.isValid()) {
+        if (notifier_) notifier_->setEnabled(false);
+        return;
+    }
+    bool active = false, desktop = false, state = false;
+    while (xcb_generic_event_t* raw = xcb_poll_for_event(conn_.get())) {
+        const XReply<xcb_generic_event_t> ev(raw);
+        if ((ev->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) continue;  // errors included
+        const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(ev.get());
+        if (p->window == conn_.root()) {
+            if (p->atom == conn_.atom("_NET_ACTIVE_WINDOW")) active = true;
+            if (p->atom == conn_.atom("_NET_CURRENT_DESKTOP")) desktop = true;
+        } else if (p->window == watched_ && p->atom == conn_.atom("_NET_WM_STATE")) {
+            state = true;
+        }
+    }
+    if (active) watchActiveWindow();
+    if (active) emit activeWindowChanged();
+    if (desktop) emit currentDesktopChanged();
+    if (state) emit activeWindowStateChanged();
+}
+
+void X11Desktop::watchActiveWindow() {
+    const xcb_window_t w = activeWindow();
+    if (w == watched_) return;
+    // Selecting on a window of another client sets only our own event mask on it.
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    const std::uint32_t none = 0;
+    if (watched_ != XCB_NONE)
+        xcb_change_window_attributes(conn_.get(), watched_, XCB_CW_EVENT_MASK, &none);
+    watched_ = w;
+    if (w != XCB_NONE) xcb_change_window_attributes(conn_.get(), w, XCB_CW_EVENT_MASK, &mask);
+    conn_.flush();
+}
+
+xcb_window_t X11Desktop::activeWindow() {
+    const auto v = conn_.property32(conn_.root(), conn_.atom("_NET_ACTIVE_WINDOW"),
+                                    XCB_ATOM_WINDOW);
+    return v.empty() ? xcb_window_t{XCB_NONE} : v.front();
+}
+
+std::optional<ProcessID> X11Desktop::windowPid(xcb_window_t window) {
+    const auto v = conn_.property32(window, conn_.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+    if (v.empty() || v.front() == 0) return std::nullopt;
+    return static_cast<ProcessID>(v.front());
+}
+
+std::vector<xcb_window_t> X11Desktop::clientsStacking() {
+    auto v = conn_.property32(conn_.root(), conn_.atom("_NET_CLIENT_LIST_STACKING"),
+                              XCB_ATOM_WINDOW);
+    if (v.empty())
+        v = conn_.property32(conn_.root(), conn_.atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+    return v;
+}
+
+xcb_window_t X11Desktop::topClientOf(ProcessID pid) {
+    const auto clients = clientsStacking();
+    for (auto it = clients.rbegin(); it != clients.rend(); ++it)
+        if (windowPid(*it) == pid) return *it;
+    return XCB_NONE;
+}
+
+bool X11Desktop::hasState(xcb_window_t window, const char* stateAtom) {
+    const auto states = conn_.property32(window, conn_.atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
+    const xcb_atom_t wanted = conn_.atom(stateAtom);
+    return wanted != XCB_ATOM_NONE && std::find(states.begin(), states.end(), wanted) != states.end();
+}
+
+std::optional<QString> X11Desktop::wmClassClass(xcb_window_t window) {
+    const auto bytes = conn_.propertyBytes(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+    if (!bytes) return std::nullopt;
+    // "instance\0class\0"
+    const QList<QByteArray> parts = bytes->split('\0');
+    if (parts.size() < 2 || parts[1].isEmpty()) return std::nullopt;
+    return QString::fromLocal8Bit(parts[1]);
+}
+
+bool X11Desktop::windowExists(xcb_window_t window) {
+    if (!conn_.isValid() || window == XCB_NONE) return false;
+    auto r = reply(xcb_get_window_attributes_reply(
+        conn_.get(), xcb_get_window_attributes(conn_.get(), window), nullptr));
+    return r != nullptr;
+}
+
+bool X11Desktop::isViewable(xcb_window_t window) {
+    if (!conn_.isValid() || window == XCB_NONE) return false;
+    auto r = reply(xcb_get_window_attributes_reply(
+        conn_.get(), xcb_get_window_attributes(conn_.get(), window), nullptr));
+    return r && r->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+std::optional<QRect> X11Desktop::geometryInRoot(xcb_window_t window) {
+    if (!conn_.isValid() || window == XCB_NONE) return std::nullopt;
+    auto geo = reply(
+        xcb_get_geometry_reply(conn_.get(), xcb_get_geometry(conn_.get(), window), nullptr));
+    if (!geo) return std::nullopt;
+    auto tr = reply(xcb_translate_coordinates_reply(
+        conn_.get(), xcb_translate_coordinates(conn_.get(), window, conn_.root(), 0, 0),
+        nullptr));
+    if (!tr) return std::nullopt;
+    return QRect(tr->dst_x, tr->dst_y, geo->width, geo->height);
+}
+
+std::optional<std::uint32_t> X11Desktop::currentDesktop() {
+    const auto v = conn_.property32(conn_.root(), conn_.atom("_NET_CURRENT_DESKTOP"),
+                                    XCB_ATOM_CARDINAL);
+    if (v.empty()) return std::nullopt;
+    return v.front();
+}
+
+void X11Desktop::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint32_t d0,
+                                 std::uint32_t d1, std::uint32_t d2) {
+    if (!conn_.isValid() || window == XCB_NONE || type == XCB_ATOM_NONE) return;
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = window;
+    ev.type = type;
+    ev.data.data32[0] = d0;
+    ev.data.data32[1] = d1;
+    ev.data.data32[2] = d2;
+    xcb_send_event(conn_.get(), 0, conn_.root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&ev));
+    conn_.flush();
+}
+
+void X11Desktop::requestActivate(xcb_window_t window) {
+    sendRootMessage(window, conn_.atom("_NET_ACTIVE_WINDOW"), kSourceIndicationTool,
+                    XCB_CURRENT_TIME, XCB_NONE);
+}
+
+void X11Desktop::requestRaise(xcb_window_t window) {
+    sendRootMessage(window, conn_.atom("_NET_RESTACK_WINDOW"), kSourceIndicationTool, XCB_NONE,
+                    kRestackAbove);
+}
+
+void X11Desktop::requestIconify(xcb_window_t window) {
+    sendRootMessage(window, conn_.atom("WM_CHANGE_STATE"), kIconicState, 0, 0);
+}
+
+void X11Desktop::mapWindow(xcb_window_t window) {
+    if (!conn_.isValid() || window == XCB_NONE) return;
+    xcb_map_window(conn_.get(), window);
+    conn_.flush();
+}
+
+void X11Desktop::setInputFocus(xcb_window_t window) {
+    if (!isViewable(window)) return;
+    xcb_set_input_focus(conn_.get(), XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
+    conn_.flush();
+}
+
+}  // namespace mirano::x11

@@ -1,0 +1,49 @@
+// The current keyboard layout of the X display, read with xkbcommon and followed as it changes.
+#pragma once
+
+#include "platform/KeyboardLayout.h"
+#include "platform/x11/XConnection.h"
+
+#include <array>
+#include <memory>
+
+class QSocketNotifier;
+struct xkb_context;
+struct xkb_keymap;
+
+namespace mirano::x11 {
+
+/// Keymap of the core keyboard, current group, level 1, on its own connection. Lives on the
+/// main thread; XKB notifications arrive through a socket notifier on that connection.
+class XkbKeyboardLayout final : public KeyboardLayout {
+    Q_OBJECT
+public:
+    /// Connects to `display` ($DISPLAY when null). Unavailable when that fails.
+    explicit XkbKeyboardLayout(const char* display = nullptr, QObject* parent = nullptr);
+    ~XkbKeyboardLayout() override;
+
+    bool isAvailable() const override { return available_; }
+    char16_t character(std::uint16_t keyCode) const override;
+
+    /// The group (layout index) in use.
+    int group() const { return group_; }
+
+private:
+    bool setUp();
+    /// Reloads the keymap and the group; returns whether the table changed.
+    bool reload();
+    void fillTable();
+    void readEvents();
+
+    std::unique_ptr<XConnection> conn_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    xkb_context* context_ = nullptr;
+    xkb_keymap* keymap_ = nullptr;
+    std::int32_t deviceId_ = -1;
+    std::uint8_t xkbEventBase_ = 0;
+    int group_ = 0;
+    bool available_ = false;
+    std::array<char16_t, 128> table_{};
+};
+
+}  // namespace mirano::x11

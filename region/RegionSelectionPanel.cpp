@@ -1,0 +1,50 @@
+// A frameless, focusable top-level over the chosen window, holding the selection view.
+#include "region/RegionSelectionPanel.h"
+
+#include "platform/PanelWindowSystem.h"
+#include "platform/qt/ScreenCoordinates.h"
+#include "region/RegionSelectionView.h"
+
+#include <QWindow>
+
+namespace mirano {
+
+RegionSelectionPanel::RegionSelectionPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      windowSystem_(windowSystem) {
+    translucent_ = windowSystem.hasCompositor();
+    setAttribute(Qt::WA_TranslucentBackground, translucent_);
+    setAttribute(Qt::WA_NoSystemBackground);
+    const QRectF qt = fromScreenPoints(contentRect);
+    setGeometry(QRect(qRound(qt.x()), qRound(qt.y()), qRound(qt.width()), qRound(qt.height())));
+    view_ = new RegionSelectionView(QRectF(0, 0, width(), height()), this);
+    view_->panel = this;
+    setFocusProxy(view_);
+    winId();
+    windowSystem.configureOverlayPanel(*windowHandle());
+}
+
+RegionSelectionPanel::~RegionSelectionPanel() = default;
+
+void RegionSelectionPanel::makeKeyAndOrderFront() {
+    // Without compositing nothing shows through: keep a picture of what lies below instead.
+    if (!translucent_ && !isVisible()) view_->setBackdrop(windowSystem_.grabScreen(geometry()));
+    show();
+    raise();
+    activateWindow();
+    windowSystem_.activate(*windowHandle());
+    view_->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void RegionSelectionPanel::orderOut() { hide(); }
+
+void RegionSelectionPanel::cancelOperation() {
+    auto callback = onCancelled;
+    if (callback) callback();
+}
+
+QRectF RegionSelectionPanel::frame() const { return toScreenPoints(QRectF(geometry())); }
+
+void RegionSelectionPanel::resizeEvent(QResizeEvent*) { view_->setGeometry(rect()); }
+
+}  // namespace mirano

@@ -1,0 +1,26 @@
+// The application object, recording policy changes, activations and termination.
+#pragma once
+
+#include "platform/Application.h"
+
+#include <QList>
+
+namespace mirano::fakes {
+
+class FakeApplication final : public Application {
+public:
+    void setActivationPolicy(ActivationPolicy p) override {
+        policy = p;
+        policyChanges.append(p);
+    }
+    ActivationPolicy activationPolicy() const override { return policy; }
+    void activateIgnoringOtherApps() override { ++activations; }
+    void terminate() override { ++terminations; }
+
+    ActivationPolicy policy = ActivationPolicy::regular;
+    QList<ActivationPolicy> policyChanges;
+    int activations = 0;
+    int terminations = 0;
+};
+
+}  // namespace mirano::fakes

@@ -1,0 +1,119 @@
+// A capture service answering with scripted results; records every call and lets the test emit
+// samples and stops as the capture thread would.
+#pragma once
+
+#include "platform/CaptureService.h"
+#include "platform/Scheduler.h"
+#include "tests/fakes/CallLog.h"
+
+#include <cstdint>
+#include <deque>
+#include <utility>
+#include <vector>
+
+namespace mirano::fakes {
+
+/// A BGRA frame in ordinary memory, filled with one colour.
+class MemoryFrameBuffer final : public FrameBuffer {
+public:
+    MemoryFrameBuffer(int width, int height, std::uint32_t argb = 0xff000000);
+    int width() const override { return width_; }
+    int height() const override { return height_; }
+    std::size_t bytesPerRow() const override { return std::size_t(width_) * 4; }
+    const std::uint8_t* data() const override { return pixels_.data(); }
+
+private:
+    int width_;
+    int height_;
+    std::vector<std::uint8_t> pixels_;
+};
+
+/// A new frame of that size and colour.
+Frame makeMemoryFrame(int width, int height, std::uint32_t argb = 0xff000000);
+
+class FakeCaptureService;
+
+class FakeCaptureStream final : public CaptureStream {
+public:
+    FakeCaptureStream(FakeCaptureService& service, ContentFilter filter,
+                      StreamConfiguration configuration, StreamStopHandler onStop);
+
+    std::optional<Error> addStreamOutput(StreamOutputType type, SampleHandler handler) override;
+    void startCapture(Completion done) override;
+    void stopCapture(Completion done) override;
+    void updateConfiguration(const StreamConfiguration& configuration, Completion done) override;
+
+    /// Hands a sample to every output, as the capture thread would (synchronously).
+    void emitSample(const StreamSample& sample);
+    /// A screen sample carrying `frame`.
+    void emitFrame(const Frame& frame);
+    /// Reports that the stream stopped by itself.
+    void emitStop(std::optional<Error> error);
+
+    // Scripted results (copied from the service's when the stream is made).
+    std::optional<Error> addOutputError;
+    std::optional<Error> startError;
+    std::optional<Error> stopError;
+    std::optional<Error> updateError;
+
+    // What happened.
+    const ContentFilter filter;
+    const StreamConfiguration initialConfiguration;
+    /// The configuration now in force (the initial one, then each successful update).
+    StreamConfiguration configuration;
+    std::vector<std::pair<StreamOutputType, SampleHandler>> outputs;
+    std::vector<StreamConfiguration> updates;
+    int startCalls = 0;
+    int stopCalls = 0;
+    bool running = false;
+
+private:
+    FakeCaptureService& service_;
+    StreamStopHandler onStop_;
+};
+
+class FakeCaptureService final : public CaptureService {
+public:
+    /// Completions run through `scheduler`, so they arrive on the (fake) main queue.
+    explicit FakeCaptureService(Scheduler& scheduler) : scheduler_(scheduler) {}
+
+    void getShareableContent(bool excludingDesktopWindows, bool onScreenWindowsOnly,
+                             ShareableContentHandler done) override;
+    std::shared_ptr<CaptureStream> makeStream(const ContentFilter& filter,
+                                              const StreamConfiguration& configuration,
+                                              StreamStopHandler onStop) override;
+
+    /// Scripts a shareable window with a frame of that size.
+    void addWindow(WindowNumber id, double width, double height) {
+        windows.push_back(ShareableWindow{id, QRectF(0, 0, width, height)});
+    }
+    /// The last stream made, or null.
+    FakeCaptureStream* lastStream() const { return streams.empty() ? nullptr : streams.back().get(); }
+
+    /// Runs `done` with `error` on the scheduler, or keeps it for completeHeld() while
+    /// `holdCompletions` is set.
+    void complete(Completion done, std::optional<Error> error);
+    /// Releases the completions kept while `holdCompletions` was set, in order, onto the scheduler.
+    int completeHeld();
+
+    // Scripted results.
+    std::vector<ShareableWindow> windows;
+    std::optional<Error> contentError;
+    /// Given to each new stream.
+    std::optional<Error> addOutputError;
+    std::optional<Error> startError;
+    std::optional<Error> stopError;
+    std::optional<Error> updateError;
+    bool holdCompletions = false;
+
+    // What happened.
+    std::vector<std::pair<bool, bool>> contentQueries;
+    std::vector<std::shared_ptr<FakeCaptureStream>> streams;
+    CallLog* log = nullptr;
+
+private:
+    Scheduler& scheduler_;
+    std::deque<std::function<void()>> held_;
+};
+
+}  // namespace mirano::fakes

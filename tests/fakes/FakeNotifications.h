@@ -1,0 +1,20 @@
+// Notifications that are recorded instead of shown.
+#pragma once
+
+#include "platform/Notifications.h"
+
+#include <QList>
+#include <QPair>
+
+namespace mirano::fakes {
+
+class FakeNotifications final : public Notifications {
+public:
+    void requestAuthorization() override { ++authorizationRequests; }
+    void post(const QString& title, const QString& body) override { posted.append({title, body}); }
+
+    int authorizationRequests = 0;
+    QList<QPair<QString, QString>> posted;
+};
+
+}  // namespace mirano::fakes

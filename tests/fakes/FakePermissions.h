@@ -1,0 +1,27 @@
+// Permissions with scripted answers; counts the requests.
+#pragma once
+
+#include "platform/Permissions.h"
+
+namespace mirano::fakes {
+
+class FakePermissions final : public Permissions {
+public:
+    bool trusted = true;
+    bool captureAllowed = true;
+    int trustPrompts = 0;
+    int captureRequests = 0;
+
+    bool isAccessibilityTrusted() override { return trusted; }
+    bool isAccessibilityTrustedWithPrompt(bool prompt) override {
+        if (prompt && !trusted) ++trustPrompts;
+        return trusted;
+    }
+    bool preflightScreenCaptureAccess() override { return captureAllowed; }
+    bool requestScreenCaptureAccess() override {
+        ++captureRequests;
+        return captureAllowed;
+    }
+};
+
+}  // namespace mirano::fakes

@@ -1,0 +1,317 @@
+// The PiP's content: paints the latest frame, hosts the overlays and turns pointer gestures
+// (hover, Command-drag, double-clicks, the frame-rate menu) into the panel's callbacks.
+#include "window/CaptureView.h"
+
+#include "settings/AppSettings.h"
+#include "settings/ModifierKey.h"
+#include "window/FrameRateMenu.h"
+#include "window/OverlayView.h"
+#include "window/PausedOverlayView.h"
+#include "window/PiPPanel.h"
+#include "window/SelectionBand.h"
+
+#include <QCursor>
+#include <QEnterEvent>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+
+namespace mirano {
+
+namespace {
+
+// Calls one of the panel's callbacks when the panel and the callback exist. The callback is
+// copied first: it may replace or drop the panel's callbacks while it runs.
+template <typename Member, typename... Args>
+void notify(const QPointer<PiPPanel>& panel, Member member, Args&&... args) {
+    if (!panel) return;
+    auto callback = (*panel).*member;
+    if (callback) callback(std::forward<Args>(args)...);
+}
+
+// Hides a child at once and deletes it once the current event is done with it.
+void dispose(QWidget* widget) {
+    if (!widget) return;
+    widget->hide();
+    widget->deleteLater();
+}
+
+}  // namespace
+
+CaptureView::CaptureView(const QRectF& frame, AppSettings& settings, QWidget* parent)
+    : QWidget(parent), settings_(settings) {
+    resize(frame.size().toSize());
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+CaptureView::~CaptureView() = default;
+
+std::uint64_t CaptureView::eventFlags(Qt::KeyboardModifiers modifiers) {
+    std::uint64_t flags = 0;
+    if (modifiers & Qt::ShiftModifier) flags |= 0x20000;
+    if (modifiers & Qt::ControlModifier) flags |= 0x40000;
+    if (modifiers & Qt::AltModifier) flags |= 0x80000;
+    if (modifiers & Qt::MetaModifier) flags |= kCommandFlag;
+    return flags;
+}
+
+void CaptureView::setContents(const Frame& frame) {
+    contents_ = frame;
+    update();
+}
+
+QRectF CaptureView::bounds() const { return QRectF(0, 0, width(), height()); }
+
+QPointF CaptureView::toViewPoint(const QPointF& p) const { return QPointF(p.x(), height() - p.y()); }
+
+QPointF CaptureView::clampToBounds(const QPointF& p) const {
+    return QPointF(std::clamp(p.x(), 0.0, double(width())), std::clamp(p.y(), 0.0, double(height())));
+}
+
+// --- Overlays ---------------------------------------------------------------------------
+
+void CaptureView::showOverlay() {
+    if (suppressOverlay_) return;
+    if (overlayHostingView_) {
+        updateOverlay();
+        return;
+    }
+    QPointer<CaptureView> self(this);
+    OverlayView::Content content;
+    content.isZoomed = isZoomed_;
+    content.modifierName = ModifierKeys::displayName(settings_.modifier());
+    content.frameRate = settings_.frameRate();
+    content.onClose = [self] {
+        if (self) notify(self->panel, &PiPPanel::onClose);
+    };
+    content.onFrameRateChanged = [self](int rate) {
+        if (self) notify(self->panel, &PiPPanel::onFrameRateChanged, rate);
+    };
+    auto* overlay = new OverlayView(std::move(content), this);
+    overlay->setCornerRadius(kCornerRadius);
+    overlay->setGeometry(rect());
+    overlay->show();
+    overlay->raise();
+    if (selectionLayer_) selectionLayer_->raise();
+    overlayHostingView_ = overlay;
+}
+
+void CaptureView::updateOverlay() {
+    auto* old = qobject_cast<OverlayView*>(overlayHostingView_.data());
+    if (!old) return;
+    // Rebuild from the current values in place of the old one, keeping its stacking place.
+    QWidget* above = nullptr;
+    const auto siblings = children();
+    const int index = siblings.indexOf(old);
+    for (int i = index + 1; i < siblings.size() && !above; ++i)
+        if (auto* w = qobject_cast<QWidget*>(siblings[i]); w && !w->isHidden()) above = w;
+    overlayHostingView_ = nullptr;
+    dispose(old);
+    showOverlay();
+    if (above && overlayHostingView_) overlayHostingView_->stackUnder(above);
+}
+
+void CaptureView::removeOverlay() {
+    dispose(overlayHostingView_);
+    overlayHostingView_ = nullptr;
+}
+
+void CaptureView::setPausedOverlayView(QWidget* view) {
+    pausedOverlayView_ = view;
+    if (!view) return;
+    view->setParent(this);
+    if (auto* paused = qobject_cast<PausedOverlayView*>(view)) paused->setCornerRadius(kCornerRadius);
+    view->setGeometry(rect());
+    view->show();
+    view->raise();
+    if (selectionLayer_) selectionLayer_->raise();
+}
+
+void CaptureView::fitChildren() {
+    for (QWidget* w : {overlayHostingView_.data(), pausedOverlayView_.data(), selectionLayer_.data()})
+        if (w) w->setGeometry(rect());
+}
+
+// --- Hover and Command ------------------------------------------------------------------
+
+void CaptureView::setPointerInside(bool inside) {
+    if (inside == pointerInside_) return;
+    pointerInside_ = inside;
+    if (inside) mouseEnteredView();
+    else mouseExitedView();
+}
+
+void CaptureView::mouseEnteredView() {
+    if (!isHovering_ && !isCommandHeld_) {
+        isHovering_ = true;
+        suppressOverlay_ = false;
+        showOverlay();
+    }
+    notify(panel, &PiPPanel::onMouseEntered);
+}
+
+void CaptureView::mouseExitedView() {
+    isHovering_ = false;
+    suppressOverlay_ = false;
+    removeOverlay();
+    notify(panel, &PiPPanel::onMouseExited);
+}
+
+void CaptureView::setCommandHeld(bool held) {
+    if (held == isCommandHeld_) return;
+    isCommandHeld_ = held;
+    if (!isHovering_) return;
+    if (held) removeOverlay();
+    else if (!isDraggingZoom_ && !suppressOverlay_) showOverlay();
+}
+
+// --- Clicks and the zoom drag -------------------------------------------------------------
+
+void CaptureView::mouseDownAt(QPointF point, int clickCount, std::uint64_t modifierFlags) {
+    const bool command = (modifierFlags & kCommandFlag) != 0;
+    if (clickCount == 2) {
+        if (command) {
+            suppressOverlay_ = true;
+            notify(panel, &PiPPanel::onResetZoom);
+        } else {
+            notify(panel, &PiPPanel::onDoubleClick);
+        }
+        return;
+    }
+    // A zoomed view cannot start a new selection; without Command a drag moves the panel.
+    if (isZoomed_ || !command) return;
+    isDraggingZoom_ = true;
+    dragStart_ = clampToBounds(point);
+    removeOverlay();
+}
+
+void CaptureView::mouseDraggedTo(QPointF point) {
+    if (!isDraggingZoom_) return;
+    const QPointF p = clampToBounds(point);
+    if (!selectionLayer_) {
+        auto* band = new SelectionBand(this);
+        band->show();
+        band->raise();
+        selectionLayer_ = band;
+    }
+    selectionRect_ = QRectF(std::min(dragStart_.x(), p.x()), std::min(dragStart_.y(), p.y()),
+                            std::abs(p.x() - dragStart_.x()), std::abs(p.y() - dragStart_.y()));
+    // The band widget paints in Qt's top-left coordinates.
+    static_cast<SelectionBand*>(selectionLayer_.data())
+        ->setBand(QRectF(selectionRect_.x(), height() - selectionRect_.bottom(),
+                         selectionRect_.width(), selectionRect_.height()));
+}
+
+void CaptureView::mouseUpAt(QPointF point) {
+    if (!isDraggingZoom_) return;
+    isDraggingZoom_ = false;
+    const QPointF end = clampToBounds(point);
+    dispose(selectionLayer_);
+    selectionLayer_ = nullptr;
+    selectionRect_ = QRectF();
+    const double minX = std::min(dragStart_.x(), end.x()), maxX = std::max(dragStart_.x(), end.x());
+    const double minY = std::min(dragStart_.y(), end.y()), maxY = std::max(dragStart_.y(), end.y());
+    const double w = maxX - minX, h = maxY - minY;
+    if (!(w > 10) || !(h > 10)) return;
+    const double W = width(), H = height();
+    if (!(W > 0) || !(H > 0)) return;
+    suppressOverlay_ = true;
+    notify(panel, &PiPPanel::onZoom, QRectF(minX / W, (H - maxY) / H, w / W, h / H));
+}
+
+// --- Frame-rate menu ----------------------------------------------------------------------
+
+QMenu* CaptureView::buildFrameRateMenu() {
+    QPointer<CaptureView> self(this);
+    return FrameRateMenu::build(settings_.frameRate(), [self](int rate) {
+        if (self) self->selectFrameRate(rate);
+    }, this);
+}
+
+void CaptureView::showFrameRateMenu() {
+    if (frameRateMenu_) frameRateMenu_->close();
+    QMenu* menu = buildFrameRateMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QPointF local = mapFromGlobal(QCursor::pos());
+    const QPointF clamped(std::clamp(local.x(), 0.0, double(width())),
+                          std::clamp(local.y(), 0.0, double(height())));
+    frameRateMenu_ = menu;
+    menu->popup(mapToGlobal(clamped.toPoint()));
+}
+
+void CaptureView::selectFrameRate(int rate) { notify(panel, &PiPPanel::onFrameRateChanged, rate); }
+
+// --- Qt events ----------------------------------------------------------------------------
+
+void CaptureView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    p.fillPath(clip, Qt::black);
+    if (!contents_ || contents_->width() <= 0 || contents_->height() <= 0) return;
+    // Wraps the frame's memory; contents_ keeps it alive and unchanged while we paint.
+    const QImage image(contents_->data(), contents_->width(), contents_->height(),
+                       static_cast<qsizetype>(contents_->bytesPerRow()),
+                       QImage::Format_ARGB32_Premultiplied);
+    // Aspect fill: scale to cover the whole view, cut the overflow evenly on both sides.
+    const QSizeF source = image.size();
+    const QSizeF covered = source.scaled(QSizeF(size()), Qt::KeepAspectRatioByExpanding);
+    const QRectF target((width() - covered.width()) / 2, (height() - covered.height()) / 2,
+                        covered.width(), covered.height());
+    p.setClipPath(clip);
+    p.drawImage(target, image);
+}
+
+void CaptureView::enterEvent(QEnterEvent*) {
+    // While the panel ignores the mouse, its pointer polling is the only source of hover.
+    if (panel && panel->ignoresMouseEvents()) return;
+    setPointerInside(true);
+}
+
+void CaptureView::leaveEvent(QEvent*) {
+    if (panel && panel->ignoresMouseEvents()) return;
+    setPointerInside(false);
+}
+
+void CaptureView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const std::uint64_t flags = eventFlags(event->modifiers());
+    const bool command = (flags & kCommandFlag) != 0;
+    QPointer<CaptureView> self(this);
+    if (!command && panel) {
+        const Qt::Edges edges = PiPPanel::resizeEdges(event->position(), QSizeF(size()));
+        if (edges) {
+            panel->startWindowResize(edges);
+            return;
+        }
+    }
+    mouseDownAt(toViewPoint(event->position()), 1, flags);
+    if (!self) return;
+    // A plain drag of the content moves the panel through the window manager.
+    if (!isDraggingZoom_ && !command && panel && panel->isMovableByWindowBackground())
+        panel->startWindowMove();
+}
+
+void CaptureView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    mouseDownAt(toViewPoint(event->position()), 2, eventFlags(event->modifiers()));
+}
+
+void CaptureView::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() & Qt::LeftButton) mouseDraggedTo(toViewPoint(event->position()));
+}
+
+void CaptureView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    mouseUpAt(toViewPoint(event->position()));
+}
+
+void CaptureView::resizeEvent(QResizeEvent*) { fitChildren(); }
+
+}  // namespace mirano

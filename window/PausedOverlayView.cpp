@@ -1,0 +1,37 @@
+// Paints black at 0.9 and the centred "Paused" text; it takes no mouse events so that the
+// PiP's gestures keep working through it.
+#include "window/PausedOverlayView.h"
+
+#include "window/OverlayView.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace mirano {
+
+PausedOverlayView::PausedOverlayView(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFont(overlayFont(16, QFont::Medium));
+    if (parent) setGeometry(parent->rect());
+}
+
+QString PausedOverlayView::text() { return QStringLiteral("\u23F8\uFE0E Paused"); }
+
+void PausedOverlayView::setCornerRadius(double radius) {
+    cornerRadius_ = radius;
+    update();
+}
+
+void PausedOverlayView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
+    p.fillPath(path, QColor::fromRgbF(0, 0, 0, 0.9));
+    p.setPen(Qt::white);
+    p.setFont(font());
+    p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
+}
+
+}  // namespace mirano

@@ -1,0 +1,263 @@
+// The PiP's floating window: frameless, never focused, above normal windows on every desktop,
+// rounded, with alpha and click-through, reporting every size change.
+#include "window/PiPPanel.h"
+
+#include "platform/PanelWindowSystem.h"
+#include "platform/qt/ScreenCoordinates.h"
+#include "window/CaptureView.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QPainter>
+#include <QPainterPath>
+#include <QResizeEvent>
+#include <QTimer>
+#include <QVariantAnimation>
+#include <QWindow>
+
+namespace mirano {
+
+namespace {
+constexpr int kHoverPollMs = 50;
+constexpr int kFadeMs = 150;
+
+QRect roundedRect(const QRectF& r) {
+    return QRect(qRound(r.x()), qRound(r.y()), qRound(r.width()), qRound(r.height()));
+}
+}  // namespace
+
+class PiPPanel::Private {
+public:
+    explicit Private(PanelWindowSystem& ws) : windowSystem(ws) {}
+    PanelWindowSystem& windowSystem;
+    bool translucent = false;
+    // The alpha on screen right now (differs from the target while fading).
+    double shownAlpha = 1.0;
+    QSizeF lastReportedSize;
+    QTimer hoverPoll;
+    QVariantAnimation fade;
+};
+
+PiPPanel::PiPPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem, AppSettings& settings)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus),
+      d_(std::make_unique<Private>(windowSystem)) {
+    // Callbacks start empty (default-constructed members).
+    captureView_ = new CaptureView(QRectF(QPointF(0, 0), contentRect.size()), settings, this);
+    d_->translucent = windowSystem.hasCompositor();
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TranslucentBackground, d_->translucent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    setGeometry(roundedRect(fromScreenPoints(contentRect)));
+    captureView_->setGeometry(rect());
+    captureView_->panel = this;
+    d_->lastReportedSize = QSizeF(size());
+
+    winId();  // the native window must exist before the window system configures it
+    windowSystem.configureFloatingPanel(*windowHandle());
+    applyShape();
+
+    d_->hoverPoll.setInterval(kHoverPollMs);
+    connect(&d_->hoverPoll, &QTimer::timeout, this, &PiPPanel::pollPointer);
+    d_->fade.setDuration(kFadeMs);
+    connect(&d_->fade, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& v) { applyAlpha(v.toDouble()); });
+    connect(&d_->fade, &QVariantAnimation::finished, this, [this] { applyAlpha(alpha_); });
+}
+
+PiPPanel::~PiPPanel() {
+    d_->fade.stop();
+    d_->hoverPoll.stop();
+}
+
+bool PiPPanel::isTranslucent() const { return d_->translucent; }
+
+// --- Ordering -----------------------------------------------------------------------------
+
+void PiPPanel::orderFront() {
+    if (!isVisible()) show();
+    raise();
+    // Showing rewrites the size hints: put ours back.
+    applySizeConstraints();
+}
+
+void PiPPanel::orderOut() { hide(); }
+
+void PiPPanel::makeKeyAndOrderFront() {
+    orderFront();
+    d_->windowSystem.activate(*windowHandle());
+}
+
+bool PiPPanel::isOrderedFront() const { return isVisible(); }
+
+// --- Alpha and click-through --------------------------------------------------------------
+
+void PiPPanel::setAlphaValue(double alpha) {
+    d_->fade.stop();
+    alpha_ = std::clamp(alpha, 0.0, 1.0);
+    applyAlpha(alpha_);
+}
+
+void PiPPanel::animateAlphaValue(double alpha) {
+    const double target = std::clamp(alpha, 0.0, 1.0);
+    if (!isVisible() || qFuzzyCompare(target + 1, d_->shownAlpha + 1)) {
+        setAlphaValue(target);
+        return;
+    }
+    d_->fade.stop();
+    alpha_ = target;
+    d_->fade.setStartValue(d_->shownAlpha);
+    d_->fade.setEndValue(target);
+    d_->fade.start();
+}
+
+void PiPPanel::applyAlpha(double alpha) {
+    const bool wasShown = d_->shownAlpha > 0;
+    d_->shownAlpha = alpha;
+    if (d_->translucent) {
+        setWindowOpacity(alpha);
+        return;
+    }
+    // No compositing manager: the window cannot be see-through, so it is painted dimmed and,
+    // at 0.0, given an empty shape so that nothing of it is drawn.
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(captureView_->graphicsEffect());
+    if (alpha >= 1.0) {
+        if (effect) captureView_->setGraphicsEffect(nullptr);
+    } else {
+        if (!effect) {
+            effect = new QGraphicsOpacityEffect;
+            captureView_->setGraphicsEffect(effect);
+        }
+        effect->setOpacity(alpha);
+    }
+    if (wasShown != (alpha > 0)) applyShape();
+}
+
+void PiPPanel::applyShape() {
+    if (d_->translucent) return;  // the rounded corners are painted with transparency
+    if (!(d_->shownAlpha > 0)) {
+        d_->windowSystem.setVisibleShape(*windowHandle(), QRegion());
+        return;
+    }
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), CaptureView::kCornerRadius, CaptureView::kCornerRadius);
+    d_->windowSystem.setVisibleShape(*windowHandle(), QRegion(path.toFillPolygon().toPolygon()));
+}
+
+void PiPPanel::setIgnoresMouseEvents(bool ignore) {
+    ignoresMouse_ = ignore;
+    d_->windowSystem.setInputPassThrough(*windowHandle(), ignore);
+    updateHoverPolling();
+    // Qt's enter and leave events were ignored meanwhile: catch up at once.
+    if (!ignore && isVisible()) pollPointer();
+}
+
+void PiPPanel::updateHoverPolling() {
+    if (ignoresMouse_ && isVisible()) {
+        if (!d_->hoverPoll.isActive()) d_->hoverPoll.start();
+    } else {
+        d_->hoverPoll.stop();
+    }
+}
+
+void PiPPanel::pollPointer() {
+    const bool inside = frameGeometry().contains(d_->windowSystem.pointerPosition());
+    captureView_->setPointerInside(inside);
+}
+
+void PiPPanel::setMovableByWindowBackground(bool movable) { movable_ = movable; }
+
+// --- Geometry -----------------------------------------------------------------------------
+
+QRectF PiPPanel::frame() const { return toScreenPoints(QRectF(geometry())); }
+
+void PiPPanel::setFrame(const QRectF& frame, bool display, bool animate) {
+    Q_UNUSED(animate);  // frame changes are immediate
+    setGeometry(roundedRect(fromScreenPoints(frame)));
+    applySizeConstraints();
+    reportSizeIfChanged();
+    if (display) update();
+}
+
+void PiPPanel::setContentAspectRatio(const QSizeF& ratio) {
+    aspectRatio_ = ratio;
+    applySizeConstraints();
+}
+
+void PiPPanel::setContentMinSize(const QSizeF& size) {
+    minSize_ = size;
+    applySizeConstraints();
+}
+
+void PiPPanel::applySizeConstraints() {
+    d_->windowSystem.setSizeConstraints(*windowHandle(), minSize_, aspectRatio_);
+}
+
+QPointF PiPPanel::convertPointFromScreen(const QPointF& screenPoint) const {
+    const QPointF local = fromScreenPoints(screenPoint) - QPointF(geometry().topLeft());
+    return QPointF(local.x(), height() - local.y());
+}
+
+void PiPPanel::reportSizeIfChanged() {
+    const QSizeF now(size());
+    if (now == d_->lastReportedSize) return;
+    d_->lastReportedSize = now;
+    auto callback = onResize;
+    if (callback) callback(now);
+}
+
+// --- Dragging -----------------------------------------------------------------------------
+
+void PiPPanel::startWindowMove() { d_->windowSystem.beginMove(*windowHandle()); }
+
+void PiPPanel::startWindowResize(Qt::Edges edges) {
+    d_->windowSystem.beginResize(*windowHandle(), edges);
+}
+
+Qt::Edges PiPPanel::resizeEdges(const QPointF& p, const QSizeF& size) {
+    const double b = kResizeBorder, c = CaptureView::kCornerRadius;
+    bool left = p.x() < b, right = p.x() >= size.width() - b;
+    bool top = p.y() < b, bottom = p.y() >= size.height() - b;
+    // Near a corner the band widens along the rounding, so a corner drag resizes diagonally.
+    if (left || right) {
+        if (p.y() < c) top = true;
+        else if (p.y() >= size.height() - c) bottom = true;
+    }
+    if (top || bottom) {
+        if (p.x() < c) left = true;
+        else if (p.x() >= size.width() - c) right = true;
+    }
+    Qt::Edges edges;
+    if (left) edges |= Qt::LeftEdge;
+    if (right) edges |= Qt::RightEdge;
+    if (top) edges |= Qt::TopEdge;
+    if (bottom) edges |= Qt::BottomEdge;
+    return edges;
+}
+
+// --- Qt events ----------------------------------------------------------------------------
+
+void PiPPanel::resizeEvent(QResizeEvent*) {
+    captureView_->setGeometry(rect());
+    applyShape();
+    reportSizeIfChanged();
+}
+
+void PiPPanel::showEvent(QShowEvent*) {
+    applyShape();
+    d_->windowSystem.setInputPassThrough(*windowHandle(), ignoresMouse_);
+    updateHoverPolling();
+    // The native show that follows this event rewrites the size hints; restore ours after it.
+    QTimer::singleShot(0, this, [this] { applySizeConstraints(); });
+}
+
+void PiPPanel::hideEvent(QHideEvent*) { updateHoverPolling(); }
+
+void PiPPanel::paintEvent(QPaintEvent*) {
+    if (d_->translucent) return;
+    // Behind a dimmed capture view: black, so that low alphas read as a faint picture.
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+}
+
+}  // namespace mirano
