@@ -1,12 +1,39 @@
-// Process entry: the tray application.
+// Process entry: the tray application with its menu, settings window and delegate.
 #pragma once
+
+#include "app/AppDelegate.h"
+#include "app/SharedPiPControl.h"
+#include "app/StatusMenu.h"
+#include "app/TrayIcon.h"
+
+#include <QObject>
+#include <QPointer>
 
 namespace mirano {
 
-class MiranoApp {
+class SettingsWindow;
+
+/// Owns the shell for the life of the process. Main thread only.
+class MiranoApp : public QObject {
+    Q_OBJECT
 public:
     /// Runs the application until it quits; returns the exit code.
     static int run(int argc, char** argv);
+
+    MiranoApp();
+    ~MiranoApp() override;
+
+    /// Opens the settings window, or brings the open one forward.
+    void openSettings();
+
+private:
+    void launch();
+
+    SharedPiPControl pip_;
+    AppDelegate delegate_;
+    StatusMenu menu_;
+    TrayIcon tray_;
+    QPointer<SettingsWindow> settingsWindow_;
 };
 
 }  // namespace mirano

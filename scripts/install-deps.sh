@@ -17,6 +17,7 @@ BUILD_PKGS=(
 RUN_PKGS=(
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils x11-xserver-utils
   xcompmgr dbus dbus-x11 trayer imagemagick
+  fonts-symbola  # the pause symbol U+23F8 of the paused overlay (DejaVu lacks it)
 )
 BENCH_PKGS=(ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
 

@@ -174,6 +174,9 @@ QRectF PiPPanel::frame() const { return toScreenPoints(QRectF(geometry())); }
 void PiPPanel::setFrame(const QRectF& frame, bool display, bool animate) {
     Q_UNUSED(animate);  // frame changes are immediate
     setGeometry(roundedRect(fromScreenPoints(frame)));
+    // A hidden widget gets its resize event only when shown: lay out and report now.
+    captureView_->setGeometry(rect());
+    applyShape();
     applySizeConstraints();
     reportSizeIfChanged();
     if (display) update();

@@ -24,6 +24,8 @@
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <cstdio>
+#include <cstdlib>
 
 namespace mirano::x11 {
 
@@ -192,6 +194,11 @@ X11EventTap::Worker::Event X11EventTap::Worker::next() {
 
 void X11EventTap::Worker::handle(const xcb_generic_event_t* ev) {
     const std::uint8_t type = ev->response_type & 0x7f;
+    if (getenv("DBGTAP")) {
+        if (type == XCB_GE_GENERIC) { auto* r = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(ev); fprintf(stderr, "TAP raw %s %u t=%u\n", r->event_type == XCB_INPUT_RAW_KEY_PRESS ? "press" : "release", r->detail, r->time); }
+        else if (type == XCB_KEY_PRESS) fprintf(stderr, "TAP core press %u\n", reinterpret_cast<const xcb_key_press_event_t*>(ev)->detail);
+        else fprintf(stderr, "TAP other %u\n", type);
+    }
     if (type == XCB_GE_GENERIC) {
         const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(ev);
         if (ge->extension != xiOpcode_) return;
@@ -367,8 +374,11 @@ void X11EventTap::Worker::post(const KeyEvent& event, std::shared_ptr<Pending> p
             if (pending) {
                 std::lock_guard lock(state->mutex);
                 if (pending->state == Pending::State::Abandoned) {
-                    // Passed on long ago: no callback may act on it now.
+                    // Passed on long ago: no callback may act on it now. It still was a key
+                    // press, so the logic sees one that matches no rule (it spoils a tap).
                     ++state->skipped;
+                    const auto handler = state->handler;
+                    handler({kEventTypeKeyDown, 0, kUnknownKeyCode, event.time});
                     return;
                 }
                 pending->state = Pending::State::Claimed;

@@ -233,14 +233,21 @@ void X11PanelWindowSystem::sendMoveResize(QWindow& window, std::uint32_t directi
     xcb_flush(conn_);
 }
 
+bool X11PanelWindowSystem::primaryButtonDown() {
+    auto r = x11::reply(xcb_query_pointer_reply(conn_, xcb_query_pointer(conn_, root_), nullptr));
+    return r && (r->mask & XCB_KEY_BUT_MASK_BUTTON_1);
+}
+
 void X11PanelWindowSystem::beginMove(QWindow& window) {
-    if (!conn_) return;
+    // A press handled after its release would leave the window manager moving the window
+    // with no button down, following the pointer until the next click.
+    if (!conn_ || !primaryButtonDown()) return;
     // Qt sends _NET_WM_MOVERESIZE itself and keeps its idea of the pressed button right.
     if (!window.startSystemMove()) sendMoveResize(window, kMove);
 }
 
 void X11PanelWindowSystem::beginResize(QWindow& window, Qt::Edges edges) {
-    if (!conn_ || !edges) return;
+    if (!conn_ || !edges || !primaryButtonDown()) return;
     if (window.startSystemResize(edges)) return;
     const bool l = edges & Qt::LeftEdge, r = edges & Qt::RightEdge;
     const bool t = edges & Qt::TopEdge, b = edges & Qt::BottomEdge;

@@ -39,6 +39,7 @@ private:
     void setAcceptsFocus(xcb_window_t window, bool accepts);
     void sendToRoot(xcb_window_t window, xcb_atom_t type, const std::uint32_t (&data)[5]);
     void sendMoveResize(QWindow& window, std::uint32_t direction);
+    bool primaryButtonDown();
 
     xcb_connection_t* conn_ = nullptr;
     xcb_window_t root_ = XCB_NONE;

@@ -215,8 +215,8 @@ TEST_F(HotkeyManagerTest, BackspaceDependsOnItsCallback) {
     manager_->onBackspace = nullptr;
     EXPECT_EQ(keyDown(kBackspace), TapVerdict::Keep);
     // Backspace as the trigger key still works when the callback declines.
-    layout_.setCharacter(kBackspace, u'x');
-    settings_.setTriggerKey("X");
+    layout_.setCharacter(kBackspace, u'\x00a7');
+    settings_.setTriggerKey(QString::fromUtf8("§"));
     manager_->onBackspace = [] { return false; };
     EXPECT_EQ(keyDown(kBackspace, kFn), TapVerdict::Drop);
     EXPECT_EQ(drained(), Log{"hotkey"});
@@ -300,7 +300,7 @@ TEST_F(HotkeyManagerTest, QuickCommandTapQueuesItsCallbacksInOrder) {
     EXPECT_EQ(drained(), (Log{"command(true)", "command(false)", "tap"}));
     // Command changes are reported once per change.
     flagsChanged(kRightCommand, 2.0);
-    flagsChanged(kRightCommand | kLeftCommand, 2.1);
+    flagsChanged(kRightCommand | kShift, 2.1);
     flagsChanged(kRightCommand, 2.2);
     EXPECT_EQ(drained(), Log{"command(true)"});
 }

@@ -1,0 +1,35 @@
+// The shell's PiP controller in the program: the shared PiPManager and window helpers.
+#pragma once
+
+#include "app/PiPControl.h"
+
+namespace mirano {
+
+class PiPManager;
+
+/// Forwards to PiPManager::shared() and WindowHelpers::shared(). Main thread only.
+class SharedPiPControl final : public PiPControl {
+    Q_OBJECT
+public:
+    explicit SharedPiPControl(QObject* parent = nullptr);
+
+    std::optional<WindowNumber> capturedWindowID() const override;
+    bool hasPanel() const override;
+    bool isHovering() const override;
+    std::optional<FocusedWindow> focusedWindow() const override;
+    void startPiP(WindowElement element, WindowNumber windowID, ProcessID pid,
+                  std::optional<QRectF> sourceRect) override;
+    void stopPiP() override;
+    void handleModifierTap() override;
+    void setCommandHeld(bool held) override;
+    bool isHoveringVisiblePiP() const override;
+    void zoomBy(double factor) override;
+    void openFrameRateMenu() override;
+    void scheduleStreamRestart() override;
+    void beginRegionSelection() override;
+
+private:
+    PiPManager& pip_;
+};
+
+}  // namespace mirano

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what Mirano needs, builds it, and starts it on your X display. Without a display
+# it runs the headless demo instead and prints where its screenshot is.
+#
+#   scripts/run.sh            build into ./build and run
+#   BUILD_DIR=dir scripts/run.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${BUILD_DIR:-build}"
+
+bash scripts/install-deps.sh --run
+bash scripts/build.sh "$build"
+
+if [ -z "${DISPLAY:-}" ]; then
+    echo "run: no DISPLAY; running the headless demo on a private virtual display."
+    exec bash scripts/demo.sh "$build"
+fi
+exec "$build/mirano" "$@"

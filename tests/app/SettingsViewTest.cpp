@@ -1,0 +1,217 @@
+// The settings form on the offscreen platform: defaults, live binding, the trigger-key rules,
+// the slider, and the update controls.
+#include "app/UpdaterManager.h"
+#include "hotkeys/HotkeyManager.h"
+#include "settings/AppSettings.h"
+#include "settings/SettingsView.h"
+#include "tests/fakes/FakeKeyboardLayout.h"
+#include "tests/fakes/FakeNotifications.h"
+#include "tests/fakes/ManualScheduler.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+using namespace mirano;
+
+namespace {
+
+class NullSource final : public UpdateSource {
+public:
+    int checks = 0;
+    bool isConfigured() const override { return false; }
+    void check(std::function<void(UpdateCheckResult)>) override { ++checks; }
+};
+class NullPresenter final : public UpdatePresenter {
+public:
+    void present(const UpdateCheckResult&) override {}
+};
+
+struct SettingsViewFixture : ::testing::Test {
+    fakes::MemoryDefaultsStore store;
+    fakes::ManualScheduler scheduler;
+    fakes::FakeNotifications notifications;
+    fakes::FakeKeyboardLayout layout;
+    NullSource source;
+    NullPresenter presenter;
+    AppSettings settings{store};
+    UpdaterManager updater{store, scheduler, notifications, source, presenter};
+    std::unique_ptr<SettingsView> view;
+    int restarts = 0;
+
+    void open() {
+        view = std::make_unique<SettingsView>(settings, updater, [this](const QString& c) {
+            return HotkeyManager::keyCode(c, layout).has_value();
+        });
+        view->onFrameRateChanged = [this] { ++restarts; };
+        view->resize(SettingsView::kWidth, SettingsView::kHeight);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    }
+    /// Types each character as a key press carrying that text (works beyond ASCII).
+    void type(const QString& text) {
+        for (QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(view->triggerKeyField(), &press);
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(SettingsViewFixture, NothingStoredShowsTheDefaults) {
+    open();
+    EXPECT_EQ(view->modifierPicker()->currentText(), "fn");
+    EXPECT_EQ(view->modifierPicker()->count(), 7);
+    EXPECT_EQ(view->modifierPicker()->itemText(6), "⌃ Right Control");
+    EXPECT_EQ(view->triggerKeyField()->text(), "P");
+    EXPECT_EQ(view->triggerKeyField()->width(), 60);
+    EXPECT_EQ(view->positionPicker()->currentText(), "Bottom Right");
+    EXPECT_FALSE(view->autoHideToggle()->isChecked());
+    EXPECT_EQ(view->autoHideToggle()->text(), "Auto-hide on Hover");
+    EXPECT_EQ(view->focusBehaviorPicker()->currentText(), "Do nothing");
+    EXPECT_EQ(view->frameRateSlider()->value(), 10);
+    EXPECT_EQ(view->frameRateValue()->text(), "10 fps");
+    EXPECT_EQ(view->versionValue()->text(), "0.1.0");
+    EXPECT_EQ(view->checkForUpdatesButton()->text(), "Check for Updates…");
+    EXPECT_TRUE(store.writes.isEmpty()) << "opening the form must not write anything";
+}
+
+TEST_F(SettingsViewFixture, ControlsWriteThroughAndChangesMadeElsewhereShowAtOnce) {
+    open();
+    view->positionPicker()->activated(2);
+    EXPECT_EQ(settings.pipPositionRaw(), "topRight");
+    view->modifierPicker()->activated(1);
+    EXPECT_EQ(settings.modifierRaw(), "leftCommand");
+    view->autoHideToggle()->click();
+    EXPECT_TRUE(settings.autoHideOnHover());
+    view->focusBehaviorPicker()->activated(1);
+    EXPECT_EQ(settings.focusBehaviorRaw(), "stopAndClose");
+
+    settings.setModifierRaw("rightOption");
+    settings.setPipPositionRaw("topLeft");
+    settings.setAutoHideOnHover(false);
+    settings.setFocusBehaviorRaw("pauseRecording");
+    settings.setTriggerKey("Q");
+    EXPECT_EQ(view->modifierPicker()->currentText(), "⌥ Right Option");
+    EXPECT_EQ(view->positionPicker()->currentText(), "Top Left");
+    EXPECT_FALSE(view->autoHideToggle()->isChecked());
+    EXPECT_EQ(view->focusBehaviorPicker()->currentText(), "Pause stream");
+    EXPECT_EQ(view->triggerKeyField()->text(), "Q");
+
+    // Values that name no case show the fallback, and are not rewritten.
+    settings.setModifierRaw("hyper");
+    EXPECT_EQ(view->modifierPicker()->currentText(), "fn");
+    EXPECT_EQ(settings.modifierRaw(), "hyper");
+}
+
+TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
+    open();
+    QLineEdit* field = view->triggerKeyField();
+
+    // k -> K: the field shows only the new key.
+    field->setFocus();
+    field->end(false);
+    type("k");
+    EXPECT_EQ(field->text(), "K");
+    EXPECT_EQ(settings.triggerKey(), "K");
+
+    // Select all and delete: the stored key comes back.
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_EQ(field->text(), "K");
+    EXPECT_EQ(settings.triggerKey(), "K");
+
+    // Pasting abc: only the last character counts.
+    field->selectAll();
+    QGuiApplication::clipboard()->setText("abc");
+    field->paste();
+    EXPECT_EQ(settings.triggerKey(), "C");
+    EXPECT_EQ(field->text(), "C");
+
+    // A character no key types restores the stored one.
+    field->end(false);
+    type("é");
+    EXPECT_EQ(settings.triggerKey(), "C");
+    EXPECT_EQ(field->text(), "C");
+
+    // On a German layout ß is typeable; its upper case is "SS", of which the first is kept.
+    layout.useGerman();
+    field->end(false);
+    type(QStringLiteral("ß"));
+    EXPECT_EQ(settings.triggerKey(), "S");
+    EXPECT_EQ(field->text(), "S");
+
+    // Digits and punctuation on a key are accepted as they are.
+    view->triggerKeyEdited("S7");
+    EXPECT_EQ(settings.triggerKey(), "7");
+}
+
+TEST_F(SettingsViewFixture, SliderStaysWithinOneToSixtyAndRestartsTheStreamOnEveryStoredChange) {
+    open();
+    QSlider* slider = view->frameRateSlider();
+    EXPECT_EQ(slider->minimum(), 1);
+    EXPECT_EQ(slider->maximum(), 60);
+    EXPECT_EQ(slider->singleStep(), 1);
+
+    slider->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(settings.frameRate(), 60);
+    EXPECT_EQ(view->frameRateValue()->text(), "60 fps");
+    EXPECT_EQ(restarts, 1);
+    slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(settings.frameRate(), 60);  // cannot reach 61
+    slider->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(settings.frameRate(), 1);
+    slider->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(settings.frameRate(), 1);  // cannot reach 0
+    EXPECT_EQ(restarts, 2);
+
+    // A change made elsewhere (the PiP's own rate menu) moves the slider and restarts too.
+    settings.setFrameRate(24);
+    EXPECT_EQ(slider->value(), 24);
+    EXPECT_EQ(view->frameRateValue()->text(), "24 fps");
+    EXPECT_EQ(restarts, 3);
+    // Writing the same value is no change.
+    settings.setFrameRate(24);
+    EXPECT_EQ(restarts, 3);
+
+    // While the window is closed nothing is restarted.
+    view->hide();
+    settings.setFrameRate(30);
+    EXPECT_EQ(restarts, 3);
+}
+
+TEST_F(SettingsViewFixture, FrequencyPickerOnlyWithAutomaticChecksAndMapsTheInterval) {
+    open();
+    EXPECT_FALSE(view->automaticChecksToggle()->isChecked());
+    EXPECT_FALSE(view->isCheckFrequencyShown());
+
+    view->automaticChecksToggle()->click();
+    EXPECT_TRUE(updater.automaticallyChecksForUpdates());
+    EXPECT_TRUE(view->isCheckFrequencyShown());
+    EXPECT_EQ(view->checkFrequencyPicker()->currentText(), "Daily");
+
+    updater.setUpdateCheckInterval(3600);
+    EXPECT_EQ(view->checkFrequencyPicker()->currentText(), "Weekly");
+    view->checkFrequencyPicker()->activated(1);
+    EXPECT_EQ(store.values.value(UpdaterManager::kIntervalKey).toDouble(), 259200.0);
+    EXPECT_EQ(view->checkFrequencyPicker()->currentText(), "Every 3 days");
+
+    // Turned off elsewhere: the picker leaves the form.
+    updater.setAutomaticallyChecksForUpdates(false);
+    EXPECT_FALSE(view->automaticChecksToggle()->isChecked());
+    EXPECT_FALSE(view->isCheckFrequencyShown());
+
+    view->checkForUpdatesButton()->click();
+    EXPECT_EQ(source.checks, 1);
+}

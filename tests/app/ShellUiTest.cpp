@@ -1,0 +1,184 @@
+// The tray menu, the tray icon's fallback when no tray exists, and notifications over D-Bus.
+#include "app/StatusMenu.h"
+#include "app/TrayIcon.h"
+#include "platform/qt/DBusNotifications.h"
+#include "tests/app/FakePiPControl.h"
+#include "tests/fakes/ManualScheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QMenu>
+#include <QProcess>
+#include <QTest>
+
+using namespace mirano;
+
+TEST(StatusMenuTest, FollowsThePiPAndOffersEveryItemInOrder) {
+    fakes::FakePiPControl pip;
+    StatusMenu menu(pip, "1.2.3");
+    const QStringList idle{"No active PiP", "-", "Version: 1.2.3", "Check for Updates…", "-",
+                           "Settings…", "Quit Mirano"};
+    EXPECT_EQ(menu.visibleItemTexts(), idle);
+
+    pip.setCaptured(0x1234);
+    EXPECT_EQ(menu.visibleItemTexts(),
+              (QStringList{"PiP Active", "Close PiP", "-", "Version: 1.2.3", "Check for Updates…",
+                           "-", "Settings…", "Quit Mirano"}));
+    // The state lines are plain text, the rest can be chosen.
+    for (QAction* a : menu.menu()->actions()) {
+        const bool plainText = a->text() == "PiP Active" || a->text() == "No active PiP" ||
+                               a->text().startsWith("Version");
+        if (!a->isSeparator()) {
+            EXPECT_EQ(a->isEnabled(), !plainText) << a->text().toStdString();
+        }
+    }
+
+    menu.closePiPAction()->trigger();
+    EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
+    EXPECT_EQ(menu.visibleItemTexts(), idle);
+
+    EXPECT_EQ(menu.settingsAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    EXPECT_EQ(menu.quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    int settings = 0, quits = 0, checks = 0;
+    menu.onOpenSettings = [&] { ++settings; };
+    menu.onQuit = [&] { ++quits; };
+    menu.onCheckForUpdates = [&] { ++checks; };
+    menu.settingsAction()->trigger();
+    menu.quitAction()->trigger();
+    for (QAction* a : menu.menu()->actions())
+        if (a->text() == "Check for Updates…") a->trigger();
+    EXPECT_EQ(settings, 1);
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(checks, 1);
+}
+
+TEST(StatusMenuTest, MissingVersionShowsQuestionMark) {
+    fakes::FakePiPControl pip;
+    StatusMenu menu(pip, "");
+    EXPECT_TRUE(menu.visibleItemTexts().contains("Version: ?"));
+}
+
+TEST(TrayIconTest, WithoutATrayOpensSettingsOnceAndInstallsWhenATrayAppears) {
+    fakes::FakePiPControl pip;
+    StatusMenu menu(pip, "1");
+    fakes::ManualScheduler scheduler;
+    bool available = false;
+    int lookups = 0;
+    TrayIcon tray(*menu.menu(), scheduler, [&] {
+        ++lookups;
+        return available;
+    });
+    int noTray = 0;
+    tray.onNoTray = [&] { ++noTray; };
+    tray.start();
+    EXPECT_EQ(noTray, 1);
+    EXPECT_FALSE(tray.isInstalled());
+    EXPECT_TRUE(tray.isWaitingForTray());
+
+    scheduler.advance(TrayIcon::kPollSeconds * 5);
+    EXPECT_EQ(noTray, 1);
+    EXPECT_FALSE(tray.isInstalled());
+    const int lookupsWhileWaiting = lookups;
+    EXPECT_GE(lookupsWhileWaiting, 6);
+
+    available = true;
+    scheduler.advance(TrayIcon::kPollSeconds);
+    EXPECT_TRUE(tray.isInstalled());
+    EXPECT_FALSE(tray.isWaitingForTray());
+    const int lookupsAfter = lookups;
+    scheduler.advance(TrayIcon::kPollSeconds * 5);
+    EXPECT_EQ(lookups, lookupsAfter);  // no more polling
+    EXPECT_EQ(noTray, 1);
+}
+
+TEST(TrayIconTest, WithATrayInstallsAtOnce) {
+    fakes::FakePiPControl pip;
+    StatusMenu menu(pip, "1");
+    fakes::ManualScheduler scheduler;
+    TrayIcon tray(*menu.menu(), scheduler, [] { return true; });
+    int noTray = 0;
+    tray.onNoTray = [&] { ++noTray; };
+    tray.start();
+    EXPECT_TRUE(tray.isInstalled());
+    EXPECT_EQ(noTray, 0);
+    EXPECT_EQ(scheduler.pendingTimers(), 0);
+}
+
+namespace {
+
+/// A notification server on a private bus that records what it is sent.
+class RecordingServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Note {
+        QString app, icon, summary, body;
+        int timeout;
+    };
+    QList<Note> notes;
+
+public slots:
+    uint Notify(const QString& app, uint, const QString& icon, const QString& summary,
+                const QString& body, const QStringList&, const QVariantMap&, int timeout) {
+        notes.append({app, icon, summary, body, timeout});
+        return static_cast<uint>(notes.size());
+    }
+};
+
+/// A private dbus-daemon, stopped at the end.
+struct PrivateBus {
+    QProcess daemon;
+    QString address;
+    PrivateBus() {
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (!daemon.waitForStarted(5000)) return;
+        if (!QTest::qWaitFor([&] { return daemon.canReadLine(); }, 10000)) return;
+        address = QString::fromUtf8(daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        daemon.terminate();
+        if (!daemon.waitForFinished(3000)) daemon.kill();
+        daemon.waitForFinished(1000);
+    }
+};
+
+}  // namespace
+
+TEST(DBusNotificationsTest, PostsToTheServerAndDropsQuietlyWithoutOne) {
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
+    QDBusConnection serverSide = QDBusConnection::connectToBus(bus.address, "mirano-test-server");
+    QDBusConnection clientSide = QDBusConnection::connectToBus(bus.address, "mirano-test-client");
+    ASSERT_TRUE(serverSide.isConnected() && clientSide.isConnected());
+
+    // No server yet: the post goes nowhere and nothing breaks.
+    DBusNotifications notifications(clientSide);
+    notifications.requestAuthorization();
+    notifications.post("Nobody", "listens");
+
+    RecordingServer server;
+    ASSERT_TRUE(serverSide.registerObject("/org/freedesktop/Notifications", &server,
+                                          QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(serverSide.registerService("org.freedesktop.Notifications"));
+
+    notifications.post("Accessibility Granted", "Mirano now has Accessibility permissions.");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.notes.isEmpty(); }, 10000));
+    ASSERT_EQ(server.notes.size(), 1);
+    EXPECT_EQ(server.notes[0].app, "Mirano");
+    EXPECT_EQ(server.notes[0].summary, "Accessibility Granted");
+    EXPECT_EQ(server.notes[0].body, "Mirano now has Accessibility permissions.");
+    EXPECT_EQ(server.notes[0].timeout, -1);
+
+    // A disconnected bus drops the post.
+    DBusNotifications offline(QDBusConnection(QStringLiteral("no-such-connection")));
+    offline.post("x", "y");
+
+    QDBusConnection::disconnectFromBus("mirano-test-server");
+    QDBusConnection::disconnectFromBus("mirano-test-client");
+}
+
+#include "ShellUiTest.moc"

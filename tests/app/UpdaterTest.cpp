@@ -1,0 +1,379 @@
+// The update checker: its settings and their mapping, scheduling on a manual clock, and the
+// appcast check against feeds served on loopback by the test itself.
+#include "app/AppcastChecker.h"
+#include "app/UpdateDialog.h"
+#include "app/UpdaterManager.h"
+#include "tests/fakes/FakeNotifications.h"
+#include "tests/fakes/ManualScheduler.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QMessageBox>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace mirano;
+
+namespace {
+
+/// A scripted update source: answers when the test says so.
+class FakeUpdateSource final : public UpdateSource {
+public:
+    bool configured = true;
+    int checks = 0;
+    std::function<void(UpdateCheckResult)> pending;
+    bool isConfigured() const override { return configured; }
+    void check(std::function<void(UpdateCheckResult)> done) override {
+        ++checks;
+        pending = std::move(done);
+    }
+    void answer(UpdateCheckResult::Status status, const QString& version = "0.2.0") {
+        UpdateCheckResult r;
+        r.status = status;
+        r.currentVersion = "0.1.0";
+        r.latestVersion = version;
+        if (status == UpdateCheckResult::Status::failed) r.error = "offline";
+        auto done = std::exchange(pending, nullptr);
+        ASSERT_TRUE(done);
+        done(r);
+    }
+};
+
+class RecordingPresenter final : public UpdatePresenter {
+public:
+    QList<UpdateCheckResult> shown;
+    void present(const UpdateCheckResult& result) override { shown.append(result); }
+};
+
+struct UpdaterFixture : ::testing::Test {
+    fakes::MemoryDefaultsStore store;
+    fakes::ManualScheduler scheduler;
+    fakes::FakeNotifications notifications;
+    FakeUpdateSource source;
+    RecordingPresenter presenter;
+    QDateTime now = QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC);
+
+    std::unique_ptr<UpdaterManager> make() {
+        return std::make_unique<UpdaterManager>(store, scheduler, notifications, source, presenter,
+                                                [this] { return now; });
+    }
+    void advance(double seconds) {
+        now = now.addMSecs(static_cast<qint64>(seconds * 1000));
+        scheduler.advance(seconds);
+    }
+};
+
+}  // namespace
+
+TEST_F(UpdaterFixture, IntervalMappingTruncatesAndFallsBackToWeekly) {
+    auto updater = make();
+    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::daily);  // nothing stored: one day
+    store.setValue(UpdaterManager::kIntervalKey, 90000);
+    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::weekly);
+    store.setValue(UpdaterManager::kIntervalKey, 86400.9);
+    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::daily);
+    store.setValue(UpdaterManager::kIntervalKey, 3600);
+    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::weekly);
+    store.setValue(UpdaterManager::kIntervalKey, "often");
+    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::daily);
+
+    updater->setCheckInterval(UpdateCheckInterval::every3Days);
+    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::every3Days);
+    EXPECT_EQ(store.values.value(UpdaterManager::kIntervalKey).toDouble(), 259200.0);
+    updater->setCheckInterval(UpdateCheckInterval::weekly);
+    EXPECT_EQ(store.values.value(UpdaterManager::kIntervalKey).toDouble(), 604800.0);
+
+    EXPECT_FALSE(updater->automaticallyChecksForUpdates());
+    updater->setAutomaticallyChecksForUpdates(true);
+    EXPECT_TRUE(store.values.value(UpdaterManager::kAutomaticChecksKey).toBool());
+    EXPECT_TRUE(updater->automaticallyChecksForUpdates());
+}
+
+TEST_F(UpdaterFixture, NoScheduledChecksWhileAutomaticChecksAreOffOrNoFeedExists) {
+    auto updater = make();
+    advance(8 * 86400);
+    EXPECT_EQ(source.checks, 0);
+    EXPECT_FALSE(updater->hasScheduledCheck());
+
+    source.configured = false;
+    updater->setAutomaticallyChecksForUpdates(true);
+    advance(8 * 86400);
+    EXPECT_EQ(source.checks, 0);
+}
+
+TEST_F(UpdaterFixture, ScheduledChecksFollowTheIntervalAndNotifyOnlyAboutUpdates) {
+    auto updater = make();
+    int changes = 0;
+    QObject::connect(updater.get(), &UpdaterManager::settingsChanged, [&] { ++changes; });
+    updater->setAutomaticallyChecksForUpdates(true);
+    EXPECT_EQ(changes, 1);
+    EXPECT_TRUE(updater->hasScheduledCheck());
+
+    advance(UpdaterManager::kFirstCheckDelay);
+    ASSERT_EQ(source.checks, 1);
+    source.answer(UpdateCheckResult::Status::upToDate);
+    EXPECT_TRUE(notifications.posted.isEmpty());
+    EXPECT_TRUE(presenter.shown.isEmpty());
+    ASSERT_TRUE(updater->lastCheckTime());
+
+    // Nothing before a day has passed, one check when it has.
+    advance(86400 - 10);
+    EXPECT_EQ(source.checks, 1);
+    advance(20);
+    ASSERT_EQ(source.checks, 2);
+    source.answer(UpdateCheckResult::Status::updateAvailable, "0.3.1");
+    ASSERT_EQ(notifications.posted.size(), 1);
+    EXPECT_EQ(notifications.posted[0].first, "Update Available");
+    EXPECT_TRUE(notifications.posted[0].second.contains("0.3.1"));
+    EXPECT_TRUE(presenter.shown.isEmpty());
+
+    // A failed scheduled check stays quiet.
+    advance(86400);
+    ASSERT_EQ(source.checks, 3);
+    source.answer(UpdateCheckResult::Status::failed);
+    EXPECT_EQ(notifications.posted.size(), 1);
+    EXPECT_TRUE(presenter.shown.isEmpty());
+
+    // Weekly from now on: no check after two days.
+    updater->setCheckInterval(UpdateCheckInterval::weekly);
+    advance(2 * 86400);
+    EXPECT_EQ(source.checks, 3);
+    advance(5 * 86400 + 1);
+    EXPECT_EQ(source.checks, 4);
+
+    // Turned off with a check pending: the timer goes.
+    source.answer(UpdateCheckResult::Status::upToDate);
+    updater->setAutomaticallyChecksForUpdates(false);
+    EXPECT_FALSE(updater->hasScheduledCheck());
+    advance(30 * 86400);
+    EXPECT_EQ(source.checks, 4);
+}
+
+TEST_F(UpdaterFixture, ARecentCheckFromAnEarlierRunDelaysTheFirstScheduledCheck) {
+    store.setValue(UpdaterManager::kAutomaticChecksKey, true);
+    store.setValue(UpdaterManager::kLastCheckKey, now.addSecs(-86400 + 600).toString(Qt::ISODate));
+    auto updater = make();
+    advance(500);
+    EXPECT_EQ(source.checks, 0);
+    advance(200);
+    EXPECT_EQ(source.checks, 1);
+}
+
+TEST_F(UpdaterFixture, ATinyStoredIntervalCannotMakeChecksRunMoreThanHourly) {
+    store.setValue(UpdaterManager::kAutomaticChecksKey, true);
+    store.setValue(UpdaterManager::kIntervalKey, 0);
+    auto updater = make();
+    advance(UpdaterManager::kFirstCheckDelay);
+    ASSERT_EQ(source.checks, 1);
+    source.answer(UpdateCheckResult::Status::upToDate);
+    advance(3599);
+    EXPECT_EQ(source.checks, 1);
+    advance(2);
+    EXPECT_EQ(source.checks, 2);
+}
+
+TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
+    auto updater = make();
+    updater->checkForUpdates();
+    ASSERT_EQ(source.checks, 1);
+    EXPECT_TRUE(updater->isChecking());
+    updater->checkForUpdates();  // joins the running check
+    EXPECT_EQ(source.checks, 1);
+    source.answer(UpdateCheckResult::Status::upToDate);
+    ASSERT_EQ(presenter.shown.size(), 1);
+    EXPECT_EQ(presenter.shown[0].status, UpdateCheckResult::Status::upToDate);
+    EXPECT_TRUE(notifications.posted.isEmpty());
+
+    updater->setAutomaticallyChecksForUpdates(true);
+    store.removeValue(UpdaterManager::kLastCheckKey);
+    updater->setCheckInterval(UpdateCheckInterval::daily);
+    advance(UpdaterManager::kFirstCheckDelay);
+    ASSERT_EQ(source.checks, 2);
+    updater->checkForUpdates();
+    EXPECT_EQ(source.checks, 2);
+    source.answer(UpdateCheckResult::Status::updateAvailable, "1.0");
+    ASSERT_EQ(presenter.shown.size(), 2);
+    EXPECT_EQ(presenter.shown[1].latestVersion, "1.0");
+    EXPECT_TRUE(notifications.posted.isEmpty());  // the user sees the dialog instead
+}
+
+TEST(UpdateDialogTest, ShowsEachOutcomeWithItsDetailsAndEscapesFeedText) {
+    UpdateDialog dialog;
+    UpdateCheckResult r;
+    r.currentVersion = "0.1.0";
+    r.status = UpdateCheckResult::Status::upToDate;
+    dialog.present(r);
+    ASSERT_NE(dialog.box(), nullptr);
+    EXPECT_TRUE(dialog.box()->text().contains("up to date"));
+    EXPECT_TRUE(dialog.box()->text().contains("0.1.0"));
+    QMessageBox* first = dialog.box();
+
+    r.status = UpdateCheckResult::Status::updateAvailable;
+    r.latestVersion = "<b>2.0</b>";
+    r.releaseNotes = QUrl("https://example.org/notes?a=1&b=\"2\"");
+    dialog.present(r);
+    EXPECT_EQ(dialog.box(), first);  // one box, new text
+    const QString text = dialog.box()->text();
+    EXPECT_TRUE(text.contains("&lt;b&gt;2.0&lt;/b&gt;"));
+    EXPECT_TRUE(text.contains("href=\"https://example.org/notes?a=1&amp;b=%222%22\""));
+
+    r.status = UpdateCheckResult::Status::failed;
+    r.error = "The update feed could not be downloaded (Connection refused).";
+    dialog.present(r);
+    EXPECT_TRUE(dialog.box()->text().contains("Connection refused"));
+    EXPECT_TRUE(dialog.box()->text().contains("could not check"));
+}
+
+TEST(AppcastParsingTest, NewestItemVersionsAndLinks) {
+    const QByteArray feed = R"(<?xml version="1.0"?>
+<rss version="2.0" xmlns:sp="http://example.org/appcast-ns">
+ <channel><title>Mirano</title>
+  <item><title>0.9</title><enclosure url="https://x/0.9.tgz" sp:version="90" sp:shortVersionString="0.9"/></item>
+  <item><title>0.10</title><sp:version>100</sp:version><sp:shortVersionString>0.10.0</sp:shortVersionString>
+        <sp:releaseNotesLink>https://example.org/0.10</sp:releaseNotesLink></item>
+  <item><title>no version</title></item>
+  <item><title>0.2</title><enclosure sp:version="0.2"/><link>javascript:alert(1)</link></item>
+ </channel></rss>)";
+    const auto parsed = AppcastChecker::parse(feed);
+    ASSERT_TRUE(parsed.newest) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.newest->version, "0.10.0");
+    EXPECT_EQ(parsed.newest->releaseNotes, QUrl("https://example.org/0.10"));
+
+    const auto onlyScript = AppcastChecker::parse(
+        R"(<rss><channel><item><enclosure version="3"/><link>javascript:alert(1)</link></item></channel></rss>)");
+    ASSERT_TRUE(onlyScript.newest);
+    EXPECT_TRUE(onlyScript.newest->releaseNotes.isEmpty());
+
+    EXPECT_FALSE(AppcastChecker::parse("<rss><channel><item><title>x</title></item></channel></rss>").newest);
+    EXPECT_FALSE(AppcastChecker::parse("<html><body>not a feed</body></html>").newest);
+    const auto broken = AppcastChecker::parse("<rss><channel><item>");
+    EXPECT_FALSE(broken.newest);
+    EXPECT_FALSE(broken.error.isEmpty());
+}
+
+TEST(AppcastParsingTest, VersionOrder) {
+    EXPECT_GT(AppcastChecker::compareVersions("0.10.0", "0.9.5"), 0);
+    EXPECT_EQ(AppcastChecker::compareVersions("1.0", "1.0.0"), 0);
+    EXPECT_LT(AppcastChecker::compareVersions("1.0-beta", "1.0"), 0);
+    EXPECT_GT(AppcastChecker::compareVersions("2", "1.99.99"), 0);
+    EXPECT_LT(AppcastChecker::compareVersions("0.1.0", "0.1.1"), 0);
+    EXPECT_FALSE(AppcastChecker::isAllowedFeedUrl(QUrl("http://example.org/feed.xml")));
+    EXPECT_FALSE(AppcastChecker::isAllowedFeedUrl(QUrl("file:///etc/passwd")));
+    EXPECT_TRUE(AppcastChecker::isAllowedFeedUrl(QUrl("https://example.org/feed.xml")));
+    EXPECT_TRUE(AppcastChecker::isAllowedFeedUrl(QUrl("http://127.0.0.1:8080/feed.xml")));
+}
+
+namespace {
+
+/// Serves one canned HTTP response to every connection, on loopback.
+class FeedServer : public QTcpServer {
+public:
+    QByteArray body;
+    int status = 200;
+    int requests = 0;
+    FeedServer() {
+        listen(QHostAddress::LocalHost, 0);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = nextPendingConnection()) {
+                connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                    if (!s->readAll().contains("\r\n\r\n")) return;
+                    ++requests;
+                    QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + " X\r\n"
+                                       "Content-Type: application/rss+xml\r\nConnection: close\r\n"
+                                       "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+                    s->write(reply);
+                    s->disconnectFromHost();
+                });
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(serverPort())); }
+};
+
+QByteArray feedWith(const QString& version) {
+    return QStringLiteral(R"(<?xml version="1.0"?><rss version="2.0"><channel>
+        <item><title>Mirano %1</title><enclosure url="https://example.org/m.tgz" version="%1"/>
+        <releaseNotesLink>https://example.org/notes/%1</releaseNotesLink></item></channel></rss>)")
+        .arg(version)
+        .toUtf8();
+}
+
+std::optional<UpdateCheckResult> runCheck(AppcastChecker& checker) {
+    std::optional<UpdateCheckResult> result;
+    checker.check([&](UpdateCheckResult r) { result = r; });
+    EXPECT_FALSE(result) << "the result must arrive later, not inside check()";
+    (void)QTest::qWaitFor([&] { return result.has_value(); }, AppcastChecker::kTimeoutMs + 5000);
+    return result;
+}
+
+}  // namespace
+
+TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopback) {
+    FeedServer server;
+    ASSERT_TRUE(server.isListening());
+    AppcastChecker checker(server.url(), "0.1.0");
+
+    server.body = feedWith("0.2.0");
+    auto r = runCheck(checker);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, UpdateCheckResult::Status::updateAvailable) << r->error.toStdString();
+    EXPECT_EQ(r->latestVersion, "0.2.0");
+    EXPECT_EQ(r->releaseNotes, QUrl("https://example.org/notes/0.2.0"));
+
+    server.body = feedWith("0.1.0");
+    r = runCheck(checker);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, UpdateCheckResult::Status::upToDate);
+
+    server.body = "<rss><channel><item><enclosure version=";
+    r = runCheck(checker);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, UpdateCheckResult::Status::failed);
+    EXPECT_FALSE(r->error.isEmpty());
+
+    server.status = 404;
+    server.body = "gone";
+    r = runCheck(checker);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, UpdateCheckResult::Status::failed);
+    EXPECT_EQ(server.requests, 4);
+}
+
+TEST(AppcastCheckerTest, UnreachableInsecureAndMissingFeedsFailWithAReason) {
+    quint16 closedPort;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    AppcastChecker unreachable(QUrl(QStringLiteral("http://127.0.0.1:%1/feed").arg(closedPort)), "0.1.0");
+    auto r = runCheck(unreachable);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, UpdateCheckResult::Status::failed);
+    EXPECT_FALSE(r->error.isEmpty());
+
+    AppcastChecker insecure(QUrl("http://updates.example.org/feed.xml"), "0.1.0");
+    r = runCheck(insecure);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, UpdateCheckResult::Status::failed);
+    EXPECT_TRUE(r->error.contains("HTTPS"));
+
+    AppcastChecker none(QUrl(), "0.1.0");
+    EXPECT_FALSE(none.isConfigured());
+    r = runCheck(none);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->error, "No update feed is configured.");
+}
+
+TEST(AppcastCheckerTest, OversizedFeedIsRefused) {
+    FeedServer server;
+    server.body = feedWith("9.0") + QByteArray(AppcastChecker::kMaxFeedBytes + 10, ' ');
+    AppcastChecker checker(server.url(), "0.1.0");
+    auto r = runCheck(checker);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, UpdateCheckResult::Status::failed);
+    EXPECT_TRUE(r->error.contains("too large"));
+}

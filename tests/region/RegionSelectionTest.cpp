@@ -1,0 +1,169 @@
+// The region panel: the ten-point rule, normalisation and clamping, Escape, Qt event flipping,
+// the dimming over a grabbed backdrop without a compositor.
+#include "region/RegionSelectionPanel.h"
+#include "region/RegionSelectionView.h"
+
+#include "platform/qt/ScreenCoordinates.h"
+#include "tests/fakes/FakePanelWindowSystem.h"
+#include "tests/window/WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <memory>
+
+namespace mirano {
+namespace {
+
+class RegionSelectionTest : public ::testing::Test {
+protected:
+    std::unique_ptr<RegionSelectionPanel> make(QRectF rect, bool compositor = true) {
+        windowSystem.compositor = compositor;
+        auto p = std::make_unique<RegionSelectionPanel>(rect, windowSystem);
+        p->onRegionSelected = [this](QRectF r) { regions << r; };
+        p->onCancelled = [this] { ++cancelled; };
+        return p;
+    }
+    fakes::FakePanelWindowSystem windowSystem;
+    QList<QRectF> regions;
+    int cancelled = 0;
+};
+
+void expectRect(const QRectF& r, double x, double y, double w, double h) {
+    EXPECT_NEAR(r.x(), x, 1e-9);
+    EXPECT_NEAR(r.y(), y, 1e-9);
+    EXPECT_NEAR(r.width(), w, 1e-9);
+    EXPECT_NEAR(r.height(), h, 1e-9);
+}
+
+TEST_F(RegionSelectionTest, SelectionsMustExceedTenPointsBothWays) {
+    auto panel = make(QRectF(0, 0, 400, 300));
+    RegionSelectionView& v = panel->view();
+    v.mouseDownAt({50, 50});
+    v.mouseUpAt({50, 50});
+    EXPECT_EQ(cancelled, 1);
+    v.mouseDownAt({50, 50});
+    v.mouseDraggedTo({61, 60});
+    v.mouseUpAt({61, 60});  // 11 x 10
+    EXPECT_EQ(cancelled, 2);
+    EXPECT_TRUE(regions.isEmpty());
+    v.mouseDownAt({50, 50});
+    v.mouseDraggedTo({61, 61});
+    v.mouseUpAt({61, 61});  // 11 x 11
+    ASSERT_EQ(regions.size(), 1);
+    EXPECT_EQ(cancelled, 2);
+    EXPECT_FALSE(v.isDragging());
+    EXPECT_FALSE(v.hasSelectionLayer());
+}
+
+TEST_F(RegionSelectionTest, ReportsTopLeftNormalisedRectangles) {
+    auto panel = make(QRectF(0, 0, 1000, 500));
+    RegionSelectionView& v = panel->view();
+    ASSERT_EQ(v.bounds(), QRectF(0, 0, 1000, 500));
+    v.mouseDownAt({100, 400});
+    v.mouseDraggedTo({300, 100});
+    EXPECT_EQ(v.selectionRect(), QRectF(100, 100, 200, 300));
+    v.mouseUpAt({300, 100});
+    ASSERT_EQ(regions.size(), 1);
+    expectRect(regions[0], 0.1, 0.2, 0.2, 0.6);
+
+    // A drag that leaves the panel is clamped to its edges.
+    v.mouseDownAt({-100, 700});
+    v.mouseDraggedTo({2000, -30});
+    v.mouseUpAt({2000, -30});
+    ASSERT_EQ(regions.size(), 2);
+    expectRect(regions[1], 0, 0, 1, 1);
+}
+
+TEST_F(RegionSelectionTest, EscapeCancelsAtAnyTimeAndOtherKeysPassOn) {
+    auto panel = make(QRectF(0, 0, 400, 300));
+    RegionSelectionView& v = panel->view();
+    v.mouseDownAt({50, 50});
+    v.mouseDraggedTo({200, 200});
+    EXPECT_TRUE(v.keyDown(RegionSelectionView::kEscapeKeyCode));
+    EXPECT_EQ(cancelled, 1);
+    EXPECT_TRUE(v.hasSelectionLayer());  // the band stays until the owner takes the panel away
+    EXPECT_FALSE(v.keyDown(3));
+    EXPECT_EQ(cancelled, 1);
+    panel->cancelOperation();
+    EXPECT_EQ(cancelled, 2);
+    QTest::keyClick(&v, Qt::Key_Escape);
+    EXPECT_EQ(cancelled, 3);
+    QTest::keyClick(&v, Qt::Key_A);
+    EXPECT_EQ(cancelled, 3);
+    EXPECT_TRUE(regions.isEmpty());
+}
+
+TEST_F(RegionSelectionTest, WithoutCallbacksNothingHappens) {
+    RegionSelectionPanel panel(QRectF(0, 0, 400, 300), windowSystem);
+    RegionSelectionView& v = panel.view();
+    v.mouseDownAt({10, 10});
+    v.mouseDraggedTo({300, 200});
+    v.mouseUpAt({300, 200});
+    v.mouseDownAt({10, 10});
+    v.mouseUpAt({10, 10});
+    EXPECT_TRUE(v.keyDown(RegionSelectionView::kEscapeKeyCode));
+    panel.cancelOperation();
+    RegionSelectionView orphan(QRectF(0, 0, 100, 100));
+    orphan.mouseDownAt({10, 10});
+    orphan.mouseUpAt({90, 90});
+    EXPECT_FALSE(orphan.isDragging());
+    EXPECT_EQ(cancelled, 0);
+    EXPECT_TRUE(regions.isEmpty());
+}
+
+TEST_F(RegionSelectionTest, QtMouseEventsAreFlippedToBottomLeft) {
+    auto panel = make(QRectF(0, 0, 1000, 500));
+    RegionSelectionView& v = panel->view();
+    // Qt (100, 100) in a 500-high view is view point (100, 400).
+    testing::press(&v, {100, 100});
+    EXPECT_EQ(v.dragStart(), QPointF(100, 400));
+    testing::drag(&v, {300, 400});
+    testing::release(&v, {300, 400});
+    ASSERT_EQ(regions.size(), 1);
+    expectRect(regions[0], 0.1, 0.2, 0.2, 0.6);
+}
+
+TEST_F(RegionSelectionTest, CoversTheRectangleAndTakesFocus) {
+    auto panel = make(QRectF(200, 150, 400, 300));
+    EXPECT_EQ(panel->frame(), QRectF(200, 150, 400, 300));
+    EXPECT_EQ(panel->geometry(), fromScreenPoints(QRectF(200, 150, 400, 300)).toRect());
+    EXPECT_TRUE(windowSystem.state(panel->windowHandle()).overlayPanel);
+    EXPECT_FALSE(panel->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    panel->makeKeyAndOrderFront();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(windowSystem.state(panel->windowHandle()).activations, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel->view().hasFocus(); }, 2000));
+    EXPECT_TRUE(windowSystem.grabbedAreas.isEmpty());  // seen through with a compositor
+    panel->orderOut();
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(RegionSelectionTest, WithoutACompositorTheWindowBelowShowsDarkened) {
+    windowSystem.screenColour = QColor(200, 100, 50);
+    auto panel = make(QRectF(200, 150, 400, 300), false);
+    panel->makeKeyAndOrderFront();
+    ASSERT_EQ(windowSystem.grabbedAreas, QList<QRect>{panel->geometry()});
+    RegionSelectionView& v = panel->view();
+    const QImage idle = v.grab().toImage();
+    const double dpr = idle.devicePixelRatio();
+    const QColor corner = idle.pixelColor(int(5 * dpr), int(5 * dpr));
+    EXPECT_NEAR(corner.red(), 140, 2);  // 200 under black at 0.3
+    EXPECT_NEAR(corner.green(), 70, 2);
+    EXPECT_NEAR(corner.blue(), 35, 2);
+
+    // The instruction text is drawn in the middle until a drag starts.
+    auto whiteInMiddle = [&](const QImage& img) {
+        int n = 0;
+        for (int y = 140; y < 160; ++y)
+            for (int x = 80; x < 320; ++x)
+                if (img.pixelColor(int(x * dpr), int(y * dpr)).lightness() > 220) ++n;
+        return n;
+    };
+    EXPECT_GT(whiteInMiddle(idle), 30);
+    v.mouseDownAt({5, 5});
+    EXPECT_EQ(whiteInMiddle(v.grab().toImage()), 0);
+}
+
+}  // namespace
+}  // namespace mirano

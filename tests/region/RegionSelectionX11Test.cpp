@@ -1,0 +1,71 @@
+// The region panel on a real X display with Openbox (and, in the composited run, xcompmgr):
+// it covers the rectangle, darkens what is below, takes Escape and reports a dragged region.
+#include "region/RegionSelectionPanel.h"
+#include "region/RegionSelectionView.h"
+
+#include "platform/x11/X11PanelWindowSystem.h"
+#include "tests/window/PanelX11Support.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace mirano {
+namespace {
+
+using testing::ClientWindow;
+using testing::describe;
+using testing::gSession;
+using testing::Inspector;
+using testing::near;
+using testing::waitUntil;
+using testing::xdotool;
+
+TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
+    ASSERT_NE(gSession, nullptr);
+    Inspector inspector;
+    ASSERT_TRUE(inspector.isValid());
+    ClientWindow client(*gSession, {"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
+    ASSERT_NE(client.id, 0u);
+    ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client.id; }, 5000));
+
+    X11PanelWindowSystem windowSystem;
+    const QRect area(100, 100, 400, 300);  // root coordinates; the screen is 800 high
+    RegionSelectionPanel panel(QRectF(100, 800 - 100 - 300, 400, 300), windowSystem);
+    QList<QRectF> regions;
+    int cancelled = 0;
+    panel.onRegionSelected = [&](QRectF r) { regions << r; };
+    panel.onCancelled = [&] { ++cancelled; };
+    panel.makeKeyAndOrderFront();
+    const auto xid = static_cast<xcb_window_t>(panel.winId());
+    ASSERT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid) == area; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == xid; }, 5000))
+        << "focus on " << inspector.inputFocus();
+
+    // The red window shows through, darkened by black at 0.3.
+    EXPECT_TRUE(waitUntil([&] { return near(inspector.pixel(110, 110), QColor(178, 0, 0)); }, 5000))
+        << describe(inspector.pixel(110, 110));
+    EXPECT_TRUE(near(inspector.pixel(60, 60), QColor(255, 0, 0)));  // outside the panel
+
+    ASSERT_TRUE(xdotool({"key", "Escape"}));
+    ASSERT_TRUE(waitUntil([&] { return cancelled == 1; }, 5000));
+
+    ASSERT_TRUE(xdotool({"mousemove", "150", "150"}));
+    ASSERT_TRUE(xdotool({"mousedown", "1"}));
+    ASSERT_TRUE(waitUntil([&] { return panel.view().isDragging(); }, 5000));
+    ASSERT_TRUE(xdotool({"mousemove", "250", "200"}));
+    ASSERT_TRUE(xdotool({"mousemove", "350", "300"}));
+    ASSERT_TRUE(waitUntil([&] { return panel.view().hasSelectionLayer(); }, 5000));
+    ASSERT_TRUE(xdotool({"mouseup", "1"}));
+    ASSERT_TRUE(waitUntil([&] { return !regions.isEmpty(); }, 5000));
+    EXPECT_EQ(cancelled, 1);
+    // Qt (50, 50) -> (250, 200) in the 400 x 300 panel.
+    EXPECT_NEAR(regions[0].x(), 0.125, 0.005);
+    EXPECT_NEAR(regions[0].y(), 50.0 / 300, 0.005);
+    EXPECT_NEAR(regions[0].width(), 0.5, 0.005);
+    EXPECT_NEAR(regions[0].height(), 0.5, 0.005);
+    panel.orderOut();
+}
+
+}  // namespace
+}  // namespace mirano

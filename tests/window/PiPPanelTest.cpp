@@ -1,0 +1,190 @@
+// The panel's configuration, geometry and resize reports, alpha and click-through with and
+// without a compositing manager, hover polling and the resize border.
+#include "window/PiPPanel.h"
+
+#include "platform/qt/ScreenCoordinates.h"
+#include "tests/fakes/FakePanelWindowSystem.h"
+#include "tests/window/WindowTestSupport.h"
+#include "window/CaptureView.h"
+
+#include <gtest/gtest.h>
+
+#include <QGraphicsOpacityEffect>
+#include <QTest>
+#include <QWindow>
+#include <memory>
+
+namespace mirano {
+namespace {
+
+class PiPPanelTest : public ::testing::Test {
+protected:
+    std::unique_ptr<PiPPanel> make(bool compositor) {
+        windowSystem.compositor = compositor;
+        auto p = std::make_unique<PiPPanel>(QRectF(100, 120, 320, 200), windowSystem, settings);
+        p->onResize = [this](QSizeF s) { resizes << s; };
+        p->onMouseEntered = [this] { ++entered; };
+        p->onMouseExited = [this] { ++exited; };
+        return p;
+    }
+
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings{store};
+    fakes::FakePanelWindowSystem windowSystem;
+    QList<QSizeF> resizes;
+    int entered = 0, exited = 0;
+};
+
+TEST_F(PiPPanelTest, IsAFocuslessFloatingPanelAtTheGivenFrame) {
+    auto panel = make(true);
+    EXPECT_TRUE(windowSystem.state(panel->windowHandle()).floatingPanel);
+    EXPECT_TRUE(panel->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_TRUE(panel->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(panel->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(panel->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(panel->isMovableByWindowBackground());
+    EXPECT_EQ(panel->frame(), QRectF(100, 120, 320, 200));
+    EXPECT_EQ(panel->geometry(), fromScreenPoints(QRectF(100, 120, 320, 200)).toRect());
+    EXPECT_EQ(panel->captureView().panel.data(), panel.get());
+    EXPECT_EQ(panel->captureView().bounds(), QRectF(0, 0, 320, 200));
+    // A screen point 10 right of and 20 above the panel's bottom-left corner.
+    EXPECT_EQ(panel->convertPointFromScreen({110, 140}), QPointF(10, 20));
+    EXPECT_FALSE(panel->isOrderedFront());
+    panel->orderFront();
+    EXPECT_TRUE(panel->isOrderedFront());
+    panel->orderOut();
+    EXPECT_FALSE(panel->isOrderedFront());
+}
+
+TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceProgrammaticOnesIncluded) {
+    auto panel = make(true);
+    panel->setFrame(QRectF(100, 120, 320, 100));
+    ASSERT_EQ(resizes, QList<QSizeF>{QSizeF(320, 100)});
+    EXPECT_EQ(panel->frame(), QRectF(100, 120, 320, 100));
+    EXPECT_EQ(panel->captureView().bounds(), QRectF(0, 0, 320, 100));
+    panel->setFrame(QRectF(300, 50, 320, 100));  // moved only
+    EXPECT_EQ(resizes.size(), 1);
+    panel->orderFront();
+    QCoreApplication::processEvents();
+    panel->setFrame(QRectF(300, 50, 400, 250));
+    EXPECT_EQ(resizes, (QList<QSizeF>{QSizeF(320, 100), QSizeF(400, 250)}));
+    panel->resize(410, 256);  // as the window manager would
+    EXPECT_EQ(resizes.last(), QSizeF(410, 256));
+    EXPECT_EQ(resizes.size(), 3);
+}
+
+TEST_F(PiPPanelTest, SizeConstraintsReachTheWindowManagerAndSurviveGeometryChanges) {
+    auto panel = make(true);
+    panel->setContentMinSize({150, 150});
+    panel->setContentAspectRatio({1280, 800});
+    auto state = windowSystem.state(panel->windowHandle());
+    EXPECT_EQ(state.minSize, QSizeF(150, 150));
+    EXPECT_EQ(state.aspect, QSizeF(1280, 800));
+    EXPECT_EQ(panel->contentAspectRatio(), QSizeF(1280, 800));
+    // Qt rewrites the hints when it moves or shows the window: they are put back each time.
+    const int before = state.constraintCalls;
+    panel->setFrame(QRectF(0, 0, 320, 200));
+    panel->orderFront();
+    EXPECT_GE(windowSystem.state(panel->windowHandle()).constraintCalls, before + 2);
+    EXPECT_EQ(windowSystem.calls.last(), QStringLiteral("setSizeConstraints"));
+}
+
+TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositor) {
+    auto panel = make(true);
+    EXPECT_TRUE(panel->isTranslucent());
+    EXPECT_TRUE(panel->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_FALSE(windowSystem.state(panel->windowHandle()).shapeSet);  // corners are painted
+    panel->setAlphaValue(0.1);
+    EXPECT_DOUBLE_EQ(panel->alphaValue(), 0.1);
+    EXPECT_NEAR(panel->windowOpacity(), 0.1, 0.01);
+
+    panel->orderFront();
+    panel->animateAlphaValue(0.0);
+    EXPECT_DOUBLE_EQ(panel->alphaValue(), 0.0);  // the target at once
+    EXPECT_GT(panel->windowOpacity(), 0.0);      // the picture fades meanwhile
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel->windowOpacity() == 0.0; }, 2000));
+    panel->animateAlphaValue(1.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel->windowOpacity() == 1.0; }, 2000));
+}
+
+TEST_F(PiPPanelTest, WithoutACompositorTheShapeRoundsAndHidesAndLowAlphaDims) {
+    auto panel = make(false);
+    EXPECT_FALSE(panel->isTranslucent());
+    auto state = windowSystem.state(panel->windowHandle());
+    ASSERT_TRUE(state.shape.has_value());
+    EXPECT_TRUE(state.shape->contains(QPoint(160, 100)));
+    EXPECT_TRUE(state.shape->contains(QPoint(12, 0)));
+    EXPECT_FALSE(state.shape->contains(QPoint(0, 0)));
+    EXPECT_FALSE(state.shape->contains(QPoint(319, 199)));
+    EXPECT_TRUE(state.shape->contains(QPoint(319, 100)));
+
+    panel->setAlphaValue(0.1);
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(panel->captureView().graphicsEffect());
+    ASSERT_NE(effect, nullptr);
+    EXPECT_DOUBLE_EQ(effect->opacity(), 0.1);
+
+    panel->setAlphaValue(0.0);
+    state = windowSystem.state(panel->windowHandle());
+    ASSERT_TRUE(state.shape.has_value());
+    EXPECT_TRUE(state.shape->isEmpty());
+
+    panel->setAlphaValue(1.0);
+    state = windowSystem.state(panel->windowHandle());
+    ASSERT_TRUE(state.shape.has_value());
+    EXPECT_TRUE(state.shape->contains(QPoint(160, 100)));
+    EXPECT_EQ(panel->captureView().graphicsEffect(), nullptr);
+
+    // A resize reshapes the mask to the new size.
+    panel->setFrame(QRectF(100, 120, 500, 300));
+    state = windowSystem.state(panel->windowHandle());
+    EXPECT_TRUE(state.shape->contains(QPoint(450, 150)));
+    EXPECT_FALSE(state.shape->contains(QPoint(499, 299)));
+
+    panel->orderFront();
+    panel->animateAlphaValue(0.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        auto s = windowSystem.state(panel->windowHandle());
+        return s.shape && s.shape->isEmpty();
+    }, 2000));
+}
+
+TEST_F(PiPPanelTest, ClickThroughPollsThePointerForHover) {
+    auto panel = make(true);
+    panel->orderFront();
+    panel->setIgnoresMouseEvents(true);
+    EXPECT_TRUE(panel->ignoresMouseEvents());
+    EXPECT_TRUE(windowSystem.state(panel->windowHandle()).passThrough);
+
+    // Qt's own crossing events say nothing while the input passes through.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&panel->captureView(), &leave);
+    EXPECT_EQ(exited, 0);
+
+    windowSystem.pointer = panel->geometry().center();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return entered == 1; }, 2000));
+    windowSystem.pointer = panel->geometry().bottomRight() + QPoint(40, 40);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return exited == 1; }, 2000));
+    EXPECT_EQ(entered, 1);
+
+    // Taking the mouse again catches up at once with where the pointer is.
+    windowSystem.pointer = panel->geometry().center();
+    panel->setIgnoresMouseEvents(false);
+    EXPECT_EQ(entered, 2);
+    EXPECT_FALSE(windowSystem.state(panel->windowHandle()).passThrough);
+    EXPECT_TRUE(panel->captureView().isPointerInside());
+}
+
+TEST_F(PiPPanelTest, ResizeBorderFindsEdgesAndRoundedCorners) {
+    const QSizeF size(300, 200);
+    EXPECT_EQ(PiPPanel::resizeEdges({150, 100}, size), Qt::Edges());
+    EXPECT_EQ(PiPPanel::resizeEdges({2, 100}, size), Qt::Edges(Qt::LeftEdge));
+    EXPECT_EQ(PiPPanel::resizeEdges({297, 100}, size), Qt::Edges(Qt::RightEdge));
+    EXPECT_EQ(PiPPanel::resizeEdges({150, 1}, size), Qt::Edges(Qt::TopEdge));
+    EXPECT_EQ(PiPPanel::resizeEdges({150, 199}, size), Qt::Edges(Qt::BottomEdge));
+    EXPECT_EQ(PiPPanel::resizeEdges({2, 10}, size), Qt::TopEdge | Qt::LeftEdge);
+    EXPECT_EQ(PiPPanel::resizeEdges({295, 197}, size), Qt::BottomEdge | Qt::RightEdge);
+    EXPECT_EQ(PiPPanel::resizeEdges({10, 195}, size), Qt::BottomEdge | Qt::LeftEdge);
+}
+
+}  // namespace
+}  // namespace mirano

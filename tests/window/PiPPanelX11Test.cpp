@@ -1,0 +1,196 @@
+// The PiP panel on a real X display with Openbox (and, in the composited run, xcompmgr):
+// window-manager state, focus, moving, resizing, what the screen shows, alpha and hover.
+#include "window/PiPPanel.h"
+
+#include "platform/x11/X11PanelWindowSystem.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
+#include "tests/window/PanelX11Support.h"
+#include "tests/window/WindowTestSupport.h"
+#include "window/CaptureView.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace mirano {
+namespace {
+
+using testing::ClientWindow;
+using testing::describe;
+using testing::gSession;
+using testing::Inspector;
+using testing::near;
+using testing::waitUntil;
+using testing::xdotool;
+
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 192, 0);
+// Where the panel sits, in Qt (root) coordinates, over the red client window.
+const QRect kPanelRect(200, 150, 320, 200);
+
+class PiPPanelX11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(gSession, nullptr);
+        ASSERT_TRUE(inspector.isValid());
+        client = std::make_unique<ClientWindow>(
+            *gSession, QStringList{"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
+        ASSERT_NE(client->id, 0u) << "test client did not start";
+        ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client->id; }, 5000))
+            << "the client never got the focus";
+        ASSERT_TRUE(waitUntil([&] { return near(inspector.pixel(60, 60), kRed); }, 5000));
+
+        panel = std::make_unique<PiPPanel>(toScreenPoints(kPanelRect), windowSystem, settings);
+        panel->onResize = [this](QSizeF s) { resizes << s; };
+        panel->onMouseEntered = [this] { ++entered; };
+        panel->onMouseExited = [this] { ++exited; };
+        panel->setContentAspectRatio({320, 200});
+        panel->setContentMinSize({150, 150});
+        panel->captureView().setContents(std::make_shared<testing::MemoryFrame>(
+            64, 40, [](int, int) { return 0xFF00C000u; }));
+        panel->orderFront();
+        ASSERT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()) == kPanelRect; }, 5000))
+            << "panel not placed where asked";
+        ASSERT_TRUE(waitUntil([&] { return near(inspector.pixel(kPanelRect.center().x(), kPanelRect.center().y()), kGreen); }, 5000))
+            << "panel content not shown: " << describe(inspector.pixel(kPanelRect.center().x(), kPanelRect.center().y()));
+    }
+    void TearDown() override {
+        panel.reset();
+        xdotool({"mouseup", "1"});
+    }
+
+    static QRectF toScreenPoints(const QRect& r);
+    xcb_window_t xid() const { return static_cast<xcb_window_t>(panel->winId()); }
+    QColor at(int x, int y) { return inspector.pixel(x, y); }
+    bool moveOrResizeRunning() { return inspector.pointerGrabbedElsewhere(); }
+
+    Inspector inspector;
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings{store};
+    X11PanelWindowSystem windowSystem;
+    std::unique_ptr<ClientWindow> client;
+    std::unique_ptr<PiPPanel> panel;
+    QList<QSizeF> resizes;
+    int entered = 0, exited = 0;
+};
+
+QRectF PiPPanelX11Test::toScreenPoints(const QRect& r) {
+    const double h = gSession ? 800 : 0;  // the session's screen is 1280 x 800
+    return QRectF(r.x(), h - r.y() - r.height(), r.width(), r.height());
+}
+
+TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
+    ASSERT_TRUE(waitUntil([&] {
+        return inspector.atomNames(xid(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE");
+    }, 5000));
+    const QStringList state = inspector.atomNames(xid(), "_NET_WM_STATE");
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_TASKBAR")) << state.join(' ').toStdString();
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_PAGER")) << state.join(' ').toStdString();
+    const auto desktop = inspector.cardinals(xid(), "_NET_WM_DESKTOP");
+    const bool everyDesktop = state.contains("_NET_WM_STATE_STICKY") ||
+                              (!desktop.empty() && desktop[0] == 0xFFFFFFFF);
+    EXPECT_TRUE(everyDesktop) << state.join(' ').toStdString();
+    EXPECT_EQ(inspector.inputHint(xid()), std::optional<bool>(false));
+    EXPECT_FALSE(inspector.atomNames(xid(), "WM_PROTOCOLS").contains("WM_TAKE_FOCUS"));
+    EXPECT_EQ(inspector.inputFocus(), client->id);
+
+    // The window manager keeps the aspect ratio and the minimum size.
+    xcb_size_hints_t hints{};
+    x11::XConnection conn;
+    ASSERT_TRUE(xcb_icccm_get_wm_normal_hints_reply(conn.get(), xcb_icccm_get_wm_normal_hints(conn.get(), xid()), &hints, nullptr));
+    ASSERT_TRUE(hints.flags & XCB_ICCCM_SIZE_HINT_P_ASPECT);
+    EXPECT_EQ(hints.min_aspect_num * 200, hints.min_aspect_den * 320);
+    EXPECT_EQ(hints.max_aspect_num * 200, hints.max_aspect_den * 320);
+    ASSERT_TRUE(hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE);
+    EXPECT_EQ(hints.min_width, 150);
+    EXPECT_EQ(hints.min_height, 150);
+
+    // A click on the panel leaves the focus where it was.
+    const QPoint c = kPanelRect.center();
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(c.x()), QString::number(c.y())}));
+    ASSERT_TRUE(xdotool({"mousedown", "1"}));
+    ASSERT_TRUE(waitUntil([&] { return moveOrResizeRunning(); }, 5000)) << "the press did not start a move";
+    ASSERT_TRUE(xdotool({"mouseup", "1"}));
+    ASSERT_TRUE(waitUntil([&] { return !moveOrResizeRunning(); }, 5000));
+    EXPECT_EQ(inspector.inputFocus(), client->id);
+    EXPECT_FALSE(panel->isActiveWindow());
+}
+
+TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
+    const QRectF before = panel->frame();
+    const QPoint c = kPanelRect.center();
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(c.x()), QString::number(c.y())}));
+    ASSERT_TRUE(xdotool({"mousedown", "1"}));
+    ASSERT_TRUE(waitUntil([&] { return moveOrResizeRunning(); }, 5000)) << "the press did not start a move";
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(c.x() + 60), QString::number(c.y() + 30)}));
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(c.x() + 100), QString::number(c.y() + 50)}));
+    ASSERT_TRUE(xdotool({"mouseup", "1"}));
+    ASSERT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()).topLeft() == kPanelRect.topLeft() + QPoint(100, 50); }, 5000))
+        << "now at " << inspector.rootGeometry(xid()).x() << "," << inspector.rootGeometry(xid()).y();
+    ASSERT_TRUE(waitUntil([&] { return panel->frame().topLeft() == before.topLeft() + QPointF(100, -50); }, 5000));
+    EXPECT_EQ(panel->frame().size(), before.size());
+    EXPECT_TRUE(resizes.isEmpty());
+    EXPECT_EQ(inspector.inputFocus(), client->id);
+}
+
+TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
+    const int y = kPanelRect.center().y();
+    const int x = kPanelRect.right() - 1;
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(x), QString::number(y)}));
+    ASSERT_TRUE(xdotool({"mousedown", "1"}));
+    ASSERT_TRUE(waitUntil([&] { return moveOrResizeRunning(); }, 5000)) << "the press did not start a resize";
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(x + 60), QString::number(y)}));
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(x + 120), QString::number(y)}));
+    ASSERT_TRUE(xdotool({"mouseup", "1"}));
+    ASSERT_TRUE(waitUntil([&] { return panel->width() >= 420 && !resizes.isEmpty() && resizes.last() == QSizeF(panel->size()); }, 5000))
+        << "width " << panel->width();
+    EXPECT_NEAR(double(panel->width()) / panel->height(), 1.6, 0.02)
+        << panel->width() << " x " << panel->height();
+    EXPECT_EQ(inspector.rootGeometry(xid()).size(), panel->size());
+    EXPECT_EQ(panel->frame().size(), QSizeF(panel->size()));
+    EXPECT_EQ(inspector.rootGeometry(xid()).topLeft(), kPanelRect.topLeft());
+}
+
+TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCorners) {
+    const QRect r = kPanelRect;
+    EXPECT_TRUE(near(at(r.left() + 4, r.center().y()), kGreen)) << describe(at(r.left() + 4, r.center().y()));
+    EXPECT_TRUE(near(at(r.center().x(), r.top() + 1), kGreen)) << describe(at(r.center().x(), r.top() + 1));
+    // The very corners show the red window underneath.
+    for (QPoint p : {r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1),
+                     r.bottomLeft() + QPoint(1, -1), r.bottomRight() + QPoint(-1, -1)})
+        EXPECT_TRUE(near(at(p.x(), p.y()), kRed)) << p.x() << "," << p.y() << " " << describe(at(p.x(), p.y()));
+}
+
+TEST_F(PiPPanelX11Test, AlphaZeroLeavesNothingVisible) {
+    const QPoint c = kPanelRect.center();
+    panel->setAlphaValue(0.0);
+    EXPECT_TRUE(waitUntil([&] { return near(at(c.x(), c.y()), kRed); }, 5000)) << describe(at(c.x(), c.y()));
+    EXPECT_TRUE(near(at(kPanelRect.left() + 4, c.y()), kRed));
+    panel->animateAlphaValue(1.0);
+    EXPECT_TRUE(waitUntil([&] { return near(at(c.x(), c.y()), kGreen); }, 5000)) << describe(at(c.x(), c.y()));
+}
+
+TEST_F(PiPPanelX11Test, HoverIsReportedWhileClicksPassThrough) {
+    panel->setIgnoresMouseEvents(true);
+    const QPoint c = kPanelRect.center();
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(c.x()), QString::number(c.y())}));
+    ASSERT_TRUE(waitUntil([&] { return entered == 1; }, 5000));
+    // The click goes to the window underneath.
+    ASSERT_TRUE(xdotool({"click", "1"}));
+    EXPECT_TRUE(waitUntil([&] { return client->printed("button 1"); }, 5000)) << client->lines.join('|').toStdString();
+    ASSERT_TRUE(xdotool({"mousemove", "900", "700"}));
+    ASSERT_TRUE(waitUntil([&] { return exited == 1; }, 5000));
+    EXPECT_EQ(entered, 1);
+
+    // Taking the mouse again: hover comes from ordinary crossing events.
+    panel->setIgnoresMouseEvents(false);
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(c.x()), QString::number(c.y())}));
+    ASSERT_TRUE(waitUntil([&] { return entered == 2; }, 5000));
+    EXPECT_NE(panel->captureView().overlayHostingView(), nullptr);
+    ASSERT_TRUE(xdotool({"mousemove", "900", "700"}));
+    ASSERT_TRUE(waitUntil([&] { return exited == 2; }, 5000));
+    EXPECT_EQ(panel->captureView().overlayHostingView(), nullptr);
+}
+
+}  // namespace
+}  // namespace mirano

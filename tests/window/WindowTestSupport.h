@@ -1,0 +1,53 @@
+// Shared helpers of the window tests: a settings store, a frame in memory, mouse events.
+#pragma once
+
+#include "platform/Frame.h"
+#include "settings/AppSettings.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+namespace mirano::testing {
+
+/// A BGRA frame in plain memory, filled by a function of (x, y) -> 0xAARRGGBB.
+class MemoryFrame final : public FrameBuffer {
+public:
+    MemoryFrame(int w, int h, const std::function<std::uint32_t(int, int)>& colour) : w_(w), h_(h), pixels_(std::size_t(w) * h) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) pixels_[std::size_t(y) * w + x] = colour(x, y);
+    }
+    int width() const override { return w_; }
+    int height() const override { return h_; }
+    std::size_t bytesPerRow() const override { return std::size_t(w_) * 4; }
+    const std::uint8_t* data() const override { return reinterpret_cast<const std::uint8_t*>(pixels_.data()); }
+
+private:
+    int w_, h_;
+    std::vector<std::uint32_t> pixels_;
+};
+
+/// Sends one mouse event at a widget position (Qt coordinates).
+inline void sendMouse(QWidget* widget, QEvent::Type type, QPointF pos, Qt::MouseButton button,
+                      Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, buttons, modifiers);
+    QApplication::sendEvent(widget, &event);
+}
+
+inline void press(QWidget* w, QPointF p, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    sendMouse(w, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton, m);
+}
+inline void drag(QWidget* w, QPointF p, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    sendMouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton, m);
+}
+inline void release(QWidget* w, QPointF p, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    sendMouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton, m);
+}
+inline void doubleClick(QWidget* w, QPointF p, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    sendMouse(w, QEvent::MouseButtonDblClick, p, Qt::LeftButton, Qt::LeftButton, m);
+}
+
+}  // namespace mirano::testing
