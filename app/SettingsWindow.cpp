@@ -19,6 +19,8 @@ SettingsWindow::SettingsWindow(SettingsView* view) : QWidget(nullptr, Qt::Window
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Keyboard focus starts on the first control, not on the scroll area around them.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(view_);
     layout->addWidget(scroll);
 }

@@ -49,10 +49,12 @@ void TrayIcon::install() {
     icon_ = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/mirano/mirano.svg")));
     icon_->setToolTip(QStringLiteral("Mirano"));
     icon_->setContextMenu(&menu_);
-    // A plain click opens the menu too, as status menus do.
+    // A plain click opens the menu too, as status menus do; two quick clicks count as one.
     connect(icon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger) menu_.popup(QCursor::pos());
+                const bool click = reason == QSystemTrayIcon::Trigger ||
+                                   reason == QSystemTrayIcon::DoubleClick;
+                if (click && !menu_.isVisible()) menu_.popup(QCursor::pos());
             });
     icon_->show();
 }

@@ -24,8 +24,6 @@
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
-#include <cstdio>
-#include <cstdlib>
 
 namespace mirano::x11 {
 
@@ -194,11 +192,6 @@ X11EventTap::Worker::Event X11EventTap::Worker::next() {
 
 void X11EventTap::Worker::handle(const xcb_generic_event_t* ev) {
     const std::uint8_t type = ev->response_type & 0x7f;
-    if (getenv("DBGTAP")) {
-        if (type == XCB_GE_GENERIC) { auto* r = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(ev); fprintf(stderr, "TAP raw %s %u t=%u\n", r->event_type == XCB_INPUT_RAW_KEY_PRESS ? "press" : "release", r->detail, r->time); }
-        else if (type == XCB_KEY_PRESS) fprintf(stderr, "TAP core press %u\n", reinterpret_cast<const xcb_key_press_event_t*>(ev)->detail);
-        else fprintf(stderr, "TAP other %u\n", type);
-    }
     if (type == XCB_GE_GENERIC) {
         const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(ev);
         if (ge->extension != xiOpcode_) return;
@@ -263,13 +256,7 @@ void X11EventTap::Worker::onCorePress(const xcb_key_press_event_t* ev) {
     if (std::find(armingKeys_.begin(), armingKeys_.end(), keycode) != armingKeys_.end()) {
         // Grab the trigger before the keyboard thaws, so a quick trigger press is caught.
         arm();
-        if (armingDrops_) {
-            xcb_allow_events(c_, XCB_ALLOW_ASYNC_KEYBOARD, ev->time);
-            xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);
-        } else {
-            xcb_allow_events(c_, XCB_ALLOW_REPLAY_KEYBOARD, ev->time);
-        }
-        xcb_flush(c_);
+        answer(armingDrops_ ? TapVerdict::Drop : TapVerdict::Keep, ev->time);
         return;
     }
     if (!main_.covers(keycode) && !armed_.covers(keycode)) {
@@ -285,9 +272,10 @@ void X11EventTap::Worker::onCorePress(const xcb_key_press_event_t* ev) {
 
 void X11EventTap::Worker::answer(TapVerdict verdict, xcb_timestamp_t time) {
     if (verdict == TapVerdict::Drop) {
-        xcb_allow_events(c_, XCB_ALLOW_ASYNC_KEYBOARD, time);
-        // End the grab the press activated, so the next keys go to the focused window.
-        xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);
+        // Ending the grab the press activated drops that press and thaws the keyboard with no
+        // grab left, so the keys queued behind it reach the focused window and their raw
+        // events reach us (the server sends the grabbing client no raw events).
+        xcb_ungrab_keyboard(c_, time);
     } else {
         xcb_allow_events(c_, XCB_ALLOW_REPLAY_KEYBOARD, time);
     }

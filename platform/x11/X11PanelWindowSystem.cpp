@@ -242,13 +242,11 @@ void X11PanelWindowSystem::beginMove(QWindow& window) {
     // A press handled after its release would leave the window manager moving the window
     // with no button down, following the pointer until the next click.
     if (!conn_ || !primaryButtonDown()) return;
-    // Qt sends _NET_WM_MOVERESIZE itself and keeps its idea of the pressed button right.
-    if (!window.startSystemMove()) sendMoveResize(window, kMove);
+    sendMoveResize(window, kMove);
 }
 
 void X11PanelWindowSystem::beginResize(QWindow& window, Qt::Edges edges) {
     if (!conn_ || !edges || !primaryButtonDown()) return;
-    if (window.startSystemResize(edges)) return;
     const bool l = edges & Qt::LeftEdge, r = edges & Qt::RightEdge;
     const bool t = edges & Qt::TopEdge, b = edges & Qt::BottomEdge;
     std::uint32_t direction = t ? (l ? kSizeTopLeft : r ? kSizeTopRight : kSizeTop)

@@ -210,7 +210,15 @@ protected:
     }
 
     void focus(const Client& c) { xdotool({"windowactivate", "--sync", QString::number(c.window)}); }
-    void pointAt(int x, int y) { xdotool({"mousemove", "--sync", QString::number(x), QString::number(y)}); }
+    /// Moves the pointer and waits until the server reports it there ("--sync" would wait
+    /// forever when the pointer is already in place).
+    void pointAt(int x, int y) {
+        xdotool({"mousemove", QString::number(x), QString::number(y)});
+        waitUntil([&] {
+            auto r = x11::reply(xcb_query_pointer_reply(conn_->get(), xcb_query_pointer(conn_->get(), conn_->root()), nullptr));
+            return r && r->root_x == x && r->root_y == y;
+        }, 5000);
+    }
     void hotkey(const QString& key = "p") { xdotool({"keydown", "Menu", "key", key, "keyup", "Menu"}); }
     void shiftHotkey() { xdotool({"keydown", "Menu", "keydown", "shift", "key", "p", "keyup", "shift", "keyup", "Menu"}); }
 
@@ -241,10 +249,11 @@ protected:
         const QRect g = geometry(icon);
         pointAt(g.center().x(), g.center().y());
         xdotool({"click", "1"});
-        ASSERT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--classname", "^mirano$"}).isEmpty() && menuOpen(); }, 5000))
+        ASSERT_TRUE(waitUntil([&] { return menuOpen(); }, 5000))
             << "the tray menu did not open";
         for (const QString& k : keys) xdotool({"key", k});
         xdotool({"key", "Return"});
+        ASSERT_TRUE(waitUntil([&] { return !menuOpen(); }, 5000)) << "the tray menu did not close";
     }
 
     bool menuOpen() {
@@ -357,7 +366,7 @@ TEST_F(MiranoSession, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
 
     // Drag over the cyan and green bars only (x 170...310 of 640).
     xdotool({"mousemove", "--sync", QString::number(w.x() + 170), QString::number(w.y() + 60), "mousedown", "1"});
-    for (int x = 190; x <= 310; x += 40)
+    for (int x = 190; x < 310; x += 40)
         xdotool({"mousemove", "--sync", QString::number(w.x() + x), QString::number(w.y() + 60 + (x - 170) * 2)});
     xdotool({"mousemove", "--sync", QString::number(w.x() + 310), QString::number(w.y() + 340), "mouseup", "1"});
 

@@ -45,12 +45,14 @@ public:
     }
     /// Waits for the window and gives it the input focus.
     bool focus() {
-        if (!waitUntil([&] { return !window().isEmpty(); }, 10000)) {
-            ADD_FAILURE() << "client: state " << process_->state() << " "
-                          << process_->errorString().toStdString() << " "
-                          << process_->program().toStdString();
-            return false;
+        // A map request that reaches Openbox while it is still starting up can go unanswered;
+        // asking again is harmless once the window is mapped.
+        bool mapped = false;
+        for (int attempt = 0; attempt < 5 && !mapped; ++attempt) {
+            if (attempt > 0) process_->write("map\n");
+            mapped = waitUntil([&] { return !window().isEmpty(); }, 2000);
         }
+        if (!mapped) return false;
         session_.run("xdotool", {"windowactivate", "--sync", window()}, 5000);
         session_.run("xdotool", {"windowfocus", "--sync", window()}, 5000);
         return waitUntil([&] { return lines().contains("focus in"); }, 5000);
@@ -70,12 +72,18 @@ public:
         }
         return lines_;
     }
-    /// Keysyms ("0x70") of the key presses received since the last mark.
+    /// Keysyms ("0x70") of the key presses received since the last mark, modifier keys aside.
     QStringList keysSinceMark() {
         QStringList out;
         const QStringList& all = lines();
-        for (int i = mark_; i < all.size(); ++i)
-            if (all[i].startsWith("key ")) out.append(all[i].section(' ', 1, 1));
+        for (int i = mark_; i < all.size(); ++i) {
+            if (!all[i].startsWith("key ")) continue;
+            const QString sym = all[i].section(' ', 1, 1);
+            const uint value = sym.toUInt(nullptr, 16);
+            const bool modifier = (value >= 0xffe1 && value <= 0xffee) || value == 0xfe03 ||
+                                  value == 0xff7f;
+            if (!modifier) out.append(sym);
+        }
         return out;
     }
     /// Full "key <sym> <state>" lines since the last mark.
@@ -358,8 +366,9 @@ TEST_F(HotkeyX11Test, StopReleasesEveryGrab) {
     manager_->stop();
     keyboard_.chord({keys::Menu, keys::P});
     keyboard_.tap(keys::F);
-    EXPECT_EQ(keysUpToSentinel(), (QStringList{kP, "0x66"}));
+    EXPECT_EQ(keysUpToSentinel(), (QStringList{"0xff67", kP, "0x66"})) << "even Menu passes";
     EXPECT_EQ(hotkeys_ + frameRateKeys_, 0);
+    EXPECT_EQ(tap_->grabCount(), 0);
 }
 
 }  // namespace

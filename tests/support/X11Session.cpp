@@ -76,20 +76,35 @@ void X11Session::start() {
         wm_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         wm_->setStandardOutputFile(QProcess::nullDevice());
         wm_->start("openbox", {"--sm-disable"});
-        // Openbox is up once it owns the window-manager selection.
-        const bool up = waitUntil(
-            [this] {
-                int code = -1;
-                const QString out = run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, 2000, &code);
-                return code == 0 && out.contains("window id");
-            },
-            10000);
+        // Openbox announces itself before it manages windows; it is really up once a probe
+        // window of ours has been reparented into a frame.
+        const bool up = waitUntil([this] { return windowManagerManages(); }, 15000);
         if (!up) {
             error_ = "openbox did not start";
             return;
         }
     }
     if (options_.compositor && !startCompositor()) error_ = "xcompmgr did not start";
+}
+
+bool X11Session::windowManagerManages() {
+    x11::XConnection conn(display_.toLatin1().constData());
+    if (!conn.isValid()) return false;
+    xcb_connection_t* c = conn.get();
+    const xcb_window_t probe = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, conn.root(), 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(c, probe);
+    xcb_flush(c);
+    const bool managed = waitUntil(
+        [&] {
+            auto r = x11::reply(xcb_query_tree_reply(c, xcb_query_tree(c, probe), nullptr));
+            return r && r->parent != conn.root();
+        },
+        1500);
+    xcb_destroy_window(c, probe);
+    xcb_flush(c);
+    return managed;
 }
 
 bool X11Session::startCompositor() {

@@ -44,6 +44,7 @@ public:
 
 private:
     void start();
+    bool windowManagerManages();
     void stopProcess(QProcess* p);
 
     Options options_;

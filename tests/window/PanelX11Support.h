@@ -6,6 +6,7 @@
 #include "tests/support/X11Session.h"
 
 #include <xcb/xcb_icccm.h>
+#include <xcb/xtest.h>
 
 #include <QColor>
 #include <QProcess>
@@ -19,8 +20,22 @@ class ClientWindow {
 public:
     ClientWindow(X11Session& session, const QStringList& args) {
         process_ = session.spawn(X11Session::builtProgram("tests/mirano_test_client"), args);
-        waitUntil([this] { return readLines(), id != 0; }, 10000);
+        if (!waitUntil([this] { return readLines(), id != 0; }, 10000))
+            problem = QStringLiteral("client state %1, error '%2', said '%3', stderr '%4'")
+                          .arg(process_->state())
+                          .arg(process_->errorString(), lines.join('|'),
+                               QString::fromLocal8Bit(process_->readAllStandardError()));
     }
+    /// Why the client did not come up (empty when it did).
+    QString problem;
+    ~ClientWindow() {
+        if (process_ && process_->state() != QProcess::NotRunning) {
+            process_->write("quit\n");
+            process_->waitForFinished(2000);  // the session kills it otherwise
+        }
+    }
+    ClientWindow(const ClientWindow&) = delete;
+    ClientWindow& operator=(const ClientWindow&) = delete;
     /// Reads what the client printed so far into `lines`.
     void readLines() {
         while (process_ && process_->canReadLine()) {
@@ -106,6 +121,47 @@ public:
 
 private:
     x11::XConnection conn_;
+};
+
+/// Presses, moves and releases the pointer through XTEST on a connection of its own. Unlike
+/// separate xdotool runs it can hold a button down across steps: the server releases what a
+/// client pressed when that client disconnects. Releases anything still held when destroyed.
+class XTestPointer {
+public:
+    bool isValid() const { return conn_.isValid(); }
+    void moveTo(int x, int y) {
+        xcb_test_fake_input(conn_.get(), XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, conn_.root(),
+                            int16_t(x), int16_t(y), 0);
+        sync();
+    }
+    void press(int button = 1) {
+        xcb_test_fake_input(conn_.get(), XCB_BUTTON_PRESS, uint8_t(button), XCB_CURRENT_TIME,
+                            XCB_NONE, 0, 0, 0);
+        held_ = button;
+        sync();
+    }
+    void release(int button = 1) {
+        xcb_test_fake_input(conn_.get(), XCB_BUTTON_RELEASE, uint8_t(button), XCB_CURRENT_TIME,
+                            XCB_NONE, 0, 0, 0);
+        held_ = 0;
+        sync();
+    }
+    /// Whether the server sees the button down.
+    bool buttonDown(int button = 1) {
+        auto r = x11::reply(xcb_query_pointer_reply(conn_.get(), xcb_query_pointer(conn_.get(), conn_.root()), nullptr));
+        return r && (r->mask & (XCB_KEY_BUT_MASK_BUTTON_1 << (button - 1)));
+    }
+    ~XTestPointer() {
+        if (held_) release(held_);
+    }
+
+private:
+    void sync() {
+        // A round trip: the server has processed the fake input when it answers.
+        x11::reply(xcb_get_input_focus_reply(conn_.get(), xcb_get_input_focus(conn_.get()), nullptr));
+    }
+    x11::XConnection conn_;
+    int held_ = 0;
 };
 
 /// Runs xdotool with the arguments; true when it succeeded.

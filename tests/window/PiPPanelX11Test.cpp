@@ -33,9 +33,11 @@ protected:
     void SetUp() override {
         ASSERT_NE(gSession, nullptr);
         ASSERT_TRUE(inspector.isValid());
+        // Away from the panel, so that no hint overlay covers the picture.
+        ASSERT_TRUE(xdotool({"mousemove", "1200", "780"}));
         client = std::make_unique<ClientWindow>(
             *gSession, QStringList{"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
-        ASSERT_NE(client->id, 0u) << "test client did not start";
+        ASSERT_NE(client->id, 0u) << "test client did not start: " << client->problem.toStdString();
         ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client->id; }, 5000))
             << "the client never got the focus";
         ASSERT_TRUE(waitUntil([&] { return near(inspector.pixel(60, 60), kRed); }, 5000));
@@ -51,20 +53,27 @@ protected:
         panel->orderFront();
         ASSERT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()) == kPanelRect; }, 5000))
             << "panel not placed where asked";
-        ASSERT_TRUE(waitUntil([&] { return near(inspector.pixel(kPanelRect.center().x(), kPanelRect.center().y()), kGreen); }, 5000))
-            << "panel content not shown: " << describe(inspector.pixel(kPanelRect.center().x(), kPanelRect.center().y()));
+        const QPoint c = kPanelRect.center();
+        ASSERT_TRUE(waitUntil([&] { return near(inspector.pixel(c.x(), c.y()), kGreen); }, 5000))
+            << "panel content not shown: " << describe(inspector.pixel(c.x(), c.y()));
     }
-    void TearDown() override {
-        panel.reset();
-        xdotool({"mouseup", "1"});
-    }
+    void TearDown() override { panel.reset(); }
 
     static QRectF toScreenPoints(const QRect& r);
     xcb_window_t xid() const { return static_cast<xcb_window_t>(panel->winId()); }
     QColor at(int x, int y) { return inspector.pixel(x, y); }
     bool moveOrResizeRunning() { return inspector.pointerGrabbedElsewhere(); }
+    /// Moves the pointer to `target` and one point beside it in turn until `done` holds.
+    bool nudgeUntil(QPoint target, const std::function<bool()>& done) {
+        int step = 0;
+        return waitUntil([&] {
+            pointer.moveTo(target.x() + (step++ % 2), target.y());
+            return done();
+        }, 5000);
+    }
 
     Inspector inspector;
+    testing::XTestPointer pointer;
     fakes::MemoryDefaultsStore store;
     AppSettings settings{store};
     X11PanelWindowSystem windowSystem;
@@ -107,10 +116,10 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
 
     // A click on the panel leaves the focus where it was.
     const QPoint c = kPanelRect.center();
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(c.x()), QString::number(c.y())}));
-    ASSERT_TRUE(xdotool({"mousedown", "1"}));
+    pointer.moveTo(c.x(), c.y());
+    pointer.press();
     ASSERT_TRUE(waitUntil([&] { return moveOrResizeRunning(); }, 5000)) << "the press did not start a move";
-    ASSERT_TRUE(xdotool({"mouseup", "1"}));
+    pointer.release();
     ASSERT_TRUE(waitUntil([&] { return !moveOrResizeRunning(); }, 5000));
     EXPECT_EQ(inspector.inputFocus(), client->id);
     EXPECT_FALSE(panel->isActiveWindow());
@@ -119,15 +128,22 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
 TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
     const QRectF before = panel->frame();
     const QPoint c = kPanelRect.center();
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(c.x()), QString::number(c.y())}));
-    ASSERT_TRUE(xdotool({"mousedown", "1"}));
+    pointer.moveTo(c.x(), c.y());
+    pointer.press();
     ASSERT_TRUE(waitUntil([&] { return moveOrResizeRunning(); }, 5000)) << "the press did not start a move";
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(c.x() + 60), QString::number(c.y() + 30)}));
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(c.x() + 100), QString::number(c.y() + 50)}));
-    ASSERT_TRUE(xdotool({"mouseup", "1"}));
-    ASSERT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()).topLeft() == kPanelRect.topLeft() + QPoint(100, 50); }, 5000))
-        << "now at " << inspector.rootGeometry(xid()).x() << "," << inspector.rootGeometry(xid()).y();
-    ASSERT_TRUE(waitUntil([&] { return panel->frame().topLeft() == before.topLeft() + QPointF(100, -50); }, 5000));
+    // The window manager takes over once it has read the panel's request: nudge the pointer
+    // right and down until the panel follows.
+    ASSERT_TRUE(nudgeUntil({c.x() + 60, c.y() + 30}, [&] {
+        const QPoint p = inspector.rootGeometry(xid()).topLeft() - kPanelRect.topLeft();
+        return p.x() >= 20 && p.y() >= 10;
+    })) << "at " << inspector.rootGeometry(xid()).x() << "," << inspector.rootGeometry(xid()).y();
+    pointer.release();
+    ASSERT_TRUE(waitUntil([&] { return !moveOrResizeRunning(); }, 5000));
+    const QRect moved = inspector.rootGeometry(xid());
+    EXPECT_EQ(moved.size(), kPanelRect.size());
+    ASSERT_TRUE(waitUntil([&] { return panel->geometry() == moved; }, 5000));
+    // In screen points: right and down (y up).
+    EXPECT_EQ(panel->frame().topLeft(), before.topLeft() + QPointF(moved.x() - kPanelRect.x(), -(moved.y() - kPanelRect.y())));
     EXPECT_EQ(panel->frame().size(), before.size());
     EXPECT_TRUE(resizes.isEmpty());
     EXPECT_EQ(inspector.inputFocus(), client->id);
@@ -136,19 +152,21 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
 TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
     const int y = kPanelRect.center().y();
     const int x = kPanelRect.right() - 1;
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(x), QString::number(y)}));
-    ASSERT_TRUE(xdotool({"mousedown", "1"}));
+    pointer.moveTo(x, y);
+    pointer.press();
     ASSERT_TRUE(waitUntil([&] { return moveOrResizeRunning(); }, 5000)) << "the press did not start a resize";
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(x + 60), QString::number(y)}));
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(x + 120), QString::number(y)}));
-    ASSERT_TRUE(xdotool({"mouseup", "1"}));
-    ASSERT_TRUE(waitUntil([&] { return panel->width() >= 420 && !resizes.isEmpty() && resizes.last() == QSizeF(panel->size()); }, 5000))
-        << "width " << panel->width();
-    EXPECT_NEAR(double(panel->width()) / panel->height(), 1.6, 0.02)
-        << panel->width() << " x " << panel->height();
-    EXPECT_EQ(inspector.rootGeometry(xid()).size(), panel->size());
-    EXPECT_EQ(panel->frame().size(), QSizeF(panel->size()));
-    EXPECT_EQ(inspector.rootGeometry(xid()).topLeft(), kPanelRect.topLeft());
+    ASSERT_TRUE(nudgeUntil({x + 80, y}, [&] { return inspector.rootGeometry(xid()).width() >= 360; }))
+        << "width " << inspector.rootGeometry(xid()).width();
+    pointer.release();
+    ASSERT_TRUE(waitUntil([&] { return !moveOrResizeRunning(); }, 5000));
+    const QRect resized = inspector.rootGeometry(xid());
+    ASSERT_TRUE(waitUntil([&] { return panel->size() == resized.size() && !resizes.isEmpty() && resizes.last() == QSizeF(resized.size()); }, 5000))
+        << "panel " << panel->width() << " x " << panel->height();
+    EXPECT_NEAR(double(resized.width()) / resized.height(), 1.6, 0.02)
+        << resized.width() << " x " << resized.height();
+    EXPECT_EQ(panel->frame().size(), QSizeF(resized.size()));
+    EXPECT_EQ(resized.topLeft(), kPanelRect.topLeft());
+    EXPECT_EQ(panel->captureView().bounds().size(), QSizeF(resized.size()));
 }
 
 TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCorners) {
