@@ -39,6 +39,9 @@ public:
     /// The part of the window that is drawn, in window coordinates; nothing = the whole
     /// window, an empty region = nothing at all.
     virtual void setVisibleShape(QWindow& window, const std::optional<QRegion>& shape) = 0;
+    /// Window opacity 0.0 ... 1.0 (seen only where a compositing manager runs). Re-apply after
+    /// the window was shown: a window manager may have put a frame of its own around it.
+    virtual void setOpacity(QWindow& window, double opacity) = 0;
     /// Pointer events pass through to the windows below (hover must then be polled).
     virtual void setInputPassThrough(QWindow& window, bool passThrough) = 0;
 

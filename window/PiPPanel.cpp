@@ -33,6 +33,8 @@ public:
     // The alpha on screen right now (differs from the target while fading).
     double shownAlpha = 1.0;
     QSizeF lastReportedSize;
+    // Set on show: the window manager's frame appears with the first exposure.
+    bool opacityPending = false;
     QTimer hoverPoll;
     QVariantAnimation fade;
 };
@@ -115,7 +117,7 @@ void PiPPanel::applyAlpha(double alpha) {
     const bool wasShown = d_->shownAlpha > 0;
     d_->shownAlpha = alpha;
     if (d_->translucent) {
-        setWindowOpacity(alpha);
+        d_->windowSystem.setOpacity(*windowHandle(), alpha);
         return;
     }
     // No compositing manager: the window cannot be see-through, so it is painted dimmed and,
@@ -247,6 +249,7 @@ void PiPPanel::resizeEvent(QResizeEvent*) {
 }
 
 void PiPPanel::showEvent(QShowEvent*) {
+    d_->opacityPending = d_->translucent;
     applyShape();
     d_->windowSystem.setInputPassThrough(*windowHandle(), ignoresMouse_);
     updateHoverPolling();
@@ -257,6 +260,10 @@ void PiPPanel::showEvent(QShowEvent*) {
 void PiPPanel::hideEvent(QHideEvent*) { updateHoverPolling(); }
 
 void PiPPanel::paintEvent(QPaintEvent*) {
+    if (d_->opacityPending) {
+        d_->opacityPending = false;
+        d_->windowSystem.setOpacity(*windowHandle(), d_->shownAlpha);
+    }
     if (d_->translucent) return;
     // Behind a dimmed capture view: black, so that low alphas read as a faint picture.
     QPainter p(this);

@@ -213,6 +213,22 @@ void X11PanelWindowSystem::setVisibleShape(QWindow& window, const std::optional<
     xcb_flush(conn_);
 }
 
+void X11PanelWindowSystem::setOpacity(QWindow& window, double opacity) {
+    if (!conn_) return;
+    // Compositing managers read the property on the top-level they composite, which is the
+    // window manager's frame when there is one: set it on every ancestor below the root too.
+    const xcb_atom_t property = atom("_NET_WM_WINDOW_OPACITY");
+    const auto value = static_cast<std::uint32_t>(std::llround(std::clamp(opacity, 0.0, 1.0) * 0xFFFFFFFFu));
+    xcb_window_t w = xid(window);
+    for (int depth = 0; w != XCB_NONE && w != root_ && depth < 8; ++depth) {
+        if (opacity >= 1.0) xcb_delete_property(conn_, w, property);
+        else xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, w, property, XCB_ATOM_CARDINAL, 32, 1, &value);
+        auto tree = x11::reply(xcb_query_tree_reply(conn_, xcb_query_tree(conn_, w), nullptr));
+        w = tree ? tree->parent : xcb_window_t(XCB_NONE);
+    }
+    xcb_flush(conn_);
+}
+
 void X11PanelWindowSystem::setInputPassThrough(QWindow& window, bool passThrough) {
     if (!conn_ || !hasShape_) return;
     const xcb_window_t w = xid(window);

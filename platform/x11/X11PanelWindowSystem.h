@@ -23,6 +23,7 @@ public:
     void configureOverlayPanel(QWindow& window) override;
     void setSizeConstraints(QWindow& window, const QSizeF& minSize, const QSizeF& aspect) override;
     void setVisibleShape(QWindow& window, const std::optional<QRegion>& shape) override;
+    void setOpacity(QWindow& window, double opacity) override;
     void setInputPassThrough(QWindow& window, bool passThrough) override;
     void beginMove(QWindow& window) override;
     void beginResize(QWindow& window, Qt::Edges edges) override;

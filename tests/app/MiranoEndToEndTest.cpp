@@ -209,6 +209,20 @@ protected:
         return true;
     }
 
+    /// Moves the pointer onto the PiP and waits (bounded) for the panel to react to it: its
+    /// hover overlay changes some of its pixels.
+    void hoverOver(const QRect& pip) {
+        auto samples = [&] {
+            std::vector<QColor> v;
+            for (int i = 1; i < 4; ++i)
+                for (int j = 1; j < 4; ++j) v.push_back(pixel(pip.x() + i * pip.width() / 4, pip.y() + j * pip.height() / 8));
+            return v;
+        };
+        const auto before = samples();
+        pointAt(pip.center().x(), pip.center().y());
+        waitUntil([&] { return samples() != before; }, 2000);
+    }
+
     void focus(const Client& c) { xdotool({"windowactivate", "--sync", QString::number(c.window)}); }
     /// Moves the pointer and waits until the server reports it there ("--sync" would wait
     /// forever when the pointer is already in place).
@@ -342,9 +356,7 @@ TEST_F(MiranoSession, HotkeyOpensClosesAndReplacesThePiPAndBackspaceClosesItOnly
     squares.output.clear();
     squares.readAll();
     squares.output.clear();
-    pointAt(pip->center().x(), pip->center().y());
-    // The panel reacts to the pointer; give its hover handling a bounded chance to run.
-    waitUntil([&] { return false; }, 300);
+    hoverOver(*pip);
     xdotool({"key", "BackSpace"});
     EXPECT_TRUE(noPiP()) << "Backspace over the PiP did not close it";
     EXPECT_FALSE(squares.sawKey("0xff08")) << "Backspace over the PiP reached the window";
@@ -388,9 +400,8 @@ TEST_F(MiranoSession, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     }
 }
 
-TEST_F(MiranoSession, ModifierTapHidesAndShowsDoubleClickRaisesTheSourceAndEndsThePiP) {
+TEST_F(MiranoSession, ModifierTapWhileHoveringHidesAndASecondTapShows) {
     Client bars = client({"--title", "Bars", "--pattern", "bars", "--size", "640x400", "--pos", "60,60"});
-    Client cover = client({"--title", "Cover", "--pattern", "solid:404040", "--size", "700x500", "--pos", "30,30"});
     startMirano();
     focus(bars);
     hotkey();
@@ -398,16 +409,24 @@ TEST_F(MiranoSession, ModifierTapHidesAndShowsDoubleClickRaisesTheSourceAndEndsT
     ASSERT_TRUE(pip);
     ASSERT_TRUE(waitUntil([&] { return showsBars(*pip); }, 10000));
 
-    // A tap of the modifier while hovering hides it, a second one shows it again.
-    pointAt(pip->center().x(), pip->center().y());
-    waitUntil([&] { return false; }, 300);
+    hoverOver(*pip);
     xdotool({"key", "Menu"});
     EXPECT_TRUE(waitUntil([&] { return near(pixel(pip->center().x(), pip->center().y()), kBackground, 12); }, 5000))
         << "the PiP did not hide: " << describe(pixel(pip->center().x(), pip->center().y()));
     xdotool({"key", "Menu"});
     EXPECT_TRUE(waitUntil([&] { return showsBars(*pip); }, 5000)) << "the PiP did not come back";
+}
 
-    // Bring another window over the source, then double-click the PiP.
+TEST_F(MiranoSession, DoubleClickBringsTheSourceToTheFrontAndEndsThePiP) {
+    Client bars = client({"--title", "Bars", "--pattern", "bars", "--size", "640x400", "--pos", "60,60"});
+    Client cover = client({"--title", "Cover", "--pattern", "solid:404040", "--size", "700x500", "--pos", "30,30"});
+    startMirano();
+    focus(bars);
+    hotkey();
+    auto pip = waitForPiP();
+    ASSERT_TRUE(pip);
+
+    // Another window over the source, then a double-click on the PiP.
     focus(cover);
     ASSERT_TRUE(pipRect()) << "focusing another window must not end the PiP";
     pointAt(pip->center().x(), pip->center().y());
@@ -449,8 +468,13 @@ TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
         return f.open(QIODevice::ReadOnly) && f.readAll().contains("\"triggerKey\": \"K\"");
     }, 5000)) << "the trigger key was not stored";
 
-    // The next PiP answers to Menu+K, and Menu+P is an ordinary key again.
-    focus(bars);
+    // The next PiP answers to Menu+K, and Menu+P is an ordinary key again. Click the window to
+    // focus it, as a user would.
+    const QRect bw = geometry(bars.window);
+    pointAt(bw.x() + 100, bw.y() + 100);
+    xdotool({"click", "1"});
+    ASSERT_TRUE(waitUntil([&] { return run("xdotool", {"getactivewindow"}).trimmed().toUInt() == bars.window; }, 5000))
+        << "the window did not take the focus back from the settings window";
     bars.readAll();
     hotkey("p");
     EXPECT_TRUE(waitUntil([&] { return bars.sawKey("0x70"); }, 5000)) << "P did not reach the window";

@@ -79,6 +79,7 @@ public:
         if (!id_)
             qWarning("test client did not report a window: state %d, stderr: %s", int(process_->state()),
                      process_->readAllStandardError().constData());
+        if (!id_) qWarning("%s", qPrintable(session.run("xwininfo", {"-root", "-tree"})));
     }
     WindowNumber id() const { return id_; }
     void send(const QByteArray& command) {

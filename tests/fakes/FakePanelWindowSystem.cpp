@@ -31,6 +31,11 @@ void FakePanelWindowSystem::setVisibleShape(QWindow& window, const std::optional
                     : "setVisibleShape none");
 }
 
+void FakePanelWindowSystem::setOpacity(QWindow& window, double opacity) {
+    states_[&window].opacity = opacity;
+    calls << QStringLiteral("setOpacity %1").arg(opacity);
+}
+
 void FakePanelWindowSystem::setInputPassThrough(QWindow& window, bool passThrough) {
     states_[&window].passThrough = passThrough;
     calls << QStringLiteral("setInputPassThrough %1").arg(passThrough ? 1 : 0);

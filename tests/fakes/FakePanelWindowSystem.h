@@ -22,6 +22,7 @@ public:
         std::optional<QRegion> shape;
         bool shapeSet = false;
         bool passThrough = false;
+        double opacity = 1.0;
         int moves = 0;
         QList<Qt::Edges> resizes;
         int activations = 0;
@@ -32,6 +33,7 @@ public:
     void configureOverlayPanel(QWindow& window) override;
     void setSizeConstraints(QWindow& window, const QSizeF& minSize, const QSizeF& aspect) override;
     void setVisibleShape(QWindow& window, const std::optional<QRegion>& shape) override;
+    void setOpacity(QWindow& window, double opacity) override;
     void setInputPassThrough(QWindow& window, bool passThrough) override;
     void beginMove(QWindow& window) override;
     void beginResize(QWindow& window, Qt::Edges edges) override;

@@ -50,13 +50,14 @@ TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
     ASSERT_TRUE(xdotool({"key", "Escape"}));
     ASSERT_TRUE(waitUntil([&] { return cancelled == 1; }, 5000));
 
-    ASSERT_TRUE(xdotool({"mousemove", "150", "150"}));
-    ASSERT_TRUE(xdotool({"mousedown", "1"}));
+    testing::XTestPointer pointer;
+    pointer.moveTo(150, 150);
+    pointer.press();
     ASSERT_TRUE(waitUntil([&] { return panel.view().isDragging(); }, 5000));
-    ASSERT_TRUE(xdotool({"mousemove", "250", "200"}));
-    ASSERT_TRUE(xdotool({"mousemove", "350", "300"}));
+    pointer.moveTo(250, 200);
+    pointer.moveTo(350, 300);
     ASSERT_TRUE(waitUntil([&] { return panel.view().hasSelectionLayer(); }, 5000));
-    ASSERT_TRUE(xdotool({"mouseup", "1"}));
+    pointer.release();
     ASSERT_TRUE(waitUntil([&] { return !regions.isEmpty(); }, 5000));
     EXPECT_EQ(cancelled, 1);
     // Qt (50, 50) -> (250, 200) in the 400 x 300 panel.

@@ -129,7 +129,9 @@ private:
 class XTestPointer {
 public:
     bool isValid() const { return conn_.isValid(); }
+    QPoint position() const { return position_; }
     void moveTo(int x, int y) {
+        position_ = QPoint(x, y);
         xcb_test_fake_input(conn_.get(), XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, conn_.root(),
                             int16_t(x), int16_t(y), 0);
         sync();
@@ -162,6 +164,7 @@ private:
     }
     x11::XConnection conn_;
     int held_ = 0;
+    QPoint position_;
 };
 
 /// Runs xdotool with the arguments; true when it succeeded.

@@ -133,10 +133,16 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
     ASSERT_TRUE(waitUntil([&] { return moveOrResizeRunning(); }, 5000)) << "the press did not start a move";
     // The window manager takes over once it has read the panel's request: nudge the pointer
     // right and down until the panel follows.
-    ASSERT_TRUE(nudgeUntil({c.x() + 60, c.y() + 30}, [&] {
-        const QPoint p = inspector.rootGeometry(xid()).topLeft() - kPanelRect.topLeft();
-        return p.x() >= 20 && p.y() >= 10;
-    })) << "at " << inspector.rootGeometry(xid()).x() << "," << inspector.rootGeometry(xid()).y();
+    ASSERT_TRUE(nudgeUntil({c.x() + 10, c.y() + 10}, [&] {
+        return inspector.rootGeometry(xid()).topLeft() != kPanelRect.topLeft();
+    })) << "the panel never followed the pointer";
+    // From here on the panel follows the pointer point for point.
+    const QPoint start = inspector.rootGeometry(xid()).topLeft();
+    const QPoint from = pointer.position();
+    pointer.moveTo(from.x() + 100, from.y() + 50);
+    EXPECT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()).topLeft() == start + QPoint(100, 50); }, 5000))
+        << "at " << inspector.rootGeometry(xid()).x() << "," << inspector.rootGeometry(xid()).y()
+        << " from " << start.x() << "," << start.y();
     pointer.release();
     ASSERT_TRUE(waitUntil([&] { return !moveOrResizeRunning(); }, 5000));
     const QRect moved = inspector.rootGeometry(xid());
@@ -155,8 +161,12 @@ TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
     pointer.moveTo(x, y);
     pointer.press();
     ASSERT_TRUE(waitUntil([&] { return moveOrResizeRunning(); }, 5000)) << "the press did not start a resize";
-    ASSERT_TRUE(nudgeUntil({x + 80, y}, [&] { return inspector.rootGeometry(xid()).width() >= 360; }))
-        << "width " << inspector.rootGeometry(xid()).width();
+    ASSERT_TRUE(nudgeUntil({x + 10, y}, [&] { return inspector.rootGeometry(xid()).width() != kPanelRect.width(); }))
+        << "the panel never followed the pointer";
+    const int startWidth = inspector.rootGeometry(xid()).width();
+    pointer.moveTo(pointer.position().x() + 100, y);
+    EXPECT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()).width() >= startWidth + 95; }, 5000))
+        << "width " << inspector.rootGeometry(xid()).width() << " from " << startWidth;
     pointer.release();
     ASSERT_TRUE(waitUntil([&] { return !moveOrResizeRunning(); }, 5000));
     const QRect resized = inspector.rootGeometry(xid());
