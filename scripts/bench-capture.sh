@@ -95,7 +95,7 @@ run_one() {
       frames=$(grep -c 'last-message = chain' "$out" || true) ;;
   esac
   x1=$(xcpu)
-  read -r wall user sys peak <"$tm"
+  read -r wall user sys peak < <(tail -1 "$tm")
   echo "$mode $fps $tool $rep ${frames:-0} $(echo "$user + $sys" | bc -l) $(echo "$x1 - $x0" | bc -l) $wall $peak" >>"$RESULTS"
 }
 

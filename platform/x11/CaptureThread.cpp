@@ -109,15 +109,27 @@ void CaptureThread::runTasks() {
     for (auto& task : tasks) task(*this);
 }
 
-void CaptureThread::dispatchEvents() {
+std::optional<WindowCapture::Clock::time_point> CaptureThread::serviceCaptures() {
+    std::optional<WindowCapture::Clock::time_point> wake;
+    const auto now = WindowCapture::Clock::now();
+    for (auto& [id, capture] : captures_) {
+        if (auto due = capture->service(now); due && (!wake || *due < *wake)) wake = due;
+    }
+    return wake;
+}
+
+int CaptureThread::dispatchEvents() {
     xcb_connection_t* c = context_.connection->get();
+    int count = 0;
     while (xcb_generic_event_t* raw = xcb_poll_for_event(c)) {
+        ++count;
         auto event = reply(raw);
         // Errors of requests we did not check (e.g. freeing what a destroyed window took with
         // it) need no action.
         if (event->response_type == 0) continue;
         for (auto& [id, capture] : captures_) capture->handleEvent(event.get());
     }
+    return count;
 }
 
 void CaptureThread::run() {
@@ -131,29 +143,17 @@ void CaptureThread::run() {
             for (auto& [id, capture] : captures_) capture->connectionLost();
         }
         if (connected) dispatchEvents();
-        std::optional<WindowCapture::Clock::time_point> wake;
-        const auto now = WindowCapture::Clock::now();
-        for (auto& [id, capture] : captures_) {
-            if (auto due = capture->service(now); due && (!wake || *due < *wake)) wake = due;
-        }
-        if (connected) {
-            // Frames may have queued events while we waited for their replies.
-            dispatchEvents();
-            xcb_flush(context_.connection->get());
-        }
+        auto wake = serviceCaptures();
+        // Waiting for replies may have queued events that poll() will not report: handle them
+        // (and what they make due) before sleeping.
+        while (connected && dispatchEvents() > 0) wake = serviceCaptures();
+        if (connected) xcb_flush(context_.connection->get());
         int timeout = 1000;
         if (wake) {
             const auto ms = std::chrono::duration_cast<std::chrono::microseconds>(
                 *wake - WindowCapture::Clock::now()).count();
             timeout = int(std::clamp<long long>((ms + 999) / 1000, 0, 1000));
         }
-        // Something may already be waiting for us; then do not sleep.
-        bool pending = false;
-        {
-            std::lock_guard lock(mutex_);
-            pending = !tasks_.empty();
-        }
-        if (pending) timeout = 0;
         pollfd fds[2] = {{wakeFd_, POLLIN, 0},
                          {connected ? xcb_get_file_descriptor(context_.connection->get()) : -1,
                           POLLIN, 0}};

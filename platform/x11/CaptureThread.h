@@ -56,7 +56,10 @@ private:
     std::optional<Error> setUp();
     void run();
     void runTasks();
-    void dispatchEvents();
+    /// Hands every event to the captures; returns how many there were.
+    int dispatchEvents();
+    /// Lets each capture make its frame; returns the earliest time one wants to run again.
+    std::optional<WindowCapture::Clock::time_point> serviceCaptures();
 
     CaptureContext context_;
     std::optional<Error> unavailable_;

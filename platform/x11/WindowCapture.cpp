@@ -273,7 +273,11 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
     if (!captureFrame()) return now + kPoolRetry;
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(configuration_.minimumFrameInterval.seconds()));
-    nextAllowed_ = now + interval;
+    // Stay on the frame grid when only a little late (timer slack, a reply), so that a source
+    // changing at exactly the frame rate loses no frame; start a new grid after a pause. Two
+    // frames are never closer than half an interval, and never more than one per interval
+    // on average.
+    nextAllowed_ = now - nextAllowed_ < interval / 2 ? nextAllowed_ + interval : now + interval;
     return std::nullopt;
 }
 

@@ -258,11 +258,14 @@ void X11PanelWindowSystem::beginMove(QWindow& window) {
     // A press handled after its release would leave the window manager moving the window
     // with no button down, following the pointer until the next click.
     if (!conn_ || !primaryButtonDown()) return;
-    sendMoveResize(window, kMove);
+    // Qt sends _NET_WM_MOVERESIZE itself and also settles its own idea of the pressed button,
+    // which never sees the release (the window manager gets it).
+    if (!window.startSystemMove()) sendMoveResize(window, kMove);
 }
 
 void X11PanelWindowSystem::beginResize(QWindow& window, Qt::Edges edges) {
     if (!conn_ || !edges || !primaryButtonDown()) return;
+    if (window.startSystemResize(edges)) return;
     const bool l = edges & Qt::LeftEdge, r = edges & Qt::RightEdge;
     const bool t = edges & Qt::TopEdge, b = edges & Qt::BottomEdge;
     std::uint32_t direction = t ? (l ? kSizeTopLeft : r ? kSizeTopRight : kSizeTop)

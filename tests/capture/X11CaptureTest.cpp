@@ -422,4 +422,20 @@ TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
         << ourShmSegments(pid).size() << " segments remain";
 }
 
+TEST_F(X11CaptureTest, NoSharedMemoryOutlivesACrashedCapturer) {
+    const QString probe = X11Session::builtProgram("tools/mirano-capture-probe");
+    if (!QFile::exists(probe)) GTEST_SKIP() << "capture probe not built (MIRANO_BUILD_TOOLS=OFF)";
+    TestWindow window(*session_, {"--size", "160x100", "--pos", "900,600", "--animate", "30"});
+    ASSERT_NE(window.id(), 0u);
+    QProcess* capturer = session_->spawn(probe, {QString::number(window.id()), "--seconds", "60"});
+    const pid_t pid = pid_t(capturer->processId());
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitUntil([&] { return !ourShmSegments(pid).empty(); }, 10000));
+    for (int perms : ourShmSegments(pid)) EXPECT_TRUE(perms & 01000) << "not marked for removal";
+    capturer->kill();  // SIGKILL: no destructor runs
+    ASSERT_TRUE(capturer->waitForFinished(5000));
+    EXPECT_TRUE(waitUntil([&] { return ourShmSegments(pid).empty(); }))
+        << ourShmSegments(pid).size() << " segments outlive the killed capturer";
+}
+
 }  // namespace

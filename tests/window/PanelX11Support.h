@@ -148,11 +148,6 @@ public:
         held_ = 0;
         sync();
     }
-    /// Whether the server sees the button down.
-    bool buttonDown(int button = 1) {
-        auto r = x11::reply(xcb_query_pointer_reply(conn_.get(), xcb_query_pointer(conn_.get(), conn_.root()), nullptr));
-        return r && (r->mask & (XCB_KEY_BUT_MASK_BUTTON_1 << (button - 1)));
-    }
     ~XTestPointer() {
         if (held_) release(held_);
     }
