@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
+#include <deque>
 
 namespace mirano {
 namespace {
@@ -77,7 +78,7 @@ protected:
     QtScreens screens;
     x11::X11WindowServer windowServer{desktop};
     WindowHelpers helpers{workspace, accessibility, windowList, screens, windowServer};
-    std::vector<Client> clients;
+    std::deque<Client> clients;  // stable references
 };
 
 TEST_F(X11WindowServicesTest, FocusedWindowIsTheActiveClientWithItsPid) {

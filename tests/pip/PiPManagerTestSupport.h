@@ -1,0 +1,141 @@
+// A PiP controller on fakes: a manual scheduler, scripted windows and screens, real panels on
+// the offscreen platform.
+#pragma once
+
+#include "capture/StreamManager.h"
+#include "pip/PiPManager.h"
+#include "pip/PiPServices.h"
+#include "platform/Application.h"
+#include "settings/AppSettings.h"
+#include "tests/fakes/FakeAccessibility.h"
+#include "tests/fakes/FakeCaptureService.h"
+#include "tests/fakes/FakePanelWindowSystem.h"
+#include "tests/fakes/FakePermissions.h"
+#include "tests/fakes/FakeScreens.h"
+#include "tests/fakes/FakeWindowList.h"
+#include "tests/fakes/FakeWindowServer.h"
+#include "tests/fakes/FakeWorkspace.h"
+#include "tests/fakes/ManualScheduler.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
+#include "window/CaptureView.h"
+#include "window/PiPPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMetaMethod>
+#include <QSignalSpy>
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace mirano::testing {
+
+/// Counts Mirano's own activations.
+class CountingApplication final : public Application {
+public:
+    void setActivationPolicy(ActivationPolicy policy) override { policy_ = policy; }
+    ActivationPolicy activationPolicy() const override { return policy_; }
+    void activateIgnoringOtherApps() override { ++activations; }
+    void terminate() override {}
+    int activations = 0;
+
+private:
+    ActivationPolicy policy_ = ActivationPolicy::accessory;
+};
+
+/// Counts every signal of an object by name.
+class SignalCounter {
+public:
+    explicit SignalCounter(QObject& object) {
+        const QMetaObject* meta = object.metaObject();
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            const QMetaMethod method = meta->method(i);
+            if (method.methodType() == QMetaMethod::Signal)
+                spies_[method.name().toStdString()] = std::make_unique<QSignalSpy>(&object, method);
+        }
+    }
+    int operator[](const std::string& name) const { return int(spies_.at(name)->count()); }
+    int total() const {
+        int n = 0;
+        for (const auto& [name, spy] : spies_) n += int(spy->count());
+        return n;
+    }
+    void reset() {
+        for (auto& [name, spy] : spies_) spy->clear();
+    }
+
+private:
+    std::map<std::string, std::unique_ptr<QSignalSpy>> spies_;
+};
+
+
+constexpr ProcessID kPid = 500;
+constexpr WindowNumber kWindowID = 0x3200007;
+const WindowElement kElement{0x3200007};
+constexpr ProcessID kOtherPid = 600;
+
+/// A controller on fakes, with one scripted window (kWindowID of kPid) and one 1440 x 900
+/// screen of scale 2 whose visible frame is (0, 25, 1440, 875).
+class PiPManagerFixture : public ::testing::Test {
+protected:
+    PiPManagerFixture() {
+        screens.setSingle(QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875), 2.0);
+        setWindow(1000, 800);
+        workspace.addApplication(kPid, QStringLiteral("org.example.source"));
+        workspace.addApplication(kOtherPid, QStringLiteral("org.example.other"));
+    }
+    ~PiPManagerFixture() override {
+        manager.reset();
+        flushDeletes();
+    }
+
+    /// The scripted window's size, in the window list and among the shareable windows.
+    void setWindow(double width, double height, WindowNumber id = kWindowID) {
+        windowList.setBounds(id, 100, 50, width, height);
+        capture.windows.erase(std::remove_if(capture.windows.begin(), capture.windows.end(),
+                                             [id](const ShareableWindow& w) {
+                                                 return w.windowID == id;
+                                             }),
+                              capture.windows.end());
+        capture.addWindow(id, width, height);
+    }
+    /// Starts a session on the scripted window and lets the stream start.
+    void start(std::optional<QRectF> region = std::nullopt) {
+        manager->startPiP(kElement, kWindowID, kPid, region);
+        scheduler.drain();
+    }
+    PiPPanel& panel() { return *manager->pipPanel(); }
+    fakes::FakeCaptureStream* stream() { return capture.lastStream(); }
+    /// Streams made so far (each start or restart makes one).
+    int streamsMade() const { return int(capture.streams.size()); }
+    static void flushDeletes() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    /// Moves the pointer over the panel and reports the hover.
+    void hover() {
+        const QRectF f = panel().frame();
+        screens.mouse = f.center();
+        manager->mouseEnteredPanel();
+    }
+
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings{store};
+    fakes::ManualScheduler scheduler;
+    fakes::FakeCaptureService capture{scheduler};
+    fakes::FakePanelWindowSystem panelSystem;
+    fakes::FakeWorkspace workspace;
+    fakes::FakeAccessibility accessibility;
+    fakes::FakeWindowList windowList;
+    fakes::FakeScreens screens;
+    fakes::FakeWindowServer windowServer;
+    fakes::FakePermissions permissions;
+    CountingApplication application;
+    std::unique_ptr<PiPManager> manager = std::make_unique<PiPManager>(
+        PiPServices{scheduler, settings, capture, panelSystem, workspace, accessibility,
+                    windowList, screens, windowServer, permissions, application});
+};
+
+}  // namespace mirano::testing
