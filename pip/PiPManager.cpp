@@ -265,7 +265,15 @@ void PiPManager::startCaptureTask(const std::shared_ptr<StreamManager>& manager,
     services_.scheduler.post([self, manager, windowID, width, height, sourceRect] {
         manager->startCapture(windowID, width, height, sourceRect,
                               [self, manager](std::optional<Error> error) {
-                                  if (!error) return;
+                                  if (!error) {
+                                      // A pause asked for while the start was under way found
+                                      // no stream to stop: apply it now.
+                                      if (self && self->streamManager_ == manager &&
+                                          (self->isFullscreenSuppressed_ || self->isPaused_ ||
+                                           self->isPiPHidden_))
+                                          self->pauseStream();
+                                      return;
+                                  }
                                   log(QStringLiteral("Failed to start capture: ") +
                                       error->description);
                                   // A failure of a stream that has since been replaced must not

@@ -1,0 +1,247 @@
+// Focus behaviour, full-screen suppression, hover, hiding and the Command key.
+#include "tests/pip/PiPManagerTestSupport.h"
+
+namespace mirano::testing {
+namespace {
+
+using Tracking = PiPManagerFixture;
+
+constexpr WindowElement kOtherWindow{0x5400001};
+
+/// Total stop requests the session's streams received.
+int stops(const fakes::FakeCaptureService& capture) {
+    int n = 0;
+    for (const auto& s : capture.streams) n += s->stopCalls;
+    return n;
+}
+
+TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
+    settings.setFocusBehaviorRaw("pauseRecording");
+    start();
+    CaptureView& view = panel().captureView();
+
+    workspace.activateFromOutside(kPid);
+    scheduler.drain();
+    workspace.activateFromOutside(kPid);
+    scheduler.drain();
+    EXPECT_TRUE(manager->isPaused());
+    EXPECT_TRUE(view.isPaused());
+    ASSERT_NE(view.pausedOverlayView(), nullptr);
+    int overlays = 0;
+    for (QObject* child : view.children())
+        if (child->inherits("mirano::PausedOverlayView")) ++overlays;
+    EXPECT_EQ(overlays, 1) << "one overlay for two activations";
+    EXPECT_EQ(stops(capture), 1) << "the second pause finds the stream stopped already";
+    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+
+    const int made = streamsMade();
+    workspace.activateFromOutside(kOtherPid);
+    scheduler.drain();
+    flushDeletes();
+    EXPECT_FALSE(manager->isPaused());
+    EXPECT_FALSE(view.isPaused());
+    EXPECT_EQ(view.pausedOverlayView(), nullptr);
+    EXPECT_EQ(streamsMade(), made + 1) << "resumed once";
+    EXPECT_TRUE(manager->streamManager()->isStreamActive());
+
+    // Another activation while not paused changes nothing.
+    workspace.activateFromOutside(kOtherPid);
+    scheduler.drain();
+    EXPECT_EQ(streamsMade(), made + 1);
+}
+
+TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
+    settings.setFocusBehaviorRaw("pauseRecording");
+    start();
+    workspace.activateFromOutside(kPid);
+    scheduler.drain();
+    const int made = streamsMade();
+
+    // Another application comes forward with a full-screen focused window.
+    accessibility.setFocusedWindow(kOtherPid, kOtherWindow, 0x5400001);
+    accessibility.setAttribute(kOtherWindow, kAXFullScreenAttribute, AXBoolean{true});
+    workspace.activateFromOutside(kOtherPid);
+    scheduler.drain();
+    EXPECT_TRUE(manager->isFullscreenSuppressed());
+    EXPECT_FALSE(panel().isOrderedFront());
+    EXPECT_FALSE(manager->isPaused());
+    EXPECT_EQ(panel().captureView().pausedOverlayView(), nullptr);
+    EXPECT_EQ(streamsMade(), made) << "not resumed while suppressed";
+
+    // The full-screen window leaves full screen: a space change brings the panel back.
+    accessibility.setAttribute(kOtherWindow, kAXFullScreenAttribute, AXBoolean{false});
+    workspace.changeSpace();
+    scheduler.drain();
+    EXPECT_FALSE(manager->isFullscreenSuppressed());
+    EXPECT_TRUE(panel().isOrderedFront());
+    EXPECT_EQ(panel().alphaValue(), 1.0);
+    EXPECT_EQ(streamsMade(), made + 1);
+    // A second space change with no change of full screen does nothing.
+    workspace.changeSpace();
+    scheduler.drain();
+    EXPECT_EQ(streamsMade(), made + 1);
+}
+
+TEST_F(Tracking, StopAndCloseAndDoNothing) {
+    settings.setFocusBehaviorRaw("doNothing");
+    start();
+    workspace.activateFromOutside(kPid);
+    scheduler.drain();
+    EXPECT_NE(manager->pipPanel(), nullptr);
+    EXPECT_FALSE(manager->isPaused());
+    settings.setFocusBehaviorRaw("somethingElse");
+    workspace.activateFromOutside(kPid);
+    EXPECT_NE(manager->pipPanel(), nullptr);
+    EXPECT_FALSE(manager->isPaused());
+    // An activation without an application entry is ignored.
+    settings.setFocusBehaviorRaw("stopAndClose");
+    emit workspace.didActivateApplication(ActivationNotification{});
+    EXPECT_NE(manager->pipPanel(), nullptr);
+    workspace.activateFromOutside(kPid);
+    EXPECT_EQ(manager->pipPanel(), nullptr);
+}
+
+TEST_F(Tracking, SessionStartedUnderFullScreenIsWithdrawnAtOnce) {
+    workspace.frontmostPID = kPid;
+    accessibility.setFocusedWindow(kPid, kElement, kWindowID);
+    accessibility.setAttribute(kElement, kAXFullScreenAttribute, AXBoolean{true});
+    start();
+    EXPECT_TRUE(manager->isFullscreenSuppressed());
+    EXPECT_FALSE(panel().isOrderedFront());
+    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+
+    // While suppressed, showing does nothing.
+    manager->showPiP();
+    EXPECT_FALSE(panel().isOrderedFront());
+
+    workspace.frontmostPID = kOtherPid;
+    workspace.activateFromOutside(kOtherPid);
+    scheduler.drain();
+    EXPECT_FALSE(manager->isFullscreenSuppressed());
+    EXPECT_TRUE(panel().isOrderedFront());
+    EXPECT_TRUE(manager->streamManager()->isStreamActive());
+}
+
+TEST_F(Tracking, HoverAutoHideAndTheModifierOverride) {
+    settings.setAutoHideOnHover(true);
+    start();
+    QSignalSpy hoverState(manager.get(), &PiPManager::hoverStateChanged);
+    const int made = streamsMade();
+
+    manager->handleModifierTap();
+    EXPECT_FALSE(manager->autoHideOverride()) << "a tap away from the panel does nothing";
+
+    hover();
+    scheduler.drain();
+    EXPECT_EQ(panel().alphaValue(), 0.1);
+    EXPECT_TRUE(panel().ignoresMouseEvents());
+    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+    EXPECT_FALSE(manager->isHoveringVisiblePiP());
+    EXPECT_GE(hoverState.count(), 1);
+
+    manager->handleModifierTap();
+    scheduler.drain();
+    EXPECT_TRUE(manager->autoHideOverride());
+    EXPECT_EQ(panel().alphaValue(), 1.0);
+    EXPECT_FALSE(panel().ignoresMouseEvents());
+    EXPECT_TRUE(manager->streamManager()->isStreamActive());
+    EXPECT_TRUE(manager->isHoveringVisiblePiP());
+
+    manager->handleModifierTap();
+    scheduler.drain();
+    EXPECT_FALSE(manager->autoHideOverride());
+    EXPECT_EQ(panel().alphaValue(), 0.05);
+    EXPECT_TRUE(panel().ignoresMouseEvents());
+    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+
+    manager->mouseExitedPanel();
+    scheduler.drain();
+    EXPECT_FALSE(manager->isHovering());
+    EXPECT_EQ(panel().alphaValue(), 1.0);
+    EXPECT_FALSE(panel().ignoresMouseEvents());
+    EXPECT_TRUE(manager->streamManager()->isStreamActive());
+    EXPECT_EQ(streamsMade(), made + 2);
+}
+
+TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
+    settings.setAutoHideOnHover(false);
+    start();
+    hover();
+    EXPECT_EQ(panel().alphaValue(), 1.0) << "no auto-hide";
+    EXPECT_TRUE(manager->isHoveringVisiblePiP());
+
+    manager->handleModifierTap();
+    scheduler.drain();
+    EXPECT_TRUE(manager->isPiPHidden());
+    EXPECT_EQ(panel().alphaValue(), 0.0);
+    EXPECT_TRUE(panel().ignoresMouseEvents());
+    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+    EXPECT_TRUE(manager->hasHideAutoCloseTimer());
+    EXPECT_FALSE(manager->isHoveringVisiblePiP());
+
+    manager->mouseExitedPanel();
+    EXPECT_EQ(panel().alphaValue(), 0.0);
+    manager->mouseEnteredPanel();
+    EXPECT_EQ(panel().alphaValue(), 0.1);
+    manager->mouseExitedPanel();
+    EXPECT_EQ(panel().alphaValue(), 0.0);
+
+    // A second tap while hovering brings it back and cancels the auto-close.
+    manager->mouseEnteredPanel();
+    manager->handleModifierTap();
+    scheduler.drain();
+    EXPECT_FALSE(manager->isPiPHidden());
+    EXPECT_EQ(panel().alphaValue(), 1.0);
+    EXPECT_FALSE(manager->hasHideAutoCloseTimer());
+    EXPECT_TRUE(manager->streamManager()->isStreamActive());
+    scheduler.advance(61);
+    EXPECT_NE(manager->pipPanel(), nullptr);
+
+    // Without the second tap the session ends 60 seconds after the hide.
+    manager->handleModifierTap();
+    scheduler.advance(59.9);
+    EXPECT_NE(manager->pipPanel(), nullptr);
+    scheduler.advance(0.2);
+    EXPECT_EQ(manager->pipPanel(), nullptr);
+    EXPECT_FALSE(manager->hasHideAutoCloseTimer());
+}
+
+TEST_F(Tracking, HiddenPiPStaysOutAfterFullScreenEnds) {
+    settings.setAutoHideOnHover(false);
+    start();
+    hover();
+    manager->handleModifierTap();
+    scheduler.drain();
+    workspace.frontmostPID = kOtherPid;
+    accessibility.setFocusedWindow(kOtherPid, kOtherWindow, 0x5400001);
+    accessibility.setAttribute(kOtherWindow, kAXFullScreenAttribute, AXBoolean{true});
+    workspace.changeSpace();
+    EXPECT_FALSE(panel().isOrderedFront());
+    accessibility.setAttribute(kOtherWindow, kAXFullScreenAttribute, AXBoolean{false});
+    workspace.changeSpace();
+    scheduler.drain();
+    EXPECT_FALSE(manager->isFullscreenSuppressed());
+    EXPECT_FALSE(panel().isOrderedFront());
+    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+    EXPECT_TRUE(manager->hasHideAutoCloseTimer());
+}
+
+TEST_F(Tracking, CommandHeldOverThePanelLeavesTheDragToTheZoom) {
+    manager->setCommandHeld(true);  // no session: nothing
+    start();
+    manager->setCommandHeld(true);
+    EXPECT_TRUE(panel().isMovableByWindowBackground()) << "pointer elsewhere";
+    EXPECT_TRUE(panel().captureView().isCommandHeld());
+    hover();
+    manager->setCommandHeld(true);
+    EXPECT_FALSE(panel().isMovableByWindowBackground());
+    manager->setCommandHeld(false);
+    EXPECT_TRUE(panel().isMovableByWindowBackground());
+    EXPECT_FALSE(panel().captureView().isCommandHeld());
+    manager->setCommandHeld(true);
+    manager->mouseExitedPanel();
+    EXPECT_TRUE(panel().isMovableByWindowBackground());
+}
+
+}  // namespace
+}  // namespace mirano::testing

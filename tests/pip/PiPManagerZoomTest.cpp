@@ -1,0 +1,180 @@
+// Zoom geometry, panel resizes and frame-rate picks.
+#include "tests/pip/PiPManagerTestSupport.h"
+
+namespace mirano::testing {
+namespace {
+
+using Zoom = PiPManagerFixture;
+
+class ZoomOnWindow : public PiPManagerFixture {
+protected:
+    /// Starts on a window of that size with the pointer at the centre of a visible panel.
+    void startHovering(double width, double height) {
+        settings.setAutoHideOnHover(false);
+        setWindow(width, height);
+        start();
+        hover();
+        ASSERT_TRUE(manager->isHoveringVisiblePiP());
+    }
+    QRectF lastUpdateRect() {
+        scheduler.drain();
+        return stream()->updates.empty() ? QRectF() : stream()->updates.back().sourceRect;
+    }
+};
+
+TEST_F(ZoomOnWindow, ZoomInAroundTheCentreKeepsThePointUnderThePointer) {
+    startHovering(1000, 500);
+    manager->zoomBy(0.85);
+    const QRectF r = manager->currentSourceRect();
+    EXPECT_NEAR(r.x(), 75, 1e-9);
+    EXPECT_NEAR(r.y(), 37.5, 1e-9);
+    EXPECT_NEAR(r.width(), 850, 1e-9);
+    EXPECT_NEAR(r.height(), 425, 1e-9);
+    EXPECT_NEAR(r.center().x(), 500, 1e-9);
+    EXPECT_NEAR(r.center().y(), 250, 1e-9);
+    EXPECT_TRUE(panel().captureView().isZoomed());
+    EXPECT_EQ(lastUpdateRect(), r);
+    EXPECT_EQ(stream()->updates.back().width, manager->outputPixelSize(panel()).first);
+
+    // Zooming out again ends within half a point of the whole window: a reset.
+    manager->zoomBy(1 / 0.85);
+    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 500));
+    EXPECT_FALSE(panel().captureView().isZoomed());
+    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(1000, 500));
+    EXPECT_NEAR(panel().frame().height(), panel().frame().width() / 2, 1.0);
+}
+
+TEST_F(ZoomOnWindow, ZoomNeedsThePointerOverAVisiblePanel) {
+    startHovering(1000, 500);
+    screens.mouse = QPointF(-500, -500);
+    manager->zoomBy(0.85);
+    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 500));
+    hover();
+    manager->mouseExitedPanel();
+    manager->zoomBy(0.85);
+    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 500));
+}
+
+TEST_F(ZoomOnWindow, RepeatedZoomStopsAtTheFloor) {
+    startHovering(400, 400);
+    for (int i = 0; i < 40; ++i) manager->zoomBy(0.85);
+    EXPECT_NEAR(manager->currentSourceRect().width(), 48, 1e-9);
+    manager->stopPiP();
+    startHovering(1000, 1000);
+    for (int i = 0; i < 40; ++i) manager->zoomBy(0.85);
+    EXPECT_NEAR(manager->currentSourceRect().width(), 80, 1e-9);
+    EXPECT_NEAR(manager->currentSourceRect().height(), 80, 1e-9);
+}
+
+TEST_F(ZoomOnWindow, SelectionsComposeAndExtremeAspectsKeepThePanelShape) {
+    startHovering(1000, 500);
+    manager->zoomToSelection(QRectF(0.1, 0.2, 0.4, 0.4));
+    EXPECT_EQ(manager->currentSourceRect(), QRectF(100, 100, 400, 200));
+    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(400, 200));
+    manager->zoomToSelection(QRectF(0, 0, 0.5, 0.5));
+    EXPECT_EQ(manager->currentSourceRect(), QRectF(100, 100, 200, 100));
+
+    manager->resetZoom();
+    const QRectF before = panel().frame();
+    // 40 x 300 points of the 1000 x 500 window: aspect 7.5.
+    manager->zoomToSelection(QRectF(0, 0, 0.04, 0.6));
+    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 40, 300));
+    EXPECT_EQ(panel().frame(), before);
+    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(1000, 500));
+    EXPECT_EQ(lastUpdateRect(), QRectF(0, 0, 40, 300));
+}
+
+TEST_F(Zoom, ResizesStoreTheWidthAndRestartOnceAfterASecond) {
+    manager->panelResized(QSizeF(99.7, 50));
+    EXPECT_EQ(settings.pipWidth(), 100);
+    manager->panelResized(QSizeF(250.9, 50));
+    EXPECT_EQ(settings.pipWidth(), 250);
+    EXPECT_FALSE(manager->hasResizeDebounceTimer()) << "no stream: nothing scheduled";
+
+    start();
+    // Paused: the stream is not active, so nothing is scheduled either.
+    manager->streamManager()->stopCapture([](auto) {});
+    scheduler.drain();
+    manager->panelResized(QSizeF(300, 200));
+    EXPECT_FALSE(manager->hasResizeDebounceTimer());
+    manager->streamManager()->restartCapture([](auto) {});
+    scheduler.drain();
+
+    const int made = streamsMade();
+    panel().setFrame(QRectF(100, 100, 400, 320));
+    scheduler.advance(0.5);
+    panel().setFrame(QRectF(100, 100, 480, 384));
+    EXPECT_TRUE(manager->hasResizeDebounceTimer());
+    scheduler.advance(0.9);
+    EXPECT_EQ(streamsMade(), made);
+    scheduler.advance(0.2);
+    scheduler.advance(0.1);
+    EXPECT_FALSE(manager->hasResizeDebounceTimer());
+    EXPECT_EQ(streamsMade(), made + 1) << "one restart for the burst";
+    EXPECT_EQ(stream()->initialConfiguration.width, 960);
+    EXPECT_EQ(stream()->initialConfiguration.height, 768);
+    EXPECT_EQ(settings.pipWidth(), 480);
+}
+
+TEST_F(Zoom, FrameRatePicksAreDebouncedToOneRestart) {
+    start();
+    const int made = streamsMade();
+    manager->frameRateChanged(30);
+    scheduler.advance(0.3);
+    manager->frameRateChanged(60);
+    scheduler.advance(0.4);
+    EXPECT_EQ(streamsMade(), made);
+    scheduler.advance(0.2);
+    EXPECT_EQ(streamsMade(), made + 1);
+    EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, (CaptureTime{1, 60}));
+    EXPECT_EQ(settings.perAppFrameRates().value("org.example.source"), 60);
+    EXPECT_FALSE(manager->hasFrameRateDebounceTimer());
+
+    // A pick for an application without a bundle identifier changes only the global rate,
+    // and a rate out of range is clamped.
+    manager->stopPiP();
+    workspace.addApplication(kPid, std::nullopt);
+    start();
+    manager->frameRateChanged(0);
+    EXPECT_EQ(settings.frameRate(), 1);
+    EXPECT_EQ(settings.perAppFrameRates().size(), 1);
+
+    // A later session of the application starts at its remembered rate.
+    manager->stopPiP();
+    workspace.addApplication(kPid, QStringLiteral("org.example.source"));
+    settings.setFrameRate(10);
+    start();
+    EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, (CaptureTime{1, 60}));
+
+    // A pick while the stream is stopped schedules nothing.
+    manager->streamManager()->stopCapture([](auto) {});
+    scheduler.drain();
+    manager->frameRateChanged(24);
+    EXPECT_FALSE(manager->hasFrameRateDebounceTimer());
+}
+
+TEST_F(Zoom, FailedRestartIsLogged) {
+    start();
+    capture.windows.clear();
+    manager->frameRateChanged(24);
+    ::testing::internal::CaptureStdout();
+    scheduler.advance(1);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Failed to restart stream after frame rate change: " +
+                  CaptureError::windowNotFound().description.toStdString() + "\n");
+    EXPECT_NE(manager->pipPanel(), nullptr);
+}
+
+TEST_F(Zoom, FrameRateMenuOpensOnlyOverAVisiblePanel) {
+    settings.setAutoHideOnHover(false);
+    start();
+    manager->openFrameRateMenu();
+    EXPECT_EQ(application.activations, 0);
+    hover();
+    manager->openFrameRateMenu();
+    EXPECT_EQ(application.activations, 1);
+    EXPECT_EQ(panelSystem.state(panel().windowHandle()).activations, 1) << "the panel is made key";
+}
+
+}  // namespace
+}  // namespace mirano::testing

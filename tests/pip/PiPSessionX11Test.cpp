@@ -1,0 +1,126 @@
+// A whole PiP session on a private Xvfb + Openbox: a real client window, the real capture,
+// panel and window services, and the settings in memory.
+#include "capture/StreamManager.h"
+#include "pip/PiPManager.h"
+#include "pip/PiPServices.h"
+#include "platform/Platform.h"
+#include "settings/AppSettings.h"
+#include "tests/fakes/FakePermissions.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
+#include "tests/support/X11Session.h"
+#include "window/CaptureView.h"
+#include "window/PiPPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
+#include <unistd.h>
+
+namespace mirano {
+namespace {
+
+using testing::gSession;
+using testing::waitUntil;
+
+/// Shared-memory segments created by this process that still exist.
+int ownShmSegments() {
+    QFile file(QStringLiteral("/proc/sysvipc/shm"));
+    if (!file.open(QIODevice::ReadOnly)) return -1;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    int n = 0;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> f = lines[i].simplified().split(' ');
+        // key shmid perms size cpid lpid ...
+        if (f.size() > 4 && f[4].toInt() == getpid()) ++n;
+    }
+    return n;
+}
+
+bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 50 && qBlue(c) < 50; }
+
+TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
+    ASSERT_NE(gSession, nullptr);
+    QProcess* client = gSession->spawn(
+        testing::X11Session::builtProgram(QStringLiteral("tests/mirano_test_client")),
+        {"--size", "640x400", "--pos", "300,200", "--pattern", "solid:ff0000"});
+    QByteArray out;
+    ASSERT_TRUE(waitUntil([&] {
+        out += client->readAllStandardOutput();
+        return out.contains("ready");
+    }, 10000));
+
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings(store);
+    settings.setPipWidth(320);
+    settings.setPipPositionRaw(QStringLiteral("topLeft"));
+    settings.setFrameRate(30);
+    fakes::FakePermissions permissions;
+    auto& p = Platform::real();
+    PiPManager manager(PiPServices{p.scheduler(), settings, p.captureService(),
+                                   p.panelWindowSystem(), p.workspace(), p.accessibility(),
+                                   p.windowList(), p.screens(), p.windowServer(), permissions,
+                                   p.application()});
+
+    // The focused window is the client (Openbox focuses new windows).
+    std::optional<FocusedWindow> focused;
+    ASSERT_TRUE(waitUntil([&] {
+        focused = manager.windowHelpers().focusedWindow();
+        return focused && focused->pid == static_cast<ProcessID>(client->processId());
+    }, 5000));
+    const int shmBefore = ownShmSegments();
+
+    manager.startPiP(focused->element, focused->windowID, focused->pid, std::nullopt);
+    ASSERT_NE(manager.pipPanel(), nullptr);
+    EXPECT_EQ(manager.sourceWindowSize(), QSizeF(640, 400));
+    PiPPanel& panel = *manager.pipPanel();
+
+    // Frames of the red window arrive in the view.
+    ASSERT_TRUE(waitUntil([&] {
+        const Frame& f = panel.captureView().contents();
+        if (!f) return false;
+        const std::uint8_t* px = f->data() + (f->height() / 2) * f->bytesPerRow() + (f->width() / 2) * 4;
+        return px[2] > 200 && px[1] < 50 && px[0] < 50;  // BGRA
+    }, 10000));
+
+    // The panel sits in the top-left corner of the available area at the configured width.
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_TRUE(waitUntil([&] {
+        return panel.isVisible() && panel.geometry().topLeft() == avail.topLeft() + QPoint(16, 16);
+    }, 5000)) << "panel at " << panel.geometry().x() << "," << panel.geometry().y();
+    EXPECT_EQ(panel.geometry().width(), 320);
+    EXPECT_EQ(panel.geometry().height(), 200);
+
+    // And the screen shows the window's pixels there.
+    const QRect g = panel.geometry();
+    EXPECT_TRUE(waitUntil([&] {
+        const QImage shot = QGuiApplication::primaryScreen()
+                                ->grabWindow(0, g.x(), g.y(), g.width(), g.height())
+                                .toImage();
+        return !shot.isNull() && isRed(shot.pixel(shot.width() / 2, shot.height() / 2));
+    }, 5000));
+
+    // The frames travel through shared memory (which must not outlive the session).
+    EXPECT_GT(ownShmSegments(), shmBefore);
+
+    QPointer<PiPPanel> shown = manager.pipPanel();
+    manager.stopPiP();
+    EXPECT_EQ(manager.pipPanel(), nullptr);
+    EXPECT_EQ(manager.streamManager(), nullptr);
+    EXPECT_TRUE(waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return shown.isNull();
+    }, 5000)) << "the panel is destroyed";
+    EXPECT_TRUE(waitUntil([&] { return ownShmSegments() <= shmBefore; }, 5000))
+        << "shared memory left: " << ownShmSegments();
+
+    client->write("quit\n");
+    client->waitForFinished(3000);
+}
+
+}  // namespace
+}  // namespace mirano
