@@ -14,7 +14,7 @@ RUN_SECONDS=${RUN_SECONDS:-10}
 REPS=${REPS:-3}
 IDLE_SECONDS=${IDLE_SECONDS:-5}
 BUILD_DIR=${BUILD_DIR:-build-bench}
-export CCACHE_DIR=${CCACHE_DIR:-/work/.ccache}
+bash scripts/install-deps.sh --bench
 
 for tool in Xvfb openbox xcompmgr ffmpeg gst-launch-1.0 /usr/bin/time python3; do
   command -v "$tool" >/dev/null || { echo "missing: $tool (scripts/install-deps.sh --bench)"; exit 1; }
