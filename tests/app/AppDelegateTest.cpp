@@ -1,7 +1,7 @@
 // The delegate on fakes: permission paths, settings-window activation, hotkey wiring, quit.
 #include "app/AppDelegate.h"
 #include "app/OpenSettingsHandler.h"
-#include "tests/app/FakePiPControl.h"
+#include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeApplication.h"
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/FakePermissions.h"
@@ -28,15 +28,19 @@ struct DelegateFixture : ::testing::Test {
     int hotkeysCreated = 0;
     std::unique_ptr<AppDelegate> delegate;
 
-    void makeDelegate() {
-        AppDelegateServices services{application, notifications, permissions, scheduler, pip,
-                                     [this](HotkeyBindings b) {
-                                         ++hotkeysCreated;
-                                         auto s = std::make_unique<fakes::FakeHotkeyService>(std::move(b), &log);
-                                         hotkeys = s.get();
-                                         return s;
-                                     }};
-        delegate = std::make_unique<AppDelegate>(std::move(services));
+    void launch() {
+        delegate = std::make_unique<AppDelegate>(AppDelegateServices{
+            application, notifications, permissions, scheduler, pip, [this](HotkeyBindings b) {
+                ++hotkeysCreated;
+                auto s = std::make_unique<fakes::FakeHotkeyService>(std::move(b), &log);
+                hotkeys = s.get();
+                return s;
+            }});
+        delegate->applicationDidFinishLaunching();
+    }
+    HotkeyBindings& bindings() {
+        EXPECT_NE(hotkeys, nullptr);
+        return hotkeys->bindings;
     }
     void TearDown() override {
         if (delegate) delegate->applicationWillTerminate();
@@ -47,8 +51,7 @@ struct DelegateFixture : ::testing::Test {
 }  // namespace
 
 TEST_F(DelegateFixture, BothPermissionsGrantedStartsHotkeysAtLaunchWithoutPromptOrNotification) {
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
+    launch();
     EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
     EXPECT_EQ(notifications.authorizationRequests, 1);
     EXPECT_EQ(permissions.trustPrompts, 0);
@@ -62,14 +65,12 @@ TEST_F(DelegateFixture, BothPermissionsGrantedStartsHotkeysAtLaunchWithoutPrompt
 
 TEST_F(DelegateFixture, MissingAccessibilityPromptsOncePollsEverySecondUntilTrustThenNotifiesOnce) {
     permissions.trusted = false;
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
+    launch();
     EXPECT_EQ(permissions.trustPrompts, 1);
     EXPECT_TRUE(delegate->isWaitingForAccessibility());
     EXPECT_EQ(hotkeysCreated, 0);
 
-    // Many ticks without trust: nothing happens, no second prompt, the poll keeps going.
-    scheduler.advance(30.5);
+    scheduler.advance(30.5);  // many ticks without trust: no second prompt, still polling
     EXPECT_EQ(permissions.trustPrompts, 1);
     EXPECT_TRUE(delegate->isWaitingForAccessibility());
     EXPECT_EQ(scheduler.pendingTimers(), 1);
@@ -83,7 +84,6 @@ TEST_F(DelegateFixture, MissingAccessibilityPromptsOncePollsEverySecondUntilTrus
     EXPECT_EQ(notifications.posted[0].first, "Accessibility Granted");
     EXPECT_EQ(notifications.posted[0].second, "Mirano now has Accessibility permissions.");
     EXPECT_FALSE(delegate->isWaitingForAccessibility());
-    EXPECT_EQ(hotkeysCreated, 1);
     EXPECT_EQ(log, QStringList{"hotkeys.start"});
 
     scheduler.advance(10);
@@ -95,13 +95,11 @@ TEST_F(DelegateFixture, MissingAccessibilityPromptsOncePollsEverySecondUntilTrus
 TEST_F(DelegateFixture, AccessibilityGrantedLaterWithoutCaptureRequestsCaptureAndStartsNothing) {
     permissions.trusted = false;
     permissions.captureAllowed = false;
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
+    launch();
     EXPECT_EQ(permissions.captureRequests, 0);
     permissions.trusted = true;
     scheduler.advance(1.0);
     EXPECT_EQ(notifications.posted.size(), 1);
-    EXPECT_EQ(permissions.captureRequests, 1);
     EXPECT_EQ(hotkeysCreated, 0);
     scheduler.advance(5);
     EXPECT_EQ(permissions.captureRequests, 1);
@@ -109,11 +107,9 @@ TEST_F(DelegateFixture, AccessibilityGrantedLaterWithoutCaptureRequestsCaptureAn
 
 TEST_F(DelegateFixture, MissingCaptureRequestsOnceAndNeverStartsHotkeys) {
     permissions.captureAllowed = false;
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
+    launch();
     EXPECT_EQ(permissions.trustPrompts, 0);
     EXPECT_EQ(permissions.captureRequests, 1);
-    EXPECT_EQ(hotkeysCreated, 0);
     EXPECT_EQ(scheduler.pendingTimers(), 0);
     permissions.captureAllowed = true;  // granted later: only a relaunch picks it up
     scheduler.advance(10);
@@ -121,26 +117,29 @@ TEST_F(DelegateFixture, MissingCaptureRequestsOnceAndNeverStartsHotkeys) {
     EXPECT_TRUE(notifications.posted.isEmpty());
 }
 
-TEST_F(DelegateFixture, DelegateGoneBeforeTickDoesNothing) {
-    permissions.trusted = false;
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
-    delegate.reset();
-    permissions.trusted = true;
-    scheduler.advance(3);
-    EXPECT_TRUE(notifications.posted.isEmpty());
-    EXPECT_EQ(hotkeysCreated, 0);
+// The poll ends with the delegate, whether it is destroyed or told the app terminates.
+TEST_F(DelegateFixture, NoTickAfterTheDelegateIsGoneOrTerminated) {
+    for (bool destroy : {true, false}) {
+        SCOPED_TRACE(destroy ? "destroyed" : "terminated");
+        permissions.trusted = false;
+        launch();
+        if (destroy) {
+            delegate.reset();
+        } else {
+            delegate->applicationWillTerminate();
+            EXPECT_EQ(scheduler.pendingTimers(), 0);
+        }
+        permissions.trusted = true;
+        scheduler.advance(3);
+        EXPECT_TRUE(notifications.posted.isEmpty());
+        EXPECT_EQ(hotkeysCreated, 0);
+        delegate.reset();
+    }
 }
 
 TEST_F(DelegateFixture, EveryGestureReachesItsAction) {
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
-    ASSERT_NE(hotkeys, nullptr);
-    HotkeyBindings& b = hotkeys->bindings;
-    ASSERT_TRUE(b.onHotkey && b.onShiftHotkey && b.onModifierTap && b.onCommandChanged &&
-                b.onBackspace && b.onSettingsHotkey && b.onFrameRateMenuHotkey &&
-                b.onZoomInHotkey && b.onZoomOutHotkey && b.hoverProvider);
-
+    launch();
+    HotkeyBindings& b = bindings();
     b.onModifierTap();
     b.onCommandChanged(true);
     b.onCommandChanged(false);
@@ -151,58 +150,43 @@ TEST_F(DelegateFixture, EveryGestureReachesItsAction) {
     EXPECT_EQ(pip.calls, (QStringList{"handleModifierTap", "setCommandHeld(1)", "setCommandHeld(0)",
                                       "zoomBy(0.8500)", "zoomBy(1.1765)", "openFrameRateMenu",
                                       "beginRegionSelection"}));
-
-    pip.hoveringVisible = false;
     EXPECT_FALSE(b.hoverProvider());
     pip.hoveringVisible = true;
     EXPECT_TRUE(b.hoverProvider());
 
-    // A hover change makes the hotkeys recompute their grabs.
     log.clear();
-    emit pip.hoverStateChanged();
+    emit pip.hoverStateChanged();  // makes the hotkeys recompute their grabs
     EXPECT_EQ(log, QStringList{"hotkeys.refreshGrabs"});
-}
 
-TEST_F(DelegateFixture, SettingsHotkeyActivatesAndOpensSettingsOnlyWhenAHandlerExists) {
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
-    ASSERT_NE(hotkeys, nullptr);
+    // The settings hotkey activates the app, and opens settings only when a handler exists.
     openSettingsHandler() = nullptr;
-    hotkeys->bindings.onSettingsHotkey();
+    b.onSettingsHotkey();
     EXPECT_EQ(application.activations, 1);
-
     int opened = 0;
     openSettingsHandler() = [&opened] { ++opened; };
-    hotkeys->bindings.onSettingsHotkey();
+    b.onSettingsHotkey();
     EXPECT_EQ(application.activations, 2);
     EXPECT_EQ(opened, 1);
 }
 
 TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission) {
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
-    ASSERT_NE(hotkeys, nullptr);
-    auto& onHotkey = hotkeys->bindings.onHotkey;
-
-    // No focused window: nothing at all.
-    onHotkey();
+    launch();
+    auto& onHotkey = bindings().onHotkey;
+    onHotkey();  // no focused window: nothing at all
     EXPECT_TRUE(pip.calls.isEmpty());
 
     pip.focused = FocusedWindow{WindowElement{0x400001}, 0x400001, 42};
     onHotkey();
     EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(4194305,4194305,42,none)"}));
-
-    // The same window again: stop only.
     pip.calls.clear();
-    onHotkey();
+    onHotkey();  // the same window again: stop only
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
     EXPECT_FALSE(pip.captured);
 
-    // Another window while one is mirrored: replaced.
     onHotkey();
     pip.focused = FocusedWindow{WindowElement{0x500002}, 0x500002, 43};
     pip.calls.clear();
-    onHotkey();
+    onHotkey();  // another window while one is mirrored: replaced
     EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(5242882,5242882,43,none)"}));
 
     // Capture permission withdrawn: every press asks again and touches nothing else.
@@ -215,11 +199,8 @@ TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission)
 }
 
 TEST_F(DelegateFixture, BackspaceClosesOnlyAHoveredPanel) {
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
-    ASSERT_NE(hotkeys, nullptr);
-    auto& onBackspace = hotkeys->bindings.onBackspace;
-
+    launch();
+    auto& onBackspace = bindings().onBackspace;
     EXPECT_FALSE(onBackspace());  // no PiP
     pip.panel = true;
     pip.captured = 7;
@@ -230,60 +211,41 @@ TEST_F(DelegateFixture, BackspaceClosesOnlyAHoveredPanel) {
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
 }
 
-TEST_F(DelegateFixture, TerminationStopsPollHotkeysAndPiPInOrder) {
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
+TEST_F(DelegateFixture, TerminationStopsHotkeysAndPiPAndIgnoresLaterHoverChanges) {
+    launch();
     pip.captured = 9;
     pip.panel = true;
     log.clear();
     delegate->applicationWillTerminate();
-    EXPECT_EQ(log, QStringList{"hotkeys.stop"});
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
-    // Hover changes after quit no longer reach the hotkeys.
     emit pip.hoverStateChanged();
     EXPECT_EQ(log, QStringList{"hotkeys.stop"});
     delegate.reset();
 }
 
-TEST_F(DelegateFixture, TerminationWhileWaitingForAccessibilityCancelsThePoll) {
-    permissions.trusted = false;
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
-    delegate->applicationWillTerminate();
-    EXPECT_EQ(scheduler.pendingTimers(), 0);
-    permissions.trusted = true;
-    scheduler.advance(5);
-    EXPECT_TRUE(notifications.posted.isEmpty());
-    delegate.reset();
-}
-
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackOnClose) {
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
+    launch();
     application.policyChanges.clear();
-
     QWidget settings;
-    settings.setWindowTitle("Settings");
     settings.resize(600, 400);
-    settings.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings));
-    QApplication::processEvents();
-
-    EXPECT_TRUE(delegate->settingsBecameMain());
-    EXPECT_EQ(application.policy, ActivationPolicy::regular);
-    const int activationsAfterOpen = application.activations;
-    EXPECT_GE(activationsAfterOpen, 1);
+    auto open = [&] {
+        settings.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings));
+        QApplication::processEvents();
+        EXPECT_TRUE(delegate->settingsBecameMain());
+        EXPECT_EQ(application.policy, ActivationPolicy::regular);
+    };
+    open();
+    EXPECT_GE(application.activations, 1);
     const int regularSwitches = application.policyChanges.count(ActivationPolicy::regular);
 
-    // The second activation follows 0.1 s later.
-    scheduler.advance(0.05);
+    scheduler.advance(0.05);  // the second activation follows 0.1 s later
     const int beforeDelayed = application.activations;
     scheduler.advance(0.06);
     EXPECT_GT(application.activations, beforeDelayed);
 
-    // Many updates while open: no further activation from did-update.
     const int afterDelayed = application.activations;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i) {  // updates while open activate nothing more
         settings.update();
         QApplication::processEvents();
         delegate->handleWindowDidUpdate(&settings);
@@ -296,23 +258,14 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackOnCl
     QApplication::processEvents();
     EXPECT_FALSE(delegate->settingsBecameMain());
     EXPECT_EQ(application.policy, ActivationPolicy::accessory);
-
-    // Opening again activates again.
-    settings.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings));
-    QApplication::processEvents();
-    EXPECT_TRUE(delegate->settingsBecameMain());
-    EXPECT_EQ(application.policy, ActivationPolicy::regular);
+    open();  // opening again activates again
     settings.close();
     QApplication::processEvents();
 }
 
 TEST_F(DelegateFixture, BecameMainActivatesEveryTimeButPanelsAndPopupsNeverCount) {
-    makeDelegate();
-    delegate->applicationDidFinishLaunching();
+    launch();
     application.policyChanges.clear();
-
-    // Frameless non-activating panels, popups and tool windows are not settings-like.
     QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                Qt::WindowDoesNotAcceptFocus);
     panel.setAttribute(Qt::WA_ShowWithoutActivating);
@@ -325,7 +278,6 @@ TEST_F(DelegateFixture, BecameMainActivatesEveryTimeButPanelsAndPopupsNeverCount
     delegate->handleWindowDidBecomeMain(&panel);
     delegate->handleWindowDidUpdate(&borderless);
     EXPECT_FALSE(delegate->settingsBecameMain());
-    EXPECT_TRUE(application.policyChanges.isEmpty());
     panel.close();
     borderless.close();
     QApplication::processEvents();
@@ -338,7 +290,7 @@ TEST_F(DelegateFixture, BecameMainActivatesEveryTimeButPanelsAndPopupsNeverCount
     const int before = application.activations;
     delegate->handleWindowDidBecomeMain(&settings);
     delegate->handleWindowDidBecomeMain(&settings);
-    EXPECT_EQ(application.activations, before + 2);  // not limited by the flag
+    EXPECT_EQ(application.activations, before + 2);  // not limited by the once-per-opening flag
     settings.close();
     QApplication::processEvents();
 }

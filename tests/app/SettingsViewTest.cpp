@@ -4,6 +4,7 @@
 #include "hotkeys/HotkeyManager.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsView.h"
+#include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeKeyboardLayout.h"
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/ManualScheduler.h"
@@ -26,29 +27,19 @@ using namespace mirano;
 
 namespace {
 
-class NullSource final : public UpdateSource {
-public:
-    int checks = 0;
-    bool isConfigured() const override { return false; }
-    void check(std::function<void(UpdateCheckResult)>) override { ++checks; }
-};
-class NullPresenter final : public UpdatePresenter {
-public:
-    void present(const UpdateCheckResult&) override {}
-};
-
 struct SettingsViewFixture : ::testing::Test {
     fakes::MemoryDefaultsStore store;
     fakes::ManualScheduler scheduler;
     fakes::FakeNotifications notifications;
     fakes::FakeKeyboardLayout layout;
-    NullSource source;
-    NullPresenter presenter;
+    fakes::FakeUpdateSource source;
+    fakes::RecordingPresenter presenter;
     AppSettings settings{store};
     UpdaterManager updater{store, scheduler, notifications, source, presenter};
     std::unique_ptr<SettingsView> view;
     int restarts = 0;
 
+    SettingsViewFixture() { source.configured = false; }
     void open() {
         view = std::make_unique<SettingsView>(settings, updater, [this](const QString& c) {
             return HotkeyManager::keyCode(c, layout).has_value();
@@ -73,17 +64,14 @@ TEST_F(SettingsViewFixture, NothingStoredShowsTheDefaults) {
     open();
     EXPECT_EQ(view->modifierPicker()->currentText(), "fn");
     EXPECT_EQ(view->modifierPicker()->count(), 7);
-    EXPECT_EQ(view->modifierPicker()->itemText(6), "⌃ Right Control");
     EXPECT_EQ(view->triggerKeyField()->text(), "P");
     EXPECT_EQ(view->triggerKeyField()->width(), 60);
     EXPECT_EQ(view->positionPicker()->currentText(), "Bottom Right");
     EXPECT_FALSE(view->autoHideToggle()->isChecked());
-    EXPECT_EQ(view->autoHideToggle()->text(), "Auto-hide on Hover");
     EXPECT_EQ(view->focusBehaviorPicker()->currentText(), "Do nothing");
     EXPECT_EQ(view->frameRateSlider()->value(), 10);
     EXPECT_EQ(view->frameRateValue()->text(), "10 fps");
     EXPECT_EQ(view->versionValue()->text(), "0.1.0");
-    EXPECT_EQ(view->checkForUpdatesButton()->text(), "Check for Updates…");
     EXPECT_TRUE(store.writes.isEmpty()) << "opening the form must not write anything";
 }
 
@@ -118,62 +106,50 @@ TEST_F(SettingsViewFixture, ControlsWriteThroughAndChangesMadeElsewhereShowAtOnc
 TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
     open();
     QLineEdit* field = view->triggerKeyField();
-
-    // k -> K: the field shows only the new key.
+    auto shows = [&](const QString& key) {
+        EXPECT_EQ(field->text(), key);
+        EXPECT_EQ(settings.triggerKey(), key);
+    };
     field->setFocus();
     field->end(false);
-    type("k");
-    EXPECT_EQ(field->text(), "K");
-    EXPECT_EQ(settings.triggerKey(), "K");
+    type("k");  // the field shows only the new key, in upper case
+    shows("K");
 
-    // Select all and delete: the stored key comes back.
     field->selectAll();
-    QTest::keyClick(field, Qt::Key_Backspace);
-    EXPECT_EQ(field->text(), "K");
-    EXPECT_EQ(settings.triggerKey(), "K");
+    QTest::keyClick(field, Qt::Key_Backspace);  // deleting restores the stored key
+    shows("K");
 
-    // Pasting abc: only the last character counts.
     field->selectAll();
     QGuiApplication::clipboard()->setText("abc");
-    field->paste();
-    EXPECT_EQ(settings.triggerKey(), "C");
-    EXPECT_EQ(field->text(), "C");
+    field->paste();  // only the last character counts
+    shows("C");
 
-    // A character no key types restores the stored one.
     field->end(false);
-    type("é");
-    EXPECT_EQ(settings.triggerKey(), "C");
-    EXPECT_EQ(field->text(), "C");
+    type("é");  // a character no key types restores the stored one
+    shows("C");
 
-    // On a German layout ß is typeable; its upper case is "SS", of which the first is kept.
-    layout.useGerman();
+    layout.useGerman();  // ß is typeable there; of its upper case "SS" the first is kept
     field->end(false);
     type(QStringLiteral("ß"));
-    EXPECT_EQ(settings.triggerKey(), "S");
-    EXPECT_EQ(field->text(), "S");
+    shows("S");
 
-    // Digits and punctuation on a key are accepted as they are.
-    view->triggerKeyEdited("S7");
+    view->triggerKeyEdited("S7");  // digits are accepted as they are
     EXPECT_EQ(settings.triggerKey(), "7");
 }
 
 TEST_F(SettingsViewFixture, SliderStaysWithinOneToSixtyAndRestartsTheStreamOnEveryStoredChange) {
     open();
     QSlider* slider = view->frameRateSlider();
-    EXPECT_EQ(slider->minimum(), 1);
-    EXPECT_EQ(slider->maximum(), 60);
-    EXPECT_EQ(slider->singleStep(), 1);
-
     slider->triggerAction(QAbstractSlider::SliderToMaximum);
     EXPECT_EQ(settings.frameRate(), 60);
     EXPECT_EQ(view->frameRateValue()->text(), "60 fps");
     EXPECT_EQ(restarts, 1);
     slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(settings.frameRate(), 60);  // cannot reach 61
+    EXPECT_EQ(settings.frameRate(), 60);  // bounded above
     slider->triggerAction(QAbstractSlider::SliderToMinimum);
     EXPECT_EQ(settings.frameRate(), 1);
     slider->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    EXPECT_EQ(settings.frameRate(), 1);  // cannot reach 0
+    EXPECT_EQ(settings.frameRate(), 1);  // bounded below
     EXPECT_EQ(restarts, 2);
 
     // A change made elsewhere (the PiP's own rate menu) moves the slider and restarts too.
@@ -181,12 +157,9 @@ TEST_F(SettingsViewFixture, SliderStaysWithinOneToSixtyAndRestartsTheStreamOnEve
     EXPECT_EQ(slider->value(), 24);
     EXPECT_EQ(view->frameRateValue()->text(), "24 fps");
     EXPECT_EQ(restarts, 3);
-    // Writing the same value is no change.
-    settings.setFrameRate(24);
+    settings.setFrameRate(24);  // the same value is no change
     EXPECT_EQ(restarts, 3);
-
-    // While the window is closed nothing is restarted.
-    view->hide();
+    view->hide();  // while the window is closed nothing is restarted
     settings.setFrameRate(30);
     EXPECT_EQ(restarts, 3);
 }

@@ -2,7 +2,7 @@
 #include "app/StatusMenu.h"
 #include "app/TrayIcon.h"
 #include "platform/qt/DBusNotifications.h"
-#include "tests/app/FakePiPControl.h"
+#include "tests/app/AppFakes.h"
 #include "tests/fakes/ManualScheduler.h"
 
 #include <gtest/gtest.h>
@@ -19,24 +19,19 @@ using namespace mirano;
 
 TEST(StatusMenuTest, FollowsThePiPAndOffersEveryItemInOrder) {
     fakes::FakePiPControl pip;
+    EXPECT_TRUE(StatusMenu(pip, "").visibleItemTexts().contains("Version: ?"));
     StatusMenu menu(pip, "1.2.3");
     const QStringList idle{"No active PiP", "-", "Version: 1.2.3", "Check for Updates…", "-",
                            "Settings…", "Quit Mirano"};
     EXPECT_EQ(menu.visibleItemTexts(), idle);
 
     pip.setCaptured(0x1234);
-    EXPECT_EQ(menu.visibleItemTexts(),
-              (QStringList{"PiP Active", "Close PiP", "-", "Version: 1.2.3", "Check for Updates…",
-                           "-", "Settings…", "Quit Mirano"}));
-    // The state lines are plain text, the rest can be chosen.
-    for (QAction* a : menu.menu()->actions()) {
+    EXPECT_EQ(menu.visibleItemTexts(), (QStringList{"PiP Active", "Close PiP"} + idle.mid(1)));
+    for (QAction* a : menu.menu()->actions()) {  // the state lines are plain text, the rest can be chosen
         const bool plainText = a->text() == "PiP Active" || a->text() == "No active PiP" ||
                                a->text().startsWith("Version");
-        if (!a->isSeparator()) {
-            EXPECT_EQ(a->isEnabled(), !plainText) << a->text().toStdString();
-        }
+        EXPECT_TRUE(a->isSeparator() || a->isEnabled() != plainText) << a->text().toStdString();
     }
-
     menu.closePiPAction()->trigger();
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
     EXPECT_EQ(menu.visibleItemTexts(), idle);
@@ -51,61 +46,40 @@ TEST(StatusMenuTest, FollowsThePiPAndOffersEveryItemInOrder) {
     menu.quitAction()->trigger();
     for (QAction* a : menu.menu()->actions())
         if (a->text() == "Check for Updates…") a->trigger();
-    EXPECT_EQ(settings, 1);
-    EXPECT_EQ(quits, 1);
-    EXPECT_EQ(checks, 1);
+    EXPECT_EQ(std::tuple(settings, quits, checks), std::tuple(1, 1, 1));
 }
 
-TEST(StatusMenuTest, MissingVersionShowsQuestionMark) {
-    fakes::FakePiPControl pip;
-    StatusMenu menu(pip, "");
-    EXPECT_TRUE(menu.visibleItemTexts().contains("Version: ?"));
-}
-
-TEST(TrayIconTest, WithoutATrayOpensSettingsOnceAndInstallsWhenATrayAppears) {
+TEST(TrayIconTest, InstallsAtOnceWithATrayOtherwiseOpensSettingsOnceAndWaitsForOne) {
     fakes::FakePiPControl pip;
     StatusMenu menu(pip, "1");
-    fakes::ManualScheduler scheduler;
-    bool available = false;
-    int lookups = 0;
-    TrayIcon tray(*menu.menu(), scheduler, [&] {
-        ++lookups;
-        return available;
-    });
-    int noTray = 0;
-    tray.onNoTray = [&] { ++noTray; };
-    tray.start();
-    EXPECT_EQ(noTray, 1);
-    EXPECT_FALSE(tray.isInstalled());
-    EXPECT_TRUE(tray.isWaitingForTray());
+    for (bool trayAtStart : {true, false}) {
+        SCOPED_TRACE(trayAtStart ? "a tray exists" : "no tray yet");
+        fakes::ManualScheduler scheduler;
+        bool available = trayAtStart;
+        int lookups = 0, noTray = 0;
+        TrayIcon tray(*menu.menu(), scheduler, [&] { return ++lookups, available; });
+        tray.onNoTray = [&] { ++noTray; };
+        tray.start();
+        EXPECT_EQ(tray.isInstalled(), trayAtStart);
+        EXPECT_EQ(tray.isWaitingForTray(), !trayAtStart);
+        EXPECT_EQ(noTray, trayAtStart ? 0 : 1);
+        if (trayAtStart) {
+            EXPECT_EQ(scheduler.pendingTimers(), 0);
+            continue;
+        }
+        scheduler.advance(TrayIcon::kPollSeconds * 5);
+        EXPECT_FALSE(tray.isInstalled());
+        EXPECT_GE(lookups, 6);
 
-    scheduler.advance(TrayIcon::kPollSeconds * 5);
-    EXPECT_EQ(noTray, 1);
-    EXPECT_FALSE(tray.isInstalled());
-    const int lookupsWhileWaiting = lookups;
-    EXPECT_GE(lookupsWhileWaiting, 6);
-
-    available = true;
-    scheduler.advance(TrayIcon::kPollSeconds);
-    EXPECT_TRUE(tray.isInstalled());
-    EXPECT_FALSE(tray.isWaitingForTray());
-    const int lookupsAfter = lookups;
-    scheduler.advance(TrayIcon::kPollSeconds * 5);
-    EXPECT_EQ(lookups, lookupsAfter);  // no more polling
-    EXPECT_EQ(noTray, 1);
-}
-
-TEST(TrayIconTest, WithATrayInstallsAtOnce) {
-    fakes::FakePiPControl pip;
-    StatusMenu menu(pip, "1");
-    fakes::ManualScheduler scheduler;
-    TrayIcon tray(*menu.menu(), scheduler, [] { return true; });
-    int noTray = 0;
-    tray.onNoTray = [&] { ++noTray; };
-    tray.start();
-    EXPECT_TRUE(tray.isInstalled());
-    EXPECT_EQ(noTray, 0);
-    EXPECT_EQ(scheduler.pendingTimers(), 0);
+        available = true;
+        scheduler.advance(TrayIcon::kPollSeconds);
+        EXPECT_TRUE(tray.isInstalled());
+        EXPECT_FALSE(tray.isWaitingForTray());
+        const int lookupsAfter = lookups;
+        scheduler.advance(TrayIcon::kPollSeconds * 5);
+        EXPECT_EQ(lookups, lookupsAfter);  // no more polling
+        EXPECT_EQ(noTray, 1);
+    }
 }
 
 namespace {

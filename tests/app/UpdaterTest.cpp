@@ -3,12 +3,14 @@
 #include "app/AppcastChecker.h"
 #include "app/UpdateDialog.h"
 #include "app/UpdaterManager.h"
+#include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/ManualScheduler.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 
 #include <gtest/gtest.h>
 
+#include <QJsonValue>
 #include <QMessageBox>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -18,41 +20,15 @@ using namespace mirano;
 
 namespace {
 
-/// A scripted update source: answers when the test says so.
-class FakeUpdateSource final : public UpdateSource {
-public:
-    bool configured = true;
-    int checks = 0;
-    std::function<void(UpdateCheckResult)> pending;
-    bool isConfigured() const override { return configured; }
-    void check(std::function<void(UpdateCheckResult)> done) override {
-        ++checks;
-        pending = std::move(done);
-    }
-    void answer(UpdateCheckResult::Status status, const QString& version = "0.2.0") {
-        UpdateCheckResult r;
-        r.status = status;
-        r.currentVersion = "0.1.0";
-        r.latestVersion = version;
-        if (status == UpdateCheckResult::Status::failed) r.error = "offline";
-        auto done = std::exchange(pending, nullptr);
-        ASSERT_TRUE(done);
-        done(r);
-    }
-};
-
-class RecordingPresenter final : public UpdatePresenter {
-public:
-    QList<UpdateCheckResult> shown;
-    void present(const UpdateCheckResult& result) override { shown.append(result); }
-};
+using fakes::FakeUpdateSource;
+using Status = UpdateCheckResult::Status;
 
 struct UpdaterFixture : ::testing::Test {
     fakes::MemoryDefaultsStore store;
     fakes::ManualScheduler scheduler;
     fakes::FakeNotifications notifications;
     FakeUpdateSource source;
-    RecordingPresenter presenter;
+    fakes::RecordingPresenter presenter;
     QDateTime now = QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC);
 
     std::unique_ptr<UpdaterManager> make() {
@@ -70,15 +46,13 @@ struct UpdaterFixture : ::testing::Test {
 TEST_F(UpdaterFixture, IntervalMappingTruncatesAndFallsBackToWeekly) {
     auto updater = make();
     EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::daily);  // nothing stored: one day
-    store.setValue(UpdaterManager::kIntervalKey, 90000);
-    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::weekly);
-    store.setValue(UpdaterManager::kIntervalKey, 86400.9);
-    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::daily);
-    store.setValue(UpdaterManager::kIntervalKey, 3600);
-    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::weekly);
-    store.setValue(UpdaterManager::kIntervalKey, "often");
-    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::daily);
-
+    using enum UpdateCheckInterval;
+    const std::pair<QJsonValue, UpdateCheckInterval> shownFor[] = {
+        {90000, weekly}, {86400.9, daily}, {3600, weekly}, {"often", daily}};
+    for (const auto& [stored, shown] : shownFor) {
+        store.setValue(UpdaterManager::kIntervalKey, stored);
+        EXPECT_EQ(updater->checkInterval(), shown) << stored.toVariant().toString().toStdString();
+    }
     updater->setCheckInterval(UpdateCheckInterval::every3Days);
     EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::every3Days);
     EXPECT_EQ(store.values.value(UpdaterManager::kIntervalKey).toDouble(), 259200.0);
@@ -113,7 +87,7 @@ TEST_F(UpdaterFixture, ScheduledChecksFollowTheIntervalAndNotifyOnlyAboutUpdates
 
     advance(UpdaterManager::kFirstCheckDelay);
     ASSERT_EQ(source.checks, 1);
-    source.answer(UpdateCheckResult::Status::upToDate);
+    source.answer(Status::upToDate);
     EXPECT_TRUE(notifications.posted.isEmpty());
     EXPECT_TRUE(presenter.shown.isEmpty());
     ASSERT_TRUE(updater->lastCheckTime());
@@ -123,7 +97,7 @@ TEST_F(UpdaterFixture, ScheduledChecksFollowTheIntervalAndNotifyOnlyAboutUpdates
     EXPECT_EQ(source.checks, 1);
     advance(20);
     ASSERT_EQ(source.checks, 2);
-    source.answer(UpdateCheckResult::Status::updateAvailable, "0.3.1");
+    source.answer(Status::updateAvailable, "0.3.1");
     ASSERT_EQ(notifications.posted.size(), 1);
     EXPECT_EQ(notifications.posted[0].first, "Update Available");
     EXPECT_TRUE(notifications.posted[0].second.contains("0.3.1"));
@@ -132,7 +106,7 @@ TEST_F(UpdaterFixture, ScheduledChecksFollowTheIntervalAndNotifyOnlyAboutUpdates
     // A failed scheduled check stays quiet.
     advance(86400);
     ASSERT_EQ(source.checks, 3);
-    source.answer(UpdateCheckResult::Status::failed);
+    source.answer(Status::failed);
     EXPECT_EQ(notifications.posted.size(), 1);
     EXPECT_TRUE(presenter.shown.isEmpty());
 
@@ -144,7 +118,7 @@ TEST_F(UpdaterFixture, ScheduledChecksFollowTheIntervalAndNotifyOnlyAboutUpdates
     EXPECT_EQ(source.checks, 4);
 
     // Turned off with a check pending: the timer goes.
-    source.answer(UpdateCheckResult::Status::upToDate);
+    source.answer(Status::upToDate);
     updater->setAutomaticallyChecksForUpdates(false);
     EXPECT_FALSE(updater->hasScheduledCheck());
     advance(30 * 86400);
@@ -167,7 +141,7 @@ TEST_F(UpdaterFixture, ATinyStoredIntervalCannotMakeChecksRunMoreThanHourly) {
     auto updater = make();
     advance(UpdaterManager::kFirstCheckDelay);
     ASSERT_EQ(source.checks, 1);
-    source.answer(UpdateCheckResult::Status::upToDate);
+    source.answer(Status::upToDate);
     advance(3599);
     EXPECT_EQ(source.checks, 1);
     advance(2);
@@ -181,9 +155,9 @@ TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
     EXPECT_TRUE(updater->isChecking());
     updater->checkForUpdates();  // joins the running check
     EXPECT_EQ(source.checks, 1);
-    source.answer(UpdateCheckResult::Status::upToDate);
+    source.answer(Status::upToDate);
     ASSERT_EQ(presenter.shown.size(), 1);
-    EXPECT_EQ(presenter.shown[0].status, UpdateCheckResult::Status::upToDate);
+    EXPECT_EQ(presenter.shown[0].status, Status::upToDate);
     EXPECT_TRUE(notifications.posted.isEmpty());
 
     updater->setAutomaticallyChecksForUpdates(true);
@@ -193,7 +167,7 @@ TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
     ASSERT_EQ(source.checks, 2);
     updater->checkForUpdates();
     EXPECT_EQ(source.checks, 2);
-    source.answer(UpdateCheckResult::Status::updateAvailable, "1.0");
+    source.answer(Status::updateAvailable, "1.0");
     ASSERT_EQ(presenter.shown.size(), 2);
     EXPECT_EQ(presenter.shown[1].latestVersion, "1.0");
     EXPECT_TRUE(notifications.posted.isEmpty());  // the user sees the dialog instead
@@ -201,16 +175,14 @@ TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
 
 TEST(UpdateDialogTest, ShowsEachOutcomeWithItsDetailsAndEscapesFeedText) {
     UpdateDialog dialog;
-    UpdateCheckResult r;
-    r.currentVersion = "0.1.0";
-    r.status = UpdateCheckResult::Status::upToDate;
+    UpdateCheckResult r{Status::upToDate, "0.1.0"};
     dialog.present(r);
     ASSERT_NE(dialog.box(), nullptr);
     EXPECT_TRUE(dialog.box()->text().contains("up to date"));
     EXPECT_TRUE(dialog.box()->text().contains("0.1.0"));
     QMessageBox* first = dialog.box();
 
-    r.status = UpdateCheckResult::Status::updateAvailable;
+    r.status = Status::updateAvailable;
     r.latestVersion = "<b>2.0</b>";
     r.releaseNotes = QUrl("https://example.org/notes?a=1&b=\"2\"");
     dialog.present(r);
@@ -219,7 +191,7 @@ TEST(UpdateDialogTest, ShowsEachOutcomeWithItsDetailsAndEscapesFeedText) {
     EXPECT_TRUE(text.contains("&lt;b&gt;2.0&lt;/b&gt;"));
     EXPECT_TRUE(text.contains("href=\"https://example.org/notes?a=1&amp;b=%222%22\""));
 
-    r.status = UpdateCheckResult::Status::failed;
+    r.status = Status::failed;
     r.error = "The update feed could not be downloaded (Connection refused).";
     dialog.present(r);
     EXPECT_TRUE(dialog.box()->text().contains("Connection refused"));
@@ -253,7 +225,7 @@ TEST(AppcastParsingTest, NewestItemVersionsAndLinks) {
     EXPECT_FALSE(broken.error.isEmpty());
 }
 
-TEST(AppcastParsingTest, VersionOrder) {
+TEST(AppcastParsingTest, VersionOrderAndAllowedFeedAddresses) {
     EXPECT_GT(AppcastChecker::compareVersions("0.10.0", "0.9.5"), 0);
     EXPECT_EQ(AppcastChecker::compareVersions("1.0", "1.0.0"), 0);
     EXPECT_LT(AppcastChecker::compareVersions("1.0-beta", "1.0"), 0);
@@ -280,10 +252,9 @@ public:
                 connect(s, &QTcpSocket::readyRead, s, [this, s] {
                     if (!s->readAll().contains("\r\n\r\n")) return;
                     ++requests;
-                    QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + " X\r\n"
-                                       "Content-Type: application/rss+xml\r\nConnection: close\r\n"
-                                       "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-                    s->write(reply);
+                    s->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\n"
+                             "Content-Type: application/rss+xml\r\nConnection: close\r\n"
+                             "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
                     s->disconnectFromHost();
                 });
                 connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
@@ -297,49 +268,59 @@ QByteArray feedWith(const QString& version) {
     return QStringLiteral(R"(<?xml version="1.0"?><rss version="2.0"><channel>
         <item><title>Mirano %1</title><enclosure url="https://example.org/m.tgz" version="%1"/>
         <releaseNotesLink>https://example.org/notes/%1</releaseNotesLink></item></channel></rss>)")
-        .arg(version)
-        .toUtf8();
+        .arg(version).toUtf8();
 }
 
-std::optional<UpdateCheckResult> runCheck(AppcastChecker& checker) {
+UpdateCheckResult runCheck(AppcastChecker& checker) {
     std::optional<UpdateCheckResult> result;
     checker.check([&](UpdateCheckResult r) { result = r; });
     EXPECT_FALSE(result) << "the result must arrive later, not inside check()";
-    (void)QTest::qWaitFor([&] { return result.has_value(); }, AppcastChecker::kTimeoutMs + 5000);
-    return result;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, AppcastChecker::kTimeoutMs + 5000));
+    return result.value_or(UpdateCheckResult{Status::upToDate, {}, {}, {}, "no answer"});
+}
+UpdateCheckResult runCheck(const QUrl& feed) {
+    AppcastChecker checker(feed, "0.1.0");
+    return runCheck(checker);
 }
 
 }  // namespace
 
 TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopback) {
+    struct Row {
+        const char* what;
+        int status;
+        QByteArray body;
+        Status expected;
+        QString latest, errorContains;
+    };
+    const Row rows[] = {
+        {"a newer version is available", 200, feedWith("0.2.0"), Status::updateAvailable, "0.2.0", ""},
+        {"the same version is up to date", 200, feedWith("0.1.0"), Status::upToDate, "0.1.0", ""},
+        {"a malformed feed fails", 200, "<rss><channel><item><enclosure version=", Status::failed, "", ""},
+        {"a missing feed fails", 404, "gone", Status::failed, "", ""},
+        {"an oversized feed is refused", 200,
+         feedWith("9.0") + QByteArray(AppcastChecker::kMaxFeedBytes + 10, ' '), Status::failed, "", "too large"},
+    };
     FeedServer server;
     ASSERT_TRUE(server.isListening());
-    AppcastChecker checker(server.url(), "0.1.0");
-
-    server.body = feedWith("0.2.0");
-    auto r = runCheck(checker);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, UpdateCheckResult::Status::updateAvailable) << r->error.toStdString();
-    EXPECT_EQ(r->latestVersion, "0.2.0");
-    EXPECT_EQ(r->releaseNotes, QUrl("https://example.org/notes/0.2.0"));
-
-    server.body = feedWith("0.1.0");
-    r = runCheck(checker);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, UpdateCheckResult::Status::upToDate);
-
-    server.body = "<rss><channel><item><enclosure version=";
-    r = runCheck(checker);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, UpdateCheckResult::Status::failed);
-    EXPECT_FALSE(r->error.isEmpty());
-
-    server.status = 404;
-    server.body = "gone";
-    r = runCheck(checker);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, UpdateCheckResult::Status::failed);
-    EXPECT_EQ(server.requests, 4);
+    AppcastChecker checker(server.url(), "0.1.0");  // one checker, checking again and again
+    int requests = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        server.status = row.status;
+        server.body = row.body;
+        const UpdateCheckResult r = runCheck(checker);
+        EXPECT_EQ(r.status, row.expected) << r.error.toStdString();
+        EXPECT_EQ(server.requests, ++requests);
+        if (row.expected == Status::failed) {
+            EXPECT_TRUE(!r.error.isEmpty() && r.error.contains(row.errorContains)) << r.error.toStdString();
+        } else {
+            EXPECT_EQ(r.latestVersion, row.latest);
+        }
+        if (row.expected == Status::updateAvailable) {
+            EXPECT_EQ(r.releaseNotes, QUrl("https://example.org/notes/" + row.latest));
+        }
+    }
 }
 
 TEST(AppcastCheckerTest, UnreachableInsecureAndMissingFeedsFailWithAReason) {
@@ -349,31 +330,16 @@ TEST(AppcastCheckerTest, UnreachableInsecureAndMissingFeedsFailWithAReason) {
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
         closedPort = probe.serverPort();
     }
-    AppcastChecker unreachable(QUrl(QStringLiteral("http://127.0.0.1:%1/feed").arg(closedPort)), "0.1.0");
-    auto r = runCheck(unreachable);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, UpdateCheckResult::Status::failed);
-    EXPECT_FALSE(r->error.isEmpty());
+    auto r = runCheck(QUrl(QStringLiteral("http://127.0.0.1:%1/feed").arg(closedPort)));
+    EXPECT_EQ(r.status, Status::failed);
+    EXPECT_FALSE(r.error.isEmpty());
 
-    AppcastChecker insecure(QUrl("http://updates.example.org/feed.xml"), "0.1.0");
-    r = runCheck(insecure);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, UpdateCheckResult::Status::failed);
-    EXPECT_TRUE(r->error.contains("HTTPS"));
+    r = runCheck(QUrl("http://updates.example.org/feed.xml"));
+    EXPECT_EQ(r.status, Status::failed);
+    EXPECT_TRUE(r.error.contains("HTTPS"));
 
-    AppcastChecker none(QUrl(), "0.1.0");
-    EXPECT_FALSE(none.isConfigured());
-    r = runCheck(none);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->error, "No update feed is configured.");
-}
-
-TEST(AppcastCheckerTest, OversizedFeedIsRefused) {
-    FeedServer server;
-    server.body = feedWith("9.0") + QByteArray(AppcastChecker::kMaxFeedBytes + 10, ' ');
-    AppcastChecker checker(server.url(), "0.1.0");
-    auto r = runCheck(checker);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, UpdateCheckResult::Status::failed);
-    EXPECT_TRUE(r->error.contains("too large"));
+    EXPECT_FALSE(AppcastChecker(QUrl(), "0.1.0").isConfigured());
+    r = runCheck(QUrl());
+    EXPECT_EQ(r.status, Status::failed);
+    EXPECT_EQ(r.error, "No update feed is configured.");
 }

@@ -28,6 +28,29 @@ struct Result {
     }
 };
 
+using Size = std::pair<std::int64_t, std::int64_t>;
+bool ok(const Result& r) { return r.called && !r.error; }
+
+/// What the controller reads from the manager.
+struct State {
+    bool active, hasStream;
+    std::optional<WindowNumber> window;
+    QRectF rect;
+    Size output;
+    bool operator==(const State&) const = default;
+};
+void PrintTo(const State& s, std::ostream* os) {
+    *os << "active " << s.active << " stream " << s.hasStream << " window " << s.window.value_or(0)
+        << " rect " << s.rect.x() << "," << s.rect.y() << " " << s.rect.width() << "x"
+        << s.rect.height() << " output " << s.output.first << "x" << s.output.second;
+}
+
+/// The configuration every stream gets, with the given size, rectangle and frame rate.
+StreamConfiguration config(std::int64_t w, std::int64_t h, QRectF rect, int fps) {
+    return {.sourceRect = rect, .pixelFormat = 0x42475241, .minimumFrameInterval = {1, fps},
+            .width = w, .height = h, .scalesToFit = true, .showsCursor = false, .capturesAudio = false};
+}
+
 class StreamManagerTest : public ::testing::Test {
 protected:
     StreamManagerTest() : settings(store), service(scheduler) {
@@ -37,20 +60,30 @@ protected:
         manager = std::make_shared<StreamManager>(service, settings, scheduler);
     }
 
-    /// Starts and drains; returns the completion.
-    Result start(WindowNumber id, std::optional<std::int64_t> w = std::nullopt,
-                 std::optional<std::int64_t> h = std::nullopt, QRectF rect = QRectF()) {
-        Result r;
-        manager->startCapture(id, w, h, rect, r.callback());
-        scheduler.drain();
-        return r;
-    }
+    /// Runs an operation and drains; returns its completion.
     template <typename Op>
     Result run(Op op) {
         Result r;
         op(r.callback());
         scheduler.drain();
         return r;
+    }
+    Result start(WindowNumber id, std::optional<std::int64_t> w = std::nullopt,
+                 std::optional<std::int64_t> h = std::nullopt, QRectF rect = QRectF()) {
+        return run([&](Completion d) { manager->startCapture(id, w, h, rect, d); });
+    }
+    Result stopCapture() { return run([&](Completion d) { manager->stopCapture(d); }); }
+    Result restart() { return run([&](Completion d) { manager->restartCapture(d); }); }
+    Result update(std::int64_t w, std::int64_t h, QRectF rect) {
+        return run([&](Completion d) { manager->updateConfiguration(w, h, rect, d); });
+    }
+    Result resetRect(std::int64_t w, std::int64_t h) {
+        return run([&](Completion d) { manager->resetSourceRect(w, h, d); });
+    }
+    Size output() const { return {manager->lastOutputWidth(), manager->lastOutputHeight()}; }
+    State state() const {
+        return {manager->isStreamActive(), manager->hasStream(), manager->capturedWindowID(),
+                manager->currentSourceRect(), output()};
     }
 
     fakes::ManualScheduler scheduler;
@@ -62,133 +95,87 @@ protected:
 
 TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
     // Created: active flag true, nothing else; only a start does anything.
-    EXPECT_TRUE(manager->isStreamActive());
-    EXPECT_FALSE(manager->hasStream());
-    EXPECT_FALSE(manager->capturedWindowID());
-    EXPECT_EQ(manager->lastOutputWidth(), 0);
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 0, 0));
-    for (auto r : {run([&](Completion d) { manager->restartCapture(d); }),
-                   run([&](Completion d) { manager->stopCapture(d); }),
-                   run([&](Completion d) { manager->updateConfiguration(10, 10, QRectF(1, 1, 5, 5), d); }),
-                   run([&](Completion d) { manager->resetSourceRect(10, 10, d); })}) {
-        EXPECT_TRUE(r.called);
-        EXPECT_FALSE(r.error);
-    }
+    const State created{true, false, std::nullopt, QRectF(0, 0, 0, 0), {0, 0}};
+    EXPECT_EQ(state(), created);
+    for (const Result& r : {restart(), stopCapture(), update(10, 10, QRectF(1, 1, 5, 5)), resetRect(10, 10)})
+        EXPECT_TRUE(ok(r));
     manager->stop();
     scheduler.drain();
     EXPECT_TRUE(service.contentQueries.empty());
     EXPECT_TRUE(service.streams.empty());
-    EXPECT_TRUE(manager->isStreamActive());
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 0, 0));
+    EXPECT_EQ(state(), created);
 
     // Running.
-    auto started = start(0x400001);
-    ASSERT_TRUE(started.called);
-    EXPECT_FALSE(started.error);
+    ASSERT_TRUE(ok(start(0x400001)));
     ASSERT_EQ(service.streams.size(), 1u);
     FakeCaptureStream* first = service.lastStream();
     EXPECT_EQ(first->filter.window.windowID, 0x400001u);
     ASSERT_EQ(first->outputs.size(), 1u);
     EXPECT_EQ(first->outputs[0].first, StreamOutputType::screen);
     EXPECT_EQ(first->startCalls, 1);
-    EXPECT_TRUE(manager->hasStream());
-    EXPECT_TRUE(manager->isStreamActive());
-    EXPECT_EQ(manager->capturedWindowID(), 0x400001u);
+    EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {640, 400}}));
     // The whole desktop is asked for: desktop windows not excluded, not only on-screen ones.
-    ASSERT_EQ(service.contentQueries.size(), 1u);
-    EXPECT_EQ(service.contentQueries[0], std::make_pair(false, false));
+    EXPECT_EQ(service.contentQueries, (std::vector<std::pair<bool, bool>>{{false, false}}));
 
     // Stopped, remembered.
-    auto stopped = run([&](Completion d) { manager->stopCapture(d); });
-    EXPECT_TRUE(stopped.called);
-    EXPECT_FALSE(stopped.error);
+    EXPECT_TRUE(ok(stopCapture()));
     EXPECT_EQ(first->stopCalls, 1);
-    EXPECT_FALSE(manager->isStreamActive());
-    EXPECT_TRUE(manager->hasStream());
-    EXPECT_EQ(manager->capturedWindowID(), 0x400001u);
-    // A second stopCapture in this state does not ask the service again.
-    run([&](Completion d) { manager->stopCapture(d); });
-    EXPECT_EQ(first->stopCalls, 1);
+    EXPECT_EQ(state(), (State{false, true, 0x400001, QRectF(0, 0, 640, 400), {640, 400}}));
+    stopCapture();
+    EXPECT_EQ(first->stopCalls, 1) << "a second stopCapture does not ask the service again";
 
     // Back to running through a restart: a new stream.
-    auto restarted = run([&](Completion d) { manager->restartCapture(d); });
-    EXPECT_FALSE(restarted.error);
+    EXPECT_TRUE(ok(restart()));
     ASSERT_EQ(service.streams.size(), 2u);
     EXPECT_TRUE(manager->isStreamActive());
 
-    // Forgotten: stream and window go at once; the old stream is stopped in the background.
+    // Forgotten: stream and window go at once (rect and sizes stay); the old stream is
+    // stopped in the background.
     manager->stop();
-    EXPECT_FALSE(manager->hasStream());
-    EXPECT_FALSE(manager->capturedWindowID());
-    EXPECT_FALSE(manager->isStreamActive());
+    EXPECT_EQ(state(), (State{false, false, std::nullopt, QRectF(0, 0, 640, 400), {640, 400}}));
+    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(640, 400));
     EXPECT_EQ(service.streams[1]->stopCalls, 0);
     scheduler.drain();
     EXPECT_EQ(service.streams[1]->stopCalls, 1);
-    // What the controller still reads stays.
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 640, 400));
-    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(640, 400));
-    EXPECT_EQ(manager->lastOutputWidth(), 640);
 
-    // stop() twice: the second does nothing.
     manager->stop();
     scheduler.drain();
-    EXPECT_EQ(service.streams[1]->stopCalls, 1);
-    // A restart after stop() does nothing either.
-    auto afterStop = run([&](Completion d) { manager->restartCapture(d); });
-    EXPECT_TRUE(afterStop.called);
-    EXPECT_EQ(service.streams.size(), 2u);
+    EXPECT_EQ(service.streams[1]->stopCalls, 1) << "stop() twice: the second does nothing";
+    EXPECT_TRUE(restart().called);
+    EXPECT_EQ(service.streams.size(), 2u) << "a restart after stop() does nothing";
     EXPECT_EQ(service.contentQueries.size(), 2u);
 }
 
 TEST_F(StreamManagerTest, WorksOutSizesAndConfiguration) {
     // Whole window of 801.7 x 0.4 points: sides raised to 1, output truncated, rect zero,
     // requested output sizes ignored.
-    start(0x500001, 50, 60);
-    FakeCaptureStream* s = service.lastStream();
-    ASSERT_NE(s, nullptr);
-    EXPECT_DOUBLE_EQ(manager->sourceWindowSize().width(), 801.7);
-    EXPECT_DOUBLE_EQ(manager->sourceWindowSize().height(), 1.0);
+    ASSERT_TRUE(ok(start(0x500001, 50, 60)));
+    const StreamConfiguration& whole = service.lastStream()->initialConfiguration;
+    EXPECT_EQ(whole, config(801, 1, QRectF(0, 0, 0, 0), 10));
+    EXPECT_DOUBLE_EQ(whole.minimumFrameInterval.seconds(), 0.1);
+    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(801.7, 1.0));
     EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 801.7, 1.0));
-    EXPECT_EQ(manager->lastOutputWidth(), 801);
-    EXPECT_EQ(manager->lastOutputHeight(), 1);
-    const StreamConfiguration& c = s->initialConfiguration;
-    EXPECT_EQ(c.width, 801);
-    EXPECT_EQ(c.height, 1);
-    EXPECT_EQ(c.sourceRect, QRectF(0, 0, 0, 0));
-    EXPECT_EQ(c.pixelFormat, 0x42475241u);
-    EXPECT_EQ(c.minimumFrameInterval, (CaptureTime{1, 10}));
-    EXPECT_DOUBLE_EQ(c.minimumFrameInterval.seconds(), 0.1);
-    EXPECT_TRUE(c.scalesToFit);
-    EXPECT_FALSE(c.showsCursor);
-    EXPECT_FALSE(c.capturesAudio);
+    EXPECT_EQ(output(), Size(801, 1));
 
     // A region without output sizes: its size truncated.
     const QRectF region(10, 20, 300.9, 200.2);
     start(0x400001, std::nullopt, std::nullopt, region);
-    EXPECT_EQ(service.lastStream()->initialConfiguration.width, 300);
-    EXPECT_EQ(service.lastStream()->initialConfiguration.height, 200);
-    EXPECT_EQ(service.lastStream()->initialConfiguration.sourceRect, region);
+    EXPECT_EQ(service.lastStream()->initialConfiguration, config(300, 200, region, 10));
     EXPECT_EQ(manager->currentSourceRect(), region);
     EXPECT_EQ(manager->sourceWindowSize(), QSizeF(640, 400));
 
     // A region with explicit output sizes, at the frame rate now in the settings.
     settings.setFrameRate(24);
     start(0x400001, 600, 400, region);
-    EXPECT_EQ(service.lastStream()->initialConfiguration.width, 600);
-    EXPECT_EQ(service.lastStream()->initialConfiguration.height, 400);
-    EXPECT_EQ(service.lastStream()->initialConfiguration.minimumFrameInterval, (CaptureTime{1, 24}));
-    EXPECT_EQ(manager->lastOutputWidth(), 600);
-    EXPECT_EQ(manager->lastOutputHeight(), 400);
+    EXPECT_EQ(service.lastStream()->initialConfiguration, config(600, 400, region, 24));
+    EXPECT_EQ(output(), Size(600, 400));
 
     // Sizes of 0 or below are configured as 1 (the stored size is what was asked).
     start(0x400001, 0, -7, region);
-    EXPECT_EQ(service.lastStream()->initialConfiguration.width, 1);
-    EXPECT_EQ(service.lastStream()->initialConfiguration.height, 1);
+    EXPECT_EQ(service.lastStream()->initialConfiguration, config(1, 1, region, 24));
     EXPECT_EQ(manager->lastOutputWidth(), 0);
-    run([&](Completion d) { manager->updateConfiguration(-1, 0, region, d); });
-    ASSERT_EQ(service.lastStream()->updates.size(), 1u);
-    EXPECT_EQ(service.lastStream()->updates[0].width, 1);
-    EXPECT_EQ(service.lastStream()->updates[0].height, 1);
+    update(-1, 0, region);
+    EXPECT_EQ(service.lastStream()->updates, std::vector{config(1, 1, region, 24)});
 
     // A stored frame rate below 1 still gives a valid interval.
     settings.setFrameRate(0);
@@ -199,45 +186,34 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     const QRectF region(10, 20, 300, 200);
     start(0x400001, 600, 400, region);
     FakeCaptureStream* first = service.lastStream();
-
-    // While running, a restart does nothing.
-    run([&](Completion d) { manager->restartCapture(d); });
-    EXPECT_EQ(service.streams.size(), 1u);
+    restart();
+    EXPECT_EQ(service.streams.size(), 1u) << "while running, a restart does nothing";
     EXPECT_EQ(service.contentQueries.size(), 1u);
 
-    run([&](Completion d) { manager->stopCapture(d); });
+    stopCapture();
     settings.setFrameRate(30);
     manager->setLastOutputWidth(700);  // the controller after a panel resize
-    auto r = run([&](Completion d) { manager->restartCapture(d); });
-    EXPECT_FALSE(r.error);
+    EXPECT_TRUE(ok(restart()));
     ASSERT_EQ(service.streams.size(), 2u);
-    const StreamConfiguration& c = service.lastStream()->initialConfiguration;
     EXPECT_EQ(service.lastStream()->filter.window.windowID, 0x400001u);
-    EXPECT_EQ(c.width, 700);
-    EXPECT_EQ(c.height, 400);
-    EXPECT_EQ(c.sourceRect, region);
-    EXPECT_EQ(c.minimumFrameInterval, (CaptureTime{1, 30}));
+    EXPECT_EQ(service.lastStream()->initialConfiguration, config(700, 400, region, 30));
     EXPECT_EQ(service.lastStream()->startCalls, 1);
     EXPECT_EQ(first->startCalls, 1);
     EXPECT_TRUE(manager->isStreamActive());
 
     // A whole-window stream restarts with the stored whole-window rectangle.
     start(0x500001);
-    run([&](Completion d) { manager->stopCapture(d); });
-    run([&](Completion d) { manager->restartCapture(d); });
-    EXPECT_EQ(service.lastStream()->initialConfiguration.sourceRect, QRectF(0, 0, 801.7, 1.0));
-    EXPECT_EQ(service.lastStream()->initialConfiguration.width, 801);
+    stopCapture();
+    restart();
+    EXPECT_EQ(service.lastStream()->initialConfiguration, config(801, 1, QRectF(0, 0, 801.7, 1), 30));
 
     // The window went away while stopped: not found, still stopped and remembered.
-    run([&](Completion d) { manager->stopCapture(d); });
+    stopCapture();
     service.windows.clear();
     const auto streamsBefore = service.streams.size();
-    auto gone = run([&](Completion d) { manager->restartCapture(d); });
-    ASSERT_TRUE(gone.error);
-    EXPECT_EQ(*gone.error, CaptureError::windowNotFound());
+    EXPECT_EQ(restart().error, CaptureError::windowNotFound());
     EXPECT_EQ(service.streams.size(), streamsBefore);
-    EXPECT_FALSE(manager->isStreamActive());
-    EXPECT_EQ(manager->capturedWindowID(), 0x500001u);
+    EXPECT_EQ(state(), (State{false, true, 0x500001, QRectF(0, 0, 801.7, 1), {801, 1}}));
 }
 
 TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
@@ -248,73 +224,49 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     ASSERT_TRUE(missing.error);
     EXPECT_EQ(missing.error->description, QStringLiteral("Could not find the window to capture."));
     EXPECT_FALSE(missing.error->domain.isEmpty());
-    EXPECT_EQ(*missing.error, CaptureError::windowNotFound());
+    EXPECT_EQ(missing.error, CaptureError::windowNotFound());
     EXPECT_EQ(service.streams.size(), 1u);
-    EXPECT_TRUE(manager->isStreamActive());
-    EXPECT_EQ(manager->capturedWindowID(), 0x400001u);
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 320, 200));
+    EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 320, 200), {600, 400}}));
 
-    // Errors of the content query are passed on unchanged.
     service.contentError = kServiceError;
-    auto queryFailed = start(0x400001);
-    ASSERT_TRUE(queryFailed.error);
-    EXPECT_EQ(*queryFailed.error, kServiceError);
+    EXPECT_EQ(start(0x400001).error, kServiceError) << "content query errors pass unchanged";
     service.contentError.reset();
 
     // A failed update changes nothing.
     running->updateError = kServiceError;
-    auto update = run([&](Completion d) { manager->updateConfiguration(100, 50, QRectF(5, 5, 50, 25), d); });
-    ASSERT_TRUE(update.error);
-    EXPECT_EQ(*update.error, kServiceError);
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 320, 200));
-    EXPECT_EQ(manager->lastOutputWidth(), 600);
-    EXPECT_EQ(manager->lastOutputHeight(), 400);
+    EXPECT_EQ(update(100, 50, QRectF(5, 5, 50, 25)).error, kServiceError);
+    EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 320, 200), {600, 400}}));
     // A failed reset still leaves the rectangle at the whole window, sizes unchanged.
-    auto reset = run([&](Completion d) { manager->resetSourceRect(100, 50, d); });
-    ASSERT_TRUE(reset.error);
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 640, 400));
-    EXPECT_EQ(manager->lastOutputWidth(), 600);
+    EXPECT_TRUE(resetRect(100, 50).error);
+    EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {600, 400}}));
     ASSERT_EQ(running->updates.size(), 2u);
     EXPECT_EQ(running->updates[1].sourceRect, QRectF(0, 0, 0, 0));
 
     // Successful update and reset apply their values.
     running->updateError.reset();
-    run([&](Completion d) { manager->updateConfiguration(100, 50, QRectF(5, 5, 50, 25), d); });
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(5, 5, 50, 25));
-    EXPECT_EQ(manager->lastOutputWidth(), 100);
+    update(100, 50, QRectF(5, 5, 50, 25));
+    EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(5, 5, 50, 25), {100, 50}}));
     EXPECT_EQ(running->configuration.sourceRect, QRectF(5, 5, 50, 25));
     settings.setFrameRate(5);
-    run([&](Completion d) { manager->resetSourceRect(320, 200, d); });
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 640, 400));
-    EXPECT_EQ(manager->lastOutputWidth(), 320);
-    EXPECT_EQ(manager->lastOutputHeight(), 200);
+    resetRect(320, 200);
+    EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {320, 200}}));
     EXPECT_EQ(running->configuration.minimumFrameInterval, (CaptureTime{1, 5}));
 
-    // A failed stop leaves the flag true.
     running->stopError = kServiceError;
-    auto stop = run([&](Completion d) { manager->stopCapture(d); });
-    ASSERT_TRUE(stop.error);
-    EXPECT_TRUE(manager->isStreamActive());
+    EXPECT_TRUE(stopCapture().error);
+    EXPECT_TRUE(manager->isStreamActive()) << "a failed stop leaves the flag true";
 
     // A failed start sets the window fields but keeps the earlier stream and flag.
-    run([&](Completion d) {
-        running->stopError.reset();
-        manager->stopCapture(d);
-    });
+    running->stopError.reset();
+    stopCapture();
     ASSERT_FALSE(manager->isStreamActive());
     service.startError = kServiceError;
-    auto failedStart = start(0x500001);
-    ASSERT_TRUE(failedStart.error);
-    EXPECT_EQ(*failedStart.error, kServiceError);
-    EXPECT_EQ(manager->capturedWindowID(), 0x500001u);
-    EXPECT_EQ(manager->lastOutputWidth(), 801);
-    EXPECT_FALSE(manager->isStreamActive());
-    EXPECT_TRUE(manager->hasStream());
+    EXPECT_EQ(start(0x500001).error, kServiceError);
+    EXPECT_EQ(state(), (State{false, true, 0x500001, QRectF(0, 0, 801.7, 1), {801, 1}}));
     // An output that cannot be added fails the start before the stream is started.
     service.startError.reset();
     service.addOutputError = kServiceError;
-    auto failedOutput = start(0x400001);
-    ASSERT_TRUE(failedOutput.error);
+    EXPECT_TRUE(start(0x400001).error);
     EXPECT_EQ(service.lastStream()->startCalls, 0);
     EXPECT_FALSE(manager->isStreamActive());
 

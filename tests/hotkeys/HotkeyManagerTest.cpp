@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mirano {
@@ -26,6 +27,8 @@ constexpr std::uint64_t kShift = 0x2 | 0x20000;
 
 constexpr std::uint16_t kP = 35, kF = 3, kEquals = 24, kMinus = 27, kComma = 43,
                         kBackspace = 51, kA = 0, kY = 16, kZ = 6, kDigit7 = 26;
+constexpr TapVerdict kDrop = TapVerdict::Drop, kKeep = TapVerdict::Keep;
+using Log = std::vector<std::string>;
 
 class HotkeyManagerTest : public ::testing::Test {
 protected:
@@ -34,20 +37,22 @@ protected:
         tap_ = tap.get();
         record_ = tap->record();
         manager_ = std::make_unique<HotkeyManager>(std::move(tap), layout_, settings_, scheduler_);
-        manager_->onHotkey = [this] { log_.push_back("hotkey"); };
-        manager_->onShiftHotkey = [this] { log_.push_back("shiftHotkey"); };
-        manager_->onModifierTap = [this] { log_.push_back("tap"); };
+        manager_->onHotkey = logs("hotkey");
+        manager_->onShiftHotkey = logs("shiftHotkey");
+        manager_->onModifierTap = logs("tap");
         manager_->onCommandChanged = [this](bool down) {
             log_.push_back(down ? "command(true)" : "command(false)");
         };
-        manager_->onSettingsHotkey = [this] { log_.push_back("settings"); };
-        manager_->onFrameRateMenuHotkey = [this] { log_.push_back("frameRate"); };
-        manager_->onZoomInHotkey = [this] { log_.push_back("zoomIn"); };
-        manager_->onZoomOutHotkey = [this] { log_.push_back("zoomOut"); };
+        manager_->onSettingsHotkey = logs("settings");
+        manager_->onFrameRateMenuHotkey = logs("frameRate");
+        manager_->onZoomInHotkey = logs("zoomIn");
+        manager_->onZoomOutHotkey = logs("zoomOut");
         manager_->hoverProvider = [this] { return hovering_; };
         manager_->start();
     }
-
+    std::function<void()> logs(const char* name) {
+        return [this, name] { log_.push_back(name); };
+    }
     TapVerdict keyDown(std::uint16_t code, std::uint64_t flags = 0, double time = 0) {
         return *tap_->inject({kEventTypeKeyDown, flags, code, time});
     }
@@ -55,13 +60,10 @@ protected:
         tap_->inject({kEventTypeFlagsChanged, flags, 0, time});
     }
     /// What ran, after draining the main queue.
-    std::vector<std::string> drained() {
+    Log drained() {
         scheduler_.drain();
-        auto out = log_;
-        log_.clear();
-        return out;
+        return std::exchange(log_, {});
     }
-    using Log = std::vector<std::string>;
 
     fakes::MemoryDefaultsStore store_;
     AppSettings settings_{store_};
@@ -70,15 +72,14 @@ protected:
     fakes::FakeEventTap* tap_ = nullptr;
     std::shared_ptr<fakes::FakeEventTap::Record> record_;
     std::unique_ptr<HotkeyManager> manager_;
-    std::vector<std::string> log_;
+    Log log_;
     bool hovering_ = false;
 };
 
 TEST_F(HotkeyManagerTest, TriggerWithEachModifierTellsLeftFromRight) {
     struct Row {
         const char* modifier;
-        std::uint64_t chosen;
-        std::uint64_t otherSide;
+        std::uint64_t chosen, otherSide;
     };
     const Row rows[] = {
         {"fn", kFn, kLeftCommand},
@@ -88,137 +89,117 @@ TEST_F(HotkeyManagerTest, TriggerWithEachModifierTellsLeftFromRight) {
         {"rightOption", kRightOption, kLeftOption},
         {"leftControl", kLeftControl, kRightControl},
         {"rightControl", kRightControl, kLeftControl},
+        {"hyper", kFn, kLeftCommand},  // an unknown setting acts as fn
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.modifier);
         settings_.setModifierRaw(row.modifier);
-        EXPECT_EQ(keyDown(kP, row.chosen), TapVerdict::Drop) << "modifier + P fires";
+        EXPECT_EQ(keyDown(kP, row.chosen), kDrop) << "modifier + P fires";
         EXPECT_EQ(drained(), Log{"hotkey"});
-        EXPECT_EQ(keyDown(kP, row.chosen | kShift), TapVerdict::Drop) << "with Shift";
+        EXPECT_EQ(keyDown(kP, row.chosen | kShift), kDrop) << "with Shift";
         EXPECT_EQ(drained(), Log{"shiftHotkey"});
-        EXPECT_EQ(keyDown(kP, row.otherSide), TapVerdict::Keep) << "other side does not fire";
-        EXPECT_EQ(keyDown(kP), TapVerdict::Keep) << "P alone passes";
-        EXPECT_EQ(keyDown(kA, row.chosen), TapVerdict::Keep) << "another key passes";
+        EXPECT_EQ(keyDown(kP, row.otherSide), kKeep) << "other side does not fire";
+        EXPECT_EQ(keyDown(kP), kKeep) << "P alone passes";
+        EXPECT_EQ(keyDown(kA, row.chosen), kKeep) << "another key passes";
         EXPECT_TRUE(drained().empty());
     }
 }
 
-TEST_F(HotkeyManagerTest, UnknownModifierSettingActsAsFn) {
-    settings_.setModifierRaw("hyper");
-    EXPECT_EQ(keyDown(kP, kFn), TapVerdict::Drop);
-    EXPECT_EQ(keyDown(kP, kLeftCommand), TapVerdict::Keep);
-    EXPECT_EQ(drained(), Log{"hotkey"});
-}
-
-TEST_F(HotkeyManagerTest, ImmediateCallbacksRunInsideTheEvent) {
-    // onHotkey runs before handleEvent returns; nothing is queued for it.
-    EXPECT_EQ(keyDown(kP, kFn), TapVerdict::Drop);
-    EXPECT_EQ(log_, Log{"hotkey"});
+TEST_F(HotkeyManagerTest, AutoRepeatFiresEachTimeInsideTheEvent) {
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(keyDown(kP, kFn, 1.0 + i * 0.03), kDrop);
+    EXPECT_EQ(log_.size(), 5u) << "onHotkey runs before the verdict is returned";
     EXPECT_EQ(scheduler_.queued(), 0u);
 }
 
 TEST_F(HotkeyManagerTest, RecognisedTriggerWithoutCallbackIsStillDropped) {
-    manager_->onHotkey = nullptr;
-    manager_->onShiftHotkey = nullptr;
-    EXPECT_EQ(keyDown(kP, kFn), TapVerdict::Drop);
-    EXPECT_EQ(keyDown(kP, kFn | kShift), TapVerdict::Drop);
+    manager_->onHotkey = manager_->onShiftHotkey = nullptr;
+    EXPECT_EQ(keyDown(kP, kFn), kDrop);
+    EXPECT_EQ(keyDown(kP, kFn | kShift), kDrop);
     EXPECT_TRUE(drained().empty());
 }
 
 TEST_F(HotkeyManagerTest, TriggerIsCaseInsensitiveAndFollowsTheLayout) {
     settings_.setTriggerKey("p");
-    EXPECT_EQ(keyDown(kP, kFn), TapVerdict::Drop);
+    EXPECT_EQ(keyDown(kP, kFn), kDrop);
     settings_.setTriggerKey("7");
-    EXPECT_EQ(keyDown(kDigit7, kFn), TapVerdict::Drop) << "a digit matches its unshifted key";
-    EXPECT_EQ(keyDown(kP, kFn), TapVerdict::Keep);
+    EXPECT_EQ(keyDown(kDigit7, kFn), kDrop) << "a digit matches its unshifted key";
+    EXPECT_EQ(keyDown(kP, kFn), kKeep);
     settings_.setTriggerKey("Z");
-    EXPECT_EQ(keyDown(kZ, kFn), TapVerdict::Drop);
+    EXPECT_EQ(keyDown(kZ, kFn), kDrop);
     layout_.useGerman();
-    EXPECT_EQ(keyDown(kZ, kFn), TapVerdict::Keep) << "that key types y now";
-    EXPECT_EQ(keyDown(kY, kFn), TapVerdict::Drop);
+    EXPECT_EQ(keyDown(kZ, kFn), kKeep) << "that key types y now";
+    EXPECT_EQ(keyDown(kY, kFn), kDrop);
     settings_.setTriggerKey("€");
-    EXPECT_EQ(keyDown(kP, kFn), TapVerdict::Keep) << "no key types it: nothing matches";
+    EXPECT_EQ(keyDown(kP, kFn), kKeep) << "no key types it: nothing matches";
     layout_.setAvailable(false);
     settings_.setTriggerKey("P");
-    EXPECT_EQ(keyDown(kP, kFn), TapVerdict::Keep) << "no layout data: nothing matches";
+    EXPECT_EQ(keyDown(kP, kFn), kKeep) << "no layout data: nothing matches";
     EXPECT_EQ(drained(), (Log{"hotkey", "hotkey", "hotkey", "hotkey"}));
 }
 
 TEST_F(HotkeyManagerTest, KeyCodeSearch) {
-    EXPECT_EQ(HotkeyManager::keyCode("A", layout_), std::optional<std::uint16_t>(kA));
-    EXPECT_EQ(HotkeyManager::keyCode("=", layout_), std::optional<std::uint16_t>(kEquals));
+    using Code = std::optional<std::uint16_t>;
+    EXPECT_EQ(HotkeyManager::keyCode("A", layout_), Code(kA));
+    EXPECT_EQ(HotkeyManager::keyCode("=", layout_), Code(kEquals));
     EXPECT_EQ(HotkeyManager::keyCode("", layout_), std::nullopt);
     EXPECT_EQ(HotkeyManager::keyCode("ab", layout_), std::nullopt);
     // The lowest key code wins when two keys type the same character.
     layout_.setCharacter(100, u'a');
     layout_.setCharacter(kZ, u'a');
-    EXPECT_EQ(HotkeyManager::keyCode("a", layout_), std::optional<std::uint16_t>(kA));
+    EXPECT_EQ(HotkeyManager::keyCode("a", layout_), Code(kA));
     layout_.setCharacter(kA, 0);
-    EXPECT_EQ(HotkeyManager::keyCode("a", layout_), std::optional<std::uint16_t>(kZ));
+    EXPECT_EQ(HotkeyManager::keyCode("a", layout_), Code(kZ));
     // Half a surrogate pair is skipped; the zero unit matches nothing, not even "\0".
     layout_.setCharacter(2, 0xD83D);
     EXPECT_EQ(HotkeyManager::keyCode(QString(QChar(0xD83D)), layout_), std::nullopt);
     EXPECT_EQ(HotkeyManager::keyCode(QString(QChar(0)), layout_), std::nullopt);
-    // Only key codes 0...127 are searched.
+    // Key codes up to 127 are searched.
     layout_.setCharacter(127, u'\x00e9');
-    EXPECT_EQ(HotkeyManager::keyCode(QString::fromUtf8("É"), layout_),
-              std::optional<std::uint16_t>(127));
+    EXPECT_EQ(HotkeyManager::keyCode(QString::fromUtf8("É"), layout_), Code(127));
 }
 
-TEST_F(HotkeyManagerTest, PanelKeysOnlyWhileHoveringAndWithTheRightModifiers) {
-    const std::uint64_t mods[] = {0, kShift, kFn};
-    for (auto m : mods) {
-        hovering_ = false;
-        EXPECT_EQ(keyDown(kF, m), TapVerdict::Keep) << "away from the PiP F passes";
-        EXPECT_EQ(keyDown(kEquals, m), TapVerdict::Keep);
-        EXPECT_EQ(keyDown(kMinus, m), TapVerdict::Keep);
-        EXPECT_TRUE(drained().empty());
-        hovering_ = true;
-        EXPECT_EQ(keyDown(kF, m), TapVerdict::Drop);
-        EXPECT_EQ(keyDown(kEquals, m), TapVerdict::Drop);
-        EXPECT_EQ(keyDown(kMinus, m), TapVerdict::Drop);
-        EXPECT_EQ(drained(), (Log{"frameRate", "zoomIn", "zoomOut"}));
+TEST_F(HotkeyManagerTest, PanelKeysOnlyWhileHoveringAndWithoutControlOptionCommand) {
+    for (auto mods : {std::uint64_t{0}, kShift, kFn, kLeftControl, kRightOption, kLeftCommand}) {
+        const bool allowed = mods == 0 || mods == kShift || mods == kFn;
+        for (bool hover : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "flags " << mods << " hover " << hover);
+            hovering_ = hover;
+            const TapVerdict expected = hover && allowed ? kDrop : kKeep;
+            for (auto key : {kF, kEquals, kMinus}) EXPECT_EQ(keyDown(key, mods), expected) << key;
+            EXPECT_EQ(drained(), (expected == kDrop ? Log{"frameRate", "zoomIn", "zoomOut"} : Log{}));
+        }
     }
-    for (auto m : {kLeftControl, kRightOption, kLeftCommand}) {
-        EXPECT_EQ(keyDown(kF, m), TapVerdict::Keep) << "Control, Option or Command: passes";
-        EXPECT_EQ(keyDown(kEquals, m), TapVerdict::Keep);
-        EXPECT_EQ(keyDown(kMinus, m), TapVerdict::Keep);
-    }
-    EXPECT_TRUE(drained().empty());
 }
 
 TEST_F(HotkeyManagerTest, SettingsKeyNeedsCommandAndHover) {
     hovering_ = true;
-    EXPECT_EQ(keyDown(kComma), TapVerdict::Keep);
-    EXPECT_EQ(keyDown(kComma, kLeftControl), TapVerdict::Keep);
-    EXPECT_EQ(keyDown(kComma, kRightCommand | kShift), TapVerdict::Drop) << "Command-Shift-comma";
-    EXPECT_EQ(keyDown(kComma, kLeftCommand | kLeftOption), TapVerdict::Drop);
+    EXPECT_EQ(keyDown(kComma), kKeep);
+    EXPECT_EQ(keyDown(kComma, kLeftControl), kKeep);
+    EXPECT_EQ(keyDown(kComma, kRightCommand | kShift), kDrop) << "Command-Shift-comma";
+    EXPECT_EQ(keyDown(kComma, kLeftCommand | kLeftOption), kDrop);
     hovering_ = false;
-    EXPECT_EQ(keyDown(kComma, kLeftCommand), TapVerdict::Keep);
+    EXPECT_EQ(keyDown(kComma, kLeftCommand), kKeep);
     EXPECT_EQ(drained(), (Log{"settings", "settings"}));
 }
 
 TEST_F(HotkeyManagerTest, BackspaceDependsOnItsCallback) {
     int calls = 0;
     bool consumed = true;
-    manager_->onBackspace = [&] {
-        ++calls;
-        return consumed;
-    };
-    EXPECT_EQ(keyDown(kBackspace), TapVerdict::Keep) << "away from the PiP";
+    manager_->onBackspace = [&] { return ++calls, consumed; };
+    EXPECT_EQ(keyDown(kBackspace), kKeep) << "away from the PiP";
     EXPECT_EQ(calls, 0);
     hovering_ = true;
-    EXPECT_EQ(keyDown(kBackspace), TapVerdict::Drop);
+    EXPECT_EQ(keyDown(kBackspace), kDrop);
     consumed = false;
-    EXPECT_EQ(keyDown(kBackspace), TapVerdict::Keep) << "returning false lets it through";
+    EXPECT_EQ(keyDown(kBackspace), kKeep) << "returning false lets it through";
     EXPECT_EQ(calls, 2);
     manager_->onBackspace = nullptr;
-    EXPECT_EQ(keyDown(kBackspace), TapVerdict::Keep);
+    EXPECT_EQ(keyDown(kBackspace), kKeep);
     // Backspace as the trigger key still works when the callback declines.
     layout_.setCharacter(kBackspace, u'\x00a7');
     settings_.setTriggerKey(QString::fromUtf8("§"));
     manager_->onBackspace = [] { return false; };
-    EXPECT_EQ(keyDown(kBackspace, kFn), TapVerdict::Drop);
+    EXPECT_EQ(keyDown(kBackspace, kFn), kDrop);
     EXPECT_EQ(drained(), Log{"hotkey"});
 }
 
@@ -226,70 +207,59 @@ TEST_F(HotkeyManagerTest, RulesApplyInOrder) {
     hovering_ = true;
     // F as the trigger: the panel rule comes first and takes it.
     settings_.setTriggerKey("F");
-    EXPECT_EQ(keyDown(kF, kFn), TapVerdict::Drop);
+    EXPECT_EQ(keyDown(kF, kFn), kDrop);
     EXPECT_EQ(drained(), Log{"frameRate"});
     // With Command chosen the panel rule steps aside and the trigger rule takes it.
     settings_.setModifierRaw("leftCommand");
-    EXPECT_EQ(keyDown(kF, kLeftCommand), TapVerdict::Drop);
+    EXPECT_EQ(keyDown(kF, kLeftCommand), kDrop);
     EXPECT_EQ(drained(), Log{"hotkey"});
     // Comma with Command over the PiP is the settings key even when comma is the trigger.
     settings_.setTriggerKey(",");
-    EXPECT_EQ(keyDown(kComma, kLeftCommand), TapVerdict::Drop);
+    EXPECT_EQ(keyDown(kComma, kLeftCommand), kDrop);
     EXPECT_EQ(drained(), Log{"settings"});
     // The hover flag is asked afresh for each event, and only for the panel keys.
     int asked = 0;
-    manager_->hoverProvider = [&] {
-        ++asked;
-        return asked % 2 == 1;
-    };
-    EXPECT_EQ(keyDown(kMinus), TapVerdict::Drop);
-    EXPECT_EQ(keyDown(kMinus), TapVerdict::Keep);
-    EXPECT_EQ(keyDown(kMinus), TapVerdict::Drop);
-    EXPECT_EQ(asked, 3);
+    manager_->hoverProvider = [&] { return ++asked % 2 == 1; };
+    EXPECT_EQ(keyDown(kMinus), kDrop);
+    EXPECT_EQ(keyDown(kMinus), kKeep);
+    EXPECT_EQ(keyDown(kMinus), kDrop);
     keyDown(kA);
     EXPECT_EQ(asked, 3) << "a key that matches no panel rule does not ask";
     EXPECT_EQ(drained(), (Log{"zoomOut", "zoomOut"}));
 }
 
 TEST_F(HotkeyManagerTest, ModifierTapTiming) {
+    struct Event {
+        std::uint64_t flags;
+        double time;
+        bool keyDown = false;
+    };
+    struct Row {
+        const char* what;
+        std::vector<Event> events;
+        std::size_t taps;
+    };
+    const std::uint64_t lo = kLeftOption;
+    const Row rows[] = {
+        {"0.29 s fires", {{lo, 10.0}, {0, 10.29}}, 1},
+        {"0.3 s is too long", {{lo, 20.0}, {0, 20.3}}, 0},
+        {"a key during the hold spoils it, even one that passes",
+         {{lo, 30.0}, {lo, 30.1, true}, {0, 30.2}}, 0},
+        {"Shift coming and going does not spoil it",
+         {{lo, 40.0}, {lo | kShift, 40.1}, {lo, 40.15}, {0, 40.2}}, 1},
+        {"Shift does not restart the timing", {{lo, 50.0}, {lo | kShift, 50.2}, {0, 50.35}}, 0},
+        {"the other Option key is not the modifier", {{kRightOption, 60.0}, {0, 60.1}}, 0},
+        {"a spoiled hold does not leak into the next one",
+         {{lo, 70.0}, {lo, 70.05, true}, {0, 70.1}, {lo, 70.2}, {0, 70.3}}, 1},
+    };
     settings_.setModifierRaw("leftOption");
-    flagsChanged(kLeftOption, 10.0);
-    flagsChanged(0, 10.29);
-    EXPECT_EQ(drained(), Log{"tap"}) << "0.29 s fires";
-
-    flagsChanged(kLeftOption, 20.0);
-    flagsChanged(0, 20.3);
-    EXPECT_TRUE(drained().empty()) << "0.3 s is too long";
-
-    flagsChanged(kLeftOption, 30.0);
-    keyDown(kA, kLeftOption, 30.1);
-    flagsChanged(0, 30.2);
-    EXPECT_TRUE(drained().empty()) << "a key during the hold spoils it, even one that passes";
-
-    flagsChanged(kLeftOption, 40.0);
-    flagsChanged(kLeftOption | kShift, 40.1);
-    flagsChanged(kLeftOption, 40.15);
-    flagsChanged(0, 40.2);
-    EXPECT_EQ(drained(), Log{"tap"}) << "Shift coming and going does not spoil it";
-
-    // Shift coming and going does not restart the timing either.
-    flagsChanged(kLeftOption, 50.0);
-    flagsChanged(kLeftOption | kShift, 50.2);
-    flagsChanged(0, 50.35);
-    EXPECT_TRUE(drained().empty());
-
-    // The other Option key is not the modifier.
-    flagsChanged(kRightOption, 60.0);
-    flagsChanged(0, 60.1);
-    EXPECT_TRUE(drained().empty());
-
-    // A spoiled hold does not leak into the next one.
-    flagsChanged(kLeftOption, 70.0);
-    keyDown(kA, kLeftOption, 70.05);
-    flagsChanged(0, 70.1);
-    flagsChanged(kLeftOption, 70.2);
-    flagsChanged(0, 70.3);
-    EXPECT_EQ(drained(), Log{"tap"});
+    for (const Row& row : rows) {
+        for (const Event& e : row.events) {
+            if (e.keyDown) keyDown(kA, e.flags, e.time);
+            else flagsChanged(e.flags, e.time);
+        }
+        EXPECT_EQ(drained(), Log(row.taps, "tap")) << row.what;
+    }
 }
 
 TEST_F(HotkeyManagerTest, QuickCommandTapQueuesItsCallbacksInOrder) {
@@ -324,14 +294,9 @@ TEST_F(HotkeyManagerTest, QueuedCallbacksReadTheFieldWhenTheyRunAndNeedTheManage
     EXPECT_TRUE(log_.empty()) << "a task queued by a destroyed manager does nothing";
 }
 
-TEST_F(HotkeyManagerTest, AutoRepeatFiresEachTime) {
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(keyDown(kP, kFn, 1.0 + i * 0.03), TapVerdict::Drop);
-    EXPECT_EQ(log_.size(), 5u);
-}
-
 TEST_F(HotkeyManagerTest, OtherEventTypesPass) {
-    EXPECT_EQ(*tap_->inject({0xFFFFFFF, kFn, kP, 0}), TapVerdict::Keep);
-    EXPECT_EQ(*tap_->inject({11, kFn, kP, 0}), TapVerdict::Keep);
+    EXPECT_EQ(*tap_->inject({0xFFFFFFF, kFn, kP, 0}), kKeep);
+    EXPECT_EQ(*tap_->inject({11, kFn, kP, 0}), kKeep);
     EXPECT_TRUE(drained().empty());
 }
 
@@ -348,36 +313,29 @@ TEST_F(HotkeyManagerTest, StartAndStop) {
     EXPECT_EQ(record_->stops, 1) << "destruction after stop() stops nothing twice";
 }
 
-TEST(HotkeyManagerLifecycle, FailedStartLogsAndDestructionStops) {
+TEST(HotkeyManagerLifecycle, StartLogsItsOutcomeAndDestructionStops) {
     fakes::MemoryDefaultsStore store;
     AppSettings settings(store);
     fakes::ManualScheduler scheduler;
     fakes::FakeKeyboardLayout layout;
-    auto tap = std::make_unique<fakes::FakeEventTap>();
-    tap->startSucceeds = false;
-    auto record = tap->record();
-    {
-        HotkeyManager manager(std::move(tap), layout, settings, scheduler);
-        ::testing::internal::CaptureStdout();
-        manager.start();
-        EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-                  "Failed to create CGEvent tap. Accessibility permission required.\n");
-        EXPECT_FALSE(manager.isListening());
-        EXPECT_TRUE(record->grabs.empty());
-        settings.setTriggerKey("Q");
-        EXPECT_TRUE(record->grabs.empty()) << "no grabs without a tap";
+    for (bool succeeds : {false, true}) {
+        SCOPED_TRACE(succeeds ? "tap starts" : "tap fails");
+        auto tap = std::make_unique<fakes::FakeEventTap>();
+        tap->startSucceeds = succeeds;
+        auto record = tap->record();
+        {
+            HotkeyManager manager(std::move(tap), layout, settings, scheduler);
+            ::testing::internal::CaptureStdout();
+            manager.start();
+            EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+                      succeeds ? "HotkeyManager event tap started.\n"
+                               : "Failed to create CGEvent tap. Accessibility permission required.\n");
+            EXPECT_EQ(manager.isListening(), succeeds);
+            settings.setTriggerKey("Q");
+            EXPECT_EQ(record->grabs.empty(), !succeeds) << "no grabs without a tap";
+        }
+        EXPECT_EQ(record->stops, 1) << "the destructor stops the tap";
     }
-    EXPECT_EQ(record->stops, 1);
-
-    auto tap2 = std::make_unique<fakes::FakeEventTap>();
-    auto record2 = tap2->record();
-    {
-        HotkeyManager manager(std::move(tap2), layout, settings, scheduler);
-        ::testing::internal::CaptureStdout();
-        manager.start();
-        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "HotkeyManager event tap started.\n");
-    }
-    EXPECT_EQ(record2->stops, 1) << "the destructor stops a running tap";
 }
 
 TEST_F(HotkeyManagerTest, GrabsArePushedOnlyWhenTheyChange) {
@@ -413,7 +371,7 @@ TEST_F(HotkeyManagerTest, GrabsArePushedOnlyWhenTheyChange) {
 }
 
 TEST(HotkeyManagerPreviews, NoTapUnderPreviews) {
-    // The flag is computed once per process, so this runs in a freshly started child.
+    // The flag is computed once per process, so each case runs in a freshly started child.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -427,13 +385,10 @@ TEST(HotkeyManagerPreviews, NoTapUnderPreviews) {
             HotkeyManager manager(std::move(tap), layout, settings, scheduler);
             manager.start();
             std::exit(HotkeyManager::isRunningForPreviews() && record->starts == 0 &&
-                              !manager.isListening()
-                          ? 0
-                          : 1);
+                      !manager.isListening() ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
-    // A value other than "1" does not count.
-    EXPECT_EXIT(
+    EXPECT_EXIT(  // a value other than "1" does not count
         {
             qputenv("XCODE_RUNNING_FOR_PREVIEWS", "true");
             std::exit(HotkeyManager::isRunningForPreviews() ? 1 : 0);

@@ -33,38 +33,25 @@ TEST(KeyCodeTable, MapsEvdevPositionsBothWays) {
 }
 
 TEST(KeyboardModifiers, ClassifiesByKeysymAndModifierMap) {
+    // Shift_L, Control_L and _R, Alt_L, ISO_Level3_Shift (German right Alt), Super_L and _R,
+    // Menu, Num_Lock, Scroll_Lock, Caps_Lock, p.
+    const std::pair<int, xcb_keysym_t> keysyms[] = {
+        {50, 0xffe1}, {37, 0xffe3}, {105, 0xffe4}, {64, 0xffe9}, {108, 0xfe03}, {133, 0xffeb},
+        {134, 0xffec}, {135, 0xff67}, {77, 0xff7f}, {78, 0xff14}, {66, 0xffe5}, {33, 'p'}};
     std::array<xcb_keysym_t, 256> syms{};
-    syms[50] = 0xffe1;   // Shift_L
-    syms[37] = 0xffe3;   // Control_L
-    syms[105] = 0xffe4;  // Control_R
-    syms[64] = 0xffe9;   // Alt_L
-    syms[108] = 0xfe03;  // ISO_Level3_Shift (German right Alt)
-    syms[133] = 0xffeb;  // Super_L
-    syms[134] = 0xffec;  // Super_R
-    syms[135] = 0xff67;  // Menu
-    syms[77] = 0xff7f;   // Num_Lock
-    syms[78] = 0xff14;   // Scroll_Lock
-    syms[66] = 0xffe5;   // Caps_Lock
-    syms[33] = 'p';
-    std::array<std::vector<std::uint8_t>, 8> mods;
-    mods[0] = {50};
-    mods[1] = {66};
-    mods[2] = {37, 105};
-    mods[3] = {64};
-    mods[4] = {77};
-    mods[5] = {78};
-    mods[6] = {133, 134};
-    mods[7] = {108};
+    for (auto [keycode, sym] : keysyms) syms[keycode] = sym;
+    const std::array<std::vector<std::uint8_t>, 8> mods{
+        {{50}, {66}, {37, 105}, {64}, {77}, {78}, {133, 134}, {108}}};
     KeyboardModifiers m;
     m.set(syms, mods);
 
     EXPECT_EQ(m.role(108), ModifierRole::RightOption) << "AltGr counts as right Option";
     EXPECT_EQ(m.role(135), ModifierRole::Fn);
     EXPECT_EQ(m.role(33), ModifierRole::None);
-    EXPECT_EQ(m.modMasksOf(ModifierRole::LeftCommand), std::vector<std::uint16_t>{XCB_MOD_MASK_4});
-    EXPECT_EQ(m.modMasksOf(ModifierRole::RightOption), std::vector<std::uint16_t>{XCB_MOD_MASK_5});
-    EXPECT_EQ(m.modMasksOf(ModifierRole::LeftControl),
-              std::vector<std::uint16_t>{XCB_MOD_MASK_CONTROL});
+    using Masks = std::vector<std::uint16_t>;
+    EXPECT_EQ(m.modMasksOf(ModifierRole::LeftCommand), Masks{XCB_MOD_MASK_4});
+    EXPECT_EQ(m.modMasksOf(ModifierRole::RightOption), Masks{XCB_MOD_MASK_5});
+    EXPECT_EQ(m.modMasksOf(ModifierRole::LeftControl), Masks{XCB_MOD_MASK_CONTROL});
     EXPECT_TRUE(m.modMasksOf(ModifierRole::Fn).empty()) << "Menu sets no X modifier";
     EXPECT_EQ(m.lockMods(), XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2 | XCB_MOD_MASK_3)
         << "Caps, Num and Scroll Lock wherever they are mapped";

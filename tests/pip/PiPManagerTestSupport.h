@@ -26,7 +26,6 @@
 #include <QEvent>
 #include <QMetaMethod>
 #include <QSignalSpy>
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -71,7 +70,6 @@ private:
     std::map<std::string, std::unique_ptr<QSignalSpy>> spies_;
 };
 
-
 constexpr ProcessID kPid = 500;
 constexpr WindowNumber kWindowID = 0x3200007;
 const WindowElement kElement{0x3200007};
@@ -95,11 +93,7 @@ protected:
     /// The scripted window's size, in the window list and among the shareable windows.
     void setWindow(double width, double height, WindowNumber id = kWindowID) {
         windowList.setBounds(id, 100, 50, width, height);
-        capture.windows.erase(std::remove_if(capture.windows.begin(), capture.windows.end(),
-                                             [id](const ShareableWindow& w) {
-                                                 return w.windowID == id;
-                                             }),
-                              capture.windows.end());
+        std::erase_if(capture.windows, [id](const ShareableWindow& w) { return w.windowID == id; });
         capture.addWindow(id, width, height);
     }
     /// Starts a session on the scripted window and lets the stream start.
@@ -113,6 +107,21 @@ protected:
     int streamsMade() const { return int(capture.streams.size()); }
     static void flushDeletes() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    /// Another application (or the source's) comes to the front.
+    void activate(ProcessID pid) {
+        workspace.activateFromOutside(pid);
+        scheduler.drain();
+    }
+    void tap() {
+        manager->handleModifierTap();
+        scheduler.drain();
+    }
+    /// The panel's alpha, whether clicks pass through it, and whether the stream runs.
+    void expectPanel(double alpha, bool passThrough, bool streaming) {
+        EXPECT_EQ(panel().alphaValue(), alpha);
+        EXPECT_EQ(panel().ignoresMouseEvents(), passThrough);
+        EXPECT_EQ(manager->streamManager()->isStreamActive(), streaming);
     }
     /// Moves the pointer over the panel and reports the hover.
     void hover() {

@@ -4,26 +4,24 @@
 namespace mirano::testing {
 namespace {
 
-using Tracking = PiPManagerFixture;
-
 constexpr WindowElement kOtherWindow{0x5400001};
 
-/// Total stop requests the session's streams received.
-int stops(const fakes::FakeCaptureService& capture) {
-    int n = 0;
-    for (const auto& s : capture.streams) n += s->stopCalls;
-    return n;
-}
+class Tracking : public PiPManagerFixture {
+protected:
+    /// The other application's focused window is (or is no longer) full screen.
+    void otherWindowFullScreen(bool full) {
+        accessibility.setFocusedWindow(kOtherPid, kOtherWindow, 0x5400001);
+        accessibility.setAttribute(kOtherWindow, kAXFullScreenAttribute, AXBoolean{full});
+    }
+};
 
 TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     settings.setFocusBehaviorRaw("pauseRecording");
     start();
     CaptureView& view = panel().captureView();
 
-    workspace.activateFromOutside(kPid);
-    scheduler.drain();
-    workspace.activateFromOutside(kPid);
-    scheduler.drain();
+    activate(kPid);
+    activate(kPid);
     EXPECT_TRUE(manager->isPaused());
     EXPECT_TRUE(view.isPaused());
     ASSERT_NE(view.pausedOverlayView(), nullptr);
@@ -31,12 +29,11 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     for (QObject* child : view.children())
         if (child->inherits("mirano::PausedOverlayView")) ++overlays;
     EXPECT_EQ(overlays, 1) << "one overlay for two activations";
-    EXPECT_EQ(stops(capture), 1) << "the second pause finds the stream stopped already";
+    EXPECT_EQ(capture.lastStream()->stopCalls, 1) << "the second pause finds the stream stopped already";
     EXPECT_FALSE(manager->streamManager()->isStreamActive());
 
     const int made = streamsMade();
-    workspace.activateFromOutside(kOtherPid);
-    scheduler.drain();
+    activate(kOtherPid);
     flushDeletes();
     EXPECT_FALSE(manager->isPaused());
     EXPECT_FALSE(view.isPaused());
@@ -45,23 +42,19 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     EXPECT_TRUE(manager->streamManager()->isStreamActive());
 
     // Another activation while not paused changes nothing.
-    workspace.activateFromOutside(kOtherPid);
-    scheduler.drain();
+    activate(kOtherPid);
     EXPECT_EQ(streamsMade(), made + 1);
 }
 
 TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
     settings.setFocusBehaviorRaw("pauseRecording");
     start();
-    workspace.activateFromOutside(kPid);
-    scheduler.drain();
+    activate(kPid);
     const int made = streamsMade();
 
     // Another application comes forward with a full-screen focused window.
-    accessibility.setFocusedWindow(kOtherPid, kOtherWindow, 0x5400001);
-    accessibility.setAttribute(kOtherWindow, kAXFullScreenAttribute, AXBoolean{true});
-    workspace.activateFromOutside(kOtherPid);
-    scheduler.drain();
+    otherWindowFullScreen(true);
+    activate(kOtherPid);
     EXPECT_TRUE(manager->isFullscreenSuppressed());
     EXPECT_FALSE(panel().isOrderedFront());
     EXPECT_FALSE(manager->isPaused());
@@ -69,7 +62,7 @@ TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
     EXPECT_EQ(streamsMade(), made) << "not resumed while suppressed";
 
     // The full-screen window leaves full screen: a space change brings the panel back.
-    accessibility.setAttribute(kOtherWindow, kAXFullScreenAttribute, AXBoolean{false});
+    otherWindowFullScreen(false);
     workspace.changeSpace();
     scheduler.drain();
     EXPECT_FALSE(manager->isFullscreenSuppressed());
@@ -85,8 +78,7 @@ TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
 TEST_F(Tracking, StopAndCloseAndDoNothing) {
     settings.setFocusBehaviorRaw("doNothing");
     start();
-    workspace.activateFromOutside(kPid);
-    scheduler.drain();
+    activate(kPid);
     EXPECT_NE(manager->pipPanel(), nullptr);
     EXPECT_FALSE(manager->isPaused());
     settings.setFocusBehaviorRaw("somethingElse");
@@ -115,8 +107,7 @@ TEST_F(Tracking, SessionStartedUnderFullScreenIsWithdrawnAtOnce) {
     EXPECT_FALSE(panel().isOrderedFront());
 
     workspace.frontmostPID = kOtherPid;
-    workspace.activateFromOutside(kOtherPid);
-    scheduler.drain();
+    activate(kOtherPid);
     EXPECT_FALSE(manager->isFullscreenSuppressed());
     EXPECT_TRUE(panel().isOrderedFront());
     EXPECT_TRUE(manager->streamManager()->isStreamActive());
@@ -133,33 +124,23 @@ TEST_F(Tracking, HoverAutoHideAndTheModifierOverride) {
 
     hover();
     scheduler.drain();
-    EXPECT_EQ(panel().alphaValue(), 0.1);
-    EXPECT_TRUE(panel().ignoresMouseEvents());
-    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+    expectPanel(0.1, true, false);
     EXPECT_FALSE(manager->isHoveringVisiblePiP());
     EXPECT_GE(hoverState.count(), 1);
 
-    manager->handleModifierTap();
-    scheduler.drain();
+    tap();
     EXPECT_TRUE(manager->autoHideOverride());
-    EXPECT_EQ(panel().alphaValue(), 1.0);
-    EXPECT_FALSE(panel().ignoresMouseEvents());
-    EXPECT_TRUE(manager->streamManager()->isStreamActive());
+    expectPanel(1.0, false, true);
     EXPECT_TRUE(manager->isHoveringVisiblePiP());
 
-    manager->handleModifierTap();
-    scheduler.drain();
+    tap();
     EXPECT_FALSE(manager->autoHideOverride());
-    EXPECT_EQ(panel().alphaValue(), 0.05);
-    EXPECT_TRUE(panel().ignoresMouseEvents());
-    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+    expectPanel(0.05, true, false);
 
     manager->mouseExitedPanel();
     scheduler.drain();
     EXPECT_FALSE(manager->isHovering());
-    EXPECT_EQ(panel().alphaValue(), 1.0);
-    EXPECT_FALSE(panel().ignoresMouseEvents());
-    EXPECT_TRUE(manager->streamManager()->isStreamActive());
+    expectPanel(1.0, false, true);
     EXPECT_EQ(streamsMade(), made + 2);
 }
 
@@ -170,12 +151,9 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
     EXPECT_EQ(panel().alphaValue(), 1.0) << "no auto-hide";
     EXPECT_TRUE(manager->isHoveringVisiblePiP());
 
-    manager->handleModifierTap();
-    scheduler.drain();
+    tap();
     EXPECT_TRUE(manager->isPiPHidden());
-    EXPECT_EQ(panel().alphaValue(), 0.0);
-    EXPECT_TRUE(panel().ignoresMouseEvents());
-    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+    expectPanel(0.0, true, false);
     EXPECT_TRUE(manager->hasHideAutoCloseTimer());
     EXPECT_FALSE(manager->isHoveringVisiblePiP());
 
@@ -188,12 +166,10 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
 
     // A second tap while hovering brings it back and cancels the auto-close.
     manager->mouseEnteredPanel();
-    manager->handleModifierTap();
-    scheduler.drain();
+    tap();
     EXPECT_FALSE(manager->isPiPHidden());
-    EXPECT_EQ(panel().alphaValue(), 1.0);
+    expectPanel(1.0, false, true);
     EXPECT_FALSE(manager->hasHideAutoCloseTimer());
-    EXPECT_TRUE(manager->streamManager()->isStreamActive());
     scheduler.advance(61);
     EXPECT_NE(manager->pipPanel(), nullptr);
 
@@ -210,14 +186,12 @@ TEST_F(Tracking, HiddenPiPStaysOutAfterFullScreenEnds) {
     settings.setAutoHideOnHover(false);
     start();
     hover();
-    manager->handleModifierTap();
-    scheduler.drain();
+    tap();
     workspace.frontmostPID = kOtherPid;
-    accessibility.setFocusedWindow(kOtherPid, kOtherWindow, 0x5400001);
-    accessibility.setAttribute(kOtherWindow, kAXFullScreenAttribute, AXBoolean{true});
+    otherWindowFullScreen(true);
     workspace.changeSpace();
     EXPECT_FALSE(panel().isOrderedFront());
-    accessibility.setAttribute(kOtherWindow, kAXFullScreenAttribute, AXBoolean{false});
+    otherWindowFullScreen(false);
     workspace.changeSpace();
     scheduler.drain();
     EXPECT_FALSE(manager->isFullscreenSuppressed());

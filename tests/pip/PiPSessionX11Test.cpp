@@ -7,7 +7,7 @@
 #include "settings/AppSettings.h"
 #include "tests/fakes/FakePermissions.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
-#include "tests/support/X11Session.h"
+#include "tests/window/PanelX11Support.h"
 #include "window/CaptureView.h"
 #include "window/PiPPanel.h"
 
@@ -16,8 +16,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QScreen>
 #include <unistd.h>
 
@@ -35,8 +33,7 @@ int ownShmSegments() {
     int n = 0;
     for (int i = 1; i < lines.size(); ++i) {
         const QList<QByteArray> f = lines[i].simplified().split(' ');
-        // key shmid perms size cpid lpid ...
-        if (f.size() > 4 && f[4].toInt() == getpid()) ++n;
+        if (f.size() > 4 && f[4].toInt() == getpid()) ++n;  // the fifth column is the creator pid
     }
     return n;
 }
@@ -45,14 +42,8 @@ bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 50 && qBlue(c) < 50; }
 
 TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     ASSERT_NE(gSession, nullptr);
-    QProcess* client = gSession->spawn(
-        testing::X11Session::builtProgram(QStringLiteral("tests/mirano_test_client")),
-        {"--size", "640x400", "--pos", "300,200", "--pattern", "solid:ff0000"});
-    QByteArray out;
-    ASSERT_TRUE(waitUntil([&] {
-        out += client->readAllStandardOutput();
-        return out.contains("ready");
-    }, 10000));
+    testing::ClientWindow client(*gSession, {"--size", "640x400", "--pos", "300,200", "--pattern", "solid:ff0000"});
+    ASSERT_NE(client.id, 0u) << client.problem.toStdString();
 
     fakes::MemoryDefaultsStore store;
     AppSettings settings(store);
@@ -70,7 +61,7 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     std::optional<FocusedWindow> focused;
     ASSERT_TRUE(waitUntil([&] {
         focused = manager.windowHelpers().focusedWindow();
-        return focused && focused->pid == static_cast<ProcessID>(client->processId());
+        return focused && focused->pid == static_cast<ProcessID>(client.pid());
     }, 5000));
     const int shmBefore = ownShmSegments();
 
@@ -117,9 +108,6 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     }, 5000)) << "the panel is destroyed";
     EXPECT_TRUE(waitUntil([&] { return ownShmSegments() <= shmBefore; }, 5000))
         << "shared memory left: " << ownShmSegments();
-
-    client->write("quit\n");
-    client->waitForFinished(3000);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace mirano {
 namespace {
 
@@ -154,19 +156,10 @@ TEST_F(WindowHelpersTest, UnminimizeWritesOnlyWhenMinimised) {
 TEST_F(WindowHelpersTest, EventRecordMatchesTheLayoutByteForByte) {
     const WindowEventRecord record = WindowHelpers::windowEventRecord(0x12345678);
     ASSERT_EQ(record.size(), 248u);
-    for (std::size_t i = 0; i < record.size(); ++i) {
-        std::uint8_t expected = 0;
-        switch (i) {
-            case 4: expected = 0xF8; break;
-            case 8: expected = 0x01; break;
-            case 58: expected = 0x10; break;
-            case 60: expected = 0x12; break;
-            case 61: expected = 0x34; break;
-            case 62: expected = 0x56; break;
-            case 63: expected = 0x78; break;
-        }
-        EXPECT_EQ(record[i], expected) << "byte " << i;
-    }
+    const std::map<std::size_t, std::uint8_t> nonZero{
+        {4, 0xF8}, {8, 0x01}, {58, 0x10}, {60, 0x12}, {61, 0x34}, {62, 0x56}, {63, 0x78}};
+    for (std::size_t i = 0; i < record.size(); ++i)
+        EXPECT_EQ(record[i], nonZero.contains(i) ? nonZero.at(i) : 0) << "byte " << i;
     const ProcessSerialNumber psn{0, 77};
     helpers.postWindowEventRecord(psn, 0x12345678);
     ASSERT_EQ(windowServer.records.size(), 1u);

@@ -15,6 +15,9 @@
 namespace mirano {
 namespace {
 
+using testing::colourAt;
+using testing::expectRect;
+
 class RegionSelectionTest : public ::testing::Test {
 protected:
     std::unique_ptr<RegionSelectionPanel> make(QRectF rect, bool compositor = true) {
@@ -28,13 +31,6 @@ protected:
     QList<QRectF> regions;
     int cancelled = 0;
 };
-
-void expectRect(const QRectF& r, double x, double y, double w, double h) {
-    EXPECT_NEAR(r.x(), x, 1e-9);
-    EXPECT_NEAR(r.y(), y, 1e-9);
-    EXPECT_NEAR(r.width(), w, 1e-9);
-    EXPECT_NEAR(r.height(), h, 1e-9);
-}
 
 TEST_F(RegionSelectionTest, SelectionsMustExceedTenPointsBothWays) {
     auto panel = make(QRectF(0, 0, 400, 300));
@@ -146,8 +142,7 @@ TEST_F(RegionSelectionTest, WithoutACompositorTheWindowBelowShowsDarkened) {
     ASSERT_EQ(windowSystem.grabbedAreas, QList<QRect>{panel->geometry()});
     RegionSelectionView& v = panel->view();
     const QImage idle = v.grab().toImage();
-    const double dpr = idle.devicePixelRatio();
-    const QColor corner = idle.pixelColor(int(5 * dpr), int(5 * dpr));
+    const QColor corner = colourAt(idle, 5, 5);
     EXPECT_NEAR(corner.red(), 140, 2);  // 200 under black at 0.3
     EXPECT_NEAR(corner.green(), 70, 2);
     EXPECT_NEAR(corner.blue(), 35, 2);
@@ -157,7 +152,7 @@ TEST_F(RegionSelectionTest, WithoutACompositorTheWindowBelowShowsDarkened) {
         int n = 0;
         for (int y = 140; y < 160; ++y)
             for (int x = 80; x < 320; ++x)
-                if (img.pixelColor(int(x * dpr), int(y * dpr)).lightness() > 220) ++n;
+                if (colourAt(img, x, y).lightness() > 220) ++n;
         return n;
     };
     EXPECT_GT(whiteInMiddle(idle), 30);

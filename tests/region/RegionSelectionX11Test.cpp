@@ -5,6 +5,7 @@
 
 #include "platform/x11/X11PanelWindowSystem.h"
 #include "tests/window/PanelX11Support.h"
+#include "tests/window/WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +31,8 @@ TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
     ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client.id; }, 5000));
 
     X11PanelWindowSystem windowSystem;
-    const QRect area(100, 100, 400, 300);  // root coordinates; the screen is 800 high
-    RegionSelectionPanel panel(QRectF(100, 800 - 100 - 300, 400, 300), windowSystem);
+    const QRect area(100, 100, 400, 300);  // root coordinates
+    RegionSelectionPanel panel(testing::toScreenPoints(area), windowSystem);
     QList<QRectF> regions;
     int cancelled = 0;
     panel.onRegionSelected = [&](QRectF r) { regions << r; };
@@ -39,8 +40,7 @@ TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
     panel.makeKeyAndOrderFront();
     const auto xid = static_cast<xcb_window_t>(panel.winId());
     ASSERT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid) == area; }, 5000));
-    ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == xid; }, 5000))
-        << "focus on " << inspector.inputFocus();
+    ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == xid; }, 5000));
 
     // The red window shows through, darkened by black at 0.3.
     EXPECT_TRUE(waitUntil([&] { return near(inspector.pixel(110, 110), QColor(178, 0, 0)); }, 5000))
@@ -61,10 +61,7 @@ TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
     ASSERT_TRUE(waitUntil([&] { return !regions.isEmpty(); }, 5000));
     EXPECT_EQ(cancelled, 1);
     // Qt (50, 50) -> (250, 200) in the 400 x 300 panel.
-    EXPECT_NEAR(regions[0].x(), 0.125, 0.005);
-    EXPECT_NEAR(regions[0].y(), 50.0 / 300, 0.005);
-    EXPECT_NEAR(regions[0].width(), 0.5, 0.005);
-    EXPECT_NEAR(regions[0].height(), 0.5, 0.005);
+    testing::expectRect(regions[0], 0.125, 50.0 / 300, 0.5, 0.5, 0.005);
     panel.orderOut();
 }
 

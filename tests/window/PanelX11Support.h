@@ -36,6 +36,7 @@ public:
     }
     ClientWindow(const ClientWindow&) = delete;
     ClientWindow& operator=(const ClientWindow&) = delete;
+    qint64 pid() const { return process_ ? process_->processId() : 0; }
     /// Reads what the client printed so far into `lines`.
     void readLines() {
         while (process_ && process_->canReadLine()) {
@@ -161,6 +162,11 @@ private:
     int held_ = 0;
     QPoint position_;
 };
+
+/// Root (Qt) coordinates to screen points with a bottom-left origin on the session's 800-high screen.
+inline QRectF toScreenPoints(const QRect& r) {
+    return QRectF(r.x(), 800 - r.y() - r.height(), r.width(), r.height());
+}
 
 /// Runs xdotool with the arguments; true when it succeeded.
 inline bool xdotool(const QStringList& args) {

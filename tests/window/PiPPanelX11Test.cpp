@@ -20,6 +20,7 @@ using testing::describe;
 using testing::gSession;
 using testing::Inspector;
 using testing::near;
+using testing::toScreenPoints;
 using testing::waitUntil;
 using testing::xdotool;
 
@@ -81,11 +82,19 @@ protected:
     }
     void TearDown() override { panel.reset(); }
 
-    static QRectF toScreenPoints(const QRect& r);
     xcb_window_t xid() const { return static_cast<xcb_window_t>(panel->winId()); }
     QColor at(int x, int y) { return inspector.pixel(x, y); }
-    bool moveOrResizeRunning() { return inspector.pointerGrabbedElsewhere(); }
-    bool dragHandedOver() { return windowSystem.drags == 1; }
+    /// Presses at `p` and waits until the panel has handed the drag to the window manager.
+    bool pressUntilDragHandedOver(QPoint p) {
+        pointer.moveTo(p.x(), p.y());
+        pointer.press();
+        return waitUntil([&] { return windowSystem.drags == 1; }, 5000);
+    }
+    /// Releases and waits until the window manager has ended its move or resize.
+    bool releaseUntilDragEnds() {
+        pointer.release();
+        return waitUntil([&] { return !inspector.pointerGrabbedElsewhere(); }, 5000);
+    }
     /// Moves the pointer to `target` and one point beside it in turn until `done` holds.
     bool nudgeUntil(QPoint target, const std::function<bool()>& done) {
         int step = 0;
@@ -106,22 +115,16 @@ protected:
     int entered = 0, exited = 0;
 };
 
-QRectF PiPPanelX11Test::toScreenPoints(const QRect& r) {
-    const double h = gSession ? 800 : 0;  // the session's screen is 1280 x 800
-    return QRectF(r.x(), h - r.y() - r.height(), r.width(), r.height());
-}
-
 TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
     ASSERT_TRUE(waitUntil([&] {
         return inspector.atomNames(xid(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE");
     }, 5000));
     const QStringList state = inspector.atomNames(xid(), "_NET_WM_STATE");
-    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_TASKBAR")) << state.join(' ').toStdString();
-    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_PAGER")) << state.join(' ').toStdString();
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_TASKBAR"));
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_PAGER"));
     const auto desktop = inspector.cardinals(xid(), "_NET_WM_DESKTOP");
-    const bool everyDesktop = state.contains("_NET_WM_STATE_STICKY") ||
-                              (!desktop.empty() && desktop[0] == 0xFFFFFFFF);
-    EXPECT_TRUE(everyDesktop) << state.join(' ').toStdString();
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_STICKY") || (!desktop.empty() && desktop[0] == 0xFFFFFFFF))
+        << state.join(' ').toStdString();
     EXPECT_EQ(inspector.inputHint(xid()), std::optional<bool>(false));
     EXPECT_FALSE(inspector.atomNames(xid(), "WM_PROTOCOLS").contains("WM_TAKE_FOCUS"));
     EXPECT_EQ(inspector.inputFocus(), client->id);
@@ -139,12 +142,8 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
 
     // A click on the panel leaves the focus where it was. (Away from the centre, where the next
     // test presses: two presses on one spot in quick succession would make a double-click.)
-    const QPoint c = kPanelRect.center() - QPoint(40, 30);
-    pointer.moveTo(c.x(), c.y());
-    pointer.press();
-    ASSERT_TRUE(waitUntil([&] { return dragHandedOver(); }, 5000)) << "the press did not start a move";
-    pointer.release();
-    ASSERT_TRUE(waitUntil([&] { return !moveOrResizeRunning(); }, 5000));
+    ASSERT_TRUE(pressUntilDragHandedOver(kPanelRect.center() - QPoint(40, 30)));
+    ASSERT_TRUE(releaseUntilDragEnds());
     EXPECT_EQ(inspector.inputFocus(), client->id);
     EXPECT_FALSE(panel->isActiveWindow());
 }
@@ -152,14 +151,12 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
 TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
     const QRectF before = panel->frame();
     const QPoint c = kPanelRect.center();
-    pointer.moveTo(c.x(), c.y());
-    pointer.press();
-    ASSERT_TRUE(waitUntil([&] { return dragHandedOver(); }, 5000)) << "the press did not start a move";
+    ASSERT_TRUE(pressUntilDragHandedOver(c));
     // The window manager takes over once it has read the panel's request: nudge the pointer
     // right and down until the panel follows.
     ASSERT_TRUE(nudgeUntil({c.x() + 10, c.y() + 10}, [&] {
         return inspector.rootGeometry(xid()).topLeft() != kPanelRect.topLeft();
-    })) << "the panel never followed the pointer";
+    }));
     // From here on the panel follows the pointer point for point.
     const QPoint start = inspector.rootGeometry(xid()).topLeft();
     const QPoint from = pointer.position();
@@ -168,11 +165,8 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
     EXPECT_TRUE(waitUntil([&] {
         const QPoint d = inspector.rootGeometry(xid()).topLeft() - start - QPoint(100, 50);
         return std::abs(d.x()) <= 1 && d.y() == 0;
-    }, 5000))
-        << "at " << inspector.rootGeometry(xid()).x() << "," << inspector.rootGeometry(xid()).y()
-        << " from " << start.x() << "," << start.y();
-    pointer.release();
-    ASSERT_TRUE(waitUntil([&] { return !moveOrResizeRunning(); }, 5000));
+    }, 5000));
+    ASSERT_TRUE(releaseUntilDragEnds());
     const QRect moved = inspector.rootGeometry(xid());
     EXPECT_EQ(moved.size(), kPanelRect.size());
     ASSERT_TRUE(waitUntil([&] { return panel->geometry() == moved; }, 5000));
@@ -186,20 +180,14 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
 TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
     const int y = kPanelRect.center().y();
     const int x = kPanelRect.right() - 1;
-    pointer.moveTo(x, y);
-    pointer.press();
-    ASSERT_TRUE(waitUntil([&] { return dragHandedOver(); }, 5000)) << "the press did not start a resize";
-    ASSERT_TRUE(nudgeUntil({x + 10, y}, [&] { return inspector.rootGeometry(xid()).width() != kPanelRect.width(); }))
-        << "the panel never followed the pointer";
+    ASSERT_TRUE(pressUntilDragHandedOver({x, y}));
+    ASSERT_TRUE(nudgeUntil({x + 10, y}, [&] { return inspector.rootGeometry(xid()).width() != kPanelRect.width(); }));
     const int startWidth = inspector.rootGeometry(xid()).width();
     pointer.moveTo(pointer.position().x() + 100, y);
-    EXPECT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()).width() >= startWidth + 95; }, 5000))
-        << "width " << inspector.rootGeometry(xid()).width() << " from " << startWidth;
-    pointer.release();
-    ASSERT_TRUE(waitUntil([&] { return !moveOrResizeRunning(); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()).width() >= startWidth + 95; }, 5000));
+    ASSERT_TRUE(releaseUntilDragEnds());
     const QRect resized = inspector.rootGeometry(xid());
-    ASSERT_TRUE(waitUntil([&] { return panel->size() == resized.size() && !resizes.isEmpty() && resizes.last() == QSizeF(resized.size()); }, 5000))
-        << "panel " << panel->width() << " x " << panel->height();
+    ASSERT_TRUE(waitUntil([&] { return panel->size() == resized.size() && !resizes.isEmpty() && resizes.last() == QSizeF(resized.size()); }, 5000));
     EXPECT_NEAR(double(resized.width()) / resized.height(), 1.6, 0.02)
         << resized.width() << " x " << resized.height();
     EXPECT_EQ(panel->frame().size(), QSizeF(resized.size()));
@@ -209,12 +197,12 @@ TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
 
 TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCorners) {
     const QRect r = kPanelRect;
-    EXPECT_TRUE(near(at(r.left() + 4, r.center().y()), kGreen)) << describe(at(r.left() + 4, r.center().y()));
-    EXPECT_TRUE(near(at(r.center().x(), r.top() + 1), kGreen)) << describe(at(r.center().x(), r.top() + 1));
+    EXPECT_TRUE(near(at(r.left() + 4, r.center().y()), kGreen));
+    EXPECT_TRUE(near(at(r.center().x(), r.top() + 1), kGreen));
     // The very corners show the red window underneath.
     for (QPoint p : {r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1),
                      r.bottomLeft() + QPoint(1, -1), r.bottomRight() + QPoint(-1, -1)})
-        EXPECT_TRUE(near(at(p.x(), p.y()), kRed)) << p.x() << "," << p.y() << " " << describe(at(p.x(), p.y()));
+        EXPECT_TRUE(near(at(p.x(), p.y()), kRed)) << p.x() << "," << p.y();
 }
 
 TEST_F(PiPPanelX11Test, AlphaZeroLeavesNothingVisible) {

@@ -1,9 +1,11 @@
-// Shared helpers of the window tests: a settings store, a frame in memory, mouse events.
+// Shared helpers of the window and region tests: a frame in memory, rectangles, pixels, mouse events.
 #pragma once
 
 #include "platform/Frame.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -29,6 +31,19 @@ private:
     int w_, h_;
     std::vector<std::uint32_t> pixels_;
 };
+
+inline void expectRect(const QRectF& r, double x, double y, double w, double h, double tolerance = 1e-9) {
+    EXPECT_NEAR(r.x(), x, tolerance);
+    EXPECT_NEAR(r.y(), y, tolerance);
+    EXPECT_NEAR(r.width(), w, tolerance);
+    EXPECT_NEAR(r.height(), h, tolerance);
+}
+
+/// The colour at widget point (x, y) of a grabbed image, whatever its device pixel ratio.
+inline QColor colourAt(const QImage& shot, int x, int y) {
+    const double dpr = shot.devicePixelRatio();
+    return shot.pixelColor(int(x * dpr), int(y * dpr));
+}
 
 /// Sends one mouse event at a widget position (Qt coordinates).
 inline void sendMouse(QWidget* widget, QEvent::Type type, QPointF pos, Qt::MouseButton button,

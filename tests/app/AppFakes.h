@@ -1,13 +1,17 @@
-// A PiP controller stand-in that records what the shell asks of it.
+// Stand-ins for the shell's collaborators: the PiP controller, the hotkeys and the update source.
 #pragma once
 
 #include "app/HotkeyService.h"
 #include "app/PiPControl.h"
+#include "app/UpdateCheck.h"
 
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 namespace mirano::fakes {
 
+/// Records what the shell asks of the PiP controller.
 class FakePiPControl final : public PiPControl {
     Q_OBJECT
 public:
@@ -18,10 +22,7 @@ public:
 
     void startPiP(WindowElement element, WindowNumber windowID, ProcessID pid,
                   std::optional<QRectF> sourceRect) override {
-        calls << QStringLiteral("startPiP(%1,%2,%3,%4)")
-                     .arg(element.handle)
-                     .arg(windowID)
-                     .arg(pid)
+        calls << QStringLiteral("startPiP(%1,%2,%3,%4)").arg(element.handle).arg(windowID).arg(pid)
                      .arg(sourceRect ? "rect" : "none");
         setCaptured(windowID);
         panel = true;
@@ -46,25 +47,48 @@ public:
     }
 
     std::optional<WindowNumber> captured;
-    bool panel = false;
-    bool hovering = false;
-    bool hoveringVisible = false;
+    bool panel = false, hovering = false, hoveringVisible = false;
     std::optional<FocusedWindow> focused;
     QStringList calls;
 };
 
-/// Records start/stop/refresh and keeps the bindings so tests can fire the gestures.
+/// Logs start/stop/refresh and keeps the bindings so tests can fire the gestures.
 class FakeHotkeyService final : public HotkeyService {
 public:
-    explicit FakeHotkeyService(HotkeyBindings b, QStringList* log) : bindings(std::move(b)), log_(log) {}
+    FakeHotkeyService(HotkeyBindings b, QStringList* log) : bindings(std::move(b)), log_(log) {}
     void start() override { log_->append("hotkeys.start"); }
     void stop() override { log_->append("hotkeys.stop"); }
     void refreshGrabs() override { log_->append("hotkeys.refreshGrabs"); }
-
     HotkeyBindings bindings;
 
 private:
     QStringList* log_;
+};
+
+/// An update source that answers when the test says so.
+class FakeUpdateSource final : public UpdateSource {
+public:
+    bool configured = true;
+    int checks = 0;
+    std::function<void(UpdateCheckResult)> pending;
+    bool isConfigured() const override { return configured; }
+    void check(std::function<void(UpdateCheckResult)> done) override {
+        ++checks;
+        pending = std::move(done);
+    }
+    void answer(UpdateCheckResult::Status status, const QString& version = "0.2.0") {
+        UpdateCheckResult r{status, "0.1.0", version, {}, {}};
+        if (status == UpdateCheckResult::Status::failed) r.error = "offline";
+        auto done = std::exchange(pending, nullptr);
+        ASSERT_TRUE(done);
+        done(r);
+    }
+};
+
+class RecordingPresenter final : public UpdatePresenter {
+public:
+    QList<UpdateCheckResult> shown;
+    void present(const UpdateCheckResult& result) override { shown.append(result); }
 };
 
 }  // namespace mirano::fakes

@@ -1,0 +1,57 @@
+// A window of our test client (tests/support/TestClient.cpp) and what the client printed.
+#pragma once
+
+#include "tests/support/X11Session.h"
+
+#include <QProcess>
+#include <QStringList>
+#include <cstdint>
+
+namespace mirano::testing {
+
+class TestClientWindow {
+public:
+    /// Starts the client and waits (bounded) until it reports its window; id() stays 0 if not.
+    TestClientWindow(X11Session& session, const QStringList& args)
+        : session_(session),
+          process_(session.spawn(X11Session::builtProgram("tests/mirano_test_client"), args)) {
+        // A map request that reaches Openbox while it is still starting up can go unanswered;
+        // asking again is harmless once the window is mapped.
+        for (int attempt = 0; attempt < 5 && !id(); ++attempt) {
+            if (attempt > 0) send("map");
+            waitUntil([&] { return id() != 0; }, 2000);
+        }
+        if (!id()) qWarning("test client reported no window: %s", process_->readAllStandardError().constData());
+    }
+    ~TestClientWindow() {
+        if (process_->state() == QProcess::NotRunning) return;
+        send("quit");
+        process_->waitForFinished(2000);
+    }
+    std::uint32_t id() {
+        for (const QString& l : lines())
+            if (l.startsWith("ready ")) return l.mid(6).toUInt(nullptr, 16);
+        return 0;
+    }
+    void send(const QByteArray& command) {
+        process_->write(command + "\n");
+        process_->waitForBytesWritten(1000);
+    }
+    /// Everything the client printed so far, a line per entry.
+    const QStringList& lines() {
+        buffer_ += QString::fromLocal8Bit(process_->readAllStandardOutput());
+        for (int nl; (nl = buffer_.indexOf('\n')) >= 0; buffer_.remove(0, nl + 1))
+            lines_.append(buffer_.left(nl));
+        return lines_;
+    }
+
+protected:
+    X11Session& session_;
+
+private:
+    QProcess* process_;
+    QString buffer_;
+    QStringList lines_;
+};
+
+}  // namespace mirano::testing
