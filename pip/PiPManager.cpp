@@ -21,7 +21,6 @@ namespace mirano {
 
 namespace {
 constexpr double kDefaultPanelWidth = 320;
-constexpr int kMinimumStoredPipWidth = 100;
 constexpr double kScreenMargin = 16;
 constexpr double kMinimumContentSize = 150;
 constexpr double kFallbackWidth = 800;
@@ -33,6 +32,19 @@ template <typename T>
 bool assign(T& field, T value) {
     if (field == value) return false;
     field = std::move(value);
+    return true;
+}
+
+/// Puts `next` in the field. The old widget may be the sender of the callback that got us
+/// here, so it is deleted later. Returns whether the field changed.
+template <typename W>
+bool replaceWidget(QPointer<W>& field, std::unique_ptr<W> next) {
+    if (next.get() == field.data()) {
+        (void)next.release();
+        return false;
+    }
+    if (field) field->deleteLater();
+    field = next.release();
     return true;
 }
 }  // namespace
@@ -119,13 +131,7 @@ void PiPManager::setCapturedBundleID(std::optional<QString> value) {
     if (assign(capturedBundleID_, std::move(value))) emit capturedBundleIDChanged();
 }
 void PiPManager::setPipPanel(std::unique_ptr<PiPPanel> panel) {
-    if (panel.get() == pipPanel_.data()) {
-        (void)panel.release();
-        return;
-    }
-    // The old panel may be the sender of the callback that got us here: delete it later.
-    if (pipPanel_) pipPanel_->deleteLater();
-    pipPanel_ = panel.release();
+    if (!replaceWidget(pipPanel_, std::move(panel))) return;
     emit pipPanelChanged();
     emit hoverStateChanged();
 }
@@ -147,13 +153,7 @@ void PiPManager::setFullscreenSuppressed(bool value) {
     if (assign(isFullscreenSuppressed_, value)) emit isFullscreenSuppressedChanged();
 }
 void PiPManager::setRegionSelectionPanel(std::unique_ptr<RegionSelectionPanel> panel) {
-    if (panel.get() == regionSelectionPanel_.data()) {
-        (void)panel.release();
-        return;
-    }
-    if (regionSelectionPanel_) regionSelectionPanel_->deleteLater();
-    regionSelectionPanel_ = panel.release();
-    emit regionSelectionPanelChanged();
+    if (replaceWidget(regionSelectionPanel_, std::move(panel))) emit regionSelectionPanelChanged();
 }
 void PiPManager::setSourceWindowSize(const QSizeF& value) {
     if (assign(sourceWindowSize_, value)) emit sourceWindowSizeChanged();
@@ -174,6 +174,20 @@ void PiPManager::replaceTimer(std::unique_ptr<Timer>& timer, std::unique_ptr<Tim
     if (timer) timer->invalidate();
     timer = std::move(next);
     emit(this->*changed)();
+}
+
+void PiPManager::scheduleOnce(std::unique_ptr<Timer>& timer, double seconds,
+                              void (PiPManager::*action)(), void (PiPManager::*changed)()) {
+    QPointer<PiPManager> self(this);
+    std::unique_ptr<Timer>* slot = &timer;  // a field of this controller
+    replaceTimer(timer,
+                 services_.scheduler.schedule(seconds, false,
+                                              [self, slot, action, changed] {
+                                                  if (!self) return;
+                                                  self->cancelTimer(*slot, changed);
+                                                  (self.data()->*action)();
+                                              }),
+                 changed);
 }
 
 void PiPManager::setPanelAlpha(double alpha, bool animated) {
@@ -285,7 +299,7 @@ void PiPManager::startCaptureTask(const std::shared_ptr<StreamManager>& manager,
 
 std::unique_ptr<PiPPanel> PiPManager::makePanel(double sourceWidth, double sourceHeight) {
     const int pipWidth = services_.settings.pipWidth();
-    const double pw = pipWidth > kMinimumStoredPipWidth ? double(pipWidth) : kDefaultPanelWidth;
+    const double pw = pipWidth > kPipWidthFloor ? double(pipWidth) : kDefaultPanelWidth;
     const double ph = sourceHeight / std::max(sourceWidth, 1.0) * pw;
 
     std::optional<ScreenInfo> screen = services_.screens.mainScreen();

@@ -147,6 +147,13 @@ private:
     void cancelTimer(std::unique_ptr<Timer>& timer, void (PiPManager::*changed)());
     void replaceTimer(std::unique_ptr<Timer>& timer, std::unique_ptr<Timer> next,
                       void (PiPManager::*changed)());
+    /// A stored panel width must exceed this to be used, and a resize never stores less.
+    static constexpr int kPipWidthFloor = 100;
+
+    /// Runs `action` once, `seconds` from now, replacing whatever `timer` held. The timer is
+    /// dropped when it fires; the closure holds the controller weakly.
+    void scheduleOnce(std::unique_ptr<Timer>& timer, double seconds, void (PiPManager::*action)(),
+                      void (PiPManager::*changed)());
 
     /// Sets the panel's alpha (animated or not) and reports the hover inputs.
     void setPanelAlpha(double alpha, bool animated);

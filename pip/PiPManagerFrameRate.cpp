@@ -31,16 +31,7 @@ void PiPManager::frameRateChanged(int framesPerSecond) {
 
 void PiPManager::scheduleStreamRestart() {
     if (!streamManager_ || !capturedWindowID_ || !streamManager_->isStreamActive()) return;
-    QPointer<PiPManager> self(this);
-    replaceTimer(frameRateDebounceTimer_,
-                 services_.scheduler.schedule(kFrameRateDebounceSeconds, false,
-                                              [self] {
-                                                  if (!self) return;
-                                                  self->cancelTimer(
-                                                      self->frameRateDebounceTimer_,
-                                                      &PiPManager::frameRateDebounceTimerChanged);
-                                                  self->restartStream();
-                                              }),
+    scheduleOnce(frameRateDebounceTimer_, kFrameRateDebounceSeconds, &PiPManager::restartStream,
                  &PiPManager::frameRateDebounceTimerChanged);
 }
 

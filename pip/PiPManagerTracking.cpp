@@ -121,12 +121,7 @@ void PiPManager::hidePiP() {
         pipPanel_->setIgnoresMouseEvents(true);
     }
     pauseStream();
-    QPointer<PiPManager> self(this);
-    replaceTimer(hideAutoCloseTimer_,
-                 services_.scheduler.schedule(kHideAutoCloseSeconds, false,
-                                              [self] {
-                                                  if (self) self->stopPiP();
-                                              }),
+    scheduleOnce(hideAutoCloseTimer_, kHideAutoCloseSeconds, &PiPManager::stopPiP,
                  &PiPManager::hideAutoCloseTimerChanged);
 }
 

@@ -20,7 +20,6 @@ constexpr double kWholeWindowTolerance = 0.5;
 constexpr double kMinimumReshapeAspect = 0.2;
 constexpr double kMaximumReshapeAspect = 5.0;
 constexpr double kResizeDebounceSeconds = 1.0;
-constexpr int kMinimumStoredWidth = 100;
 }  // namespace
 
 void PiPManager::zoomBy(double factor) {
@@ -115,14 +114,9 @@ bool PiPManager::isWholeWindow(const QRectF& r) const {
 
 void PiPManager::panelResized(const QSizeF& size) {
     services_.settings.setPipWidth(
-        static_cast<int>(std::max(size.width(), double(kMinimumStoredWidth))));
+        static_cast<int>(std::max(size.width(), double(kPipWidthFloor))));
     if (!streamManager_ || !streamManager_->isStreamActive()) return;
-    QPointer<PiPManager> self(this);
-    replaceTimer(resizeDebounceTimer_,
-                 services_.scheduler.schedule(kResizeDebounceSeconds, false,
-                                              [self] {
-                                                  if (self) self->applyPanelResize();
-                                              }),
+    scheduleOnce(resizeDebounceTimer_, kResizeDebounceSeconds, &PiPManager::applyPanelResize,
                  &PiPManager::resizeDebounceTimerChanged);
 }
 

@@ -1,6 +1,7 @@
 // The hint overlay's layout: a row with the close button and the frame-rate menu, the show/hide
 // hint in the middle and the gesture hint at the bottom, over a dark veil.
 #include "window/OverlayView.h"
+#include "window/OverlayBackdrop.h"
 
 #include "window/CloseButton.h"
 #include "window/ElidedLabel.h"
@@ -100,10 +101,7 @@ void OverlayView::setCornerRadius(double radius) {
 
 void OverlayView::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
-    p.fillPath(path, QColor::fromRgbF(0, 0, 0, 0.45));
+    paintOverlayBackdrop(p, rect(), cornerRadius_, 0.45);
 }
 
 }  // namespace mirano

@@ -1,6 +1,7 @@
 // Paints black at 0.9 and the centred "Paused" text; it takes no mouse events so that the
 // PiP's gestures keep working through it.
 #include "window/PausedOverlayView.h"
+#include "window/OverlayBackdrop.h"
 
 #include "window/OverlayView.h"
 
@@ -25,10 +26,7 @@ void PausedOverlayView::setCornerRadius(double radius) {
 
 void PausedOverlayView::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
-    p.fillPath(path, QColor::fromRgbF(0, 0, 0, 0.9));
+    paintOverlayBackdrop(p, rect(), cornerRadius_, 0.9);
     p.setPen(Qt::white);
     p.setFont(font());
     p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());

@@ -12,28 +12,34 @@ namespace {
 class QtTimer final : public Timer {
 public:
     QtTimer(double seconds, bool repeats, std::function<void()> task)
-        : task_(std::move(task)) {
-        timer_.setSingleShot(!repeats);
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(static_cast<int>(std::lround(seconds * 1000.0)));
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (timer_.isSingleShot()) valid_ = false;
+        : timer_(new QTimer), task_(std::move(task)) {
+        timer_->setSingleShot(!repeats);
+        timer_->setTimerType(Qt::PreciseTimer);
+        timer_->setInterval(static_cast<int>(std::lround(seconds * 1000.0)));
+        QObject::connect(timer_, &QTimer::timeout, [this] {
+            if (timer_->isSingleShot()) valid_ = false;
             // Copy: the task may destroy this timer.
             auto task = task_;
             task();
         });
-        timer_.start();
+        timer_->start();
     }
-    ~QtTimer() override { timer_.stop(); }
+    // The owner may drop a timer from inside its own task, that is while the QTimer is
+    // emitting: let Qt delete it once the emission is over.
+    ~QtTimer() override {
+        timer_->stop();
+        QObject::disconnect(timer_, nullptr, nullptr, nullptr);
+        timer_->deleteLater();
+    }
 
     void invalidate() override {
         valid_ = false;
-        timer_.stop();
+        timer_->stop();
     }
     bool isValid() const override { return valid_; }
 
 private:
-    QTimer timer_;
+    QTimer* timer_;
     std::function<void()> task_;
     bool valid_ = true;
 };
