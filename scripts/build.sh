@@ -4,5 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="${1:-build}"; shift || true
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/mirano-ccache}"
+# Relative paths in the cache key, so clones and worktrees elsewhere share cached objects.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
