@@ -13,7 +13,7 @@ void HotkeyActions::captureToggle() {
         permissions_.requestScreenCaptureAccess();
         return;
     }
-    const std::optional<FocusedWindow> focused = pip_.focusedWindow();
+    const std::optional<SourceWindow> focused = pip_.focusedWindow();
     if (!focused) return;
     const std::optional<WindowNumber> captured = pip_.capturedWindowID();
     if (captured && *captured == focused->windowID) {
@@ -21,7 +21,7 @@ void HotkeyActions::captureToggle() {
         return;
     }
     pip_.stopPiP();
-    pip_.startPiP(focused->element, focused->windowID, focused->pid, std::nullopt);
+    pip_.startPiP(*focused, std::nullopt);
 }
 
 bool HotkeyActions::backspaceClose() {

@@ -23,11 +23,9 @@ public:
     virtual bool hasPanel() const = 0;
     /// Whether the pointer is over the PiP panel.
     virtual bool isHovering() const = 0;
-    /// The frontmost application's focused window, or nothing.
-    virtual std::optional<FocusedWindow> focusedWindow() const = 0;
-
-    virtual void startPiP(WindowElement element, WindowNumber windowID, ProcessID pid,
-                          std::optional<QRectF> sourceRect) = 0;
+    /// The focused window, or nothing.
+    virtual std::optional<SourceWindow> focusedWindow() const = 0;
+    virtual void startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) = 0;
     virtual void stopPiP() = 0;
     virtual void handleModifierTap() = 0;
     virtual void setCommandHeld(bool held) = 0;

@@ -14,12 +14,11 @@ SharedPiPControl::SharedPiPControl(QObject* parent)
 std::optional<WindowNumber> SharedPiPControl::capturedWindowID() const { return pip_.capturedWindowID(); }
 bool SharedPiPControl::hasPanel() const { return pip_.pipPanel() != nullptr; }
 bool SharedPiPControl::isHovering() const { return pip_.isHovering(); }
-std::optional<FocusedWindow> SharedPiPControl::focusedWindow() const {
+std::optional<SourceWindow> SharedPiPControl::focusedWindow() const {
     return WindowHelpers::shared().focusedWindow();
 }
-void SharedPiPControl::startPiP(WindowElement element, WindowNumber windowID, ProcessID pid,
-                                std::optional<QRectF> sourceRect) {
-    pip_.startPiP(element, windowID, pid, sourceRect);
+void SharedPiPControl::startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) {
+    pip_.startPiP(window, sourceRect);
 }
 void SharedPiPControl::stopPiP() { pip_.stopPiP(); }
 void SharedPiPControl::handleModifierTap() { pip_.handleModifierTap(); }

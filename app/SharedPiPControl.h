@@ -16,9 +16,8 @@ public:
     std::optional<WindowNumber> capturedWindowID() const override;
     bool hasPanel() const override;
     bool isHovering() const override;
-    std::optional<FocusedWindow> focusedWindow() const override;
-    void startPiP(WindowElement element, WindowNumber windowID, ProcessID pid,
-                  std::optional<QRectF> sourceRect) override;
+    std::optional<SourceWindow> focusedWindow() const override;
+    void startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) override;
     void stopPiP() override;
     void handleModifierTap() override;
     void setCommandHeld(bool held) override;

@@ -2,11 +2,11 @@
 #include "pip/PiPManager.h"
 
 #include "capture/StreamManager.h"
+#include "pip/PiPGeometry.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 #include "platform/Screens.h"
 #include "platform/Scheduler.h"
-#include "platform/WindowList.h"
-#include "platform/Workspace.h"
 #include "region/RegionSelectionPanel.h"
 #include "settings/AppSettings.h"
 #include "settings/PiPPosition.h"
@@ -14,14 +14,10 @@
 #include "window/PiPPanel.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 
 namespace mirano {
 
 namespace {
-constexpr double kDefaultPanelWidth = 320;
-constexpr double kScreenMargin = 16;
 constexpr double kMinimumContentSize = 150;
 constexpr double kFallbackWidth = 800;
 constexpr double kFallbackHeight = 600;
@@ -51,31 +47,24 @@ bool replaceWidget(QPointer<W>& field, std::unique_ptr<W> next) {
 
 PiPServices PiPServices::real() {
     auto& p = Platform::real();
-    return PiPServices{p.scheduler(),     AppSettings::shared(), p.captureService(),
-                       p.panelWindowSystem(), p.workspace(),     p.accessibility(),
-                       p.windowList(),    p.screens(),           p.windowServer(),
-                       p.permissions(),   p.application()};
+    return PiPServices{p.scheduler(),         AppSettings::shared(), p.captureService(),
+                       p.panelWindowSystem(), p.windows(),           p.screens(),
+                       p.permissions(),       p.application()};
 }
 
 PiPManager::PiPManager(const PiPServices& services, QObject* parent)
     : QObject(parent),
       services_(services),
-      helpers_(services.workspace, services.accessibility, services.windowList, services.screens,
-               services.windowServer) {
-    QPointer<PiPManager> self(this);
-    workspaceObserver_ = connect(&services_.workspace, &Workspace::didActivateApplication, this,
-                                 [self](const ActivationNotification& notification) {
-                                     if (self) self->handleAppActivation(notification);
-                                 });
-    activeSpaceObserver_ = connect(&services_.workspace, &Workspace::activeSpaceDidChange, this,
-                                   [self] {
-                                       if (self) self->updateFullscreenSuppression();
-                                   });
+      helpers_(services.windows) {
+    activationObserver_ = connect(&services_.windows, &Windows::applicationActivated, this,
+                                  &PiPManager::handleAppActivation);
+    fullScreenObserver_ = connect(&services_.windows, &Windows::fullScreenOrDesktopChanged, this,
+                                  &PiPManager::updateFullscreenSuppression);
 }
 
 PiPManager::~PiPManager() {
-    disconnect(workspaceObserver_);
-    disconnect(activeSpaceObserver_);
+    disconnect(activationObserver_);
+    disconnect(fullScreenObserver_);
     frameRateDebounceTimer_.reset();
     resizeDebounceTimer_.reset();
     hideAutoCloseTimer_.reset();
@@ -93,10 +82,10 @@ PiPManager& PiPManager::shared() {
 
 std::optional<WindowNumber> PiPManager::capturedWindowID() const { return capturedWindowID_; }
 bool PiPManager::isHovering() const { return isHovering_; }
-std::optional<WindowElement> PiPManager::capturedWindowElement() const {
-    return capturedWindowElement_;
+std::optional<AppIdentity> PiPManager::capturedApp() const { return capturedApp_; }
+std::optional<ProcessID> PiPManager::capturedAppPID() const {
+    return capturedApp_ ? capturedApp_->pid : std::nullopt;
 }
-std::optional<ProcessID> PiPManager::capturedAppPID() const { return capturedAppPID_; }
 std::optional<QString> PiPManager::capturedBundleID() const { return capturedBundleID_; }
 PiPPanel* PiPManager::pipPanel() const { return pipPanel_.data(); }
 StreamManager* PiPManager::streamManager() const { return streamManager_.get(); }
@@ -121,11 +110,8 @@ void PiPManager::setHovering(bool value) {
     emit isHoveringChanged();
     emit hoverStateChanged();
 }
-void PiPManager::setCapturedWindowElement(std::optional<WindowElement> value) {
-    if (assign(capturedWindowElement_, value)) emit capturedWindowElementChanged();
-}
-void PiPManager::setCapturedAppPID(std::optional<ProcessID> value) {
-    if (assign(capturedAppPID_, value)) emit capturedAppPIDChanged();
+void PiPManager::setCapturedApp(std::optional<AppIdentity> value) {
+    if (assign(capturedApp_, std::move(value))) emit capturedAppChanged();
 }
 void PiPManager::setCapturedBundleID(std::optional<QString> value) {
     if (assign(capturedBundleID_, std::move(value))) emit capturedBundleIDChanged();
@@ -199,32 +185,22 @@ void PiPManager::setPanelAlpha(double alpha, bool animated) {
     emit hoverStateChanged();
 }
 
-void PiPManager::log(const QString& line) {
-    std::fputs(line.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
 
 // --- Session lifecycle --------------------------------------------------------------------
 
 QSizeF PiPManager::measureWindow(WindowNumber windowID) {
-    const auto list =
-        services_.windowList.copyWindowInfo(kWindowListOptionIncludingWindow, windowID);
-    if (!list || list->empty() || !list->front().bounds) return {kFallbackWidth, kFallbackHeight};
-    const WindowBounds& bounds = *list->front().bounds;
-    return {bounds.width.value_or(kFallbackWidth), bounds.height.value_or(kFallbackHeight)};
+    const auto frame = helpers_.windowFrame(windowID);
+    if (!frame || frame->isEmpty()) return {kFallbackWidth, kFallbackHeight};
+    return frame->size();
 }
 
-void PiPManager::startPiP(WindowElement element, WindowNumber windowID, ProcessID pid,
-                          std::optional<QRectF> sourceRect) {
-    setCapturedWindowElement(element);
+void PiPManager::startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) {
+    const WindowNumber windowID = window.windowID;
     setCapturedWindowID(windowID);
-    setCapturedAppPID(pid);
-
-    std::optional<QString> bundleID;
-    if (const auto app = services_.workspace.runningApplication(pid)) bundleID = app->bundleIdentifier;
+    setCapturedApp(window.application);
+    // Frame rates are remembered per application name; a window without one has none.
+    const std::optional<QString> bundleID = window.application.applicationID;
     setCapturedBundleID(bundleID);
-
     if (bundleID) {
         const auto rates = services_.settings.perAppFrameRates();
         if (rates.contains(*bundleID))
@@ -245,30 +221,25 @@ void PiPManager::startPiP(WindowElement element, WindowNumber windowID, ProcessI
         self->stopPiP();
     };
     setStreamManager(manager);
+    streamWanted_ = true;
+    restartWanted_ = false;
 
     const QSizeF size = measureWindow(windowID);
     setSourceWindowSize(size);
-
-    if (!sourceRect) {
-        setCurrentSourceRect(QRectF(0, 0, size.width(), size.height()));
-        auto panel = makePanel(size.width(), size.height());
-        wirePanel(*panel);
-        setPipPanel(std::move(panel));
-        pipPanel_->orderFront();
-        startCaptureTask(manager, windowID, std::nullopt, std::nullopt, QRectF(0, 0, 0, 0));
-    } else {
-        const QRectF rect(size.width() * sourceRect->x(), size.height() * sourceRect->y(),
-                          size.width() * sourceRect->width(), size.height() * sourceRect->height());
-        setCurrentSourceRect(rect);
-        auto panel = makePanel(rect.width(), rect.height());
-        wirePanel(*panel);
-        setPipPanel(std::move(panel));
-        pipPanel_->captureView().setZoomed(true);
-        pipPanel_->orderFront();
+    const QRectF rect = sourceRect ? PiPGeometry::denormalize(*sourceRect, size)
+                                   : QRectF(QPointF(0, 0), size);
+    setCurrentSourceRect(rect);
+    auto panel = makePanel(rect.width(), rect.height());
+    wirePanel(*panel);
+    setPipPanel(std::move(panel));
+    if (sourceRect) pipPanel_->captureView().setZoomed(true);
+    pipPanel_->orderFront();
+    if (sourceRect) {
         const auto [w, h] = outputPixelSize(*pipPanel_);
         startCaptureTask(manager, windowID, w, h, rect);
+    } else {
+        startCaptureTask(manager, windowID, std::nullopt, std::nullopt, QRectF(0, 0, 0, 0));
     }
-
     updateFullscreenSuppression();
 }
 
@@ -276,64 +247,41 @@ void PiPManager::startCaptureTask(const std::shared_ptr<StreamManager>& manager,
                                   WindowNumber windowID, std::optional<std::int64_t> width,
                                   std::optional<std::int64_t> height, const QRectF& sourceRect) {
     QPointer<PiPManager> self(this);
+    // The start counts as an operation on the stream: pauses asked for meanwhile wait for it.
+    streamBusy_ = true;
     services_.scheduler.post([self, manager, windowID, width, height, sourceRect] {
         manager->startCapture(windowID, width, height, sourceRect,
                               [self, manager](std::optional<Error> error) {
-                                  if (!error) {
-                                      // A pause asked for while the start was under way found
-                                      // no stream to stop: apply it now.
-                                      if (self && self->streamManager_ == manager &&
-                                          (self->isFullscreenSuppressed_ || self->isPaused_ ||
-                                           self->isPiPHidden_))
-                                          self->pauseStream();
-                                      return;
-                                  }
-                                  log(QStringLiteral("Failed to start capture: ") +
-                                      error->description);
-                                  // A failure of a stream that has since been replaced must not
-                                  // end the newer session.
-                                  if (self && self->streamManager_ == manager) self->stopPiP();
+                                  if (error)
+                                      logLine(QStringLiteral("Failed to start capture: ") +
+                                              error->description);
+                                  // A stream that has since been replaced must not touch
+                                  // the newer session.
+                                  if (!self || self->streamManager_ != manager) return;
+                                  self->streamBusy_ = false;
+                                  if (error) return self->stopPiP();
+                                  self->driveStream();
                               });
     });
 }
 
 std::unique_ptr<PiPPanel> PiPManager::makePanel(double sourceWidth, double sourceHeight) {
-    const int pipWidth = services_.settings.pipWidth();
-    const double pw = pipWidth > kPipWidthFloor ? double(pipWidth) : kDefaultPanelWidth;
-    const double ph = sourceHeight / std::max(sourceWidth, 1.0) * pw;
-
     std::optional<ScreenInfo> screen = services_.screens.mainScreen();
     if (!screen) {
         const auto all = services_.screens.screens();
         if (!all.empty()) screen = all.front();
     }
-    // With no screen at all, the panel goes to the margin from the origin in every corner.
-    const QRectF v = screen ? screen->visibleFrame
-                            : QRectF(0, 0, pw + 2 * kScreenMargin, ph + 2 * kScreenMargin);
-
-    // Screen points grow upwards: the rectangle's y is its bottom edge.
-    const double minX = v.x(), maxX = v.x() + v.width();
-    const double minY = v.y(), maxY = v.y() + v.height();
-    double x = maxX - pw - kScreenMargin;
-    double y = minY + kScreenMargin;
-    switch (PiPPositions::fromRawOrDefault(services_.settings.pipPositionRaw())) {
-        case PiPPosition::bottomRight:
-            break;
-        case PiPPosition::bottomLeft:
-            x = minX + kScreenMargin;
-            break;
-        case PiPPosition::topRight:
-            y = maxY - ph - kScreenMargin;
-            break;
-        case PiPPosition::topLeft:
-            x = minX + kScreenMargin;
-            y = maxY - ph - kScreenMargin;
-            break;
-    }
-
-    auto panel = std::make_unique<PiPPanel>(QRectF(x, y, pw, ph), services_.panelWindowSystem,
-                                            services_.settings);
-    panel->setContentAspectRatio(QSizeF(sourceWidth, sourceHeight));
+    const QSizeF source(sourceWidth, sourceHeight);
+    const QRectF visible = screen ? screen->visibleFrame : QRectF();
+    const QSizeF size = PiPGeometry::panelSize(services_.settings.pipWidth(), source, visible);
+    // With no screen at all, the panel goes to the margin from the origin.
+    const QRectF area = screen ? visible
+                               : QRectF(0, 0, size.width() + 2 * PiPGeometry::kScreenMargin,
+                                        size.height() + 2 * PiPGeometry::kScreenMargin);
+    const PiPPosition position = PiPPositions::fromRawOrDefault(services_.settings.pipPositionRaw());
+    auto panel = std::make_unique<PiPPanel>(PiPGeometry::placePanel(size, area, position),
+                                            services_.panelWindowSystem, services_.settings);
+    panel->setContentAspectRatio(source);
     panel->setContentMinSize(QSizeF(kMinimumContentSize, kMinimumContentSize));
     return panel;
 }
@@ -372,14 +320,16 @@ void PiPManager::wirePanel(PiPPanel& panel) {
 }
 
 void PiPManager::stopPiP() {
+    storePendingPipWidth();
     cancelTimer(frameRateDebounceTimer_, &PiPManager::frameRateDebounceTimerChanged);
     cancelTimer(resizeDebounceTimer_, &PiPManager::resizeDebounceTimerChanged);
     cancelTimer(hideAutoCloseTimer_, &PiPManager::hideAutoCloseTimerChanged);
-
     if (streamManager_) {
         streamManager_->stop();
         setStreamManager(nullptr);
     }
+    streamBusy_ = false;
+    restartWanted_ = false;
     if (pipPanel_) {
         pipPanel_->orderOut();
         setPipPanel(nullptr);
@@ -388,9 +338,8 @@ void PiPManager::stopPiP() {
         regionSelectionPanel_->orderOut();
         setRegionSelectionPanel(nullptr);
     }
-    setCapturedWindowElement(std::nullopt);
     setCapturedWindowID(std::nullopt);
-    setCapturedAppPID(std::nullopt);
+    setCapturedApp(std::nullopt);
     setCapturedBundleID(std::nullopt);
     setPiPHidden(false);
     setPaused(false);
@@ -404,34 +353,63 @@ void PiPManager::stopPiP() {
 // --- Stream operations --------------------------------------------------------------------
 
 void PiPManager::pauseStream() {
-    QPointer<PiPManager> self(this);
-    services_.scheduler.post([self] {
-        if (self && self->streamManager_) self->streamManager_->stopCapture([](auto) {});
-    });
+    streamWanted_ = false;
+    driveStream();
 }
 
 void PiPManager::resumeStream() {
-    QPointer<PiPManager> self(this);
-    services_.scheduler.post([self] {
-        if (self && self->streamManager_) self->streamManager_->restartCapture([](auto) {});
-    });
+    streamWanted_ = true;
+    driveStream();
 }
 
 void PiPManager::restartStream() {
     if (!streamManager_ || !pipPanel_) return;
+    restartWanted_ = true;
+    driveStream();
+}
+
+void PiPManager::driveStream() {
+    if (streamBusy_ || !streamManager_) return;
     const std::shared_ptr<StreamManager> manager = streamManager_;
+    QPointer<PiPManager> self(this);
+    // Each operation ends by looking again at what is wanted by then.
+    const auto finished = [self, manager] {
+        if (!self || self->streamManager_ != manager) return;
+        self->streamBusy_ = false;
+        self->driveStream();
+    };
+    const bool active = manager->isStreamActive();
+    if (!streamWanted_) {
+        // A paused stream is rebuilt on resume anyway: a restart has nothing left to do.
+        restartWanted_ = false;
+        if (!active) return;
+        streamBusy_ = true;
+        services_.scheduler.post(
+            [manager, finished] { manager->stopCapture([finished](auto) { finished(); }); });
+        return;
+    }
+    if (!active) {
+        restartWanted_ = false;
+        streamBusy_ = true;
+        services_.scheduler.post(
+            [manager, finished] { manager->restartCapture([finished](auto) { finished(); }); });
+        return;
+    }
+    if (!restartWanted_) return;
+    restartWanted_ = false;
+    streamBusy_ = true;
     Scheduler& scheduler = services_.scheduler;
-    const auto report = [](const Error& error) {
-        log(QStringLiteral("Failed to restart stream after frame rate change: ") +
-            error.description);
+    const auto report = [finished](std::optional<Error> error) {
+        if (error)
+            logLine(QStringLiteral("Failed to restart stream after frame rate change: ") +
+                    error->description);
+        finished();
     };
     scheduler.post([manager, &scheduler, report] {
         manager->stopCapture([manager, &scheduler, report](std::optional<Error> error) {
-            if (error) return report(*error);
+            if (error) return report(error);
             scheduler.postAfter(kRestartPause, [manager, report] {
-                manager->restartCapture([report](std::optional<Error> error) {
-                    if (error) report(*error);
-                });
+                manager->restartCapture(report);
             });
         });
     });
@@ -439,10 +417,9 @@ void PiPManager::restartStream() {
 
 std::pair<std::int64_t, std::int64_t> PiPManager::outputPixelSize(const PiPPanel& panel) const {
     const auto main = services_.screens.mainScreen();
-    const double scale = main ? main->backingScaleFactor : kFallbackBackingScale;
-    const QRectF frame = panel.frame();
-    return {static_cast<std::int64_t>(scale * frame.width()),
-            static_cast<std::int64_t>(scale * frame.height())};
+    const double ratio = main ? main->devicePixelRatio : kFallbackBackingScale;
+    const QSize size = PiPGeometry::outputPixelSize(panel.frame().size(), ratio);
+    return {size.width(), size.height()};
 }
 
 }  // namespace mirano

@@ -4,6 +4,7 @@
 #include "pip/PiPServices.h"
 #include "pip/WindowHelpers.h"
 #include "platform/Types.h"
+#include "platform/Windows.h"
 
 #include <QObject>
 #include <QPointer>
@@ -21,7 +22,6 @@ class PiPPanel;
 class RegionSelectionPanel;
 class StreamManager;
 class Timer;
-struct ActivationNotification;
 struct PiPServices;
 
 /// Main thread only. Every stored property emits its own change signal, only when the value
@@ -38,7 +38,8 @@ public:
     // Session state.
     std::optional<WindowNumber> capturedWindowID() const;
     bool isHovering() const;
-    std::optional<WindowElement> capturedWindowElement() const;
+    /// The mirrored window's application (its process, or the window itself).
+    std::optional<AppIdentity> capturedApp() const;
     std::optional<ProcessID> capturedAppPID() const;
     std::optional<QString> capturedBundleID() const;
     PiPPanel* pipPanel() const;
@@ -61,21 +62,22 @@ public:
     // Session lifecycle.
     /// Starts a session; the caller has stopped any previous one. `sourceRect`, when given, is
     /// normalised to the window (fractions, top-left origin).
-    void startPiP(WindowElement element, WindowNumber windowID, ProcessID pid,
-                  std::optional<QRectF> sourceRect);
+    void startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect);
     /// Ends the session and any region selection. Safe at any time.
     void stopPiP();
     /// A placed, not yet shown panel for a source of that size (points). Never null.
     std::unique_ptr<PiPPanel> makePanel(double sourceWidth, double sourceHeight);
     /// The capture output size for the panel, in pixels.
     std::pair<std::int64_t, std::int64_t> outputPixelSize(const PiPPanel& panel) const;
+    // The stream's operations run one at a time; of requests made meanwhile the last wins.
     void pauseStream();
     void resumeStream();
-    /// Stops the stream, waits 0.1 s and starts it again (at the current rate and size).
+    /// Stops the stream, waits 0.1 s and starts it again (at the current rate and size). A
+    /// restart due while the stream is paused is left to the next resume, which rebuilds it.
     void restartStream();
 
     // Source-window tracking and focus behaviour.
-    void handleAppActivation(const ActivationNotification& notification);
+    void handleAppActivation(const AppIdentity& application);
     void updateFullscreenSuppression();
     void handleModifierTap();
     void setCommandHeld(bool held);
@@ -109,8 +111,7 @@ public:
 signals:
     void capturedWindowIDChanged();
     void isHoveringChanged();
-    void capturedWindowElementChanged();
-    void capturedAppPIDChanged();
+    void capturedAppChanged();
     void capturedBundleIDChanged();
     void pipPanelChanged();
     void streamManagerChanged();
@@ -131,8 +132,7 @@ private:
     // Property setters: store and signal only on a change.
     void setCapturedWindowID(std::optional<WindowNumber> value);
     void setHovering(bool value);
-    void setCapturedWindowElement(std::optional<WindowElement> value);
-    void setCapturedAppPID(std::optional<ProcessID> value);
+    void setCapturedApp(std::optional<AppIdentity> value);
     void setCapturedBundleID(std::optional<QString> value);
     void setPipPanel(std::unique_ptr<PiPPanel> panel);
     void setStreamManager(std::shared_ptr<StreamManager> manager);
@@ -147,9 +147,6 @@ private:
     void cancelTimer(std::unique_ptr<Timer>& timer, void (PiPManager::*changed)());
     void replaceTimer(std::unique_ptr<Timer>& timer, std::unique_ptr<Timer> next,
                       void (PiPManager::*changed)());
-    /// A stored panel width must exceed this to be used, and a resize never stores less.
-    static constexpr int kPipWidthFloor = 100;
-
     /// Runs `action` once, `seconds` from now, replacing whatever `timer` held. The timer is
     /// dropped when it fires; the closure holds the controller weakly.
     void scheduleOnce(std::unique_ptr<Timer>& timer, double seconds, void (PiPManager::*action)(),
@@ -158,31 +155,32 @@ private:
     /// Sets the panel's alpha (animated or not) and reports the hover inputs.
     void setPanelAlpha(double alpha, bool animated);
     void wirePanel(PiPPanel& panel);
-    /// The window's size from the window list; 800 x 600 stand in for missing entries.
+    /// The window's size; 800 x 600 stand in when it cannot be measured.
     QSizeF measureWindow(WindowNumber windowID);
+    /// Starts the next stream operation the requests call for, unless one is under way.
+    void driveStream();
+    /// Stores the width of a resize that has settled.
+    void storePendingPipWidth();
     void startCaptureTask(const std::shared_ptr<StreamManager>& manager, WindowNumber windowID,
                           std::optional<std::int64_t> width, std::optional<std::int64_t> height,
                           const QRectF& sourceRect);
     void showPausedOverlay();
     void removePausedOverlay();
     void applySourceRect(const QRectF& rect);
-    /// Logs one line on standard output.
-    static void log(const QString& line);
 
     PiPServices services_;
     WindowHelpers helpers_;
 
     std::optional<WindowNumber> capturedWindowID_;
     bool isHovering_ = false;
-    std::optional<WindowElement> capturedWindowElement_;
-    std::optional<ProcessID> capturedAppPID_;
+    std::optional<AppIdentity> capturedApp_;
     std::optional<QString> capturedBundleID_;
     QPointer<PiPPanel> pipPanel_;  // owned; released with deleteLater()
     std::shared_ptr<StreamManager> streamManager_;
     bool isPiPHidden_ = false;
     bool isPaused_ = false;
-    QMetaObject::Connection workspaceObserver_;
-    QMetaObject::Connection activeSpaceObserver_;
+    QMetaObject::Connection activationObserver_;
+    QMetaObject::Connection fullScreenObserver_;
     bool autoHideOverride_ = false;
     bool isFullscreenSuppressed_ = false;
     std::unique_ptr<Timer> frameRateDebounceTimer_;
@@ -191,6 +189,11 @@ private:
     QPointer<RegionSelectionPanel> regionSelectionPanel_;  // owned; released with deleteLater()
     QSizeF sourceWindowSize_{0, 0};
     QRectF currentSourceRect_{0, 0, 0, 0};
+    // The stream's wanted state and whether an operation on it is under way.
+    bool streamWanted_ = true;
+    bool restartWanted_ = false;
+    bool streamBusy_ = false;
+    std::optional<int> pendingPipWidth_;
 };
 
 }  // namespace mirano

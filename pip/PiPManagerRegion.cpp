@@ -23,12 +23,12 @@ void PiPManager::beginRegionSelection() {
     auto panel = std::make_unique<RegionSelectionPanel>(*frame, services_.panelWindowSystem);
     const QPointer<RegionSelectionPanel> me(panel.get());
     QPointer<PiPManager> self(this);
-    const FocusedWindow window = *focused;
+    const SourceWindow window = *focused;
     panel->onRegionSelected = [self, me, window](QRectF region) {
         if (!self || !me || self->regionSelectionPanel_ != me) return;
         self->regionSelectionPanel_->orderOut();
         self->setRegionSelectionPanel(nullptr);
-        self->startPiP(window.element, window.windowID, window.pid, region);
+        self->startPiP(window, region);
     };
     panel->onCancelled = [self, me] {
         if (!self || !me || self->regionSelectionPanel_ != me) return;

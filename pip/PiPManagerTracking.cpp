@@ -3,7 +3,6 @@
 
 #include "capture/StreamManager.h"
 #include "platform/Scheduler.h"
-#include "platform/Workspace.h"
 #include "settings/AppSettings.h"
 #include "window/CaptureView.h"
 #include "window/PausedOverlayView.h"
@@ -37,11 +36,10 @@ void PiPManager::removePausedOverlay() {
     view.setPausedOverlayView(nullptr);
 }
 
-void PiPManager::handleAppActivation(const ActivationNotification& notification) {
-    if (!capturedAppPID_ || !pipPanel_ || !notification.applicationPID) return;
+void PiPManager::handleAppActivation(const AppIdentity& application) {
+    if (!capturedApp_ || !pipPanel_) return;
     updateFullscreenSuppression();
-
-    if (*notification.applicationPID == capturedAppPID_) {
+    if (application.isSameApplication(*capturedApp_)) {
         switch (services_.settings.focusBehavior()) {
             case FocusBehavior::pauseRecording:
                 setPaused(true);

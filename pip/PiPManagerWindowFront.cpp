@@ -4,10 +4,7 @@
 namespace mirano {
 
 void PiPManager::bringSourceWindowToFront() {
-    if (!capturedAppPID_ || !capturedWindowElement_) return;
-    const auto resolved =
-        helpers_.bringWindowToFront(*capturedAppPID_, *capturedWindowElement_, capturedWindowID_);
-    if (resolved) setCapturedWindowID(*resolved);
+    if (capturedWindowID_) helpers_.bringWindowToFront(*capturedWindowID_);
 }
 
 }  // namespace mirano

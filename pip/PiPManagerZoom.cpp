@@ -1,7 +1,8 @@
-// The PiP controller's zoom geometry and the handling of panel resizes.
+// The PiP controller's zoom and the handling of panel resizes.
 #include "pip/PiPManager.h"
 
 #include "capture/StreamManager.h"
+#include "pip/PiPGeometry.h"
 #include "platform/Scheduler.h"
 #include "platform/Screens.h"
 #include "settings/AppSettings.h"
@@ -9,51 +10,26 @@
 #include "window/PiPPanel.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace mirano {
 
 namespace {
-constexpr double kMinimumZoomFraction = 0.08;
-constexpr double kMinimumZoomSize = 48;
-constexpr double kWholeWindowTolerance = 0.5;
-constexpr double kMinimumReshapeAspect = 0.2;
-constexpr double kMaximumReshapeAspect = 5.0;
 constexpr double kResizeDebounceSeconds = 1.0;
 }  // namespace
 
 void PiPManager::zoomBy(double factor) {
     if (!isHoveringVisiblePiP() || !pipPanel_ || !streamManager_) return;
-    const double sw = sourceWindowSize_.width(), sh = sourceWindowSize_.height();
-    if (sw <= 0 || sh <= 0) return;
+    if (sourceWindowSize_.isEmpty()) return;
     CaptureView& view = pipPanel_->captureView();
     const QRectF b = view.bounds();
-    if (b.width() <= 0 || b.height() <= 0) return;
-
-    // Screen -> panel -> view, all with a bottom-left origin.
-    const QPointF inPanel = pipPanel_->convertPointFromScreen(services_.screens.mouseLocation());
-    const QRect g = view.geometry();
-    const QPointF p(inPanel.x() - g.x(), inPanel.y() - (pipPanel_->height() - g.bottom() - 1));
+    if (b.isEmpty()) return;
+    const QPointF p = view.mapFromGlobal(services_.screens.pointerPosition());
     if (p.x() < b.left() || p.x() >= b.right() || p.y() < b.top() || p.y() >= b.bottom()) return;
-
-    const double fx = std::clamp(p.x() / b.width(), 0.0, 1.0);
-    const double fy = std::clamp((b.height() - p.y()) / b.height(), 0.0, 1.0);
-    const QRectF s = currentSourceRect_;
-    const double ax = s.x() + fx * s.width();
-    const double ay = s.y() + fy * s.height();
-
-    const double minW = std::max(sw * kMinimumZoomFraction, kMinimumZoomSize);
-    const double minH = std::max(sh * kMinimumZoomFraction, kMinimumZoomSize);
-    const double nw = std::min(sw, std::max(s.width() * factor, minW));
-    const double nh = std::min(sh, std::max(s.height() * factor, minH));
-
-    const double rx = (ax - s.x()) / std::max(s.width(), 1.0);
-    const double ry = (ay - s.y()) / std::max(s.height(), 1.0);
-    const double nx = std::max(0.0, std::min(sw - nw, ax - nw * rx));
-    const double ny = std::max(0.0, std::min(sh - nh, ay - nh * ry));
-
-    const QRectF next(nx, ny, nw, nh);
-    if (isWholeWindow(next)) {
+    const QPointF anchor(std::clamp(p.x() / b.width(), 0.0, 1.0),
+                         std::clamp(p.y() / b.height(), 0.0, 1.0));
+    const QRectF next =
+        PiPGeometry::zoomAround(currentSourceRect_, sourceWindowSize_, anchor, factor);
+    if (PiPGeometry::isWholeWindow(next, sourceWindowSize_)) {
         resetZoom();
         return;
     }
@@ -61,21 +37,17 @@ void PiPManager::zoomBy(double factor) {
     applySourceRect(next);
 }
 
-void PiPManager::zoomToSelection(const QRectF& r) {
+void PiPManager::zoomToSelection(const QRectF& selection) {
     if (!streamManager_ || !pipPanel_) return;
-    const QRectF s = currentSourceRect_;
-    const QRectF next(s.x() + s.width() * r.x(), s.y() + s.height() * r.y(),
-                      r.width() * s.width(), r.height() * s.height());
+    const QRectF next = PiPGeometry::narrowTo(currentSourceRect_, selection);
     setCurrentSourceRect(next);
     applySourceRect(next);
 }
 
 void PiPManager::applySourceRect(const QRectF& n) {
-    const double aspect = n.width() > 1 ? n.height() / n.width() : n.height();
-    if (aspect >= kMinimumReshapeAspect && aspect <= kMaximumReshapeAspect) {
-        const QRectF frame = pipPanel_->frame();
-        pipPanel_->setFrame(QRectF(frame.x(), frame.y(), frame.width(), aspect * frame.width()),
-                            true, false);
+    const QRectF frame = pipPanel_->frame();
+    if (const auto height = PiPGeometry::reshapedHeight(n, frame.width())) {
+        pipPanel_->setFrame(QRectF(frame.x(), frame.y(), frame.width(), *height), true, false);
         // The resize above may have ended the session through a callback.
         if (!pipPanel_) return;
         pipPanel_->setContentAspectRatio(n.size());
@@ -90,14 +62,13 @@ void PiPManager::applySourceRect(const QRectF& n) {
 
 void PiPManager::resetZoom() {
     if (!streamManager_ || !pipPanel_) return;
-    const double sw = sourceWindowSize_.width(), sh = sourceWindowSize_.height();
-    setCurrentSourceRect(QRectF(0, 0, sw, sh));
+    const QSizeF window = sourceWindowSize_;
+    setCurrentSourceRect(QRectF(QPointF(0, 0), window));
     const QRectF frame = pipPanel_->frame();
-    pipPanel_->setFrame(
-        QRectF(frame.x(), frame.y(), frame.width(), sh / std::max(sw, 1.0) * frame.width()), true,
-        false);
+    const double height = window.height() / std::max(window.width(), 1.0) * frame.width();
+    pipPanel_->setFrame(QRectF(frame.x(), frame.y(), frame.width(), height), true, false);
     if (!pipPanel_) return;
-    pipPanel_->setContentAspectRatio(QSizeF(sw, sh));
+    pipPanel_->setContentAspectRatio(window);
     const auto [w, h] = outputPixelSize(*pipPanel_);
     pipPanel_->captureView().setZoomed(false);
     const std::shared_ptr<StreamManager> manager = streamManager_;
@@ -106,24 +77,31 @@ void PiPManager::resetZoom() {
         [manager, w = w, h = h] { manager->resetSourceRect(w, h, [](auto) {}); });
 }
 
-bool PiPManager::isWholeWindow(const QRectF& r) const {
-    return std::abs(r.x()) <= kWholeWindowTolerance && std::abs(r.y()) <= kWholeWindowTolerance &&
-           std::abs(r.width() - sourceWindowSize_.width()) <= kWholeWindowTolerance &&
-           std::abs(r.height() - sourceWindowSize_.height()) <= kWholeWindowTolerance;
+bool PiPManager::isWholeWindow(const QRectF& rect) const {
+    return PiPGeometry::isWholeWindow(rect, sourceWindowSize_);
 }
 
 void PiPManager::panelResized(const QSizeF& size) {
-    services_.settings.setPipWidth(
-        static_cast<int>(std::max(size.width(), double(kPipWidthFloor))));
-    if (!streamManager_ || !streamManager_->isStreamActive()) return;
+    // The width is stored once the drag has settled, not on every step of it.
+    pendingPipWidth_ =
+        static_cast<int>(std::max(size.width(), double(PiPGeometry::kPipWidthFloor)));
     scheduleOnce(resizeDebounceTimer_, kResizeDebounceSeconds, &PiPManager::applyPanelResize,
                  &PiPManager::resizeDebounceTimerChanged);
+}
+
+void PiPManager::storePendingPipWidth() {
+    if (!pendingPipWidth_) return;
+    const int width = *pendingPipWidth_;
+    pendingPipWidth_.reset();
+    services_.settings.setPipWidth(width);
 }
 
 void PiPManager::applyPanelResize() {
     // The timer has fired: it is no longer pending.
     cancelTimer(resizeDebounceTimer_, &PiPManager::resizeDebounceTimerChanged);
+    storePendingPipWidth();
     if (!streamManager_ || !pipPanel_) return;
+    // A paused stream picks the new size up when it resumes.
     const auto [w, h] = outputPixelSize(*pipPanel_);
     streamManager_->setLastOutputWidth(w);
     streamManager_->setLastOutputHeight(h);

@@ -7,11 +7,8 @@ class Scheduler;
 class AppSettings;
 class CaptureService;
 class PanelWindowSystem;
-class Workspace;
-class Accessibility;
-class WindowList;
+class Windows;
 class Screens;
-class WindowServer;
 class Permissions;
 class Application;
 
@@ -21,11 +18,8 @@ struct PiPServices {
     AppSettings& settings;
     CaptureService& captureService;
     PanelWindowSystem& panelWindowSystem;
-    Workspace& workspace;
-    Accessibility& accessibility;
-    WindowList& windowList;
+    Windows& windows;
     Screens& screens;
-    WindowServer& windowServer;
     Permissions& permissions;
     Application& application;
 

@@ -13,7 +13,7 @@
 
 namespace mirano {
 
-/// A window that can be captured: its number and its frame (screen points, bottom-left origin).
+/// A window that can be captured: its number and its frame (Qt logical coordinates).
 struct ShareableWindow {
     WindowNumber windowID = 0;
     QRectF frame;

@@ -27,7 +27,8 @@ public:
     /// is on every desktop and stays off taskbar and pager. Call before the first show.
     virtual void configureFloatingPanel(QWindow& window) = 0;
     /// Makes a top-level an overlay that floats above normal windows, stays off taskbar and
-    /// pager and may take keyboard focus. Call before the first show.
+    /// pager and may take keyboard focus; its taking the focus is not an activation of Mirano
+    /// (the `Windows` service looks through it). Call before the first show.
     virtual void configureOverlayPanel(QWindow& window) = 0;
 
     /// Minimum size and content aspect ratio kept by the window manager while the user resizes

@@ -10,11 +10,8 @@ class DefaultsStore;
 class EventTap;
 class KeyboardLayout;
 class CaptureService;
-class Workspace;
-class Accessibility;
-class WindowList;
+class Windows;
 class Screens;
-class WindowServer;
 class Permissions;
 class PanelWindowSystem;
 class Notifications;
@@ -33,11 +30,8 @@ public:
     /// A new event tap for one hotkey manager.
     std::unique_ptr<EventTap> makeEventTap();
     CaptureService& captureService();
-    Workspace& workspace();
-    Accessibility& accessibility();
-    WindowList& windowList();
+    Windows& windows();
     Screens& screens();
-    WindowServer& windowServer();
     Permissions& permissions();
     PanelWindowSystem& panelWindowSystem();
     Notifications& notifications();

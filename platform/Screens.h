@@ -1,4 +1,4 @@
-// The displays and the pointer, in screen points (origin bottom-left of the primary screen).
+// The displays and the pointer, in Qt's logical coordinates (top-left origin, y down).
 #pragma once
 
 #include <QPointF>
@@ -13,20 +13,20 @@ struct ScreenInfo {
     QRectF frame;
     /// The part not covered by panels and docks.
     QRectF visibleFrame;
-    /// Device pixels per point.
-    double backingScaleFactor = 1.0;
+    /// Device pixels per logical pixel.
+    double devicePixelRatio = 1.0;
     bool operator==(const ScreenInfo&) const = default;
 };
 
 class Screens {
 public:
     virtual ~Screens() = default;
-    /// All screens, in the system's order.
+    /// All screens, the primary one first.
     virtual std::vector<ScreenInfo> screens() const = 0;
-    /// The screen the user works on, if any.
+    /// The screen the user works on (the primary one), if any.
     virtual std::optional<ScreenInfo> mainScreen() const = 0;
-    /// The pointer's location in screen points.
-    virtual QPointF mouseLocation() const = 0;
+    /// The pointer's position.
+    virtual QPointF pointerPosition() const = 0;
 };
 
 }  // namespace mirano

@@ -8,17 +8,11 @@
 
 namespace mirano {
 
-/// The window server's 32-bit window number; 0 means "no window".
+/// A top-level client window of another application (on X11 its window id); 0 means "no
+/// window".
 using WindowNumber = std::uint32_t;
 /// A process id.
 using ProcessID = std::int32_t;
-
-/// An accessibility element for one window of another process (on X11: the client window).
-/// Opaque to the logic; 0 is no element.
-struct WindowElement {
-    std::uint64_t handle = 0;
-    bool operator==(const WindowElement&) const = default;
-};
 
 /// A failure reported by an asynchronous operation, with a human-readable description.
 struct Error {

@@ -2,7 +2,6 @@
 #include "region/RegionSelectionPanel.h"
 
 #include "platform/PanelWindowSystem.h"
-#include "platform/qt/ScreenCoordinates.h"
 #include "region/RegionSelectionView.h"
 
 #include <QWindow>
@@ -15,8 +14,8 @@ RegionSelectionPanel::RegionSelectionPanel(const QRectF& contentRect, PanelWindo
     translucent_ = windowSystem.hasCompositor();
     setAttribute(Qt::WA_TranslucentBackground, translucent_);
     setAttribute(Qt::WA_NoSystemBackground);
-    const QRectF qt = fromScreenPoints(contentRect);
-    setGeometry(QRect(qRound(qt.x()), qRound(qt.y()), qRound(qt.width()), qRound(qt.height())));
+    setGeometry(QRect(qRound(contentRect.x()), qRound(contentRect.y()), qRound(contentRect.width()),
+                      qRound(contentRect.height())));
     view_ = new RegionSelectionView(QRectF(0, 0, width(), height()), this);
     view_->panel = this;
     setFocusProxy(view_);
@@ -43,7 +42,7 @@ void RegionSelectionPanel::cancelOperation() {
     if (callback) callback();
 }
 
-QRectF RegionSelectionPanel::frame() const { return toScreenPoints(QRectF(geometry())); }
+QRectF RegionSelectionPanel::frame() const { return QRectF(geometry()); }
 
 void RegionSelectionPanel::resizeEvent(QResizeEvent*) { view_->setGeometry(rect()); }
 

@@ -10,7 +10,7 @@ namespace mirano {
 class PanelWindowSystem;
 class RegionSelectionView;
 
-/// A frameless top-level over a rectangle in screen points (bottom-left origin) that takes
+/// A frameless top-level over a rectangle (Qt global logical coordinates) that takes
 /// keyboard focus. It reports once, through onRegionSelected or onCancelled, and never closes
 /// itself: the owner orders it out. Main thread only.
 class RegionSelectionPanel : public QWidget {
@@ -33,7 +33,7 @@ public:
     /// The generic cancel request (as Escape): reports onCancelled.
     void cancelOperation();
 
-    /// The panel's frame in screen points.
+    /// The panel's frame.
     QRectF frame() const;
     /// Translucent dimming (a compositing manager was running when the panel was made).
     bool isTranslucent() const { return translucent_; }

@@ -76,7 +76,7 @@ void RegionSelectionView::mouseUpAt(QPointF point) {
         if (!(W > 0) || !(H > 0)) return;
         if (!panel) return;
         auto callback = panel->onRegionSelected;
-        if (callback) callback(QRectF(minX / W, (H - maxY) / H, w / W, h / H));
+        if (callback) callback(QRectF(minX / W, minY / H, w / W, h / H));
     } else {
         cancel();
     }
@@ -94,8 +94,7 @@ void RegionSelectionView::paintEvent(QPaintEvent*) {
         p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, instructionText());
     }
     if (hasSelectionLayer_)
-        paintSelectionBand(p, QRectF(selectionRect_.x(), height() - selectionRect_.bottom(),
-                                     selectionRect_.width(), selectionRect_.height()));
+        paintSelectionBand(p, selectionRect_);
 }
 
 void RegionSelectionView::keyPressEvent(QKeyEvent* event) {
@@ -105,17 +104,17 @@ void RegionSelectionView::keyPressEvent(QKeyEvent* event) {
 
 void RegionSelectionView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    mouseDownAt(QPointF(event->position().x(), height() - event->position().y()));
+    mouseDownAt(event->position());
 }
 
 void RegionSelectionView::mouseMoveEvent(QMouseEvent* event) {
     if (event->buttons() & Qt::LeftButton)
-        mouseDraggedTo(QPointF(event->position().x(), height() - event->position().y()));
+        mouseDraggedTo(event->position());
 }
 
 void RegionSelectionView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    mouseUpAt(QPointF(event->position().x(), height() - event->position().y()));
+    mouseUpAt(event->position());
 }
 
 }  // namespace mirano

@@ -6,13 +6,13 @@
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
+#include <linux/input-event-codes.h>
 
 namespace mirano {
 
 class RegionSelectionPanel;
 
-/// Gesture logic works in view coordinates with the origin at the bottom-left, y up, in points;
-/// Qt events are converted before they reach it. Main thread only.
+/// Gesture logic works in the view's own Qt coordinates. Main thread only.
 class RegionSelectionView : public QWidget {
     Q_OBJECT
 public:
@@ -22,7 +22,8 @@ public:
     QPointer<RegionSelectionPanel> panel;
 
     static QString instructionText();
-    static constexpr int kEscapeKeyCode = 53;
+    /// Escape, as a Linux (evdev) key code: the key in that position, whatever the layout.
+    static constexpr int kEscapeKeyCode = KEY_ESC;
 
     bool isDragging() const { return isDragging_; }
     QPointF dragStart() const { return dragStart_; }
@@ -37,7 +38,7 @@ public:
     /// (0, 0, width, height) in points.
     QRectF bounds() const { return QRectF(0, 0, width(), height()); }
 
-    // Gesture entry points in view coordinates (bottom-left origin). Qt events end here.
+    // Gesture entry points in view coordinates. Qt events end here.
     void mouseDownAt(QPointF point);
     void mouseDraggedTo(QPointF point);
     void mouseUpAt(QPointF point);

@@ -10,7 +10,7 @@ BUILD_PKGS=(
   libxcb-render-util0-dev libxcb-shm0-dev libxcb-xinput-dev libxcb-xkb-dev
   libxcb-xtest0-dev libxcb-shape0-dev libxcb-xfixes0-dev libxcb-randr0-dev
   libxcb-icccm4-dev libxcb-ewmh-dev libxcb-util-dev libxcb-keysyms1-dev
-  libxkbcommon-dev libxkbcommon-x11-dev
+  libxcb-res0-dev libxkbcommon-dev libxkbcommon-x11-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core
 )

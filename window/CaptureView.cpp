@@ -50,13 +50,8 @@ CaptureView::CaptureView(const QRectF& frame, AppSettings& settings, QWidget* pa
 
 CaptureView::~CaptureView() = default;
 
-std::uint64_t CaptureView::eventFlags(Qt::KeyboardModifiers modifiers) {
-    std::uint64_t flags = 0;
-    if (modifiers & Qt::ShiftModifier) flags |= 0x20000;
-    if (modifiers & Qt::ControlModifier) flags |= 0x40000;
-    if (modifiers & Qt::AltModifier) flags |= 0x80000;
-    if (modifiers & Qt::MetaModifier) flags |= kCommandFlag;
-    return flags;
+bool CaptureView::isCommandModifier(Qt::KeyboardModifiers modifiers) {
+    return modifiers.testFlag(Qt::MetaModifier);
 }
 
 void CaptureView::setContents(const Frame& frame) {
@@ -65,8 +60,6 @@ void CaptureView::setContents(const Frame& frame) {
 }
 
 QRectF CaptureView::bounds() const { return QRectF(0, 0, width(), height()); }
-
-QPointF CaptureView::toViewPoint(const QPointF& p) const { return QPointF(p.x(), height() - p.y()); }
 
 QPointF CaptureView::clampToBounds(const QPointF& p) const {
     return QPointF(std::clamp(p.x(), 0.0, double(width())), std::clamp(p.y(), 0.0, double(height())));
@@ -171,8 +164,7 @@ void CaptureView::setCommandHeld(bool held) {
 
 // --- Clicks and the zoom drag -------------------------------------------------------------
 
-void CaptureView::mouseDownAt(QPointF point, int clickCount, std::uint64_t modifierFlags) {
-    const bool command = (modifierFlags & kCommandFlag) != 0;
+void CaptureView::mouseDownAt(QPointF point, int clickCount, bool command) {
     if (clickCount == 2) {
         if (command) {
             suppressOverlay_ = true;
@@ -200,10 +192,7 @@ void CaptureView::mouseDraggedTo(QPointF point) {
     }
     selectionRect_ = QRectF(std::min(dragStart_.x(), p.x()), std::min(dragStart_.y(), p.y()),
                             std::abs(p.x() - dragStart_.x()), std::abs(p.y() - dragStart_.y()));
-    // The band widget paints in Qt's top-left coordinates.
-    static_cast<SelectionBand*>(selectionLayer_.data())
-        ->setBand(QRectF(selectionRect_.x(), height() - selectionRect_.bottom(),
-                         selectionRect_.width(), selectionRect_.height()));
+    static_cast<SelectionBand*>(selectionLayer_.data())->setBand(selectionRect_);
 }
 
 void CaptureView::mouseUpAt(QPointF point) {
@@ -220,7 +209,7 @@ void CaptureView::mouseUpAt(QPointF point) {
     const double W = width(), H = height();
     if (!(W > 0) || !(H > 0)) return;
     suppressOverlay_ = true;
-    notify(panel, &PiPPanel::onZoom, QRectF(minX / W, (H - maxY) / H, w / W, h / H));
+    notify(panel, &PiPPanel::onZoom, QRectF(minX / W, minY / H, w / W, h / H));
 }
 
 // --- Frame-rate menu ----------------------------------------------------------------------
@@ -281,8 +270,7 @@ void CaptureView::leaveEvent(QEvent*) {
 
 void CaptureView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    const std::uint64_t flags = eventFlags(event->modifiers());
-    const bool command = (flags & kCommandFlag) != 0;
+    const bool command = isCommandModifier(event->modifiers());
     QPointer<CaptureView> self(this);
     if (!command && panel) {
         const Qt::Edges edges = PiPPanel::resizeEdges(event->position(), QSizeF(size()));
@@ -291,7 +279,7 @@ void CaptureView::mousePressEvent(QMouseEvent* event) {
             return;
         }
     }
-    mouseDownAt(toViewPoint(event->position()), 1, flags);
+    mouseDownAt(event->position(), 1, command);
     if (!self) return;
     // A plain drag of the content moves the panel through the window manager.
     if (!isDraggingZoom_ && !command && panel && panel->isMovableByWindowBackground())
@@ -300,16 +288,16 @@ void CaptureView::mousePressEvent(QMouseEvent* event) {
 
 void CaptureView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    mouseDownAt(toViewPoint(event->position()), 2, eventFlags(event->modifiers()));
+    mouseDownAt(event->position(), 2, isCommandModifier(event->modifiers()));
 }
 
 void CaptureView::mouseMoveEvent(QMouseEvent* event) {
-    if (event->buttons() & Qt::LeftButton) mouseDraggedTo(toViewPoint(event->position()));
+    if (event->buttons() & Qt::LeftButton) mouseDraggedTo(event->position());
 }
 
 void CaptureView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    mouseUpAt(toViewPoint(event->position()));
+    mouseUpAt(event->position());
 }
 
 void CaptureView::resizeEvent(QResizeEvent*) { fitChildren(); }

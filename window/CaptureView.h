@@ -18,8 +18,7 @@ namespace mirano {
 class AppSettings;
 class PiPPanel;
 
-/// Gesture logic works in view coordinates with the origin at the bottom-left, y up, in points;
-/// Qt events are converted before they reach it. Main thread only.
+/// Gesture logic works in the view's own Qt coordinates. Main thread only.
 class CaptureView : public QWidget {
     Q_OBJECT
 public:
@@ -65,10 +64,10 @@ public:
     /// (0, 0, width, height) in points.
     QRectF bounds() const;
 
-    // Gesture entry points in view coordinates (bottom-left origin). Qt events end here.
+    // Gesture entry points in view coordinates; Qt events end here. `command`: Super is held.
     void mouseEnteredView();
     void mouseExitedView();
-    void mouseDownAt(QPointF point, int clickCount, std::uint64_t modifierFlags);
+    void mouseDownAt(QPointF point, int clickCount, bool command);
     void mouseDraggedTo(QPointF point);
     void mouseUpAt(QPointF point);
 
@@ -85,10 +84,8 @@ public:
     /// The last menu popped up by showFrameRateMenu() while it is open, else null.
     QMenu* frameRateMenu() const { return frameRateMenu_; }
 
-    /// Qt keyboard modifiers as event-flag bits (Shift 0x20000, Control 0x40000,
-    /// Option 0x80000, Command 0x100000; Command is the Super key, Qt's Meta).
-    static std::uint64_t eventFlags(Qt::KeyboardModifiers modifiers);
-    static constexpr std::uint64_t kCommandFlag = 0x100000;
+    /// Whether Command (the Super key, Qt's Meta) is among the modifiers.
+    static bool isCommandModifier(Qt::KeyboardModifiers modifiers);
     /// Radius of the rounded shape the frame and overlays are clipped to.
     static constexpr double kCornerRadius = 12.0;
 
@@ -104,7 +101,6 @@ protected:
 
 private:
     void removeOverlay();
-    QPointF toViewPoint(const QPointF& qtPoint) const;
     QPointF clampToBounds(const QPointF& point) const;
     void fitChildren();
 

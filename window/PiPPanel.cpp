@@ -3,7 +3,6 @@
 #include "window/PiPPanel.h"
 
 #include "platform/PanelWindowSystem.h"
-#include "platform/qt/ScreenCoordinates.h"
 #include "window/CaptureView.h"
 
 #include <QGraphicsOpacityEffect>
@@ -50,7 +49,7 @@ PiPPanel::PiPPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem, A
     setAttribute(Qt::WA_TranslucentBackground, d_->translucent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
-    setGeometry(roundedRect(fromScreenPoints(contentRect)));
+    setGeometry(roundedRect(contentRect));
     captureView_->setGeometry(rect());
     captureView_->panel = this;
     d_->lastReportedSize = QSizeF(size());
@@ -171,11 +170,11 @@ void PiPPanel::setMovableByWindowBackground(bool movable) { movable_ = movable; 
 
 // --- Geometry -----------------------------------------------------------------------------
 
-QRectF PiPPanel::frame() const { return toScreenPoints(QRectF(geometry())); }
+QRectF PiPPanel::frame() const { return QRectF(geometry()); }
 
 void PiPPanel::setFrame(const QRectF& frame, bool display, bool animate) {
     Q_UNUSED(animate);  // frame changes are immediate
-    setGeometry(roundedRect(fromScreenPoints(frame)));
+    setGeometry(roundedRect(frame));
     // A hidden widget gets its resize event only when shown: lay out and report now.
     captureView_->setGeometry(rect());
     applyShape();
@@ -196,11 +195,6 @@ void PiPPanel::setContentMinSize(const QSizeF& size) {
 
 void PiPPanel::applySizeConstraints() {
     d_->windowSystem.setSizeConstraints(*windowHandle(), minSize_, aspectRatio_);
-}
-
-QPointF PiPPanel::convertPointFromScreen(const QPointF& screenPoint) const {
-    const QPointF local = fromScreenPoints(screenPoint) - QPointF(geometry().topLeft());
-    return QPointF(local.x(), height() - local.y());
 }
 
 void PiPPanel::reportSizeIfChanged() {

@@ -16,12 +16,11 @@ class PanelWindowSystem;
 
 /// A frameless top-level that never takes focus, floats above normal windows on every
 /// desktop, stays off the taskbar, moves by a drag of its content and resizes from its edges.
-/// All rectangles are screen points with the origin at the bottom-left of the primary screen.
-/// Main thread only.
+/// Rectangles are Qt global logical coordinates. Main thread only.
 class PiPPanel : public QWidget {
     Q_OBJECT
 public:
-    /// The content rectangle is in screen points (bottom-left origin). Not shown yet.
+    /// Not shown yet.
     PiPPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem, AppSettings& settings);
     ~PiPPanel() override;
 
@@ -58,7 +57,7 @@ public:
     bool isMovableByWindowBackground() const { return movable_; }
     void setMovableByWindowBackground(bool movable);
 
-    /// The panel's frame in screen points.
+    /// The panel's frame.
     QRectF frame() const;
     void setFrame(const QRectF& frame, bool display = true, bool animate = false);
 
@@ -67,9 +66,6 @@ public:
     QSizeF contentAspectRatio() const { return aspectRatio_; }
     void setContentMinSize(const QSizeF& size);
     QSizeF contentMinSize() const { return minSize_; }
-
-    /// Converts a screen point (bottom-left origin) into panel coordinates (bottom-left origin).
-    QPointF convertPointFromScreen(const QPointF& screenPoint) const;
 
     /// Hands the current left-button drag to the window manager to move the panel.
     void startWindowMove();

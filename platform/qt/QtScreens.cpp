@@ -1,8 +1,6 @@
 // Reads the screens and the pointer from Qt.
 #include "platform/qt/QtScreens.h"
 
-#include "platform/qt/ScreenCoordinates.h"
-
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -11,18 +9,17 @@ namespace mirano {
 
 namespace {
 ScreenInfo info(const QScreen* screen) {
-    return ScreenInfo{toScreenPoints(QRectF(screen->geometry())),
-                      toScreenPoints(QRectF(screen->availableGeometry())),
+    return ScreenInfo{QRectF(screen->geometry()), QRectF(screen->availableGeometry()),
                       screen->devicePixelRatio()};
 }
 }  // namespace
 
 std::vector<ScreenInfo> QtScreens::screens() const {
     std::vector<ScreenInfo> result;
-    // Qt lists the primary screen first, as the rest of Mirano expects.
-    if (const QScreen* primary = QGuiApplication::primaryScreen()) result.push_back(info(primary));
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary) result.push_back(info(primary));
     for (const QScreen* screen : QGuiApplication::screens())
-        if (screen != QGuiApplication::primaryScreen()) result.push_back(info(screen));
+        if (screen != primary) result.push_back(info(screen));
     return result;
 }
 
@@ -31,6 +28,6 @@ std::optional<ScreenInfo> QtScreens::mainScreen() const {
     return std::nullopt;
 }
 
-QPointF QtScreens::mouseLocation() const { return toScreenPoints(QPointF(QCursor::pos())); }
+QPointF QtScreens::pointerPosition() const { return QPointF(QCursor::pos()); }
 
 }  // namespace mirano

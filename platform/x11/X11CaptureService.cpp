@@ -1,8 +1,8 @@
 #include "platform/x11/X11CaptureService.h"
 
 #include "platform/Scheduler.h"
-#include "platform/qt/ScreenCoordinates.h"
 #include "platform/x11/CaptureThread.h"
+#include "platform/x11/LogicalCoordinates.h"
 #include "platform/x11/X11CaptureStream.h"
 
 namespace mirano::x11 {
@@ -33,7 +33,7 @@ void X11CaptureService::getShareableContent(bool /*excludingDesktopWindows*/,
             windows.reserve(clients.size());
             for (const auto& c : clients)
                 windows.push_back(ShareableWindow{
-                    c.window, toScreenPoints(QRectF(c.x, c.y, c.width, c.height))});
+                    c.window, toLogical(QRect(c.x, c.y, c.width, c.height))});
             if (done) done(std::move(windows), std::nullopt);
         });
     });

@@ -2,11 +2,19 @@
 
 #include "platform/Scheduler.h"
 #include "platform/x11/CaptureThread.h"
+#include "platform/x11/LogicalCoordinates.h"
 
 namespace mirano::x11 {
 
 namespace {
 Error streamError(const QString& text) { return Error{text, QStringLiteral("Mirano.X11Capture")}; }
+
+/// The source rectangle arrives in logical pixels of the window; the server counts X pixels.
+StreamConfiguration inPixels(StreamConfiguration c) {
+    const double ratio = devicePixelRatio();
+    c.sourceRect = QRectF(c.sourceRect.topLeft() * ratio, c.sourceRect.size() * ratio);
+    return c;
+}
 }  // namespace
 
 X11CaptureStream::X11CaptureStream(std::shared_ptr<CaptureThread> thread, Scheduler& scheduler,
@@ -15,7 +23,8 @@ X11CaptureStream::X11CaptureStream(std::shared_ptr<CaptureThread> thread, Schedu
                                    StreamStopHandler onStop)
     : thread_(std::move(thread)), scheduler_(scheduler), id_(id) {
     const xcb_window_t window = filter.window.windowID;
-    thread_->post([id, window, configuration, onStop = std::move(onStop)](CaptureThread& t) {
+    thread_->post([id, window, configuration = inPixels(configuration),
+                   onStop = std::move(onStop)](CaptureThread& t) {
         t.addCapture(id, std::make_unique<WindowCapture>(t.context(), window, configuration, onStop));
     });
 }
@@ -68,7 +77,7 @@ void X11CaptureStream::stopCapture(Completion done) {
 void X11CaptureStream::updateConfiguration(const StreamConfiguration& configuration,
                                            Completion done) {
     const std::uint64_t id = id_;
-    thread_->post([scheduler = &scheduler_, id, configuration, done = std::move(done)](CaptureThread& t) mutable {
+    thread_->post([scheduler = &scheduler_, id, configuration = inPixels(configuration), done = std::move(done)](CaptureThread& t) mutable {
         auto* capture = t.capture(id);
         completeOnMain(scheduler, std::move(done),
                        capture ? capture->update(configuration)

@@ -1,6 +1,8 @@
 // The main thread's X connection and its property-change event source.
 #include "platform/x11/X11Desktop.h"
 
+#include <xcb/res.h>
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -9,19 +11,25 @@
 namespace mirano::x11 {
 
 namespace {
-constexpr std::uint32_t kSourceIndicationTool = 2;
-constexpr std::uint32_t kRestackAbove = 0;  // XCB_STACK_MODE_ABOVE
-constexpr std::uint32_t kIconicState = 3;
+// Source indication "pager": the request is made on the user's behalf, like a taskbar click.
+constexpr std::uint32_t kSourceIndicationPager = 2;
+constexpr const char* kClockProperty = "_MIRANO_TIMESTAMP";
 }  // namespace
 
 X11Desktop::X11Desktop(const char* display, QObject* parent) : QObject(parent), conn_(display) {
     if (!conn_.isValid()) return;
-    conn_.preload({"_NET_ACTIVE_WINDOW", "_NET_WM_PID", "_NET_CLIENT_LIST",
-                   "_NET_CLIENT_LIST_STACKING", "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN",
-                   "_NET_WM_STATE_HIDDEN", "_NET_CURRENT_DESKTOP", "_NET_RESTACK_WINDOW",
-                   "WM_CHANGE_STATE"});
+    conn_.preload({"_NET_ACTIVE_WINDOW", "_NET_WM_PID", "_NET_WM_STATE",
+                   "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_HIDDEN", "_NET_CURRENT_DESKTOP",
+                   kKeyPanelProperty, kClockProperty});
     const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(conn_.get(), conn_.root(), XCB_CW_EVENT_MASK, &mask);
+    clock_ = xcb_generate_id(conn_.get());
+    xcb_create_window(conn_.get(), 0, clock_, conn_.root(), -1, -1, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                      &mask);
+    const auto* res = xcb_get_extension_data(conn_.get(), &xcb_res_id);
+    hasResourceExtension_ = res && res->present;
+
     notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(conn_.get()),
                                                   QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &X11Desktop::processEvents);
@@ -33,7 +41,9 @@ X11Desktop::X11Desktop(const char* display, QObject* parent) : QObject(parent), 
     conn_.flush();
 }
 
-X11Desktop::~X11Desktop() = default;
+X11Desktop::~X11Desktop() {
+    if (conn_.isValid() && clock_ != XCB_NONE) xcb_destroy_window(conn_.get(), clock_);
+}
 
 X11Desktop& X11Desktop::shared() {
     static auto* desktop = new X11Desktop();
@@ -46,17 +56,19 @@ void X11Desktop::processEvents() {
         return;
     }
     bool active = false, desktop = false, state = false;
-    while (xcb_generic_event_t* raw = xcb_poll_for_event(conn_.get())) {
-        const XReply<xcb_generic_event_t> ev(raw);
-        if ((ev->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) continue;  // errors included
-        const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(ev.get());
-        if (p->window == conn_.root()) {
-            if (p->atom == conn_.atom("_NET_ACTIVE_WINDOW")) active = true;
-            if (p->atom == conn_.atom("_NET_CURRENT_DESKTOP")) desktop = true;
-        } else if (p->window == watched_ && p->atom == conn_.atom("_NET_WM_STATE")) {
+    const auto handle = [&](const xcb_generic_event_t& ev) {
+        if ((ev.response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;  // errors included
+        const auto& p = reinterpret_cast<const xcb_property_notify_event_t&>(ev);
+        if (p.window == conn_.root()) {
+            if (p.atom == conn_.atom("_NET_ACTIVE_WINDOW")) active = true;
+            if (p.atom == conn_.atom("_NET_CURRENT_DESKTOP")) desktop = true;
+        } else if (p.window == watched_ && p.atom == conn_.atom("_NET_WM_STATE")) {
             state = true;
         }
-    }
+    };
+    for (; !pending_.empty(); pending_.pop_front()) handle(*pending_.front());
+    while (xcb_generic_event_t* raw = xcb_poll_for_event(conn_.get()))
+        handle(*XReply<xcb_generic_event_t>(raw));
     if (active) watchActiveWindow();
     if (active) emit activeWindowChanged();
     if (desktop) emit currentDesktopChanged();
@@ -83,27 +95,31 @@ xcb_window_t X11Desktop::activeWindow() {
 }
 
 std::optional<ProcessID> X11Desktop::windowPid(xcb_window_t window) {
+    if (window == XCB_NONE) return std::nullopt;
     const auto v = conn_.property32(window, conn_.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
-    if (v.empty() || v.front() == 0) return std::nullopt;
-    return static_cast<ProcessID>(v.front());
+    if (!v.empty() && v.front() != 0) return static_cast<ProcessID>(v.front());
+    return resourceClientPid(window);
 }
 
-std::vector<xcb_window_t> X11Desktop::clientsStacking() {
-    auto v = conn_.property32(conn_.root(), conn_.atom("_NET_CLIENT_LIST_STACKING"),
-                              XCB_ATOM_WINDOW);
-    if (v.empty())
-        v = conn_.property32(conn_.root(), conn_.atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
-    return v;
-}
-
-xcb_window_t X11Desktop::topClientOf(ProcessID pid) {
-    const auto clients = clientsStacking();
-    for (auto it = clients.rbegin(); it != clients.rend(); ++it)
-        if (windowPid(*it) == pid) return *it;
-    return XCB_NONE;
+std::optional<ProcessID> X11Desktop::resourceClientPid(xcb_window_t window) {
+    if (!hasResourceExtension_ || !conn_.isValid()) return std::nullopt;
+    // Asks the server which local process opened the connection that created the window.
+    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    auto r = reply(xcb_res_query_client_ids_reply(
+        conn_.get(), xcb_res_query_client_ids(conn_.get(), 1, &spec), nullptr));
+    if (!r) return std::nullopt;
+    for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem;
+         xcb_res_client_id_value_next(&it)) {
+        if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)) continue;
+        if (xcb_res_client_id_value_value_length(it.data) < 1) continue;
+        const std::uint32_t pid = *xcb_res_client_id_value_value(it.data);
+        if (pid != 0) return static_cast<ProcessID>(pid);
+    }
+    return std::nullopt;
 }
 
 bool X11Desktop::hasState(xcb_window_t window, const char* stateAtom) {
+    if (window == XCB_NONE) return false;
     const auto states = conn_.property32(window, conn_.atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
     const xcb_atom_t wanted = conn_.atom(stateAtom);
     return wanted != XCB_ATOM_NONE && std::find(states.begin(), states.end(), wanted) != states.end();
@@ -118,18 +134,9 @@ std::optional<QString> X11Desktop::wmClassClass(xcb_window_t window) {
     return QString::fromLocal8Bit(parts[1]);
 }
 
-bool X11Desktop::windowExists(xcb_window_t window) {
-    if (!conn_.isValid() || window == XCB_NONE) return false;
-    auto r = reply(xcb_get_window_attributes_reply(
-        conn_.get(), xcb_get_window_attributes(conn_.get(), window), nullptr));
-    return r != nullptr;
-}
-
-bool X11Desktop::isViewable(xcb_window_t window) {
-    if (!conn_.isValid() || window == XCB_NONE) return false;
-    auto r = reply(xcb_get_window_attributes_reply(
-        conn_.get(), xcb_get_window_attributes(conn_.get(), window), nullptr));
-    return r && r->map_state == XCB_MAP_STATE_VIEWABLE;
+bool X11Desktop::isKeyPanel(xcb_window_t window) {
+    if (window == XCB_NONE) return false;
+    return !conn_.property32(window, conn_.atom(kKeyPanelProperty), XCB_ATOM_CARDINAL).empty();
 }
 
 std::optional<QRect> X11Desktop::geometryInRoot(xcb_window_t window) {
@@ -144,11 +151,22 @@ std::optional<QRect> X11Desktop::geometryInRoot(xcb_window_t window) {
     return QRect(tr->dst_x, tr->dst_y, geo->width, geo->height);
 }
 
-std::optional<std::uint32_t> X11Desktop::currentDesktop() {
-    const auto v = conn_.property32(conn_.root(), conn_.atom("_NET_CURRENT_DESKTOP"),
-                                    XCB_ATOM_CARDINAL);
-    if (v.empty()) return std::nullopt;
-    return v.front();
+xcb_timestamp_t X11Desktop::serverTime() {
+    if (!conn_.isValid() || clock_ == XCB_NONE) return XCB_CURRENT_TIME;
+    const xcb_atom_t property = conn_.atom(kClockProperty);
+    xcb_change_property(conn_.get(), XCB_PROP_MODE_APPEND, clock_, property, XCB_ATOM_STRING, 8,
+                        0, nullptr);
+    conn_.flush();
+    // The server answers at once; other events met on the way are kept for processEvents().
+    while (xcb_generic_event_t* raw = xcb_wait_for_event(conn_.get())) {
+        XReply<xcb_generic_event_t> ev(raw);
+        if ((ev->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+            const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(ev.get());
+            if (p->window == clock_ && p->atom == property) return p->time;
+        }
+        pending_.push_back(std::move(ev));
+    }
+    return XCB_CURRENT_TIME;  // the connection failed while waiting
 }
 
 void X11Desktop::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint32_t d0,
@@ -169,28 +187,13 @@ void X11Desktop::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint
 }
 
 void X11Desktop::requestActivate(xcb_window_t window) {
-    sendRootMessage(window, conn_.atom("_NET_ACTIVE_WINDOW"), kSourceIndicationTool,
-                    XCB_CURRENT_TIME, XCB_NONE);
-}
-
-void X11Desktop::requestRaise(xcb_window_t window) {
-    sendRootMessage(window, conn_.atom("_NET_RESTACK_WINDOW"), kSourceIndicationTool, XCB_NONE,
-                    kRestackAbove);
-}
-
-void X11Desktop::requestIconify(xcb_window_t window) {
-    sendRootMessage(window, conn_.atom("WM_CHANGE_STATE"), kIconicState, 0, 0);
+    sendRootMessage(window, conn_.atom("_NET_ACTIVE_WINDOW"), kSourceIndicationPager,
+                    serverTime(), XCB_NONE);
 }
 
 void X11Desktop::mapWindow(xcb_window_t window) {
     if (!conn_.isValid() || window == XCB_NONE) return;
     xcb_map_window(conn_.get(), window);
-    conn_.flush();
-}
-
-void X11Desktop::setInputFocus(xcb_window_t window) {
-    if (!isViewable(window)) return;
-    xcb_set_input_focus(conn_.get(), XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
     conn_.flush();
 }
 

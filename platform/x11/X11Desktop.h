@@ -8,9 +8,9 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <deque>
 #include <memory>
 #include <optional>
-#include <vector>
 
 class QSocketNotifier;
 
@@ -27,39 +27,30 @@ public:
     /// The desktop of this process, on $DISPLAY, built on first use.
     static X11Desktop& shared();
 
+    /// The property that marks Mirano's own panels that take keys without activating Mirano.
+    static constexpr const char* kKeyPanelProperty = "_MIRANO_KEY_PANEL";
+
     bool isValid() const { return conn_.isValid(); }
     XConnection& connection() { return conn_; }
 
     /// The EWMH active window (a client window), or XCB_NONE.
     xcb_window_t activeWindow();
-    /// _NET_WM_PID of a window.
+    /// The process owning a window: _NET_WM_PID, else the X Resource extension's client id;
+    /// nothing when neither knows (a remote client, an old server).
     std::optional<ProcessID> windowPid(xcb_window_t window);
-    /// Managed client windows, bottom to top (_NET_CLIENT_LIST_STACKING, else _NET_CLIENT_LIST).
-    std::vector<xcb_window_t> clientsStacking();
-    /// The top-most client window owned by `pid`, or XCB_NONE.
-    xcb_window_t topClientOf(ProcessID pid);
     /// Whether _NET_WM_STATE of the window holds the named state atom.
     bool hasState(xcb_window_t window, const char* stateAtom);
     /// The class part of WM_CLASS, nothing when absent or empty.
     std::optional<QString> wmClassClass(xcb_window_t window);
-    /// The window exists on the server.
-    bool windowExists(xcb_window_t window);
-    /// Mapped and viewable.
-    bool isViewable(xcb_window_t window);
-    /// Client-area geometry in root coordinates (top-left origin).
+    /// Whether the window carries kKeyPanelProperty.
+    bool isKeyPanel(xcb_window_t window);
+    /// Client-area geometry in root coordinates, X pixels (top-left origin).
     std::optional<QRect> geometryInRoot(xcb_window_t window);
-    /// _NET_CURRENT_DESKTOP, nothing when the window manager does not publish it.
-    std::optional<std::uint32_t> currentDesktop();
-
-    /// Asks the window manager to activate the window (source indication 2: a pager/tool).
+    /// Asks the window manager to activate the window on behalf of the user, at the server's
+    /// current time (a fresh user timestamp, so focus-stealing prevention lets it through).
     void requestActivate(xcb_window_t window);
-    /// Asks the window manager to restack the window above its siblings.
-    void requestRaise(xcb_window_t window);
-    /// Asks the window manager to iconify the window.
-    void requestIconify(xcb_window_t window);
+    /// Asks the window manager to map (de-iconify) a client window.
     void mapWindow(xcb_window_t window);
-    /// Gives the window keyboard focus when it is viewable.
-    void setInputFocus(xcb_window_t window);
 
     /// Handles every event already received (also called before the event loop blocks).
     void processEvents();
@@ -73,6 +64,9 @@ signals:
     void activeWindowStateChanged();
 
 private:
+    /// The server's current time, read from the property change it reports on our own window.
+    xcb_timestamp_t serverTime();
+    std::optional<ProcessID> resourceClientPid(xcb_window_t window);
     void sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint32_t d0, std::uint32_t d1,
                          std::uint32_t d2);
     void watchActiveWindow();
@@ -80,6 +74,11 @@ private:
     XConnection conn_;
     std::unique_ptr<QSocketNotifier> notifier_;
     xcb_window_t watched_ = XCB_NONE;
+    /// An input-only window of ours whose property changes carry server timestamps.
+    xcb_window_t clock_ = XCB_NONE;
+    bool hasResourceExtension_ = false;
+    /// Events read while waiting for a timestamp, handled by the next processEvents().
+    std::deque<XReply<xcb_generic_event_t>> pending_;
 };
 
 }  // namespace mirano::x11

@@ -1,6 +1,7 @@
 // Floating, focus-less, shaped panels on X11 through EWMH, ICCCM and the SHAPE extension.
 #include "platform/x11/X11PanelWindowSystem.h"
 
+#include "platform/x11/X11Desktop.h"
 #include "platform/x11/XConnection.h"
 
 #include <xcb/shape.h>
@@ -152,6 +153,10 @@ void X11PanelWindowSystem::configureOverlayPanel(QWindow& window) {
     addStates(w, {atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_SKIP_TASKBAR"),
                   atom("_NET_WM_STATE_SKIP_PAGER")});
     setAcceptsFocus(w, true);
+    // Marks the panel for our window tracking: its focus is not an activation of Mirano.
+    const std::uint32_t yes = 1;
+    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, w, atom(x11::X11Desktop::kKeyPanelProperty),
+                        XCB_ATOM_CARDINAL, 32, 1, &yes);
     xcb_flush(conn_);
 }
 

@@ -1,0 +1,16 @@
+// X pixels and Qt's logical pixels: the conversions the rest of Mirano never sees.
+#pragma once
+
+#include <QRect>
+#include <QRectF>
+
+namespace mirano::x11 {
+
+/// A rectangle in root-window pixels in Qt's logical coordinates. Qt keeps each screen's
+/// top-left corner where X has it and scales the rest of the screen by its device pixel ratio.
+QRectF toLogical(const QRect& native);
+
+/// Device pixels per logical pixel of the primary screen (1 without a Qt application).
+double devicePixelRatio();
+
+}  // namespace mirano::x11
