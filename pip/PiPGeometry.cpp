@@ -12,8 +12,6 @@ constexpr double kMinimumZoomSize = 48;
 constexpr double kWholeWindowTolerance = 0.5;
 constexpr double kMinimumReshapeAspect = 0.2;
 constexpr double kMaximumReshapeAspect = 5.0;
-// Even on a tiny screen a panel stays big enough to see and to grab.
-constexpr double kSmallestFittedWidth = 50;
 }  // namespace
 
 QSizeF panelSize(int storedWidth, const QSizeF& sourceSize, const QRectF& visibleArea) {
@@ -23,7 +21,7 @@ QSizeF panelSize(int storedWidth, const QSizeF& sourceSize, const QRectF& visibl
         const double roomW = visibleArea.width() - 2 * kScreenMargin;
         const double roomH = visibleArea.height() - 2 * kScreenMargin;
         const double fit = std::min(roomW, aspect > 0 ? roomH / aspect : roomW);
-        width = std::min(width, std::max(fit, kSmallestFittedWidth));
+        if (fit > 0) width = std::min(width, fit);
     }
     return {width, aspect * width};
 }

@@ -372,11 +372,12 @@ void PiPManager::driveStream() {
     if (streamBusy_ || !streamManager_) return;
     const std::shared_ptr<StreamManager> manager = streamManager_;
     QPointer<PiPManager> self(this);
-    // Each operation ends by looking again at what is wanted by then.
-    const auto finished = [self, manager] {
+    // Each operation ends by looking again at what is wanted by then. After a failure the next
+    // request tries again, not a loop of retries.
+    const auto finished = [self, manager](const std::optional<Error>& error) {
         if (!self || self->streamManager_ != manager) return;
         self->streamBusy_ = false;
-        self->driveStream();
+        if (!error) self->driveStream();
     };
     const bool active = manager->isStreamActive();
     if (!streamWanted_) {
@@ -385,14 +386,14 @@ void PiPManager::driveStream() {
         if (!active) return;
         streamBusy_ = true;
         services_.scheduler.post(
-            [manager, finished] { manager->stopCapture([finished](auto) { finished(); }); });
+            [manager, finished] { manager->stopCapture(finished); });
         return;
     }
     if (!active) {
         restartWanted_ = false;
         streamBusy_ = true;
         services_.scheduler.post(
-            [manager, finished] { manager->restartCapture([finished](auto) { finished(); }); });
+            [manager, finished] { manager->restartCapture(finished); });
         return;
     }
     if (!restartWanted_) return;
@@ -403,7 +404,7 @@ void PiPManager::driveStream() {
         if (error)
             logLine(QStringLiteral("Failed to restart stream after frame rate change: ") +
                     error->description);
-        finished();
+        finished(error);
     };
     scheduler.post([manager, &scheduler, report] {
         manager->stopCapture([manager, &scheduler, report](std::optional<Error> error) {

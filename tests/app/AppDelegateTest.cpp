@@ -175,19 +175,19 @@ TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission)
     onHotkey();  // no focused window: nothing at all
     EXPECT_TRUE(pip.calls.isEmpty());
 
-    pip.focused = FocusedWindow{WindowElement{0x400001}, 0x400001, 42};
+    pip.focused = SourceWindow{0x400001, AppIdentity{42}};
     onHotkey();
-    EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(4194305,4194305,42,none)"}));
+    EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
     pip.calls.clear();
     onHotkey();  // the same window again: stop only
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
     EXPECT_FALSE(pip.captured);
 
     onHotkey();
-    pip.focused = FocusedWindow{WindowElement{0x500002}, 0x500002, 43};
+    pip.focused = SourceWindow{0x500002, AppIdentity{43}};
     pip.calls.clear();
     onHotkey();  // another window while one is mirrored: replaced
-    EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(5242882,5242882,43,none)"}));
+    EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(5242882,43,none)"}));
 
     // Capture permission withdrawn: every press asks again and touches nothing else.
     permissions.captureAllowed = false;

@@ -18,13 +18,14 @@ public:
     std::optional<WindowNumber> capturedWindowID() const override { return captured; }
     bool hasPanel() const override { return panel; }
     bool isHovering() const override { return hovering; }
-    std::optional<FocusedWindow> focusedWindow() const override { return focused; }
+    std::optional<SourceWindow> focusedWindow() const override { return focused; }
 
-    void startPiP(WindowElement element, WindowNumber windowID, ProcessID pid,
-                  std::optional<QRectF> sourceRect) override {
-        calls << QStringLiteral("startPiP(%1,%2,%3,%4)").arg(element.handle).arg(windowID).arg(pid)
+    void startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) override {
+        calls << QStringLiteral("startPiP(%1,%2,%3)")
+                     .arg(window.windowID)
+                     .arg(window.application.pid.value_or(0))
                      .arg(sourceRect ? "rect" : "none");
-        setCaptured(windowID);
+        setCaptured(window.windowID);
         panel = true;
     }
     void stopPiP() override {
@@ -48,7 +49,7 @@ public:
 
     std::optional<WindowNumber> captured;
     bool panel = false, hovering = false, hoveringVisible = false;
-    std::optional<FocusedWindow> focused;
+    std::optional<SourceWindow> focused;
     QStringList calls;
 };
 

@@ -37,6 +37,7 @@ bool near(const QColor& a, const QColor& b, int tolerance = 40) {
 struct Client {
     QProcess* process = nullptr;
     quint32 window = 0;
+    quint32 twin = 0;  // the second window of a client started with --twin
     QString output;  // everything it printed so far
     QString read() { return output += QString::fromUtf8(process->readAllStandardOutput()); }
     bool sawKey(const QString& keysym) { return read().contains("key " + keysym + " "); }
@@ -109,6 +110,11 @@ protected:
         waitUntil([&] { return c.read().contains("ready"); }, 10000);
         const auto m = QRegularExpression("ready 0x([0-9a-f]+)").match(c.output);
         c.window = m.hasMatch() ? m.captured(1).toUInt(nullptr, 16) : 0;
+        if (args.contains("--twin")) {
+            waitUntil([&] { return c.read().contains("twin"); }, 10000);
+            const auto t = QRegularExpression("twin 0x([0-9a-f]+)").match(c.output);
+            c.twin = t.hasMatch() ? t.captured(1).toUInt(nullptr, 16) : 0;
+        }
         return c;
     }
     /// The eight bars in a 640x400 window at (60, 60).
@@ -119,11 +125,16 @@ protected:
     /// Starts the real program and waits until its hotkeys listen.
     void startMirano() {
         mirano_ = start(X11Session::builtProgram("mirano"), {});
-        QString out;
-        ASSERT_TRUE(waitUntil([&] {
-            out += QString::fromUtf8(mirano_->readAllStandardOutput());
-            return out.contains("event tap started");
-        }, 20000)) << "Mirano did not start its hotkeys: " << out.toStdString();
+        ASSERT_TRUE(waitUntil([&] { return miranoOutput().contains("event tap started"); }, 20000))
+            << "Mirano did not start its hotkeys: " << miranoOutput().toStdString();
+    }
+    /// Everything Mirano printed on standard output so far.
+    QString miranoOutput() { return miranoOut_ += QString::fromUtf8(mirano_->readAllStandardOutput()); }
+    /// Writes settings before Mirano starts, as a user's earlier session would have left them.
+    void storeSettings(const QByteArray& json) {
+        QDir(env_.value("XDG_CONFIG_HOME")).mkpath("mirano");
+        QFile f(env_.value("XDG_CONFIG_HOME") + "/mirano/defaults.json");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(json) == json.size());
     }
 
     /// Geometry of a window relative to the root.
@@ -259,6 +270,7 @@ protected:
     QProcessEnvironment env_;
     std::vector<std::unique_ptr<QProcess>> processes_;
     QProcess* mirano_ = nullptr;
+    QString miranoOut_;
 };
 
 }  // namespace
@@ -307,17 +319,39 @@ TEST_F(MiranoSession, HotkeyOpensClosesAndReplacesThePiPAndBackspaceClosesItOnly
     EXPECT_FALSE(squares.sawKey("0xff08")) << "Backspace over the PiP reached the window";
 }
 
-TEST_F(MiranoSession, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
+/// A region PiP under a focus behaviour, on a display of that many dots per inch.
+struct RegionCase {
+    const char* focusBehavior;
+    int dpi;
+};
+
+class MiranoRegion : public MiranoSession, public ::testing::WithParamInterface<RegionCase> {};
+
+INSTANTIATE_TEST_SUITE_P(FocusAndScale, MiranoRegion,
+                         ::testing::Values(RegionCase{"stopAndClose", 96},
+                                           RegionCase{"pauseRecording", 192}));
+
+// The region panel takes the keys without activating Mirano, so neither its appearing nor the
+// focus going back to the window afterwards counts as bringing the mirrored application forward.
+TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
+    const double scale = GetParam().dpi / 96.0;
+    run("sh", {"-c", QStringLiteral("echo 'Xft.dpi: %1' | xrdb -merge").arg(GetParam().dpi)});
+    storeSettings(QByteArray("{\"focusBehavior\": \"") + GetParam().focusBehavior + "\"}");
     Client bars = this->bars();
     startMirano();
     focus(bars);
     const QRect w = geometry(bars.window);
     pointAt(w.topLeft() + QPoint(300, 200));
-    xdotool({"keydown", "Menu", "keydown", "shift", "key", "p", "keyup", "shift", "keyup", "Menu"});
-    ASSERT_TRUE(waitUntil([&] {  // the region panel lies exactly over the window
+    const QStringList regionHotkey{"keydown", "Menu", "keydown", "shift", "key", "p", "keyup", "shift", "keyup", "Menu"};
+    auto panelOverWindow = [&] {  // the region panel lies exactly over the window
         const auto panels = miranoPanels();
         return std::any_of(panels.begin(), panels.end(), [&](quint32 p) { return geometry(p) == w; });
-    }, 10000)) << "no region panel over the window";
+    };
+    xdotool(regionHotkey);
+    ASSERT_TRUE(waitUntil(panelOverWindow, 10000)) << "no region panel over the window";
+    // Pressed again while the panel is up, the hotkey still means the window below it.
+    xdotool(regionHotkey);
+    ASSERT_TRUE(waitUntil(panelOverWindow, 10000)) << "the second press lost the window";
 
     // Drag over the cyan and green bars only (x 170...310 of 640).
     auto to = [&](int x, int y) { return QStringList{"mousemove", "--sync", QString::number(w.x() + x), QString::number(w.y() + y)}; };
@@ -328,21 +362,32 @@ TEST_F(MiranoSession, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     std::optional<QRect> pip;
     ASSERT_TRUE(waitUntil([&] {
         pip = pipRect();
-        return pip && pip->width() == 320 && pip->height() > pip->width();
+        return pip && pip->height() > pip->width();
     }, 10000)) << "no PiP of the region";
+    if (scale == 1) {
+        EXPECT_EQ(pip->width(), 320);
+    }
+    EXPECT_TRUE(QRect(0, 0, 1280, 800).contains(*pip)) << "the PiP does not fit the screen";
     EXPECT_NEAR(static_cast<double>(pip->height()) / pip->width(), 280.0 / 140.0, 0.05);
     const QPoint left(pip->x() + pip->width() / 5, pip->center().y()), right(pip->x() + 4 * pip->width() / 5, left.y());
-    ASSERT_TRUE(waitUntil([&] { return near(pixel(left), Qt::cyan) && near(pixel(right), Qt::green); }, 10000))
+    const auto showsRegion = [&] { return near(pixel(left), Qt::cyan) && near(pixel(right), Qt::green); };
+    ASSERT_TRUE(waitUntil(showsRegion, 10000))
         << "left " << pixel(left).name().toStdString() << " right " << pixel(right).name().toStdString();
     for (int x = pip->x() + 10; x < pip->right() - 10; x += 20) {
         const QColor c = pixel(x, pip->center().y());
         EXPECT_FALSE(near(c, Qt::yellow) || near(c, Qt::white) || near(c, Qt::magenta))
             << "a colour from outside the region at x=" << x << ": " << c.name().toStdString();
     }
+    // The window has the focus again and the PiP neither closed nor paused.
+    EXPECT_TRUE(waitUntil([&] { return activeWindow() == bars.window; }, 5000));
+    EXPECT_FALSE(waitUntil([&] { return !pipRect() || !showsRegion(); }, 1000))
+        << "the region PiP closed or paused itself";
+    EXPECT_FALSE(miranoOutput().contains("Could not find")) << miranoOutput().toStdString();
 }
 
 TEST_F(MiranoSession, ModifierTapWhileHoveringHidesAndASecondTapShows) {
-    Client bars = this->bars();
+    // A client that names neither its process nor its class can be mirrored all the same.
+    Client bars = this->bars({"--bare"});
     startMirano();
     auto pip = pipOfBars(bars);
     ASSERT_TRUE(pip);
@@ -358,12 +403,13 @@ TEST_F(MiranoSession, ModifierTapWhileHoveringHidesAndASecondTapShows) {
 }
 
 TEST_F(MiranoSession, DoubleClickBringsTheSourceToTheFrontAndEndsThePiP) {
-    Client bars = this->bars();
-    Client cover = client({"--title", "Cover", "--pattern", "solid:404040", "--size", "700x500", "--pos", "30,30"});
+    // The other window belongs to the same process: the source itself must come forward.
+    Client bars = this->bars({"--twin"});
+    ASSERT_NE(bars.twin, 0u);
     startMirano();
     auto pip = pipOfBars(bars);
     ASSERT_TRUE(pip);
-    focus(cover);  // another window over the source
+    xdotool({"windowactivate", "--sync", QString::number(bars.twin)});
     ASSERT_TRUE(pipRect()) << "focusing another window must not end the PiP";
     pointAt(pip->center());
     xdotool({"click", "--repeat", "2", "--delay", "60", "1"});

@@ -1,4 +1,4 @@
-// Scripted screens and pointer location.
+// Scripted screens and pointer position.
 #pragma once
 
 #include "platform/Screens.h"
@@ -9,17 +9,16 @@ class FakeScreens final : public Screens {
 public:
     std::vector<ScreenInfo> all;
     std::optional<ScreenInfo> main;
-    QPointF mouse;
+    QPointF pointer;
 
-    /// One screen at the origin, which is also the main screen.
-    void setSingle(const QRectF& frame, const QRectF& visibleFrame, double scale) {
-        all = {ScreenInfo{frame, visibleFrame, scale}};
+    /// One screen, which is also the main screen.
+    void setSingle(const QRectF& frame, const QRectF& visibleFrame, double ratio) {
+        all = {ScreenInfo{frame, visibleFrame, ratio}};
         main = all.front();
     }
-
     std::vector<ScreenInfo> screens() const override { return all; }
     std::optional<ScreenInfo> mainScreen() const override { return main; }
-    QPointF mouseLocation() const override { return mouse; }
+    QPointF pointerPosition() const override { return pointer; }
 };
 
 }  // namespace mirano::fakes

@@ -8,64 +8,32 @@ namespace {
 
 using Lifecycle = PiPManagerFixture;
 
-TEST_F(Lifecycle, PanelIsPlacedInTheConfiguredCorner) {
+TEST_F(Lifecycle, PanelGoesToTheConfiguredCornerOfTheMainScreenAtItsPixelRatio) {
     settings.setPipWidth(320);
-    const struct {
-        QString position;
-        QRectF frame;
-    } rows[] = {
-        {"topLeft", QRectF(16, 704, 320, 180)},
-        {"topRight", QRectF(1104, 704, 320, 180)},
-        {"bottomLeft", QRectF(16, 41, 320, 180)},
-        {"bottomRight", QRectF(1104, 41, 320, 180)},
-        {"nowhere", QRectF(1104, 41, 320, 180)},
-    };
-    for (const auto& row : rows) {
-        settings.setPipPositionRaw(row.position);
-        const auto panel = manager->makePanel(1600, 900);
-        EXPECT_EQ(panel->frame(), row.frame) << row.position.toStdString();
-        EXPECT_EQ(panel->contentAspectRatio(), QSizeF(1600, 900));
-        EXPECT_EQ(panel->contentMinSize(), QSizeF(150, 150));
-        EXPECT_FALSE(panel->isOrderedFront()) << "made, not shown";
-    }
-    // Without a main screen the first screen is used.
+    settings.setPipPositionRaw("topLeft");
+    const auto panel = manager->makePanel(1600, 900);
+    EXPECT_EQ(panel->frame(), QRectF(16, 41, 320, 180)) << "below the top bar";
+    EXPECT_EQ(panel->contentAspectRatio(), QSizeF(1600, 900));
+    EXPECT_EQ(panel->contentMinSize(), QSizeF(150, 150));
+    EXPECT_FALSE(panel->isOrderedFront()) << "made, not shown";
+    EXPECT_EQ(manager->outputPixelSize(*panel), std::make_pair(std::int64_t{640}, std::int64_t{360}));
+    screens.main->devicePixelRatio = 1.0;
+    EXPECT_EQ(manager->outputPixelSize(*panel), std::make_pair(std::int64_t{320}, std::int64_t{180}));
+
+    // Without a main screen the first screen is used; a huge stored width still fits it.
     screens.main.reset();
     screens.all = {ScreenInfo{QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600), 1.0}};
-    settings.setPipPositionRaw("bottomLeft");
-    EXPECT_EQ(manager->makePanel(1600, 900)->frame(), QRectF(16, 16, 320, 180));
-}
-
-TEST_F(Lifecycle, PanelWidthNeedsMoreThanAHundredPoints) {
-    const struct {
-        int pipWidth;
-        double width;
-    } rows[] = {{101, 101}, {100, 320}, {0, 320}, {480, 480}};
-    for (const auto& row : rows) {
-        settings.setPipWidth(row.pipWidth);
-        EXPECT_EQ(manager->makePanel(1600, 900)->frame().width(), row.width) << row.pipWidth;
-    }
-    // A width below one point is divided by one, while the aspect keeps the real width.
-    settings.setPipWidth(200);
-    const auto narrow = manager->makePanel(0.5, 100);
-    EXPECT_EQ(narrow->frame().height(), 100 * 200);
-    EXPECT_EQ(narrow->contentAspectRatio(), QSizeF(0.5, 100));
-}
-
-TEST_F(Lifecycle, OutputPixelSizeUsesTheMainScreensScale) {
-    settings.setPipWidth(320);
-    const auto panel = manager->makePanel(1600, 900);
-    EXPECT_EQ(manager->outputPixelSize(*panel), std::make_pair(std::int64_t{640}, std::int64_t{360}));
-    screens.main->backingScaleFactor = 1.0;
-    EXPECT_EQ(manager->outputPixelSize(*panel), std::make_pair(std::int64_t{320}, std::int64_t{180}));
-    screens.main.reset();
-    EXPECT_EQ(manager->outputPixelSize(*panel), std::make_pair(std::int64_t{640}, std::int64_t{360}));
+    settings.setPipPositionRaw("bottomRight");
+    settings.setPipWidth(100000);
+    EXPECT_EQ(manager->makePanel(1600, 900)->frame(), QRectF(16, 152, 768, 432));
+    EXPECT_EQ(manager->outputPixelSize(*panel), std::make_pair(std::int64_t{640}, std::int64_t{360}))
+        << "no main screen: ratio 2";
 }
 
 TEST_F(Lifecycle, WholeWindowSessionRunsUntilStopped) {
     SignalCounter published(*manager);
     start();
     EXPECT_EQ(manager->capturedWindowID(), kWindowID);
-    EXPECT_EQ(manager->capturedWindowElement(), kElement);
     EXPECT_EQ(manager->capturedAppPID(), kPid);
     EXPECT_EQ(manager->capturedBundleID(), QStringLiteral("org.example.source"));
     EXPECT_EQ(manager->sourceWindowSize(), QSizeF(1000, 800));
@@ -112,17 +80,8 @@ TEST_F(Lifecycle, WholeWindowSessionRunsUntilStopped) {
     EXPECT_EQ(published.total(), 0);
 }
 
-TEST_F(Lifecycle, MissingWindowMeasurementsFallBackEachOnItsOwn) {
-    windowList.windows[kWindowID] = std::vector<WindowDescription>{
-        WindowDescription{WindowBounds{0, 0, 1200, std::nullopt}}};
-    start();
-    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(1200, 600));
-    manager->stopPiP();
-    windowList.windows[kWindowID] = std::vector<WindowDescription>{};
-    start();
-    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(800, 600));
-    manager->stopPiP();
-    windowList.windows[kWindowID] = std::vector<WindowDescription>{WindowDescription{}};
+TEST_F(Lifecycle, AWindowThatCannotBeMeasuredCountsAsEightHundredBySixHundred) {
+    windows.windows[kWindowID].frame = QRectF();
     start();
     EXPECT_EQ(manager->sourceWindowSize(), QSizeF(800, 600));
 }
@@ -161,9 +120,9 @@ TEST_F(Lifecycle, PerApplicationRatesApplyBeforeTheStreamStarts) {
         manager->stopPiP();
     }
 
-    // An application without a bundle identifier leaves the rate alone.
+    // A window without an application name leaves the rate alone.
     settings.setFrameRate(10);
-    workspace.addApplication(kPid, std::nullopt);
+    windows.windows[kWindowID].application.applicationID.reset();
     start();
     EXPECT_EQ(manager->capturedBundleID(), std::nullopt);
     EXPECT_EQ(settings.frameRate(), 10);
@@ -180,9 +139,9 @@ TEST_F(Lifecycle, FailedStartIsLoggedAndEndsOnlyItsOwnSession) {
 
     // A start that fails after its session was replaced leaves the new session running.
     capture.addWindow(kWindowID, 1000, 800);
-    manager->startPiP(kElement, 999, kPid, std::nullopt);  // not a shareable window
+    manager->startPiP(SourceWindow{999, AppIdentity{kPid}}, std::nullopt);  // not shareable
     manager->stopPiP();
-    manager->startPiP(kElement, kWindowID, kPid, std::nullopt);
+    manager->startPiP(*windows.focusedWindowFor(kWindowID), std::nullopt);
     ::testing::internal::CaptureStdout();
     scheduler.drain();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), out);
@@ -209,8 +168,6 @@ TEST_F(Lifecycle, PanelCallbacksReachTheController) {
     EXPECT_TRUE(manager->isHovering());
     p->onMouseExited();
     EXPECT_FALSE(manager->isHovering());
-    p->onResize(QSizeF(250.9, 100));
-    EXPECT_EQ(settings.pipWidth(), 250);
     p->onFrameRateChanged(5);
     EXPECT_EQ(settings.frameRate(), 5);
     p->onZoom(QRectF(0, 0, 0.5, 0.5));
@@ -225,32 +182,17 @@ TEST_F(Lifecycle, PanelCallbacksReachTheController) {
     p->onClose();
     EXPECT_NE(manager->pipPanel(), nullptr);
 
-    // Double-click: the source window comes to the front, then the session ends.
+    // Double-click: that very window comes to the front (restored first when minimised),
+    // then the session ends.
+    windows.windows[kWindowID].minimized = true;
+    windows.focused = kOtherWindowID;
     manager->pipPanel()->onDoubleClick();
     EXPECT_EQ(manager->pipPanel(), nullptr);
-    ASSERT_EQ(windowServer.setFronts.size(), 1u);
-    EXPECT_EQ(std::get<1>(windowServer.setFronts[0]), kWindowID);
-    ASSERT_EQ(accessibility.actions.size(), 1u);
-    EXPECT_EQ(accessibility.actions[0], std::make_pair(kElement, kAXRaiseAction));
-}
-
-TEST_F(Lifecycle, BringToFrontUsesTheCachedNumberOrStoresTheResolvedOne) {
+    EXPECT_EQ(windows.requests, (QStringList{QStringLiteral("unminimize %1").arg(kWindowID),
+                                             QStringLiteral("activate %1").arg(kWindowID)}));
+    windows.requests.clear();
     manager->bringSourceWindowToFront();
-    EXPECT_TRUE(accessibility.actions.empty()) << "no session: nothing";
-
-    start();
-    manager->bringSourceWindowToFront();
-    EXPECT_EQ(accessibility.windowNumberCalls, 0);
-
-    // A session whose number is unknown (0) resolves it once and caches it.
-    manager->stopPiP();
-    accessibility.windowNumbers[kElement.handle] = {kAXErrorSuccess, kWindowID};
-    setWindow(1000, 800, 0);
-    manager->startPiP(kElement, 0, kPid, std::nullopt);
-    manager->bringSourceWindowToFront();
-    EXPECT_EQ(manager->capturedWindowID(), kWindowID);
-    manager->bringSourceWindowToFront();
-    EXPECT_EQ(accessibility.windowNumberCalls, 1);
+    EXPECT_TRUE(windows.requests.isEmpty()) << "no session: nothing";
 }
 
 }  // namespace

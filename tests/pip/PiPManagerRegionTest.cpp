@@ -11,9 +11,7 @@ namespace {
 class Region : public PiPManagerFixture {
 protected:
     Region() {
-        workspace.frontmostPID = kPid;
-        accessibility.setFocusedWindow(kPid, kElement, kWindowID);
-        windowList.setBounds(kWindowID, 100, 50, 1000, 800);
+        windows.focused = kWindowID;
     }
 };
 
@@ -28,8 +26,7 @@ TEST_F(Region, SelectingTheRightHalfStartsAPiPOfIt) {
     manager->beginRegionSelection();
     RegionSelectionPanel* selection = manager->regionSelectionPanel();
     ASSERT_NE(selection, nullptr);
-    // Laid exactly over the window (1080 points of flip height on this screen: 900).
-    EXPECT_EQ(selection->frame(), QRectF(100, 900 - 50 - 800, 1000, 800));
+    EXPECT_EQ(selection->frame(), QRectF(100, 50, 1000, 800)) << "exactly over the window";
     EXPECT_TRUE(selection->isVisible());
 
     selection->onRegionSelected(QRectF(0.5, 0, 0.5, 1));
@@ -60,9 +57,8 @@ TEST_F(Region, OnTheMirroredWindowItOnlyClosesThePiP) {
 }
 
 TEST_F(Region, OnAnotherWindowItClosesThePiPAndOpensTheSelection) {
-    constexpr WindowNumber kOtherID = 0x3300001;
-    setWindow(640, 480, kOtherID);
-    manager->startPiP(WindowElement{kOtherID}, kOtherID, kOtherPid, std::nullopt);
+    capture.addWindow(kOtherWindowID, 640, 480);
+    manager->startPiP(*windows.focusedWindowFor(kOtherWindowID), std::nullopt);
     scheduler.drain();
     manager->beginRegionSelection();
     EXPECT_EQ(manager->pipPanel(), nullptr);
@@ -76,11 +72,11 @@ TEST_F(Region, OnAnotherWindowItClosesThePiPAndOpensTheSelection) {
 }
 
 TEST_F(Region, NoFocusedWindowOrNoFrameDoesNothing) {
-    workspace.frontmostPID.reset();
+    windows.focused = 0;
     manager->beginRegionSelection();
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
-    workspace.frontmostPID = kPid;
-    windowList.windows[kWindowID] = std::vector<WindowDescription>{};
+    windows.focused = kWindowID;
+    windows.windows.erase(kWindowID);
     manager->beginRegionSelection();
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
 }

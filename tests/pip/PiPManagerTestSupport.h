@@ -7,14 +7,11 @@
 #include "pip/PiPServices.h"
 #include "platform/Application.h"
 #include "settings/AppSettings.h"
-#include "tests/fakes/FakeAccessibility.h"
 #include "tests/fakes/FakeCaptureService.h"
 #include "tests/fakes/FakePanelWindowSystem.h"
 #include "tests/fakes/FakePermissions.h"
 #include "tests/fakes/FakeScreens.h"
-#include "tests/fakes/FakeWindowList.h"
-#include "tests/fakes/FakeWindowServer.h"
-#include "tests/fakes/FakeWorkspace.h"
+#include "tests/fakes/FakeWindows.h"
 #include "tests/fakes/ManualScheduler.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "window/CaptureView.h"
@@ -72,33 +69,36 @@ private:
 
 constexpr ProcessID kPid = 500;
 constexpr WindowNumber kWindowID = 0x3200007;
-const WindowElement kElement{0x3200007};
 constexpr ProcessID kOtherPid = 600;
+constexpr WindowNumber kOtherWindowID = 0x5400001;
 
-/// A controller on fakes, with one scripted window (kWindowID of kPid) and one 1440 x 900
-/// screen of scale 2 whose visible frame is (0, 25, 1440, 875).
+/// A controller on fakes, with the mirrored window (kWindowID of kPid, 1000 x 800 at
+/// (100, 50)), a window of another application (kOtherWindowID of kOtherPid) and one
+/// 1440 x 900 screen of ratio 2 whose visible frame is (0, 25, 1440, 875).
 class PiPManagerFixture : public ::testing::Test {
 protected:
     PiPManagerFixture() {
         screens.setSingle(QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875), 2.0);
+        windows.addWindow(kWindowID, {}, kPid, QStringLiteral("org.example.source"));
         setWindow(1000, 800);
-        workspace.addApplication(kPid, QStringLiteral("org.example.source"));
-        workspace.addApplication(kOtherPid, QStringLiteral("org.example.other"));
+        windows.addWindow(kOtherWindowID, QRectF(0, 0, 640, 480), kOtherPid,
+                          QStringLiteral("org.example.other"));
     }
     ~PiPManagerFixture() override {
         manager.reset();
         flushDeletes();
     }
 
-    /// The scripted window's size, in the window list and among the shareable windows.
+    /// The scripted window's size, as measured and among the shareable windows.
     void setWindow(double width, double height, WindowNumber id = kWindowID) {
-        windowList.setBounds(id, 100, 50, width, height);
+        if (!windows.windows.count(id)) windows.addWindow(id, {}, kPid);
+        windows.windows[id].frame = QRectF(100, 50, width, height);
         std::erase_if(capture.windows, [id](const ShareableWindow& w) { return w.windowID == id; });
         capture.addWindow(id, width, height);
     }
     /// Starts a session on the scripted window and lets the stream start.
     void start(std::optional<QRectF> region = std::nullopt) {
-        manager->startPiP(kElement, kWindowID, kPid, region);
+        manager->startPiP(*windows.focusedWindowFor(kWindowID), region);
         scheduler.drain();
     }
     PiPPanel& panel() { return *manager->pipPanel(); }
@@ -108,9 +108,9 @@ protected:
     static void flushDeletes() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    /// Another application (or the source's) comes to the front.
-    void activate(ProcessID pid) {
-        workspace.activateFromOutside(pid);
+    /// A window of another application (or the source window) gets the focus.
+    void activate(WindowNumber window) {
+        windows.focusFromOutside(window);
         scheduler.drain();
     }
     void tap() {
@@ -126,7 +126,7 @@ protected:
     /// Moves the pointer over the panel and reports the hover.
     void hover() {
         const QRectF f = panel().frame();
-        screens.mouse = f.center();
+        screens.pointer = f.center();
         manager->mouseEnteredPanel();
     }
 
@@ -135,16 +135,13 @@ protected:
     fakes::ManualScheduler scheduler;
     fakes::FakeCaptureService capture{scheduler};
     fakes::FakePanelWindowSystem panelSystem;
-    fakes::FakeWorkspace workspace;
-    fakes::FakeAccessibility accessibility;
-    fakes::FakeWindowList windowList;
+    fakes::FakeWindows windows;
     fakes::FakeScreens screens;
-    fakes::FakeWindowServer windowServer;
     fakes::FakePermissions permissions;
     CountingApplication application;
     std::unique_ptr<PiPManager> manager = std::make_unique<PiPManager>(
-        PiPServices{scheduler, settings, capture, panelSystem, workspace, accessibility,
-                    windowList, screens, windowServer, permissions, application});
+        PiPServices{scheduler, settings, capture, panelSystem, windows, screens, permissions,
+                    application});
 };
 
 }  // namespace mirano::testing

@@ -4,15 +4,14 @@
 namespace mirano::testing {
 namespace {
 
-constexpr WindowElement kOtherWindow{0x5400001};
-
 class Tracking : public PiPManagerFixture {
 protected:
-    /// The other application's focused window is (or is no longer) full screen.
+    /// The other application's window has the focus and is (or is no longer) full screen.
     void otherWindowFullScreen(bool full) {
-        accessibility.setFocusedWindow(kOtherPid, kOtherWindow, 0x5400001);
-        accessibility.setAttribute(kOtherWindow, kAXFullScreenAttribute, AXBoolean{full});
+        windows.focused = kOtherWindowID;
+        windows.windows[kOtherWindowID].fullScreen = full;
     }
+    void changeDesktop() { emit windows.fullScreenOrDesktopChanged(); }
 };
 
 TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
@@ -20,8 +19,8 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     start();
     CaptureView& view = panel().captureView();
 
-    activate(kPid);
-    activate(kPid);
+    activate(kWindowID);
+    activate(kWindowID);
     EXPECT_TRUE(manager->isPaused());
     EXPECT_TRUE(view.isPaused());
     ASSERT_NE(view.pausedOverlayView(), nullptr);
@@ -33,7 +32,7 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     EXPECT_FALSE(manager->streamManager()->isStreamActive());
 
     const int made = streamsMade();
-    activate(kOtherPid);
+    activate(kOtherWindowID);
     flushDeletes();
     EXPECT_FALSE(manager->isPaused());
     EXPECT_FALSE(view.isPaused());
@@ -42,19 +41,19 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     EXPECT_TRUE(manager->streamManager()->isStreamActive());
 
     // Another activation while not paused changes nothing.
-    activate(kOtherPid);
+    activate(kOtherWindowID);
     EXPECT_EQ(streamsMade(), made + 1);
 }
 
 TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
     settings.setFocusBehaviorRaw("pauseRecording");
     start();
-    activate(kPid);
+    activate(kWindowID);
     const int made = streamsMade();
 
     // Another application comes forward with a full-screen focused window.
     otherWindowFullScreen(true);
-    activate(kOtherPid);
+    activate(kOtherWindowID);
     EXPECT_TRUE(manager->isFullscreenSuppressed());
     EXPECT_FALSE(panel().isOrderedFront());
     EXPECT_FALSE(manager->isPaused());
@@ -63,14 +62,14 @@ TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
 
     // The full-screen window leaves full screen: a space change brings the panel back.
     otherWindowFullScreen(false);
-    workspace.changeSpace();
+    changeDesktop();
     scheduler.drain();
     EXPECT_FALSE(manager->isFullscreenSuppressed());
     EXPECT_TRUE(panel().isOrderedFront());
     EXPECT_EQ(panel().alphaValue(), 1.0);
     EXPECT_EQ(streamsMade(), made + 1);
     // A second space change with no change of full screen does nothing.
-    workspace.changeSpace();
+    changeDesktop();
     scheduler.drain();
     EXPECT_EQ(streamsMade(), made + 1);
 }
@@ -78,25 +77,23 @@ TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
 TEST_F(Tracking, StopAndCloseAndDoNothing) {
     settings.setFocusBehaviorRaw("doNothing");
     start();
-    activate(kPid);
+    activate(kWindowID);
     EXPECT_NE(manager->pipPanel(), nullptr);
     EXPECT_FALSE(manager->isPaused());
     settings.setFocusBehaviorRaw("somethingElse");
-    workspace.activateFromOutside(kPid);
+    activate(kWindowID);
     EXPECT_NE(manager->pipPanel(), nullptr);
     EXPECT_FALSE(manager->isPaused());
-    // An activation without an application entry is ignored.
     settings.setFocusBehaviorRaw("stopAndClose");
-    emit workspace.didActivateApplication(ActivationNotification{});
+    activate(kOtherWindowID);
     EXPECT_NE(manager->pipPanel(), nullptr);
-    workspace.activateFromOutside(kPid);
+    activate(kWindowID);
     EXPECT_EQ(manager->pipPanel(), nullptr);
 }
 
 TEST_F(Tracking, SessionStartedUnderFullScreenIsWithdrawnAtOnce) {
-    workspace.frontmostPID = kPid;
-    accessibility.setFocusedWindow(kPid, kElement, kWindowID);
-    accessibility.setAttribute(kElement, kAXFullScreenAttribute, AXBoolean{true});
+    windows.focused = kWindowID;
+    windows.windows[kWindowID].fullScreen = true;
     start();
     EXPECT_TRUE(manager->isFullscreenSuppressed());
     EXPECT_FALSE(panel().isOrderedFront());
@@ -106,8 +103,7 @@ TEST_F(Tracking, SessionStartedUnderFullScreenIsWithdrawnAtOnce) {
     manager->showPiP();
     EXPECT_FALSE(panel().isOrderedFront());
 
-    workspace.frontmostPID = kOtherPid;
-    activate(kOtherPid);
+    activate(kOtherWindowID);
     EXPECT_FALSE(manager->isFullscreenSuppressed());
     EXPECT_TRUE(panel().isOrderedFront());
     EXPECT_TRUE(manager->streamManager()->isStreamActive());
@@ -187,17 +183,41 @@ TEST_F(Tracking, HiddenPiPStaysOutAfterFullScreenEnds) {
     start();
     hover();
     tap();
-    workspace.frontmostPID = kOtherPid;
     otherWindowFullScreen(true);
-    workspace.changeSpace();
+    changeDesktop();
     EXPECT_FALSE(panel().isOrderedFront());
     otherWindowFullScreen(false);
-    workspace.changeSpace();
+    changeDesktop();
     scheduler.drain();
     EXPECT_FALSE(manager->isFullscreenSuppressed());
     EXPECT_FALSE(panel().isOrderedFront());
     EXPECT_FALSE(manager->streamManager()->isStreamActive());
     EXPECT_TRUE(manager->hasHideAutoCloseTimer());
+}
+
+TEST_F(Tracking, StreamRequestsRunOneAtATimeAndTheLastWins) {
+    start();
+    auto active = [this] { return manager->streamManager()->isStreamActive(); };
+    manager->pauseStream();
+    manager->resumeStream();
+    scheduler.drain();
+    EXPECT_TRUE(active()) << "pause then resume: a visible PiP must not freeze";
+
+    manager->pauseStream();
+    scheduler.drain();
+    const int made = streamsMade();
+    manager->resumeStream();
+    manager->pauseStream();
+    scheduler.drain();
+    EXPECT_FALSE(active()) << "resume then pause: a paused PiP must not capture";
+
+    manager->resumeStream();
+    scheduler.drain();
+    manager->frameRateChanged(24);
+    manager->pauseStream();
+    scheduler.advance(2);
+    EXPECT_FALSE(active()) << "a restart due after a pause waits for the resume";
+    EXPECT_EQ(streamsMade(), made + 2);
 }
 
 TEST_F(Tracking, CommandHeldOverThePanelLeavesTheDragToTheZoom) {

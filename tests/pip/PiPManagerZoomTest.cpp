@@ -46,7 +46,7 @@ TEST_F(ZoomOnWindow, ZoomInAroundTheCentreKeepsThePointUnderThePointer) {
 
 TEST_F(ZoomOnWindow, ZoomNeedsThePointerOverAVisiblePanel) {
     startHovering(1000, 500);
-    screens.mouse = QPointF(-500, -500);
+    screens.pointer = QPointF(-500, -500);
     manager->zoomBy(0.85);
     EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 500));
     hover();
@@ -84,22 +84,15 @@ TEST_F(ZoomOnWindow, SelectionsComposeAndExtremeAspectsKeepThePanelShape) {
     EXPECT_EQ(lastUpdateRect(), QRectF(0, 0, 40, 300));
 }
 
-TEST_F(Zoom, ResizesStoreTheWidthAndRestartOnceAfterASecond) {
-    manager->panelResized(QSizeF(99.7, 50));
-    EXPECT_EQ(settings.pipWidth(), 100);
-    manager->panelResized(QSizeF(250.9, 50));
-    EXPECT_EQ(settings.pipWidth(), 250);
-    EXPECT_FALSE(manager->hasResizeDebounceTimer()) << "no stream: nothing scheduled";
+TEST_F(Zoom, ResizesStoreTheWidthAndRestartOnceTheDragHasSettled) {
+    start();
+    panel().setFrame(QRectF(100, 100, 99, 50));
+    panel().setFrame(QRectF(100, 100, 250, 50));
+    EXPECT_EQ(store.writes.count("pipWidth"), 0) << "nothing written during the drag";
+    manager->stopPiP();
+    EXPECT_EQ(settings.pipWidth(), 250) << "a drag cut short by a close is kept";
 
     start();
-    // Paused: the stream is not active, so nothing is scheduled either.
-    manager->streamManager()->stopCapture([](auto) {});
-    scheduler.drain();
-    manager->panelResized(QSizeF(300, 200));
-    EXPECT_FALSE(manager->hasResizeDebounceTimer());
-    manager->streamManager()->restartCapture([](auto) {});
-    scheduler.drain();
-
     const int made = streamsMade();
     panel().setFrame(QRectF(100, 100, 400, 320));
     scheduler.advance(0.5);
@@ -114,6 +107,17 @@ TEST_F(Zoom, ResizesStoreTheWidthAndRestartOnceAfterASecond) {
     EXPECT_EQ(stream()->initialConfiguration.width, 960);
     EXPECT_EQ(stream()->initialConfiguration.height, 768);
     EXPECT_EQ(settings.pipWidth(), 480);
+
+    // Resized while paused: the resumed stream has the new size.
+    manager->pauseStream();
+    scheduler.drain();
+    panel().setFrame(QRectF(100, 100, 200, 160));
+    scheduler.advance(1.1);
+    EXPECT_EQ(streamsMade(), made + 1);
+    manager->resumeStream();
+    scheduler.drain();
+    EXPECT_EQ(stream()->initialConfiguration.width, 400);
+    EXPECT_EQ(settings.pipWidth(), 200);
 }
 
 TEST_F(Zoom, FrameRatePicksAreDebouncedToOneRestart) {
@@ -133,7 +137,7 @@ TEST_F(Zoom, FrameRatePicksAreDebouncedToOneRestart) {
     // A pick for an application without a bundle identifier changes only the global rate,
     // and a rate out of range is clamped.
     manager->stopPiP();
-    workspace.addApplication(kPid, std::nullopt);
+    windows.windows[kWindowID].application.applicationID.reset();
     start();
     manager->frameRateChanged(0);
     EXPECT_EQ(settings.frameRate(), 1);
@@ -141,7 +145,7 @@ TEST_F(Zoom, FrameRatePicksAreDebouncedToOneRestart) {
 
     // A later session of the application starts at its remembered rate.
     manager->stopPiP();
-    workspace.addApplication(kPid, QStringLiteral("org.example.source"));
+    windows.windows[kWindowID].application.applicationID = QStringLiteral("org.example.source");
     settings.setFrameRate(10);
     start();
     EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, (CaptureTime{1, 60}));

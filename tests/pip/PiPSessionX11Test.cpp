@@ -1,8 +1,10 @@
 // A whole PiP session on a private Xvfb + Openbox: a real client window, the real capture,
-// panel and window services, and the settings in memory.
+// panel and window services, and the settings in memory. Also run with QT_SCALE_FACTOR=2: X
+// pixels and Qt's logical pixels must then be told apart everywhere.
 #include "capture/StreamManager.h"
 #include "pip/PiPManager.h"
 #include "pip/PiPServices.h"
+#include "region/RegionSelectionPanel.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/FakePermissions.h"
@@ -53,21 +55,21 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     fakes::FakePermissions permissions;
     auto& p = Platform::real();
     PiPManager manager(PiPServices{p.scheduler(), settings, p.captureService(),
-                                   p.panelWindowSystem(), p.workspace(), p.accessibility(),
-                                   p.windowList(), p.screens(), p.windowServer(), permissions,
+                                   p.panelWindowSystem(), p.windows(), p.screens(), permissions,
                                    p.application()});
+    const double ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
 
     // The focused window is the client (Openbox focuses new windows).
-    std::optional<FocusedWindow> focused;
+    std::optional<SourceWindow> focused;
     ASSERT_TRUE(waitUntil([&] {
         focused = manager.windowHelpers().focusedWindow();
-        return focused && focused->pid == static_cast<ProcessID>(client.pid());
+        return focused && focused->application.pid == static_cast<ProcessID>(client.pid());
     }, 5000));
     const int shmBefore = ownShmSegments();
 
-    manager.startPiP(focused->element, focused->windowID, focused->pid, std::nullopt);
+    manager.startPiP(*focused, std::nullopt);
     ASSERT_NE(manager.pipPanel(), nullptr);
-    EXPECT_EQ(manager.sourceWindowSize(), QSizeF(640, 400));
+    EXPECT_EQ(manager.sourceWindowSize(), QSizeF(640, 400) / ratio);
     PiPPanel& panel = *manager.pipPanel();
 
     // Frames of the red window arrive in the view.
@@ -85,6 +87,10 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     }, 5000)) << "panel at " << panel.geometry().x() << "," << panel.geometry().y();
     EXPECT_EQ(panel.geometry().width(), 320);
     EXPECT_EQ(panel.geometry().height(), 200);
+    testing::Inspector inspector;
+    EXPECT_EQ(inspector.rootGeometry(static_cast<xcb_window_t>(panel.winId())),
+              QRect(panel.geometry().topLeft() * ratio, panel.geometry().size() * ratio))
+        << "logical and X pixels mixed up";
 
     // And the screen shows the window's pixels there.
     const QRect g = panel.geometry();
@@ -108,6 +114,16 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     }, 5000)) << "the panel is destroyed";
     EXPECT_TRUE(waitUntil([&] { return ownShmSegments() <= shmBefore; }, 5000))
         << "shared memory left: " << ownShmSegments();
+
+    // The region panel lies exactly over the window, in X pixels too.
+    manager.beginRegionSelection();
+    ASSERT_NE(manager.regionSelectionPanel(), nullptr);
+    const auto regionPanel = static_cast<xcb_window_t>(manager.regionSelectionPanel()->winId());
+    EXPECT_TRUE(waitUntil([&] {
+        return inspector.rootGeometry(regionPanel) == inspector.rootGeometry(client.id);
+    }, 5000)) << "region panel at " << inspector.rootGeometry(regionPanel).x() << ","
+              << inspector.rootGeometry(regionPanel).width();
+    manager.stopPiP();
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
 
     X11PanelWindowSystem windowSystem;
     const QRect area(100, 100, 400, 300);  // root coordinates
-    RegionSelectionPanel panel(testing::toScreenPoints(area), windowSystem);
+    RegionSelectionPanel panel(QRectF(area), windowSystem);
     QList<QRectF> regions;
     int cancelled = 0;
     panel.onRegionSelected = [&](QRectF r) { regions << r; };

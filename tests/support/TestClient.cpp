@@ -3,6 +3,9 @@
 //
 //   mirano_test_client [--title T] [--class C] [--size WxH] [--pos X,Y] [--pattern P]
 //                      [--keys] [--fullscreen] [--animate FPS] [--override-redirect]
+//                      [--bare] [--twin]
+// --bare: no _NET_WM_PID and no WM_CLASS, as plain Xlib/XCB programs and remote clients.
+// --twin: a second window of the same process, 300 pixels to the right; "twin 0x<window>".
 // Patterns: quadrants (red, green, blue, white from top-left clockwise), solid:RRGGBB,
 //           bars (eight vertical bars of known colours).
 // Prints "ready 0x<window>" once mapped, "key <keysym> <state>" for every key press,
@@ -30,7 +33,7 @@ struct Options {
     std::string wmClass = "mirano-test-client";
     int width = 640, height = 400, x = 100, y = 100;
     std::string pattern = "quadrants";
-    bool keys = false, fullscreen = false, overrideRedirect = false;
+    bool keys = false, fullscreen = false, overrideRedirect = false, bare = false, twin = false;
     int animateFps = 0;
 };
 
@@ -117,6 +120,8 @@ void parse(int argc, char** argv) {
         else if (a == "--keys") opt.keys = true;
         else if (a == "--fullscreen") opt.fullscreen = true;
         else if (a == "--override-redirect") opt.overrideRedirect = true;
+        else if (a == "--bare") opt.bare = true;
+        else if (a == "--twin") opt.twin = true;
         else if (a == "--animate") opt.animateFps = std::atoi(next().c_str());
     }
 }
@@ -142,11 +147,26 @@ int main(int argc, char** argv) {
                       opt.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, mask,
                       values);
     xcb_icccm_set_wm_name(conn, window, XCB_ATOM_STRING, 8, opt.title.size(), opt.title.c_str());
-    std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
-    xcb_icccm_set_wm_class(conn, window, cls.size(), cls.c_str());
-    const uint32_t pid = static_cast<uint32_t>(getpid());
-    xcb_change_property(conn, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL,
-                        32, 1, &pid);
+    if (!opt.bare) {
+        std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
+        xcb_icccm_set_wm_class(conn, window, cls.size(), cls.c_str());
+        const uint32_t pid = static_cast<uint32_t>(getpid());
+        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
+                            XCB_ATOM_CARDINAL, 32, 1, &pid);
+    }
+    xcb_window_t twin = XCB_NONE;
+    if (opt.twin) {
+        twin = xcb_generate_id(conn);
+        xcb_create_window(conn, XCB_COPY_FROM_PARENT, twin, screen->root, opt.x + 300, opt.y,
+                          opt.width, opt.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, mask, values);
+        const std::string title = opt.title + " twin";
+        xcb_icccm_set_wm_name(conn, twin, XCB_ATOM_STRING, 8, title.size(), title.c_str());
+        const uint32_t pid = static_cast<uint32_t>(getpid());
+        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, twin, atom("_NET_WM_PID"),
+                            XCB_ATOM_CARDINAL, 32, 1, &pid);
+        xcb_map_window(conn, twin);
+    }
     xcb_size_hints_t hints{};
     xcb_icccm_size_hints_set_position(&hints, 1, opt.x, opt.y);
     xcb_icccm_set_wm_normal_hints(conn, window, &hints);
@@ -184,6 +204,10 @@ int main(int argc, char** argv) {
                     paint();
                     break;
                 case XCB_MAP_NOTIFY:
+                    if (reinterpret_cast<xcb_map_notify_event_t*>(ev)->window == twin) {
+                        printf("twin 0x%x\n", twin);
+                        break;
+                    }
                     if (!announced) {
                         announced = true;
                         paint();

@@ -48,7 +48,7 @@ protected:
         panel->onFrameRateChanged = [this](int rate) { calls.rates << rate; };
     }
     void commandDrag(QPointF from, QPointF to) {
-        view->mouseDownAt(from, 1, CaptureView::kCommandFlag);
+        view->mouseDownAt(from, 1, true);
         view->mouseDraggedTo(to);
         view->mouseUpAt(to);
     }
@@ -69,25 +69,25 @@ TEST_F(CaptureViewTest, ZoomSelectionMustExceedTenPointsBothWays) {
 
     commandDrag({100, 100}, {110.5, 110.5});
     ASSERT_EQ(calls.zooms.size(), 1);
-    expectRect(calls.zooms[0], 100.0 / 400, (300 - 110.5) / 300, 10.5 / 400, 10.5 / 300);
+    expectRect(calls.zooms[0], 100.0 / 400, 100.0 / 300, 10.5 / 400, 10.5 / 300);
     EXPECT_TRUE(view->suppressOverlay());
     EXPECT_FALSE(view->isDraggingZoom());
     EXPECT_EQ(view->selectionLayer(), nullptr);
 }
 
 TEST_F(CaptureViewTest, DragBeyondTheViewIsClampedAndNormalisedFromTopLeft) {
-    view->mouseDownAt({200, 150}, 1, CaptureView::kCommandFlag);
+    view->mouseDownAt({200, 150}, 1, true);
     view->mouseDraggedTo({-80, 420});
     EXPECT_EQ(view->selectionRect(), QRectF(0, 150, 200, 150));
     EXPECT_NE(view->selectionLayer(), nullptr);
     view->mouseUpAt({-80, 420});
     ASSERT_EQ(calls.zooms.size(), 1);
-    expectRect(calls.zooms[0], 0, 0, 0.5, 0.5);
+    expectRect(calls.zooms[0], 0, 0.5, 0.5, 0.5);
 
-    // Dragging down-right past the far corner ends at (400, 0): the bottom-right quarter.
+    // Dragging up-right past the far corner ends at (400, 0): the top-right quarter.
     commandDrag({200, 150}, {900, -900});
     ASSERT_EQ(calls.zooms.size(), 2);
-    expectRect(calls.zooms[1], 0.5, 0.5, 0.5, 0.5);
+    expectRect(calls.zooms[1], 0.5, 0, 0.5, 0.5);
 }
 
 TEST_F(CaptureViewTest, NoSelectionStartsWhileZoomedOrWithoutCommand) {
@@ -97,7 +97,7 @@ TEST_F(CaptureViewTest, NoSelectionStartsWhileZoomedOrWithoutCommand) {
     EXPECT_TRUE(calls.zooms.isEmpty());
 
     view->setZoomed(false);
-    view->mouseDownAt({50, 50}, 1, 0);
+    view->mouseDownAt({50, 50}, 1, false);
     EXPECT_FALSE(view->isDraggingZoom());
     view->mouseDraggedTo({300, 250});
     view->mouseUpAt({300, 250});
@@ -106,13 +106,13 @@ TEST_F(CaptureViewTest, NoSelectionStartsWhileZoomedOrWithoutCommand) {
 }
 
 TEST_F(CaptureViewTest, DoubleClicksTellCommandApart) {
-    view->mouseDownAt({50, 50}, 2, CaptureView::kCommandFlag);
+    view->mouseDownAt({50, 50}, 2, true);
     EXPECT_EQ(calls.resetZoom, 1);
     EXPECT_EQ(calls.doubleClick, 0);
     EXPECT_TRUE(view->suppressOverlay());
     EXPECT_FALSE(view->isDraggingZoom());
 
-    view->mouseDownAt({50, 50}, 2, 0);
+    view->mouseDownAt({50, 50}, 2, false);
     EXPECT_EQ(calls.doubleClick, 1);
     EXPECT_EQ(calls.resetZoom, 1);
     EXPECT_FALSE(view->isDraggingZoom());
@@ -241,9 +241,9 @@ TEST_F(CaptureViewTest, WithoutCallbacksOrPanelEveryGestureIsIgnored) {
     PiPPanel bare(QRectF(0, 0, 400, 300), windowSystem, settings);
     CaptureView& v = bare.captureView();
     v.mouseEnteredView();
-    v.mouseDownAt({10, 10}, 2, 0);
-    v.mouseDownAt({10, 10}, 2, CaptureView::kCommandFlag);
-    v.mouseDownAt({10, 10}, 1, CaptureView::kCommandFlag);
+    v.mouseDownAt({10, 10}, 2, false);
+    v.mouseDownAt({10, 10}, 2, true);
+    v.mouseDownAt({10, 10}, 1, true);
     v.mouseDraggedTo({300, 200});
     v.mouseUpAt({300, 200});
     v.selectFrameRate(5);
@@ -254,20 +254,19 @@ TEST_F(CaptureViewTest, WithoutCallbacksOrPanelEveryGestureIsIgnored) {
     // A view whose panel is gone behaves the same.
     CaptureView orphan(QRectF(0, 0, 200, 100), settings);
     orphan.mouseEnteredView();
-    orphan.mouseDownAt({10, 10}, 1, CaptureView::kCommandFlag);
+    orphan.mouseDownAt({10, 10}, 1, true);
     orphan.mouseDraggedTo({150, 90});
     orphan.mouseUpAt({150, 90});
     EXPECT_TRUE(orphan.suppressOverlay());  // the zoom was recognised, just reported to nobody
     EXPECT_EQ(calls.total(), 0);
 }
 
-TEST_F(CaptureViewTest, QtEventsAreFlippedToBottomLeftViewCoordinates) {
-    // Qt (100, 200) in a 300-high view is view point (100, 100).
+TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinates) {
     press(view, {100, 200}, Qt::MetaModifier);
     EXPECT_TRUE(view->isDraggingZoom());
-    EXPECT_EQ(view->dragStart(), QPointF(100, 100));
+    EXPECT_EQ(view->dragStart(), QPointF(100, 200));
     drag(view, {300, 50}, Qt::MetaModifier);
-    EXPECT_EQ(view->selectionRect(), QRectF(100, 100, 200, 150));
+    EXPECT_EQ(view->selectionRect(), QRectF(100, 50, 200, 150));
     release(view, {300, 50}, Qt::MetaModifier);
     ASSERT_EQ(calls.zooms.size(), 1);
     expectRect(calls.zooms[0], 0.25, 50.0 / 300, 0.5, 0.5);

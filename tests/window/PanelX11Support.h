@@ -43,6 +43,7 @@ public:
             const QString line = QString::fromLocal8Bit(process_->readLine()).trimmed();
             lines << line;
             if (line.startsWith("ready 0x")) id = line.mid(8).toUInt(nullptr, 16);
+            if (line.startsWith("twin 0x")) twin = line.mid(7).toUInt(nullptr, 16);
         }
     }
     bool printed(const QString& prefix) {
@@ -52,6 +53,8 @@ public:
         return false;
     }
     xcb_window_t id = 0;
+    /// The second window of a client started with --twin, once mapped.
+    xcb_window_t twin = 0;
     QStringList lines;
 
 private:
@@ -162,11 +165,6 @@ private:
     int held_ = 0;
     QPoint position_;
 };
-
-/// Root (Qt) coordinates to screen points with a bottom-left origin on the session's 800-high screen.
-inline QRectF toScreenPoints(const QRect& r) {
-    return QRectF(r.x(), 800 - r.y() - r.height(), r.width(), r.height());
-}
 
 /// Runs xdotool with the arguments; true when it succeeded.
 inline bool xdotool(const QStringList& args) {

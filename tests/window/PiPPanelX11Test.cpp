@@ -20,7 +20,6 @@ using testing::describe;
 using testing::gSession;
 using testing::Inspector;
 using testing::near;
-using testing::toScreenPoints;
 using testing::waitUntil;
 using testing::xdotool;
 
@@ -65,7 +64,7 @@ protected:
             << "the client never got the focus";
         ASSERT_TRUE(waitUntil([&] { return near(inspector.pixel(60, 60), kRed); }, 5000));
 
-        panel = std::make_unique<PiPPanel>(toScreenPoints(kPanelRect), windowSystem, settings);
+        panel = std::make_unique<PiPPanel>(QRectF(kPanelRect), windowSystem, settings);
         panel->onResize = [this](QSizeF s) { resizes << s; };
         panel->onMouseEntered = [this] { ++entered; };
         panel->onMouseExited = [this] { ++exited; };

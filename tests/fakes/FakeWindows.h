@@ -1,0 +1,72 @@
+// Scripted windows: their frames, states and owners, the focus, and what was asked of them.
+#pragma once
+
+#include "platform/Windows.h"
+
+#include <QStringList>
+#include <map>
+
+namespace mirano::fakes {
+
+class FakeWindows final : public Windows {
+public:
+    struct Window {
+        QRectF frame;
+        AppIdentity application;
+        bool fullScreen = false;
+        bool minimized = false;
+    };
+    std::map<WindowNumber, Window> windows;
+    /// The focused window (0: none).
+    WindowNumber focused = 0;
+    /// "unminimize N" and "activate N", in order.
+    QStringList requests;
+
+    /// Adds or replaces a window of process `pid` (0: no process found).
+    void addWindow(WindowNumber id, const QRectF& frame, ProcessID pid,
+                   std::optional<QString> applicationID = std::nullopt) {
+        AppIdentity app{pid ? std::optional<ProcessID>(pid) : std::nullopt, pid ? 0 : id,
+                        std::move(applicationID)};
+        windows[id] = Window{frame, app};
+    }
+    /// Focuses the window and reports its application's activation.
+    void focusFromOutside(WindowNumber id) {
+        focused = id;
+        emit applicationActivated(windows.at(id).application);
+    }
+    void setFullScreen(WindowNumber id, bool full) {
+        windows.at(id).fullScreen = full;
+        emit fullScreenOrDesktopChanged();
+    }
+
+    std::optional<SourceWindow> focusedWindow() override { return focusedWindowFor(focused); }
+    /// What focusedWindow() answers while `id` has the focus.
+    std::optional<SourceWindow> focusedWindowFor(WindowNumber id) const {
+        const auto it = windows.find(id);
+        if (it == windows.end()) return std::nullopt;
+        return SourceWindow{it->first, it->second.application};
+    }
+    std::optional<QRectF> frame(WindowNumber id) override {
+        const auto it = windows.find(id);
+        if (it == windows.end()) return std::nullopt;
+        return it->second.frame;
+    }
+    bool isFullScreen(WindowNumber id) override {
+        const auto it = windows.find(id);
+        return it != windows.end() && it->second.fullScreen;
+    }
+    bool isMinimized(WindowNumber id) override {
+        const auto it = windows.find(id);
+        return it != windows.end() && it->second.minimized;
+    }
+    void unminimize(WindowNumber id) override {
+        requests << QStringLiteral("unminimize %1").arg(id);
+        if (const auto it = windows.find(id); it != windows.end()) it->second.minimized = false;
+    }
+    void activate(WindowNumber id) override {
+        requests << QStringLiteral("activate %1").arg(id);
+        if (windows.count(id)) focused = id;
+    }
+};
+
+}  // namespace mirano::fakes

@@ -1,0 +1,119 @@
+// The windows service and the window helpers on a private Xvfb + Openbox with real clients,
+// among them clients that set neither _NET_WM_PID nor WM_CLASS and two windows of one process.
+#include "pip/WindowHelpers.h"
+#include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11Windows.h"
+#include "tests/window/PanelX11Support.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <deque>
+
+namespace mirano {
+namespace {
+
+using testing::gSession;
+using testing::waitUntil;
+
+class WindowsX11Test : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(desktop.isValid()); }
+    testing::ClientWindow& add(const QStringList& args) {
+        testing::ClientWindow& c = clients.emplace_back(*gSession, args);
+        EXPECT_NE(c.id, 0u) << c.problem.toStdString();
+        return c;
+    }
+    bool waitActive(xcb_window_t w) {
+        return waitUntil([&] { return desktop.activeWindow() == w; }, 5000);
+    }
+    /// Every event the window manager sent so far has been handled.
+    void settle() {
+        desktop.processEvents();
+        QCoreApplication::processEvents();
+    }
+    static ProcessID pid(const testing::ClientWindow& c) { return ProcessID(c.pid()); }
+
+    x11::X11Desktop desktop;
+    x11::X11Windows windows{desktop};
+    WindowHelpers helpers{windows};
+    testing::Inspector inspector;
+    std::deque<testing::ClientWindow> clients;  // stable references
+};
+
+TEST_F(WindowsX11Test, FocusedWindowKnowsItsProcessEvenWithoutThePidProperty) {
+    testing::ClientWindow& named = add({"--class", "org.mirano.a"});
+    ASSERT_TRUE(waitActive(named.id));
+    auto focused = helpers.focusedWindow();
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(focused->windowID, named.id);
+    EXPECT_EQ(focused->application.pid, pid(named));
+    EXPECT_EQ(focused->application.applicationID, QStringLiteral("org.mirano.a"));
+
+    // No _NET_WM_PID and no WM_CLASS: the X server still knows the client's process.
+    testing::ClientWindow& bare = add({"--bare", "--pos", "200,150", "--size", "400x300"});
+    ASSERT_TRUE(waitActive(bare.id));
+    focused = helpers.focusedWindow();
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(focused->windowID, bare.id);
+    EXPECT_EQ(focused->application.pid, pid(bare));
+    EXPECT_EQ(focused->application.applicationID, std::nullopt);
+    EXPECT_FALSE(focused->application.isSameApplication(AppIdentity{pid(named)}));
+
+    // Its frame is where the X server has it (logical = X pixels at ratio 1).
+    EXPECT_EQ(helpers.windowFrame(bare.id), QRectF(inspector.rootGeometry(bare.id)));
+    EXPECT_EQ(inspector.rootGeometry(bare.id).size(), QSize(400, 300));
+    EXPECT_EQ(helpers.windowFrame(0x7fffff), std::nullopt);
+
+    EXPECT_FALSE(helpers.isFocusedWindowFullScreen());
+    testing::ClientWindow& full = add({"--fullscreen"});
+    ASSERT_TRUE(waitActive(full.id));
+    EXPECT_TRUE(waitUntil([&] { return helpers.isFocusedWindowFullScreen(); }, 5000));
+}
+
+TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationNotPerWindow) {
+    testing::ClientWindow& other = add({"--title", "other"});
+    ASSERT_TRUE(waitActive(other.id));
+    testing::ClientWindow& pair = add({"--title", "pair", "--twin", "--pos", "200,200"});
+    ASSERT_TRUE(waitUntil([&] { return pair.readLines(), pair.twin != 0; }, 5000));
+    settle();
+
+    std::vector<AppIdentity> activated;
+    QObject::connect(&windows, &Windows::applicationActivated,
+                     [&](const AppIdentity& app) { activated.push_back(app); });
+    windows.activate(other.id);
+    ASSERT_TRUE(waitActive(other.id));
+    windows.activate(pair.id);
+    ASSERT_TRUE(waitActive(pair.id));
+    // The second window of the same process: no new application comes forward.
+    windows.activate(pair.twin);
+    ASSERT_TRUE(waitActive(pair.twin));
+    settle();
+    ASSERT_EQ(activated.size(), 2u);
+    EXPECT_EQ(activated[0].pid, pid(other));
+    EXPECT_EQ(activated[1].pid, pid(pair));
+
+    // Activating the first window of the pair brings that very window forward and focuses it.
+    pair.lines.clear();
+    helpers.bringWindowToFront(pair.id);
+    EXPECT_TRUE(waitActive(pair.id));
+    EXPECT_TRUE(waitUntil([&] { return inspector.inputFocus() == pair.id; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return pair.printed("focus in"); }, 5000));
+}
+
+TEST_F(WindowsX11Test, BringToFrontRestoresAMinimisedWindow) {
+    testing::ClientWindow& source = add({"--title", "source"});
+    ASSERT_TRUE(waitActive(source.id));
+    testing::ClientWindow& other = add({"--title", "other", "--pos", "400,300"});
+    ASSERT_TRUE(waitActive(other.id));
+    ASSERT_TRUE(testing::xdotool({"windowminimize", QString::number(source.id)}));
+    ASSERT_TRUE(waitUntil([&] { return windows.isMinimized(source.id); }, 5000));
+
+    helpers.bringWindowToFront(source.id);
+    EXPECT_TRUE(waitActive(source.id));
+    EXPECT_TRUE(waitUntil([&] { return !windows.isMinimized(source.id); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return inspector.inputFocus() == source.id; }, 5000));
+}
+
+}  // namespace
+}  // namespace mirano
