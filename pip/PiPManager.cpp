@@ -106,74 +106,34 @@ void PiPManager::setCapturedWindowID(std::optional<WindowNumber> value) {
     if (assign(capturedWindowID_, value)) emit capturedWindowIDChanged();
 }
 void PiPManager::setHovering(bool value) {
-    if (!assign(isHovering_, value)) return;
-    emit isHoveringChanged();
-    emit hoverStateChanged();
-}
-void PiPManager::setCapturedApp(std::optional<AppIdentity> value) {
-    if (assign(capturedApp_, std::move(value))) emit capturedAppChanged();
-}
-void PiPManager::setCapturedBundleID(std::optional<QString> value) {
-    if (assign(capturedBundleID_, std::move(value))) emit capturedBundleIDChanged();
+    if (assign(isHovering_, value)) emit hoverStateChanged();
 }
 void PiPManager::setPipPanel(std::unique_ptr<PiPPanel> panel) {
-    if (!replaceWidget(pipPanel_, std::move(panel))) return;
-    emit pipPanelChanged();
-    emit hoverStateChanged();
-}
-void PiPManager::setStreamManager(std::shared_ptr<StreamManager> manager) {
-    if (assign(streamManager_, std::move(manager))) emit streamManagerChanged();
+    if (replaceWidget(pipPanel_, std::move(panel))) emit hoverStateChanged();
 }
 void PiPManager::setPiPHidden(bool value) {
-    if (!assign(isPiPHidden_, value)) return;
-    emit isPiPHiddenChanged();
-    emit hoverStateChanged();
-}
-void PiPManager::setPaused(bool value) {
-    if (assign(isPaused_, value)) emit isPausedChanged();
-}
-void PiPManager::setAutoHideOverride(bool value) {
-    if (assign(autoHideOverride_, value)) emit autoHideOverrideChanged();
-}
-void PiPManager::setFullscreenSuppressed(bool value) {
-    if (assign(isFullscreenSuppressed_, value)) emit isFullscreenSuppressedChanged();
+    if (assign(isPiPHidden_, value)) emit hoverStateChanged();
 }
 void PiPManager::setRegionSelectionPanel(std::unique_ptr<RegionSelectionPanel> panel) {
-    if (replaceWidget(regionSelectionPanel_, std::move(panel))) emit regionSelectionPanelChanged();
-}
-void PiPManager::setSourceWindowSize(const QSizeF& value) {
-    if (assign(sourceWindowSize_, value)) emit sourceWindowSizeChanged();
-}
-void PiPManager::setCurrentSourceRect(const QRectF& value) {
-    if (assign(currentSourceRect_, value)) emit currentSourceRectChanged();
+    replaceWidget(regionSelectionPanel_, std::move(panel));
 }
 
-void PiPManager::cancelTimer(std::unique_ptr<Timer>& timer, void (PiPManager::*changed)()) {
+void PiPManager::cancelTimer(std::unique_ptr<Timer>& timer) {
     if (!timer) return;
     timer->invalidate();
     timer.reset();
-    emit(this->*changed)();
-}
-
-void PiPManager::replaceTimer(std::unique_ptr<Timer>& timer, std::unique_ptr<Timer> next,
-                              void (PiPManager::*changed)()) {
-    if (timer) timer->invalidate();
-    timer = std::move(next);
-    emit(this->*changed)();
 }
 
 void PiPManager::scheduleOnce(std::unique_ptr<Timer>& timer, double seconds,
-                              void (PiPManager::*action)(), void (PiPManager::*changed)()) {
+                              void (PiPManager::*action)()) {
     QPointer<PiPManager> self(this);
     std::unique_ptr<Timer>* slot = &timer;  // a field of this controller
-    replaceTimer(timer,
-                 services_.scheduler.schedule(seconds, false,
-                                              [self, slot, action, changed] {
-                                                  if (!self) return;
-                                                  self->cancelTimer(*slot, changed);
-                                                  (self.data()->*action)();
-                                              }),
-                 changed);
+    cancelTimer(timer);
+    timer = services_.scheduler.schedule(seconds, false, [self, slot, action] {
+        if (!self) return;
+        cancelTimer(*slot);
+        (self.data()->*action)();
+    });
 }
 
 void PiPManager::setPanelAlpha(double alpha, bool animated) {
@@ -197,10 +157,10 @@ QSizeF PiPManager::measureWindow(WindowNumber windowID) {
 void PiPManager::startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) {
     const WindowNumber windowID = window.windowID;
     setCapturedWindowID(windowID);
-    setCapturedApp(window.application);
+    capturedApp_ = window.application;
     // Frame rates are remembered per application name; a window without one has none.
     const std::optional<QString> bundleID = window.application.applicationID;
-    setCapturedBundleID(bundleID);
+    capturedBundleID_ = bundleID;
     if (bundleID) {
         const auto rates = services_.settings.perAppFrameRates();
         if (rates.contains(*bundleID))
@@ -220,15 +180,15 @@ void PiPManager::startPiP(const SourceWindow& window, std::optional<QRectF> sour
         if (!self || !error || self->streamManager_ != weakManager.lock()) return;
         self->stopPiP();
     };
-    setStreamManager(manager);
+    streamManager_ = manager;
     streamWanted_ = true;
     restartWanted_ = false;
 
     const QSizeF size = measureWindow(windowID);
-    setSourceWindowSize(size);
+    sourceWindowSize_ = size;
     const QRectF rect = sourceRect ? PiPGeometry::denormalize(*sourceRect, size)
                                    : QRectF(QPointF(0, 0), size);
-    setCurrentSourceRect(rect);
+    currentSourceRect_ = rect;
     auto panel = makePanel(rect.width(), rect.height());
     wirePanel(*panel);
     setPipPanel(std::move(panel));
@@ -321,12 +281,12 @@ void PiPManager::wirePanel(PiPPanel& panel) {
 
 void PiPManager::stopPiP() {
     storePendingPipWidth();
-    cancelTimer(frameRateDebounceTimer_, &PiPManager::frameRateDebounceTimerChanged);
-    cancelTimer(resizeDebounceTimer_, &PiPManager::resizeDebounceTimerChanged);
-    cancelTimer(hideAutoCloseTimer_, &PiPManager::hideAutoCloseTimerChanged);
+    cancelTimer(frameRateDebounceTimer_);
+    cancelTimer(resizeDebounceTimer_);
+    cancelTimer(hideAutoCloseTimer_);
     if (streamManager_) {
         streamManager_->stop();
-        setStreamManager(nullptr);
+        streamManager_ = nullptr;
     }
     streamBusy_ = false;
     restartWanted_ = false;
@@ -339,15 +299,15 @@ void PiPManager::stopPiP() {
         setRegionSelectionPanel(nullptr);
     }
     setCapturedWindowID(std::nullopt);
-    setCapturedApp(std::nullopt);
-    setCapturedBundleID(std::nullopt);
+    capturedApp_ = std::nullopt;
+    capturedBundleID_ = std::nullopt;
     setPiPHidden(false);
-    setPaused(false);
+    isPaused_ = false;
     setHovering(false);
-    setAutoHideOverride(false);
-    setSourceWindowSize(QSizeF(0, 0));
-    setCurrentSourceRect(QRectF(0, 0, 0, 0));
-    setFullscreenSuppressed(false);
+    autoHideOverride_ = false;
+    sourceWindowSize_ = QSizeF(0, 0);
+    currentSourceRect_ = QRectF(0, 0, 0, 0);
+    isFullscreenSuppressed_ = false;
 }
 
 // --- Stream operations --------------------------------------------------------------------

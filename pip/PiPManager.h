@@ -110,21 +110,6 @@ public:
 
 signals:
     void capturedWindowIDChanged();
-    void isHoveringChanged();
-    void capturedAppChanged();
-    void capturedBundleIDChanged();
-    void pipPanelChanged();
-    void streamManagerChanged();
-    void isPiPHiddenChanged();
-    void isPausedChanged();
-    void autoHideOverrideChanged();
-    void isFullscreenSuppressedChanged();
-    void frameRateDebounceTimerChanged();
-    void resizeDebounceTimerChanged();
-    void hideAutoCloseTimerChanged();
-    void regionSelectionPanelChanged();
-    void sourceWindowSizeChanged();
-    void currentSourceRectChanged();
     /// Any input of isHoveringVisiblePiP() may have changed.
     void hoverStateChanged();
 
@@ -132,25 +117,14 @@ private:
     // Property setters: store and signal only on a change.
     void setCapturedWindowID(std::optional<WindowNumber> value);
     void setHovering(bool value);
-    void setCapturedApp(std::optional<AppIdentity> value);
-    void setCapturedBundleID(std::optional<QString> value);
     void setPipPanel(std::unique_ptr<PiPPanel> panel);
-    void setStreamManager(std::shared_ptr<StreamManager> manager);
     void setPiPHidden(bool value);
-    void setPaused(bool value);
-    void setAutoHideOverride(bool value);
-    void setFullscreenSuppressed(bool value);
     void setRegionSelectionPanel(std::unique_ptr<RegionSelectionPanel> panel);
-    void setSourceWindowSize(const QSizeF& value);
-    void setCurrentSourceRect(const QRectF& value);
-    /// Invalidates and drops a timer, signalling when one was there.
-    void cancelTimer(std::unique_ptr<Timer>& timer, void (PiPManager::*changed)());
-    void replaceTimer(std::unique_ptr<Timer>& timer, std::unique_ptr<Timer> next,
-                      void (PiPManager::*changed)());
+    /// Invalidates and drops a timer.
+    static void cancelTimer(std::unique_ptr<Timer>& timer);
     /// Runs `action` once, `seconds` from now, replacing whatever `timer` held. The timer is
     /// dropped when it fires; the closure holds the controller weakly.
-    void scheduleOnce(std::unique_ptr<Timer>& timer, double seconds, void (PiPManager::*action)(),
-                      void (PiPManager::*changed)());
+    void scheduleOnce(std::unique_ptr<Timer>& timer, double seconds, void (PiPManager::*action)());
 
     /// Sets the panel's alpha (animated or not) and reports the hover inputs.
     void setPanelAlpha(double alpha, bool animated);

@@ -31,8 +31,7 @@ void PiPManager::frameRateChanged(int framesPerSecond) {
 
 void PiPManager::scheduleStreamRestart() {
     if (!streamManager_ || !capturedWindowID_ || !streamManager_->isStreamActive()) return;
-    scheduleOnce(frameRateDebounceTimer_, kFrameRateDebounceSeconds, &PiPManager::restartStream,
-                 &PiPManager::frameRateDebounceTimerChanged);
+    scheduleOnce(frameRateDebounceTimer_, kFrameRateDebounceSeconds, &PiPManager::restartStream);
 }
 
 }  // namespace mirano

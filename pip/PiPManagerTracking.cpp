@@ -42,7 +42,7 @@ void PiPManager::handleAppActivation(const AppIdentity& application) {
     if (application.isSameApplication(*capturedApp_)) {
         switch (services_.settings.focusBehavior()) {
             case FocusBehavior::pauseRecording:
-                setPaused(true);
+                isPaused_ = true;
                 if (pipPanel_) showPausedOverlay();
                 pauseStream();
                 break;
@@ -55,7 +55,7 @@ void PiPManager::handleAppActivation(const AppIdentity& application) {
         return;
     }
     if (!isPaused_) return;
-    setPaused(false);
+    isPaused_ = false;
     if (pipPanel_) removePausedOverlay();
     if (!isFullscreenSuppressed_) resumeStream();
 }
@@ -64,7 +64,7 @@ void PiPManager::updateFullscreenSuppression() {
     if (!pipPanel_) return;
     const bool full = helpers_.isFocusedWindowFullScreen();
     if (full == isFullscreenSuppressed_) return;
-    setFullscreenSuppressed(full);
+    isFullscreenSuppressed_ = full;
     if (full) {
         pipPanel_->orderOut();
         pauseStream();
@@ -83,10 +83,10 @@ void PiPManager::handleModifierTap() {
     if (!pipPanel_ || !isHovering_) return;
     if (services_.settings.autoHideOnHover()) {
         if (!autoHideOverride_) {
-            setAutoHideOverride(true);
+            autoHideOverride_ = true;
             showPiP();
         } else {
-            setAutoHideOverride(false);
+            autoHideOverride_ = false;
             setPanelAlpha(kOverrideCancelledAlpha, true);
             pipPanel_->setIgnoresMouseEvents(true);
             pauseStream();
@@ -98,14 +98,14 @@ void PiPManager::handleModifierTap() {
         hidePiP();
     } else {
         setPiPHidden(false);
-        setAutoHideOverride(false);
+        autoHideOverride_ = false;
         showPiP();
     }
 }
 
 void PiPManager::showPiP() {
     if (isFullscreenSuppressed_) return;
-    cancelTimer(hideAutoCloseTimer_, &PiPManager::hideAutoCloseTimerChanged);
+    cancelTimer(hideAutoCloseTimer_);
     if (pipPanel_) {
         setPanelAlpha(1.0, false);
         pipPanel_->setIgnoresMouseEvents(false);
@@ -119,8 +119,7 @@ void PiPManager::hidePiP() {
         pipPanel_->setIgnoresMouseEvents(true);
     }
     pauseStream();
-    scheduleOnce(hideAutoCloseTimer_, kHideAutoCloseSeconds, &PiPManager::stopPiP,
-                 &PiPManager::hideAutoCloseTimerChanged);
+    scheduleOnce(hideAutoCloseTimer_, kHideAutoCloseSeconds, &PiPManager::stopPiP);
 }
 
 void PiPManager::mouseEnteredPanel() {
@@ -140,7 +139,7 @@ void PiPManager::mouseEnteredPanel() {
 void PiPManager::mouseExitedPanel() {
     setHovering(false);
     if (pipPanel_) pipPanel_->setMovableByWindowBackground(true);
-    setAutoHideOverride(false);
+    autoHideOverride_ = false;
     if (!pipPanel_) return;
     if (isPiPHidden_) {
         setPanelAlpha(0.0, true);

@@ -33,14 +33,14 @@ void PiPManager::zoomBy(double factor) {
         resetZoom();
         return;
     }
-    setCurrentSourceRect(next);
+    currentSourceRect_ = next;
     applySourceRect(next);
 }
 
 void PiPManager::zoomToSelection(const QRectF& selection) {
     if (!streamManager_ || !pipPanel_) return;
     const QRectF next = PiPGeometry::narrowTo(currentSourceRect_, selection);
-    setCurrentSourceRect(next);
+    currentSourceRect_ = next;
     applySourceRect(next);
 }
 
@@ -63,7 +63,7 @@ void PiPManager::applySourceRect(const QRectF& n) {
 void PiPManager::resetZoom() {
     if (!streamManager_ || !pipPanel_) return;
     const QSizeF window = sourceWindowSize_;
-    setCurrentSourceRect(QRectF(QPointF(0, 0), window));
+    currentSourceRect_ = QRectF(QPointF(0, 0), window);
     const QRectF frame = pipPanel_->frame();
     const double height = window.height() / std::max(window.width(), 1.0) * frame.width();
     pipPanel_->setFrame(QRectF(frame.x(), frame.y(), frame.width(), height), true, false);
@@ -85,8 +85,7 @@ void PiPManager::panelResized(const QSizeF& size) {
     // The width is stored once the drag has settled, not on every step of it.
     pendingPipWidth_ =
         static_cast<int>(std::max(size.width(), double(PiPGeometry::kPipWidthFloor)));
-    scheduleOnce(resizeDebounceTimer_, kResizeDebounceSeconds, &PiPManager::applyPanelResize,
-                 &PiPManager::resizeDebounceTimerChanged);
+    scheduleOnce(resizeDebounceTimer_, kResizeDebounceSeconds, &PiPManager::applyPanelResize);
 }
 
 void PiPManager::storePendingPipWidth() {
@@ -98,7 +97,7 @@ void PiPManager::storePendingPipWidth() {
 
 void PiPManager::applyPanelResize() {
     // The timer has fired: it is no longer pending.
-    cancelTimer(resizeDebounceTimer_, &PiPManager::resizeDebounceTimerChanged);
+    cancelTimer(resizeDebounceTimer_);
     storePendingPipWidth();
     if (!streamManager_ || !pipPanel_) return;
     // A paused stream picks the new size up when it resumes.

@@ -81,14 +81,12 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationNotPerWindow) {
     std::vector<AppIdentity> activated;
     QObject::connect(&windows, &Windows::applicationActivated,
                      [&](const AppIdentity& app) { activated.push_back(app); });
-    windows.activate(other.id);
-    ASSERT_TRUE(waitActive(other.id));
-    windows.activate(pair.id);
-    ASSERT_TRUE(waitActive(pair.id));
-    // The second window of the same process: no new application comes forward.
-    windows.activate(pair.twin);
-    ASSERT_TRUE(waitActive(pair.twin));
-    settle();
+    for (const xcb_window_t w : {other.id, pair.id, pair.twin}) {
+        // The last one is the second window of the same process: no new application.
+        windows.activate(w);
+        ASSERT_TRUE(waitActive(w));
+        settle();
+    }
     ASSERT_EQ(activated.size(), 2u);
     EXPECT_EQ(activated[0].pid, pid(other));
     EXPECT_EQ(activated[1].pid, pid(pair));

@@ -9,6 +9,7 @@
 #include <xcb/xtest.h>
 
 #include <QColor>
+#include <cstdlib>
 #include <QProcess>
 #include <QRect>
 #include <QStringList>
@@ -165,6 +166,13 @@ private:
     int held_ = 0;
     QPoint position_;
 };
+
+/// Whether the rectangles' edges are at most `tolerance` pixels apart.
+inline bool within(const QRect& a, const QRect& b, int tolerance) {
+    return std::abs(a.left() - b.left()) <= tolerance && std::abs(a.top() - b.top()) <= tolerance &&
+           std::abs(a.right() - b.right()) <= tolerance &&
+           std::abs(a.bottom() - b.bottom()) <= tolerance;
+}
 
 /// Runs xdotool with the arguments; true when it succeeded.
 inline bool xdotool(const QStringList& args) {
