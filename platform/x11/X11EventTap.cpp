@@ -81,8 +81,6 @@ private:
     void onCorePress(const xcb_key_press_event_t* ev);
     /// Whether the server sent a grabbed KeyPress for this raw press (then that one counts).
     bool corePressFollows(std::uint8_t keycode);
-    /// Catches up with modifier releases missed while a grab of ours was active.
-    void resync(double time);
     void modifiersChanged(double time);
     void applyGrabs();
     /// Whether another client holds a combination of the chosen modifier and the trigger.
@@ -198,6 +196,10 @@ void X11EventTap::Worker::handle(const xcb_generic_event_t* ev) {
         onCorePress(reinterpret_cast<const xcb_key_press_event_t*>(ev));
         const auto it = std::find(paired_.begin(), paired_.end(), ev);
         if (it != paired_.end()) paired_.erase(it);
+    } else if (type == XCB_KEY_RELEASE) {
+        // While a grab of ours is active the server sends us releases as core events only.
+        const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(ev);
+        onRawKey(false, release->detail, release->time);
     } else if (type == XCB_MAPPING_NOTIFY) {
         keymapDirty_ = checkTrigger_ = true;
     } else if (type == xkbEventBase_) {
@@ -248,7 +250,8 @@ bool X11EventTap::Worker::corePressFollows(std::uint8_t keycode) {
 void X11EventTap::Worker::onCorePress(const xcb_key_press_event_t* ev) {
     // Every KeyPress we get was taken from the focused window by a grab of ours. End the grab
     // it activated at once: the next keys go to the focused window again, and their raw events
-    // reach us (the server sends the grabbing client none).
+    // reach us (the server sends the grabbing client none). A late ungrab (we were stopped) is
+    // ignored by the server when a newer grab is active.
     xcb_ungrab_keyboard(c_, ev->time);
     xcb_flush(c_);
     const std::uint8_t keycode = ev->detail;
@@ -267,19 +270,6 @@ void X11EventTap::Worker::onCorePress(const xcb_key_press_event_t* ev) {
             if (const auto handler = s.onKey) handler(event);
         });
     }
-    resync(seconds);
-}
-
-void X11EventTap::Worker::resync(double time) {
-    auto keymap = reply(xcb_query_keymap_reply(c_, xcb_query_keymap(c_), nullptr));
-    if (!keymap) return;
-    const Modifiers before = held();
-    for (int k = 0; k < 256; ++k) {
-        const bool isDown = (keymap->keys[k / 8] >> (k % 8)) & 1;
-        // A press not seen yet will still come as a raw event; only missed releases are fixed.
-        if (!isDown) down_[k] = false;
-    }
-    if (held() != before) modifiersChanged(time);
 }
 
 void X11EventTap::Worker::modifiersChanged(double time) {
