@@ -61,7 +61,7 @@ void benchRecognition(long iterations) {
     std::printf("handleEvent cost (fakes, %ld iterations each):\n", iterations);
     std::printf("  key-down, no modifier            %8.1f ns/event\n",
                 costPerEvent(manager, {KeyEventKind::KeyDown, KEY_A, {}, 1.0}, iterations));
-    std::printf("  flags-changed (Shift)            %8.1f ns/event\n",
+    std::printf("  modifiers-changed (Shift)        %8.1f ns/event\n",
                 costPerEvent(manager, {KeyEventKind::ModifiersChanged, 0, Modifier::Shift, 1.0},
                              iterations));
     std::printf("  key-down with modifier held      %8.1f ns/event\n",
