@@ -25,7 +25,7 @@ struct KeyEvent {
     std::uint16_t key = 0;
     /// The physical modifiers down once this event has happened.
     Modifiers modifiers;
-    /// Seconds, on the keyboard's own clock.
+    /// Seconds on the event source's clock; only differences between events count.
     double time = 0;
     /// The key came through one of Mirano's grabs, so the focused window never gets it. Only
     /// such a key may run an action whose point is to consume the key.
@@ -36,8 +36,8 @@ struct KeyEvent {
 /// without asking anyone first, so a stopped or busy Mirano never holds the keyboard: the logic
 /// asks only for keys it will consume.
 struct TapGrabs {
-    /// The chosen modifier. The Menu key is always taken; the trigger key is taken only while
-    /// this physical key is down.
+    /// The chosen modifier. The trigger key is taken only while this physical key is down; when
+    /// it is Menu (standing for fn), the Menu key itself is always taken too.
     Modifier modifier = Modifier::Menu;
     /// Evdev code of the key that types the trigger character on the current layout, if any.
     std::optional<std::uint16_t> triggerKey;
