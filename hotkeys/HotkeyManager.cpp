@@ -3,47 +3,42 @@
 
 #include "platform/DefaultsStore.h"
 #include "platform/KeyboardLayout.h"
+#include "platform/Log.h"
+#include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "platform/Scheduler.h"
 #include "settings/AppSettings.h"
 
 #include <QPointer>
-#include <cstdio>
+#include <linux/input-event-codes.h>
 
 namespace mirano {
 
 namespace {
-constexpr std::uint64_t kShiftFlag = 0x20000;
-constexpr std::uint64_t kCommandFlag = 0x100000;
-constexpr std::uint64_t kControlOptionCommandFlags = 0x1C0000;
 // A press shorter than this (exclusive) counts as a tap of the modifier.
 constexpr double kTapTimeLimit = 0.3;
-
-constexpr std::uint16_t kKeyF = 3;
-constexpr std::uint16_t kKeyEquals = 24;
-constexpr std::uint16_t kKeyMinus = 27;
-constexpr std::uint16_t kKeyComma = 43;
-constexpr std::uint16_t kKeyBackspace = 51;
-
-void printLine(const char* line) {
-    std::fputs(line, stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
 }  // namespace
 
 HotkeyManager::HotkeyManager()
     : HotkeyManager(Platform::real().makeEventTap(), Platform::real().keyboardLayout(),
-                    AppSettings::shared(), Platform::real().scheduler()) {}
+                    AppSettings::shared(), Platform::real().scheduler(),
+                    Platform::real().notifications()) {}
 
 HotkeyManager::HotkeyManager(std::unique_ptr<EventTap> tap, KeyboardLayout& layout,
-                             AppSettings& settings, Scheduler& scheduler)
-    : tap_(std::move(tap)), layout_(layout), settings_(settings), scheduler_(scheduler) {
-    // The keys the tap may drop depend on these settings and on the layout.
+                             AppSettings& settings, Scheduler& scheduler,
+                             Notifications& notifications)
+    : tap_(std::move(tap)),
+      layout_(layout),
+      settings_(settings),
+      scheduler_(scheduler),
+      notifications_(notifications) {
+    // The keys the tap takes depend on these settings and on the layout.
     connect(&settings_.store(), &DefaultsStore::changed, this, [this](const QString& key) {
-        if (key == AppSettings::kModifier || key == AppSettings::kTriggerKey) refreshGrabs();
+        if (key == AppSettings::kTriggerKey) refreshTrigger();
+        else if (key == AppSettings::kModifier) refreshGrabs();
     });
-    connect(&layout_, &KeyboardLayout::changed, this, &HotkeyManager::refreshGrabs);
+    connect(&layout_, &KeyboardLayout::changed, this, &HotkeyManager::refreshTrigger);
+    triggerKey_ = keyCode(settings_.triggerKey(), layout_);
 }
 
 HotkeyManager::~HotkeyManager() { stop(); }
@@ -52,16 +47,22 @@ void HotkeyManager::start() {
     if (isRunningForPreviews() || started_ || stopped_ || !tap_) return;
     started_ = true;
     QPointer<HotkeyManager> self(this);
-    const bool ok = tap_->start([self](const KeyEvent& event) {
-        return self ? self->handleEvent(event) : TapVerdict::Keep;
-    });
+    const bool ok = tap_->start(
+        [self](const KeyEvent& event) {
+            if (self) self->handleEvent(event);
+        },
+        [self](const TapGrabs& grabs) {
+            if (self && self->pushedGrabs_ && grabs.modifier == self->pushedGrabs_->modifier &&
+                grabs.triggerKey == self->pushedGrabs_->triggerKey)
+                self->reportUnavailable(QStringLiteral("another program holds it"));
+        });
     if (!ok) {
-        printLine("Failed to create CGEvent tap. Accessibility permission required.");
+        logLine(QStringLiteral("Failed to create CGEvent tap. Accessibility permission required."));
         return;
     }
     listening_ = true;
-    printLine("HotkeyManager event tap started.");
-    refreshGrabs();
+    logLine(QStringLiteral("HotkeyManager event tap started."));
+    refreshTrigger();
 }
 
 void HotkeyManager::stop() {
@@ -71,72 +72,105 @@ void HotkeyManager::stop() {
     listening_ = false;
 }
 
+void HotkeyManager::refreshTrigger() {
+    triggerKey_ = keyCode(settings_.triggerKey(), layout_);
+    if (!listening_) return;
+    noteCombination();
+    if (!triggerKey_)
+        reportUnavailable(QStringLiteral("no key types \"%1\" on the current keyboard layout")
+                              .arg(settings_.triggerKey()));
+    refreshGrabs();
+}
+
 void HotkeyManager::refreshGrabs() {
     if (!listening_) return;
+    noteCombination();
     TapGrabs grabs;
-    grabs.modifierMask = ModifierKeys::flagMask(settings_.modifier());
-    grabs.triggerKeyCode = keyCode(settings_.triggerKey(), layout_);
+    grabs.modifier = ModifierKeys::physicalKey(settings_.modifier());
+    grabs.triggerKey = triggerKey_;
     grabs.panelKeys = isHoveringVisiblePiP();
     if (pushedGrabs_ == grabs) return;
     pushedGrabs_ = grabs;
     tap_->setGrabs(grabs);
 }
 
+void HotkeyManager::noteCombination() {
+    // Another combination: what was said about the old one no longer holds.
+    const QString name = combinationName();
+    if (name == combination_) return;
+    combination_ = name;
+    reported_.clear();
+}
+
+void HotkeyManager::reportUnavailable(const QString& reason) {
+    const QString text = combinationName() + QStringLiteral(" cannot work: ") + reason + '.';
+    if (text == reported_) return;
+    reported_ = text;
+    logLine(QStringLiteral("Hotkey ") + text);
+    notifications_.post(QStringLiteral("Hotkey Unavailable"), text);
+}
+
+QString HotkeyManager::combinationName() const {
+    return ModifierKeys::displayName(settings_.modifier()) + QStringLiteral(" + ") +
+           settings_.triggerKey();
+}
+
 TapVerdict HotkeyManager::handleEvent(const KeyEvent& event) {
-    switch (event.type) {
-        case kEventTypeFlagsChanged:
-            handleFlagsChanged(event.flags, event.time);
+    switch (event.kind) {
+        case KeyEventKind::ModifiersChanged:
+            handleModifiersChanged(event.modifiers, event.time);
             return TapVerdict::Keep;
-        case kEventTypeKeyDown:
+        case KeyEventKind::KeyDown:
             return handleKeyDown(event);
-        default:
-            return TapVerdict::Keep;
     }
+    return TapVerdict::Keep;
 }
 
 TapVerdict HotkeyManager::handleKeyDown(const KeyEvent& event) {
     // Any key pressed while the modifier is down spoils a modifier tap.
     modifierDownWithoutKey_ = false;
-    const std::uint16_t code = event.keyCode;
-    const std::uint64_t flags = event.flags;
+    // A key the tap did not take reaches the focused window anyway: acting on it as well would
+    // do two things with one key (close the PiP and delete a character).
+    if (!event.grabbed) return TapVerdict::Keep;
+    const std::uint16_t key = event.key;
+    const Modifiers mods = event.modifiers;
 
-    if (code == kKeyComma && (flags & kCommandFlag) && isHoveringVisiblePiP()) {
+    if (key == KEY_COMMA && (mods & kAnySuper) && isHoveringVisiblePiP()) {
         queue(&HotkeyManager::onSettingsHotkey);
         return TapVerdict::Drop;
     }
-    if (code == kKeyBackspace && isHoveringVisiblePiP() && onBackspace) {
+    if (key == KEY_BACKSPACE && isHoveringVisiblePiP() && onBackspace) {
         if (onBackspace()) return TapVerdict::Drop;
     }
-    const bool plainPanelKey = (flags & kControlOptionCommandFlags) == 0;
-    if (code == kKeyF && plainPanelKey && isHoveringVisiblePiP()) {
+    const bool plainPanelKey = !(mods & kCtrlAltSuper);
+    if (key == KEY_F && plainPanelKey && isHoveringVisiblePiP()) {
         queue(&HotkeyManager::onFrameRateMenuHotkey);
         return TapVerdict::Drop;
     }
-    if (code == kKeyEquals && plainPanelKey && isHoveringVisiblePiP()) {
+    if (key == KEY_EQUAL && plainPanelKey && isHoveringVisiblePiP()) {
         queue(&HotkeyManager::onZoomInHotkey);
         return TapVerdict::Drop;
     }
-    if (code == kKeyMinus && plainPanelKey && isHoveringVisiblePiP()) {
+    if (key == KEY_MINUS && plainPanelKey && isHoveringVisiblePiP()) {
         queue(&HotkeyManager::onZoomOutHotkey);
         return TapVerdict::Drop;
     }
 
-    if (!ModifierKeys::isHeld(settings_.modifier(), flags)) return TapVerdict::Keep;
-    const auto trigger = keyCode(settings_.triggerKey(), layout_);
-    if (!trigger || *trigger != code) return TapVerdict::Keep;
+    if (!ModifierKeys::isHeld(settings_.modifier(), mods)) return TapVerdict::Keep;
+    if (!triggerKey_ || *triggerKey_ != key) return TapVerdict::Keep;
     // A recognised trigger is dropped even when nobody listens.
-    const auto& callback = (flags & kShiftFlag) ? onShiftHotkey : onHotkey;
+    const auto& callback = mods.testFlag(Modifier::Shift) ? onShiftHotkey : onHotkey;
     if (callback) callback();
     return TapVerdict::Drop;
 }
 
-void HotkeyManager::handleFlagsChanged(std::uint64_t flags, double time) {
-    const bool command = (flags & kCommandFlag) != 0;
+void HotkeyManager::handleModifiersChanged(Modifiers modifiers, double time) {
+    const bool command = (modifiers & kAnySuper) != Modifiers();
     if (command != lastCommandState_) {
         lastCommandState_ = command;
         queueCommandChanged(command);
     }
-    if (ModifierKeys::isHeld(settings_.modifier(), flags)) {
+    if (ModifierKeys::isHeld(settings_.modifier(), modifiers)) {
         // Other modifiers coming and going during the hold change nothing.
         if (!modifierDownTime_) {
             modifierDownTime_ = time;
@@ -173,15 +207,7 @@ void HotkeyManager::queueCommandChanged(bool down) {
 
 std::optional<std::uint16_t> HotkeyManager::keyCode(const QString& character,
                                                     const KeyboardLayout& layout) {
-    if (!layout.isAvailable()) return std::nullopt;
-    const QString wanted = character.toLower();
-    for (std::uint16_t code = 0; code < 128; ++code) {
-        const char16_t unit = layout.character(code);
-        // A key that types nothing matches nothing; half a surrogate pair is no character.
-        if (unit == 0 || (unit >= 0xD800 && unit <= 0xDFFF)) continue;
-        if (wanted.size() == 1 && wanted.at(0).unicode() == unit) return code;
-    }
-    return std::nullopt;
+    return layout.keyFor(character);
 }
 
 std::optional<std::uint16_t> HotkeyManager::keyCode(const QString& character) {

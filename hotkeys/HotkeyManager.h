@@ -13,18 +13,24 @@ namespace mirano {
 
 class AppSettings;
 class KeyboardLayout;
+class Notifications;
 class Scheduler;
 
-/// Recognises modifier + trigger (with or without Shift), a tap of the modifier alone, Command
-/// changes and the panel keys (Backspace, F, =, -, Command-comma) while the pointer rests on a
-/// visible PiP; recognised events are dropped. Main thread only; the tap delivers events here.
+/// What the logic made of a key: consumed by a gesture, or left to the focused window.
+enum class TapVerdict { Keep, Drop };
+
+/// Recognises modifier + trigger (with or without Shift), a tap of the modifier alone, Super
+/// (Command) changes and the panel keys (Backspace, F, =, -, Super-comma) while the pointer
+/// rests on a visible PiP. It tells the tap which keys to take, and runs an action that consumes
+/// a key only for a key the tap did take. Main thread only.
 class HotkeyManager : public QObject {
     Q_OBJECT
 public:
     /// Real services.
     HotkeyManager();
     HotkeyManager(std::unique_ptr<EventTap> tap, KeyboardLayout& layout, AppSettings& settings,
-                  Scheduler& scheduler);
+                  Scheduler& scheduler, Notifications& notifications);
+    /// Stops the tap (and joins its thread) if stop() has not.
     ~HotkeyManager() override;
 
     std::function<void()> onHotkey;
@@ -42,14 +48,14 @@ public:
 
     void start();
     void stop();
-    /// Recomputes which keys the tap may drop (call when the hover state may have changed).
+    /// Recomputes which keys the tap takes (call when the hover state may have changed).
     void refreshGrabs();
 
-    /// The recognition logic for one event, on the main thread.
+    /// The recognition logic for one event, on the main thread: Drop when a gesture consumed it.
     TapVerdict handleEvent(const KeyEvent& event);
 
-    /// The positional key code (0...127) that types `character` (compared in lower case) with
-    /// no modifiers on the layout; the lowest wins.
+    /// The evdev code of the key that types `character` (compared in lower case) with no
+    /// modifiers on the layout; the lowest wins.
     static std::optional<std::uint16_t> keyCode(const QString& character,
                                                 const KeyboardLayout& layout);
     /// The same on the real, current keyboard layout.
@@ -61,9 +67,16 @@ public:
     bool isListening() const { return listening_; }
 
 private:
-    void handleFlagsChanged(std::uint64_t flags, double time);
+    void handleModifiersChanged(Modifiers modifiers, double time);
     TapVerdict handleKeyDown(const KeyEvent& event);
     bool isHoveringVisiblePiP() const;
+    /// Looks the trigger key up again (the layout or the setting changed).
+    void refreshTrigger();
+    /// Says once that the hotkey cannot work, and why; nothing when it was said already.
+    void reportUnavailable(const QString& reason);
+    QString combinationName() const;
+    /// Forgets what was said when the chosen combination changed.
+    void noteCombination();
     /// Posts a task that calls the callback field `member` (read when the task runs).
     void queue(std::function<void()> HotkeyManager::*member);
     void queueCommandChanged(bool down);
@@ -72,10 +85,17 @@ private:
     KeyboardLayout& layout_;
     AppSettings& settings_;
     Scheduler& scheduler_;
+    Notifications& notifications_;
 
     std::optional<double> modifierDownTime_;
     bool modifierDownWithoutKey_ = false;
     bool lastCommandState_ = false;
+
+    /// The trigger's key on the current layout, looked up when the layout or setting changes.
+    std::optional<std::uint16_t> triggerKey_;
+    /// The combination in use and the last "cannot work" message said about it.
+    QString combination_;
+    QString reported_;
 
     bool started_ = false;
     bool stopped_ = false;

@@ -1,6 +1,8 @@
-// The global keyboard event tap: every key press and modifier change of the session, with the
-// power to drop the events the logic recognises.
+// The global keyboard tap: every key press and modifier change of the session, and the keys
+// Mirano takes from the focused window.
 #pragma once
+
+#include "platform/Modifiers.h"
 
 #include <cstdint>
 #include <functional>
@@ -8,31 +10,39 @@
 
 namespace mirano {
 
-/// Event types in the tap's vocabulary.
-inline constexpr int kEventTypeKeyDown = 10;
-inline constexpr int kEventTypeFlagsChanged = 12;
-
-/// One keyboard event: type (10 key-down, 12 flags-changed), modifier flags in the event-flag
-/// bit layout (generic 0x20000 Shift, 0x40000 Control, 0x80000 Option, 0x100000 Command plus
-/// the device bits of each physical modifier), positional key code, and the event's own time in
-/// seconds.
-struct KeyEvent {
-    int type = 0;
-    std::uint64_t flags = 0;
-    std::uint16_t keyCode = 0;
-    double time = 0;
+enum class KeyEventKind {
+    /// A key that is not a modifier went down (auto-repeat included).
+    KeyDown,
+    /// A modifier key went down or up.
+    ModifiersChanged,
 };
 
-enum class TapVerdict { Keep, Drop };
+/// One keyboard event of the session, delivered after the fact.
+struct KeyEvent {
+    KeyEventKind kind = KeyEventKind::KeyDown;
+    /// Linux evdev key code (KEY_* of <linux/input-event-codes.h>): a position on the keyboard,
+    /// whatever the layout.
+    std::uint16_t key = 0;
+    /// The physical modifiers down once this event has happened.
+    Modifiers modifiers;
+    /// Seconds on the event source's clock; only differences between events count.
+    double time = 0;
+    /// The key came through one of Mirano's grabs, so the focused window never gets it. Only
+    /// such a key may run an action whose point is to consume the key.
+    bool grabbed = false;
+};
 
-/// Which keys the logic may drop right now. The tap grabs only these, so every other key
-/// always reaches the focused window.
+/// Which keys Mirano takes from the focused window right now. The tap takes exactly these,
+/// without asking anyone first, so a stopped or busy Mirano never holds the keyboard: the logic
+/// asks only for keys it will consume.
 struct TapGrabs {
-    /// Device bit of the chosen modifier (0x800000 fn, 0x8 left Command, ...).
-    std::uint64_t modifierMask = 0x800000;
-    /// Positional key code of the trigger key on the current layout, if any key types it.
-    std::optional<std::uint16_t> triggerKeyCode;
-    /// Backspace, F, =, - and Command-comma: only while the pointer is over a visible PiP.
+    /// The chosen modifier. The trigger key is taken only while this physical key is down; when
+    /// it is Menu (standing for fn), the Menu key itself is always taken too.
+    Modifier modifier = Modifier::Menu;
+    /// Evdev code of the key that types the trigger character on the current layout, if any.
+    std::optional<std::uint16_t> triggerKey;
+    /// Backspace, F, = and - (with Shift at most) and Super-comma: only while the pointer rests
+    /// on a visible PiP.
     bool panelKeys = false;
     bool operator==(const TapGrabs&) const = default;
 };
@@ -40,12 +50,14 @@ struct TapGrabs {
 class EventTap {
 public:
     virtual ~EventTap() = default;
-    /// Installs the tap; `handler` runs on the main thread for each event and decides its fate.
-    /// Returns false when no tap can be created (the caller logs it).
-    virtual bool start(std::function<TapVerdict(const KeyEvent&)> handler) = 0;
-    /// Removes the tap and its thread; no handler call happens afterwards.
+    /// Installs the tap. `onKey` runs on the main thread for each event. `onTriggerTaken` runs
+    /// on the main thread when another program already holds the trigger combination of the
+    /// grabs in place (the hotkey cannot work then). Returns false when no tap can be created.
+    virtual bool start(std::function<void(const KeyEvent&)> onKey,
+                       std::function<void(const TapGrabs&)> onTriggerTaken) = 0;
+    /// Removes the tap, its grabs and its thread; no callback runs afterwards.
     virtual void stop() = 0;
-    /// Replaces the set of keys that may be dropped.
+    /// Replaces the set of keys to take.
     virtual void setGrabs(const TapGrabs& grabs) = 0;
 };
 

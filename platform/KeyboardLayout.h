@@ -1,9 +1,10 @@
-// The current keyboard layout: which character each key types.
+// The current keyboard layout: which key types a character.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace mirano {
 
@@ -13,11 +14,10 @@ public:
     using QObject::QObject;
     ~KeyboardLayout() override = default;
 
-    /// False when no layout data is available.
-    virtual bool isAvailable() const = 0;
-    /// The UTF-16 unit typed by the positional key code (0...127) with no modifiers under the
-    /// current layout, level 1; 0 when the key types nothing.
-    virtual char16_t character(std::uint16_t keyCode) const = 0;
+    /// The evdev code of the key that types `character` (compared in lower case) with no
+    /// modifiers under the current layout; the lowest code wins. Nothing when no key does, or
+    /// when there is no layout data.
+    virtual std::optional<std::uint16_t> keyFor(const QString& character) const = 0;
 
 signals:
     /// The layout or the keyboard mapping changed.

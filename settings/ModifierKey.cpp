@@ -7,16 +7,16 @@ struct Row {
     ModifierKey key;
     const char* raw;
     const char* display;
-    std::uint64_t mask;
+    Modifier physical;
 };
 constexpr Row kRows[] = {
-    {ModifierKey::fn, "fn", "fn", 0x800000},
-    {ModifierKey::leftCommand, "leftCommand", "⌘ Left Command", 0x8},
-    {ModifierKey::rightCommand, "rightCommand", "⌘ Right Command", 0x10},
-    {ModifierKey::leftOption, "leftOption", "⌥ Left Option", 0x20},
-    {ModifierKey::rightOption, "rightOption", "⌥ Right Option", 0x40},
-    {ModifierKey::leftControl, "leftControl", "⌃ Left Control", 0x1},
-    {ModifierKey::rightControl, "rightControl", "⌃ Right Control", 0x2000},
+    {ModifierKey::fn, "fn", "fn", Modifier::Menu},
+    {ModifierKey::leftCommand, "leftCommand", "⌘ Left Command", Modifier::LeftSuper},
+    {ModifierKey::rightCommand, "rightCommand", "⌘ Right Command", Modifier::RightSuper},
+    {ModifierKey::leftOption, "leftOption", "⌥ Left Option", Modifier::LeftAlt},
+    {ModifierKey::rightOption, "rightOption", "⌥ Right Option", Modifier::RightAlt},
+    {ModifierKey::leftControl, "leftControl", "⌃ Left Control", Modifier::LeftCtrl},
+    {ModifierKey::rightControl, "rightControl", "⌃ Right Control", Modifier::RightCtrl},
 };
 const Row& row(ModifierKey key) { return kRows[static_cast<int>(key)]; }
 }  // namespace
@@ -33,8 +33,8 @@ ModifierKey fromRawOrDefault(const QString& raw) { return fromRaw(raw).value_or(
 
 QString displayName(ModifierKey key) { return QString::fromUtf8(row(key).display); }
 
-std::uint64_t flagMask(ModifierKey key) { return row(key).mask; }
+Modifier physicalKey(ModifierKey key) { return row(key).physical; }
 
-bool isHeld(ModifierKey key, std::uint64_t flags) { return (flags & flagMask(key)) != 0; }
+bool isHeld(ModifierKey key, Modifiers held) { return held.testFlag(physicalKey(key)); }
 
 }  // namespace mirano::ModifierKeys

@@ -1,9 +1,10 @@
 // Which modifier key arms the global hotkey.
 #pragma once
 
+#include "platform/Modifiers.h"
+
 #include <QString>
 #include <array>
-#include <cstdint>
 #include <optional>
 
 namespace mirano {
@@ -24,10 +25,11 @@ std::optional<ModifierKey> fromRaw(const QString& raw);
 /// `fromRaw`, falling back to `fn`.
 ModifierKey fromRawOrDefault(const QString& raw);
 QString displayName(ModifierKey key);
-/// The device-dependent event-flag bit set while that physical key is down.
-std::uint64_t flagMask(ModifierKey key);
-/// True when the flags have this key's bit.
-bool isHeld(ModifierKey key, std::uint64_t flags);
+/// The physical key that stands for the choice: Command is Super, Option is Alt, Control is
+/// Ctrl (each side apart), fn is the Menu key.
+Modifier physicalKey(ModifierKey key);
+/// True when that physical key is among `held`.
+bool isHeld(ModifierKey key, Modifiers held);
 }  // namespace ModifierKeys
 
 }  // namespace mirano

@@ -1,4 +1,4 @@
-// Passive synchronous key grabs with the lock-key variants, released as a set.
+// Passive asynchronous key grabs with the lock-key variants, released as a set.
 #include "platform/x11/KeyGrabSet.h"
 
 #include "platform/x11/XConnection.h"
@@ -35,10 +35,11 @@ int KeyGrabSet::grab(std::uint8_t keycode, std::uint16_t base, std::uint16_t ext
     return grabCombinations(keycode, combos);
 }
 
-int KeyGrabSet::grabAnyModifier(std::uint8_t keycode, std::uint16_t allMods) {
-    if (grabCombinations(keycode, {XCB_MOD_MASK_ANY}) == 1) return 1;
+bool KeyGrabSet::grabAnyModifier(std::uint8_t keycode, std::uint16_t allMods) {
+    if (grabCombinations(keycode, {XCB_MOD_MASK_ANY}) == 1) return true;
     // Someone holds one combination: take the others one by one.
-    return grab(keycode, 0, allMods, 0);
+    grab(keycode, 0, allMods, 0);
+    return false;
 }
 
 int KeyGrabSet::grabCombinations(std::uint8_t keycode, const std::vector<std::uint16_t>& mods) {
@@ -47,7 +48,7 @@ int KeyGrabSet::grabCombinations(std::uint8_t keycode, const std::vector<std::ui
     cookies.reserve(mods.size());
     for (std::uint16_t m : mods)
         cookies.push_back(xcb_grab_key_checked(c_, 0, root_, m, keycode, XCB_GRAB_MODE_ASYNC,
-                                               XCB_GRAB_MODE_SYNC));
+                                               XCB_GRAB_MODE_ASYNC));
     int held = 0;
     for (std::size_t i = 0; i < mods.size(); ++i) {
         // BadAccess: another client holds this combination; it stays theirs.

@@ -9,7 +9,9 @@
 
 namespace mirano::x11 {
 
-/// Synchronous passive grabs (the keyboard freezes on a grabbed press until AllowEvents).
+/// Asynchronous passive grabs: a grabbed press goes to us instead of the focused window and the
+/// keyboard never freezes, so a stopped or hung owner cannot hold the session's keys. The grab a
+/// press activates ends when that key is released, or earlier when the owner ungrabs.
 /// Combinations another client already holds are skipped. Not thread-safe: one thread owns it.
 class KeyGrabSet {
 public:
@@ -22,7 +24,8 @@ public:
     /// combinations we now hold.
     int grab(std::uint8_t keycode, std::uint16_t base, std::uint16_t extras, std::uint16_t locks);
     /// Grabs `keycode` with any modifiers (one request when nobody else holds a combination).
-    int grabAnyModifier(std::uint8_t keycode, std::uint16_t allMods);
+    /// Returns whether every combination is ours.
+    bool grabAnyModifier(std::uint8_t keycode, std::uint16_t allMods);
     /// Releases every grab of this set.
     void clear();
     /// Whether a grab of this set covers `keycode` at all.

@@ -1,4 +1,4 @@
-// Classifies the keys of the X keyboard mapping as modifiers of the logic's vocabulary.
+// Classifies the keys of the X keyboard mapping as Mirano's physical modifiers.
 #include "platform/x11/KeyboardModifiers.h"
 
 #include "platform/x11/XConnection.h"
@@ -13,56 +13,26 @@ constexpr xcb_keysym_t kShiftL = 0xffe1, kShiftR = 0xffe2, kControlL = 0xffe3,
                        kAltL = 0xffe9, kAltR = 0xffea, kSuperL = 0xffeb, kSuperR = 0xffec,
                        kLevel3Shift = 0xfe03, kMenu = 0xff67, kNumLock = 0xff7f,
                        kScrollLock = 0xff14;
-}  // namespace
 
-std::uint64_t flagsForRole(ModifierRole role) {
-    switch (role) {
-        case ModifierRole::LeftShift: return 0x2 | 0x20000;
-        case ModifierRole::RightShift: return 0x4 | 0x20000;
-        case ModifierRole::LeftControl: return 0x1 | 0x40000;
-        case ModifierRole::RightControl: return 0x2000 | 0x40000;
-        case ModifierRole::LeftOption: return 0x20 | 0x80000;
-        case ModifierRole::RightOption: return 0x40 | 0x80000;
-        case ModifierRole::LeftCommand: return 0x8 | 0x100000;
-        case ModifierRole::RightCommand: return 0x10 | 0x100000;
-        case ModifierRole::Fn: return 0x800000;
-        case ModifierRole::CapsLock:
-        case ModifierRole::None: return 0;
-    }
-    return 0;
-}
-
-ModifierRole roleForDeviceMask(std::uint64_t mask) {
-    switch (mask) {
-        case 0x800000: return ModifierRole::Fn;
-        case 0x8: return ModifierRole::LeftCommand;
-        case 0x10: return ModifierRole::RightCommand;
-        case 0x20: return ModifierRole::LeftOption;
-        case 0x40: return ModifierRole::RightOption;
-        case 0x1: return ModifierRole::LeftControl;
-        case 0x2000: return ModifierRole::RightControl;
-        default: return ModifierRole::None;
-    }
-}
-
-ModifierRole roleForKeysym(xcb_keysym_t keysym) {
+/// The physical modifier of a keysym; Caps Lock is a modifier key that is none of them.
+std::optional<Modifier> modifierForKeysym(xcb_keysym_t keysym) {
     switch (keysym) {
-        case kShiftL: return ModifierRole::LeftShift;
-        case kShiftR: return ModifierRole::RightShift;
-        case kControlL: return ModifierRole::LeftControl;
-        case kControlR: return ModifierRole::RightControl;
+        case kShiftL:
+        case kShiftR: return Modifier::Shift;
+        case kControlL: return Modifier::LeftCtrl;
+        case kControlR: return Modifier::RightCtrl;
         case kAltL:
-        case kMetaL: return ModifierRole::LeftOption;
+        case kMetaL: return Modifier::LeftAlt;
         case kAltR:
         case kMetaR:
-        case kLevel3Shift: return ModifierRole::RightOption;
-        case kSuperL: return ModifierRole::LeftCommand;
-        case kSuperR: return ModifierRole::RightCommand;
-        case kMenu: return ModifierRole::Fn;
-        case kCapsLock: return ModifierRole::CapsLock;
-        default: return ModifierRole::None;
+        case kLevel3Shift: return Modifier::RightAlt;
+        case kSuperL: return Modifier::LeftSuper;
+        case kSuperR: return Modifier::RightSuper;
+        case kMenu: return Modifier::Menu;
+        default: return std::nullopt;
     }
 }
+}  // namespace
 
 void KeyboardModifiers::load(xcb_connection_t* c) {
     std::array<xcb_keysym_t, 256> keysyms{};
@@ -99,7 +69,11 @@ void KeyboardModifiers::classify(const std::array<xcb_keysym_t, 256>& keysyms,
     modsOfKey_.fill(0);
     lockMods_ = XCB_MOD_MASK_LOCK;
     usedMods_ = 0;
-    for (int k = 0; k < 256; ++k) roles_[k] = roleForKeysym(keysyms[k]);
+    for (int k = 0; k < 256; ++k) {
+        const auto modifier = modifierForKeysym(keysyms[k]);
+        modifiers_[k] = modifier ? Modifiers(*modifier) : Modifiers();
+        isModifierKey_[k] = modifier || keysyms[k] == kCapsLock;
+    }
     for (int m = 0; m < 8; ++m) {
         for (std::uint8_t code : modifierKeys[m]) {
             modsOfKey_[code] |= static_cast<std::uint16_t>(1u << m);
@@ -111,20 +85,20 @@ void KeyboardModifiers::classify(const std::array<xcb_keysym_t, 256>& keysyms,
     }
 }
 
-std::vector<std::uint16_t> KeyboardModifiers::modMasksOf(ModifierRole role) const {
+std::vector<std::uint16_t> KeyboardModifiers::modMasksOf(Modifiers modifiers) const {
     std::vector<std::uint16_t> masks;
     for (int k = 0; k < 256; ++k) {
-        if (roles_[k] != role || modsOfKey_[k] == 0) continue;
+        if (!(modifiers_[k] & modifiers) || modsOfKey_[k] == 0) continue;
         if (std::find(masks.begin(), masks.end(), modsOfKey_[k]) == masks.end())
             masks.push_back(modsOfKey_[k]);
     }
     return masks;
 }
 
-std::vector<std::uint8_t> KeyboardModifiers::keycodesOf(ModifierRole role) const {
+std::vector<std::uint8_t> KeyboardModifiers::keycodesOf(Modifier modifier) const {
     std::vector<std::uint8_t> out;
     for (int k = 0; k < 256; ++k)
-        if (roles_[k] == role) out.push_back(static_cast<std::uint8_t>(k));
+        if (modifiers_[k].testFlag(modifier)) out.push_back(static_cast<std::uint8_t>(k));
     return out;
 }
 

@@ -1,35 +1,26 @@
-// Which keys of the X keyboard are modifiers, in the event-flag vocabulary of the logic.
+// The X keyboard in Mirano's terms: evdev codes of X keycodes, and which keys are modifiers.
 #pragma once
+
+#include "platform/Modifiers.h"
 
 #include <xcb/xcb.h>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace mirano::x11 {
 
-/// The physical modifier a key stands for.
-enum class ModifierRole : std::uint8_t {
-    None,
-    LeftShift,
-    RightShift,
-    LeftControl,
-    RightControl,
-    LeftOption,
-    RightOption,
-    LeftCommand,
-    RightCommand,
-    Fn,
-    CapsLock,
-};
-
-/// The device bit plus the generic bit a role sets in the event flags.
-std::uint64_t flagsForRole(ModifierRole role);
-/// The role whose device bit is `mask` (0x800000 -> Fn, 0x8 -> LeftCommand, ...).
-ModifierRole roleForDeviceMask(std::uint64_t mask);
-/// The role of a keysym (Super_L -> LeftCommand, ISO_Level3_Shift -> RightOption, ...).
-ModifierRole roleForKeysym(xcb_keysym_t keysym);
+/// X keycodes are evdev codes + 8 under the evdev driver, the one X servers use on Linux.
+inline constexpr int kEvdevOffset = 8;
+inline std::uint16_t evdevCode(std::uint8_t xKeycode) {
+    return xKeycode >= kEvdevOffset ? static_cast<std::uint16_t>(xKeycode - kEvdevOffset) : 0;
+}
+inline std::optional<std::uint8_t> xKeycode(std::uint16_t evdev) {
+    if (evdev + kEvdevOffset > 255) return std::nullopt;
+    return static_cast<std::uint8_t>(evdev + kEvdevOffset);
+}
 
 /// A snapshot of the keyboard mapping and modifier mapping of the server.
 class KeyboardModifiers {
@@ -40,11 +31,14 @@ public:
     void set(const std::array<xcb_keysym_t, 256>& keysyms,
              const std::array<std::vector<std::uint8_t>, 8>& modifierKeys);
 
-    ModifierRole role(std::uint8_t keycode) const { return roles_[keycode]; }
-    /// The distinct X modifier masks that the keys of `role` set (empty when none sets one).
-    std::vector<std::uint16_t> modMasksOf(ModifierRole role) const;
-    /// The keycodes that carry `role`.
-    std::vector<std::uint8_t> keycodesOf(ModifierRole role) const;
+    /// The physical modifier this key is (none for an ordinary key and for Caps Lock).
+    Modifiers modifierOf(std::uint8_t keycode) const { return modifiers_[keycode]; }
+    /// Whether the key is a modifier key (Caps Lock included): its presses change modifiers.
+    bool isModifierKey(std::uint8_t keycode) const { return isModifierKey_[keycode]; }
+    /// The distinct X modifier masks set by the keys of any of `modifiers` (empty when none).
+    std::vector<std::uint16_t> modMasksOf(Modifiers modifiers) const;
+    /// The keycodes that are `modifier`.
+    std::vector<std::uint8_t> keycodesOf(Modifier modifier) const;
     /// Caps Lock, Num Lock and Scroll Lock: the mods a grab must tolerate.
     std::uint16_t lockMods() const { return lockMods_; }
     /// Mods that at least one key sets.
@@ -54,7 +48,8 @@ private:
     void classify(const std::array<xcb_keysym_t, 256>& keysyms,
                   const std::array<std::vector<std::uint8_t>, 8>& modifierKeys);
 
-    std::array<ModifierRole, 256> roles_{};
+    std::array<Modifiers, 256> modifiers_{};
+    std::array<bool, 256> isModifierKey_{};
     std::array<std::uint16_t, 256> modsOfKey_{};
     std::uint16_t lockMods_ = XCB_MOD_MASK_LOCK;
     std::uint16_t usedMods_ = 0;

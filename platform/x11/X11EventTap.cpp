@@ -1,8 +1,7 @@
-// The keyboard tap thread: raw key events from XInput 2, synchronous grabs for droppable keys,
-// and the hand-off of each event to the main thread.
+// The keyboard tap thread: raw key events from XInput 2, asynchronous grabs for the keys Mirano
+// takes, and the hand-off of each event to the main thread.
 #include "platform/x11/X11EventTap.h"
 
-#include "platform/x11/KeyCodeTable.h"
 #include "platform/x11/KeyGrabSet.h"
 #include "platform/x11/KeyboardModifiers.h"
 #include "platform/x11/XConnection.h"
@@ -18,33 +17,20 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
+#include <bit>
 #include <deque>
+#include <linux/input-event-codes.h>
+#include <mutex>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <vector>
 
 namespace mirano::x11 {
 
-namespace {
-constexpr std::uint16_t kPositionalBackspace = 51;
-constexpr std::uint16_t kPositionalF = 3;
-constexpr std::uint16_t kPositionalEquals = 24;
-constexpr std::uint16_t kPositionalMinus = 27;
-constexpr std::uint16_t kPositionalComma = 43;
-
-/// One event on its way to the main thread and, for a grabbed press, the verdict coming back.
-struct Pending {
-    enum class State { Waiting, Claimed, Done, Abandoned };
-    State state = State::Waiting;
-    TapVerdict verdict = TapVerdict::Keep;
-};
-}  // namespace
-
 struct X11EventTap::SharedState {
     std::mutex mutex;
-    std::condition_variable cv;
     // Guarded by mutex.
     bool stopping = false;
     TapGrabs grabs;
@@ -52,11 +38,9 @@ struct X11EventTap::SharedState {
     std::uint64_t requestedGeneration = 0;
     std::uint64_t appliedGeneration = 0;
 
-    std::atomic<int> abandoned{0};
-    std::atomic<int> skipped{0};
-
     // Main thread only.
-    std::function<TapVerdict(const KeyEvent&)> handler;
+    std::function<void(const KeyEvent&)> onKey;
+    std::function<void(const TapGrabs&)> onTriggerTaken;
     bool alive = false;
 };
 
@@ -64,7 +48,8 @@ struct X11EventTap::SharedState {
 class X11EventTap::Worker {
 public:
     Worker(std::unique_ptr<XConnection> conn, std::uint8_t xiOpcode, std::uint8_t xkbEventBase,
-           std::shared_ptr<SharedState> state, int wakeFd, std::atomic<int>& grabCount)
+           std::shared_ptr<SharedState> state, int wakeFd, std::atomic<int>& grabCount,
+           std::atomic<bool>& armed)
         : conn_(std::move(conn)),
           c_(conn_->get()),
           xiOpcode_(xiOpcode),
@@ -72,6 +57,7 @@ public:
           state_(std::move(state)),
           wakeFd_(wakeFd),
           grabCount_(grabCount),
+          armedFlag_(armed),
           main_(c_, conn_->root()),
           armed_(c_, conn_->root()) {}
 
@@ -80,6 +66,7 @@ public:
         armed_.clear();
         main_.clear();
         grabCount_ = 0;
+        armedFlag_ = false;
     }
 
     void run();
@@ -94,14 +81,16 @@ private:
     void onCorePress(const xcb_key_press_event_t* ev);
     /// Whether the server sent a grabbed KeyPress for this raw press (then that one counts).
     bool corePressFollows(std::uint8_t keycode);
+    void modifiersChanged(double time);
     void applyGrabs();
+    /// Whether another client holds a combination of the chosen modifier and the trigger.
+    bool triggerTaken();
     void arm();
     void disarm();
-    bool isDown(ModifierRole role) const;
-    std::uint64_t flags() const;
-    void post(const KeyEvent& event, std::shared_ptr<Pending> pending);
-    TapVerdict ask(const KeyEvent& event);
-    void answer(TapVerdict verdict, xcb_timestamp_t time);
+    void countGrabs();
+    Modifiers held() const;
+    /// Runs `task` on the main thread unless the tap has been stopped by then.
+    void toMain(std::function<void(SharedState&)> task);
 
     std::unique_ptr<XConnection> conn_;
     xcb_connection_t* c_;
@@ -110,20 +99,21 @@ private:
     std::shared_ptr<SharedState> state_;
     int wakeFd_;
     std::atomic<int>& grabCount_;
+    std::atomic<bool>& armedFlag_;
 
     KeyboardModifiers mods_;
     bool keymapDirty_ = true;
+    // Whether the chosen combination or the keymap changed since it was last checked.
+    bool checkTrigger_ = true;
     std::uint64_t appliedGeneration_ = 0;
     TapGrabs grabs_;
     bool haveGrabs_ = false;
 
+    // Keys taken while the settings stand: the Menu key for fn, the panel keys while hovering.
     KeyGrabSet main_;
+    // The trigger key, taken only while the chosen modifier is down.
     KeyGrabSet armed_;
-    // Keys whose press arms the trigger grab (the Menu key for fn, or a modifier key that
-    // sets no X modifier), and whether their press is dropped.
-    std::vector<std::uint8_t> armingKeys_;
-    ModifierRole armingRole_ = ModifierRole::None;
-    bool armingDrops_ = false;
+    bool isArmed_ = false;
     std::optional<std::uint8_t> trigger_;
 
     std::array<bool, 256> down_{};
@@ -139,6 +129,9 @@ void X11EventTap::Worker::run() {
             std::lock_guard lock(state_->mutex);
             if (state_->stopping) break;
             if (state_->requestedGeneration != appliedGeneration_) {
+                if (state_->grabs.modifier != grabs_.modifier ||
+                    state_->grabs.triggerKey != grabs_.triggerKey || !haveGrabs_)
+                    checkTrigger_ = true;
                 grabs_ = state_->grabs;
                 haveGrabs_ = state_->haveGrabs;
                 appliedGeneration_ = state_->requestedGeneration;
@@ -171,12 +164,11 @@ void X11EventTap::Worker::run() {
             if (::read(wakeFd_, &v, sizeof v) < 0) {}
         }
     }
-    // Pass anything still frozen and leave the keyboard as we found it.
+    // Leave the keyboard as we found it.
     if (alive()) {
-        xcb_allow_events(c_, XCB_ALLOW_REPLAY_KEYBOARD, XCB_CURRENT_TIME);
         armed_.clear();
         main_.clear();
-        grabCount_ = 0;
+        countGrabs();
         xcb_flush(c_);
     }
 }
@@ -204,36 +196,40 @@ void X11EventTap::Worker::handle(const xcb_generic_event_t* ev) {
         onCorePress(reinterpret_cast<const xcb_key_press_event_t*>(ev));
         const auto it = std::find(paired_.begin(), paired_.end(), ev);
         if (it != paired_.end()) paired_.erase(it);
+    } else if (type == XCB_KEY_RELEASE) {
+        // While a grab of ours is active the server sends us releases as core events only.
+        const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(ev);
+        onRawKey(false, release->detail, release->time);
     } else if (type == XCB_MAPPING_NOTIFY) {
-        keymapDirty_ = true;
+        keymapDirty_ = checkTrigger_ = true;
     } else if (type == xkbEventBase_) {
         const auto* xkb = reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t*>(ev);
         if (xkb->xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkb->xkbType == XCB_XKB_MAP_NOTIFY)
-            keymapDirty_ = true;
+            keymapDirty_ = checkTrigger_ = true;
     }
 }
 
 void X11EventTap::Worker::onRawKey(bool press, std::uint8_t keycode, xcb_timestamp_t time) {
-    const ModifierRole role = mods_.role(keycode);
     const double seconds = time / 1000.0;
-    const std::uint16_t code = positionalKeyCode(keycode);
+    const bool modifierKey = mods_.isModifierKey(keycode);
     if (!press) {
         if (!down_[keycode]) return;
         down_[keycode] = false;
-        if (role == ModifierRole::None) return;
-        post({kEventTypeFlagsChanged, flags(), code, seconds}, nullptr);
-        if (role == armingRole_ && !isDown(role)) disarm();
+        if (modifierKey) modifiersChanged(seconds);
         return;
     }
     const bool wasDown = down_[keycode];
     down_[keycode] = true;
-    if (role != ModifierRole::None) {
-        if (!wasDown) post({kEventTypeFlagsChanged, flags(), code, seconds}, nullptr);
+    if (modifierKey) {
+        if (!wasDown) modifiersChanged(seconds);
         return;
     }
-    // A grabbed press is delivered through its KeyPress, which waits for the verdict.
+    // A grabbed press comes again as a KeyPress, which is the one that counts.
     if ((main_.covers(keycode) || armed_.covers(keycode)) && corePressFollows(keycode)) return;
-    post({kEventTypeKeyDown, flags(), code, seconds}, nullptr);
+    const KeyEvent event{KeyEventKind::KeyDown, evdevCode(keycode), held(), seconds, false};
+    toMain([event](SharedState& s) {
+        if (const auto handler = s.onKey) handler(event);
+    });
 }
 
 bool X11EventTap::Worker::corePressFollows(std::uint8_t keycode) {
@@ -252,154 +248,135 @@ bool X11EventTap::Worker::corePressFollows(std::uint8_t keycode) {
 }
 
 void X11EventTap::Worker::onCorePress(const xcb_key_press_event_t* ev) {
+    // Every KeyPress we get was taken from the focused window by a grab of ours. End the grab
+    // it activated at once: the next keys go to the focused window again, and their raw events
+    // reach us (the server sends the grabbing client none). A late ungrab (we were stopped) is
+    // ignored by the server when a newer grab is active.
+    xcb_ungrab_keyboard(c_, ev->time);
+    xcb_flush(c_);
     const std::uint8_t keycode = ev->detail;
-    if (std::find(armingKeys_.begin(), armingKeys_.end(), keycode) != armingKeys_.end()) {
-        // Grab the trigger before the keyboard thaws, so a quick trigger press is caught.
-        arm();
-        answer(armingDrops_ ? TapVerdict::Drop : TapVerdict::Keep, ev->time);
-        return;
+    const double seconds = ev->time / 1000.0;
+    if (mods_.isModifierKey(keycode)) {
+        // The Menu key standing for fn: taken, so that the focused window never sees it.
+        if (!down_[keycode]) {
+            down_[keycode] = true;
+            modifiersChanged(seconds);
+        }
+    } else {
+        // Auto-repeated presses come without a raw event; they count like first presses.
+        down_[keycode] = true;
+        const KeyEvent event{KeyEventKind::KeyDown, evdevCode(keycode), held(), seconds, true};
+        toMain([event](SharedState& s) {
+            if (const auto handler = s.onKey) handler(event);
+        });
     }
-    if (!main_.covers(keycode) && !armed_.covers(keycode)) {
-        // A grab we no longer hold, or a press we were not meant to see: it passes.
-        answer(TapVerdict::Keep, ev->time);
-        return;
-    }
-    // Auto-repeated presses come without a raw event; they count like first presses.
-    down_[keycode] = true;
-    answer(ask({kEventTypeKeyDown, flags(), positionalKeyCode(keycode), ev->time / 1000.0}),
-           ev->time);
 }
 
-void X11EventTap::Worker::answer(TapVerdict verdict, xcb_timestamp_t time) {
-    if (verdict == TapVerdict::Drop) {
-        // Ending the grab the press activated drops that press and thaws the keyboard with no
-        // grab left, so the keys queued behind it reach the focused window and their raw
-        // events reach us (the server sends the grabbing client no raw events).
-        xcb_ungrab_keyboard(c_, time);
-    } else {
-        xcb_allow_events(c_, XCB_ALLOW_REPLAY_KEYBOARD, time);
-    }
-    xcb_flush(c_);
+void X11EventTap::Worker::modifiersChanged(double time) {
+    const Modifiers now = held();
+    // The trigger is taken exactly while the chosen modifier is down.
+    if (now & grabs_.modifier) arm();
+    else disarm();
+    const KeyEvent event{KeyEventKind::ModifiersChanged, 0, now, time, false};
+    toMain([event](SharedState& s) {
+        if (const auto handler = s.onKey) handler(event);
+    });
 }
 
 void X11EventTap::Worker::applyGrabs() {
     armed_.clear();
     main_.clear();
-    armingKeys_.clear();
-    armingRole_ = ModifierRole::None;
-    armingDrops_ = false;
+    isArmed_ = false;
     trigger_.reset();
     if (haveGrabs_) {
         const std::uint16_t locks = mods_.lockMods();
         const auto nonLock = static_cast<std::uint16_t>(mods_.usedMods() & ~locks & 0xff);
         const std::uint16_t allMods = mods_.usedMods() | XCB_MOD_MASK_LOCK;
-        const ModifierRole role = roleForDeviceMask(grabs_.modifierMask);
-        if (grabs_.triggerKeyCode) trigger_ = xKeycode(*grabs_.triggerKeyCode);
-        if (trigger_ && role != ModifierRole::None) {
-            const auto masks =
-                role == ModifierRole::Fn ? std::vector<std::uint16_t>{} : mods_.modMasksOf(role);
-            for (std::uint16_t m : masks)
-                main_.grab(*trigger_, m, static_cast<std::uint16_t>(nonLock & ~m), locks);
-            if (masks.empty()) {
-                // No X modifier tells us the key is held: grab the key itself and arm the
-                // trigger on its press.
-                armingRole_ = role;
-                armingDrops_ = role == ModifierRole::Fn;
-                for (std::uint8_t k : mods_.keycodesOf(role)) {
-                    if (main_.grabAnyModifier(k, allMods) > 0) armingKeys_.push_back(k);
-                }
-                if (isDown(role)) arm();
-            }
+        if (grabs_.triggerKey) trigger_ = xKeycode(*grabs_.triggerKey);
+        bool taken = checkTrigger_ && triggerTaken();
+        if (grabs_.modifier == Modifier::Menu) {
+            // The Menu key stands for fn and is always ours, whatever else is held.
+            for (std::uint8_t k : mods_.keycodesOf(Modifier::Menu))
+                if (!main_.grabAnyModifier(k, allMods)) taken = taken || checkTrigger_;
         }
+        if (taken) {
+            const TapGrabs grabs = grabs_;
+            toMain([grabs](SharedState& s) {
+                if (const auto handler = s.onTriggerTaken) handler(grabs);
+            });
+        }
+        checkTrigger_ = false;
         if (grabs_.panelKeys) {
-            if (auto k = xKeycode(kPositionalBackspace)) main_.grab(*k, 0, nonLock, locks);
-            for (std::uint16_t code : {kPositionalF, kPositionalEquals, kPositionalMinus}) {
+            if (auto k = xKeycode(KEY_BACKSPACE)) main_.grab(*k, 0, nonLock, locks);
+            for (std::uint16_t code : {KEY_F, KEY_EQUAL, KEY_MINUS}) {
                 if (auto k = xKeycode(code)) main_.grab(*k, 0, XCB_MOD_MASK_SHIFT, locks);
             }
-            if (auto k = xKeycode(kPositionalComma)) {
-                for (ModifierRole command : {ModifierRole::LeftCommand, ModifierRole::RightCommand})
-                    for (std::uint16_t m : mods_.modMasksOf(command))
-                        main_.grab(*k, m, static_cast<std::uint16_t>(nonLock & ~m), locks);
+            if (auto k = xKeycode(KEY_COMMA)) {
+                for (std::uint16_t m : mods_.modMasksOf(kAnySuper))
+                    main_.grab(*k, m, static_cast<std::uint16_t>(nonLock & ~m), locks);
             }
         }
+        if (held() & grabs_.modifier) arm();
     }
     xcb_flush(c_);
-    grabCount_ = static_cast<int>(main_.size() + armed_.size());
+    countGrabs();
 }
 
-void X11EventTap::Worker::arm() {
-    armed_.clear();
-    if (trigger_) armed_.grabAnyModifier(*trigger_, mods_.usedMods() | XCB_MOD_MASK_LOCK);
-    grabCount_ = static_cast<int>(main_.size() + armed_.size());
-}
-
-void X11EventTap::Worker::disarm() {
-    armed_.clear();
-    grabCount_ = static_cast<int>(main_.size());
-}
-
-bool X11EventTap::Worker::isDown(ModifierRole role) const {
-    for (int k = 0; k < 256; ++k)
-        if (down_[k] && mods_.role(static_cast<std::uint8_t>(k)) == role) return true;
+bool X11EventTap::Worker::triggerTaken() {
+    if (!trigger_) return false;
+    // Try each combination of the trigger with the chosen modifier's X mods and let it go
+    // again; one that another client holds is refused.
+    const std::uint16_t locks = mods_.lockMods();
+    const std::vector<std::uint16_t> masks = grabs_.modifier == Modifier::Menu
+                                                 ? std::vector<std::uint16_t>{0}
+                                                 : mods_.modMasksOf(grabs_.modifier);
+    KeyGrabSet probe(c_, conn_->root());
+    for (std::uint16_t m : masks) {
+        const int combinations = 1 << std::popcount(static_cast<unsigned>(locks & ~m));
+        if (probe.grab(*trigger_, m, 0, locks) < combinations) return true;
+    }
     return false;
 }
 
-std::uint64_t X11EventTap::Worker::flags() const {
-    std::uint64_t f = 0;
-    for (int k = 0; k < 256; ++k)
-        if (down_[k]) f |= flagsForRole(mods_.role(static_cast<std::uint8_t>(k)));
-    return f;
+void X11EventTap::Worker::arm() {
+    if (isArmed_ || !trigger_ || !alive()) return;
+    armed_.grabAnyModifier(*trigger_, mods_.usedMods() | XCB_MOD_MASK_LOCK);
+    xcb_flush(c_);
+    isArmed_ = true;
+    countGrabs();
 }
 
-void X11EventTap::Worker::post(const KeyEvent& event, std::shared_ptr<Pending> pending) {
+void X11EventTap::Worker::disarm() {
+    if (!isArmed_) return;
+    armed_.clear();
+    isArmed_ = false;
+    // Letting the trigger go with any modifier also let go of a panel grab on the same key.
+    if (trigger_ && main_.covers(*trigger_)) applyGrabs();
+    countGrabs();
+}
+
+void X11EventTap::Worker::countGrabs() {
+    grabCount_ = static_cast<int>(main_.size() + armed_.size());
+    armedFlag_ = isArmed_;
+}
+
+Modifiers X11EventTap::Worker::held() const {
+    Modifiers m;
+    for (int k = 0; k < 256; ++k)
+        if (down_[k]) m |= mods_.modifierOf(static_cast<std::uint8_t>(k));
+    return m;
+}
+
+void X11EventTap::Worker::toMain(std::function<void(SharedState&)> task) {
     std::shared_ptr<SharedState> state = state_;
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;
     QMetaObject::invokeMethod(
         app,
-        [state, pending, event] {
-            if (!state->alive || !state->handler) return;
-            if (pending) {
-                std::lock_guard lock(state->mutex);
-                if (pending->state == Pending::State::Abandoned) {
-                    // Passed on long ago: no callback may act on it now. It still was a key
-                    // press, so the logic sees one that matches no rule (it spoils a tap).
-                    ++state->skipped;
-                    const auto handler = state->handler;
-                    handler({kEventTypeKeyDown, 0, kUnknownKeyCode, event.time});
-                    return;
-                }
-                pending->state = Pending::State::Claimed;
-            }
-            const auto handler = state->handler;  // the handler may stop the tap
-            const TapVerdict verdict = handler(event);
-            if (!pending) return;
-            {
-                std::lock_guard lock(state->mutex);
-                if (pending->state == Pending::State::Claimed) {
-                    pending->verdict = verdict;
-                    pending->state = Pending::State::Done;
-                }
-            }
-            state->cv.notify_all();
+        [state, task = std::move(task)] {
+            if (state->alive) task(*state);
         },
         Qt::QueuedConnection);
-}
-
-TapVerdict X11EventTap::Worker::ask(const KeyEvent& event) {
-    auto pending = std::make_shared<Pending>();
-    post(event, pending);
-    std::unique_lock lock(state_->mutex);
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration<double>(X11EventTap::kVerdictTimeout);
-    state_->cv.wait_until(lock, deadline, [&] {
-        return pending->state == Pending::State::Done || state_->stopping;
-    });
-    if (pending->state == Pending::State::Done) return pending->verdict;
-    // A busy main thread must not freeze the keyboard: the press passes.
-    pending->state = Pending::State::Abandoned;
-    ++state_->abandoned;
-    return TapVerdict::Keep;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -409,7 +386,8 @@ X11EventTap::X11EventTap(std::string display)
 
 X11EventTap::~X11EventTap() { stop(); }
 
-bool X11EventTap::start(std::function<TapVerdict(const KeyEvent&)> handler) {
+bool X11EventTap::start(std::function<void(const KeyEvent&)> onKey,
+                        std::function<void(const TapGrabs&)> onTriggerTaken) {
     if (thread_.joinable()) return true;
     if (!QCoreApplication::instance()) return false;
     auto conn = std::make_unique<XConnection>(display_.empty() ? nullptr : display_.c_str());
@@ -448,23 +426,24 @@ bool X11EventTap::start(std::function<TapVerdict(const KeyEvent&)> handler) {
         std::lock_guard lock(state_->mutex);
         state_->stopping = false;
     }
-    state_->handler = std::move(handler);
+    state_->onKey = std::move(onKey);
+    state_->onTriggerTaken = std::move(onTriggerTaken);
     state_->alive = true;
     worker_ = std::make_unique<Worker>(std::move(conn), xi->major_opcode, xkb->first_event,
-                                       state_, wakeFd_, grabCount_);
+                                       state_, wakeFd_, grabCount_, armed_);
     thread_ = std::thread([w = worker_.get()] { w->run(); });
     return true;
 }
 
 void X11EventTap::stop() {
     state_->alive = false;
-    state_->handler = nullptr;
+    state_->onKey = nullptr;
+    state_->onTriggerTaken = nullptr;
     if (!thread_.joinable()) return;
     {
         std::lock_guard lock(state_->mutex);
         state_->stopping = true;
     }
-    state_->cv.notify_all();
     const std::uint64_t one = 1;
     if (::write(wakeFd_, &one, sizeof one) < 0) {}
     thread_.join();
@@ -485,10 +464,6 @@ void X11EventTap::setGrabs(const TapGrabs& grabs) {
         if (::write(wakeFd_, &one, sizeof one) < 0) {}
     }
 }
-
-int X11EventTap::abandonedEvents() const { return state_->abandoned.load(); }
-
-int X11EventTap::skippedEvents() const { return state_->skipped.load(); }
 
 bool X11EventTap::grabsSettled() const {
     std::lock_guard lock(state_->mutex);

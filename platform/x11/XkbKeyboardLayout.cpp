@@ -1,7 +1,7 @@
-// Reads which character each positional key types, with xkbcommon-x11.
+// Reads which key types each character, with xkbcommon-x11.
 #include "platform/x11/XkbKeyboardLayout.h"
 
-#include "platform/x11/KeyCodeTable.h"
+#include "platform/x11/KeyboardModifiers.h"
 
 // xkb.h names a field "explicit", a C++ keyword.
 #define explicit xkb_explicit
@@ -80,26 +80,28 @@ bool XkbKeyboardLayout::reload() {
 }
 
 void XkbKeyboardLayout::fillTable() {
-    table_.fill(0);
-    for (std::uint16_t code = 0; code < 128; ++code) {
-        const auto x = xKeycode(code);
-        if (!x) continue;
+    table_.clear();
+    const xkb_keycode_t last = xkb_keymap_max_keycode(keymap_);
+    // Ascending keycodes, first one kept: the lowest key that types a character wins.
+    for (xkb_keycode_t x = xkb_keymap_min_keycode(keymap_); x <= last; ++x) {
         const xkb_keysym_t* syms = nullptr;
-        const int n = xkb_keymap_key_get_syms_by_level(keymap_, *x,
+        const int n = xkb_keymap_key_get_syms_by_level(keymap_, x,
                                                        static_cast<xkb_layout_index_t>(group_),
                                                        0, &syms);
-        if (n < 1) continue;
+        if (n < 1 || x < kEvdevOffset || x > 255) continue;
         const std::uint32_t cp = xkb_keysym_to_utf32(syms[0]);
-        if (cp == 0) continue;
-        // One UTF-16 unit, as a translation limited to one unit would give: characters beyond
-        // the basic plane leave their high surrogate, which the search skips.
-        table_[code] = cp <= 0xFFFF ? static_cast<char16_t>(cp)
-                                    : static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+        // A character beyond the basic plane is not one UTF-16 unit; such keys match nothing.
+        if (cp == 0 || cp > 0xFFFF) continue;
+        table_.emplace(static_cast<char16_t>(cp), evdevCode(static_cast<std::uint8_t>(x)));
     }
 }
 
-char16_t XkbKeyboardLayout::character(std::uint16_t keyCode) const {
-    return available_ && keyCode < table_.size() ? table_[keyCode] : 0;
+std::optional<std::uint16_t> XkbKeyboardLayout::keyFor(const QString& character) const {
+    const QString wanted = character.toLower();
+    if (!available_ || wanted.size() != 1) return std::nullopt;
+    const auto it = table_.find(wanted.at(0).unicode());
+    if (it == table_.end()) return std::nullopt;
+    return it->second;
 }
 
 void XkbKeyboardLayout::readEvents() {

@@ -4,7 +4,7 @@
 #include "platform/KeyboardLayout.h"
 #include "platform/x11/XConnection.h"
 
-#include <array>
+#include <map>
 #include <memory>
 
 class QSocketNotifier;
@@ -22,8 +22,9 @@ public:
     explicit XkbKeyboardLayout(const char* display = nullptr, QObject* parent = nullptr);
     ~XkbKeyboardLayout() override;
 
-    bool isAvailable() const override { return available_; }
-    char16_t character(std::uint16_t keyCode) const override;
+    /// False when no layout data is available.
+    bool isAvailable() const { return available_; }
+    std::optional<std::uint16_t> keyFor(const QString& character) const override;
 
     /// The group (layout index) in use.
     int group() const { return group_; }
@@ -43,7 +44,8 @@ private:
     std::uint8_t xkbEventBase_ = 0;
     int group_ = 0;
     bool available_ = false;
-    std::array<char16_t, 128> table_{};
+    /// Character typed at level 1 of the current group -> the lowest evdev code typing it.
+    std::map<char16_t, std::uint16_t> table_;
 };
 
 }  // namespace mirano::x11

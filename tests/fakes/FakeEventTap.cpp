@@ -2,25 +2,27 @@
 
 namespace mirano::fakes {
 
-bool FakeEventTap::start(std::function<TapVerdict(const KeyEvent&)> handler) {
+bool FakeEventTap::start(std::function<void(const KeyEvent&)> onKey,
+                         std::function<void(const TapGrabs&)> onTriggerTaken) {
     ++record_->starts;
     if (!startSucceeds) return false;
-    handler_ = std::move(handler);
+    onKey_ = std::move(onKey);
+    onTriggerTaken_ = std::move(onTriggerTaken);
     return true;
 }
 
 void FakeEventTap::stop() {
     ++record_->stops;
-    handler_ = nullptr;
+    onKey_ = nullptr;
+    onTriggerTaken_ = nullptr;
 }
 
-void FakeEventTap::setGrabs(const TapGrabs& grabs) { record_->grabs.push_back(grabs); }
+void FakeEventTap::deliver(const KeyEvent& event) {
+    if (onKey_) onKey_(event);
+}
 
-std::optional<TapVerdict> FakeEventTap::inject(const KeyEvent& event) {
-    if (!handler_) return std::nullopt;
-    const TapVerdict verdict = handler_(event);
-    record_->verdicts.push_back(verdict);
-    return verdict;
+void FakeEventTap::reportTriggerTaken() {
+    if (onTriggerTaken_ && !record_->grabs.empty()) onTriggerTaken_(record_->grabs.back());
 }
 
 }  // namespace mirano::fakes

@@ -1,5 +1,5 @@
-// An event tap driven by the test: records what the logic asks of it and lets the test inject
-// events and read the verdicts.
+// An event tap driven by the test: records what the logic asks of it and lets the test play
+// the tap's part.
 #pragma once
 
 #include "platform/EventTap.h"
@@ -16,26 +16,27 @@ public:
         int starts = 0;
         int stops = 0;
         std::vector<TapGrabs> grabs;
-        std::vector<TapVerdict> verdicts;
     };
 
-    FakeEventTap() : record_(std::make_shared<Record>()) {}
-
-    bool start(std::function<TapVerdict(const KeyEvent&)> handler) override;
+    bool start(std::function<void(const KeyEvent&)> onKey,
+               std::function<void(const TapGrabs&)> onTriggerTaken) override;
     void stop() override;
-    void setGrabs(const TapGrabs& grabs) override;
+    void setGrabs(const TapGrabs& grabs) override { record_->grabs.push_back(grabs); }
 
-    /// Hands the event to the handler as the real tap would; nothing when no tap is running.
-    std::optional<TapVerdict> inject(const KeyEvent& event);
+    /// Hands an event to the logic as the real tap would; nothing when no tap is running.
+    void deliver(const KeyEvent& event);
+    /// Says that another program holds the trigger combination of the latest grabs.
+    void reportTriggerTaken();
 
     /// Whether start() succeeds.
     bool startSucceeds = true;
     std::shared_ptr<Record> record() const { return record_; }
-    bool isRunning() const { return static_cast<bool>(handler_); }
+    bool isRunning() const { return static_cast<bool>(onKey_); }
 
 private:
-    std::function<TapVerdict(const KeyEvent&)> handler_;
-    std::shared_ptr<Record> record_;
+    std::function<void(const KeyEvent&)> onKey_;
+    std::function<void(const TapGrabs&)> onTriggerTaken_;
+    std::shared_ptr<Record> record_ = std::make_shared<Record>();
 };
 
 }  // namespace mirano::fakes

@@ -1,9 +1,9 @@
-// A keyboard layout the test controls: the US layout on the positional key codes by default.
+// A keyboard layout the test controls: the US layout's unshifted characters by default.
 #pragma once
 
 #include "platform/KeyboardLayout.h"
 
-#include <array>
+#include <QHash>
 
 namespace mirano::fakes {
 
@@ -12,24 +12,15 @@ class FakeKeyboardLayout final : public KeyboardLayout {
 public:
     FakeKeyboardLayout();
 
-    bool isAvailable() const override { return available_; }
-    char16_t character(std::uint16_t keyCode) const override;
+    std::optional<std::uint16_t> keyFor(const QString& character) const override;
 
-    /// Back to the US table (emits changed()).
-    void useUS();
-    /// German (QWERTZ): Y and Z swapped, and a few punctuation keys moved (emits changed()).
+    /// German (QWERTZ): y and z swapped, ß where - was, - where / was (emits changed()).
     void useGerman();
-    /// Sets what one key types (emits changed()).
-    void setCharacter(std::uint16_t keyCode, char16_t unit);
-    /// Makes the layout data missing or present again (emits changed()).
-    void setAvailable(bool available);
-
-    /// How many times character() was asked.
-    mutable int lookups = 0;
+    /// Sets which key types `character` (lower case), or none (emits changed()).
+    void setKey(const QString& character, std::optional<std::uint16_t> key);
 
 private:
-    std::array<char16_t, 128> table_{};
-    bool available_ = true;
+    QHash<QString, std::uint16_t> keys_;
 };
 
 }  // namespace mirano::fakes

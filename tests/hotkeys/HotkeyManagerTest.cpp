@@ -3,12 +3,13 @@
 #include "settings/AppSettings.h"
 #include "tests/fakes/FakeEventTap.h"
 #include "tests/fakes/FakeKeyboardLayout.h"
+#include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/ManualScheduler.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 
 #include <gtest/gtest.h>
 
-#include <QString>
+#include <linux/input-event-codes.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,18 +17,9 @@
 namespace mirano {
 namespace {
 
-constexpr std::uint64_t kFn = 0x800000;
-constexpr std::uint64_t kLeftCommand = 0x8 | 0x100000;
-constexpr std::uint64_t kRightCommand = 0x10 | 0x100000;
-constexpr std::uint64_t kLeftOption = 0x20 | 0x80000;
-constexpr std::uint64_t kRightOption = 0x40 | 0x80000;
-constexpr std::uint64_t kLeftControl = 0x1 | 0x40000;
-constexpr std::uint64_t kRightControl = 0x2000 | 0x40000;
-constexpr std::uint64_t kShift = 0x2 | 0x20000;
-
-constexpr std::uint16_t kP = 35, kF = 3, kEquals = 24, kMinus = 27, kComma = 43,
-                        kBackspace = 51, kA = 0, kY = 16, kZ = 6, kDigit7 = 26;
+using M = Modifier;
 constexpr TapVerdict kDrop = TapVerdict::Drop, kKeep = TapVerdict::Keep;
+constexpr bool kTaken = true, kNotTaken = false;
 using Log = std::vector<std::string>;
 
 class HotkeyManagerTest : public ::testing::Test {
@@ -36,28 +28,32 @@ protected:
         auto tap = std::make_unique<fakes::FakeEventTap>();
         tap_ = tap.get();
         record_ = tap->record();
-        manager_ = std::make_unique<HotkeyManager>(std::move(tap), layout_, settings_, scheduler_);
+        manager_ = std::make_unique<HotkeyManager>(std::move(tap), layout_, settings_, scheduler_,
+                                                   notifications_);
         manager_->onHotkey = logs("hotkey");
         manager_->onShiftHotkey = logs("shiftHotkey");
         manager_->onModifierTap = logs("tap");
         manager_->onCommandChanged = [this](bool down) {
             log_.push_back(down ? "command(true)" : "command(false)");
         };
+        manager_->onBackspace = [this] { return log_.push_back("backspace"), backspaceCloses_; };
         manager_->onSettingsHotkey = logs("settings");
         manager_->onFrameRateMenuHotkey = logs("frameRate");
         manager_->onZoomInHotkey = logs("zoomIn");
         manager_->onZoomOutHotkey = logs("zoomOut");
         manager_->hoverProvider = [this] { return hovering_; };
+        ::testing::internal::CaptureStdout();
         manager_->start();
+        ::testing::internal::GetCapturedStdout();
     }
     std::function<void()> logs(const char* name) {
         return [this, name] { log_.push_back(name); };
     }
-    TapVerdict keyDown(std::uint16_t code, std::uint64_t flags = 0, double time = 0) {
-        return *tap_->inject({kEventTypeKeyDown, flags, code, time});
+    TapVerdict press(std::uint16_t key, Modifiers mods = {}, bool taken = true, double time = 0) {
+        return manager_->handleEvent({KeyEventKind::KeyDown, key, mods, time, taken});
     }
-    void flagsChanged(std::uint64_t flags, double time) {
-        tap_->inject({kEventTypeFlagsChanged, flags, 0, time});
+    void modifiers(Modifiers mods, double time) {
+        tap_->deliver({KeyEventKind::ModifiersChanged, 0, mods, time, false});
     }
     /// What ran, after draining the main queue.
     Log drained() {
@@ -69,168 +65,119 @@ protected:
     AppSettings settings_{store_};
     fakes::ManualScheduler scheduler_;
     fakes::FakeKeyboardLayout layout_;
+    fakes::FakeNotifications notifications_;
     fakes::FakeEventTap* tap_ = nullptr;
     std::shared_ptr<fakes::FakeEventTap::Record> record_;
     std::unique_ptr<HotkeyManager> manager_;
     Log log_;
     bool hovering_ = false;
+    bool backspaceCloses_ = true;
 };
 
-TEST_F(HotkeyManagerTest, TriggerWithEachModifierTellsLeftFromRight) {
+TEST_F(HotkeyManagerTest, Gestures) {
+    // A gesture drops its key exactly when it runs something; everything else passes.
     struct Row {
+        const char* sentence;
         const char* modifier;
-        std::uint64_t chosen, otherSide;
+        const char* trigger;
+        bool hover;
+        std::uint16_t key;
+        Modifiers mods;
+        bool taken;
+        const char* runs;
     };
+    const bool away = false, over = true;
     const Row rows[] = {
-        {"fn", kFn, kLeftCommand},
-        {"leftCommand", kLeftCommand, kRightCommand},
-        {"rightCommand", kRightCommand, kLeftCommand},
-        {"leftOption", kLeftOption, kRightOption},
-        {"rightOption", kRightOption, kLeftOption},
-        {"leftControl", kLeftControl, kRightControl},
-        {"rightControl", kRightControl, kLeftControl},
-        {"hyper", kFn, kLeftCommand},  // an unknown setting acts as fn
+        {"fn + P fires the hotkey", "fn", "P", away, KEY_P, M::Menu, kTaken, "hotkey"},
+        {"fn + Shift + P fires the Shift hotkey", "fn", "P", away, KEY_P, M::Menu | M::Shift,
+         kTaken, "shiftHotkey"},
+        {"P alone passes", "fn", "P", away, KEY_P, {}, kNotTaken, ""},
+        {"fn + P the tap did not take runs nothing", "fn", "P", away, KEY_P, M::Menu, kNotTaken, ""},
+        {"fn + A passes", "fn", "P", away, KEY_A, M::Menu, kNotTaken, ""},
+        {"left Super + P fires the left-Command hotkey", "leftCommand", "P", away, KEY_P,
+         M::LeftSuper, kTaken, "hotkey"},
+        {"right Super + P does not fire the left-Command hotkey", "leftCommand", "P", away, KEY_P,
+         M::RightSuper, kTaken, ""},
+        {"right Super + P fires the right-Command hotkey", "rightCommand", "P", away, KEY_P,
+         M::RightSuper, kTaken, "hotkey"},
+        {"left Alt + P fires the left-Option hotkey", "leftOption", "P", away, KEY_P, M::LeftAlt,
+         kTaken, "hotkey"},
+        {"AltGr + P fires the right-Option hotkey", "rightOption", "P", away, KEY_P, M::RightAlt,
+         kTaken, "hotkey"},
+        {"AltGr + P does not fire the left-Option hotkey", "leftOption", "P", away, KEY_P,
+         M::RightAlt, kTaken, ""},
+        {"left Ctrl + P fires the left-Control hotkey", "leftControl", "P", away, KEY_P,
+         M::LeftCtrl, kTaken, "hotkey"},
+        {"left Ctrl + P does not fire the right-Control hotkey", "rightControl", "P", away, KEY_P,
+         M::LeftCtrl, kTaken, ""},
+        {"an unknown modifier setting acts as fn", "hyper", "P", away, KEY_P, M::Menu, kTaken,
+         "hotkey"},
+        {"a lower-case trigger matches its key", "fn", "p", away, KEY_P, M::Menu, kTaken, "hotkey"},
+        {"a digit trigger matches the key that types it", "fn", "7", away, KEY_7, M::Menu, kTaken,
+         "hotkey"},
+        {"a trigger no key types matches nothing", "fn", "€", away, KEY_P, M::Menu, kTaken, ""},
+        {"F over the PiP opens the frame-rate menu", "fn", "P", over, KEY_F, {}, kTaken,
+         "frameRate"},
+        {"Shift-F over the PiP does too", "fn", "P", over, KEY_F, M::Shift, kTaken, "frameRate"},
+        {"fn-= over the PiP zooms in", "fn", "P", over, KEY_EQUAL, M::Menu, kTaken, "zoomIn"},
+        {"- over the PiP zooms out", "fn", "P", over, KEY_MINUS, {}, kTaken, "zoomOut"},
+        {"Ctrl-F over the PiP passes", "fn", "P", over, KEY_F, M::LeftCtrl, kTaken, ""},
+        {"AltGr-= over the PiP passes", "fn", "P", over, KEY_EQUAL, M::RightAlt, kTaken, ""},
+        {"Super-- over the PiP passes", "fn", "P", over, KEY_MINUS, M::LeftSuper, kTaken, ""},
+        {"F away from the PiP passes", "fn", "P", away, KEY_F, {}, kNotTaken, ""},
+        {"F over the PiP before its grabs are in place runs nothing", "fn", "P", over, KEY_F, {},
+         kNotTaken, ""},
+        {"Super-Shift-comma over the PiP opens the settings", "fn", "P", over, KEY_COMMA,
+         M::RightSuper | M::Shift, kTaken, "settings"},
+        {"Ctrl-comma over the PiP passes", "fn", "P", over, KEY_COMMA, M::LeftCtrl, kTaken, ""},
+        {"Super-comma away from the PiP passes", "fn", "P", away, KEY_COMMA, M::LeftSuper,
+         kNotTaken, ""},
+        {"Backspace over the PiP closes it", "fn", "P", over, KEY_BACKSPACE, {}, kTaken,
+         "backspace"},
+        {"Backspace away from the PiP passes unasked", "fn", "P", away, KEY_BACKSPACE, {},
+         kNotTaken, ""},
+        {"Backspace over the PiP that the tap did not take closes nothing", "fn", "P", over,
+         KEY_BACKSPACE, {}, kNotTaken, ""},
+        {"F as the fn trigger over the PiP is the frame-rate key", "fn", "F", over, KEY_F, M::Menu,
+         kTaken, "frameRate"},
+        {"F as the left-Command trigger over the PiP fires the hotkey", "leftCommand", "F", over,
+         KEY_F, M::LeftSuper, kTaken, "hotkey"},
+        {"comma as the Super trigger over the PiP is the settings key", "leftCommand", ",", over,
+         KEY_COMMA, M::LeftSuper, kTaken, "settings"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.modifier);
+        SCOPED_TRACE(row.sentence);
         settings_.setModifierRaw(row.modifier);
-        EXPECT_EQ(keyDown(kP, row.chosen), kDrop) << "modifier + P fires";
-        EXPECT_EQ(drained(), Log{"hotkey"});
-        EXPECT_EQ(keyDown(kP, row.chosen | kShift), kDrop) << "with Shift";
-        EXPECT_EQ(drained(), Log{"shiftHotkey"});
-        EXPECT_EQ(keyDown(kP, row.otherSide), kKeep) << "other side does not fire";
-        EXPECT_EQ(keyDown(kP), kKeep) << "P alone passes";
-        EXPECT_EQ(keyDown(kA, row.chosen), kKeep) << "another key passes";
-        EXPECT_TRUE(drained().empty());
+        settings_.setTriggerKey(row.trigger);
+        hovering_ = row.hover;
+        const bool runs = *row.runs != 0;
+        EXPECT_EQ(press(row.key, row.mods, row.taken), runs ? kDrop : kKeep);
+        EXPECT_EQ(drained(), runs ? Log{row.runs} : Log{});
     }
 }
 
-TEST_F(HotkeyManagerTest, AutoRepeatFiresEachTimeInsideTheEvent) {
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(keyDown(kP, kFn, 1.0 + i * 0.03), kDrop);
-    EXPECT_EQ(log_.size(), 5u) << "onHotkey runs before the verdict is returned";
+TEST_F(HotkeyManagerTest, TriggerRunsInsideTheEventOncePerPressEvenUnheard) {
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(press(KEY_P, M::Menu, kTaken, 1.0 + i * 0.03), kDrop);
+    EXPECT_EQ(log_.size(), 3u) << "auto-repeat fires each time, before the verdict is returned";
     EXPECT_EQ(scheduler_.queued(), 0u);
-}
-
-TEST_F(HotkeyManagerTest, RecognisedTriggerWithoutCallbackIsStillDropped) {
     manager_->onHotkey = manager_->onShiftHotkey = nullptr;
-    EXPECT_EQ(keyDown(kP, kFn), kDrop);
-    EXPECT_EQ(keyDown(kP, kFn | kShift), kDrop);
-    EXPECT_TRUE(drained().empty());
+    EXPECT_EQ(press(KEY_P, M::Menu), kDrop) << "a recognised trigger is dropped unheard";
+    EXPECT_EQ(press(KEY_P, M::Menu | M::Shift), kDrop);
 }
 
-TEST_F(HotkeyManagerTest, TriggerIsCaseInsensitiveAndFollowsTheLayout) {
-    settings_.setTriggerKey("p");
-    EXPECT_EQ(keyDown(kP, kFn), kDrop);
-    settings_.setTriggerKey("7");
-    EXPECT_EQ(keyDown(kDigit7, kFn), kDrop) << "a digit matches its unshifted key";
-    EXPECT_EQ(keyDown(kP, kFn), kKeep);
-    settings_.setTriggerKey("Z");
-    EXPECT_EQ(keyDown(kZ, kFn), kDrop);
-    layout_.useGerman();
-    EXPECT_EQ(keyDown(kZ, kFn), kKeep) << "that key types y now";
-    EXPECT_EQ(keyDown(kY, kFn), kDrop);
-    settings_.setTriggerKey("€");
-    EXPECT_EQ(keyDown(kP, kFn), kKeep) << "no key types it: nothing matches";
-    layout_.setAvailable(false);
-    settings_.setTriggerKey("P");
-    EXPECT_EQ(keyDown(kP, kFn), kKeep) << "no layout data: nothing matches";
-    EXPECT_EQ(drained(), (Log{"hotkey", "hotkey", "hotkey", "hotkey"}));
-}
-
-TEST_F(HotkeyManagerTest, KeyCodeSearch) {
-    using Code = std::optional<std::uint16_t>;
-    EXPECT_EQ(HotkeyManager::keyCode("A", layout_), Code(kA));
-    EXPECT_EQ(HotkeyManager::keyCode("=", layout_), Code(kEquals));
-    EXPECT_EQ(HotkeyManager::keyCode("", layout_), std::nullopt);
-    EXPECT_EQ(HotkeyManager::keyCode("ab", layout_), std::nullopt);
-    // The lowest key code wins when two keys type the same character.
-    layout_.setCharacter(100, u'a');
-    layout_.setCharacter(kZ, u'a');
-    EXPECT_EQ(HotkeyManager::keyCode("a", layout_), Code(kA));
-    layout_.setCharacter(kA, 0);
-    EXPECT_EQ(HotkeyManager::keyCode("a", layout_), Code(kZ));
-    // Half a surrogate pair is skipped; the zero unit matches nothing, not even "\0".
-    layout_.setCharacter(2, 0xD83D);
-    EXPECT_EQ(HotkeyManager::keyCode(QString(QChar(0xD83D)), layout_), std::nullopt);
-    EXPECT_EQ(HotkeyManager::keyCode(QString(QChar(0)), layout_), std::nullopt);
-    // Key codes up to 127 are searched.
-    layout_.setCharacter(127, u'\x00e9');
-    EXPECT_EQ(HotkeyManager::keyCode(QString::fromUtf8("É"), layout_), Code(127));
-}
-
-TEST_F(HotkeyManagerTest, PanelKeysOnlyWhileHoveringAndWithoutControlOptionCommand) {
-    for (auto mods : {std::uint64_t{0}, kShift, kFn, kLeftControl, kRightOption, kLeftCommand}) {
-        const bool allowed = mods == 0 || mods == kShift || mods == kFn;
-        for (bool hover : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << "flags " << mods << " hover " << hover);
-            hovering_ = hover;
-            const TapVerdict expected = hover && allowed ? kDrop : kKeep;
-            for (auto key : {kF, kEquals, kMinus}) EXPECT_EQ(keyDown(key, mods), expected) << key;
-            EXPECT_EQ(drained(), (expected == kDrop ? Log{"frameRate", "zoomIn", "zoomOut"} : Log{}));
-        }
-    }
-}
-
-TEST_F(HotkeyManagerTest, SettingsKeyNeedsCommandAndHover) {
+TEST_F(HotkeyManagerTest, DeclinedBackspaceGoesOnToTheTriggerRule) {
     hovering_ = true;
-    EXPECT_EQ(keyDown(kComma), kKeep);
-    EXPECT_EQ(keyDown(kComma, kLeftControl), kKeep);
-    EXPECT_EQ(keyDown(kComma, kRightCommand | kShift), kDrop) << "Command-Shift-comma";
-    EXPECT_EQ(keyDown(kComma, kLeftCommand | kLeftOption), kDrop);
-    hovering_ = false;
-    EXPECT_EQ(keyDown(kComma, kLeftCommand), kKeep);
-    EXPECT_EQ(drained(), (Log{"settings", "settings"}));
-}
-
-TEST_F(HotkeyManagerTest, BackspaceDependsOnItsCallback) {
-    int calls = 0;
-    bool consumed = true;
-    manager_->onBackspace = [&] { return ++calls, consumed; };
-    EXPECT_EQ(keyDown(kBackspace), kKeep) << "away from the PiP";
-    EXPECT_EQ(calls, 0);
-    hovering_ = true;
-    EXPECT_EQ(keyDown(kBackspace), kDrop);
-    consumed = false;
-    EXPECT_EQ(keyDown(kBackspace), kKeep) << "returning false lets it through";
-    EXPECT_EQ(calls, 2);
-    manager_->onBackspace = nullptr;
-    EXPECT_EQ(keyDown(kBackspace), kKeep);
-    // Backspace as the trigger key still works when the callback declines.
-    layout_.setCharacter(kBackspace, u'\x00a7');
-    settings_.setTriggerKey(QString::fromUtf8("§"));
-    manager_->onBackspace = [] { return false; };
-    EXPECT_EQ(keyDown(kBackspace, kFn), kDrop);
-    EXPECT_EQ(drained(), Log{"hotkey"});
-}
-
-TEST_F(HotkeyManagerTest, RulesApplyInOrder) {
-    hovering_ = true;
-    // F as the trigger: the panel rule comes first and takes it.
-    settings_.setTriggerKey("F");
-    EXPECT_EQ(keyDown(kF, kFn), kDrop);
-    EXPECT_EQ(drained(), Log{"frameRate"});
-    // With Command chosen the panel rule steps aside and the trigger rule takes it.
-    settings_.setModifierRaw("leftCommand");
-    EXPECT_EQ(keyDown(kF, kLeftCommand), kDrop);
-    EXPECT_EQ(drained(), Log{"hotkey"});
-    // Comma with Command over the PiP is the settings key even when comma is the trigger.
-    settings_.setTriggerKey(",");
-    EXPECT_EQ(keyDown(kComma, kLeftCommand), kDrop);
-    EXPECT_EQ(drained(), Log{"settings"});
-    // The hover flag is asked afresh for each event, and only for the panel keys.
-    int asked = 0;
-    manager_->hoverProvider = [&] { return ++asked % 2 == 1; };
-    EXPECT_EQ(keyDown(kMinus), kDrop);
-    EXPECT_EQ(keyDown(kMinus), kKeep);
-    EXPECT_EQ(keyDown(kMinus), kDrop);
-    keyDown(kA);
-    EXPECT_EQ(asked, 3) << "a key that matches no panel rule does not ask";
-    EXPECT_EQ(drained(), (Log{"zoomOut", "zoomOut"}));
+    backspaceCloses_ = false;
+    EXPECT_EQ(press(KEY_BACKSPACE), kKeep);
+    layout_.setKey(QStringLiteral("§"), KEY_BACKSPACE);
+    settings_.setTriggerKey(QStringLiteral("§"));
+    EXPECT_EQ(press(KEY_BACKSPACE, M::Menu), kDrop);
+    EXPECT_EQ(drained(), (Log{"backspace", "backspace", "hotkey"}));
 }
 
 TEST_F(HotkeyManagerTest, ModifierTapTiming) {
     struct Event {
-        std::uint64_t flags;
+        Modifiers mods;
         double time;
         bool keyDown = false;
     };
@@ -239,108 +186,64 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
         std::vector<Event> events;
         std::size_t taps;
     };
-    const std::uint64_t lo = kLeftOption;
+    const Modifiers lo = M::LeftAlt;
     const Row rows[] = {
-        {"0.29 s fires", {{lo, 10.0}, {0, 10.29}}, 1},
-        {"0.3 s is too long", {{lo, 20.0}, {0, 20.3}}, 0},
+        {"0.29 s fires", {{lo, 10.0}, {{}, 10.29}}, 1},
+        {"0.3 s is too long", {{lo, 20.0}, {{}, 20.3}}, 0},
         {"a key during the hold spoils it, even one that passes",
-         {{lo, 30.0}, {lo, 30.1, true}, {0, 30.2}}, 0},
+         {{lo, 30.0}, {lo, 30.1, true}, {{}, 30.2}}, 0},
         {"Shift coming and going does not spoil it",
-         {{lo, 40.0}, {lo | kShift, 40.1}, {lo, 40.15}, {0, 40.2}}, 1},
-        {"Shift does not restart the timing", {{lo, 50.0}, {lo | kShift, 50.2}, {0, 50.35}}, 0},
-        {"the other Option key is not the modifier", {{kRightOption, 60.0}, {0, 60.1}}, 0},
+         {{lo, 40.0}, {lo | M::Shift, 40.1}, {lo, 40.15}, {{}, 40.2}}, 1},
+        {"Shift does not restart the timing", {{lo, 50.0}, {lo | M::Shift, 50.2}, {{}, 50.35}}, 0},
+        {"AltGr is not the left Alt key", {{M::RightAlt, 60.0}, {{}, 60.1}}, 0},
         {"a spoiled hold does not leak into the next one",
-         {{lo, 70.0}, {lo, 70.05, true}, {0, 70.1}, {lo, 70.2}, {0, 70.3}}, 1},
+         {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}}, 1},
     };
     settings_.setModifierRaw("leftOption");
     for (const Row& row : rows) {
         for (const Event& e : row.events) {
-            if (e.keyDown) keyDown(kA, e.flags, e.time);
-            else flagsChanged(e.flags, e.time);
+            if (e.keyDown) press(KEY_A, e.mods, kNotTaken, e.time);
+            else modifiers(e.mods, e.time);
         }
         EXPECT_EQ(drained(), Log(row.taps, "tap")) << row.what;
     }
 }
 
-TEST_F(HotkeyManagerTest, QuickCommandTapQueuesItsCallbacksInOrder) {
+TEST_F(HotkeyManagerTest, QuickSuperTapQueuesItsCallbacksInOrder) {
     settings_.setModifierRaw("leftCommand");
-    flagsChanged(kLeftCommand, 1.0);
-    flagsChanged(0, 1.1);
+    modifiers(M::LeftSuper, 1.0);
+    modifiers({}, 1.1);
     EXPECT_TRUE(log_.empty()) << "all three are queued, none runs inside the event";
     EXPECT_EQ(drained(), (Log{"command(true)", "command(false)", "tap"}));
     // Command changes are reported once per change.
-    flagsChanged(kRightCommand, 2.0);
-    flagsChanged(kRightCommand | kShift, 2.1);
-    flagsChanged(kRightCommand, 2.2);
+    modifiers(M::RightSuper, 2.0);
+    modifiers(M::RightSuper | M::Shift, 2.1);
+    modifiers(M::RightSuper | M::LeftSuper, 2.2);
     EXPECT_EQ(drained(), Log{"command(true)"});
 }
 
 TEST_F(HotkeyManagerTest, QueuedCallbacksReadTheFieldWhenTheyRunAndNeedTheManager) {
     hovering_ = true;
-    keyDown(kF);
+    press(KEY_F);
     int replaced = 0;
     manager_->onFrameRateMenuHotkey = [&] { ++replaced; };
     scheduler_.drain();
     EXPECT_EQ(replaced, 1);
     EXPECT_TRUE(log_.empty());
 
-    keyDown(kEquals);
+    press(KEY_EQUAL);
     manager_->onZoomInHotkey = nullptr;
     EXPECT_EQ(scheduler_.drain(), 1) << "an unset callback is skipped";
 
-    keyDown(kMinus);
+    press(KEY_MINUS);
     manager_.reset();
     EXPECT_EQ(scheduler_.drain(), 1);
     EXPECT_TRUE(log_.empty()) << "a task queued by a destroyed manager does nothing";
 }
 
-TEST_F(HotkeyManagerTest, OtherEventTypesPass) {
-    EXPECT_EQ(*tap_->inject({0xFFFFFFF, kFn, kP, 0}), kKeep);
-    EXPECT_EQ(*tap_->inject({11, kFn, kP, 0}), kKeep);
-    EXPECT_TRUE(drained().empty());
-}
-
-TEST_F(HotkeyManagerTest, StartAndStop) {
-    EXPECT_EQ(record_->starts, 1);
-    EXPECT_TRUE(manager_->isListening());
-    manager_->start();
-    EXPECT_EQ(record_->starts, 1) << "started once";
-    manager_->stop();
-    EXPECT_EQ(record_->stops, 1);
-    EXPECT_FALSE(tap_->isRunning());
-    EXPECT_FALSE(manager_->isListening());
-    manager_.reset();
-    EXPECT_EQ(record_->stops, 1) << "destruction after stop() stops nothing twice";
-}
-
-TEST(HotkeyManagerLifecycle, StartLogsItsOutcomeAndDestructionStops) {
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings(store);
-    fakes::ManualScheduler scheduler;
-    fakes::FakeKeyboardLayout layout;
-    for (bool succeeds : {false, true}) {
-        SCOPED_TRACE(succeeds ? "tap starts" : "tap fails");
-        auto tap = std::make_unique<fakes::FakeEventTap>();
-        tap->startSucceeds = succeeds;
-        auto record = tap->record();
-        {
-            HotkeyManager manager(std::move(tap), layout, settings, scheduler);
-            ::testing::internal::CaptureStdout();
-            manager.start();
-            EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-                      succeeds ? "HotkeyManager event tap started.\n"
-                               : "Failed to create CGEvent tap. Accessibility permission required.\n");
-            EXPECT_EQ(manager.isListening(), succeeds);
-            settings.setTriggerKey("Q");
-            EXPECT_EQ(record->grabs.empty(), !succeeds) << "no grabs without a tap";
-        }
-        EXPECT_EQ(record->stops, 1) << "the destructor stops the tap";
-    }
-}
-
-TEST_F(HotkeyManagerTest, GrabsArePushedOnlyWhenTheyChange) {
+TEST_F(HotkeyManagerTest, GrabsFollowTheSettingsTheLayoutAndTheHoverAndAreSentOnlyOnChange) {
     ASSERT_EQ(record_->grabs.size(), 1u);
-    EXPECT_EQ(record_->grabs[0], (TapGrabs{0x800000, kP, false}));
+    EXPECT_EQ(record_->grabs[0], (TapGrabs{M::Menu, KEY_P, false}));
 
     manager_->refreshGrabs();
     settings_.setPipWidth(400);
@@ -348,26 +251,81 @@ TEST_F(HotkeyManagerTest, GrabsArePushedOnlyWhenTheyChange) {
     EXPECT_EQ(record_->grabs.size(), 1u) << "nothing changed";
 
     settings_.setModifierRaw("rightControl");
-    ASSERT_EQ(record_->grabs.size(), 2u);
-    EXPECT_EQ(record_->grabs.back(), (TapGrabs{0x2000, kP, false}));
-
+    EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_P, false}));
     settings_.setTriggerKey("z");
-    EXPECT_EQ(record_->grabs.back(), (TapGrabs{0x2000, kZ, false}));
+    EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_Z, false}));
     layout_.useGerman();
-    EXPECT_EQ(record_->grabs.back(), (TapGrabs{0x2000, kY, false})) << "follows the layout";
+    EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_Y, false})) << "the layout";
+    EXPECT_EQ(press(KEY_Y, M::RightCtrl), kDrop) << "the trigger follows the layout too";
+    EXPECT_EQ(press(KEY_Z, M::RightCtrl), kKeep);
 
     hovering_ = true;
-    EXPECT_EQ(record_->grabs.size(), 4u) << "hover is pushed only on refreshGrabs()";
+    EXPECT_EQ(record_->grabs.size(), 4u) << "hover is sent only on refreshGrabs()";
     manager_->refreshGrabs();
-    EXPECT_EQ(record_->grabs.back(), (TapGrabs{0x2000, kY, true}));
+    EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_Y, true}));
     manager_->refreshGrabs();
     EXPECT_EQ(record_->grabs.size(), 5u);
 
-    settings_.setTriggerKey("€");
-    EXPECT_EQ(record_->grabs.back(), (TapGrabs{0x2000, std::nullopt, true}));
     manager_->stop();
     settings_.setTriggerKey("P");
-    EXPECT_EQ(record_->grabs.size(), 6u) << "nothing is pushed after stop()";
+    EXPECT_EQ(record_->grabs.size(), 5u) << "nothing is sent after stop()";
+}
+
+TEST_F(HotkeyManagerTest, AHotkeyThatCannotWorkIsSaidOnceUntilItChanges) {
+    ::testing::internal::CaptureStdout();
+    settings_.setTriggerKey(QString::fromUtf8("€"));
+    layout_.useGerman();  // still no key types it: nothing new to say
+    settings_.setTriggerKey("P");
+    settings_.setModifierRaw("leftControl");
+    tap_->reportTriggerTaken();
+    tap_->reportTriggerTaken();
+    settings_.setModifierRaw("fn");
+    settings_.setModifierRaw("leftControl");
+    tap_->reportTriggerTaken();  // the combination changed and came back: said again
+    const QString noKey =
+        QString::fromUtf8("fn + € cannot work: no key types \"€\" on the current keyboard layout.");
+    const QString taken = "⌃ Left Control + P cannot work: another program holds it.";
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              QString("Hotkey " + noKey + "\nHotkey " + taken + "\nHotkey " + taken + "\n")
+                  .toStdString());
+    const QString title = "Hotkey Unavailable";
+    EXPECT_EQ(notifications_.posted,
+              (QList<QPair<QString, QString>>{{title, noKey}, {title, taken}, {title, taken}}));
+}
+
+TEST(HotkeyManagerLifecycle, StartLogsItsOutcomeAndStopEndsTheTapOnce) {
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings(store);
+    fakes::ManualScheduler scheduler;
+    fakes::FakeKeyboardLayout layout;
+    fakes::FakeNotifications notifications;
+    for (bool succeeds : {false, true}) {
+        SCOPED_TRACE(succeeds ? "tap starts" : "tap fails");
+        auto tap = std::make_unique<fakes::FakeEventTap>();
+        tap->startSucceeds = succeeds;
+        auto record = tap->record();
+        auto* tapPtr = tap.get();
+        {
+            HotkeyManager manager(std::move(tap), layout, settings, scheduler, notifications);
+            ::testing::internal::CaptureStdout();
+            manager.start();
+            manager.start();
+            EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+                      succeeds ? "HotkeyManager event tap started.\n"
+                               : "Failed to create CGEvent tap. Accessibility permission required.\n");
+            EXPECT_EQ(record->starts, 1) << "started once";
+            EXPECT_EQ(manager.isListening(), succeeds);
+            settings.setTriggerKey("Q");
+            EXPECT_EQ(record->grabs.empty(), !succeeds) << "no grabs without a tap";
+            if (succeeds) {
+                manager.stop();
+                EXPECT_FALSE(tapPtr->isRunning());
+                EXPECT_FALSE(manager.isListening());
+            }
+        }
+        EXPECT_EQ(record->stops, 1) << "stop() or else the destructor stops the tap, once";
+        settings.setTriggerKey("P");
+    }
 }
 
 TEST(HotkeyManagerPreviews, NoTapUnderPreviews) {
@@ -380,9 +338,10 @@ TEST(HotkeyManagerPreviews, NoTapUnderPreviews) {
             AppSettings settings(store);
             fakes::ManualScheduler scheduler;
             fakes::FakeKeyboardLayout layout;
+            fakes::FakeNotifications notifications;
             auto tap = std::make_unique<fakes::FakeEventTap>();
             auto record = tap->record();
-            HotkeyManager manager(std::move(tap), layout, settings, scheduler);
+            HotkeyManager manager(std::move(tap), layout, settings, scheduler, notifications);
             manager.start();
             std::exit(HotkeyManager::isRunningForPreviews() && record->starts == 0 &&
                       !manager.isListening() ? 0 : 1);

@@ -1,0 +1,44 @@
+// A process that owns a hotkey tap on $DISPLAY, for tests that stop it: prints "ready" once its
+// grabs are in place, then one line per gesture. "--hover" acts as if the pointer rested on a
+// visible PiP.
+#include "hotkeys/HotkeyManager.h"
+#include "platform/Log.h"
+#include "platform/qt/QtScheduler.h"
+#include "platform/x11/X11EventTap.h"
+#include "platform/x11/XkbKeyboardLayout.h"
+#include "settings/AppSettings.h"
+#include "tests/fakes/FakeNotifications.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+using namespace mirano;
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const bool hover = app.arguments().contains(QStringLiteral("--hover"));
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings(store);
+    QtScheduler scheduler;
+    fakes::FakeNotifications notifications;
+    x11::XkbKeyboardLayout layout;
+    auto tap = std::make_unique<x11::X11EventTap>();
+    x11::X11EventTap* tapPtr = tap.get();
+    HotkeyManager manager(std::move(tap), layout, settings, scheduler, notifications);
+    auto says = [](const char* line) { return [line] { logLine(QString::fromLatin1(line)); }; };
+    manager.onHotkey = says("hotkey");
+    manager.onFrameRateMenuHotkey = says("frameRate");
+    manager.onBackspace = [] { return logLine(QStringLiteral("backspace")), true; };
+    manager.hoverProvider = [hover] { return hover; };
+    manager.start();
+    if (!manager.isListening()) return 1;
+    QTimer ready;
+    QObject::connect(&ready, &QTimer::timeout, &app, [&] {
+        if (!tapPtr->grabsSettled()) return;
+        ready.stop();
+        logLine(QStringLiteral("ready"));
+    });
+    ready.start(10);
+    return QCoreApplication::exec();
+}
