@@ -47,6 +47,16 @@ TEST(StatusMenuTest, FollowsThePiPAndOffersEveryItemInOrder) {
     for (QAction* a : menu.menu()->actions())
         if (a->text() == "Check for Updates…") a->trigger();
     EXPECT_EQ(std::tuple(settings, quits, checks), std::tuple(1, 1, 1));
+
+    // The shortcuts also work while the menu itself is open, and close it.
+    for (const auto& [key, expected] : {std::pair(Qt::Key_Comma, std::tuple(2, 1)),
+                                        std::pair(Qt::Key_Q, std::tuple(2, 2))}) {
+        menu.menu()->popup(QPoint(100, 100));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu.menu()));
+        QTest::keyClick(menu.menu(), key, Qt::ControlModifier);
+        EXPECT_EQ(std::tuple(settings, quits), expected) << QKeySequence(key).toString().toStdString();
+        EXPECT_FALSE(menu.menu()->isVisible());
+    }
 }
 
 TEST(TrayIconTest, InstallsAtOnceWithATrayOtherwiseOpensSettingsOnceAndWaitsForOne) {
@@ -146,6 +156,11 @@ TEST(DBusNotificationsTest, PostsToTheServerAndDropsQuietlyWithoutOne) {
     EXPECT_EQ(server.notes[0].summary, "Accessibility Granted");
     EXPECT_EQ(server.notes[0].body, "Mirano now has Accessibility permissions.");
     EXPECT_EQ(server.notes[0].timeout, -1);
+
+    // The body is plain text: markup in it (a feed's version) reaches the server escaped.
+    notifications.post("Update Available", R"(Mirano <a href="x">9</a> & "more")");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.notes.size() == 2; }, 10000));
+    EXPECT_EQ(server.notes[1].body, "Mirano &lt;a href=&quot;x&quot;&gt;9&lt;/a&gt; &amp; &quot;more&quot;");
 
     // A disconnected bus drops the post.
     DBusNotifications offline(QDBusConnection(QStringLiteral("no-such-connection")));
