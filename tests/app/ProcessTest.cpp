@@ -1,13 +1,17 @@
-// The process around the shell: its command line and the one-instance rule.
+// The process around the shell: its command line, the one-instance rule, and hand-overs to
+// the main thread that must stop safely when the application object goes.
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
+#include "platform/qt/QtScheduler.h"
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <future>
+#include <thread>
 
 using namespace mirano;
 
@@ -72,4 +76,30 @@ TEST(SingleInstanceTest, ASecondInstanceOnTheSameDisplayAsksTheFirstToOpenItsSet
     }
     SingleInstance next(dir.path(), ":9");
     EXPECT_TRUE(next.claim());
+}
+
+TEST(QtSchedulerTest, PostsFromAnotherThreadRunOnTheMainThreadAndStopWhenTheContextGoes) {
+    auto context = std::make_unique<QObject>();
+    QtScheduler scheduler(context.get());
+    const auto mainThread = std::this_thread::get_id();
+    std::atomic<int> ran{0};
+    std::atomic<bool> elsewhere{false}, stop{false};
+    std::thread poster([&] {
+        while (!stop) {
+            scheduler.post([&] {
+                elsewhere = elsewhere || std::this_thread::get_id() != mainThread;
+                ++ran;
+            });
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ran > 20; }, 5000));
+    context.reset();  // as the application object at exit, while frames are still handed over
+    QTest::qWait(50);
+    const int before = ran;
+    QTest::qWait(50);
+    stop = true;
+    poster.join();
+    EXPECT_EQ(ran, before) << "a task ran after its context was gone";
+    EXPECT_FALSE(elsewhere);
 }
