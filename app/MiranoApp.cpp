@@ -109,6 +109,7 @@ int MiranoApp::run(int argc, char** argv) {
         // The termination sequence ran at aboutToQuit; what it queued (the stream's stop) runs
         // now, and the shell with its hotkey thread goes, all before the application object.
         instance.onOpenSettingsRequested = nullptr;
+        instance.stopListening();
         finishQueuedWork();
     }
     finishQueuedWork();

@@ -57,11 +57,15 @@ SingleInstance::SingleInstance(QString directory, const QString& display, QObjec
     : QObject(parent), base_(directory + QStringLiteral("/mirano-") + displayKey(display)) {}
 
 SingleInstance::~SingleInstance() {
-    if (server_) {
-        server_->close();
-        QLocalServer::removeServer(socketPath());
-    }
+    stopListening();
     if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+void SingleInstance::stopListening() {
+    if (!server_) return;
+    server_->close();
+    server_.reset();
+    QLocalServer::removeServer(socketPath());
 }
 
 QString SingleInstance::defaultDirectory() {

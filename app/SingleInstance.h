@@ -28,6 +28,8 @@ public:
     bool claim();
     /// The holder starts answering later launches (call once the Qt application exists).
     bool listen();
+    /// Stops answering (before the Qt application goes); the lock stays until destruction.
+    void stopListening();
     /// Asks the instance holding the lock to open its settings window and waits (bounded) for
     /// its answer; false when it does not answer. Needs no Qt application.
     bool askToOpenSettings(int timeoutMs = 5000) const;

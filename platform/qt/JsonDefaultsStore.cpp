@@ -208,17 +208,19 @@ void JsonDefaultsStore::write() {
     }
     QDir().mkpath(QFileInfo(path_).absolutePath());
     QSaveFile file(path_);  // temp file, fsync on commit, rename
-    if (!file.open(QIODevice::WriteOnly)) {
-        logLine(QStringLiteral("Settings file %1 cannot be written: %2")
-                    .arg(path_, file.errorString()));
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        file.write(QJsonDocument(values_).toJson(QJsonDocument::Indented));
+        written = file.commit();
+    }
+    if (!written) {
+        // Every change would fail the same way (a directory owned by root): say it once.
+        unwritableLog_(QStringLiteral("Settings file %1 cannot be written: %2")
+                           .arg(path_, file.errorString()));
         return;
     }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(QJsonDocument(values_).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        logLine(QStringLiteral("Settings file %1 cannot be written: %2")
-                    .arg(path_, file.errorString()));
-    }
+    unwritableLog_.reset();
     ownSignature_ = fileSignature();
     watch();
 }

@@ -76,6 +76,7 @@ private:
     int parseAttempts_ = 0;
     LogOnce unreadableLog_;
     LogOnce unparsableLog_;
+    LogOnce unwritableLog_;
 };
 
 }  // namespace mirano
