@@ -9,10 +9,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <memory>
@@ -486,4 +488,34 @@ TEST_F(MiranoSession, ASecondLaunchOpensTheFirstOnesSettingsAndTheUpdateDialogLe
     xdotool({"type", "--delay", "50", "abc"});
     EXPECT_TRUE(waitUntil([&] { return typing.sawKey("0x61") && typing.sawKey("0x62") && typing.sawKey("0x63"); }, 5000))
         << "keys typed into another window were lost: " << typing.output.toStdString();
+}
+
+TEST_F(MiranoSession, ASettingsFileRewrittenInPlaceWhileRunningIsReadWithoutLosingAnything) {
+    const QString path = env_.value("XDG_CONFIG_HOME") + "/mirano/defaults.json";
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    auto write = [&](const QByteArray& first, const QByteArray& rest) {
+        QFile f(path);  // in place, as `cat >` and many editors write
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(first);
+        f.flush();
+        QThread::msleep(100);
+        f.write(rest);
+    };
+    write(R"({"pipPosition": "topLeft", )", R"("triggerKey": "P"})");
+    Client bars = this->bars({"--keys"});
+    startMirano();
+
+    write(R"({"pipPosition": "topLeft", )", R"("triggerKey": "K"})");
+    focus(bars);
+    std::optional<QRect> pip;
+    // The new trigger key takes effect once the file is read; until then K reaches the window.
+    ASSERT_TRUE(waitUntil([&] {
+        bars.output.clear();
+        hotkey("k");
+        waitUntil([&] { return (pip = pipRect()) || bars.sawKey("0x6b"); }, 10000);
+        return pip.has_value();
+    }, 20000)) << "Menu+K did not open a PiP";
+    EXPECT_TRUE(QRect(0, 0, 80, 80).contains(pip->topLeft())) << "the corner was lost";
+    EXPECT_TRUE(QDir(QFileInfo(path).absolutePath()).entryList({"*.corrupt-*"}).isEmpty())
+        << "the file was taken for a broken one";
 }
