@@ -32,7 +32,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.action_ = Action::print;
         result.toStandardError_ = true;
         result.exitCode_ = 2;
-        result.text_ = QStringLiteral("mirano: unknown argument '%1'\n%2\n").arg(argument, usageLine());
+        result.text_ =
+            QStringLiteral("mirano: unknown argument '%1'\n%2\n").arg(argument, usageLine());
         return result;
     }
     return result;

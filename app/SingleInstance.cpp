@@ -127,7 +127,8 @@ bool SingleInstance::askToOpenSettings(int timeoutMs) const {
         kRequest.size()) {
         QByteArray reply;
         while (!reply.contains('\n')) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            using std::chrono::milliseconds;
+            const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) break;
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
