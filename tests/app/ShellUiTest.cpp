@@ -36,21 +36,17 @@ TEST(StatusMenuTest, FollowsThePiPAndOffersEveryItemInOrder) {
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
     EXPECT_EQ(menu.visibleItemTexts(), idle);
 
-    EXPECT_EQ(menu.settingsAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    EXPECT_EQ(menu.quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     int settings = 0, quits = 0, checks = 0;
     menu.onOpenSettings = [&] { ++settings; };
     menu.onQuit = [&] { ++quits; };
     menu.onCheckForUpdates = [&] { ++checks; };
-    menu.settingsAction()->trigger();
-    menu.quitAction()->trigger();
     for (QAction* a : menu.menu()->actions())
         if (a->text() == "Check for Updates…") a->trigger();
-    EXPECT_EQ(std::tuple(settings, quits, checks), std::tuple(1, 1, 1));
+    EXPECT_EQ(checks, 1);
 
-    // The shortcuts also work while the menu itself is open, and close it.
-    for (const auto& [key, expected] : {std::pair(Qt::Key_Comma, std::tuple(2, 1)),
-                                        std::pair(Qt::Key_Q, std::tuple(2, 2))}) {
+    // Ctrl+, and Ctrl+Q choose their items, also while the menu itself is open, and close it.
+    for (const auto& [key, expected] : {std::pair(Qt::Key_Comma, std::tuple(1, 0)),
+                                        std::pair(Qt::Key_Q, std::tuple(1, 1))}) {
         menu.menu()->popup(QPoint(100, 100));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(menu.menu()));
         QTest::keyClick(menu.menu(), key, Qt::ControlModifier);
