@@ -54,7 +54,9 @@ int connectTo(const QByteArray& path) {
 }  // namespace
 
 SingleInstance::SingleInstance(QString directory, const QString& display, QObject* parent)
-    : QObject(parent), base_(directory + QStringLiteral("/mirano-") + displayKey(display)) {}
+    : QObject(parent),
+      base_(directory.isEmpty() ? QString()
+                                : directory + QStringLiteral("/mirano-") + displayKey(display)) {}
 
 SingleInstance::~SingleInstance() {
     stopListening();
@@ -72,12 +74,18 @@ QString SingleInstance::defaultDirectory() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) return runtime;
     const QString own = QDir::tempPath() + QStringLiteral("/mirano-%1").arg(::getuid());
-    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    const QByteArray path = QFile::encodeName(own);
+    ::mkdir(path.constData(), 0700);
+    // Someone else's directory of that name must not decide whether Mirano runs.
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & 077) != 0)
+        return {};
     return own;
 }
 
 bool SingleInstance::claim() {
-    if (lockFd_ >= 0) return true;
+    if (lockFd_ >= 0 || base_.isEmpty()) return true;
     const int fd = ::open(QFile::encodeName(lockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
                           0600);
     // Without a lock file (unwritable directory) Mirano still runs: better two than none.
@@ -92,6 +100,7 @@ bool SingleInstance::claim() {
 
 bool SingleInstance::listen() {
     if (server_) return true;
+    if (base_.isEmpty()) return false;
     // Only the lock holder gets here, so a socket left by a crashed instance can go.
     QLocalServer::removeServer(socketPath());
     server_ = std::make_unique<QLocalServer>();

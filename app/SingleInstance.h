@@ -17,11 +17,13 @@ namespace mirano {
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    /// `directory` holds the lock and the socket; `display` is the X display name.
+    /// `directory` holds the lock and the socket (none: no rule, every launch runs); `display`
+    /// is the X display name.
     SingleInstance(QString directory, const QString& display, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    /// $XDG_RUNTIME_DIR, or a private directory under /tmp for this user.
+    /// $XDG_RUNTIME_DIR, or a private directory under /tmp for this user; empty when that
+    /// directory belongs to someone else.
     static QString defaultDirectory();
 
     /// Takes the lock; false when another instance holds it. Needs no Qt application.
