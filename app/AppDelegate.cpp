@@ -8,7 +8,7 @@
 #include "platform/Scheduler.h"
 #include "platform/qt/QtApplication.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEvent>
 #include <QPointer>
 #include <QWidget>
@@ -76,21 +76,32 @@ void AppDelegate::handleWindowDidUpdate(QWidget* window) {
 
 void AppDelegate::handleWindowWillClose(QWidget* window) {
     if (!isSettingsLike(window)) return;
+    // Another of our titled windows stays open (the settings window behind an update dialog):
+    // it keeps the policy and is not activated anew.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != window && w->isVisible() && isSettingsLike(w)) return;
     settingsBecameMain_ = false;
     services_.application.setActivationPolicy(ActivationPolicy::accessory);
 }
 
 void AppDelegate::activateForSettingsWindow(QWidget* window) {
     settingsBecameMain_ = true;
-    services_.application.setActivationPolicy(ActivationPolicy::regular);
+    if (services_.application.activationPolicy() != ActivationPolicy::regular)
+        services_.application.setActivationPolicy(ActivationPolicy::regular);
+    // Called from the window's own activation: bringing it forward again (or any other
+    // window) would only answer one activation with another.
+    if (window->isActiveWindow()) return;
     services_.application.activateIgnoringOtherApps();
     window->show();
     window->raise();
     window->activateWindow();
-    // Some window managers refuse the first activation of a window that was just mapped.
-    QPointer<AppDelegate> self(this);
-    services_.scheduler.postAfter(kSecondActivationDelay, [self] {
-        if (self) self->services_.application.activateIgnoringOtherApps();
+    // Some window managers refuse the first activation of a window that was just mapped: ask
+    // once more for this window, unless one of ours has the focus by then.
+    QPointer<QWidget> target(window);
+    services_.scheduler.postAfter(kSecondActivationDelay, [target] {
+        if (!target || !target->isVisible() || QApplication::activeWindow()) return;
+        target->raise();
+        target->activateWindow();
     });
 }
 

@@ -4,6 +4,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStringList>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 namespace mirano {
@@ -35,8 +36,8 @@ qulonglong leadingNumber(const QString& part) {
 
 }  // namespace
 
-AppcastChecker::AppcastChecker(QUrl feed, QString currentVersion)
-    : feed_(std::move(feed)), currentVersion_(std::move(currentVersion)),
+AppcastChecker::AppcastChecker(QUrl feed, QString currentVersion, int timeoutMs)
+    : feed_(std::move(feed)), currentVersion_(std::move(currentVersion)), timeoutMs_(timeoutMs),
       network_(std::make_unique<QNetworkAccessManager>()) {}
 
 AppcastChecker::~AppcastChecker() {
@@ -73,7 +74,7 @@ void AppcastChecker::check(std::function<void(UpdateCheckResult)> done) {
         return;
     }
     QNetworkRequest request(feed_);
-    request.setTransferTimeout(kTimeoutMs);
+    request.setTransferTimeout(timeoutMs_);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setHeader(QNetworkRequest::UserAgentHeader, "Mirano/" + currentVersion_);
@@ -84,8 +85,22 @@ void AppcastChecker::check(std::function<void(UpdateCheckResult)> done) {
             reply->abort();
         }
     });
+    // The transfer timeout only notices silence; a feed that drips a byte now and then must
+    // not hold the check (and every later one) forever.
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, reply, [reply] {
+        reply->setProperty("mirano.timedOut", true);
+        reply->abort();
+    });
+    deadline->start(timeoutMs_);
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, done] {
         reply->deleteLater();
+        if (reply->property("mirano.timedOut").toBool()) {
+            done(failure(currentVersion_,
+                         QStringLiteral("The update server did not answer in time.")));
+            return;
+        }
         if (reply->property("mirano.tooLarge").toBool()) {
             done(failure(currentVersion_, QStringLiteral("The update feed is too large.")));
             return;

@@ -18,11 +18,12 @@ struct AppcastItem {
     QUrl releaseNotes;
 };
 
-/// Downloads the feed (at most 1 MiB, bounded in time) and compares its newest item with the
-/// running version. Never downloads or installs anything else. Main thread only.
+/// Downloads the feed (at most 1 MiB; the whole check, connection to last byte, within
+/// `timeoutMs`) and compares its newest item with the running version. Never downloads or
+/// installs anything else. Main thread only.
 class AppcastChecker final : public UpdateSource {
 public:
-    AppcastChecker(QUrl feed, QString currentVersion);
+    AppcastChecker(QUrl feed, QString currentVersion, int timeoutMs = kTimeoutMs);
     ~AppcastChecker() override;
 
     bool isConfigured() const override { return !feed_.isEmpty(); }
@@ -49,6 +50,7 @@ private:
 
     QUrl feed_;
     QString currentVersion_;
+    int timeoutMs_;
     std::unique_ptr<QNetworkAccessManager> network_;
 };
 

@@ -1,12 +1,15 @@
 #include "app/MiranoApp.h"
 
 #include "app/AppVersion.h"
+#include "app/CommandLine.h"
 #include "app/HotkeyManagerService.h"
 #include "app/OpenSettingsHandler.h"
 #include "app/SettingsWindow.h"
+#include "app/SingleInstance.h"
 #include "app/UpdaterManager.h"
 #include "hotkeys/HotkeyManager.h"
 #include "platform/Application.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsView.h"
@@ -16,6 +19,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,13 +54,43 @@ void quitOnSignals(QObject* context) {
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
 }
 
+/// Runs the work that is already queued (a stream's stop posted by the termination sequence)
+/// after the event loop has ended. Bounded: it never waits for new work.
+void finishQueuedWork() {
+    for (int round = 0; round < 8; ++round) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
 }  // namespace
 
 int MiranoApp::run(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine command = CommandLine::parse(arguments);
+    if (command.action() == CommandLine::Action::print) {
+        const QByteArray text = command.text().toLocal8Bit();
+        std::fputs(text.constData(), command.toStandardError() ? stderr : stdout);
+        return command.exitCode();
+    }
+
+    // One Mirano per user and display: a second launch hands its request to the first.
+    SingleInstance instance(SingleInstance::defaultDirectory(), qEnvironmentVariable("DISPLAY"));
+    if (!instance.claim()) {
+        if (instance.askToOpenSettings()) {
+            logLine(QStringLiteral("Mirano is already running; its settings window is now open."));
+            return 0;
+        }
+        std::fputs("mirano: another Mirano holds this display but does not answer.\n", stderr);
+        return 1;
+    }
+
     // The whole program works on X11 windows; under Wayland it runs through XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     initMiranoResources();
-    QApplication app(argc, argv);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Mirano"));
     QApplication::setApplicationVersion(appVersion());
     QApplication::setDesktopFileName(QStringLiteral("mirano"));
@@ -65,9 +99,21 @@ int MiranoApp::run(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals(&app);
 
-    MiranoApp shell;
-    shell.launch();
-    return QApplication::exec();
+    int code = 0;
+    {
+        MiranoApp shell;
+        instance.onOpenSettingsRequested = [&shell] { shell.openSettings(); };
+        instance.listen();
+        shell.launch();
+        code = QApplication::exec();
+        // The termination sequence ran at aboutToQuit; what it queued (the stream's stop) runs
+        // now, and the shell with its hotkey thread goes, all before the application object.
+        instance.onOpenSettingsRequested = nullptr;
+        instance.stopListening();
+        finishQueuedWork();
+    }
+    finishQueuedWork();
+    return code;
 }
 
 MiranoApp::MiranoApp()

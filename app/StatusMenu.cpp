@@ -3,6 +3,7 @@
 #include "app/AppVersion.h"
 #include "app/PiPControl.h"
 
+#include <QKeyEvent>
 #include <QMenu>
 
 namespace mirano {
@@ -41,7 +42,20 @@ StatusMenu::StatusMenu(PiPControl& pip, const QString& version, QObject* parent)
     });
 
     connect(&pip_, &PiPControl::capturedWindowIDChanged, this, &StatusMenu::update);
+    menu_->installEventFilter(this);
     update();
+}
+
+bool StatusMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != menu_.get() || event->type() != QEvent::KeyPress) return false;
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (QAction* action : {settings_, quit_}) {
+        if (action->shortcut() != pressed) continue;
+        menu_->close();
+        action->trigger();
+        return true;
+    }
+    return false;
 }
 
 StatusMenu::~StatusMenu() = default;

@@ -34,6 +34,11 @@ public:
     QAction* quitAction() const { return quit_; }
     QAction* closePiPAction() const { return closePiP_; }
 
+protected:
+    /// Ctrl+, and Ctrl+Q while the menu itself is open: a popup menu's own actions are not
+    /// reached by the application's shortcuts.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void update();
 

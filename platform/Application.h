@@ -10,7 +10,9 @@ public:
     virtual ~Application() = default;
     virtual void setActivationPolicy(ActivationPolicy policy) = 0;
     virtual ActivationPolicy activationPolicy() const = 0;
-    /// Brings Mirano's own windows to the front, taking focus (activateIgnoringOtherApps:).
+    /// Makes Mirano the active application (activateIgnoringOtherApps:). When one of its
+    /// windows already has the focus nothing happens; otherwise only its most recently active
+    /// titled window is brought forward, so that no activation can set off another.
     virtual void activateIgnoringOtherApps() = 0;
     /// Ends the process through the normal termination path.
     virtual void terminate() = 0;

@@ -57,7 +57,10 @@ QString AppSettings::focusBehaviorRaw() const {
 void AppSettings::setFocusBehaviorRaw(const QString& v) { store_.setValue(kFocusBehavior, v); }
 int AppSettings::frameRate() const { return integer(kFrameRate, 10); }
 void AppSettings::setFrameRate(int v) { store_.setValue(kFrameRate, v); }
-int AppSettings::pipWidth() const { return integer(kPipWidth, 320); }
+int AppSettings::pipWidth() const {
+    // A hand-edited or runaway width must not give a panel larger than any screen.
+    return std::clamp(integer(kPipWidth, 320), kMinPipWidth, kMaxPipWidth);
+}
 void AppSettings::setPipWidth(int v) { store_.setValue(kPipWidth, v); }
 
 QMap<QString, int> AppSettings::perAppFrameRates() const {
@@ -74,11 +77,10 @@ QMap<QString, int> AppSettings::perAppFrameRates() const {
 }
 
 void AppSettings::setFrameRate(int rate, const QString& bundleID) {
-    const int clamped = std::clamp(rate, 1, 60);
-    QMap<QString, int> rates = perAppFrameRates();
-    rates.insert(bundleID, clamped);
-    QJsonObject object;
-    for (auto it = rates.begin(); it != rates.end(); ++it) object.insert(it.key(), it.value());
+    // Reading is all or nothing, but a write must never lose the entries it does not change.
+    const auto stored = store_.value(kPerAppFrameRates);
+    QJsonObject object = stored && stored->isObject() ? stored->toObject() : QJsonObject();
+    object.insert(bundleID, std::clamp(rate, 1, 60));
     store_.setValue(kPerAppFrameRates, object);
 }
 

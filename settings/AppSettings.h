@@ -42,8 +42,12 @@ public:
     void setFocusBehaviorRaw(const QString& value);
     int frameRate() const;
     void setFrameRate(int value);
+    /// Panel width in points. A stored width outside kMinPipWidth...kMaxPipWidth reads as the
+    /// nearest bound; the stored value itself is left alone.
     int pipWidth() const;
     void setPipWidth(int value);
+    static constexpr int kMinPipWidth = 100;
+    static constexpr int kMaxPipWidth = 4096;
 
     /// Typed views with the fallbacks (fn, bottomRight, doNothing).
     ModifierKey modifier() const { return ModifierKeys::fromRawOrDefault(modifierRaw()); }
@@ -55,7 +59,8 @@ public:
     /// Bundle identifier -> frames per second. Empty when absent, not a dictionary, or when any
     /// value is not an integer (all or nothing).
     QMap<QString, int> perAppFrameRates() const;
-    /// Stores `rate` clamped to 1...60 for the bundle identifier; other entries stay.
+    /// Stores `rate` clamped to 1...60 for the bundle identifier. Every other stored entry is
+    /// kept as it is, even one that makes perAppFrameRates() read empty.
     void setFrameRate(int rate, const QString& bundleID);
 
     DefaultsStore& store() const { return store_; }

@@ -27,7 +27,10 @@ void DBusNotifications::post(const QString& title, const QString& body) {
     call << QStringLiteral("Mirano")   // app_name
          << 0u                         // replaces_id: a new notification every time
          << QStringLiteral("mirano")   // app_icon
-         << title << body
+         << title
+         // Servers may read the body as markup: text from outside (a feed's version) must not
+         // turn into tags or links.
+         << body.toHtmlEscaped()
          << QStringList()              // actions
          << hints
          << -1;                        // expire_timeout: the server's default

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QWindow>
 #include <QWidget>
 #include <xcb/xcb.h>
 
@@ -67,12 +68,28 @@ void QtApplication::applyTaskbarState(QWidget* window) const {
     xcb_flush(c);
 }
 
+QtApplication::QtApplication() {
+    if (!qApp) return;
+    focusConnection_ = QObject::connect(qApp, &QApplication::focusWindowChanged, qApp, [this] {
+        QWidget* active = QApplication::activeWindow();
+        if (isTitledActivatingWindow(active)) lastActive_ = active;
+    });
+}
+
+QtApplication::~QtApplication() { QObject::disconnect(focusConnection_); }
+
 void QtApplication::activateIgnoringOtherApps() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (!isTitledActivatingWindow(w) || !w->isVisible()) continue;
-        w->raise();
-        w->activateWindow();
+    // Activating several windows at once makes them take the focus from each other, and each
+    // activation may be answered by another: one window, and only when none is active.
+    if (QApplication::activeWindow()) return;
+    QWidget* target = lastActive_ && lastActive_->isVisible() ? lastActive_.data() : nullptr;
+    if (!target) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (isTitledActivatingWindow(w) && w->isVisible()) target = w;
     }
+    if (!target) return;
+    target->raise();
+    target->activateWindow();
 }
 
 void QtApplication::terminate() { QCoreApplication::quit(); }

@@ -3,6 +3,9 @@
 
 #include "platform/Application.h"
 
+#include <QMetaObject>
+#include <QPointer>
+
 class QWidget;
 
 namespace mirano {
@@ -12,9 +15,12 @@ namespace mirano {
 /// touched here. Main thread only.
 class QtApplication final : public Application {
 public:
+    QtApplication();
+    ~QtApplication() override;
+
     void setActivationPolicy(ActivationPolicy policy) override;
     ActivationPolicy activationPolicy() const override { return policy_; }
-    /// Raises and focuses our visible titled windows.
+    /// Raises and focuses one window: the titled window that last had the focus, if visible.
     void activateIgnoringOtherApps() override;
     /// Quits the event loop; QCoreApplication::aboutToQuit runs the termination sequence.
     void terminate() override;
@@ -26,6 +32,8 @@ private:
     void applyTaskbarState(QWidget* window) const;
 
     ActivationPolicy policy_ = ActivationPolicy::regular;
+    QPointer<QWidget> lastActive_;
+    QMetaObject::Connection focusConnection_;
 };
 
 }  // namespace mirano

@@ -46,20 +46,33 @@ private:
 
 }  // namespace
 
-QtScheduler::QtScheduler(QObject* context)
-    : context_(context ? context : QCoreApplication::instance()) {}
+QtScheduler::QtScheduler(QObject* context) : context_(std::make_shared<Context>()) {
+    context_->object = context ? context : QCoreApplication::instance();
+    if (!context_->object) return;
+    // Runs in the destroying thread before the object is gone; a post racing with it
+    // either completes first (holding the lock) or sees no object.
+    destroyedConnection_ = QObject::connect(
+        context_->object, &QObject::destroyed, [state = context_] {
+            const std::lock_guard lock(state->mutex);
+            state->object = nullptr;
+        });
+}
 
-QtScheduler::~QtScheduler() = default;
+QtScheduler::~QtScheduler() { QObject::disconnect(destroyedConnection_); }
 
 void QtScheduler::post(std::function<void()> task) {
-    QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
+    const std::lock_guard lock(context_->mutex);
+    if (!context_->object) return;
+    QMetaObject::invokeMethod(context_->object, std::move(task), Qt::QueuedConnection);
 }
 
 void QtScheduler::postAfter(double seconds, std::function<void()> task) {
     const int ms = static_cast<int>(std::lround(seconds * 1000.0));
+    const std::lock_guard lock(context_->mutex);
+    QObject* ctx = context_->object;
+    if (!ctx) return;
     QMetaObject::invokeMethod(
-        context_,
-        [ctx = context_, ms, task = std::move(task)] { QTimer::singleShot(ms, ctx, task); },
+        ctx, [ctx, ms, task = std::move(task)] { QTimer::singleShot(ms, ctx, task); },
         Qt::QueuedConnection);
 }
 

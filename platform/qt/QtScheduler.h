@@ -4,10 +4,15 @@
 #include "platform/Scheduler.h"
 
 #include <QObject>
-#include <QPointer>
+
+#include <memory>
+#include <mutex>
 
 namespace mirano {
 
+/// post() may be called from any thread (the capture thread hands its frames over this way).
+/// Once the context object is gone (the application object at exit), posted tasks are
+/// dropped instead of reaching a destroyed object.
 class QtScheduler final : public Scheduler {
 public:
     /// Tasks run in the thread of `context` (the application object by default).
@@ -21,7 +26,13 @@ public:
     double now() const override;
 
 private:
-    QObject* context_;
+    /// Shared with the context's destroyed handler, which may outlive this scheduler.
+    struct Context {
+        std::mutex mutex;
+        QObject* object = nullptr;
+    };
+    std::shared_ptr<Context> context_;
+    QMetaObject::Connection destroyedConnection_;
 };
 
 }  // namespace mirano

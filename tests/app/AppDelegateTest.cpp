@@ -1,6 +1,8 @@
 // The delegate on fakes: permission paths, settings-window activation, hotkey wiring, quit.
 #include "app/AppDelegate.h"
 #include "app/OpenSettingsHandler.h"
+#include "app/UpdateDialog.h"
+#include "platform/qt/QtApplication.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeApplication.h"
 #include "tests/fakes/FakeNotifications.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 #include <QWidget>
 
@@ -223,7 +226,7 @@ TEST_F(DelegateFixture, TerminationStopsHotkeysAndPiPAndIgnoresLaterHoverChanges
     delegate.reset();
 }
 
-TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackOnClose) {
+TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {
     launch();
     application.policyChanges.clear();
     QWidget settings;
@@ -237,33 +240,39 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackOnCl
     };
     open();
     EXPECT_GE(application.activations, 1);
-    const int regularSwitches = application.policyChanges.count(ActivationPolicy::regular);
-
-    scheduler.advance(0.05);  // the second activation follows 0.1 s later
-    const int beforeDelayed = application.activations;
-    scheduler.advance(0.06);
-    EXPECT_GT(application.activations, beforeDelayed);
-
-    const int afterDelayed = application.activations;
-    for (int i = 0; i < 5; ++i) {  // updates while open activate nothing more
+    const int activations = application.activations;
+    for (int i = 0; i < 5; ++i) {  // updates and re-activations while open activate nothing more
         settings.update();
         QApplication::processEvents();
         delegate->handleWindowDidUpdate(&settings);
+        delegate->handleWindowDidBecomeMain(&settings);
     }
     scheduler.advance(1);
-    EXPECT_EQ(application.activations, afterDelayed);
-    EXPECT_EQ(application.policyChanges.count(ActivationPolicy::regular), regularSwitches);
+    EXPECT_EQ(application.activations, activations);
+    EXPECT_EQ(application.policyChanges, QList{ActivationPolicy::regular});
+
+    // A second titled window (the update dialog) closing leaves the settings window as it was.
+    QWidget dialog(nullptr, Qt::Dialog);
+    dialog.show();
+    QApplication::processEvents();
+    dialog.close();
+    QApplication::processEvents();
+    EXPECT_TRUE(delegate->settingsBecameMain());
+    EXPECT_EQ(application.policy, ActivationPolicy::regular);
+    scheduler.advance(1);
+    EXPECT_EQ(application.activations, activations);
 
     settings.close();
     QApplication::processEvents();
     EXPECT_FALSE(delegate->settingsBecameMain());
     EXPECT_EQ(application.policy, ActivationPolicy::accessory);
     open();  // opening again activates again
+    EXPECT_GT(application.activations, activations);
     settings.close();
     QApplication::processEvents();
 }
 
-TEST_F(DelegateFixture, BecameMainActivatesEveryTimeButPanelsAndPopupsNeverCount) {
+TEST_F(DelegateFixture, PanelsAndPopupsNeverCountAsSettingsWindows) {
     launch();
     application.policyChanges.clear();
     QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -282,15 +291,58 @@ TEST_F(DelegateFixture, BecameMainActivatesEveryTimeButPanelsAndPopupsNeverCount
     borderless.close();
     QApplication::processEvents();
     EXPECT_TRUE(application.policyChanges.isEmpty());
+    EXPECT_EQ(application.activations, 0);
+}
+
+// The settings window with the update dialog over it, on the real application object: each
+// activation used to activate every titled window again, and the two took the focus from each
+// other without end.
+TEST(DelegateFocusTest, TheSettingsWindowAndAnUpdateDialogDoNotActivateEachOtherWithoutEnd) {
+    QtApplication application;
+    fakes::FakeNotifications notifications;
+    fakes::FakePermissions permissions;
+    fakes::ManualScheduler scheduler;
+    fakes::FakePiPControl pip;
+    AppDelegate delegate(AppDelegateServices{application, notifications, permissions, scheduler,
+                                             pip, nullptr});
+    delegate.applicationDidFinishLaunching();
+
+    int activations = 0;
+    struct Counter : QObject {
+        int* count;
+        explicit Counter(int* c) : count(c) {}
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::WindowActivate && o->isWidgetType() &&
+                static_cast<QWidget*>(o)->isWindow())
+                ++*count;
+            return false;
+        }
+    } counter(&activations);
+    qApp->installEventFilter(&counter);
 
     QWidget settings;
-    settings.resize(200, 100);
+    settings.resize(600, 400);
     settings.show();
-    QApplication::processEvents();
-    const int before = application.activations;
-    delegate->handleWindowDidBecomeMain(&settings);
-    delegate->handleWindowDidBecomeMain(&settings);
-    EXPECT_EQ(application.activations, before + 2);  // not limited by the once-per-opening flag
-    settings.close();
-    QApplication::processEvents();
+    QTest::qWait(200);
+    scheduler.advance(1);
+    UpdateDialog dialog;
+    dialog.present(UpdateCheckResult{UpdateCheckResult::Status::failed, "0.1", {}, {}, "offline"});
+    QTest::qWait(200);
+    scheduler.advance(1);
+    QTest::qWait(100);
+    const int settled = activations;
+    QTest::qWait(500);
+    scheduler.advance(1);
+    QTest::qWait(100);
+    EXPECT_EQ(activations, settled) << "the windows keep activating each other";
+    EXPECT_LE(settled, 4);
+    EXPECT_EQ(QApplication::activeWindow(), dialog.box());
+
+    dialog.box()->close();
+    QTest::qWait(300);
+    scheduler.advance(1);
+    EXPECT_LE(activations, settled + 2);
+    EXPECT_EQ(application.activationPolicy(), ActivationPolicy::regular);
+    qApp->removeEventFilter(&counter);
+    delegate.applicationWillTerminate();
 }

@@ -9,10 +9,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <memory>
@@ -502,4 +504,79 @@ TEST_F(MiranoSession, QuittingWithAPiPOnScreenLeavesNoPanelAndNoSharedMemory) {
     EXPECT_TRUE(miranoPanels().empty());
     EXPECT_TRUE(waitUntil([&] { return !near(pixel(pip->center()), kBars[4]); }, 3000));
     EXPECT_EQ(shmSegmentsOf(pid), 0) << "shared memory outlived Mirano";
+}
+
+TEST_F(MiranoSession, ASecondLaunchOpensTheFirstOnesSettingsAndTheUpdateDialogLeavesTheFocusAlone) {
+    // No display is needed to ask for help or the version; an unknown option is refused.
+    QProcessEnvironment noDisplay = env_;
+    noDisplay.remove("DISPLAY");
+    for (const auto& [args, code, out] : {std::tuple(QStringList{"--version"}, 0, "Mirano "),
+                                          std::tuple(QStringList{"--help"}, 0, "Usage: mirano"),
+                                          std::tuple(QStringList{"--frobnicate"}, 2, "")}) {
+        QProcess p;
+        p.setProcessEnvironment(noDisplay);
+        p.start(X11Session::builtProgram("mirano"), args);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitCode(), code) << args.join(' ').toStdString();
+        EXPECT_TRUE(p.readAllStandardOutput().startsWith(out)) << args.join(' ').toStdString();
+    }
+
+    Client typing = client({"--title", "Typing", "--pattern", "solid:808080", "--size", "300x200", "--pos", "900,500", "--keys"});
+    startMirano();
+    QProcess* second = start(X11Session::builtProgram("mirano"), {});
+    ASSERT_TRUE(second->waitForFinished(15000)) << "the second launch did not end";
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(second->readAllStandardOutput().contains("already running"));
+    auto visibleNamed = [&](const QString& name) {
+        return run("xdotool", {"search", "--onlyvisible", "--name", name}).section('\n', 0, 0).toUInt();
+    };
+    ASSERT_TRUE(waitUntil([&] { return visibleNamed("^Mirano Settings$") != 0; }, 10000))
+        << "the running Mirano did not open its settings window";
+    EXPECT_EQ(mirano_->state(), QProcess::Running);
+
+    // With the settings window open, "Check for Updates…" (no feed in this build: a dialog
+    // with the failure) must not start the two windows taking the focus from each other.
+    chooseFromTrayMenu({"Down"});
+    ASSERT_TRUE(waitUntil([&] { return visibleNamed("^Software Update$") != 0; }, 10000)) << "no update dialog";
+    focus(typing);
+    EXPECT_TRUE(waitUntil([&] { return activeWindow() == typing.window; }, 5000));
+    QElapsedTimer kept;
+    kept.start();
+    bool stayed = true;
+    waitUntil([&] { return (stayed = activeWindow() == typing.window) == false || kept.elapsed() > 1500; }, 3000);
+    EXPECT_TRUE(stayed) << "Mirano took the focus back";
+    xdotool({"type", "--delay", "50", "abc"});
+    EXPECT_TRUE(waitUntil([&] { return typing.sawKey("0x61") && typing.sawKey("0x62") && typing.sawKey("0x63"); }, 5000))
+        << "keys typed into another window were lost: " << typing.output.toStdString();
+}
+
+TEST_F(MiranoSession, ASettingsFileRewrittenInPlaceWhileRunningIsReadWithoutLosingAnything) {
+    const QString path = env_.value("XDG_CONFIG_HOME") + "/mirano/defaults.json";
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    auto write = [&](const QByteArray& first, const QByteArray& rest) {
+        QFile f(path);  // in place, as `cat >` and many editors write
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(first);
+        f.flush();
+        QThread::msleep(100);
+        f.write(rest);
+    };
+    write(R"({"pipPosition": "topLeft", )", R"("triggerKey": "P"})");
+    Client bars = this->bars({"--keys"});
+    startMirano();
+
+    write(R"({"pipPosition": "topLeft", )", R"("triggerKey": "K"})");
+    focus(bars);
+    std::optional<QRect> pip;
+    // The new trigger key takes effect once the file is read; until then K reaches the window.
+    ASSERT_TRUE(waitUntil([&] {
+        bars.output.clear();
+        hotkey("k");
+        waitUntil([&] { return (pip = pipRect()) || bars.sawKey("0x6b"); }, 10000);
+        return pip.has_value();
+    }, 20000)) << "Menu+K did not open a PiP";
+    EXPECT_TRUE(QRect(0, 0, 80, 80).contains(pip->topLeft())) << "the corner was lost";
+    EXPECT_TRUE(QDir(QFileInfo(path).absolutePath()).entryList({"*.corrupt-*"}).isEmpty())
+        << "the file was taken for a broken one";
 }

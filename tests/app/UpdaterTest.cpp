@@ -10,11 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QJsonValue>
 #include <QMessageBox>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 using namespace mirano;
 
@@ -245,6 +247,8 @@ public:
     QByteArray body;
     int status = 200;
     int requests = 0;
+    /// Sends the body one byte every 100 ms instead of at once.
+    bool drip = false;
     FeedServer() {
         listen(QHostAddress::LocalHost, 0);
         connect(this, &QTcpServer::newConnection, this, [this] {
@@ -254,8 +258,17 @@ public:
                     ++requests;
                     s->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\n"
                              "Content-Type: application/rss+xml\r\nConnection: close\r\n"
-                             "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-                    s->disconnectFromHost();
+                             "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n");
+                    if (!drip) {
+                        s->write(body);
+                        s->disconnectFromHost();
+                        return;
+                    }
+                    auto* timer = new QTimer(s);
+                    connect(timer, &QTimer::timeout, s, [this, s, sent = qsizetype(0)]() mutable {
+                        if (sent < body.size()) s->write(body.mid(sent++, 1));
+                    });
+                    timer->start(100);
                 });
                 connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
             }
@@ -321,6 +334,22 @@ TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopback) {
             EXPECT_EQ(r.releaseNotes, QUrl("https://example.org/notes/" + row.latest));
         }
     }
+}
+
+TEST(AppcastCheckerTest, AFeedThatDripsIsAbandonedWhenTheWholeCheckTakesTooLong) {
+    FeedServer server;
+    ASSERT_TRUE(server.isListening());
+    server.drip = true;
+    server.body = feedWith("0.2.0");
+    AppcastChecker checker(server.url(), "0.1.0", 1500);
+    std::optional<UpdateCheckResult> result;
+    QElapsedTimer clock;
+    clock.start();
+    checker.check([&](UpdateCheckResult r) { result = r; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 8000)) << "the check never ended";
+    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_EQ(result->status, Status::failed);
+    EXPECT_TRUE(result->error.contains("in time")) << result->error.toStdString();
 }
 
 TEST(AppcastCheckerTest, UnreachableInsecureAndMissingFeedsFailWithAReason) {

@@ -61,20 +61,36 @@ TEST(AppSettings, SetFrameRateClampsAndReplacesOnlyItsEntry) {
     EXPECT_EQ(settings.frameRate(), 10) << "the global rate is not touched";
 }
 
-TEST(AppSettings, OneNonIntegerValueEmptiesTheWholeDictionary) {
+TEST(AppSettings, OneNonIntegerValueEmptiesTheReadButAWriteKeepsEveryOtherEntry) {
     fakes::MemoryDefaultsStore store;
-    store.values.insert("perAppFrameRates",
-                        QJsonObject{{"a", 30}, {"b", "fast"}, {"c", 12}});
+    store.values.insert("perAppFrameRates", QJsonObject{{"org.a", 5}, {"org.b", 6}, {"bad", "fast"}});
     AppSettings settings(store);
     EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
-    settings.setFrameRate(5, "d");
-    const QMap<QString, int> expected{{"d", 5}};
-    EXPECT_EQ(settings.perAppFrameRates(), expected);
+    settings.setFrameRate(7, "org.c");
+    const QJsonObject kept{{"org.a", 5}, {"org.b", 6}, {"bad", "fast"}, {"org.c", 7}};
+    EXPECT_EQ(store.values.value("perAppFrameRates").toObject(), kept);
 
     store.values.insert("perAppFrameRates", QJsonObject{{"a", 29.5}});
     EXPECT_TRUE(settings.perAppFrameRates().isEmpty()) << "a fraction is not an integer";
     store.values.insert("perAppFrameRates", "not a dictionary");
     EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
+    settings.setFrameRate(8, "d");
+    EXPECT_EQ(settings.perAppFrameRates(), (QMap<QString, int>{{"d", 8}}));
+}
+
+TEST(AppSettings, AnOutOfRangeStoredWidthReadsAsTheNearestSaneWidthAndIsNotWrittenBack) {
+    const std::pair<int, int> rows[] = {{100000, AppSettings::kMaxPipWidth},
+                                        {-5, AppSettings::kMinPipWidth},
+                                        {0, AppSettings::kMinPipWidth},
+                                        {480, 480}};
+    for (const auto& [stored, read] : rows) {
+        fakes::MemoryDefaultsStore store;
+        store.values.insert("pipWidth", stored);
+        AppSettings settings(store);
+        EXPECT_EQ(settings.pipWidth(), read) << stored;
+        EXPECT_TRUE(store.writes.isEmpty());
+        EXPECT_EQ(store.values.value("pipWidth").toInt(), stored);
+    }
 }
 
 TEST(AppSettings, GlobalFrameRateIsNotClampedByTheModel) {

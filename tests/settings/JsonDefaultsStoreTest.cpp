@@ -51,25 +51,6 @@ TEST(JsonDefaultsStore, WritesThroughTypedWithOwnerOnlyModeAndKeepsUnknownKeys) 
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-TEST(JsonDefaultsStore, CorruptFileIsMovedAsideAndDefaultsApply) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("defaults.json");
-    writeRaw(path, "{ \"frameRate\": 30, oops");
-
-    JsonDefaultsStore store(path);
-    AppSettings settings(store);
-    EXPECT_EQ(settings.frameRate(), 10);
-
-    const QStringList aside = QDir(dir.path()).entryList({"defaults.json.corrupt-*"});
-    ASSERT_EQ(aside.size(), 1);
-    QFile kept(dir.filePath(aside.first()));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), QByteArray("{ \"frameRate\": 30, oops")) << "the user's bytes are kept";
-
-    settings.setFrameRate(12);
-    EXPECT_EQ(readJson(path).value("frameRate").toInt(), 12);
-}
-
 TEST(JsonDefaultsStore, AnEditOnDiskIsSeenAndAnnounced) {
     QTemporaryDir dir;
     const QString path = dir.filePath("defaults.json");
@@ -86,6 +67,106 @@ TEST(JsonDefaultsStore, AnEditOnDiskIsSeenAndAnnounced) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return settings.frameRate() == 45; }, 5000));
     EXPECT_EQ(settings.modifier(), ModifierKey::leftOption);
     EXPECT_GE(spy.count(), 2);
+}
+
+QStringList setAside(const QTemporaryDir& dir) {
+    return QDir(dir.path()).entryList({"defaults.json.corrupt-*"});
+}
+
+// An editor (or `cat >`) rewriting the file in place: the half-written file is not taken
+// for a broken one, no setting is lost and nothing is moved aside.
+TEST(JsonDefaultsStore, AFileRewrittenInPlaceInPiecesIsReadOnceItSettles) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    writeRaw(path, R"({"frameRate": 24, "pipPosition": "topLeft"})");
+    JsonDefaultsStore store(path);
+    AppSettings settings(store);
+    int defaultsSeen = 0;
+    QObject::connect(&store, &DefaultsStore::changed, [&] {
+        defaultsSeen += settings.frameRate() == 10 || settings.pipPositionRaw() == "bottomRight";
+    });
+
+    for (int rate = 25; rate < 35; ++rate) {
+        const QByteArray text = QStringLiteral(R"({"frameRate": %1, "pipPosition": "topLeft"})").arg(rate).toUtf8();
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));  // same inode
+        f.write(text.left(12));
+        f.flush();
+        QTest::qWait(rate == 25 ? 100 : 10);
+        f.write(text.mid(12));
+        f.close();
+        QTest::qWait(10);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settings.frameRate() == 34; }, 5000));
+    EXPECT_EQ(settings.pipPositionRaw(), "topLeft");
+    EXPECT_EQ(defaultsSeen, 0) << "the live settings went back to their defaults";
+    EXPECT_TRUE(setAside(dir).isEmpty());
+}
+
+/// The bytes of each file moved aside, oldest first.
+QList<QByteArray> keptAside(const QTemporaryDir& dir) {
+    QList<QByteArray> kept;
+    for (const QString& name : setAside(dir)) {
+        QFile f(dir.filePath(name));
+        kept << (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
+    }
+    return kept;
+}
+
+// A file that does not parse at start is moved aside and the defaults apply. One that turns
+// broken while running (a broken edit that stays broken) keeps the live settings, and the
+// user's text is moved aside only before Mirano writes the file again. Each is said once.
+TEST(JsonDefaultsStore, ABrokenFileIsKeptAsideAndABrokenEditNeverResetsTheLiveSettings) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    writeRaw(path, R"({ "frameRate": 30, oops)");
+    ::testing::internal::CaptureStdout();
+    JsonDefaultsStore store(path);
+    AppSettings settings(store);
+    EXPECT_EQ(settings.frameRate(), 10);
+    EXPECT_EQ(keptAside(dir), QList<QByteArray>{R"({ "frameRate": 30, oops)"});
+    settings.setFrameRate(24);
+
+    writeRaw(path, R"({"frameRate": 31, oops)");
+    QTest::qWait(JsonDefaultsStore::kSettleMs * (JsonDefaultsStore::kParseAttempts + 3));
+    EXPECT_EQ(settings.frameRate(), 24);
+    EXPECT_EQ(setAside(dir).size(), 1) << "moved away before Mirano had to write";
+
+    settings.setTriggerKey("K");
+    const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
+    EXPECT_EQ(out.count("does not parse ("), 3) << out.toStdString();  // at start, seen, moved
+    EXPECT_EQ(keptAside(dir).value(1), QByteArray(R"({"frameRate": 31, oops)"));
+    EXPECT_EQ(readJson(path), (QJsonObject{{"frameRate", 24}, {"triggerKey", "K"}}));
+}
+
+// A file that cannot be read (root-owned, chmod 000; here a directory in its place, which
+// even root cannot read as a file): the live settings stay, nothing is written, Mirano says
+// so once, and once the file reads again it is read and the change made meanwhile is added.
+TEST(JsonDefaultsStore, AnUnreadableFileKeepsTheLiveSettingsAndIsNotWrittenUntilItReads) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    writeRaw(path, R"({"frameRate": 24})");
+    JsonDefaultsStore store(path);
+    AppSettings settings(store);
+
+    ::testing::internal::CaptureStdout();
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QDir().mkdir(path));
+    QTest::qWait(JsonDefaultsStore::kSettleMs + 2 * JsonDefaultsStore::kUnreadableRetryMs + 200);
+    EXPECT_EQ(settings.frameRate(), 24);
+    settings.setTriggerKey("K");
+    EXPECT_EQ(settings.triggerKey(), "K");
+    EXPECT_TRUE(QFileInfo(path).isDir()) << "written over while unreadable";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0);
+
+    ASSERT_TRUE(QDir().rmdir(path));
+    writeRaw(path, R"({"frameRate": 40, "modifier": "leftOption"})");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settings.frameRate() == 40; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readJson(path).contains("triggerKey"); }, 5000));
+    EXPECT_EQ(readJson(path),
+              (QJsonObject{{"frameRate", 40}, {"modifier", "leftOption"}, {"triggerKey", "K"}}));
+    const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
+    EXPECT_EQ(out.count("cannot be read"), 1) << out.toStdString();
 }
 
 }  // namespace

@@ -1,0 +1,51 @@
+// Keeps Mirano to one instance per user and display; a later launch hands its request over.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QLocalServer;
+
+namespace mirano {
+
+/// The first instance holds a lock file and listens on a local socket next to it, both in the
+/// user's runtime directory and named after the display. A later launch finds the lock taken
+/// and asks the holder, through the socket, to open its settings window. The kernel drops
+/// the lock when its holder dies, so nothing stale is left after a crash. Main thread only.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    /// `directory` holds the lock and the socket (none: no rule, every launch runs); `display`
+    /// is the X display name.
+    SingleInstance(QString directory, const QString& display, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    /// $XDG_RUNTIME_DIR, or a private directory under /tmp for this user; empty when that
+    /// directory belongs to someone else.
+    static QString defaultDirectory();
+
+    /// Takes the lock; false when another instance holds it. Needs no Qt application.
+    bool claim();
+    /// The holder starts answering later launches (call once the Qt application exists).
+    bool listen();
+    /// Stops answering (before the Qt application goes); the lock stays until destruction.
+    void stopListening();
+    /// Asks the instance holding the lock to open its settings window and waits (bounded) for
+    /// its answer; false when it does not answer. Needs no Qt application.
+    bool askToOpenSettings(int timeoutMs = 5000) const;
+
+    /// A later launch asked for the settings window.
+    std::function<void()> onOpenSettingsRequested;
+
+    QString lockPath() const { return base_ + QStringLiteral(".lock"); }
+    QString socketPath() const { return base_ + QStringLiteral(".socket"); }
+
+private:
+    QString base_;
+    int lockFd_ = -1;
+    std::unique_ptr<QLocalServer> server_;
+};
+
+}  // namespace mirano
