@@ -91,7 +91,7 @@ void AppDelegate::activateForSettingsWindow(QWidget* window) {
     // Called from the window's own activation: bringing it forward again (or any other
     // window) would only answer one activation with another.
     if (window->isActiveWindow()) return;
-    services_.application.activateIgnoringOtherApps();
+    services_.application.activate();
     window->show();
     window->raise();
     window->activateWindow();
@@ -147,7 +147,7 @@ void AppDelegate::setupHotkeyManager() {
     b.onFrameRateMenuHotkey = [&pip] { pip.openFrameRateMenu(); };
     b.onShiftHotkey = [&pip] { pip.beginRegionSelection(); };
     b.onSettingsHotkey = [&application] {
-        application.activateIgnoringOtherApps();
+        application.activate();
         if (const auto& open = openSettingsHandler()) open();
     };
     b.hoverProvider = [&pip] { return pip.isHoveringVisiblePiP(); };

@@ -18,7 +18,7 @@ constexpr double kFrameRateDebounceSeconds = 0.5;
 
 void PiPManager::openFrameRateMenu() {
     if (!isHoveringVisiblePiP() || !pipPanel_) return;
-    services_.application.activateIgnoringOtherApps();
+    services_.application.activate();
     pipPanel_->makeKeyAndOrderFront();
     pipPanel_->captureView().showFrameRateMenu();
 }

@@ -78,7 +78,7 @@ QtApplication::QtApplication() {
 
 QtApplication::~QtApplication() { QObject::disconnect(focusConnection_); }
 
-void QtApplication::activateIgnoringOtherApps() {
+void QtApplication::activate() {
     // Activating several windows at once makes them take the focus from each other, and each
     // activation may be answered by another: one window, and only when none is active.
     if (QApplication::activeWindow()) return;

@@ -21,7 +21,7 @@ public:
     void setActivationPolicy(ActivationPolicy policy) override;
     ActivationPolicy activationPolicy() const override { return policy_; }
     /// Raises and focuses one window: the titled window that last had the focus, if visible.
-    void activateIgnoringOtherApps() override;
+    void activate() override;
     /// Quits the event loop; QCoreApplication::aboutToQuit runs the termination sequence.
     void terminate() override;
 

@@ -14,7 +14,7 @@ public:
         policyChanges.append(p);
     }
     ActivationPolicy activationPolicy() const override { return policy; }
-    void activateIgnoringOtherApps() override { ++activations; }
+    void activate() override { ++activations; }
     void terminate() override { ++terminations; }
 
     ActivationPolicy policy = ActivationPolicy::regular;

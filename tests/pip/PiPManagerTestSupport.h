@@ -34,7 +34,7 @@ class CountingApplication final : public Application {
 public:
     void setActivationPolicy(ActivationPolicy policy) override { policy_ = policy; }
     ActivationPolicy activationPolicy() const override { return policy_; }
-    void activateIgnoringOtherApps() override { ++activations; }
+    void activate() override { ++activations; }
     void terminate() override {}
     int activations = 0;
 
