@@ -1,5 +1,6 @@
 #include "app/TrayIcon.h"
 
+#include "platform/Log.h"
 #include "platform/Scheduler.h"
 
 #include <QCursor>
@@ -7,7 +8,6 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
-#include <cstdio>
 
 namespace mirano {
 
@@ -26,9 +26,8 @@ void TrayIcon::start() {
         install();
         return;
     }
-    std::printf("No system tray found: Mirano opens its settings window instead and adds its "
-                "tray icon when a tray appears.\n");
-    std::fflush(stdout);
+    logLine(QStringLiteral("No system tray found: Mirano opens its settings window instead and "
+                           "adds its tray icon when a tray appears."));
     if (onNoTray) onNoTray();
     QPointer<TrayIcon> self(this);
     pollTimer_ = scheduler_.schedule(kPollSeconds, true, [self] {
