@@ -46,6 +46,10 @@ bool isWholeWindow(const QRectF& rect, const QSizeF& window);
 /// that aspect (height / width) is outside 0.2 ... 5, so the panel keeps its shape.
 std::optional<double> reshapedHeight(const QRectF& sourceRect, double width);
 
+/// `frame` shrunk (keeping its aspect and top-left corner where it can) and moved as little as
+/// possible so that it lies inside `visibleArea`; unchanged without a visible area.
+QRectF keepInside(const QRectF& frame, const QRectF& visibleArea);
+
 /// The capture output size for a panel of `size` on a screen of `devicePixelRatio`, in pixels.
 QSize outputPixelSize(const QSizeF& size, double devicePixelRatio);
 

@@ -126,6 +126,8 @@ private:
     /// dropped when it fires; the closure holds the controller weakly.
     void scheduleOnce(std::unique_ptr<Timer>& timer, double seconds, void (PiPManager::*action)());
 
+    /// Gives the panel a new frame, kept inside the main screen's visible area.
+    void setPanelFrame(const QRectF& frame);
     /// Sets the panel's alpha (animated or not) and reports the hover inputs.
     void setPanelAlpha(double alpha, bool animated);
     void wirePanel(PiPPanel& panel);

@@ -47,7 +47,7 @@ void PiPManager::zoomToSelection(const QRectF& selection) {
 void PiPManager::applySourceRect(const QRectF& n) {
     const QRectF frame = pipPanel_->frame();
     if (const auto height = PiPGeometry::reshapedHeight(n, frame.width())) {
-        pipPanel_->setFrame(QRectF(frame.x(), frame.y(), frame.width(), *height), true, false);
+        setPanelFrame(QRectF(frame.x(), frame.y(), frame.width(), *height));
         // The resize above may have ended the session through a callback.
         if (!pipPanel_) return;
         pipPanel_->setContentAspectRatio(n.size());
@@ -66,7 +66,7 @@ void PiPManager::resetZoom() {
     currentSourceRect_ = QRectF(QPointF(0, 0), window);
     const QRectF frame = pipPanel_->frame();
     const double height = window.height() / std::max(window.width(), 1.0) * frame.width();
-    pipPanel_->setFrame(QRectF(frame.x(), frame.y(), frame.width(), height), true, false);
+    setPanelFrame(QRectF(frame.x(), frame.y(), frame.width(), height));
     if (!pipPanel_) return;
     pipPanel_->setContentAspectRatio(window);
     const auto [w, h] = outputPixelSize(*pipPanel_);
@@ -75,6 +75,13 @@ void PiPManager::resetZoom() {
     if (!manager) return;
     services_.scheduler.post(
         [manager, w = w, h = h] { manager->resetSourceRect(w, h, [](auto) {}); });
+}
+
+void PiPManager::setPanelFrame(const QRectF& frame) {
+    // A reshaped panel may grow past the screen's edge: it always stays where it can be seen.
+    const auto screen = services_.screens.mainScreen();
+    const QRectF visible = screen ? screen->visibleFrame : QRectF();
+    pipPanel_->setFrame(PiPGeometry::keepInside(frame, visible), true, false);
 }
 
 bool PiPManager::isWholeWindow(const QRectF& rect) const {

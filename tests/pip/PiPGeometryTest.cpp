@@ -94,6 +94,11 @@ TEST(PiPGeometry, SelectionsComposeAndOnlyModerateAspectsReshapeThePanel) {
     EXPECT_EQ(reshapedHeight(QRectF(0, 0, 40, 300), 320), std::nullopt) << "aspect 7.5";
     EXPECT_EQ(reshapedHeight(QRectF(0, 0, 1000, 100), 320), std::nullopt) << "aspect 0.1";
     EXPECT_EQ(outputPixelSize(QSizeF(320.6, 180.4), 2), QSize(641, 360));
+
+    // A reshaped panel stays on the screen: shrunk to fit, then moved inside.
+    EXPECT_EQ(keepInside(QRectF(1104, 704, 320, 1600), kVisible), QRectF(1104, 25, 175, 875));
+    EXPECT_EQ(keepInside(QRectF(1300, 800, 320, 180), kVisible), QRectF(1120, 720, 320, 180));
+    EXPECT_EQ(keepInside(QRectF(16, 41, 320, 180), kVisible), QRectF(16, 41, 320, 180));
 }
 
 TEST(WindowHelpers, BringToFrontRestoresOnlyAMinimisedWindowThenActivatesThatWindow) {
