@@ -11,7 +11,7 @@ BUILD_PKGS=(
   libxcb-xtest0-dev libxcb-shape0-dev libxcb-xfixes0-dev libxcb-randr0-dev
   libxcb-icccm4-dev libxcb-ewmh-dev libxcb-util-dev libxcb-keysyms1-dev
   libxcb-res0-dev libxkbcommon-dev libxkbcommon-x11-dev
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev clang-format
   fonts-dejavu-core
 )
 RUN_PKGS=(
