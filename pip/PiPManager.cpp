@@ -2,6 +2,7 @@
 #include "pip/PiPManager.h"
 
 #include "capture/StreamManager.h"
+#include "platform/CaptureService.h"
 #include "platform/Platform.h"
 #include "platform/Screens.h"
 #include "platform/Scheduler.h"
@@ -46,6 +47,15 @@ bool replaceWidget(QPointer<W>& field, std::unique_ptr<W> next) {
     if (field) field->deleteLater();
     field = next.release();
     return true;
+}
+
+/// The capture draws the picture straight into the panel when it can; the stream's frames
+/// then stay with the window system.
+void showPictureThroughSurface(CaptureService& service, PiPPanel& panel, StreamManager& stream) {
+    auto surface = panel.windowHandle() ? service.makePictureSurface(*panel.windowHandle())
+                                        : nullptr;
+    panel.attachPictureSurface(surface);
+    stream.setPictureSurface(surface);
 }
 }  // namespace
 
@@ -254,6 +264,7 @@ void PiPManager::startPiP(WindowElement element, WindowNumber windowID, ProcessI
         auto panel = makePanel(size.width(), size.height());
         wirePanel(*panel);
         setPipPanel(std::move(panel));
+        showPictureThroughSurface(services_.captureService, *pipPanel_, *manager);
         pipPanel_->orderFront();
         startCaptureTask(manager, windowID, std::nullopt, std::nullopt, QRectF(0, 0, 0, 0));
     } else {
@@ -263,6 +274,7 @@ void PiPManager::startPiP(WindowElement element, WindowNumber windowID, ProcessI
         auto panel = makePanel(rect.width(), rect.height());
         wirePanel(*panel);
         setPipPanel(std::move(panel));
+        showPictureThroughSurface(services_.captureService, *pipPanel_, *manager);
         pipPanel_->captureView().setZoomed(true);
         pipPanel_->orderFront();
         const auto [w, h] = outputPixelSize(*pipPanel_);
