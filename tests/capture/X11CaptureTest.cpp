@@ -375,7 +375,6 @@ TEST_F(X11CaptureTest, WithoutUsableSharedMemoryFramesAreCopiedAndTheFailureIsSa
     // A server in an IPC namespace of its own cannot attach our segments, like one on
     // another host: MIT-SHM is there, but every attach fails.
     X11Session::Options options;
-    options.windowManager = false;
     options.separateIpc = true;
     X11Session remote(options);
     if (!remote.error().isEmpty()) GTEST_SKIP() << "no separate IPC namespace: " << qPrintable(remote.error());
