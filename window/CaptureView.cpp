@@ -127,7 +127,7 @@ void CaptureView::uploadOverlay() {
     if (!surface_) return;
     bool anyShown = false;
     for (QObject* child : children())
-        if (auto* w = qobject_cast<QWidget*>(child); w && w->isVisible()) anyShown = true;
+        if (auto* w = qobject_cast<QWidget*>(child); w && w->isVisibleTo(this)) anyShown = true;
     QImage image;
     if (anyShown && width() > 0 && height() > 0) {
         const qreal ratio = devicePixelRatioF();

@@ -328,6 +328,7 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
 
 TEST_F(CaptureViewTest, WithAPictureSurfaceTheOverlaysGoThereOnlyWhenTheyChange) {
     auto surface = std::make_shared<fakes::FakePictureSurface>();
+    panel->orderFront();
     panel->attachPictureSurface(surface);
     EXPECT_EQ(view->pictureSurface(), surface);
     EXPECT_EQ(surface->geometry, QRect(0, 0, 400, 300));
