@@ -24,14 +24,14 @@ if [ "${1:-}" = "--short" ]; then RUN_SECONDS=3; REPS=1; IDLE_SECONDS=2; fi
 BUILD_DIR=${BUILD_DIR:-build-bench}
 bash scripts/install-deps.sh --bench
 
-for tool in Xvfb openbox xcompmgr gst-launch-1.0 xdotool xprop import convert compare python3; do
+for tool in Xvfb openbox trayer xcompmgr gst-launch-1.0 xdotool xprop import convert compare python3; do
   command -v "$tool" >/dev/null || { echo "missing: $tool (scripts/install-deps.sh --bench)"; exit 1; }
 done
 
 echo "== building in $BUILD_DIR (configured as Release when new)"
 [ -f "$BUILD_DIR/CMakeCache.txt" ] || cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$BUILD_DIR" --target mirano mirano_test_client mirano-damage-counter -j2 >/dev/null
-MIRANO=$BUILD_DIR/mirano
+MIRANO=${MIRANO_BIN:-$BUILD_DIR/mirano}   # MIRANO_BIN: measure another build, e.g. an older one
 CLIENT=$BUILD_DIR/tests/mirano_test_client
 COUNTER=$BUILD_DIR/tools/mirano-damage-counter
 
@@ -59,12 +59,20 @@ for _ in $(seq 100); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
   sleep 0.1
 done
+# A tray, as on a desktop: without one Mirano opens its settings window, which takes the focus.
+trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
+PIDS+=("$!")
+for _ in $(seq 100); do
+  xwininfo -root -tree 2>/dev/null | grep -q '"panel"' && break
+  sleep 0.1
+done
 
-# Mirano's settings: frame rate 60, default width, in a private home.
+# Mirano's settings: frame rate 60, default width, in a private home; the PiP keeps running
+# while its source has the focus.
 export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/config XDG_RUNTIME_DIR=$WORK/home/run
 mkdir -p "$XDG_CONFIG_HOME/mirano" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-echo '{"frameRate": 60}' >"$XDG_CONFIG_HOME/mirano/defaults.json"
+echo '{"frameRate": 60, "focusBehavior": "doNothing"}' >"$XDG_CONFIG_HOME/mirano/defaults.json"
 
 tick_rate=$(getconf CLK_TCK)
 cpu_of() { awk -v t="$tick_rate" '{ printf "%.4f", ($14 + $15) / t }' "/proc/$1/stat"; }
@@ -108,6 +116,10 @@ start_mirano() {  # mirrors $WID; sets MPID and PIP
     [ -n "$PIP" ] && break
   done
   [ -n "$PIP" ] || { echo "no PiP appeared"; cat "$WORK/mirano.out"; exit 1; }
+  local ph
+  ph=$(xwininfo -id "$PIP" | awk '/Height:/ { print $2 }')
+  [ $((ph - 320 * h / w)) -le 2 ] && [ $((320 * h / w - ph)) -le 2 ] ||
+    echo "   warning: the PiP is 320x$ph, not of the source's aspect (another window mirrored?)"
   sleep 1   # first frames, overlay upload
 }
 
@@ -120,7 +132,7 @@ start_mirror() {  # mirrors $WID with GStreamer at the PiP's size; sets MPID and
   PIDS+=("$MPID")
   PIP=""
   for _ in $(seq 100); do
-    PIP=$(xdotool search --onlyvisible --name 'gst-launch' 2>/dev/null | head -1)
+    PIP=$(xdotool search --onlyvisible --name 'gst-launch' 2>/dev/null | head -1 || true)
     [ -n "$PIP" ] && break
     sleep 0.1
   done

@@ -10,9 +10,6 @@ namespace mirano::x11 {
 
 namespace {
 
-// Beyond this much shrinking, bilinear sampling skips source pixels (thin strokes shimmer):
-// the picture is first scaled to twice its final size, then halved, which averages 2 x 2.
-constexpr double kSingleStepLimit = 2.0;
 
 xcb_render_fixed_t fixed(double v) {
     return static_cast<xcb_render_fixed_t>(std::lround(v * 65536.0));
@@ -34,6 +31,10 @@ SurfacePresenter::SurfacePresenter(CaptureContext& context, xcb_window_t window)
     const xcb_render_picture_t picture = xcb_generate_id(connection_);
     xcb_render_create_picture(connection_, picture, window_, format->second, 0, nullptr);
     windowPicture_ = XResource(connection_, picture, freePicture);
+    // A quarter of each of four samples; 4 x 64 saturates to opaque.
+    const xcb_render_picture_t quarter = xcb_generate_id(connection_);
+    xcb_render_create_solid_fill(connection_, quarter, xcb_render_color_t{0, 0, 0, 0x4000});
+    quarterPicture_ = XResource(connection_, quarter, freePicture);
     // Our own event mask on the window: the main thread's connection selects nothing there.
     const std::uint32_t mask = XCB_EVENT_MASK_EXPOSURE;
     xcb_change_window_attributes(connection_, window_, XCB_CW_EVENT_MASK, &mask);
@@ -100,7 +101,6 @@ void SurfacePresenter::setSize(int width, int height) {
     width_ = width;
     height_ = height;
     back_ = {};
-    middle_ = {};
     mask_ = {};
     if (width_ == 0 || height_ == 0 || !windowPicture_) {
         frame_ = {};
@@ -177,30 +177,43 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, const QRectF& sour
     const int x = (width_ - w) / 2;
     const int y = (height_ - h) / 2;
     if (w < width_ || h < height_) fill(frame_.picture.get(), 0xffff, 0, 0, width_, height_);
-    const double sx = sourceRect.width() / w;
-    const double sy = sourceRect.height() / h;
-    if (std::max(sx, sy) <= kSingleStepLimit) {
-        const bool exact = sx == 1.0 && sy == 1.0 && sourceRect.x() == std::floor(sourceRect.x()) &&
-                           sourceRect.y() == std::floor(sourceRect.y());
-        setScale(source, sx, sy, sourceRect.x(), sourceRect.y(), !exact);
-        xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, source, XCB_NONE,
-                             frame_.picture.get(), 0, 0, 0, 0, std::int16_t(x), std::int16_t(y),
-                             std::uint16_t(w), std::uint16_t(h));
+    // Area averaging. Halve exactly (each pixel the mean of 2 x 2) while more than 4 times
+    // too large; then, from 2 to 4 times, the mean of 2 x 2 bilinear samples placed so that
+    // together they weigh the covered pixels evenly (exactly so at 2, 3 and 4 times); below 2,
+    // one bilinear sample, which then averages what it covers.
+    xcb_render_picture_t from = source;
+    QRectF rect = sourceRect;
+    for (std::size_t level = 0; level < kMaxHalvings && std::min(rect.width() / w, rect.height() / h) > 4.0;
+         ++level) {
+        const int hw = int(std::ceil(rect.width() / 2)), hh = int(std::ceil(rect.height() / 2));
+        Buffer& half = halves_[level];
+        if (half.width != hw || half.height != hh)
+            half = makeBuffer(hw, hh, 32, context_.argb32Format);
+        setScale(from, 2.0, 2.0, rect.x(), rect.y(), true);
+        xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE,
+                             half.picture.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(hw),
+                             std::uint16_t(hh));
+        from = half.picture.get();
+        rect = QRectF(0, 0, rect.width() / 2, rect.height() / 2);
+    }
+    const double sx = rect.width() / w;
+    const double sy = rect.height() / h;
+    const auto draw = [&](std::uint8_t op, std::uint32_t mask, double dx, double dy, bool smooth) {
+        setScale(from, sx, sy, rect.x() + dx, rect.y() + dy, smooth);
+        xcb_render_composite(connection_, op, from, mask, frame_.picture.get(), 0, 0, 0, 0,
+                             std::int16_t(x), std::int16_t(y), std::uint16_t(w), std::uint16_t(h));
+    };
+    if (std::max(sx, sy) >= 2.0 && quarterPicture_) {
+        const double dx = std::max(sx - 1.0, 0.0) / 3, dy = std::max(sy - 1.0, 0.0) / 3;
+        draw(XCB_RENDER_PICT_OP_SRC, quarterPicture_.get(), -dx, -dy, true);
+        draw(XCB_RENDER_PICT_OP_ADD, quarterPicture_.get(), dx, -dy, true);
+        draw(XCB_RENDER_PICT_OP_ADD, quarterPicture_.get(), -dx, dy, true);
+        draw(XCB_RENDER_PICT_OP_ADD, quarterPicture_.get(), dx, dy, true);
         return;
     }
-    if (middle_.width != 2 * w || middle_.height != 2 * h) {
-        middle_ = makeBuffer(2 * w, 2 * h, 32, context_.argb32Format);
-        // Exactly one half: each pixel samples the corner where four meet, their average.
-        setScale(middle_.picture.get(), 2.0, 2.0, 0, 0, true);
-    }
-    setScale(source, sourceRect.width() / middle_.width, sourceRect.height() / middle_.height,
-             sourceRect.x(), sourceRect.y(), true);
-    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, source, XCB_NONE,
-                         middle_.picture.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(middle_.width),
-                         std::uint16_t(middle_.height));
-    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, middle_.picture.get(), XCB_NONE,
-                         frame_.picture.get(), 0, 0, 0, 0, std::int16_t(x), std::int16_t(y),
-                         std::uint16_t(w), std::uint16_t(h));
+    const bool exact = sx == 1.0 && sy == 1.0 && rect.x() == std::floor(rect.x()) &&
+                       rect.y() == std::floor(rect.y());
+    draw(XCB_RENDER_PICT_OP_SRC, XCB_NONE, 0, 0, !exact);
 }
 
 void SurfacePresenter::present() {

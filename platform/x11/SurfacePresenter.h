@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QRectF>
+#include <array>
 
 namespace mirano::x11 {
 
@@ -29,7 +30,7 @@ public:
     void setCornerRadius(double radius);
 
     /// Scales `sourceRect` (window pixels) of `source` into the picture: fitted, keeping the
-    /// aspect, centred on black bars. Downscales average the covered area in two steps.
+    /// aspect, centred on black bars. Downscales average the area each pixel covers.
     void drawFrame(xcb_render_picture_t source, const QRectF& sourceRect);
     /// Puts the picture and the overlay into the window.
     void present();
@@ -62,10 +63,13 @@ private:
     int height_ = 0;
     Buffer frame_;    // the scaled picture, bars included
     Buffer back_;     // picture, overlay and opacity combined
-    Buffer middle_;   // the first step of a large downscale
+    /// Beyond this bilinear sampling skips pixels (thin strokes shimmer): halve first.
+    static constexpr std::size_t kMaxHalvings = 5;
+    std::array<Buffer, kMaxHalvings> halves_;  // the source at 1/2, 1/4, ... of its size
     Buffer overlay_;
     Buffer mask_;     // rounded corners
     XResource opacityPicture_;
+    XResource quarterPicture_;
     double opacity_ = 1.0;
     double cornerRadius_ = 0;
     bool wantsFrame_ = false;
