@@ -31,10 +31,6 @@ SurfacePresenter::SurfacePresenter(CaptureContext& context, xcb_window_t window)
     const xcb_render_picture_t picture = xcb_generate_id(connection_);
     xcb_render_create_picture(connection_, picture, window_, format->second, 0, nullptr);
     windowPicture_ = XResource(connection_, picture, freePicture);
-    // A quarter of each of four samples; 4 x 64 saturates to opaque.
-    const xcb_render_picture_t quarter = xcb_generate_id(connection_);
-    xcb_render_create_solid_fill(connection_, quarter, xcb_render_color_t{0, 0, 0, 0x4000});
-    quarterPicture_ = XResource(connection_, quarter, freePicture);
     // Our own event mask on the window: the main thread's connection selects nothing there.
     const std::uint32_t mask = XCB_EVENT_MASK_EXPOSURE;
     xcb_change_window_attributes(connection_, window_, XCB_CW_EVENT_MASK, &mask);
@@ -177,43 +173,39 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, const QRectF& sour
     const int x = (width_ - w) / 2;
     const int y = (height_ - h) / 2;
     if (w < width_ || h < height_) fill(frame_.picture.get(), 0xffff, 0, 0, width_, height_);
-    // Area averaging. Halve exactly (each pixel the mean of 2 x 2) while more than 4 times
-    // too large; then, from 2 to 4 times, the mean of 2 x 2 bilinear samples placed so that
-    // together they weigh the covered pixels evenly (exactly so at 2, 3 and 4 times); below 2,
-    // one bilinear sample, which then averages what it covers.
+    // Area averaging, all in the server's fast bilinear paths. Halve exactly (each pixel the
+    // mean of 2 x 2) while more than 4 times too large; from 2 to 4 times, take 2 x 2 bilinear
+    // samples per pixel, one at the middle of each quarter of the area it covers, then halve
+    // (exact at 2 and 4 times, near at 3); below 2, one bilinear sample averages what it covers.
     xcb_render_picture_t from = source;
     QRectF rect = sourceRect;
-    for (std::size_t level = 0; level < kMaxHalvings && std::min(rect.width() / w, rect.height() / h) > 4.0;
-         ++level) {
-        const int hw = int(std::ceil(rect.width() / 2)), hh = int(std::ceil(rect.height() / 2));
+    const auto halve = [&](std::size_t level, int hw, int hh, double scaleX, double scaleY) {
         Buffer& half = halves_[level];
         if (half.width != hw || half.height != hh)
             half = makeBuffer(hw, hh, 32, context_.argb32Format);
-        setScale(from, 2.0, 2.0, rect.x(), rect.y(), true);
+        setScale(from, scaleX, scaleY, rect.x(), rect.y(), true);
         xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE,
                              half.picture.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(hw),
                              std::uint16_t(hh));
         from = half.picture.get();
+    };
+    std::size_t level = 0;
+    for (; level + 1 < kMaxHalvings && std::min(rect.width() / w, rect.height() / h) > 4.0; ++level) {
+        halve(level, int(std::ceil(rect.width() / 2)), int(std::ceil(rect.height() / 2)), 2.0, 2.0);
         rect = QRectF(0, 0, rect.width() / 2, rect.height() / 2);
+    }
+    if (std::max(rect.width() / w, rect.height() / h) >= 2.0) {
+        halve(level, 2 * w, 2 * h, rect.width() / (2 * w), rect.height() / (2 * h));
+        rect = QRectF(0, 0, 2 * w, 2 * h);
     }
     const double sx = rect.width() / w;
     const double sy = rect.height() / h;
-    const auto draw = [&](std::uint8_t op, std::uint32_t mask, double dx, double dy, bool smooth) {
-        setScale(from, sx, sy, rect.x() + dx, rect.y() + dy, smooth);
-        xcb_render_composite(connection_, op, from, mask, frame_.picture.get(), 0, 0, 0, 0,
-                             std::int16_t(x), std::int16_t(y), std::uint16_t(w), std::uint16_t(h));
-    };
-    if (std::max(sx, sy) >= 2.0 && quarterPicture_) {
-        const double dx = std::max(sx - 1.0, 0.0) / 3, dy = std::max(sy - 1.0, 0.0) / 3;
-        draw(XCB_RENDER_PICT_OP_SRC, quarterPicture_.get(), -dx, -dy, true);
-        draw(XCB_RENDER_PICT_OP_ADD, quarterPicture_.get(), dx, -dy, true);
-        draw(XCB_RENDER_PICT_OP_ADD, quarterPicture_.get(), -dx, dy, true);
-        draw(XCB_RENDER_PICT_OP_ADD, quarterPicture_.get(), dx, dy, true);
-        return;
-    }
     const bool exact = sx == 1.0 && sy == 1.0 && rect.x() == std::floor(rect.x()) &&
                        rect.y() == std::floor(rect.y());
-    draw(XCB_RENDER_PICT_OP_SRC, XCB_NONE, 0, 0, !exact);
+    setScale(from, sx, sy, rect.x(), rect.y(), !exact);
+    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE,
+                         frame_.picture.get(), 0, 0, 0, 0, std::int16_t(x), std::int16_t(y),
+                         std::uint16_t(w), std::uint16_t(h));
 }
 
 void SurfacePresenter::present() {

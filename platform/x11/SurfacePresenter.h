@@ -65,11 +65,10 @@ private:
     Buffer back_;     // picture, overlay and opacity combined
     /// Beyond this bilinear sampling skips pixels (thin strokes shimmer): halve first.
     static constexpr std::size_t kMaxHalvings = 5;
-    std::array<Buffer, kMaxHalvings> halves_;  // the source at 1/2, 1/4, ... of its size
+    std::array<Buffer, kMaxHalvings> halves_;  // the steps of a large downscale
     Buffer overlay_;
     Buffer mask_;     // rounded corners
     XResource opacityPicture_;
-    XResource quarterPicture_;
     double opacity_ = 1.0;
     double cornerRadius_ = 0;
     bool wantsFrame_ = false;
