@@ -71,8 +71,9 @@ std::optional<Error> CaptureThread::setUp() {
     // Without MIT-SHM the panel's picture is still drawn on the server; only the frames a
     // tool asks for are copied through the connection, more slowly.
     const xcb_query_extension_reply_t* shmExt = xcb_get_extension_data(c, &xcb_shm_id);
-    context_.hasShm = shmExt && shmExt->present &&
-                      reply(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr)) != nullptr;
+    context_.hasShm =
+        shmExt && shmExt->present &&
+        reply(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr)) != nullptr;
     auto render = reply(xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr));
     if (!render) return unavailableError(QStringLiteral("the RENDER extension is missing"));
     auto formats = reply(xcb_render_query_pict_formats_reply(c, xcb_render_query_pict_formats(c), nullptr));

@@ -190,7 +190,8 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, const QRectF& sour
         from = half.picture.get();
     };
     std::size_t level = 0;
-    for (; level + 1 < kMaxHalvings && std::min(rect.width() / w, rect.height() / h) > 4.0; ++level) {
+    const auto ratio = [&] { return std::min(rect.width() / w, rect.height() / h); };
+    for (; level + 1 < kMaxHalvings && ratio() > 4.0; ++level) {
         halve(level, int(std::ceil(rect.width() / 2)), int(std::ceil(rect.height() / 2)), 2.0, 2.0);
         rect = QRectF(0, 0, rect.width() / 2, rect.height() / 2);
     }

@@ -364,7 +364,8 @@ bool WindowCapture::captureFrame() {
         }
         ++statistics_.frames;
         ++statistics_.copiedFrames;
-        for (const auto& output : screenOutputs_) output(StreamSample{StreamOutputType::screen, frame});
+        for (const auto& output : screenOutputs_)
+            output(StreamSample{StreamOutputType::screen, frame});
         return true;
     }
     auto cookie = xcb_shm_get_image(connection_, outputPixmap_.get(), 0, 0,

@@ -70,14 +70,6 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     EXPECT_EQ(manager.sourceWindowSize(), QSizeF(640, 400));
     PiPPanel& panel = *manager.pipPanel();
 
-    // Frames of the red window arrive in the view.
-    ASSERT_TRUE(waitUntil([&] {
-        const Frame& f = panel.captureView().contents();
-        if (!f) return false;
-        const std::uint8_t* px = f->data() + (f->height() / 2) * f->bytesPerRow() + (f->width() / 2) * 4;
-        return px[2] > 200 && px[1] < 50 && px[0] < 50;  // BGRA
-    }, 10000));
-
     // The panel sits in the top-left corner of the available area at the configured width.
     const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
     ASSERT_TRUE(waitUntil([&] {
@@ -86,17 +78,17 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     EXPECT_EQ(panel.geometry().width(), 320);
     EXPECT_EQ(panel.geometry().height(), 200);
 
-    // And the screen shows the window's pixels there.
+    // And the screen shows the window's pixels there, drawn by the X server: no frame reached
+    // the program, no shared memory was needed.
     const QRect g = panel.geometry();
     EXPECT_TRUE(waitUntil([&] {
         const QImage shot = QGuiApplication::primaryScreen()
                                 ->grabWindow(0, g.x(), g.y(), g.width(), g.height())
                                 .toImage();
         return !shot.isNull() && isRed(shot.pixel(shot.width() / 2, shot.height() / 2));
-    }, 5000));
-
-    // The frames travel through shared memory (which must not outlive the session).
-    EXPECT_GT(ownShmSegments(), shmBefore);
+    }, 10000));
+    EXPECT_FALSE(panel.captureView().contents());
+    EXPECT_EQ(ownShmSegments(), shmBefore);
 
     QPointer<PiPPanel> shown = manager.pipPanel();
     manager.stopPiP();
@@ -106,8 +98,6 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return shown.isNull();
     }, 5000)) << "the panel is destroyed";
-    EXPECT_TRUE(waitUntil([&] { return ownShmSegments() <= shmBefore; }, 5000))
-        << "shared memory left: " << ownShmSegments();
 }
 
 }  // namespace
