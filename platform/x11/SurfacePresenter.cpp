@@ -163,7 +163,8 @@ void SurfacePresenter::rebuildMask() {
     upload(mask_, image, 8);
 }
 
-void SurfacePresenter::drawFrame(xcb_render_picture_t source, const QRectF& sourceRect) {
+void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictformat_t format,
+                                 const QRectF& sourceRect) {
     if (!frame_.picture || sourceRect.width() <= 0 || sourceRect.height() <= 0) return;
     wantsFrame_ = false;
     // Fit: the whole source rectangle shows, its aspect kept, bars around it.
@@ -179,10 +180,15 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, const QRectF& sour
     // (exact at 2 and 4 times, near at 3); below 2, one bilinear sample averages what it covers.
     xcb_render_picture_t from = source;
     QRectF rect = sourceRect;
+    // The steps keep the source's own format: the server's fast paths cover same-format copies.
+    const std::uint8_t depth = context_.formatDepths[format] == 24 ? 24 : 32;
+    const xcb_render_pictformat_t stepFormat = depth == 24 ? format : context_.argb32Format;
     const auto halve = [&](std::size_t level, int hw, int hh, double scaleX, double scaleY) {
         Buffer& half = halves_[level];
-        if (half.width != hw || half.height != hh)
-            half = makeBuffer(hw, hh, 32, context_.argb32Format);
+        if (half.width != hw || half.height != hh || half.format != stepFormat) {
+            half = makeBuffer(hw, hh, depth, stepFormat);
+            half.format = stepFormat;
+        }
         setScale(from, scaleX, scaleY, rect.x(), rect.y(), true);
         xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE,
                              half.picture.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(hw),

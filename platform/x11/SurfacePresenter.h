@@ -29,9 +29,11 @@ public:
     /// Rounded corners in device pixels, transparent where the window has alpha.
     void setCornerRadius(double radius);
 
-    /// Scales `sourceRect` (window pixels) of `source` into the picture: fitted, keeping the
-    /// aspect, centred on black bars. Downscales average the area each pixel covers.
-    void drawFrame(xcb_render_picture_t source, const QRectF& sourceRect);
+    /// Scales `sourceRect` (window pixels) of `source` (a picture of `format`) into the
+    /// picture: fitted, keeping the aspect, centred on black bars. Downscales average the area
+    /// each pixel covers.
+    void drawFrame(xcb_render_picture_t source, xcb_render_pictformat_t format,
+                   const QRectF& sourceRect);
     /// Puts the picture and the overlay into the window.
     void present();
     /// Repaints what an Expose event of the window uncovered.
@@ -45,6 +47,7 @@ private:
         XResource picture;
         int width = 0;
         int height = 0;
+        xcb_render_pictformat_t format = 0;
     };
     /// A pixmap with a picture of `format` (depth 32 or 8).
     Buffer makeBuffer(int width, int height, std::uint8_t depth, xcb_render_pictformat_t format);

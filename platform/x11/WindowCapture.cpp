@@ -185,7 +185,6 @@ bool WindowCapture::nameWindowPixmap() {
     xcb_render_create_picture(connection_, picture, pixmap, sourceFormat_, XCB_RENDER_CP_REPEAT,
                               &repeat);
     sourcePicture_ = XResource(connection_, picture, freePicture);
-    ++statistics_.pixmapsNamed;
     return true;
 }
 
@@ -321,10 +320,9 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
 bool WindowCapture::presentFrame() {
     // Changes from now on make the next frame due.
     xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, XCB_NONE);
-    presenter_->drawFrame(sourcePicture_.get(), sourceRect());
+    presenter_->drawFrame(sourcePicture_.get(), sourceFormat_, sourceRect());
     presenter_->present();
     dirty_ = false;
-    ++statistics_.frames;
     return true;
 }
 
@@ -338,10 +336,7 @@ bool WindowCapture::captureFrame() {
                             .arg(pool_->lastError()));
         pool_.reset();
     }
-    if (pool_ && !buffer) {
-        ++statistics_.poolExhausted;
-        return false;
-    }
+    if (pool_ && !buffer) return false;  // every buffer is still on its way or on display
     // Changes from now on make the next frame due.
     xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, XCB_NONE);
     if (!transformValid_) applyTransform();
@@ -362,9 +357,7 @@ bool WindowCapture::captureFrame() {
             needsPixmap_ = true;
             return true;
         }
-        ++statistics_.frames;
-        ++statistics_.copiedFrames;
-        for (const auto& output : screenOutputs_)
+            for (const auto& output : screenOutputs_)
             output(StreamSample{StreamOutputType::screen, frame});
         return true;
     }
@@ -380,7 +373,6 @@ bool WindowCapture::captureFrame() {
         needsPixmap_ = true;
         return true;
     }
-    ++statistics_.frames;
     const Frame frame = buffer;
     for (const auto& output : screenOutputs_) output(StreamSample{StreamOutputType::screen, frame});
     return true;

@@ -27,14 +27,6 @@ public:
         ended,    ///< the window was destroyed; nothing more happens
     };
 
-    /// Counters for probes and tests.
-    struct Statistics {
-        std::uint64_t frames = 0;          ///< frames handed to the outputs
-        std::uint64_t poolExhausted = 0;   ///< times no free buffer was available
-        std::uint64_t pixmapsNamed = 0;    ///< times the window's pixmap was named
-        std::uint64_t copiedFrames = 0;    ///< client frames copied without shared memory
-    };
-
     /// Nothing is asked of the server until start().
     WindowCapture(CaptureContext& context, xcb_window_t window,
                   const StreamConfiguration& configuration, StreamStopHandler onStop);
@@ -63,7 +55,6 @@ public:
     void connectionLost();
 
     State state() const { return state_; }
-    const Statistics& statistics() const { return statistics_; }
 
 private:
     bool prepareOutput(QString* error);
@@ -89,7 +80,6 @@ private:
     StreamStopHandler onStop_;
     std::vector<SampleHandler> screenOutputs_;
     State state_ = State::idle;
-    Statistics statistics_;
 
     bool redirected_ = false;
     XResource damage_;
