@@ -146,6 +146,7 @@ void StreamManager::launchStream(const ShareableWindow& window,
         completeLater(done, std::move(error));
         return;
     }
+    if (auto surface = surface_.lock()) stream->presentInto(surface);
     auto self = shared_from_this();
     stream->startCapture([self, stream, done](std::optional<Error> error) {
         if (!error) {

@@ -16,6 +16,7 @@ namespace mirano {
 class AppSettings;
 class CaptureService;
 class CaptureStream;
+class PictureSurface;
 class Scheduler;
 struct ShareableWindow;
 struct StreamConfiguration;
@@ -67,6 +68,11 @@ public:
     std::optional<WindowNumber> capturedWindowID() const { return capturedWindowID_; }
     std::int64_t lastOutputWidth() const { return lastOutputWidth_; }
     std::int64_t lastOutputHeight() const { return lastOutputHeight_; }
+    /// Every stream started from now on draws its picture into `surface` on the window
+    /// system's side when it can (frames then do not reach onFrame). Held weakly: the panel
+    /// that shows the surface owns it.
+    void setPictureSurface(const std::shared_ptr<PictureSurface>& surface) { surface_ = surface; }
+
     /// Written by the controller before a restart that follows a panel resize.
     void setLastOutputWidth(std::int64_t w) { lastOutputWidth_ = w; }
     void setLastOutputHeight(std::int64_t h) { lastOutputHeight_ = h; }
@@ -96,6 +102,7 @@ private:
     std::optional<WindowNumber> capturedWindowID_;
     std::int64_t lastOutputWidth_ = 0;
     std::int64_t lastOutputHeight_ = 0;
+    std::weak_ptr<PictureSurface> surface_;
 };
 
 }  // namespace mirano

@@ -3,6 +3,7 @@
 
 #include "capture/StreamManager.h"
 #include "pip/PiPGeometry.h"
+#include "platform/CaptureService.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
 #include "platform/Screens.h"
@@ -42,6 +43,15 @@ bool replaceWidget(QPointer<W>& field, std::unique_ptr<W> next) {
     if (field) field->deleteLater();
     field = next.release();
     return true;
+}
+
+/// The capture draws the picture straight into the panel when it can; the stream's frames
+/// then stay with the window system.
+void showPictureThroughSurface(CaptureService& service, PiPPanel& panel, StreamManager& stream) {
+    auto surface = panel.windowHandle() ? service.makePictureSurface(*panel.windowHandle())
+                                        : nullptr;
+    panel.attachPictureSurface(surface);
+    stream.setPictureSurface(surface);
 }
 }  // namespace
 
@@ -192,6 +202,7 @@ void PiPManager::startPiP(const SourceWindow& window, std::optional<QRectF> sour
     auto panel = makePanel(rect.width(), rect.height());
     wirePanel(*panel);
     setPipPanel(std::move(panel));
+    showPictureThroughSurface(services_.captureService, *pipPanel_, *manager);
     if (sourceRect) pipPanel_->captureView().setZoomed(true);
     pipPanel_->orderFront();
     if (sourceRect) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/Frame.h"
+#include "platform/PictureSurface.h"
 #include "platform/Types.h"
 
 #include <QRectF>
@@ -82,6 +83,13 @@ public:
     /// Applies a new configuration to the stream.
     virtual void updateConfiguration(const StreamConfiguration& configuration,
                                      Completion done) = 0;
+    /// Draws the picture into `surface` on the server, fitted to its size, instead of handing
+    /// frames to the outputs. Call before startCapture(). False when this stream cannot present
+    /// there: frames then keep arriving at the outputs.
+    virtual bool presentInto(const std::shared_ptr<PictureSurface>& surface) {
+        (void)surface;
+        return false;
+    }
 };
 
 /// The capture service.
@@ -98,6 +106,12 @@ public:
     virtual std::shared_ptr<CaptureStream> makeStream(const ContentFilter& filter,
                                                       const StreamConfiguration& configuration,
                                                       StreamStopHandler onStop) = 0;
+    /// A surface over the whole of `host` (a native top-level of Mirano's) that streams can
+    /// present into, or null when this service cannot draw into windows.
+    virtual std::shared_ptr<PictureSurface> makePictureSurface(QWindow& host) {
+        (void)host;
+        return nullptr;
+    }
 };
 
 }  // namespace mirano

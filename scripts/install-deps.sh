@@ -19,7 +19,8 @@ RUN_PKGS=(
   xcompmgr dbus dbus-x11 trayer imagemagick
   fonts-symbola  # the pause symbol U+23F8 of the paused overlay (DejaVu lacks it)
 )
-BENCH_PKGS=(time python3 ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
+BENCH_PKGS=(time python3 bc ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-x)
 
 want=("${BUILD_PKGS[@]}" "${RUN_PKGS[@]}")
 case "${1:-}" in

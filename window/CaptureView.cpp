@@ -10,6 +10,7 @@
 #include "window/PiPPanel.h"
 #include "window/SelectionBand.h"
 
+#include <QChildEvent>
 #include <QCursor>
 #include <QEnterEvent>
 #include <QImage>
@@ -57,6 +58,86 @@ bool CaptureView::isCommandModifier(Qt::KeyboardModifiers modifiers) {
 void CaptureView::setContents(const Frame& frame) {
     contents_ = frame;
     update();
+}
+
+void CaptureView::setPictureSurface(std::shared_ptr<PictureSurface> surface) {
+    surface_ = std::move(surface);
+    overlayImage_ = QImage();
+    if (!surface_) {
+        update();
+        return;
+    }
+    placeSurface();
+    surface_->setVisible(true);
+    for (QObject* child : children()) watchOverlay(child);
+    scheduleOverlayUpload();
+}
+
+void CaptureView::placeSurface() {
+    if (surface_) surface_->setGeometry(QRect(mapTo(window(), QPoint(0, 0)), size()));
+}
+
+void CaptureView::watchOverlay(QObject* object) {
+    if (!object->isWidgetType()) return;
+    object->removeEventFilter(this);
+    object->installEventFilter(this);
+    for (QObject* child : object->children()) watchOverlay(child);
+}
+
+void CaptureView::childEvent(QChildEvent* event) {
+    QWidget::childEvent(event);
+    if (!surface_) return;
+    if (event->added()) watchOverlay(event->child());
+    scheduleOverlayUpload();
+}
+
+bool CaptureView::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::ChildAdded:
+            watchOverlay(static_cast<QChildEvent*>(event)->child());
+            [[fallthrough]];
+        case QEvent::ChildRemoved:
+        case QEvent::Paint:
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (surface_ && !renderingOverlay_) scheduleOverlayUpload();
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CaptureView::scheduleOverlayUpload() {
+    if (overlayUploadPending_) return;
+    overlayUploadPending_ = true;
+    // Coalesced: one render after everything the current event changed.
+    QMetaObject::invokeMethod(this, [this] { uploadOverlay(); }, Qt::QueuedConnection);
+}
+
+void CaptureView::uploadOverlay() {
+    overlayUploadPending_ = false;
+    if (!surface_) return;
+    bool anyShown = false;
+    for (QObject* child : children())
+        if (auto* w = qobject_cast<QWidget*>(child); w && w->isVisibleTo(this)) anyShown = true;
+    QImage image;
+    if (anyShown && width() > 0 && height() > 0) {
+        const qreal ratio = devicePixelRatioF();
+        image = QImage(QSize(qRound(width() * ratio), qRound(height() * ratio)),
+                       QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        // Rendering paints the overlays again: those paints are not changes.
+        renderingOverlay_ = true;
+        render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        renderingOverlay_ = false;
+    }
+    if (image == overlayImage_ && image.isNull() == overlayImage_.isNull()) return;
+    overlayImage_ = image;
+    surface_->setOverlay(image);
 }
 
 QRectF CaptureView::bounds() const { return QRectF(0, 0, width(), height()); }
@@ -237,6 +318,8 @@ void CaptureView::selectFrameRate(int rate) { notify(panel, &PiPPanel::onFrameRa
 // --- Qt events ----------------------------------------------------------------------------
 
 void CaptureView::paintEvent(QPaintEvent*) {
+    // The surface shows the picture; rendering the overlays must leave their background clear.
+    if (surface_) return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -300,6 +383,12 @@ void CaptureView::mouseReleaseEvent(QMouseEvent* event) {
     mouseUpAt(event->position());
 }
 
-void CaptureView::resizeEvent(QResizeEvent*) { fitChildren(); }
+void CaptureView::resizeEvent(QResizeEvent*) {
+    fitChildren();
+    placeSurface();
+    if (surface_) scheduleOverlayUpload();
+}
+
+void CaptureView::moveEvent(QMoveEvent*) { placeSurface(); }
 
 }  // namespace mirano

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Frame.h"
+#include "platform/PictureSurface.h"
 
 #include <QPointF>
 #include <QPointer>
@@ -10,6 +11,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include <QMenu>
 
@@ -31,6 +33,14 @@ public:
     /// The frame on display (the display layer's contents); shown without a copy.
     void setContents(const Frame& frame);
     const Frame& contents() const { return contents_; }
+
+    /// The picture is drawn by the window system into `surface`, which covers the view; the
+    /// overlays are then rendered into an image whenever they change and handed to it. Null
+    /// goes back to painting the frames set with setContents().
+    void setPictureSurface(std::shared_ptr<PictureSurface> surface);
+    const std::shared_ptr<PictureSurface>& pictureSurface() const { return surface_; }
+    /// The overlays as last handed to the surface (null while none is shown).
+    const QImage& overlayImage() const { return overlayImage_; }
 
     bool isZoomed() const { return isZoomed_; }
     void setZoomed(bool zoomed) { isZoomed_ = zoomed; }
@@ -98,8 +108,16 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void childEvent(QChildEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// Watches a child widget and its descendants for anything that changes their pixels.
+    void watchOverlay(QObject* object);
+    void scheduleOverlayUpload();
+    void uploadOverlay();
+    void placeSurface();
     void removeOverlay();
     QPointF clampToBounds(const QPointF& point) const;
     void fitChildren();
@@ -119,6 +137,10 @@ private:
     QPointer<QWidget> selectionLayer_;
     QPointer<QMenu> frameRateMenu_;
     bool pointerInside_ = false;
+    std::shared_ptr<PictureSurface> surface_;
+    QImage overlayImage_;
+    bool overlayUploadPending_ = false;
+    bool renderingOverlay_ = false;
 };
 
 }  // namespace mirano

@@ -3,6 +3,7 @@
 #include "window/PiPPanel.h"
 
 #include "platform/PanelWindowSystem.h"
+#include "platform/PictureSurface.h"
 #include "window/CaptureView.h"
 
 #include <QGraphicsOpacityEffect>
@@ -73,6 +74,16 @@ PiPPanel::~PiPPanel() {
 
 bool PiPPanel::isTranslucent() const { return d_->translucent; }
 
+void PiPPanel::attachPictureSurface(std::shared_ptr<PictureSurface> surface) {
+    if (surface) {
+        // Translucent: the surface cuts its own corners; otherwise the panel's shape does.
+        surface->setCornerRadius(d_->translucent ? CaptureView::kCornerRadius : 0.0);
+        surface->setOpacity(d_->translucent ? 1.0 : d_->shownAlpha);
+        captureView_->setGraphicsEffect(nullptr);
+    }
+    captureView_->setPictureSurface(std::move(surface));
+}
+
 // --- Ordering -----------------------------------------------------------------------------
 
 void PiPPanel::orderFront() {
@@ -121,6 +132,11 @@ void PiPPanel::applyAlpha(double alpha) {
     }
     // No compositing manager: the window cannot be see-through, so it is painted dimmed and,
     // at 0.0, given an empty shape so that nothing of it is drawn.
+    if (const auto& surface = captureView_->pictureSurface()) {
+        surface->setOpacity(alpha);
+        if (wasShown != (alpha > 0)) applyShape();
+        return;
+    }
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(captureView_->graphicsEffect());
     if (alpha >= 1.0) {
         if (effect) captureView_->setGraphicsEffect(nullptr);

@@ -13,6 +13,7 @@ namespace mirano {
 class AppSettings;
 class CaptureView;
 class PanelWindowSystem;
+class PictureSurface;
 
 /// A frameless top-level that never takes focus, floats above normal windows on every
 /// desktop, stays off the taskbar, moves by a drag of its content and resizes from its edges.
@@ -76,6 +77,10 @@ public:
     static Qt::Edges resizeEdges(const QPointF& position, const QSizeF& size);
     /// Width of the border band that resizes, in points.
     static constexpr double kResizeBorder = 6.0;
+
+    /// The picture is drawn into `surface` (over the whole content) by the window system;
+    /// null: the view paints the frames itself.
+    void attachPictureSurface(std::shared_ptr<PictureSurface> surface);
 
     /// Translucent rounded corners and window opacity (a compositing manager was running when
     /// the panel was made); otherwise a shape mask and dimmed painting.

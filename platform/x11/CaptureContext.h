@@ -16,6 +16,10 @@ struct CaptureContext {
     std::uint8_t damageEventBase = 0;
     /// The 32-bit ARGB picture format, for the scaled output.
     xcb_render_pictformat_t argb32Format = 0;
+    /// The 8-bit alpha-only picture format, for masks.
+    xcb_render_pictformat_t a8Format = 0;
+    /// MIT-SHM is there; without it client frames are copied through the connection.
+    bool hasShm = false;
     /// Picture format of each visual, for the windows' pixmaps.
     std::unordered_map<xcb_visualid_t, xcb_render_pictformat_t> visualFormats;
     /// Depth of each picture format.

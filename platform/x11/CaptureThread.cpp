@@ -32,14 +32,25 @@ CaptureThread::CaptureThread(const QByteArray& display) {
 }
 
 CaptureThread::~CaptureThread() {
-    quit_ = true;
+    shutDown();
+    if (wakeFd_ >= 0) close(wakeFd_);
+}
+
+void CaptureThread::shutDown() {
+    {
+        std::lock_guard lock(mutex_);
+        if (quit_) return;
+        quit_ = true;
+    }
     const std::uint64_t one = 1;
     if (wakeFd_ >= 0 && write(wakeFd_, &one, sizeof one) < 0) {
         // The loop also wakes on its own within its longest poll.
     }
     if (thread_.joinable()) thread_.join();
+    // The thread is gone: releasing here cannot race with it, and no handler runs any more.
     captures_.clear();
-    if (wakeFd_ >= 0) close(wakeFd_);
+    presenters_.clear();
+    if (context_.connection->isValid()) xcb_flush(context_.connection->get());
 }
 
 std::optional<Error> CaptureThread::setUp() {
@@ -57,8 +68,12 @@ std::optional<Error> CaptureThread::setUp() {
     if (!damageExt || !damageExt->present || !damage)
         return unavailableError(QStringLiteral("the DAMAGE extension is missing"));
     context_.damageEventBase = damageExt->first_event;
-    auto shm = reply(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
-    if (!shm) return unavailableError(QStringLiteral("the MIT-SHM extension is missing"));
+    // Without MIT-SHM the panel's picture is still drawn on the server; only the frames a
+    // tool asks for are copied through the connection, more slowly.
+    const xcb_query_extension_reply_t* shmExt = xcb_get_extension_data(c, &xcb_shm_id);
+    context_.hasShm =
+        shmExt && shmExt->present &&
+        reply(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr)) != nullptr;
     auto render = reply(xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr));
     if (!render) return unavailableError(QStringLiteral("the RENDER extension is missing"));
     auto formats = reply(xcb_render_query_pict_formats_reply(c, xcb_render_query_pict_formats(c), nullptr));
@@ -73,9 +88,12 @@ std::optional<Error> CaptureThread::setUp() {
             d.alpha_mask == 0xff && d.red_shift == 16 && d.red_mask == 0xff &&
             d.green_shift == 8 && d.green_mask == 0xff && d.blue_shift == 0 && d.blue_mask == 0xff)
             context_.argb32Format = f.id;
+        if (f.type == XCB_RENDER_PICT_TYPE_DIRECT && f.depth == 8 && d.alpha_mask == 0xff &&
+            d.red_mask == 0 && d.green_mask == 0 && d.blue_mask == 0)
+            context_.a8Format = f.id;
     }
-    if (!context_.argb32Format)
-        return unavailableError(QStringLiteral("RENDER has no 32-bit ARGB format"));
+    if (!context_.argb32Format || !context_.a8Format)
+        return unavailableError(QStringLiteral("RENDER has no 32-bit ARGB or 8-bit alpha format"));
     for (auto screens = xcb_render_query_pict_formats_screens_iterator(formats.get()); screens.rem;
          xcb_render_pictscreen_next(&screens)) {
         for (auto depths = xcb_render_pictscreen_depths_iterator(screens.data); depths.rem;
@@ -92,6 +110,7 @@ std::optional<Error> CaptureThread::setUp() {
 void CaptureThread::post(std::function<void(CaptureThread&)> task) {
     {
         std::lock_guard lock(mutex_);
+        if (quit_) return;  // shut down: nothing runs any more
         tasks_.push_back(std::move(task));
     }
     const std::uint64_t one = 1;
@@ -128,6 +147,7 @@ int CaptureThread::dispatchEvents() {
         // it) need no action.
         if (event->response_type == 0) continue;
         for (auto& [id, capture] : captures_) capture->handleEvent(event.get());
+        for (auto& [id, presenter] : presenters_) presenter->handleEvent(event.get());
     }
     return count;
 }
@@ -165,7 +185,8 @@ void CaptureThread::run() {
             }
         }
     }
-    runTasks();
+    // Tasks still queued are dropped unrun: their completions would reach a main loop that
+    // is ending.
 }
 
 std::vector<ClientWindow> CaptureThread::clientWindows() {
@@ -206,5 +227,16 @@ WindowCapture& CaptureThread::addCapture(std::uint64_t id, std::unique_ptr<Windo
 }
 
 void CaptureThread::removeCapture(std::uint64_t id) { captures_.erase(id); }
+
+std::shared_ptr<SurfacePresenter> CaptureThread::presenter(std::uint64_t id) {
+    auto it = presenters_.find(id);
+    return it == presenters_.end() ? nullptr : it->second;
+}
+
+void CaptureThread::addPresenter(std::uint64_t id, std::shared_ptr<SurfacePresenter> presenter) {
+    presenters_[id] = std::move(presenter);
+}
+
+void CaptureThread::removePresenter(std::uint64_t id) { presenters_.erase(id); }
 
 }  // namespace mirano::x11

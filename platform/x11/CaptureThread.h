@@ -3,6 +3,7 @@
 
 #include "platform/Types.h"
 #include "platform/x11/CaptureContext.h"
+#include "platform/x11/SurfacePresenter.h"
 #include "platform/x11/WindowCapture.h"
 
 #include <QByteArray>
@@ -31,6 +32,9 @@ public:
     explicit CaptureThread(const QByteArray& display = {});
     /// Stops the thread and releases every capture.
     ~CaptureThread();
+    /// Stops and joins the thread and releases every capture and presenter; later tasks are
+    /// dropped. Idempotent; the destructor calls it.
+    void shutDown();
     CaptureThread(const CaptureThread&) = delete;
     CaptureThread& operator=(const CaptureThread&) = delete;
 
@@ -51,6 +55,10 @@ public:
     WindowCapture* capture(std::uint64_t id);
     WindowCapture& addCapture(std::uint64_t id, std::unique_ptr<WindowCapture> capture);
     void removeCapture(std::uint64_t id);
+    /// Presenters by surface id; null when there is none.
+    std::shared_ptr<SurfacePresenter> presenter(std::uint64_t id);
+    void addPresenter(std::uint64_t id, std::shared_ptr<SurfacePresenter> presenter);
+    void removePresenter(std::uint64_t id);
 
 private:
     std::optional<Error> setUp();
@@ -68,6 +76,7 @@ private:
     std::deque<std::function<void(CaptureThread&)>> tasks_;
     std::atomic<bool> quit_{false};
     std::map<std::uint64_t, std::unique_ptr<WindowCapture>> captures_;
+    std::map<std::uint64_t, std::shared_ptr<SurfacePresenter>> presenters_;
     std::thread thread_;
 };
 

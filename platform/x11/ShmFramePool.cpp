@@ -109,11 +109,6 @@ int ShmFramePool::allocated() const {
     return allocated_;
 }
 
-int ShmFramePool::available() const {
-    std::lock_guard lock(mutex_);
-    return int(free_.size());
-}
-
 QString ShmFramePool::lastError() const {
     std::lock_guard lock(mutex_);
     return lastError_;

@@ -73,9 +73,8 @@ public:
     std::shared_ptr<ShmFrameBuffer> acquire();
     int width() const { return width_; }
     int height() const { return height_; }
-    /// Buffers made so far and buffers now free.
+    /// Buffers made so far.
     int allocated() const;
-    int available() const;
     QString lastError() const;
 
 private:

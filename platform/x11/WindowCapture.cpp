@@ -1,5 +1,8 @@
 #include "platform/x11/WindowCapture.h"
 
+#include "platform/Log.h"
+#include "platform/x11/HeapFrameBuffer.h"
+
 #include <xcb/composite.h>
 #include <xcb/damage.h>
 
@@ -22,6 +25,12 @@ constexpr auto kSlack = std::chrono::microseconds(500);
 constexpr auto kPoolRetry = std::chrono::milliseconds(4);
 
 Error captureError(const QString& text) { return Error{text, kDomain}; }
+
+// Shared memory that cannot be attached fails the same way for every frame: say it once.
+LogOnce& shmFailureLog() {
+    static LogOnce log;
+    return log;
+}
 
 xcb_render_fixed_t fixed(double v) {
     return static_cast<xcb_render_fixed_t>(std::lround(v * 65536.0));
@@ -47,6 +56,10 @@ WindowCapture::~WindowCapture() {
 
 void WindowCapture::addOutput(StreamOutputType type, SampleHandler handler) {
     if (type == StreamOutputType::screen && handler) screenOutputs_.push_back(std::move(handler));
+}
+
+void WindowCapture::setPresenter(std::shared_ptr<SurfacePresenter> presenter) {
+    presenter_ = std::move(presenter);
 }
 
 std::optional<Error> WindowCapture::start(Clock::time_point now) {
@@ -118,6 +131,13 @@ std::optional<Error> WindowCapture::update(const StreamConfiguration& configurat
 }
 
 bool WindowCapture::prepareOutput(QString* error) {
+    if (presenter_) {
+        // The presenter scales straight to the panel's size: no output of our own.
+        outputPicture_.reset();
+        outputPixmap_.reset();
+        pool_.reset();
+        return true;
+    }
     const int width = int(std::clamp<std::int64_t>(configuration_.width, 1, kMaxOutputSide));
     const int height = int(std::clamp<std::int64_t>(configuration_.height, 1, kMaxOutputSide));
     if (outputPicture_ && width == outputWidth_ && height == outputHeight_) return true;
@@ -138,7 +158,8 @@ bool WindowCapture::prepareOutput(QString* error) {
     outputPicture_ = XResource(connection_, picture, freePicture);
     outputWidth_ = width;
     outputHeight_ = height;
-    pool_ = ShmFramePool::create(context_.connection, width, height, kPoolBuffers);
+    if (context_.hasShm)
+        pool_ = ShmFramePool::create(context_.connection, width, height, kPoolBuffers);
     return true;
 }
 
@@ -164,19 +185,33 @@ bool WindowCapture::nameWindowPixmap() {
     xcb_render_create_picture(connection_, picture, pixmap, sourceFormat_, XCB_RENDER_CP_REPEAT,
                               &repeat);
     sourcePicture_ = XResource(connection_, picture, freePicture);
-    ++statistics_.pixmapsNamed;
     return true;
 }
 
-void WindowCapture::applyTransform() {
-    QRectF source = configuration_.sourceRect;
+QRectF WindowCapture::sourceRect() const {
+    const QRectF source = configuration_.sourceRect;
     if (source.width() <= 0 || source.height() <= 0)
-        source = QRectF(0, 0, windowWidth_, windowHeight_);
+        return QRectF(0, 0, windowWidth_, windowHeight_);
+    return source;
+}
+
+void WindowCapture::applyTransform() {
+    const QRectF source = sourceRect();
     double sx = 1.0;
     double sy = 1.0;
+    fitOffset_ = QPoint(0, 0);
+    fitSize_ = QSize(outputWidth_, outputHeight_);
     if (configuration_.scalesToFit) {
-        sx = source.width() / outputWidth_;
-        sy = source.height() / outputHeight_;
+        // Fit, keeping the source's aspect: a window resized since the output size was chosen
+        // shows whole, on bars, never stretched.
+        const double scale =
+            std::max(source.width() / outputWidth_, source.height() / outputHeight_);
+        fitSize_ = QSize(std::clamp(int(std::lround(source.width() / scale)), 1, outputWidth_),
+                         std::clamp(int(std::lround(source.height() / scale)), 1, outputHeight_));
+        fitOffset_ = QPoint((outputWidth_ - fitSize_.width()) / 2,
+                            (outputHeight_ - fitSize_.height()) / 2);
+        sx = source.width() / fitSize_.width();
+        sy = source.height() / fitSize_.height();
     }
     // Maps output pixels to window pixels.
     const xcb_render_transform_t transform{fixed(sx), 0, fixed(source.x()),
@@ -268,9 +303,10 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
         needsPixmap_ = false;
         nameWindowPixmap();
     }
-    if (!dirty_ || !sourcePicture_ || screenOutputs_.empty()) return std::nullopt;
+    if (presenter_ && presenter_->wantsFrame()) dirty_ = true;
+    if (!dirty_ || !sourcePicture_ || (!presenter_ && screenOutputs_.empty())) return std::nullopt;
     if (now + kSlack < nextAllowed_) return nextAllowed_;
-    if (!captureFrame()) return now + kPoolRetry;
+    if (!(presenter_ ? presentFrame() : captureFrame())) return now + kPoolRetry;
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(configuration_.minimumFrameInterval.seconds()));
     // Stay on the frame grid when only a little late (timer slack, a reply), so that a source
@@ -281,18 +317,50 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
     return std::nullopt;
 }
 
+bool WindowCapture::presentFrame() {
+    // Changes from now on make the next frame due.
+    xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, XCB_NONE);
+    presenter_->drawFrame(sourcePicture_.get(), sourceFormat_, sourceRect());
+    presenter_->present();
+    dirty_ = false;
+    return true;
+}
+
 bool WindowCapture::captureFrame() {
     std::shared_ptr<ShmFrameBuffer> buffer = pool_ ? pool_->acquire() : nullptr;
-    if (!buffer) {
-        ++statistics_.poolExhausted;
-        return false;
+    if (pool_ && !buffer && pool_->allocated() == 0) {
+        // Not one segment could be shared with the server (another host, another IPC
+        // namespace): copy through the connection from now on instead of retrying.
+        shmFailureLog()(QStringLiteral("Shared memory cannot be used for capture (%1); frames "
+                                       "are copied through the X connection, more slowly.")
+                            .arg(pool_->lastError()));
+        pool_.reset();
     }
+    if (pool_ && !buffer) return false;  // every buffer is still on its way or on display
     // Changes from now on make the next frame due.
     xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, XCB_NONE);
     if (!transformValid_) applyTransform();
+    if (fitSize_ != QSize(outputWidth_, outputHeight_)) {
+        const xcb_render_color_t black{0, 0, 0, 0xffff};
+        const xcb_rectangle_t all{0, 0, std::uint16_t(outputWidth_), std::uint16_t(outputHeight_)};
+        xcb_render_fill_rectangles(connection_, XCB_RENDER_PICT_OP_SRC, outputPicture_.get(),
+                                   black, 1, &all);
+    }
     xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, sourcePicture_.get(), XCB_NONE,
-                         outputPicture_.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(outputWidth_),
-                         std::uint16_t(outputHeight_));
+                         outputPicture_.get(), 0, 0, 0, 0, std::int16_t(fitOffset_.x()),
+                         std::int16_t(fitOffset_.y()), std::uint16_t(fitSize_.width()),
+                         std::uint16_t(fitSize_.height()));
+    if (!buffer) {
+        dirty_ = false;
+        const Frame frame = copyFrame();
+        if (!frame) {
+            needsPixmap_ = true;
+            return true;
+        }
+            for (const auto& output : screenOutputs_)
+            output(StreamSample{StreamOutputType::screen, frame});
+        return true;
+    }
     auto cookie = xcb_shm_get_image(connection_, outputPixmap_.get(), 0, 0,
                                     std::uint16_t(outputWidth_), std::uint16_t(outputHeight_),
                                     ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, buffer->segment(), 0);
@@ -305,10 +373,21 @@ bool WindowCapture::captureFrame() {
         needsPixmap_ = true;
         return true;
     }
-    ++statistics_.frames;
     const Frame frame = buffer;
     for (const auto& output : screenOutputs_) output(StreamSample{StreamOutputType::screen, frame});
     return true;
+}
+
+Frame WindowCapture::copyFrame() {
+    auto image = reply(xcb_get_image_reply(
+        connection_,
+        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, outputPixmap_.get(), 0, 0,
+                      std::uint16_t(outputWidth_), std::uint16_t(outputHeight_), ~0u),
+        nullptr));
+    if (!image || xcb_get_image_data_length(image.get()) < outputWidth_ * outputHeight_ * 4)
+        return nullptr;
+    return std::make_shared<HeapFrameBuffer>(outputWidth_, outputHeight_,
+                                             xcb_get_image_data(image.get()));
 }
 
 void WindowCapture::connectionLost() {

@@ -5,8 +5,11 @@
 #include "platform/CaptureService.h"
 #include "platform/x11/CaptureContext.h"
 #include "platform/x11/ShmFramePool.h"
+#include "platform/x11/SurfacePresenter.h"
 #include "platform/x11/XResource.h"
 
+#include <QPoint>
+#include <QSize>
 #include <chrono>
 #include <optional>
 #include <vector>
@@ -24,13 +27,6 @@ public:
         ended,    ///< the window was destroyed; nothing more happens
     };
 
-    /// Counters for probes and tests.
-    struct Statistics {
-        std::uint64_t frames = 0;          ///< frames handed to the outputs
-        std::uint64_t poolExhausted = 0;   ///< times no free buffer was available
-        std::uint64_t pixmapsNamed = 0;    ///< times the window's pixmap was named
-    };
-
     /// Nothing is asked of the server until start().
     WindowCapture(CaptureContext& context, xcb_window_t window,
                   const StreamConfiguration& configuration, StreamStopHandler onStop);
@@ -40,6 +36,9 @@ public:
     WindowCapture& operator=(const WindowCapture&) = delete;
 
     void addOutput(StreamOutputType type, SampleHandler handler);
+    /// Draws every frame through `presenter` on the server instead of handing frames to the
+    /// outputs. Before start().
+    void setPresenter(std::shared_ptr<SurfacePresenter> presenter);
     /// Redirects the window, watches it and asks for a first frame.
     std::optional<Error> start(Clock::time_point now);
     /// Releases the server resources; no samples after it returns.
@@ -56,7 +55,6 @@ public:
     void connectionLost();
 
     State state() const { return state_; }
-    const Statistics& statistics() const { return statistics_; }
 
 private:
     bool prepareOutput(QString* error);
@@ -66,6 +64,11 @@ private:
     void watchAncestors();
     bool isAncestor(xcb_window_t window) const;
     bool captureFrame();
+    /// Reads the output into ordinary memory through the connection (no shared memory).
+    Frame copyFrame();
+    bool presentFrame();
+    /// The part of the window shown, in window pixels.
+    QRectF sourceRect() const;
     void applyTransform();
     void releaseServerResources(bool windowExists);
     void end(const Error& error);
@@ -77,7 +80,6 @@ private:
     StreamStopHandler onStop_;
     std::vector<SampleHandler> screenOutputs_;
     State state_ = State::idle;
-    Statistics statistics_;
 
     bool redirected_ = false;
     XResource damage_;
@@ -92,7 +94,11 @@ private:
     XResource outputPicture_;
     int outputWidth_ = 0;
     int outputHeight_ = 0;
+    /// Where the fitted picture lies in the output (the rest is bars).
+    QPoint fitOffset_;
+    QSize fitSize_;
     std::shared_ptr<ShmFramePool> pool_;
+    std::shared_ptr<SurfacePresenter> presenter_;
 
     bool dirty_ = false;
     bool needsPixmap_ = false;

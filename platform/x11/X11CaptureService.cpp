@@ -4,6 +4,7 @@
 #include "platform/x11/CaptureThread.h"
 #include "platform/x11/LogicalCoordinates.h"
 #include "platform/x11/X11CaptureStream.h"
+#include "platform/x11/X11PictureSurface.h"
 
 namespace mirano::x11 {
 
@@ -13,6 +14,15 @@ X11CaptureService::X11CaptureService(Scheduler& scheduler, const QByteArray& dis
 X11CaptureService::~X11CaptureService() = default;
 
 std::optional<Error> X11CaptureService::unavailable() const { return thread_->unavailable(); }
+
+void X11CaptureService::shutDown() { thread_->shutDown(); }
+
+std::shared_ptr<PictureSurface> X11CaptureService::makePictureSurface(QWindow& host) {
+    if (thread_->unavailable()) return nullptr;
+    auto surface = std::make_shared<X11PictureSurface>(thread_, nextSurfaceID_++, host);
+    if (!surface->isValid()) return nullptr;
+    return surface;
+}
 
 void X11CaptureService::getShareableContent(bool /*excludingDesktopWindows*/,
                                             bool /*onScreenWindowsOnly*/,

@@ -25,17 +25,22 @@ public:
 
     /// Why capture cannot work on this display, or nothing.
     std::optional<Error> unavailable() const;
+    /// Stops and joins the capture thread, ending every stream without a word: for the end of
+    /// the process, before the main event loop goes. Nothing is posted to the main thread after.
+    void shutDown();
 
     void getShareableContent(bool excludingDesktopWindows, bool onScreenWindowsOnly,
                              ShareableContentHandler done) override;
     std::shared_ptr<CaptureStream> makeStream(const ContentFilter& filter,
                                               const StreamConfiguration& configuration,
                                               StreamStopHandler onStop) override;
+    std::shared_ptr<PictureSurface> makePictureSurface(QWindow& host) override;
 
 private:
     Scheduler& scheduler_;
     std::shared_ptr<CaptureThread> thread_;
     std::atomic<std::uint64_t> nextStreamID_{1};
+    std::uint64_t nextSurfaceID_ = 1;
 };
 
 }  // namespace mirano::x11

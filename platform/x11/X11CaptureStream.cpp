@@ -3,6 +3,7 @@
 #include "platform/Scheduler.h"
 #include "platform/x11/CaptureThread.h"
 #include "platform/x11/LogicalCoordinates.h"
+#include "platform/x11/X11PictureSurface.h"
 
 namespace mirano::x11 {
 
@@ -44,6 +45,19 @@ std::optional<Error> X11CaptureStream::addStreamOutput(StreamOutputType type,
         if (auto* capture = t.capture(id)) capture->addOutput(StreamOutputType::screen, handler);
     });
     return std::nullopt;
+}
+
+bool X11CaptureStream::presentInto(const std::shared_ptr<PictureSurface>& surface) {
+    const auto* x11 = dynamic_cast<const X11PictureSurface*>(surface.get());
+    if (!x11 || !x11->isValid()) return false;
+    const std::uint64_t id = id_;
+    const std::uint64_t surfaceID = x11->id();
+    thread_->post([id, surfaceID](CaptureThread& t) {
+        auto* capture = t.capture(id);
+        auto presenter = t.presenter(surfaceID);
+        if (capture && presenter) capture->setPresenter(std::move(presenter));
+    });
+    return true;
 }
 
 void X11CaptureStream::completeOnMain(Scheduler* scheduler, Completion done,

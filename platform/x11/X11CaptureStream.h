@@ -26,6 +26,8 @@ public:
     void startCapture(Completion done) override;
     void stopCapture(Completion done) override;
     void updateConfiguration(const StreamConfiguration& configuration, Completion done) override;
+    /// Surfaces of this service only (X11PictureSurface).
+    bool presentInto(const std::shared_ptr<PictureSurface>& surface) override;
 
 private:
     /// Tasks on the capture thread may outlive this handle, so they carry the scheduler.

@@ -13,6 +13,8 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QTest>
+#include <xcb/composite.h>
 #include <tuple>
 #include <unistd.h>
 #include <utility>
@@ -185,13 +187,15 @@ TEST_F(X11CaptureTest, RegionsAreScaledToTheOutputSize) {
     EXPECT_EQ(s.latest->height(), 100);
     expectPixels(s.latest, {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, kWhite}});
 
-    // Shrunk: the bars at 40-point spacing, the second and third bar scaled to 40 pixels each.
+    // Shrunk and of another aspect: 80 x 200 points fitted into 80 x 100 pixels, not
+    // stretched: the second and third bar 20 pixels each, black bars left and right.
     window.send("pattern bars");
     ASSERT_FALSE(await([&](Completion d) { s->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
     ASSERT_TRUE(waitUntil([&] {
-        return s.latest && s.latest->width() == 80 && pixel(s.latest, 10, 50) == kYellow &&
-               pixel(s.latest, 70, 50) == kCyan;
+        return s.latest && s.latest->width() == 80 && pixel(s.latest, 25, 50) == kYellow &&
+               pixel(s.latest, 55, 50) == kCyan;
     }));
+    expectPixels(s.latest, {{5, 50, 0xff000000}, {75, 50, 0xff000000}, {38, 50, kYellow}, {42, 50, kCyan}});
     EXPECT_EQ(s.latest->height(), 100);
     // Depth-24 window: alpha is opaque everywhere, also where bilinear sampling meets the edge.
     for (int x : {0, 39, 40, 79})
@@ -365,6 +369,54 @@ TEST_F(X11CaptureTest, NoSharedMemoryOutlivesACrashedCapturer) {
     ASSERT_TRUE(capturer->waitForFinished(5000));
     EXPECT_TRUE(waitUntil([&] { return ourShmSegments(pid).empty(); }))
         << ourShmSegments(pid).size() << " segments outlive the killed capturer";
+}
+
+TEST_F(X11CaptureTest, WithoutUsableSharedMemoryFramesAreCopiedAndTheFailureIsSaidOnce) {
+    // A server in an IPC namespace of its own cannot attach our segments, like one on
+    // another host: MIT-SHM is there, but every attach fails.
+    X11Session::Options options;
+    options.separateIpc = true;
+    X11Session remote(options);
+    if (!remote.error().isEmpty()) GTEST_SKIP() << "no separate IPC namespace: " << qPrintable(remote.error());
+    x11::X11CaptureService service(*scheduler_, remote.display().toLatin1());
+    ASSERT_FALSE(service.unavailable());
+    TestClientWindow window(remote, {"--size", "320x200", "--pattern", "quadrants"});
+    ASSERT_NE(window.id(), 0u);
+
+    ::testing::internal::CaptureStdout();
+    std::vector<std::shared_ptr<StreamManager>> managers;
+    std::vector<Frame> latest(2);
+    for (int i = 0; i < 2; ++i) {
+        auto m = managers.emplace_back(std::make_shared<StreamManager>(service, settings_, *scheduler_));
+        m->onFrame = [&latest, i](const Frame& f) { latest[i] = f; };
+        EXPECT_FALSE(await([&](Completion d) { m->startCapture(window.id(), {}, {}, QRectF(), d); }));
+    }
+    const bool arrived = waitUntil([&] { return showsQuadrants(latest[0]) && showsQuadrants(latest[1]); });
+    for (auto& m : managers) m->stop();
+    const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
+    EXPECT_TRUE(arrived) << "no frames without shared memory";
+    EXPECT_EQ(out.count("Shared memory cannot be used for capture"), 1) << qPrintable(out);
+    EXPECT_TRUE(ourShmSegments(getpid()).empty()) << "failed segments were left behind";
+}
+
+TEST_F(X11CaptureTest, ShutDownJoinsTheThreadAndNothingArrivesAfterIt) {
+    TestClientWindow window(*session_, {"--size", "160x100", "--pos", "400,600", "--animate", "60"});
+    Stream& s = capture(window.id());
+    ASSERT_TRUE(s.started && waitUntil([&] { return s.count >= 5; }));
+    service_->shutDown();
+    // What was posted before the join may still be queued; after it, nothing new comes.
+    QCoreApplication::processEvents();
+    const int after = s.count;
+    QTest::qWait(200);
+    EXPECT_EQ(s.count, after) << "frames arrived after the capture thread was joined";
+    // The window is no longer redirected: its pixmap cannot be named any more.
+    const xcb_pixmap_t pixmap = xcb_generate_id(x_->get());
+    auto error = x11::reply(xcb_request_check(
+        x_->get(), xcb_composite_name_window_pixmap_checked(x_->get(), window.id(), pixmap)));
+    EXPECT_TRUE(error) << "the window is still redirected";
+    // Operations after the shutdown complete nowhere and crash nothing.
+    s->stop();
+    service_->shutDown();
 }
 
 }  // namespace

@@ -72,14 +72,6 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     EXPECT_EQ(manager.sourceWindowSize(), QSizeF(640, 400) / ratio);
     PiPPanel& panel = *manager.pipPanel();
 
-    // Frames of the red window arrive in the view.
-    ASSERT_TRUE(waitUntil([&] {
-        const Frame& f = panel.captureView().contents();
-        if (!f) return false;
-        const std::uint8_t* px = f->data() + (f->height() / 2) * f->bytesPerRow() + (f->width() / 2) * 4;
-        return px[2] > 200 && px[1] < 50 && px[0] < 50;  // BGRA
-    }, 10000));
-
     // The panel sits in the top-left corner of the available area at the configured width.
     const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
     ASSERT_TRUE(waitUntil([&] {
@@ -92,12 +84,12 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
               QRect(panel.geometry().topLeft() * ratio, panel.geometry().size() * ratio))
         << "logical and X pixels mixed up";
 
-    // And the screen shows the window's pixels there.
+    // And the screen shows the window's pixels there, drawn by the X server: no frame reached
+    // the program, no shared memory was needed.
     const QPoint centre = panel.geometry().center() * ratio;
-    EXPECT_TRUE(waitUntil([&] { return isRed(inspector.pixel(centre.x(), centre.y()).rgb()); }, 5000));
-
-    // The frames travel through shared memory (which must not outlive the session).
-    EXPECT_GT(ownShmSegments(), shmBefore);
+    EXPECT_TRUE(waitUntil([&] { return isRed(inspector.pixel(centre.x(), centre.y()).rgb()); }, 10000));
+    EXPECT_FALSE(panel.captureView().contents());
+    EXPECT_EQ(ownShmSegments(), shmBefore);
 
     QPointer<PiPPanel> shown = manager.pipPanel();
     manager.stopPiP();
@@ -107,8 +99,6 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return shown.isNull();
     }, 5000)) << "the panel is destroyed";
-    EXPECT_TRUE(waitUntil([&] { return ownShmSegments() <= shmBefore; }, 5000))
-        << "shared memory left: " << ownShmSegments();
 
     // The region panel lies over the window, in X pixels too (to the device pixel: Qt places
     // windows at whole logical pixels).

@@ -7,7 +7,7 @@
 // --bare: no _NET_WM_PID and no WM_CLASS, as plain Xlib/XCB programs and remote clients.
 // --twin: a second window of the same process, 300 pixels to the right; "twin 0x<window>".
 // Patterns: quadrants (red, green, blue, white from top-left clockwise), solid:RRGGBB,
-//           bars (eight vertical bars of known colours).
+//           bars (eight vertical bars of known colours), text (dense black text on white).
 // Prints "ready 0x<window>" once mapped, "key <keysym> <state>" for every key press,
 // "focus in"/"focus out", "button <n> <x> <y>" for clicks.
 // Commands on stdin: "resize W H", "move X Y", "unmap", "map", "pattern P", "raise", "quit".
@@ -71,6 +71,26 @@ void paint() {
         const uint32_t colours[8] = {0xffffff, 0xffff00, 0x00ffff, 0x00ff00,
                                      0xff00ff, 0xff0000, 0x0000ff, 0x000000};
         for (int i = 0; i < 8; ++i) fill(colours[i], i * w / 8, 0, (i + 1) * w / 8 - i * w / 8, h);
+    } else if (opt.pattern == "text") {
+        // Thin one-pixel strokes: what a poor downscale loses or makes shimmer.
+        fill(0xffffff, 0, 0, w, h);
+        static xcb_font_t font = 0;
+        if (!font) {
+            font = xcb_generate_id(conn);
+            xcb_open_font(conn, font, 5, "fixed");
+        }
+        const uint32_t v[] = {0x000000, 0xffffff, font};
+        xcb_change_gc(conn, gc, XCB_GC_FOREGROUND | XCB_GC_BACKGROUND | XCB_GC_FONT, v);
+        const std::string words =
+            "The quick brown fox jumps over the lazy dog; PACK MY BOX WITH FIVE DOZEN 0123456789. ";
+        std::string line;
+        while (line.size() < 240) line += words;
+        for (int y = 11, row = 0; y < h; y += 13, ++row) {
+            const std::string text = line.substr(std::size_t(row * 7) % words.size(), 200);
+            for (int x = 0; x < w; x += 1200)
+                xcb_image_text_8(conn, static_cast<uint8_t>(text.size()), window, gc,
+                                 static_cast<int16_t>(x), static_cast<int16_t>(y), text.c_str());
+        }
     }
     if (opt.animateFps > 0) {
         // A moving band so that every frame differs.

@@ -49,9 +49,14 @@ void X11Session::start() {
     const int writeFd = fds[1];
     const QString screen =
         QStringLiteral("%1x%2x24").arg(options_.width).arg(options_.height);
-    xvfb_->start("Xvfb", {"-displayfd", QString::number(writeFd), "-screen", "0", screen,
-                          "-nolisten", "tcp", "-noreset", "+extension", "Composite",
-                          "+extension", "DAMAGE", "+extension", "RENDER", "+extension", "XInputExtension"});
+    QStringList args{"-displayfd", QString::number(writeFd), "-screen", "0", screen,
+                     "-nolisten", "tcp", "-noreset", "+extension", "Composite",
+                     "+extension", "DAMAGE", "+extension", "RENDER", "+extension", "XInputExtension"};
+    if (options_.separateIpc) {
+        args.prepend("Xvfb");
+        args = QStringList{"--user", "--map-root-user", "--ipc"} + args;
+    }
+    xvfb_->start(options_.separateIpc ? "unshare" : "Xvfb", args);
     ::close(writeFd);
     if (!xvfb_->waitForStarted(5000)) {
         ::close(fds[0]);

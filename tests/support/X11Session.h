@@ -18,6 +18,9 @@ public:
         int height = 800;
         bool windowManager = true;
         bool compositor = false;
+        /// The X server runs in an IPC namespace of its own (as a server on another host
+        /// would): it cannot attach our shared memory.
+        bool separateIpc = false;
     };
     X11Session();
     explicit X11Session(Options options);

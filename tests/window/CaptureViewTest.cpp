@@ -3,6 +3,7 @@
 #include "window/CaptureView.h"
 
 #include "tests/fakes/FakePanelWindowSystem.h"
+#include "tests/fakes/FakePictureSurface.h"
 #include "tests/window/WindowTestSupport.h"
 #include "window/CloseButton.h"
 #include "window/OverlayView.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QGraphicsEffect>
 #include <QCursor>
 #include <QMenu>
 #include <QTest>
@@ -321,6 +323,54 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
     EXPECT_EQ(at(395, 295).rgb(), QColor(0, 0, 255).rgb());
     // Rounded corners: the very corner pixel is not the frame.
     EXPECT_NE(at(0, 0).rgb(), QColor(0, 255, 0).rgb());
+}
+
+TEST_F(CaptureViewTest, WithAPictureSurfaceTheOverlaysGoThereOnlyWhenTheyChange) {
+    auto surface = std::make_shared<fakes::FakePictureSurface>();
+    panel->orderFront();
+    panel->attachPictureSurface(surface);
+    EXPECT_EQ(view->pictureSurface(), surface);
+    EXPECT_EQ(surface->geometry, QRect(0, 0, 400, 300));
+    EXPECT_TRUE(surface->visible);
+    // With a compositing manager the surface cuts transparent corners itself.
+    EXPECT_EQ(surface->cornerRadius, CaptureView::kCornerRadius);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(surface->overlays.isEmpty()) << "nothing shown, nothing to upload";
+
+    view->mouseEnteredView();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(surface->overlays.size(), 1);
+    const QImage shown = surface->overlays.last();
+    ASSERT_EQ(shown.size(), QSize(400, 300));
+    // The close button is drawn in the overlay; the overlay is not opaque everywhere.
+    auto* close = view->overlayHostingView()->findChild<CloseButton*>();
+    ASSERT_NE(close, nullptr);
+    const QPoint c = close->mapTo(view, close->rect().center());
+    EXPECT_GT(qAlpha(shown.pixel(c)), 0);
+    EXPECT_LT(qAlpha(shown.pixel(200, 150)), 255);
+
+    // Nothing changed: no new upload; a resize renders again at the new size.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(surface->overlays.size(), 1);
+    panel->setFrame(QRectF(100, 100, 480, 360));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(surface->geometry, QRect(0, 0, 480, 360));
+    EXPECT_EQ(surface->overlays.last().size(), QSize(480, 360));
+
+    view->mouseExitedView();
+    QTest::qWait(0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(surface->overlays.last().isNull()) << "the removed overlay stays on the picture";
+
+    // Without one, the panel's shape cuts the corners and a low alpha dims the picture.
+    windowSystem.compositor = false;
+    PiPPanel plain(QRectF(100, 100, 400, 300), windowSystem, settings);
+    auto plainSurface = std::make_shared<fakes::FakePictureSurface>();
+    plain.attachPictureSurface(plainSurface);
+    EXPECT_EQ(plainSurface->cornerRadius, 0.0);
+    plain.setAlphaValue(0.25);
+    EXPECT_DOUBLE_EQ(plainSurface->opacity, 0.25);
+    EXPECT_EQ(plain.captureView().graphicsEffect(), nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 // The PiP panel on a real X display with Openbox (and, in the composited run, xcompmgr):
-// window-manager state, focus, moving, resizing, what the screen shows, alpha and hover.
+// window-manager state, focus, moving, resizing, what the screen shows, alpha and hover, with
+// the picture drawn by the X server into the panel as in the program.
 #include "window/PiPPanel.h"
 
+#include "capture/StreamManager.h"
+#include "platform/qt/QtScheduler.h"
+#include "platform/x11/X11CaptureService.h"
 #include "platform/x11/X11PanelWindowSystem.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/window/PanelX11Support.h"
@@ -57,6 +61,10 @@ protected:
         ASSERT_TRUE(inspector.isValid());
         // Away from the panel, so that no hint overlay covers the picture.
         ASSERT_TRUE(xdotool({"mousemove", "1200", "780"}));
+        // The mirrored window, away from the panel; the red one below takes the focus.
+        source = std::make_unique<ClientWindow>(
+            *gSession, QStringList{"--pos", "800,450", "--size", "320x200", "--pattern", "solid:00c000"});
+        ASSERT_NE(source->id, 0u) << source->problem.toStdString();
         client = std::make_unique<ClientWindow>(
             *gSession, QStringList{"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
         ASSERT_NE(client->id, 0u) << "test client did not start: " << client->problem.toStdString();
@@ -70,8 +78,20 @@ protected:
         panel->onMouseExited = [this] { ++exited; };
         panel->setContentAspectRatio({320, 200});
         panel->setContentMinSize({150, 150});
-        panel->captureView().setContents(std::make_shared<testing::MemoryFrame>(
-            64, 40, [](int, int) { return 0xFF00C000u; }));
+        auto surface = capture.makePictureSurface(*panel->windowHandle());
+        ASSERT_TRUE(surface);
+        panel->attachPictureSurface(surface);
+        stream = std::make_shared<StreamManager>(capture, settings, scheduler);
+        stream->setPictureSurface(surface);
+        std::optional<Error> error{Error{}};
+        ASSERT_TRUE(waitUntil([&] {  // listed once the window manager manages it
+            bool done = false;
+            stream->startCapture(source->id, {}, {}, QRectF(), [&](std::optional<Error> e) {
+                error = e;
+                done = true;
+            });
+            return waitUntil([&] { return done; }, 5000) && !error;
+        }, 5000)) << qPrintable(error ? error->description : QString());
         panel->orderFront();
         ASSERT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()) == kPanelRect; }, 5000))
             << "panel not placed where asked";
@@ -79,7 +99,11 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return near(inspector.pixel(c.x(), c.y()), kGreen); }, 5000))
             << "panel content not shown: " << describe(inspector.pixel(c.x(), c.y()));
     }
-    void TearDown() override { panel.reset(); }
+    void TearDown() override {
+        if (stream) stream->stop();
+        stream.reset();
+        panel.reset();
+    }
 
     xcb_window_t xid() const { return static_cast<xcb_window_t>(panel->winId()); }
     QColor at(int x, int y) { return inspector.pixel(x, y); }
@@ -108,6 +132,10 @@ protected:
     fakes::MemoryDefaultsStore store;
     AppSettings settings{store};
     CountingWindowSystem windowSystem;
+    QtScheduler scheduler;
+    x11::X11CaptureService capture{scheduler};
+    std::shared_ptr<StreamManager> stream;
+    std::unique_ptr<ClientWindow> source;
     std::unique_ptr<ClientWindow> client;
     std::unique_ptr<PiPPanel> panel;
     QList<QSizeF> resizes;

@@ -1,0 +1,250 @@
+#include "platform/x11/SurfacePresenter.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace mirano::x11 {
+
+namespace {
+
+
+xcb_render_fixed_t fixed(double v) {
+    return static_cast<xcb_render_fixed_t>(std::lround(v * 65536.0));
+}
+
+void freePixmap(xcb_connection_t* c, std::uint32_t id) { xcb_free_pixmap(c, id); }
+void freePicture(xcb_connection_t* c, std::uint32_t id) { xcb_render_free_picture(c, id); }
+
+}  // namespace
+
+SurfacePresenter::SurfacePresenter(CaptureContext& context, xcb_window_t window)
+    : context_(context), connection_(context.connection->get()), window_(window) {
+    auto attributes = reply(xcb_get_window_attributes_reply(
+        connection_, xcb_get_window_attributes(connection_, window_), nullptr));
+    if (!attributes) return;
+    const auto format = context_.visualFormats.find(attributes->visual);
+    if (format == context_.visualFormats.end()) return;
+    translucent_ = context_.formatDepths[format->second] == 32;
+    const xcb_render_picture_t picture = xcb_generate_id(connection_);
+    xcb_render_create_picture(connection_, picture, window_, format->second, 0, nullptr);
+    windowPicture_ = XResource(connection_, picture, freePicture);
+    // Our own event mask on the window: the main thread's connection selects nothing there.
+    const std::uint32_t mask = XCB_EVENT_MASK_EXPOSURE;
+    xcb_change_window_attributes(connection_, window_, XCB_CW_EVENT_MASK, &mask);
+}
+
+SurfacePresenter::~SurfacePresenter() = default;
+
+SurfacePresenter::Buffer SurfacePresenter::makeBuffer(int width, int height, std::uint8_t depth,
+                                                      xcb_render_pictformat_t format) {
+    Buffer b;
+    const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+    xcb_create_pixmap(connection_, depth, pixmap, context_.connection->root(),
+                      std::uint16_t(width), std::uint16_t(height));
+    b.pixmap = XResource(connection_, pixmap, freePixmap);
+    const xcb_render_picture_t picture = xcb_generate_id(connection_);
+    // Sampling past the edges repeats the edge pixels instead of blending in transparency.
+    const std::uint32_t repeat = XCB_RENDER_REPEAT_PAD;
+    xcb_render_create_picture(connection_, picture, pixmap, format, XCB_RENDER_CP_REPEAT, &repeat);
+    b.picture = XResource(connection_, picture, freePicture);
+    b.width = width;
+    b.height = height;
+    return b;
+}
+
+void SurfacePresenter::upload(const Buffer& buffer, const QImage& image, std::uint8_t depth) {
+    const xcb_gcontext_t gc = xcb_generate_id(connection_);
+    xcb_create_gc(connection_, gc, buffer.pixmap.get(), 0, nullptr);
+    // One request may carry only so many bytes: send bands of rows.
+    const std::size_t maxBytes = std::size_t(xcb_get_maximum_request_length(connection_)) * 4 - 64;
+    const std::size_t stride = std::size_t(image.bytesPerLine());
+    const int rowsPerBand = std::max(1, int(maxBytes / std::max<std::size_t>(stride, 1)));
+    for (int y = 0; y < image.height(); y += rowsPerBand) {
+        const int rows = std::min(rowsPerBand, image.height() - y);
+        xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, buffer.pixmap.get(), gc,
+                      std::uint16_t(image.width()), std::uint16_t(rows), 0, std::int16_t(y), 0,
+                      depth, std::uint32_t(stride * rows), image.constScanLine(y));
+    }
+    xcb_free_gc(connection_, gc);
+}
+
+void SurfacePresenter::fill(xcb_render_picture_t picture, std::uint16_t alpha, int x, int y,
+                            int w, int h) {
+    const xcb_render_color_t color{0, 0, 0, alpha};
+    const xcb_rectangle_t rect{std::int16_t(x), std::int16_t(y), std::uint16_t(w),
+                               std::uint16_t(h)};
+    xcb_render_fill_rectangles(connection_, XCB_RENDER_PICT_OP_SRC, picture, color, 1, &rect);
+}
+
+void SurfacePresenter::setScale(xcb_render_picture_t picture, double sx, double sy, double dx,
+                                double dy, bool smooth) {
+    // Maps destination pixels to source pixels.
+    const xcb_render_transform_t transform{fixed(sx), 0, fixed(dx), 0, fixed(sy), fixed(dy),
+                                           0, 0, fixed(1.0)};
+    xcb_render_set_picture_transform(connection_, picture, transform);
+    const char* filter = smooth ? "bilinear" : "nearest";
+    xcb_render_set_picture_filter(connection_, picture, std::uint16_t(std::strlen(filter)),
+                                  filter, 0, nullptr);
+}
+
+void SurfacePresenter::setSize(int width, int height) {
+    width = std::clamp(width, 0, 8192);
+    height = std::clamp(height, 0, 8192);
+    if (width == width_ && height == height_) return;
+    width_ = width;
+    height_ = height;
+    back_ = {};
+    mask_ = {};
+    if (width_ == 0 || height_ == 0 || !windowPicture_) {
+        frame_ = {};
+        return;
+    }
+    Buffer next = makeBuffer(width_, height_, 32, context_.argb32Format);
+    fill(next.picture.get(), 0xffff, 0, 0, width_, height_);
+    if (frame_.picture) {
+        // Until the next frame: the last picture stretched to the new size.
+        setScale(frame_.picture.get(), double(frame_.width) / width_,
+                 double(frame_.height) / height_, 0, 0, true);
+        xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, frame_.picture.get(), XCB_NONE,
+                             next.picture.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(width_),
+                             std::uint16_t(height_));
+    }
+    frame_ = std::move(next);
+    rebuildMask();
+    wantsFrame_ = true;
+    present();
+}
+
+void SurfacePresenter::setOverlay(const QImage& overlay) {
+    overlay_ = {};
+    if (!overlay.isNull() && windowPicture_) {
+        const QImage image = overlay.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        overlay_ = makeBuffer(image.width(), image.height(), 32, context_.argb32Format);
+        upload(overlay_, image, 32);
+    }
+    present();
+}
+
+void SurfacePresenter::setOpacity(double opacity) {
+    opacity_ = std::clamp(opacity, 0.0, 1.0);
+    opacityPicture_.reset();
+    if (opacity_ < 1.0 && windowPicture_) {
+        const xcb_render_picture_t picture = xcb_generate_id(connection_);
+        const xcb_render_color_t color{0, 0, 0, std::uint16_t(std::lround(opacity_ * 0xffff))};
+        xcb_render_create_solid_fill(connection_, picture, color);
+        opacityPicture_ = XResource(connection_, picture, freePicture);
+    }
+    present();
+}
+
+void SurfacePresenter::setCornerRadius(double radius) {
+    cornerRadius_ = std::max(0.0, radius);
+    rebuildMask();
+    present();
+}
+
+void SurfacePresenter::rebuildMask() {
+    mask_ = {};
+    // Only a window with alpha can show transparent corners; others are cut by a shape.
+    if (!translucent_ || cornerRadius_ <= 0 || width_ == 0 || height_ == 0) return;
+    QImage image(width_, height_, QImage::Format_Alpha8);
+    image.fill(0);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(0, 0, width_, height_), cornerRadius_, cornerRadius_);
+        p.fillPath(path, Qt::black);
+    }
+    mask_ = makeBuffer(width_, height_, 8, context_.a8Format);
+    upload(mask_, image, 8);
+}
+
+void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictformat_t format,
+                                 const QRectF& sourceRect) {
+    if (!frame_.picture || sourceRect.width() <= 0 || sourceRect.height() <= 0) return;
+    wantsFrame_ = false;
+    // Fit: the whole source rectangle shows, its aspect kept, bars around it.
+    const double scale = std::max(sourceRect.width() / width_, sourceRect.height() / height_);
+    const int w = std::clamp(int(std::lround(sourceRect.width() / scale)), 1, width_);
+    const int h = std::clamp(int(std::lround(sourceRect.height() / scale)), 1, height_);
+    const int x = (width_ - w) / 2;
+    const int y = (height_ - h) / 2;
+    if (w < width_ || h < height_) fill(frame_.picture.get(), 0xffff, 0, 0, width_, height_);
+    // Area averaging, all in the server's fast bilinear paths. Halve exactly (each pixel the
+    // mean of 2 x 2) while more than 4 times too large; from 2 to 4 times, take 2 x 2 bilinear
+    // samples per pixel, one at the middle of each quarter of the area it covers, then halve
+    // (exact at 2 and 4 times, near at 3); below 2, one bilinear sample averages what it covers.
+    xcb_render_picture_t from = source;
+    QRectF rect = sourceRect;
+    // The steps keep the source's own format: the server's fast paths cover same-format copies.
+    const std::uint8_t depth = context_.formatDepths[format] == 24 ? 24 : 32;
+    const xcb_render_pictformat_t stepFormat = depth == 24 ? format : context_.argb32Format;
+    const auto halve = [&](std::size_t level, int hw, int hh, double scaleX, double scaleY) {
+        Buffer& half = halves_[level];
+        if (half.width != hw || half.height != hh || half.format != stepFormat) {
+            half = makeBuffer(hw, hh, depth, stepFormat);
+            half.format = stepFormat;
+        }
+        setScale(from, scaleX, scaleY, rect.x(), rect.y(), true);
+        xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE,
+                             half.picture.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(hw),
+                             std::uint16_t(hh));
+        from = half.picture.get();
+    };
+    std::size_t level = 0;
+    const auto ratio = [&] { return std::min(rect.width() / w, rect.height() / h); };
+    for (; level + 1 < kMaxHalvings && ratio() > 4.0; ++level) {
+        halve(level, int(std::ceil(rect.width() / 2)), int(std::ceil(rect.height() / 2)), 2.0, 2.0);
+        rect = QRectF(0, 0, rect.width() / 2, rect.height() / 2);
+    }
+    if (std::max(rect.width() / w, rect.height() / h) >= 2.0) {
+        halve(level, 2 * w, 2 * h, rect.width() / (2 * w), rect.height() / (2 * h));
+        rect = QRectF(0, 0, 2 * w, 2 * h);
+    }
+    const double sx = rect.width() / w;
+    const double sy = rect.height() / h;
+    const bool exact = sx == 1.0 && sy == 1.0 && rect.x() == std::floor(rect.x()) &&
+                       rect.y() == std::floor(rect.y());
+    setScale(from, sx, sy, rect.x(), rect.y(), !exact);
+    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE,
+                         frame_.picture.get(), 0, 0, 0, 0, std::int16_t(x), std::int16_t(y),
+                         std::uint16_t(w), std::uint16_t(h));
+}
+
+void SurfacePresenter::present() {
+    if (!windowPicture_ || !frame_.picture) return;
+    const auto W = std::uint16_t(width_), H = std::uint16_t(height_);
+    const std::uint32_t dim = opacityPicture_ && !translucent_ ? opacityPicture_.get() : XCB_NONE;
+    if (!overlay_.picture && !mask_.picture && !dim) {
+        xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, frame_.picture.get(), XCB_NONE,
+                             windowPicture_.get(), 0, 0, 0, 0, 0, 0, W, H);
+        xcb_flush(connection_);
+        return;
+    }
+    // Combined off screen, so the window never shows a picture without its overlay.
+    if (!back_.picture) back_ = makeBuffer(width_, height_, 32, context_.argb32Format);
+    const xcb_render_picture_t back = back_.picture.get();
+    fill(back, mask_.picture ? 0 : 0xffff, 0, 0, width_, height_);
+    const std::uint32_t frameMask = mask_.picture ? mask_.picture.get() : dim;
+    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_OVER, frame_.picture.get(), frameMask,
+                         back, 0, 0, 0, 0, 0, 0, W, H);
+    if (overlay_.picture)
+        xcb_render_composite(connection_, XCB_RENDER_PICT_OP_OVER, overlay_.picture.get(), dim,
+                             back, 0, 0, 0, 0, 0, 0, std::uint16_t(overlay_.width),
+                             std::uint16_t(overlay_.height));
+    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, back, XCB_NONE,
+                         windowPicture_.get(), 0, 0, 0, 0, 0, 0, W, H);
+    xcb_flush(connection_);
+}
+
+void SurfacePresenter::handleEvent(const xcb_generic_event_t* event) {
+    if ((event->response_type & 0x7f) != XCB_EXPOSE) return;
+    const auto* e = reinterpret_cast<const xcb_expose_event_t*>(event);
+    if (e->window == window_ && e->count == 0) present();
+}
+
+}  // namespace mirano::x11

@@ -1,0 +1,80 @@
+// The capture thread's side of a picture surface: scales a window's pixels into the panel's
+// picture window on the X server, with the overlay over them, so the picture never leaves it.
+#pragma once
+
+#include "platform/x11/CaptureContext.h"
+#include "platform/x11/XResource.h"
+
+#include <QImage>
+#include <QRectF>
+#include <array>
+
+namespace mirano::x11 {
+
+class SurfacePresenter {
+public:
+    /// Draws into `window` (made by the main thread). Nothing is drawn before setSize().
+    SurfacePresenter(CaptureContext& context, xcb_window_t window);
+    ~SurfacePresenter();
+    SurfacePresenter(const SurfacePresenter&) = delete;
+    SurfacePresenter& operator=(const SurfacePresenter&) = delete;
+
+    xcb_window_t window() const { return window_; }
+    /// Size in device pixels. The last picture is rescaled until the next frame comes.
+    void setSize(int width, int height);
+    /// Premultiplied ARGB drawn over every picture; null removes it.
+    void setOverlay(const QImage& overlay);
+    /// Opacity over black, for windows that cannot be translucent.
+    void setOpacity(double opacity);
+    /// Rounded corners in device pixels, transparent where the window has alpha.
+    void setCornerRadius(double radius);
+
+    /// Scales `sourceRect` (window pixels) of `source` (a picture of `format`) into the
+    /// picture: fitted, keeping the aspect, centred on black bars. Downscales average the area
+    /// each pixel covers.
+    void drawFrame(xcb_render_picture_t source, xcb_render_pictformat_t format,
+                   const QRectF& sourceRect);
+    /// Puts the picture and the overlay into the window.
+    void present();
+    /// Repaints what an Expose event of the window uncovered.
+    void handleEvent(const xcb_generic_event_t* event);
+    /// The size changed since the last frame: the capture should draw one even without damage.
+    bool wantsFrame() const { return wantsFrame_; }
+
+private:
+    struct Buffer {
+        XResource pixmap;
+        XResource picture;
+        int width = 0;
+        int height = 0;
+        xcb_render_pictformat_t format = 0;
+    };
+    /// A pixmap with a picture of `format` (depth 32 or 8).
+    Buffer makeBuffer(int width, int height, std::uint8_t depth, xcb_render_pictformat_t format);
+    void upload(const Buffer& buffer, const QImage& image, std::uint8_t depth);
+    void fill(xcb_render_picture_t picture, std::uint16_t alpha, int x, int y, int w, int h);
+    void setScale(xcb_render_picture_t picture, double sx, double sy, double dx, double dy,
+                  bool smooth);
+    void rebuildMask();
+
+    CaptureContext& context_;
+    xcb_connection_t* connection_;
+    const xcb_window_t window_;
+    XResource windowPicture_;
+    bool translucent_ = false;
+    int width_ = 0;
+    int height_ = 0;
+    Buffer frame_;    // the scaled picture, bars included
+    Buffer back_;     // picture, overlay and opacity combined
+    /// Beyond this bilinear sampling skips pixels (thin strokes shimmer): halve first.
+    static constexpr std::size_t kMaxHalvings = 5;
+    std::array<Buffer, kMaxHalvings> halves_;  // the steps of a large downscale
+    Buffer overlay_;
+    Buffer mask_;     // rounded corners
+    XResource opacityPicture_;
+    double opacity_ = 1.0;
+    double cornerRadius_ = 0;
+    bool wantsFrame_ = false;
+};
+
+}  // namespace mirano::x11

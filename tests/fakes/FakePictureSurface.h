@@ -1,0 +1,26 @@
+// A picture surface that records what the view and the panel hand to it.
+#pragma once
+
+#include "platform/PictureSurface.h"
+
+#include <QList>
+
+namespace mirano::fakes {
+
+class FakePictureSurface final : public PictureSurface {
+public:
+    void setGeometry(const QRect& area) override { geometry = area; }
+    void setOverlay(const QImage& overlay) override { overlays << overlay; }
+    void setOpacity(double value) override { opacity = value; }
+    void setCornerRadius(double radius) override { cornerRadius = radius; }
+    void setVisible(bool value) override { visible = value; }
+
+    QRect geometry;
+    /// Every overlay handed over, in order (null = removed).
+    QList<QImage> overlays;
+    double opacity = 1.0;
+    double cornerRadius = -1;
+    bool visible = false;
+};
+
+}  // namespace mirano::fakes
