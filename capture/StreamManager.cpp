@@ -39,14 +39,10 @@ StreamConfiguration StreamManager::makeConfiguration(std::int64_t width, std::in
                                                      const QRectF& sourceRect) const {
     StreamConfiguration c;
     c.sourceRect = sourceRect;
-    c.pixelFormat = kPixelFormatBGRA;
     // A stored rate below 1 would make an invalid interval; treat it as one frame per second.
-    c.minimumFrameInterval = CaptureTime{1, std::max(1, settings_.frameRate())};
+    c.minimumFrameInterval = 1.0 / std::max(1, settings_.frameRate());
     c.width = std::max<std::int64_t>(width, 1);
     c.height = std::max<std::int64_t>(height, 1);
-    c.scalesToFit = true;
-    c.showsCursor = false;
-    c.capturesAudio = false;
     return c;
 }
 
@@ -56,11 +52,10 @@ void StreamManager::completeLater(const Completion& done, std::optional<Error> e
 }
 
 void StreamManager::findWindow(WindowNumber windowID, Completion done,
-                               std::function<void(const ShareableWindow&)> found) {
-    service_.getShareableContent(
-        false, false,
+                               std::function<void(const CapturableWindow&)> found) {
+    service_.listWindows(
         [windowID, done = std::move(done), found = std::move(found)](
-            std::vector<ShareableWindow> windows, std::optional<Error> error) {
+            std::vector<CapturableWindow> windows, std::optional<Error> error) {
             if (error) {
                 if (done) done(error);
                 return;
@@ -81,7 +76,7 @@ void StreamManager::startCapture(WindowNumber windowID, std::optional<std::int64
                                  const QRectF& sourceRect, Completion done) {
     auto self = shared_from_this();
     findWindow(windowID, done, [self, windowID, outputWidth, outputHeight, sourceRect,
-                                done](const ShareableWindow& window) {
+                                done](const CapturableWindow& window) {
         const QSizeF frameSize = window.frame.size();
         self->sourceWindowSize_ =
             QSizeF(std::max(frameSize.width(), 1.0), std::max(frameSize.height(), 1.0));
@@ -111,14 +106,14 @@ void StreamManager::restartCapture(Completion done) {
         return;
     }
     auto self = shared_from_this();
-    findWindow(*capturedWindowID_, done, [self, done](const ShareableWindow& window) {
+    findWindow(*capturedWindowID_, done, [self, done](const CapturableWindow& window) {
         const auto configuration = self->makeConfiguration(
             self->lastOutputWidth_, self->lastOutputHeight_, self->currentSourceRect_);
         self->launchStream(window, configuration, done);
     });
 }
 
-void StreamManager::launchStream(const ShareableWindow& window,
+void StreamManager::launchStream(const CapturableWindow& window,
                                  const StreamConfiguration& configuration, Completion done) {
     std::weak_ptr<StreamManager> weak = weak_from_this();
     Scheduler* scheduler = &scheduler_;
@@ -129,21 +124,18 @@ void StreamManager::launchStream(const ShareableWindow& window,
             if (self && self->onStopped) self->onStopped(error);
         });
     };
-    auto onSample = [weak, scheduler](const StreamSample& sample) {
-        if (sample.type != StreamOutputType::screen || !sample.image) return;
-        scheduler->post([weak, frame = sample.image] {
+    auto onFrame = [weak, scheduler](const Frame& frame) {
+        if (!frame) return;
+        scheduler->post([weak, frame] {
             auto self = weak.lock();
             if (self && self->onFrame) self->onFrame(frame);
         });
     };
-    auto stream = service_.makeStream(ContentFilter{window}, configuration, std::move(onStop));
+    auto stream =
+        service_.makeStream(window, configuration, std::move(onFrame), std::move(onStop));
     if (!stream) {
         completeLater(done, Error{QStringLiteral("The capture service could not create a stream."),
                                   QStringLiteral("Mirano.CaptureError.service")});
-        return;
-    }
-    if (auto error = stream->addStreamOutput(StreamOutputType::screen, std::move(onSample))) {
-        completeLater(done, std::move(error));
         return;
     }
     if (auto surface = surface_.lock()) stream->presentInto(surface);

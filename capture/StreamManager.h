@@ -18,7 +18,7 @@ class CaptureService;
 class CaptureStream;
 class PictureSurface;
 class Scheduler;
-struct ShareableWindow;
+struct CapturableWindow;
 struct StreamConfiguration;
 
 /// The one capture error of this class.
@@ -85,9 +85,9 @@ private:
     /// Finds `windowID` among the shareable windows, then calls `found` or completes with the
     /// error.
     void findWindow(WindowNumber windowID, Completion done,
-                    std::function<void(const ShareableWindow&)> found);
+                    std::function<void(const CapturableWindow&)> found);
     /// Makes, connects and starts a new stream; on success it becomes `stream_`.
-    void launchStream(const ShareableWindow& window, const StreamConfiguration& configuration,
+    void launchStream(const CapturableWindow& window, const StreamConfiguration& configuration,
                       Completion done);
     /// Calls `done` with `error` on a later turn of the main queue.
     void completeLater(const Completion& done, std::optional<Error> error = std::nullopt);

@@ -114,13 +114,12 @@ int main(int argc, char** argv) {
         app.exit(code);
     };
 
-    service.getShareableContent(false, false, [&](std::vector<ShareableWindow> windows,
-                                                  std::optional<Error> error) {
+    service.listWindows([&](std::vector<CapturableWindow> windows, std::optional<Error> error) {
         if (error) {
             std::fprintf(stderr, "%s\n", qPrintable(error->description));
             return finish(1);
         }
-        const ShareableWindow* window = nullptr;
+        const CapturableWindow* window = nullptr;
         for (const auto& w : windows)
             if (w.windowID == options->window) window = &w;
         if (!window) {
@@ -133,20 +132,18 @@ int main(int argc, char** argv) {
         const QSizeF natural = options->rect.isEmpty() ? window->frame.size() : options->rect.size();
         c.width = options->size ? options->size->width() : std::max<std::int64_t>(1, std::int64_t(natural.width()));
         c.height = options->size ? options->size->height() : std::max<std::int64_t>(1, std::int64_t(natural.height()));
-        c.minimumFrameInterval = CaptureTime{1, options->fps};
-        c.scalesToFit = true;
-        c.showsCursor = false;
-        stream = service.makeStream(ContentFilter{*window}, c, [&scheduler, &finish](std::optional<Error> e) {
-            scheduler.post([e, &finish] {
-                std::fprintf(stderr, "stream stopped: %s\n", e ? qPrintable(e->description) : "");
-                finish(1);
-            });
-        });
-        stream->addStreamOutput(StreamOutputType::screen, [&scheduler, &last, &frames, &sizes](const StreamSample& s) {
-            scheduler.post([frame = s.image, &last, &frames, &sizes] {
+        c.minimumFrameInterval = 1.0 / options->fps;
+        const auto onFrame = [&scheduler, &last, &frames, &sizes](const Frame& frame) {
+            scheduler.post([frame, &last, &frames, &sizes] {
                 ++frames;
                 ++sizes[{frame->width(), frame->height()}];
                 last = frame;  // earlier frames go back to the pool
+            });
+        };
+        stream = service.makeStream(*window, c, onFrame, [&scheduler, &finish](std::optional<Error> e) {
+            scheduler.post([e, &finish] {
+                std::fprintf(stderr, "stream stopped: %s\n", e ? qPrintable(e->description) : "");
+                finish(1);
             });
         });
         cpuAtStart = cpuSeconds();

@@ -43,19 +43,17 @@ void destroyDamage(xcb_connection_t* c, std::uint32_t id) { xcb_damage_destroy(c
 }  // namespace
 
 WindowCapture::WindowCapture(CaptureContext& context, xcb_window_t window,
-                             const StreamConfiguration& configuration, StreamStopHandler onStop)
+                             const StreamConfiguration& configuration, FrameHandler onFrame,
+                             StreamStopHandler onStop)
     : context_(context),
       connection_(context.connection->get()),
       window_(window),
       configuration_(configuration),
+      onFrame_(std::move(onFrame)),
       onStop_(std::move(onStop)) {}
 
 WindowCapture::~WindowCapture() {
     releaseServerResources(state_ != State::ended);
-}
-
-void WindowCapture::addOutput(StreamOutputType type, SampleHandler handler) {
-    if (type == StreamOutputType::screen && handler) screenOutputs_.push_back(std::move(handler));
 }
 
 void WindowCapture::setPresenter(std::shared_ptr<SurfacePresenter> presenter) {
@@ -197,22 +195,15 @@ QRectF WindowCapture::sourceRect() const {
 
 void WindowCapture::applyTransform() {
     const QRectF source = sourceRect();
-    double sx = 1.0;
-    double sy = 1.0;
-    fitOffset_ = QPoint(0, 0);
-    fitSize_ = QSize(outputWidth_, outputHeight_);
-    if (configuration_.scalesToFit) {
-        // Fit, keeping the source's aspect: a window resized since the output size was chosen
-        // shows whole, on bars, never stretched.
-        const double scale =
-            std::max(source.width() / outputWidth_, source.height() / outputHeight_);
-        fitSize_ = QSize(std::clamp(int(std::lround(source.width() / scale)), 1, outputWidth_),
-                         std::clamp(int(std::lround(source.height() / scale)), 1, outputHeight_));
-        fitOffset_ = QPoint((outputWidth_ - fitSize_.width()) / 2,
-                            (outputHeight_ - fitSize_.height()) / 2);
-        sx = source.width() / fitSize_.width();
-        sy = source.height() / fitSize_.height();
-    }
+    // Fit, keeping the source's aspect: a window resized since the output size was chosen
+    // shows whole, on bars, never stretched.
+    const double scale = std::max(source.width() / outputWidth_, source.height() / outputHeight_);
+    fitSize_ = QSize(std::clamp(int(std::lround(source.width() / scale)), 1, outputWidth_),
+                     std::clamp(int(std::lround(source.height() / scale)), 1, outputHeight_));
+    fitOffset_ = QPoint((outputWidth_ - fitSize_.width()) / 2,
+                        (outputHeight_ - fitSize_.height()) / 2);
+    const double sx = source.width() / fitSize_.width();
+    const double sy = source.height() / fitSize_.height();
     // Maps output pixels to window pixels.
     const xcb_render_transform_t transform{fixed(sx), 0, fixed(source.x()),
                                            0, fixed(sy), fixed(source.y()),
@@ -304,11 +295,11 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
         nameWindowPixmap();
     }
     if (presenter_ && presenter_->wantsFrame()) dirty_ = true;
-    if (!dirty_ || !sourcePicture_ || (!presenter_ && screenOutputs_.empty())) return std::nullopt;
+    if (!dirty_ || !sourcePicture_ || (!presenter_ && !onFrame_)) return std::nullopt;
     if (now + kSlack < nextAllowed_) return nextAllowed_;
     if (!(presenter_ ? presentFrame() : captureFrame())) return now + kPoolRetry;
     const auto interval = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(configuration_.minimumFrameInterval.seconds()));
+        std::chrono::duration<double>(configuration_.minimumFrameInterval));
     // Stay on the frame grid when only a little late (timer slack, a reply), so that a source
     // changing at exactly the frame rate loses no frame; start a new grid after a pause. Two
     // frames are never closer than half an interval, and never more than one per interval
@@ -357,8 +348,7 @@ bool WindowCapture::captureFrame() {
             needsPixmap_ = true;
             return true;
         }
-            for (const auto& output : screenOutputs_)
-            output(StreamSample{StreamOutputType::screen, frame});
+        if (onFrame_) onFrame_(frame);
         return true;
     }
     auto cookie = xcb_shm_get_image(connection_, outputPixmap_.get(), 0, 0,
@@ -374,7 +364,7 @@ bool WindowCapture::captureFrame() {
         return true;
     }
     const Frame frame = buffer;
-    for (const auto& output : screenOutputs_) output(StreamSample{StreamOutputType::screen, frame});
+    if (onFrame_) onFrame_(frame);
     return true;
 }
 

@@ -29,13 +29,13 @@ public:
 
     /// Nothing is asked of the server until start().
     WindowCapture(CaptureContext& context, xcb_window_t window,
-                  const StreamConfiguration& configuration, StreamStopHandler onStop);
+                  const StreamConfiguration& configuration, FrameHandler onFrame,
+                  StreamStopHandler onStop);
     /// Releases everything it holds on the server.
     ~WindowCapture();
     WindowCapture(const WindowCapture&) = delete;
     WindowCapture& operator=(const WindowCapture&) = delete;
 
-    void addOutput(StreamOutputType type, SampleHandler handler);
     /// Draws every frame through `presenter` on the server instead of handing frames to the
     /// outputs. Before start().
     void setPresenter(std::shared_ptr<SurfacePresenter> presenter);
@@ -77,8 +77,8 @@ private:
     xcb_connection_t* connection_;
     const xcb_window_t window_;
     StreamConfiguration configuration_;
+    FrameHandler onFrame_;
     StreamStopHandler onStop_;
-    std::vector<SampleHandler> screenOutputs_;
     State state_ = State::idle;
 
     bool redirected_ = false;

@@ -24,11 +24,9 @@ std::shared_ptr<PictureSurface> X11CaptureService::makePictureSurface(QWindow& h
     return surface;
 }
 
-void X11CaptureService::getShareableContent(bool /*excludingDesktopWindows*/,
-                                            bool /*onScreenWindowsOnly*/,
-                                            ShareableContentHandler done) {
+void X11CaptureService::listWindows(WindowListHandler done) {
     // Every client window is offered, mapped or not (an unmapped window shows its last frame
-    // once it is mapped again); X has no desktop windows to exclude among the clients.
+    // once it is mapped again).
     Scheduler* scheduler = &scheduler_;
     if (auto unavailable = thread_->unavailable()) {
         scheduler->post([done = std::move(done), error = *unavailable] {
@@ -39,10 +37,10 @@ void X11CaptureService::getShareableContent(bool /*excludingDesktopWindows*/,
     thread_->post([scheduler, done = std::move(done)](CaptureThread& t) mutable {
         auto clients = t.clientWindows();
         scheduler->post([done = std::move(done), clients = std::move(clients)] {
-            std::vector<ShareableWindow> windows;
+            std::vector<CapturableWindow> windows;
             windows.reserve(clients.size());
             for (const auto& c : clients)
-                windows.push_back(ShareableWindow{
+                windows.push_back(CapturableWindow{
                     c.window, toLogical(QRect(c.x, c.y, c.width, c.height))});
             if (done) done(std::move(windows), std::nullopt);
         });
@@ -50,10 +48,11 @@ void X11CaptureService::getShareableContent(bool /*excludingDesktopWindows*/,
 }
 
 std::shared_ptr<CaptureStream> X11CaptureService::makeStream(
-    const ContentFilter& filter, const StreamConfiguration& configuration,
-    StreamStopHandler onStop) {
-    return std::make_shared<X11CaptureStream>(thread_, scheduler_, nextStreamID_++, filter,
-                                              configuration, std::move(onStop));
+    const CapturableWindow& window, const StreamConfiguration& configuration,
+    FrameHandler onFrame, StreamStopHandler onStop) {
+    return std::make_shared<X11CaptureStream>(thread_, scheduler_, nextStreamID_++, window,
+                                              configuration, std::move(onFrame),
+                                              std::move(onStop));
 }
 
 }  // namespace mirano::x11

@@ -29,10 +29,10 @@ public:
     /// the process, before the main event loop goes. Nothing is posted to the main thread after.
     void shutDown();
 
-    void getShareableContent(bool excludingDesktopWindows, bool onScreenWindowsOnly,
-                             ShareableContentHandler done) override;
-    std::shared_ptr<CaptureStream> makeStream(const ContentFilter& filter,
+    void listWindows(WindowListHandler done) override;
+    std::shared_ptr<CaptureStream> makeStream(const CapturableWindow& window,
                                               const StreamConfiguration& configuration,
+                                              FrameHandler onFrame,
                                               StreamStopHandler onStop) override;
     std::shared_ptr<PictureSurface> makePictureSurface(QWindow& host) override;
 

@@ -19,32 +19,21 @@ StreamConfiguration inPixels(StreamConfiguration c) {
 }  // namespace
 
 X11CaptureStream::X11CaptureStream(std::shared_ptr<CaptureThread> thread, Scheduler& scheduler,
-                                   std::uint64_t id, const ContentFilter& filter,
-                                   const StreamConfiguration& configuration,
+                                   std::uint64_t id, const CapturableWindow& window,
+                                   const StreamConfiguration& configuration, FrameHandler onFrame,
                                    StreamStopHandler onStop)
     : thread_(std::move(thread)), scheduler_(scheduler), id_(id) {
-    const xcb_window_t window = filter.window.windowID;
-    thread_->post([id, window, configuration = inPixels(configuration),
+    const xcb_window_t xid = window.windowID;
+    thread_->post([id, xid, configuration = inPixels(configuration), onFrame = std::move(onFrame),
                    onStop = std::move(onStop)](CaptureThread& t) {
-        t.addCapture(id, std::make_unique<WindowCapture>(t.context(), window, configuration, onStop));
+        t.addCapture(id, std::make_unique<WindowCapture>(t.context(), xid, configuration,
+                                                         onFrame, onStop));
     });
 }
 
 X11CaptureStream::~X11CaptureStream() {
     const std::uint64_t id = id_;
     thread_->post([id](CaptureThread& t) { t.removeCapture(id); });
-}
-
-std::optional<Error> X11CaptureStream::addStreamOutput(StreamOutputType type,
-                                                       SampleHandler handler) {
-    if (type != StreamOutputType::screen)
-        return streamError(QStringLiteral("Only screen output can be captured."));
-    if (!handler) return streamError(QStringLiteral("A stream output needs a handler."));
-    const std::uint64_t id = id_;
-    thread_->post([id, handler = std::move(handler)](CaptureThread& t) {
-        if (auto* capture = t.capture(id)) capture->addOutput(StreamOutputType::screen, handler);
-    });
-    return std::nullopt;
 }
 
 bool X11CaptureStream::presentInto(const std::shared_ptr<PictureSurface>& surface) {

@@ -18,11 +18,11 @@ class CaptureThread;
 class X11CaptureStream final : public CaptureStream {
 public:
     X11CaptureStream(std::shared_ptr<CaptureThread> thread, Scheduler& scheduler,
-                     std::uint64_t id, const ContentFilter& filter,
-                     const StreamConfiguration& configuration, StreamStopHandler onStop);
+                     std::uint64_t id, const CapturableWindow& window,
+                     const StreamConfiguration& configuration, FrameHandler onFrame,
+                     StreamStopHandler onStop);
     ~X11CaptureStream() override;
 
-    std::optional<Error> addStreamOutput(StreamOutputType type, SampleHandler handler) override;
     void startCapture(Completion done) override;
     void stopCapture(Completion done) override;
     void updateConfiguration(const StreamConfiguration& configuration, Completion done) override;

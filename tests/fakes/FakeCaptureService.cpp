@@ -16,31 +16,25 @@ Frame makeMemoryFrame(int width, int height, std::uint32_t argb) {
     return std::make_shared<MemoryFrameBuffer>(width, height, argb);
 }
 
-FakeCaptureStream::FakeCaptureStream(FakeCaptureService& service, ContentFilter filter,
-                                     StreamConfiguration configuration, StreamStopHandler onStop)
-    : filter(std::move(filter)),
+FakeCaptureStream::FakeCaptureStream(FakeCaptureService& service, CapturableWindow window,
+                                     StreamConfiguration configuration, FrameHandler onFrame,
+                                     StreamStopHandler onStop)
+    : window(std::move(window)),
       initialConfiguration(configuration),
       configuration(configuration),
       service_(service),
+      onFrame_(std::move(onFrame)),
       onStop_(std::move(onStop)) {}
 
-std::optional<Error> FakeCaptureStream::addStreamOutput(StreamOutputType type,
-                                                        SampleHandler handler) {
-    logCall(service_.log, QStringLiteral("capture addStreamOutput %1").arg(int(type)));
-    if (addOutputError) return addOutputError;
-    outputs.emplace_back(type, std::move(handler));
-    return std::nullopt;
-}
-
 void FakeCaptureStream::startCapture(Completion done) {
-    logCall(service_.log, QStringLiteral("capture start %1").arg(filter.window.windowID));
+    logCall(service_.log, QStringLiteral("capture start %1").arg(window.windowID));
     ++startCalls;
     if (!startError) running = true;
     service_.complete(std::move(done), startError);
 }
 
 void FakeCaptureStream::stopCapture(Completion done) {
-    logCall(service_.log, QStringLiteral("capture stop %1").arg(filter.window.windowID));
+    logCall(service_.log, QStringLiteral("capture stop %1").arg(window.windowID));
     ++stopCalls;
     if (!stopError) running = false;
     service_.complete(std::move(done), stopError);
@@ -53,13 +47,8 @@ void FakeCaptureStream::updateConfiguration(const StreamConfiguration& c, Comple
     service_.complete(std::move(done), updateError);
 }
 
-void FakeCaptureStream::emitSample(const StreamSample& sample) {
-    for (const auto& [type, handler] : outputs)
-        if (handler) handler(sample);
-}
-
 void FakeCaptureStream::emitFrame(const Frame& frame) {
-    emitSample(StreamSample{StreamOutputType::screen, frame});
+    if (onFrame_) onFrame_(frame);
 }
 
 void FakeCaptureStream::emitStop(std::optional<Error> error) {
@@ -67,12 +56,10 @@ void FakeCaptureStream::emitStop(std::optional<Error> error) {
     if (onStop_) onStop_(std::move(error));
 }
 
-void FakeCaptureService::getShareableContent(bool excludingDesktopWindows,
-                                             bool onScreenWindowsOnly,
-                                             ShareableContentHandler done) {
+void FakeCaptureService::listWindows(WindowListHandler done) {
     logCall(log, QStringLiteral("capture shareableContent"));
-    contentQueries.emplace_back(excludingDesktopWindows, onScreenWindowsOnly);
-    auto windowsNow = contentError ? std::vector<ShareableWindow>{} : windows;
+    ++windowQueries;
+    auto windowsNow = contentError ? std::vector<CapturableWindow>{} : windows;
     auto error = contentError;
     complete(
         [done = std::move(done), windowsNow, error](std::optional<Error>) {
@@ -82,12 +69,11 @@ void FakeCaptureService::getShareableContent(bool excludingDesktopWindows,
 }
 
 std::shared_ptr<CaptureStream> FakeCaptureService::makeStream(
-    const ContentFilter& filter, const StreamConfiguration& configuration,
-    StreamStopHandler onStop) {
-    logCall(log, QStringLiteral("capture makeStream %1").arg(filter.window.windowID));
-    auto stream =
-        std::make_shared<FakeCaptureStream>(*this, filter, configuration, std::move(onStop));
-    stream->addOutputError = addOutputError;
+    const CapturableWindow& window, const StreamConfiguration& configuration,
+    FrameHandler onFrame, StreamStopHandler onStop) {
+    logCall(log, QStringLiteral("capture makeStream %1").arg(window.windowID));
+    auto stream = std::make_shared<FakeCaptureStream>(*this, window, configuration,
+                                                      std::move(onFrame), std::move(onStop));
     stream->startError = startError;
     stream->stopError = stopError;
     stream->updateError = updateError;

@@ -35,33 +35,29 @@ class FakeCaptureService;
 
 class FakeCaptureStream final : public CaptureStream {
 public:
-    FakeCaptureStream(FakeCaptureService& service, ContentFilter filter,
-                      StreamConfiguration configuration, StreamStopHandler onStop);
+    FakeCaptureStream(FakeCaptureService& service, CapturableWindow window,
+                      StreamConfiguration configuration, FrameHandler onFrame,
+                      StreamStopHandler onStop);
 
-    std::optional<Error> addStreamOutput(StreamOutputType type, SampleHandler handler) override;
     void startCapture(Completion done) override;
     void stopCapture(Completion done) override;
     void updateConfiguration(const StreamConfiguration& configuration, Completion done) override;
 
-    /// Hands a sample to every output, as the capture thread would (synchronously).
-    void emitSample(const StreamSample& sample);
-    /// A screen sample carrying `frame`.
+    /// Hands a frame on, as the capture thread would (synchronously).
     void emitFrame(const Frame& frame);
     /// Reports that the stream stopped by itself.
     void emitStop(std::optional<Error> error);
 
     // Scripted results (copied from the service's when the stream is made).
-    std::optional<Error> addOutputError;
     std::optional<Error> startError;
     std::optional<Error> stopError;
     std::optional<Error> updateError;
 
     // What happened.
-    const ContentFilter filter;
+    const CapturableWindow window;
     const StreamConfiguration initialConfiguration;
     /// The configuration now in force (the initial one, then each successful update).
     StreamConfiguration configuration;
-    std::vector<std::pair<StreamOutputType, SampleHandler>> outputs;
     std::vector<StreamConfiguration> updates;
     int startCalls = 0;
     int stopCalls = 0;
@@ -69,6 +65,7 @@ public:
 
 private:
     FakeCaptureService& service_;
+    FrameHandler onFrame_;
     StreamStopHandler onStop_;
 };
 
@@ -77,15 +74,15 @@ public:
     /// Completions run through `scheduler`, so they arrive on the (fake) main queue.
     explicit FakeCaptureService(Scheduler& scheduler) : scheduler_(scheduler) {}
 
-    void getShareableContent(bool excludingDesktopWindows, bool onScreenWindowsOnly,
-                             ShareableContentHandler done) override;
-    std::shared_ptr<CaptureStream> makeStream(const ContentFilter& filter,
+    void listWindows(WindowListHandler done) override;
+    std::shared_ptr<CaptureStream> makeStream(const CapturableWindow& window,
                                               const StreamConfiguration& configuration,
+                                              FrameHandler onFrame,
                                               StreamStopHandler onStop) override;
 
-    /// Scripts a shareable window with a frame of that size.
+    /// Scripts a capturable window with a frame of that size.
     void addWindow(WindowNumber id, double width, double height) {
-        windows.push_back(ShareableWindow{id, QRectF(0, 0, width, height)});
+        windows.push_back(CapturableWindow{id, QRectF(0, 0, width, height)});
     }
     /// The last stream made, or null.
     FakeCaptureStream* lastStream() const { return streams.empty() ? nullptr : streams.back().get(); }
@@ -97,17 +94,16 @@ public:
     int completeHeld();
 
     // Scripted results.
-    std::vector<ShareableWindow> windows;
+    std::vector<CapturableWindow> windows;
     std::optional<Error> contentError;
     /// Given to each new stream.
-    std::optional<Error> addOutputError;
     std::optional<Error> startError;
     std::optional<Error> stopError;
     std::optional<Error> updateError;
     bool holdCompletions = false;
 
     // What happened.
-    std::vector<std::pair<bool, bool>> contentQueries;
+    int windowQueries = 0;
     std::vector<std::shared_ptr<FakeCaptureStream>> streams;
     CallLog* log = nullptr;
 

@@ -46,7 +46,7 @@ TEST_F(Lifecycle, WholeWindowSessionRunsUntilStopped) {
     // The stream was started for the whole window.
     ASSERT_NE(stream(), nullptr);
     EXPECT_TRUE(stream()->running);
-    EXPECT_EQ(stream()->filter.window.windowID, kWindowID);
+    EXPECT_EQ(stream()->window.windowID, kWindowID);
     EXPECT_TRUE(stream()->initialConfiguration.sourceRect.isEmpty());
     EXPECT_TRUE(manager->streamManager()->isStreamActive());
 
@@ -101,7 +101,7 @@ TEST_F(Lifecycle, PerApplicationRatesApplyBeforeTheStreamStarts) {
     settings.setFrameRate(30);
     start();
     EXPECT_EQ(settings.frameRate(), 30) << "no entry: the global rate stays";
-    EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, (CaptureTime{1, 30}));
+    EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, 1.0 / 30);
     manager->stopPiP();
 
     const struct {
@@ -114,7 +114,7 @@ TEST_F(Lifecycle, PerApplicationRatesApplyBeforeTheStreamStarts) {
         start();
         EXPECT_EQ(settings.frameRate(), row.applied) << row.stored;
         EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval,
-                  (CaptureTime{1, row.applied}));
+                  1.0 / row.applied);
         manager->stopPiP();
     }
 

@@ -93,7 +93,7 @@ protected:
     void setWindow(double width, double height, WindowNumber id = kWindowID) {
         if (!windows.windows.count(id)) windows.addWindow(id, {}, kPid);
         windows.windows[id].frame = QRectF(100, 50, width, height);
-        std::erase_if(capture.windows, [id](const ShareableWindow& w) { return w.windowID == id; });
+        std::erase_if(capture.windows, [id](const CapturableWindow& w) { return w.windowID == id; });
         capture.addWindow(id, width, height);
     }
     /// Starts a session on the scripted window and lets the stream start.

@@ -130,7 +130,7 @@ TEST_F(Zoom, FrameRatePicksAreDebouncedToOneRestart) {
     EXPECT_EQ(streamsMade(), made);
     scheduler.advance(0.2);
     EXPECT_EQ(streamsMade(), made + 1);
-    EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, (CaptureTime{1, 60}));
+    EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, 1.0 / 60);
     EXPECT_EQ(settings.perAppFrameRates().value("org.example.source"), 60);
     EXPECT_FALSE(manager->hasFrameRateDebounceTimer());
 
@@ -148,7 +148,7 @@ TEST_F(Zoom, FrameRatePicksAreDebouncedToOneRestart) {
     windows.windows[kWindowID].application.applicationID = QStringLiteral("org.example.source");
     settings.setFrameRate(10);
     start();
-    EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, (CaptureTime{1, 60}));
+    EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, 1.0 / 60);
 
     // A pick while the stream is stopped schedules nothing.
     manager->streamManager()->stopCapture([](auto) {});
