@@ -26,28 +26,24 @@ FakeCaptureStream::FakeCaptureStream(FakeCaptureService& service, ContentFilter 
 
 std::optional<Error> FakeCaptureStream::addStreamOutput(StreamOutputType type,
                                                         SampleHandler handler) {
-    logCall(service_.log, QStringLiteral("capture addStreamOutput %1").arg(int(type)));
     if (addOutputError) return addOutputError;
     outputs.emplace_back(type, std::move(handler));
     return std::nullopt;
 }
 
 void FakeCaptureStream::startCapture(Completion done) {
-    logCall(service_.log, QStringLiteral("capture start %1").arg(filter.window.windowID));
     ++startCalls;
     if (!startError) running = true;
     service_.complete(std::move(done), startError);
 }
 
 void FakeCaptureStream::stopCapture(Completion done) {
-    logCall(service_.log, QStringLiteral("capture stop %1").arg(filter.window.windowID));
     ++stopCalls;
     if (!stopError) running = false;
     service_.complete(std::move(done), stopError);
 }
 
 void FakeCaptureStream::updateConfiguration(const StreamConfiguration& c, Completion done) {
-    logCall(service_.log, QStringLiteral("capture update %1x%2").arg(c.width).arg(c.height));
     updates.push_back(c);
     if (!updateError) configuration = c;
     service_.complete(std::move(done), updateError);
@@ -70,7 +66,6 @@ void FakeCaptureStream::emitStop(std::optional<Error> error) {
 void FakeCaptureService::getShareableContent(bool excludingDesktopWindows,
                                              bool onScreenWindowsOnly,
                                              ShareableContentHandler done) {
-    logCall(log, QStringLiteral("capture shareableContent"));
     contentQueries.emplace_back(excludingDesktopWindows, onScreenWindowsOnly);
     auto windowsNow = contentError ? std::vector<ShareableWindow>{} : windows;
     auto error = contentError;
@@ -84,7 +79,6 @@ void FakeCaptureService::getShareableContent(bool excludingDesktopWindows,
 std::shared_ptr<CaptureStream> FakeCaptureService::makeStream(
     const ContentFilter& filter, const StreamConfiguration& configuration,
     StreamStopHandler onStop) {
-    logCall(log, QStringLiteral("capture makeStream %1").arg(filter.window.windowID));
     auto stream =
         std::make_shared<FakeCaptureStream>(*this, filter, configuration, std::move(onStop));
     stream->addOutputError = addOutputError;

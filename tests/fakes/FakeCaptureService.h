@@ -4,7 +4,6 @@
 
 #include "platform/CaptureService.h"
 #include "platform/Scheduler.h"
-#include "tests/fakes/CallLog.h"
 
 #include <cstdint>
 #include <deque>
@@ -109,7 +108,6 @@ public:
     // What happened.
     std::vector<std::pair<bool, bool>> contentQueries;
     std::vector<std::shared_ptr<FakeCaptureStream>> streams;
-    CallLog* log = nullptr;
 
 private:
     Scheduler& scheduler_;
