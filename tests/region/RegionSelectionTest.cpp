@@ -120,17 +120,13 @@ TEST_F(RegionSelectionTest, CoversTheRectangleAndTakesFocus) {
     EXPECT_FALSE(panel->isVisible());
 }
 
-TEST_F(RegionSelectionTest, WithoutACompositorTheWindowBelowShowsDarkened) {
-    windowSystem.screenColour = QColor(200, 100, 50);
+// How dark the grabbed backdrop shows is checked on a real display in RegionSelectionX11Test.
+TEST_F(RegionSelectionTest, WithoutACompositorTheScreenBelowIsGrabbedAndTheHintShownUntilADrag) {
     auto panel = make(QRectF(200, 150, 400, 300), false);
     panel->makeKeyAndOrderFront();
     ASSERT_EQ(windowSystem.grabbedAreas, QList<QRect>{panel->geometry()});
     RegionSelectionView& v = panel->view();
     const QImage idle = v.grab().toImage();
-    const QColor corner = colourAt(idle, 5, 5);
-    EXPECT_NEAR(corner.red(), 140, 2);  // 200 under black at 0.3
-    EXPECT_NEAR(corner.green(), 70, 2);
-    EXPECT_NEAR(corner.blue(), 35, 2);
 
     // The instruction text is drawn in the middle until a drag starts.
     auto whiteInMiddle = [&](const QImage& img) {
