@@ -1,8 +1,8 @@
 // The delegate on fakes: permission paths, settings-window activation, hotkey wiring, quit.
+// (The settings window and the update dialog not taking the focus from each other is checked
+// end to end, where the window manager takes part.)
 #include "app/AppDelegate.h"
 #include "app/OpenSettingsHandler.h"
-#include "app/UpdateDialog.h"
-#include "platform/qt/QtApplication.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeApplication.h"
 #include "tests/fakes/FakeNotifications.h"
@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTest>
 #include <QWidget>
 
@@ -292,57 +291,4 @@ TEST_F(DelegateFixture, PanelsAndPopupsNeverCountAsSettingsWindows) {
     QApplication::processEvents();
     EXPECT_TRUE(application.policyChanges.isEmpty());
     EXPECT_EQ(application.activations, 0);
-}
-
-// The settings window with the update dialog over it, on the real application object: each
-// activation used to activate every titled window again, and the two took the focus from each
-// other without end.
-TEST(DelegateFocusTest, TheSettingsWindowAndAnUpdateDialogDoNotActivateEachOtherWithoutEnd) {
-    QtApplication application;
-    fakes::FakeNotifications notifications;
-    fakes::FakePermissions permissions;
-    fakes::ManualScheduler scheduler;
-    fakes::FakePiPControl pip;
-    AppDelegate delegate(AppDelegateServices{application, notifications, permissions, scheduler,
-                                             pip, nullptr});
-    delegate.applicationDidFinishLaunching();
-
-    int activations = 0;
-    struct Counter : QObject {
-        int* count;
-        explicit Counter(int* c) : count(c) {}
-        bool eventFilter(QObject* o, QEvent* e) override {
-            if (e->type() == QEvent::WindowActivate && o->isWidgetType() &&
-                static_cast<QWidget*>(o)->isWindow())
-                ++*count;
-            return false;
-        }
-    } counter(&activations);
-    qApp->installEventFilter(&counter);
-
-    QWidget settings;
-    settings.resize(600, 400);
-    settings.show();
-    QTest::qWait(200);
-    scheduler.advance(1);
-    UpdateDialog dialog;
-    dialog.present(UpdateCheckResult{UpdateCheckResult::Status::failed, "0.1", {}, {}, "offline"});
-    QTest::qWait(200);
-    scheduler.advance(1);
-    QTest::qWait(100);
-    const int settled = activations;
-    QTest::qWait(500);
-    scheduler.advance(1);
-    QTest::qWait(100);
-    EXPECT_EQ(activations, settled) << "the windows keep activating each other";
-    EXPECT_LE(settled, 4);
-    EXPECT_EQ(QApplication::activeWindow(), dialog.box());
-
-    dialog.box()->close();
-    QTest::qWait(300);
-    scheduler.advance(1);
-    EXPECT_LE(activations, settled + 2);
-    EXPECT_EQ(application.activationPolicy(), ActivationPolicy::regular);
-    qApp->removeEventFilter(&counter);
-    delegate.applicationWillTerminate();
 }

@@ -27,21 +27,18 @@ FakeCaptureStream::FakeCaptureStream(FakeCaptureService& service, CapturableWind
       onStop_(std::move(onStop)) {}
 
 void FakeCaptureStream::startCapture(Completion done) {
-    logCall(service_.log, QStringLiteral("capture start %1").arg(window.windowID));
     ++startCalls;
     if (!startError) running = true;
     service_.complete(std::move(done), startError);
 }
 
 void FakeCaptureStream::stopCapture(Completion done) {
-    logCall(service_.log, QStringLiteral("capture stop %1").arg(window.windowID));
     ++stopCalls;
     if (!stopError) running = false;
     service_.complete(std::move(done), stopError);
 }
 
 void FakeCaptureStream::updateConfiguration(const StreamConfiguration& c, Completion done) {
-    logCall(service_.log, QStringLiteral("capture update %1x%2").arg(c.width).arg(c.height));
     updates.push_back(c);
     if (!updateError) configuration = c;
     service_.complete(std::move(done), updateError);
@@ -57,7 +54,6 @@ void FakeCaptureStream::emitStop(std::optional<Error> error) {
 }
 
 void FakeCaptureService::listWindows(WindowListHandler done) {
-    logCall(log, QStringLiteral("capture shareableContent"));
     ++windowQueries;
     auto windowsNow = contentError ? std::vector<CapturableWindow>{} : windows;
     auto error = contentError;
@@ -71,7 +67,6 @@ void FakeCaptureService::listWindows(WindowListHandler done) {
 std::shared_ptr<CaptureStream> FakeCaptureService::makeStream(
     const CapturableWindow& window, const StreamConfiguration& configuration,
     FrameHandler onFrame, StreamStopHandler onStop) {
-    logCall(log, QStringLiteral("capture makeStream %1").arg(window.windowID));
     auto stream = std::make_shared<FakeCaptureStream>(*this, window, configuration,
                                                       std::move(onFrame), std::move(onStop));
     stream->startError = startError;

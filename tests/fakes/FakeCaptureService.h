@@ -4,7 +4,6 @@
 
 #include "platform/CaptureService.h"
 #include "platform/Scheduler.h"
-#include "tests/fakes/CallLog.h"
 
 #include <cstdint>
 #include <deque>
@@ -105,7 +104,6 @@ public:
     // What happened.
     int windowQueries = 0;
     std::vector<std::shared_ptr<FakeCaptureStream>> streams;
-    CallLog* log = nullptr;
 
 private:
     Scheduler& scheduler_;

@@ -34,10 +34,6 @@ public:
         focused = id;
         emit applicationActivated(windows.at(id).application);
     }
-    void setFullScreen(WindowNumber id, bool full) {
-        windows.at(id).fullScreen = full;
-        emit fullScreenOrDesktopChanged();
-    }
 
     std::optional<SourceWindow> focusedWindow() override { return focusedWindowFor(focused); }
     /// What focusedWindow() answers while `id` has the focus.

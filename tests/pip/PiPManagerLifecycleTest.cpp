@@ -48,7 +48,6 @@ TEST_F(Lifecycle, WholeWindowSessionRunsUntilStopped) {
     EXPECT_TRUE(stream()->running);
     EXPECT_EQ(stream()->window.windowID, kWindowID);
     EXPECT_TRUE(stream()->initialConfiguration.sourceRect.isEmpty());
-    EXPECT_TRUE(manager->streamManager()->isStreamActive());
 
     // Frames reach the capture view.
     const Frame frame = fakes::makeMemoryFrame(4, 4, 0xff00ff00);
@@ -63,7 +62,6 @@ TEST_F(Lifecycle, WholeWindowSessionRunsUntilStopped) {
     scheduler.drain();
     flushDeletes();
     EXPECT_TRUE(shown.isNull()) << "the panel is released";
-    EXPECT_EQ(manager->pipPanel(), nullptr);
     EXPECT_EQ(manager->streamManager(), nullptr);
     EXPECT_FALSE(running->running) << "the stream is stopped";
     EXPECT_EQ(manager->capturedWindowID(), std::nullopt);
@@ -160,8 +158,6 @@ TEST_F(Lifecycle, StreamStoppingWithAnErrorEndsTheSession) {
 TEST_F(Lifecycle, PanelCallbacksReachTheController) {
     start();
     QPointer<PiPPanel> p = manager->pipPanel();
-    ASSERT_TRUE(p->onClose && p->onDoubleClick && p->onMouseEntered && p->onMouseExited &&
-                p->onZoom && p->onResetZoom && p->onResize && p->onFrameRateChanged);
     p->onMouseEntered();
     EXPECT_TRUE(manager->isHovering());
     p->onMouseExited();

@@ -10,30 +10,19 @@ namespace {
 
 class Region : public PiPManagerFixture {
 protected:
-    Region() {
-        windows.focused = kWindowID;
-    }
+    Region() { windows.focused = kWindowID; }
 };
-
-TEST_F(Region, NeedsCapturePermission) {
-    permissions.captureAllowed = false;
-    manager->beginRegionSelection();
-    EXPECT_EQ(permissions.captureRequests, 1);
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
-}
 
 TEST_F(Region, SelectingTheRightHalfStartsAPiPOfIt) {
     manager->beginRegionSelection();
     RegionSelectionPanel* selection = manager->regionSelectionPanel();
     ASSERT_NE(selection, nullptr);
     EXPECT_EQ(selection->frame(), QRectF(100, 50, 1000, 800)) << "exactly over the window";
-    EXPECT_TRUE(selection->isVisible());
 
     selection->onRegionSelected(QRectF(0.5, 0, 0.5, 1));
     scheduler.drain();
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
     ASSERT_NE(manager->pipPanel(), nullptr);
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(500, 0, 500, 800));
     EXPECT_EQ(manager->capturedWindowID(), kWindowID);
     EXPECT_EQ(stream()->initialConfiguration.sourceRect, QRectF(500, 0, 500, 800));
 }
@@ -71,7 +60,12 @@ TEST_F(Region, OnAnotherWindowItClosesThePiPAndOpensTheSelection) {
     EXPECT_FALSE(selection->isVisible());
 }
 
-TEST_F(Region, NoFocusedWindowOrNoFrameDoesNothing) {
+TEST_F(Region, NothingToSelectOnWithoutPermissionAFocusedWindowOrItsFrame) {
+    permissions.captureAllowed = false;
+    manager->beginRegionSelection();
+    EXPECT_EQ(permissions.captureRequests, 1);
+    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
+    permissions.captureAllowed = true;
     windows.focused = 0;
     manager->beginRegionSelection();
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);

@@ -22,14 +22,13 @@ protected:
     }
 };
 
-TEST_F(ZoomOnWindow, ZoomInAroundTheCentreKeepsThePointUnderThePointer) {
+// The zoom and selection arithmetic is checked in PiPGeometryTest; here, that the controller
+// anchors it at the pointer and hands the result to the view, the panel and the stream.
+TEST_F(ZoomOnWindow, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStream) {
     startHovering(1000, 500);
     manager->zoomBy(0.85);
     const QRectF r = manager->currentSourceRect();
-    EXPECT_NEAR(r.x(), 75, 1e-9);
-    EXPECT_NEAR(r.y(), 37.5, 1e-9);
     EXPECT_NEAR(r.width(), 850, 1e-9);
-    EXPECT_NEAR(r.height(), 425, 1e-9);
     EXPECT_NEAR(r.center().x(), 500, 1e-9);
     EXPECT_NEAR(r.center().y(), 250, 1e-9);
     EXPECT_TRUE(panel().captureView().isZoomed());
@@ -41,11 +40,8 @@ TEST_F(ZoomOnWindow, ZoomInAroundTheCentreKeepsThePointUnderThePointer) {
     EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 500));
     EXPECT_FALSE(panel().captureView().isZoomed());
     EXPECT_EQ(panel().contentAspectRatio(), QSizeF(1000, 500));
-    EXPECT_NEAR(panel().frame().height(), panel().frame().width() / 2, 1.0);
-}
 
-TEST_F(ZoomOnWindow, ZoomNeedsThePointerOverAVisiblePanel) {
-    startHovering(1000, 500);
+    // No zoom unless the pointer is over the visible panel.
     screens.pointer = QPointF(-500, -500);
     manager->zoomBy(0.85);
     EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 500));
@@ -55,30 +51,15 @@ TEST_F(ZoomOnWindow, ZoomNeedsThePointerOverAVisiblePanel) {
     EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 500));
 }
 
-TEST_F(ZoomOnWindow, RepeatedZoomStopsAtTheFloor) {
-    startHovering(400, 400);
-    for (int i = 0; i < 40; ++i) manager->zoomBy(0.85);
-    EXPECT_NEAR(manager->currentSourceRect().width(), 48, 1e-9);
-    manager->stopPiP();
-    startHovering(1000, 1000);
-    for (int i = 0; i < 40; ++i) manager->zoomBy(0.85);
-    EXPECT_NEAR(manager->currentSourceRect().width(), 80, 1e-9);
-    EXPECT_NEAR(manager->currentSourceRect().height(), 80, 1e-9);
-}
-
-TEST_F(ZoomOnWindow, SelectionsComposeAndExtremeAspectsKeepThePanelShape) {
+TEST_F(ZoomOnWindow, SelectionsReshapeThePanelUnlessTheirAspectIsExtreme) {
     startHovering(1000, 500);
     manager->zoomToSelection(QRectF(0.1, 0.2, 0.4, 0.4));
     EXPECT_EQ(manager->currentSourceRect(), QRectF(100, 100, 400, 200));
     EXPECT_EQ(panel().contentAspectRatio(), QSizeF(400, 200));
-    manager->zoomToSelection(QRectF(0, 0, 0.5, 0.5));
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(100, 100, 200, 100));
 
     manager->resetZoom();
     const QRectF before = panel().frame();
-    // 40 x 300 points of the 1000 x 500 window: aspect 7.5.
-    manager->zoomToSelection(QRectF(0, 0, 0.04, 0.6));
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 40, 300));
+    manager->zoomToSelection(QRectF(0, 0, 0.04, 0.6));  // 40 x 300 points: aspect 7.5
     EXPECT_EQ(panel().frame(), before);
     EXPECT_EQ(panel().contentAspectRatio(), QSizeF(1000, 500));
     EXPECT_EQ(lastUpdateRect(), QRectF(0, 0, 40, 300));

@@ -9,18 +9,22 @@
 namespace mirano {
 namespace {
 
-TEST(AppSettings, FirstLaunchReadsEveryDefaultAndWritesNothing) {
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings(store);
-    EXPECT_EQ(settings.modifierRaw(), "fn");
-    EXPECT_EQ(settings.triggerKey(), "P");
-    EXPECT_EQ(settings.pipPositionRaw(), "bottomRight");
-    EXPECT_FALSE(settings.autoHideOnHover());
-    EXPECT_EQ(settings.focusBehaviorRaw(), "doNothing");
-    EXPECT_EQ(settings.frameRate(), 10);
-    EXPECT_EQ(settings.pipWidth(), 320);
-    EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
-    EXPECT_TRUE(store.writes.isEmpty());
+TEST(AppSettings, NothingStoredAndValuesOfTheWrongTypeReadAsTheDefaultsAndWriteNothing) {
+    fakes::MemoryDefaultsStore empty, wrongTypes;
+    wrongTypes.values = {{"frameRate", "thirty"}, {"pipWidth", 250.5}, {"autoHideOnHover", 1},
+                         {"triggerKey", 7}, {"perAppFrameRates", 3}};
+    for (fakes::MemoryDefaultsStore* store : {&empty, &wrongTypes}) {
+        AppSettings settings(*store);
+        EXPECT_EQ(settings.modifierRaw(), "fn");
+        EXPECT_EQ(settings.triggerKey(), "P");
+        EXPECT_EQ(settings.pipPositionRaw(), "bottomRight");
+        EXPECT_FALSE(settings.autoHideOnHover());
+        EXPECT_EQ(settings.focusBehaviorRaw(), "doNothing");
+        EXPECT_EQ(settings.frameRate(), 10);
+        EXPECT_EQ(settings.pipWidth(), 320);
+        EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
+        EXPECT_TRUE(store->writes.isEmpty());
+    }
 }
 
 TEST(AppSettings, UnknownRawValuesFallBackWithoutRewritingTheStore) {
@@ -35,19 +39,6 @@ TEST(AppSettings, UnknownRawValuesFallBackWithoutRewritingTheStore) {
     EXPECT_EQ(settings.modifierRaw(), "hyper");
 }
 
-TEST(AppSettings, ValuesOfTheWrongTypeReadAsDefaults) {
-    fakes::MemoryDefaultsStore store;
-    store.values.insert("frameRate", "thirty");
-    store.values.insert("pipWidth", 250.5);
-    store.values.insert("autoHideOnHover", 1);
-    store.values.insert("triggerKey", 7);
-    AppSettings settings(store);
-    EXPECT_EQ(settings.frameRate(), 10);
-    EXPECT_EQ(settings.pipWidth(), 320);
-    EXPECT_FALSE(settings.autoHideOnHover());
-    EXPECT_EQ(settings.triggerKey(), "P");
-}
-
 TEST(AppSettings, SetFrameRateClampsAndReplacesOnlyItsEntry) {
     fakes::MemoryDefaultsStore store;
     AppSettings settings(store);
@@ -59,6 +50,8 @@ TEST(AppSettings, SetFrameRateClampsAndReplacesOnlyItsEntry) {
     EXPECT_EQ(settings.perAppFrameRates().value("org.example.a"), 24);
     EXPECT_EQ(settings.perAppFrameRates().value("org.example.b"), 60);
     EXPECT_EQ(settings.frameRate(), 10) << "the global rate is not touched";
+    settings.setFrameRate(500);
+    EXPECT_EQ(settings.frameRate(), 500) << "nor clamped: the slider and the PiP menu bound it";
 }
 
 TEST(AppSettings, OneNonIntegerValueEmptiesTheReadButAWriteKeepsEveryOtherEntry) {
@@ -93,38 +86,18 @@ TEST(AppSettings, AnOutOfRangeStoredWidthReadsAsTheNearestSaneWidthAndIsNotWritt
     }
 }
 
-TEST(AppSettings, GlobalFrameRateIsNotClampedByTheModel) {
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings(store);
-    settings.setFrameRate(500);
-    EXPECT_EQ(settings.frameRate(), 500);
-}
-
-TEST(Enumerations, RawValuesAndDisplayNames) {
-    struct Row {
-        ModifierKey key;
-        const char* raw;
-        const char* display;
-    };
-    const Row rows[] = {
-        {ModifierKey::fn, "fn", "fn"},
-        {ModifierKey::leftCommand, "leftCommand", "⌘ Left Command"},
-        {ModifierKey::rightCommand, "rightCommand", "⌘ Right Command"},
-        {ModifierKey::leftOption, "leftOption", "⌥ Left Option"},
-        {ModifierKey::rightOption, "rightOption", "⌥ Right Option"},
-        {ModifierKey::leftControl, "leftControl", "⌃ Left Control"},
-        {ModifierKey::rightControl, "rightControl", "⌃ Right Control"},
-    };
-    for (const Row& r : rows) {
-        EXPECT_EQ(ModifierKeys::rawValue(r.key), QString::fromUtf8(r.raw));
-        EXPECT_EQ(ModifierKeys::displayName(r.key), QString::fromUtf8(r.display));
-        EXPECT_EQ(ModifierKeys::fromRaw(QString::fromUtf8(r.raw)), r.key);
-    }
-
-    EXPECT_EQ(PiPPositions::displayName(PiPPosition::topLeft), "Top Left");
-    EXPECT_EQ(PiPPositions::fromRaw("bottomLeft"), PiPPosition::bottomLeft);
-    EXPECT_EQ(FocusBehaviors::displayName(FocusBehavior::pauseRecording), "Pause stream");
-    EXPECT_EQ(FocusBehaviors::fromRaw("stopAndClose"), FocusBehavior::stopAndClose);
+TEST(Enumerations, EveryRawValueReadsBackAsItsCase) {
+    using enum ModifierKey;
+    for (ModifierKey key : {fn, leftCommand, rightCommand, leftOption, rightOption, leftControl,
+                            rightControl})
+        EXPECT_EQ(ModifierKeys::fromRaw(ModifierKeys::rawValue(key)), key)
+            << ModifierKeys::rawValue(key).toStdString();
+    for (PiPPosition p : {PiPPosition::topLeft, PiPPosition::topRight, PiPPosition::bottomLeft,
+                          PiPPosition::bottomRight})
+        EXPECT_EQ(PiPPositions::fromRaw(PiPPositions::rawValue(p)), p);
+    for (FocusBehavior f : {FocusBehavior::doNothing, FocusBehavior::stopAndClose,
+                            FocusBehavior::pauseRecording})
+        EXPECT_EQ(FocusBehaviors::fromRaw(FocusBehaviors::rawValue(f)), f);
 }
 
 TEST(Enumerations, UpdateIntervalReadsTruncateAndFallBackToWeekly) {

@@ -28,7 +28,7 @@ void writeRaw(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-TEST(JsonDefaultsStore, WritesThroughTypedWithOwnerOnlyModeAndKeepsUnknownKeys) {
+TEST(JsonDefaultsStore, WritesThroughWithOwnerOnlyModeKeepsUnknownKeysAndSeesEdits) {
     QTemporaryDir dir;
     const QString path = dir.filePath("mirano/defaults.json");
     QDir().mkpath(dir.filePath("mirano"));
@@ -49,21 +49,13 @@ TEST(JsonDefaultsStore, WritesThroughTypedWithOwnerOnlyModeAndKeepsUnknownKeys) 
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-}
 
-TEST(JsonDefaultsStore, AnEditOnDiskIsSeenAndAnnounced) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("defaults.json");
-    JsonDefaultsStore store(path);
-    AppSettings settings(store);
-    settings.setFrameRate(10);
+    // An edit on disk, made the way editors do (a new file renamed over the old one), is seen
+    // and announced.
     QSignalSpy spy(&store, &DefaultsStore::changed);
-
-    // Replace the file the way editors do: write a new file and rename it over the old one.
     writeRaw(path + ".new", R"({"frameRate": 45, "modifier": "leftOption"})");
     QFile::remove(path);
     QFile::rename(path + ".new", path);
-
     EXPECT_TRUE(QTest::qWaitFor([&] { return settings.frameRate() == 45; }, 5000));
     EXPECT_EQ(settings.modifier(), ModifierKey::leftOption);
     EXPECT_GE(spy.count(), 2);
