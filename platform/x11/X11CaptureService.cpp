@@ -11,7 +11,9 @@ namespace mirano::x11 {
 X11CaptureService::X11CaptureService(Scheduler& scheduler, const QByteArray& display)
     : scheduler_(scheduler), thread_(std::make_shared<CaptureThread>(display)) {}
 
-X11CaptureService::~X11CaptureService() = default;
+// Streams may still hold the thread, but none of its completions may reach the scheduler
+// once this service (and what it was given) is gone.
+X11CaptureService::~X11CaptureService() { thread_->shutDown(); }
 
 std::optional<Error> X11CaptureService::unavailable() const { return thread_->unavailable(); }
 
