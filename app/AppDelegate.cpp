@@ -1,5 +1,10 @@
 #include "app/AppDelegate.h"
 
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QWidget>
+
 #include "app/OpenSettingsHandler.h"
 #include "app/PiPControl.h"
 #include "platform/Application.h"
@@ -7,11 +12,6 @@
 #include "platform/Permissions.h"
 #include "platform/Scheduler.h"
 #include "platform/qt/QtApplication.h"
-
-#include <QApplication>
-#include <QEvent>
-#include <QPointer>
-#include <QWidget>
 
 namespace mirano {
 
@@ -22,7 +22,8 @@ constexpr double kZoomInFactor = 0.85;
 }  // namespace
 
 AppDelegate::AppDelegate(AppDelegateServices services, QObject* parent)
-    : QObject(parent), services_(std::move(services)),
+    : QObject(parent),
+      services_(std::move(services)),
       actions_(services_.permissions, services_.pip) {}
 
 AppDelegate::~AppDelegate() {
@@ -54,12 +55,19 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = static_cast<QWidget*>(watched);
     if (!widget->isWindow()) return false;
     switch (event->type()) {
-        case QEvent::WindowActivate: handleWindowDidBecomeMain(widget); break;
+        case QEvent::WindowActivate:
+            handleWindowDidBecomeMain(widget);
+            break;
         case QEvent::Show:
         case QEvent::Paint:
-        case QEvent::UpdateRequest: handleWindowDidUpdate(widget); break;
-        case QEvent::Close: handleWindowWillClose(widget); break;
-        default: break;
+        case QEvent::UpdateRequest:
+            handleWindowDidUpdate(widget);
+            break;
+        case QEvent::Close:
+            handleWindowWillClose(widget);
+            break;
+        default:
+            break;
     }
     return false;
 }
@@ -129,8 +137,10 @@ void AppDelegate::accessibilityPollTick() {
     std::unique_ptr<Timer> timer = std::move(accessibilityTimer_);
     if (timer) timer->invalidate();
     services_.notifications.post(QString::fromUtf8(kGrantedTitle), QString::fromUtf8(kGrantedBody));
-    if (services_.permissions.preflightScreenCaptureAccess()) setupHotkeyManager();
-    else services_.permissions.requestScreenCaptureAccess();
+    if (services_.permissions.preflightScreenCaptureAccess())
+        setupHotkeyManager();
+    else
+        services_.permissions.requestScreenCaptureAccess();
     services_.scheduler.post([timer = std::shared_ptr<Timer>(std::move(timer))] {});
 }
 

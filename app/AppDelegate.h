@@ -2,11 +2,11 @@
 // tears the hotkeys and the PiP down at quit.
 #pragma once
 
-#include "app/HotkeyActions.h"
-#include "app/HotkeyService.h"
-
 #include <QObject>
 #include <memory>
+
+#include "app/HotkeyActions.h"
+#include "app/HotkeyService.h"
 
 class QWidget;
 

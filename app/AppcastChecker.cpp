@@ -37,7 +37,9 @@ qulonglong leadingNumber(const QString& part) {
 }  // namespace
 
 AppcastChecker::AppcastChecker(QUrl feed, QString currentVersion, int timeoutMs)
-    : feed_(std::move(feed)), currentVersion_(std::move(currentVersion)), timeoutMs_(timeoutMs),
+    : feed_(std::move(feed)),
+      currentVersion_(std::move(currentVersion)),
+      timeoutMs_(timeoutMs),
       network_(std::make_unique<QNetworkAccessManager>()) {}
 
 AppcastChecker::~AppcastChecker() {
@@ -79,12 +81,13 @@ void AppcastChecker::check(std::function<void(UpdateCheckResult)> done) {
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setHeader(QNetworkRequest::UserAgentHeader, "Mirano/" + currentVersion_);
     QNetworkReply* reply = network_->get(request);
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > kMaxFeedBytes) {
-            reply->setProperty("mirano.tooLarge", true);
-            reply->abort();
-        }
-    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [reply](qint64 received, qint64) {
+                         if (received > kMaxFeedBytes) {
+                             reply->setProperty("mirano.tooLarge", true);
+                             reply->abort();
+                         }
+                     });
     // The transfer timeout only notices silence; a feed that drips a byte now and then must
     // not hold the check (and every later one) forever.
     auto* deadline = new QTimer(reply);
@@ -172,8 +175,9 @@ AppcastChecker::Parsed AppcastChecker::parse(const QByteArray& xml) {
         if (!newest || compareVersions(item.version, newest->version) > 0) newest = item;
     }
     if (reader.hasError())
-        return {std::nullopt,
-                QStringLiteral("The update feed could not be read (%1).").arg(reader.errorString())};
+        return {
+            std::nullopt,
+            QStringLiteral("The update feed could not be read (%1).").arg(reader.errorString())};
     if (!sawRss) return {std::nullopt, QStringLiteral("The update feed is not an appcast.")};
     if (!newest) return {std::nullopt, QStringLiteral("The update feed lists no versions.")};
     return {newest, {}};

@@ -1,12 +1,12 @@
 // Looks for a newer Mirano in an appcast feed (RSS items carrying version numbers) over HTTPS.
 #pragma once
 
-#include "app/UpdateCheck.h"
-
 #include <QByteArray>
 #include <QNetworkAccessManager>
 #include <memory>
 #include <optional>
+
+#include "app/UpdateCheck.h"
 
 namespace mirano {
 

@@ -1,5 +1,14 @@
 #include "app/MiranoApp.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QIcon>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+
 #include "app/AppVersion.h"
 #include "app/CommandLine.h"
 #include "app/HotkeyManagerService.h"
@@ -13,15 +22,6 @@
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsView.h"
-
-#include <QApplication>
-#include <QIcon>
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 // Resources live in the static library; they must be registered from the global namespace.
 static void initMiranoResources() { Q_INIT_RESOURCE(mirano); }
@@ -117,7 +117,8 @@ int MiranoApp::run(int argc, char** argv) {
 }
 
 MiranoApp::MiranoApp()
-    : delegate_(AppDelegateServices{Platform::real().application(), Platform::real().notifications(),
+    : delegate_(AppDelegateServices{Platform::real().application(),
+                                    Platform::real().notifications(),
                                     Platform::real().permissions(), Platform::real().scheduler(),
                                     pip_, &makeHotkeyManagerService}),
       menu_(pip_, appVersion()),
@@ -153,8 +154,9 @@ void MiranoApp::openSettings() {
         settingsWindow_->activateWindow();
         return;
     }
-    auto* view = new SettingsView(AppSettings::shared(), UpdaterManager::shared(),
-                                  [](const QString& c) { return HotkeyManager::keyCode(c).has_value(); });
+    auto* view =
+        new SettingsView(AppSettings::shared(), UpdaterManager::shared(),
+                         [](const QString& c) { return HotkeyManager::keyCode(c).has_value(); });
     view->onFrameRateChanged = [this] { pip_.scheduleStreamRestart(); };
     settingsWindow_ = new SettingsWindow(view);
     // Ctrl+, and Ctrl+Q work in the settings window as in the menu.

@@ -1,13 +1,13 @@
 // Process entry: the tray application with its menu, settings window and delegate.
 #pragma once
 
+#include <QObject>
+#include <QPointer>
+
 #include "app/AppDelegate.h"
 #include "app/SharedPiPControl.h"
 #include "app/StatusMenu.h"
 #include "app/TrayIcon.h"
-
-#include <QObject>
-#include <QPointer>
 
 namespace mirano {
 

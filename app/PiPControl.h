@@ -1,12 +1,12 @@
 // What the application shell asks of the PiP controller and the window helpers.
 #pragma once
 
-#include "pip/WindowHelpers.h"
-#include "platform/Types.h"
-
 #include <QObject>
 #include <QRectF>
 #include <optional>
+
+#include "pip/WindowHelpers.h"
+#include "platform/Types.h"
 
 namespace mirano {
 

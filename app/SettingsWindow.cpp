@@ -1,9 +1,9 @@
 #include "app/SettingsWindow.h"
 
-#include "settings/SettingsView.h"
-
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+#include "settings/SettingsView.h"
 
 namespace mirano {
 

@@ -7,11 +7,14 @@ namespace mirano {
 
 SharedPiPControl::SharedPiPControl(QObject* parent)
     : PiPControl(parent), pip_(PiPManager::shared()) {
-    connect(&pip_, &PiPManager::capturedWindowIDChanged, this, &PiPControl::capturedWindowIDChanged);
+    connect(&pip_, &PiPManager::capturedWindowIDChanged, this,
+            &PiPControl::capturedWindowIDChanged);
     connect(&pip_, &PiPManager::hoverStateChanged, this, &PiPControl::hoverStateChanged);
 }
 
-std::optional<WindowNumber> SharedPiPControl::capturedWindowID() const { return pip_.capturedWindowID(); }
+std::optional<WindowNumber> SharedPiPControl::capturedWindowID() const {
+    return pip_.capturedWindowID();
+}
 bool SharedPiPControl::hasPanel() const { return pip_.pipPanel() != nullptr; }
 bool SharedPiPControl::isHovering() const { return pip_.isHovering(); }
 std::optional<SourceWindow> SharedPiPControl::focusedWindow() const {

@@ -1,22 +1,22 @@
 #include "app/SingleInstance.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QRegularExpression>
-
-#include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <thread>
 #include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QRegularExpression>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
 
 namespace mirano {
 
@@ -86,8 +86,8 @@ QString SingleInstance::defaultDirectory() {
 
 bool SingleInstance::claim() {
     if (lockFd_ >= 0 || base_.isEmpty()) return true;
-    const int fd = ::open(QFile::encodeName(lockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
-                          0600);
+    const int fd =
+        ::open(QFile::encodeName(lockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     // Without a lock file (unwritable directory) Mirano still runs: better two than none.
     if (fd < 0) return true;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

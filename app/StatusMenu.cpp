@@ -1,10 +1,10 @@
 #include "app/StatusMenu.h"
 
-#include "app/AppVersion.h"
-#include "app/PiPControl.h"
-
 #include <QKeyEvent>
 #include <QMenu>
+
+#include "app/AppVersion.h"
+#include "app/PiPControl.h"
 
 namespace mirano {
 

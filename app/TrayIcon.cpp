@@ -1,20 +1,23 @@
 #include "app/TrayIcon.h"
 
-#include "platform/Log.h"
-#include "platform/Scheduler.h"
-
 #include <QCursor>
 #include <QIcon>
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
 
+#include "platform/Log.h"
+#include "platform/Scheduler.h"
+
 namespace mirano {
 
 TrayIcon::TrayIcon(QMenu& menu, Scheduler& scheduler, Availability available, QObject* parent)
-    : QObject(parent), menu_(menu), scheduler_(scheduler),
-      available_(available ? std::move(available)
-                           : Availability([] { return QSystemTrayIcon::isSystemTrayAvailable(); })) {}
+    : QObject(parent),
+      menu_(menu),
+      scheduler_(scheduler),
+      available_(available ? std::move(available) : Availability([] {
+          return QSystemTrayIcon::isSystemTrayAvailable();
+      })) {}
 
 TrayIcon::~TrayIcon() {
     if (pollTimer_) pollTimer_->invalidate();
@@ -26,8 +29,9 @@ void TrayIcon::start() {
         install();
         return;
     }
-    logLine(QStringLiteral("No system tray found: Mirano opens its settings window instead and "
-                           "adds its tray icon when a tray appears."));
+    logLine(
+        QStringLiteral("No system tray found: Mirano opens its settings window instead and "
+                       "adds its tray icon when a tray appears."));
     if (onNoTray) onNoTray();
     QPointer<TrayIcon> self(this);
     pollTimer_ = scheduler_.schedule(kPollSeconds, true, [self] {
@@ -51,8 +55,8 @@ void TrayIcon::install() {
     // A plain click opens the menu too, as status menus do; two quick clicks count as one.
     connect(icon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                const bool click = reason == QSystemTrayIcon::Trigger ||
-                                   reason == QSystemTrayIcon::DoubleClick;
+                const bool click =
+                    reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
                 if (click && !menu_.isVisible()) menu_.popup(QCursor::pos());
             });
     icon_->show();

@@ -10,10 +10,12 @@ UpdateDialog::~UpdateDialog() {
 
 QString UpdateDialog::headline(const UpdateCheckResult& result) {
     switch (result.status) {
-        case UpdateCheckResult::Status::upToDate: return QStringLiteral("You're up to date!");
+        case UpdateCheckResult::Status::upToDate:
+            return QStringLiteral("You're up to date!");
         case UpdateCheckResult::Status::updateAvailable:
             return QStringLiteral("A new version of Mirano is available!");
-        case UpdateCheckResult::Status::failed: return QStringLiteral("Could not check for updates");
+        case UpdateCheckResult::Status::failed:
+            return QStringLiteral("Could not check for updates");
     }
     return {};
 }
@@ -28,7 +30,8 @@ QString UpdateDialog::details(const UpdateCheckResult& result) {
                                .arg(result.latestVersion.toHtmlEscaped(),
                                     result.currentVersion.toHtmlEscaped());
             if (result.releaseNotes.isValid() && !result.releaseNotes.isEmpty()) {
-                const QString url = result.releaseNotes.toString(QUrl::FullyEncoded).toHtmlEscaped();
+                const QString url =
+                    result.releaseNotes.toString(QUrl::FullyEncoded).toHtmlEscaped();
                 text += QStringLiteral("<br><a href=\"%1\">Release notes</a>").arg(url);
             }
             return text;

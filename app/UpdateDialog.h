@@ -1,11 +1,10 @@
 // The small window that tells the user the outcome of an update check they asked for.
 #pragma once
 
-#include "app/UpdateCheck.h"
-
+#include <QMessageBox>
 #include <QPointer>
 
-#include <QMessageBox>
+#include "app/UpdateCheck.h"
 
 namespace mirano {
 

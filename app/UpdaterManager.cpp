@@ -1,5 +1,9 @@
 #include "app/UpdaterManager.h"
 
+#include <QPointer>
+#include <algorithm>
+#include <cmath>
+
 #include "app/AppVersion.h"
 #include "app/AppcastChecker.h"
 #include "app/UpdateDialog.h"
@@ -8,16 +12,15 @@
 #include "platform/Platform.h"
 #include "platform/Scheduler.h"
 
-#include <QPointer>
-#include <algorithm>
-#include <cmath>
-
 namespace mirano {
 
 UpdaterManager::UpdaterManager(DefaultsStore& defaults, Scheduler& scheduler,
                                Notifications& notifications, UpdateSource& source,
                                UpdatePresenter& presenter, Clock clock)
-    : defaults_(defaults), scheduler_(scheduler), notifications_(notifications), source_(source),
+    : defaults_(defaults),
+      scheduler_(scheduler),
+      notifications_(notifications),
+      source_(source),
       presenter_(presenter),
       clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTimeUtc(); })) {
     connect(&defaults_, &DefaultsStore::changed, this, [this](const QString& key) {
@@ -31,10 +34,12 @@ UpdaterManager::UpdaterManager(DefaultsStore& defaults, Scheduler& scheduler,
 UpdaterManager::~UpdaterManager() = default;
 
 UpdaterManager& UpdaterManager::shared() {
-    static auto* checker = new AppcastChecker(QUrl(QStringLiteral(MIRANO_UPDATE_FEED_URL)), appVersion());
+    static auto* checker =
+        new AppcastChecker(QUrl(QStringLiteral(MIRANO_UPDATE_FEED_URL)), appVersion());
     static auto* dialog = new UpdateDialog();
-    static auto* manager = new UpdaterManager(Platform::real().defaults(), Platform::real().scheduler(),
-                                              Platform::real().notifications(), *checker, *dialog);
+    static auto* manager =
+        new UpdaterManager(Platform::real().defaults(), Platform::real().scheduler(),
+                           Platform::real().notifications(), *checker, *dialog);
     return *manager;
 }
 
@@ -100,8 +105,10 @@ void UpdaterManager::scheduledTick() {
     const auto last = lastCheckTime();
     const bool due = !last || static_cast<double>(last->secsTo(clock_())) >= effectiveInterval() ||
                      last->secsTo(clock_()) < 0;
-    if (due && !checking_) runCheck(false);
-    else reschedule();
+    if (due && !checking_)
+        runCheck(false);
+    else
+        reschedule();
 }
 
 void UpdaterManager::checkForUpdates() {

@@ -1,13 +1,13 @@
 // The update checker: its two settings, scheduled checks, and the check the user asks for.
 #pragma once
 
-#include "app/UpdateCheck.h"
-#include "settings/UpdateCheckInterval.h"
-
 #include <QDateTime>
 #include <QObject>
 #include <functional>
 #include <memory>
+
+#include "app/UpdateCheck.h"
+#include "settings/UpdateCheckInterval.h"
 
 namespace mirano {
 

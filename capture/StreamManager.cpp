@@ -1,19 +1,20 @@
 // A live stream of frames of one window: the state around the capture service's stream.
 #include "capture/StreamManager.h"
 
-#include "platform/CaptureService.h"
-#include "platform/Scheduler.h"
-#include "settings/AppSettings.h"
-
 #include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 
+#include "platform/CaptureService.h"
+#include "platform/Scheduler.h"
+#include "settings/AppSettings.h"
+
 namespace mirano {
 
 Error CaptureError::windowNotFound() {
-    return Error{QCoreApplication::translate("CaptureError", "Could not find the window to capture."),
-                 QStringLiteral("Mirano.CaptureError.windowNotFound")};
+    return Error{
+        QCoreApplication::translate("CaptureError", "Could not find the window to capture."),
+        QStringLiteral("Mirano.CaptureError.windowNotFound")};
 }
 
 namespace {
@@ -53,51 +54,51 @@ void StreamManager::completeLater(const Completion& done, std::optional<Error> e
 
 void StreamManager::findWindow(WindowNumber windowID, Completion done,
                                std::function<void(const CapturableWindow&)> found) {
-    service_.listWindows(
-        [windowID, done = std::move(done), found = std::move(found)](
-            std::vector<CapturableWindow> windows, std::optional<Error> error) {
-            if (error) {
-                if (done) done(error);
-                return;
-            }
-            auto it = std::find_if(windows.begin(), windows.end(), [windowID](const auto& w) {
-                return w.windowID == windowID;
-            });
-            if (it == windows.end()) {
-                if (done) done(CaptureError::windowNotFound());
-                return;
-            }
-            found(*it);
-        });
+    service_.listWindows([windowID, done = std::move(done), found = std::move(found)](
+                             std::vector<CapturableWindow> windows, std::optional<Error> error) {
+        if (error) {
+            if (done) done(error);
+            return;
+        }
+        auto it = std::find_if(windows.begin(), windows.end(),
+                               [windowID](const auto& w) { return w.windowID == windowID; });
+        if (it == windows.end()) {
+            if (done) done(CaptureError::windowNotFound());
+            return;
+        }
+        found(*it);
+    });
 }
 
 void StreamManager::startCapture(WindowNumber windowID, std::optional<std::int64_t> outputWidth,
-                                 std::optional<std::int64_t> outputHeight,
-                                 const QRectF& sourceRect, Completion done) {
+                                 std::optional<std::int64_t> outputHeight, const QRectF& sourceRect,
+                                 Completion done) {
     auto self = shared_from_this();
-    findWindow(windowID, done, [self, windowID, outputWidth, outputHeight, sourceRect,
-                                done](const CapturableWindow& window) {
-        const QSizeF frameSize = window.frame.size();
-        self->sourceWindowSize_ =
-            QSizeF(std::max(frameSize.width(), 1.0), std::max(frameSize.height(), 1.0));
-        self->capturedWindowID_ = windowID;
-        std::int64_t width = 0;
-        std::int64_t height = 0;
-        QRectF configRect;
-        if (isZeroRect(sourceRect)) {
-            self->currentSourceRect_ = QRectF(QPointF(0, 0), self->sourceWindowSize_);
-            width = truncated(self->sourceWindowSize_.width());
-            height = truncated(self->sourceWindowSize_.height());
-        } else {
-            self->currentSourceRect_ = sourceRect;
-            width = outputWidth.value_or(truncated(sourceRect.width()));
-            height = outputHeight.value_or(truncated(sourceRect.height()));
-            configRect = sourceRect;
-        }
-        self->lastOutputWidth_ = width;
-        self->lastOutputHeight_ = height;
-        self->launchStream(window, self->makeConfiguration(width, height, configRect), done);
-    });
+    findWindow(windowID, done,
+               [self, windowID, outputWidth, outputHeight, sourceRect,
+                done](const CapturableWindow& window) {
+                   const QSizeF frameSize = window.frame.size();
+                   self->sourceWindowSize_ =
+                       QSizeF(std::max(frameSize.width(), 1.0), std::max(frameSize.height(), 1.0));
+                   self->capturedWindowID_ = windowID;
+                   std::int64_t width = 0;
+                   std::int64_t height = 0;
+                   QRectF configRect;
+                   if (isZeroRect(sourceRect)) {
+                       self->currentSourceRect_ = QRectF(QPointF(0, 0), self->sourceWindowSize_);
+                       width = truncated(self->sourceWindowSize_.width());
+                       height = truncated(self->sourceWindowSize_.height());
+                   } else {
+                       self->currentSourceRect_ = sourceRect;
+                       width = outputWidth.value_or(truncated(sourceRect.width()));
+                       height = outputHeight.value_or(truncated(sourceRect.height()));
+                       configRect = sourceRect;
+                   }
+                   self->lastOutputWidth_ = width;
+                   self->lastOutputHeight_ = height;
+                   self->launchStream(window, self->makeConfiguration(width, height, configRect),
+                                      done);
+               });
 }
 
 void StreamManager::restartCapture(Completion done) {
@@ -131,8 +132,7 @@ void StreamManager::launchStream(const CapturableWindow& window,
             if (self && self->onFrame) self->onFrame(frame);
         });
     };
-    auto stream =
-        service_.makeStream(window, configuration, std::move(onFrame), std::move(onStop));
+    auto stream = service_.makeStream(window, configuration, std::move(onFrame), std::move(onStop));
     if (!stream) {
         completeLater(done, Error{QStringLiteral("The capture service could not create a stream."),
                                   QStringLiteral("Mirano.CaptureError.service")});

@@ -1,15 +1,15 @@
 // A live stream of frames of one window, or of a rectangle of it.
 #pragma once
 
-#include "platform/Frame.h"
-#include "platform/Types.h"
-
 #include <QRectF>
 #include <QSizeF>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+
+#include "platform/Frame.h"
+#include "platform/Types.h"
 
 namespace mirano {
 

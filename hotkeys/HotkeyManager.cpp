@@ -1,6 +1,10 @@
 // Recognises Mirano's keyboard gestures in the events the tap delivers.
 #include "hotkeys/HotkeyManager.h"
 
+#include <linux/input-event-codes.h>
+
+#include <QPointer>
+
 #include "platform/DefaultsStore.h"
 #include "platform/KeyboardLayout.h"
 #include "platform/Log.h"
@@ -8,9 +12,6 @@
 #include "platform/Platform.h"
 #include "platform/Scheduler.h"
 #include "settings/AppSettings.h"
-
-#include <QPointer>
-#include <linux/input-event-codes.h>
 
 namespace mirano {
 
@@ -34,8 +35,10 @@ HotkeyManager::HotkeyManager(std::unique_ptr<EventTap> tap, KeyboardLayout& layo
       notifications_(notifications) {
     // The keys the tap takes depend on these settings and on the layout.
     connect(&settings_.store(), &DefaultsStore::changed, this, [this](const QString& key) {
-        if (key == AppSettings::kTriggerKey) refreshTrigger();
-        else if (key == AppSettings::kModifier) refreshGrabs();
+        if (key == AppSettings::kTriggerKey)
+            refreshTrigger();
+        else if (key == AppSettings::kModifier)
+            refreshGrabs();
     });
     connect(&layout_, &KeyboardLayout::changed, this, &HotkeyManager::refreshTrigger);
     triggerKey_ = keyCode(settings_.triggerKey(), layout_);

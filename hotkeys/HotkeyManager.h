@@ -1,13 +1,13 @@
 // Turns the session's keyboard events into Mirano's gestures.
 #pragma once
 
-#include "platform/EventTap.h"
-
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
+
+#include "platform/EventTap.h"
 
 namespace mirano {
 

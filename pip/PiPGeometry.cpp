@@ -84,8 +84,8 @@ std::optional<double> reshapedHeight(const QRectF& n, double width) {
 
 QRectF keepInside(const QRectF& frame, const QRectF& visibleArea) {
     if (visibleArea.isEmpty() || frame.isEmpty()) return frame;
-    const double shrink = std::min({1.0, visibleArea.width() / frame.width(),
-                                    visibleArea.height() / frame.height()});
+    const double shrink =
+        std::min({1.0, visibleArea.width() / frame.width(), visibleArea.height() / frame.height()});
     QRectF r(frame.topLeft(), frame.size() * shrink);
     r.moveLeft(std::clamp(r.left(), visibleArea.left(), visibleArea.right() - r.width()));
     r.moveTop(std::clamp(r.top(), visibleArea.top(), visibleArea.bottom() - r.height()));

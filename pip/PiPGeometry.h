@@ -2,13 +2,13 @@
 // shows after a zoom. Plain functions on rectangles and sizes, in Qt's logical coordinates.
 #pragma once
 
-#include "settings/PiPPosition.h"
-
 #include <QPointF>
 #include <QRectF>
 #include <QSize>
 #include <QSizeF>
 #include <optional>
+
+#include "settings/PiPPosition.h"
 
 namespace mirano::PiPGeometry {
 

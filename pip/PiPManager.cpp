@@ -1,20 +1,20 @@
 // The PiP controller's state, session start and stop, panel placement and stream operations.
 #include "pip/PiPManager.h"
 
+#include <algorithm>
+
 #include "capture/StreamManager.h"
 #include "pip/PiPGeometry.h"
 #include "platform/CaptureService.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
-#include "platform/Screens.h"
 #include "platform/Scheduler.h"
+#include "platform/Screens.h"
 #include "region/RegionSelectionPanel.h"
 #include "settings/AppSettings.h"
 #include "settings/PiPPosition.h"
 #include "window/CaptureView.h"
 #include "window/PiPPanel.h"
-
-#include <algorithm>
 
 namespace mirano {
 
@@ -48,8 +48,8 @@ bool replaceWidget(QPointer<W>& field, std::unique_ptr<W> next) {
 /// The capture draws the picture straight into the panel when it can; the stream's frames
 /// then stay with the window system.
 void showPictureThroughSurface(CaptureService& service, PiPPanel& panel, StreamManager& stream) {
-    auto surface = panel.windowHandle() ? service.makePictureSurface(*panel.windowHandle())
-                                        : nullptr;
+    auto surface =
+        panel.windowHandle() ? service.makePictureSurface(*panel.windowHandle()) : nullptr;
     panel.attachPictureSurface(surface);
     stream.setPictureSurface(surface);
 }
@@ -63,9 +63,7 @@ PiPServices PiPServices::real() {
 }
 
 PiPManager::PiPManager(const PiPServices& services, QObject* parent)
-    : QObject(parent),
-      services_(services),
-      helpers_(services.windows) {
+    : QObject(parent), services_(services), helpers_(services.windows) {
     activationObserver_ = connect(&services_.windows, &Windows::applicationActivated, this,
                                   &PiPManager::handleAppActivation);
     fullScreenObserver_ = connect(&services_.windows, &Windows::fullScreenOrDesktopChanged, this,
@@ -155,7 +153,6 @@ void PiPManager::setPanelAlpha(double alpha, bool animated) {
     emit hoverStateChanged();
 }
 
-
 // --- Session lifecycle --------------------------------------------------------------------
 
 QSizeF PiPManager::measureWindow(WindowNumber windowID) {
@@ -196,8 +193,8 @@ void PiPManager::startPiP(const SourceWindow& window, std::optional<QRectF> sour
 
     const QSizeF size = measureWindow(windowID);
     sourceWindowSize_ = size;
-    const QRectF rect = sourceRect ? PiPGeometry::denormalize(*sourceRect, size)
-                                   : QRectF(QPointF(0, 0), size);
+    const QRectF rect =
+        sourceRect ? PiPGeometry::denormalize(*sourceRect, size) : QRectF(QPointF(0, 0), size);
     currentSourceRect_ = rect;
     auto panel = makePanel(rect.width(), rect.height());
     wirePanel(*panel);
@@ -221,18 +218,17 @@ void PiPManager::startCaptureTask(const std::shared_ptr<StreamManager>& manager,
     // The start counts as an operation on the stream: pauses asked for meanwhile wait for it.
     streamBusy_ = true;
     services_.scheduler.post([self, manager, windowID, width, height, sourceRect] {
-        manager->startCapture(windowID, width, height, sourceRect,
-                              [self, manager](std::optional<Error> error) {
-                                  if (error)
-                                      logLine(QStringLiteral("Failed to start capture: ") +
-                                              error->description);
-                                  // A stream that has since been replaced must not touch
-                                  // the newer session.
-                                  if (!self || self->streamManager_ != manager) return;
-                                  self->streamBusy_ = false;
-                                  if (error) return self->stopPiP();
-                                  self->driveStream();
-                              });
+        manager->startCapture(
+            windowID, width, height, sourceRect, [self, manager](std::optional<Error> error) {
+                if (error)
+                    logLine(QStringLiteral("Failed to start capture: ") + error->description);
+                // A stream that has since been replaced must not touch
+                // the newer session.
+                if (!self || self->streamManager_ != manager) return;
+                self->streamBusy_ = false;
+                if (error) return self->stopPiP();
+                self->driveStream();
+            });
     });
 }
 
@@ -249,7 +245,8 @@ std::unique_ptr<PiPPanel> PiPManager::makePanel(double sourceWidth, double sourc
     const QRectF area = screen ? visible
                                : QRectF(0, 0, size.width() + 2 * PiPGeometry::kScreenMargin,
                                         size.height() + 2 * PiPGeometry::kScreenMargin);
-    const PiPPosition position = PiPPositions::fromRawOrDefault(services_.settings.pipPositionRaw());
+    const PiPPosition position =
+        PiPPositions::fromRawOrDefault(services_.settings.pipPositionRaw());
     auto panel = std::make_unique<PiPPanel>(PiPGeometry::placePanel(size, area, position),
                                             services_.panelWindowSystem, services_.settings);
     panel->setContentAspectRatio(source);
@@ -356,15 +353,13 @@ void PiPManager::driveStream() {
         restartWanted_ = false;
         if (!active) return;
         streamBusy_ = true;
-        services_.scheduler.post(
-            [manager, finished] { manager->stopCapture(finished); });
+        services_.scheduler.post([manager, finished] { manager->stopCapture(finished); });
         return;
     }
     if (!active) {
         restartWanted_ = false;
         streamBusy_ = true;
-        services_.scheduler.post(
-            [manager, finished] { manager->restartCapture(finished); });
+        services_.scheduler.post([manager, finished] { manager->restartCapture(finished); });
         return;
     }
     if (!restartWanted_) return;
@@ -380,9 +375,8 @@ void PiPManager::driveStream() {
     scheduler.post([manager, &scheduler, report] {
         manager->stopCapture([manager, &scheduler, report](std::optional<Error> error) {
             if (error) return report(error);
-            scheduler.postAfter(kRestartPause, [manager, report] {
-                manager->restartCapture(report);
-            });
+            scheduler.postAfter(kRestartPause,
+                                [manager, report] { manager->restartCapture(report); });
         });
     });
 }

@@ -1,11 +1,6 @@
 // The PiP controller: at most one session mirroring one window (or a rectangle of it).
 #pragma once
 
-#include "pip/PiPServices.h"
-#include "pip/WindowHelpers.h"
-#include "platform/Types.h"
-#include "platform/Windows.h"
-
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
@@ -14,6 +9,11 @@
 #include <memory>
 #include <optional>
 #include <utility>
+
+#include "pip/PiPServices.h"
+#include "pip/WindowHelpers.h"
+#include "platform/Types.h"
+#include "platform/Windows.h"
 
 namespace mirano {
 

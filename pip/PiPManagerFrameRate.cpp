@@ -1,14 +1,13 @@
 // The PiP controller's frame-rate menu, picks and the debounced stream restart.
-#include "pip/PiPManager.h"
+#include <algorithm>
 
 #include "capture/StreamManager.h"
+#include "pip/PiPManager.h"
 #include "platform/Application.h"
 #include "platform/Scheduler.h"
 #include "settings/AppSettings.h"
 #include "window/CaptureView.h"
 #include "window/PiPPanel.h"
-
-#include <algorithm>
 
 namespace mirano {
 

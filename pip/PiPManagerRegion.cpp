@@ -1,6 +1,5 @@
 // The PiP controller's start of a region selection over the focused window.
 #include "pip/PiPManager.h"
-
 #include "platform/Permissions.h"
 #include "region/RegionSelectionPanel.h"
 

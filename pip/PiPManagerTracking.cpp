@@ -1,7 +1,6 @@
 // The PiP controller's reactions to activations, full screen, the pointer and the modifier tap.
-#include "pip/PiPManager.h"
-
 #include "capture/StreamManager.h"
+#include "pip/PiPManager.h"
 #include "platform/Scheduler.h"
 #include "settings/AppSettings.h"
 #include "window/CaptureView.h"

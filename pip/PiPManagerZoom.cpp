@@ -1,15 +1,14 @@
 // The PiP controller's zoom and the handling of panel resizes.
-#include "pip/PiPManager.h"
+#include <algorithm>
 
 #include "capture/StreamManager.h"
 #include "pip/PiPGeometry.h"
+#include "pip/PiPManager.h"
 #include "platform/Scheduler.h"
 #include "platform/Screens.h"
 #include "settings/AppSettings.h"
 #include "window/CaptureView.h"
 #include "window/PiPPanel.h"
-
-#include <algorithm>
 
 namespace mirano {
 

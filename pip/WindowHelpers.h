@@ -1,10 +1,10 @@
 // Finding the focused window, measuring windows and giving a window back to the user.
 #pragma once
 
-#include "platform/Windows.h"
-
 #include <QRectF>
 #include <optional>
+
+#include "platform/Windows.h"
 
 namespace mirano {
 

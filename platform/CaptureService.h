@@ -2,16 +2,16 @@
 // window's pixels.
 #pragma once
 
-#include "platform/Frame.h"
-#include "platform/PictureSurface.h"
-#include "platform/Types.h"
-
 #include <QRectF>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include "platform/Frame.h"
+#include "platform/PictureSurface.h"
+#include "platform/Types.h"
 
 namespace mirano {
 
@@ -49,8 +49,7 @@ public:
     virtual void startCapture(Completion done) = 0;
     virtual void stopCapture(Completion done) = 0;
     /// Applies a new configuration to the stream.
-    virtual void updateConfiguration(const StreamConfiguration& configuration,
-                                     Completion done) = 0;
+    virtual void updateConfiguration(const StreamConfiguration& configuration, Completion done) = 0;
     /// Draws the picture into `surface` on the server, fitted to its size, instead of handing
     /// frames to the outputs. Call before startCapture(). False when this stream cannot present
     /// there: frames then keep arriving at the outputs.

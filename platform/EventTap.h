@@ -2,11 +2,11 @@
 // Mirano takes from the focused window.
 #pragma once
 
-#include "platform/Modifiers.h"
-
 #include <cstdint>
 #include <functional>
 #include <optional>
+
+#include "platform/Modifiers.h"
 
 namespace mirano {
 

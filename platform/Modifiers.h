@@ -23,8 +23,8 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(Modifiers)
 /// Either Super key.
 inline constexpr Modifiers kAnySuper{Modifier::LeftSuper, Modifier::RightSuper};
 /// Either Ctrl, either Alt or either Super key.
-inline constexpr Modifiers kCtrlAltSuper{Modifier::LeftCtrl, Modifier::RightCtrl,
-                                         Modifier::LeftAlt,  Modifier::RightAlt,
+inline constexpr Modifiers kCtrlAltSuper{Modifier::LeftCtrl,  Modifier::RightCtrl,
+                                         Modifier::LeftAlt,   Modifier::RightAlt,
                                          Modifier::LeftSuper, Modifier::RightSuper};
 
 }  // namespace mirano

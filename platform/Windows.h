@@ -3,12 +3,12 @@
 // of the active application.
 #pragma once
 
-#include "platform/Types.h"
-
 #include <QObject>
 #include <QRectF>
 #include <QString>
 #include <optional>
+
+#include "platform/Types.h"
 
 namespace mirano {
 

@@ -1,14 +1,15 @@
 // A frameless, focusable top-level over the chosen window, holding the selection view.
 #include "region/RegionSelectionPanel.h"
 
+#include <QWindow>
+
 #include "platform/PanelWindowSystem.h"
 #include "region/RegionSelectionView.h"
 
-#include <QWindow>
-
 namespace mirano {
 
-RegionSelectionPanel::RegionSelectionPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem)
+RegionSelectionPanel::RegionSelectionPanel(const QRectF& contentRect,
+                                           PanelWindowSystem& windowSystem)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       windowSystem_(windowSystem) {
     translucent_ = windowSystem.hasCompositor();

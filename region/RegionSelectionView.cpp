@@ -2,14 +2,14 @@
 // dragged rectangle normalised to the panel, or a cancellation.
 #include "region/RegionSelectionView.h"
 
-#include "region/RegionSelectionPanel.h"
-#include "window/OverlayView.h"
-#include "window/SelectionBand.h"
-
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+
+#include "region/RegionSelectionPanel.h"
+#include "window/OverlayView.h"
+#include "window/SelectionBand.h"
 
 namespace mirano {
 
@@ -31,7 +31,8 @@ void RegionSelectionView::setBackdrop(const QPixmap& backdrop) {
 }
 
 QPointF RegionSelectionView::clampToBounds(const QPointF& p) const {
-    return QPointF(std::clamp(p.x(), 0.0, double(width())), std::clamp(p.y(), 0.0, double(height())));
+    return QPointF(std::clamp(p.x(), 0.0, double(width())),
+                   std::clamp(p.y(), 0.0, double(height())));
 }
 
 void RegionSelectionView::cancel() {
@@ -85,16 +86,17 @@ void RegionSelectionView::mouseUpAt(QPointF point) {
 void RegionSelectionView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    if (!backdrop_.isNull()) p.drawPixmap(rect(), backdrop_);
-    else p.fillRect(rect(), Qt::transparent);
+    if (!backdrop_.isNull())
+        p.drawPixmap(rect(), backdrop_);
+    else
+        p.fillRect(rect(), Qt::transparent);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.fillRect(rect(), QColor::fromRgbF(0, 0, 0, 0.3));
     if (!isDragging_) {
         p.setPen(Qt::white);
         p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, instructionText());
     }
-    if (hasSelectionLayer_)
-        paintSelectionBand(p, selectionRect_);
+    if (hasSelectionLayer_) paintSelectionBand(p, selectionRect_);
 }
 
 void RegionSelectionView::keyPressEvent(QKeyEvent* event) {
@@ -108,8 +110,7 @@ void RegionSelectionView::mousePressEvent(QMouseEvent* event) {
 }
 
 void RegionSelectionView::mouseMoveEvent(QMouseEvent* event) {
-    if (event->buttons() & Qt::LeftButton)
-        mouseDraggedTo(event->position());
+    if (event->buttons() & Qt::LeftButton) mouseDraggedTo(event->position());
 }
 
 void RegionSelectionView::mouseReleaseEvent(QMouseEvent* event) {

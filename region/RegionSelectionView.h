@@ -1,12 +1,13 @@
 // The region panel's content: the dimming, the instruction text and the rubber band.
 #pragma once
 
+#include <linux/input-event-codes.h>
+
 #include <QPixmap>
 #include <QPointF>
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
-#include <linux/input-event-codes.h>
 
 namespace mirano {
 

@@ -1,11 +1,11 @@
 #include "settings/AppSettings.h"
 
-#include "platform/Platform.h"
-
 #include <QJsonObject>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "platform/Platform.h"
 
 namespace mirano {
 

@@ -1,13 +1,13 @@
 // The user's preferences, read from and written to the defaults store on every access.
 #pragma once
 
+#include <QMap>
+#include <QString>
+
 #include "platform/DefaultsStore.h"
 #include "settings/FocusBehavior.h"
 #include "settings/ModifierKey.h"
 #include "settings/PiPPosition.h"
-
-#include <QMap>
-#include <QString>
 
 namespace mirano {
 

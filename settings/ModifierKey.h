@@ -1,15 +1,23 @@
 // Which modifier key arms the global hotkey.
 #pragma once
 
-#include "platform/Modifiers.h"
-
 #include <QString>
 #include <array>
 #include <optional>
 
+#include "platform/Modifiers.h"
+
 namespace mirano {
 
-enum class ModifierKey { fn, leftCommand, rightCommand, leftOption, rightOption, leftControl, rightControl };
+enum class ModifierKey {
+    fn,
+    leftCommand,
+    rightCommand,
+    leftOption,
+    rightOption,
+    leftControl,
+    rightControl
+};
 
 namespace ModifierKeys {
 /// Every case, in the order the settings window offers them.

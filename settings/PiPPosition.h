@@ -11,8 +11,7 @@ enum class PiPPosition { bottomRight, bottomLeft, topRight, topLeft };
 
 namespace PiPPositions {
 inline constexpr std::array<PiPPosition, 4> allCases = {
-    PiPPosition::bottomRight, PiPPosition::bottomLeft, PiPPosition::topRight,
-    PiPPosition::topLeft};
+    PiPPosition::bottomRight, PiPPosition::bottomLeft, PiPPosition::topRight, PiPPosition::topLeft};
 QString rawValue(PiPPosition position);
 std::optional<PiPPosition> fromRaw(const QString& raw);
 /// `fromRaw`, falling back to `bottomRight`.

@@ -1,13 +1,5 @@
 #include "settings/SettingsView.h"
 
-#include "app/AppVersion.h"
-#include "app/UpdaterManager.h"
-#include "settings/AppSettings.h"
-#include "settings/FocusBehavior.h"
-#include "settings/ModifierKey.h"
-#include "settings/PiPPosition.h"
-#include "settings/UpdateCheckInterval.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -20,6 +12,14 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
+
+#include "app/AppVersion.h"
+#include "app/UpdaterManager.h"
+#include "settings/AppSettings.h"
+#include "settings/FocusBehavior.h"
+#include "settings/ModifierKey.h"
+#include "settings/PiPPosition.h"
+#include "settings/UpdateCheckInterval.h"
 
 namespace mirano {
 
@@ -66,9 +66,9 @@ SettingsView::SettingsView(AppSettings& settings, UpdaterManager& updater,
     layout->addWidget(buildUpdatesSection());
     layout->addStretch(1);
 
-    for (const QString& key : {AppSettings::kModifier, AppSettings::kTriggerKey,
-                               AppSettings::kPiPPosition, AppSettings::kAutoHideOnHover,
-                               AppSettings::kFocusBehavior, AppSettings::kFrameRate})
+    for (const QString& key :
+         {AppSettings::kModifier, AppSettings::kTriggerKey, AppSettings::kPiPPosition,
+          AppSettings::kAutoHideOnHover, AppSettings::kFocusBehavior, AppSettings::kFrameRate})
         refresh(key);
     refreshUpdates();
     lastFrameRate_ = settings_.frameRate();
@@ -90,9 +90,8 @@ QWidget* SettingsView::buildHotkeySection() {
     modifier_->setObjectName(QStringLiteral("modifierPicker"));
     for (ModifierKey key : ModifierKeys::allCases)
         modifier_->addItem(ModifierKeys::displayName(key), ModifierKeys::rawValue(key));
-    connect(modifier_, &QComboBox::activated, this, [this](int index) {
-        settings_.setModifierRaw(modifier_->itemData(index).toString());
-    });
+    connect(modifier_, &QComboBox::activated, this,
+            [this](int index) { settings_.setModifierRaw(modifier_->itemData(index).toString()); });
     triggerKey_ = new QLineEdit(row);
     triggerKey_->setObjectName(QStringLiteral("triggerKeyField"));
     triggerKey_->setFixedWidth(60);
@@ -161,7 +160,8 @@ QWidget* SettingsView::buildPiPSection() {
     rateRow->addWidget(frameRateValue_);
     v->addLayout(rateRow);
     auto* caption = new QLabel(
-        QStringLiteral("Default: 10 fps for efficiency. Higher frame rates increase CPU usage."), group);
+        QStringLiteral("Default: 10 fps for efficiency. Higher frame rates increase CPU usage."),
+        group);
     QFont small = caption->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     caption->setFont(small);
@@ -189,7 +189,8 @@ QWidget* SettingsView::buildUpdatesSection() {
     automaticChecks_ = new QCheckBox(QStringLiteral("Check for updates automatically"), box);
     automaticChecks_->setObjectName(QStringLiteral("automaticChecksToggle"));
     connect(automaticChecks_, &QCheckBox::toggled, this, [this](bool on) {
-        if (on != updater_.automaticallyChecksForUpdates()) updater_.setAutomaticallyChecksForUpdates(on);
+        if (on != updater_.automaticallyChecksForUpdates())
+            updater_.setAutomaticallyChecksForUpdates(on);
     });
     updatesForm_->addRow(automaticChecks_);
 
@@ -199,7 +200,8 @@ QWidget* SettingsView::buildUpdatesSection() {
         frequency_->addItem(UpdateCheckIntervals::displayName(i),
                             QVariant::fromValue<qlonglong>(UpdateCheckIntervals::rawValue(i)));
     connect(frequency_, &QComboBox::activated, this, [this](int index) {
-        updater_.setCheckInterval(UpdateCheckIntervals::allCases.at(static_cast<std::size_t>(index)));
+        updater_.setCheckInterval(
+            UpdateCheckIntervals::allCases.at(static_cast<std::size_t>(index)));
     });
     updatesForm_->addRow(QStringLiteral("Check frequency"), frequency_);
 
@@ -229,7 +231,8 @@ void SettingsView::refresh(const QString& key) {
     if (key == AppSettings::kModifier) {
         selectData(modifier_, ModifierKeys::rawValue(settings_.modifier()));
     } else if (key == AppSettings::kTriggerKey) {
-        if (triggerKey_->text() != settings_.triggerKey()) triggerKey_->setText(settings_.triggerKey());
+        if (triggerKey_->text() != settings_.triggerKey())
+            triggerKey_->setText(settings_.triggerKey());
     } else if (key == AppSettings::kPiPPosition) {
         selectData(position_, PiPPositions::rawValue(settings_.pipPosition()));
     } else if (key == AppSettings::kAutoHideOnHover) {

@@ -22,9 +22,12 @@ UpdateCheckInterval fromSeconds(double seconds) {
 
 QString displayName(UpdateCheckInterval interval) {
     switch (interval) {
-        case UpdateCheckInterval::daily: return QStringLiteral("Daily");
-        case UpdateCheckInterval::every3Days: return QStringLiteral("Every 3 days");
-        case UpdateCheckInterval::weekly: return QStringLiteral("Weekly");
+        case UpdateCheckInterval::daily:
+            return QStringLiteral("Daily");
+        case UpdateCheckInterval::every3Days:
+            return QStringLiteral("Every 3 days");
+        case UpdateCheckInterval::weekly:
+            return QStringLiteral("Weekly");
     }
     return QStringLiteral("Weekly");
 }

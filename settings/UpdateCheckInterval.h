@@ -8,7 +8,11 @@
 
 namespace mirano {
 
-enum class UpdateCheckInterval : std::int64_t { daily = 86400, every3Days = 259200, weekly = 604800 };
+enum class UpdateCheckInterval : std::int64_t {
+    daily = 86400,
+    every3Days = 259200,
+    weekly = 604800
+};
 
 namespace UpdateCheckIntervals {
 inline constexpr std::array<UpdateCheckInterval, 3> allCases = {

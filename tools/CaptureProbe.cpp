@@ -3,20 +3,20 @@
 //
 //   mirano-capture-probe <window-id> [--seconds N] [--size WxH] [--rect x,y,w,h] [--fps N]
 //                        [--png file]
-#include "platform/CaptureService.h"
-#include "platform/qt/QtScheduler.h"
-#include "platform/x11/X11CaptureService.h"
+#include <sys/resource.h>
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QTimer>
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <optional>
 #include <string>
+
+#include "platform/CaptureService.h"
+#include "platform/qt/QtScheduler.h"
+#include "platform/x11/X11CaptureService.h"
 
 using namespace mirano;
 
@@ -129,9 +129,12 @@ int main(int argc, char** argv) {
         }
         StreamConfiguration c;
         c.sourceRect = options->rect;
-        const QSizeF natural = options->rect.isEmpty() ? window->frame.size() : options->rect.size();
-        c.width = options->size ? options->size->width() : std::max<std::int64_t>(1, std::int64_t(natural.width()));
-        c.height = options->size ? options->size->height() : std::max<std::int64_t>(1, std::int64_t(natural.height()));
+        const QSizeF natural =
+            options->rect.isEmpty() ? window->frame.size() : options->rect.size();
+        c.width = options->size ? options->size->width()
+                                : std::max<std::int64_t>(1, std::int64_t(natural.width()));
+        c.height = options->size ? options->size->height()
+                                 : std::max<std::int64_t>(1, std::int64_t(natural.height()));
         c.minimumFrameInterval = 1.0 / options->fps;
         const auto onFrame = [&scheduler, &last, &frames, &sizes](const Frame& frame) {
             scheduler.post([frame, &last, &frames, &sizes] {
@@ -140,12 +143,14 @@ int main(int argc, char** argv) {
                 last = frame;  // earlier frames go back to the pool
             });
         };
-        stream = service.makeStream(*window, c, onFrame, [&scheduler, &finish](std::optional<Error> e) {
-            scheduler.post([e, &finish] {
-                std::fprintf(stderr, "stream stopped: %s\n", e ? qPrintable(e->description) : "");
-                finish(1);
+        stream =
+            service.makeStream(*window, c, onFrame, [&scheduler, &finish](std::optional<Error> e) {
+                scheduler.post([e, &finish] {
+                    std::fprintf(stderr, "stream stopped: %s\n",
+                                 e ? qPrintable(e->description) : "");
+                    finish(1);
+                });
             });
-        });
         cpuAtStart = cpuSeconds();
         wallAtStart = scheduler.now();
         stream->startCapture([&](std::optional<Error> e) {
@@ -176,7 +181,8 @@ int main(int argc, char** argv) {
             // BGRA bytes are ARGB32 words on a little-endian machine.
             QImage image(last->data(), last->width(), last->height(), int(last->bytesPerRow()),
                          QImage::Format_ARGB32_Premultiplied);
-            if (image.save(options->png, "PNG")) std::printf("png=%s\n", qPrintable(options->png));
+            if (image.save(options->png, "PNG"))
+                std::printf("png=%s\n", qPrintable(options->png));
             else {
                 std::fprintf(stderr, "cannot write %s\n", qPrintable(options->png));
                 exitCode = exitCode ? exitCode : 1;

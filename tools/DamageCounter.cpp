@@ -3,10 +3,9 @@
 //
 //   mirano-damage-counter <window-id> <seconds>
 // Prints "frames=N": the most updates seen on one of the windows.
+#include <poll.h>
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
-
-#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
@@ -63,7 +62,8 @@ int main(int argc, char** argv) {
         xcb_flush(c);
         if (xcb_connection_has_error(c)) break;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now()).count();
+                              end - std::chrono::steady_clock::now())
+                              .count();
         pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
         poll(&fd, 1, int(std::clamp<long long>(left, 0, 100)));
     }

@@ -3,6 +3,21 @@
 // display. Prints figures; asserts nothing.
 //
 //   mirano-bench-hotkeys [--events N] [--presses N]
+#include <linux/input-event-codes.h>
+#include <poll.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <thread>
+#include <vector>
+
 #include "hotkeys/HotkeyManager.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11EventTap.h"
@@ -15,21 +30,6 @@
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/hotkeys/XTestKeyboard.h"
 #include "tests/support/X11Session.h"
-
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <functional>
-#include <linux/input-event-codes.h>
-#include <poll.h>
-#include <thread>
-#include <vector>
 
 using namespace mirano;
 using Clock = std::chrono::steady_clock;
@@ -64,9 +64,9 @@ void benchRecognition(long iterations) {
     std::printf("  modifiers-changed (Shift)        %8.1f ns/event\n",
                 costPerEvent(manager, {KeyEventKind::ModifiersChanged, 0, Modifier::Shift, 1.0},
                              iterations));
-    std::printf("  key-down with modifier held      %8.1f ns/event\n",
-                costPerEvent(manager, {KeyEventKind::KeyDown, KEY_A, Modifier::Menu, 1.0},
-                             iterations));
+    std::printf(
+        "  key-down with modifier held      %8.1f ns/event\n",
+        costPerEvent(manager, {KeyEventKind::KeyDown, KEY_A, Modifier::Menu, 1.0}, iterations));
     std::printf("  key-down = trigger (fn+P)        %8.1f ns/event\n",
                 costPerEvent(manager, {KeyEventKind::KeyDown, KEY_P, Modifier::Menu, 1.0, true},
                              iterations));
@@ -99,8 +99,9 @@ public:
                     reinterpret_cast<xcb_key_press_event_t*>(ev.get())->detail == keycode)
                     return true;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - Clock::now()).count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
             if (left <= 0) return false;
             pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
             ::poll(&fd, 1, static_cast<int>(left));
@@ -203,9 +204,7 @@ int benchLatency(int presses) {
     manager.hoverProvider = [&] { return hovering; };
     manager.onBackspace = [&] { return ++handled, true; };
     manager.start();
-    auto settle = [&] {
-        testing::waitUntil([&] { return tapPtr->grabsSettled(); }, 5000);
-    };
+    auto settle = [&] { testing::waitUntil([&] { return tapPtr->grabsSettled(); }, 5000); };
     settle();
     print("tap running, key not grabbed", measureServed(presses));
 
@@ -234,8 +233,10 @@ int main(int argc, char** argv) {
     long events = 2000000;
     int presses = 2000;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (!std::strcmp(argv[i], "--events")) events = std::atol(argv[++i]);
-        else if (!std::strcmp(argv[i], "--presses")) presses = std::atoi(argv[++i]);
+        if (!std::strcmp(argv[i], "--events"))
+            events = std::atol(argv[++i]);
+        else if (!std::strcmp(argv[i], "--presses"))
+            presses = std::atoi(argv[++i]);
     }
     QCoreApplication app(argc, argv);
     benchRecognition(events);

@@ -2,14 +2,6 @@
 // (hover, Command-drag, double-clicks, the frame-rate menu) into the panel's callbacks.
 #include "window/CaptureView.h"
 
-#include "settings/AppSettings.h"
-#include "settings/ModifierKey.h"
-#include "window/FrameRateMenu.h"
-#include "window/OverlayView.h"
-#include "window/PausedOverlayView.h"
-#include "window/PiPPanel.h"
-#include "window/SelectionBand.h"
-
 #include <QChildEvent>
 #include <QCursor>
 #include <QEnterEvent>
@@ -18,6 +10,14 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+
+#include "settings/AppSettings.h"
+#include "settings/ModifierKey.h"
+#include "window/FrameRateMenu.h"
+#include "window/OverlayView.h"
+#include "window/PausedOverlayView.h"
+#include "window/PiPPanel.h"
+#include "window/SelectionBand.h"
 
 namespace mirano {
 
@@ -114,7 +114,8 @@ void CaptureView::scheduleOverlayUpload() {
     if (overlayUploadPending_) return;
     overlayUploadPending_ = true;
     // Coalesced: one render after everything the current event changed.
-    QMetaObject::invokeMethod(this, [this] { uploadOverlay(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { uploadOverlay(); }, Qt::QueuedConnection);
 }
 
 void CaptureView::uploadOverlay() {
@@ -143,7 +144,8 @@ void CaptureView::uploadOverlay() {
 QRectF CaptureView::bounds() const { return QRectF(0, 0, width(), height()); }
 
 QPointF CaptureView::clampToBounds(const QPointF& p) const {
-    return QPointF(std::clamp(p.x(), 0.0, double(width())), std::clamp(p.y(), 0.0, double(height())));
+    return QPointF(std::clamp(p.x(), 0.0, double(width())),
+                   std::clamp(p.y(), 0.0, double(height())));
 }
 
 // --- Overlays ---------------------------------------------------------------------------
@@ -198,7 +200,8 @@ void CaptureView::setPausedOverlayView(QWidget* view) {
     pausedOverlayView_ = view;
     if (!view) return;
     view->setParent(this);
-    if (auto* paused = qobject_cast<PausedOverlayView*>(view)) paused->setCornerRadius(kCornerRadius);
+    if (auto* paused = qobject_cast<PausedOverlayView*>(view))
+        paused->setCornerRadius(kCornerRadius);
     view->setGeometry(rect());
     view->show();
     view->raise();
@@ -206,7 +209,8 @@ void CaptureView::setPausedOverlayView(QWidget* view) {
 }
 
 void CaptureView::fitChildren() {
-    for (QWidget* w : {overlayHostingView_.data(), pausedOverlayView_.data(), selectionLayer_.data()})
+    for (QWidget* w :
+         {overlayHostingView_.data(), pausedOverlayView_.data(), selectionLayer_.data()})
         if (w) w->setGeometry(rect());
 }
 
@@ -215,8 +219,10 @@ void CaptureView::fitChildren() {
 void CaptureView::setPointerInside(bool inside) {
     if (inside == pointerInside_) return;
     pointerInside_ = inside;
-    if (inside) mouseEnteredView();
-    else mouseExitedView();
+    if (inside)
+        mouseEnteredView();
+    else
+        mouseExitedView();
 }
 
 void CaptureView::mouseEnteredView() {
@@ -239,8 +245,10 @@ void CaptureView::setCommandHeld(bool held) {
     if (held == isCommandHeld_) return;
     isCommandHeld_ = held;
     if (!isHovering_) return;
-    if (held) removeOverlay();
-    else if (!isDraggingZoom_ && !suppressOverlay_) showOverlay();
+    if (held)
+        removeOverlay();
+    else if (!isDraggingZoom_ && !suppressOverlay_)
+        showOverlay();
 }
 
 // --- Clicks and the zoom drag -------------------------------------------------------------
@@ -297,9 +305,12 @@ void CaptureView::mouseUpAt(QPointF point) {
 
 QMenu* CaptureView::buildFrameRateMenu() {
     QPointer<CaptureView> self(this);
-    return FrameRateMenu::build(settings_.frameRate(), [self](int rate) {
-        if (self) self->selectFrameRate(rate);
-    }, this);
+    return FrameRateMenu::build(
+        settings_.frameRate(),
+        [self](int rate) {
+            if (self) self->selectFrameRate(rate);
+        },
+        this);
 }
 
 void CaptureView::showFrameRateMenu() {

@@ -2,9 +2,7 @@
 // the panel's callbacks.
 #pragma once
 
-#include "platform/Frame.h"
-#include "platform/PictureSurface.h"
-
+#include <QMenu>
 #include <QPointF>
 #include <QPointer>
 #include <QRectF>
@@ -13,7 +11,8 @@
 #include <functional>
 #include <memory>
 
-#include <QMenu>
+#include "platform/Frame.h"
+#include "platform/PictureSurface.h"
 
 namespace mirano {
 

@@ -1,11 +1,6 @@
 // The hint overlay's layout: a row with the close button and the frame-rate menu, the show/hide
 // hint in the middle and the gesture hint at the bottom, over a dark veil.
 #include "window/OverlayView.h"
-#include "window/OverlayBackdrop.h"
-
-#include "window/CloseButton.h"
-#include "window/ElidedLabel.h"
-#include "window/FrameRateMenu.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -15,6 +10,11 @@
 #include <QPainterPath>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include "window/CloseButton.h"
+#include "window/ElidedLabel.h"
+#include "window/FrameRateMenu.h"
+#include "window/OverlayBackdrop.h"
 
 namespace mirano {
 

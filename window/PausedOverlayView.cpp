@@ -1,12 +1,12 @@
 // Paints black at 0.9 and the centred "Paused" text; it takes no mouse events so that the
 // PiP's gestures keep working through it.
 #include "window/PausedOverlayView.h"
-#include "window/OverlayBackdrop.h"
-
-#include "window/OverlayView.h"
 
 #include <QPainter>
 #include <QPainterPath>
+
+#include "window/OverlayBackdrop.h"
+#include "window/OverlayView.h"
 
 namespace mirano {
 

@@ -2,10 +2,6 @@
 // rounded, with alpha and click-through, reporting every size change.
 #include "window/PiPPanel.h"
 
-#include "platform/PanelWindowSystem.h"
-#include "platform/PictureSurface.h"
-#include "window/CaptureView.h"
-
 #include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QPainterPath>
@@ -13,6 +9,10 @@
 #include <QTimer>
 #include <QVariantAnimation>
 #include <QWindow>
+
+#include "platform/PanelWindowSystem.h"
+#include "platform/PictureSurface.h"
+#include "window/CaptureView.h"
 
 namespace mirano {
 
@@ -39,7 +39,8 @@ public:
     QVariantAnimation fade;
 };
 
-PiPPanel::PiPPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem, AppSettings& settings)
+PiPPanel::PiPPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem,
+                   AppSettings& settings)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus),
       d_(std::make_unique<Private>(windowSystem)) {
@@ -235,12 +236,16 @@ Qt::Edges PiPPanel::resizeEdges(const QPointF& p, const QSizeF& size) {
     bool top = p.y() < b, bottom = p.y() >= size.height() - b;
     // Near a corner the band widens along the rounding, so a corner drag resizes diagonally.
     if (left || right) {
-        if (p.y() < c) top = true;
-        else if (p.y() >= size.height() - c) bottom = true;
+        if (p.y() < c)
+            top = true;
+        else if (p.y() >= size.height() - c)
+            bottom = true;
     }
     if (top || bottom) {
-        if (p.x() < c) left = true;
-        else if (p.x() >= size.width() - c) right = true;
+        if (p.x() < c)
+            left = true;
+        else if (p.x() >= size.width() - c)
+            right = true;
     }
     Qt::Edges edges;
     if (left) edges |= Qt::LeftEdge;

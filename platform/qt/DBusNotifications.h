@@ -1,9 +1,9 @@
 // Desktop notifications through org.freedesktop.Notifications on the session bus.
 #pragma once
 
-#include "platform/Notifications.h"
-
 #include <QDBusConnection>
+
+#include "platform/Notifications.h"
 
 namespace mirano {
 

@@ -1,13 +1,13 @@
 #include "platform/qt/JsonDefaultsStore.h"
 
+#include <sys/stat.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
-
-#include <sys/stat.h>
 
 namespace mirano {
 
@@ -17,8 +17,11 @@ JsonDefaultsStore::JsonDefaultsStore(QString path, QObject* parent)
     connect(&settleTimer_, &QTimer::timeout, this, &JsonDefaultsStore::readChanges);
     const ReadResult start = readFile();
     switch (start.status) {
-        case ReadStatus::ok: values_ = start.values; break;
-        case ReadStatus::missing: break;
+        case ReadStatus::ok:
+            values_ = start.values;
+            break;
+        case ReadStatus::missing:
+            break;
         case ReadStatus::unreadable:
             unreadable_ = true;
             unreadableLog_(QStringLiteral("Settings file %1 cannot be read (%2); using defaults "
@@ -99,8 +102,10 @@ void JsonDefaultsStore::readChanges() {
                 logLine(QStringLiteral("Settings file %1 can be read again.").arg(path_));
             QJsonObject fresh = r.values;
             for (const QString& key : std::as_const(pending_)) {
-                if (values_.contains(key)) fresh.insert(key, values_.value(key));
-                else fresh.remove(key);
+                if (values_.contains(key))
+                    fresh.insert(key, values_.value(key));
+                else
+                    fresh.remove(key);
             }
             const bool mustWrite = !pending_.isEmpty();
             pending_.clear();
@@ -179,7 +184,7 @@ JsonDefaultsStore::ReadResult JsonDefaultsStore::readFile() const {
         return r;
     }
     r.status = ReadStatus::unparsable;
-    r.reason = data.trimmed().isEmpty()             ? QStringLiteral("empty")
+    r.reason = data.trimmed().isEmpty()                  ? QStringLiteral("empty")
                : error.error != QJsonParseError::NoError ? error.errorString()
                                                          : QStringLiteral("not an object");
     return r;

@@ -1,13 +1,13 @@
 // Preferences kept in a JSON file under the user's configuration directory.
 #pragma once
 
-#include "platform/DefaultsStore.h"
-#include "platform/Log.h"
-
 #include <QFileSystemWatcher>
 #include <QJsonObject>
 #include <QSet>
 #include <QTimer>
+
+#include "platform/DefaultsStore.h"
+#include "platform/Log.h"
 
 namespace mirano {
 

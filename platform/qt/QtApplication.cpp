@@ -1,11 +1,11 @@
 #include "platform/qt/QtApplication.h"
 
-#include <QApplication>
-#include <QGuiApplication>
-#include <QWindow>
-#include <QWidget>
 #include <xcb/xcb.h>
 
+#include <QApplication>
+#include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
 #include <cstring>
 
 namespace mirano {

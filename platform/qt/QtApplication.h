@@ -1,10 +1,10 @@
 // The application object on Qt: activation policy, activation and termination.
 #pragma once
 
-#include "platform/Application.h"
-
 #include <QMetaObject>
 #include <QPointer>
+
+#include "platform/Application.h"
 
 class QWidget;
 

@@ -51,8 +51,8 @@ QtScheduler::QtScheduler(QObject* context) : context_(std::make_shared<Context>(
     if (!context_->object) return;
     // Runs in the destroying thread before the object is gone; a post racing with it
     // either completes first (holding the lock) or sees no object.
-    destroyedConnection_ = QObject::connect(
-        context_->object, &QObject::destroyed, [state = context_] {
+    destroyedConnection_ =
+        QObject::connect(context_->object, &QObject::destroyed, [state = context_] {
             const std::lock_guard lock(state->mutex);
             state->object = nullptr;
         });

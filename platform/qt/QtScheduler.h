@@ -1,12 +1,11 @@
 // Scheduler on the Qt event loop of the main thread.
 #pragma once
 
-#include "platform/Scheduler.h"
-
 #include <QObject>
-
 #include <memory>
 #include <mutex>
+
+#include "platform/Scheduler.h"
 
 namespace mirano {
 

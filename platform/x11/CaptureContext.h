@@ -1,12 +1,12 @@
 // What every window capture on the capture thread shares: the connection and server facts.
 #pragma once
 
-#include "platform/x11/XConnection.h"
-
 #include <xcb/render.h>
 
 #include <memory>
 #include <unordered_map>
+
+#include "platform/x11/XConnection.h"
 
 namespace mirano::x11 {
 

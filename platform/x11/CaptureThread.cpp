@@ -1,13 +1,12 @@
 #include "platform/x11/CaptureThread.h"
 
-#include <xcb/composite.h>
-#include <xcb/damage.h>
-#include <xcb/shm.h>
-
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <xcb/composite.h>
+#include <xcb/damage.h>
+#include <xcb/shm.h>
 
 #include <algorithm>
 
@@ -58,10 +57,11 @@ std::optional<Error> CaptureThread::setUp() {
     if (!x.isValid()) return unavailableError(QStringLiteral("no connection to the X server"));
     xcb_connection_t* c = x.get();
     // Each extension must be told which version we speak before we use it.
-    auto composite = reply(xcb_composite_query_version_reply(
-        c, xcb_composite_query_version(c, 0, 4), nullptr));
+    auto composite =
+        reply(xcb_composite_query_version_reply(c, xcb_composite_query_version(c, 0, 4), nullptr));
     if (!composite || (composite->major_version == 0 && composite->minor_version < 2))
-        return unavailableError(QStringLiteral("the Composite extension (0.2 or later) is missing"));
+        return unavailableError(
+            QStringLiteral("the Composite extension (0.2 or later) is missing"));
     const xcb_query_extension_reply_t* damageExt = xcb_get_extension_data(c, &xcb_damage_id);
     auto damage =
         reply(xcb_damage_query_version_reply(c, xcb_damage_query_version(c, 1, 1), nullptr));
@@ -74,9 +74,11 @@ std::optional<Error> CaptureThread::setUp() {
     context_.hasShm =
         shmExt && shmExt->present &&
         reply(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr)) != nullptr;
-    auto render = reply(xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr));
+    auto render =
+        reply(xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr));
     if (!render) return unavailableError(QStringLiteral("the RENDER extension is missing"));
-    auto formats = reply(xcb_render_query_pict_formats_reply(c, xcb_render_query_pict_formats(c), nullptr));
+    auto formats =
+        reply(xcb_render_query_pict_formats_reply(c, xcb_render_query_pict_formats(c), nullptr));
     if (!formats) return unavailableError(QStringLiteral("RENDER lists no picture formats"));
 
     for (auto it = xcb_render_query_pict_formats_formats_iterator(formats.get()); it.rem;
@@ -85,8 +87,8 @@ std::optional<Error> CaptureThread::setUp() {
         context_.formatDepths[f.id] = f.depth;
         const auto& d = f.direct;
         if (f.type == XCB_RENDER_PICT_TYPE_DIRECT && f.depth == 32 && d.alpha_shift == 24 &&
-            d.alpha_mask == 0xff && d.red_shift == 16 && d.red_mask == 0xff &&
-            d.green_shift == 8 && d.green_mask == 0xff && d.blue_shift == 0 && d.blue_mask == 0xff)
+            d.alpha_mask == 0xff && d.red_shift == 16 && d.red_mask == 0xff && d.green_shift == 8 &&
+            d.green_mask == 0xff && d.blue_shift == 0 && d.blue_mask == 0xff)
             context_.argb32Format = f.id;
         if (f.type == XCB_RENDER_PICT_TYPE_DIRECT && f.depth == 8 && d.alpha_mask == 0xff &&
             d.red_mask == 0 && d.green_mask == 0 && d.blue_mask == 0)
@@ -171,12 +173,13 @@ void CaptureThread::run() {
         int timeout = 1000;
         if (wake) {
             const auto ms = std::chrono::duration_cast<std::chrono::microseconds>(
-                *wake - WindowCapture::Clock::now()).count();
+                                *wake - WindowCapture::Clock::now())
+                                .count();
             timeout = int(std::clamp<long long>((ms + 999) / 1000, 0, 1000));
         }
-        pollfd fds[2] = {{wakeFd_, POLLIN, 0},
-                         {connected ? xcb_get_file_descriptor(context_.connection->get()) : -1,
-                          POLLIN, 0}};
+        pollfd fds[2] = {
+            {wakeFd_, POLLIN, 0},
+            {connected ? xcb_get_file_descriptor(context_.connection->get()) : -1, POLLIN, 0}};
         poll(fds, 2, timeout);
         if (fds[0].revents & POLLIN) {
             std::uint64_t count;

@@ -1,11 +1,6 @@
 // The capture thread: its own X connection, every window capture, and the loop that serves them.
 #pragma once
 
-#include "platform/Types.h"
-#include "platform/x11/CaptureContext.h"
-#include "platform/x11/SurfacePresenter.h"
-#include "platform/x11/WindowCapture.h"
-
 #include <QByteArray>
 #include <atomic>
 #include <deque>
@@ -16,6 +11,11 @@
 #include <optional>
 #include <thread>
 #include <vector>
+
+#include "platform/Types.h"
+#include "platform/x11/CaptureContext.h"
+#include "platform/x11/SurfacePresenter.h"
+#include "platform/x11/WindowCapture.h"
 
 namespace mirano::x11 {
 

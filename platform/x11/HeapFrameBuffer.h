@@ -1,9 +1,9 @@
 // A frame in ordinary memory, for displays where shared memory cannot be used.
 #pragma once
 
-#include "platform/Frame.h"
-
 #include <vector>
+
+#include "platform/Frame.h"
 
 namespace mirano::x11 {
 
@@ -11,7 +11,8 @@ namespace mirano::x11 {
 class HeapFrameBuffer final : public FrameBuffer {
 public:
     HeapFrameBuffer(int width, int height, const std::uint8_t* pixels)
-        : width_(width), height_(height),
+        : width_(width),
+          height_(height),
           pixels_(pixels, pixels + std::size_t(width) * std::size_t(height) * 4) {}
     int width() const override { return width_; }
     int height() const override { return height_; }

@@ -1,9 +1,9 @@
 // Passive asynchronous key grabs with the lock-key variants, released as a set.
 #include "platform/x11/KeyGrabSet.h"
 
-#include "platform/x11/XConnection.h"
-
 #include <algorithm>
+
+#include "platform/x11/XConnection.h"
 
 namespace mirano::x11 {
 

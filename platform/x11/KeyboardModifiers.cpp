@@ -1,35 +1,43 @@
 // Classifies the keys of the X keyboard mapping as Mirano's physical modifiers.
 #include "platform/x11/KeyboardModifiers.h"
 
-#include "platform/x11/XConnection.h"
-
 #include <algorithm>
+
+#include "platform/x11/XConnection.h"
 
 namespace mirano::x11 {
 
 namespace {
-constexpr xcb_keysym_t kShiftL = 0xffe1, kShiftR = 0xffe2, kControlL = 0xffe3,
-                       kControlR = 0xffe4, kCapsLock = 0xffe5, kMetaL = 0xffe7, kMetaR = 0xffe8,
-                       kAltL = 0xffe9, kAltR = 0xffea, kSuperL = 0xffeb, kSuperR = 0xffec,
-                       kLevel3Shift = 0xfe03, kMenu = 0xff67, kNumLock = 0xff7f,
-                       kScrollLock = 0xff14;
+constexpr xcb_keysym_t kShiftL = 0xffe1, kShiftR = 0xffe2, kControlL = 0xffe3, kControlR = 0xffe4,
+                       kCapsLock = 0xffe5, kMetaL = 0xffe7, kMetaR = 0xffe8, kAltL = 0xffe9,
+                       kAltR = 0xffea, kSuperL = 0xffeb, kSuperR = 0xffec, kLevel3Shift = 0xfe03,
+                       kMenu = 0xff67, kNumLock = 0xff7f, kScrollLock = 0xff14;
 
 /// The physical modifier of a keysym; Caps Lock is a modifier key that is none of them.
 std::optional<Modifier> modifierForKeysym(xcb_keysym_t keysym) {
     switch (keysym) {
         case kShiftL:
-        case kShiftR: return Modifier::Shift;
-        case kControlL: return Modifier::LeftCtrl;
-        case kControlR: return Modifier::RightCtrl;
+        case kShiftR:
+            return Modifier::Shift;
+        case kControlL:
+            return Modifier::LeftCtrl;
+        case kControlR:
+            return Modifier::RightCtrl;
         case kAltL:
-        case kMetaL: return Modifier::LeftAlt;
+        case kMetaL:
+            return Modifier::LeftAlt;
         case kAltR:
         case kMetaR:
-        case kLevel3Shift: return Modifier::RightAlt;
-        case kSuperL: return Modifier::LeftSuper;
-        case kSuperR: return Modifier::RightSuper;
-        case kMenu: return Modifier::Menu;
-        default: return std::nullopt;
+        case kLevel3Shift:
+            return Modifier::RightAlt;
+        case kSuperL:
+            return Modifier::LeftSuper;
+        case kSuperR:
+            return Modifier::RightSuper;
+        case kMenu:
+            return Modifier::Menu;
+        default:
+            return std::nullopt;
     }
 }
 }  // namespace

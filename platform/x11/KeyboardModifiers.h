@@ -1,14 +1,14 @@
 // The X keyboard in Mirano's terms: evdev codes of X keycodes, and which keys are modifiers.
 #pragma once
 
-#include "platform/Modifiers.h"
-
 #include <xcb/xcb.h>
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
+
+#include "platform/Modifiers.h"
 
 namespace mirano::x11 {
 

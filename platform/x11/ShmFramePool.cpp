@@ -1,12 +1,12 @@
 #include "platform/x11/ShmFramePool.h"
 
-#include "platform/x11/XConnection.h"
-
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/x11/XConnection.h"
 
 namespace mirano::x11 {
 
@@ -82,8 +82,7 @@ std::shared_ptr<ShmFrameBuffer> ShmFramePool::acquire() {
     }
     if (!buffer) {
         QString error;
-        auto segment =
-            ShmSegment::create(connection_, std::size_t(width_) * height_ * 4, &error);
+        auto segment = ShmSegment::create(connection_, std::size_t(width_) * height_ * 4, &error);
         if (!segment) {
             std::lock_guard lock(mutex_);
             lastError_ = error;

@@ -2,9 +2,6 @@
 // reference to a frame goes.
 #pragma once
 
-#include "platform/Frame.h"
-#include "platform/Types.h"
-
 #include <xcb/shm.h>
 
 #include <cstddef>
@@ -12,6 +9,9 @@
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include "platform/Frame.h"
+#include "platform/Types.h"
 
 namespace mirano::x11 {
 
@@ -63,8 +63,8 @@ private:
 /// thread. The pool lives as long as any of its frames.
 class ShmFramePool : public std::enable_shared_from_this<ShmFramePool> {
 public:
-    static std::shared_ptr<ShmFramePool> create(std::shared_ptr<XConnection> connection,
-                                                int width, int height, int maxBuffers);
+    static std::shared_ptr<ShmFramePool> create(std::shared_ptr<XConnection> connection, int width,
+                                                int height, int maxBuffers);
     ~ShmFramePool();
 
     /// A free buffer (reused or new), or null when all `maxBuffers` are in use or memory could

@@ -10,7 +10,6 @@ namespace mirano::x11 {
 
 namespace {
 
-
 xcb_render_fixed_t fixed(double v) {
     return static_cast<xcb_render_fixed_t>(std::lround(v * 65536.0));
 }
@@ -42,8 +41,8 @@ SurfacePresenter::Buffer SurfacePresenter::makeBuffer(int width, int height, std
                                                       xcb_render_pictformat_t format) {
     Buffer b;
     const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
-    xcb_create_pixmap(connection_, depth, pixmap, context_.connection->root(),
-                      std::uint16_t(width), std::uint16_t(height));
+    xcb_create_pixmap(connection_, depth, pixmap, context_.connection->root(), std::uint16_t(width),
+                      std::uint16_t(height));
     b.pixmap = XResource(connection_, pixmap, freePixmap);
     const xcb_render_picture_t picture = xcb_generate_id(connection_);
     // Sampling past the edges repeats the edge pixels instead of blending in transparency.
@@ -71,8 +70,8 @@ void SurfacePresenter::upload(const Buffer& buffer, const QImage& image, std::ui
     xcb_free_gc(connection_, gc);
 }
 
-void SurfacePresenter::fill(xcb_render_picture_t picture, std::uint16_t alpha, int x, int y,
-                            int w, int h) {
+void SurfacePresenter::fill(xcb_render_picture_t picture, std::uint16_t alpha, int x, int y, int w,
+                            int h) {
     const xcb_render_color_t color{0, 0, 0, alpha};
     const xcb_rectangle_t rect{std::int16_t(x), std::int16_t(y), std::uint16_t(w),
                                std::uint16_t(h)};
@@ -82,12 +81,12 @@ void SurfacePresenter::fill(xcb_render_picture_t picture, std::uint16_t alpha, i
 void SurfacePresenter::setScale(xcb_render_picture_t picture, double sx, double sy, double dx,
                                 double dy, bool smooth) {
     // Maps destination pixels to source pixels.
-    const xcb_render_transform_t transform{fixed(sx), 0, fixed(dx), 0, fixed(sy), fixed(dy),
-                                           0, 0, fixed(1.0)};
+    const xcb_render_transform_t transform{fixed(sx), 0, fixed(dx), 0,         fixed(sy),
+                                           fixed(dy), 0, 0,         fixed(1.0)};
     xcb_render_set_picture_transform(connection_, picture, transform);
     const char* filter = smooth ? "bilinear" : "nearest";
-    xcb_render_set_picture_filter(connection_, picture, std::uint16_t(std::strlen(filter)),
-                                  filter, 0, nullptr);
+    xcb_render_set_picture_filter(connection_, picture, std::uint16_t(std::strlen(filter)), filter,
+                                  0, nullptr);
 }
 
 void SurfacePresenter::setSize(int width, int height) {
@@ -210,9 +209,9 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
     const bool exact = sx == 1.0 && sy == 1.0 && rect.x() == std::floor(rect.x()) &&
                        rect.y() == std::floor(rect.y());
     setScale(from, sx, sy, rect.x(), rect.y(), !exact);
-    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE,
-                         frame_.picture.get(), 0, 0, 0, 0, std::int16_t(x), std::int16_t(y),
-                         std::uint16_t(w), std::uint16_t(h));
+    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE, frame_.picture.get(),
+                         0, 0, 0, 0, std::int16_t(x), std::int16_t(y), std::uint16_t(w),
+                         std::uint16_t(h));
 }
 
 void SurfacePresenter::present() {
@@ -236,8 +235,8 @@ void SurfacePresenter::present() {
         xcb_render_composite(connection_, XCB_RENDER_PICT_OP_OVER, overlay_.picture.get(), dim,
                              back, 0, 0, 0, 0, 0, 0, std::uint16_t(overlay_.width),
                              std::uint16_t(overlay_.height));
-    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, back, XCB_NONE,
-                         windowPicture_.get(), 0, 0, 0, 0, 0, 0, W, H);
+    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, back, XCB_NONE, windowPicture_.get(),
+                         0, 0, 0, 0, 0, 0, W, H);
     xcb_flush(connection_);
 }
 

@@ -2,12 +2,12 @@
 // picture window on the X server, with the overlay over them, so the picture never leaves it.
 #pragma once
 
-#include "platform/x11/CaptureContext.h"
-#include "platform/x11/XResource.h"
-
 #include <QImage>
 #include <QRectF>
 #include <array>
+
+#include "platform/x11/CaptureContext.h"
+#include "platform/x11/XResource.h"
 
 namespace mirano::x11 {
 
@@ -64,13 +64,13 @@ private:
     bool translucent_ = false;
     int width_ = 0;
     int height_ = 0;
-    Buffer frame_;    // the scaled picture, bars included
-    Buffer back_;     // picture, overlay and opacity combined
+    Buffer frame_;  // the scaled picture, bars included
+    Buffer back_;   // picture, overlay and opacity combined
     /// Beyond this bilinear sampling skips pixels (thin strokes shimmer): halve first.
     static constexpr std::size_t kMaxHalvings = 5;
     std::array<Buffer, kMaxHalvings> halves_;  // the steps of a large downscale
     Buffer overlay_;
-    Buffer mask_;     // rounded corners
+    Buffer mask_;  // rounded corners
     XResource opacityPicture_;
     double opacity_ = 1.0;
     double cornerRadius_ = 0;

@@ -1,14 +1,14 @@
 #include "platform/x11/WindowCapture.h"
 
-#include "platform/Log.h"
-#include "platform/x11/HeapFrameBuffer.h"
-
 #include <xcb/composite.h>
 #include <xcb/damage.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#include "platform/Log.h"
+#include "platform/x11/HeapFrameBuffer.h"
 
 namespace mirano::x11 {
 
@@ -52,9 +52,7 @@ WindowCapture::WindowCapture(CaptureContext& context, xcb_window_t window,
       onFrame_(std::move(onFrame)),
       onStop_(std::move(onStop)) {}
 
-WindowCapture::~WindowCapture() {
-    releaseServerResources(state_ != State::ended);
-}
+WindowCapture::~WindowCapture() { releaseServerResources(state_ != State::ended); }
 
 void WindowCapture::setPresenter(std::shared_ptr<SurfacePresenter> presenter) {
     presenter_ = std::move(presenter);
@@ -62,10 +60,12 @@ void WindowCapture::setPresenter(std::shared_ptr<SurfacePresenter> presenter) {
 
 std::optional<Error> WindowCapture::start(Clock::time_point now) {
     if (state_ == State::running) return std::nullopt;
-    if (state_ == State::ended) return captureError(QStringLiteral("The captured window was closed."));
+    if (state_ == State::ended)
+        return captureError(QStringLiteral("The captured window was closed."));
     auto attributesCookie = xcb_get_window_attributes(connection_, window_);
     auto geometryCookie = xcb_get_geometry(connection_, window_);
-    auto attributes = reply(xcb_get_window_attributes_reply(connection_, attributesCookie, nullptr));
+    auto attributes =
+        reply(xcb_get_window_attributes_reply(connection_, attributesCookie, nullptr));
     auto geometry = reply(xcb_get_geometry_reply(connection_, geometryCookie, nullptr));
     if (!attributes || !geometry)
         return captureError(QStringLiteral("The window to capture no longer exists."));
@@ -111,7 +111,8 @@ void WindowCapture::stop() {
 }
 
 std::optional<Error> WindowCapture::update(const StreamConfiguration& configuration) {
-    if (state_ == State::ended) return captureError(QStringLiteral("The captured window was closed."));
+    if (state_ == State::ended)
+        return captureError(QStringLiteral("The captured window was closed."));
     const StreamConfiguration previous = configuration_;
     configuration_ = configuration;
     if (state_ == State::running) {
@@ -147,7 +148,8 @@ bool WindowCapture::prepareOutput(QString* error) {
         connection_, xcb_create_pixmap_checked(connection_, 32, pixmap, context_.connection->root(),
                                                std::uint16_t(width), std::uint16_t(height))));
     if (pixmapError) {
-        if (error) *error = QStringLiteral("Could not make a %1 x %2 frame.").arg(width).arg(height);
+        if (error)
+            *error = QStringLiteral("Could not make a %1 x %2 frame.").arg(width).arg(height);
         return false;
     }
     outputPixmap_ = XResource(connection_, pixmap, freePixmap);
@@ -171,7 +173,8 @@ bool WindowCapture::nameWindowPixmap() {
     if (nameError) return false;  // not viewable now; a map or damage brings us back
     windowPixmap_ = XResource(connection_, pixmap, freePixmap);
     // The pixmap may differ in size from the last ConfigureNotify we saw.
-    auto geometry = reply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, pixmap), nullptr));
+    auto geometry =
+        reply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, pixmap), nullptr));
     if (geometry) {
         windowWidth_ = geometry->width;
         windowHeight_ = geometry->height;
@@ -200,14 +203,13 @@ void WindowCapture::applyTransform() {
     const double scale = std::max(source.width() / outputWidth_, source.height() / outputHeight_);
     fitSize_ = QSize(std::clamp(int(std::lround(source.width() / scale)), 1, outputWidth_),
                      std::clamp(int(std::lround(source.height() / scale)), 1, outputHeight_));
-    fitOffset_ = QPoint((outputWidth_ - fitSize_.width()) / 2,
-                        (outputHeight_ - fitSize_.height()) / 2);
+    fitOffset_ =
+        QPoint((outputWidth_ - fitSize_.width()) / 2, (outputHeight_ - fitSize_.height()) / 2);
     const double sx = source.width() / fitSize_.width();
     const double sy = source.height() / fitSize_.height();
     // Maps output pixels to window pixels.
-    const xcb_render_transform_t transform{fixed(sx), 0, fixed(source.x()),
-                                           0, fixed(sy), fixed(source.y()),
-                                           0, 0, fixed(1.0)};
+    const xcb_render_transform_t transform{
+        fixed(sx), 0, fixed(source.x()), 0, fixed(sy), fixed(source.y()), 0, 0, fixed(1.0)};
     xcb_render_set_picture_transform(connection_, sourcePicture_.get(), transform);
     const bool exact = sx == 1.0 && sy == 1.0 && source.x() == std::floor(source.x()) &&
                        source.y() == std::floor(source.y());
@@ -223,7 +225,8 @@ void WindowCapture::watchAncestors() {
     xcb_window_t current = window_;
     // Map and unmap of any ancestor changes whether the window can be named.
     for (int depth = 0; depth < 32; ++depth) {
-        auto tree = reply(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, current), nullptr));
+        auto tree =
+            reply(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, current), nullptr));
         if (!tree || tree->parent == XCB_NONE || tree->parent == root) break;
         current = tree->parent;
         ancestors_.push_back(current);
@@ -334,8 +337,8 @@ bool WindowCapture::captureFrame() {
     if (fitSize_ != QSize(outputWidth_, outputHeight_)) {
         const xcb_render_color_t black{0, 0, 0, 0xffff};
         const xcb_rectangle_t all{0, 0, std::uint16_t(outputWidth_), std::uint16_t(outputHeight_)};
-        xcb_render_fill_rectangles(connection_, XCB_RENDER_PICT_OP_SRC, outputPicture_.get(),
-                                   black, 1, &all);
+        xcb_render_fill_rectangles(connection_, XCB_RENDER_PICT_OP_SRC, outputPicture_.get(), black,
+                                   1, &all);
     }
     xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, sourcePicture_.get(), XCB_NONE,
                          outputPicture_.get(), 0, 0, 0, 0, std::int16_t(fitOffset_.x()),
@@ -352,8 +355,8 @@ bool WindowCapture::captureFrame() {
         return true;
     }
     auto cookie = xcb_shm_get_image(connection_, outputPixmap_.get(), 0, 0,
-                                    std::uint16_t(outputWidth_), std::uint16_t(outputHeight_),
-                                    ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, buffer->segment(), 0);
+                                    std::uint16_t(outputWidth_), std::uint16_t(outputHeight_), ~0u,
+                                    XCB_IMAGE_FORMAT_Z_PIXMAP, buffer->segment(), 0);
     xcb_generic_error_t* rawError = nullptr;
     auto image = reply(xcb_shm_get_image_reply(connection_, cookie, &rawError));
     auto error = reply(rawError);

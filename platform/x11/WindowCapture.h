@@ -2,17 +2,17 @@
 // follows the window (map, unmap, resize, reparent, destroy) and turns damage into frames.
 #pragma once
 
-#include "platform/CaptureService.h"
-#include "platform/x11/CaptureContext.h"
-#include "platform/x11/ShmFramePool.h"
-#include "platform/x11/SurfacePresenter.h"
-#include "platform/x11/XResource.h"
-
 #include <QPoint>
 #include <QSize>
 #include <chrono>
 #include <optional>
 #include <vector>
+
+#include "platform/CaptureService.h"
+#include "platform/x11/CaptureContext.h"
+#include "platform/x11/ShmFramePool.h"
+#include "platform/x11/SurfacePresenter.h"
+#include "platform/x11/XResource.h"
 
 namespace mirano::x11 {
 

@@ -1,8 +1,8 @@
 // The process-wide capture service.
+#include <QCoreApplication>
+
 #include "platform/Platform.h"
 #include "platform/x11/X11CaptureService.h"
-
-#include <QCoreApplication>
 
 namespace mirano {
 

@@ -42,19 +42,18 @@ void X11CaptureService::listWindows(WindowListHandler done) {
             std::vector<CapturableWindow> windows;
             windows.reserve(clients.size());
             for (const auto& c : clients)
-                windows.push_back(CapturableWindow{
-                    c.window, toLogical(QRect(c.x, c.y, c.width, c.height))});
+                windows.push_back(
+                    CapturableWindow{c.window, toLogical(QRect(c.x, c.y, c.width, c.height))});
             if (done) done(std::move(windows), std::nullopt);
         });
     });
 }
 
 std::shared_ptr<CaptureStream> X11CaptureService::makeStream(
-    const CapturableWindow& window, const StreamConfiguration& configuration,
-    FrameHandler onFrame, StreamStopHandler onStop) {
+    const CapturableWindow& window, const StreamConfiguration& configuration, FrameHandler onFrame,
+    StreamStopHandler onStop) {
     return std::make_shared<X11CaptureStream>(thread_, scheduler_, nextStreamID_++, window,
-                                              configuration, std::move(onFrame),
-                                              std::move(onStop));
+                                              configuration, std::move(onFrame), std::move(onStop));
 }
 
 }  // namespace mirano::x11

@@ -2,11 +2,11 @@
 // one capture thread.
 #pragma once
 
-#include "platform/CaptureService.h"
-
 #include <QByteArray>
 #include <atomic>
 #include <memory>
+
+#include "platform/CaptureService.h"
 
 namespace mirano {
 class Scheduler;

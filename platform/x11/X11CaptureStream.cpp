@@ -26,8 +26,8 @@ X11CaptureStream::X11CaptureStream(std::shared_ptr<CaptureThread> thread, Schedu
     const xcb_window_t xid = window.windowID;
     thread_->post([id, xid, configuration = inPixels(configuration), onFrame = std::move(onFrame),
                    onStop = std::move(onStop)](CaptureThread& t) {
-        t.addCapture(id, std::make_unique<WindowCapture>(t.context(), xid, configuration,
-                                                         onFrame, onStop));
+        t.addCapture(
+            id, std::make_unique<WindowCapture>(t.context(), xid, configuration, onFrame, onStop));
     });
 }
 
@@ -80,7 +80,8 @@ void X11CaptureStream::stopCapture(Completion done) {
 void X11CaptureStream::updateConfiguration(const StreamConfiguration& configuration,
                                            Completion done) {
     const std::uint64_t id = id_;
-    thread_->post([scheduler = &scheduler_, id, configuration = inPixels(configuration), done = std::move(done)](CaptureThread& t) mutable {
+    thread_->post([scheduler = &scheduler_, id, configuration = inPixels(configuration),
+                   done = std::move(done)](CaptureThread& t) mutable {
         auto* capture = t.capture(id);
         completeOnMain(scheduler, std::move(done),
                        capture ? capture->update(configuration)

@@ -1,9 +1,9 @@
 // The main thread's handle on one window capture that lives on the capture thread.
 #pragma once
 
-#include "platform/CaptureService.h"
-
 #include <memory>
+
+#include "platform/CaptureService.h"
 
 namespace mirano {
 class Scheduler;
@@ -17,10 +17,9 @@ class CaptureThread;
 /// scheduler. Releasing the handle ends the capture.
 class X11CaptureStream final : public CaptureStream {
 public:
-    X11CaptureStream(std::shared_ptr<CaptureThread> thread, Scheduler& scheduler,
-                     std::uint64_t id, const CapturableWindow& window,
-                     const StreamConfiguration& configuration, FrameHandler onFrame,
-                     StreamStopHandler onStop);
+    X11CaptureStream(std::shared_ptr<CaptureThread> thread, Scheduler& scheduler, std::uint64_t id,
+                     const CapturableWindow& window, const StreamConfiguration& configuration,
+                     FrameHandler onFrame, StreamStopHandler onStop);
     ~X11CaptureStream() override;
 
     void startCapture(Completion done) override;

@@ -18,15 +18,14 @@ constexpr const char* kClockProperty = "_MIRANO_TIMESTAMP";
 
 X11Desktop::X11Desktop(const char* display, QObject* parent) : QObject(parent), conn_(display) {
     if (!conn_.isValid()) return;
-    conn_.preload({"_NET_ACTIVE_WINDOW", "_NET_WM_PID", "_NET_WM_STATE",
-                   "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_HIDDEN", "_NET_CURRENT_DESKTOP",
-                   kKeyPanelProperty, kClockProperty});
+    conn_.preload({"_NET_ACTIVE_WINDOW", "_NET_WM_PID", "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN",
+                   "_NET_WM_STATE_HIDDEN", "_NET_CURRENT_DESKTOP", kKeyPanelProperty,
+                   kClockProperty});
     const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(conn_.get(), conn_.root(), XCB_CW_EVENT_MASK, &mask);
     clock_ = xcb_generate_id(conn_.get());
     xcb_create_window(conn_.get(), 0, clock_, conn_.root(), -1, -1, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
-                      &mask);
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
     const auto* res = xcb_get_extension_data(conn_.get(), &xcb_res_id);
     hasResourceExtension_ = res && res->present;
 
@@ -89,8 +88,8 @@ void X11Desktop::watchActiveWindow() {
 }
 
 xcb_window_t X11Desktop::activeWindow() {
-    const auto v = conn_.property32(conn_.root(), conn_.atom("_NET_ACTIVE_WINDOW"),
-                                    XCB_ATOM_WINDOW);
+    const auto v =
+        conn_.property32(conn_.root(), conn_.atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
     return v.empty() ? xcb_window_t{XCB_NONE} : v.front();
 }
 
@@ -122,7 +121,8 @@ bool X11Desktop::hasState(xcb_window_t window, const char* stateAtom) {
     if (window == XCB_NONE) return false;
     const auto states = conn_.property32(window, conn_.atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
     const xcb_atom_t wanted = conn_.atom(stateAtom);
-    return wanted != XCB_ATOM_NONE && std::find(states.begin(), states.end(), wanted) != states.end();
+    return wanted != XCB_ATOM_NONE &&
+           std::find(states.begin(), states.end(), wanted) != states.end();
 }
 
 std::optional<QString> X11Desktop::wmClassClass(xcb_window_t window) {
@@ -141,12 +141,11 @@ bool X11Desktop::isKeyPanel(xcb_window_t window) {
 
 std::optional<QRect> X11Desktop::geometryInRoot(xcb_window_t window) {
     if (!conn_.isValid() || window == XCB_NONE) return std::nullopt;
-    auto geo = reply(
-        xcb_get_geometry_reply(conn_.get(), xcb_get_geometry(conn_.get(), window), nullptr));
+    auto geo =
+        reply(xcb_get_geometry_reply(conn_.get(), xcb_get_geometry(conn_.get(), window), nullptr));
     if (!geo) return std::nullopt;
     auto tr = reply(xcb_translate_coordinates_reply(
-        conn_.get(), xcb_translate_coordinates(conn_.get(), window, conn_.root(), 0, 0),
-        nullptr));
+        conn_.get(), xcb_translate_coordinates(conn_.get(), window, conn_.root(), 0, 0), nullptr));
     if (!tr) return std::nullopt;
     return QRect(tr->dst_x, tr->dst_y, geo->width, geo->height);
 }
@@ -154,8 +153,8 @@ std::optional<QRect> X11Desktop::geometryInRoot(xcb_window_t window) {
 xcb_timestamp_t X11Desktop::serverTime() {
     if (!conn_.isValid() || clock_ == XCB_NONE) return XCB_CURRENT_TIME;
     const xcb_atom_t property = conn_.atom(kClockProperty);
-    xcb_change_property(conn_.get(), XCB_PROP_MODE_APPEND, clock_, property, XCB_ATOM_STRING, 8,
-                        0, nullptr);
+    xcb_change_property(conn_.get(), XCB_PROP_MODE_APPEND, clock_, property, XCB_ATOM_STRING, 8, 0,
+                        nullptr);
     conn_.flush();
     // The server answers at once; other events met on the way are kept for processEvents().
     while (xcb_generic_event_t* raw = xcb_wait_for_event(conn_.get())) {
@@ -187,8 +186,8 @@ void X11Desktop::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint
 }
 
 void X11Desktop::requestActivate(xcb_window_t window) {
-    sendRootMessage(window, conn_.atom("_NET_ACTIVE_WINDOW"), kSourceIndicationPager,
-                    serverTime(), XCB_NONE);
+    sendRootMessage(window, conn_.atom("_NET_ACTIVE_WINDOW"), kSourceIndicationPager, serverTime(),
+                    XCB_NONE);
 }
 
 void X11Desktop::mapWindow(xcb_window_t window) {

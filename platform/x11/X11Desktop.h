@@ -2,15 +2,15 @@
 // property changes of the root and the active window, turned into signals.
 #pragma once
 
-#include "platform/Types.h"
-#include "platform/x11/XConnection.h"
-
 #include <QObject>
 #include <QRect>
 #include <QString>
 #include <deque>
 #include <memory>
 #include <optional>
+
+#include "platform/Types.h"
+#include "platform/x11/XConnection.h"
 
 class QSocketNotifier;
 

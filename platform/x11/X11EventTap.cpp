@@ -2,29 +2,29 @@
 // takes, and the hand-off of each event to the main thread.
 #include "platform/x11/X11EventTap.h"
 
+#include <xcb/xinput.h>
+
 #include "platform/x11/KeyGrabSet.h"
 #include "platform/x11/KeyboardModifiers.h"
 #include "platform/x11/XConnection.h"
-
-#include <xcb/xinput.h>
 // xkb.h names a field "explicit", a C++ keyword.
 #define explicit xkb_explicit
 #include <xcb/xkb.h>
 #undef explicit
 
-#include <QCoreApplication>
-#include <QMetaObject>
-
-#include <algorithm>
-#include <array>
-#include <bit>
-#include <deque>
 #include <linux/input-event-codes.h>
-#include <mutex>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <deque>
+#include <mutex>
 #include <vector>
 
 namespace mirano::x11 {
@@ -154,14 +154,16 @@ void X11EventTap::Worker::run() {
             pollfd fd{wakeFd_, POLLIN, 0};
             ::poll(&fd, 1, -1);
             std::uint64_t v;
-            if (::read(wakeFd_, &v, sizeof v) < 0) {}
+            if (::read(wakeFd_, &v, sizeof v) < 0) {
+            }
             continue;
         }
         pollfd fds[2] = {{xfd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         ::poll(fds, 2, -1);
         if (fds[1].revents & POLLIN) {
             std::uint64_t v;
-            if (::read(wakeFd_, &v, sizeof v) < 0) {}
+            if (::read(wakeFd_, &v, sizeof v) < 0) {
+            }
         }
     }
     // Leave the keyboard as we found it.
@@ -187,11 +189,12 @@ void X11EventTap::Worker::handle(const xcb_generic_event_t* ev) {
     if (type == XCB_GE_GENERIC) {
         const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(ev);
         if (ge->extension != xiOpcode_) return;
-        if (ge->event_type != XCB_INPUT_RAW_KEY_PRESS && ge->event_type != XCB_INPUT_RAW_KEY_RELEASE)
+        if (ge->event_type != XCB_INPUT_RAW_KEY_PRESS &&
+            ge->event_type != XCB_INPUT_RAW_KEY_RELEASE)
             return;
         const auto* raw = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(ev);
-        onRawKey(ge->event_type == XCB_INPUT_RAW_KEY_PRESS,
-                 static_cast<std::uint8_t>(raw->detail), raw->time);
+        onRawKey(ge->event_type == XCB_INPUT_RAW_KEY_PRESS, static_cast<std::uint8_t>(raw->detail),
+                 raw->time);
     } else if (type == XCB_KEY_PRESS) {
         onCorePress(reinterpret_cast<const xcb_key_press_event_t*>(ev));
         const auto it = std::find(paired_.begin(), paired_.end(), ev);
@@ -275,8 +278,10 @@ void X11EventTap::Worker::onCorePress(const xcb_key_press_event_t* ev) {
 void X11EventTap::Worker::modifiersChanged(double time) {
     const Modifiers now = held();
     // The trigger is taken exactly while the chosen modifier is down.
-    if (now & grabs_.modifier) arm();
-    else disarm();
+    if (now & grabs_.modifier)
+        arm();
+    else
+        disarm();
     const KeyEvent event{KeyEventKind::ModifiersChanged, 0, now, time, false};
     toMain([event](SharedState& s) {
         if (const auto handler = s.onKey) handler(event);
@@ -397,8 +402,8 @@ bool X11EventTap::start(std::function<void(const KeyEvent&)> onKey,
     // XInput 2 raw key events on the root window.
     const xcb_query_extension_reply_t* xi = xcb_get_extension_data(c, &xcb_input_id);
     if (!xi || !xi->present) return false;
-    auto version = reply(
-        xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
+    auto version =
+        reply(xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
     if (!version || version->major_version < 2) return false;
     struct {
         xcb_input_event_mask_t head;
@@ -416,8 +421,7 @@ bool X11EventTap::start(std::function<void(const KeyEvent&)> onKey,
     if (!use || !use->supported) return false;
     const std::uint16_t xkbEvents =
         XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
-    xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, xkbEvents, 0, xkbEvents, 0xff, 0xff,
-                          nullptr);
+    xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, xkbEvents, 0, xkbEvents, 0xff, 0xff, nullptr);
     xcb_flush(c);
 
     wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -429,8 +433,8 @@ bool X11EventTap::start(std::function<void(const KeyEvent&)> onKey,
     state_->onKey = std::move(onKey);
     state_->onTriggerTaken = std::move(onTriggerTaken);
     state_->alive = true;
-    worker_ = std::make_unique<Worker>(std::move(conn), xi->major_opcode, xkb->first_event,
-                                       state_, wakeFd_, grabCount_, armed_);
+    worker_ = std::make_unique<Worker>(std::move(conn), xi->major_opcode, xkb->first_event, state_,
+                                       wakeFd_, grabCount_, armed_);
     thread_ = std::thread([w = worker_.get()] { w->run(); });
     return true;
 }
@@ -445,7 +449,8 @@ void X11EventTap::stop() {
         state_->stopping = true;
     }
     const std::uint64_t one = 1;
-    if (::write(wakeFd_, &one, sizeof one) < 0) {}
+    if (::write(wakeFd_, &one, sizeof one) < 0) {
+    }
     thread_.join();
     worker_.reset();
     ::close(wakeFd_);
@@ -461,7 +466,8 @@ void X11EventTap::setGrabs(const TapGrabs& grabs) {
     }
     if (wakeFd_ >= 0) {
         const std::uint64_t one = 1;
-        if (::write(wakeFd_, &one, sizeof one) < 0) {}
+        if (::write(wakeFd_, &one, sizeof one) < 0) {
+        }
     }
 }
 

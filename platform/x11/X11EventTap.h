@@ -2,12 +2,12 @@
 // for the keys Mirano takes.
 #pragma once
 
-#include "platform/EventTap.h"
-
 #include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
+
+#include "platform/EventTap.h"
 
 namespace mirano::x11 {
 

@@ -1,9 +1,6 @@
 // Floating, focus-less, shaped panels on X11 through EWMH, ICCCM and the SHAPE extension.
 #include "platform/x11/X11PanelWindowSystem.h"
 
-#include "platform/x11/X11Desktop.h"
-#include "platform/x11/XConnection.h"
-
 #include <xcb/shape.h>
 #include <xcb/xcb_icccm.h>
 
@@ -15,13 +12,16 @@
 #include <cmath>
 #include <numeric>
 
+#include "platform/x11/X11Desktop.h"
+#include "platform/x11/XConnection.h"
+
 namespace mirano {
 
 namespace {
 // _NET_WM_MOVERESIZE directions.
 constexpr std::uint32_t kSizeTopLeft = 0, kSizeTop = 1, kSizeTopRight = 2, kSizeRight = 3,
-                        kSizeBottomRight = 4, kSizeBottom = 5, kSizeBottomLeft = 6,
-                        kSizeLeft = 7, kMove = 8;
+                        kSizeBottomRight = 4, kSizeBottom = 5, kSizeBottomLeft = 6, kSizeLeft = 7,
+                        kMove = 8;
 constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
 constexpr std::uint32_t kStateAdd = 1;
 // Source indication "pager": window managers honour it without focus-stealing checks.
@@ -65,8 +65,8 @@ bool X11PanelWindowSystem::hasCompositor() {
 }
 
 bool X11PanelWindowSystem::isMapped(xcb_window_t window) {
-    auto r = x11::reply(xcb_get_window_attributes_reply(
-        conn_, xcb_get_window_attributes(conn_, window), nullptr));
+    auto r = x11::reply(
+        xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, window), nullptr));
     return r && r->map_state != XCB_MAP_STATE_UNMAPPED;
 }
 
@@ -166,11 +166,12 @@ void X11PanelWindowSystem::setSizeConstraints(QWindow& window, const QSizeF& min
     const xcb_window_t w = xid(window);
     const double dpr = window.devicePixelRatio();
     xcb_size_hints_t hints{};
-    if (!xcb_icccm_get_wm_normal_hints_reply(conn_, xcb_icccm_get_wm_normal_hints(conn_, w),
-                                             &hints, nullptr))
+    if (!xcb_icccm_get_wm_normal_hints_reply(conn_, xcb_icccm_get_wm_normal_hints(conn_, w), &hints,
+                                             nullptr))
         hints = xcb_size_hints_t{};
     if (minSize.width() > 0 && minSize.height() > 0) {
-        xcb_icccm_size_hints_set_min_size(&hints, static_cast<int32_t>(std::ceil(minSize.width() * dpr)),
+        xcb_icccm_size_hints_set_min_size(&hints,
+                                          static_cast<int32_t>(std::ceil(minSize.width() * dpr)),
                                           static_cast<int32_t>(std::ceil(minSize.height() * dpr)));
     } else {
         hints.flags &= ~XCB_ICCCM_SIZE_HINT_P_MIN_SIZE;
@@ -179,15 +180,17 @@ void X11PanelWindowSystem::setSizeConstraints(QWindow& window, const QSizeF& min
         // The hint is a ratio of integers: keep three decimals of the (possibly fractional) size.
         auto num = static_cast<std::int64_t>(std::llround(aspect.width() * 1000));
         auto den = static_cast<std::int64_t>(std::llround(aspect.height() * 1000));
-        const std::int64_t g = std::gcd(std::max<std::int64_t>(num, 1), std::max<std::int64_t>(den, 1));
+        const std::int64_t g =
+            std::gcd(std::max<std::int64_t>(num, 1), std::max<std::int64_t>(den, 1));
         num = std::max<std::int64_t>(num / g, 1);
         den = std::max<std::int64_t>(den / g, 1);
         while (num > INT32_MAX || den > INT32_MAX) {
             num = std::max<std::int64_t>(num / 2, 1);
             den = std::max<std::int64_t>(den / 2, 1);
         }
-        xcb_icccm_size_hints_set_aspect(&hints, static_cast<int32_t>(num), static_cast<int32_t>(den),
-                                        static_cast<int32_t>(num), static_cast<int32_t>(den));
+        xcb_icccm_size_hints_set_aspect(&hints, static_cast<int32_t>(num),
+                                        static_cast<int32_t>(den), static_cast<int32_t>(num),
+                                        static_cast<int32_t>(den));
         // Aspect applies to the size less the base size: there must be none.
         hints.flags &= ~XCB_ICCCM_SIZE_HINT_BASE_SIZE;
     } else {
@@ -206,8 +209,9 @@ void X11PanelWindowSystem::setVisibleShape(QWindow& window, const std::optional<
         const double dpr = window.devicePixelRatio();
         std::vector<xcb_rectangle_t> rects;
         for (const QRect& r : *shape) {
-            const QRect n(QPoint(qFloor(r.left() * dpr), qFloor(r.top() * dpr)),
-                          QPoint(qCeil((r.right() + 1) * dpr) - 1, qCeil((r.bottom() + 1) * dpr) - 1));
+            const QRect n(
+                QPoint(qFloor(r.left() * dpr), qFloor(r.top() * dpr)),
+                QPoint(qCeil((r.right() + 1) * dpr) - 1, qCeil((r.bottom() + 1) * dpr) - 1));
             rects.push_back({static_cast<int16_t>(n.x()), static_cast<int16_t>(n.y()),
                              static_cast<uint16_t>(n.width()), static_cast<uint16_t>(n.height())});
         }
@@ -223,11 +227,15 @@ void X11PanelWindowSystem::setOpacity(QWindow& window, double opacity) {
     // Compositing managers read the property on the top-level they composite, which is the
     // window manager's frame when there is one: set it on every ancestor below the root too.
     const xcb_atom_t property = atom("_NET_WM_WINDOW_OPACITY");
-    const auto value = static_cast<std::uint32_t>(std::llround(std::clamp(opacity, 0.0, 1.0) * 0xFFFFFFFFu));
+    const auto value =
+        static_cast<std::uint32_t>(std::llround(std::clamp(opacity, 0.0, 1.0) * 0xFFFFFFFFu));
     xcb_window_t w = xid(window);
     for (int depth = 0; w != XCB_NONE && w != root_ && depth < 8; ++depth) {
-        if (opacity >= 1.0) xcb_delete_property(conn_, w, property);
-        else xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, w, property, XCB_ATOM_CARDINAL, 32, 1, &value);
+        if (opacity >= 1.0)
+            xcb_delete_property(conn_, w, property);
+        else
+            xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, w, property, XCB_ATOM_CARDINAL, 32, 1,
+                                &value);
         auto tree = x11::reply(xcb_query_tree_reply(conn_, xcb_query_tree(conn_, w), nullptr));
         w = tree ? tree->parent : xcb_window_t(XCB_NONE);
     }
@@ -238,8 +246,8 @@ void X11PanelWindowSystem::setInputPassThrough(QWindow& window, bool passThrough
     if (!conn_ || !hasShape_) return;
     const xcb_window_t w = xid(window);
     if (passThrough)
-        xcb_shape_rectangles(conn_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
-                             w, 0, 0, 0, nullptr);
+        xcb_shape_rectangles(conn_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+                             XCB_CLIP_ORDERING_UNSORTED, w, 0, 0, 0, nullptr);
     else
         xcb_shape_mask(conn_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, w, 0, 0, XCB_NONE);
     xcb_flush(conn_);
@@ -273,9 +281,13 @@ void X11PanelWindowSystem::beginResize(QWindow& window, Qt::Edges edges) {
     if (window.startSystemResize(edges)) return;
     const bool l = edges & Qt::LeftEdge, r = edges & Qt::RightEdge;
     const bool t = edges & Qt::TopEdge, b = edges & Qt::BottomEdge;
-    std::uint32_t direction = t ? (l ? kSizeTopLeft : r ? kSizeTopRight : kSizeTop)
-                            : b ? (l ? kSizeBottomLeft : r ? kSizeBottomRight : kSizeBottom)
-                                : (l ? kSizeLeft : kSizeRight);
+    std::uint32_t direction = t   ? (l   ? kSizeTopLeft
+                                     : r ? kSizeTopRight
+                                         : kSizeTop)
+                              : b ? (l   ? kSizeBottomLeft
+                                     : r ? kSizeBottomRight
+                                         : kSizeBottom)
+                                  : (l ? kSizeLeft : kSizeRight);
     sendMoveResize(window, direction);
 }
 

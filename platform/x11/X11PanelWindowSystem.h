@@ -1,13 +1,13 @@
 // Panel window services on X11 (EWMH, ICCCM and XShape), on Qt's own XCB connection.
 #pragma once
 
-#include "platform/PanelWindowSystem.h"
-
 #include <xcb/xcb.h>
 
 #include <QByteArray>
 #include <QHash>
 #include <vector>
+
+#include "platform/PanelWindowSystem.h"
 
 namespace mirano {
 

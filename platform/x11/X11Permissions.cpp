@@ -1,14 +1,14 @@
 // Checks the X server's extensions in place of the system's permission database.
 #include "platform/x11/X11Permissions.h"
 
-#include "platform/Notifications.h"
-#include "platform/x11/X11Desktop.h"
-
 #include <xcb/composite.h>
 #include <xcb/damage.h>
 #include <xcb/render.h>
 #include <xcb/shm.h>
 #include <xcb/xinput.h>
+
+#include "platform/Notifications.h"
+#include "platform/x11/X11Desktop.h"
 // xkb.h names a struct member "explicit".
 #define explicit explicit_
 #include <xcb/xkb.h>
@@ -34,8 +34,8 @@ QStringList X11Permissions::missingForAccessibility() {
     QStringList missing;
     bool xi2 = false;
     if (present(c, &xcb_input_id)) {
-        auto r = reply(xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 0),
-                                                        nullptr));
+        auto r = reply(
+            xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 0), nullptr));
         xi2 = r && r->major_version >= 2;
     }
     if (!xi2) missing << QStringLiteral("XInput 2");
@@ -54,8 +54,8 @@ QStringList X11Permissions::missingForCapture() {
     QStringList missing;
     bool composite = false;
     if (present(c, &xcb_composite_id)) {
-        auto r = reply(xcb_composite_query_version_reply(
-            c, xcb_composite_query_version(c, 0, 4), nullptr));
+        auto r = reply(
+            xcb_composite_query_version_reply(c, xcb_composite_query_version(c, 0, 4), nullptr));
         composite = r && (r->major_version > 0 || r->minor_version >= 2);
     }
     if (!composite) missing << QStringLiteral("Composite 0.2");
@@ -71,9 +71,9 @@ bool X11Permissions::isAccessibilityTrustedWithPrompt(bool prompt) {
     const QStringList missing = missingForAccessibility();
     if (missing.isEmpty()) return true;
     if (prompt)
-        notifications_.post(QStringLiteral("Mirano cannot read the keyboard"),
-                            QStringLiteral("The X server lacks %1.")
-                                .arg(missing.join(QStringLiteral(", "))));
+        notifications_.post(
+            QStringLiteral("Mirano cannot read the keyboard"),
+            QStringLiteral("The X server lacks %1.").arg(missing.join(QStringLiteral(", "))));
     return false;
 }
 
@@ -82,9 +82,9 @@ bool X11Permissions::preflightScreenCaptureAccess() { return missingForCapture()
 bool X11Permissions::requestScreenCaptureAccess() {
     const QStringList missing = missingForCapture();
     if (missing.isEmpty()) return true;
-    notifications_.post(QStringLiteral("Mirano cannot capture windows"),
-                        QStringLiteral("The X server lacks %1.")
-                            .arg(missing.join(QStringLiteral(", "))));
+    notifications_.post(
+        QStringLiteral("Mirano cannot capture windows"),
+        QStringLiteral("The X server lacks %1.").arg(missing.join(QStringLiteral(", "))));
     return false;
 }
 

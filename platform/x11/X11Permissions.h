@@ -1,9 +1,9 @@
 // Permissions on X11: what the X server offers decides what Mirano can do.
 #pragma once
 
-#include "platform/Permissions.h"
-
 #include <QStringList>
+
+#include "platform/Permissions.h"
 
 namespace mirano {
 class Notifications;

@@ -1,13 +1,13 @@
 #include "platform/x11/X11PictureSurface.h"
 
-#include "platform/x11/CaptureThread.h"
-#include "platform/x11/SurfacePresenter.h"
-#include "platform/x11/XConnection.h"
-
 #include <xcb/shape.h>
 
 #include <QGuiApplication>
 #include <QWindow>
+
+#include "platform/x11/CaptureThread.h"
+#include "platform/x11/SurfacePresenter.h"
+#include "platform/x11/XConnection.h"
 
 namespace mirano::x11 {
 
@@ -28,13 +28,12 @@ X11PictureSurface::X11PictureSurface(std::shared_ptr<CaptureThread> thread, std:
     // background, so an exposure never flashes a colour before the picture is put back.
     const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 0, attributes->colormap};
     auto error = reply(xcb_request_check(
-        connection_,
-        xcb_create_window_checked(connection_, geometry->depth, window, parent, 0, 0,
-                                  std::max<std::uint16_t>(geometry->width, 1),
-                                  std::max<std::uint16_t>(geometry->height, 1), 0,
-                                  XCB_WINDOW_CLASS_INPUT_OUTPUT, attributes->visual,
-                                  XCB_CW_BACK_PIXMAP | XCB_CW_BORDER_PIXEL | XCB_CW_COLORMAP,
-                                  values)));
+        connection_, xcb_create_window_checked(
+                         connection_, geometry->depth, window, parent, 0, 0,
+                         std::max<std::uint16_t>(geometry->width, 1),
+                         std::max<std::uint16_t>(geometry->height, 1), 0,
+                         XCB_WINDOW_CLASS_INPUT_OUTPUT, attributes->visual,
+                         XCB_CW_BACK_PIXMAP | XCB_CW_BORDER_PIXEL | XCB_CW_COLORMAP, values)));
     if (error) return;
     window_ = window;
     // No input region: the pointer is never inside this window, only inside the panel.
@@ -100,8 +99,10 @@ void X11PictureSurface::setCornerRadius(double radius) {
 
 void X11PictureSurface::setVisible(bool visible) {
     if (!isValid()) return;
-    if (visible) xcb_map_window(connection_, window_);
-    else xcb_unmap_window(connection_, window_);
+    if (visible)
+        xcb_map_window(connection_, window_);
+    else
+        xcb_unmap_window(connection_, window_);
     xcb_flush(connection_);
 }
 

@@ -2,12 +2,12 @@
 // capture thread draws into.
 #pragma once
 
-#include "platform/PictureSurface.h"
-
 #include <xcb/xcb.h>
 
 #include <cstdint>
 #include <memory>
+
+#include "platform/PictureSurface.h"
 
 namespace mirano::x11 {
 

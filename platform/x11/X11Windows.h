@@ -1,9 +1,9 @@
 // Other applications' windows on an EWMH desktop.
 #pragma once
 
-#include "platform/Windows.h"
-
 #include <xcb/xcb.h>
+
+#include "platform/Windows.h"
 
 namespace mirano::x11 {
 

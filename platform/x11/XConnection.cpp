@@ -16,9 +16,7 @@ XConnection::~XConnection() {
     if (conn_) xcb_disconnect(conn_);
 }
 
-bool XConnection::isValid() const {
-    return conn_ && screen_ && !xcb_connection_has_error(conn_);
-}
+bool XConnection::isValid() const { return conn_ && screen_ && !xcb_connection_has_error(conn_); }
 
 xcb_atom_t XConnection::atom(const char* name) {
     const QByteArray key(name);

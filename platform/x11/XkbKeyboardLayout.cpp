@@ -32,10 +32,9 @@ XkbKeyboardLayout::~XkbKeyboardLayout() {
 bool XkbKeyboardLayout::setUp() {
     if (!conn_->isValid()) return false;
     xcb_connection_t* c = conn_->get();
-    if (!xkb_x11_setup_xkb_extension(c, XKB_X11_MIN_MAJOR_XKB_VERSION,
-                                     XKB_X11_MIN_MINOR_XKB_VERSION,
-                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr,
-                                     &xkbEventBase_, nullptr))
+    if (!xkb_x11_setup_xkb_extension(
+            c, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+            XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &xkbEventBase_, nullptr))
         return false;
     deviceId_ = xkb_x11_get_core_keyboard_device_id(c);
     if (deviceId_ < 0) return false;
@@ -45,8 +44,8 @@ bool XkbKeyboardLayout::setUp() {
     // A new keyboard or keymap, and a change of group, change the characters.
     const std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY |
                                  XCB_XKB_EVENT_TYPE_MAP_NOTIFY | XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
-    const std::uint16_t maps = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
-                               XCB_XKB_MAP_PART_MODIFIER_MAP;
+    const std::uint16_t maps =
+        XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
     xcb_xkb_select_events_details_t details{};
     details.affectState = XCB_XKB_STATE_PART_GROUP_STATE;
     details.stateDetails = XCB_XKB_STATE_PART_GROUP_STATE;
@@ -85,9 +84,8 @@ void XkbKeyboardLayout::fillTable() {
     // Ascending keycodes, first one kept: the lowest key that types a character wins.
     for (xkb_keycode_t x = xkb_keymap_min_keycode(keymap_); x <= last; ++x) {
         const xkb_keysym_t* syms = nullptr;
-        const int n = xkb_keymap_key_get_syms_by_level(keymap_, x,
-                                                       static_cast<xkb_layout_index_t>(group_),
-                                                       0, &syms);
+        const int n = xkb_keymap_key_get_syms_by_level(
+            keymap_, x, static_cast<xkb_layout_index_t>(group_), 0, &syms);
         if (n < 1 || x < kEvdevOffset || x > 255) continue;
         const std::uint32_t cp = xkb_keysym_to_utf32(syms[0]);
         // A character beyond the basic plane is not one UTF-16 unit; such keys match nothing.
@@ -116,14 +114,16 @@ void XkbKeyboardLayout::readEvents() {
         while (auto ev = reply(xcb_poll_for_event(conn_->get()))) {
             if ((ev->response_type & 0x7f) != xkbEventBase_) continue;
             // Every XKB event carries its subtype in the second byte.
-            const auto* any = reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t*>(ev.get());
+            const auto* any =
+                reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t*>(ev.get());
             switch (any->xkbType) {
                 case XCB_XKB_NEW_KEYBOARD_NOTIFY:
                 case XCB_XKB_MAP_NOTIFY:
                     reloadNeeded = true;
                     break;
                 case XCB_XKB_STATE_NOTIFY:
-                    newGroup = reinterpret_cast<const xcb_xkb_state_notify_event_t*>(ev.get())->group;
+                    newGroup =
+                        reinterpret_cast<const xcb_xkb_state_notify_event_t*>(ev.get())->group;
                     break;
                 default:
                     break;

@@ -1,11 +1,11 @@
 // The current keyboard layout of the X display, read with xkbcommon and followed as it changes.
 #pragma once
 
-#include "platform/KeyboardLayout.h"
-#include "platform/x11/XConnection.h"
-
 #include <map>
 #include <memory>
+
+#include "platform/KeyboardLayout.h"
+#include "platform/x11/XConnection.h"
 
 class QSocketNotifier;
 struct xkb_context;

@@ -1,6 +1,12 @@
 // The delegate on fakes: permission paths, settings-window activation, hotkey wiring, quit.
 // (The settings window and the update dialog not taking the focus from each other is checked
 // end to end, where the window manager takes part.)
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+
 #include "app/AppDelegate.h"
 #include "app/OpenSettingsHandler.h"
 #include "tests/app/AppFakes.h"
@@ -8,12 +14,6 @@
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/FakePermissions.h"
 #include "tests/fakes/ManualScheduler.h"
-
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QTest>
-#include <QWidget>
 
 using namespace mirano;
 

@@ -1,13 +1,13 @@
 // Stand-ins for the shell's collaborators: the PiP controller, the hotkeys and the update source.
 #pragma once
 
-#include "app/HotkeyService.h"
-#include "app/PiPControl.h"
-#include "app/UpdateCheck.h"
+#include <gtest/gtest.h>
 
 #include <QStringList>
 
-#include <gtest/gtest.h>
+#include "app/HotkeyService.h"
+#include "app/PiPControl.h"
+#include "app/UpdateCheck.h"
 
 namespace mirano::fakes {
 
@@ -34,9 +34,13 @@ public:
         panel = false;
     }
     void handleModifierTap() override { calls << "handleModifierTap"; }
-    void setCommandHeld(bool held) override { calls << QStringLiteral("setCommandHeld(%1)").arg(held); }
+    void setCommandHeld(bool held) override {
+        calls << QStringLiteral("setCommandHeld(%1)").arg(held);
+    }
     bool isHoveringVisiblePiP() const override { return hoveringVisible; }
-    void zoomBy(double factor) override { calls << QStringLiteral("zoomBy(%1)").arg(factor, 0, 'f', 4); }
+    void zoomBy(double factor) override {
+        calls << QStringLiteral("zoomBy(%1)").arg(factor, 0, 'f', 4);
+    }
     void openFrameRateMenu() override { calls << "openFrameRateMenu"; }
     void scheduleStreamRestart() override { calls << "scheduleStreamRestart"; }
     void beginRegionSelection() override { calls << "beginRegionSelection"; }

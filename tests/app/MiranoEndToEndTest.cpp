@@ -1,8 +1,5 @@
 // The real `mirano` program on a private X display with a window manager, a tray and a session
 // bus, driven through XTEST (xdotool) the way a user drives it.
-#include "platform/x11/XConnection.h"
-#include "tests/support/X11Session.h"
-
 #include <gtest/gtest.h>
 
 #include <QColor>
@@ -13,10 +10,12 @@
 #include <QRect>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <memory>
 #include <vector>
+
+#include "platform/x11/XConnection.h"
+#include "tests/support/X11Session.h"
 
 using namespace mirano;
 using mirano::testing::waitUntil;
@@ -26,10 +25,12 @@ namespace {
 
 const QColor kBackground(0x3b, 0x4b, 0x5c);
 // The eight bars of the test client's "bars" pattern, left to right.
-const QColor kBars[8] = {Qt::white, Qt::yellow, Qt::cyan, Qt::green, Qt::magenta, Qt::red, Qt::blue, Qt::black};
+const QColor kBars[8] = {Qt::white,   Qt::yellow, Qt::cyan, Qt::green,
+                         Qt::magenta, Qt::red,    Qt::blue, Qt::black};
 
 bool near(const QColor& a, const QColor& b, int tolerance = 40) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
@@ -38,7 +39,7 @@ struct Client {
     QProcess* process = nullptr;
     quint32 window = 0;
     quint32 twin = 0;  // the second window of a client started with --twin
-    QString output;  // everything it printed so far
+    QString output;    // everything it printed so far
     QString read() { return output += QString::fromUtf8(process->readAllStandardOutput()); }
     bool sawKey(const QString& keysym) { return read().contains("key " + keysym + " "); }
 };
@@ -57,17 +58,21 @@ protected:
         env_.remove("QT_QPA_PLATFORM");  // the test itself runs offscreen; Mirano must not
         env_.insert("DISPLAY", session_->display());
         for (const char* dir : {"config", "runtime"}) QDir(home_.path()).mkpath(dir);
-        QFile::setPermissions(home_.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(home_.filePath("runtime"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         env_.insert("XDG_CONFIG_HOME", home_.filePath("config"));
         env_.insert("XDG_RUNTIME_DIR", home_.filePath("runtime"));
         env_.insert("HOME", home_.path());
 
         QProcess* bus = start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(waitUntil([&] { return bus->canReadLine(); }, 10000)) << "dbus-daemon did not start";
+        ASSERT_TRUE(waitUntil([&] { return bus->canReadLine(); }, 10000))
+            << "dbus-daemon did not start";
         env_.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromUtf8(bus->readLine()).trimmed());
 
-        start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
-        ASSERT_TRUE(waitUntil([&] { return selectionOwned("_NET_SYSTEM_TRAY_S0"); }, 10000)) << "no tray host";
+        start("trayer",
+              {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
+        ASSERT_TRUE(waitUntil([&] { return selectionOwned("_NET_SYSTEM_TRAY_S0"); }, 10000))
+            << "no tray host";
     }
 
     void TearDown() override {
@@ -95,7 +100,9 @@ protected:
         return processes_.back().get();
     }
 
-    QString run(const QString& program, const QStringList& args) { return session_->run(program, args, 10000); }
+    QString run(const QString& program, const QStringList& args) {
+        return session_->run(program, args, 10000);
+    }
     void xdotool(const QStringList& args) { run("xdotool", args); }
     quint32 activeWindow() { return run("xdotool", {"getactivewindow"}).trimmed().toUInt(); }
 
@@ -119,7 +126,9 @@ protected:
     }
     /// The eight bars in a 640x400 window at (60, 60).
     Client bars(const QStringList& extra = {}) {
-        return client(QStringList{"--title", "Bars", "--pattern", "bars", "--size", "640x400", "--pos", "60,60"} + extra);
+        return client(QStringList{"--title", "Bars", "--pattern", "bars", "--size", "640x400",
+                                  "--pos", "60,60"} +
+                      extra);
     }
 
     /// Starts the real program and waits until its hotkeys listen.
@@ -129,7 +138,9 @@ protected:
             << "Mirano did not start its hotkeys: " << miranoOutput().toStdString();
     }
     /// Everything Mirano printed on standard output so far.
-    QString miranoOutput() { return miranoOut_ += QString::fromUtf8(mirano_->readAllStandardOutput()); }
+    QString miranoOutput() {
+        return miranoOut_ += QString::fromUtf8(mirano_->readAllStandardOutput());
+    }
     /// Writes settings before Mirano starts, as a user's earlier session would have left them.
     void storeSettings(const QByteArray& json) {
         QDir(env_.value("XDG_CONFIG_HOME")).mkpath("mirano");
@@ -139,9 +150,11 @@ protected:
 
     /// Geometry of a window relative to the root.
     QRect geometry(quint32 window) {
-        auto g = x11::reply(xcb_get_geometry_reply(conn_->get(), xcb_get_geometry(conn_->get(), window), nullptr));
+        auto g = x11::reply(
+            xcb_get_geometry_reply(conn_->get(), xcb_get_geometry(conn_->get(), window), nullptr));
         auto t = x11::reply(xcb_translate_coordinates_reply(
-            conn_->get(), xcb_translate_coordinates(conn_->get(), window, conn_->root(), 0, 0), nullptr));
+            conn_->get(), xcb_translate_coordinates(conn_->get(), window, conn_->root(), 0, 0),
+            nullptr));
         if (!g || !t) return {};
         return QRect(t->dst_x, t->dst_y, g->width, g->height);
     }
@@ -149,10 +162,12 @@ protected:
     /// Mirano's mapped windows, with whether each is override-redirect (a popup menu).
     std::vector<std::pair<quint32, bool>> miranoWindows() {
         std::vector<std::pair<quint32, bool>> found;
-        for (const QString& id : run("xdotool", {"search", "--classname", "^mirano$"}).split('\n', Qt::SkipEmptyParts)) {
+        for (const QString& id : run("xdotool", {"search", "--classname", "^mirano$"})
+                                     .split('\n', Qt::SkipEmptyParts)) {
             auto a = x11::reply(xcb_get_window_attributes_reply(
                 conn_->get(), xcb_get_window_attributes(conn_->get(), id.toUInt()), nullptr));
-            if (a && a->map_state == XCB_MAP_STATE_VIEWABLE) found.emplace_back(id.toUInt(), a->override_redirect);
+            if (a && a->map_state == XCB_MAP_STATE_VIEWABLE)
+                found.emplace_back(id.toUInt(), a->override_redirect);
         }
         return found;
     }
@@ -162,7 +177,8 @@ protected:
         std::vector<quint32> found;
         for (const auto& [w, popup] : miranoWindows())
             if (geometry(w).width() >= 100 &&
-                run("xprop", {"-id", QString::number(w), "_NET_WM_STATE"}).contains("_NET_WM_STATE_ABOVE"))
+                run("xprop", {"-id", QString::number(w), "_NET_WM_STATE"})
+                    .contains("_NET_WM_STATE_ABOVE"))
                 found.push_back(w);
         return found;
     }
@@ -177,8 +193,8 @@ protected:
     QColor pixel(int x, int y) {
         auto img = x11::reply(xcb_get_image_reply(
             conn_->get(),
-            xcb_get_image(conn_->get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn_->root(), static_cast<int16_t>(x),
-                          static_cast<int16_t>(y), 1, 1, 0xffffffff),
+            xcb_get_image(conn_->get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn_->root(),
+                          static_cast<int16_t>(x), static_cast<int16_t>(y), 1, 1, 0xffffffff),
             nullptr));
         if (!img || xcb_get_image_data_length(img.get()) < 4) return {};
         const uint8_t* d = xcb_get_image_data(img.get());
@@ -189,16 +205,21 @@ protected:
     /// Whether the centre of each eighth of `r`, at half height, shows its bar.
     bool showsBars(const QRect& r) {
         for (int i = 0; i < 8; ++i)
-            if (!near(pixel(r.x() + (2 * i + 1) * r.width() / 16, r.y() + r.height() / 2), kBars[i])) return false;
+            if (!near(pixel(r.x() + (2 * i + 1) * r.width() / 16, r.y() + r.height() / 2),
+                      kBars[i]))
+                return false;
         return true;
     }
 
-    /// Moves the pointer onto the PiP and waits (bounded) for its hover overlay to change some pixels.
+    /// Moves the pointer onto the PiP and waits (bounded) for its hover overlay to change some
+    /// pixels.
     void hoverOver(const QRect& pip) {
         auto samples = [&] {
             std::vector<QColor> v;
             for (int i = 1; i < 4; ++i)
-                for (int j = 1; j < 4; ++j) v.push_back(pixel(pip.x() + i * pip.width() / 4, pip.y() + j * pip.height() / 8));
+                for (int j = 1; j < 4; ++j)
+                    v.push_back(
+                        pixel(pip.x() + i * pip.width() / 4, pip.y() + j * pip.height() / 8));
             return v;
         };
         const auto before = samples();
@@ -206,19 +227,28 @@ protected:
         waitUntil([&] { return samples() != before; }, 2000);
     }
 
-    void focus(const Client& c) { xdotool({"windowactivate", "--sync", QString::number(c.window)}); }
+    void focus(const Client& c) {
+        xdotool({"windowactivate", "--sync", QString::number(c.window)});
+    }
     /// Moves the pointer and waits until the server reports it there ("--sync" would wait
     /// forever when the pointer is already in place).
     void pointAt(const QPoint& p) {
         xdotool({"mousemove", QString::number(p.x()), QString::number(p.y())});
-        waitUntil([&] {
-            auto r = x11::reply(xcb_query_pointer_reply(conn_->get(), xcb_query_pointer(conn_->get(), conn_->root()), nullptr));
-            return r && r->root_x == p.x() && r->root_y == p.y();
-        }, 5000);
+        waitUntil(
+            [&] {
+                auto r = x11::reply(xcb_query_pointer_reply(
+                    conn_->get(), xcb_query_pointer(conn_->get(), conn_->root()), nullptr));
+                return r && r->root_x == p.x() && r->root_y == p.y();
+            },
+            5000);
     }
-    void hotkey(const QString& key = "p") { xdotool({"keydown", "Menu", "key", key, "keyup", "Menu"}); }
+    void hotkey(const QString& key = "p") {
+        xdotool({"keydown", "Menu", "key", key, "keyup", "Menu"});
+    }
 
-    bool noPiP() { return waitUntil([&] { return miranoPanels().empty(); }, 5000); }
+    bool noPiP() {
+        return waitUntil([&] { return miranoPanels().empty(); }, 5000);
+    }
     std::optional<QRect> waitForPiP() {
         std::optional<QRect> r;
         waitUntil([&] { return (r = pipRect()).has_value(); }, 10000);
@@ -236,11 +266,15 @@ protected:
     void chooseFromTrayMenu(const QStringList& keys) {
         // The tray icon is a small window of ours embedded in the tray at the top.
         quint32 icon = 0;
-        ASSERT_TRUE(waitUntil([&] {
-            for (const auto& [w, popup] : miranoWindows())
-                if (const QRect g = geometry(w); g.width() > 0 && g.width() <= 64 && g.y() < 64) icon = w;
-            return icon != 0;
-        }, 10000)) << "no tray icon";
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                for (const auto& [w, popup] : miranoWindows())
+                    if (const QRect g = geometry(w); g.width() > 0 && g.width() <= 64 && g.y() < 64)
+                        icon = w;
+                return icon != 0;
+            },
+            10000))
+            << "no tray icon";
         pointAt(geometry(icon).center());
         xdotool({"click", "1"});
         ASSERT_TRUE(waitUntil([&] { return menuOpen(); }, 5000)) << "the tray menu did not open";
@@ -258,7 +292,8 @@ protected:
     int shmSegmentsOf(qint64 pid) {
         QFile f("/proc/sysvipc/shm");
         if (!f.open(QIODevice::ReadOnly)) return -1;
-        const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts).mid(1);
+        const QStringList lines =
+            QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts).mid(1);
         return std::count_if(lines.begin(), lines.end(), [&](const QString& line) {
             return line.simplified().section(' ', 4, 4).toLongLong() == pid;  // cpid column
         });
@@ -277,7 +312,8 @@ protected:
 
 TEST_F(MiranoSession, HotkeyOpensClosesAndReplacesThePiPAndBackspaceClosesItOnlyOverThePanel) {
     Client bars = this->bars({"--keys"});
-    Client squares = client({"--title", "Squares", "--pattern", "quadrants", "--size", "300x300", "--pos", "720,60", "--keys"});
+    Client squares = client({"--title", "Squares", "--pattern", "quadrants", "--size", "300x300",
+                             "--pos", "720,60", "--keys"});
     ASSERT_TRUE(bars.window && squares.window);
     startMirano();
 
@@ -287,7 +323,8 @@ TEST_F(MiranoSession, HotkeyOpensClosesAndReplacesThePiPAndBackspaceClosesItOnly
     ASSERT_TRUE(pip) << "no PiP showing the window's pixels";
     EXPECT_EQ(pip->width(), 320);
     EXPECT_NEAR(pip->height(), 200, 1);
-    EXPECT_TRUE(QRect(1280 - 64, 800 - 64, 64, 64).contains(pip->bottomRight())) << "not in the bottom-right corner";
+    EXPECT_TRUE(QRect(1280 - 64, 800 - 64, 64, 64).contains(pip->bottomRight()))
+        << "not in the bottom-right corner";
     EXPECT_FALSE(bars.sawKey("0x70")) << "the hotkey's P reached the window";
 
     hotkey();
@@ -298,17 +335,23 @@ TEST_F(MiranoSession, HotkeyOpensClosesAndReplacesThePiPAndBackspaceClosesItOnly
     ASSERT_TRUE(waitForPiP());
     focus(squares);
     hotkey();
-    ASSERT_TRUE(waitUntil([&] {
-        pip = pipRect();
-        return pip && std::abs(pip->height() - 320) <= 1 &&
-               near(pixel(pip->x() + pip->width() / 4, pip->y() + pip->height() / 4), Qt::red) &&
-               near(pixel(pip->x() + 3 * pip->width() / 4, pip->y() + 3 * pip->height() / 4), Qt::blue);
-    }, 10000)) << "the PiP did not switch to the second window";
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            pip = pipRect();
+            return pip && std::abs(pip->height() - 320) <= 1 &&
+                   near(pixel(pip->x() + pip->width() / 4, pip->y() + pip->height() / 4),
+                        Qt::red) &&
+                   near(pixel(pip->x() + 3 * pip->width() / 4, pip->y() + 3 * pip->height() / 4),
+                        Qt::blue);
+        },
+        10000))
+        << "the PiP did not switch to the second window";
 
     // Backspace with the pointer elsewhere reaches the focused window and leaves the PiP.
     pointAt({850, 200});
     xdotool({"key", "BackSpace"});
-    EXPECT_TRUE(waitUntil([&] { return squares.sawKey("0xff08"); }, 5000)) << "Backspace did not reach the window";
+    EXPECT_TRUE(waitUntil([&] { return squares.sawKey("0xff08"); }, 5000))
+        << "Backspace did not reach the window";
     EXPECT_TRUE(pipRect().has_value());
 
     // Backspace over the PiP closes it and the window never sees it.
@@ -342,7 +385,8 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     focus(bars);
     const QRect w = geometry(bars.window);
     pointAt(w.topLeft() + QPoint(300, 200));
-    const QStringList regionHotkey{"keydown", "Menu", "keydown", "shift", "key", "p", "keyup", "shift", "keyup", "Menu"};
+    const QStringList regionHotkey{"keydown", "Menu",  "keydown", "shift", "key",
+                                   "p",       "keyup", "shift",   "keyup", "Menu"};
     // The region panel lies over the window, to the device pixel (Qt places windows at whole
     // logical pixels).
     const int tolerance = static_cast<int>(scale) - 1;
@@ -350,44 +394,63 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
         const auto panels = miranoPanels();
         return std::any_of(panels.begin(), panels.end(), [&](quint32 p) {
             const QRect g = geometry(p);
-            return std::abs(g.left() - w.left()) <= tolerance && std::abs(g.top() - w.top()) <= tolerance &&
-                   std::abs(g.right() - w.right()) <= tolerance && std::abs(g.bottom() - w.bottom()) <= tolerance;
+            return std::abs(g.left() - w.left()) <= tolerance &&
+                   std::abs(g.top() - w.top()) <= tolerance &&
+                   std::abs(g.right() - w.right()) <= tolerance &&
+                   std::abs(g.bottom() - w.bottom()) <= tolerance;
         });
     };
     auto panels = [&] {
-        QString text = QStringLiteral("window %1,%2 %3x%4; panels:").arg(w.x()).arg(w.y()).arg(w.width()).arg(w.height());
+        QString text = QStringLiteral("window %1,%2 %3x%4; panels:")
+                           .arg(w.x())
+                           .arg(w.y())
+                           .arg(w.width())
+                           .arg(w.height());
         for (quint32 p : miranoPanels()) {
             const QRect g = geometry(p);
-            text += QStringLiteral(" %1,%2 %3x%4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height());
+            text +=
+                QStringLiteral(" %1,%2 %3x%4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height());
         }
         return text.toStdString();
     };
     xdotool(regionHotkey);
-    ASSERT_TRUE(waitUntil(panelOverWindow, 10000)) << "no region panel over the window: " << panels();
+    ASSERT_TRUE(waitUntil(panelOverWindow, 10000))
+        << "no region panel over the window: " << panels();
     // Pressed again while the panel is up, the hotkey still means the window below it.
     xdotool(regionHotkey);
     ASSERT_TRUE(waitUntil(panelOverWindow, 10000)) << "the second press lost the window";
 
     // Drag over the cyan and green bars only (x 170...310 of 640).
-    auto to = [&](int x, int y) { return QStringList{"mousemove", "--sync", QString::number(w.x() + x), QString::number(w.y() + y)}; };
-    xdotool(to(170, 60) << "mousedown" << "1");
+    auto to = [&](int x, int y) {
+        return QStringList{"mousemove", "--sync", QString::number(w.x() + x),
+                           QString::number(w.y() + y)};
+    };
+    xdotool(to(170, 60) << "mousedown"
+                        << "1");
     for (int x = 190; x < 310; x += 40) xdotool(to(x, 60 + (x - 170) * 2));
-    xdotool(to(310, 340) << "mouseup" << "1");
+    xdotool(to(310, 340) << "mouseup"
+                         << "1");
 
     std::optional<QRect> pip;
-    ASSERT_TRUE(waitUntil([&] {
-        pip = pipRect();
-        return pip && pip->height() > pip->width();
-    }, 10000)) << "no PiP of the region";
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            pip = pipRect();
+            return pip && pip->height() > pip->width();
+        },
+        10000))
+        << "no PiP of the region";
     if (scale == 1) {
         EXPECT_EQ(pip->width(), 320);
     }
     EXPECT_TRUE(QRect(0, 0, 1280, 800).contains(*pip)) << "the PiP does not fit the screen";
     EXPECT_NEAR(static_cast<double>(pip->height()) / pip->width(), 280.0 / 140.0, 0.05);
-    const QPoint left(pip->x() + pip->width() / 5, pip->center().y()), right(pip->x() + 4 * pip->width() / 5, left.y());
-    const auto showsRegion = [&] { return near(pixel(left), Qt::cyan) && near(pixel(right), Qt::green); };
-    ASSERT_TRUE(waitUntil(showsRegion, 10000))
-        << "left " << pixel(left).name().toStdString() << " right " << pixel(right).name().toStdString();
+    const QPoint left(pip->x() + pip->width() / 5, pip->center().y()),
+        right(pip->x() + 4 * pip->width() / 5, left.y());
+    const auto showsRegion = [&] {
+        return near(pixel(left), Qt::cyan) && near(pixel(right), Qt::green);
+    };
+    ASSERT_TRUE(waitUntil(showsRegion, 10000)) << "left " << pixel(left).name().toStdString()
+                                               << " right " << pixel(right).name().toStdString();
     for (int x = pip->x() + 10; x < pip->right() - 10; x += 20) {
         const QColor c = pixel(x, pip->center().y());
         EXPECT_FALSE(near(c, Qt::yellow) || near(c, Qt::white) || near(c, Qt::magenta))
@@ -411,12 +474,14 @@ TEST_F(MiranoSession, ModifierTapHidesAndShowsAndADoubleClickBringsTheSourceForw
     hoverOver(*pip);
     auto hidden = [&] { return near(pixel(pip->center()), kBackground, 12); };
     xdotool({"key", "Menu"});
-    EXPECT_TRUE(waitUntil(hidden, 5000)) << "the PiP did not hide: " << pixel(pip->center()).name().toStdString();
+    EXPECT_TRUE(waitUntil(hidden, 5000))
+        << "the PiP did not hide: " << pixel(pip->center()).name().toStdString();
     xdotool({"key", "Menu"});
     EXPECT_TRUE(waitUntil([&] { return !hidden(); }, 5000)) << "the PiP did not come back";
     // Its hint overlay darkens the picture while the pointer is on it: look once it has left.
     pointAt(pip->topLeft() - QPoint(40, 40));
-    EXPECT_TRUE(waitUntil([&] { return showsBars(*pip); }, 5000)) << "the PiP does not show the window";
+    EXPECT_TRUE(waitUntil([&] { return showsBars(*pip); }, 5000))
+        << "the PiP does not show the window";
 
     xdotool({"windowactivate", "--sync", QString::number(bars.twin)});
     ASSERT_TRUE(pipRect()) << "focusing another window must not end the PiP";
@@ -434,15 +499,21 @@ TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
     hotkey();
     ASSERT_TRUE(waitForPiP());
 
-    chooseFromTrayMenu({"Down"});  // with a PiP running the first item that can be chosen is "Close PiP"
+    chooseFromTrayMenu(
+        {"Down"});  // with a PiP running the first item that can be chosen is "Close PiP"
     EXPECT_TRUE(noPiP()) << "\"Close PiP\" did not close the PiP";
 
     chooseFromTrayMenu({"Up", "Up"});  // "Settings…", the second item from the bottom
     quint32 settings = 0;
-    ASSERT_TRUE(waitUntil([&] {
-        settings = run("xdotool", {"search", "--onlyvisible", "--name", "^Mirano Settings$"}).section('\n', 0, 0).toUInt();
-        return settings != 0;
-    }, 10000)) << "the settings window did not open";
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            settings = run("xdotool", {"search", "--onlyvisible", "--name", "^Mirano Settings$"})
+                           .section('\n', 0, 0)
+                           .toUInt();
+            return settings != 0;
+        },
+        10000))
+        << "the settings window did not open";
     const QRect sw = geometry(settings);
     EXPECT_EQ(sw.size(), QSize(600, 400));
 
@@ -450,10 +521,13 @@ TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
     xdotool({"windowactivate", "--sync", QString::number(settings)});
     xdotool({"key", "Tab"});
     xdotool({"key", "k"});
-    ASSERT_TRUE(waitUntil([&] {
-        QFile f(env_.value("XDG_CONFIG_HOME") + "/mirano/defaults.json");
-        return f.open(QIODevice::ReadOnly) && f.readAll().contains("\"triggerKey\": \"K\"");
-    }, 5000)) << "the trigger key was not stored";
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            QFile f(env_.value("XDG_CONFIG_HOME") + "/mirano/defaults.json");
+            return f.open(QIODevice::ReadOnly) && f.readAll().contains("\"triggerKey\": \"K\"");
+        },
+        5000))
+        << "the trigger key was not stored";
 
     // Click the bars window where the settings window does not cover it, as a user would.
     const QRect bw = geometry(bars.window), covered = sw.adjusted(-40, -40, 40, 40);
@@ -465,18 +539,22 @@ TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
     // The settings window takes the focus a second time 0.1 s after it was activated; a user
     // whose click lands before that simply clicks again.
     QElapsedTimer sinceClick;
-    ASSERT_TRUE(waitUntil([&] {
-        if (activeWindow() == bars.window) return true;
-        if (!sinceClick.isValid() || sinceClick.elapsed() > 400) {
-            xdotool({"click", "1"});
-            sinceClick.start();
-        }
-        return false;
-    }, 5000)) << "the window did not take the focus back from the settings window";
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (activeWindow() == bars.window) return true;
+            if (!sinceClick.isValid() || sinceClick.elapsed() > 400) {
+                xdotool({"click", "1"});
+                sinceClick.start();
+            }
+            return false;
+        },
+        5000))
+        << "the window did not take the focus back from the settings window";
 
     // The next PiP answers to Menu+K, and Menu+P is an ordinary key again.
     hotkey("p");
-    EXPECT_TRUE(waitUntil([&] { return bars.sawKey("0x70"); }, 5000)) << "P did not reach the window";
+    EXPECT_TRUE(waitUntil([&] { return bars.sawKey("0x70"); }, 5000))
+        << "P did not reach the window";
     EXPECT_FALSE(pipRect().has_value());
     hotkey("k");
     EXPECT_TRUE(waitForPiP().has_value()) << "Menu+K did not open a PiP";
@@ -513,7 +591,8 @@ TEST_F(MiranoSession, ASecondLaunchOpensTheFirstOnesSettingsAndTheUpdateDialogLe
         EXPECT_TRUE(p.readAllStandardOutput().startsWith(out)) << args.join(' ').toStdString();
     }
 
-    Client typing = client({"--title", "Typing", "--pattern", "solid:808080", "--size", "300x200", "--pos", "900,500", "--keys"});
+    Client typing = client({"--title", "Typing", "--pattern", "solid:808080", "--size", "300x200",
+                            "--pos", "900,500", "--keys"});
     startMirano();
     QProcess* second = start(X11Session::builtProgram("mirano"), {});
     ASSERT_TRUE(second->waitForFinished(15000)) << "the second launch did not end";
@@ -521,7 +600,9 @@ TEST_F(MiranoSession, ASecondLaunchOpensTheFirstOnesSettingsAndTheUpdateDialogLe
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_TRUE(second->readAllStandardOutput().contains("already running"));
     auto visibleNamed = [&](const QString& name) {
-        return run("xdotool", {"search", "--onlyvisible", "--name", name}).section('\n', 0, 0).toUInt();
+        return run("xdotool", {"search", "--onlyvisible", "--name", name})
+            .section('\n', 0, 0)
+            .toUInt();
     };
     ASSERT_TRUE(waitUntil([&] { return visibleNamed("^Mirano Settings$") != 0; }, 10000))
         << "the running Mirano did not open its settings window";
@@ -530,15 +611,22 @@ TEST_F(MiranoSession, ASecondLaunchOpensTheFirstOnesSettingsAndTheUpdateDialogLe
     // With the settings window open, "Check for Updates…" (no feed in this build: a dialog
     // with the failure) must not start the two windows taking the focus from each other.
     chooseFromTrayMenu({"Down"});
-    ASSERT_TRUE(waitUntil([&] { return visibleNamed("^Software Update$") != 0; }, 10000)) << "no update dialog";
+    ASSERT_TRUE(waitUntil([&] { return visibleNamed("^Software Update$") != 0; }, 10000))
+        << "no update dialog";
     focus(typing);
     EXPECT_TRUE(waitUntil([&] { return activeWindow() == typing.window; }, 5000));
     QElapsedTimer kept;
     kept.start();
     bool stayed = true;
-    waitUntil([&] { return (stayed = activeWindow() == typing.window) == false || kept.elapsed() > 1500; }, 3000);
+    waitUntil(
+        [&] {
+            return (stayed = activeWindow() == typing.window) == false || kept.elapsed() > 1500;
+        },
+        3000);
     EXPECT_TRUE(stayed) << "Mirano took the focus back";
     xdotool({"type", "--delay", "50", "abc"});
-    EXPECT_TRUE(waitUntil([&] { return typing.sawKey("0x61") && typing.sawKey("0x62") && typing.sawKey("0x63"); }, 5000))
+    EXPECT_TRUE(waitUntil(
+        [&] { return typing.sawKey("0x61") && typing.sawKey("0x62") && typing.sawKey("0x63"); },
+        5000))
         << "keys typed into another window were lost: " << typing.output.toStdString();
 }

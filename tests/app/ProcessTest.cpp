@@ -1,17 +1,16 @@
 // The process around the shell: its command line, the one-instance rule, and hand-overs to
 // the main thread that must stop safely when the application object goes.
-#include "app/CommandLine.h"
-#include "app/SingleInstance.h"
-#include "platform/qt/QtScheduler.h"
-
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <atomic>
 #include <future>
 #include <thread>
+
+#include "app/CommandLine.h"
+#include "app/SingleInstance.h"
+#include "platform/qt/QtScheduler.h"
 
 using namespace mirano;
 
@@ -29,9 +28,17 @@ TEST(CommandLineTest, HelpAndVersionPrintAndUnknownArgumentsAreUsageErrors) {
         {{"-h"}, CommandLine::Action::print, 0, false, "Usage: mirano"},
         {{"--version"}, CommandLine::Action::print, 0, false, "Mirano "},
         {{"-v"}, CommandLine::Action::print, 0, false, "Mirano "},
-        {{"--verbose"}, CommandLine::Action::print, 2, true, "mirano: unknown argument '--verbose'\nUsage: mirano"},
+        {{"--verbose"},
+         CommandLine::Action::print,
+         2,
+         true,
+         "mirano: unknown argument '--verbose'\nUsage: mirano"},
         {{"settings"}, CommandLine::Action::print, 2, true, "mirano: unknown argument 'settings'"},
-        {{"--bogus", "--help"}, CommandLine::Action::print, 2, true, "mirano: unknown argument '--bogus'"},
+        {{"--bogus", "--help"},
+         CommandLine::Action::print,
+         2,
+         true,
+         "mirano: unknown argument '--bogus'"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments.join(' ').toStdString());
@@ -61,7 +68,9 @@ TEST(SingleInstanceTest, ASecondInstanceOnTheSameDisplayAsksTheFirstToOpenItsSet
 
     // The second one waits for the answer, which the first gives from its event loop.
     auto asked = std::async(std::launch::async, [&] { return second.askToOpenSettings(5000); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        10000));
     EXPECT_TRUE(asked.get());
     EXPECT_EQ(requests, 1);
 

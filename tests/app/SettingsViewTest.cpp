@@ -1,15 +1,5 @@
 // The settings form on the offscreen platform: defaults, live binding, the trigger-key rules,
 // the slider, and the update controls.
-#include "app/UpdaterManager.h"
-#include "hotkeys/HotkeyManager.h"
-#include "settings/AppSettings.h"
-#include "settings/SettingsView.h"
-#include "tests/app/AppFakes.h"
-#include "tests/fakes/FakeKeyboardLayout.h"
-#include "tests/fakes/FakeNotifications.h"
-#include "tests/fakes/ManualScheduler.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -22,6 +12,16 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+
+#include "app/UpdaterManager.h"
+#include "hotkeys/HotkeyManager.h"
+#include "settings/AppSettings.h"
+#include "settings/SettingsView.h"
+#include "tests/app/AppFakes.h"
+#include "tests/fakes/FakeKeyboardLayout.h"
+#include "tests/fakes/FakeNotifications.h"
+#include "tests/fakes/ManualScheduler.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
 
 using namespace mirano;
 

@@ -1,10 +1,4 @@
 // The tray menu, the tray icon's fallback when no tray exists, and notifications over D-Bus.
-#include "app/StatusMenu.h"
-#include "app/TrayIcon.h"
-#include "platform/qt/DBusNotifications.h"
-#include "tests/app/AppFakes.h"
-#include "tests/fakes/ManualScheduler.h"
-
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -15,19 +9,27 @@
 #include <QProcess>
 #include <QTest>
 
+#include "app/StatusMenu.h"
+#include "app/TrayIcon.h"
+#include "platform/qt/DBusNotifications.h"
+#include "tests/app/AppFakes.h"
+#include "tests/fakes/ManualScheduler.h"
+
 using namespace mirano;
 
 TEST(StatusMenuTest, FollowsThePiPAndOffersEveryItemInOrder) {
     fakes::FakePiPControl pip;
     EXPECT_TRUE(StatusMenu(pip, "").visibleItemTexts().contains("Version: ?"));
     StatusMenu menu(pip, "1.2.3");
-    const QStringList idle{"No active PiP", "-", "Version: 1.2.3", "Check for Updates…", "-",
-                           "Settings…", "Quit Mirano"};
+    const QStringList idle{"No active PiP",      "-", "Version: 1.2.3",
+                           "Check for Updates…", "-", "Settings…",
+                           "Quit Mirano"};
     EXPECT_EQ(menu.visibleItemTexts(), idle);
 
     pip.setCaptured(0x1234);
     EXPECT_EQ(menu.visibleItemTexts(), (QStringList{"PiP Active", "Close PiP"} + idle.mid(1)));
-    for (QAction* a : menu.menu()->actions()) {  // the state lines are plain text, the rest can be chosen
+    for (QAction* a :
+         menu.menu()->actions()) {  // the state lines are plain text, the rest can be chosen
         const bool plainText = a->text() == "PiP Active" || a->text() == "No active PiP" ||
                                a->text().startsWith("Version");
         EXPECT_TRUE(a->isSeparator() || a->isEnabled() != plainText) << a->text().toStdString();
@@ -45,12 +47,13 @@ TEST(StatusMenuTest, FollowsThePiPAndOffersEveryItemInOrder) {
     EXPECT_EQ(checks, 1);
 
     // Ctrl+, and Ctrl+Q choose their items, also while the menu itself is open, and close it.
-    for (const auto& [key, expected] : {std::pair(Qt::Key_Comma, std::tuple(1, 0)),
-                                        std::pair(Qt::Key_Q, std::tuple(1, 1))}) {
+    for (const auto& [key, expected] :
+         {std::pair(Qt::Key_Comma, std::tuple(1, 0)), std::pair(Qt::Key_Q, std::tuple(1, 1))}) {
         menu.menu()->popup(QPoint(100, 100));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(menu.menu()));
         QTest::keyClick(menu.menu(), key, Qt::ControlModifier);
-        EXPECT_EQ(std::tuple(settings, quits), expected) << QKeySequence(key).toString().toStdString();
+        EXPECT_EQ(std::tuple(settings, quits), expected)
+            << QKeySequence(key).toString().toStdString();
         EXPECT_FALSE(menu.menu()->isVisible());
     }
 }
@@ -156,7 +159,8 @@ TEST(DBusNotificationsTest, PostsToTheServerAndDropsQuietlyWithoutOne) {
     // The body is plain text: markup in it (a feed's version) reaches the server escaped.
     notifications.post("Update Available", R"(Mirano <a href="x">9</a> & "more")");
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.notes.size() == 2; }, 10000));
-    EXPECT_EQ(server.notes[1].body, "Mirano &lt;a href=&quot;x&quot;&gt;9&lt;/a&gt; &amp; &quot;more&quot;");
+    EXPECT_EQ(server.notes[1].body,
+              "Mirano &lt;a href=&quot;x&quot;&gt;9&lt;/a&gt; &amp; &quot;more&quot;");
 
     // A disconnected bus drops the post.
     DBusNotifications offline(QDBusConnection(QStringLiteral("no-such-connection")));

@@ -1,13 +1,5 @@
 // The update checker: its settings and their mapping, scheduling on a manual clock, and the
 // appcast check against feeds served on loopback by the test itself.
-#include "app/AppcastChecker.h"
-#include "app/UpdateDialog.h"
-#include "app/UpdaterManager.h"
-#include "tests/app/AppFakes.h"
-#include "tests/fakes/FakeNotifications.h"
-#include "tests/fakes/ManualScheduler.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
-
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -16,6 +8,14 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+
+#include "app/AppcastChecker.h"
+#include "app/UpdateDialog.h"
+#include "app/UpdaterManager.h"
+#include "tests/app/AppFakes.h"
+#include "tests/fakes/FakeNotifications.h"
+#include "tests/fakes/ManualScheduler.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
 
 using namespace mirano;
 
@@ -217,7 +217,9 @@ TEST(AppcastParsingTest, NewestItemVersionsAndLinks) {
     ASSERT_TRUE(onlyScript.newest);
     EXPECT_TRUE(onlyScript.newest->releaseNotes.isEmpty());
 
-    EXPECT_FALSE(AppcastChecker::parse("<rss><channel><item><title>x</title></item></channel></rss>").newest);
+    EXPECT_FALSE(
+        AppcastChecker::parse("<rss><channel><item><title>x</title></item></channel></rss>")
+            .newest);
     EXPECT_FALSE(AppcastChecker::parse("<html><body>not a feed</body></html>").newest);
     const auto broken = AppcastChecker::parse("<rss><channel><item>");
     EXPECT_FALSE(broken.newest);
@@ -253,9 +255,11 @@ public:
                 connect(s, &QTcpSocket::readyRead, s, [this, s] {
                     if (!s->readAll().contains("\r\n\r\n")) return;
                     ++requests;
-                    s->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\n"
+                    s->write("HTTP/1.1 " + QByteArray::number(status) +
+                             " X\r\n"
                              "Content-Type: application/rss+xml\r\nConnection: close\r\n"
-                             "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n");
+                             "Content-Length: " +
+                             QByteArray::number(body.size()) + "\r\n\r\n");
                     if (!drip) {
                         s->write(body);
                         s->disconnectFromHost();
@@ -271,21 +275,25 @@ public:
             }
         });
     }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(serverPort())); }
+    QUrl url() const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(serverPort()));
+    }
 };
 
 QByteArray feedWith(const QString& version) {
     return QStringLiteral(R"(<?xml version="1.0"?><rss version="2.0"><channel>
         <item><title>Mirano %1</title><enclosure url="https://example.org/m.tgz" version="%1"/>
         <releaseNotesLink>https://example.org/notes/%1</releaseNotesLink></item></channel></rss>)")
-        .arg(version).toUtf8();
+        .arg(version)
+        .toUtf8();
 }
 
 UpdateCheckResult runCheck(AppcastChecker& checker) {
     std::optional<UpdateCheckResult> result;
     checker.check([&](UpdateCheckResult r) { result = r; });
     EXPECT_FALSE(result) << "the result must arrive later, not inside check()";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, AppcastChecker::kTimeoutMs + 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return result.has_value(); }, AppcastChecker::kTimeoutMs + 5000));
     return result.value_or(UpdateCheckResult{Status::upToDate, {}, {}, {}, "no answer"});
 }
 UpdateCheckResult runCheck(const QUrl& feed) {
@@ -304,12 +312,15 @@ TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopback) {
         QString latest, errorContains;
     };
     const Row rows[] = {
-        {"a newer version is available", 200, feedWith("0.2.0"), Status::updateAvailable, "0.2.0", ""},
+        {"a newer version is available", 200, feedWith("0.2.0"), Status::updateAvailable, "0.2.0",
+         ""},
         {"the same version is up to date", 200, feedWith("0.1.0"), Status::upToDate, "0.1.0", ""},
-        {"a malformed feed fails", 200, "<rss><channel><item><enclosure version=", Status::failed, "", ""},
+        {"a malformed feed fails", 200, "<rss><channel><item><enclosure version=", Status::failed,
+         "", ""},
         {"a missing feed fails", 404, "gone", Status::failed, "", ""},
         {"an oversized feed is refused", 200,
-         feedWith("9.0") + QByteArray(AppcastChecker::kMaxFeedBytes + 10, ' '), Status::failed, "", "too large"},
+         feedWith("9.0") + QByteArray(AppcastChecker::kMaxFeedBytes + 10, ' '), Status::failed, "",
+         "too large"},
     };
     FeedServer server;
     ASSERT_TRUE(server.isListening());
@@ -323,7 +334,8 @@ TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopback) {
         EXPECT_EQ(r.status, row.expected) << r.error.toStdString();
         EXPECT_EQ(server.requests, ++requests);
         if (row.expected == Status::failed) {
-            EXPECT_TRUE(!r.error.isEmpty() && r.error.contains(row.errorContains)) << r.error.toStdString();
+            EXPECT_TRUE(!r.error.isEmpty() && r.error.contains(row.errorContains))
+                << r.error.toStdString();
         } else {
             EXPECT_EQ(r.latestVersion, row.latest);
         }
@@ -343,7 +355,8 @@ TEST(AppcastCheckerTest, AFeedThatDripsIsAbandonedWhenTheWholeCheckTakesTooLong)
     QElapsedTimer clock;
     clock.start();
     checker.check([&](UpdateCheckResult r) { result = r; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 8000)) << "the check never ended";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 8000))
+        << "the check never ended";
     EXPECT_LT(clock.elapsed(), 4000);
     EXPECT_EQ(result->status, Status::failed);
     EXPECT_TRUE(result->error.contains("in time")) << result->error.toStdString();

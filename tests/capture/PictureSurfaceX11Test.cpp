@@ -1,5 +1,11 @@
 // The picture drawn by the X server into a panel: a stream presenting into a picture surface
 // over a real Qt window on a private Xvfb + Openbox, checked on the screen's pixels.
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QWidget>
+#include <QWindow>
+
 #include "capture/StreamManager.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11CaptureService.h"
@@ -8,12 +14,6 @@
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/hotkeys/TestClientWindow.h"
 #include "tests/support/X11Session.h"
-
-#include <gtest/gtest.h>
-
-#include <QPainter>
-#include <QWidget>
-#include <QWindow>
 
 using namespace mirano;
 using mirano::testing::gSession;
@@ -24,18 +24,19 @@ namespace {
 
 /// RGB of a screen pixel.
 QColor screenPixel(x11::XConnection& x, int px, int py) {
-    auto img = x11::reply(xcb_get_image_reply(
-        x.get(),
-        xcb_get_image(x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(), std::int16_t(px),
-                      std::int16_t(py), 1, 1, ~0u),
-        nullptr));
+    auto img =
+        x11::reply(xcb_get_image_reply(x.get(),
+                                       xcb_get_image(x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(),
+                                                     std::int16_t(px), std::int16_t(py), 1, 1, ~0u),
+                                       nullptr));
     if (!img || xcb_get_image_data_length(img.get()) < 4) return {};
     const std::uint8_t* d = xcb_get_image_data(img.get());
     return QColor(d[2], d[1], d[0]);
 }
 
 bool near(const QColor& a, const QColor& b, int tolerance = 8) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
@@ -49,7 +50,8 @@ protected:
         host_.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
         host_.setGeometry(kPanel);
         host_.show();
-        ASSERT_TRUE(waitUntil([&] { return host_.windowHandle() && host_.windowHandle()->isExposed(); }));
+        ASSERT_TRUE(
+            waitUntil([&] { return host_.windowHandle() && host_.windowHandle()->isExposed(); }));
         surface_ = service_.makePictureSurface(*host_.windowHandle());
         ASSERT_TRUE(surface_);
         surface_->setGeometry(host_.rect());
@@ -58,7 +60,8 @@ protected:
 
     /// The colour at a fraction of the panel.
     QColor at(double fx, double fy) {
-        return screenPixel(x_, kPanel.x() + int(fx * kPanel.width()), kPanel.y() + int(fy * kPanel.height()));
+        return screenPixel(x_, kPanel.x() + int(fx * kPanel.width()),
+                           kPanel.y() + int(fy * kPanel.height()));
     }
     bool shows(std::initializer_list<std::tuple<double, double, QColor>> expected) {
         for (auto [fx, fy, c] : expected)
@@ -87,7 +90,8 @@ protected:
 };
 
 TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsThem) {
-    TestClientWindow source(*gSession, {"--size", "640x400", "--pos", "20,20", "--pattern", "quadrants"});
+    TestClientWindow source(*gSession,
+                            {"--size", "640x400", "--pos", "20,20", "--pattern", "quadrants"});
     auto stream = std::make_shared<StreamManager>(service_, settings_, scheduler_);
     int framesToTheProgram = 0;
     stream->onFrame = [&](const Frame&) { ++framesToTheProgram; };
@@ -96,13 +100,16 @@ TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeeps
     std::optional<Error> error;
     // The window manager lists the window once it manages it.
     ASSERT_TRUE(waitUntil([&] {
-        error = await([&](Completion d) { stream->startCapture(source.id(), {}, {}, QRectF(), d); });
+        error =
+            await([&](Completion d) { stream->startCapture(source.id(), {}, {}, QRectF(), d); });
         return !error;
     })) << qPrintable(error->description);
 
     // The whole window, scaled to the panel by the server; no frame came to the program.
     ASSERT_TRUE(waitUntil([&] {
-        return shows({{0.25, 0.25, Qt::red}, {0.75, 0.25, Qt::green}, {0.25, 0.75, Qt::white},
+        return shows({{0.25, 0.25, Qt::red},
+                      {0.75, 0.25, Qt::green},
+                      {0.25, 0.75, Qt::white},
                       {0.75, 0.75, Qt::blue}});
     })) << "the panel does not show the window";
     EXPECT_EQ(framesToTheProgram, 0);
@@ -112,7 +119,9 @@ TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeeps
     overlay.fill(Qt::transparent);
     QPainter(&overlay).fillRect(QRect(0, 0, 80, 50), Qt::magenta);
     surface_->setOverlay(overlay);
-    ASSERT_TRUE(waitUntil([&] { return shows({{0.1, 0.1, Qt::magenta}, {0.75, 0.75, Qt::blue}}); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return shows({{0.1, 0.1, Qt::magenta}, {0.75, 0.75, Qt::blue}});
+    }));
     surface_->setOverlay(QImage());
     ASSERT_TRUE(waitUntil([&] { return shows({{0.1, 0.1, Qt::red}}); }));
 
@@ -120,25 +129,30 @@ TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeeps
     // 320 x 200 leaves 50 black rows above and below.
     source.send("resize 640 200");
     ASSERT_TRUE(waitUntil([&] {
-        return shows({{0.5, 0.1, Qt::black}, {0.5, 0.9, Qt::black}, {0.25, 0.3, Qt::red},
+        return shows({{0.5, 0.1, Qt::black},
+                      {0.5, 0.9, Qt::black},
+                      {0.25, 0.3, Qt::red},
                       {0.75, 0.7, Qt::blue}});
     })) << "the resized source is not fitted";
 
     // Zoomed into the blue quadrant (as wide as the panel's aspect allows: bars again).
-    ASSERT_FALSE(await([&](Completion d) { stream->updateConfiguration(320, 200, QRectF(320, 100, 320, 100), d); }));
+    ASSERT_FALSE(await([&](Completion d) {
+        stream->updateConfiguration(320, 200, QRectF(320, 100, 320, 100), d);
+    }));
     ASSERT_TRUE(waitUntil([&] { return shows({{0.5, 0.5, Qt::blue}, {0.5, 0.1, Qt::black}}); }));
 
     // A larger panel: the picture follows the new size.
     host_.resize(400, 250);
     surface_->setGeometry(host_.rect());
-    ASSERT_TRUE(waitUntil([&] { return near(screenPixel(x_, kPanel.x() + 390, kPanel.y() + 125), Qt::blue); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return near(screenPixel(x_, kPanel.x() + 390, kPanel.y() + 125), Qt::blue); }));
 
     // Paused, the last picture stays, also after the panel was covered and uncovered.
     ASSERT_FALSE(await([&](Completion d) { stream->stopCapture(d); }));
     source.send("pattern solid:00ff00");
     {
-        TestClientWindow cover(*gSession, {"--size", "200x120", "--pos", "750,150", "--pattern", "solid:ffff00",
-                                           "--override-redirect"});
+        TestClientWindow cover(*gSession, {"--size", "200x120", "--pos", "750,150", "--pattern",
+                                           "solid:ffff00", "--override-redirect"});
         ASSERT_TRUE(waitUntil([&] { return near(screenPixel(x_, 800, 200), Qt::yellow); }));
     }
     EXPECT_TRUE(waitUntil([&] { return near(screenPixel(x_, 800, 200), Qt::blue); }))

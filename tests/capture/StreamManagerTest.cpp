@@ -1,12 +1,12 @@
 // StreamManager on the fake capture service: states, size arithmetic, failures and delivery.
+#include <gtest/gtest.h>
+
 #include "capture/StreamManager.h"
 #include "platform/CaptureService.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/FakeCaptureService.h"
 #include "tests/fakes/ManualScheduler.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
-
-#include <gtest/gtest.h>
 
 using namespace mirano;
 using mirano::fakes::FakeCaptureService;
@@ -71,8 +71,12 @@ protected:
                  std::optional<std::int64_t> h = std::nullopt, QRectF rect = QRectF()) {
         return run([&](Completion d) { manager->startCapture(id, w, h, rect, d); });
     }
-    Result stopCapture() { return run([&](Completion d) { manager->stopCapture(d); }); }
-    Result restart() { return run([&](Completion d) { manager->restartCapture(d); }); }
+    Result stopCapture() {
+        return run([&](Completion d) { manager->stopCapture(d); });
+    }
+    Result restart() {
+        return run([&](Completion d) { manager->restartCapture(d); });
+    }
     Result update(std::int64_t w, std::int64_t h, QRectF rect) {
         return run([&](Completion d) { manager->updateConfiguration(w, h, rect, d); });
     }
@@ -96,7 +100,8 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
     // Created: active flag true, nothing else; only a start does anything.
     const State created{true, false, std::nullopt, QRectF(0, 0, 0, 0), {0, 0}};
     EXPECT_EQ(state(), created);
-    for (const Result& r : {restart(), stopCapture(), update(10, 10, QRectF(1, 1, 5, 5)), resetRect(10, 10)})
+    for (const Result& r :
+         {restart(), stopCapture(), update(10, 10, QRectF(1, 1, 5, 5)), resetRect(10, 10)})
         EXPECT_TRUE(ok(r));
     manager->stop();
     scheduler.drain();
@@ -201,7 +206,8 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     start(0x500001);
     stopCapture();
     restart();
-    EXPECT_EQ(service.lastStream()->initialConfiguration, config(801, 1, QRectF(0, 0, 801.7, 1), 30));
+    EXPECT_EQ(service.lastStream()->initialConfiguration,
+              config(801, 1, QRectF(0, 0, 801.7, 1), 30));
 
     // The window went away while stopped: not found, still stopped and remembered.
     stopCapture();

@@ -1,5 +1,15 @@
 // The real capture path on a private Xvfb + Openbox: StreamManager on the X11 capture service,
 // watching our own test client windows.
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <xcb/composite.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <tuple>
+#include <utility>
+
 #include "capture/StreamManager.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11CaptureService.h"
@@ -9,19 +19,9 @@
 #include "tests/hotkeys/TestClientWindow.h"
 #include "tests/support/X11Session.h"
 
-#include <gtest/gtest.h>
-
-#include <QFile>
-#include <QProcess>
-#include <QTest>
-#include <xcb/composite.h>
-#include <tuple>
-#include <unistd.h>
-#include <utility>
-
 using namespace mirano;
-using mirano::testing::waitUntil;
 using mirano::testing::TestClientWindow;
+using mirano::testing::waitUntil;
 using mirano::testing::X11Session;
 
 namespace {
@@ -63,13 +63,15 @@ std::vector<int> ourShmSegments(pid_t pid) {
     file.readLine();  // header
     while (!file.atEnd()) {
         const auto fields = QString::fromLatin1(file.readLine()).simplified().split(' ');
-        if (fields.size() > 4 && fields[4].toInt() == pid) perms.push_back(fields[2].toInt(nullptr, 8));
+        if (fields.size() > 4 && fields[4].toInt() == pid)
+            perms.push_back(fields[2].toInt(nullptr, 8));
     }
     return perms;
 }
 
 /// Expects these ARGB values at these pixels.
-void expectPixels(const Frame& f, std::initializer_list<std::tuple<int, int, std::uint32_t>> expected) {
+void expectPixels(const Frame& f,
+                  std::initializer_list<std::tuple<int, int, std::uint32_t>> expected) {
     for (auto [x, y, argb] : expected) EXPECT_EQ(pixel(f, x, y), argb) << x << "," << y;
 }
 
@@ -97,7 +99,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(session_->error().isEmpty()) << qPrintable(session_->error());
         settings_.setFrameRate(60);
-        service_ = std::make_unique<x11::X11CaptureService>(*scheduler_, session_->display().toLatin1());
+        service_ =
+            std::make_unique<x11::X11CaptureService>(*scheduler_, session_->display().toLatin1());
         ASSERT_FALSE(service_->unavailable()) << qPrintable(service_->unavailable()->description);
         x_ = std::make_unique<x11::XConnection>(session_->display().toLatin1().constData());
         ASSERT_TRUE(x_->isValid());
@@ -129,8 +132,10 @@ protected:
         s->onStopped = [&s](std::optional<Error> e) { s.stops.push_back(e); };
         const auto result = await([&](Completion d) { s->startCapture(id, w, h, rect, d); });
         s.started = !result;
-        if (error) *error = result;
-        else if (result) ADD_FAILURE() << "start failed: " << qPrintable(result->description);
+        if (error)
+            *error = result;
+        else if (result)
+            ADD_FAILURE() << "start failed: " << qPrintable(result->description);
         return s;
     }
 
@@ -153,7 +158,8 @@ X11Session* X11CaptureTest::session_ = nullptr;
 QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 
 TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
-    TestClientWindow window(*session_, {"--size", "320x200", "--pos", "40,40", "--pattern", "quadrants"});
+    TestClientWindow window(*session_,
+                            {"--size", "320x200", "--pos", "40,40", "--pattern", "quadrants"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started);
     EXPECT_EQ(s->sourceWindowSize(), QSizeF(320, 200));
@@ -162,8 +168,9 @@ TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
     EXPECT_EQ(s.latest->height(), 200);
     EXPECT_EQ(s.latest->bytesPerRow(), 320u * 4);
     // Exact edges: one pixel per point, no blending across the quadrant borders.
-    expectPixels(s.latest, {{0, 0, kRed}, {159, 99, kRed}, {160, 99, kGreen}, {159, 100, kWhite},
-                            {319, 199, kBlue}});
+    expectPixels(
+        s.latest,
+        {{0, 0, kRed}, {159, 99, kRed}, {160, 99, kGreen}, {159, 100, kWhite}, {319, 199, kBlue}});
 
     // A change of the window's contents arrives.
     window.send("pattern bars");
@@ -179,7 +186,8 @@ TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
 }
 
 TEST_F(X11CaptureTest, RegionsAreScaledToTheOutputSize) {
-    TestClientWindow window(*session_, {"--size", "320x200", "--pos", "60,60", "--pattern", "quadrants"});
+    TestClientWindow window(*session_,
+                            {"--size", "320x200", "--pos", "60,60", "--pattern", "quadrants"});
     // 80 x 50 points around the centre, doubled: each quadrant covers a quarter of the output.
     Stream& s = capture(window.id(), 160, 100, QRectF(120, 75, 80, 50));
     ASSERT_TRUE(s.started && waitUntil([&] { return showsQuadrants(s.latest); }));
@@ -190,12 +198,14 @@ TEST_F(X11CaptureTest, RegionsAreScaledToTheOutputSize) {
     // Shrunk and of another aspect: 80 x 200 points fitted into 80 x 100 pixels, not
     // stretched: the second and third bar 20 pixels each, black bars left and right.
     window.send("pattern bars");
-    ASSERT_FALSE(await([&](Completion d) { s->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
+    ASSERT_FALSE(
+        await([&](Completion d) { s->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
     ASSERT_TRUE(waitUntil([&] {
         return s.latest && s.latest->width() == 80 && pixel(s.latest, 25, 50) == kYellow &&
                pixel(s.latest, 55, 50) == kCyan;
     }));
-    expectPixels(s.latest, {{5, 50, 0xff000000}, {75, 50, 0xff000000}, {38, 50, kYellow}, {42, 50, kCyan}});
+    expectPixels(s.latest,
+                 {{5, 50, 0xff000000}, {75, 50, 0xff000000}, {38, 50, kYellow}, {42, 50, kCyan}});
     EXPECT_EQ(s.latest->height(), 100);
     // Depth-24 window: alpha is opaque everywhere, also where bilinear sampling meets the edge.
     for (int x : {0, 39, 40, 79})
@@ -203,25 +213,30 @@ TEST_F(X11CaptureTest, RegionsAreScaledToTheOutputSize) {
 }
 
 TEST_F(X11CaptureTest, UpdateAndResetChangeWhatArrives) {
-    TestClientWindow window(*session_, {"--size", "320x200", "--pos", "80,80", "--pattern", "quadrants"});
+    TestClientWindow window(*session_,
+                            {"--size", "320x200", "--pos", "80,80", "--pattern", "quadrants"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return showsQuadrants(s.latest); }));
 
     // Zoom into the green quadrant at half size: a static window still gets a new frame.
-    ASSERT_FALSE(await([&](Completion d) { s->updateConfiguration(80, 50, QRectF(160, 0, 160, 100), d); }));
+    ASSERT_FALSE(
+        await([&](Completion d) { s->updateConfiguration(80, 50, QRectF(160, 0, 160, 100), d); }));
     EXPECT_EQ(s->currentSourceRect(), QRectF(160, 0, 160, 100));
-    ASSERT_TRUE(waitUntil([&] { return s.latest && s.latest->width() == 80 && isSolid(s.latest, kGreen); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return s.latest && s.latest->width() == 80 && isSolid(s.latest, kGreen); }));
     EXPECT_EQ(s.latest->height(), 50);
 
     // Back to the whole window, at 160 x 100.
     ASSERT_FALSE(await([&](Completion d) { s->resetSourceRect(160, 100, d); }));
-    ASSERT_TRUE(waitUntil([&] { return s.latest && s.latest->width() == 160 && showsQuadrants(s.latest); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return s.latest && s.latest->width() == 160 && showsQuadrants(s.latest); }));
     EXPECT_EQ(s.latest->height(), 100);
     EXPECT_EQ(s->currentSourceRect(), QRectF(0, 0, 320, 200));
 }
 
 TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
-    TestClientWindow window(*session_, {"--size", "320x200", "--pos", "20,20", "--pattern", "quadrants"});
+    TestClientWindow window(*session_,
+                            {"--size", "320x200", "--pos", "20,20", "--pattern", "quadrants"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return showsQuadrants(s.latest); }));
 
@@ -236,8 +251,10 @@ TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
     EXPECT_EQ(s.latest->height(), 200);
 
     // The new area can be zoomed into: the blue quadrant now reaches 480 x 300.
-    ASSERT_FALSE(await([&](Completion d) { s->updateConfiguration(40, 25, QRectF(400, 250, 80, 50), d); }));
-    ASSERT_TRUE(waitUntil([&] { return s.latest && s.latest->width() == 40 && isSolid(s.latest, kBlue); }));
+    ASSERT_FALSE(
+        await([&](Completion d) { s->updateConfiguration(40, 25, QRectF(400, 250, 80, 50), d); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return s.latest && s.latest->width() == 40 && isSolid(s.latest, kBlue); }));
 
     // Smaller again, whole window.
     ASSERT_FALSE(await([&](Completion d) { s->resetSourceRect(200, 100, d); }));
@@ -250,7 +267,8 @@ TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
 }
 
 TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
-    TestClientWindow window(*session_, {"--size", "240x160", "--pos", "30,300", "--pattern", "solid:ff0000"});
+    TestClientWindow window(*session_,
+                            {"--size", "240x160", "--pos", "30,300", "--pattern", "solid:ff0000"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kRed); }));
 
@@ -259,7 +277,8 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
     // Painting an unmapped window shows nothing; the last frame stays red and nothing ends.
     window.send("pattern solid:00ff00");
     // A second, live window proves the capture thread keeps working meanwhile.
-    TestClientWindow witness(*session_, {"--size", "100x100", "--pos", "600,300", "--pattern", "solid:0000ff"});
+    TestClientWindow witness(
+        *session_, {"--size", "100x100", "--pos", "600,300", "--pattern", "solid:0000ff"});
     Stream& w = capture(witness.id());
     ASSERT_TRUE(w.started && waitUntil([&] { return isSolid(w.latest, kBlue); }));
     EXPECT_TRUE(isSolid(s.latest, kRed));
@@ -273,7 +292,8 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
 }
 
 TEST_F(X11CaptureTest, DestroyedWindowReportsDidStopWithAnError) {
-    TestClientWindow window(*session_, {"--size", "200x120", "--pos", "500,60", "--pattern", "solid:ffffff"});
+    TestClientWindow window(*session_,
+                            {"--size", "200x120", "--pos", "500,60", "--pattern", "solid:ffffff"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kWhite); }));
     window.send("quit");
@@ -287,7 +307,8 @@ TEST_F(X11CaptureTest, DestroyedWindowReportsDidStopWithAnError) {
 }
 
 TEST_F(X11CaptureTest, StoppedStreamDeliversNothingAndRestartsAtTheNewRate) {
-    TestClientWindow window(*session_, {"--size", "200x120", "--pos", "700,400", "--animate", "60"});
+    TestClientWindow window(*session_,
+                            {"--size", "200x120", "--pos", "700,400", "--animate", "60"});
     Stream& w = capture(window.id());  // an independent stream of the window counts the changes
     Stream& s = capture(window.id());
     ASSERT_TRUE(w.started && s.started);
@@ -317,10 +338,11 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
         if (compositor) {
             ASSERT_TRUE(session_->startCompositor());
         }
-        TestClientWindow source(*session_, {"--size", "300x200", "--pos", "300,200", "--pattern", "solid:ff0000"});
+        TestClientWindow source(
+            *session_, {"--size", "300x200", "--pos", "300,200", "--pattern", "solid:ff0000"});
         // An override-redirect window stays on top of the source, over its middle.
-        TestClientWindow cover(*session_, {"--size", "120x80", "--pos", "390,260", "--pattern", "solid:0000ff",
-                                           "--override-redirect"});
+        TestClientWindow cover(*session_, {"--size", "120x80", "--pos", "390,260", "--pattern",
+                                           "solid:0000ff", "--override-redirect"});
         ASSERT_NE(cover.id(), 0u);
         Stream& s = capture(source.id());
         ASSERT_TRUE(s.started);
@@ -328,7 +350,8 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
             << "source pixels are hidden by the covering window";
         // The source repaints while covered: still its own pixels.
         source.send("pattern quadrants");
-        EXPECT_TRUE(waitUntil([&] { return showsQuadrants(s.latest) && pixelAt(s.latest, 0.45, 0.45) == kRed; }));
+        EXPECT_TRUE(waitUntil(
+            [&] { return showsQuadrants(s.latest) && pixelAt(s.latest, 0.45, 0.45) == kRed; }));
         source.send("quit");
         cover.send("quit");
         ASSERT_TRUE(waitUntil([&] { return !s.stops.empty(); }));
@@ -358,7 +381,8 @@ TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
 TEST_F(X11CaptureTest, NoSharedMemoryOutlivesACrashedCapturer) {
     const QString probe = X11Session::builtProgram("tools/mirano-capture-probe");
     if (!QFile::exists(probe)) GTEST_SKIP() << "capture probe not built (MIRANO_BUILD_TOOLS=OFF)";
-    TestClientWindow window(*session_, {"--size", "160x100", "--pos", "900,600", "--animate", "30"});
+    TestClientWindow window(*session_,
+                            {"--size", "160x100", "--pos", "900,600", "--animate", "30"});
     ASSERT_NE(window.id(), 0u);
     QProcess* capturer = session_->spawn(probe, {QString::number(window.id()), "--seconds", "60"});
     const pid_t pid = pid_t(capturer->processId());
@@ -377,7 +401,8 @@ TEST_F(X11CaptureTest, WithoutUsableSharedMemoryFramesAreCopiedAndTheFailureIsSa
     X11Session::Options options;
     options.separateIpc = true;
     X11Session remote(options);
-    if (!remote.error().isEmpty()) GTEST_SKIP() << "no separate IPC namespace: " << qPrintable(remote.error());
+    if (!remote.error().isEmpty())
+        GTEST_SKIP() << "no separate IPC namespace: " << qPrintable(remote.error());
     x11::X11CaptureService service(*scheduler_, remote.display().toLatin1());
     ASSERT_FALSE(service.unavailable());
     TestClientWindow window(remote, {"--size", "320x200", "--pattern", "quadrants"});
@@ -387,11 +412,14 @@ TEST_F(X11CaptureTest, WithoutUsableSharedMemoryFramesAreCopiedAndTheFailureIsSa
     std::vector<std::shared_ptr<StreamManager>> managers;
     std::vector<Frame> latest(2);
     for (int i = 0; i < 2; ++i) {
-        auto m = managers.emplace_back(std::make_shared<StreamManager>(service, settings_, *scheduler_));
+        auto m =
+            managers.emplace_back(std::make_shared<StreamManager>(service, settings_, *scheduler_));
         m->onFrame = [&latest, i](const Frame& f) { latest[i] = f; };
-        EXPECT_FALSE(await([&](Completion d) { m->startCapture(window.id(), {}, {}, QRectF(), d); }));
+        EXPECT_FALSE(
+            await([&](Completion d) { m->startCapture(window.id(), {}, {}, QRectF(), d); }));
     }
-    const bool arrived = waitUntil([&] { return showsQuadrants(latest[0]) && showsQuadrants(latest[1]); });
+    const bool arrived =
+        waitUntil([&] { return showsQuadrants(latest[0]) && showsQuadrants(latest[1]); });
     for (auto& m : managers) m->stop();
     const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
     EXPECT_TRUE(arrived) << "no frames without shared memory";
@@ -400,7 +428,8 @@ TEST_F(X11CaptureTest, WithoutUsableSharedMemoryFramesAreCopiedAndTheFailureIsSa
 }
 
 TEST_F(X11CaptureTest, ShutDownJoinsTheThreadAndNothingArrivesAfterIt) {
-    TestClientWindow window(*session_, {"--size", "160x100", "--pos", "400,600", "--animate", "60"});
+    TestClientWindow window(*session_,
+                            {"--size", "160x100", "--pos", "400,600", "--animate", "60"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return s.count >= 5; }));
     service_->shutDown();

@@ -1,9 +1,9 @@
 // The application object, recording policy changes, activations and termination.
 #pragma once
 
-#include "platform/Application.h"
-
 #include <QList>
+
+#include "platform/Application.h"
 
 namespace mirano::fakes {
 

@@ -65,8 +65,8 @@ void FakeCaptureService::listWindows(WindowListHandler done) {
 }
 
 std::shared_ptr<CaptureStream> FakeCaptureService::makeStream(
-    const CapturableWindow& window, const StreamConfiguration& configuration,
-    FrameHandler onFrame, StreamStopHandler onStop) {
+    const CapturableWindow& window, const StreamConfiguration& configuration, FrameHandler onFrame,
+    StreamStopHandler onStop) {
     auto stream = std::make_shared<FakeCaptureStream>(*this, window, configuration,
                                                       std::move(onFrame), std::move(onStop));
     stream->startError = startError;
@@ -80,8 +80,10 @@ void FakeCaptureService::complete(Completion done, std::optional<Error> error) {
     auto task = [done = std::move(done), error = std::move(error)] {
         if (done) done(error);
     };
-    if (holdCompletions) held_.push_back(std::move(task));
-    else scheduler_.post(std::move(task));
+    if (holdCompletions)
+        held_.push_back(std::move(task));
+    else
+        scheduler_.post(std::move(task));
 }
 
 int FakeCaptureService::completeHeld() {

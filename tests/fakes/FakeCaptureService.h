@@ -2,13 +2,13 @@
 // samples and stops as the capture thread would.
 #pragma once
 
-#include "platform/CaptureService.h"
-#include "platform/Scheduler.h"
-
 #include <cstdint>
 #include <deque>
 #include <utility>
 #include <vector>
+
+#include "platform/CaptureService.h"
+#include "platform/Scheduler.h"
 
 namespace mirano::fakes {
 
@@ -84,7 +84,9 @@ public:
         windows.push_back(CapturableWindow{id, QRectF(0, 0, width, height)});
     }
     /// The last stream made, or null.
-    FakeCaptureStream* lastStream() const { return streams.empty() ? nullptr : streams.back().get(); }
+    FakeCaptureStream* lastStream() const {
+        return streams.empty() ? nullptr : streams.back().get();
+    }
 
     /// Runs `done` with `error` on the scheduler, or keeps it for completeHeld() while
     /// `holdCompletions` is set.

@@ -2,10 +2,10 @@
 // the tap's part.
 #pragma once
 
-#include "platform/EventTap.h"
-
 #include <memory>
 #include <vector>
+
+#include "platform/EventTap.h"
 
 namespace mirano::fakes {
 

@@ -6,9 +6,10 @@ namespace mirano::fakes {
 
 FakeKeyboardLayout::FakeKeyboardLayout() {
     // Each row of the US keyboard is a run of consecutive evdev codes.
-    const std::pair<const char*, std::uint16_t> rows[] = {
-        {"1234567890-=", KEY_1}, {"qwertyuiop[]", KEY_Q}, {"asdfghjkl;'`", KEY_A},
-        {"\\zxcvbnm,./", KEY_BACKSLASH}};
+    const std::pair<const char*, std::uint16_t> rows[] = {{"1234567890-=", KEY_1},
+                                                          {"qwertyuiop[]", KEY_Q},
+                                                          {"asdfghjkl;'`", KEY_A},
+                                                          {"\\zxcvbnm,./", KEY_BACKSLASH}};
     for (const auto& [chars, first] : rows) {
         const QString row = QString::fromLatin1(chars);
         for (int i = 0; i < row.size(); ++i)
@@ -33,8 +34,10 @@ void FakeKeyboardLayout::useGerman() {
 }
 
 void FakeKeyboardLayout::setKey(const QString& character, std::optional<std::uint16_t> key) {
-    if (key) keys_.insert(character, *key);
-    else keys_.remove(character);
+    if (key)
+        keys_.insert(character, *key);
+    else
+        keys_.remove(character);
     emit changed();
 }
 

@@ -1,9 +1,9 @@
 // A keyboard layout the test controls: the US layout's unshifted characters by default.
 #pragma once
 
-#include "platform/KeyboardLayout.h"
-
 #include <QHash>
+
+#include "platform/KeyboardLayout.h"
 
 namespace mirano::fakes {
 

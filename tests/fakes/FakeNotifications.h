@@ -1,10 +1,10 @@
 // Notifications that are recorded instead of shown.
 #pragma once
 
-#include "platform/Notifications.h"
-
 #include <QList>
 #include <QPair>
+
+#include "platform/Notifications.h"
 
 namespace mirano::fakes {
 

@@ -1,12 +1,12 @@
 // A panel window system that records every call and answers with scripted values.
 #pragma once
 
-#include "platform/PanelWindowSystem.h"
-
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <map>
+
+#include "platform/PanelWindowSystem.h"
 
 namespace mirano::fakes {
 

@@ -1,9 +1,9 @@
 // A picture surface that records what the view and the panel hand to it.
 #pragma once
 
-#include "platform/PictureSurface.h"
-
 #include <QList>
+
+#include "platform/PictureSurface.h"
 
 namespace mirano::fakes {
 

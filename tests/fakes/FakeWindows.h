@@ -1,10 +1,10 @@
 // Scripted windows: their frames, states and owners, the focus, and what was asked of them.
 #pragma once
 
-#include "platform/Windows.h"
-
 #include <QStringList>
 #include <map>
+
+#include "platform/Windows.h"
 
 namespace mirano::fakes {
 

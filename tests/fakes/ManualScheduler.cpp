@@ -26,7 +26,8 @@ void ManualScheduler::postAfter(double seconds, std::function<void()> task) {
 std::unique_ptr<Timer> ManualScheduler::schedule(double seconds, bool repeats,
                                                  std::function<void()> task) {
     auto valid = std::make_shared<bool>(true);
-    auto entry = std::make_shared<Entry>(Entry{now_ + seconds, seconds, repeats, std::move(task), valid});
+    auto entry =
+        std::make_shared<Entry>(Entry{now_ + seconds, seconds, repeats, std::move(task), valid});
     timers_.emplace(entry->due, entry);
     return std::make_unique<ManualTimer>(valid);
 }
@@ -48,8 +49,10 @@ void ManualScheduler::advance(double seconds) {
     while (true) {
         // Drop dead timers; find the next due one.
         for (auto it = timers_.begin(); it != timers_.end();) {
-            if (!*it->second->valid) it = timers_.erase(it);
-            else ++it;
+            if (!*it->second->valid)
+                it = timers_.erase(it);
+            else
+                ++it;
         }
         if (timers_.empty() || timers_.begin()->first > target + 1e-9) break;
         auto it = timers_.begin();

@@ -1,11 +1,11 @@
 // A scheduler driven by the test: a manual clock and a main queue drained on demand.
 #pragma once
 
-#include "platform/Scheduler.h"
-
 #include <deque>
 #include <map>
 #include <memory>
+
+#include "platform/Scheduler.h"
 
 namespace mirano::fakes {
 

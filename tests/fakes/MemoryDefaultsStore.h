@@ -1,10 +1,10 @@
 // An in-memory defaults store that records writes.
 #pragma once
 
-#include "platform/DefaultsStore.h"
-
 #include <QJsonObject>
 #include <QStringList>
+
+#include "platform/DefaultsStore.h"
 
 namespace mirano::fakes {
 

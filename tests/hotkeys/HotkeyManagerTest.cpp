@@ -1,4 +1,11 @@
 // Gesture recognition of the hotkey manager on a fake tap, layout and scheduler.
+#include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "hotkeys/HotkeyManager.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/FakeEventTap.h"
@@ -6,13 +13,6 @@
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/ManualScheduler.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
-
-#include <gtest/gtest.h>
-
-#include <linux/input-event-codes.h>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace mirano {
 namespace {
@@ -91,7 +91,8 @@ TEST_F(HotkeyManagerTest, Gestures) {
     // pointer on or off the PiP, are checked against the real X server in HotkeyX11Test.
     const Row rows[] = {
         {"fn + P fires the hotkey", "fn", "P", away, KEY_P, M::Menu, kTaken, "hotkey"},
-        {"fn + P the tap did not take runs nothing", "fn", "P", away, KEY_P, M::Menu, kNotTaken, ""},
+        {"fn + P the tap did not take runs nothing", "fn", "P", away, KEY_P, M::Menu, kNotTaken,
+         ""},
         {"fn + A passes", "fn", "P", away, KEY_A, M::Menu, kNotTaken, ""},
         {"AltGr + P does not fire the left-Option hotkey", "leftOption", "P", away, KEY_P,
          M::RightAlt, kTaken, ""},
@@ -106,8 +107,14 @@ TEST_F(HotkeyManagerTest, Gestures) {
         {"Ctrl-comma over the PiP passes", "fn", "P", over, KEY_COMMA, M::LeftCtrl, kTaken, ""},
         {"Super-comma away from the PiP passes", "fn", "P", away, KEY_COMMA, M::LeftSuper,
          kNotTaken, ""},
-        {"Backspace over the PiP that the tap did not take closes nothing", "fn", "P", over,
-         KEY_BACKSPACE, {}, kNotTaken, ""},
+        {"Backspace over the PiP that the tap did not take closes nothing",
+         "fn",
+         "P",
+         over,
+         KEY_BACKSPACE,
+         {},
+         kNotTaken,
+         ""},
         {"F as the fn trigger over the PiP is the frame-rate key", "fn", "F", over, KEY_F, M::Menu,
          kTaken, "frameRate"},
         {"F as the left-Command trigger over the PiP fires the hotkey", "leftCommand", "F", over,
@@ -161,19 +168,24 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
         {"0.29 s fires", {{lo, 10.0}, {{}, 10.29}}, 1},
         {"0.3 s is too long", {{lo, 20.0}, {{}, 20.3}}, 0},
         {"a key during the hold spoils it, even one that passes",
-         {{lo, 30.0}, {lo, 30.1, true}, {{}, 30.2}}, 0},
+         {{lo, 30.0}, {lo, 30.1, true}, {{}, 30.2}},
+         0},
         {"Shift coming and going does not spoil it",
-         {{lo, 40.0}, {lo | M::Shift, 40.1}, {lo, 40.15}, {{}, 40.2}}, 1},
+         {{lo, 40.0}, {lo | M::Shift, 40.1}, {lo, 40.15}, {{}, 40.2}},
+         1},
         {"Shift does not restart the timing", {{lo, 50.0}, {lo | M::Shift, 50.2}, {{}, 50.35}}, 0},
         {"AltGr is not the left Alt key", {{M::RightAlt, 60.0}, {{}, 60.1}}, 0},
         {"a spoiled hold does not leak into the next one",
-         {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}}, 1},
+         {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}},
+         1},
     };
     settings_.setModifierRaw("leftOption");
     for (const Row& row : rows) {
         for (const Event& e : row.events) {
-            if (e.keyDown) press(KEY_A, e.mods, kNotTaken, e.time);
-            else modifiers(e.mods, e.time);
+            if (e.keyDown)
+                press(KEY_A, e.mods, kNotTaken, e.time);
+            else
+                modifiers(e.mods, e.time);
         }
         EXPECT_EQ(drained(), Log(row.taps, "tap")) << row.what;
     }
@@ -281,8 +293,9 @@ TEST(HotkeyManagerLifecycle, StartLogsItsOutcomeAndStopEndsTheTapOnce) {
             manager.start();
             manager.start();
             EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-                      succeeds ? "HotkeyManager event tap started.\n"
-                               : "Failed to create CGEvent tap. Accessibility permission required.\n");
+                      succeeds
+                          ? "HotkeyManager event tap started.\n"
+                          : "Failed to create CGEvent tap. Accessibility permission required.\n");
             EXPECT_EQ(record->starts, 1) << "started once";
             EXPECT_EQ(manager.isListening(), succeeds);
             settings.setTriggerKey("Q");
@@ -314,7 +327,9 @@ TEST(HotkeyManagerPreviews, NoTapUnderPreviews) {
             HotkeyManager manager(std::move(tap), layout, settings, scheduler, notifications);
             manager.start();
             std::exit(HotkeyManager::isRunningForPreviews() && record->starts == 0 &&
-                      !manager.isListening() ? 0 : 1);
+                              !manager.isListening()
+                          ? 0
+                          : 1);
         },
         ::testing::ExitedWithCode(0), "");
     EXPECT_EXIT(  // a value other than "1" does not count

@@ -1,6 +1,9 @@
 // A process that owns a hotkey tap on $DISPLAY, for tests that stop it: prints "ready" once its
 // grabs are in place, then one line per gesture. "--hover" acts as if the pointer rested on a
 // visible PiP.
+#include <QCoreApplication>
+#include <QTimer>
+
 #include "hotkeys/HotkeyManager.h"
 #include "platform/Log.h"
 #include "platform/qt/QtScheduler.h"
@@ -9,9 +12,6 @@
 #include "settings/AppSettings.h"
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
-
-#include <QCoreApplication>
-#include <QTimer>
 
 using namespace mirano;
 

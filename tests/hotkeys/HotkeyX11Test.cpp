@@ -1,5 +1,12 @@
 // The hotkey manager with the real X11 tap and layout on a private display, driven by XTEST,
 // checked against what our own client window receives.
+#include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
+
+#include <QStringList>
+#include <csignal>
+#include <utility>
+
 #include "hotkeys/HotkeyManager.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11EventTap.h"
@@ -11,21 +18,14 @@
 #include "tests/hotkeys/XTestKeyboard.h"
 #include "tests/support/X11Session.h"
 
-#include <gtest/gtest.h>
-
-#include <QStringList>
-#include <csignal>
-#include <linux/input-event-codes.h>
-#include <utility>
-
 // Readable failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace mirano {
 namespace {
 
-using testing::X11Session;
 using testing::waitUntil;
+using testing::X11Session;
 namespace keys = testing::keys;
 
 constexpr const char* kP = "0x70";
@@ -64,8 +64,8 @@ private:
 
 /// How often each callback ran.
 struct Counts {
-    int hotkey = 0, shiftHotkey = 0, tap = 0, frameRate = 0, zoomIn = 0, zoomOut = 0,
-        settings = 0, backspace = 0;
+    int hotkey = 0, shiftHotkey = 0, tap = 0, frameRate = 0, zoomIn = 0, zoomOut = 0, settings = 0,
+        backspace = 0;
     bool operator==(const Counts&) const = default;
 };
 void PrintTo(const Counts& c, std::ostream* os) {
@@ -105,7 +105,9 @@ protected:
         ASSERT_TRUE(keyboard_.isValid());
     }
 
-    bool settled() { return waitUntil([&] { return tap_->grabsSettled(); }, 5000); }
+    bool settled() {
+        return waitUntil([&] { return tap_->grabsSettled(); }, 5000);
+    }
     bool hover(bool on) {
         hovering_ = on;
         manager_->refreshGrabs();
@@ -232,7 +234,8 @@ TEST_F(HotkeyX11Test, PanelKeysFollowTheHoverFlag) {
     keyboard_.tap(keys::BackSpace);
     keyboard_.tap(keys::F);
     EXPECT_EQ(keysUpToSentinel(), (QStringList{"0xff08", "0x66"}));
-    EXPECT_EQ(n_, (Counts{.frameRate = 2, .zoomIn = 1, .zoomOut = 1, .settings = 1, .backspace = 1}));
+    EXPECT_EQ(n_,
+              (Counts{.frameRate = 2, .zoomIn = 1, .zoomOut = 1, .settings = 1, .backspace = 1}));
 }
 
 TEST_F(HotkeyX11Test, NumLockOnChangesNothing) {
@@ -243,7 +246,8 @@ TEST_F(HotkeyX11Test, NumLockOnChangesNothing) {
         << "Num Lock is on";
     keysUpToSentinel();
 
-    for (auto [modifier, key] : {std::pair{"fn", keys::Menu}, std::pair{"leftCommand", keys::SuperL}}) {
+    for (auto [modifier, key] :
+         {std::pair{"fn", keys::Menu}, std::pair{"leftCommand", keys::SuperL}}) {
         SCOPED_TRACE(modifier);
         ASSERT_TRUE(useModifier(modifier));
         hotkey(key);
@@ -274,7 +278,8 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
     int code = -1;
     session_->run("setxkbmap", {"-display", session_->display(), "de"}, 10000, &code);
     ASSERT_EQ(code, 0);
-    ASSERT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Y; })) << "the layout did not follow";
+    ASSERT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Y; }))
+        << "the layout did not follow";
     ASSERT_TRUE(settled());
     // The client's own keysym table is from before the switch, so count presses, not names.
     keyboard_.chord({keys::Menu, keys::Y});
@@ -333,7 +338,8 @@ TEST_F(HotkeyX11Test, ACombinationAnotherProgramHoldsIsSaid) {
     ASSERT_TRUE(useModifier("leftCommand"));
     const QString text = "⌘ Left Command + P cannot work: another program holds it.";
     EXPECT_TRUE(waitUntil([&] { return !notifications_.posted.isEmpty(); }));
-    EXPECT_EQ(notifications_.posted, (QList<QPair<QString, QString>>{{"Hotkey Unavailable", text}}));
+    EXPECT_EQ(notifications_.posted,
+              (QList<QPair<QString, QString>>{{"Hotkey Unavailable", text}}));
 }
 
 TEST_F(HotkeyX11Test, StopReleasesEveryGrab) {

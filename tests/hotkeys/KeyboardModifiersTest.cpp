@@ -1,7 +1,7 @@
 // How the X11 tap classifies the keys of a keymap as Mirano's physical modifiers.
-#include "platform/x11/KeyboardModifiers.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/x11/KeyboardModifiers.h"
 
 namespace mirano::x11 {
 namespace {
@@ -10,8 +10,8 @@ TEST(KeyboardModifiers, ClassifiesByKeysymAndModifierMap) {
     // Shift_L, Control_L and _R, Alt_L, ISO_Level3_Shift (German right Alt), Super_L and _R,
     // Menu, Num_Lock, Scroll_Lock, Caps_Lock, p.
     const std::pair<int, xcb_keysym_t> keysyms[] = {
-        {50, 0xffe1}, {37, 0xffe3}, {105, 0xffe4}, {64, 0xffe9}, {108, 0xfe03}, {133, 0xffeb},
-        {134, 0xffec}, {135, 0xff67}, {77, 0xff7f}, {78, 0xff14}, {66, 0xffe5}, {33, 'p'}};
+        {50, 0xffe1},  {37, 0xffe3},  {105, 0xffe4}, {64, 0xffe9}, {108, 0xfe03}, {133, 0xffeb},
+        {134, 0xffec}, {135, 0xff67}, {77, 0xff7f},  {78, 0xff14}, {66, 0xffe5},  {33, 'p'}};
     std::array<xcb_keysym_t, 256> syms{};
     for (auto [keycode, sym] : keysyms) syms[keycode] = sym;
     const std::array<std::vector<std::uint8_t>, 8> mods{

@@ -1,11 +1,11 @@
 // A window of our test client (tests/support/TestClient.cpp) and what the client printed.
 #pragma once
 
-#include "tests/support/X11Session.h"
-
 #include <QProcess>
 #include <QStringList>
 #include <cstdint>
+
+#include "tests/support/X11Session.h"
 
 namespace mirano::testing {
 
@@ -21,7 +21,9 @@ public:
             if (attempt > 0) send("map");
             waitUntil([&] { return id() != 0; }, 2000);
         }
-        if (!id()) qWarning("test client reported no window: %s", process_->readAllStandardError().constData());
+        if (!id())
+            qWarning("test client reported no window: %s",
+                     process_->readAllStandardError().constData());
     }
     ~TestClientWindow() {
         if (process_->state() == QProcess::NotRunning) return;

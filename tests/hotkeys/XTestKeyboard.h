@@ -1,13 +1,13 @@
 // Presses keys on the test display through XTEST, by X keycode.
 #pragma once
 
-#include "platform/x11/XConnection.h"
-
 #include <xcb/xtest.h>
 
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
+
+#include "platform/x11/XConnection.h"
 
 namespace mirano::testing {
 
@@ -35,7 +35,8 @@ public:
     void tap(std::uint8_t keycode) { chord({keycode}); }
     /// Waits until the server has processed everything sent so far.
     void sync() {
-        x11::reply(xcb_get_input_focus_reply(conn_.get(), xcb_get_input_focus(conn_.get()), nullptr));
+        x11::reply(
+            xcb_get_input_focus_reply(conn_.get(), xcb_get_input_focus(conn_.get()), nullptr));
     }
 
 private:

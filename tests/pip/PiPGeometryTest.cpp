@@ -1,9 +1,9 @@
 // The PiP's placement, sizing and zoom arithmetic, and the window helpers' sequences.
+#include <gtest/gtest.h>
+
 #include "pip/PiPGeometry.h"
 #include "pip/WindowHelpers.h"
 #include "tests/fakes/FakeWindows.h"
-
-#include <gtest/gtest.h>
 
 namespace mirano {
 namespace {

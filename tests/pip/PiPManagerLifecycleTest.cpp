@@ -1,7 +1,7 @@
 // Session start and stop, panel placement, output size and the stream's callbacks.
-#include "tests/pip/PiPManagerTestSupport.h"
-
 #include <QJsonObject>
+
+#include "tests/pip/PiPManagerTestSupport.h"
 
 namespace mirano::testing {
 namespace {
@@ -16,9 +16,11 @@ TEST_F(Lifecycle, PanelGoesToTheConfiguredCornerOfTheMainScreenAtItsPixelRatio) 
     EXPECT_EQ(panel->contentAspectRatio(), QSizeF(1600, 900));
     EXPECT_EQ(panel->contentMinSize(), QSizeF(150, 150));
     EXPECT_FALSE(panel->isOrderedFront()) << "made, not shown";
-    EXPECT_EQ(manager->outputPixelSize(*panel), std::make_pair(std::int64_t{640}, std::int64_t{360}));
+    EXPECT_EQ(manager->outputPixelSize(*panel),
+              std::make_pair(std::int64_t{640}, std::int64_t{360}));
     screens.main->devicePixelRatio = 1.0;
-    EXPECT_EQ(manager->outputPixelSize(*panel), std::make_pair(std::int64_t{320}, std::int64_t{180}));
+    EXPECT_EQ(manager->outputPixelSize(*panel),
+              std::make_pair(std::int64_t{320}, std::int64_t{180}));
 
     // Without a main screen the first screen is used; a huge stored width still fits it.
     screens.main.reset();
@@ -26,7 +28,8 @@ TEST_F(Lifecycle, PanelGoesToTheConfiguredCornerOfTheMainScreenAtItsPixelRatio) 
     settings.setPipPositionRaw("bottomRight");
     settings.setPipWidth(100000);
     EXPECT_EQ(manager->makePanel(1600, 900)->frame(), QRectF(16, 152, 768, 432));
-    EXPECT_EQ(manager->outputPixelSize(*panel), std::make_pair(std::int64_t{640}, std::int64_t{360}))
+    EXPECT_EQ(manager->outputPixelSize(*panel),
+              std::make_pair(std::int64_t{640}, std::int64_t{360}))
         << "no main screen: ratio 2";
 }
 
@@ -111,8 +114,7 @@ TEST_F(Lifecycle, PerApplicationRatesApplyBeforeTheStreamStarts) {
                        QJsonObject{{"org.example.source", row.stored}});
         start();
         EXPECT_EQ(settings.frameRate(), row.applied) << row.stored;
-        EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval,
-                  1.0 / row.applied);
+        EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, 1.0 / row.applied);
         manager->stopPiP();
     }
 

@@ -1,9 +1,9 @@
 // Starting a region selection over the focused window.
+#include <QTest>
+
 #include "region/RegionSelectionPanel.h"
 #include "region/RegionSelectionView.h"
 #include "tests/pip/PiPManagerTestSupport.h"
-
-#include <QTest>
 
 namespace mirano::testing {
 namespace {

@@ -2,6 +2,16 @@
 // the offscreen platform.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMetaMethod>
+#include <QSignalSpy>
+#include <map>
+#include <memory>
+#include <string>
+
 #include "capture/StreamManager.h"
 #include "pip/PiPManager.h"
 #include "pip/PiPServices.h"
@@ -16,16 +26,6 @@
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "window/CaptureView.h"
 #include "window/PiPPanel.h"
-
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
-#include <QEvent>
-#include <QMetaMethod>
-#include <QSignalSpy>
-#include <map>
-#include <memory>
-#include <string>
 
 namespace mirano::testing {
 
@@ -93,7 +93,8 @@ protected:
     void setWindow(double width, double height, WindowNumber id = kWindowID) {
         if (!windows.windows.count(id)) windows.addWindow(id, {}, kPid);
         windows.windows[id].frame = QRectF(100, 50, width, height);
-        std::erase_if(capture.windows, [id](const CapturableWindow& w) { return w.windowID == id; });
+        std::erase_if(capture.windows,
+                      [id](const CapturableWindow& w) { return w.windowID == id; });
         capture.addWindow(id, width, height);
     }
     /// Starts a session on the scripted window and lets the stream start.
@@ -139,9 +140,8 @@ protected:
     fakes::FakeScreens screens;
     fakes::FakePermissions permissions;
     CountingApplication application;
-    std::unique_ptr<PiPManager> manager = std::make_unique<PiPManager>(
-        PiPServices{scheduler, settings, capture, panelSystem, windows, screens, permissions,
-                    application});
+    std::unique_ptr<PiPManager> manager = std::make_unique<PiPManager>(PiPServices{
+        scheduler, settings, capture, panelSystem, windows, screens, permissions, application});
 };
 
 }  // namespace mirano::testing

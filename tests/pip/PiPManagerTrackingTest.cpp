@@ -28,7 +28,8 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     for (QObject* child : view.children())
         if (child->inherits("mirano::PausedOverlayView")) ++overlays;
     EXPECT_EQ(overlays, 1) << "one overlay for two activations";
-    EXPECT_EQ(capture.lastStream()->stopCalls, 1) << "the second pause finds the stream stopped already";
+    EXPECT_EQ(capture.lastStream()->stopCalls, 1)
+        << "the second pause finds the stream stopped already";
     EXPECT_FALSE(manager->streamManager()->isStreamActive());
 
     const int made = streamsMade();

@@ -1,25 +1,25 @@
 // A whole PiP session on a private Xvfb + Openbox: a real client window, the real capture,
 // panel and window services, and the settings in memory. Also run with QT_SCALE_FACTOR=2: X
 // pixels and Qt's logical pixels must then be told apart everywhere.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+
 #include "capture/StreamManager.h"
 #include "pip/PiPManager.h"
 #include "pip/PiPServices.h"
-#include "region/RegionSelectionPanel.h"
 #include "platform/Platform.h"
+#include "region/RegionSelectionPanel.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/FakePermissions.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/window/PanelX11Support.h"
 #include "window/CaptureView.h"
 #include "window/PiPPanel.h"
-
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
-#include <QFile>
-#include <QGuiApplication>
-#include <QScreen>
-#include <unistd.h>
 
 namespace mirano {
 namespace {
@@ -44,7 +44,8 @@ bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 50 && qBlue(c) < 50; }
 
 TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     ASSERT_NE(gSession, nullptr);
-    testing::ClientWindow client(*gSession, {"--size", "640x400", "--pos", "300,200", "--pattern", "solid:ff0000"});
+    testing::ClientWindow client(
+        *gSession, {"--size", "640x400", "--pos", "300,200", "--pattern", "solid:ff0000"});
     ASSERT_NE(client.id, 0u) << client.problem.toStdString();
 
     fakes::MemoryDefaultsStore store;
@@ -61,10 +62,12 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
 
     // The focused window is the client (Openbox focuses new windows).
     std::optional<SourceWindow> focused;
-    ASSERT_TRUE(waitUntil([&] {
-        focused = manager.windowHelpers().focusedWindow();
-        return focused && focused->application.pid == static_cast<ProcessID>(client.pid());
-    }, 5000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            focused = manager.windowHelpers().focusedWindow();
+            return focused && focused->application.pid == static_cast<ProcessID>(client.pid());
+        },
+        5000));
     const int shmBefore = ownShmSegments();
 
     manager.startPiP(*focused, std::nullopt);
@@ -74,9 +77,13 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
 
     // The panel sits in the top-left corner of the available area at the configured width.
     const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
-    ASSERT_TRUE(waitUntil([&] {
-        return panel.isVisible() && panel.geometry().topLeft() == avail.topLeft() + QPoint(16, 16);
-    }, 5000)) << "panel at " << panel.geometry().x() << "," << panel.geometry().y();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return panel.isVisible() &&
+                   panel.geometry().topLeft() == avail.topLeft() + QPoint(16, 16);
+        },
+        5000))
+        << "panel at " << panel.geometry().x() << "," << panel.geometry().y();
     EXPECT_EQ(panel.geometry().width(), 320);
     EXPECT_EQ(panel.geometry().height(), 200);
     testing::Inspector inspector;
@@ -87,7 +94,8 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     // And the screen shows the window's pixels there, drawn by the X server: no frame reached
     // the program, no shared memory was needed.
     const QPoint centre = panel.geometry().center() * ratio;
-    EXPECT_TRUE(waitUntil([&] { return isRed(inspector.pixel(centre.x(), centre.y()).rgb()); }, 10000));
+    EXPECT_TRUE(
+        waitUntil([&] { return isRed(inspector.pixel(centre.x(), centre.y()).rgb()); }, 10000));
     EXPECT_FALSE(panel.captureView().contents());
     EXPECT_EQ(ownShmSegments(), shmBefore);
 
@@ -95,10 +103,13 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     manager.stopPiP();
     EXPECT_EQ(manager.pipPanel(), nullptr);
     EXPECT_EQ(manager.streamManager(), nullptr);
-    EXPECT_TRUE(waitUntil([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return shown.isNull();
-    }, 5000)) << "the panel is destroyed";
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return shown.isNull();
+        },
+        5000))
+        << "the panel is destroyed";
 
     // The region panel lies over the window, in X pixels too (to the device pixel: Qt places
     // windows at whole logical pixels).
@@ -106,12 +117,15 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     ASSERT_NE(manager.regionSelectionPanel(), nullptr);
     const auto regionPanel = static_cast<xcb_window_t>(manager.regionSelectionPanel()->winId());
     const QRect window = inspector.rootGeometry(client.id);
-    EXPECT_TRUE(waitUntil([&] {
-        const QRect r = inspector.rootGeometry(regionPanel);
-        return testing::within(r, window, int(ratio) - 1);
-    }, 5000)) << "region panel at " << inspector.rootGeometry(regionPanel).x() << ","
-              << inspector.rootGeometry(regionPanel).y() << " window at " << window.x() << ","
-              << window.y();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const QRect r = inspector.rootGeometry(regionPanel);
+            return testing::within(r, window, int(ratio) - 1);
+        },
+        5000))
+        << "region panel at " << inspector.rootGeometry(regionPanel).x() << ","
+        << inspector.rootGeometry(regionPanel).y() << " window at " << window.x() << ","
+        << window.y();
     manager.stopPiP();
 }
 

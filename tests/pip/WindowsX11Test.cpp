@@ -1,14 +1,14 @@
 // The windows service and the window helpers on a private Xvfb + Openbox with real clients,
 // among them clients that set neither _NET_WM_PID nor WM_CLASS and two windows of one process.
-#include "pip/WindowHelpers.h"
-#include "platform/x11/X11Desktop.h"
-#include "platform/x11/X11Windows.h"
-#include "tests/window/PanelX11Support.h"
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <deque>
+
+#include "pip/WindowHelpers.h"
+#include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11Windows.h"
+#include "tests/window/PanelX11Support.h"
 
 namespace mirano {
 namespace {

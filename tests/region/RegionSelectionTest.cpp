@@ -1,15 +1,14 @@
 // The region panel: the ten-point rule, normalisation and clamping, Escape, Qt event flipping,
 // the dimming over a grabbed backdrop without a compositor.
-#include "region/RegionSelectionPanel.h"
-#include "region/RegionSelectionView.h"
-
-#include "tests/fakes/FakePanelWindowSystem.h"
-#include "tests/window/WindowTestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <QTest>
 #include <memory>
+
+#include "region/RegionSelectionPanel.h"
+#include "region/RegionSelectionView.h"
+#include "tests/fakes/FakePanelWindowSystem.h"
+#include "tests/window/WindowTestSupport.h"
 
 namespace mirano {
 namespace {

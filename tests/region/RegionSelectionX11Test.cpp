@@ -1,15 +1,14 @@
 // The region panel on a real X display with Openbox (and, in the composited run, xcompmgr):
 // it covers the rectangle, darkens what is below, takes Escape and reports a dragged region.
-#include "region/RegionSelectionPanel.h"
-#include "region/RegionSelectionView.h"
-
-#include "platform/x11/X11PanelWindowSystem.h"
-#include "tests/window/PanelX11Support.h"
-#include "tests/window/WindowTestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include "platform/x11/X11PanelWindowSystem.h"
+#include "region/RegionSelectionPanel.h"
+#include "region/RegionSelectionView.h"
+#include "tests/window/PanelX11Support.h"
+#include "tests/window/WindowTestSupport.h"
 
 namespace mirano {
 namespace {
@@ -26,7 +25,8 @@ TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
     ASSERT_NE(gSession, nullptr);
     Inspector inspector;
     ASSERT_TRUE(inspector.isValid());
-    ClientWindow client(*gSession, {"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
+    ClientWindow client(*gSession,
+                        {"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
     ASSERT_NE(client.id, 0u);
     ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client.id; }, 5000));
 

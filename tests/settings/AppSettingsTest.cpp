@@ -1,18 +1,21 @@
-#include "settings/AppSettings.h"
-#include "settings/UpdateCheckInterval.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
-
 #include <gtest/gtest.h>
 
 #include <QJsonObject>
+
+#include "settings/AppSettings.h"
+#include "settings/UpdateCheckInterval.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
 
 namespace mirano {
 namespace {
 
 TEST(AppSettings, NothingStoredAndValuesOfTheWrongTypeReadAsTheDefaultsAndWriteNothing) {
     fakes::MemoryDefaultsStore empty, wrongTypes;
-    wrongTypes.values = {{"frameRate", "thirty"}, {"pipWidth", 250.5}, {"autoHideOnHover", 1},
-                         {"triggerKey", 7}, {"perAppFrameRates", 3}};
+    wrongTypes.values = {{"frameRate", "thirty"},
+                         {"pipWidth", 250.5},
+                         {"autoHideOnHover", 1},
+                         {"triggerKey", 7},
+                         {"perAppFrameRates", 3}};
     for (fakes::MemoryDefaultsStore* store : {&empty, &wrongTypes}) {
         AppSettings settings(*store);
         EXPECT_EQ(settings.modifierRaw(), "fn");
@@ -56,7 +59,8 @@ TEST(AppSettings, SetFrameRateClampsAndReplacesOnlyItsEntry) {
 
 TEST(AppSettings, OneNonIntegerValueEmptiesTheReadButAWriteKeepsEveryOtherEntry) {
     fakes::MemoryDefaultsStore store;
-    store.values.insert("perAppFrameRates", QJsonObject{{"org.a", 5}, {"org.b", 6}, {"bad", "fast"}});
+    store.values.insert("perAppFrameRates",
+                        QJsonObject{{"org.a", 5}, {"org.b", 6}, {"bad", "fast"}});
     AppSettings settings(store);
     EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
     settings.setFrameRate(7, "org.c");
@@ -88,15 +92,15 @@ TEST(AppSettings, AnOutOfRangeStoredWidthReadsAsTheNearestSaneWidthAndIsNotWritt
 
 TEST(Enumerations, EveryRawValueReadsBackAsItsCase) {
     using enum ModifierKey;
-    for (ModifierKey key : {fn, leftCommand, rightCommand, leftOption, rightOption, leftControl,
-                            rightControl})
+    for (ModifierKey key :
+         {fn, leftCommand, rightCommand, leftOption, rightOption, leftControl, rightControl})
         EXPECT_EQ(ModifierKeys::fromRaw(ModifierKeys::rawValue(key)), key)
             << ModifierKeys::rawValue(key).toStdString();
     for (PiPPosition p : {PiPPosition::topLeft, PiPPosition::topRight, PiPPosition::bottomLeft,
                           PiPPosition::bottomRight})
         EXPECT_EQ(PiPPositions::fromRaw(PiPPositions::rawValue(p)), p);
-    for (FocusBehavior f : {FocusBehavior::doNothing, FocusBehavior::stopAndClose,
-                            FocusBehavior::pauseRecording})
+    for (FocusBehavior f :
+         {FocusBehavior::doNothing, FocusBehavior::stopAndClose, FocusBehavior::pauseRecording})
         EXPECT_EQ(FocusBehaviors::fromRaw(FocusBehaviors::rawValue(f)), f);
 }
 

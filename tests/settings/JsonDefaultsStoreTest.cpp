@@ -1,7 +1,5 @@
-#include "platform/qt/JsonDefaultsStore.h"
-#include "settings/AppSettings.h"
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +9,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sys/stat.h>
+
+#include "platform/qt/JsonDefaultsStore.h"
+#include "settings/AppSettings.h"
 
 namespace mirano {
 namespace {
@@ -79,7 +79,8 @@ TEST(JsonDefaultsStore, AFileRewrittenInPlaceInPiecesIsReadOnceItSettles) {
     });
 
     for (int rate = 25; rate < 35; ++rate) {
-        const QByteArray text = QStringLiteral(R"({"frameRate": %1, "pipPosition": "topLeft"})").arg(rate).toUtf8();
+        const QByteArray text =
+            QStringLiteral(R"({"frameRate": %1, "pipPosition": "topLeft"})").arg(rate).toUtf8();
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));  // same inode
         f.write(text.left(12));

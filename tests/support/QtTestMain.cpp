@@ -4,7 +4,8 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("MIRANO_TEST_USE_DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("MIRANO_TEST_USE_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,11 +1,11 @@
 // Entry point for tests that need Qt on a real X display: starts a private Xvfb + Openbox first
 // (with xcompmgr when MIRANO_TEST_COMPOSITOR=1), then the Qt application on it.
-#include "tests/support/X11Session.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <cstdio>
+
+#include "tests/support/X11Session.h"
 
 namespace mirano::testing {
 X11Session* gSession = nullptr;

@@ -11,12 +11,11 @@
 // Prints "ready 0x<window>" once mapped, "key <keysym> <state>" for every key press,
 // "focus in"/"focus out", "button <n> <x> <y>" for clicks.
 // Commands on stdin: "resize W H", "move X Y", "unmap", "map", "pattern P", "raise", "quit".
+#include <poll.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 #include <xcb/xcb_keysyms.h>
-
-#include <poll.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -132,17 +131,28 @@ void parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
-        if (a == "--title") opt.title = next();
-        else if (a == "--class") opt.wmClass = next();
-        else if (a == "--size") sscanf(next().c_str(), "%dx%d", &opt.width, &opt.height);
-        else if (a == "--pos") sscanf(next().c_str(), "%d,%d", &opt.x, &opt.y);
-        else if (a == "--pattern") opt.pattern = next();
-        else if (a == "--keys") opt.keys = true;
-        else if (a == "--fullscreen") opt.fullscreen = true;
-        else if (a == "--override-redirect") opt.overrideRedirect = true;
-        else if (a == "--bare") opt.bare = true;
-        else if (a == "--twin") opt.twin = true;
-        else if (a == "--animate") opt.animateFps = std::atoi(next().c_str());
+        if (a == "--title")
+            opt.title = next();
+        else if (a == "--class")
+            opt.wmClass = next();
+        else if (a == "--size")
+            sscanf(next().c_str(), "%dx%d", &opt.width, &opt.height);
+        else if (a == "--pos")
+            sscanf(next().c_str(), "%d,%d", &opt.x, &opt.y);
+        else if (a == "--pattern")
+            opt.pattern = next();
+        else if (a == "--keys")
+            opt.keys = true;
+        else if (a == "--fullscreen")
+            opt.fullscreen = true;
+        else if (a == "--override-redirect")
+            opt.overrideRedirect = true;
+        else if (a == "--bare")
+            opt.bare = true;
+        else if (a == "--twin")
+            opt.twin = true;
+        else if (a == "--animate")
+            opt.animateFps = std::atoi(next().c_str());
     }
 }
 
@@ -192,8 +202,8 @@ int main(int argc, char** argv) {
     xcb_icccm_set_wm_normal_hints(conn, window, &hints);
     if (opt.fullscreen) {
         xcb_atom_t fs = atom("_NET_WM_STATE_FULLSCREEN");
-        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM,
-                            32, 1, &fs);
+        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_STATE"),
+                            XCB_ATOM_ATOM, 32, 1, &fs);
     }
     gc = xcb_generate_id(conn);
     xcb_create_gc(conn, gc, window, 0, nullptr);
@@ -216,7 +226,8 @@ int main(int argc, char** argv) {
                 lastFrame = due > now - interval ? due : now;
                 continue;
             }
-            timeout = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count());
+            timeout = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count());
         }
         while (xcb_generic_event_t* ev = xcb_poll_for_event(conn)) {
             switch (ev->response_type & 0x7f) {

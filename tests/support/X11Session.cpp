@@ -1,12 +1,13 @@
 #include "tests/support/X11Session.h"
 
-#include "platform/x11/XConnection.h"
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QThread>
-#include <unistd.h>
+
+#include "platform/x11/XConnection.h"
 
 namespace mirano::testing {
 
@@ -32,8 +33,10 @@ X11Session::~X11Session() {
     stopProcess(compositor_.get());
     stopProcess(wm_.get());
     stopProcess(xvfb_.get());
-    if (previousDisplay_.isNull()) qunsetenv("DISPLAY");
-    else qputenv("DISPLAY", previousDisplay_);
+    if (previousDisplay_.isNull())
+        qunsetenv("DISPLAY");
+    else
+        qputenv("DISPLAY", previousDisplay_);
 }
 
 void X11Session::start() {
@@ -47,11 +50,15 @@ void X11Session::start() {
     xvfb_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     xvfb_->setStandardOutputFile(QProcess::nullDevice());
     const int writeFd = fds[1];
-    const QString screen =
-        QStringLiteral("%1x%2x24").arg(options_.width).arg(options_.height);
-    QStringList args{"-displayfd", QString::number(writeFd), "-screen", "0", screen,
-                     "-nolisten", "tcp", "-noreset", "+extension", "Composite",
-                     "+extension", "DAMAGE", "+extension", "RENDER", "+extension", "XInputExtension"};
+    const QString screen = QStringLiteral("%1x%2x24").arg(options_.width).arg(options_.height);
+    QStringList args{"-displayfd", QString::number(writeFd),
+                     "-screen",    "0",
+                     screen,       "-nolisten",
+                     "tcp",        "-noreset",
+                     "+extension", "Composite",
+                     "+extension", "DAMAGE",
+                     "+extension", "RENDER",
+                     "+extension", "XInputExtension"};
     if (options_.separateIpc) {
         args.prepend("Xvfb");
         args = QStringList{"--user", "--map-root-user", "--ipc"} + args;

@@ -1,23 +1,22 @@
 // Gesture logic of the capture view: hover and the hint overlay, Command-drag zoom selections,
 // double-clicks, the frame-rate menu and the frame display.
-#include "window/CaptureView.h"
-
-#include "tests/fakes/FakePanelWindowSystem.h"
-#include "tests/fakes/FakePictureSurface.h"
-#include "tests/window/WindowTestSupport.h"
-#include "window/CloseButton.h"
-#include "window/OverlayView.h"
-#include "window/PiPPanel.h"
-
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QGraphicsEffect>
 #include <QCursor>
+#include <QGraphicsEffect>
 #include <QMenu>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
+
+#include "tests/fakes/FakePanelWindowSystem.h"
+#include "tests/fakes/FakePictureSurface.h"
+#include "tests/window/WindowTestSupport.h"
+#include "window/CaptureView.h"
+#include "window/CloseButton.h"
+#include "window/OverlayView.h"
+#include "window/PiPPanel.h"
 
 namespace mirano {
 namespace {
@@ -33,7 +32,9 @@ struct Calls {
     int close = 0, doubleClick = 0, entered = 0, exited = 0, resetZoom = 0;
     QList<QRectF> zooms;
     QList<int> rates;
-    int total() const { return close + doubleClick + entered + exited + resetZoom + zooms.size() + rates.size(); }
+    int total() const {
+        return close + doubleClick + entered + exited + resetZoom + zooms.size() + rates.size();
+    }
 };
 
 class CaptureViewTest : public ::testing::Test {
@@ -307,9 +308,8 @@ TEST_F(CaptureViewTest, PlainPressMovesThePanelOnlyWhileMovable) {
 TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
     // 200 x 100 frame: a green strip in its leftmost 50 columns, blue elsewhere. Filling the
     // 400 x 300 view scales it by 3 and cuts 100 points on each side, so green ends at x = 50.
-    auto frame = std::make_shared<testing::MemoryFrame>(200, 100, [](int x, int) {
-        return x < 50 ? 0xFF00FF00u : 0xFF0000FFu;
-    });
+    auto frame = std::make_shared<testing::MemoryFrame>(
+        200, 100, [](int x, int) { return x < 50 ? 0xFF00FF00u : 0xFF0000FFu; });
     const std::uint8_t* memory = frame->data();
     view->setContents(frame);
     EXPECT_EQ(view->contents().get(), frame.get());

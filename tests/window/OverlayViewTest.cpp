@@ -1,11 +1,4 @@
 // The overlays' texts, fonts, eliding, menu and rendering, and that their symbols have glyphs.
-#include "window/OverlayView.h"
-
-#include "window/CloseButton.h"
-#include "window/ElidedLabel.h"
-#include "window/PausedOverlayView.h"
-#include "tests/window/WindowTestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -15,6 +8,12 @@
 #include <QTextLayout>
 #include <QToolButton>
 #include <memory>
+
+#include "tests/window/WindowTestSupport.h"
+#include "window/CloseButton.h"
+#include "window/ElidedLabel.h"
+#include "window/OverlayView.h"
+#include "window/PausedOverlayView.h"
 
 namespace mirano {
 namespace {
@@ -98,9 +97,12 @@ bool rendersEveryCharacter(const QString& text, const QFont& font) {
 
 TEST(OverlayViewTest, SymbolsHaveGlyphsOnThisInstall) {
     for (bool zoomed : {false, true})
-        EXPECT_TRUE(rendersEveryCharacter(OverlayView::gestureText(zoomed), overlayFont(11, QFont::Normal)));
-    EXPECT_TRUE(rendersEveryCharacter(QStringLiteral("\u23F8 Paused"), overlayFont(16, QFont::Medium)));
-    EXPECT_TRUE(rendersEveryCharacter(OverlayView::showHideText("⌥ Right Option"), overlayFont(13, QFont::Medium)));
+        EXPECT_TRUE(rendersEveryCharacter(OverlayView::gestureText(zoomed),
+                                          overlayFont(11, QFont::Normal)));
+    EXPECT_TRUE(
+        rendersEveryCharacter(QStringLiteral("\u23F8 Paused"), overlayFont(16, QFont::Medium)));
+    EXPECT_TRUE(rendersEveryCharacter(OverlayView::showHideText("⌥ Right Option"),
+                                      overlayFont(13, QFont::Medium)));
 }
 
 TEST(OverlayViewTest, PausedOverlayIsNearlyOpaqueWithWhiteTextInTheMiddle) {

@@ -2,17 +2,17 @@
 // window manager's state, and driving the pointer and keyboard with xdotool (XTEST).
 #pragma once
 
-#include "platform/x11/XConnection.h"
-#include "tests/support/X11Session.h"
-
 #include <xcb/xcb_icccm.h>
 #include <xcb/xtest.h>
 
 #include <QColor>
-#include <cstdlib>
 #include <QProcess>
 #include <QRect>
 #include <QStringList>
+#include <cstdlib>
+
+#include "platform/x11/XConnection.h"
+#include "tests/support/X11Session.h"
 
 namespace mirano::testing {
 
@@ -70,23 +70,28 @@ public:
 
     /// One pixel of the screen as shown (composited when a compositing manager runs).
     QColor pixel(int x, int y) {
-        auto r = x11::reply(xcb_get_image_reply(
-            conn_.get(),
-            xcb_get_image(conn_.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn_.root(), int16_t(x), int16_t(y), 1, 1, ~0u),
-            nullptr));
+        auto r = x11::reply(
+            xcb_get_image_reply(conn_.get(),
+                                xcb_get_image(conn_.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn_.root(),
+                                              int16_t(x), int16_t(y), 1, 1, ~0u),
+                                nullptr));
         if (!r || xcb_get_image_data_length(r.get()) < 4) return {};
         const uint8_t* p = xcb_get_image_data(r.get());
         return QColor(p[2], p[1], p[0]);
     }
     xcb_window_t inputFocus() {
-        auto r = x11::reply(xcb_get_input_focus_reply(conn_.get(), xcb_get_input_focus(conn_.get()), nullptr));
+        auto r = x11::reply(
+            xcb_get_input_focus_reply(conn_.get(), xcb_get_input_focus(conn_.get()), nullptr));
         return r ? r->focus : XCB_NONE;
     }
     QStringList atomNames(xcb_window_t window, const char* property) {
         QStringList names;
         for (std::uint32_t a : conn_.property32(window, conn_.atom(property), XCB_ATOM_ATOM)) {
-            auto r = x11::reply(xcb_get_atom_name_reply(conn_.get(), xcb_get_atom_name(conn_.get(), a), nullptr));
-            if (r) names << QString::fromLatin1(xcb_get_atom_name_name(r.get()), xcb_get_atom_name_name_length(r.get()));
+            auto r = x11::reply(
+                xcb_get_atom_name_reply(conn_.get(), xcb_get_atom_name(conn_.get(), a), nullptr));
+            if (r)
+                names << QString::fromLatin1(xcb_get_atom_name_name(r.get()),
+                                             xcb_get_atom_name_name_length(r.get()));
         }
         return names;
     }
@@ -96,16 +101,19 @@ public:
     /// WM_HINTS input field; nothing when the hint is absent.
     std::optional<bool> inputHint(xcb_window_t window) {
         xcb_icccm_wm_hints_t hints{};
-        if (!xcb_icccm_get_wm_hints_reply(conn_.get(), xcb_icccm_get_wm_hints(conn_.get(), window), &hints, nullptr))
+        if (!xcb_icccm_get_wm_hints_reply(conn_.get(), xcb_icccm_get_wm_hints(conn_.get(), window),
+                                          &hints, nullptr))
             return std::nullopt;
         if (!(hints.flags & XCB_ICCCM_WM_HINT_INPUT)) return std::nullopt;
         return hints.input != 0;
     }
     /// The window's rectangle in root coordinates.
     QRect rootGeometry(xcb_window_t window) {
-        auto g = x11::reply(xcb_get_geometry_reply(conn_.get(), xcb_get_geometry(conn_.get(), window), nullptr));
+        auto g = x11::reply(
+            xcb_get_geometry_reply(conn_.get(), xcb_get_geometry(conn_.get(), window), nullptr));
         auto t = x11::reply(xcb_translate_coordinates_reply(
-            conn_.get(), xcb_translate_coordinates(conn_.get(), window, conn_.root(), 0, 0), nullptr));
+            conn_.get(), xcb_translate_coordinates(conn_.get(), window, conn_.root(), 0, 0),
+            nullptr));
         if (!g || !t) return {};
         return QRect(t->dst_x, t->dst_y, g->width, g->height);
     }
@@ -113,8 +121,8 @@ public:
     bool pointerGrabbedElsewhere() {
         auto r = x11::reply(xcb_grab_pointer_reply(
             conn_.get(),
-            xcb_grab_pointer(conn_.get(), 0, conn_.root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
-                             XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+            xcb_grab_pointer(conn_.get(), 0, conn_.root(), 0, XCB_GRAB_MODE_ASYNC,
+                             XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
             nullptr));
         if (r && r->status == XCB_GRAB_STATUS_SUCCESS) {
             xcb_ungrab_pointer(conn_.get(), XCB_CURRENT_TIME);
@@ -160,7 +168,8 @@ public:
 private:
     void sync() {
         // A round trip: the server has processed the fake input when it answers.
-        x11::reply(xcb_get_input_focus_reply(conn_.get(), xcb_get_input_focus(conn_.get()), nullptr));
+        x11::reply(
+            xcb_get_input_focus_reply(conn_.get(), xcb_get_input_focus(conn_.get()), nullptr));
     }
     x11::XConnection conn_;
     int held_ = 0;
@@ -184,7 +193,8 @@ inline bool xdotool(const QStringList& args) {
 /// Colours closer than `tolerance` in every channel.
 inline bool near(const QColor& a, const QColor& b, int tolerance = 12) {
     return a.isValid() && std::abs(a.red() - b.red()) <= tolerance &&
-           std::abs(a.green() - b.green()) <= tolerance && std::abs(a.blue() - b.blue()) <= tolerance;
+           std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
 inline std::string describe(const QColor& c) {

@@ -1,17 +1,16 @@
 // The panel's configuration, geometry and resize reports, alpha and click-through with and
 // without a compositing manager, hover polling and the resize border.
-#include "window/PiPPanel.h"
-
-#include "tests/fakes/FakePanelWindowSystem.h"
-#include "tests/window/WindowTestSupport.h"
-#include "window/CaptureView.h"
-
 #include <gtest/gtest.h>
 
 #include <QGraphicsOpacityEffect>
 #include <QTest>
 #include <QWindow>
 #include <memory>
+
+#include "tests/fakes/FakePanelWindowSystem.h"
+#include "tests/window/WindowTestSupport.h"
+#include "window/CaptureView.h"
+#include "window/PiPPanel.h"
 
 namespace mirano {
 namespace {
@@ -135,7 +134,8 @@ TEST_F(PiPPanelTest, WithoutACompositorTheShapeRoundsAndHidesAndLowAlphaDims) {
 
     panel->orderFront();
     panel->animateAlphaValue(0.0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return shape(*panel) && shape(*panel).value().isEmpty(); }, 2000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return shape(*panel) && shape(*panel).value().isEmpty(); }, 2000));
 }
 
 TEST_F(PiPPanelTest, ClickThroughPollsThePointerForHover) {

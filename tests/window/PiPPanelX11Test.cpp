@@ -1,7 +1,9 @@
 // The PiP panel on a real X display with Openbox (and, in the composited run, xcompmgr):
 // window-manager state, focus, moving, resizing, what the screen shows, alpha and hover, with
 // the picture drawn by the X server into the panel as in the program.
-#include "window/PiPPanel.h"
+#include <gtest/gtest.h>
+
+#include <memory>
 
 #include "capture/StreamManager.h"
 #include "platform/qt/QtScheduler.h"
@@ -11,10 +13,7 @@
 #include "tests/window/PanelX11Support.h"
 #include "tests/window/WindowTestSupport.h"
 #include "window/CaptureView.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "window/PiPPanel.h"
 
 namespace mirano {
 namespace {
@@ -40,12 +39,22 @@ public:
     bool hasCompositor() override { return real.hasCompositor(); }
     void configureFloatingPanel(QWindow& w) override { real.configureFloatingPanel(w); }
     void configureOverlayPanel(QWindow& w) override { real.configureOverlayPanel(w); }
-    void setSizeConstraints(QWindow& w, const QSizeF& m, const QSizeF& a) override { real.setSizeConstraints(w, m, a); }
-    void setVisibleShape(QWindow& w, const std::optional<QRegion>& s) override { real.setVisibleShape(w, s); }
+    void setSizeConstraints(QWindow& w, const QSizeF& m, const QSizeF& a) override {
+        real.setSizeConstraints(w, m, a);
+    }
+    void setVisibleShape(QWindow& w, const std::optional<QRegion>& s) override {
+        real.setVisibleShape(w, s);
+    }
     void setOpacity(QWindow& w, double o) override { real.setOpacity(w, o); }
     void setInputPassThrough(QWindow& w, bool p) override { real.setInputPassThrough(w, p); }
-    void beginMove(QWindow& w) override { real.beginMove(w); ++drags; }
-    void beginResize(QWindow& w, Qt::Edges e) override { real.beginResize(w, e); ++drags; }
+    void beginMove(QWindow& w) override {
+        real.beginMove(w);
+        ++drags;
+    }
+    void beginResize(QWindow& w, Qt::Edges e) override {
+        real.beginResize(w, e);
+        ++drags;
+    }
     void activate(QWindow& w) override { real.activate(w); }
     QPoint pointerPosition() override { return real.pointerPosition(); }
     QPixmap grabScreen(const QRect& a) override { return real.grabScreen(a); }
@@ -63,10 +72,12 @@ protected:
         ASSERT_TRUE(xdotool({"mousemove", "1200", "780"}));
         // The mirrored window, away from the panel; the red one below takes the focus.
         source = std::make_unique<ClientWindow>(
-            *gSession, QStringList{"--pos", "800,450", "--size", "320x200", "--pattern", "solid:00c000"});
+            *gSession,
+            QStringList{"--pos", "800,450", "--size", "320x200", "--pattern", "solid:00c000"});
         ASSERT_NE(source->id, 0u) << source->problem.toStdString();
         client = std::make_unique<ClientWindow>(
-            *gSession, QStringList{"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
+            *gSession,
+            QStringList{"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
         ASSERT_NE(client->id, 0u) << "test client did not start: " << client->problem.toStdString();
         ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client->id; }, 5000))
             << "the client never got the focus";
@@ -84,14 +95,17 @@ protected:
         stream = std::make_shared<StreamManager>(capture, settings, scheduler);
         stream->setPictureSurface(surface);
         std::optional<Error> error{Error{}};
-        ASSERT_TRUE(waitUntil([&] {  // listed once the window manager manages it
-            bool done = false;
-            stream->startCapture(source->id, {}, {}, QRectF(), [&](std::optional<Error> e) {
-                error = e;
-                done = true;
-            });
-            return waitUntil([&] { return done; }, 5000) && !error;
-        }, 5000)) << qPrintable(error ? error->description : QString());
+        ASSERT_TRUE(waitUntil(
+            [&] {  // listed once the window manager manages it
+                bool done = false;
+                stream->startCapture(source->id, {}, {}, QRectF(), [&](std::optional<Error> e) {
+                    error = e;
+                    done = true;
+                });
+                return waitUntil([&] { return done; }, 5000) && !error;
+            },
+            5000))
+            << qPrintable(error ? error->description : QString());
         panel->orderFront();
         ASSERT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()) == kPanelRect; }, 5000))
             << "panel not placed where asked";
@@ -121,10 +135,12 @@ protected:
     /// Moves the pointer to `target` and one point beside it in turn until `done` holds.
     bool nudgeUntil(QPoint target, const std::function<bool()>& done) {
         int step = 0;
-        return waitUntil([&] {
-            pointer.moveTo(target.x() + (step++ % 2), target.y());
-            return done();
-        }, 5000);
+        return waitUntil(
+            [&] {
+                pointer.moveTo(target.x() + (step++ % 2), target.y());
+                return done();
+            },
+            5000);
     }
 
     Inspector inspector;
@@ -143,14 +159,15 @@ protected:
 };
 
 TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
-    ASSERT_TRUE(waitUntil([&] {
-        return inspector.atomNames(xid(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE");
-    }, 5000));
+    ASSERT_TRUE(waitUntil(
+        [&] { return inspector.atomNames(xid(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"); },
+        5000));
     const QStringList state = inspector.atomNames(xid(), "_NET_WM_STATE");
     EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_TASKBAR"));
     EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_PAGER"));
     const auto desktop = inspector.cardinals(xid(), "_NET_WM_DESKTOP");
-    EXPECT_TRUE(state.contains("_NET_WM_STATE_STICKY") || (!desktop.empty() && desktop[0] == 0xFFFFFFFF))
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_STICKY") ||
+                (!desktop.empty() && desktop[0] == 0xFFFFFFFF))
         << state.join(' ').toStdString();
     EXPECT_EQ(inspector.inputHint(xid()), std::optional<bool>(false));
     EXPECT_FALSE(inspector.atomNames(xid(), "WM_PROTOCOLS").contains("WM_TAKE_FOCUS"));
@@ -159,7 +176,8 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
     // The window manager keeps the aspect ratio and the minimum size.
     xcb_size_hints_t hints{};
     x11::XConnection conn;
-    ASSERT_TRUE(xcb_icccm_get_wm_normal_hints_reply(conn.get(), xcb_icccm_get_wm_normal_hints(conn.get(), xid()), &hints, nullptr));
+    ASSERT_TRUE(xcb_icccm_get_wm_normal_hints_reply(
+        conn.get(), xcb_icccm_get_wm_normal_hints(conn.get(), xid()), &hints, nullptr));
     ASSERT_TRUE(hints.flags & XCB_ICCCM_SIZE_HINT_P_ASPECT);
     EXPECT_EQ(hints.min_aspect_num * 200, hints.min_aspect_den * 320);
     EXPECT_EQ(hints.max_aspect_num * 200, hints.max_aspect_den * 320);
@@ -189,15 +207,18 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
     const QPoint from = pointer.position();
     pointer.moveTo(from.x() + 100, from.y() + 50);
     // Within the one point the nudging alternates by.
-    EXPECT_TRUE(waitUntil([&] {
-        const QPoint d = inspector.rootGeometry(xid()).topLeft() - start - QPoint(100, 50);
-        return std::abs(d.x()) <= 1 && d.y() == 0;
-    }, 5000));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const QPoint d = inspector.rootGeometry(xid()).topLeft() - start - QPoint(100, 50);
+            return std::abs(d.x()) <= 1 && d.y() == 0;
+        },
+        5000));
     ASSERT_TRUE(releaseUntilDragEnds());
     const QRect moved = inspector.rootGeometry(xid());
     EXPECT_EQ(moved.size(), kPanelRect.size());
     ASSERT_TRUE(waitUntil([&] { return panel->geometry() == moved; }, 5000));
-    EXPECT_EQ(panel->frame().topLeft(), before.topLeft() + QPointF(moved.topLeft() - kPanelRect.topLeft()));
+    EXPECT_EQ(panel->frame().topLeft(),
+              before.topLeft() + QPointF(moved.topLeft() - kPanelRect.topLeft()));
     EXPECT_EQ(panel->frame().size(), before.size());
     EXPECT_TRUE(resizes.isEmpty());
     EXPECT_EQ(inspector.inputFocus(), client->id);
@@ -207,13 +228,20 @@ TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
     const int y = kPanelRect.center().y();
     const int x = kPanelRect.right() - 1;
     ASSERT_TRUE(pressUntilDragHandedOver({x, y}));
-    ASSERT_TRUE(nudgeUntil({x + 10, y}, [&] { return inspector.rootGeometry(xid()).width() != kPanelRect.width(); }));
+    ASSERT_TRUE(nudgeUntil(
+        {x + 10, y}, [&] { return inspector.rootGeometry(xid()).width() != kPanelRect.width(); }));
     const int startWidth = inspector.rootGeometry(xid()).width();
     pointer.moveTo(pointer.position().x() + 100, y);
-    EXPECT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()).width() >= startWidth + 95; }, 5000));
+    EXPECT_TRUE(
+        waitUntil([&] { return inspector.rootGeometry(xid()).width() >= startWidth + 95; }, 5000));
     ASSERT_TRUE(releaseUntilDragEnds());
     const QRect resized = inspector.rootGeometry(xid());
-    ASSERT_TRUE(waitUntil([&] { return panel->size() == resized.size() && !resizes.isEmpty() && resizes.last() == QSizeF(resized.size()); }, 5000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return panel->size() == resized.size() && !resizes.isEmpty() &&
+                   resizes.last() == QSizeF(resized.size());
+        },
+        5000));
     EXPECT_NEAR(double(resized.width()) / resized.height(), 1.6, 0.02)
         << resized.width() << " x " << resized.height();
     EXPECT_EQ(panel->frame().size(), QSizeF(resized.size()));
@@ -234,10 +262,12 @@ TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCorners) {
 TEST_F(PiPPanelX11Test, AlphaZeroLeavesNothingVisible) {
     const QPoint c = kPanelRect.center();
     panel->setAlphaValue(0.0);
-    EXPECT_TRUE(waitUntil([&] { return near(at(c.x(), c.y()), kRed); }, 5000)) << describe(at(c.x(), c.y()));
+    EXPECT_TRUE(waitUntil([&] { return near(at(c.x(), c.y()), kRed); }, 5000))
+        << describe(at(c.x(), c.y()));
     EXPECT_TRUE(near(at(kPanelRect.left() + 4, c.y()), kRed));
     panel->animateAlphaValue(1.0);
-    EXPECT_TRUE(waitUntil([&] { return near(at(c.x(), c.y()), kGreen); }, 5000)) << describe(at(c.x(), c.y()));
+    EXPECT_TRUE(waitUntil([&] { return near(at(c.x(), c.y()), kGreen); }, 5000))
+        << describe(at(c.x(), c.y()));
 }
 
 TEST_F(PiPPanelX11Test, HoverIsReportedWhileClicksPassThrough) {
@@ -247,7 +277,8 @@ TEST_F(PiPPanelX11Test, HoverIsReportedWhileClicksPassThrough) {
     ASSERT_TRUE(waitUntil([&] { return entered == 1; }, 5000));
     // The click goes to the window underneath.
     ASSERT_TRUE(xdotool({"click", "1"}));
-    EXPECT_TRUE(waitUntil([&] { return client->printed("button 1"); }, 5000)) << client->lines.join('|').toStdString();
+    EXPECT_TRUE(waitUntil([&] { return client->printed("button 1"); }, 5000))
+        << client->lines.join('|').toStdString();
     ASSERT_TRUE(xdotool({"mousemove", "900", "700"}));
     ASSERT_TRUE(waitUntil([&] { return exited == 1; }, 5000));
     EXPECT_EQ(entered, 1);
