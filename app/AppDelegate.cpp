@@ -115,8 +115,8 @@ void AppDelegate::activateForSettingsWindow(QWidget* window) {
 
 void AppDelegate::checkPermissions() {
     Permissions& permissions = services_.permissions;
-    if (!permissions.isAccessibilityTrusted()) {
-        permissions.isAccessibilityTrustedWithPrompt(true);
+    if (!permissions.hasKeyboardAccess()) {
+        permissions.checkKeyboardAccess(true);
         QPointer<AppDelegate> self(this);
         accessibilityTimer_.reset();
         accessibilityTimer_ = services_.scheduler.schedule(kAccessibilityPollSeconds, true, [self] {
@@ -124,23 +124,23 @@ void AppDelegate::checkPermissions() {
         });
         return;
     }
-    if (!permissions.preflightScreenCaptureAccess()) {
-        permissions.requestScreenCaptureAccess();
+    if (!permissions.canCapture()) {
+        permissions.askForCapture();
         return;
     }
     setupHotkeyManager();
 }
 
 void AppDelegate::accessibilityPollTick() {
-    if (!services_.permissions.isAccessibilityTrusted()) return;
+    if (!services_.permissions.hasKeyboardAccess()) return;
     // The timer is running this very task: invalidate it, destroy it afterwards.
     std::unique_ptr<Timer> timer = std::move(accessibilityTimer_);
     if (timer) timer->invalidate();
     services_.notifications.post(QString::fromUtf8(kGrantedTitle), QString::fromUtf8(kGrantedBody));
-    if (services_.permissions.preflightScreenCaptureAccess())
+    if (services_.permissions.canCapture())
         setupHotkeyManager();
     else
-        services_.permissions.requestScreenCaptureAccess();
+        services_.permissions.askForCapture();
     services_.scheduler.post([timer = std::shared_ptr<Timer>(std::move(timer))] {});
 }
 

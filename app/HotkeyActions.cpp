@@ -9,8 +9,8 @@ HotkeyActions::HotkeyActions(Permissions& permissions, PiPControl& pip)
     : permissions_(permissions), pip_(pip) {}
 
 void HotkeyActions::captureToggle() {
-    if (!permissions_.preflightScreenCaptureAccess()) {
-        permissions_.requestScreenCaptureAccess();
+    if (!permissions_.canCapture()) {
+        permissions_.askForCapture();
         return;
     }
     const std::optional<SourceWindow> focused = pip_.focusedWindow();

@@ -6,8 +6,8 @@
 namespace mirano {
 
 void PiPManager::beginRegionSelection() {
-    if (!services_.permissions.preflightScreenCaptureAccess()) {
-        services_.permissions.requestScreenCaptureAccess();
+    if (!services_.permissions.canCapture()) {
+        services_.permissions.askForCapture();
         return;
     }
     const auto focused = helpers_.focusedWindow();

@@ -1,4 +1,4 @@
-// Accessibility trust and capture permission.
+// Whether Mirano may watch the keyboard and other windows, and capture them.
 #pragma once
 
 namespace mirano {
@@ -7,14 +7,14 @@ class Permissions {
 public:
     virtual ~Permissions() = default;
     /// Whether the global keyboard tap and window access can work.
-    virtual bool isAccessibilityTrusted() = 0;
-    /// Checks trust and, when `prompt` is true and trust is missing, tells the user what is
-    /// missing.
-    virtual bool isAccessibilityTrustedWithPrompt(bool prompt) = 0;
+    virtual bool hasKeyboardAccess() = 0;
+    /// hasKeyboardAccess(), and when `tellUser` is true and access is missing, tells the user
+    /// what is missing.
+    virtual bool checkKeyboardAccess(bool tellUser) = 0;
     /// Whether windows can be captured.
-    virtual bool preflightScreenCaptureAccess() = 0;
+    virtual bool canCapture() = 0;
     /// Asks for capture access (tells the user what is missing); returns the current answer.
-    virtual bool requestScreenCaptureAccess() = 0;
+    virtual bool askForCapture() = 0;
 };
 
 }  // namespace mirano

@@ -65,9 +65,9 @@ QStringList X11Permissions::missingForCapture() {
     return missing;
 }
 
-bool X11Permissions::isAccessibilityTrusted() { return missingForAccessibility().isEmpty(); }
+bool X11Permissions::hasKeyboardAccess() { return missingForAccessibility().isEmpty(); }
 
-bool X11Permissions::isAccessibilityTrustedWithPrompt(bool prompt) {
+bool X11Permissions::checkKeyboardAccess(bool prompt) {
     const QStringList missing = missingForAccessibility();
     if (missing.isEmpty()) return true;
     if (prompt)
@@ -77,9 +77,9 @@ bool X11Permissions::isAccessibilityTrustedWithPrompt(bool prompt) {
     return false;
 }
 
-bool X11Permissions::preflightScreenCaptureAccess() { return missingForCapture().isEmpty(); }
+bool X11Permissions::canCapture() { return missingForCapture().isEmpty(); }
 
-bool X11Permissions::requestScreenCaptureAccess() {
+bool X11Permissions::askForCapture() {
     const QStringList missing = missingForCapture();
     if (missing.isEmpty()) return true;
     notifications_.post(

@@ -20,10 +20,10 @@ class X11Permissions final : public Permissions {
 public:
     X11Permissions(X11Desktop& desktop, Notifications& notifications);
 
-    bool isAccessibilityTrusted() override;
-    bool isAccessibilityTrustedWithPrompt(bool prompt) override;
-    bool preflightScreenCaptureAccess() override;
-    bool requestScreenCaptureAccess() override;
+    bool hasKeyboardAccess() override;
+    bool checkKeyboardAccess(bool prompt) override;
+    bool canCapture() override;
+    bool askForCapture() override;
 
     /// What keeps the keyboard tap and window access from working (empty: nothing).
     QStringList missingForAccessibility();

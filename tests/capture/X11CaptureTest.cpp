@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
 #include <tuple>
 #include <utility>
 
@@ -125,6 +126,8 @@ protected:
                     std::optional<Error>* error = nullptr) {
         Stream& s = *streams_.emplace_back(std::make_unique<Stream>());
         s.manager = std::make_shared<StreamManager>(*service_, settings_, *scheduler_);
+        // The window manager lists a new window among its clients a moment after mapping it.
+        if (!error) waitUntil([&] { return isManaged(id); });
         s->onFrame = [&s](const Frame& f) {
             s.latest = f;
             ++s.count;
@@ -137,6 +140,12 @@ protected:
         else if (result)
             ADD_FAILURE() << "start failed: " << qPrintable(result->description);
         return s;
+    }
+
+    bool isManaged(WindowNumber id) {
+        const auto clients =
+            x_->property32(x_->root(), x_->atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+        return std::find(clients.begin(), clients.end(), id) != clients.end();
     }
 
     bool isViewable(WindowNumber id) {

@@ -12,13 +12,13 @@ public:
     int trustPrompts = 0;
     int captureRequests = 0;
 
-    bool isAccessibilityTrusted() override { return trusted; }
-    bool isAccessibilityTrustedWithPrompt(bool prompt) override {
+    bool hasKeyboardAccess() override { return trusted; }
+    bool checkKeyboardAccess(bool prompt) override {
         if (prompt && !trusted) ++trustPrompts;
         return trusted;
     }
-    bool preflightScreenCaptureAccess() override { return captureAllowed; }
-    bool requestScreenCaptureAccess() override {
+    bool canCapture() override { return captureAllowed; }
+    bool askForCapture() override {
         ++captureRequests;
         return captureAllowed;
     }
