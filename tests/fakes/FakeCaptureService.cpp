@@ -1,19 +1,20 @@
 #include "tests/fakes/FakeCaptureService.h"
 
+#include "platform/x11/HeapFrameBuffer.h"
+
 namespace mirano::fakes {
 
-MemoryFrameBuffer::MemoryFrameBuffer(int width, int height, std::uint32_t argb)
-    : width_(width), height_(height), pixels_(std::size_t(width) * height * 4) {
-    for (std::size_t i = 0; i + 3 < pixels_.size(); i += 4) {
-        pixels_[i] = argb & 0xff;
-        pixels_[i + 1] = (argb >> 8) & 0xff;
-        pixels_[i + 2] = (argb >> 16) & 0xff;
-        pixels_[i + 3] = (argb >> 24) & 0xff;
-    }
+Frame makeMemoryFrame(int width, int height, const std::function<std::uint32_t(int, int)>& colour) {
+    // 0xAARRGGBB stored little-endian is B, G, R, A in memory.
+    std::vector<std::uint32_t> pixels(std::size_t(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels[std::size_t(y) * width + x] = colour(x, y);
+    return std::make_shared<x11::HeapFrameBuffer>(
+        width, height, reinterpret_cast<const std::uint8_t*>(pixels.data()));
 }
 
 Frame makeMemoryFrame(int width, int height, std::uint32_t argb) {
-    return std::make_shared<MemoryFrameBuffer>(width, height, argb);
+    return makeMemoryFrame(width, height, [argb](int, int) { return argb; });
 }
 
 FakeCaptureStream::FakeCaptureStream(FakeCaptureService& service, CapturableWindow window,

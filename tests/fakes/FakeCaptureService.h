@@ -1,9 +1,10 @@
 // A capture service answering with scripted results; records every call and lets the test emit
-// samples and stops as the capture thread would.
+// frames and stops as the capture thread would.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -12,21 +13,8 @@
 
 namespace mirano::fakes {
 
-/// A BGRA frame in ordinary memory, filled with one colour.
-class MemoryFrameBuffer final : public FrameBuffer {
-public:
-    MemoryFrameBuffer(int width, int height, std::uint32_t argb = 0xff000000);
-    int width() const override { return width_; }
-    int height() const override { return height_; }
-    std::size_t bytesPerRow() const override { return std::size_t(width_) * 4; }
-    const std::uint8_t* data() const override { return pixels_.data(); }
-
-private:
-    int width_;
-    int height_;
-    std::vector<std::uint8_t> pixels_;
-};
-
+/// A new frame of that size, each pixel 0xAARRGGBB from `colour(x, y)`.
+Frame makeMemoryFrame(int width, int height, const std::function<std::uint32_t(int, int)>& colour);
 /// A new frame of that size and colour.
 Frame makeMemoryFrame(int width, int height, std::uint32_t argb = 0xff000000);
 

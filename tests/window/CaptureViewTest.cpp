@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include "tests/fakes/FakeCaptureService.h"
 #include "tests/fakes/FakePanelWindowSystem.h"
 #include "tests/fakes/FakePictureSurface.h"
 #include "tests/window/WindowTestSupport.h"
@@ -308,7 +309,7 @@ TEST_F(CaptureViewTest, PlainPressMovesThePanelOnlyWhileMovable) {
 TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
     // 200 x 100 frame: a green strip in its leftmost 50 columns, blue elsewhere. Filling the
     // 400 x 300 view scales it by 3 and cuts 100 points on each side, so green ends at x = 50.
-    auto frame = std::make_shared<testing::MemoryFrame>(
+    const Frame frame = fakes::makeMemoryFrame(
         200, 100, [](int x, int) { return x < 50 ? 0xFF00FF00u : 0xFF0000FFu; });
     const std::uint8_t* memory = frame->data();
     view->setContents(frame);

@@ -1,4 +1,4 @@
-// Shared helpers of the window and region tests: a frame in memory, rectangles, pixels, mouse
+// Shared helpers of the window and region tests: rectangles, pixels, mouse
 // events.
 #pragma once
 
@@ -15,26 +15,6 @@
 #include "tests/fakes/MemoryDefaultsStore.h"
 
 namespace mirano::testing {
-
-/// A BGRA frame in plain memory, filled by a function of (x, y) -> 0xAARRGGBB.
-class MemoryFrame final : public FrameBuffer {
-public:
-    MemoryFrame(int w, int h, const std::function<std::uint32_t(int, int)>& colour)
-        : w_(w), h_(h), pixels_(std::size_t(w) * h) {
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) pixels_[std::size_t(y) * w + x] = colour(x, y);
-    }
-    int width() const override { return w_; }
-    int height() const override { return h_; }
-    std::size_t bytesPerRow() const override { return std::size_t(w_) * 4; }
-    const std::uint8_t* data() const override {
-        return reinterpret_cast<const std::uint8_t*>(pixels_.data());
-    }
-
-private:
-    int w_, h_;
-    std::vector<std::uint32_t> pixels_;
-};
 
 inline void expectRect(const QRectF& r, double x, double y, double w, double h,
                        double tolerance = 1e-9) {
