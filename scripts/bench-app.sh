@@ -36,29 +36,9 @@ CLIENT=$BUILD_DIR/tests/mirano_test_client
 COUNTER=$BUILD_DIR/tools/mirano-damage-counter
 
 WORK=$(mktemp -d)
-PIDS=()
-cleanup() {
-  # Stop only what this script started, newest first.
-  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+source scripts/bench-session.sh
 stop() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
-
-exec {dfd}<> <(:)
-Xvfb -displayfd "$dfd" -screen 0 2560x1440x24 -nolisten tcp +extension Composite \
-  +extension DAMAGE +extension RENDER >/dev/null 2>&1 &
-XPID=$!
-PIDS+=("$XPID")
-read -r -t 10 -u "$dfd" DISPNUM
-export DISPLAY=":$DISPNUM"
-openbox --sm-disable >/dev/null 2>&1 &
-PIDS+=("$!")
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-  sleep 0.1
-done
+start_session 2560x1440
 # A tray, as on a desktop: without one Mirano opens its settings window, which takes the focus.
 trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
 PIDS+=("$!")
@@ -78,20 +58,8 @@ tick_rate=$(getconf CLK_TCK)
 cpu_of() { awk -v t="$tick_rate" '{ printf "%.4f", ($14 + $15) / t }' "/proc/$1/stat"; }
 peak_kb() { awk '/VmHWM/ { print $2 }' "/proc/$1/status"; }
 
-start_client() {  # args...; sets WID and CLIENT_PID
-  local fifo=$WORK/client.$RANDOM
-  mkfifo "$fifo.in"
-  "$CLIENT" "$@" <"$fifo.in" >"$fifo.out" 2>/dev/null &
-  CLIENT_PID=$!
-  PIDS+=("$CLIENT_PID")
-  exec {CLIENT_IN}>"$fifo.in"   # keeps the client's stdin open
-  WID=""
-  for _ in $(seq 100); do
-    WID=$(sed -n 's/^ready //p' "$fifo.out" 2>/dev/null | head -1)
-    [ -n "$WID" ] && break
-    sleep 0.1
-  done
-  [ -n "$WID" ] || { echo "test client did not start"; exit 1; }
+start_client() {  # args...; sets WID (a number) and CLIENT_PID
+  start_test_client "$@"
   WID=$((WID))
 }
 

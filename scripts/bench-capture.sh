@@ -27,44 +27,9 @@ PROBE=$BUILD_DIR/tools/mirano-capture-probe
 CLIENT=$BUILD_DIR/tests/mirano_test_client
 
 WORK=$(mktemp -d)
-PIDS=()
-cleanup() {
-  # Stop only what this script started, newest first.
-  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-# Xvfb picks a free display and tells us which.
-exec {dfd}<> <(:)
-Xvfb -displayfd "$dfd" -screen 0 1920x1080x24 -nolisten tcp +extension Composite \
-  +extension DAMAGE +extension RENDER >/dev/null 2>&1 &
-XPID=$!
-PIDS+=("$XPID")
-read -r -t 10 -u "$dfd" DISPNUM
-export DISPLAY=":$DISPNUM"
-openbox --sm-disable >/dev/null 2>&1 &
-PIDS+=("$!")
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-  sleep 0.1
-done
-
-start_client() {  # args...; sets WID
-  local fifo=$WORK/client.$RANDOM
-  mkfifo "$fifo.in"
-  "$CLIENT" "$@" <"$fifo.in" >"$fifo.out" 2>/dev/null &
-  PIDS+=("$!")
-  exec {CLIENT_IN}>"$fifo.in"   # keeps the client's stdin open
-  WID=""
-  for _ in $(seq 100); do
-    WID=$(sed -n 's/^ready //p' "$fifo.out" 2>/dev/null | head -1)
-    [ -n "$WID" ] && break
-    sleep 0.1
-  done
-  [ -n "$WID" ] || { echo "test client did not start"; exit 1; }
-}
+source scripts/bench-session.sh
+start_session 1920x1080
+start_client() { start_test_client "$@"; }
 
 tick_rate=$(getconf CLK_TCK)
 xcpu() { awk -v t="$tick_rate" '{ printf "%.4f", ($14 + $15) / t }' "/proc/$XPID/stat"; }
