@@ -63,7 +63,12 @@ void X11Windows::activate(WindowNumber window) { desktop_.requestActivate(window
 
 void X11Windows::activeWindowChanged() {
     const xcb_window_t active = desktop_.activeWindow();
-    if (active != XCB_NONE && desktop_.isKeyPanel(active)) return;
+    const bool keyPanel = active != XCB_NONE && desktop_.isKeyPanel(active);
+    // Neither the focus passing to a key panel of ours nor the moment of no focus as the panel
+    // closes is the user switching applications.
+    const bool leavingKeyPanel = active == XCB_NONE && keyPanelActive_;
+    keyPanelActive_ = keyPanel || leavingKeyPanel;
+    if (keyPanelActive_) return;
     userFocusedWindow();
     if (active == XCB_NONE) {
         // Focus on no application (the desktop): the next application counts as activated.

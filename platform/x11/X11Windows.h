@@ -36,6 +36,8 @@ private:
     xcb_window_t lastFocused_ = XCB_NONE;
     std::optional<AppIdentity> activeApplication_;
     bool activeFullScreen_ = false;
+    /// A key panel of ours has the focus, or just had it and nothing has it since.
+    bool keyPanelActive_ = false;
 };
 
 }  // namespace mirano::x11
