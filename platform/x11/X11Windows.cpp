@@ -63,6 +63,9 @@ void X11Windows::activate(WindowNumber window) { desktop_.requestActivate(window
 
 void X11Windows::activeWindowChanged() {
     const xcb_window_t active = desktop_.activeWindow();
+    // Focus changes are read after the fact: a window already gone (a key panel that was
+    // closed meanwhile can no longer be recognised) says nothing about the user's intent.
+    if (active != XCB_NONE && !desktop_.geometryInRoot(active)) return;
     const bool keyPanel = active != XCB_NONE && desktop_.isKeyPanel(active);
     // Neither the focus passing to a key panel of ours nor the moment of no focus as the panel
     // closes is the user switching applications.
