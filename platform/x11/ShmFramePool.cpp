@@ -26,11 +26,12 @@ std::unique_ptr<ShmSegment> ShmSegment::create(std::shared_ptr<XConnection> conn
         shmctl(shmid, IPC_RMID, nullptr);
         return fail(QStringLiteral("shmat: %1").arg(std::strerror(saved)));
     }
+    // Marked for removal at once, before the round trip to the server: a process killed
+    // from here on leaves nothing behind. Linux still lets the server attach the id.
+    shmctl(shmid, IPC_RMID, nullptr);
     xcb_connection_t* c = connection->get();
     const xcb_shm_seg_t seg = xcb_generate_id(c);
     auto attachError = reply(xcb_request_check(c, xcb_shm_attach_checked(c, seg, shmid, 0)));
-    // Both sides are attached (or the server refused): nobody else needs the id any more.
-    shmctl(shmid, IPC_RMID, nullptr);
     if (attachError) {
         shmdt(address);
         return fail(QStringLiteral("the X server could not attach shared memory (error %1)")
