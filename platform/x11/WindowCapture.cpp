@@ -71,26 +71,26 @@ std::optional<Error> WindowCapture::start(Clock::time_point now) {
         return captureError(QStringLiteral("The window to capture no longer exists."));
     if (attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
         return captureError(QStringLiteral("The window has no pixels to capture."));
-    const auto format = context_.visualFormats.find(attributes->visual);
-    if (format == context_.visualFormats.end())
+    if (context_.visualFormats.find(attributes->visual) == context_.visualFormats.end())
         return captureError(QStringLiteral("The window's pixel format is not supported."));
-    sourceFormat_ = format->second;
     windowWidth_ = geometry->width;
     windowHeight_ = geometry->height;
 
     const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection_, window_, XCB_CW_EVENT_MASK, &mask);
+    watchAncestors();
     auto redirectError = reply(xcb_request_check(
-        connection_, xcb_composite_redirect_window_checked(connection_, window_,
+        connection_, xcb_composite_redirect_window_checked(connection_, topLevel(),
                                                            XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
-    if (redirectError)
+    if (redirectError) {
+        ancestors_.clear();
         return captureError(QStringLiteral("The window cannot be redirected (X error %1).")
                                 .arg(redirectError->error_code));
-    redirected_ = true;
+    }
+    redirected_ = topLevel();
     const xcb_damage_damage_t damage = xcb_generate_id(connection_);
     xcb_damage_create(connection_, damage, window_, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
     damage_ = XResource(connection_, damage, destroyDamage);
-    watchAncestors();
 
     QString error;
     if (!prepareOutput(&error)) {
@@ -167,20 +167,35 @@ bool WindowCapture::nameWindowPixmap() {
     sourcePicture_.reset();
     windowPixmap_.reset();
     transformValid_ = false;
+    // The top-level's pixmap holds the window's pixels wherever it is on screen or covered.
+    // Under a compositing manager it exists anyway, so mirroring adds no copy of the window.
+    const xcb_window_t top = topLevel();
     const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
-    auto nameError = reply(xcb_request_check(
-        connection_, xcb_composite_name_window_pixmap_checked(connection_, window_, pixmap)));
+    auto nameCookie = xcb_composite_name_window_pixmap_checked(connection_, top, pixmap);
+    auto attributesCookie = xcb_get_window_attributes(connection_, top);
+    auto topCookie = xcb_get_geometry(connection_, top);
+    auto geometryCookie = xcb_get_geometry(connection_, window_);
+    auto originCookie = xcb_translate_coordinates(connection_, window_, top, 0, 0);
+    auto nameError = reply(xcb_request_check(connection_, nameCookie));
+    auto attributes =
+        reply(xcb_get_window_attributes_reply(connection_, attributesCookie, nullptr));
+    auto topGeometry = reply(xcb_get_geometry_reply(connection_, topCookie, nullptr));
+    auto geometry = reply(xcb_get_geometry_reply(connection_, geometryCookie, nullptr));
+    auto origin = reply(xcb_translate_coordinates_reply(connection_, originCookie, nullptr));
     if (nameError) return false;  // not viewable now; a map or damage brings us back
     windowPixmap_ = XResource(connection_, pixmap, freePixmap);
-    // The pixmap may differ in size from the last ConfigureNotify we saw.
-    auto geometry =
-        reply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, pixmap), nullptr));
-    if (geometry) {
-        windowWidth_ = geometry->width;
-        windowHeight_ = geometry->height;
-    }
+    if (!attributes || !topGeometry || !geometry || !origin) return false;
+    const auto format = context_.visualFormats.find(attributes->visual);
+    if (format == context_.visualFormats.end()) return false;
+    sourceFormat_ = format->second;
+    // The pixmap starts at the outer edge of the top-level's border.
+    origin_ = QPoint(origin->dst_x + topGeometry->border_width,
+                     origin->dst_y + topGeometry->border_width);
+    topSize_ = QSize(topGeometry->width, topGeometry->height);
+    windowWidth_ = geometry->width;
+    windowHeight_ = geometry->height;
     const xcb_render_picture_t picture = xcb_generate_id(connection_);
-    // Past the window's edges, repeat the edge pixels: bilinear sampling at the border then
+    // Past the pixmap's edges, repeat the edge pixels: bilinear sampling at the border then
     // never blends with transparent black.
     const std::uint32_t repeat = XCB_RENDER_REPEAT_PAD;
     xcb_render_create_picture(connection_, picture, pixmap, sourceFormat_, XCB_RENDER_CP_REPEAT,
@@ -189,11 +204,25 @@ bool WindowCapture::nameWindowPixmap() {
     return true;
 }
 
+xcb_window_t WindowCapture::topLevel() const {
+    return ancestors_.empty() ? window_ : ancestors_.back();
+}
+
+void WindowCapture::followTopLevel() {
+    const xcb_window_t before = topLevel();
+    watchAncestors();
+    if (topLevel() == before || redirected_ == XCB_NONE) return;
+    // A new frame (window manager restart, reparenting): the old one may be gone already.
+    xcb_composite_unredirect_window(connection_, redirected_, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    xcb_composite_redirect_window(connection_, topLevel(), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    redirected_ = topLevel();
+}
+
 QRectF WindowCapture::sourceRect() const {
-    const QRectF source = configuration_.sourceRect;
+    QRectF source = configuration_.sourceRect;
     if (source.width() <= 0 || source.height() <= 0)
-        return QRectF(0, 0, windowWidth_, windowHeight_);
-    return source;
+        source = QRectF(0, 0, windowWidth_, windowHeight_);
+    return source.translated(origin_);
 }
 
 void WindowCapture::applyTransform() {
@@ -251,12 +280,14 @@ void WindowCapture::handleEvent(const xcb_generic_event_t* event) {
     }
     switch (type) {
         case XCB_CONFIGURE_NOTIFY: {
+            // Ignore the notices a window manager sends the client when its frame moves.
+            if (event->response_type & 0x80) return;
             const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
-            if (e->window != window_) return;
-            if (e->width != windowWidth_ || e->height != windowHeight_) {
-                // The server gave the window a new pixmap; the old one keeps the old picture.
-                windowWidth_ = e->width;
-                windowHeight_ = e->height;
+            const bool resizedTop =
+                e->window == topLevel() && QSize(e->width, e->height) != topSize_;
+            // The top-level got a new pixmap, or the window moved within it.
+            if (resizedTop ||
+                (e->window != topLevel() && (e->window == window_ || isAncestor(e->window)))) {
                 needsPixmap_ = true;
                 dirty_ = true;
             }
@@ -275,7 +306,7 @@ void WindowCapture::handleEvent(const xcb_generic_event_t* event) {
         case XCB_REPARENT_NOTIFY: {
             const auto* e = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
             if (e->window != window_) return;
-            watchAncestors();
+            followTopLevel();
             needsPixmap_ = true;
             dirty_ = true;
             return;
@@ -402,13 +433,14 @@ void WindowCapture::releaseServerResources(bool windowExists) {
     pool_.reset();
     if (windowExists) {
         damage_.reset();
-        if (redirected_)
-            xcb_composite_unredirect_window(connection_, window_, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     } else {
         // The server destroyed the damage object with the window; the id may be reused.
         damage_.release();
     }
-    redirected_ = false;
+    // The frame of a destroyed window may outlive it for a moment.
+    if (redirected_ != XCB_NONE && (windowExists || redirected_ != window_))
+        xcb_composite_unredirect_window(connection_, redirected_, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    redirected_ = XCB_NONE;
     ancestors_.clear();
     dirty_ = false;
     needsPixmap_ = false;

@@ -62,6 +62,11 @@ private:
     /// cannot be named now (not viewable).
     bool nameWindowPixmap();
     void watchAncestors();
+    /// The window's ancestor that is a child of the root (the window manager's frame), or the
+    /// window itself; it is the one redirected and named.
+    xcb_window_t topLevel() const;
+    /// After a reparent: redirects the new top-level instead of the old.
+    void followTopLevel();
     bool isAncestor(xcb_window_t window) const;
     bool captureFrame();
     /// Reads the output into ordinary memory through the connection (no shared memory).
@@ -81,13 +86,16 @@ private:
     StreamStopHandler onStop_;
     State state_ = State::idle;
 
-    bool redirected_ = false;
+    xcb_window_t redirected_ = XCB_NONE;
     XResource damage_;
     XResource windowPixmap_;
     XResource sourcePicture_;
     xcb_render_pictformat_t sourceFormat_ = 0;
     int windowWidth_ = 0;
     int windowHeight_ = 0;
+    /// Where the window's pixels start in the named pixmap, and that pixmap's size.
+    QPoint origin_;
+    QSize topSize_;
     std::vector<xcb_window_t> ancestors_;
 
     XResource outputPixmap_;
