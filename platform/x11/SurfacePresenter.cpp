@@ -162,17 +162,33 @@ void SurfacePresenter::rebuildMask() {
     upload(mask_, image, 8);
 }
 
+QRect SurfacePresenter::affected(const QRectF& changed, double sx, double sy, double dx, double dy,
+                                 int width, int height) {
+    // Destination pixel i samples around sx * (i + 0.5) + dx, one source pixel either side.
+    const int left = int(std::floor((changed.left() - dx - 1) / sx - 0.5)) - 1;
+    const int top = int(std::floor((changed.top() - dy - 1) / sy - 0.5)) - 1;
+    const int right = int(std::ceil((changed.right() - dx + 1) / sx - 0.5)) + 1;
+    const int bottom = int(std::ceil((changed.bottom() - dy + 1) / sy - 0.5)) + 1;
+    return QRect(QPoint(left, top), QPoint(right, bottom)).intersected(QRect(0, 0, width, height));
+}
+
 void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictformat_t format,
-                                 const QRectF& sourceRect) {
+                                 const QRectF& sourceRect, const std::optional<QRect>& changed) {
     if (!frame_.picture || sourceRect.width() <= 0 || sourceRect.height() <= 0) return;
+    // Only what changed is scaled again; the steps keep the rest from earlier frames.
+    bool whole = wantsFrame_ || !changed || sourceRect != lastSourceRect_ || format != lastFormat_;
     wantsFrame_ = false;
+    lastSourceRect_ = sourceRect;
+    lastFormat_ = format;
+    QRectF dirty = changed ? QRectF(*changed) : sourceRect;
     // Fit: the whole source rectangle shows, its aspect kept, bars around it.
     const double scale = std::max(sourceRect.width() / width_, sourceRect.height() / height_);
     const int w = std::clamp(int(std::lround(sourceRect.width() / scale)), 1, width_);
     const int h = std::clamp(int(std::lround(sourceRect.height() / scale)), 1, height_);
     const int x = (width_ - w) / 2;
     const int y = (height_ - h) / 2;
-    if (w < width_ || h < height_) fill(frame_.picture.get(), 0xffff, 0, 0, width_, height_);
+    if (whole && (w < width_ || h < height_))
+        fill(frame_.picture.get(), 0xffff, 0, 0, width_, height_);
     // Area averaging, all in the server's fast bilinear paths. Halve exactly (each pixel the
     // mean of 2 x 2) while more than 4 times too large; from 2 to 4 times, take 2 x 2 bilinear
     // samples per pixel, one at the middle of each quarter of the area it covers, then halve
@@ -182,16 +198,27 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
     // The steps keep the source's own format: the server's fast paths cover same-format copies.
     const std::uint8_t depth = context_.formatDepths[format] == 24 ? 24 : 32;
     const xcb_render_pictformat_t stepFormat = depth == 24 ? format : context_.argb32Format;
+    // One scaling step into `to` at (ox, oy), limited to what the changed area reaches.
+    const auto step = [&](xcb_render_picture_t to, int ox, int oy, int tw, int th, double sx,
+                          double sy, bool smooth) {
+        const QRect area =
+            whole ? QRect(0, 0, tw, th) : affected(dirty, sx, sy, rect.x(), rect.y(), tw, th);
+        dirty = area;
+        if (area.isEmpty()) return;
+        setScale(from, sx, sy, rect.x(), rect.y(), smooth);
+        xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE, to,
+                             std::int16_t(area.x()), std::int16_t(area.y()), 0, 0,
+                             std::int16_t(ox + area.x()), std::int16_t(oy + area.y()),
+                             std::uint16_t(area.width()), std::uint16_t(area.height()));
+    };
     const auto halve = [&](std::size_t level, int hw, int hh, double scaleX, double scaleY) {
         Buffer& half = halves_[level];
         if (half.width != hw || half.height != hh || half.format != stepFormat) {
             half = makeBuffer(hw, hh, depth, stepFormat);
             half.format = stepFormat;
+            whole = true;
         }
-        setScale(from, scaleX, scaleY, rect.x(), rect.y(), true);
-        xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE,
-                             half.picture.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(hw),
-                             std::uint16_t(hh));
+        step(half.picture.get(), 0, 0, hw, hh, scaleX, scaleY, true);
         from = half.picture.get();
     };
     std::size_t level = 0;
@@ -208,10 +235,7 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
     const double sy = rect.height() / h;
     const bool exact = sx == 1.0 && sy == 1.0 && rect.x() == std::floor(rect.x()) &&
                        rect.y() == std::floor(rect.y());
-    setScale(from, sx, sy, rect.x(), rect.y(), !exact);
-    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE, frame_.picture.get(),
-                         0, 0, 0, 0, std::int16_t(x), std::int16_t(y), std::uint16_t(w),
-                         std::uint16_t(h));
+    step(frame_.picture.get(), x, y, w, h, sx, sy, !exact);
 }
 
 void SurfacePresenter::present() {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QRectF>
 #include <array>
+#include <optional>
 
 #include "platform/x11/CaptureContext.h"
 #include "platform/x11/XResource.h"
@@ -31,9 +32,10 @@ public:
 
     /// Scales `sourceRect` (window pixels) of `source` (a picture of `format`) into the
     /// picture: fitted, keeping the aspect, centred on black bars. Downscales average the area
-    /// each pixel covers.
+    /// each pixel covers. `changed` (source pixels) limits the work to what changed since the
+    /// last frame; without it, or when anything else changed, everything is drawn again.
     void drawFrame(xcb_render_picture_t source, xcb_render_pictformat_t format,
-                   const QRectF& sourceRect);
+                   const QRectF& sourceRect, const std::optional<QRect>& changed = std::nullopt);
     /// Puts the picture and the overlay into the window.
     void present();
     /// Repaints what an Expose event of the window uncovered.
@@ -56,6 +58,10 @@ private:
     void setScale(xcb_render_picture_t picture, double sx, double sy, double dx, double dy,
                   bool smooth);
     void rebuildMask();
+    /// The destination pixels of a scaling step (dst -> src: s * dst + d, bilinear) that
+    /// sample the `changed` source area, within width x height.
+    static QRect affected(const QRectF& changed, double sx, double sy, double dx, double dy,
+                          int width, int height);
 
     CaptureContext& context_;
     xcb_connection_t* connection_;
@@ -75,6 +81,8 @@ private:
     double opacity_ = 1.0;
     double cornerRadius_ = 0;
     bool wantsFrame_ = false;
+    QRectF lastSourceRect_;
+    xcb_render_pictformat_t lastFormat_ = 0;
 };
 
 }  // namespace mirano::x11

@@ -89,7 +89,7 @@ std::optional<Error> WindowCapture::start(Clock::time_point now) {
     }
     redirected_ = topLevel();
     const xcb_damage_damage_t damage = xcb_generate_id(connection_);
-    xcb_damage_create(connection_, damage, window_, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+    xcb_damage_create(connection_, damage, window_, XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
     damage_ = XResource(connection_, damage, destroyDamage);
 
     QString error;
@@ -99,7 +99,7 @@ std::optional<Error> WindowCapture::start(Clock::time_point now) {
     }
     state_ = State::running;
     needsPixmap_ = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-    dirty_ = true;
+    markAllDirty();
     nextAllowed_ = now;
     return std::nullopt;
 }
@@ -124,7 +124,7 @@ std::optional<Error> WindowCapture::update(const StreamConfiguration& configurat
         }
         transformValid_ = false;
         // The picture changes even when the window does not.
-        dirty_ = true;
+        markAllDirty();
     }
     return std::nullopt;
 }
@@ -218,6 +218,11 @@ void WindowCapture::followTopLevel() {
     redirected_ = topLevel();
 }
 
+void WindowCapture::markAllDirty() {
+    dirty_ = true;
+    allDamaged_ = true;
+}
+
 QRectF WindowCapture::sourceRect() const {
     QRectF source = configuration_.sourceRect;
     if (source.width() <= 0 || source.height() <= 0)
@@ -274,6 +279,8 @@ void WindowCapture::handleEvent(const xcb_generic_event_t* event) {
     if (type == context_.damageEventBase + XCB_DAMAGE_NOTIFY) {
         const auto* e = reinterpret_cast<const xcb_damage_notify_event_t*>(event);
         if (e->damage != damage_.get()) return;
+        // Each event carries the bounding box of all damage since the last subtract.
+        damaged_ |= QRect(e->area.x, e->area.y, e->area.width, e->area.height);
         dirty_ = true;
         if (!sourcePicture_) needsPixmap_ = true;
         return;
@@ -289,7 +296,7 @@ void WindowCapture::handleEvent(const xcb_generic_event_t* event) {
             if (resizedTop ||
                 (e->window != topLevel() && (e->window == window_ || isAncestor(e->window)))) {
                 needsPixmap_ = true;
-                dirty_ = true;
+                markAllDirty();
             }
             return;
         }
@@ -297,7 +304,7 @@ void WindowCapture::handleEvent(const xcb_generic_event_t* event) {
             const auto* e = reinterpret_cast<const xcb_map_notify_event_t*>(event);
             if (e->window != window_ && !isAncestor(e->window)) return;
             needsPixmap_ = true;
-            dirty_ = true;
+            markAllDirty();
             return;
         }
         case XCB_UNMAP_NOTIFY:
@@ -308,7 +315,7 @@ void WindowCapture::handleEvent(const xcb_generic_event_t* event) {
             if (e->window != window_) return;
             followTopLevel();
             needsPixmap_ = true;
-            dirty_ = true;
+            markAllDirty();
             return;
         }
         case XCB_DESTROY_NOTIFY: {
@@ -327,8 +334,9 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
     if (needsPixmap_) {
         needsPixmap_ = false;
         nameWindowPixmap();
+        allDamaged_ = true;
     }
-    if (presenter_ && presenter_->wantsFrame()) dirty_ = true;
+    if (presenter_ && presenter_->wantsFrame()) markAllDirty();
     if (!dirty_ || !sourcePicture_ || (!presenter_ && !onFrame_)) return std::nullopt;
     if (now + kSlack < nextAllowed_) return nextAllowed_;
     if (!(presenter_ ? presentFrame() : captureFrame())) return now + kPoolRetry;
@@ -345,7 +353,11 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
 bool WindowCapture::presentFrame() {
     // Changes from now on make the next frame due.
     xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, XCB_NONE);
-    presenter_->drawFrame(sourcePicture_.get(), sourceFormat_, sourceRect());
+    std::optional<QRect> changed;
+    if (!allDamaged_) changed = damaged_.translated(origin_);
+    damaged_ = QRect();
+    allDamaged_ = false;
+    presenter_->drawFrame(sourcePicture_.get(), sourceFormat_, sourceRect(), changed);
     presenter_->present();
     dirty_ = false;
     return true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <chrono>
 #include <optional>
@@ -68,6 +69,8 @@ private:
     /// After a reparent: redirects the new top-level instead of the old.
     void followTopLevel();
     bool isAncestor(xcb_window_t window) const;
+    /// The next frame is due and must be drawn whole.
+    void markAllDirty();
     bool captureFrame();
     /// Reads the output into ordinary memory through the connection (no shared memory).
     Frame copyFrame();
@@ -109,6 +112,9 @@ private:
     std::shared_ptr<SurfacePresenter> presenter_;
 
     bool dirty_ = false;
+    /// What changed since the last frame, in window pixels; everything when allDamaged_.
+    QRect damaged_;
+    bool allDamaged_ = false;
     bool needsPixmap_ = false;
     bool transformValid_ = false;
     Clock::time_point nextAllowed_{};

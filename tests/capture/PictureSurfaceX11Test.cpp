@@ -114,6 +114,19 @@ TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeeps
     })) << "the panel does not show the window";
     EXPECT_EQ(framesToTheProgram, 0);
 
+    // Small changes are drawn where they are, and the rest of the picture stays.
+    for (auto [x, y, colour] : {std::tuple{400, 300, QColor(Qt::cyan)}, {120, 60, Qt::magenta}}) {
+        source.send(
+            QStringLiteral("fill %1 %2 %3 8 8").arg(colour.name().mid(1)).arg(x).arg(y).toLatin1());
+        ASSERT_TRUE(waitUntil([&] {
+            return shows({{(x + 4) / 640.0, (y + 4) / 400.0, colour},
+                          {404.0 / 640, 304.0 / 400, Qt::cyan},
+                          {0.75, 0.25, Qt::green},
+                          {0.25, 0.75, Qt::white},
+                          {0.75, 0.75, Qt::blue}});
+        })) << "a small change is missing or misplaced";
+    }
+
     // The overlay goes over the picture, and away again.
     QImage overlay(kPanel.size(), QImage::Format_ARGB32_Premultiplied);
     overlay.fill(Qt::transparent);

@@ -10,7 +10,9 @@
 //           bars (eight vertical bars of known colours), text (dense black text on white).
 // Prints "ready 0x<window>" once mapped, "key <keysym> <state>" for every key press,
 // "focus in"/"focus out", "button <n> <x> <y>" for clicks.
-// Commands on stdin: "resize W H", "move X Y", "unmap", "map", "pattern P", "raise", "quit".
+// --animate-square: each animation frame repaints only a 64 x 64 square (a small change).
+// Commands on stdin: "resize W H", "move X Y", "unmap", "map", "pattern P", "raise", "quit",
+// "fill RRGGBB X Y W H" (a rectangle of one colour over the pattern).
 #include <poll.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -34,6 +36,7 @@ struct Options {
     std::string pattern = "quadrants";
     bool keys = false, fullscreen = false, overrideRedirect = false, bare = false, twin = false;
     int animateFps = 0;
+    bool animateSquare = false;
 };
 
 xcb_connection_t* conn;
@@ -121,6 +124,11 @@ void handleCommand(const std::string& line) {
     } else if (cmd == "pattern") {
         in >> opt.pattern;
         paint();
+    } else if (cmd == "fill") {
+        std::string colour;
+        int x = 0, y = 0, w = 0, h = 0;
+        in >> colour >> x >> y >> w >> h;
+        fill(static_cast<uint32_t>(std::stoul(colour, nullptr, 16)), x, y, w, h);
     } else if (cmd == "quit") {
         std::exit(0);
     }
@@ -153,6 +161,8 @@ void parse(int argc, char** argv) {
             opt.twin = true;
         else if (a == "--animate")
             opt.animateFps = std::atoi(next().c_str());
+        else if (a == "--animate-square")
+            opt.animateSquare = true;
     }
 }
 
@@ -222,7 +232,13 @@ int main(int argc, char** argv) {
             auto now = std::chrono::steady_clock::now();
             if (now >= due) {
                 ++frameNo;
-                paint();
+                if (opt.animateSquare) {
+                    fill(0x202020 + (frameNo % 200), (frameNo * 8) % std::max(1, opt.width - 64),
+                         opt.height / 2, 64, 64);
+                    xcb_flush(conn);
+                } else {
+                    paint();
+                }
                 lastFrame = due > now - interval ? due : now;
                 continue;
             }
