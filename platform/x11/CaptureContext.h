@@ -20,6 +20,8 @@ struct CaptureContext {
     xcb_render_pictformat_t a8Format = 0;
     /// MIT-SHM is there; without it client frames are copied through the connection.
     bool hasShm = false;
+    /// XFixes regions can be used (to learn what part of a window changed).
+    bool hasRegions = false;
     /// Picture format of each visual, for the windows' pixmaps.
     std::unordered_map<xcb_visualid_t, xcb_render_pictformat_t> visualFormats;
     /// Depth of each picture format.

@@ -7,6 +7,7 @@
 #include <xcb/composite.h>
 #include <xcb/damage.h>
 #include <xcb/shm.h>
+#include <xcb/xfixes.h>
 
 #include <algorithm>
 
@@ -68,6 +69,9 @@ std::optional<Error> CaptureThread::setUp() {
     if (!damageExt || !damageExt->present || !damage)
         return unavailableError(QStringLiteral("the DAMAGE extension is missing"));
     context_.damageEventBase = damageExt->first_event;
+    // Regions tell what changed, so that only that is scaled again; without them, everything.
+    context_.hasRegions = reply(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0),
+                                                               nullptr)) != nullptr;
     // Without MIT-SHM the panel's picture is still drawn on the server; only the frames a
     // tool asks for are copied through the connection, more slowly.
     const xcb_query_extension_reply_t* shmExt = xcb_get_extension_data(c, &xcb_shm_id);

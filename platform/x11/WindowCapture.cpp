@@ -2,6 +2,7 @@
 
 #include <xcb/composite.h>
 #include <xcb/damage.h>
+#include <xcb/xfixes.h>
 
 #include <algorithm>
 #include <cmath>
@@ -39,6 +40,7 @@ xcb_render_fixed_t fixed(double v) {
 void freePixmap(xcb_connection_t* c, std::uint32_t id) { xcb_free_pixmap(c, id); }
 void freePicture(xcb_connection_t* c, std::uint32_t id) { xcb_render_free_picture(c, id); }
 void destroyDamage(xcb_connection_t* c, std::uint32_t id) { xcb_damage_destroy(c, id); }
+void destroyRegion(xcb_connection_t* c, std::uint32_t id) { xcb_xfixes_destroy_region(c, id); }
 
 }  // namespace
 
@@ -89,8 +91,13 @@ std::optional<Error> WindowCapture::start(Clock::time_point now) {
     }
     redirected_ = topLevel();
     const xcb_damage_damage_t damage = xcb_generate_id(connection_);
-    xcb_damage_create(connection_, damage, window_, XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
+    xcb_damage_create(connection_, damage, window_, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
     damage_ = XResource(connection_, damage, destroyDamage);
+    if (context_.hasRegions) {
+        const xcb_xfixes_region_t region = xcb_generate_id(connection_);
+        xcb_xfixes_create_region(connection_, region, 0, nullptr);
+        damageRegion_ = XResource(connection_, region, destroyRegion);
+    }
 
     QString error;
     if (!prepareOutput(&error)) {
@@ -218,6 +225,21 @@ void WindowCapture::followTopLevel() {
     redirected_ = topLevel();
 }
 
+std::optional<QRect> WindowCapture::takeDamage() {
+    const bool all = allDamaged_ || !damageRegion_;
+    allDamaged_ = false;
+    if (all) {
+        xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, XCB_NONE);
+        return std::nullopt;
+    }
+    xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, damageRegion_.get());
+    auto region = reply(xcb_xfixes_fetch_region_reply(
+        connection_, xcb_xfixes_fetch_region(connection_, damageRegion_.get()), nullptr));
+    if (!region) return std::nullopt;
+    const xcb_rectangle_t& e = region->extents;
+    return QRect(e.x, e.y, e.width, e.height).translated(origin_);
+}
+
 void WindowCapture::markAllDirty() {
     dirty_ = true;
     allDamaged_ = true;
@@ -279,8 +301,6 @@ void WindowCapture::handleEvent(const xcb_generic_event_t* event) {
     if (type == context_.damageEventBase + XCB_DAMAGE_NOTIFY) {
         const auto* e = reinterpret_cast<const xcb_damage_notify_event_t*>(event);
         if (e->damage != damage_.get()) return;
-        // Each event carries the bounding box of all damage since the last subtract.
-        damaged_ |= QRect(e->area.x, e->area.y, e->area.width, e->area.height);
         dirty_ = true;
         if (!sourcePicture_) needsPixmap_ = true;
         return;
@@ -352,11 +372,7 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
 
 bool WindowCapture::presentFrame() {
     // Changes from now on make the next frame due.
-    xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, XCB_NONE);
-    std::optional<QRect> changed;
-    if (!allDamaged_) changed = damaged_.translated(origin_);
-    damaged_ = QRect();
-    allDamaged_ = false;
+    const std::optional<QRect> changed = takeDamage();
     presenter_->drawFrame(sourcePicture_.get(), sourceFormat_, sourceRect(), changed);
     presenter_->present();
     dirty_ = false;
@@ -440,6 +456,7 @@ void WindowCapture::end(const Error& error) {
 void WindowCapture::releaseServerResources(bool windowExists) {
     sourcePicture_.reset();
     windowPixmap_.reset();
+    damageRegion_.reset();
     outputPicture_.reset();
     outputPixmap_.reset();
     pool_.reset();

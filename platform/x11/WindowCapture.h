@@ -71,6 +71,8 @@ private:
     bool isAncestor(xcb_window_t window) const;
     /// The next frame is due and must be drawn whole.
     void markAllDirty();
+    /// Clears the window's damage; returns what changed (pixmap pixels), or nothing for all.
+    std::optional<QRect> takeDamage();
     bool captureFrame();
     /// Reads the output into ordinary memory through the connection (no shared memory).
     Frame copyFrame();
@@ -91,6 +93,7 @@ private:
 
     xcb_window_t redirected_ = XCB_NONE;
     XResource damage_;
+    XResource damageRegion_;  // receives the damage at each frame
     XResource windowPixmap_;
     XResource sourcePicture_;
     xcb_render_pictformat_t sourceFormat_ = 0;
@@ -112,8 +115,7 @@ private:
     std::shared_ptr<SurfacePresenter> presenter_;
 
     bool dirty_ = false;
-    /// What changed since the last frame, in window pixels; everything when allDamaged_.
-    QRect damaged_;
+    /// Everything is to be drawn again, whatever the damage says.
     bool allDamaged_ = false;
     bool needsPixmap_ = false;
     bool transformValid_ = false;
