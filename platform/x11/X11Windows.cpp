@@ -71,6 +71,11 @@ void X11Windows::activeWindowChanged() {
     // closes is the user switching applications.
     const bool leavingKeyPanel = active == XCB_NONE && keyPanelActive_;
     keyPanelActive_ = keyPanel || leavingKeyPanel;
+    // A switch to another application just before the panel came up may be read only now,
+    // when the panel already has the focus: the application under the panel is the one the
+    // user works in, so the focus coming back to it later is no new activation.
+    if (keyPanel && lastFocused_ != XCB_NONE && desktop_.geometryInRoot(lastFocused_))
+        activeApplication_ = describe(lastFocused_).application;
     if (keyPanelActive_) return;
     userFocusedWindow();
     if (active == XCB_NONE) {

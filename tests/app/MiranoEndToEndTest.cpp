@@ -416,6 +416,9 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     xdotool(regionHotkey);
     ASSERT_TRUE(waitUntil(panelOverWindow, 10000))
         << "no region panel over the window: " << panels();
+    // Pressed again while the panel is up, the hotkey still means the window below it.
+    xdotool(regionHotkey);
+    ASSERT_TRUE(waitUntil(panelOverWindow, 10000)) << "the second press lost the window";
 
     // Drag over the cyan and green bars only (x 170...310 of 640).
     auto to = [&](int x, int y) {

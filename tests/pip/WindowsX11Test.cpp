@@ -1,13 +1,16 @@
 // The windows service and the window helpers on a private Xvfb + Openbox with real clients,
 // among them clients that set neither _NET_WM_PID nor WM_CLASS and two windows of one process.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
+#include <array>
 #include <deque>
 
 #include "pip/WindowHelpers.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11Windows.h"
+#include "platform/x11/XConnection.h"
 #include "tests/window/PanelX11Support.h"
 
 namespace mirano {
@@ -90,6 +93,34 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationNotPerWindow) {
     ASSERT_EQ(activated.size(), 2u);
     EXPECT_EQ(activated[0].pid, pid(other));
     EXPECT_EQ(activated[1].pid, pid(pair));
+
+    // The user switches to `other` and at once opens a key panel of ours over it (the region
+    // hotkey); both focus changes are read only after the panel took the focus. When the panel
+    // goes and the focus returns to `other`, that is no new activation.
+    testing::ClientWindow& panel = add({"--title", "key panel", "--pos", "300,300"});
+    x11::XConnection x(nullptr);
+    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, panel.id,
+                        x.atom(x11::X11Desktop::kKeyPanelProperty), XCB_ATOM_CARDINAL, 32, 1,
+                        std::array<std::uint32_t, 1>{1}.data());
+    xcb_flush(x.get());
+    windows.activate(pair.id);
+    ASSERT_TRUE(waitActive(pair.id));
+    settle();
+    const std::size_t before = activated.size();
+    const auto activeWithoutEvents = [&](xcb_window_t w) {
+        for (int i = 0; i < 500 && desktop.activeWindow() != w; ++i) usleep(10000);
+        return desktop.activeWindow() == w;
+    };
+    windows.activate(other.id);
+    ASSERT_TRUE(activeWithoutEvents(other.id));
+    ASSERT_EQ(helpers.focusedWindow()->windowID, other.id);  // the hotkey's target
+    windows.activate(panel.id);
+    ASSERT_TRUE(activeWithoutEvents(panel.id));
+    settle();
+    windows.activate(other.id);
+    ASSERT_TRUE(waitActive(other.id));
+    settle();
+    EXPECT_EQ(activated.size(), before) << "leaving the key panel counted as an activation";
 
     // Activating the first window of the pair brings that very window forward and focuses it.
     pair.lines.clear();
