@@ -113,6 +113,7 @@ void SurfacePresenter::setSize(int width, int height) {
     }
     frame_ = std::move(next);
     rebuildMask();
+    applyCorners(QRect(0, 0, width_, height_));
     wantsFrame_ = true;
     present();
 }
@@ -142,6 +143,8 @@ void SurfacePresenter::setOpacity(double opacity) {
 void SurfacePresenter::setCornerRadius(double radius) {
     cornerRadius_ = std::max(0.0, radius);
     rebuildMask();
+    // Corners cut with another radius: the next frame is drawn whole.
+    wantsFrame_ = true;
     present();
 }
 
@@ -172,6 +175,22 @@ QRect SurfacePresenter::affected(const QRectF& changed, double sx, double sy, do
     return QRect(QPoint(left, top), QPoint(right, bottom)).intersected(QRect(0, 0, width, height));
 }
 
+void SurfacePresenter::applyCorners(const QRect& drawn) {
+    if (!mask_.picture || !frame_.picture) return;
+    // The picture itself carries the transparent corners, so presenting it is a plain copy.
+    const int r = std::min({int(std::ceil(cornerRadius_)), width_ / 2, height_ / 2});
+    for (const QPoint corner : {QPoint(0, 0), QPoint(width_ - r, 0), QPoint(0, height_ - r),
+                                QPoint(width_ - r, height_ - r)}) {
+        const QRect square = QRect(corner, QSize(r, r)).intersected(drawn);
+        if (square.isEmpty()) continue;
+        xcb_render_composite(connection_, XCB_RENDER_PICT_OP_IN_REVERSE, mask_.picture.get(),
+                             XCB_NONE, frame_.picture.get(), std::int16_t(square.x()),
+                             std::int16_t(square.y()), 0, 0, std::int16_t(square.x()),
+                             std::int16_t(square.y()), std::uint16_t(square.width()),
+                             std::uint16_t(square.height()));
+    }
+}
+
 void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictformat_t format,
                                  const QRectF& sourceRect, const std::optional<QRect>& changed) {
     if (!frame_.picture || sourceRect.width() <= 0 || sourceRect.height() <= 0) return;
@@ -189,6 +208,7 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
     const int y = (height_ - h) / 2;
     if (whole && (w < width_ || h < height_))
         fill(frame_.picture.get(), 0xffff, 0, 0, width_, height_);
+    QRect drawn = whole ? QRect(0, 0, width_, height_) : QRect();
     // Area averaging, all in the server's fast bilinear paths. Halve exactly (each pixel the
     // mean of 2 x 2) while more than 4 times too large; from 2 to 4 times, take 2 x 2 bilinear
     // samples per pixel, one at the middle of each quarter of the area it covers, then halve
@@ -205,6 +225,7 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
             whole ? QRect(0, 0, tw, th) : affected(dirty, sx, sy, rect.x(), rect.y(), tw, th);
         dirty = area;
         if (area.isEmpty()) return;
+        if (to == frame_.picture.get()) drawn |= area.translated(ox, oy);
         setScale(from, sx, sy, rect.x(), rect.y(), smooth);
         xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE, to,
                              std::int16_t(area.x()), std::int16_t(area.y()), 0, 0,
@@ -236,13 +257,14 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
     const bool exact = sx == 1.0 && sy == 1.0 && rect.x() == std::floor(rect.x()) &&
                        rect.y() == std::floor(rect.y());
     step(frame_.picture.get(), x, y, w, h, sx, sy, !exact);
+    applyCorners(drawn);
 }
 
 void SurfacePresenter::present() {
     if (!windowPicture_ || !frame_.picture) return;
     const auto W = std::uint16_t(width_), H = std::uint16_t(height_);
     const std::uint32_t dim = opacityPicture_ && !translucent_ ? opacityPicture_.get() : XCB_NONE;
-    if (!overlay_.picture && !mask_.picture && !dim) {
+    if (!overlay_.picture && !dim) {
         xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, frame_.picture.get(), XCB_NONE,
                              windowPicture_.get(), 0, 0, 0, 0, 0, 0, W, H);
         xcb_flush(connection_);
@@ -251,10 +273,9 @@ void SurfacePresenter::present() {
     // Combined off screen, so the window never shows a picture without its overlay.
     if (!back_.picture) back_ = makeBuffer(width_, height_, 32, context_.argb32Format);
     const xcb_render_picture_t back = back_.picture.get();
-    fill(back, mask_.picture ? 0 : 0xffff, 0, 0, width_, height_);
-    const std::uint32_t frameMask = mask_.picture ? mask_.picture.get() : dim;
-    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_OVER, frame_.picture.get(), frameMask,
-                         back, 0, 0, 0, 0, 0, 0, W, H);
+    // Dimmed, the picture's colours are scaled as over black (the window has no alpha).
+    xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, frame_.picture.get(), dim, back, 0, 0,
+                         0, 0, 0, 0, W, H);
     if (overlay_.picture)
         xcb_render_composite(connection_, XCB_RENDER_PICT_OP_OVER, overlay_.picture.get(), dim,
                              back, 0, 0, 0, 0, 0, 0, std::uint16_t(overlay_.width),

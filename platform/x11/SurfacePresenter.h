@@ -58,6 +58,8 @@ private:
     void setScale(xcb_render_picture_t picture, double sx, double sy, double dx, double dy,
                   bool smooth);
     void rebuildMask();
+    /// Makes the rounded corners transparent in the picture where `drawn` touches them.
+    void applyCorners(const QRect& drawn);
     /// The destination pixels of a scaling step (dst -> src: s * dst + d, bilinear) that
     /// sample the `changed` source area, within width x height.
     static QRect affected(const QRectF& changed, double sx, double sy, double dx, double dy,

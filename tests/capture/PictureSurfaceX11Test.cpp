@@ -46,8 +46,13 @@ protected:
         ASSERT_TRUE(service_.unavailable() == std::nullopt);
         ASSERT_TRUE(x_.isValid());
         settings_.setFrameRate(60);
-        // A plain top-level at a known place stands for the panel.
+    }
+    void TearDown() override { gSession->stopCompositor(); }
+    /// A plain top-level at a known place stands for the panel; translucent, it has alpha
+    /// (under a compositing manager).
+    void showHost(bool translucent) {
         host_.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+        host_.setAttribute(Qt::WA_TranslucentBackground, translucent);
         host_.setGeometry(kPanel);
         host_.show();
         ASSERT_TRUE(
@@ -56,6 +61,18 @@ protected:
         ASSERT_TRUE(surface_);
         surface_->setGeometry(host_.rect());
         surface_->setVisible(true);
+    }
+    std::shared_ptr<StreamManager> mirror(TestClientWindow& source) {
+        auto stream = std::make_shared<StreamManager>(service_, settings_, scheduler_);
+        stream->setPictureSurface(surface_);
+        std::optional<Error> error;
+        // The window manager lists the window once it manages it.
+        EXPECT_TRUE(waitUntil([&] {
+            error = await(
+                [&](Completion d) { stream->startCapture(source.id(), {}, {}, QRectF(), d); });
+            return !error;
+        })) << qPrintable(error->description);
+        return stream;
     }
 
     /// The colour at a fraction of the panel.
@@ -90,20 +107,13 @@ protected:
 };
 
 TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsThem) {
+    showHost(false);
     TestClientWindow source(*gSession,
                             {"--size", "640x400", "--pos", "20,20", "--pattern", "quadrants"});
-    auto stream = std::make_shared<StreamManager>(service_, settings_, scheduler_);
+    ASSERT_NE(source.id(), 0u);
+    auto stream = mirror(source);
     int framesToTheProgram = 0;
     stream->onFrame = [&](const Frame&) { ++framesToTheProgram; };
-    stream->setPictureSurface(surface_);
-    ASSERT_NE(source.id(), 0u);
-    std::optional<Error> error;
-    // The window manager lists the window once it manages it.
-    ASSERT_TRUE(waitUntil([&] {
-        error =
-            await([&](Completion d) { stream->startCapture(source.id(), {}, {}, QRectF(), d); });
-        return !error;
-    })) << qPrintable(error->description);
 
     // The whole window, scaled to the panel by the server; no frame came to the program.
     ASSERT_TRUE(waitUntil([&] {
@@ -175,6 +185,34 @@ TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeeps
     surface_->setOpacity(0.5);
     EXPECT_TRUE(waitUntil([&] { return near(screenPixel(x_, 800, 200), QColor(0, 0, 128), 4); }));
     EXPECT_EQ(framesToTheProgram, 0);
+    stream->stop();
+}
+
+TEST_F(PictureSurfaceX11Test, RoundedCornersShowWhatIsBelowUnderACompositingManager) {
+    ASSERT_TRUE(gSession->startCompositor());
+    showHost(true);
+    surface_->setCornerRadius(16);
+    TestClientWindow source(*gSession,
+                            {"--size", "320x200", "--pos", "20,20", "--pattern", "solid:ff0000"});
+    ASSERT_NE(source.id(), 0u);
+    auto stream = mirror(source);
+    // Inside the rounding the picture, all the way into the corner's curve; outside it, not.
+    const QPoint corners[] = {{0, 0},
+                              {kPanel.width() - 1, 0},
+                              {0, kPanel.height() - 1},
+                              {kPanel.width() - 1, kPanel.height() - 1}};
+    EXPECT_TRUE(waitUntil([&] {
+        for (QPoint c : corners) {
+            const QPoint inward(c.x() ? -6 : 6, c.y() ? -6 : 6);
+            const QPoint in = kPanel.topLeft() + c + inward;
+            const QPoint out = kPanel.topLeft() + c;
+            if (!near(screenPixel(x_, in.x(), in.y()), Qt::red) ||
+                near(screenPixel(x_, out.x(), out.y()), Qt::red))
+                return false;
+        }
+        return true;
+    })) << "corner "
+        << qPrintable(screenPixel(x_, kPanel.x() + 6, kPanel.y() + 6).name());
     stream->stop();
 }
 
