@@ -70,28 +70,12 @@ protected:
     }
 
     void TearDown() override {
-        for (auto it = processes_.rbegin(); it != processes_.rend(); ++it) {
-            QProcess* p = it->get();
-            if (p->state() == QProcess::NotRunning) continue;
-            p->terminate();
-            if (!p->waitForFinished(5000)) {
-                p->kill();
-                p->waitForFinished(2000);
-            }
-        }
-        processes_.clear();
         x_.reset();
-        session_.reset();
+        session_.reset();  // stops everything the test started, Mirano first
     }
 
     QProcess* start(const QString& program, const QStringList& args) {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(env_);
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(program, args);
-        p->waitForStarted(5000);
-        processes_.push_back(std::move(p));
-        return processes_.back().get();
+        return session_->spawn(program, args, env_);
     }
 
     QString run(const QString& program, const QStringList& args) {
@@ -235,7 +219,6 @@ protected:
     std::unique_ptr<X11Session> session_;
     std::unique_ptr<Inspector> x_;
     QProcessEnvironment env_;
-    std::vector<std::unique_ptr<QProcess>> processes_;
     QProcess* mirano_ = nullptr;
     QString miranoOut_;
 };
