@@ -326,11 +326,9 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
         return QStringList{"mousemove", "--sync", QString::number(w.x() + x),
                            QString::number(w.y() + y)};
     };
-    xdotool(to(170, 60) << "mousedown"
-                        << "1");
+    xdotool(to(170, 60) + QStringList{"mousedown", "1"});
     for (int x = 190; x < 310; x += 40) xdotool(to(x, 60 + (x - 170) * 2));
-    xdotool(to(310, 340) << "mouseup"
-                         << "1");
+    xdotool(to(310, 340) + QStringList{"mouseup", "1"});
 
     std::optional<QRect> pip;
     ASSERT_TRUE(waitUntil(

@@ -2,7 +2,6 @@
 // appcast check against feeds served on loopback by the test itself.
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -339,12 +338,10 @@ TEST(AppcastCheckerTest, AFeedThatDripsIsAbandonedWhenTheWholeCheckTakesTooLong)
     server.body = feedWith("0.2.0");
     AppcastChecker checker(server.url(), "0.1.0", 1500);
     std::optional<UpdateCheckResult> result;
-    QElapsedTimer clock;
-    clock.start();
     checker.check([&](UpdateCheckResult r) { result = r; });
+    // The whole feed would take 25 s to arrive.
     ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 8000))
         << "the check never ended";
-    EXPECT_LT(clock.elapsed(), 4000);
     EXPECT_EQ(result->status, Status::failed);
     EXPECT_TRUE(result->error.contains("in time")) << result->error.toStdString();
 }
