@@ -34,9 +34,11 @@ public:
     TestClientWindow(const TestClientWindow&) = delete;
     TestClientWindow& operator=(const TestClientWindow&) = delete;
 
+    /// The client's window (0 until it is mapped).
     std::uint32_t id() { return announced("ready 0x"); }
     /// The second window of a client started with --twin, once mapped (0 before).
     std::uint32_t twin() { return announced("twin 0x"); }
+    /// The client's process.
     qint64 pid() const { return process_->processId(); }
     void send(const QByteArray& command) {
         process_->write(command + "\n");

@@ -34,6 +34,7 @@ public:
         const uint8_t* p = xcb_get_image_data(r.get());
         return QColor(p[2], p[1], p[0]);
     }
+    /// The pixel at `p`.
     QColor pixel(QPoint p) { return pixel(p.x(), p.y()); }
     /// Where the pointer is, in root coordinates.
     QPoint pointer() {
