@@ -1,10 +1,7 @@
 #include "tests/support/X11Session.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QThread>
 
 #include "platform/x11/XConnection.h"
@@ -40,41 +37,30 @@ X11Session::~X11Session() {
 }
 
 void X11Session::start() {
-    // Xvfb picks a free display number and writes it to the pipe we hand it.
-    int fds[2];
-    if (pipe(fds) != 0) {
-        error_ = "pipe failed";
-        return;
-    }
-    const int writeFd = fds[1];
+    // Xvfb picks a free display number and writes it to its standard output.
     const QString screen = QStringLiteral("%1x%2x24").arg(options_.width).arg(options_.height);
-    QStringList args{
-        "-displayfd", QString::number(writeFd), "-screen", "0", screen, "-nolisten", "tcp",
-        "-noreset"};
+    QStringList args{"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
     for (const char* extension : {"Composite", "DAMAGE", "RENDER", "XInputExtension"})
         args << "+extension" << extension;
-    if (options_.separateIpc) {
-        args.prepend("Xvfb");
-        args = QStringList{"--user", "--map-root-user", "--ipc"} + args;
-    }
-    xvfb_ = startQuiet(options_.separateIpc ? "unshare" : "Xvfb", args);
-    ::close(writeFd);
+    if (options_.separateIpc)
+        args = QStringList{"--user", "--map-root-user", "--ipc", "Xvfb"} + args;
+    xvfb_ = std::make_unique<QProcess>();
+    xvfb_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    xvfb_->start(options_.separateIpc ? "unshare" : "Xvfb", args);
     if (!xvfb_->waitForStarted(5000)) {
-        ::close(fds[0]);
         error_ = "Xvfb did not start (is the xvfb package installed?)";
         return;
     }
-    QByteArray number;
-    QElapsedTimer timer;
-    timer.start();
-    char c;
-    while (timer.elapsed() < 10000 && ::read(fds[0], &c, 1) == 1 && c != '\n') number.append(c);
-    ::close(fds[0]);
+    // No event loop runs yet: wait on the process itself, bounded.
+    QDeadlineTimer deadline(10000);
+    while (!xvfb_->canReadLine() && xvfb_->waitForReadyRead(int(deadline.remainingTime()))) {
+    }
+    const QString number = QString::fromLatin1(xvfb_->readLine()).trimmed();
     if (number.isEmpty()) {
         error_ = "Xvfb did not report a display";
         return;
     }
-    display_ = ":" + QString::fromLatin1(number);
+    display_ = ":" + number;
     qputenv("DISPLAY", display_.toLatin1());
 
     if (options_.windowManager) {
