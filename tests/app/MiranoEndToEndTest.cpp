@@ -362,7 +362,7 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     EXPECT_FALSE(miranoOutput().contains("Could not find")) << miranoOutput().toStdString();
 }
 
-TEST_F(MiranoSession, ModifierTapHidesAndShowsAndADoubleClickBringsTheSourceForward) {
+TEST_F(MiranoSession, ModifierTapHidesAndShowsADoubleClickBringsTheSourceForwardQuitLeavesNothing) {
     // A client that names neither its process nor its class can be mirrored all the same; its
     // second window belongs to the same process, so the source itself must come forward.
     TestClientWindow bars(*session_, barsWindow({"--bare", "--twin"}));
@@ -389,6 +389,19 @@ TEST_F(MiranoSession, ModifierTapHidesAndShowsAndADoubleClickBringsTheSourceForw
     EXPECT_TRUE(noPiP()) << "the double-click did not end the PiP";
     EXPECT_TRUE(waitUntil([&] { return activeWindow() == bars.id(); }, 5000))
         << "the source window did not come to the front";
+
+    // Quitting with a PiP on screen leaves no panel and no shared memory.
+    pointAt(pip->topLeft() - QPoint(40, 40));  // no hint overlay on the next PiP
+    pip = pipOfBars(bars.id());
+    ASSERT_TRUE(pip);
+    const qint64 pid = mirano_->processId();
+    chooseFromTrayMenu({"Up"});  // "Quit Mirano", the last item
+    ASSERT_TRUE(mirano_->waitForFinished(10000)) << "Mirano did not quit";
+    EXPECT_EQ(mirano_->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(mirano_->exitCode(), 0);
+    EXPECT_TRUE(miranoPanels().empty());
+    EXPECT_TRUE(waitUntil([&] { return !near(x_->pixel(pip->center()), kBars[4]); }, 3000));
+    EXPECT_EQ(shmSegmentsOf(pid), 0) << "shared memory outlived Mirano";
 }
 
 TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
@@ -451,22 +464,6 @@ TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
     EXPECT_FALSE(pipRect().has_value());
     hotkey("k");
     EXPECT_TRUE(waitForPiP().has_value()) << "Menu+K did not open a PiP";
-}
-
-TEST_F(MiranoSession, QuittingWithAPiPOnScreenLeavesNoPanelAndNoSharedMemory) {
-    TestClientWindow bars(*session_, barsWindow());
-    startMirano();
-    auto pip = pipOfBars(bars.id());
-    ASSERT_TRUE(pip);
-    const qint64 pid = mirano_->processId();
-
-    chooseFromTrayMenu({"Up"});  // "Quit Mirano", the last item
-    ASSERT_TRUE(mirano_->waitForFinished(10000)) << "Mirano did not quit";
-    EXPECT_EQ(mirano_->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(mirano_->exitCode(), 0);
-    EXPECT_TRUE(miranoPanels().empty());
-    EXPECT_TRUE(waitUntil([&] { return !near(x_->pixel(pip->center()), kBars[4]); }, 3000));
-    EXPECT_EQ(shmSegmentsOf(pid), 0) << "shared memory outlived Mirano";
 }
 
 TEST_F(MiranoSession, ASecondLaunchOpensTheFirstOnesSettingsAndTheUpdateDialogLeavesTheFocusAlone) {
