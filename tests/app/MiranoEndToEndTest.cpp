@@ -2,23 +2,22 @@
 // bus, driven through XTEST (xdotool) the way a user drives it.
 #include <gtest/gtest.h>
 
-#include <QColor>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QRect>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <memory>
 #include <vector>
 
-#include "platform/x11/XConnection.h"
-#include "tests/support/X11Session.h"
+#include "tests/window/PanelX11Support.h"
 
 using namespace mirano;
+using mirano::testing::describe;
+using mirano::testing::Inspector;
+using mirano::testing::shmSegmentsOf;
+using mirano::testing::TestClientWindow;
 using mirano::testing::waitUntil;
+using mirano::testing::within;
 using mirano::testing::X11Session;
 
 namespace {
@@ -29,20 +28,15 @@ const QColor kBars[8] = {Qt::white,   Qt::yellow, Qt::cyan, Qt::green,
                          Qt::magenta, Qt::red,    Qt::blue, Qt::black};
 
 bool near(const QColor& a, const QColor& b, int tolerance = 40) {
-    return std::abs(a.red() - b.red()) <= tolerance &&
-           std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
+    return mirano::testing::near(a, b, tolerance);
 }
 
-/// One of the test's own client windows.
-struct Client {
-    QProcess* process = nullptr;
-    quint32 window = 0;
-    quint32 twin = 0;  // the second window of a client started with --twin
-    QString output;    // everything it printed so far
-    QString read() { return output += QString::fromUtf8(process->readAllStandardOutput()); }
-    bool sawKey(const QString& keysym) { return read().contains("key " + keysym + " "); }
-};
+/// The test client's arguments for the eight bars in a 640x400 window at (60, 60).
+QStringList barsWindow(const QStringList& extra = {}) {
+    return QStringList{"--title", "Bars",    "--pattern", "bars",
+                       "--size",  "640x400", "--pos",     "60,60"} +
+           extra;
+}
 
 class MiranoSession : public ::testing::Test {
 protected:
@@ -50,8 +44,8 @@ protected:
         ASSERT_TRUE(home_.isValid());
         session_ = std::make_unique<X11Session>();
         ASSERT_TRUE(session_->error().isEmpty()) << session_->error().toStdString();
-        conn_ = std::make_unique<x11::XConnection>(session_->display().toLatin1().constData());
-        ASSERT_TRUE(conn_->isValid());
+        x_ = std::make_unique<Inspector>();  // on the session's display
+        ASSERT_TRUE(x_->isValid());
         run("xsetroot", {"-solid", kBackground.name()});
 
         env_ = QProcessEnvironment::systemEnvironment();
@@ -71,33 +65,17 @@ protected:
 
         start("trayer",
               {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
-        ASSERT_TRUE(waitUntil([&] { return selectionOwned("_NET_SYSTEM_TRAY_S0"); }, 10000))
+        ASSERT_TRUE(waitUntil([&] { return x_->selectionOwned("_NET_SYSTEM_TRAY_S0"); }, 10000))
             << "no tray host";
     }
 
     void TearDown() override {
-        for (auto it = processes_.rbegin(); it != processes_.rend(); ++it) {
-            QProcess* p = it->get();
-            if (p->state() == QProcess::NotRunning) continue;
-            p->terminate();
-            if (!p->waitForFinished(5000)) {
-                p->kill();
-                p->waitForFinished(2000);
-            }
-        }
-        processes_.clear();
-        conn_.reset();
-        session_.reset();
+        x_.reset();
+        session_.reset();  // stops everything the test started, Mirano first
     }
 
     QProcess* start(const QString& program, const QStringList& args) {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(env_);
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(program, args);
-        p->waitForStarted(5000);
-        processes_.push_back(std::move(p));
-        return processes_.back().get();
+        return session_->spawn(program, args, env_);
     }
 
     QString run(const QString& program, const QStringList& args) {
@@ -105,30 +83,11 @@ protected:
     }
     void xdotool(const QStringList& args) { run("xdotool", args); }
     quint32 activeWindow() { return run("xdotool", {"getactivewindow"}).trimmed().toUInt(); }
-
-    bool selectionOwned(const char* name) {
-        auto r = x11::reply(xcb_get_selection_owner_reply(
-            conn_->get(), xcb_get_selection_owner(conn_->get(), conn_->atom(name)), nullptr));
-        return r && r->owner != XCB_NONE;
-    }
-
-    Client client(const QStringList& args) {
-        Client c{start(X11Session::builtProgram("tests/mirano_test_client"), args)};
-        waitUntil([&] { return c.read().contains("ready"); }, 10000);
-        const auto m = QRegularExpression("ready 0x([0-9a-f]+)").match(c.output);
-        c.window = m.hasMatch() ? m.captured(1).toUInt(nullptr, 16) : 0;
-        if (args.contains("--twin")) {
-            waitUntil([&] { return c.read().contains("twin"); }, 10000);
-            const auto t = QRegularExpression("twin 0x([0-9a-f]+)").match(c.output);
-            c.twin = t.hasMatch() ? t.captured(1).toUInt(nullptr, 16) : 0;
-        }
-        return c;
-    }
-    /// The eight bars in a 640x400 window at (60, 60).
-    Client bars(const QStringList& extra = {}) {
-        return client(QStringList{"--title", "Bars", "--pattern", "bars", "--size", "640x400",
-                                  "--pos", "60,60"} +
-                      extra);
+    /// The first visible window of that name (0: none).
+    quint32 visibleNamed(const QString& name) {
+        return run("xdotool", {"search", "--onlyvisible", "--name", name})
+            .section('\n', 0, 0)
+            .toUInt();
     }
 
     /// Starts the real program and waits until its hotkeys listen.
@@ -148,24 +107,12 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(json) == json.size());
     }
 
-    /// Geometry of a window relative to the root.
-    QRect geometry(quint32 window) {
-        auto g = x11::reply(
-            xcb_get_geometry_reply(conn_->get(), xcb_get_geometry(conn_->get(), window), nullptr));
-        auto t = x11::reply(xcb_translate_coordinates_reply(
-            conn_->get(), xcb_translate_coordinates(conn_->get(), window, conn_->root(), 0, 0),
-            nullptr));
-        if (!g || !t) return {};
-        return QRect(t->dst_x, t->dst_y, g->width, g->height);
-    }
-
     /// Mirano's mapped windows, with whether each is override-redirect (a popup menu).
     std::vector<std::pair<quint32, bool>> miranoWindows() {
         std::vector<std::pair<quint32, bool>> found;
         for (const QString& id : run("xdotool", {"search", "--classname", "^mirano$"})
                                      .split('\n', Qt::SkipEmptyParts)) {
-            auto a = x11::reply(xcb_get_window_attributes_reply(
-                conn_->get(), xcb_get_window_attributes(conn_->get(), id.toUInt()), nullptr));
+            auto a = x_->attributes(id.toUInt());
             if (a && a->map_state == XCB_MAP_STATE_VIEWABLE)
                 found.emplace_back(id.toUInt(), a->override_redirect);
         }
@@ -176,9 +123,8 @@ protected:
     std::vector<quint32> miranoPanels() {
         std::vector<quint32> found;
         for (const auto& [w, popup] : miranoWindows())
-            if (geometry(w).width() >= 100 &&
-                run("xprop", {"-id", QString::number(w), "_NET_WM_STATE"})
-                    .contains("_NET_WM_STATE_ABOVE"))
+            if (x_->rootGeometry(w).width() >= 100 &&
+                x_->atomNames(w, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"))
                 found.push_back(w);
         return found;
     }
@@ -187,25 +133,13 @@ protected:
     std::optional<QRect> pipRect() {
         const auto panels = miranoPanels();
         if (panels.size() != 1) return std::nullopt;
-        return geometry(panels.front());
+        return x_->rootGeometry(panels.front());
     }
-
-    QColor pixel(int x, int y) {
-        auto img = x11::reply(xcb_get_image_reply(
-            conn_->get(),
-            xcb_get_image(conn_->get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn_->root(),
-                          static_cast<int16_t>(x), static_cast<int16_t>(y), 1, 1, 0xffffffff),
-            nullptr));
-        if (!img || xcb_get_image_data_length(img.get()) < 4) return {};
-        const uint8_t* d = xcb_get_image_data(img.get());
-        return QColor(d[2], d[1], d[0]);
-    }
-    QColor pixel(const QPoint& p) { return pixel(p.x(), p.y()); }
 
     /// Whether the centre of each eighth of `r`, at half height, shows its bar.
     bool showsBars(const QRect& r) {
         for (int i = 0; i < 8; ++i)
-            if (!near(pixel(r.x() + (2 * i + 1) * r.width() / 16, r.y() + r.height() / 2),
+            if (!near(x_->pixel(r.x() + (2 * i + 1) * r.width() / 16, r.y() + r.height() / 2),
                       kBars[i]))
                 return false;
         return true;
@@ -219,7 +153,7 @@ protected:
             for (int i = 1; i < 4; ++i)
                 for (int j = 1; j < 4; ++j)
                     v.push_back(
-                        pixel(pip.x() + i * pip.width() / 4, pip.y() + j * pip.height() / 8));
+                        x_->pixel(pip.x() + i * pip.width() / 4, pip.y() + j * pip.height() / 8));
             return v;
         };
         const auto before = samples();
@@ -227,20 +161,12 @@ protected:
         waitUntil([&] { return samples() != before; }, 2000);
     }
 
-    void focus(const Client& c) {
-        xdotool({"windowactivate", "--sync", QString::number(c.window)});
-    }
+    void focus(quint32 window) { xdotool({"windowactivate", "--sync", QString::number(window)}); }
     /// Moves the pointer and waits until the server reports it there ("--sync" would wait
     /// forever when the pointer is already in place).
     void pointAt(const QPoint& p) {
         xdotool({"mousemove", QString::number(p.x()), QString::number(p.y())});
-        waitUntil(
-            [&] {
-                auto r = x11::reply(xcb_query_pointer_reply(
-                    conn_->get(), xcb_query_pointer(conn_->get(), conn_->root()), nullptr));
-                return r && r->root_x == p.x() && r->root_y == p.y();
-            },
-            5000);
+        waitUntil([&] { return x_->pointer() == p; }, 5000);
     }
     void hotkey(const QString& key = "p") {
         xdotool({"keydown", "Menu", "key", key, "keyup", "Menu"});
@@ -254,9 +180,9 @@ protected:
         waitUntil([&] { return (r = pipRect()).has_value(); }, 10000);
         return r;
     }
-    /// Focuses `c`, presses the hotkey and waits for a PiP showing the bars.
-    std::optional<QRect> pipOfBars(const Client& c) {
-        focus(c);
+    /// Focuses `window`, presses the hotkey and waits for a PiP showing the bars.
+    std::optional<QRect> pipOfBars(quint32 window) {
+        focus(window);
         hotkey();
         auto pip = waitForPiP();
         return pip && waitUntil([&] { return showsBars(*pip); }, 10000) ? pip : std::nullopt;
@@ -269,13 +195,14 @@ protected:
         ASSERT_TRUE(waitUntil(
             [&] {
                 for (const auto& [w, popup] : miranoWindows())
-                    if (const QRect g = geometry(w); g.width() > 0 && g.width() <= 64 && g.y() < 64)
+                    if (const QRect g = x_->rootGeometry(w);
+                        g.width() > 0 && g.width() <= 64 && g.y() < 64)
                         icon = w;
                 return icon != 0;
             },
             10000))
             << "no tray icon";
-        pointAt(geometry(icon).center());
+        pointAt(x_->rootGeometry(icon).center());
         xdotool({"click", "1"});
         ASSERT_TRUE(waitUntil([&] { return menuOpen(); }, 5000)) << "the tray menu did not open";
         for (const QString& k : keys) xdotool({"key", k});
@@ -284,26 +211,14 @@ protected:
     }
     bool menuOpen() {
         for (const auto& [w, popup] : miranoWindows())
-            if (popup && geometry(w).height() > 60) return true;
+            if (popup && x_->rootGeometry(w).height() > 60) return true;
         return false;
-    }
-
-    /// Shared-memory segments created by a process.
-    int shmSegmentsOf(qint64 pid) {
-        QFile f("/proc/sysvipc/shm");
-        if (!f.open(QIODevice::ReadOnly)) return -1;
-        const QStringList lines =
-            QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts).mid(1);
-        return std::count_if(lines.begin(), lines.end(), [&](const QString& line) {
-            return line.simplified().section(' ', 4, 4).toLongLong() == pid;  // cpid column
-        });
     }
 
     QTemporaryDir home_;
     std::unique_ptr<X11Session> session_;
-    std::unique_ptr<x11::XConnection> conn_;
+    std::unique_ptr<Inspector> x_;
     QProcessEnvironment env_;
-    std::vector<std::unique_ptr<QProcess>> processes_;
     QProcess* mirano_ = nullptr;
     QString miranoOut_;
 };
@@ -311,21 +226,21 @@ protected:
 }  // namespace
 
 TEST_F(MiranoSession, HotkeyOpensClosesAndReplacesThePiPAndBackspaceClosesItOnlyOverThePanel) {
-    Client bars = this->bars({"--keys"});
-    Client squares = client({"--title", "Squares", "--pattern", "quadrants", "--size", "300x300",
-                             "--pos", "720,60", "--keys"});
-    ASSERT_TRUE(bars.window && squares.window);
+    TestClientWindow bars(*session_, barsWindow({"--keys"}));
+    TestClientWindow squares(*session_, {"--title", "Squares", "--pattern", "quadrants", "--size",
+                                         "300x300", "--pos", "720,60", "--keys"});
+    ASSERT_TRUE(bars.id() && squares.id());
     startMirano();
 
     // Over the bars window: a PiP in the bottom-right corner, 320 wide, the window's aspect.
     pointAt({300, 300});
-    auto pip = pipOfBars(bars);
+    auto pip = pipOfBars(bars.id());
     ASSERT_TRUE(pip) << "no PiP showing the window's pixels";
     EXPECT_EQ(pip->width(), 320);
     EXPECT_NEAR(pip->height(), 200, 1);
     EXPECT_TRUE(QRect(1280 - 64, 800 - 64, 64, 64).contains(pip->bottomRight()))
         << "not in the bottom-right corner";
-    EXPECT_FALSE(bars.sawKey("0x70")) << "the hotkey's P reached the window";
+    EXPECT_FALSE(bars.printed("key 0x70 ")) << "the hotkey's P reached the window";
 
     hotkey();
     EXPECT_TRUE(noPiP()) << "the same hotkey over the same window did not close the PiP";
@@ -333,16 +248,15 @@ TEST_F(MiranoSession, HotkeyOpensClosesAndReplacesThePiPAndBackspaceClosesItOnly
     // Open again, then the hotkey over another window replaces it.
     hotkey();
     ASSERT_TRUE(waitForPiP());
-    focus(squares);
+    focus(squares.id());
     hotkey();
     ASSERT_TRUE(waitUntil(
         [&] {
             pip = pipRect();
+            const QPoint quarter(pip->width() / 4, pip->height() / 4);
             return pip && std::abs(pip->height() - 320) <= 1 &&
-                   near(pixel(pip->x() + pip->width() / 4, pip->y() + pip->height() / 4),
-                        Qt::red) &&
-                   near(pixel(pip->x() + 3 * pip->width() / 4, pip->y() + 3 * pip->height() / 4),
-                        Qt::blue);
+                   near(x_->pixel(pip->topLeft() + quarter), Qt::red) &&
+                   near(x_->pixel(pip->topLeft() + 3 * quarter), Qt::blue);
         },
         10000))
         << "the PiP did not switch to the second window";
@@ -350,16 +264,16 @@ TEST_F(MiranoSession, HotkeyOpensClosesAndReplacesThePiPAndBackspaceClosesItOnly
     // Backspace with the pointer elsewhere reaches the focused window and leaves the PiP.
     pointAt({850, 200});
     xdotool({"key", "BackSpace"});
-    EXPECT_TRUE(waitUntil([&] { return squares.sawKey("0xff08"); }, 5000))
+    EXPECT_TRUE(waitUntil([&] { return squares.printed("key 0xff08 "); }, 5000))
         << "Backspace did not reach the window";
     EXPECT_TRUE(pipRect().has_value());
 
     // Backspace over the PiP closes it and the window never sees it.
-    squares.output.clear();
+    squares.mark();
     hoverOver(*pip);
     xdotool({"key", "BackSpace"});
     EXPECT_TRUE(noPiP()) << "Backspace over the PiP did not close it";
-    EXPECT_FALSE(squares.sawKey("0xff08")) << "Backspace over the PiP reached the window";
+    EXPECT_FALSE(squares.printed("key 0xff08 ")) << "Backspace over the PiP reached the window";
 }
 
 /// A region PiP under a focus behaviour, on a display of that many dots per inch.
@@ -380,38 +294,25 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     const double scale = GetParam().dpi / 96.0;
     run("sh", {"-c", QStringLiteral("echo 'Xft.dpi: %1' | xrdb -merge").arg(GetParam().dpi)});
     storeSettings(QByteArray("{\"focusBehavior\": \"") + GetParam().focusBehavior + "\"}");
-    Client bars = this->bars();
+    TestClientWindow bars(*session_, barsWindow());
     startMirano();
-    focus(bars);
-    const QRect w = geometry(bars.window);
+    focus(bars.id());
+    const QRect w = x_->rootGeometry(bars.id());
     pointAt(w.topLeft() + QPoint(300, 200));
     const QStringList regionHotkey{"keydown", "Menu",  "keydown", "shift", "key",
                                    "p",       "keyup", "shift",   "keyup", "Menu"};
     // The region panel lies over the window, to the device pixel (Qt places windows at whole
     // logical pixels).
-    const int tolerance = static_cast<int>(scale) - 1;
     auto panelOverWindow = [&] {
         const auto panels = miranoPanels();
         return std::any_of(panels.begin(), panels.end(), [&](quint32 p) {
-            const QRect g = geometry(p);
-            return std::abs(g.left() - w.left()) <= tolerance &&
-                   std::abs(g.top() - w.top()) <= tolerance &&
-                   std::abs(g.right() - w.right()) <= tolerance &&
-                   std::abs(g.bottom() - w.bottom()) <= tolerance;
+            return within(x_->rootGeometry(p), w, static_cast<int>(scale) - 1);
         });
     };
     auto panels = [&] {
-        QString text = QStringLiteral("window %1,%2 %3x%4; panels:")
-                           .arg(w.x())
-                           .arg(w.y())
-                           .arg(w.width())
-                           .arg(w.height());
-        for (quint32 p : miranoPanels()) {
-            const QRect g = geometry(p);
-            text +=
-                QStringLiteral(" %1,%2 %3x%4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height());
-        }
-        return text.toStdString();
+        std::string text = "window " + describe(w) + "; panels:";
+        for (quint32 p : miranoPanels()) text += " " + describe(x_->rootGeometry(p));
+        return text;
     };
     xdotool(regionHotkey);
     ASSERT_TRUE(waitUntil(panelOverWindow, 10000))
@@ -425,11 +326,9 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
         return QStringList{"mousemove", "--sync", QString::number(w.x() + x),
                            QString::number(w.y() + y)};
     };
-    xdotool(to(170, 60) << "mousedown"
-                        << "1");
+    xdotool(to(170, 60) + QStringList{"mousedown", "1"});
     for (int x = 190; x < 310; x += 40) xdotool(to(x, 60 + (x - 170) * 2));
-    xdotool(to(310, 340) << "mouseup"
-                         << "1");
+    xdotool(to(310, 340) + QStringList{"mouseup", "1"});
 
     std::optional<QRect> pip;
     ASSERT_TRUE(waitUntil(
@@ -447,35 +346,35 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     const QPoint left(pip->x() + pip->width() / 5, pip->center().y()),
         right(pip->x() + 4 * pip->width() / 5, left.y());
     const auto showsRegion = [&] {
-        return near(pixel(left), Qt::cyan) && near(pixel(right), Qt::green);
+        return near(x_->pixel(left), Qt::cyan) && near(x_->pixel(right), Qt::green);
     };
-    ASSERT_TRUE(waitUntil(showsRegion, 10000)) << "left " << pixel(left).name().toStdString()
-                                               << " right " << pixel(right).name().toStdString();
+    ASSERT_TRUE(waitUntil(showsRegion, 10000))
+        << "left " << describe(x_->pixel(left)) << " right " << describe(x_->pixel(right));
     for (int x = pip->x() + 10; x < pip->right() - 10; x += 20) {
-        const QColor c = pixel(x, pip->center().y());
+        const QColor c = x_->pixel(x, pip->center().y());
         EXPECT_FALSE(near(c, Qt::yellow) || near(c, Qt::white) || near(c, Qt::magenta))
-            << "a colour from outside the region at x=" << x << ": " << c.name().toStdString();
+            << "a colour from outside the region at x=" << x << ": " << describe(c);
     }
     // The window has the focus again and the PiP neither closed nor paused.
-    EXPECT_TRUE(waitUntil([&] { return activeWindow() == bars.window; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return activeWindow() == bars.id(); }, 5000));
     EXPECT_FALSE(waitUntil([&] { return !pipRect() || !showsRegion(); }, 1000))
         << "the region PiP closed or paused itself";
     EXPECT_FALSE(miranoOutput().contains("Could not find")) << miranoOutput().toStdString();
 }
 
-TEST_F(MiranoSession, ModifierTapHidesAndShowsAndADoubleClickBringsTheSourceForward) {
+TEST_F(MiranoSession, ModifierTapHidesAndShowsADoubleClickBringsTheSourceForwardQuitLeavesNothing) {
     // A client that names neither its process nor its class can be mirrored all the same; its
     // second window belongs to the same process, so the source itself must come forward.
-    Client bars = this->bars({"--bare", "--twin"});
-    ASSERT_NE(bars.twin, 0u);
+    TestClientWindow bars(*session_, barsWindow({"--bare", "--twin"}));
+    ASSERT_TRUE(waitUntil([&] { return bars.twin() != 0; }, 10000));
     startMirano();
-    auto pip = pipOfBars(bars);
+    auto pip = pipOfBars(bars.id());
     ASSERT_TRUE(pip);
     hoverOver(*pip);
-    auto hidden = [&] { return near(pixel(pip->center()), kBackground, 12); };
+    auto hidden = [&] { return near(x_->pixel(pip->center()), kBackground, 12); };
     xdotool({"key", "Menu"});
     EXPECT_TRUE(waitUntil(hidden, 5000))
-        << "the PiP did not hide: " << pixel(pip->center()).name().toStdString();
+        << "the PiP did not hide: " << describe(x_->pixel(pip->center()));
     xdotool({"key", "Menu"});
     EXPECT_TRUE(waitUntil([&] { return !hidden(); }, 5000)) << "the PiP did not come back";
     // Its hint overlay darkens the picture while the pointer is on it: look once it has left.
@@ -483,19 +382,32 @@ TEST_F(MiranoSession, ModifierTapHidesAndShowsAndADoubleClickBringsTheSourceForw
     EXPECT_TRUE(waitUntil([&] { return showsBars(*pip); }, 5000))
         << "the PiP does not show the window";
 
-    xdotool({"windowactivate", "--sync", QString::number(bars.twin)});
+    xdotool({"windowactivate", "--sync", QString::number(bars.twin())});
     ASSERT_TRUE(pipRect()) << "focusing another window must not end the PiP";
     pointAt(pip->center());
     xdotool({"click", "--repeat", "2", "--delay", "60", "1"});
     EXPECT_TRUE(noPiP()) << "the double-click did not end the PiP";
-    EXPECT_TRUE(waitUntil([&] { return activeWindow() == bars.window; }, 5000))
+    EXPECT_TRUE(waitUntil([&] { return activeWindow() == bars.id(); }, 5000))
         << "the source window did not come to the front";
+
+    // Quitting with a PiP on screen leaves no panel and no shared memory.
+    pointAt(pip->topLeft() - QPoint(40, 40));  // no hint overlay on the next PiP
+    pip = pipOfBars(bars.id());
+    ASSERT_TRUE(pip);
+    const qint64 pid = mirano_->processId();
+    chooseFromTrayMenu({"Up"});  // "Quit Mirano", the last item
+    ASSERT_TRUE(mirano_->waitForFinished(10000)) << "Mirano did not quit";
+    EXPECT_EQ(mirano_->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(mirano_->exitCode(), 0);
+    EXPECT_TRUE(miranoPanels().empty());
+    EXPECT_TRUE(waitUntil([&] { return !near(x_->pixel(pip->center()), kBars[4]); }, 3000));
+    EXPECT_EQ(shmSegmentsOf(pid), 0) << "shared memory outlived Mirano";
 }
 
 TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
-    Client bars = this->bars({"--keys"});
+    TestClientWindow bars(*session_, barsWindow({"--keys"}));
     startMirano();
-    focus(bars);
+    focus(bars.id());
     hotkey();
     ASSERT_TRUE(waitForPiP());
 
@@ -505,16 +417,10 @@ TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
 
     chooseFromTrayMenu({"Up", "Up"});  // "Settings…", the second item from the bottom
     quint32 settings = 0;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            settings = run("xdotool", {"search", "--onlyvisible", "--name", "^Mirano Settings$"})
-                           .section('\n', 0, 0)
-                           .toUInt();
-            return settings != 0;
-        },
-        10000))
+    ASSERT_TRUE(
+        waitUntil([&] { return (settings = visibleNamed("^Mirano Settings$")) != 0; }, 10000))
         << "the settings window did not open";
-    const QRect sw = geometry(settings);
+    const QRect sw = x_->rootGeometry(settings);
     EXPECT_EQ(sw.size(), QSize(600, 400));
 
     // The trigger-key field follows the modifier picker: make K the trigger key.
@@ -530,7 +436,7 @@ TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
         << "the trigger key was not stored";
 
     // Click the bars window where the settings window does not cover it, as a user would.
-    const QRect bw = geometry(bars.window), covered = sw.adjusted(-40, -40, 40, 40);
+    const QRect bw = x_->rootGeometry(bars.id()), covered = sw.adjusted(-40, -40, 40, 40);
     QPoint target = bw.center();
     for (int y = bw.top() + 20; y < bw.bottom(); y += 40)
         for (int x = bw.left() + 20; x < bw.right(); x += 40)
@@ -541,7 +447,7 @@ TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
     QElapsedTimer sinceClick;
     ASSERT_TRUE(waitUntil(
         [&] {
-            if (activeWindow() == bars.window) return true;
+            if (activeWindow() == bars.id()) return true;
             if (!sinceClick.isValid() || sinceClick.elapsed() > 400) {
                 xdotool({"click", "1"});
                 sinceClick.start();
@@ -553,27 +459,11 @@ TEST_F(MiranoSession, TrayMenuClosesThePiPAndSettingsChangesApplyToTheNextPiP) {
 
     // The next PiP answers to Menu+K, and Menu+P is an ordinary key again.
     hotkey("p");
-    EXPECT_TRUE(waitUntil([&] { return bars.sawKey("0x70"); }, 5000))
+    EXPECT_TRUE(waitUntil([&] { return bars.printed("key 0x70 "); }, 5000))
         << "P did not reach the window";
     EXPECT_FALSE(pipRect().has_value());
     hotkey("k");
     EXPECT_TRUE(waitForPiP().has_value()) << "Menu+K did not open a PiP";
-}
-
-TEST_F(MiranoSession, QuittingWithAPiPOnScreenLeavesNoPanelAndNoSharedMemory) {
-    Client bars = this->bars();
-    startMirano();
-    auto pip = pipOfBars(bars);
-    ASSERT_TRUE(pip);
-    const qint64 pid = mirano_->processId();
-
-    chooseFromTrayMenu({"Up"});  // "Quit Mirano", the last item
-    ASSERT_TRUE(mirano_->waitForFinished(10000)) << "Mirano did not quit";
-    EXPECT_EQ(mirano_->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(mirano_->exitCode(), 0);
-    EXPECT_TRUE(miranoPanels().empty());
-    EXPECT_TRUE(waitUntil([&] { return !near(pixel(pip->center()), kBars[4]); }, 3000));
-    EXPECT_EQ(shmSegmentsOf(pid), 0) << "shared memory outlived Mirano";
 }
 
 TEST_F(MiranoSession, ASecondLaunchOpensTheFirstOnesSettingsAndTheUpdateDialogLeavesTheFocusAlone) {
@@ -591,19 +481,14 @@ TEST_F(MiranoSession, ASecondLaunchOpensTheFirstOnesSettingsAndTheUpdateDialogLe
         EXPECT_TRUE(p.readAllStandardOutput().startsWith(out)) << args.join(' ').toStdString();
     }
 
-    Client typing = client({"--title", "Typing", "--pattern", "solid:808080", "--size", "300x200",
-                            "--pos", "900,500", "--keys"});
+    TestClientWindow typing(*session_, {"--title", "Typing", "--pattern", "solid:808080", "--size",
+                                        "300x200", "--pos", "900,500", "--keys"});
     startMirano();
     QProcess* second = start(X11Session::builtProgram("mirano"), {});
     ASSERT_TRUE(second->waitForFinished(15000)) << "the second launch did not end";
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_TRUE(second->readAllStandardOutput().contains("already running"));
-    auto visibleNamed = [&](const QString& name) {
-        return run("xdotool", {"search", "--onlyvisible", "--name", name})
-            .section('\n', 0, 0)
-            .toUInt();
-    };
     ASSERT_TRUE(waitUntil([&] { return visibleNamed("^Mirano Settings$") != 0; }, 10000))
         << "the running Mirano did not open its settings window";
     EXPECT_EQ(mirano_->state(), QProcess::Running);
@@ -613,20 +498,21 @@ TEST_F(MiranoSession, ASecondLaunchOpensTheFirstOnesSettingsAndTheUpdateDialogLe
     chooseFromTrayMenu({"Down"});
     ASSERT_TRUE(waitUntil([&] { return visibleNamed("^Software Update$") != 0; }, 10000))
         << "no update dialog";
-    focus(typing);
-    EXPECT_TRUE(waitUntil([&] { return activeWindow() == typing.window; }, 5000));
+    focus(typing.id());
+    EXPECT_TRUE(waitUntil([&] { return activeWindow() == typing.id(); }, 5000));
     QElapsedTimer kept;
     kept.start();
     bool stayed = true;
     waitUntil(
-        [&] {
-            return (stayed = activeWindow() == typing.window) == false || kept.elapsed() > 1500;
-        },
+        [&] { return (stayed = activeWindow() == typing.id()) == false || kept.elapsed() > 1500; },
         3000);
     EXPECT_TRUE(stayed) << "Mirano took the focus back";
     xdotool({"type", "--delay", "50", "abc"});
     EXPECT_TRUE(waitUntil(
-        [&] { return typing.sawKey("0x61") && typing.sawKey("0x62") && typing.sawKey("0x63"); },
+        [&] {
+            return typing.printed("key 0x61 ") && typing.printed("key 0x62 ") &&
+                   typing.printed("key 0x63 ");
+        },
         5000))
-        << "keys typed into another window were lost: " << typing.output.toStdString();
+        << "keys typed into another window were lost: " << typing.lines().join('|').toStdString();
 }

@@ -15,6 +15,7 @@
 using namespace mirano;
 
 TEST(CommandLineTest, HelpAndVersionPrintAndUnknownArgumentsAreUsageErrors) {
+    using enum CommandLine::Action;
     struct Row {
         QStringList arguments;
         CommandLine::Action action;
@@ -23,22 +24,14 @@ TEST(CommandLineTest, HelpAndVersionPrintAndUnknownArgumentsAreUsageErrors) {
         const char* textStarts;
     };
     const Row rows[] = {
-        {{}, CommandLine::Action::run, 0, false, ""},
-        {{"--help"}, CommandLine::Action::print, 0, false, "Usage: mirano [--help] [--version]\n"},
-        {{"-h"}, CommandLine::Action::print, 0, false, "Usage: mirano"},
-        {{"--version"}, CommandLine::Action::print, 0, false, "Mirano "},
-        {{"-v"}, CommandLine::Action::print, 0, false, "Mirano "},
-        {{"--verbose"},
-         CommandLine::Action::print,
-         2,
-         true,
-         "mirano: unknown argument '--verbose'\nUsage: mirano"},
-        {{"settings"}, CommandLine::Action::print, 2, true, "mirano: unknown argument 'settings'"},
-        {{"--bogus", "--help"},
-         CommandLine::Action::print,
-         2,
-         true,
-         "mirano: unknown argument '--bogus'"},
+        {{}, run, 0, false, ""},
+        {{"--help"}, print, 0, false, "Usage: mirano [--help] [--version]\n"},
+        {{"-h"}, print, 0, false, "Usage: mirano"},
+        {{"--version"}, print, 0, false, "Mirano "},
+        {{"-v"}, print, 0, false, "Mirano "},
+        {{"--verbose"}, print, 2, true, "mirano: unknown argument '--verbose'\nUsage: mirano"},
+        {{"settings"}, print, 2, true, "mirano: unknown argument 'settings'"},
+        {{"--bogus", "--help"}, print, 2, true, "mirano: unknown argument '--bogus'"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments.join(' ').toStdString());
@@ -48,7 +41,7 @@ TEST(CommandLineTest, HelpAndVersionPrintAndUnknownArgumentsAreUsageErrors) {
         EXPECT_EQ(c.toStandardError(), row.toStandardError);
         const QString starts = QString::fromUtf8(row.textStarts);
         EXPECT_EQ(c.text().left(starts.size()), starts) << c.text().toStdString();
-        EXPECT_EQ(c.text().endsWith('\n'), row.action == CommandLine::Action::print);
+        EXPECT_EQ(c.text().endsWith('\n'), row.action == print);
     }
 }
 

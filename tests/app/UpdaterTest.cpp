@@ -2,7 +2,6 @@
 // appcast check against feeds served on loopback by the test itself.
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -44,24 +43,11 @@ struct UpdaterFixture : ::testing::Test {
 
 }  // namespace
 
-// The seconds-to-interval rule itself is checked with the settings enumerations.
-TEST_F(UpdaterFixture, IntervalAndAutomaticChecksAreStoredAndReadBack) {
-    auto updater = make();
-    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::daily);  // nothing stored: one day
-    store.setValue(UpdaterManager::kIntervalKey, 90000);
-    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::weekly);
+// The seconds-to-interval rule is checked with the settings enumerations, the settings written
+// and read back through the settings form.
+TEST_F(UpdaterFixture, AStoredIntervalThatIsNoNumberReadsAsDaily) {
     store.setValue(UpdaterManager::kIntervalKey, "often");
-    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::daily) << "not a number: the default";
-    updater->setCheckInterval(UpdateCheckInterval::every3Days);
-    EXPECT_EQ(updater->checkInterval(), UpdateCheckInterval::every3Days);
-    EXPECT_EQ(store.values.value(UpdaterManager::kIntervalKey).toDouble(), 259200.0);
-    updater->setCheckInterval(UpdateCheckInterval::weekly);
-    EXPECT_EQ(store.values.value(UpdaterManager::kIntervalKey).toDouble(), 604800.0);
-
-    EXPECT_FALSE(updater->automaticallyChecksForUpdates());
-    updater->setAutomaticallyChecksForUpdates(true);
-    EXPECT_TRUE(store.values.value(UpdaterManager::kAutomaticChecksKey).toBool());
-    EXPECT_TRUE(updater->automaticallyChecksForUpdates());
+    EXPECT_EQ(make()->checkInterval(), UpdateCheckInterval::daily);
 }
 
 TEST_F(UpdaterFixture, NoScheduledChecksWhileAutomaticChecksAreOffOrNoFeedExists) {
@@ -352,12 +338,10 @@ TEST(AppcastCheckerTest, AFeedThatDripsIsAbandonedWhenTheWholeCheckTakesTooLong)
     server.body = feedWith("0.2.0");
     AppcastChecker checker(server.url(), "0.1.0", 1500);
     std::optional<UpdateCheckResult> result;
-    QElapsedTimer clock;
-    clock.start();
     checker.check([&](UpdateCheckResult r) { result = r; });
+    // The whole feed would take 25 s to arrive.
     ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 8000))
         << "the check never ended";
-    EXPECT_LT(clock.elapsed(), 4000);
     EXPECT_EQ(result->status, Status::failed);
     EXPECT_TRUE(result->error.contains("in time")) << result->error.toStdString();
 }

@@ -15,12 +15,11 @@ public:
     }
     ActivationPolicy activationPolicy() const override { return policy; }
     void activate() override { ++activations; }
-    void terminate() override { ++terminations; }
+    void terminate() override {}
 
     ActivationPolicy policy = ActivationPolicy::regular;
     QList<ActivationPolicy> policyChanges;
     int activations = 0;
-    int terminations = 0;
 };
 
 }  // namespace mirano::fakes

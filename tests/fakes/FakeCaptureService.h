@@ -10,30 +10,64 @@
 
 #include "platform/CaptureService.h"
 #include "platform/Scheduler.h"
+#include "platform/x11/HeapFrameBuffer.h"
 
 namespace mirano::fakes {
 
 /// A new frame of that size, each pixel 0xAARRGGBB from `colour(x, y)`.
-Frame makeMemoryFrame(int width, int height, const std::function<std::uint32_t(int, int)>& colour);
+inline Frame makeMemoryFrame(int width, int height,
+                             const std::function<std::uint32_t(int, int)>& colour) {
+    // 0xAARRGGBB stored little-endian is B, G, R, A in memory.
+    std::vector<std::uint32_t> pixels(std::size_t(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels[std::size_t(y) * width + x] = colour(x, y);
+    return std::make_shared<x11::HeapFrameBuffer>(
+        width, height, reinterpret_cast<const std::uint8_t*>(pixels.data()));
+}
 /// A new frame of that size and colour.
-Frame makeMemoryFrame(int width, int height, std::uint32_t argb = 0xff000000);
+inline Frame makeMemoryFrame(int width, int height, std::uint32_t argb = 0xff000000) {
+    return makeMemoryFrame(width, height, [argb](int, int) { return argb; });
+}
 
-class FakeCaptureService;
+/// Hands a completion and its result on (through the service, which may hold it back).
+using CompletionSink = std::function<void(Completion, std::optional<Error>)>;
 
 class FakeCaptureStream final : public CaptureStream {
 public:
-    FakeCaptureStream(FakeCaptureService& service, CapturableWindow window,
-                      StreamConfiguration configuration, FrameHandler onFrame,
-                      StreamStopHandler onStop);
+    FakeCaptureStream(CapturableWindow window, StreamConfiguration configuration,
+                      FrameHandler onFrame, StreamStopHandler onStop, CompletionSink complete)
+        : window(std::move(window)),
+          initialConfiguration(configuration),
+          configuration(configuration),
+          onFrame_(std::move(onFrame)),
+          onStop_(std::move(onStop)),
+          complete_(std::move(complete)) {}
 
-    void startCapture(Completion done) override;
-    void stopCapture(Completion done) override;
-    void updateConfiguration(const StreamConfiguration& configuration, Completion done) override;
+    void startCapture(Completion done) override {
+        ++startCalls;
+        if (!startError) running = true;
+        complete_(std::move(done), startError);
+    }
+    void stopCapture(Completion done) override {
+        ++stopCalls;
+        if (!stopError) running = false;
+        complete_(std::move(done), stopError);
+    }
+    void updateConfiguration(const StreamConfiguration& c, Completion done) override {
+        updates.push_back(c);
+        if (!updateError) configuration = c;
+        complete_(std::move(done), updateError);
+    }
 
     /// Hands a frame on, as the capture thread would (synchronously).
-    void emitFrame(const Frame& frame);
+    void emitFrame(const Frame& frame) {
+        if (onFrame_) onFrame_(frame);
+    }
     /// Reports that the stream stopped by itself.
-    void emitStop(std::optional<Error> error);
+    void emitStop(std::optional<Error> error) {
+        running = false;
+        if (onStop_) onStop_(std::move(error));
+    }
 
     // Scripted results (copied from the service's when the stream is made).
     std::optional<Error> startError;
@@ -51,9 +85,9 @@ public:
     bool running = false;
 
 private:
-    FakeCaptureService& service_;
     FrameHandler onFrame_;
     StreamStopHandler onStop_;
+    CompletionSink complete_;
 };
 
 class FakeCaptureService final : public CaptureService {
@@ -61,11 +95,27 @@ public:
     /// Completions run through `scheduler`, so they arrive on the (fake) main queue.
     explicit FakeCaptureService(Scheduler& scheduler) : scheduler_(scheduler) {}
 
-    void listWindows(WindowListHandler done) override;
+    void listWindows(WindowListHandler done) override {
+        ++windowQueries;
+        auto listed = contentError ? std::vector<CapturableWindow>{} : windows;
+        auto report = [done = std::move(done), listed, error = contentError](std::optional<Error>) {
+            if (done) done(listed, error);
+        };
+        complete(std::move(report), std::nullopt);
+    }
     std::shared_ptr<CaptureStream> makeStream(const CapturableWindow& window,
                                               const StreamConfiguration& configuration,
                                               FrameHandler onFrame,
-                                              StreamStopHandler onStop) override;
+                                              StreamStopHandler onStop) override {
+        auto stream = std::make_shared<FakeCaptureStream>(
+            window, configuration, std::move(onFrame), std::move(onStop),
+            [this](Completion done, std::optional<Error> e) { complete(std::move(done), e); });
+        stream->startError = startError;
+        stream->stopError = stopError;
+        stream->updateError = updateError;
+        streams.push_back(stream);
+        return stream;
+    }
 
     /// Scripts a capturable window with a frame of that size.
     void addWindow(WindowNumber id, double width, double height) {
@@ -78,9 +128,19 @@ public:
 
     /// Runs `done` with `error` on the scheduler, or keeps it for completeHeld() while
     /// `holdCompletions` is set.
-    void complete(Completion done, std::optional<Error> error);
+    void complete(Completion done, std::optional<Error> error) {
+        auto task = [done = std::move(done), error = std::move(error)] {
+            if (done) done(error);
+        };
+        if (holdCompletions)
+            held_.push_back(std::move(task));
+        else
+            scheduler_.post(std::move(task));
+    }
     /// Releases the completions kept while `holdCompletions` was set, in order, onto the scheduler.
-    int completeHeld();
+    void completeHeld() {
+        for (; !held_.empty(); held_.pop_front()) scheduler_.post(std::move(held_.front()));
+    }
 
     // Scripted results.
     std::vector<CapturableWindow> windows;

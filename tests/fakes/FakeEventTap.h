@@ -19,14 +19,28 @@ public:
     };
 
     bool start(std::function<void(const KeyEvent&)> onKey,
-               std::function<void(const TapGrabs&)> onTriggerTaken) override;
-    void stop() override;
+               std::function<void(const TapGrabs&)> onTriggerTaken) override {
+        ++record_->starts;
+        if (!startSucceeds) return false;
+        onKey_ = std::move(onKey);
+        onTriggerTaken_ = std::move(onTriggerTaken);
+        return true;
+    }
+    void stop() override {
+        ++record_->stops;
+        onKey_ = nullptr;
+        onTriggerTaken_ = nullptr;
+    }
     void setGrabs(const TapGrabs& grabs) override { record_->grabs.push_back(grabs); }
 
     /// Hands an event to the logic as the real tap would; nothing when no tap is running.
-    void deliver(const KeyEvent& event);
+    void deliver(const KeyEvent& event) {
+        if (onKey_) onKey_(event);
+    }
     /// Says that another program holds the trigger combination of the latest grabs.
-    void reportTriggerTaken();
+    void reportTriggerTaken() {
+        if (onTriggerTaken_ && !record_->grabs.empty()) onTriggerTaken_(record_->grabs.back());
+    }
 
     /// Whether start() succeeds.
     bool startSucceeds = true;

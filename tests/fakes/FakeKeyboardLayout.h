@@ -1,6 +1,8 @@
 // A keyboard layout the test controls: the US layout's unshifted characters by default.
 #pragma once
 
+#include <linux/input-event-codes.h>
+
 #include <QHash>
 
 #include "platform/KeyboardLayout.h"
@@ -10,14 +12,43 @@ namespace mirano::fakes {
 class FakeKeyboardLayout final : public KeyboardLayout {
     Q_OBJECT
 public:
-    FakeKeyboardLayout();
+    FakeKeyboardLayout() {
+        // Each row of the US keyboard is a run of consecutive evdev codes.
+        const std::pair<const char*, std::uint16_t> rows[] = {{"1234567890-=", KEY_1},
+                                                              {"qwertyuiop[]", KEY_Q},
+                                                              {"asdfghjkl;'`", KEY_A},
+                                                              {"\\zxcvbnm,./", KEY_BACKSLASH}};
+        for (const auto& [chars, first] : rows) {
+            const QString row = QString::fromLatin1(chars);
+            for (int i = 0; i < row.size(); ++i)
+                keys_.insert(row.mid(i, 1), static_cast<std::uint16_t>(first + i));
+        }
+        keys_.insert(QStringLiteral("\b"), KEY_BACKSPACE);
+    }
 
-    std::optional<std::uint16_t> keyFor(const QString& character) const override;
+    std::optional<std::uint16_t> keyFor(const QString& character) const override {
+        const auto it = keys_.constFind(character.toLower());
+        if (it == keys_.constEnd()) return std::nullopt;
+        return *it;
+    }
 
     /// German (QWERTZ): y and z swapped, ß where - was, - where / was (emits changed()).
-    void useGerman();
+    void useGerman() {
+        keys_.insert(QStringLiteral("y"), KEY_Z);
+        keys_.insert(QStringLiteral("z"), KEY_Y);
+        keys_.insert(QStringLiteral("ß"), KEY_MINUS);
+        keys_.insert(QStringLiteral("-"), KEY_SLASH);
+        keys_.remove(QStringLiteral("/"));
+        emit changed();
+    }
     /// Sets which key types `character` (lower case), or none (emits changed()).
-    void setKey(const QString& character, std::optional<std::uint16_t> key);
+    void setKey(const QString& character, std::optional<std::uint16_t> key) {
+        if (key)
+            keys_.insert(character, *key);
+        else
+            keys_.remove(character);
+        emit changed();
+    }
 
 private:
     QHash<QString, std::uint16_t> keys_;

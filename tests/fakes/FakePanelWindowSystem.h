@@ -1,9 +1,9 @@
-// A panel window system that records every call and answers with scripted values.
+// A panel window system that records what was applied to each window and answers with scripted
+// values.
 #pragma once
 
 #include <QList>
-#include <QString>
-#include <QStringList>
+#include <QPixmap>
 #include <map>
 
 #include "platform/PanelWindowSystem.h"
@@ -29,29 +29,42 @@ public:
     };
 
     bool hasCompositor() override { return compositor; }
-    void configureFloatingPanel(QWindow& window) override;
-    void configureOverlayPanel(QWindow& window) override;
-    void setSizeConstraints(QWindow& window, const QSizeF& minSize, const QSizeF& aspect) override;
-    void setVisibleShape(QWindow& window, const std::optional<QRegion>& shape) override;
-    void setOpacity(QWindow& window, double opacity) override;
-    void setInputPassThrough(QWindow& window, bool passThrough) override;
-    void beginMove(QWindow& window) override;
-    void beginResize(QWindow& window, Qt::Edges edges) override;
-    void activate(QWindow& window) override;
+    void configureFloatingPanel(QWindow& w) override { states_[&w].floatingPanel = true; }
+    void configureOverlayPanel(QWindow& w) override { states_[&w].overlayPanel = true; }
+    void setSizeConstraints(QWindow& w, const QSizeF& minSize, const QSizeF& aspect) override {
+        auto& s = states_[&w];
+        s.minSize = minSize;
+        s.aspect = aspect;
+        ++s.constraintCalls;
+    }
+    void setVisibleShape(QWindow& w, const std::optional<QRegion>& shape) override {
+        states_[&w].shape = shape;
+        states_[&w].shapeSet = true;
+    }
+    void setOpacity(QWindow& w, double opacity) override { states_[&w].opacity = opacity; }
+    void setInputPassThrough(QWindow& w, bool on) override { states_[&w].passThrough = on; }
+    void beginMove(QWindow& w) override { ++states_[&w].moves; }
+    void beginResize(QWindow& w, Qt::Edges edges) override { states_[&w].resizes << edges; }
+    void activate(QWindow& w) override { ++states_[&w].activations; }
     QPoint pointerPosition() override { return pointer; }
-    QPixmap grabScreen(const QRect& area) override;
+    QPixmap grabScreen(const QRect& area) override {
+        grabbedAreas << area;
+        QPixmap pixmap(area.size().isEmpty() ? QSize(1, 1) : area.size());
+        pixmap.fill(Qt::gray);
+        return pixmap;
+    }
 
     /// The recorded state of a window (default state when nothing was recorded).
-    WindowState state(const QWindow* window) const;
+    WindowState state(const QWindow* window) const {
+        const auto it = states_.find(window);
+        return it == states_.end() ? WindowState{} : it->second;
+    }
 
     // Scripted answers.
     bool compositor = true;
     QPoint pointer{-10000, -10000};
-    /// Filled with this colour by grabScreen.
-    QColor screenColour{Qt::gray};
 
-    /// Every call in order, as "name" strings (e.g. "beginMove", "beginResize 3").
-    QStringList calls;
+    /// The areas grabScreen was asked for (it answers with grey).
     QList<QRect> grabbedAreas;
 
 private:

@@ -38,26 +38,22 @@ public:
     std::optional<SourceWindow> focusedWindow() override { return focusedWindowFor(focused); }
     /// What focusedWindow() answers while `id` has the focus.
     std::optional<SourceWindow> focusedWindowFor(WindowNumber id) const {
-        const auto it = windows.find(id);
-        if (it == windows.end()) return std::nullopt;
-        return SourceWindow{it->first, it->second.application};
+        if (!windows.count(id)) return std::nullopt;
+        return SourceWindow{id, windows.at(id).application};
     }
     std::optional<QRectF> frame(WindowNumber id) override {
-        const auto it = windows.find(id);
-        if (it == windows.end()) return std::nullopt;
-        return it->second.frame;
+        if (!windows.count(id)) return std::nullopt;
+        return windows.at(id).frame;
     }
     bool isFullScreen(WindowNumber id) override {
-        const auto it = windows.find(id);
-        return it != windows.end() && it->second.fullScreen;
+        return windows.count(id) && windows[id].fullScreen;
     }
     bool isMinimized(WindowNumber id) override {
-        const auto it = windows.find(id);
-        return it != windows.end() && it->second.minimized;
+        return windows.count(id) && windows[id].minimized;
     }
     void unminimize(WindowNumber id) override {
         requests << QStringLiteral("unminimize %1").arg(id);
-        if (const auto it = windows.find(id); it != windows.end()) it->second.minimized = false;
+        if (windows.count(id)) windows[id].minimized = false;
     }
     void activate(WindowNumber id) override {
         requests << QStringLiteral("activate %1").arg(id);

@@ -107,14 +107,8 @@ TEST_F(HotkeyManagerTest, Gestures) {
         {"Ctrl-comma over the PiP passes", "fn", "P", over, KEY_COMMA, M::LeftCtrl, kTaken, ""},
         {"Super-comma away from the PiP passes", "fn", "P", away, KEY_COMMA, M::LeftSuper,
          kNotTaken, ""},
-        {"Backspace over the PiP that the tap did not take closes nothing",
-         "fn",
-         "P",
-         over,
-         KEY_BACKSPACE,
-         {},
-         kNotTaken,
-         ""},
+        {"Backspace over the PiP that the tap did not take closes nothing", "fn", "P", over,
+         KEY_BACKSPACE, Modifiers(), kNotTaken, ""},
         {"F as the fn trigger over the PiP is the frame-rate key", "fn", "F", over, KEY_F, M::Menu,
          kTaken, "frameRate"},
         {"F as the left-Command trigger over the PiP fires the hotkey", "leftCommand", "F", over,
@@ -223,7 +217,7 @@ TEST_F(HotkeyManagerTest, QueuedCallbacksReadTheFieldWhenTheyRunAndNeedTheManage
     EXPECT_TRUE(log_.empty()) << "a task queued by a destroyed manager does nothing";
 }
 
-TEST_F(HotkeyManagerTest, GrabsFollowTheSettingsTheLayoutAndTheHoverAndAreSentOnlyOnChange) {
+TEST_F(HotkeyManagerTest, GrabsFollowTheSettingsAndTheHoverAndAreSentOnlyOnChange) {
     ASSERT_EQ(record_->grabs.size(), 1u);
     EXPECT_EQ(record_->grabs[0], (TapGrabs{M::Menu, KEY_P, false}));
 
@@ -234,23 +228,20 @@ TEST_F(HotkeyManagerTest, GrabsFollowTheSettingsTheLayoutAndTheHoverAndAreSentOn
 
     settings_.setModifierRaw("rightControl");
     EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_P, false}));
+    // Following a layout switch is checked against the real keyboard layout.
     settings_.setTriggerKey("z");
     EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_Z, false}));
-    layout_.useGerman();
-    EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_Y, false})) << "the layout";
-    EXPECT_EQ(press(KEY_Y, M::RightCtrl), kDrop) << "the trigger follows the layout too";
-    EXPECT_EQ(press(KEY_Z, M::RightCtrl), kKeep);
 
     hovering_ = true;
-    EXPECT_EQ(record_->grabs.size(), 4u) << "hover is sent only on refreshGrabs()";
+    EXPECT_EQ(record_->grabs.size(), 3u) << "hover is sent only on refreshGrabs()";
     manager_->refreshGrabs();
-    EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_Y, true}));
+    EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_Z, true}));
     manager_->refreshGrabs();
-    EXPECT_EQ(record_->grabs.size(), 5u);
+    EXPECT_EQ(record_->grabs.size(), 4u);
 
     manager_->stop();
     settings_.setTriggerKey("P");
-    EXPECT_EQ(record_->grabs.size(), 5u) << "nothing is sent after stop()";
+    EXPECT_EQ(record_->grabs.size(), 4u) << "nothing is sent after stop()";
 }
 
 TEST_F(HotkeyManagerTest, AHotkeyThatCannotWorkIsSaidOnceUntilItChanges) {

@@ -41,25 +41,20 @@ public:
         if (!id()) return false;
         session_.run("xdotool", {"windowactivate", "--sync", window}, 5000);
         session_.run("xdotool", {"windowfocus", "--sync", window}, 5000);
-        return waitUntil([&] { return lines().contains("focus in"); }, 5000);
+        return waitUntil([&] { return printed("focus in"); }, 5000);
     }
     /// Keysyms ("0x70") of the key presses received since the last mark, modifier keys aside;
     /// "<keysym> <state>" withState.
     QStringList keysSinceMark(bool withState = false) {
         QStringList out;
-        const QStringList& all = lines();
-        for (int i = mark_; i < all.size(); ++i) {
-            if (!all[i].startsWith("key ")) continue;
-            const uint sym = all[i].section(' ', 1, 1).toUInt(nullptr, 16);
+        for (const QString& line : sinceMark()) {
+            if (!line.startsWith("key ")) continue;
+            const uint sym = line.section(' ', 1, 1).toUInt(nullptr, 16);
             if ((sym < 0xffe1 || sym > 0xffee) && sym != 0xfe03 && sym != 0xff7f)
-                out.append(withState ? all[i].mid(4) : all[i].section(' ', 1, 1));
+                out.append(withState ? line.mid(4) : line.section(' ', 1, 1));
         }
         return out;
     }
-    void mark() { mark_ = static_cast<int>(lines().size()); }
-
-private:
-    int mark_ = 0;
 };
 
 /// How often each callback ran.

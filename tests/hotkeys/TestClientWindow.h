@@ -3,6 +3,7 @@
 
 #include <QProcess>
 #include <QStringList>
+#include <algorithm>
 #include <cstdint>
 
 #include "tests/support/X11Session.h"
@@ -30,11 +31,15 @@ public:
         send("quit");
         process_->waitForFinished(2000);
     }
-    std::uint32_t id() {
-        for (const QString& l : lines())
-            if (l.startsWith("ready ")) return l.mid(6).toUInt(nullptr, 16);
-        return 0;
-    }
+    TestClientWindow(const TestClientWindow&) = delete;
+    TestClientWindow& operator=(const TestClientWindow&) = delete;
+
+    /// The client's window (0 until it is mapped).
+    std::uint32_t id() { return announced("ready 0x"); }
+    /// The second window of a client started with --twin, once mapped (0 before).
+    std::uint32_t twin() { return announced("twin 0x"); }
+    /// The client's process.
+    qint64 pid() const { return process_->processId(); }
     void send(const QByteArray& command) {
         process_->write(command + "\n");
         process_->waitForBytesWritten(1000);
@@ -46,14 +51,29 @@ public:
             lines_.append(buffer_.left(nl));
         return lines_;
     }
+    /// Forgets, for sinceMark() and printed(), what was printed so far.
+    void mark() { mark_ = lines().size(); }
+    QStringList sinceMark() { return lines().mid(mark_); }
+    /// Whether a line starting with `prefix` was printed since the last mark.
+    bool printed(const QString& prefix) {
+        const QStringList recent = sinceMark();
+        return std::any_of(recent.begin(), recent.end(),
+                           [&](const QString& l) { return l.startsWith(prefix); });
+    }
 
 protected:
     X11Session& session_;
 
 private:
+    std::uint32_t announced(const QString& prefix) {
+        for (const QString& l : lines())
+            if (l.startsWith(prefix)) return l.mid(prefix.size()).toUInt(nullptr, 16);
+        return 0;
+    }
     QProcess* process_;
     QString buffer_;
     QStringList lines_;
+    qsizetype mark_ = 0;
 };
 
 }  // namespace mirano::testing

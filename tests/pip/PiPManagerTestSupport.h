@@ -6,17 +6,14 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QMetaMethod>
 #include <QSignalSpy>
-#include <map>
 #include <memory>
-#include <string>
 
 #include "capture/StreamManager.h"
 #include "pip/PiPManager.h"
 #include "pip/PiPServices.h"
-#include "platform/Application.h"
 #include "settings/AppSettings.h"
+#include "tests/fakes/FakeApplication.h"
 #include "tests/fakes/FakeCaptureService.h"
 #include "tests/fakes/FakePanelWindowSystem.h"
 #include "tests/fakes/FakePermissions.h"
@@ -28,44 +25,6 @@
 #include "window/PiPPanel.h"
 
 namespace mirano::testing {
-
-/// Counts Mirano's own activations.
-class CountingApplication final : public Application {
-public:
-    void setActivationPolicy(ActivationPolicy policy) override { policy_ = policy; }
-    ActivationPolicy activationPolicy() const override { return policy_; }
-    void activate() override { ++activations; }
-    void terminate() override {}
-    int activations = 0;
-
-private:
-    ActivationPolicy policy_ = ActivationPolicy::accessory;
-};
-
-/// Counts every signal of an object by name.
-class SignalCounter {
-public:
-    explicit SignalCounter(QObject& object) {
-        const QMetaObject* meta = object.metaObject();
-        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
-            const QMetaMethod method = meta->method(i);
-            if (method.methodType() == QMetaMethod::Signal)
-                spies_[method.name().toStdString()] = std::make_unique<QSignalSpy>(&object, method);
-        }
-    }
-    int operator[](const std::string& name) const { return int(spies_.at(name)->count()); }
-    int total() const {
-        int n = 0;
-        for (const auto& [name, spy] : spies_) n += int(spy->count());
-        return n;
-    }
-    void reset() {
-        for (auto& [name, spy] : spies_) spy->clear();
-    }
-
-private:
-    std::map<std::string, std::unique_ptr<QSignalSpy>> spies_;
-};
 
 constexpr ProcessID kPid = 500;
 constexpr WindowNumber kWindowID = 0x3200007;
@@ -139,7 +98,7 @@ protected:
     fakes::FakeWindows windows;
     fakes::FakeScreens screens;
     fakes::FakePermissions permissions;
-    CountingApplication application;
+    fakes::FakeApplication application;
     std::unique_ptr<PiPManager> manager = std::make_unique<PiPManager>(PiPServices{
         scheduler, settings, capture, panelSystem, windows, screens, permissions, application});
 };

@@ -22,9 +22,9 @@ using testing::waitUntil;
 class WindowsX11Test : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(desktop.isValid()); }
-    testing::ClientWindow& add(const QStringList& args) {
-        testing::ClientWindow& c = clients.emplace_back(*gSession, args);
-        EXPECT_NE(c.id, 0u) << c.problem.toStdString();
+    testing::TestClientWindow& add(const QStringList& args) {
+        testing::TestClientWindow& c = clients.emplace_back(*gSession, args);
+        EXPECT_NE(c.id(), 0u);
         return c;
     }
     bool waitActive(xcb_window_t w) {
@@ -35,56 +35,56 @@ protected:
         desktop.processEvents();
         QCoreApplication::processEvents();
     }
-    static ProcessID pid(const testing::ClientWindow& c) { return ProcessID(c.pid()); }
+    static ProcessID pid(const testing::TestClientWindow& c) { return ProcessID(c.pid()); }
 
     x11::X11Desktop desktop;
     x11::X11Windows windows{desktop};
     WindowHelpers helpers{windows};
     testing::Inspector inspector;
-    std::deque<testing::ClientWindow> clients;  // stable references
+    std::deque<testing::TestClientWindow> clients;  // stable references
 };
 
 TEST_F(WindowsX11Test, FocusedWindowKnowsItsProcessEvenWithoutThePidProperty) {
-    testing::ClientWindow& named = add({"--class", "org.mirano.a"});
-    ASSERT_TRUE(waitActive(named.id));
+    testing::TestClientWindow& named = add({"--class", "org.mirano.a"});
+    ASSERT_TRUE(waitActive(named.id()));
     auto focused = helpers.focusedWindow();
     ASSERT_TRUE(focused);
-    EXPECT_EQ(focused->windowID, named.id);
+    EXPECT_EQ(focused->windowID, named.id());
     EXPECT_EQ(focused->application.pid, pid(named));
     EXPECT_EQ(focused->application.applicationID, QStringLiteral("org.mirano.a"));
 
     // No _NET_WM_PID and no WM_CLASS: the X server still knows the client's process.
-    testing::ClientWindow& bare = add({"--bare", "--pos", "200,150", "--size", "400x300"});
-    ASSERT_TRUE(waitActive(bare.id));
+    testing::TestClientWindow& bare = add({"--bare", "--pos", "200,150", "--size", "400x300"});
+    ASSERT_TRUE(waitActive(bare.id()));
     focused = helpers.focusedWindow();
     ASSERT_TRUE(focused);
-    EXPECT_EQ(focused->windowID, bare.id);
+    EXPECT_EQ(focused->windowID, bare.id());
     EXPECT_EQ(focused->application.pid, pid(bare));
     EXPECT_EQ(focused->application.applicationID, std::nullopt);
     EXPECT_FALSE(focused->application.isSameApplication(AppIdentity{pid(named)}));
 
     // Its frame is where the X server has it (logical = X pixels at ratio 1).
-    EXPECT_EQ(helpers.windowFrame(bare.id), QRectF(inspector.rootGeometry(bare.id)));
-    EXPECT_EQ(inspector.rootGeometry(bare.id).size(), QSize(400, 300));
+    EXPECT_EQ(helpers.windowFrame(bare.id()), QRectF(inspector.rootGeometry(bare.id())));
+    EXPECT_EQ(inspector.rootGeometry(bare.id()).size(), QSize(400, 300));
     EXPECT_EQ(helpers.windowFrame(0x7fffff), std::nullopt);
 
     EXPECT_FALSE(helpers.isFocusedWindowFullScreen());
-    testing::ClientWindow& full = add({"--fullscreen"});
-    ASSERT_TRUE(waitActive(full.id));
+    testing::TestClientWindow& full = add({"--fullscreen"});
+    ASSERT_TRUE(waitActive(full.id()));
     EXPECT_TRUE(waitUntil([&] { return helpers.isFocusedWindowFullScreen(); }, 5000));
 }
 
-TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationNotPerWindow) {
-    testing::ClientWindow& other = add({"--title", "other"});
-    ASSERT_TRUE(waitActive(other.id));
-    testing::ClientWindow& pair = add({"--title", "pair", "--twin", "--pos", "200,200"});
-    ASSERT_TRUE(waitUntil([&] { return pair.readLines(), pair.twin != 0; }, 5000));
+TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestoresThatWindow) {
+    testing::TestClientWindow& other = add({"--title", "other"});
+    ASSERT_TRUE(waitActive(other.id()));
+    testing::TestClientWindow& pair = add({"--title", "pair", "--twin", "--pos", "200,200"});
+    ASSERT_TRUE(waitUntil([&] { return pair.twin() != 0; }, 5000));
     settle();
 
     std::vector<AppIdentity> activated;
     QObject::connect(&windows, &Windows::applicationActivated,
                      [&](const AppIdentity& app) { activated.push_back(app); });
-    for (const xcb_window_t w : {other.id, pair.id, pair.twin}) {
+    for (const xcb_window_t w : {other.id(), pair.id(), pair.twin()}) {
         // The last one is the second window of the same process: no new application.
         windows.activate(w);
         ASSERT_TRUE(waitActive(w));
@@ -97,51 +97,41 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationNotPerWindow) {
     // The user switches to `other` and at once opens a key panel of ours over it (the region
     // hotkey); both focus changes are read only after the panel took the focus. When the panel
     // goes and the focus returns to `other`, that is no new activation.
-    testing::ClientWindow& panel = add({"--title", "key panel", "--pos", "300,300"});
+    testing::TestClientWindow& panel = add({"--title", "key panel", "--pos", "300,300"});
     x11::XConnection x(nullptr);
-    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, panel.id,
+    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, panel.id(),
                         x.atom(x11::X11Desktop::kKeyPanelProperty), XCB_ATOM_CARDINAL, 32, 1,
                         std::array<std::uint32_t, 1>{1}.data());
     xcb_flush(x.get());
-    windows.activate(pair.id);
-    ASSERT_TRUE(waitActive(pair.id));
+    windows.activate(pair.id());
+    ASSERT_TRUE(waitActive(pair.id()));
     settle();
     const std::size_t before = activated.size();
     const auto activeWithoutEvents = [&](xcb_window_t w) {
         for (int i = 0; i < 500 && desktop.activeWindow() != w; ++i) usleep(10000);
         return desktop.activeWindow() == w;
     };
-    windows.activate(other.id);
-    ASSERT_TRUE(activeWithoutEvents(other.id));
-    ASSERT_EQ(helpers.focusedWindow()->windowID, other.id);  // the hotkey's target
-    windows.activate(panel.id);
-    ASSERT_TRUE(activeWithoutEvents(panel.id));
+    windows.activate(other.id());
+    ASSERT_TRUE(activeWithoutEvents(other.id()));
+    ASSERT_EQ(helpers.focusedWindow()->windowID, other.id());  // the hotkey's target
+    windows.activate(panel.id());
+    ASSERT_TRUE(activeWithoutEvents(panel.id()));
     settle();
-    windows.activate(other.id);
-    ASSERT_TRUE(waitActive(other.id));
+    windows.activate(other.id());
+    ASSERT_TRUE(waitActive(other.id()));
     settle();
     EXPECT_EQ(activated.size(), before) << "leaving the key panel counted as an activation";
 
-    // Activating the first window of the pair brings that very window forward and focuses it.
-    pair.lines.clear();
-    helpers.bringWindowToFront(pair.id);
-    EXPECT_TRUE(waitActive(pair.id));
-    EXPECT_TRUE(waitUntil([&] { return inspector.inputFocus() == pair.id; }, 5000));
+    // Bringing the first window of the pair forward restores it from minimised and focuses that
+    // very window.
+    ASSERT_TRUE(testing::xdotool({"windowminimize", QString::number(pair.id())}));
+    ASSERT_TRUE(waitUntil([&] { return windows.isMinimized(pair.id()); }, 5000));
+    pair.mark();
+    helpers.bringWindowToFront(pair.id());
+    EXPECT_TRUE(waitActive(pair.id()));
+    EXPECT_TRUE(waitUntil([&] { return !windows.isMinimized(pair.id()); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return inspector.inputFocus() == pair.id(); }, 5000));
     EXPECT_TRUE(waitUntil([&] { return pair.printed("focus in"); }, 5000));
-}
-
-TEST_F(WindowsX11Test, BringToFrontRestoresAMinimisedWindow) {
-    testing::ClientWindow& source = add({"--title", "source"});
-    ASSERT_TRUE(waitActive(source.id));
-    testing::ClientWindow& other = add({"--title", "other", "--pos", "400,300"});
-    ASSERT_TRUE(waitActive(other.id));
-    ASSERT_TRUE(testing::xdotool({"windowminimize", QString::number(source.id)}));
-    ASSERT_TRUE(waitUntil([&] { return windows.isMinimized(source.id); }, 5000));
-
-    helpers.bringWindowToFront(source.id);
-    EXPECT_TRUE(waitActive(source.id));
-    EXPECT_TRUE(waitUntil([&] { return !windows.isMinimized(source.id); }, 5000));
-    EXPECT_TRUE(waitUntil([&] { return inspector.inputFocus() == source.id; }, 5000));
 }
 
 }  // namespace

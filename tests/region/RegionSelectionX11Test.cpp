@@ -13,11 +13,11 @@
 namespace mirano {
 namespace {
 
-using testing::ClientWindow;
 using testing::describe;
 using testing::gSession;
 using testing::Inspector;
 using testing::near;
+using testing::TestClientWindow;
 using testing::waitUntil;
 using testing::xdotool;
 
@@ -25,10 +25,10 @@ TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
     ASSERT_NE(gSession, nullptr);
     Inspector inspector;
     ASSERT_TRUE(inspector.isValid());
-    ClientWindow client(*gSession,
-                        {"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
-    ASSERT_NE(client.id, 0u);
-    ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client.id; }, 5000));
+    TestClientWindow client(*gSession,
+                            {"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
+    ASSERT_NE(client.id(), 0u);
+    ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client.id(); }, 5000));
 
     X11PanelWindowSystem windowSystem;
     const QRect area(100, 100, 400, 300);  // root coordinates

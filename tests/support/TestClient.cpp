@@ -11,8 +11,8 @@
 // Prints "ready 0x<window>" once mapped, "key <keysym> <state>" for every key press,
 // "focus in"/"focus out", "button <n> <x> <y>" for clicks.
 // --animate-square: each animation frame repaints only a 64 x 64 square (a small change).
-// Commands on stdin: "resize W H", "move X Y", "unmap", "map", "pattern P", "raise", "quit",
-// "fill RRGGBB X Y W H" (a rectangle of one colour over the pattern).
+// Commands on stdin: "resize W H", "unmap", "map", "pattern P", "quit", "fill RRGGBB X Y W H"
+// (a rectangle of one colour over the pattern).
 #include <poll.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -110,17 +110,10 @@ void handleCommand(const std::string& line) {
         uint32_t v[2];
         in >> v[0] >> v[1];
         xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, v);
-    } else if (cmd == "move") {
-        int32_t v[2];
-        in >> v[0] >> v[1];
-        xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, v);
     } else if (cmd == "unmap") {
         xcb_unmap_window(conn, window);
     } else if (cmd == "map") {
         xcb_map_window(conn, window);
-    } else if (cmd == "raise") {
-        uint32_t v = XCB_STACK_MODE_ABOVE;
-        xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_STACK_MODE, &v);
     } else if (cmd == "pattern") {
         in >> opt.pattern;
         paint();

@@ -1,10 +1,7 @@
 #include "tests/support/X11Session.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QThread>
 
 #include "platform/x11/XConnection.h"
@@ -40,58 +37,37 @@ X11Session::~X11Session() {
 }
 
 void X11Session::start() {
-    // Xvfb picks a free display number and writes it to the pipe we hand it.
-    int fds[2];
-    if (pipe(fds) != 0) {
-        error_ = "pipe failed";
-        return;
-    }
+    // Xvfb picks a free display number and writes it to its standard output.
+    const QString screen = QStringLiteral("%1x%2x24").arg(options_.width).arg(options_.height);
+    QStringList args{"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
+    for (const char* extension : {"Composite", "DAMAGE", "RENDER", "XInputExtension"})
+        args << "+extension" << extension;
+    if (options_.separateIpc)
+        args = QStringList{"--user", "--map-root-user", "--ipc", "Xvfb"} + args;
     xvfb_ = std::make_unique<QProcess>();
     xvfb_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    xvfb_->setStandardOutputFile(QProcess::nullDevice());
-    const int writeFd = fds[1];
-    const QString screen = QStringLiteral("%1x%2x24").arg(options_.width).arg(options_.height);
-    QStringList args{"-displayfd", QString::number(writeFd),
-                     "-screen",    "0",
-                     screen,       "-nolisten",
-                     "tcp",        "-noreset",
-                     "+extension", "Composite",
-                     "+extension", "DAMAGE",
-                     "+extension", "RENDER",
-                     "+extension", "XInputExtension"};
-    if (options_.separateIpc) {
-        args.prepend("Xvfb");
-        args = QStringList{"--user", "--map-root-user", "--ipc"} + args;
-    }
     xvfb_->start(options_.separateIpc ? "unshare" : "Xvfb", args);
-    ::close(writeFd);
     if (!xvfb_->waitForStarted(5000)) {
-        ::close(fds[0]);
         error_ = "Xvfb did not start (is the xvfb package installed?)";
         return;
     }
-    QByteArray number;
-    QElapsedTimer timer;
-    timer.start();
-    char c;
-    while (timer.elapsed() < 10000 && ::read(fds[0], &c, 1) == 1 && c != '\n') number.append(c);
-    ::close(fds[0]);
+    // No event loop runs yet: wait on the process itself, bounded.
+    QDeadlineTimer deadline(10000);
+    while (!xvfb_->canReadLine() && xvfb_->waitForReadyRead(int(deadline.remainingTime()))) {
+    }
+    const QString number = QString::fromLatin1(xvfb_->readLine()).trimmed();
     if (number.isEmpty()) {
         error_ = "Xvfb did not report a display";
         return;
     }
-    display_ = ":" + QString::fromLatin1(number);
+    display_ = ":" + number;
     qputenv("DISPLAY", display_.toLatin1());
 
     if (options_.windowManager) {
-        wm_ = std::make_unique<QProcess>();
-        wm_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        wm_->setStandardOutputFile(QProcess::nullDevice());
-        wm_->start("openbox", {"--sm-disable"});
+        wm_ = startQuiet("openbox", {"--sm-disable"});
         // Openbox announces itself before it manages windows; it is really up once a probe
         // window of ours has been reparented into a frame.
-        const bool up = waitUntil([this] { return windowManagerManages(); }, 15000);
-        if (!up) {
+        if (!waitUntil([this] { return windowManagerManages(); }, 15000)) {
             error_ = "openbox did not start";
             return;
         }
@@ -121,10 +97,7 @@ bool X11Session::windowManagerManages() {
 
 bool X11Session::startCompositor() {
     if (compositor_) return true;
-    compositor_ = std::make_unique<QProcess>();
-    compositor_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    compositor_->setStandardOutputFile(QProcess::nullDevice());
-    compositor_->start("xcompmgr", {});
+    compositor_ = startQuiet("xcompmgr", {});
     // A compositing manager announces itself by owning the _NET_WM_CM_S0 selection.
     x11::XConnection conn(display_.toLatin1().constData());
     return waitUntil(
@@ -142,9 +115,13 @@ void X11Session::stopCompositor() {
     compositor_.reset();
 }
 
-QProcess* X11Session::spawn(const QString& program, const QStringList& args) {
+QProcess* X11Session::spawn(const QString& program, const QStringList& args,
+                            const std::optional<QProcessEnvironment>& environment) {
     auto p = std::make_unique<QProcess>();
-    p->setProcessChannelMode(QProcess::SeparateChannels);
+    if (environment) {
+        p->setProcessEnvironment(*environment);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
     p->start(program, args);
     p->waitForStarted(5000);
     spawned_.push_back(std::move(p));
@@ -169,6 +146,14 @@ QString X11Session::builtProgram(const QString& relativePath) {
     QByteArray dir = qgetenv("MIRANO_BUILD_DIR");
     if (dir.isEmpty()) dir = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../..";
     return QString::fromLocal8Bit(dir) + "/" + relativePath;
+}
+
+std::unique_ptr<QProcess> X11Session::startQuiet(const QString& program, const QStringList& args) {
+    auto p = std::make_unique<QProcess>();
+    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p->setStandardOutputFile(QProcess::nullDevice());
+    p->start(program, args);
+    return p;
 }
 
 void X11Session::stopProcess(QProcess* p) {

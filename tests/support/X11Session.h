@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace mirano::testing {
@@ -33,8 +34,10 @@ public:
     /// ":N"
     QString display() const { return display_; }
 
-    /// Starts a helper program on this display; it is killed when the session ends.
-    QProcess* spawn(const QString& program, const QStringList& args);
+    /// Starts a helper program on this display; it is stopped when the session ends. Given an
+    /// environment, it runs in that one and its errors go to the test's own output.
+    QProcess* spawn(const QString& program, const QStringList& args,
+                    const std::optional<QProcessEnvironment>& environment = std::nullopt);
     /// Runs a command on this display to completion (bounded), returning its standard output.
     QString run(const QString& program, const QStringList& args, int timeoutMs = 10000,
                 int* exitCode = nullptr);
@@ -48,6 +51,8 @@ public:
 private:
     void start();
     bool windowManagerManages();
+    /// Starts a server-side helper with its output discarded (errors still shown).
+    static std::unique_ptr<QProcess> startQuiet(const QString& program, const QStringList& args);
     void stopProcess(QProcess* p);
 
     Options options_;

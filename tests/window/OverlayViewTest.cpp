@@ -47,7 +47,6 @@ TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifier) {
     EXPECT_EQ(zoomed.gestureLabel()->text(), QStringLiteral("⌘ Double-click reset · ⌫ Close"));
     EXPECT_EQ(zoomed.showHideLabel()->text(), QStringLiteral("Tap fn to show/hide"));
     EXPECT_EQ(zoomed.frameRateButton()->text(), QStringLiteral("15 fps"));
-    for (QAction* a : zoomed.frameRateMenu()->actions()) EXPECT_FALSE(a->isChecked());
 }
 
 TEST(OverlayViewTest, FrameRateIsInAFixedPitchFont) {
@@ -69,13 +68,10 @@ TEST(OverlayViewTest, GestureHintIsCutAtTheTailOnOneLine) {
     EXPECT_EQ(view.gestureLabel()->height(), view.gestureLabel()->fontMetrics().height());
 }
 
-// Picks and the close button reaching the panel are covered by the capture view's tests.
-TEST(OverlayViewTest, MenuChecksTheGivenRateAndWithoutClosuresNothingHappens) {
+// The menu's items, picks and the close button reaching the panel are covered by the capture
+// view's tests.
+TEST(OverlayViewTest, WithoutClosuresNothingHappens) {
     OverlayView bare(content(false, "fn", 24));
-    QList<int> checked;
-    for (QAction* a : bare.frameRateMenu()->actions())
-        if (a->isChecked()) checked << a->data().toInt();
-    EXPECT_EQ(checked, QList<int>{24});
     bare.frameRateMenu()->actions().at(1)->trigger();
     bare.closeButton()->click();  // must not crash
 }

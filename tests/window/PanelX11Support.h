@@ -1,66 +1,21 @@
-// Helpers of the panel integration tests: our test client window, reading the screen and the
-// window manager's state, and driving the pointer and keyboard with xdotool (XTEST).
+// Helpers of the integration tests: reading the screen and the window manager's state, shared
+// memory left behind, and driving the pointer with XTEST.
 #pragma once
 
 #include <xcb/xcb_icccm.h>
 #include <xcb/xtest.h>
 
 #include <QColor>
-#include <QProcess>
+#include <QFile>
 #include <QRect>
 #include <QStringList>
 #include <cstdlib>
 
 #include "platform/x11/XConnection.h"
+#include "tests/hotkeys/TestClientWindow.h"
 #include "tests/support/X11Session.h"
 
 namespace mirano::testing {
-
-/// One mirano_test_client window, stopped with the session.
-class ClientWindow {
-public:
-    ClientWindow(X11Session& session, const QStringList& args) {
-        process_ = session.spawn(X11Session::builtProgram("tests/mirano_test_client"), args);
-        if (!waitUntil([this] { return readLines(), id != 0; }, 10000))
-            problem = QStringLiteral("client state %1, error '%2', said '%3', stderr '%4'")
-                          .arg(process_->state())
-                          .arg(process_->errorString(), lines.join('|'),
-                               QString::fromLocal8Bit(process_->readAllStandardError()));
-    }
-    /// Why the client did not come up (empty when it did).
-    QString problem;
-    ~ClientWindow() {
-        if (process_ && process_->state() != QProcess::NotRunning) {
-            process_->write("quit\n");
-            process_->waitForFinished(2000);  // the session kills it otherwise
-        }
-    }
-    ClientWindow(const ClientWindow&) = delete;
-    ClientWindow& operator=(const ClientWindow&) = delete;
-    qint64 pid() const { return process_ ? process_->processId() : 0; }
-    /// Reads what the client printed so far into `lines`.
-    void readLines() {
-        while (process_ && process_->canReadLine()) {
-            const QString line = QString::fromLocal8Bit(process_->readLine()).trimmed();
-            lines << line;
-            if (line.startsWith("ready 0x")) id = line.mid(8).toUInt(nullptr, 16);
-            if (line.startsWith("twin 0x")) twin = line.mid(7).toUInt(nullptr, 16);
-        }
-    }
-    bool printed(const QString& prefix) {
-        readLines();
-        for (const QString& l : lines)
-            if (l.startsWith(prefix)) return true;
-        return false;
-    }
-    xcb_window_t id = 0;
-    /// The second window of a client started with --twin, once mapped.
-    xcb_window_t twin = 0;
-    QStringList lines;
-
-private:
-    QProcess* process_ = nullptr;
-};
 
 /// A second connection for looking at the display from outside.
 class Inspector {
@@ -78,6 +33,25 @@ public:
         if (!r || xcb_get_image_data_length(r.get()) < 4) return {};
         const uint8_t* p = xcb_get_image_data(r.get());
         return QColor(p[2], p[1], p[0]);
+    }
+    /// The pixel at `p`.
+    QColor pixel(QPoint p) { return pixel(p.x(), p.y()); }
+    /// Where the pointer is, in root coordinates.
+    QPoint pointer() {
+        auto r = x11::reply(xcb_query_pointer_reply(
+            conn_.get(), xcb_query_pointer(conn_.get(), conn_.root()), nullptr));
+        return r ? QPoint(r->root_x, r->root_y) : QPoint(-1, -1);
+    }
+    /// Whether some client owns the selection (a tray, a compositing manager).
+    bool selectionOwned(const char* name) {
+        auto r = x11::reply(xcb_get_selection_owner_reply(
+            conn_.get(), xcb_get_selection_owner(conn_.get(), conn_.atom(name)), nullptr));
+        return r && r->owner != XCB_NONE;
+    }
+    /// The window's attributes; null when it is gone.
+    x11::XReply<xcb_get_window_attributes_reply_t> attributes(xcb_window_t window) {
+        return x11::reply(xcb_get_window_attributes_reply(
+            conn_.get(), xcb_get_window_attributes(conn_.get(), window), nullptr));
     }
     xcb_window_t inputFocus() {
         auto r = x11::reply(
@@ -176,6 +150,19 @@ private:
     QPoint position_;
 };
 
+/// Shared-memory segments created by process `pid` that still exist.
+inline int shmSegmentsOf(qint64 pid) {
+    QFile file(QStringLiteral("/proc/sysvipc/shm"));
+    if (!file.open(QIODevice::ReadOnly)) return -1;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    int n = 0;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> f = lines[i].simplified().split(' ');
+        if (f.size() > 4 && f[4].toLongLong() == pid) ++n;  // the fifth column is the creator pid
+    }
+    return n;
+}
+
 /// Whether the rectangles' edges are at most `tolerance` pixels apart.
 inline bool within(const QRect& a, const QRect& b, int tolerance) {
     return std::abs(a.left() - b.left()) <= tolerance && std::abs(a.top() - b.top()) <= tolerance &&
@@ -199,6 +186,10 @@ inline bool near(const QColor& a, const QColor& b, int tolerance = 12) {
 
 inline std::string describe(const QColor& c) {
     return c.isValid() ? c.name().toStdString() : std::string("invalid");
+}
+inline std::string describe(const QRect& r) {
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) +
+           "x" + std::to_string(r.height());
 }
 
 }  // namespace mirano::testing

@@ -18,11 +18,11 @@
 namespace mirano {
 namespace {
 
-using testing::ClientWindow;
 using testing::describe;
 using testing::gSession;
 using testing::Inspector;
 using testing::near;
+using testing::TestClientWindow;
 using testing::waitUntil;
 using testing::xdotool;
 
@@ -71,15 +71,15 @@ protected:
         // Away from the panel, so that no hint overlay covers the picture.
         ASSERT_TRUE(xdotool({"mousemove", "1200", "780"}));
         // The mirrored window, away from the panel; the red one below takes the focus.
-        source = std::make_unique<ClientWindow>(
+        source = std::make_unique<TestClientWindow>(
             *gSession,
             QStringList{"--pos", "800,450", "--size", "320x200", "--pattern", "solid:00c000"});
-        ASSERT_NE(source->id, 0u) << source->problem.toStdString();
-        client = std::make_unique<ClientWindow>(
+        ASSERT_NE(source->id(), 0u);
+        client = std::make_unique<TestClientWindow>(
             *gSession,
             QStringList{"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
-        ASSERT_NE(client->id, 0u) << "test client did not start: " << client->problem.toStdString();
-        ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client->id; }, 5000))
+        ASSERT_NE(client->id(), 0u);
+        ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client->id(); }, 5000))
             << "the client never got the focus";
         ASSERT_TRUE(waitUntil([&] { return near(inspector.pixel(60, 60), kRed); }, 5000));
 
@@ -98,7 +98,7 @@ protected:
         ASSERT_TRUE(waitUntil(
             [&] {  // listed once the window manager manages it
                 bool done = false;
-                stream->startCapture(source->id, {}, {}, QRectF(), [&](std::optional<Error> e) {
+                stream->startCapture(source->id(), {}, {}, QRectF(), [&](std::optional<Error> e) {
                     error = e;
                     done = true;
                 });
@@ -151,8 +151,8 @@ protected:
     QtScheduler scheduler;
     x11::X11CaptureService capture{scheduler};
     std::shared_ptr<StreamManager> stream;
-    std::unique_ptr<ClientWindow> source;
-    std::unique_ptr<ClientWindow> client;
+    std::unique_ptr<TestClientWindow> source;
+    std::unique_ptr<TestClientWindow> client;
     std::unique_ptr<PiPPanel> panel;
     QList<QSizeF> resizes;
     int entered = 0, exited = 0;
@@ -171,7 +171,7 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
         << state.join(' ').toStdString();
     EXPECT_EQ(inspector.inputHint(xid()), std::optional<bool>(false));
     EXPECT_FALSE(inspector.atomNames(xid(), "WM_PROTOCOLS").contains("WM_TAKE_FOCUS"));
-    EXPECT_EQ(inspector.inputFocus(), client->id);
+    EXPECT_EQ(inspector.inputFocus(), client->id());
 
     // The window manager keeps the aspect ratio and the minimum size.
     xcb_size_hints_t hints{};
@@ -189,7 +189,7 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
     // test presses: two presses on one spot in quick succession would make a double-click.)
     ASSERT_TRUE(pressUntilDragHandedOver(kPanelRect.center() - QPoint(40, 30)));
     ASSERT_TRUE(releaseUntilDragEnds());
-    EXPECT_EQ(inspector.inputFocus(), client->id);
+    EXPECT_EQ(inspector.inputFocus(), client->id());
     EXPECT_FALSE(panel->isActiveWindow());
 }
 
@@ -221,7 +221,7 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
               before.topLeft() + QPointF(moved.topLeft() - kPanelRect.topLeft()));
     EXPECT_EQ(panel->frame().size(), before.size());
     EXPECT_TRUE(resizes.isEmpty());
-    EXPECT_EQ(inspector.inputFocus(), client->id);
+    EXPECT_EQ(inspector.inputFocus(), client->id());
 }
 
 TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
@@ -249,7 +249,7 @@ TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
     EXPECT_EQ(panel->captureView().bounds().size(), QSizeF(resized.size()));
 }
 
-TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCorners) {
+TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCornersAndNothingAtAlphaZero) {
     const QRect r = kPanelRect;
     EXPECT_TRUE(near(at(r.left() + 4, r.center().y()), kGreen));
     EXPECT_TRUE(near(at(r.center().x(), r.top() + 1), kGreen));
@@ -257,9 +257,7 @@ TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCorners) {
     for (QPoint p : {r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1),
                      r.bottomLeft() + QPoint(1, -1), r.bottomRight() + QPoint(-1, -1)})
         EXPECT_TRUE(near(at(p.x(), p.y()), kRed)) << p.x() << "," << p.y();
-}
 
-TEST_F(PiPPanelX11Test, AlphaZeroLeavesNothingVisible) {
     const QPoint c = kPanelRect.center();
     panel->setAlphaValue(0.0);
     EXPECT_TRUE(waitUntil([&] { return near(at(c.x(), c.y()), kRed); }, 5000))
@@ -278,7 +276,7 @@ TEST_F(PiPPanelX11Test, HoverIsReportedWhileClicksPassThrough) {
     // The click goes to the window underneath.
     ASSERT_TRUE(xdotool({"click", "1"}));
     EXPECT_TRUE(waitUntil([&] { return client->printed("button 1"); }, 5000))
-        << client->lines.join('|').toStdString();
+        << client->lines().join('|').toStdString();
     ASSERT_TRUE(xdotool({"mousemove", "900", "700"}));
     ASSERT_TRUE(waitUntil([&] { return exited == 1; }, 5000));
     EXPECT_EQ(entered, 1);
