@@ -55,8 +55,9 @@ mkdir -p "$XDG_CONFIG_HOME/mirano" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 echo '{"frameRate": 60, "focusBehavior": "doNothing"}' >"$XDG_CONFIG_HOME/mirano/defaults.json"
 
-tick_rate=$(getconf CLK_TCK)
-cpu_of() { awk -v t="$tick_rate" '{ printf "%.4f", ($14 + $15) / t }' "/proc/$1/stat"; }
+# CPU seconds of all threads of a process, to the nanosecond (clock ticks are too coarse for
+# a few milliseconds per second over a few seconds).
+cpu_of() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ ns += $1 } END { printf "%.6f", ns / 1e9 }'; }
 peak_kb() { awk '/VmHWM/ { print $2 }' "/proc/$1/status"; }
 
 start_client() {  # args...; sets WID (a number) and CLIENT_PID

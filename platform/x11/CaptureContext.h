@@ -20,6 +20,8 @@ struct CaptureContext {
     xcb_render_pictformat_t a8Format = 0;
     /// MIT-SHM is there; without it client frames are copied through the connection.
     bool hasShm = false;
+    /// RENDER is there: the server scales; without it frames are read whole and scaled here.
+    bool hasRender = false;
     /// XFixes regions can be used (to learn what part of a window changed).
     bool hasRegions = false;
     /// Picture format of each visual, for the windows' pixmaps.

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include "platform/Log.h"
+
 namespace mirano::x11 {
 
 namespace {
@@ -70,7 +72,9 @@ std::optional<Error> CaptureThread::setUp() {
         return unavailableError(QStringLiteral("the DAMAGE extension is missing"));
     context_.damageEventBase = damageExt->first_event;
     // Regions tell what changed, so that only that is scaled again; without them, everything.
-    context_.hasRegions = reply(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0),
+    const auto* xfixesExt = xcb_get_extension_data(c, &xcb_xfixes_id);
+    context_.hasRegions = xfixesExt && xfixesExt->present &&
+                          reply(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0),
                                                                nullptr)) != nullptr;
     // Without MIT-SHM the panel's picture is still drawn on the server; only the frames a
     // tool asks for are copied through the connection, more slowly.
@@ -78,9 +82,21 @@ std::optional<Error> CaptureThread::setUp() {
     context_.hasShm =
         shmExt && shmExt->present &&
         reply(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr)) != nullptr;
+    // A request to an extension the server lacks would close the connection: ask first.
+    const auto* renderExt = xcb_get_extension_data(c, &xcb_render_id);
     auto render =
-        reply(xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr));
-    if (!render) return unavailableError(QStringLiteral("the RENDER extension is missing"));
+        renderExt && renderExt->present
+            ? reply(xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr))
+            : nullptr;
+    if (!render) {
+        // Still possible, at a price: whole frames come to us and are scaled here.
+        logLine(
+            QStringLiteral("The X server lacks RENDER: frames are copied and scaled by Mirano, "
+                           "which costs more CPU."));
+        x.preload({"_NET_CLIENT_LIST"});
+        return std::nullopt;
+    }
+    context_.hasRender = true;
     auto formats =
         reply(xcb_render_query_pict_formats_reply(c, xcb_render_query_pict_formats(c), nullptr));
     if (!formats) return unavailableError(QStringLiteral("RENDER lists no picture formats"));

@@ -40,6 +40,8 @@ public:
 
     /// Why capture cannot work on this display, or nothing.
     std::optional<Error> unavailable() const { return unavailable_; }
+    /// The server can scale and draw pictures (RENDER); without it frames come to the program.
+    bool serverDrawsPictures() const { return !unavailable_ && context_.hasRender; }
 
     /// Runs `task` on the capture thread, in order. Thread-safe.
     void post(std::function<void(CaptureThread&)> task);

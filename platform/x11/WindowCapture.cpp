@@ -4,6 +4,8 @@
 #include <xcb/damage.h>
 #include <xcb/xfixes.h>
 
+#include <QImage>
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -73,7 +75,8 @@ std::optional<Error> WindowCapture::start(Clock::time_point now) {
         return captureError(QStringLiteral("The window to capture no longer exists."));
     if (attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
         return captureError(QStringLiteral("The window has no pixels to capture."));
-    if (context_.visualFormats.find(attributes->visual) == context_.visualFormats.end())
+    if (context_.hasRender &&
+        context_.visualFormats.find(attributes->visual) == context_.visualFormats.end())
         return captureError(QStringLiteral("The window's pixel format is not supported."));
     windowWidth_ = geometry->width;
     windowHeight_ = geometry->height;
@@ -150,6 +153,9 @@ bool WindowCapture::prepareOutput(QString* error) {
     outputPicture_.reset();
     outputPixmap_.reset();
     pool_.reset();
+    outputWidth_ = width;
+    outputHeight_ = height;
+    if (!context_.hasRender) return true;  // scaled here, from the window's pixels
     const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
     auto pixmapError = reply(xcb_request_check(
         connection_, xcb_create_pixmap_checked(connection_, 32, pixmap, context_.connection->root(),
@@ -163,8 +169,6 @@ bool WindowCapture::prepareOutput(QString* error) {
     const xcb_render_picture_t picture = xcb_generate_id(connection_);
     xcb_render_create_picture(connection_, picture, pixmap, context_.argb32Format, 0, nullptr);
     outputPicture_ = XResource(connection_, picture, freePicture);
-    outputWidth_ = width;
-    outputHeight_ = height;
     if (context_.hasShm)
         pool_ = ShmFramePool::create(context_.connection, width, height, kPoolBuffers);
     return true;
@@ -190,17 +194,22 @@ bool WindowCapture::nameWindowPixmap() {
     auto geometry = reply(xcb_get_geometry_reply(connection_, geometryCookie, nullptr));
     auto origin = reply(xcb_translate_coordinates_reply(connection_, originCookie, nullptr));
     if (nameError) return false;  // not viewable now; a map or damage brings us back
-    windowPixmap_ = XResource(connection_, pixmap, freePixmap);
+    XResource named(connection_, pixmap, freePixmap);
     if (!attributes || !topGeometry || !geometry || !origin) return false;
-    const auto format = context_.visualFormats.find(attributes->visual);
-    if (format == context_.visualFormats.end()) return false;
-    sourceFormat_ = format->second;
     // The pixmap starts at the outer edge of the top-level's border.
     origin_ = QPoint(origin->dst_x + topGeometry->border_width,
                      origin->dst_y + topGeometry->border_width);
     topSize_ = QSize(topGeometry->width, topGeometry->height);
     windowWidth_ = geometry->width;
     windowHeight_ = geometry->height;
+    if (!context_.hasRender) {
+        windowPixmap_ = std::move(named);
+        return true;
+    }
+    const auto format = context_.visualFormats.find(attributes->visual);
+    if (format == context_.visualFormats.end()) return false;
+    sourceFormat_ = format->second;
+    windowPixmap_ = std::move(named);
     const xcb_render_picture_t picture = xcb_generate_id(connection_);
     // Past the pixmap's edges, repeat the edge pixels: bilinear sampling at the border then
     // never blends with transparent black.
@@ -252,7 +261,7 @@ QRectF WindowCapture::sourceRect() const {
     return source.translated(origin_);
 }
 
-void WindowCapture::applyTransform() {
+void WindowCapture::fit() {
     const QRectF source = sourceRect();
     // Fit, keeping the source's aspect: a window resized since the output size was chosen
     // shows whole, on bars, never stretched.
@@ -261,6 +270,11 @@ void WindowCapture::applyTransform() {
                      std::clamp(int(std::lround(source.height() / scale)), 1, outputHeight_));
     fitOffset_ =
         QPoint((outputWidth_ - fitSize_.width()) / 2, (outputHeight_ - fitSize_.height()) / 2);
+}
+
+void WindowCapture::applyTransform() {
+    fit();
+    const QRectF source = sourceRect();
     const double sx = source.width() / fitSize_.width();
     const double sy = source.height() / fitSize_.height();
     // Maps output pixels to window pixels.
@@ -302,7 +316,7 @@ void WindowCapture::handleEvent(const xcb_generic_event_t* event) {
         const auto* e = reinterpret_cast<const xcb_damage_notify_event_t*>(event);
         if (e->damage != damage_.get()) return;
         dirty_ = true;
-        if (!sourcePicture_) needsPixmap_ = true;
+        if (!windowPixmap_) needsPixmap_ = true;
         return;
     }
     switch (type) {
@@ -357,7 +371,7 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
         allDamaged_ = true;
     }
     if (presenter_ && presenter_->wantsFrame()) markAllDirty();
-    if (!dirty_ || !sourcePicture_ || (!presenter_ && !onFrame_)) return std::nullopt;
+    if (!dirty_ || !windowPixmap_ || (!presenter_ && !onFrame_)) return std::nullopt;
     if (now + kSlack < nextAllowed_) return nextAllowed_;
     if (!(presenter_ ? presentFrame() : captureFrame())) return now + kPoolRetry;
     const auto interval = std::chrono::duration_cast<Clock::duration>(
@@ -380,6 +394,7 @@ bool WindowCapture::presentFrame() {
 }
 
 bool WindowCapture::captureFrame() {
+    if (!context_.hasRender) return scaleFrameHere();
     std::shared_ptr<ShmFrameBuffer> buffer = pool_ ? pool_->acquire() : nullptr;
     if (pool_ && !buffer && pool_->allocated() == 0) {
         // Not one segment could be shared with the server (another host, another IPC
@@ -427,6 +442,42 @@ bool WindowCapture::captureFrame() {
     }
     const Frame frame = buffer;
     if (onFrame_) onFrame_(frame);
+    return true;
+}
+
+bool WindowCapture::scaleFrameHere() {
+    xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, XCB_NONE);
+    dirty_ = false;
+    const QRect area = sourceRect().toAlignedRect().intersected(
+        QRect(origin_, QSize(windowWidth_, windowHeight_)));
+    if (area.isEmpty()) return true;
+    auto image = reply(xcb_get_image_reply(
+        connection_,
+        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, windowPixmap_.get(),
+                      std::int16_t(area.x()), std::int16_t(area.y()), std::uint16_t(area.width()),
+                      std::uint16_t(area.height()), ~0u),
+        nullptr));
+    // Only the common 32 bits per pixel layouts (depth 24 and 32).
+    if (!image || xcb_get_image_data_length(image.get()) != area.width() * area.height() * 4) {
+        needsPixmap_ = true;
+        return true;
+    }
+    QImage window(xcb_get_image_data(image.get()), area.width(), area.height(), area.width() * 4,
+                  image->depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (image->depth != 32) {
+        // Qt copies the unused byte as alpha: it must say opaque.
+        window = window.copy();
+        auto* pixel = reinterpret_cast<std::uint32_t*>(window.bits());
+        for (qsizetype i = 0, n = window.sizeInBytes() / 4; i < n; ++i) pixel[i] |= 0xff000000u;
+    }
+    fit();
+    QImage output(outputWidth_, outputHeight_, QImage::Format_ARGB32_Premultiplied);
+    output.fill(Qt::black);
+    QPainter(&output).drawImage(
+        fitOffset_, window.scaled(fitSize_, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    if (onFrame_)
+        onFrame_(
+            std::make_shared<HeapFrameBuffer>(outputWidth_, outputHeight_, output.constBits()));
     return true;
 }
 

@@ -79,7 +79,11 @@ private:
     bool presentFrame();
     /// The part of the window shown, in window pixels.
     QRectF sourceRect() const;
+    /// Where the source rectangle goes in the output, fitted.
+    void fit();
     void applyTransform();
+    /// Without RENDER: reads the window's pixels and scales them in this process.
+    bool scaleFrameHere();
     void releaseServerResources(bool windowExists);
     void end(const Error& error);
 

@@ -20,7 +20,7 @@ std::optional<Error> X11CaptureService::unavailable() const { return thread_->un
 void X11CaptureService::shutDown() { thread_->shutDown(); }
 
 std::shared_ptr<PictureSurface> X11CaptureService::makePictureSurface(QWindow& host) {
-    if (thread_->unavailable()) return nullptr;
+    if (!thread_->serverDrawsPictures()) return nullptr;
     auto surface = std::make_shared<X11PictureSurface>(thread_, nextSurfaceID_++, host);
     if (!surface->isValid()) return nullptr;
     return surface;

@@ -3,10 +3,9 @@
 
 #include <xcb/composite.h>
 #include <xcb/damage.h>
-#include <xcb/render.h>
-#include <xcb/shm.h>
 #include <xcb/xinput.h>
 
+#include "platform/Log.h"
 #include "platform/Notifications.h"
 #include "platform/x11/X11Desktop.h"
 // xkb.h names a struct member "explicit".
@@ -60,8 +59,7 @@ QStringList X11Permissions::missingForCapture() {
     }
     if (!composite) missing << QStringLiteral("Composite 0.2");
     if (!present(c, &xcb_damage_id)) missing << QStringLiteral("Damage");
-    if (!present(c, &xcb_render_id)) missing << QStringLiteral("Render");
-    if (!present(c, &xcb_shm_id)) missing << QStringLiteral("MIT-SHM");
+    // Without Render or MIT-SHM capture still works, more slowly (and says so).
     return missing;
 }
 
@@ -71,9 +69,8 @@ bool X11Permissions::checkKeyboardAccess(bool prompt) {
     const QStringList missing = missingForAccessibility();
     if (missing.isEmpty()) return true;
     if (prompt)
-        notifications_.post(
-            QStringLiteral("Mirano cannot read the keyboard"),
-            QStringLiteral("The X server lacks %1.").arg(missing.join(QStringLiteral(", "))));
+        tell(QStringLiteral("Mirano cannot read the keyboard"),
+             QStringLiteral("The X server lacks %1.").arg(missing.join(QStringLiteral(", "))));
     return false;
 }
 
@@ -82,10 +79,15 @@ bool X11Permissions::canCapture() { return missingForCapture().isEmpty(); }
 bool X11Permissions::askForCapture() {
     const QStringList missing = missingForCapture();
     if (missing.isEmpty()) return true;
-    notifications_.post(
-        QStringLiteral("Mirano cannot capture windows"),
-        QStringLiteral("The X server lacks %1.").arg(missing.join(QStringLiteral(", "))));
+    tell(QStringLiteral("Mirano cannot capture windows"),
+         QStringLiteral("The X server lacks %1.").arg(missing.join(QStringLiteral(", "))));
     return false;
+}
+
+void X11Permissions::tell(const QString& title, const QString& body) {
+    // Also on the terminal: without a notification server the notice would go nowhere.
+    logLine(QStringLiteral("%1: %2").arg(title, body));
+    notifications_.post(title, body);
 }
 
 }  // namespace mirano::x11

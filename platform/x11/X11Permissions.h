@@ -31,6 +31,9 @@ public:
     QStringList missingForCapture();
 
 private:
+    /// A notification, and the same on the log.
+    void tell(const QString& title, const QString& body);
+
     X11Desktop& desktop_;
     Notifications& notifications_;
 };
