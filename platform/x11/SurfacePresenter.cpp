@@ -210,9 +210,10 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
         fill(frame_.picture.get(), 0xffff, 0, 0, width_, height_);
     QRect drawn = whole ? QRect(0, 0, width_, height_) : QRect();
     // Area averaging, all in the server's fast bilinear paths. Halve exactly (each pixel the
-    // mean of 2 x 2) while 3 times too large or more; from 2 to 3 times, take 2 x 2 bilinear
-    // samples per pixel, one at the middle of each quarter of the area it covers, then halve;
-    // below 2, one bilinear sample averages what it covers.
+    // mean of 2 x 2) while more than 4 times too large; from 2 to 4 times, take 2 x 2 bilinear
+    // samples per pixel, one at the middle of each quarter of the area it covers, then halve
+    // (exact at 2 and 4 times, near at 3); below 2, one bilinear sample averages what it covers.
+    // (Halving further and ending with one bilinear sample at 1.5 times blurs thin strokes.)
     xcb_render_picture_t from = source;
     QRectF rect = sourceRect;
     // The steps keep the source's own format: the server's fast paths cover same-format copies.
@@ -244,7 +245,7 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
     };
     std::size_t level = 0;
     const auto ratio = [&] { return std::min(rect.width() / w, rect.height() / h); };
-    for (; level + 1 < kMaxHalvings && ratio() >= 3.0; ++level) {
+    for (; level + 1 < kMaxHalvings && ratio() > 4.0; ++level) {
         halve(level, int(std::ceil(rect.width() / 2)), int(std::ceil(rect.height() / 2)), 2.0, 2.0);
         rect = QRectF(0, 0, rect.width() / 2, rect.height() / 2);
     }
