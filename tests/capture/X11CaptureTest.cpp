@@ -142,6 +142,11 @@ protected:
         return s;
     }
 
+    /// Our test client window of that size and position, with more arguments.
+    TestClientWindow client(const char* size, const char* pos, QStringList more) {
+        return TestClientWindow(*session_, QStringList{"--size", size, "--pos", pos} + more);
+    }
+
     bool isManaged(WindowNumber id) {
         const auto clients =
             x_->property32(x_->root(), x_->atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
@@ -167,8 +172,7 @@ X11Session* X11CaptureTest::session_ = nullptr;
 QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 
 TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
-    TestClientWindow window(*session_,
-                            {"--size", "320x200", "--pos", "40,40", "--pattern", "quadrants"});
+    auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started);
     EXPECT_EQ(s->sourceWindowSize(), QSizeF(320, 200));
@@ -180,6 +184,21 @@ TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
     expectPixels(
         s.latest,
         {{0, 0, kRed}, {159, 99, kRed}, {160, 99, kGreen}, {159, 100, kWhite}, {319, 199, kBlue}});
+
+    // Zoom into the green quadrant at half size: a static window still gets a new frame.
+    ASSERT_FALSE(
+        await([&](Completion d) { s->updateConfiguration(80, 50, QRectF(160, 0, 160, 100), d); }));
+    EXPECT_EQ(s->currentSourceRect(), QRectF(160, 0, 160, 100));
+    ASSERT_TRUE(waitUntil(
+        [&] { return s.latest && s.latest->width() == 80 && isSolid(s.latest, kGreen); }));
+    EXPECT_EQ(s.latest->height(), 50);
+
+    // Back to the whole window, at 160 x 100.
+    ASSERT_FALSE(await([&](Completion d) { s->resetSourceRect(160, 100, d); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return s.latest && s.latest->width() == 160 && showsQuadrants(s.latest); }));
+    EXPECT_EQ(s.latest->height(), 100);
+    EXPECT_EQ(s->currentSourceRect(), QRectF(0, 0, 320, 200));
 
     // A change of the window's contents arrives.
     window.send("pattern bars");
@@ -195,8 +214,7 @@ TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
 }
 
 TEST_F(X11CaptureTest, RegionsAreScaledToTheOutputSize) {
-    TestClientWindow window(*session_,
-                            {"--size", "320x200", "--pos", "60,60", "--pattern", "quadrants"});
+    auto window = client("320x200", "60,60", {"--pattern", "quadrants"});
     // 80 x 50 points around the centre, doubled: each quadrant covers a quarter of the output.
     Stream& s = capture(window.id(), 160, 100, QRectF(120, 75, 80, 50));
     ASSERT_TRUE(s.started && waitUntil([&] { return showsQuadrants(s.latest); }));
@@ -221,31 +239,8 @@ TEST_F(X11CaptureTest, RegionsAreScaledToTheOutputSize) {
         for (int y : {0, 99}) EXPECT_EQ(pixel(s.latest, x, y) >> 24, 0xffu) << x << "," << y;
 }
 
-TEST_F(X11CaptureTest, UpdateAndResetChangeWhatArrives) {
-    TestClientWindow window(*session_,
-                            {"--size", "320x200", "--pos", "80,80", "--pattern", "quadrants"});
-    Stream& s = capture(window.id());
-    ASSERT_TRUE(s.started && waitUntil([&] { return showsQuadrants(s.latest); }));
-
-    // Zoom into the green quadrant at half size: a static window still gets a new frame.
-    ASSERT_FALSE(
-        await([&](Completion d) { s->updateConfiguration(80, 50, QRectF(160, 0, 160, 100), d); }));
-    EXPECT_EQ(s->currentSourceRect(), QRectF(160, 0, 160, 100));
-    ASSERT_TRUE(waitUntil(
-        [&] { return s.latest && s.latest->width() == 80 && isSolid(s.latest, kGreen); }));
-    EXPECT_EQ(s.latest->height(), 50);
-
-    // Back to the whole window, at 160 x 100.
-    ASSERT_FALSE(await([&](Completion d) { s->resetSourceRect(160, 100, d); }));
-    ASSERT_TRUE(waitUntil(
-        [&] { return s.latest && s.latest->width() == 160 && showsQuadrants(s.latest); }));
-    EXPECT_EQ(s.latest->height(), 100);
-    EXPECT_EQ(s->currentSourceRect(), QRectF(0, 0, 320, 200));
-}
-
 TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
-    TestClientWindow window(*session_,
-                            {"--size", "320x200", "--pos", "20,20", "--pattern", "quadrants"});
+    auto window = client("320x200", "20,20", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return showsQuadrants(s.latest); }));
 
@@ -276,8 +271,7 @@ TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
 }
 
 TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
-    TestClientWindow window(*session_,
-                            {"--size", "240x160", "--pos", "30,300", "--pattern", "solid:ff0000"});
+    auto window = client("240x160", "30,300", {"--pattern", "solid:ff0000"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kRed); }));
 
@@ -286,8 +280,7 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
     // Painting an unmapped window shows nothing; the last frame stays red and nothing ends.
     window.send("pattern solid:00ff00");
     // A second, live window proves the capture thread keeps working meanwhile.
-    TestClientWindow witness(
-        *session_, {"--size", "100x100", "--pos", "600,300", "--pattern", "solid:0000ff"});
+    auto witness = client("100x100", "600,300", {"--pattern", "solid:0000ff"});
     Stream& w = capture(witness.id());
     ASSERT_TRUE(w.started && waitUntil([&] { return isSolid(w.latest, kBlue); }));
     EXPECT_TRUE(isSolid(s.latest, kRed));
@@ -300,24 +293,8 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
     EXPECT_TRUE(s.stops.empty());
 }
 
-TEST_F(X11CaptureTest, DestroyedWindowReportsDidStopWithAnError) {
-    TestClientWindow window(*session_,
-                            {"--size", "200x120", "--pos", "500,60", "--pattern", "solid:ffffff"});
-    Stream& s = capture(window.id());
-    ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kWhite); }));
-    window.send("quit");
-    ASSERT_TRUE(waitUntil([&] { return !s.stops.empty(); })) << "no did-stop";
-    ASSERT_EQ(s.stops.size(), 1u);
-    ASSERT_TRUE(s.stops[0].has_value());
-    EXPECT_FALSE(s.stops[0]->description.isEmpty());
-    // The window is gone from the shareable windows, so a restart cannot find it.
-    ASSERT_FALSE(await([&](Completion d) { s->stopCapture(d); }));
-    EXPECT_EQ(await([&](Completion d) { s->restartCapture(d); }), CaptureError::windowNotFound());
-}
-
 TEST_F(X11CaptureTest, StoppedStreamDeliversNothingAndRestartsAtTheNewRate) {
-    TestClientWindow window(*session_,
-                            {"--size", "200x120", "--pos", "700,400", "--animate", "60"});
+    auto window = client("200x120", "700,400", {"--animate", "60"});
     Stream& w = capture(window.id());  // an independent stream of the window counts the changes
     Stream& s = capture(window.id());
     ASSERT_TRUE(w.started && s.started);
@@ -344,18 +321,14 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingAndRestartsAtTheNewRate) {
 TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
     for (bool compositor : {false, true}) {
         SCOPED_TRACE(compositor ? "with xcompmgr" : "without compositor");
-        if (compositor) {
-            ASSERT_TRUE(session_->startCompositor());
-        }
-        TestClientWindow source(
-            *session_, {"--size", "300x200", "--pos", "300,200", "--pattern", "solid:ff0000"});
+        if (compositor) ASSERT_TRUE(session_->startCompositor());
+        auto source = client("300x200", "300,200", {"--pattern", "solid:ff0000"});
         // An override-redirect window stays on top of the source, over its middle.
-        TestClientWindow cover(*session_, {"--size", "120x80", "--pos", "390,260", "--pattern",
-                                           "solid:0000ff", "--override-redirect"});
+        auto cover =
+            client("120x80", "390,260", {"--pattern", "solid:0000ff", "--override-redirect"});
         ASSERT_NE(cover.id(), 0u);
         Stream& s = capture(source.id());
-        ASSERT_TRUE(s.started);
-        ASSERT_TRUE(waitUntil([&] { return isSolid(s.latest, kRed); }))
+        ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kRed); }))
             << "source pixels are hidden by the covering window";
         // The source repaints while covered: still its own pixels.
         source.send("pattern quadrants");
@@ -363,14 +336,20 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
             [&] { return showsQuadrants(s.latest) && pixelAt(s.latest, 0.45, 0.45) == kRed; }));
         source.send("quit");
         cover.send("quit");
+        // A destroyed source ends the stream with an error, and it cannot be restarted.
         ASSERT_TRUE(waitUntil([&] { return !s.stops.empty(); }));
+        ASSERT_EQ(s.stops.size(), 1u);
+        EXPECT_FALSE(s.stops[0].value_or(Error{}).description.isEmpty());
+        ASSERT_FALSE(await([&](Completion d) { s->stopCapture(d); }));
+        EXPECT_EQ(await([&](Completion d) { s->restartCapture(d); }),
+                  CaptureError::windowNotFound());
         s->stop();
     }
     session_->stopCompositor();
 }
 
 TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
-    TestClientWindow window(*session_, {"--size", "160x100", "--pos", "10,500", "--animate", "30"});
+    auto window = client("160x100", "10,500", {"--animate", "30"});
     const pid_t pid = getpid();
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return s.count >= 10; }));
@@ -390,8 +369,7 @@ TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
 TEST_F(X11CaptureTest, NoSharedMemoryOutlivesACrashedCapturer) {
     const QString probe = X11Session::builtProgram("tools/mirano-capture-probe");
     if (!QFile::exists(probe)) GTEST_SKIP() << "capture probe not built (MIRANO_BUILD_TOOLS=OFF)";
-    TestClientWindow window(*session_,
-                            {"--size", "160x100", "--pos", "900,600", "--animate", "30"});
+    auto window = client("160x100", "900,600", {"--animate", "30"});
     ASSERT_NE(window.id(), 0u);
     QProcess* capturer = session_->spawn(probe, {QString::number(window.id()), "--seconds", "60"});
     const pid_t pid = pid_t(capturer->processId());
@@ -443,8 +421,7 @@ TEST_F(X11CaptureTest, WithoutUsableSharedMemoryFramesAreCopiedAndTheFailureIsSa
 }
 
 TEST_F(X11CaptureTest, ShutDownJoinsTheThreadAndNothingArrivesAfterIt) {
-    TestClientWindow window(*session_,
-                            {"--size", "160x100", "--pos", "400,600", "--animate", "60"});
+    auto window = client("160x100", "400,600", {"--animate", "60"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return s.count >= 5; }));
     service_->shutDown();
