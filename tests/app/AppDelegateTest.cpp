@@ -169,6 +169,17 @@ TEST_F(DelegateFixture, EveryGestureReachesItsAction) {
     b.onSettingsHotkey();
     EXPECT_EQ(application.activations, 2);
     EXPECT_EQ(opened, 1);
+
+    // Backspace closes only a hovered panel.
+    pip.calls.clear();
+    EXPECT_FALSE(b.onBackspace());  // no PiP
+    pip.panel = true;
+    pip.captured = 7;
+    EXPECT_FALSE(b.onBackspace());  // pointer elsewhere
+    EXPECT_TRUE(pip.calls.isEmpty());
+    pip.hovering = true;
+    EXPECT_TRUE(b.onBackspace());
+    EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
 }
 
 TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission) {
@@ -198,19 +209,6 @@ TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission)
     onHotkey();
     EXPECT_EQ(permissions.captureRequests, 2);
     EXPECT_TRUE(pip.calls.isEmpty());
-}
-
-TEST_F(DelegateFixture, BackspaceClosesOnlyAHoveredPanel) {
-    launch();
-    auto& onBackspace = bindings().onBackspace;
-    EXPECT_FALSE(onBackspace());  // no PiP
-    pip.panel = true;
-    pip.captured = 7;
-    EXPECT_FALSE(onBackspace());  // pointer elsewhere
-    EXPECT_TRUE(pip.calls.isEmpty());
-    pip.hovering = true;
-    EXPECT_TRUE(onBackspace());
-    EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
 }
 
 TEST_F(DelegateFixture, TerminationStopsHotkeysAndPiPAndIgnoresLaterHoverChanges) {

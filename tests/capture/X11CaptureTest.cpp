@@ -321,7 +321,9 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingAndRestartsAtTheNewRate) {
 TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
     for (bool compositor : {false, true}) {
         SCOPED_TRACE(compositor ? "with xcompmgr" : "without compositor");
-        if (compositor) ASSERT_TRUE(session_->startCompositor());
+        if (compositor) {
+            ASSERT_TRUE(session_->startCompositor());
+        }
         auto source = client("300x200", "300,200", {"--pattern", "solid:ff0000"});
         // An override-redirect window stays on top of the source, over its middle.
         auto cover =

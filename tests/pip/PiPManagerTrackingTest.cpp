@@ -1,4 +1,6 @@
 // Focus behaviour, full-screen suppression, hover, hiding and the Command key.
+#include <tuple>
+
 #include "tests/pip/PiPManagerTestSupport.h"
 
 namespace mirano::testing {
@@ -76,20 +78,18 @@ TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
 }
 
 TEST_F(Tracking, StopAndCloseAndDoNothing) {
-    settings.setFocusBehaviorRaw("doNothing");
     start();
-    activate(kWindowID);
-    EXPECT_NE(manager->pipPanel(), nullptr);
-    EXPECT_FALSE(manager->isPaused());
-    settings.setFocusBehaviorRaw("somethingElse");
-    activate(kWindowID);
-    EXPECT_NE(manager->pipPanel(), nullptr);
-    EXPECT_FALSE(manager->isPaused());
-    settings.setFocusBehaviorRaw("stopAndClose");
-    activate(kOtherWindowID);
-    EXPECT_NE(manager->pipPanel(), nullptr);
-    activate(kWindowID);
-    EXPECT_EQ(manager->pipPanel(), nullptr);
+    const std::tuple<const char*, WindowNumber, bool> rows[] = {
+        {"doNothing", kWindowID, false},
+        {"somethingElse", kWindowID, false},
+        {"stopAndClose", kOtherWindowID, false},
+        {"stopAndClose", kWindowID, true}};
+    for (auto [behavior, window, closes] : rows) {
+        settings.setFocusBehaviorRaw(behavior);
+        activate(window);
+        EXPECT_EQ(manager->pipPanel() == nullptr, closes) << behavior;
+        EXPECT_FALSE(manager->isPaused()) << behavior;
+    }
 }
 
 TEST_F(Tracking, SessionStartedUnderFullScreenIsWithdrawnAtOnce) {

@@ -1,4 +1,4 @@
-// Zoom geometry, panel resizes and frame-rate picks.
+// Zoom geometry, panel resizes, frame-rate picks and the frame-rate menu.
 #include "tests/pip/PiPManagerTestSupport.h"
 
 namespace mirano::testing {
@@ -49,6 +49,13 @@ TEST_F(ZoomOnWindow, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStrea
     manager->mouseExitedPanel();
     manager->zoomBy(0.85);
     EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 500));
+    // Nor does the frame-rate menu open.
+    manager->openFrameRateMenu();
+    EXPECT_EQ(application.activations, 0);
+    hover();
+    manager->openFrameRateMenu();
+    EXPECT_EQ(application.activations, 1);
+    EXPECT_EQ(panelSystem.state(panel().windowHandle()).activations, 1) << "the panel is made key";
 }
 
 TEST_F(ZoomOnWindow, SelectionsReshapeThePanelUnlessTheirAspectIsExtreme) {
@@ -131,15 +138,7 @@ TEST_F(Zoom, FrameRatePicksAreDebouncedToOneRestart) {
     start();
     EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, 1.0 / 60);
 
-    // A pick while the stream is stopped schedules nothing.
-    manager->streamManager()->stopCapture([](auto) {});
-    scheduler.drain();
-    manager->frameRateChanged(24);
-    EXPECT_FALSE(manager->hasFrameRateDebounceTimer());
-}
-
-TEST_F(Zoom, FailedRestartIsLogged) {
-    start();
+    // A restart that fails is logged and leaves the panel.
     capture.windows.clear();
     manager->frameRateChanged(24);
     ::testing::internal::CaptureStdout();
@@ -148,17 +147,12 @@ TEST_F(Zoom, FailedRestartIsLogged) {
               "Failed to restart stream after frame rate change: " +
                   CaptureError::windowNotFound().description.toStdString() + "\n");
     EXPECT_NE(manager->pipPanel(), nullptr);
-}
 
-TEST_F(Zoom, FrameRateMenuOpensOnlyOverAVisiblePanel) {
-    settings.setAutoHideOnHover(false);
-    start();
-    manager->openFrameRateMenu();
-    EXPECT_EQ(application.activations, 0);
-    hover();
-    manager->openFrameRateMenu();
-    EXPECT_EQ(application.activations, 1);
-    EXPECT_EQ(panelSystem.state(panel().windowHandle()).activations, 1) << "the panel is made key";
+    // A pick while the stream is stopped schedules nothing.
+    manager->streamManager()->stopCapture([](auto) {});
+    scheduler.drain();
+    manager->frameRateChanged(24);
+    EXPECT_FALSE(manager->hasFrameRateDebounceTimer());
 }
 
 }  // namespace
