@@ -226,6 +226,25 @@ TEST_F(DelegateFixture, TerminationStopsHotkeysAndPiPAndIgnoresLaterHoverChanges
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {
     launch();
     application.policyChanges.clear();
+    // Panels and borderless popups never count as settings windows.
+    QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                               Qt::WindowDoesNotAcceptFocus);
+    panel.setAttribute(Qt::WA_ShowWithoutActivating);
+    panel.resize(320, 200);
+    panel.show();
+    QWidget borderless(nullptr, Qt::FramelessWindowHint);
+    borderless.resize(100, 100);
+    borderless.show();
+    QApplication::processEvents();
+    delegate->handleWindowDidBecomeMain(&panel);
+    delegate->handleWindowDidUpdate(&borderless);
+    EXPECT_FALSE(delegate->settingsBecameMain());
+    panel.close();
+    borderless.close();
+    QApplication::processEvents();
+    EXPECT_TRUE(application.policyChanges.isEmpty());
+    EXPECT_EQ(application.activations, 0);
+
     QWidget settings;
     settings.resize(600, 400);
     auto open = [&] {
@@ -267,26 +286,4 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
     EXPECT_GT(application.activations, activations);
     settings.close();
     QApplication::processEvents();
-}
-
-TEST_F(DelegateFixture, PanelsAndPopupsNeverCountAsSettingsWindows) {
-    launch();
-    application.policyChanges.clear();
-    QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                               Qt::WindowDoesNotAcceptFocus);
-    panel.setAttribute(Qt::WA_ShowWithoutActivating);
-    panel.resize(320, 200);
-    panel.show();
-    QWidget borderless(nullptr, Qt::FramelessWindowHint);
-    borderless.resize(100, 100);
-    borderless.show();
-    QApplication::processEvents();
-    delegate->handleWindowDidBecomeMain(&panel);
-    delegate->handleWindowDidUpdate(&borderless);
-    EXPECT_FALSE(delegate->settingsBecameMain());
-    panel.close();
-    borderless.close();
-    QApplication::processEvents();
-    EXPECT_TRUE(application.policyChanges.isEmpty());
-    EXPECT_EQ(application.activations, 0);
 }

@@ -154,6 +154,18 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
     EXPECT_TRUE(manager->hasHideAutoCloseTimer());
     EXPECT_FALSE(manager->isHoveringVisiblePiP());
 
+    // Full screen coming and going leaves a hidden PiP out.
+    otherWindowFullScreen(true);
+    changeDesktop();
+    EXPECT_FALSE(panel().isOrderedFront());
+    otherWindowFullScreen(false);
+    changeDesktop();
+    scheduler.drain();
+    EXPECT_FALSE(manager->isFullscreenSuppressed());
+    EXPECT_FALSE(panel().isOrderedFront());
+    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+    EXPECT_TRUE(manager->hasHideAutoCloseTimer());
+
     manager->mouseExitedPanel();
     EXPECT_EQ(panel().alphaValue(), 0.0);
     manager->mouseEnteredPanel();
@@ -177,23 +189,6 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
     scheduler.advance(0.2);
     EXPECT_EQ(manager->pipPanel(), nullptr);
     EXPECT_FALSE(manager->hasHideAutoCloseTimer());
-}
-
-TEST_F(Tracking, HiddenPiPStaysOutAfterFullScreenEnds) {
-    settings.setAutoHideOnHover(false);
-    start();
-    hover();
-    tap();
-    otherWindowFullScreen(true);
-    changeDesktop();
-    EXPECT_FALSE(panel().isOrderedFront());
-    otherWindowFullScreen(false);
-    changeDesktop();
-    scheduler.drain();
-    EXPECT_FALSE(manager->isFullscreenSuppressed());
-    EXPECT_FALSE(panel().isOrderedFront());
-    EXPECT_FALSE(manager->streamManager()->isStreamActive());
-    EXPECT_TRUE(manager->hasHideAutoCloseTimer());
 }
 
 TEST_F(Tracking, StreamRequestsRunOneAtATimeAndTheLastWins) {
