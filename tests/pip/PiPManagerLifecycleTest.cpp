@@ -11,16 +11,15 @@ using Lifecycle = PiPManagerFixture;
 TEST_F(Lifecycle, PanelGoesToTheConfiguredCornerOfTheMainScreenAtItsPixelRatio) {
     settings.setPipWidth(320);
     settings.setPipPositionRaw("topLeft");
+    using Pixels = std::pair<std::int64_t, std::int64_t>;
     const auto panel = manager->makePanel(1600, 900);
     EXPECT_EQ(panel->frame(), QRectF(16, 41, 320, 180)) << "below the top bar";
     EXPECT_EQ(panel->contentAspectRatio(), QSizeF(1600, 900));
     EXPECT_EQ(panel->contentMinSize(), QSizeF(150, 150));
     EXPECT_FALSE(panel->isOrderedFront()) << "made, not shown";
-    EXPECT_EQ(manager->outputPixelSize(*panel),
-              std::make_pair(std::int64_t{640}, std::int64_t{360}));
+    EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(640, 360));
     screens.main->devicePixelRatio = 1.0;
-    EXPECT_EQ(manager->outputPixelSize(*panel),
-              std::make_pair(std::int64_t{320}, std::int64_t{180}));
+    EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(320, 180));
 
     // Without a main screen the first screen is used; a huge stored width still fits it.
     screens.main.reset();
@@ -28,9 +27,7 @@ TEST_F(Lifecycle, PanelGoesToTheConfiguredCornerOfTheMainScreenAtItsPixelRatio) 
     settings.setPipPositionRaw("bottomRight");
     settings.setPipWidth(100000);
     EXPECT_EQ(manager->makePanel(1600, 900)->frame(), QRectF(16, 152, 768, 432));
-    EXPECT_EQ(manager->outputPixelSize(*panel),
-              std::make_pair(std::int64_t{640}, std::int64_t{360}))
-        << "no main screen: ratio 2";
+    EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(640, 360)) << "no main screen: ratio 2";
 }
 
 TEST_F(Lifecycle, WholeWindowSessionRunsUntilStopped) {
