@@ -171,7 +171,7 @@ protected:
 X11Session* X11CaptureTest::session_ = nullptr;
 QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 
-TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
+TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started);
@@ -184,6 +184,13 @@ TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
     expectPixels(
         s.latest,
         {{0, 0, kRed}, {159, 99, kRed}, {160, 99, kGreen}, {159, 100, kWhite}, {319, 199, kBlue}});
+
+    // A region of 80 x 50 points around the centre, doubled: each quadrant covers a quarter.
+    Stream& r = capture(window.id(), 160, 100, QRectF(120, 75, 80, 50));
+    ASSERT_TRUE(r.started && waitUntil([&] { return showsQuadrants(r.latest); }));
+    EXPECT_EQ(r.latest->width(), 160);
+    EXPECT_EQ(r.latest->height(), 100);
+    expectPixels(r.latest, {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, kWhite}});
 
     // Zoom into the green quadrant at half size: a static window still gets a new frame.
     ASSERT_FALSE(
@@ -207,36 +214,25 @@ TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
                pixelAt(s.latest, 2.5 / 8, 0.5) == kCyan;
     }));
 
+    // The region shrunk and of another aspect: 80 x 200 points fitted into 80 x 100 pixels, not
+    // stretched: the second and third bar 20 pixels each, black bars left and right.
+    ASSERT_FALSE(
+        await([&](Completion d) { r->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return r.latest && r.latest->width() == 80 && pixel(r.latest, 25, 50) == kYellow &&
+               pixel(r.latest, 55, 50) == kCyan;
+    }));
+    expectPixels(r.latest,
+                 {{5, 50, 0xff000000}, {75, 50, 0xff000000}, {38, 50, kYellow}, {42, 50, kCyan}});
+    EXPECT_EQ(r.latest->height(), 100);
+    // Depth-24 window: alpha is opaque everywhere, also where bilinear sampling meets the edge.
+    for (int x : {0, 39, 40, 79})
+        for (int y : {0, 99}) EXPECT_EQ(pixel(r.latest, x, y) >> 24, 0xffu) << x << "," << y;
+
     // A window number that is not a client window is not found.
     std::optional<Error> error;
     capture(x_->root(), std::nullopt, std::nullopt, QRectF(), &error);
     EXPECT_EQ(error, CaptureError::windowNotFound());
-}
-
-TEST_F(X11CaptureTest, RegionsAreScaledToTheOutputSize) {
-    auto window = client("320x200", "60,60", {"--pattern", "quadrants"});
-    // 80 x 50 points around the centre, doubled: each quadrant covers a quarter of the output.
-    Stream& s = capture(window.id(), 160, 100, QRectF(120, 75, 80, 50));
-    ASSERT_TRUE(s.started && waitUntil([&] { return showsQuadrants(s.latest); }));
-    EXPECT_EQ(s.latest->width(), 160);
-    EXPECT_EQ(s.latest->height(), 100);
-    expectPixels(s.latest, {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, kWhite}});
-
-    // Shrunk and of another aspect: 80 x 200 points fitted into 80 x 100 pixels, not
-    // stretched: the second and third bar 20 pixels each, black bars left and right.
-    window.send("pattern bars");
-    ASSERT_FALSE(
-        await([&](Completion d) { s->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
-    ASSERT_TRUE(waitUntil([&] {
-        return s.latest && s.latest->width() == 80 && pixel(s.latest, 25, 50) == kYellow &&
-               pixel(s.latest, 55, 50) == kCyan;
-    }));
-    expectPixels(s.latest,
-                 {{5, 50, 0xff000000}, {75, 50, 0xff000000}, {38, 50, kYellow}, {42, 50, kCyan}});
-    EXPECT_EQ(s.latest->height(), 100);
-    // Depth-24 window: alpha is opaque everywhere, also where bilinear sampling meets the edge.
-    for (int x : {0, 39, 40, 79})
-        for (int y : {0, 99}) EXPECT_EQ(pixel(s.latest, x, y) >> 24, 0xffu) << x << "," << y;
 }
 
 TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {

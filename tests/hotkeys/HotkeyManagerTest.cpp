@@ -153,17 +153,12 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
     const Row rows[] = {
         {"0.29 s fires", {{lo, 10.0}, {{}, 10.29}}, 1},
         {"0.3 s is too long", {{lo, 20.0}, {{}, 20.3}}, 0},
-        {"a key during the hold spoils it, even one that passes",
-         {{lo, 30.0}, {lo, 30.1, true}, {{}, 30.2}},
-         0},
-        {"Shift coming and going does not spoil it",
-         {{lo, 40.0}, {lo | M::Shift, 40.1}, {lo, 40.15}, {{}, 40.2}},
-         1},
+        {"a key spoils the hold", {{lo, 30.0}, {lo, 30.1, true}, {{}, 30.2}}, 0},
+        {"Shift coming and going", {{lo, 40.0}, {lo | M::Shift, 40.1}, {lo, 40.15}, {{}, 40.2}}, 1},
         {"Shift does not restart the timing", {{lo, 50.0}, {lo | M::Shift, 50.2}, {{}, 50.35}}, 0},
         {"AltGr is not the left Alt key", {{M::RightAlt, 60.0}, {{}, 60.1}}, 0},
         {"a spoiled hold does not leak into the next one",
-         {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}},
-         1},
+         {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}}, 1},
     };
     settings_.setModifierRaw("leftOption");
     for (const Row& row : rows) {
@@ -177,7 +172,7 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
     }
 }
 
-TEST_F(HotkeyManagerTest, QuickSuperTapQueuesItsCallbacksInOrder) {
+TEST_F(HotkeyManagerTest, CallbacksAreQueuedInOrderAndReadTheFieldWhenTheyRun) {
     settings_.setModifierRaw("leftCommand");
     modifiers(M::LeftSuper, 1.0);
     modifiers({}, 1.1);
@@ -188,9 +183,8 @@ TEST_F(HotkeyManagerTest, QuickSuperTapQueuesItsCallbacksInOrder) {
     modifiers(M::RightSuper | M::Shift, 2.1);
     modifiers(M::RightSuper | M::LeftSuper, 2.2);
     EXPECT_EQ(drained(), Log{"command(true)"});
-}
 
-TEST_F(HotkeyManagerTest, QueuedCallbacksReadTheFieldWhenTheyRunAndNeedTheManager) {
+    // Queued callbacks read the field when they run, and need the manager.
     hovering_ = true;
     press(KEY_F);
     int replaced = 0;
