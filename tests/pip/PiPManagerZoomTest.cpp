@@ -41,6 +41,18 @@ TEST_F(ZoomOnWindow, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStrea
     EXPECT_FALSE(panel().captureView().isZoomed());
     EXPECT_EQ(panel().contentAspectRatio(), QSizeF(1000, 500));
 
+    // Selections reshape the panel unless their aspect is extreme.
+    manager->zoomToSelection(QRectF(0.1, 0.2, 0.4, 0.4));
+    EXPECT_EQ(manager->currentSourceRect(), QRectF(100, 100, 400, 200));
+    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(400, 200));
+    manager->resetZoom();
+    const QRectF before = panel().frame();
+    manager->zoomToSelection(QRectF(0, 0, 0.04, 0.6));  // 40 x 300 points: aspect 7.5
+    EXPECT_EQ(panel().frame(), before);
+    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(1000, 500));
+    EXPECT_EQ(lastUpdateRect(), QRectF(0, 0, 40, 300));
+    manager->resetZoom();
+
     // No zoom unless the pointer is over the visible panel.
     screens.pointer = QPointF(-500, -500);
     manager->zoomBy(0.85);
@@ -56,20 +68,6 @@ TEST_F(ZoomOnWindow, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStrea
     manager->openFrameRateMenu();
     EXPECT_EQ(application.activations, 1);
     EXPECT_EQ(panelSystem.state(panel().windowHandle()).activations, 1) << "the panel is made key";
-}
-
-TEST_F(ZoomOnWindow, SelectionsReshapeThePanelUnlessTheirAspectIsExtreme) {
-    startHovering(1000, 500);
-    manager->zoomToSelection(QRectF(0.1, 0.2, 0.4, 0.4));
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(100, 100, 400, 200));
-    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(400, 200));
-
-    manager->resetZoom();
-    const QRectF before = panel().frame();
-    manager->zoomToSelection(QRectF(0, 0, 0.04, 0.6));  // 40 x 300 points: aspect 7.5
-    EXPECT_EQ(panel().frame(), before);
-    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(1000, 500));
-    EXPECT_EQ(lastUpdateRect(), QRectF(0, 0, 40, 300));
 }
 
 TEST_F(Zoom, ResizesStoreTheWidthAndRestartOnceTheDragHasSettled) {
