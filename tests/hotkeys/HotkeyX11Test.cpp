@@ -151,7 +151,7 @@ protected:
 
 X11Session* HotkeyX11Test::session_ = nullptr;
 
-TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKey) {
+TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn) {
     struct Row {
         const char* modifier;
         std::uint8_t key;
@@ -166,29 +166,48 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKey) {
         {"leftControl", keys::ControlL, keys::ControlR},
         {"rightControl", keys::ControlR, keys::ControlL},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.modifier);
-        ASSERT_TRUE(useModifier(row.modifier));
-        client_->mark();
+    for (bool numLock : {false, true}) {
+        SCOPED_TRACE(numLock ? "Num Lock on" : "Num Lock off");
+        if (numLock) {
+            keyboard_.tap(keys::NumLock);
+            keyboard_.tap(keys::P);
+            ASSERT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kP); }));
+            const QString state = client_->keysSinceMark(true).last().section(' ', 1, 1);
+            EXPECT_TRUE(state.toUInt() & XCB_MOD_MASK_2) << "Num Lock is not on";
+            keysUpToSentinel();
+        }
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.modifier);
+            ASSERT_TRUE(useModifier(row.modifier));
+            client_->mark();
 
-        hotkey(row.key);
-        EXPECT_TRUE(waitUntil([&] { return n_.hotkey == 1; }));
-        EXPECT_EQ(keysUpToSentinel(), QStringList{}) << "the client must not see that P";
+            hotkey(row.key);
+            EXPECT_TRUE(waitUntil([&] { return n_.hotkey == 1; }));
+            EXPECT_EQ(keysUpToSentinel(), QStringList{}) << "the client must not see that P";
 
-        keyboard_.press(keys::ShiftL);
-        hotkey(row.key);
-        keyboard_.release(keys::ShiftL);
-        EXPECT_TRUE(waitUntil([&] { return n_.shiftHotkey == 1; }));
+            keyboard_.press(keys::ShiftL);
+            hotkey(row.key);
+            keyboard_.release(keys::ShiftL);
+            EXPECT_TRUE(waitUntil([&] { return n_.shiftHotkey == 1; }));
 
-        keyboard_.tap(keys::P);
-        EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "P alone passes";
-        keyboard_.chord({row.other, keys::P});
-        EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "the other modifier + P passes";
+            keyboard_.tap(keys::P);
+            EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "P alone passes";
+            keyboard_.chord({row.other, keys::P});
+            EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "the other modifier + P passes";
 
-        keyboard_.tap(row.key);
-        EXPECT_TRUE(waitUntil([&] { return n_.tap == 1; })) << "a quick tap of the modifier";
-        keysUpToSentinel();
-        EXPECT_EQ(n_, (Counts{.hotkey = 1, .shiftHotkey = 1, .tap = 1})) << "each exactly once";
+            keyboard_.tap(row.key);
+            EXPECT_TRUE(waitUntil([&] { return n_.tap == 1; })) << "a quick tap of the modifier";
+            keysUpToSentinel();
+            EXPECT_EQ(n_, (Counts{.hotkey = 1, .shiftHotkey = 1, .tap = 1})) << "each exactly once";
+        }
+        if (numLock) {  // the panel keys too
+            ASSERT_TRUE(hover(true));
+            keyboard_.tap(keys::F);
+            EXPECT_TRUE(waitUntil([&] { return n_.frameRate == 1; }));
+            EXPECT_EQ(keysUpToSentinel(), QStringList{});
+            ASSERT_TRUE(hover(false));
+            keyboard_.tap(keys::NumLock);
+        }
     }
 
     // A combination another program holds is said.
@@ -252,32 +271,6 @@ TEST_F(HotkeyX11Test, PanelKeysFollowTheHoverFlag) {
     EXPECT_EQ(keysUpToSentinel(), (QStringList{"0xff67", kP, "0x66"}));
     EXPECT_EQ(n_, counts);
     EXPECT_EQ(tap_->grabCount(), 0);
-}
-
-TEST_F(HotkeyX11Test, NumLockOnChangesNothing) {
-    keyboard_.tap(keys::NumLock);
-    keyboard_.tap(keys::P);
-    ASSERT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kP); }));
-    EXPECT_TRUE(client_->keysSinceMark(true).last().section(' ', 1, 1).toUInt() & XCB_MOD_MASK_2)
-        << "Num Lock is on";
-    keysUpToSentinel();
-
-    for (auto [modifier, key] :
-         {std::pair{"fn", keys::Menu}, std::pair{"leftCommand", keys::SuperL}}) {
-        SCOPED_TRACE(modifier);
-        ASSERT_TRUE(useModifier(modifier));
-        hotkey(key);
-        EXPECT_TRUE(waitUntil([&] { return n_.hotkey == 1; }));
-        keyboard_.tap(key);
-        EXPECT_TRUE(waitUntil([&] { return n_.tap == 1; }));
-        keyboard_.tap(keys::P);
-        EXPECT_EQ(keysUpToSentinel(), QStringList{kP});
-    }
-    ASSERT_TRUE(hover(true));
-    keyboard_.tap(keys::F);
-    EXPECT_TRUE(waitUntil([&] { return n_.frameRate == 1; }));
-    EXPECT_EQ(keysUpToSentinel(), QStringList{});
-    keyboard_.tap(keys::NumLock);
 }
 
 TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
