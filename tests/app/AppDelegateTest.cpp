@@ -52,19 +52,6 @@ struct DelegateFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(DelegateFixture, BothPermissionsGrantedStartsHotkeysAtLaunchWithoutPromptOrNotification) {
-    launch();
-    EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
-    EXPECT_EQ(notifications.authorizationRequests, 1);
-    EXPECT_EQ(permissions.trustPrompts, 0);
-    EXPECT_EQ(permissions.captureRequests, 0);
-    EXPECT_FALSE(delegate->isWaitingForAccessibility());
-    EXPECT_EQ(scheduler.pendingTimers(), 0);
-    EXPECT_TRUE(notifications.posted.isEmpty());
-    EXPECT_EQ(hotkeysCreated, 1);
-    EXPECT_EQ(log, QStringList{"hotkeys.start"});
-}
-
 TEST_F(DelegateFixture, MissingAccessibilityPromptsOncePollsEverySecondUntilTrustThenNotifiesOnce) {
     permissions.trusted = false;
     launch();
@@ -139,8 +126,18 @@ TEST_F(DelegateFixture, NoTickAfterTheDelegateIsGoneOrTerminated) {
     }
 }
 
-TEST_F(DelegateFixture, EveryGestureReachesItsAction) {
+TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureReachesItsAction) {
     launch();
+    EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
+    EXPECT_EQ(notifications.authorizationRequests, 1);
+    EXPECT_EQ(permissions.trustPrompts, 0);
+    EXPECT_EQ(permissions.captureRequests, 0);
+    EXPECT_FALSE(delegate->isWaitingForAccessibility());
+    EXPECT_EQ(scheduler.pendingTimers(), 0);
+    EXPECT_TRUE(notifications.posted.isEmpty());
+    EXPECT_EQ(hotkeysCreated, 1);
+    EXPECT_EQ(log, QStringList{"hotkeys.start"});
+
     HotkeyBindings& b = bindings();
     b.onModifierTap();
     b.onCommandChanged(true);

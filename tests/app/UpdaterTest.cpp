@@ -43,13 +43,6 @@ struct UpdaterFixture : ::testing::Test {
 
 }  // namespace
 
-// The seconds-to-interval rule is checked with the settings enumerations, the settings written
-// and read back through the settings form.
-TEST_F(UpdaterFixture, AStoredIntervalThatIsNoNumberReadsAsDaily) {
-    store.setValue(UpdaterManager::kIntervalKey, "often");
-    EXPECT_EQ(make()->checkInterval(), UpdateCheckInterval::daily);
-}
-
 TEST_F(UpdaterFixture, ScheduledChecksOnlyWhenOnAndWithAFeedFollowTheIntervalAndNotifyOnUpdates) {
     auto updater = make();
     advance(8 * 86400);  // automatic checks are off by default
@@ -117,7 +110,11 @@ TEST_F(UpdaterFixture, ARecentCheckFromAnEarlierRunDelaysTheFirstScheduledCheck)
     EXPECT_EQ(source.checks, 1);
 }
 
-TEST_F(UpdaterFixture, ATinyStoredIntervalCannotMakeChecksRunMoreThanHourly) {
+// The seconds-to-interval rule is checked with the settings enumerations, the settings written
+// and read back through the settings form.
+TEST_F(UpdaterFixture, AStoredIntervalOfNoNumberReadsAsDailyAndATinyOneStillMeansHourly) {
+    store.setValue(UpdaterManager::kIntervalKey, "often");
+    EXPECT_EQ(make()->checkInterval(), UpdateCheckInterval::daily);
     store.setValue(UpdaterManager::kAutomaticChecksKey, true);
     store.setValue(UpdaterManager::kIntervalKey, 0);
     auto updater = make();
