@@ -52,19 +52,6 @@ struct DelegateFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(DelegateFixture, BothPermissionsGrantedStartsHotkeysAtLaunchWithoutPromptOrNotification) {
-    launch();
-    EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
-    EXPECT_EQ(notifications.authorizationRequests, 1);
-    EXPECT_EQ(permissions.trustPrompts, 0);
-    EXPECT_EQ(permissions.captureRequests, 0);
-    EXPECT_FALSE(delegate->isWaitingForAccessibility());
-    EXPECT_EQ(scheduler.pendingTimers(), 0);
-    EXPECT_TRUE(notifications.posted.isEmpty());
-    EXPECT_EQ(hotkeysCreated, 1);
-    EXPECT_EQ(log, QStringList{"hotkeys.start"});
-}
-
 TEST_F(DelegateFixture, MissingAccessibilityPromptsOncePollsEverySecondUntilTrustThenNotifiesOnce) {
     permissions.trusted = false;
     launch();
@@ -139,8 +126,18 @@ TEST_F(DelegateFixture, NoTickAfterTheDelegateIsGoneOrTerminated) {
     }
 }
 
-TEST_F(DelegateFixture, EveryGestureReachesItsAction) {
+TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureReachesItsAction) {
     launch();
+    EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
+    EXPECT_EQ(notifications.authorizationRequests, 1);
+    EXPECT_EQ(permissions.trustPrompts, 0);
+    EXPECT_EQ(permissions.captureRequests, 0);
+    EXPECT_FALSE(delegate->isWaitingForAccessibility());
+    EXPECT_EQ(scheduler.pendingTimers(), 0);
+    EXPECT_TRUE(notifications.posted.isEmpty());
+    EXPECT_EQ(hotkeysCreated, 1);
+    EXPECT_EQ(log, QStringList{"hotkeys.start"});
+
     HotkeyBindings& b = bindings();
     b.onModifierTap();
     b.onCommandChanged(true);
@@ -169,6 +166,17 @@ TEST_F(DelegateFixture, EveryGestureReachesItsAction) {
     b.onSettingsHotkey();
     EXPECT_EQ(application.activations, 2);
     EXPECT_EQ(opened, 1);
+
+    // Backspace closes only a hovered panel.
+    pip.calls.clear();
+    EXPECT_FALSE(b.onBackspace());  // no PiP
+    pip.panel = true;
+    pip.captured = 7;
+    EXPECT_FALSE(b.onBackspace());  // pointer elsewhere
+    EXPECT_TRUE(pip.calls.isEmpty());
+    pip.hovering = true;
+    EXPECT_TRUE(b.onBackspace());
+    EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
 }
 
 TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission) {
@@ -200,19 +208,6 @@ TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission)
     EXPECT_TRUE(pip.calls.isEmpty());
 }
 
-TEST_F(DelegateFixture, BackspaceClosesOnlyAHoveredPanel) {
-    launch();
-    auto& onBackspace = bindings().onBackspace;
-    EXPECT_FALSE(onBackspace());  // no PiP
-    pip.panel = true;
-    pip.captured = 7;
-    EXPECT_FALSE(onBackspace());  // pointer elsewhere
-    EXPECT_TRUE(pip.calls.isEmpty());
-    pip.hovering = true;
-    EXPECT_TRUE(onBackspace());
-    EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
-}
-
 TEST_F(DelegateFixture, TerminationStopsHotkeysAndPiPAndIgnoresLaterHoverChanges) {
     launch();
     pip.captured = 9;
@@ -228,6 +223,25 @@ TEST_F(DelegateFixture, TerminationStopsHotkeysAndPiPAndIgnoresLaterHoverChanges
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {
     launch();
     application.policyChanges.clear();
+    // Panels and borderless popups never count as settings windows.
+    QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                               Qt::WindowDoesNotAcceptFocus);
+    panel.setAttribute(Qt::WA_ShowWithoutActivating);
+    panel.resize(320, 200);
+    panel.show();
+    QWidget borderless(nullptr, Qt::FramelessWindowHint);
+    borderless.resize(100, 100);
+    borderless.show();
+    QApplication::processEvents();
+    delegate->handleWindowDidBecomeMain(&panel);
+    delegate->handleWindowDidUpdate(&borderless);
+    EXPECT_FALSE(delegate->settingsBecameMain());
+    panel.close();
+    borderless.close();
+    QApplication::processEvents();
+    EXPECT_TRUE(application.policyChanges.isEmpty());
+    EXPECT_EQ(application.activations, 0);
+
     QWidget settings;
     settings.resize(600, 400);
     auto open = [&] {
@@ -269,26 +283,4 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
     EXPECT_GT(application.activations, activations);
     settings.close();
     QApplication::processEvents();
-}
-
-TEST_F(DelegateFixture, PanelsAndPopupsNeverCountAsSettingsWindows) {
-    launch();
-    application.policyChanges.clear();
-    QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                               Qt::WindowDoesNotAcceptFocus);
-    panel.setAttribute(Qt::WA_ShowWithoutActivating);
-    panel.resize(320, 200);
-    panel.show();
-    QWidget borderless(nullptr, Qt::FramelessWindowHint);
-    borderless.resize(100, 100);
-    borderless.show();
-    QApplication::processEvents();
-    delegate->handleWindowDidBecomeMain(&panel);
-    delegate->handleWindowDidUpdate(&borderless);
-    EXPECT_FALSE(delegate->settingsBecameMain());
-    panel.close();
-    borderless.close();
-    QApplication::processEvents();
-    EXPECT_TRUE(application.policyChanges.isEmpty());
-    EXPECT_EQ(application.activations, 0);
 }

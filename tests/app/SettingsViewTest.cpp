@@ -60,7 +60,7 @@ struct SettingsViewFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(SettingsViewFixture, NothingStoredShowsTheDefaults) {
+TEST_F(SettingsViewFixture, ShowsTheDefaultsWritesThroughAndFollowsChangesMadeElsewhere) {
     open();
     EXPECT_EQ(view->modifierPicker()->currentText(), "fn");
     EXPECT_EQ(view->modifierPicker()->count(), 7);
@@ -73,10 +73,8 @@ TEST_F(SettingsViewFixture, NothingStoredShowsTheDefaults) {
     EXPECT_EQ(view->frameRateValue()->text(), "10 fps");
     EXPECT_EQ(view->versionValue()->text(), "0.1.0");
     EXPECT_TRUE(store.writes.isEmpty()) << "opening the form must not write anything";
-}
 
-TEST_F(SettingsViewFixture, ControlsWriteThroughAndChangesMadeElsewhereShowAtOnce) {
-    open();
+    // Controls write through, and changes made elsewhere show at once.
     view->positionPicker()->activated(2);
     EXPECT_EQ(settings.pipPositionRaw(), "topRight");
     view->modifierPicker()->activated(1);

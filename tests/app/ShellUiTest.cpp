@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QMenu>
 #include <QProcess>
 #include <QTest>

@@ -43,27 +43,11 @@ struct UpdaterFixture : ::testing::Test {
 
 }  // namespace
 
-// The seconds-to-interval rule is checked with the settings enumerations, the settings written
-// and read back through the settings form.
-TEST_F(UpdaterFixture, AStoredIntervalThatIsNoNumberReadsAsDaily) {
-    store.setValue(UpdaterManager::kIntervalKey, "often");
-    EXPECT_EQ(make()->checkInterval(), UpdateCheckInterval::daily);
-}
-
-TEST_F(UpdaterFixture, NoScheduledChecksWhileAutomaticChecksAreOffOrNoFeedExists) {
+TEST_F(UpdaterFixture, ScheduledChecksOnlyWhenOnAndWithAFeedFollowTheIntervalAndNotifyOnUpdates) {
     auto updater = make();
-    advance(8 * 86400);
+    advance(8 * 86400);  // automatic checks are off by default
     EXPECT_EQ(source.checks, 0);
     EXPECT_FALSE(updater->hasScheduledCheck());
-
-    source.configured = false;
-    updater->setAutomaticallyChecksForUpdates(true);
-    advance(8 * 86400);
-    EXPECT_EQ(source.checks, 0);
-}
-
-TEST_F(UpdaterFixture, ScheduledChecksFollowTheIntervalAndNotifyOnlyAboutUpdates) {
-    auto updater = make();
     int changes = 0;
     QObject::connect(updater.get(), &UpdaterManager::settingsChanged, [&] { ++changes; });
     updater->setAutomaticallyChecksForUpdates(true);
@@ -108,6 +92,12 @@ TEST_F(UpdaterFixture, ScheduledChecksFollowTheIntervalAndNotifyOnlyAboutUpdates
     EXPECT_FALSE(updater->hasScheduledCheck());
     advance(30 * 86400);
     EXPECT_EQ(source.checks, 4);
+
+    // Without a feed, turning them on schedules nothing.
+    source.configured = false;
+    updater->setAutomaticallyChecksForUpdates(true);
+    advance(8 * 86400);
+    EXPECT_EQ(source.checks, 4);
 }
 
 TEST_F(UpdaterFixture, ARecentCheckFromAnEarlierRunDelaysTheFirstScheduledCheck) {
@@ -120,7 +110,11 @@ TEST_F(UpdaterFixture, ARecentCheckFromAnEarlierRunDelaysTheFirstScheduledCheck)
     EXPECT_EQ(source.checks, 1);
 }
 
-TEST_F(UpdaterFixture, ATinyStoredIntervalCannotMakeChecksRunMoreThanHourly) {
+// The seconds-to-interval rule is checked with the settings enumerations, the settings written
+// and read back through the settings form.
+TEST_F(UpdaterFixture, AStoredIntervalOfNoNumberReadsAsDailyAndATinyOneStillMeansHourly) {
+    store.setValue(UpdaterManager::kIntervalKey, "often");
+    EXPECT_EQ(make()->checkInterval(), UpdateCheckInterval::daily);
     store.setValue(UpdaterManager::kAutomaticChecksKey, true);
     store.setValue(UpdaterManager::kIntervalKey, 0);
     auto updater = make();
@@ -282,10 +276,6 @@ UpdateCheckResult runCheck(AppcastChecker& checker) {
         QTest::qWaitFor([&] { return result.has_value(); }, AppcastChecker::kTimeoutMs + 5000));
     return result.value_or(UpdateCheckResult{Status::upToDate, {}, {}, {}, "no answer"});
 }
-UpdateCheckResult runCheck(const QUrl& feed) {
-    AppcastChecker checker(feed, "0.1.0");
-    return runCheck(checker);
-}
 
 }  // namespace
 
@@ -353,16 +343,15 @@ TEST(AppcastCheckerTest, UnreachableInsecureAndMissingFeedsFailWithAReason) {
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
         closedPort = probe.serverPort();
     }
-    auto r = runCheck(QUrl(QStringLiteral("http://127.0.0.1:%1/feed").arg(closedPort)));
-    EXPECT_EQ(r.status, Status::failed);
-    EXPECT_FALSE(r.error.isEmpty());
-
-    r = runCheck(QUrl("http://updates.example.org/feed.xml"));
-    EXPECT_EQ(r.status, Status::failed);
-    EXPECT_TRUE(r.error.contains("HTTPS"));
-
     EXPECT_FALSE(AppcastChecker(QUrl(), "0.1.0").isConfigured());
-    r = runCheck(QUrl());
-    EXPECT_EQ(r.status, Status::failed);
-    EXPECT_EQ(r.error, "No update feed is configured.");
+    const std::pair<QUrl, QString> rows[] = {
+        {QUrl(QStringLiteral("http://127.0.0.1:%1/feed").arg(closedPort)), ""},
+        {QUrl("http://updates.example.org/feed.xml"), "HTTPS"},
+        {QUrl(), "No update feed is configured."}};
+    for (const auto& [feed, reason] : rows) {
+        AppcastChecker checker(feed, "0.1.0");
+        const auto r = runCheck(checker);
+        EXPECT_EQ(r.status, Status::failed) << feed.toString().toStdString();
+        EXPECT_TRUE(!r.error.isEmpty() && r.error.contains(reason)) << r.error.toStdString();
+    }
 }

@@ -142,6 +142,11 @@ protected:
         return s;
     }
 
+    /// Our test client window of that size and position, with more arguments.
+    TestClientWindow client(const char* size, const char* pos, QStringList more) {
+        return TestClientWindow(*session_, QStringList{"--size", size, "--pos", pos} + more);
+    }
+
     bool isManaged(WindowNumber id) {
         const auto clients =
             x_->property32(x_->root(), x_->atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
@@ -166,9 +171,8 @@ protected:
 X11Session* X11CaptureTest::session_ = nullptr;
 QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 
-TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
-    TestClientWindow window(*session_,
-                            {"--size", "320x200", "--pos", "40,40", "--pattern", "quadrants"});
+TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
+    auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started);
     EXPECT_EQ(s->sourceWindowSize(), QSizeF(320, 200));
@@ -181,51 +185,12 @@ TEST_F(X11CaptureTest, WholeWindowFramesCarryTheWindowsSizeAndPixels) {
         s.latest,
         {{0, 0, kRed}, {159, 99, kRed}, {160, 99, kGreen}, {159, 100, kWhite}, {319, 199, kBlue}});
 
-    // A change of the window's contents arrives.
-    window.send("pattern bars");
-    EXPECT_TRUE(waitUntil([&] {
-        return s.latest && pixelAt(s.latest, 1.5 / 8, 0.5) == kYellow &&
-               pixelAt(s.latest, 2.5 / 8, 0.5) == kCyan;
-    }));
-
-    // A window number that is not a client window is not found.
-    std::optional<Error> error;
-    capture(x_->root(), std::nullopt, std::nullopt, QRectF(), &error);
-    EXPECT_EQ(error, CaptureError::windowNotFound());
-}
-
-TEST_F(X11CaptureTest, RegionsAreScaledToTheOutputSize) {
-    TestClientWindow window(*session_,
-                            {"--size", "320x200", "--pos", "60,60", "--pattern", "quadrants"});
-    // 80 x 50 points around the centre, doubled: each quadrant covers a quarter of the output.
-    Stream& s = capture(window.id(), 160, 100, QRectF(120, 75, 80, 50));
-    ASSERT_TRUE(s.started && waitUntil([&] { return showsQuadrants(s.latest); }));
-    EXPECT_EQ(s.latest->width(), 160);
-    EXPECT_EQ(s.latest->height(), 100);
-    expectPixels(s.latest, {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, kWhite}});
-
-    // Shrunk and of another aspect: 80 x 200 points fitted into 80 x 100 pixels, not
-    // stretched: the second and third bar 20 pixels each, black bars left and right.
-    window.send("pattern bars");
-    ASSERT_FALSE(
-        await([&](Completion d) { s->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
-    ASSERT_TRUE(waitUntil([&] {
-        return s.latest && s.latest->width() == 80 && pixel(s.latest, 25, 50) == kYellow &&
-               pixel(s.latest, 55, 50) == kCyan;
-    }));
-    expectPixels(s.latest,
-                 {{5, 50, 0xff000000}, {75, 50, 0xff000000}, {38, 50, kYellow}, {42, 50, kCyan}});
-    EXPECT_EQ(s.latest->height(), 100);
-    // Depth-24 window: alpha is opaque everywhere, also where bilinear sampling meets the edge.
-    for (int x : {0, 39, 40, 79})
-        for (int y : {0, 99}) EXPECT_EQ(pixel(s.latest, x, y) >> 24, 0xffu) << x << "," << y;
-}
-
-TEST_F(X11CaptureTest, UpdateAndResetChangeWhatArrives) {
-    TestClientWindow window(*session_,
-                            {"--size", "320x200", "--pos", "80,80", "--pattern", "quadrants"});
-    Stream& s = capture(window.id());
-    ASSERT_TRUE(s.started && waitUntil([&] { return showsQuadrants(s.latest); }));
+    // A region of 80 x 50 points around the centre, doubled: each quadrant covers a quarter.
+    Stream& r = capture(window.id(), 160, 100, QRectF(120, 75, 80, 50));
+    ASSERT_TRUE(r.started && waitUntil([&] { return showsQuadrants(r.latest); }));
+    EXPECT_EQ(r.latest->width(), 160);
+    EXPECT_EQ(r.latest->height(), 100);
+    expectPixels(r.latest, {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, kWhite}});
 
     // Zoom into the green quadrant at half size: a static window still gets a new frame.
     ASSERT_FALSE(
@@ -241,11 +206,37 @@ TEST_F(X11CaptureTest, UpdateAndResetChangeWhatArrives) {
         [&] { return s.latest && s.latest->width() == 160 && showsQuadrants(s.latest); }));
     EXPECT_EQ(s.latest->height(), 100);
     EXPECT_EQ(s->currentSourceRect(), QRectF(0, 0, 320, 200));
+
+    // A change of the window's contents arrives.
+    window.send("pattern bars");
+    EXPECT_TRUE(waitUntil([&] {
+        return s.latest && pixelAt(s.latest, 1.5 / 8, 0.5) == kYellow &&
+               pixelAt(s.latest, 2.5 / 8, 0.5) == kCyan;
+    }));
+
+    // The region shrunk and of another aspect: 80 x 200 points fitted into 80 x 100 pixels, not
+    // stretched: the second and third bar 20 pixels each, black bars left and right.
+    ASSERT_FALSE(
+        await([&](Completion d) { r->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return r.latest && r.latest->width() == 80 && pixel(r.latest, 25, 50) == kYellow &&
+               pixel(r.latest, 55, 50) == kCyan;
+    }));
+    expectPixels(r.latest,
+                 {{5, 50, 0xff000000}, {75, 50, 0xff000000}, {38, 50, kYellow}, {42, 50, kCyan}});
+    EXPECT_EQ(r.latest->height(), 100);
+    // Depth-24 window: alpha is opaque everywhere, also where bilinear sampling meets the edge.
+    for (int x : {0, 39, 40, 79})
+        for (int y : {0, 99}) EXPECT_EQ(pixel(r.latest, x, y) >> 24, 0xffu) << x << "," << y;
+
+    // A window number that is not a client window is not found.
+    std::optional<Error> error;
+    capture(x_->root(), std::nullopt, std::nullopt, QRectF(), &error);
+    EXPECT_EQ(error, CaptureError::windowNotFound());
 }
 
 TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
-    TestClientWindow window(*session_,
-                            {"--size", "320x200", "--pos", "20,20", "--pattern", "quadrants"});
+    auto window = client("320x200", "20,20", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return showsQuadrants(s.latest); }));
 
@@ -276,8 +267,7 @@ TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
 }
 
 TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
-    TestClientWindow window(*session_,
-                            {"--size", "240x160", "--pos", "30,300", "--pattern", "solid:ff0000"});
+    auto window = client("240x160", "30,300", {"--pattern", "solid:ff0000"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kRed); }));
 
@@ -286,8 +276,7 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
     // Painting an unmapped window shows nothing; the last frame stays red and nothing ends.
     window.send("pattern solid:00ff00");
     // A second, live window proves the capture thread keeps working meanwhile.
-    TestClientWindow witness(
-        *session_, {"--size", "100x100", "--pos", "600,300", "--pattern", "solid:0000ff"});
+    auto witness = client("100x100", "600,300", {"--pattern", "solid:0000ff"});
     Stream& w = capture(witness.id());
     ASSERT_TRUE(w.started && waitUntil([&] { return isSolid(w.latest, kBlue); }));
     EXPECT_TRUE(isSolid(s.latest, kRed));
@@ -300,24 +289,8 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
     EXPECT_TRUE(s.stops.empty());
 }
 
-TEST_F(X11CaptureTest, DestroyedWindowReportsDidStopWithAnError) {
-    TestClientWindow window(*session_,
-                            {"--size", "200x120", "--pos", "500,60", "--pattern", "solid:ffffff"});
-    Stream& s = capture(window.id());
-    ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kWhite); }));
-    window.send("quit");
-    ASSERT_TRUE(waitUntil([&] { return !s.stops.empty(); })) << "no did-stop";
-    ASSERT_EQ(s.stops.size(), 1u);
-    ASSERT_TRUE(s.stops[0].has_value());
-    EXPECT_FALSE(s.stops[0]->description.isEmpty());
-    // The window is gone from the shareable windows, so a restart cannot find it.
-    ASSERT_FALSE(await([&](Completion d) { s->stopCapture(d); }));
-    EXPECT_EQ(await([&](Completion d) { s->restartCapture(d); }), CaptureError::windowNotFound());
-}
-
 TEST_F(X11CaptureTest, StoppedStreamDeliversNothingAndRestartsAtTheNewRate) {
-    TestClientWindow window(*session_,
-                            {"--size", "200x120", "--pos", "700,400", "--animate", "60"});
+    auto window = client("200x120", "700,400", {"--animate", "60"});
     Stream& w = capture(window.id());  // an independent stream of the window counts the changes
     Stream& s = capture(window.id());
     ASSERT_TRUE(w.started && s.started);
@@ -347,15 +320,13 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
         if (compositor) {
             ASSERT_TRUE(session_->startCompositor());
         }
-        TestClientWindow source(
-            *session_, {"--size", "300x200", "--pos", "300,200", "--pattern", "solid:ff0000"});
+        auto source = client("300x200", "300,200", {"--pattern", "solid:ff0000"});
         // An override-redirect window stays on top of the source, over its middle.
-        TestClientWindow cover(*session_, {"--size", "120x80", "--pos", "390,260", "--pattern",
-                                           "solid:0000ff", "--override-redirect"});
+        auto cover =
+            client("120x80", "390,260", {"--pattern", "solid:0000ff", "--override-redirect"});
         ASSERT_NE(cover.id(), 0u);
         Stream& s = capture(source.id());
-        ASSERT_TRUE(s.started);
-        ASSERT_TRUE(waitUntil([&] { return isSolid(s.latest, kRed); }))
+        ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kRed); }))
             << "source pixels are hidden by the covering window";
         // The source repaints while covered: still its own pixels.
         source.send("pattern quadrants");
@@ -363,14 +334,20 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
             [&] { return showsQuadrants(s.latest) && pixelAt(s.latest, 0.45, 0.45) == kRed; }));
         source.send("quit");
         cover.send("quit");
+        // A destroyed source ends the stream with an error, and it cannot be restarted.
         ASSERT_TRUE(waitUntil([&] { return !s.stops.empty(); }));
+        ASSERT_EQ(s.stops.size(), 1u);
+        EXPECT_FALSE(s.stops[0].value_or(Error{}).description.isEmpty());
+        ASSERT_FALSE(await([&](Completion d) { s->stopCapture(d); }));
+        EXPECT_EQ(await([&](Completion d) { s->restartCapture(d); }),
+                  CaptureError::windowNotFound());
         s->stop();
     }
     session_->stopCompositor();
 }
 
 TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
-    TestClientWindow window(*session_, {"--size", "160x100", "--pos", "10,500", "--animate", "30"});
+    auto window = client("160x100", "10,500", {"--animate", "30"});
     const pid_t pid = getpid();
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return s.count >= 10; }));
@@ -390,8 +367,7 @@ TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
 TEST_F(X11CaptureTest, NoSharedMemoryOutlivesACrashedCapturer) {
     const QString probe = X11Session::builtProgram("tools/mirano-capture-probe");
     if (!QFile::exists(probe)) GTEST_SKIP() << "capture probe not built (MIRANO_BUILD_TOOLS=OFF)";
-    TestClientWindow window(*session_,
-                            {"--size", "160x100", "--pos", "900,600", "--animate", "30"});
+    auto window = client("160x100", "900,600", {"--animate", "30"});
     ASSERT_NE(window.id(), 0u);
     QProcess* capturer = session_->spawn(probe, {QString::number(window.id()), "--seconds", "60"});
     const pid_t pid = pid_t(capturer->processId());
@@ -443,8 +419,7 @@ TEST_F(X11CaptureTest, WithoutUsableSharedMemoryFramesAreCopiedAndTheFailureIsSa
 }
 
 TEST_F(X11CaptureTest, ShutDownJoinsTheThreadAndNothingArrivesAfterIt) {
-    TestClientWindow window(*session_,
-                            {"--size", "160x100", "--pos", "400,600", "--animate", "60"});
+    auto window = client("160x100", "400,600", {"--animate", "60"});
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return s.count >= 5; }));
     service_->shutDown();

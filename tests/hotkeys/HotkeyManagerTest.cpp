@@ -90,31 +90,23 @@ TEST_F(HotkeyManagerTest, Gestures) {
     // Each modifier choice with its own and the other side's key, and the panel keys with the
     // pointer on or off the PiP, are checked against the real X server in HotkeyX11Test.
     const Row rows[] = {
-        {"fn + P fires the hotkey", "fn", "P", away, KEY_P, M::Menu, kTaken, "hotkey"},
-        {"fn + P the tap did not take runs nothing", "fn", "P", away, KEY_P, M::Menu, kNotTaken,
-         ""},
+        {"fn + P fires", "fn", "P", away, KEY_P, M::Menu, kTaken, "hotkey"},
+        {"fn + P the tap did not take", "fn", "P", away, KEY_P, M::Menu, kNotTaken, ""},
         {"fn + A passes", "fn", "P", away, KEY_A, M::Menu, kNotTaken, ""},
-        {"AltGr + P does not fire the left-Option hotkey", "leftOption", "P", away, KEY_P,
-         M::RightAlt, kTaken, ""},
-        {"an unknown modifier setting acts as fn", "hyper", "P", away, KEY_P, M::Menu, kTaken,
-         "hotkey"},
-        {"a lower-case trigger matches its key", "fn", "p", away, KEY_P, M::Menu, kTaken, "hotkey"},
-        {"a digit trigger matches the key that types it", "fn", "7", away, KEY_7, M::Menu, kTaken,
-         "hotkey"},
-        {"a trigger no key types matches nothing", "fn", "€", away, KEY_P, M::Menu, kTaken, ""},
+        {"AltGr is not left Option", "leftOption", "P", away, KEY_P, M::RightAlt, kTaken, ""},
+        {"unknown modifier acts as fn", "hyper", "P", away, KEY_P, M::Menu, kTaken, "hotkey"},
+        {"lower-case trigger", "fn", "p", away, KEY_P, M::Menu, kTaken, "hotkey"},
+        {"digit trigger", "fn", "7", away, KEY_7, M::Menu, kTaken, "hotkey"},
+        {"a trigger no key types", "fn", "€", away, KEY_P, M::Menu, kTaken, ""},
         {"fn-= over the PiP zooms in", "fn", "P", over, KEY_EQUAL, M::Menu, kTaken, "zoomIn"},
         {"AltGr-= over the PiP passes", "fn", "P", over, KEY_EQUAL, M::RightAlt, kTaken, ""},
         {"Ctrl-comma over the PiP passes", "fn", "P", over, KEY_COMMA, M::LeftCtrl, kTaken, ""},
-        {"Super-comma away from the PiP passes", "fn", "P", away, KEY_COMMA, M::LeftSuper,
-         kNotTaken, ""},
-        {"Backspace over the PiP that the tap did not take closes nothing", "fn", "P", over,
-         KEY_BACKSPACE, Modifiers(), kNotTaken, ""},
-        {"F as the fn trigger over the PiP is the frame-rate key", "fn", "F", over, KEY_F, M::Menu,
-         kTaken, "frameRate"},
-        {"F as the left-Command trigger over the PiP fires the hotkey", "leftCommand", "F", over,
-         KEY_F, M::LeftSuper, kTaken, "hotkey"},
-        {"comma as the Super trigger over the PiP is the settings key", "leftCommand", ",", over,
-         KEY_COMMA, M::LeftSuper, kTaken, "settings"},
+        {"Super-comma away passes", "fn", "P", away, KEY_COMMA, M::LeftSuper, kNotTaken, ""},
+        {"untaken Backspace", "fn", "P", over, KEY_BACKSPACE, Modifiers(), kNotTaken, ""},
+        {"F as fn trigger over the PiP", "fn", "F", over, KEY_F, M::Menu, kTaken, "frameRate"},
+        {"F as Super trigger", "leftCommand", "F", over, KEY_F, M::LeftSuper, kTaken, "hotkey"},
+        {"comma as Super trigger", "leftCommand", ",", over, KEY_COMMA, M::LeftSuper, kTaken,
+         "settings"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.sentence);
@@ -161,17 +153,12 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
     const Row rows[] = {
         {"0.29 s fires", {{lo, 10.0}, {{}, 10.29}}, 1},
         {"0.3 s is too long", {{lo, 20.0}, {{}, 20.3}}, 0},
-        {"a key during the hold spoils it, even one that passes",
-         {{lo, 30.0}, {lo, 30.1, true}, {{}, 30.2}},
-         0},
-        {"Shift coming and going does not spoil it",
-         {{lo, 40.0}, {lo | M::Shift, 40.1}, {lo, 40.15}, {{}, 40.2}},
-         1},
+        {"a key spoils the hold", {{lo, 30.0}, {lo, 30.1, true}, {{}, 30.2}}, 0},
+        {"Shift coming and going", {{lo, 40.0}, {lo | M::Shift, 40.1}, {lo, 40.15}, {{}, 40.2}}, 1},
         {"Shift does not restart the timing", {{lo, 50.0}, {lo | M::Shift, 50.2}, {{}, 50.35}}, 0},
         {"AltGr is not the left Alt key", {{M::RightAlt, 60.0}, {{}, 60.1}}, 0},
         {"a spoiled hold does not leak into the next one",
-         {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}},
-         1},
+         {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}}, 1},
     };
     settings_.setModifierRaw("leftOption");
     for (const Row& row : rows) {
@@ -185,7 +172,7 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
     }
 }
 
-TEST_F(HotkeyManagerTest, QuickSuperTapQueuesItsCallbacksInOrder) {
+TEST_F(HotkeyManagerTest, CallbacksAreQueuedInOrderAndReadTheFieldWhenTheyRun) {
     settings_.setModifierRaw("leftCommand");
     modifiers(M::LeftSuper, 1.0);
     modifiers({}, 1.1);
@@ -196,9 +183,8 @@ TEST_F(HotkeyManagerTest, QuickSuperTapQueuesItsCallbacksInOrder) {
     modifiers(M::RightSuper | M::Shift, 2.1);
     modifiers(M::RightSuper | M::LeftSuper, 2.2);
     EXPECT_EQ(drained(), Log{"command(true)"});
-}
 
-TEST_F(HotkeyManagerTest, QueuedCallbacksReadTheFieldWhenTheyRunAndNeedTheManager) {
+    // Queued callbacks read the field when they run, and need the manager.
     hovering_ = true;
     press(KEY_F);
     int replaced = 0;

@@ -151,7 +151,7 @@ protected:
 
 X11Session* HotkeyX11Test::session_ = nullptr;
 
-TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKey) {
+TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn) {
     struct Row {
         const char* modifier;
         std::uint8_t key;
@@ -166,30 +166,60 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKey) {
         {"leftControl", keys::ControlL, keys::ControlR},
         {"rightControl", keys::ControlR, keys::ControlL},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.modifier);
-        ASSERT_TRUE(useModifier(row.modifier));
-        client_->mark();
+    for (bool numLock : {false, true}) {
+        SCOPED_TRACE(numLock ? "Num Lock on" : "Num Lock off");
+        if (numLock) {
+            keyboard_.tap(keys::NumLock);
+            keyboard_.tap(keys::P);
+            ASSERT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kP); }));
+            const QString state = client_->keysSinceMark(true).last().section(' ', 1, 1);
+            EXPECT_TRUE(state.toUInt() & XCB_MOD_MASK_2) << "Num Lock is not on";
+            keysUpToSentinel();
+        }
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.modifier);
+            ASSERT_TRUE(useModifier(row.modifier));
+            client_->mark();
 
-        hotkey(row.key);
-        EXPECT_TRUE(waitUntil([&] { return n_.hotkey == 1; }));
-        EXPECT_EQ(keysUpToSentinel(), QStringList{}) << "the client must not see that P";
+            hotkey(row.key);
+            EXPECT_TRUE(waitUntil([&] { return n_.hotkey == 1; }));
+            EXPECT_EQ(keysUpToSentinel(), QStringList{}) << "the client must not see that P";
 
-        keyboard_.press(keys::ShiftL);
-        hotkey(row.key);
-        keyboard_.release(keys::ShiftL);
-        EXPECT_TRUE(waitUntil([&] { return n_.shiftHotkey == 1; }));
+            keyboard_.press(keys::ShiftL);
+            hotkey(row.key);
+            keyboard_.release(keys::ShiftL);
+            EXPECT_TRUE(waitUntil([&] { return n_.shiftHotkey == 1; }));
 
-        keyboard_.tap(keys::P);
-        EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "P alone passes";
-        keyboard_.chord({row.other, keys::P});
-        EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "the other modifier + P passes";
+            keyboard_.tap(keys::P);
+            EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "P alone passes";
+            keyboard_.chord({row.other, keys::P});
+            EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "the other modifier + P passes";
 
-        keyboard_.tap(row.key);
-        EXPECT_TRUE(waitUntil([&] { return n_.tap == 1; })) << "a quick tap of the modifier";
-        keysUpToSentinel();
-        EXPECT_EQ(n_, (Counts{.hotkey = 1, .shiftHotkey = 1, .tap = 1})) << "each exactly once";
+            keyboard_.tap(row.key);
+            EXPECT_TRUE(waitUntil([&] { return n_.tap == 1; })) << "a quick tap of the modifier";
+            keysUpToSentinel();
+            EXPECT_EQ(n_, (Counts{.hotkey = 1, .shiftHotkey = 1, .tap = 1})) << "each exactly once";
+        }
+        if (numLock) {  // the panel keys too
+            ASSERT_TRUE(hover(true));
+            keyboard_.tap(keys::F);
+            EXPECT_TRUE(waitUntil([&] { return n_.frameRate == 1; }));
+            EXPECT_EQ(keysUpToSentinel(), QStringList{});
+            ASSERT_TRUE(hover(false));
+            keyboard_.tap(keys::NumLock);
+        }
     }
+
+    // A combination another program holds is said.
+    x11::XConnection other(display_.c_str());
+    ASSERT_FALSE(x11::reply(xcb_request_check(
+        other.get(), xcb_grab_key_checked(other.get(), 1, other.root(), XCB_MOD_MASK_4, keys::P,
+                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC))));
+    ASSERT_TRUE(useModifier("leftCommand"));
+    const QString text = "⌘ Left Command + P cannot work: another program holds it.";
+    EXPECT_TRUE(waitUntil([&] { return !notifications_.posted.isEmpty(); }));
+    EXPECT_EQ(notifications_.posted,
+              (QList<QPair<QString, QString>>{{"Hotkey Unavailable", text}}));
 }
 
 TEST_F(HotkeyX11Test, PanelKeysFollowTheHoverFlag) {
@@ -229,34 +259,18 @@ TEST_F(HotkeyX11Test, PanelKeysFollowTheHoverFlag) {
     keyboard_.tap(keys::BackSpace);
     keyboard_.tap(keys::F);
     EXPECT_EQ(keysUpToSentinel(), (QStringList{"0xff08", "0x66"}));
-    EXPECT_EQ(n_,
-              (Counts{.frameRate = 2, .zoomIn = 1, .zoomOut = 1, .settings = 1, .backspace = 1}));
-}
+    const Counts counts{.frameRate = 2, .zoomIn = 1, .zoomOut = 1, .settings = 1, .backspace = 1};
+    EXPECT_EQ(n_, counts);
 
-TEST_F(HotkeyX11Test, NumLockOnChangesNothing) {
-    keyboard_.tap(keys::NumLock);
-    keyboard_.tap(keys::P);
-    ASSERT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kP); }));
-    EXPECT_TRUE(client_->keysSinceMark(true).last().section(' ', 1, 1).toUInt() & XCB_MOD_MASK_2)
-        << "Num Lock is on";
-    keysUpToSentinel();
-
-    for (auto [modifier, key] :
-         {std::pair{"fn", keys::Menu}, std::pair{"leftCommand", keys::SuperL}}) {
-        SCOPED_TRACE(modifier);
-        ASSERT_TRUE(useModifier(modifier));
-        hotkey(key);
-        EXPECT_TRUE(waitUntil([&] { return n_.hotkey == 1; }));
-        keyboard_.tap(key);
-        EXPECT_TRUE(waitUntil([&] { return n_.tap == 1; }));
-        keyboard_.tap(keys::P);
-        EXPECT_EQ(keysUpToSentinel(), QStringList{kP});
-    }
+    // Stopping releases every grab, the hover ones too: even Menu passes.
     ASSERT_TRUE(hover(true));
+    EXPECT_GT(tap_->grabCount(), 0);
+    manager_->stop();
+    keyboard_.chord({keys::Menu, keys::P});
     keyboard_.tap(keys::F);
-    EXPECT_TRUE(waitUntil([&] { return n_.frameRate == 1; }));
-    EXPECT_EQ(keysUpToSentinel(), QStringList{});
-    keyboard_.tap(keys::NumLock);
+    EXPECT_EQ(keysUpToSentinel(), (QStringList{"0xff67", kP, "0x66"}));
+    EXPECT_EQ(n_, counts);
+    EXPECT_EQ(tap_->grabCount(), 0);
 }
 
 TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
@@ -323,29 +337,6 @@ TEST_F(HotkeyX11Test, AStoppedTapOwnerNeverHoldsTheKeyboard) {
         owner->kill();
         owner->waitForFinished(5000);
     }
-}
-
-TEST_F(HotkeyX11Test, ACombinationAnotherProgramHoldsIsSaid) {
-    x11::XConnection other(display_.c_str());
-    ASSERT_FALSE(x11::reply(xcb_request_check(
-        other.get(), xcb_grab_key_checked(other.get(), 1, other.root(), XCB_MOD_MASK_4, keys::P,
-                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC))));
-    ASSERT_TRUE(useModifier("leftCommand"));
-    const QString text = "⌘ Left Command + P cannot work: another program holds it.";
-    EXPECT_TRUE(waitUntil([&] { return !notifications_.posted.isEmpty(); }));
-    EXPECT_EQ(notifications_.posted,
-              (QList<QPair<QString, QString>>{{"Hotkey Unavailable", text}}));
-}
-
-TEST_F(HotkeyX11Test, StopReleasesEveryGrab) {
-    ASSERT_TRUE(hover(true));
-    EXPECT_GT(tap_->grabCount(), 0);
-    manager_->stop();
-    keyboard_.chord({keys::Menu, keys::P});
-    keyboard_.tap(keys::F);
-    EXPECT_EQ(keysUpToSentinel(), (QStringList{"0xff67", kP, "0x66"})) << "even Menu passes";
-    EXPECT_EQ(n_, Counts{});
-    EXPECT_EQ(tap_->grabCount(), 0);
 }
 
 }  // namespace

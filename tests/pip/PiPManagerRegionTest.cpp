@@ -13,12 +13,20 @@ protected:
     Region() { windows.focused = kWindowID; }
 };
 
-TEST_F(Region, SelectingTheRightHalfStartsAPiPOfIt) {
+TEST_F(Region, EscapeLeavesNothingAndSelectingTheRightHalfStartsAPiPOfIt) {
+    manager->beginRegionSelection();
+    QPointer<RegionSelectionPanel> escaped = manager->regionSelectionPanel();
+    ASSERT_FALSE(escaped.isNull());
+    QTest::keyClick(static_cast<QWidget*>(&escaped->view()), Qt::Key_Escape);
+    flushDeletes();
+    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
+    EXPECT_TRUE(escaped.isNull());
+    EXPECT_EQ(manager->pipPanel(), nullptr);
+
     manager->beginRegionSelection();
     RegionSelectionPanel* selection = manager->regionSelectionPanel();
     ASSERT_NE(selection, nullptr);
     EXPECT_EQ(selection->frame(), QRectF(100, 50, 1000, 800)) << "exactly over the window";
-
     selection->onRegionSelected(QRectF(0.5, 0, 0.5, 1));
     scheduler.drain();
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
@@ -27,25 +35,7 @@ TEST_F(Region, SelectingTheRightHalfStartsAPiPOfIt) {
     EXPECT_EQ(stream()->initialConfiguration.sourceRect, QRectF(500, 0, 500, 800));
 }
 
-TEST_F(Region, EscapeLeavesNothing) {
-    manager->beginRegionSelection();
-    QPointer<RegionSelectionPanel> selection = manager->regionSelectionPanel();
-    ASSERT_FALSE(selection.isNull());
-    QTest::keyClick(static_cast<QWidget*>(&selection->view()), Qt::Key_Escape);
-    flushDeletes();
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
-    EXPECT_TRUE(selection.isNull());
-    EXPECT_EQ(manager->pipPanel(), nullptr);
-}
-
-TEST_F(Region, OnTheMirroredWindowItOnlyClosesThePiP) {
-    start();
-    manager->beginRegionSelection();
-    EXPECT_EQ(manager->pipPanel(), nullptr);
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
-}
-
-TEST_F(Region, OnAnotherWindowItClosesThePiPAndOpensTheSelection) {
+TEST_F(Region, OverAnotherWindowItClosesThePiPAndSelectsOverTheMirroredOneItOnlyCloses) {
     capture.addWindow(kOtherWindowID, 640, 480);
     manager->startPiP(*windows.focusedWindowFor(kOtherWindowID), std::nullopt);
     scheduler.drain();
@@ -58,6 +48,11 @@ TEST_F(Region, OnAnotherWindowItClosesThePiPAndOpensTheSelection) {
     manager->stopPiP();
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
     EXPECT_FALSE(selection->isVisible());
+
+    start();
+    manager->beginRegionSelection();
+    EXPECT_EQ(manager->pipPanel(), nullptr);
+    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
 }
 
 TEST_F(Region, NothingToSelectOnWithoutPermissionAFocusedWindowOrItsFrame) {

@@ -1,4 +1,6 @@
 // Focus behaviour, full-screen suppression, hover, hiding and the Command key.
+#include <tuple>
+
 #include "tests/pip/PiPManagerTestSupport.h"
 
 namespace mirano::testing {
@@ -76,20 +78,18 @@ TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
 }
 
 TEST_F(Tracking, StopAndCloseAndDoNothing) {
-    settings.setFocusBehaviorRaw("doNothing");
     start();
-    activate(kWindowID);
-    EXPECT_NE(manager->pipPanel(), nullptr);
-    EXPECT_FALSE(manager->isPaused());
-    settings.setFocusBehaviorRaw("somethingElse");
-    activate(kWindowID);
-    EXPECT_NE(manager->pipPanel(), nullptr);
-    EXPECT_FALSE(manager->isPaused());
-    settings.setFocusBehaviorRaw("stopAndClose");
-    activate(kOtherWindowID);
-    EXPECT_NE(manager->pipPanel(), nullptr);
-    activate(kWindowID);
-    EXPECT_EQ(manager->pipPanel(), nullptr);
+    const std::tuple<const char*, WindowNumber, bool> rows[] = {
+        {"doNothing", kWindowID, false},
+        {"somethingElse", kWindowID, false},
+        {"stopAndClose", kOtherWindowID, false},
+        {"stopAndClose", kWindowID, true}};
+    for (auto [behavior, window, closes] : rows) {
+        settings.setFocusBehaviorRaw(behavior);
+        activate(window);
+        EXPECT_EQ(manager->pipPanel() == nullptr, closes) << behavior;
+        EXPECT_FALSE(manager->isPaused()) << behavior;
+    }
 }
 
 TEST_F(Tracking, SessionStartedUnderFullScreenIsWithdrawnAtOnce) {
@@ -154,6 +154,18 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
     EXPECT_TRUE(manager->hasHideAutoCloseTimer());
     EXPECT_FALSE(manager->isHoveringVisiblePiP());
 
+    // Full screen coming and going leaves a hidden PiP out.
+    otherWindowFullScreen(true);
+    changeDesktop();
+    EXPECT_FALSE(panel().isOrderedFront());
+    otherWindowFullScreen(false);
+    changeDesktop();
+    scheduler.drain();
+    EXPECT_FALSE(manager->isFullscreenSuppressed());
+    EXPECT_FALSE(panel().isOrderedFront());
+    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+    EXPECT_TRUE(manager->hasHideAutoCloseTimer());
+
     manager->mouseExitedPanel();
     EXPECT_EQ(panel().alphaValue(), 0.0);
     manager->mouseEnteredPanel();
@@ -177,23 +189,6 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
     scheduler.advance(0.2);
     EXPECT_EQ(manager->pipPanel(), nullptr);
     EXPECT_FALSE(manager->hasHideAutoCloseTimer());
-}
-
-TEST_F(Tracking, HiddenPiPStaysOutAfterFullScreenEnds) {
-    settings.setAutoHideOnHover(false);
-    start();
-    hover();
-    tap();
-    otherWindowFullScreen(true);
-    changeDesktop();
-    EXPECT_FALSE(panel().isOrderedFront());
-    otherWindowFullScreen(false);
-    changeDesktop();
-    scheduler.drain();
-    EXPECT_FALSE(manager->isFullscreenSuppressed());
-    EXPECT_FALSE(panel().isOrderedFront());
-    EXPECT_FALSE(manager->streamManager()->isStreamActive());
-    EXPECT_TRUE(manager->hasHideAutoCloseTimer());
 }
 
 TEST_F(Tracking, StreamRequestsRunOneAtATimeAndTheLastWins) {

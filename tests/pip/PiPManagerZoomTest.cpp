@@ -1,4 +1,4 @@
-// Zoom geometry, panel resizes and frame-rate picks.
+// Zoom geometry, panel resizes, frame-rate picks and the frame-rate menu.
 #include "tests/pip/PiPManagerTestSupport.h"
 
 namespace mirano::testing {
@@ -41,6 +41,18 @@ TEST_F(ZoomOnWindow, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStrea
     EXPECT_FALSE(panel().captureView().isZoomed());
     EXPECT_EQ(panel().contentAspectRatio(), QSizeF(1000, 500));
 
+    // Selections reshape the panel unless their aspect is extreme.
+    manager->zoomToSelection(QRectF(0.1, 0.2, 0.4, 0.4));
+    EXPECT_EQ(manager->currentSourceRect(), QRectF(100, 100, 400, 200));
+    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(400, 200));
+    manager->resetZoom();
+    const QRectF before = panel().frame();
+    manager->zoomToSelection(QRectF(0, 0, 0.04, 0.6));  // 40 x 300 points: aspect 7.5
+    EXPECT_EQ(panel().frame(), before);
+    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(1000, 500));
+    EXPECT_EQ(lastUpdateRect(), QRectF(0, 0, 40, 300));
+    manager->resetZoom();
+
     // No zoom unless the pointer is over the visible panel.
     screens.pointer = QPointF(-500, -500);
     manager->zoomBy(0.85);
@@ -49,20 +61,13 @@ TEST_F(ZoomOnWindow, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStrea
     manager->mouseExitedPanel();
     manager->zoomBy(0.85);
     EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 500));
-}
-
-TEST_F(ZoomOnWindow, SelectionsReshapeThePanelUnlessTheirAspectIsExtreme) {
-    startHovering(1000, 500);
-    manager->zoomToSelection(QRectF(0.1, 0.2, 0.4, 0.4));
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(100, 100, 400, 200));
-    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(400, 200));
-
-    manager->resetZoom();
-    const QRectF before = panel().frame();
-    manager->zoomToSelection(QRectF(0, 0, 0.04, 0.6));  // 40 x 300 points: aspect 7.5
-    EXPECT_EQ(panel().frame(), before);
-    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(1000, 500));
-    EXPECT_EQ(lastUpdateRect(), QRectF(0, 0, 40, 300));
+    // Nor does the frame-rate menu open.
+    manager->openFrameRateMenu();
+    EXPECT_EQ(application.activations, 0);
+    hover();
+    manager->openFrameRateMenu();
+    EXPECT_EQ(application.activations, 1);
+    EXPECT_EQ(panelSystem.state(panel().windowHandle()).activations, 1) << "the panel is made key";
 }
 
 TEST_F(Zoom, ResizesStoreTheWidthAndRestartOnceTheDragHasSettled) {
@@ -131,15 +136,7 @@ TEST_F(Zoom, FrameRatePicksAreDebouncedToOneRestart) {
     start();
     EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, 1.0 / 60);
 
-    // A pick while the stream is stopped schedules nothing.
-    manager->streamManager()->stopCapture([](auto) {});
-    scheduler.drain();
-    manager->frameRateChanged(24);
-    EXPECT_FALSE(manager->hasFrameRateDebounceTimer());
-}
-
-TEST_F(Zoom, FailedRestartIsLogged) {
-    start();
+    // A restart that fails is logged and leaves the panel.
     capture.windows.clear();
     manager->frameRateChanged(24);
     ::testing::internal::CaptureStdout();
@@ -148,17 +145,12 @@ TEST_F(Zoom, FailedRestartIsLogged) {
               "Failed to restart stream after frame rate change: " +
                   CaptureError::windowNotFound().description.toStdString() + "\n");
     EXPECT_NE(manager->pipPanel(), nullptr);
-}
 
-TEST_F(Zoom, FrameRateMenuOpensOnlyOverAVisiblePanel) {
-    settings.setAutoHideOnHover(false);
-    start();
-    manager->openFrameRateMenu();
-    EXPECT_EQ(application.activations, 0);
-    hover();
-    manager->openFrameRateMenu();
-    EXPECT_EQ(application.activations, 1);
-    EXPECT_EQ(panelSystem.state(panel().windowHandle()).activations, 1) << "the panel is made key";
+    // A pick while the stream is stopped schedules nothing.
+    manager->streamManager()->stopCapture([](auto) {});
+    scheduler.drain();
+    manager->frameRateChanged(24);
+    EXPECT_FALSE(manager->hasFrameRateDebounceTimer());
 }
 
 }  // namespace

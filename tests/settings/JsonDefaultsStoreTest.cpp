@@ -28,6 +28,16 @@ void writeRaw(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
+/// The bytes of each file moved aside, oldest first.
+QList<QByteArray> keptAside(const QTemporaryDir& dir) {
+    QList<QByteArray> kept;
+    for (const QString& name : QDir(dir.path()).entryList({"defaults.json.corrupt-*"})) {
+        QFile f(dir.filePath(name));
+        kept << (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
+    }
+    return kept;
+}
+
 TEST(JsonDefaultsStore, WritesThroughWithOwnerOnlyModeKeepsUnknownKeysAndSeesEdits) {
     QTemporaryDir dir;
     const QString path = dir.filePath("mirano/defaults.json");
@@ -61,10 +71,6 @@ TEST(JsonDefaultsStore, WritesThroughWithOwnerOnlyModeKeepsUnknownKeysAndSeesEdi
     EXPECT_GE(spy.count(), 2);
 }
 
-QStringList setAside(const QTemporaryDir& dir) {
-    return QDir(dir.path()).entryList({"defaults.json.corrupt-*"});
-}
-
 // An editor (or `cat >`) rewriting the file in place: the half-written file is not taken
 // for a broken one, no setting is lost and nothing is moved aside.
 TEST(JsonDefaultsStore, AFileRewrittenInPlaceInPiecesIsReadOnceItSettles) {
@@ -93,17 +99,7 @@ TEST(JsonDefaultsStore, AFileRewrittenInPlaceInPiecesIsReadOnceItSettles) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return settings.frameRate() == 34; }, 5000));
     EXPECT_EQ(settings.pipPositionRaw(), "topLeft");
     EXPECT_EQ(defaultsSeen, 0) << "the live settings went back to their defaults";
-    EXPECT_TRUE(setAside(dir).isEmpty());
-}
-
-/// The bytes of each file moved aside, oldest first.
-QList<QByteArray> keptAside(const QTemporaryDir& dir) {
-    QList<QByteArray> kept;
-    for (const QString& name : setAside(dir)) {
-        QFile f(dir.filePath(name));
-        kept << (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
-    }
-    return kept;
+    EXPECT_TRUE(keptAside(dir).isEmpty());
 }
 
 // A file that does not parse at start is moved aside and the defaults apply. One that turns
@@ -123,7 +119,7 @@ TEST(JsonDefaultsStore, ABrokenFileIsKeptAsideAndABrokenEditNeverResetsTheLiveSe
     writeRaw(path, R"({"frameRate": 31, oops)");
     QTest::qWait(JsonDefaultsStore::kSettleMs * (JsonDefaultsStore::kParseAttempts + 3));
     EXPECT_EQ(settings.frameRate(), 24);
-    EXPECT_EQ(setAside(dir).size(), 1) << "moved away before Mirano had to write";
+    EXPECT_EQ(keptAside(dir).size(), 1) << "moved away before Mirano had to write";
 
     settings.setTriggerKey("K");
     const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
