@@ -158,7 +158,8 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
         {"Shift does not restart the timing", {{lo, 50.0}, {lo | M::Shift, 50.2}, {{}, 50.35}}, 0},
         {"AltGr is not the left Alt key", {{M::RightAlt, 60.0}, {{}, 60.1}}, 0},
         {"a spoiled hold does not leak into the next one",
-         {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}}, 1},
+         {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}},
+         1},
     };
     settings_.setModifierRaw("leftOption");
     for (const Row& row : rows) {
