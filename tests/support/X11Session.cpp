@@ -42,6 +42,9 @@ void X11Session::start() {
     QStringList args{"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
     for (const char* extension : {"Composite", "DAMAGE", "RENDER", "XInputExtension"})
         args << "+extension" << extension;
+    if (options_.withoutRender)
+        args << "-extension"
+             << "RENDER";
     if (options_.separateIpc)
         args = QStringList{"--user", "--map-root-user", "--ipc", "Xvfb"} + args;
     xvfb_ = std::make_unique<QProcess>();

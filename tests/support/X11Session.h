@@ -22,6 +22,8 @@ public:
         /// The X server runs in an IPC namespace of its own (as a server on another host
         /// would): it cannot attach our shared memory.
         bool separateIpc = false;
+        /// No RENDER extension, as on some remote or virtual displays.
+        bool withoutRender = false;
     };
     X11Session();
     explicit X11Session(Options options);
