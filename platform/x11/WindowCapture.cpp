@@ -108,7 +108,9 @@ std::optional<Error> WindowCapture::start(Clock::time_point now) {
         return captureError(error);
     }
     state_ = State::running;
-    needsPixmap_ = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    // Named at the first chance: the window may have become viewable since we asked, before
+    // we listened for its map.
+    needsPixmap_ = true;
     markAllDirty();
     nextAllowed_ = now;
     return std::nullopt;
@@ -423,6 +425,7 @@ bool WindowCapture::captureFrame() {
         const Frame frame = copyFrame();
         if (!frame) {
             needsPixmap_ = true;
+            dirty_ = true;  // again once named anew
             return true;
         }
         if (onFrame_) onFrame_(frame);
@@ -438,6 +441,7 @@ bool WindowCapture::captureFrame() {
     if (!image) {
         // The pixmap went away under us (window destroyed or unmapped); events will tell.
         needsPixmap_ = true;
+        dirty_ = true;
         return true;
     }
     const Frame frame = buffer;
@@ -460,6 +464,7 @@ bool WindowCapture::scaleFrameHere() {
     // Only the common 32 bits per pixel layouts (depth 24 and 32).
     if (!image || xcb_get_image_data_length(image.get()) != area.width() * area.height() * 4) {
         needsPixmap_ = true;
+        dirty_ = true;
         return true;
     }
     QImage window(xcb_get_image_data(image.get()), area.width(), area.height(), area.width() * 4,
