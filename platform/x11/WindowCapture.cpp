@@ -84,6 +84,9 @@ std::optional<Error> WindowCapture::start(Clock::time_point now) {
     const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection_, window_, XCB_CW_EVENT_MASK, &mask);
     watchAncestors();
+    // Under a compositing manager the top-level is redirected anyway: naming its pixmap adds no
+    // copy of the window. Without one, redirecting the window itself costs the server less.
+    throughTopLevel_ = compositingManagerRuns();
     auto redirectError = reply(xcb_request_check(
         connection_, xcb_composite_redirect_window_checked(connection_, topLevel(),
                                                            XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
@@ -180,8 +183,7 @@ bool WindowCapture::nameWindowPixmap() {
     sourcePicture_.reset();
     windowPixmap_.reset();
     transformValid_ = false;
-    // The top-level's pixmap holds the window's pixels wherever it is on screen or covered.
-    // Under a compositing manager it exists anyway, so mirroring adds no copy of the window.
+    // The pixmap holds the window's pixels wherever it is on screen or covered.
     const xcb_window_t top = topLevel();
     const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
     auto nameCookie = xcb_composite_name_window_pixmap_checked(connection_, top, pixmap);
@@ -223,7 +225,16 @@ bool WindowCapture::nameWindowPixmap() {
 }
 
 xcb_window_t WindowCapture::topLevel() const {
+    if (!throughTopLevel_) return window_;
     return ancestors_.empty() ? window_ : ancestors_.back();
+}
+
+bool WindowCapture::compositingManagerRuns() {
+    XConnection& x = *context_.connection;
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(x.screenNumber());
+    auto owner = reply(xcb_get_selection_owner_reply(
+        connection_, xcb_get_selection_owner(connection_, x.atom(name.constData())), nullptr));
+    return owner && owner->owner != XCB_NONE;
 }
 
 void WindowCapture::followTopLevel() {
@@ -329,8 +340,8 @@ void WindowCapture::handleEvent(const xcb_generic_event_t* event) {
             const bool resizedTop =
                 e->window == topLevel() && QSize(e->width, e->height) != topSize_;
             // The top-level got a new pixmap, or the window moved within it.
-            if (resizedTop ||
-                (e->window != topLevel() && (e->window == window_ || isAncestor(e->window)))) {
+            if (resizedTop || (throughTopLevel_ && e->window != topLevel() &&
+                               (e->window == window_ || isAncestor(e->window)))) {
                 needsPixmap_ = true;
                 markAllDirty();
             }

@@ -63,9 +63,10 @@ private:
     /// cannot be named now (not viewable).
     bool nameWindowPixmap();
     void watchAncestors();
-    /// The window's ancestor that is a child of the root (the window manager's frame), or the
-    /// window itself; it is the one redirected and named.
+    /// The window redirected and named: under a compositing manager the window's ancestor that
+    /// is a child of the root (the window manager's frame), else the window itself.
     xcb_window_t topLevel() const;
+    bool compositingManagerRuns();
     /// After a reparent: redirects the new top-level instead of the old.
     void followTopLevel();
     bool isAncestor(xcb_window_t window) const;
@@ -96,6 +97,7 @@ private:
     State state_ = State::idle;
 
     xcb_window_t redirected_ = XCB_NONE;
+    bool throughTopLevel_ = false;
     XResource damage_;
     XResource damageRegion_;  // receives the damage at each frame
     XResource windowPixmap_;
