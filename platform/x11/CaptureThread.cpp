@@ -82,6 +82,7 @@ std::optional<Error> CaptureThread::setUp() {
     context_.hasShm =
         shmExt && shmExt->present &&
         reply(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr)) != nullptr;
+    x.preload({"_NET_CLIENT_LIST"});
     // A request to an extension the server lacks would close the connection: ask first.
     const auto* renderExt = xcb_get_extension_data(c, &xcb_render_id);
     auto render =
@@ -93,7 +94,6 @@ std::optional<Error> CaptureThread::setUp() {
         logLine(
             QStringLiteral("The X server lacks RENDER: frames are copied and scaled by Mirano, "
                            "which costs more CPU."));
-        x.preload({"_NET_CLIENT_LIST"});
         return std::nullopt;
     }
     context_.hasRender = true;
@@ -125,7 +125,6 @@ std::optional<Error> CaptureThread::setUp() {
                 context_.visualFormats[visuals.data->visual] = visuals.data->format;
         }
     }
-    x.preload({"_NET_CLIENT_LIST"});
     return std::nullopt;
 }
 

@@ -208,7 +208,6 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
     const int y = (height_ - h) / 2;
     if (whole && (w < width_ || h < height_))
         fill(frame_.picture.get(), 0xffff, 0, 0, width_, height_);
-    QRect drawn = whole ? QRect(0, 0, width_, height_) : QRect();
     // Area averaging, all in the server's fast bilinear paths. Halve exactly (each pixel the
     // mean of 2 x 2) while more than 4 times too large; from 2 to 4 times, take 2 x 2 bilinear
     // samples per pixel, one at the middle of each quarter of the area it covers, then halve
@@ -226,7 +225,6 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
             whole ? QRect(0, 0, tw, th) : affected(dirty, sx, sy, rect.x(), rect.y(), tw, th);
         dirty = area;
         if (area.isEmpty()) return;
-        if (to == frame_.picture.get()) drawn |= area.translated(ox, oy);
         setScale(from, sx, sy, rect.x(), rect.y(), smooth);
         xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE, to,
                              std::int16_t(area.x()), std::int16_t(area.y()), 0, 0,
@@ -258,7 +256,8 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
     const bool exact = sx == 1.0 && sy == 1.0 && rect.x() == std::floor(rect.x()) &&
                        rect.y() == std::floor(rect.y());
     step(frame_.picture.get(), x, y, w, h, sx, sy, !exact);
-    applyCorners(drawn);
+    // The last step's area is what changed in the picture (all of it with the bars).
+    applyCorners(whole ? QRect(0, 0, width_, height_) : dirty.toRect().translated(x, y));
 }
 
 void SurfacePresenter::present() {
