@@ -20,11 +20,8 @@ BUILD_TYPE=Debug bash scripts/build.sh build-asan -DMIRANO_SANITIZE=address -DMI
 (cd build-asan && ctest -L 'unit|widget|x11' --output-on-failure) || failed+=("ASan+UBSan tests")
 
 step "capture and hotkey tests under ThreadSanitizer (build-tsan)"
-# hotkeys_x11_tests is left out: once the test has started Xvfb through QProcess, this
-# toolchain's TSan stops watching the main thread's mutex calls and reports the tap's
-# mutex-guarded hand-off as races.
-tsan_tests=(capture_tests hotkeys_tests capture_x11_tests)
-BUILD_TYPE=Debug BUILD_TARGETS="${tsan_tests[*]} mirano_test_client" \
+tsan_tests=(capture_tests hotkeys_tests capture_x11_tests hotkeys_x11_tests)
+BUILD_TYPE=Debug BUILD_TARGETS="${tsan_tests[*]} mirano_test_client mirano_hotkey_tap_process" \
     bash scripts/build.sh build-tsan -DMIRANO_SANITIZE=thread -DMIRANO_BUILD_TOOLS=OFF
 (cd build-tsan && ctest -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$" --output-on-failure) ||
     failed+=("ThreadSanitizer tests")

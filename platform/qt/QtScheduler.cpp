@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "platform/qt/QueuedCall.h"
+
 namespace mirano {
 
 namespace {
@@ -63,7 +65,7 @@ QtScheduler::~QtScheduler() { QObject::disconnect(destroyedConnection_); }
 void QtScheduler::post(std::function<void()> task) {
     const std::lock_guard lock(context_->mutex);
     if (!context_->object) return;
-    QMetaObject::invokeMethod(context_->object, std::move(task), Qt::QueuedConnection);
+    postQueued(context_->object, std::move(task));
 }
 
 void QtScheduler::postAfter(double seconds, std::function<void()> task) {
@@ -71,9 +73,7 @@ void QtScheduler::postAfter(double seconds, std::function<void()> task) {
     const std::lock_guard lock(context_->mutex);
     QObject* ctx = context_->object;
     if (!ctx) return;
-    QMetaObject::invokeMethod(
-        ctx, [ctx, ms, task = std::move(task)] { QTimer::singleShot(ms, ctx, task); },
-        Qt::QueuedConnection);
+    postQueued(ctx, [ctx, ms, task = std::move(task)] { QTimer::singleShot(ms, ctx, task); });
 }
 
 std::unique_ptr<Timer> QtScheduler::schedule(double seconds, bool repeats,

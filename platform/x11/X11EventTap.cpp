@@ -4,6 +4,7 @@
 
 #include <xcb/xinput.h>
 
+#include "platform/qt/QueuedCall.h"
 #include "platform/x11/KeyGrabSet.h"
 #include "platform/x11/KeyboardModifiers.h"
 #include "platform/x11/XConnection.h"
@@ -19,7 +20,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -376,12 +376,9 @@ void X11EventTap::Worker::toMain(std::function<void(SharedState&)> task) {
     std::shared_ptr<SharedState> state = state_;
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;
-    QMetaObject::invokeMethod(
-        app,
-        [state, task = std::move(task)] {
-            if (state->alive) task(*state);
-        },
-        Qt::QueuedConnection);
+    postQueued(app, [state, task = std::move(task)] {
+        if (state->alive) task(*state);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

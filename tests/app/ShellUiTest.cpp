@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QDBusConnection>
 #include <QMenu>
-#include <QProcess>
 #include <QTest>
 
 #include "app/StatusMenu.h"
@@ -12,6 +11,7 @@
 #include "platform/qt/DBusNotifications.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/ManualScheduler.h"
+#include "tests/support/ChildProcess.h"
 
 using namespace mirano;
 
@@ -112,18 +112,11 @@ public slots:
 
 /// A private dbus-daemon, stopped at the end.
 struct PrivateBus {
-    QProcess daemon;
+    mirano::testing::ChildProcess daemon{"dbus-daemon",
+                                         {"--session", "--nofork", "--print-address=1"}};
     QString address;
     PrivateBus() {
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (!daemon.waitForStarted(5000)) return;
-        if (!QTest::qWaitFor([&] { return daemon.canReadLine(); }, 10000)) return;
-        address = QString::fromUtf8(daemon.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        daemon.terminate();
-        if (!daemon.waitForFinished(3000)) daemon.kill();
-        daemon.waitForFinished(1000);
+        if (daemon.waitForReadLine(10000)) address = QString::fromUtf8(daemon.readLine()).trimmed();
     }
 };
 

@@ -5,7 +5,6 @@
 #include <xcb/composite.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 #include <algorithm>
 #include <tuple>
@@ -369,7 +368,8 @@ TEST_F(X11CaptureTest, NoSharedMemoryOutlivesACrashedCapturer) {
     if (!QFile::exists(probe)) GTEST_SKIP() << "capture probe not built (MIRANO_BUILD_TOOLS=OFF)";
     auto window = client("160x100", "900,600", {"--animate", "30"});
     ASSERT_NE(window.id(), 0u);
-    QProcess* capturer = session_->spawn(probe, {QString::number(window.id()), "--seconds", "60"});
+    mirano::testing::ChildProcess* capturer =
+        session_->spawn(probe, {QString::number(window.id()), "--seconds", "60"});
     const pid_t pid = pid_t(capturer->processId());
     ASSERT_GT(pid, 0);
     // A segment is marked for removal right after it is made, so a kill at any moment from

@@ -306,7 +306,7 @@ TEST_F(HotkeyX11Test, AStoppedTapOwnerNeverHoldsTheKeyboard) {
     manager_->stop();  // the stopped process below is the one with the grabs
     for (bool hover : {false, true}) {
         SCOPED_TRACE(hover ? "pointer over the PiP" : "pointer away from the PiP");
-        QProcess* owner =
+        testing::ChildProcess* owner =
             session_->spawn(X11Session::builtProgram("tests/hotkeys/mirano_hotkey_tap_process"),
                             hover ? QStringList{"--hover"} : QStringList{});
         QString said;

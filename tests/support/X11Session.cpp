@@ -26,10 +26,10 @@ X11Session::X11Session(Options options) : options_(options) {
 }
 
 X11Session::~X11Session() {
-    for (auto it = spawned_.rbegin(); it != spawned_.rend(); ++it) stopProcess(it->get());
-    stopProcess(compositor_.get());
-    stopProcess(wm_.get());
-    stopProcess(xvfb_.get());
+    while (!spawned_.empty()) spawned_.pop_back();  // the last started stops first
+    compositor_.reset();
+    wm_.reset();
+    xvfb_.reset();
     if (previousDisplay_.isNull())
         qunsetenv("DISPLAY");
     else
@@ -47,17 +47,12 @@ void X11Session::start() {
              << "RENDER";
     if (options_.separateIpc)
         args = QStringList{"--user", "--map-root-user", "--ipc", "Xvfb"} + args;
-    xvfb_ = std::make_unique<QProcess>();
-    xvfb_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    xvfb_->start(options_.separateIpc ? "unshare" : "Xvfb", args);
-    if (!xvfb_->waitForStarted(5000)) {
+    xvfb_ = std::make_unique<ChildProcess>(options_.separateIpc ? "unshare" : "Xvfb", args);
+    if (!xvfb_->started()) {
         error_ = "Xvfb did not start (is the xvfb package installed?)";
         return;
     }
-    // No event loop runs yet: wait on the process itself, bounded.
-    QDeadlineTimer deadline(10000);
-    while (!xvfb_->canReadLine() && xvfb_->waitForReadyRead(int(deadline.remainingTime()))) {
-    }
+    xvfb_->waitForReadLine(10000);
     const QString number = QString::fromLatin1(xvfb_->readLine()).trimmed();
     if (number.isEmpty()) {
         error_ = "Xvfb did not report a display";
@@ -67,7 +62,8 @@ void X11Session::start() {
     qputenv("DISPLAY", display_.toLatin1());
 
     if (options_.windowManager) {
-        wm_ = startQuiet("openbox", {"--sm-disable"});
+        wm_ = std::make_unique<ChildProcess>("openbox", QStringList{"--sm-disable"},
+                                             ChildProcess::Options{{}, true});
         // Openbox announces itself before it manages windows; it is really up once a probe
         // window of ours has been reparented into a frame.
         if (!waitUntil([this] { return windowManagerManages(); }, 15000)) {
@@ -100,7 +96,8 @@ bool X11Session::windowManagerManages() {
 
 bool X11Session::startCompositor() {
     if (compositor_) return true;
-    compositor_ = startQuiet("xcompmgr", {});
+    compositor_ =
+        std::make_unique<ChildProcess>("xcompmgr", QStringList{}, ChildProcess::Options{{}, true});
     // A compositing manager announces itself by owning the _NET_WM_CM_S0 selection.
     x11::XConnection conn(display_.toLatin1().constData());
     return waitUntil(
@@ -113,59 +110,27 @@ bool X11Session::startCompositor() {
         10000);
 }
 
-void X11Session::stopCompositor() {
-    stopProcess(compositor_.get());
-    compositor_.reset();
-}
+void X11Session::stopCompositor() { compositor_.reset(); }
 
-QProcess* X11Session::spawn(const QString& program, const QStringList& args,
-                            const std::optional<QProcessEnvironment>& environment) {
-    auto p = std::make_unique<QProcess>();
-    if (environment) {
-        p->setProcessEnvironment(*environment);
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    }
-    p->start(program, args);
-    p->waitForStarted(5000);
-    spawned_.push_back(std::move(p));
+ChildProcess* X11Session::spawn(const QString& program, const QStringList& args,
+                                const std::optional<QProcessEnvironment>& environment) {
+    spawned_.push_back(
+        std::make_unique<ChildProcess>(program, args, ChildProcess::Options{environment, false}));
     return spawned_.back().get();
 }
 
 QString X11Session::run(const QString& program, const QStringList& args, int timeoutMs,
                         int* exitCode) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(1000);
-        if (exitCode) *exitCode = -1;
-        return {};
-    }
-    if (exitCode) *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
+    ChildProcess p(program, args);
+    const bool finished = p.waitForFinished(timeoutMs);
+    if (exitCode) *exitCode = p.exitCode();
+    return finished ? QString::fromLocal8Bit(p.readAllStandardOutput()) : QString();
 }
 
 QString X11Session::builtProgram(const QString& relativePath) {
     QByteArray dir = qgetenv("MIRANO_BUILD_DIR");
     if (dir.isEmpty()) dir = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../..";
     return QString::fromLocal8Bit(dir) + "/" + relativePath;
-}
-
-std::unique_ptr<QProcess> X11Session::startQuiet(const QString& program, const QStringList& args) {
-    auto p = std::make_unique<QProcess>();
-    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p->setStandardOutputFile(QProcess::nullDevice());
-    p->start(program, args);
-    return p;
-}
-
-void X11Session::stopProcess(QProcess* p) {
-    if (!p || p->state() == QProcess::NotRunning) return;
-    p->terminate();
-    if (!p->waitForFinished(3000)) {
-        p->kill();
-        p->waitForFinished(3000);
-    }
 }
 
 }  // namespace mirano::testing

@@ -2,13 +2,15 @@
 // started on a free display number and stopped with everything it started.
 #pragma once
 
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include "tests/support/ChildProcess.h"
 
 namespace mirano::testing {
 
@@ -36,10 +38,10 @@ public:
     /// ":N"
     QString display() const { return display_; }
 
-    /// Starts a helper program on this display; it is stopped when the session ends. Given an
-    /// environment, it runs in that one and its errors go to the test's own output.
-    QProcess* spawn(const QString& program, const QStringList& args,
-                    const std::optional<QProcessEnvironment>& environment = std::nullopt);
+    /// Starts a helper program on this display (in `environment` if given); it is stopped when
+    /// the session ends.
+    ChildProcess* spawn(const QString& program, const QStringList& args,
+                        const std::optional<QProcessEnvironment>& environment = std::nullopt);
     /// Runs a command on this display to completion (bounded), returning its standard output.
     QString run(const QString& program, const QStringList& args, int timeoutMs = 10000,
                 int* exitCode = nullptr);
@@ -53,18 +55,15 @@ public:
 private:
     void start();
     bool windowManagerManages();
-    /// Starts a server-side helper with its output discarded (errors still shown).
-    static std::unique_ptr<QProcess> startQuiet(const QString& program, const QStringList& args);
-    void stopProcess(QProcess* p);
 
     Options options_;
     QString error_;
     QString display_;
     QByteArray previousDisplay_;
-    std::unique_ptr<QProcess> xvfb_;
-    std::unique_ptr<QProcess> wm_;
-    std::unique_ptr<QProcess> compositor_;
-    std::vector<std::unique_ptr<QProcess>> spawned_;
+    std::unique_ptr<ChildProcess> xvfb_;
+    std::unique_ptr<ChildProcess> wm_;
+    std::unique_ptr<ChildProcess> compositor_;
+    std::vector<std::unique_ptr<ChildProcess>> spawned_;
 };
 
 /// Polls `condition` (processing Qt events meanwhile) until it holds or `timeoutMs` passes.

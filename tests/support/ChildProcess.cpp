@@ -1,0 +1,168 @@
+#include "tests/support/ChildProcess.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <cerrno>
+#include <csignal>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace mirano::testing {
+namespace {
+
+std::vector<QByteArray> toLocal8Bit(const QStringList& list) {
+    std::vector<QByteArray> out;
+    for (const QString& s : list) out.push_back(s.toLocal8Bit());
+    return out;
+}
+
+std::vector<char*> pointersTo(std::vector<QByteArray>& strings) {
+    std::vector<char*> out;
+    for (QByteArray& s : strings) out.push_back(s.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const QString& program, const QStringList& args,
+                           const Options& options) {
+    // A child that has gone must not take the test with it when we write to it.
+    std::signal(SIGPIPE, SIG_IGN);
+    int in[2], out[2] = {-1, -1};
+    if (pipe2(in, O_CLOEXEC) != 0) return;
+    if (!options.discardOutput && pipe2(out, O_CLOEXEC) != 0) {
+        ::close(in[0]);
+        ::close(in[1]);
+        return;
+    }
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_adddup2(&files, in[0], STDIN_FILENO);
+    if (options.discardOutput)
+        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&files, out[1], STDOUT_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, reset;
+    sigemptyset(&none);
+    sigemptyset(&reset);
+    sigaddset(&reset, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &reset);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<QByteArray> argStrings = toLocal8Bit(QStringList{program} + args);
+    std::vector<QByteArray> envStrings;
+    std::vector<char*> argv = pointersTo(argStrings), envp;
+    if (options.environment) {
+        envStrings = toLocal8Bit(options.environment->toStringList());
+        envp = pointersTo(envStrings);
+    }
+    if (posix_spawnp(&pid_, argv[0], &files, &attributes, argv.data(),
+                     options.environment ? envp.data() : environ) != 0)
+        pid_ = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&files);
+    ::close(in[0]);
+    in_ = in[1];
+    if (out[1] >= 0) ::close(out[1]);
+    out_ = out[0];
+    if (out_ >= 0) fcntl(out_, F_SETFL, O_NONBLOCK);
+    finished_ = pid_ <= 0;
+}
+
+ChildProcess::~ChildProcess() {
+    stop();
+    for (int fd : {in_, out_})
+        if (fd >= 0) ::close(fd);
+}
+
+bool ChildProcess::reap(bool block) {
+    if (finished_) return true;
+    int status = 0;
+    const pid_t r = waitpid(pid_, &status, block ? 0 : WNOHANG);
+    if (r == 0 || (r < 0 && errno == EINTR)) return false;
+    finished_ = true;
+    exitCode_ = r == pid_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return true;
+}
+
+bool ChildProcess::running() { return !reap(false); }
+
+void ChildProcess::write(const QByteArray& data) {
+    for (qsizetype done = 0; in_ >= 0 && done < data.size();) {
+        const ssize_t n = ::write(in_, data.constData() + done, size_t(data.size() - done));
+        if (n <= 0 && errno != EINTR) return;
+        if (n > 0) done += n;
+    }
+}
+
+void ChildProcess::drain() {
+    char chunk[4096];
+    for (ssize_t n; out_ >= 0 && (n = ::read(out_, chunk, sizeof chunk)) > 0;)
+        output_.append(chunk, n);
+}
+
+QByteArray ChildProcess::readAllStandardOutput() {
+    drain();
+    return std::exchange(output_, {});
+}
+
+bool ChildProcess::canReadLine() {
+    drain();
+    return output_.contains('\n');
+}
+
+QByteArray ChildProcess::readLine() {
+    if (!canReadLine()) return {};
+    const qsizetype end = output_.indexOf('\n') + 1;
+    QByteArray line = output_.left(end);
+    output_.remove(0, end);
+    return line;
+}
+
+template <typename Poll>
+bool ChildProcess::pollFor(int timeoutMs, Poll poll) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!poll()) {
+        if (deadline.hasExpired()) return false;
+        usleep(5000);
+    }
+    return true;
+}
+
+bool ChildProcess::waitForReadLine(int timeoutMs) {
+    return pollFor(timeoutMs, [this] { return canReadLine() || !running(); }) && canReadLine();
+}
+
+bool ChildProcess::waitForFinished(int timeoutMs) {
+    return pollFor(timeoutMs, [this] {
+        drain();
+        return !running();
+    });
+}
+
+void ChildProcess::terminate() {
+    if (running()) ::kill(pid_, SIGTERM);
+}
+
+void ChildProcess::kill() {
+    if (running()) ::kill(pid_, SIGKILL);
+}
+
+void ChildProcess::stop() {
+    terminate();
+    if (waitForFinished(3000)) return;
+    kill();
+    reap(true);
+}
+
+}  // namespace mirano::testing

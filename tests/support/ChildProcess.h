@@ -1,0 +1,72 @@
+// A helper program started by a test, with pipes to its standard input and output.
+//
+// Started with posix_spawn rather than QProcess: ThreadSanitizer loses track of the test's
+// own mutexes once Qt has started a child the way QProcess does, and then reports races that
+// are not there.
+#pragma once
+
+#include <sys/types.h>
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace mirano::testing {
+
+class ChildProcess {
+public:
+    struct Options {
+        /// The child's whole environment (the test's own when empty).
+        std::optional<QProcessEnvironment> environment;
+        /// Standard output goes to /dev/null instead of a pipe we must read.
+        bool discardOutput = false;
+    };
+    /// Starts `program` (looked up in PATH); its standard error is the test's own.
+    ChildProcess(const QString& program, const QStringList& args, const Options& options);
+    ChildProcess(const QString& program, const QStringList& args)
+        : ChildProcess(program, args, Options{}) {}
+    /// Stops the child (SIGTERM, then SIGKILL) if it still runs.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    qint64 processId() const { return pid_; }
+    bool running();
+    /// Exit status once finished: the code of a normal exit, -1 after a signal or while running.
+    int exitCode() const { return exitCode_; }
+
+    void write(const QByteArray& data);
+    /// What the child printed and was not taken yet.
+    QByteArray readAllStandardOutput();
+    bool canReadLine();
+    /// One line with its newline (empty if no whole line has come).
+    QByteArray readLine();
+    /// Waits (bounded) until a whole line can be read.
+    bool waitForReadLine(int timeoutMs);
+    /// Waits (bounded) for the child to end, reading its output meanwhile.
+    bool waitForFinished(int timeoutMs);
+
+    void terminate();
+    void kill();
+    /// terminate(), then kill() if it has not ended within 3 s.
+    void stop();
+
+private:
+    void drain();
+    bool reap(bool block);
+    /// Calls `poll` every few milliseconds until it holds or `timeoutMs` passes.
+    template <typename Poll>
+    bool pollFor(int timeoutMs, Poll poll);
+
+    pid_t pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+    int exitCode_ = -1;
+    bool finished_ = false;
+    QByteArray output_;
+};
+
+}  // namespace mirano::testing
