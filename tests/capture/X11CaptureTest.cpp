@@ -146,9 +146,9 @@ protected:
         return TestClientWindow(*session_, QStringList{"--size", size, "--pos", pos} + more);
     }
 
-    bool isManaged(WindowNumber id) {
-        const auto clients =
-            x_->property32(x_->root(), x_->atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+    bool isManaged(WindowNumber id) { return isManaged(*x_, id); }
+    static bool isManaged(x11::XConnection& x, WindowNumber id) {
+        const auto clients = x.property32(x.root(), x.atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
         return std::find(clients.begin(), clients.end(), id) != clients.end();
     }
 
@@ -416,6 +416,8 @@ TEST_F(X11CaptureTest, WithoutSharedMemoryOrRenderFramesStillComeAndTheLimitIsSa
             x11::X11CaptureService service(*scheduler_, remote.display().toLatin1());
             EXPECT_FALSE(service.unavailable());
             TestClientWindow window(remote, {"--size", "320x200", "--pattern", "quadrants"});
+            x11::XConnection x(remote.display().toLatin1().constData());
+            EXPECT_TRUE(waitUntil([&] { return isManaged(x, window.id()); }));
             for (int i = 0; i < 2; ++i) {
                 auto m = managers.emplace_back(
                     std::make_shared<StreamManager>(service, settings_, *scheduler_));
