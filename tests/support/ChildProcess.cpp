@@ -16,18 +16,16 @@ extern char** environ;
 namespace mirano::testing {
 namespace {
 
-std::vector<QByteArray> toLocal8Bit(const QStringList& list) {
-    std::vector<QByteArray> out;
-    for (const QString& s : list) out.push_back(s.toLocal8Bit());
-    return out;
-}
-
-std::vector<char*> pointersTo(std::vector<QByteArray>& strings) {
-    std::vector<char*> out;
-    for (QByteArray& s : strings) out.push_back(s.data());
-    out.push_back(nullptr);
-    return out;
-}
+/// A null-terminated array of C strings, as exec wants, owning its strings.
+struct CStrings {
+    explicit CStrings(const QStringList& list) {
+        for (const QString& s : list) strings.push_back(s.toLocal8Bit());
+        for (QByteArray& s : strings) pointers.push_back(s.data());
+        pointers.push_back(nullptr);
+    }
+    std::vector<QByteArray> strings;
+    std::vector<char*> pointers;
+};
 
 }  // namespace
 
@@ -59,15 +57,10 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args,
     posix_spawnattr_setsigdefault(&attributes, &reset);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    std::vector<QByteArray> argStrings = toLocal8Bit(QStringList{program} + args);
-    std::vector<QByteArray> envStrings;
-    std::vector<char*> argv = pointersTo(argStrings), envp;
-    if (options.environment) {
-        envStrings = toLocal8Bit(options.environment->toStringList());
-        envp = pointersTo(envStrings);
-    }
-    if (posix_spawnp(&pid_, argv[0], &files, &attributes, argv.data(),
-                     options.environment ? envp.data() : environ) != 0)
+    CStrings argv(QStringList{program} + args);
+    CStrings envp(options.environment ? options.environment->toStringList() : QStringList());
+    if (posix_spawnp(&pid_, argv.pointers[0], &files, &attributes, argv.pointers.data(),
+                     options.environment ? envp.pointers.data() : environ) != 0)
         pid_ = -1;
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&files);
@@ -150,16 +143,12 @@ bool ChildProcess::waitForFinished(int timeoutMs) {
     });
 }
 
-void ChildProcess::terminate() {
-    if (running()) ::kill(pid_, SIGTERM);
-}
-
 void ChildProcess::kill() {
     if (running()) ::kill(pid_, SIGKILL);
 }
 
 void ChildProcess::stop() {
-    terminate();
+    if (running()) ::kill(pid_, SIGTERM);
     if (waitForFinished(3000)) return;
     kill();
     reap(true);

@@ -49,9 +49,9 @@ public:
     /// Waits (bounded) for the child to end, reading its output meanwhile.
     bool waitForFinished(int timeoutMs);
 
-    void terminate();
+    /// SIGKILL.
     void kill();
-    /// terminate(), then kill() if it has not ended within 3 s.
+    /// SIGTERM, then SIGKILL if it has not ended within 3 s.
     void stop();
 
 private:
