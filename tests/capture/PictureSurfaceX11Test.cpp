@@ -9,36 +9,18 @@
 #include "capture/StreamManager.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11CaptureService.h"
-#include "platform/x11/XConnection.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
-#include "tests/hotkeys/TestClientWindow.h"
-#include "tests/support/X11Session.h"
+#include "tests/window/PanelX11Support.h"
 
 using namespace mirano;
+using mirano::testing::await;
 using mirano::testing::gSession;
+using mirano::testing::near;
 using mirano::testing::TestClientWindow;
 using mirano::testing::waitUntil;
 
 namespace {
-
-/// RGB of a screen pixel.
-QColor screenPixel(x11::XConnection& x, int px, int py) {
-    auto img =
-        x11::reply(xcb_get_image_reply(x.get(),
-                                       xcb_get_image(x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(),
-                                                     std::int16_t(px), std::int16_t(py), 1, 1, ~0u),
-                                       nullptr));
-    if (!img || xcb_get_image_data_length(img.get()) < 4) return {};
-    const std::uint8_t* d = xcb_get_image_data(img.get());
-    return QColor(d[2], d[1], d[0]);
-}
-
-bool near(const QColor& a, const QColor& b, int tolerance = 8) {
-    return std::abs(a.red() - b.red()) <= tolerance &&
-           std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
-}
 
 class PictureSurfaceX11Test : public ::testing::Test {
 protected:
@@ -75,25 +57,14 @@ protected:
         return stream;
     }
 
-    /// The colour at a fraction of the panel.
-    QColor at(double fx, double fy) {
-        return screenPixel(x_, kPanel.x() + int(fx * kPanel.width()),
-                           kPanel.y() + int(fy * kPanel.height()));
-    }
+    /// Whether the screen shows these colours at these fractions of the panel.
     bool shows(std::initializer_list<std::tuple<double, double, QColor>> expected) {
         for (auto [fx, fy, c] : expected)
-            if (!near(at(fx, fy), c)) return false;
+            if (!near(x_.pixel(kPanel.x() + int(fx * kPanel.width()),
+                               kPanel.y() + int(fy * kPanel.height())),
+                      c, 8))
+                return false;
         return true;
-    }
-    std::optional<Error> await(const std::function<void(Completion)>& op) {
-        bool done = false;
-        std::optional<Error> error;
-        op([&](std::optional<Error> e) {
-            done = true;
-            error = e;
-        });
-        EXPECT_TRUE(waitUntil([&] { return done; }, 10000));
-        return error;
     }
 
     static constexpr QRect kPanel{700, 100, 320, 200};
@@ -101,7 +72,7 @@ protected:
     fakes::MemoryDefaultsStore store_;
     AppSettings settings_{store_};
     x11::X11CaptureService service_{scheduler_};
-    x11::XConnection x_{nullptr};
+    mirano::testing::Inspector x_;
     QWidget host_;
     std::shared_ptr<PictureSurface> surface_;
 };
@@ -167,7 +138,7 @@ TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeeps
     host_.resize(400, 250);
     surface_->setGeometry(host_.rect());
     ASSERT_TRUE(waitUntil(
-        [&] { return near(screenPixel(x_, kPanel.x() + 390, kPanel.y() + 125), Qt::blue); }));
+        [&] { return near(x_.pixel(kPanel.x() + 390, kPanel.y() + 125), Qt::blue); }));
 
     // Paused, the last picture stays, also after the panel was covered and uncovered.
     ASSERT_FALSE(await([&](Completion d) { stream->stopCapture(d); }));
@@ -175,14 +146,14 @@ TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeeps
     {
         TestClientWindow cover(*gSession, {"--size", "200x120", "--pos", "750,150", "--pattern",
                                            "solid:ffff00", "--override-redirect"});
-        ASSERT_TRUE(waitUntil([&] { return near(screenPixel(x_, 800, 200), Qt::yellow); }));
+        ASSERT_TRUE(waitUntil([&] { return near(x_.pixel(800, 200), Qt::yellow); }));
     }
-    EXPECT_TRUE(waitUntil([&] { return near(screenPixel(x_, 800, 200), Qt::blue); }))
+    EXPECT_TRUE(waitUntil([&] { return near(x_.pixel(800, 200), Qt::blue); }))
         << "the uncovered panel lost its picture";
 
     // Dimmed over black (the opacity used without a compositing manager).
     surface_->setOpacity(0.5);
-    EXPECT_TRUE(waitUntil([&] { return near(screenPixel(x_, 800, 200), QColor(0, 0, 128), 4); }));
+    EXPECT_TRUE(waitUntil([&] { return near(x_.pixel(800, 200), QColor(0, 0, 128), 4); }));
     EXPECT_EQ(framesToTheProgram, 0);
     stream->stop();
 }
@@ -196,22 +167,15 @@ TEST_F(PictureSurfaceX11Test, RoundedCornersShowWhatIsBelowUnderACompositingMana
     ASSERT_NE(source.id(), 0u);
     auto stream = mirror(source);
     // Inside the rounding the picture, all the way into the corner's curve; outside it, not.
-    const QPoint corners[] = {{0, 0},
-                              {kPanel.width() - 1, 0},
-                              {0, kPanel.height() - 1},
-                              {kPanel.width() - 1, kPanel.height() - 1}};
     EXPECT_TRUE(waitUntil([&] {
-        for (QPoint c : corners) {
-            const QPoint inward(c.x() ? -6 : 6, c.y() ? -6 : 6);
-            const QPoint in = kPanel.topLeft() + c + inward;
-            const QPoint out = kPanel.topLeft() + c;
-            if (!near(screenPixel(x_, in.x(), in.y()), Qt::red) ||
-                near(screenPixel(x_, out.x(), out.y()), Qt::red))
-                return false;
+        for (QPoint out : {kPanel.topLeft(), kPanel.topRight(), kPanel.bottomLeft(),
+                           kPanel.bottomRight()}) {
+            const QPoint in = out + QPoint(out.x() == kPanel.x() ? 6 : -6,
+                                           out.y() == kPanel.y() ? 6 : -6);
+            if (!near(x_.pixel(in), Qt::red, 8) || near(x_.pixel(out), Qt::red, 8)) return false;
         }
         return true;
-    })) << "corner "
-        << qPrintable(screenPixel(x_, kPanel.x() + 6, kPanel.y() + 6).name());
+    })) << "corner " << mirano::testing::describe(x_.pixel(kPanel.topLeft() + QPoint(6, 6)));
     stream->stop();
 }
 
