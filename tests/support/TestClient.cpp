@@ -9,7 +9,7 @@
 // Patterns: quadrants (red, green, blue, white from top-left clockwise), solid:RRGGBB,
 //           bars (eight vertical bars of known colours), text (dense black text on white).
 // Prints "ready 0x<window>" once mapped, "key <keysym> <state>" for every key press,
-// "focus in"/"focus out", "button <n> <x> <y>" for clicks.
+// "focus in" when it gets the focus, "button <n> <x> <y>" for clicks.
 // --animate-square: each animation frame repaints only a 64 x 64 square (a small change).
 // Commands on stdin: "resize W H", "unmap", "map", "pattern P", "quit", "fill RRGGBB X Y W H"
 // (a rectangle of one colour over the pattern).
@@ -25,6 +25,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -129,33 +130,30 @@ void handleCommand(const std::string& line) {
 }
 
 void parse(int argc, char** argv) {
+    const std::pair<const char*, bool*> flags[] = {
+        {"--keys", &opt.keys},         {"--fullscreen", &opt.fullscreen},
+        {"--bare", &opt.bare},         {"--override-redirect", &opt.overrideRedirect},
+        {"--twin", &opt.twin},         {"--animate-square", &opt.animateSquare}};
     for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
+        const std::string a = argv[i];
+        const std::string value = i + 1 < argc ? argv[i + 1] : "";
+        for (const auto& [name, flag] : flags)
+            if (a == name) *flag = true;
         if (a == "--title")
-            opt.title = next();
+            opt.title = value;
         else if (a == "--class")
-            opt.wmClass = next();
+            opt.wmClass = value;
         else if (a == "--size")
-            sscanf(next().c_str(), "%dx%d", &opt.width, &opt.height);
+            sscanf(value.c_str(), "%dx%d", &opt.width, &opt.height);
         else if (a == "--pos")
-            sscanf(next().c_str(), "%d,%d", &opt.x, &opt.y);
+            sscanf(value.c_str(), "%d,%d", &opt.x, &opt.y);
         else if (a == "--pattern")
-            opt.pattern = next();
-        else if (a == "--keys")
-            opt.keys = true;
-        else if (a == "--fullscreen")
-            opt.fullscreen = true;
-        else if (a == "--override-redirect")
-            opt.overrideRedirect = true;
-        else if (a == "--bare")
-            opt.bare = true;
-        else if (a == "--twin")
-            opt.twin = true;
+            opt.pattern = value;
         else if (a == "--animate")
-            opt.animateFps = std::atoi(next().c_str());
-        else if (a == "--animate-square")
-            opt.animateSquare = true;
+            opt.animateFps = std::atoi(value.c_str());
+        else
+            continue;
+        ++i;  // the option's value
     }
 }
 
@@ -276,9 +274,6 @@ int main(int argc, char** argv) {
                 }
                 case XCB_FOCUS_IN:
                     printf("focus in\n");
-                    break;
-                case XCB_FOCUS_OUT:
-                    printf("focus out\n");
                     break;
             }
             free(ev);
