@@ -202,6 +202,9 @@ inline bool near(const QColor& a, const QColor& b, int tolerance = 12) {
 inline std::string describe(const QColor& c) {
     return c.isValid() ? c.name().toStdString() : std::string("invalid");
 }
+inline std::string describe(const QPoint& p) {
+    return std::to_string(p.x()) + "," + std::to_string(p.y());
+}
 inline std::string describe(const QRect& r) {
     return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) +
            "x" + std::to_string(r.height());

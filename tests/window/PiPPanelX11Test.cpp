@@ -118,7 +118,7 @@ protected:
     }
 
     xcb_window_t xid() const { return static_cast<xcb_window_t>(panel->winId()); }
-    QColor at(int x, int y) { return inspector.pixel(x, y); }
+    QColor at(QPoint p) { return inspector.pixel(p); }
     /// Presses at `p` and waits until the panel has handed the drag to the window manager.
     bool pressUntilDragHandedOver(QPoint p) {
         pointer.moveTo(p.x(), p.y());
@@ -246,21 +246,21 @@ TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
 
 TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCornersAndNothingAtAlphaZero) {
     const QRect r = kPanelRect;
-    EXPECT_TRUE(near(at(r.left() + 4, r.center().y()), kGreen));
-    EXPECT_TRUE(near(at(r.center().x(), r.top() + 1), kGreen));
-    // The very corners show the red window underneath.
-    for (QPoint p : {r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1),
-                     r.bottomLeft() + QPoint(1, -1), r.bottomRight() + QPoint(-1, -1)})
-        EXPECT_TRUE(near(at(p.x(), p.y()), kRed)) << p.x() << "," << p.y();
+    const QPoint c = r.center();
+    EXPECT_TRUE(near(at({r.left() + 4, c.y()}), kGreen));
+    EXPECT_TRUE(near(at({c.x(), r.top() + 1}), kGreen));
+    // The very corners show the red window underneath; the picture reaches into their curve.
+    for (QPoint p : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()}) {
+        const QPoint inward(p.x() == r.left() ? 1 : -1, p.y() == r.top() ? 1 : -1);
+        EXPECT_TRUE(near(at(p + inward), kRed)) << describe(p + inward);
+        EXPECT_TRUE(near(at(p + 6 * inward), kGreen)) << describe(p + 6 * inward);
+    }
 
-    const QPoint c = kPanelRect.center();
     panel->setAlphaValue(0.0);
-    EXPECT_TRUE(waitUntil([&] { return near(at(c.x(), c.y()), kRed); }, 5000))
-        << describe(at(c.x(), c.y()));
-    EXPECT_TRUE(near(at(kPanelRect.left() + 4, c.y()), kRed));
+    EXPECT_TRUE(waitUntil([&] { return near(at(c), kRed); }, 5000)) << describe(at(c));
+    EXPECT_TRUE(near(at({r.left() + 4, c.y()}), kRed));
     panel->animateAlphaValue(1.0);
-    EXPECT_TRUE(waitUntil([&] { return near(at(c.x(), c.y()), kGreen); }, 5000))
-        << describe(at(c.x(), c.y()));
+    EXPECT_TRUE(waitUntil([&] { return near(at(c), kGreen); }, 5000)) << describe(at(c));
 }
 
 TEST_F(PiPPanelX11Test, HoverIsReportedWhileClicksPassThrough) {
