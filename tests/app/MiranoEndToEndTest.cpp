@@ -236,16 +236,10 @@ TEST_F(MiranoSession, HotkeysOpenReplaceHideAndCloseThePiPAndADoubleClickBringsT
     ASSERT_TRUE(waitUntil([&] { return bars.twin() != 0; }, 10000));
     startMirano();
 
-    // Over the bars window: a PiP in the bottom-right corner, 320 wide, the window's aspect.
+    // Where and how large the PiP opens is checked in PiPSessionX11Test.
     pointAt({300, 300});
     auto pip = pipOfBars(bars.id());
     ASSERT_TRUE(pip) << "no PiP showing the window's pixels";
-    EXPECT_EQ(pip->width(), 320);
-    EXPECT_NEAR(pip->height(), 200, 1);
-    EXPECT_TRUE(QRect(1280 - 64, 800 - 64, 64, 64).contains(pip->bottomRight()))
-        << "not in the bottom-right corner";
-    EXPECT_FALSE(bars.printed("key 0x70 ")) << "the hotkey's P reached the window";
-
     hotkey();
     EXPECT_TRUE(noPiP()) << "the same hotkey over the same window did not close the PiP";
 
