@@ -103,6 +103,30 @@ void paint() {
     xcb_flush(conn);
 }
 
+/// A window of the options' size at (x, opt.y), with WM_CLASS and _NET_WM_PID if asked.
+xcb_window_t makeWindow(int x, const std::string& title, bool withClass, bool withPid) {
+    const xcb_window_t w = xcb_generate_id(conn);
+    const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
+    const uint32_t values[] = {0x000000, opt.overrideRedirect ? 1u : 0u,
+                               XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS |
+                                   XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE |
+                                   XCB_EVENT_MASK_BUTTON_PRESS};
+    xcb_create_window(conn, XCB_COPY_FROM_PARENT, w, screen->root, x, opt.y, opt.width,
+                      opt.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, mask,
+                      values);
+    xcb_icccm_set_wm_name(conn, w, XCB_ATOM_STRING, 8, title.size(), title.c_str());
+    if (withClass) {
+        const std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
+        xcb_icccm_set_wm_class(conn, w, cls.size(), cls.c_str());
+    }
+    if (withPid) {
+        const uint32_t pid = static_cast<uint32_t>(getpid());
+        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_PID"),
+                            XCB_ATOM_CARDINAL, 32, 1, &pid);
+    }
+    return w;
+}
+
 void handleCommand(const std::string& line) {
     std::istringstream in(line);
     std::string cmd;
@@ -131,9 +155,9 @@ void handleCommand(const std::string& line) {
 
 void parse(int argc, char** argv) {
     const std::pair<const char*, bool*> flags[] = {
-        {"--keys", &opt.keys},         {"--fullscreen", &opt.fullscreen},
-        {"--bare", &opt.bare},         {"--override-redirect", &opt.overrideRedirect},
-        {"--twin", &opt.twin},         {"--animate-square", &opt.animateSquare}};
+        {"--keys", &opt.keys}, {"--fullscreen", &opt.fullscreen}, {"--bare", &opt.bare},
+        {"--override-redirect", &opt.overrideRedirect}, {"--twin", &opt.twin},
+        {"--animate-square", &opt.animateSquare}};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const std::string value = i + 1 < argc ? argv[i + 1] : "";
@@ -168,36 +192,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
-    window = xcb_generate_id(conn);
-    const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
-    const uint32_t values[] = {0x000000, opt.overrideRedirect ? 1u : 0u,
-                               XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS |
-                                   XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE |
-                                   XCB_EVENT_MASK_BUTTON_PRESS};
-    xcb_create_window(conn, XCB_COPY_FROM_PARENT, window, screen->root, opt.x, opt.y, opt.width,
-                      opt.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, mask,
-                      values);
-    xcb_icccm_set_wm_name(conn, window, XCB_ATOM_STRING, 8, opt.title.size(), opt.title.c_str());
-    if (!opt.bare) {
-        std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
-        xcb_icccm_set_wm_class(conn, window, cls.size(), cls.c_str());
-        const uint32_t pid = static_cast<uint32_t>(getpid());
-        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
-                            XCB_ATOM_CARDINAL, 32, 1, &pid);
-    }
-    xcb_window_t twin = XCB_NONE;
-    if (opt.twin) {
-        twin = xcb_generate_id(conn);
-        xcb_create_window(conn, XCB_COPY_FROM_PARENT, twin, screen->root, opt.x + 300, opt.y,
-                          opt.width, opt.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                          screen->root_visual, mask, values);
-        const std::string title = opt.title + " twin";
-        xcb_icccm_set_wm_name(conn, twin, XCB_ATOM_STRING, 8, title.size(), title.c_str());
-        const uint32_t pid = static_cast<uint32_t>(getpid());
-        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, twin, atom("_NET_WM_PID"),
-                            XCB_ATOM_CARDINAL, 32, 1, &pid);
-        xcb_map_window(conn, twin);
-    }
+    window = makeWindow(opt.x, opt.title, !opt.bare, !opt.bare);
+    // The twin names its process but not its class.
+    const xcb_window_t twin =
+        opt.twin ? makeWindow(opt.x + 300, opt.title + " twin", false, true) : XCB_NONE;
+    if (twin) xcb_map_window(conn, twin);
     xcb_size_hints_t hints{};
     xcb_icccm_size_hints_set_position(&hints, 1, opt.x, opt.y);
     xcb_icccm_set_wm_normal_hints(conn, window, &hints);
