@@ -199,6 +199,7 @@ inline bool near(const QColor& a, const QColor& b, int tolerance = 12) {
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
+/// Texts for failure messages.
 inline std::string describe(const QColor& c) {
     return c.isValid() ? c.name().toStdString() : std::string("invalid");
 }
