@@ -1,5 +1,7 @@
 // The picture drawn by the X server into a panel: a stream presenting into a picture surface
-// over a real Qt window on a private Xvfb + Openbox, checked on the screen's pixels.
+// over a real Qt window on a private Xvfb + Openbox, checked on the screen's pixels. (Its rounded
+// corners are checked with the real panel, with and without a compositing manager, in
+// PiPPanelX11Test.)
 #include <gtest/gtest.h>
 
 #include <QPainter>
@@ -9,109 +11,61 @@
 #include "capture/StreamManager.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11CaptureService.h"
-#include "platform/x11/XConnection.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
-#include "tests/hotkeys/TestClientWindow.h"
-#include "tests/support/X11Session.h"
+#include "tests/window/PanelX11Support.h"
 
 using namespace mirano;
+using mirano::testing::await;
 using mirano::testing::gSession;
+using mirano::testing::near;
 using mirano::testing::TestClientWindow;
 using mirano::testing::waitUntil;
 
 namespace {
 
-/// RGB of a screen pixel.
-QColor screenPixel(x11::XConnection& x, int px, int py) {
-    auto img =
-        x11::reply(xcb_get_image_reply(x.get(),
-                                       xcb_get_image(x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(),
-                                                     std::int16_t(px), std::int16_t(py), 1, 1, ~0u),
-                                       nullptr));
-    if (!img || xcb_get_image_data_length(img.get()) < 4) return {};
-    const std::uint8_t* d = xcb_get_image_data(img.get());
-    return QColor(d[2], d[1], d[0]);
-}
+constexpr QRect kPanel{700, 100, 320, 200};
 
-bool near(const QColor& a, const QColor& b, int tolerance = 8) {
-    return std::abs(a.red() - b.red()) <= tolerance &&
-           std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
-}
-
-class PictureSurfaceX11Test : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(service_.unavailable() == std::nullopt);
-        ASSERT_TRUE(x_.isValid());
-        settings_.setFrameRate(60);
-    }
-    void TearDown() override { gSession->stopCompositor(); }
-    /// A plain top-level at a known place stands for the panel; translucent, it has alpha
-    /// (under a compositing manager).
-    void showHost(bool translucent) {
-        host_.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
-        host_.setAttribute(Qt::WA_TranslucentBackground, translucent);
-        host_.setGeometry(kPanel);
-        host_.show();
-        ASSERT_TRUE(
-            waitUntil([&] { return host_.windowHandle() && host_.windowHandle()->isExposed(); }));
-        surface_ = service_.makePictureSurface(*host_.windowHandle());
-        ASSERT_TRUE(surface_);
-        surface_->setGeometry(host_.rect());
-        surface_->setVisible(true);
-    }
-    std::shared_ptr<StreamManager> mirror(TestClientWindow& source) {
-        auto stream = std::make_shared<StreamManager>(service_, settings_, scheduler_);
-        stream->setPictureSurface(surface_);
-        std::optional<Error> error;
-        // The window manager lists the window once it manages it.
-        EXPECT_TRUE(waitUntil([&] {
-            error = await(
-                [&](Completion d) { stream->startCapture(source.id(), {}, {}, QRectF(), d); });
-            return !error;
-        })) << qPrintable(error->description);
-        return stream;
-    }
-
-    /// The colour at a fraction of the panel.
-    QColor at(double fx, double fy) {
-        return screenPixel(x_, kPanel.x() + int(fx * kPanel.width()),
-                           kPanel.y() + int(fy * kPanel.height()));
-    }
-    bool shows(std::initializer_list<std::tuple<double, double, QColor>> expected) {
+TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsThem) {
+    QtScheduler scheduler;
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings{store};
+    settings.setFrameRate(60);
+    x11::X11CaptureService service{scheduler};
+    ASSERT_FALSE(service.unavailable());
+    mirano::testing::Inspector screen;
+    // A plain top-level at a known place stands for the panel.
+    QWidget host;
+    host.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+    host.setGeometry(kPanel);
+    host.show();
+    ASSERT_TRUE(waitUntil([&] { return host.windowHandle() && host.windowHandle()->isExposed(); }));
+    std::shared_ptr<PictureSurface> surface = service.makePictureSurface(*host.windowHandle());
+    ASSERT_TRUE(surface);
+    surface->setGeometry(host.rect());
+    surface->setVisible(true);
+    // Whether the screen shows these colours at these fractions of the panel.
+    const auto shows = [&](std::initializer_list<std::tuple<double, double, QColor>> expected) {
         for (auto [fx, fy, c] : expected)
-            if (!near(at(fx, fy), c)) return false;
+            if (!near(screen.pixel(kPanel.x() + int(fx * kPanel.width()),
+                                   kPanel.y() + int(fy * kPanel.height())),
+                      c, 8))
+                return false;
         return true;
-    }
-    std::optional<Error> await(const std::function<void(Completion)>& op) {
-        bool done = false;
-        std::optional<Error> error;
-        op([&](std::optional<Error> e) {
-            done = true;
-            error = e;
-        });
-        EXPECT_TRUE(waitUntil([&] { return done; }, 10000));
-        return error;
-    }
+    };
 
-    static constexpr QRect kPanel{700, 100, 320, 200};
-    QtScheduler scheduler_;
-    fakes::MemoryDefaultsStore store_;
-    AppSettings settings_{store_};
-    x11::X11CaptureService service_{scheduler_};
-    x11::XConnection x_{nullptr};
-    QWidget host_;
-    std::shared_ptr<PictureSurface> surface_;
-};
-
-TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsThem) {
-    showHost(false);
     TestClientWindow source(*gSession,
                             {"--size", "640x400", "--pos", "20,20", "--pattern", "quadrants"});
     ASSERT_NE(source.id(), 0u);
-    auto stream = mirror(source);
+    auto stream = std::make_shared<StreamManager>(service, settings, scheduler);
+    stream->setPictureSurface(surface);
+    std::optional<Error> error;
+    // The window manager lists the window once it manages it.
+    ASSERT_TRUE(waitUntil([&] {
+        error =
+            await([&](Completion d) { stream->startCapture(source.id(), {}, {}, QRectF(), d); });
+        return !error;
+    })) << qPrintable(error->description);
     int framesToTheProgram = 0;
     stream->onFrame = [&](const Frame&) { ++framesToTheProgram; };
 
@@ -140,11 +94,11 @@ TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeeps
     QImage overlay(kPanel.size(), QImage::Format_ARGB32_Premultiplied);
     overlay.fill(Qt::transparent);
     QPainter(&overlay).fillRect(QRect(0, 0, 80, 50), Qt::magenta);
-    surface_->setOverlay(overlay);
+    surface->setOverlay(overlay);
     ASSERT_TRUE(waitUntil([&] {
         return shows({{0.1, 0.1, Qt::magenta}, {0.75, 0.75, Qt::blue}});
     }));
-    surface_->setOverlay(QImage());
+    surface->setOverlay(QImage());
     ASSERT_TRUE(waitUntil([&] { return shows({{0.1, 0.1, Qt::red}}); }));
 
     // A source resized to another aspect is fitted, with bars, not stretched: 640 x 200 into
@@ -164,10 +118,10 @@ TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeeps
     ASSERT_TRUE(waitUntil([&] { return shows({{0.5, 0.5, Qt::blue}, {0.5, 0.1, Qt::black}}); }));
 
     // A larger panel: the picture follows the new size.
-    host_.resize(400, 250);
-    surface_->setGeometry(host_.rect());
+    host.resize(400, 250);
+    surface->setGeometry(host.rect());
     ASSERT_TRUE(waitUntil(
-        [&] { return near(screenPixel(x_, kPanel.x() + 390, kPanel.y() + 125), Qt::blue); }));
+        [&] { return near(screen.pixel(kPanel.x() + 390, kPanel.y() + 125), Qt::blue); }));
 
     // Paused, the last picture stays, also after the panel was covered and uncovered.
     ASSERT_FALSE(await([&](Completion d) { stream->stopCapture(d); }));
@@ -175,43 +129,15 @@ TEST_F(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeeps
     {
         TestClientWindow cover(*gSession, {"--size", "200x120", "--pos", "750,150", "--pattern",
                                            "solid:ffff00", "--override-redirect"});
-        ASSERT_TRUE(waitUntil([&] { return near(screenPixel(x_, 800, 200), Qt::yellow); }));
+        ASSERT_TRUE(waitUntil([&] { return near(screen.pixel(800, 200), Qt::yellow); }));
     }
-    EXPECT_TRUE(waitUntil([&] { return near(screenPixel(x_, 800, 200), Qt::blue); }))
+    EXPECT_TRUE(waitUntil([&] { return near(screen.pixel(800, 200), Qt::blue); }))
         << "the uncovered panel lost its picture";
 
     // Dimmed over black (the opacity used without a compositing manager).
-    surface_->setOpacity(0.5);
-    EXPECT_TRUE(waitUntil([&] { return near(screenPixel(x_, 800, 200), QColor(0, 0, 128), 4); }));
+    surface->setOpacity(0.5);
+    EXPECT_TRUE(waitUntil([&] { return near(screen.pixel(800, 200), QColor(0, 0, 128), 4); }));
     EXPECT_EQ(framesToTheProgram, 0);
-    stream->stop();
-}
-
-TEST_F(PictureSurfaceX11Test, RoundedCornersShowWhatIsBelowUnderACompositingManager) {
-    ASSERT_TRUE(gSession->startCompositor());
-    showHost(true);
-    surface_->setCornerRadius(16);
-    TestClientWindow source(*gSession,
-                            {"--size", "320x200", "--pos", "20,20", "--pattern", "solid:ff0000"});
-    ASSERT_NE(source.id(), 0u);
-    auto stream = mirror(source);
-    // Inside the rounding the picture, all the way into the corner's curve; outside it, not.
-    const QPoint corners[] = {{0, 0},
-                              {kPanel.width() - 1, 0},
-                              {0, kPanel.height() - 1},
-                              {kPanel.width() - 1, kPanel.height() - 1}};
-    EXPECT_TRUE(waitUntil([&] {
-        for (QPoint c : corners) {
-            const QPoint inward(c.x() ? -6 : 6, c.y() ? -6 : 6);
-            const QPoint in = kPanel.topLeft() + c + inward;
-            const QPoint out = kPanel.topLeft() + c;
-            if (!near(screenPixel(x_, in.x(), in.y()), Qt::red) ||
-                near(screenPixel(x_, out.x(), out.y()), Qt::red))
-                return false;
-        }
-        return true;
-    })) << "corner "
-        << qPrintable(screenPixel(x_, kPanel.x() + 6, kPanel.y() + 6).name());
     stream->stop();
 }
 

@@ -1,14 +1,11 @@
 // The region panel on a real X display with Openbox (and, in the composited run, xcompmgr):
-// it covers the rectangle, darkens what is below, takes Escape and reports a dragged region.
+// it covers the rectangle, darkens what is below and takes the keys. (Dragging a region with the
+// real pointer is checked end to end, on displays of 96 and 192 dots per inch.)
 #include <gtest/gtest.h>
-
-#include <memory>
 
 #include "platform/x11/X11PanelWindowSystem.h"
 #include "region/RegionSelectionPanel.h"
-#include "region/RegionSelectionView.h"
 #include "tests/window/PanelX11Support.h"
-#include "tests/window/WindowTestSupport.h"
 
 namespace mirano {
 namespace {
@@ -21,7 +18,7 @@ using testing::TestClientWindow;
 using testing::waitUntil;
 using testing::xdotool;
 
-TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
+TEST(RegionSelectionX11Test, CoversTheRectangleDarkensWhatIsBelowAndTakesEscape) {
     ASSERT_NE(gSession, nullptr);
     Inspector inspector;
     ASSERT_TRUE(inspector.isValid());
@@ -33,9 +30,7 @@ TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
     X11PanelWindowSystem windowSystem;
     const QRect area(100, 100, 400, 300);  // root coordinates
     RegionSelectionPanel panel(QRectF(area), windowSystem);
-    QList<QRectF> regions;
     int cancelled = 0;
-    panel.onRegionSelected = [&](QRectF r) { regions << r; };
     panel.onCancelled = [&] { ++cancelled; };
     panel.makeKeyAndOrderFront();
     const auto xid = static_cast<xcb_window_t>(panel.winId());
@@ -48,20 +43,7 @@ TEST(RegionSelectionX11Test, CoversTheRectangleTakesEscapeAndReportsADrag) {
     EXPECT_TRUE(near(inspector.pixel(60, 60), QColor(255, 0, 0)));  // outside the panel
 
     ASSERT_TRUE(xdotool({"key", "Escape"}));
-    ASSERT_TRUE(waitUntil([&] { return cancelled == 1; }, 5000));
-
-    testing::XTestPointer pointer;
-    pointer.moveTo(150, 150);
-    pointer.press();
-    ASSERT_TRUE(waitUntil([&] { return panel.view().isDragging(); }, 5000));
-    pointer.moveTo(250, 200);
-    pointer.moveTo(350, 300);
-    ASSERT_TRUE(waitUntil([&] { return panel.view().hasSelectionLayer(); }, 5000));
-    pointer.release();
-    ASSERT_TRUE(waitUntil([&] { return !regions.isEmpty(); }, 5000));
-    EXPECT_EQ(cancelled, 1);
-    // Qt (50, 50) -> (250, 200) in the 400 x 300 panel.
-    testing::expectRect(regions[0], 0.125, 50.0 / 300, 0.5, 0.5, 0.005);
+    EXPECT_TRUE(waitUntil([&] { return cancelled == 1; }, 5000));
     panel.orderOut();
 }
 

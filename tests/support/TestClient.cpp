@@ -9,7 +9,7 @@
 // Patterns: quadrants (red, green, blue, white from top-left clockwise), solid:RRGGBB,
 //           bars (eight vertical bars of known colours), text (dense black text on white).
 // Prints "ready 0x<window>" once mapped, "key <keysym> <state>" for every key press,
-// "focus in"/"focus out", "button <n> <x> <y>" for clicks.
+// "focus in" when it gets the focus, "button <n> <x> <y>" for clicks.
 // --animate-square: each animation frame repaints only a 64 x 64 square (a small change).
 // Commands on stdin: "resize W H", "unmap", "map", "pattern P", "quit", "fill RRGGBB X Y W H"
 // (a rectangle of one colour over the pattern).
@@ -25,6 +25,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -102,6 +103,30 @@ void paint() {
     xcb_flush(conn);
 }
 
+/// A window of the options' size at (x, opt.y), with WM_CLASS and _NET_WM_PID if asked.
+xcb_window_t makeWindow(int x, const std::string& title, bool withClass, bool withPid) {
+    const xcb_window_t w = xcb_generate_id(conn);
+    const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
+    const uint32_t values[] = {0x000000, opt.overrideRedirect ? 1u : 0u,
+                               XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS |
+                                   XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE |
+                                   XCB_EVENT_MASK_BUTTON_PRESS};
+    xcb_create_window(conn, XCB_COPY_FROM_PARENT, w, screen->root, x, opt.y, opt.width,
+                      opt.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, mask,
+                      values);
+    xcb_icccm_set_wm_name(conn, w, XCB_ATOM_STRING, 8, title.size(), title.c_str());
+    if (withClass) {
+        const std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
+        xcb_icccm_set_wm_class(conn, w, cls.size(), cls.c_str());
+    }
+    if (withPid) {
+        const uint32_t pid = static_cast<uint32_t>(getpid());
+        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_PID"),
+                            XCB_ATOM_CARDINAL, 32, 1, &pid);
+    }
+    return w;
+}
+
 void handleCommand(const std::string& line) {
     std::istringstream in(line);
     std::string cmd;
@@ -129,33 +154,30 @@ void handleCommand(const std::string& line) {
 }
 
 void parse(int argc, char** argv) {
+    const std::pair<const char*, bool*> flags[] = {
+        {"--keys", &opt.keys}, {"--fullscreen", &opt.fullscreen}, {"--bare", &opt.bare},
+        {"--override-redirect", &opt.overrideRedirect}, {"--twin", &opt.twin},
+        {"--animate-square", &opt.animateSquare}};
     for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
+        const std::string a = argv[i];
+        const std::string value = i + 1 < argc ? argv[i + 1] : "";
+        for (const auto& [name, flag] : flags)
+            if (a == name) *flag = true;
         if (a == "--title")
-            opt.title = next();
+            opt.title = value;
         else if (a == "--class")
-            opt.wmClass = next();
+            opt.wmClass = value;
         else if (a == "--size")
-            sscanf(next().c_str(), "%dx%d", &opt.width, &opt.height);
+            sscanf(value.c_str(), "%dx%d", &opt.width, &opt.height);
         else if (a == "--pos")
-            sscanf(next().c_str(), "%d,%d", &opt.x, &opt.y);
+            sscanf(value.c_str(), "%d,%d", &opt.x, &opt.y);
         else if (a == "--pattern")
-            opt.pattern = next();
-        else if (a == "--keys")
-            opt.keys = true;
-        else if (a == "--fullscreen")
-            opt.fullscreen = true;
-        else if (a == "--override-redirect")
-            opt.overrideRedirect = true;
-        else if (a == "--bare")
-            opt.bare = true;
-        else if (a == "--twin")
-            opt.twin = true;
+            opt.pattern = value;
         else if (a == "--animate")
-            opt.animateFps = std::atoi(next().c_str());
-        else if (a == "--animate-square")
-            opt.animateSquare = true;
+            opt.animateFps = std::atoi(value.c_str());
+        else
+            continue;
+        ++i;  // the option's value
     }
 }
 
@@ -170,36 +192,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
-    window = xcb_generate_id(conn);
-    const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
-    const uint32_t values[] = {0x000000, opt.overrideRedirect ? 1u : 0u,
-                               XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS |
-                                   XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE |
-                                   XCB_EVENT_MASK_BUTTON_PRESS};
-    xcb_create_window(conn, XCB_COPY_FROM_PARENT, window, screen->root, opt.x, opt.y, opt.width,
-                      opt.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, mask,
-                      values);
-    xcb_icccm_set_wm_name(conn, window, XCB_ATOM_STRING, 8, opt.title.size(), opt.title.c_str());
-    if (!opt.bare) {
-        std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
-        xcb_icccm_set_wm_class(conn, window, cls.size(), cls.c_str());
-        const uint32_t pid = static_cast<uint32_t>(getpid());
-        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
-                            XCB_ATOM_CARDINAL, 32, 1, &pid);
-    }
-    xcb_window_t twin = XCB_NONE;
-    if (opt.twin) {
-        twin = xcb_generate_id(conn);
-        xcb_create_window(conn, XCB_COPY_FROM_PARENT, twin, screen->root, opt.x + 300, opt.y,
-                          opt.width, opt.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                          screen->root_visual, mask, values);
-        const std::string title = opt.title + " twin";
-        xcb_icccm_set_wm_name(conn, twin, XCB_ATOM_STRING, 8, title.size(), title.c_str());
-        const uint32_t pid = static_cast<uint32_t>(getpid());
-        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, twin, atom("_NET_WM_PID"),
-                            XCB_ATOM_CARDINAL, 32, 1, &pid);
-        xcb_map_window(conn, twin);
-    }
+    window = makeWindow(opt.x, opt.title, !opt.bare, !opt.bare);
+    // The twin names its process but not its class.
+    const xcb_window_t twin =
+        opt.twin ? makeWindow(opt.x + 300, opt.title + " twin", false, true) : XCB_NONE;
+    if (twin) xcb_map_window(conn, twin);
     xcb_size_hints_t hints{};
     xcb_icccm_size_hints_set_position(&hints, 1, opt.x, opt.y);
     xcb_icccm_set_wm_normal_hints(conn, window, &hints);
@@ -276,9 +273,6 @@ int main(int argc, char** argv) {
                 }
                 case XCB_FOCUS_IN:
                     printf("focus in\n");
-                    break;
-                case XCB_FOCUS_OUT:
-                    printf("focus out\n");
                     break;
             }
             free(ev);

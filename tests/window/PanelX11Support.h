@@ -1,7 +1,8 @@
 // Helpers of the integration tests: reading the screen and the window manager's state, shared
-// memory left behind, and driving the pointer with XTEST.
+// memory left behind, waiting for asynchronous operations, and driving the pointer with XTEST.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <xcb/xcb_icccm.h>
 #include <xcb/xtest.h>
 
@@ -10,7 +11,11 @@
 #include <QRect>
 #include <QStringList>
 #include <cstdlib>
+#include <functional>
+#include <optional>
+#include <vector>
 
+#include "platform/Types.h"
 #include "platform/x11/XConnection.h"
 #include "tests/hotkeys/TestClientWindow.h"
 #include "tests/support/X11Session.h"
@@ -150,17 +155,27 @@ private:
     QPoint position_;
 };
 
-/// Shared-memory segments created by process `pid` that still exist.
-inline int shmSegmentsOf(qint64 pid) {
+/// The permission bits (octal, with 01000 for "marked for removal") of each shared-memory
+/// segment that process `pid` created and that still exists.
+inline std::vector<int> shmSegmentsOf(qint64 pid) {
+    std::vector<int> perms;
     QFile file(QStringLiteral("/proc/sysvipc/shm"));
-    if (!file.open(QIODevice::ReadOnly)) return -1;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    int n = 0;
-    for (int i = 1; i < lines.size(); ++i) {
-        const QList<QByteArray> f = lines[i].simplified().split(' ');
-        if (f.size() > 4 && f[4].toLongLong() == pid) ++n;  // the fifth column is the creator pid
+    if (!file.open(QIODevice::ReadOnly)) return perms;
+    file.readLine();  // the header
+    while (!file.atEnd()) {  // the fifth column is the creator's pid
+        const QList<QByteArray> f = file.readLine().simplified().split(' ');
+        if (f.size() > 4 && f[4].toLongLong() == pid) perms.push_back(f[2].toInt(nullptr, 8));
     }
-    return n;
+    return perms;
+}
+
+/// Runs an asynchronous operation to completion (bounded); returns its error.
+inline std::optional<Error> await(const std::function<void(Completion)>& op) {
+    bool done = false;
+    std::optional<Error> error;
+    op([&](std::optional<Error> e) { done = true, error = e; });
+    EXPECT_TRUE(waitUntil([&] { return done; }, 10000)) << "operation did not complete";
+    return error;
 }
 
 /// Whether the rectangles' edges are at most `tolerance` pixels apart.
@@ -184,8 +199,12 @@ inline bool near(const QColor& a, const QColor& b, int tolerance = 12) {
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
+/// Texts for failure messages.
 inline std::string describe(const QColor& c) {
     return c.isValid() ? c.name().toStdString() : std::string("invalid");
+}
+inline std::string describe(const QPoint& p) {
+    return std::to_string(p.x()) + "," + std::to_string(p.y());
 }
 inline std::string describe(const QRect& r) {
     return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) +
