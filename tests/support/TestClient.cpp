@@ -111,9 +111,8 @@ xcb_window_t makeWindow(int x, const std::string& title, bool withClass, bool wi
                                XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS |
                                    XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE |
                                    XCB_EVENT_MASK_BUTTON_PRESS};
-    xcb_create_window(conn, XCB_COPY_FROM_PARENT, w, screen->root, x, opt.y, opt.width,
-                      opt.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, mask,
-                      values);
+    xcb_create_window(conn, XCB_COPY_FROM_PARENT, w, screen->root, x, opt.y, opt.width, opt.height,
+                      0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, mask, values);
     xcb_icccm_set_wm_name(conn, w, XCB_ATOM_STRING, 8, title.size(), title.c_str());
     if (withClass) {
         const std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
@@ -121,8 +120,8 @@ xcb_window_t makeWindow(int x, const std::string& title, bool withClass, bool wi
     }
     if (withPid) {
         const uint32_t pid = static_cast<uint32_t>(getpid());
-        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_PID"),
-                            XCB_ATOM_CARDINAL, 32, 1, &pid);
+        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL,
+                            32, 1, &pid);
     }
     return w;
 }
@@ -155,9 +154,9 @@ void handleCommand(const std::string& line) {
 
 void parse(int argc, char** argv) {
     const std::pair<const char*, bool*> flags[] = {
-        {"--keys", &opt.keys}, {"--fullscreen", &opt.fullscreen}, {"--bare", &opt.bare},
-        {"--override-redirect", &opt.overrideRedirect}, {"--twin", &opt.twin},
-        {"--animate-square", &opt.animateSquare}};
+        {"--keys", &opt.keys}, {"--fullscreen", &opt.fullscreen},
+        {"--bare", &opt.bare}, {"--override-redirect", &opt.overrideRedirect},
+        {"--twin", &opt.twin}, {"--animate-square", &opt.animateSquare}};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const std::string value = i + 1 < argc ? argv[i + 1] : "";

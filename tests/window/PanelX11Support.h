@@ -161,7 +161,7 @@ inline std::vector<int> shmSegmentsOf(qint64 pid) {
     std::vector<int> perms;
     QFile file(QStringLiteral("/proc/sysvipc/shm"));
     if (!file.open(QIODevice::ReadOnly)) return perms;
-    file.readLine();  // the header
+    file.readLine();         // the header
     while (!file.atEnd()) {  // the fifth column is the creator's pid
         const QList<QByteArray> f = file.readLine().simplified().split(' ');
         if (f.size() > 4 && f[4].toLongLong() == pid) perms.push_back(f[2].toInt(nullptr, 8));

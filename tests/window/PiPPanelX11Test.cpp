@@ -97,9 +97,8 @@ protected:
         std::optional<Error> error;
         ASSERT_TRUE(waitUntil(
             [&] {  // listed once the window manager manages it
-                error = testing::await([&](Completion d) {
-                    stream->startCapture(source->id(), {}, {}, QRectF(), d);
-                });
+                error = testing::await(
+                    [&](Completion d) { stream->startCapture(source->id(), {}, {}, QRectF(), d); });
                 return !error;
             },
             5000))
