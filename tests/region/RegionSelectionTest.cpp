@@ -110,10 +110,7 @@ TEST_F(RegionSelectionTest, IsAnOverlaySeenThroughWithACompositor) {
     auto panel = make(QRectF(200, 150, 400, 300));
     EXPECT_TRUE(windowSystem.state(panel->windowHandle()).overlayPanel);
     panel->makeKeyAndOrderFront();
-    EXPECT_TRUE(panel->isVisible());
     EXPECT_TRUE(windowSystem.grabbedAreas.isEmpty());
-    panel->orderOut();
-    EXPECT_FALSE(panel->isVisible());
 }
 
 // How dark the grabbed backdrop shows is checked on a real display in RegionSelectionX11Test.
