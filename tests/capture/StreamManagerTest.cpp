@@ -185,7 +185,6 @@ TEST_F(StreamManagerTest, WorksOutSizesAndConfiguration) {
 TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     const QRectF region(10, 20, 300, 200);
     start(0x400001, 600, 400, region);
-    FakeCaptureStream* first = service.lastStream();
     restart();
     EXPECT_EQ(service.streams.size(), 1u) << "while running, a restart does nothing";
     EXPECT_EQ(service.windowQueries, 1);
@@ -198,7 +197,6 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     EXPECT_EQ(service.lastStream()->window.windowID, 0x400001u);
     EXPECT_EQ(service.lastStream()->initialConfiguration, config(700, 400, region, 30));
     EXPECT_EQ(service.lastStream()->startCalls, 1);
-    EXPECT_EQ(first->startCalls, 1);
     EXPECT_TRUE(manager->isStreamActive());
 
     // A whole-window stream restarts with the stored whole-window rectangle.
@@ -224,7 +222,6 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     auto missing = start(0x999999);
     ASSERT_TRUE(missing.error);
     EXPECT_EQ(missing.error->description, QStringLiteral("Could not find the window to capture."));
-    EXPECT_FALSE(missing.error->domain.isEmpty());
     EXPECT_EQ(missing.error, CaptureError::windowNotFound());
     EXPECT_EQ(service.streams.size(), 1u);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 320, 200), {600, 400}}));

@@ -264,7 +264,6 @@ TEST(HotkeyManagerLifecycle, StartLogsItsOutcomeAndStopEndsTheTapOnce) {
         auto tap = std::make_unique<fakes::FakeEventTap>();
         tap->startSucceeds = succeeds;
         auto record = tap->record();
-        auto* tapPtr = tap.get();
         {
             HotkeyManager manager(std::move(tap), layout, settings, scheduler, notifications);
             ::testing::internal::CaptureStdout();
@@ -280,7 +279,6 @@ TEST(HotkeyManagerLifecycle, StartLogsItsOutcomeAndStopEndsTheTapOnce) {
             EXPECT_EQ(record->grabs.empty(), !succeeds) << "no grabs without a tap";
             if (succeeds) {
                 manager.stop();
-                EXPECT_FALSE(tapPtr->isRunning());
                 EXPECT_FALSE(manager.isListening());
             }
         }
