@@ -24,7 +24,6 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     activate(kWindowID);
     activate(kWindowID);
     EXPECT_TRUE(manager->isPaused());
-    EXPECT_TRUE(view.isPaused());
     ASSERT_NE(view.pausedOverlayView(), nullptr);
     int overlays = 0;
     for (QObject* child : view.children())
@@ -38,7 +37,6 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     activate(kOtherWindowID);
     flushDeletes();
     EXPECT_FALSE(manager->isPaused());
-    EXPECT_FALSE(view.isPaused());
     EXPECT_EQ(view.pausedOverlayView(), nullptr);
     EXPECT_EQ(streamsMade(), made + 1) << "resumed once";
     EXPECT_TRUE(manager->streamManager()->isStreamActive());
