@@ -129,13 +129,6 @@ TEST_F(Zoom, FrameRatePicksAreDebouncedToOneRestart) {
     EXPECT_EQ(settings.frameRate(), 1);
     EXPECT_EQ(settings.perAppFrameRates().size(), 1);
 
-    // A later session of the application starts at its remembered rate.
-    manager->stopPiP();
-    windows.windows[kWindowID].application.applicationID = QStringLiteral("org.example.source");
-    settings.setFrameRate(10);
-    start();
-    EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, 1.0 / 60);
-
     // A restart that fails is logged and leaves the panel.
     capture.windows.clear();
     manager->frameRateChanged(24);

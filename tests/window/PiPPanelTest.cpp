@@ -41,7 +41,6 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceProgrammaticOnesIncluded) {
     auto panel = make(true);
     panel->setFrame(QRectF(100, 120, 320, 100));
     ASSERT_EQ(resizes, QList<QSizeF>{QSizeF(320, 100)});
-    EXPECT_EQ(panel->frame(), QRectF(100, 120, 320, 100));
     EXPECT_EQ(panel->captureView().bounds(), QRectF(0, 0, 320, 100));
     panel->setFrame(QRectF(300, 50, 320, 100));  // moved only
     EXPECT_EQ(resizes.size(), 1);
