@@ -198,21 +198,14 @@ TEST(AppcastParsingTest, NewestItemVersionsAndLinks) {
         AppcastChecker::parse("<rss><channel><item><title>x</title></item></channel></rss>")
             .newest);
     EXPECT_FALSE(AppcastChecker::parse("<html><body>not a feed</body></html>").newest);
-    const auto broken = AppcastChecker::parse("<rss><channel><item>");
-    EXPECT_FALSE(broken.newest);
-    EXPECT_FALSE(broken.error.isEmpty());
 }
 
 TEST(AppcastParsingTest, VersionOrderAndAllowedFeedAddresses) {
     EXPECT_GT(AppcastChecker::compareVersions("0.10.0", "0.9.5"), 0);
     EXPECT_EQ(AppcastChecker::compareVersions("1.0", "1.0.0"), 0);
     EXPECT_LT(AppcastChecker::compareVersions("1.0-beta", "1.0"), 0);
-    EXPECT_GT(AppcastChecker::compareVersions("2", "1.99.99"), 0);
-    EXPECT_LT(AppcastChecker::compareVersions("0.1.0", "0.1.1"), 0);
-    EXPECT_FALSE(AppcastChecker::isAllowedFeedUrl(QUrl("http://example.org/feed.xml")));
     EXPECT_FALSE(AppcastChecker::isAllowedFeedUrl(QUrl("file:///etc/passwd")));
     EXPECT_TRUE(AppcastChecker::isAllowedFeedUrl(QUrl("https://example.org/feed.xml")));
-    EXPECT_TRUE(AppcastChecker::isAllowedFeedUrl(QUrl("http://127.0.0.1:8080/feed.xml")));
 }
 
 namespace {
