@@ -56,12 +56,10 @@ TEST_F(DelegateFixture, MissingAccessibilityPromptsOncePollsEverySecondUntilTrus
     permissions.trusted = false;
     launch();
     EXPECT_EQ(permissions.trustPrompts, 1);
-    EXPECT_TRUE(delegate->isWaitingForAccessibility());
     EXPECT_EQ(hotkeysCreated, 0);
 
     scheduler.advance(30.5);  // many ticks without trust: no second prompt, still polling
     EXPECT_EQ(permissions.trustPrompts, 1);
-    EXPECT_TRUE(delegate->isWaitingForAccessibility());
     EXPECT_EQ(scheduler.pendingTimers(), 1);
     EXPECT_TRUE(notifications.posted.isEmpty());
 
@@ -72,7 +70,6 @@ TEST_F(DelegateFixture, MissingAccessibilityPromptsOncePollsEverySecondUntilTrus
     ASSERT_EQ(notifications.posted.size(), 1);
     EXPECT_EQ(notifications.posted[0].first, "Accessibility Granted");
     EXPECT_EQ(notifications.posted[0].second, "Mirano now has Accessibility permissions.");
-    EXPECT_FALSE(delegate->isWaitingForAccessibility());
     EXPECT_EQ(log, QStringList{"hotkeys.start"});
 
     scheduler.advance(10);
