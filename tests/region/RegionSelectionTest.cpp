@@ -87,17 +87,8 @@ TEST_F(RegionSelectionTest, EscapeCancelsAtAnyTimeAndOtherKeysPassOn) {
     EXPECT_TRUE(regions.isEmpty());
 }
 
-// Without callbacks the gestures must not crash.
-TEST_F(RegionSelectionTest, WithoutCallbacksNothingHappens) {
-    RegionSelectionPanel panel(QRectF(0, 0, 400, 300), windowSystem);
-    RegionSelectionView& v = panel.view();
-    v.mouseDownAt({10, 10});
-    v.mouseDraggedTo({300, 200});
-    v.mouseUpAt({300, 200});
-    v.mouseDownAt({10, 10});
-    v.mouseUpAt({10, 10});
-    EXPECT_TRUE(v.keyDown(RegionSelectionView::kEscapeKeyCode));
-    panel.cancelOperation();
+// Without a panel the gestures must not crash.
+TEST_F(RegionSelectionTest, WithoutAPanelNothingHappens) {
     RegionSelectionView orphan(QRectF(0, 0, 100, 100));
     orphan.mouseDownAt({10, 10});
     orphan.mouseUpAt({90, 90});
