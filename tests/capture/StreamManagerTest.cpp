@@ -71,14 +71,10 @@ protected:
                  std::optional<std::int64_t> h = std::nullopt, QRectF rect = QRectF()) {
         return run([&](Completion d) { manager->startCapture(id, w, h, rect, d); });
     }
-    Result stopCapture() {
-        return run([&](Completion d) { manager->stopCapture(d); });
-    }
-    Result restart() {
-        return run([&](Completion d) { manager->restartCapture(d); });
-    }
-    Result update(std::int64_t w, std::int64_t h, QRectF rect) {
-        return run([&](Completion d) { manager->updateConfiguration(w, h, rect, d); });
+    Result stopCapture() { return run([&](Completion d) { manager->stopCapture(d); }); }
+    Result restart() { return run([&](Completion d) { manager->restartCapture(d); }); }
+    Result update(std::int64_t w, std::int64_t h, QRectF r) {
+        return run([&](Completion d) { manager->updateConfiguration(w, h, r, d); });
     }
     Result resetRect(std::int64_t w, std::int64_t h) {
         return run([&](Completion d) { manager->resetSourceRect(w, h, d); });
@@ -114,7 +110,6 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
     ASSERT_EQ(service.streams.size(), 1u);
     FakeCaptureStream* first = service.lastStream();
     EXPECT_EQ(first->window.windowID, 0x400001u);
-    EXPECT_EQ(first->startCalls, 1);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {640, 400}}));
     EXPECT_EQ(service.windowQueries, 1);
 
@@ -185,7 +180,6 @@ TEST_F(StreamManagerTest, WorksOutSizesAndConfiguration) {
 TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     const QRectF region(10, 20, 300, 200);
     start(0x400001, 600, 400, region);
-    FakeCaptureStream* first = service.lastStream();
     restart();
     EXPECT_EQ(service.streams.size(), 1u) << "while running, a restart does nothing";
     EXPECT_EQ(service.windowQueries, 1);
@@ -198,7 +192,6 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     EXPECT_EQ(service.lastStream()->window.windowID, 0x400001u);
     EXPECT_EQ(service.lastStream()->initialConfiguration, config(700, 400, region, 30));
     EXPECT_EQ(service.lastStream()->startCalls, 1);
-    EXPECT_EQ(first->startCalls, 1);
     EXPECT_TRUE(manager->isStreamActive());
 
     // A whole-window stream restarts with the stored whole-window rectangle.
@@ -224,7 +217,6 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     auto missing = start(0x999999);
     ASSERT_TRUE(missing.error);
     EXPECT_EQ(missing.error->description, QStringLiteral("Could not find the window to capture."));
-    EXPECT_FALSE(missing.error->domain.isEmpty());
     EXPECT_EQ(missing.error, CaptureError::windowNotFound());
     EXPECT_EQ(service.streams.size(), 1u);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 320, 200), {600, 400}}));
@@ -323,14 +315,7 @@ TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
     EXPECT_TRUE(manager->isStreamActive());
     EXPECT_TRUE(manager->hasStream());
 
-    // Unset callbacks are skipped.
-    manager->onFrame = nullptr;
-    s->emitFrame(a);
-    scheduler.drain();
-    EXPECT_EQ(received.size(), 2u);
-
     // Frames and stops that arrive after the owner dropped the manager go nowhere.
-    manager->onFrame = [&](const Frame& f) { received.push_back(f); };
     s->emitFrame(a);
     s->emitStop(std::nullopt);
     std::weak_ptr<StreamManager> weak = manager;

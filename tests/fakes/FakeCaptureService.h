@@ -69,7 +69,7 @@ public:
         if (onStop_) onStop_(std::move(error));
     }
 
-    // Scripted results (copied from the service's when the stream is made).
+    // Scripted results (the start error copied from the service's when the stream is made).
     std::optional<Error> startError;
     std::optional<Error> stopError;
     std::optional<Error> updateError;
@@ -111,8 +111,6 @@ public:
             window, configuration, std::move(onFrame), std::move(onStop),
             [this](Completion done, std::optional<Error> e) { complete(std::move(done), e); });
         stream->startError = startError;
-        stream->stopError = stopError;
-        stream->updateError = updateError;
         streams.push_back(stream);
         return stream;
     }
@@ -147,8 +145,6 @@ public:
     std::optional<Error> contentError;
     /// Given to each new stream.
     std::optional<Error> startError;
-    std::optional<Error> stopError;
-    std::optional<Error> updateError;
     bool holdCompletions = false;
 
     // What happened.

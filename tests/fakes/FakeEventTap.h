@@ -45,7 +45,6 @@ public:
     /// Whether start() succeeds.
     bool startSucceeds = true;
     std::shared_ptr<Record> record() const { return record_; }
-    bool isRunning() const { return static_cast<bool>(onKey_); }
 
 private:
     std::function<void(const KeyEvent&)> onKey_;

@@ -41,12 +41,9 @@ public:
         keys_.remove(QStringLiteral("/"));
         emit changed();
     }
-    /// Sets which key types `character` (lower case), or none (emits changed()).
-    void setKey(const QString& character, std::optional<std::uint16_t> key) {
-        if (key)
-            keys_.insert(character, *key);
-        else
-            keys_.remove(character);
+    /// Sets which key types `character` (lower case) (emits changed()).
+    void setKey(const QString& character, std::uint16_t key) {
+        keys_.insert(character, key);
         emit changed();
     }
 

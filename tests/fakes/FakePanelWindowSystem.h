@@ -14,7 +14,6 @@ class FakePanelWindowSystem final : public PanelWindowSystem {
 public:
     /// What was last applied to one window.
     struct WindowState {
-        bool floatingPanel = false;
         bool overlayPanel = false;
         QSizeF minSize;
         QSizeF aspect;
@@ -29,7 +28,7 @@ public:
     };
 
     bool hasCompositor() override { return compositor; }
-    void configureFloatingPanel(QWindow& w) override { states_[&w].floatingPanel = true; }
+    void configureFloatingPanel(QWindow&) override {}
     void configureOverlayPanel(QWindow& w) override { states_[&w].overlayPanel = true; }
     void setSizeConstraints(QWindow& w, const QSizeF& minSize, const QSizeF& aspect) override {
         auto& s = states_[&w];

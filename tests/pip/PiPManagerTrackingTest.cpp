@@ -24,7 +24,6 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     activate(kWindowID);
     activate(kWindowID);
     EXPECT_TRUE(manager->isPaused());
-    EXPECT_TRUE(view.isPaused());
     ASSERT_NE(view.pausedOverlayView(), nullptr);
     int overlays = 0;
     for (QObject* child : view.children())
@@ -38,7 +37,6 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     activate(kOtherWindowID);
     flushDeletes();
     EXPECT_FALSE(manager->isPaused());
-    EXPECT_FALSE(view.isPaused());
     EXPECT_EQ(view.pausedOverlayView(), nullptr);
     EXPECT_EQ(streamsMade(), made + 1) << "resumed once";
     EXPECT_TRUE(manager->streamManager()->isStreamActive());
@@ -57,7 +55,6 @@ TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
     // Another application comes forward with a full-screen focused window.
     otherWindowFullScreen(true);
     activate(kOtherWindowID);
-    EXPECT_TRUE(manager->isFullscreenSuppressed());
     EXPECT_FALSE(panel().isOrderedFront());
     EXPECT_FALSE(manager->isPaused());
     EXPECT_EQ(panel().captureView().pausedOverlayView(), nullptr);
@@ -96,7 +93,6 @@ TEST_F(Tracking, SessionStartedUnderFullScreenIsWithdrawnAtOnce) {
     windows.focused = kWindowID;
     windows.windows[kWindowID].fullScreen = true;
     start();
-    EXPECT_TRUE(manager->isFullscreenSuppressed());
     EXPECT_FALSE(panel().isOrderedFront());
     EXPECT_FALSE(manager->streamManager()->isStreamActive());
 
@@ -126,17 +122,14 @@ TEST_F(Tracking, HoverAutoHideAndTheModifierOverride) {
     EXPECT_GE(hoverState.count(), 1);
 
     tap();
-    EXPECT_TRUE(manager->autoHideOverride());
     expectPanel(1.0, false, true);
     EXPECT_TRUE(manager->isHoveringVisiblePiP());
 
     tap();
-    EXPECT_FALSE(manager->autoHideOverride());
     expectPanel(0.05, true, false);
 
     manager->mouseExitedPanel();
     scheduler.drain();
-    EXPECT_FALSE(manager->isHovering());
     expectPanel(1.0, false, true);
     EXPECT_EQ(streamsMade(), made + 2);
 }
@@ -151,7 +144,6 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
     tap();
     EXPECT_TRUE(manager->isPiPHidden());
     expectPanel(0.0, true, false);
-    EXPECT_TRUE(manager->hasHideAutoCloseTimer());
     EXPECT_FALSE(manager->isHoveringVisiblePiP());
 
     // Full screen coming and going leaves a hidden PiP out.
@@ -170,15 +162,11 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
     EXPECT_EQ(panel().alphaValue(), 0.0);
     manager->mouseEnteredPanel();
     EXPECT_EQ(panel().alphaValue(), 0.1);
-    manager->mouseExitedPanel();
-    EXPECT_EQ(panel().alphaValue(), 0.0);
 
     // A second tap while hovering brings it back and cancels the auto-close.
-    manager->mouseEnteredPanel();
     tap();
     EXPECT_FALSE(manager->isPiPHidden());
     expectPanel(1.0, false, true);
-    EXPECT_FALSE(manager->hasHideAutoCloseTimer());
     scheduler.advance(61);
     EXPECT_NE(manager->pipPanel(), nullptr);
 

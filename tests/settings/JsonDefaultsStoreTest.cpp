@@ -1,3 +1,5 @@
+// The settings file on disk: write-through, owner-only mode, edits made outside, broken and
+// unreadable files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -52,8 +54,7 @@ TEST(JsonDefaultsStore, WritesThroughWithOwnerOnlyModeKeepsUnknownKeysAndSeesEdi
 
     const QJsonObject onDisk = readJson(path);
     EXPECT_EQ(onDisk.value("triggerKey").toString(), "K");
-    EXPECT_TRUE(onDisk.value("pipWidth").isDouble());
-    EXPECT_EQ(onDisk.value("pipWidth").toInt(), 400);
+    EXPECT_EQ(onDisk.value("pipWidth"), QJsonValue(400)) << "a number, not a string";
     EXPECT_TRUE(onDisk.value("someFutureKey").isArray()) << "unknown keys survive a write";
 
     struct stat st {};

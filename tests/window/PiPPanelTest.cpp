@@ -1,5 +1,6 @@
 // The panel's configuration, geometry and resize reports, alpha and click-through with and
-// without a compositing manager, hover polling and the resize border.
+// without a compositing manager, hover polling and the resize border. (That it floats without
+// taking the focus, where it was asked, is checked on a real display.)
 #include <gtest/gtest.h>
 
 #include <QGraphicsOpacityEffect>
@@ -36,25 +37,10 @@ protected:
     int entered = 0, exited = 0;
 };
 
-// That it floats without taking the focus, where it was asked, is checked on a real display.
-TEST_F(PiPPanelTest, IsAMovablePanelAtTheGivenFrame) {
-    auto panel = make(true);
-    EXPECT_TRUE(panel->isMovableByWindowBackground());
-    EXPECT_EQ(panel->frame(), QRectF(100, 120, 320, 200));
-    EXPECT_EQ(panel->captureView().panel.data(), panel.get());
-    EXPECT_EQ(panel->captureView().bounds(), QRectF(0, 0, 320, 200));
-    EXPECT_FALSE(panel->isOrderedFront());
-    panel->orderFront();
-    EXPECT_TRUE(panel->isOrderedFront());
-    panel->orderOut();
-    EXPECT_FALSE(panel->isOrderedFront());
-}
-
 TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceProgrammaticOnesIncluded) {
     auto panel = make(true);
     panel->setFrame(QRectF(100, 120, 320, 100));
     ASSERT_EQ(resizes, QList<QSizeF>{QSizeF(320, 100)});
-    EXPECT_EQ(panel->frame(), QRectF(100, 120, 320, 100));
     EXPECT_EQ(panel->captureView().bounds(), QRectF(0, 0, 320, 100));
     panel->setFrame(QRectF(300, 50, 320, 100));  // moved only
     EXPECT_EQ(resizes.size(), 1);
@@ -74,7 +60,6 @@ TEST_F(PiPPanelTest, SizeConstraintsReachTheWindowManagerAndSurviveGeometryChang
     auto state = windowSystem.state(panel->windowHandle());
     EXPECT_EQ(state.minSize, QSizeF(150, 150));
     EXPECT_EQ(state.aspect, QSizeF(1280, 800));
-    EXPECT_EQ(panel->contentAspectRatio(), QSizeF(1280, 800));
     // Qt rewrites the hints when it moves or shows the window: they are put back each time
     // (that they survive showing is seen on a real display).
     const int before = state.constraintCalls;
@@ -85,7 +70,6 @@ TEST_F(PiPPanelTest, SizeConstraintsReachTheWindowManagerAndSurviveGeometryChang
 
 TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositor) {
     auto panel = make(true);
-    EXPECT_TRUE(panel->isTranslucent());
     EXPECT_TRUE(panel->testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_FALSE(windowSystem.state(panel->windowHandle()).shapeSet);  // corners are painted
     panel->setAlphaValue(0.1);
@@ -104,7 +88,6 @@ TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositor) {
 // The rounded corners and the shape emptied at alpha 0 are checked on a real display.
 TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlphaDims) {
     auto panel = make(false);
-    EXPECT_FALSE(panel->isTranslucent());
     ASSERT_TRUE(shape(*panel).has_value());
 
     panel->setAlphaValue(0.1);
