@@ -71,8 +71,12 @@ protected:
                  std::optional<std::int64_t> h = std::nullopt, QRectF rect = QRectF()) {
         return run([&](Completion d) { manager->startCapture(id, w, h, rect, d); });
     }
-    Result stopCapture() { return run([&](Completion d) { manager->stopCapture(d); }); }
-    Result restart() { return run([&](Completion d) { manager->restartCapture(d); }); }
+    Result stopCapture() {
+        return run([&](Completion d) { manager->stopCapture(d); });
+    }
+    Result restart() {
+        return run([&](Completion d) { manager->restartCapture(d); });
+    }
     Result update(std::int64_t w, std::int64_t h, QRectF r) {
         return run([&](Completion d) { manager->updateConfiguration(w, h, r, d); });
     }

@@ -12,8 +12,8 @@ namespace {
 
 TEST(AppSettings, NothingStoredWrongTypesAndUnknownNamesReadAsTheDefaultsAndWriteNothing) {
     fakes::MemoryDefaultsStore empty, wrong;
-    wrong.values = {{"frameRate", "thirty"},   {"pipWidth", 250.5},      {"autoHideOnHover", 1},
-                    {"triggerKey", 7},         {"perAppFrameRates", 3},  {"modifier", "hyper"},
+    wrong.values = {{"frameRate", "thirty"},   {"pipWidth", 250.5},         {"autoHideOnHover", 1},
+                    {"triggerKey", 7},         {"perAppFrameRates", 3},     {"modifier", "hyper"},
                     {"pipPosition", "middle"}, {"focusBehavior", "explode"}};
     for (fakes::MemoryDefaultsStore* store : {&empty, &wrong}) {
         AppSettings settings(*store);
