@@ -390,28 +390,31 @@ TEST_F(X11CaptureTest, WithoutSharedMemoryOrRenderFramesStillComeAndTheLimitIsSa
             if (!row.separateIpc) ADD_FAILURE() << "session: " << qPrintable(remote.error());
             continue;
         }
-        ::testing::internal::CaptureStdout();
         std::vector<std::shared_ptr<StreamManager>> managers;
         std::vector<Frame> latest(2);
-        bool arrived = false;
+        std::optional<Error> startError;
+        bool ready = false, arrived = false;
+        // The capture's lines are counted: the checks below wait until its output is back.
+        ::testing::internal::CaptureStdout();
         {
             x11::X11CaptureService service(*scheduler_, remote.display().toLatin1());
-            EXPECT_FALSE(service.unavailable());
             TestClientWindow window(remote, {"--size", "320x200", "--pattern", "quadrants"});
             x11::XConnection x(remote.display().toLatin1().constData());
-            EXPECT_TRUE(waitUntil([&] { return isManaged(x, window.id()); }));
-            for (int i = 0; i < 2; ++i) {
+            ready = !service.unavailable() && waitUntil([&] { return isManaged(x, window.id()); });
+            for (int i = 0; i < 2 && ready && !startError; ++i) {
                 auto m = managers.emplace_back(
                     std::make_shared<StreamManager>(service, settings_, *scheduler_));
                 m->onFrame = [&latest, i](const Frame& f) { latest[i] = f; };
-                EXPECT_FALSE(await(
-                    [&](Completion d) { m->startCapture(window.id(), {}, {}, QRectF(), d); }));
+                startError =
+                    await([&](Completion d) { m->startCapture(window.id(), {}, {}, QRectF(), d); });
             }
             arrived =
                 waitUntil([&] { return showsQuadrants(latest[0]) && showsQuadrants(latest[1]); });
             for (auto& m : managers) m->stop();
         }
         const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
+        ASSERT_TRUE(ready) << "capture unavailable, or the window never listed";
+        ASSERT_FALSE(startError) << qPrintable(startError->description);
         EXPECT_TRUE(arrived) << "no frames";
         EXPECT_EQ(out.count(row.said), 1) << qPrintable(out);
         EXPECT_TRUE(shmSegmentsOf(getpid()).empty()) << "failed segments were left behind";
