@@ -206,14 +206,13 @@ bool WindowCapture::nameWindowPixmap() {
     topSize_ = QSize(topGeometry->width, topGeometry->height);
     windowWidth_ = geometry->width;
     windowHeight_ = geometry->height;
-    if (!context_.hasRender) {
-        windowPixmap_ = std::move(named);
-        return true;
+    if (context_.hasRender) {
+        const auto format = context_.visualFormats.find(attributes->visual);
+        if (format == context_.visualFormats.end()) return false;
+        sourceFormat_ = format->second;
     }
-    const auto format = context_.visualFormats.find(attributes->visual);
-    if (format == context_.visualFormats.end()) return false;
-    sourceFormat_ = format->second;
     windowPixmap_ = std::move(named);
+    if (!context_.hasRender) return true;  // read whole and scaled here
     const xcb_render_picture_t picture = xcb_generate_id(connection_);
     // Past the pixmap's edges, repeat the edge pixels: bilinear sampling at the border then
     // never blends with transparent black.
@@ -434,11 +433,7 @@ bool WindowCapture::captureFrame() {
     if (!buffer) {
         dirty_ = false;
         const Frame frame = copyFrame();
-        if (!frame) {
-            needsPixmap_ = true;
-            dirty_ = true;  // again once named anew
-            return true;
-        }
+        if (!frame) return retryOnceNamed();
         if (onFrame_) onFrame_(frame);
         return true;
     }
@@ -449,14 +444,16 @@ bool WindowCapture::captureFrame() {
     auto image = reply(xcb_shm_get_image_reply(connection_, cookie, &rawError));
     auto error = reply(rawError);
     dirty_ = false;
-    if (!image) {
-        // The pixmap went away under us (window destroyed or unmapped); events will tell.
-        needsPixmap_ = true;
-        dirty_ = true;
-        return true;
-    }
+    // The pixmap went away under us (window destroyed or unmapped); events will tell.
+    if (!image) return retryOnceNamed();
     const Frame frame = buffer;
     if (onFrame_) onFrame_(frame);
+    return true;
+}
+
+bool WindowCapture::retryOnceNamed() {
+    needsPixmap_ = true;
+    dirty_ = true;
     return true;
 }
 
@@ -473,11 +470,8 @@ bool WindowCapture::scaleFrameHere() {
                       std::uint16_t(area.height()), ~0u),
         nullptr));
     // Only the common 32 bits per pixel layouts (depth 24 and 32).
-    if (!image || xcb_get_image_data_length(image.get()) != area.width() * area.height() * 4) {
-        needsPixmap_ = true;
-        dirty_ = true;
-        return true;
-    }
+    if (!image || xcb_get_image_data_length(image.get()) != area.width() * area.height() * 4)
+        return retryOnceNamed();
     QImage window(xcb_get_image_data(image.get()), area.width(), area.height(), area.width() * 4,
                   image->depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image->depth != 32) {

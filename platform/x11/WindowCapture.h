@@ -83,6 +83,8 @@ private:
     /// Where the source rectangle goes in the output, fitted.
     void fit();
     void applyTransform();
+    /// A read failed: the frame is taken again once the window's pixmap is named anew.
+    bool retryOnceNamed();
     /// Without RENDER: reads the window's pixels and scales them in this process.
     bool scaleFrameHere();
     void releaseServerResources(bool windowExists);

@@ -69,12 +69,14 @@ void X11Windows::activeWindowChanged() {
     const bool keyPanel = active != XCB_NONE && desktop_.isKeyPanel(active);
     // Neither the focus passing to a key panel of ours nor the moment of no focus as the panel
     // closes is the user switching applications.
-    const bool leavingKeyPanel = active == XCB_NONE && keyPanelActive_;
-    keyPanelActive_ = keyPanel || leavingKeyPanel;
+    const bool wasKeyPanel = keyPanelActive_;
+    keyPanelActive_ = keyPanel || (active == XCB_NONE && wasKeyPanel);
     // A switch to another application just before the panel came up may be read only now,
     // when the panel already has the focus: the application under the panel is the one the
-    // user works in, so the focus coming back to it later is no new activation.
-    if (keyPanel && lastFocused_ != XCB_NONE && desktop_.geometryInRoot(lastFocused_))
+    // user works in, so the focus coming back to it later is no new activation. (Looked up
+    // once, as the focus reaches the panel: nothing else is focused while it stays there.)
+    if (keyPanel && !wasKeyPanel && lastFocused_ != XCB_NONE &&
+        desktop_.geometryInRoot(lastFocused_))
         activeApplication_ = describe(lastFocused_).application;
     if (keyPanelActive_) return;
     userFocusedWindow();
