@@ -36,9 +36,8 @@ TEST(CommandLineTest, HelpAndVersionPrintAndUnknownArgumentsAreUsageErrors) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments.join(' ').toStdString());
         const CommandLine c = CommandLine::parse(row.arguments);
-        EXPECT_EQ(c.action(), row.action);
-        EXPECT_EQ(c.exitCode(), row.exitCode);
-        EXPECT_EQ(c.toStandardError(), row.toStandardError);
+        EXPECT_EQ(std::tuple(c.action(), c.exitCode(), c.toStandardError()),
+                  std::tuple(row.action, row.exitCode, row.toStandardError));
         const QString starts = QString::fromUtf8(row.textStarts);
         EXPECT_EQ(c.text().left(starts.size()), starts) << c.text().toStdString();
         EXPECT_EQ(c.text().endsWith('\n'), row.action == print);
