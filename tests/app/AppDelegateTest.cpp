@@ -86,13 +86,12 @@ TEST_F(DelegateFixture, MissingAccessibilityPromptsOncePollsEverySecondUntilTrus
 TEST_F(DelegateFixture, WithoutCaptureItIsRequestedOnceAndHotkeysNeverStart) {
     // Accessibility granted later: the grant is announced, then capture is requested.
     launch(false, false);
-    EXPECT_EQ(permissions.captureRequests, 0);
+    EXPECT_EQ(counts(), (Counts{1, 0, 0, 1, 0}));
     permissions.trusted = true;
     scheduler.advance(1.0);
-    EXPECT_EQ(notifications.posted.size(), 1);
-    EXPECT_EQ(hotkeysCreated, 0);
+    EXPECT_EQ(counts(), (Counts{1, 1, 0, 0, 1}));
     scheduler.advance(5);
-    EXPECT_EQ(permissions.captureRequests, 1);
+    EXPECT_EQ(counts(), (Counts{1, 1, 0, 0, 1}));
 
     // Accessibility there from the start: capture requested at once, no poll.
     delegate.reset();
@@ -109,14 +108,14 @@ TEST_F(DelegateFixture, WithoutCaptureItIsRequestedOnceAndHotkeysNeverStart) {
 TEST_F(DelegateFixture, NoTickAfterTheDelegateIsGoneOrTerminated) {
     for (bool destroy : {true, false}) {
         SCOPED_TRACE(destroy ? "destroyed" : "terminated");
+        permissions.trustPrompts = 0;
         launch(false);
         if (destroy) delegate.reset();
         if (!destroy) delegate->applicationWillTerminate();
         EXPECT_EQ(scheduler.pendingTimers(), 0);
         permissions.trusted = true;
         scheduler.advance(3);
-        EXPECT_TRUE(notifications.posted.isEmpty());
-        EXPECT_EQ(hotkeysCreated, 0);
+        EXPECT_EQ(counts(), (Counts{1, 0, 0, 0, 0}));
         delegate.reset();
     }
 }
