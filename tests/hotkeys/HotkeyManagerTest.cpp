@@ -77,22 +77,15 @@ protected:
     std::shared_ptr<fakes::FakeEventTap::Record> record_;
     std::unique_ptr<HotkeyManager> manager_;
     Log log_;
-    bool hovering_ = false;
-    bool backspaceCloses_ = true;
+    bool hovering_ = false, backspaceCloses_ = true;
 };
 
 TEST_F(HotkeyManagerTest, Gestures) {
     // A gesture drops its key exactly when it runs something; everything else passes.
-    struct Row {
-        const char* sentence;
-        const char* modifier;
-        const char* trigger;
-        bool hover;
-        std::uint16_t key;
-        Modifiers mods;
-        bool taken;
-        const char* runs;
-    };
+    // What happens; modifier and trigger settings; pointer over the PiP; the key pressed, the
+    // modifiers held, whether the tap took it; what runs.
+    using Row = std::tuple<const char*, const char*, const char*, bool, std::uint16_t, Modifiers,
+                           bool, const char*>;
     const bool away = false, over = true;
     // Each modifier choice with its own and the other side's key, and the panel keys with the
     // pointer on or off the PiP, are checked against the real X server in HotkeyX11Test.
@@ -115,14 +108,13 @@ TEST_F(HotkeyManagerTest, Gestures) {
         {"comma as Super trigger", "leftCommand", ",", over, KEY_COMMA, M::LeftSuper, kTaken,
          "settings"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.sentence);
-        settings_.setModifierRaw(row.modifier);
-        settings_.setTriggerKey(row.trigger);
-        hovering_ = row.hover;
-        const bool runs = *row.runs != 0;
-        EXPECT_EQ(press(row.key, row.mods, row.taken), runs ? kDrop : kKeep);
-        EXPECT_EQ(drained(), runs ? Log{row.runs} : Log{});
+    for (const auto& [sentence, modifier, trigger, hover, key, mods, taken, runs] : rows) {
+        SCOPED_TRACE(sentence);
+        settings_.setModifierRaw(modifier);
+        settings_.setTriggerKey(trigger);
+        hovering_ = hover;
+        EXPECT_EQ(press(key, mods, taken), *runs ? kDrop : kKeep);
+        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{});
     }
 }
 
