@@ -40,7 +40,7 @@ struct SettingsViewFixture : ::testing::Test {
     int restarts = 0;
 
     SettingsViewFixture() { source.configured = false; }
-    void open() {
+    void SetUp() override {
         view = std::make_unique<SettingsView>(settings, updater, [this](const QString& c) {
             return HotkeyManager::keyCode(c, layout).has_value();
         });
@@ -75,7 +75,6 @@ struct SettingsViewFixture : ::testing::Test {
 }  // namespace
 
 TEST_F(SettingsViewFixture, ShowsTheDefaultsWritesThroughAndFollowsChangesMadeElsewhere) {
-    open();
     EXPECT_EQ(shown(), (QStringList{"fn", "P", "Bottom Right", "off", "Do nothing"}));
     EXPECT_EQ(view->modifierPicker()->count(), 7);
     EXPECT_EQ(view->triggerKeyField()->width(), 60);
@@ -105,7 +104,6 @@ TEST_F(SettingsViewFixture, ShowsTheDefaultsWritesThroughAndFollowsChangesMadeEl
 }
 
 TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
-    open();
     QLineEdit* field = view->triggerKeyField();
     auto shows = [&](const QString& key) {
         EXPECT_EQ(field->text(), key);
@@ -136,7 +134,6 @@ TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
 }
 
 TEST_F(SettingsViewFixture, SliderStaysWithinOneToSixtyAndRestartsTheStreamOnEveryStoredChange) {
-    open();
     QSlider* slider = view->frameRateSlider();
     // Stored rate, slider position, label, restarts so far.
     auto state = [&] {
@@ -158,7 +155,6 @@ TEST_F(SettingsViewFixture, SliderStaysWithinOneToSixtyAndRestartsTheStreamOnEve
 }
 
 TEST_F(SettingsViewFixture, FrequencyPickerOnlyWithAutomaticChecksAndMapsTheInterval) {
-    open();
     // Whether automatic checks are on (toggle, updater) and the picker is shown.
     auto automatic = [&] {
         return std::tuple(view->automaticChecksToggle()->isChecked(),
