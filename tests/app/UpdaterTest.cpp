@@ -20,14 +20,13 @@ using namespace mirano;
 
 namespace {
 
-using fakes::FakeUpdateSource;
 using Status = UpdateCheckResult::Status;
 
 struct UpdaterFixture : ::testing::Test {
     fakes::MemoryDefaultsStore store;
     fakes::ManualScheduler scheduler;
     fakes::FakeNotifications notifications;
-    FakeUpdateSource source;
+    fakes::FakeUpdateSource source;
     fakes::RecordingPresenter presenter;
     QDateTime now = QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC);
 
