@@ -19,6 +19,8 @@ using namespace mirano;
 
 namespace {
 
+using Counts = std::vector<int>;
+
 struct DelegateFixture : ::testing::Test {
     fakes::FakeApplication application;
     fakes::FakeNotifications notifications;
@@ -30,7 +32,9 @@ struct DelegateFixture : ::testing::Test {
     int hotkeysCreated = 0;
     std::unique_ptr<AppDelegate> delegate;
 
-    void launch() {
+    void launch(bool trusted = true, bool captureAllowed = true) {
+        permissions.trusted = trusted;
+        permissions.captureAllowed = captureAllowed;
         delegate = std::make_unique<AppDelegate>(AppDelegateServices{
             application, notifications, permissions, scheduler, pip, [this](HotkeyBindings b) {
                 ++hotkeysCreated;
@@ -39,6 +43,11 @@ struct DelegateFixture : ::testing::Test {
                 return s;
             }});
         delegate->applicationDidFinishLaunching();
+    }
+    /// Trust prompts, capture requests, hotkey services made, pending timers, notifications.
+    Counts counts() const {
+        return {permissions.trustPrompts, permissions.captureRequests, hotkeysCreated,
+                scheduler.pendingTimers(), int(notifications.posted.size())};
     }
     HotkeyBindings& bindings() {
         EXPECT_NE(hotkeys, nullptr);
@@ -50,75 +59,63 @@ struct DelegateFixture : ::testing::Test {
     }
 };
 
+void setShown(QWidget& w, bool show) {
+    show ? w.show() : void(w.close());
+    QApplication::processEvents();
+}
+
 }  // namespace
 
 TEST_F(DelegateFixture, MissingAccessibilityPromptsOncePollsEverySecondUntilTrustThenNotifiesOnce) {
-    permissions.trusted = false;
-    launch();
-    EXPECT_EQ(permissions.trustPrompts, 1);
-    EXPECT_EQ(hotkeysCreated, 0);
-
+    launch(false);
+    EXPECT_EQ(counts(), (Counts{1, 0, 0, 1, 0}));
     scheduler.advance(30.5);  // many ticks without trust: no second prompt, still polling
-    EXPECT_EQ(permissions.trustPrompts, 1);
-    EXPECT_EQ(scheduler.pendingTimers(), 1);
-    EXPECT_TRUE(notifications.posted.isEmpty());
-
+    EXPECT_EQ(counts(), (Counts{1, 0, 0, 1, 0}));
     permissions.trusted = true;
     scheduler.advance(0.4);  // not yet a full second since the last tick
-    EXPECT_TRUE(notifications.posted.isEmpty());
+    EXPECT_EQ(counts(), (Counts{1, 0, 0, 1, 0}));
     scheduler.advance(0.6);
-    ASSERT_EQ(notifications.posted.size(), 1);
-    EXPECT_EQ(notifications.posted[0].first, "Accessibility Granted");
-    EXPECT_EQ(notifications.posted[0].second, "Mirano now has Accessibility permissions.");
+    EXPECT_EQ(notifications.posted,
+              (QList<QPair<QString, QString>>{
+                  {"Accessibility Granted", "Mirano now has Accessibility permissions."}}));
     EXPECT_EQ(log, QStringList{"hotkeys.start"});
-
     scheduler.advance(10);
-    EXPECT_EQ(notifications.posted.size(), 1);
-    EXPECT_EQ(hotkeysCreated, 1);
-    EXPECT_EQ(scheduler.pendingTimers(), 0);
+    EXPECT_EQ(counts(), (Counts{1, 0, 1, 0, 1}));
 }
 
-TEST_F(DelegateFixture, AccessibilityGrantedLaterWithoutCaptureRequestsCaptureAndStartsNothing) {
-    permissions.trusted = false;
-    permissions.captureAllowed = false;
-    launch();
-    EXPECT_EQ(permissions.captureRequests, 0);
+TEST_F(DelegateFixture, WithoutCaptureItIsRequestedOnceAndHotkeysNeverStart) {
+    // Accessibility granted later: the grant is announced, then capture is requested.
+    launch(false, false);
+    EXPECT_EQ(counts(), (Counts{1, 0, 0, 1, 0}));
     permissions.trusted = true;
     scheduler.advance(1.0);
-    EXPECT_EQ(notifications.posted.size(), 1);
-    EXPECT_EQ(hotkeysCreated, 0);
+    EXPECT_EQ(counts(), (Counts{1, 1, 0, 0, 1}));
     scheduler.advance(5);
-    EXPECT_EQ(permissions.captureRequests, 1);
-}
+    EXPECT_EQ(counts(), (Counts{1, 1, 0, 0, 1}));
 
-TEST_F(DelegateFixture, MissingCaptureRequestsOnceAndNeverStartsHotkeys) {
-    permissions.captureAllowed = false;
-    launch();
-    EXPECT_EQ(permissions.trustPrompts, 0);
-    EXPECT_EQ(permissions.captureRequests, 1);
-    EXPECT_EQ(scheduler.pendingTimers(), 0);
+    // Accessibility there from the start: capture requested at once, no poll.
+    delegate.reset();
+    permissions.trustPrompts = permissions.captureRequests = 0;
+    notifications.posted.clear();
+    launch(true, false);
+    EXPECT_EQ(counts(), (Counts{0, 1, 0, 0, 0}));
     permissions.captureAllowed = true;  // granted later: only a relaunch picks it up
     scheduler.advance(10);
-    EXPECT_EQ(hotkeysCreated, 0);
-    EXPECT_TRUE(notifications.posted.isEmpty());
+    EXPECT_EQ(counts(), (Counts{0, 1, 0, 0, 0}));
 }
 
 // The poll ends with the delegate, whether it is destroyed or told the app terminates.
 TEST_F(DelegateFixture, NoTickAfterTheDelegateIsGoneOrTerminated) {
     for (bool destroy : {true, false}) {
         SCOPED_TRACE(destroy ? "destroyed" : "terminated");
-        permissions.trusted = false;
-        launch();
-        if (destroy) {
-            delegate.reset();
-        } else {
-            delegate->applicationWillTerminate();
-            EXPECT_EQ(scheduler.pendingTimers(), 0);
-        }
+        permissions.trustPrompts = 0;
+        launch(false);
+        if (destroy) delegate.reset();
+        if (!destroy) delegate->applicationWillTerminate();
+        EXPECT_EQ(scheduler.pendingTimers(), 0);
         permissions.trusted = true;
         scheduler.advance(3);
-        EXPECT_TRUE(notifications.posted.isEmpty());
-        EXPECT_EQ(hotkeysCreated, 0);
+        EXPECT_EQ(counts(), (Counts{1, 0, 0, 0, 0}));
         delegate.reset();
     }
 }
@@ -127,24 +124,18 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureRe
     launch();
     EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
     EXPECT_EQ(notifications.authorizationRequests, 1);
-    EXPECT_EQ(permissions.trustPrompts, 0);
-    EXPECT_EQ(permissions.captureRequests, 0);
-    EXPECT_EQ(scheduler.pendingTimers(), 0);
-    EXPECT_TRUE(notifications.posted.isEmpty());
-    EXPECT_EQ(hotkeysCreated, 1);
+    EXPECT_EQ(counts(), (Counts{0, 0, 1, 0, 0}));
     EXPECT_EQ(log, QStringList{"hotkeys.start"});
 
     HotkeyBindings& b = bindings();
-    b.onModifierTap();
+    for (const auto& gesture : {b.onModifierTap, b.onZoomInHotkey, b.onZoomOutHotkey,
+                                b.onFrameRateMenuHotkey, b.onShiftHotkey})
+        gesture();
     b.onCommandChanged(true);
     b.onCommandChanged(false);
-    b.onZoomInHotkey();
-    b.onZoomOutHotkey();
-    b.onFrameRateMenuHotkey();
-    b.onShiftHotkey();
-    EXPECT_EQ(pip.calls, (QStringList{"handleModifierTap", "setCommandHeld(1)", "setCommandHeld(0)",
-                                      "zoomBy(0.8500)", "zoomBy(1.1765)", "openFrameRateMenu",
-                                      "beginRegionSelection"}));
+    EXPECT_EQ(pip.calls, (QStringList{"handleModifierTap", "zoomBy(0.8500)", "zoomBy(1.1765)",
+                                      "openFrameRateMenu", "beginRegionSelection",
+                                      "setCommandHeld(1)", "setCommandHeld(0)"}));
     EXPECT_FALSE(b.hoverProvider());
     pip.hoveringVisible = true;
     EXPECT_TRUE(b.hoverProvider());
@@ -160,15 +151,14 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureRe
     int opened = 0;
     openSettingsHandler() = [&opened] { ++opened; };
     b.onSettingsHotkey();
-    EXPECT_EQ(application.activations, 2);
-    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(std::pair(application.activations, opened), std::pair(2, 1));
 
-    // Backspace closes only a hovered panel.
+    // Backspace closes only a hovered panel: not without a PiP, not with the pointer elsewhere.
     pip.calls.clear();
-    EXPECT_FALSE(b.onBackspace());  // no PiP
+    EXPECT_FALSE(b.onBackspace());
     pip.panel = true;
     pip.captured = 7;
-    EXPECT_FALSE(b.onBackspace());  // pointer elsewhere
+    EXPECT_FALSE(b.onBackspace());
     EXPECT_TRUE(pip.calls.isEmpty());
     pip.hovering = true;
     EXPECT_TRUE(b.onBackspace());
@@ -178,30 +168,24 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureRe
 TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission) {
     launch();
     auto& onHotkey = bindings().onHotkey;
-    onHotkey();  // no focused window: nothing at all
-    EXPECT_TRUE(pip.calls.isEmpty());
-
+    auto pressed = [&] {
+        pip.calls.clear();
+        onHotkey();
+        return pip.calls;
+    };
+    EXPECT_EQ(pressed(), QStringList{}) << "no focused window: nothing at all";
     pip.focused = SourceWindow{0x400001, AppIdentity{42}};
-    onHotkey();
-    EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
-    pip.calls.clear();
-    onHotkey();  // the same window again: stop only
-    EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
+    EXPECT_EQ(pressed(), (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
+    EXPECT_EQ(pressed(), QStringList{"stopPiP"}) << "the same window again: stop only";
     EXPECT_FALSE(pip.captured);
-
     onHotkey();
     pip.focused = SourceWindow{0x500002, AppIdentity{43}};
-    pip.calls.clear();
-    onHotkey();  // another window while one is mirrored: replaced
-    EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(5242882,43,none)"}));
+    EXPECT_EQ(pressed(), (QStringList{"stopPiP", "startPiP(5242882,43,none)"})) << "replaced";
 
     // Capture permission withdrawn: every press asks again and touches nothing else.
     permissions.captureAllowed = false;
-    pip.calls.clear();
-    onHotkey();
-    onHotkey();
+    EXPECT_EQ(pressed() + pressed(), QStringList{});
     EXPECT_EQ(permissions.captureRequests, 2);
-    EXPECT_TRUE(pip.calls.isEmpty());
 }
 
 TEST_F(DelegateFixture, TerminationStopsHotkeysAndPiPAndIgnoresLaterHoverChanges) {
@@ -223,15 +207,13 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
     QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                Qt::WindowDoesNotAcceptFocus);
     panel.setAttribute(Qt::WA_ShowWithoutActivating);
-    panel.show();
     QWidget borderless(nullptr, Qt::FramelessWindowHint);
-    borderless.show();
-    QApplication::processEvents();
+    panel.show();
+    setShown(borderless, true);
     delegate->handleWindowDidBecomeMain(&panel);
     delegate->handleWindowDidUpdate(&borderless);
     panel.close();
-    borderless.close();
-    QApplication::processEvents();
+    setShown(borderless, false);
     EXPECT_TRUE(application.policyChanges.isEmpty());
     EXPECT_EQ(application.activations, 0);
 
@@ -257,19 +239,15 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
 
     // A second titled window (the update dialog) closing leaves the settings window as it was.
     QWidget dialog(nullptr, Qt::Dialog);
-    dialog.show();
-    QApplication::processEvents();
-    dialog.close();
-    QApplication::processEvents();
+    setShown(dialog, true);
+    setShown(dialog, false);
     EXPECT_EQ(application.policy, ActivationPolicy::regular);
     scheduler.advance(1);
     EXPECT_EQ(application.activations, activations);
 
-    settings.close();
-    QApplication::processEvents();
+    setShown(settings, false);
     EXPECT_EQ(application.policy, ActivationPolicy::accessory);
     open();  // opening again activates again
     EXPECT_GT(application.activations, activations);
-    settings.close();
-    QApplication::processEvents();
+    setShown(settings, false);
 }

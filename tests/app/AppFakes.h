@@ -20,12 +20,12 @@ public:
     bool isHovering() const override { return hovering; }
     std::optional<SourceWindow> focusedWindow() const override { return focused; }
 
-    void startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) override {
+    void startPiP(const SourceWindow& w, std::optional<QRectF> rect) override {
         calls << QStringLiteral("startPiP(%1,%2,%3)")
-                     .arg(window.windowID)
-                     .arg(window.application.pid.value_or(0))
-                     .arg(sourceRect ? "rect" : "none");
-        setCaptured(window.windowID);
+                     .arg(w.windowID)
+                     .arg(w.application.pid.value_or(0))
+                     .arg(rect ? "rect" : "none");
+        setCaptured(w.windowID);
         panel = true;
     }
     void stopPiP() override {
@@ -34,13 +34,9 @@ public:
         panel = false;
     }
     void handleModifierTap() override { calls << "handleModifierTap"; }
-    void setCommandHeld(bool held) override {
-        calls << QStringLiteral("setCommandHeld(%1)").arg(held);
-    }
+    void setCommandHeld(bool held) override { calls << QString("setCommandHeld(%1)").arg(held); }
     bool isHoveringVisiblePiP() const override { return hoveringVisible; }
-    void zoomBy(double factor) override {
-        calls << QStringLiteral("zoomBy(%1)").arg(factor, 0, 'f', 4);
-    }
+    void zoomBy(double factor) override { calls << QString("zoomBy(%1)").arg(factor, 0, 'f', 4); }
     void openFrameRateMenu() override { calls << "openFrameRateMenu"; }
     void scheduleStreamRestart() override { calls << "scheduleStreamRestart"; }
     void beginRegionSelection() override { calls << "beginRegionSelection"; }

@@ -16,14 +16,8 @@ using namespace mirano;
 
 TEST(CommandLineTest, HelpAndVersionPrintAndUnknownArgumentsAreUsageErrors) {
     using enum CommandLine::Action;
-    struct Row {
-        QStringList arguments;
-        CommandLine::Action action;
-        int exitCode;
-        bool toStandardError;
-        const char* textStarts;
-    };
-    const Row rows[] = {
+    // Arguments; the action, exit code and stream it asks for; how its text starts.
+    const std::tuple<QStringList, CommandLine::Action, int, bool, const char*> rows[] = {
         {{}, run, 0, false, ""},
         {{"--help"}, print, 0, false, "Usage: mirano [--help] [--version]\n"},
         {{"-h"}, print, 0, false, "Usage: mirano"},
@@ -33,15 +27,14 @@ TEST(CommandLineTest, HelpAndVersionPrintAndUnknownArgumentsAreUsageErrors) {
         {{"settings"}, print, 2, true, "mirano: unknown argument 'settings'"},
         {{"--bogus", "--help"}, print, 2, true, "mirano: unknown argument '--bogus'"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.arguments.join(' ').toStdString());
-        const CommandLine c = CommandLine::parse(row.arguments);
-        EXPECT_EQ(c.action(), row.action);
-        EXPECT_EQ(c.exitCode(), row.exitCode);
-        EXPECT_EQ(c.toStandardError(), row.toStandardError);
-        const QString starts = QString::fromUtf8(row.textStarts);
+    for (const auto& [arguments, action, exitCode, toStandardError, textStarts] : rows) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const CommandLine c = CommandLine::parse(arguments);
+        EXPECT_EQ(std::tuple(c.action(), c.exitCode(), c.toStandardError()),
+                  std::tuple(action, exitCode, toStandardError));
+        const QString starts = QString::fromUtf8(textStarts);
         EXPECT_EQ(c.text().left(starts.size()), starts) << c.text().toStdString();
-        EXPECT_EQ(c.text().endsWith('\n'), row.action == print);
+        EXPECT_EQ(c.text().endsWith('\n'), action == print);
     }
 }
 

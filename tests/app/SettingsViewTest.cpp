@@ -40,7 +40,7 @@ struct SettingsViewFixture : ::testing::Test {
     int restarts = 0;
 
     SettingsViewFixture() { source.configured = false; }
-    void open() {
+    void SetUp() override {
         view = std::make_unique<SettingsView>(settings, updater, [this](const QString& c) {
             return HotkeyManager::keyCode(c, layout).has_value();
         });
@@ -49,26 +49,35 @@ struct SettingsViewFixture : ::testing::Test {
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     }
-    /// Types each character as a key press carrying that text (works beyond ASCII).
+    /// Types each character at the field's end as a key press carrying that text (works beyond
+    /// ASCII).
     void type(const QString& text) {
+        view->triggerKeyField()->end(false);
         for (QChar c : text) {
             QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
             QApplication::sendEvent(view->triggerKeyField(), &press);
         }
+    }
+    /// The modifier, trigger key, position, auto-hide and focus behaviour the form shows.
+    QStringList shown() const {
+        return {view->modifierPicker()->currentText(), view->triggerKeyField()->text(),
+                view->positionPicker()->currentText(),
+                view->autoHideToggle()->isChecked() ? "on" : "off",
+                view->focusBehaviorPicker()->currentText()};
+    }
+    /// The same settings as stored.
+    QStringList stored() const {
+        return {settings.modifierRaw(), settings.triggerKey(), settings.pipPositionRaw(),
+                settings.autoHideOnHover() ? "on" : "off", settings.focusBehaviorRaw()};
     }
 };
 
 }  // namespace
 
 TEST_F(SettingsViewFixture, ShowsTheDefaultsWritesThroughAndFollowsChangesMadeElsewhere) {
-    open();
-    EXPECT_EQ(view->modifierPicker()->currentText(), "fn");
+    EXPECT_EQ(shown(), (QStringList{"fn", "P", "Bottom Right", "off", "Do nothing"}));
     EXPECT_EQ(view->modifierPicker()->count(), 7);
-    EXPECT_EQ(view->triggerKeyField()->text(), "P");
     EXPECT_EQ(view->triggerKeyField()->width(), 60);
-    EXPECT_EQ(view->positionPicker()->currentText(), "Bottom Right");
-    EXPECT_FALSE(view->autoHideToggle()->isChecked());
-    EXPECT_EQ(view->focusBehaviorPicker()->currentText(), "Do nothing");
     EXPECT_EQ(view->frameRateSlider()->value(), 10);
     EXPECT_EQ(view->frameRateValue()->text(), "10 fps");
     EXPECT_EQ(view->versionValue()->text(), "0.1.0");
@@ -76,24 +85,17 @@ TEST_F(SettingsViewFixture, ShowsTheDefaultsWritesThroughAndFollowsChangesMadeEl
 
     // Controls write through, and changes made elsewhere show at once.
     view->positionPicker()->activated(2);
-    EXPECT_EQ(settings.pipPositionRaw(), "topRight");
     view->modifierPicker()->activated(1);
-    EXPECT_EQ(settings.modifierRaw(), "leftCommand");
     view->autoHideToggle()->click();
-    EXPECT_TRUE(settings.autoHideOnHover());
     view->focusBehaviorPicker()->activated(1);
-    EXPECT_EQ(settings.focusBehaviorRaw(), "stopAndClose");
+    EXPECT_EQ(stored(), (QStringList{"leftCommand", "P", "topRight", "on", "stopAndClose"}));
 
     settings.setModifierRaw("rightOption");
     settings.setPipPositionRaw("topLeft");
     settings.setAutoHideOnHover(false);
     settings.setFocusBehaviorRaw("pauseRecording");
     settings.setTriggerKey("Q");
-    EXPECT_EQ(view->modifierPicker()->currentText(), "⌥ Right Option");
-    EXPECT_EQ(view->positionPicker()->currentText(), "Top Left");
-    EXPECT_FALSE(view->autoHideToggle()->isChecked());
-    EXPECT_EQ(view->focusBehaviorPicker()->currentText(), "Pause stream");
-    EXPECT_EQ(view->triggerKeyField()->text(), "Q");
+    EXPECT_EQ(shown(), (QStringList{"⌥ Right Option", "Q", "Top Left", "off", "Pause stream"}));
 
     // Values that name no case show the fallback, and are not rewritten.
     settings.setModifierRaw("hyper");
@@ -102,70 +104,63 @@ TEST_F(SettingsViewFixture, ShowsTheDefaultsWritesThroughAndFollowsChangesMadeEl
 }
 
 TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
-    open();
     QLineEdit* field = view->triggerKeyField();
-    auto shows = [&](const QString& key) {
-        EXPECT_EQ(field->text(), key);
-        EXPECT_EQ(settings.triggerKey(), key);
-    };
+    // The key the field shows and the one stored.
+    auto key = [&] { return QStringList{field->text(), settings.triggerKey()}; };
     field->setFocus();
-    field->end(false);
     type("k");  // the field shows only the new key, in upper case
-    shows("K");
+    EXPECT_EQ(key(), QStringList(2, "K"));
 
     field->selectAll();
     QTest::keyClick(field, Qt::Key_Backspace);  // deleting restores the stored key
-    shows("K");
+    EXPECT_EQ(key(), QStringList(2, "K"));
 
     field->selectAll();
     QGuiApplication::clipboard()->setText("abc");
     field->paste();  // only the last character counts
-    shows("C");
+    EXPECT_EQ(key(), QStringList(2, "C"));
 
-    field->end(false);
     type("é");  // a character no key types restores the stored one
-    shows("C");
+    EXPECT_EQ(key(), QStringList(2, "C"));
 
     layout.useGerman();  // ß is typeable there; of its upper case "SS" the first is kept
-    field->end(false);
     type(QStringLiteral("ß"));
-    shows("S");
+    EXPECT_EQ(key(), QStringList(2, "S"));
 
     view->triggerKeyEdited("S7");  // digits are accepted as they are
     EXPECT_EQ(settings.triggerKey(), "7");
 }
 
 TEST_F(SettingsViewFixture, SliderStaysWithinOneToSixtyAndRestartsTheStreamOnEveryStoredChange) {
-    open();
     QSlider* slider = view->frameRateSlider();
+    // Stored rate, slider position, label, restarts so far.
+    auto state = [&] {
+        return std::tuple(settings.frameRate(), slider->value(), view->frameRateValue()->text(),
+                          restarts);
+    };
     slider->triggerAction(QAbstractSlider::SliderToMaximum);
-    EXPECT_EQ(settings.frameRate(), 60);
-    EXPECT_EQ(view->frameRateValue()->text(), "60 fps");
-    EXPECT_EQ(restarts, 1);
+    EXPECT_EQ(state(), std::tuple(60, 60, QString("60 fps"), 1));
     slider->triggerAction(QAbstractSlider::SliderToMinimum);
-    EXPECT_EQ(settings.frameRate(), 1);
-    EXPECT_EQ(restarts, 2);
+    EXPECT_EQ(state(), std::tuple(1, 1, QString("1 fps"), 2));
 
     // A change made elsewhere (the PiP's own rate menu) moves the slider and restarts too.
     settings.setFrameRate(24);
-    EXPECT_EQ(slider->value(), 24);
-    EXPECT_EQ(view->frameRateValue()->text(), "24 fps");
-    EXPECT_EQ(restarts, 3);
+    EXPECT_EQ(state(), std::tuple(24, 24, QString("24 fps"), 3));
     settings.setFrameRate(24);  // the same value is no change
-    EXPECT_EQ(restarts, 3);
-    view->hide();  // while the window is closed nothing is restarted
+    view->hide();               // while the window is closed nothing is restarted
     settings.setFrameRate(30);
     EXPECT_EQ(restarts, 3);
 }
 
 TEST_F(SettingsViewFixture, FrequencyPickerOnlyWithAutomaticChecksAndMapsTheInterval) {
-    open();
-    EXPECT_FALSE(view->automaticChecksToggle()->isChecked());
-    EXPECT_FALSE(view->isCheckFrequencyShown());
-
+    // Whether automatic checks are on (toggle, updater) and the picker is shown.
+    auto automatic = [&] {
+        return std::tuple(view->automaticChecksToggle()->isChecked(),
+                          updater.automaticallyChecksForUpdates(), view->isCheckFrequencyShown());
+    };
+    EXPECT_EQ(automatic(), std::tuple(false, false, false));
     view->automaticChecksToggle()->click();
-    EXPECT_TRUE(updater.automaticallyChecksForUpdates());
-    EXPECT_TRUE(view->isCheckFrequencyShown());
+    EXPECT_EQ(automatic(), std::tuple(true, true, true));
     EXPECT_EQ(view->checkFrequencyPicker()->currentText(), "Daily");
 
     updater.setUpdateCheckInterval(3600);
@@ -176,8 +171,7 @@ TEST_F(SettingsViewFixture, FrequencyPickerOnlyWithAutomaticChecksAndMapsTheInte
 
     // Turned off elsewhere: the picker leaves the form.
     updater.setAutomaticallyChecksForUpdates(false);
-    EXPECT_FALSE(view->automaticChecksToggle()->isChecked());
-    EXPECT_FALSE(view->isCheckFrequencyShown());
+    EXPECT_EQ(automatic(), std::tuple(false, false, false));
 
     view->checkForUpdatesButton()->click();
     EXPECT_EQ(source.checks, 1);

@@ -20,14 +20,13 @@ using namespace mirano;
 
 namespace {
 
-using fakes::FakeUpdateSource;
 using Status = UpdateCheckResult::Status;
 
 struct UpdaterFixture : ::testing::Test {
     fakes::MemoryDefaultsStore store;
     fakes::ManualScheduler scheduler;
     fakes::FakeNotifications notifications;
-    FakeUpdateSource source;
+    fakes::FakeUpdateSource source;
     fakes::RecordingPresenter presenter;
     QDateTime now = QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC);
 
@@ -35,9 +34,16 @@ struct UpdaterFixture : ::testing::Test {
         return std::make_unique<UpdaterManager>(store, scheduler, notifications, source, presenter,
                                                 [this] { return now; });
     }
-    void advance(double seconds) {
+    /// Moves both clocks on; returns how many checks have started by then.
+    int checksAfter(double seconds) {
         now = now.addMSecs(static_cast<qint64>(seconds * 1000));
         scheduler.advance(seconds);
+        return source.checks;
+    }
+    /// Nothing was posted or shown except `notes` notifications.
+    void expectQuiet(int notes = 0) {
+        EXPECT_EQ(notifications.posted.size(), notes);
+        EXPECT_TRUE(presenter.shown.isEmpty());
     }
 };
 
@@ -45,63 +51,48 @@ struct UpdaterFixture : ::testing::Test {
 
 TEST_F(UpdaterFixture, ScheduledChecksOnlyWhenOnAndWithAFeedFollowTheIntervalAndNotifyOnUpdates) {
     auto updater = make();
-    advance(8 * 86400);  // automatic checks are off by default
-    EXPECT_EQ(source.checks, 0);
+    EXPECT_EQ(checksAfter(8 * 86400), 0) << "automatic checks are off by default";
     updater->setAutomaticallyChecksForUpdates(true);
-
-    advance(UpdaterManager::kFirstCheckDelay);
-    ASSERT_EQ(source.checks, 1);
+    ASSERT_EQ(checksAfter(UpdaterManager::kFirstCheckDelay), 1);
     source.answer(Status::upToDate);
-    EXPECT_TRUE(notifications.posted.isEmpty());
-    EXPECT_TRUE(presenter.shown.isEmpty());
+    expectQuiet();
     ASSERT_TRUE(updater->lastCheckTime());
 
     // Nothing before a day has passed, one check when it has.
-    advance(86400 - 10);
-    EXPECT_EQ(source.checks, 1);
-    advance(20);
-    ASSERT_EQ(source.checks, 2);
+    EXPECT_EQ(checksAfter(86400 - 10), 1);
+    ASSERT_EQ(checksAfter(20), 2);
     source.answer(Status::updateAvailable, "0.3.1");
-    ASSERT_EQ(notifications.posted.size(), 1);
-    EXPECT_EQ(notifications.posted[0].first, "Update Available");
-    EXPECT_TRUE(notifications.posted[0].second.contains("0.3.1"));
-    EXPECT_TRUE(presenter.shown.isEmpty());
+    expectQuiet(1);
+    EXPECT_EQ(notifications.posted.value(0).first, "Update Available");
+    EXPECT_TRUE(notifications.posted.value(0).second.contains("0.3.1"));
 
     // A failed scheduled check stays quiet.
-    advance(86400);
-    ASSERT_EQ(source.checks, 3);
+    ASSERT_EQ(checksAfter(86400), 3);
     source.answer(Status::failed);
-    EXPECT_EQ(notifications.posted.size(), 1);
-    EXPECT_TRUE(presenter.shown.isEmpty());
+    expectQuiet(1);
 
     // Weekly from now on: no check after two days.
     updater->setCheckInterval(UpdateCheckInterval::weekly);
-    advance(2 * 86400);
-    EXPECT_EQ(source.checks, 3);
-    advance(5 * 86400 + 1);
-    EXPECT_EQ(source.checks, 4);
+    EXPECT_EQ(checksAfter(2 * 86400), 3);
+    EXPECT_EQ(checksAfter(5 * 86400 + 1), 4);
 
     // Turned off with a check pending: the timer goes.
     source.answer(Status::upToDate);
     updater->setAutomaticallyChecksForUpdates(false);
-    advance(30 * 86400);
-    EXPECT_EQ(source.checks, 4);
+    EXPECT_EQ(checksAfter(30 * 86400), 4);
 
     // Without a feed, turning them on schedules nothing.
     source.configured = false;
     updater->setAutomaticallyChecksForUpdates(true);
-    advance(8 * 86400);
-    EXPECT_EQ(source.checks, 4);
+    EXPECT_EQ(checksAfter(8 * 86400), 4);
 }
 
 TEST_F(UpdaterFixture, ARecentCheckFromAnEarlierRunDelaysTheFirstScheduledCheck) {
     store.setValue(UpdaterManager::kAutomaticChecksKey, true);
     store.setValue(UpdaterManager::kLastCheckKey, now.addSecs(-86400 + 600).toString(Qt::ISODate));
     auto updater = make();
-    advance(500);
-    EXPECT_EQ(source.checks, 0);
-    advance(200);
-    EXPECT_EQ(source.checks, 1);
+    EXPECT_EQ(checksAfter(500), 0);
+    EXPECT_EQ(checksAfter(200), 1);
 }
 
 // The seconds-to-interval rule is checked with the settings enumerations, the settings written
@@ -112,13 +103,10 @@ TEST_F(UpdaterFixture, AStoredIntervalOfNoNumberReadsAsDailyAndATinyOneStillMean
     store.setValue(UpdaterManager::kAutomaticChecksKey, true);
     store.setValue(UpdaterManager::kIntervalKey, 0);
     auto updater = make();
-    advance(UpdaterManager::kFirstCheckDelay);
-    ASSERT_EQ(source.checks, 1);
+    ASSERT_EQ(checksAfter(UpdaterManager::kFirstCheckDelay), 1);
     source.answer(Status::upToDate);
-    advance(3599);
-    EXPECT_EQ(source.checks, 1);
-    advance(2);
-    EXPECT_EQ(source.checks, 2);
+    EXPECT_EQ(checksAfter(3599), 1);
+    EXPECT_EQ(checksAfter(2), 2);
 }
 
 TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
@@ -130,28 +118,27 @@ TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
     source.answer(Status::upToDate);
     ASSERT_EQ(presenter.shown.size(), 1);
     EXPECT_EQ(presenter.shown[0].status, Status::upToDate);
-    EXPECT_TRUE(notifications.posted.isEmpty());
 
     updater->setAutomaticallyChecksForUpdates(true);
     store.removeValue(UpdaterManager::kLastCheckKey);
     updater->setCheckInterval(UpdateCheckInterval::daily);
-    advance(UpdaterManager::kFirstCheckDelay);
-    ASSERT_EQ(source.checks, 2);
+    ASSERT_EQ(checksAfter(UpdaterManager::kFirstCheckDelay), 2);
     updater->checkForUpdates();
     EXPECT_EQ(source.checks, 2);
     source.answer(Status::updateAvailable, "1.0");
     ASSERT_EQ(presenter.shown.size(), 2);
     EXPECT_EQ(presenter.shown[1].latestVersion, "1.0");
-    EXPECT_TRUE(notifications.posted.isEmpty());  // the user sees the dialog instead
+    EXPECT_TRUE(notifications.posted.isEmpty());  // the user sees the dialogs instead
 }
 
 TEST(UpdateDialogTest, ShowsEachOutcomeWithItsDetailsAndEscapesFeedText) {
     UpdateDialog dialog;
+    auto shows = [&](const QString& a, const QString& b) {
+        return dialog.box() && dialog.box()->text().contains(a) && dialog.box()->text().contains(b);
+    };
     UpdateCheckResult r{Status::upToDate, "0.1.0"};
     dialog.present(r);
-    ASSERT_NE(dialog.box(), nullptr);
-    EXPECT_TRUE(dialog.box()->text().contains("up to date"));
-    EXPECT_TRUE(dialog.box()->text().contains("0.1.0"));
+    EXPECT_TRUE(shows("up to date", "0.1.0"));
     QMessageBox* first = dialog.box();
 
     r.status = Status::updateAvailable;
@@ -159,15 +146,13 @@ TEST(UpdateDialogTest, ShowsEachOutcomeWithItsDetailsAndEscapesFeedText) {
     r.releaseNotes = QUrl("https://example.org/notes?a=1&b=\"2\"");
     dialog.present(r);
     EXPECT_EQ(dialog.box(), first);  // one box, new text
-    const QString text = dialog.box()->text();
-    EXPECT_TRUE(text.contains("&lt;b&gt;2.0&lt;/b&gt;"));
-    EXPECT_TRUE(text.contains("href=\"https://example.org/notes?a=1&amp;b=%222%22\""));
+    EXPECT_TRUE(
+        shows("&lt;b&gt;2.0&lt;/b&gt;", "href=\"https://example.org/notes?a=1&amp;b=%222%22\""));
 
     r.status = Status::failed;
     r.error = "The update feed could not be downloaded (Connection refused).";
     dialog.present(r);
-    EXPECT_TRUE(dialog.box()->text().contains("Connection refused"));
-    EXPECT_TRUE(dialog.box()->text().contains("could not check"));
+    EXPECT_TRUE(shows("Connection refused", "could not check"));
 }
 
 TEST(AppcastParsingTest, NewestItemVersionsAndLinks) {
@@ -190,10 +175,9 @@ TEST(AppcastParsingTest, NewestItemVersionsAndLinks) {
     ASSERT_TRUE(onlyScript.newest);
     EXPECT_TRUE(onlyScript.newest->releaseNotes.isEmpty());
 
-    EXPECT_FALSE(
-        AppcastChecker::parse("<rss><channel><item><title>x</title></item></channel></rss>")
-            .newest);
-    EXPECT_FALSE(AppcastChecker::parse("<html><body>not a feed</body></html>").newest);
+    for (const char* noFeed : {"<rss><channel><item><title>x</title></item></channel></rss>",
+                               "<html><body>not a feed</body></html>"})
+        EXPECT_FALSE(AppcastChecker::parse(noFeed).newest) << noFeed;
 }
 
 TEST(AppcastParsingTest, VersionOrderAndAllowedFeedAddresses) {
@@ -210,39 +194,38 @@ namespace {
 class FeedServer : public QTcpServer {
 public:
     QByteArray body;
-    int status = 200;
-    int requests = 0;
-    /// Sends the body one byte every 100 ms instead of at once.
-    bool drip = false;
+    int status = 200, requests = 0;
+    bool drip = false;  ///< Sends the body one byte every 100 ms instead of at once.
     FeedServer() {
         listen(QHostAddress::LocalHost, 0);
         connect(this, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = nextPendingConnection()) {
-                connect(s, &QTcpSocket::readyRead, s, [this, s] {
-                    if (!s->readAll().contains("\r\n\r\n")) return;
-                    ++requests;
-                    s->write("HTTP/1.1 " + QByteArray::number(status) +
-                             " X\r\n"
-                             "Content-Type: application/rss+xml\r\nConnection: close\r\n"
-                             "Content-Length: " +
-                             QByteArray::number(body.size()) + "\r\n\r\n");
-                    if (!drip) {
-                        s->write(body);
-                        s->disconnectFromHost();
-                        return;
-                    }
-                    auto* timer = new QTimer(s);
-                    connect(timer, &QTimer::timeout, s, [this, s, sent = qsizetype(0)]() mutable {
-                        if (sent < body.size()) s->write(body.mid(sent++, 1));
-                    });
-                    timer->start(100);
-                });
+                connect(s, &QTcpSocket::readyRead, s, [this, s] { answer(s); });
                 connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
             }
         });
     }
     QUrl url() const {
         return QUrl(QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(serverPort()));
+    }
+
+private:
+    void answer(QTcpSocket* s) {
+        if (!s->readAll().contains("\r\n\r\n")) return;
+        ++requests;
+        s->write(QString::asprintf("HTTP/1.1 %d X\r\nContent-Type: application/rss+xml\r\n"
+                                   "Connection: close\r\nContent-Length: %lld\r\n\r\n",
+                                   status, qlonglong(body.size()))
+                     .toLatin1());
+        if (!drip) {
+            s->write(body);
+            return s->disconnectFromHost();
+        }
+        auto* timer = new QTimer(s);
+        connect(timer, &QTimer::timeout, s, [this, s, sent = qsizetype(0)]() mutable {
+            if (sent < body.size()) s->write(body.mid(sent++, 1));
+        });
+        timer->start(100);
     }
 };
 
@@ -266,27 +249,25 @@ UpdateCheckResult runCheck(AppcastChecker& checker) {
 }  // namespace
 
 TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopback) {
+    using enum UpdateCheckResult::Status;
     struct Row {
         const char* what;
         int status;
         QByteArray body;
         Status expected;
-        QString latest, errorContains;
+        QString detail;  ///< The latest version found, or what the error says.
         bool drip = false;
     };
     const Row rows[] = {
-        {"a newer version is available", 200, feedWith("0.2.0"), Status::updateAvailable, "0.2.0",
-         ""},
-        {"the same version is up to date", 200, feedWith("0.1.0"), Status::upToDate, "0.1.0", ""},
-        {"a malformed feed fails", 200, "<rss><channel><item><enclosure version=", Status::failed,
-         "", ""},
-        {"a missing feed fails", 404, "gone", Status::failed, "", ""},
+        {"a newer version is available", 200, feedWith("0.2.0"), updateAvailable, "0.2.0"},
+        {"the same version is up to date", 200, feedWith("0.1.0"), upToDate, "0.1.0"},
+        {"a malformed feed fails", 200, "<rss><channel><item><enclosure version=", failed, ""},
+        {"a missing feed fails", 404, "gone", failed, ""},
         {"an oversized feed is refused", 200,
-         feedWith("9.0") + QByteArray(AppcastChecker::kMaxFeedBytes + 10, ' '), Status::failed, "",
+         feedWith("9.0") + QByteArray(AppcastChecker::kMaxFeedBytes + 10, ' '), failed,
          "too large"},
         // The whole feed would take 25 s to arrive, byte by byte.
-        {"a feed that drips is abandoned when the whole check takes too long", 200,
-         feedWith("0.2.0"), Status::failed, "", "in time", true},
+        {"a feed that drips is abandoned", 200, feedWith("0.2.0"), failed, "in time", true},
     };
     FeedServer server;
     ASSERT_TRUE(server.isListening());
@@ -294,20 +275,19 @@ TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopback) {
     int requests = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        server.status = row.status;
-        server.body = row.body;
-        server.drip = row.drip;
+        std::tie(server.status, server.body, server.drip) =
+            std::tie(row.status, row.body, row.drip);
         const UpdateCheckResult r = runCheck(checker);
         EXPECT_EQ(r.status, row.expected) << r.error.toStdString();
         EXPECT_EQ(server.requests, ++requests);
-        if (row.expected == Status::failed) {
-            EXPECT_TRUE(!r.error.isEmpty() && r.error.contains(row.errorContains))
+        if (row.expected == failed) {
+            EXPECT_TRUE(!r.error.isEmpty() && r.error.contains(row.detail))
                 << r.error.toStdString();
         } else {
-            EXPECT_EQ(r.latestVersion, row.latest);
+            EXPECT_EQ(r.latestVersion, row.detail);
         }
-        if (row.expected == Status::updateAvailable) {
-            EXPECT_EQ(r.releaseNotes, QUrl("https://example.org/notes/" + row.latest));
+        if (row.expected == updateAvailable) {
+            EXPECT_EQ(r.releaseNotes, QUrl("https://example.org/notes/" + row.detail));
         }
     }
 }

@@ -13,8 +13,7 @@ class FakeEventTap final : public EventTap {
 public:
     /// What the tap was asked, kept alive by the test after the tap itself is gone.
     struct Record {
-        int starts = 0;
-        int stops = 0;
+        int starts = 0, stops = 0;
         std::vector<TapGrabs> grabs;
     };
 

@@ -7,10 +7,8 @@ namespace mirano::fakes {
 
 class FakePermissions final : public Permissions {
 public:
-    bool trusted = true;
-    bool captureAllowed = true;
-    int trustPrompts = 0;
-    int captureRequests = 0;
+    bool trusted = true, captureAllowed = true;
+    int trustPrompts = 0, captureRequests = 0;
 
     bool hasKeyboardAccess() override { return trusted; }
     bool checkKeyboardAccess(bool prompt) override {

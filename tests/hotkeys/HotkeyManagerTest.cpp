@@ -77,22 +77,15 @@ protected:
     std::shared_ptr<fakes::FakeEventTap::Record> record_;
     std::unique_ptr<HotkeyManager> manager_;
     Log log_;
-    bool hovering_ = false;
-    bool backspaceCloses_ = true;
+    bool hovering_ = false, backspaceCloses_ = true;
 };
 
 TEST_F(HotkeyManagerTest, Gestures) {
     // A gesture drops its key exactly when it runs something; everything else passes.
-    struct Row {
-        const char* sentence;
-        const char* modifier;
-        const char* trigger;
-        bool hover;
-        std::uint16_t key;
-        Modifiers mods;
-        bool taken;
-        const char* runs;
-    };
+    // What happens; modifier and trigger settings; pointer over the PiP; the key pressed, the
+    // modifiers held, whether the tap took it; what runs.
+    using Row = std::tuple<const char*, const char*, const char*, bool, std::uint16_t, Modifiers,
+                           bool, const char*>;
     const bool away = false, over = true;
     // Each modifier choice with its own and the other side's key, and the panel keys with the
     // pointer on or off the PiP, are checked against the real X server in HotkeyX11Test.
@@ -115,14 +108,13 @@ TEST_F(HotkeyManagerTest, Gestures) {
         {"comma as Super trigger", "leftCommand", ",", over, KEY_COMMA, M::LeftSuper, kTaken,
          "settings"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.sentence);
-        settings_.setModifierRaw(row.modifier);
-        settings_.setTriggerKey(row.trigger);
-        hovering_ = row.hover;
-        const bool runs = *row.runs != 0;
-        EXPECT_EQ(press(row.key, row.mods, row.taken), runs ? kDrop : kKeep);
-        EXPECT_EQ(drained(), runs ? Log{row.runs} : Log{});
+    for (const auto& [sentence, modifier, trigger, hover, key, mods, taken, runs] : rows) {
+        SCOPED_TRACE(sentence);
+        settings_.setModifierRaw(modifier);
+        settings_.setTriggerKey(trigger);
+        hovering_ = hover;
+        EXPECT_EQ(press(key, mods, taken), *runs ? kDrop : kKeep);
+        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{});
     }
 }
 
@@ -151,13 +143,9 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
         double time;
         bool keyDown = false;
     };
-    struct Row {
-        const char* what;
-        std::vector<Event> events;
-        std::size_t taps;
-    };
     const Modifiers lo = M::LeftAlt;
-    const Row rows[] = {
+    // What happens, the events, and how many taps that makes.
+    const std::tuple<const char*, std::vector<Event>, std::size_t> rows[] = {
         {"0.29 s fires", {{lo, 10.0}, {{}, 10.29}}, 1},
         {"0.3 s is too long", {{lo, 20.0}, {{}, 20.3}}, 0},
         {"a key spoils the hold", {{lo, 30.0}, {lo, 30.1, true}, {{}, 30.2}}, 0},
@@ -169,14 +157,10 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
          1},
     };
     settings_.setModifierRaw("leftOption");
-    for (const Row& row : rows) {
-        for (const Event& e : row.events) {
-            if (e.keyDown)
-                press(KEY_A, e.mods, kNotTaken, e.time);
-            else
-                modifiers(e.mods, e.time);
-        }
-        EXPECT_EQ(drained(), Log(row.taps, "tap")) << row.what;
+    for (const auto& [what, events, taps] : rows) {
+        for (const Event& e : events)
+            e.keyDown ? void(press(KEY_A, e.mods, kNotTaken, e.time)) : modifiers(e.mods, e.time);
+        EXPECT_EQ(drained(), Log(taps, "tap")) << what;
     }
 }
 
@@ -195,11 +179,8 @@ TEST_F(HotkeyManagerTest, CallbacksAreQueuedInOrderAndReadTheFieldWhenTheyRun) {
     // Queued callbacks read the field when they run, and need the manager.
     hovering_ = true;
     press(KEY_F);
-    int replaced = 0;
-    manager_->onFrameRateMenuHotkey = [&] { ++replaced; };
-    scheduler_.drain();
-    EXPECT_EQ(replaced, 1);
-    EXPECT_TRUE(log_.empty());
+    manager_->onFrameRateMenuHotkey = [this] { log_.push_back("replaced"); };
+    EXPECT_EQ(drained(), Log{"replaced"});
 
     press(KEY_MINUS);
     manager_.reset();
@@ -208,30 +189,23 @@ TEST_F(HotkeyManagerTest, CallbacksAreQueuedInOrderAndReadTheFieldWhenTheyRun) {
 }
 
 TEST_F(HotkeyManagerTest, GrabsFollowTheSettingsAndTheHoverAndAreSentOnlyOnChange) {
-    ASSERT_EQ(record_->grabs.size(), 1u);
-    EXPECT_EQ(record_->grabs[0], (TapGrabs{M::Menu, KEY_P, false}));
-
+    // Nothing changed: no grabs sent.
     manager_->refreshGrabs();
     settings_.setPipWidth(400);
     settings_.setTriggerKey("P");
-    EXPECT_EQ(record_->grabs.size(), 1u) << "nothing changed";
-
     settings_.setModifierRaw("rightControl");
-    EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_P, false}));
     // Following a layout switch is checked against the real keyboard layout.
     settings_.setTriggerKey("z");
-    EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_Z, false}));
-
     hovering_ = true;
     EXPECT_EQ(record_->grabs.size(), 3u) << "hover is sent only on refreshGrabs()";
     manager_->refreshGrabs();
-    EXPECT_EQ(record_->grabs.back(), (TapGrabs{M::RightCtrl, KEY_Z, true}));
     manager_->refreshGrabs();
-    EXPECT_EQ(record_->grabs.size(), 4u);
-
     manager_->stop();
-    settings_.setTriggerKey("P");
-    EXPECT_EQ(record_->grabs.size(), 4u) << "nothing is sent after stop()";
+    settings_.setTriggerKey("P");  // nothing is sent after stop()
+    EXPECT_EQ(record_->grabs, (std::vector<TapGrabs>{{M::Menu, KEY_P, false},
+                                                     {M::RightCtrl, KEY_P, false},
+                                                     {M::RightCtrl, KEY_Z, false},
+                                                     {M::RightCtrl, KEY_Z, true}}));
 }
 
 TEST_F(HotkeyManagerTest, AHotkeyThatCannotWorkIsSaidOnceUntilItChanges) {
@@ -272,14 +246,12 @@ TEST(HotkeyManagerLifecycle, StartLogsItsOutcomeAndStopEndsTheTapOnce) {
                       succeeds
                           ? "HotkeyManager event tap started.\n"
                           : "Failed to create CGEvent tap. Accessibility permission required.\n");
-            EXPECT_EQ(record->starts, 1) << "started once";
-            EXPECT_EQ(manager->isListening(), succeeds);
+            // Started once, listening when it started.
+            EXPECT_EQ(std::pair(record->starts, manager->isListening()), std::pair(1, succeeds));
             services.settings_.setTriggerKey("Q");
             EXPECT_EQ(record->grabs.empty(), !succeeds) << "no grabs without a tap";
-            if (succeeds) {
-                manager->stop();
-                EXPECT_FALSE(manager->isListening());
-            }
+            if (succeeds) manager->stop();
+            EXPECT_FALSE(manager->isListening());
         }
         EXPECT_EQ(record->stops, 1) << "stop() or else the destructor stops the tap, once";
         services.settings_.setTriggerKey("P");
@@ -293,17 +265,14 @@ TEST(HotkeyManagerPreviews, NoTapUnderPreviewsWhereOnlyTheValueOneCounts) {
         EXPECT_EXIT(
             {
                 qputenv("XCODE_RUNNING_FOR_PREVIEWS", value);
-                const bool previews = *value == '1';
                 Services services;
                 auto tap = std::make_unique<fakes::FakeEventTap>();
                 auto record = tap->record();
                 auto manager = services.make(std::move(tap));
                 manager->start();
-                std::exit(HotkeyManager::isRunningForPreviews() == previews &&
-                                  (record->starts == 0) == previews &&
-                                  manager->isListening() != previews
-                              ? 0
-                              : 1);
+                // 0 when all three follow the value: flagged, no tap started, not listening.
+                std::exit(HotkeyManager::isRunningForPreviews() + (record->starts == 0) +
+                          !manager->isListening() - 3 * (*value == '1'));
             },
             ::testing::ExitedWithCode(0), "")
             << value;

@@ -16,38 +16,31 @@ TEST(AppSettings, NothingStoredWrongTypesAndUnknownNamesReadAsTheDefaultsAndWrit
                     {"triggerKey", 7},         {"perAppFrameRates", 3},     {"modifier", "hyper"},
                     {"pipPosition", "middle"}, {"focusBehavior", "explode"}};
     for (fakes::MemoryDefaultsStore* store : {&empty, &wrong}) {
-        AppSettings settings(*store);
-        EXPECT_EQ(settings.modifier(), ModifierKey::fn);
-        EXPECT_EQ(settings.triggerKey(), "P");
-        EXPECT_EQ(settings.pipPosition(), PiPPosition::bottomRight);
-        EXPECT_FALSE(settings.autoHideOnHover());
-        EXPECT_EQ(settings.focusBehavior(), FocusBehavior::doNothing);
-        EXPECT_EQ(settings.frameRate(), 10);
-        EXPECT_EQ(settings.pipWidth(), 320);
-        EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
+        AppSettings s(*store);
+        EXPECT_EQ(std::tuple(s.modifier(), s.triggerKey(), s.pipPosition(), s.autoHideOnHover(),
+                             s.focusBehavior(), s.frameRate(), s.pipWidth()),
+                  std::tuple(ModifierKey::fn, QString("P"), PiPPosition::bottomRight, false,
+                             FocusBehavior::doNothing, 10, 320));
+        EXPECT_TRUE(s.perAppFrameRates().isEmpty());
         EXPECT_TRUE(store->writes.isEmpty());
     }
     EXPECT_EQ(AppSettings(wrong).modifierRaw(), "hyper") << "an unknown name is kept as it is";
 }
 
-TEST(AppSettings, SetFrameRateClampsAndReplacesOnlyItsEntry) {
+TEST(AppSettings, PerAppRatesAreClampedWrittenOneEntryAtATimeAndReadOnlyWhenAllAreIntegers) {
+    using Rates = QMap<QString, int>;
     fakes::MemoryDefaultsStore store;
     AppSettings settings(store);
     settings.setFrameRate(0, "org.example.a");
     settings.setFrameRate(120, "org.example.b");
-    EXPECT_EQ(settings.perAppFrameRates().value("org.example.a"), 1);
-    EXPECT_EQ(settings.perAppFrameRates().value("org.example.b"), 60);
+    EXPECT_EQ(settings.perAppFrameRates(), (Rates{{"org.example.a", 1}, {"org.example.b", 60}}));
     settings.setFrameRate(24, "org.example.a");
-    EXPECT_EQ(settings.perAppFrameRates().value("org.example.a"), 24);
-    EXPECT_EQ(settings.perAppFrameRates().value("org.example.b"), 60);
+    EXPECT_EQ(settings.perAppFrameRates(), (Rates{{"org.example.a", 24}, {"org.example.b", 60}}));
     EXPECT_EQ(settings.frameRate(), 10) << "the global rate is not touched";
-}
 
-TEST(AppSettings, OneNonIntegerValueEmptiesTheReadButAWriteKeepsEveryOtherEntry) {
-    fakes::MemoryDefaultsStore store;
+    // One value that is no integer empties the read, but a write keeps every other entry.
     store.values.insert("perAppFrameRates",
                         QJsonObject{{"org.a", 5}, {"org.b", 6}, {"bad", "fast"}});
-    AppSettings settings(store);
     EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
     settings.setFrameRate(7, "org.c");
     const QJsonObject kept{{"org.a", 5}, {"org.b", 6}, {"bad", "fast"}, {"org.c", 7}};
@@ -58,7 +51,7 @@ TEST(AppSettings, OneNonIntegerValueEmptiesTheReadButAWriteKeepsEveryOtherEntry)
     store.values.insert("perAppFrameRates", "not a dictionary");
     EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
     settings.setFrameRate(8, "d");
-    EXPECT_EQ(settings.perAppFrameRates(), (QMap<QString, int>{{"d", 8}}));
+    EXPECT_EQ(settings.perAppFrameRates(), (Rates{{"d", 8}}));
 }
 
 TEST(AppSettings, AnOutOfRangeStoredWidthReadsAsTheNearestSaneWidthAndIsNotWrittenBack) {

@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 #include "platform/qt/JsonDefaultsStore.h"
 #include "settings/AppSettings.h"
@@ -18,11 +19,7 @@
 namespace mirano {
 namespace {
 
-QJsonObject readJson(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QJsonDocument::fromJson(f.readAll()).object();
-}
+QJsonObject json(const QByteArray& text) { return QJsonDocument::fromJson(text).object(); }
 
 void writeRaw(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -30,59 +27,64 @@ void writeRaw(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-/// The bytes of each file moved aside, oldest first.
-QList<QByteArray> keptAside(const QTemporaryDir& dir) {
-    QList<QByteArray> kept;
-    for (const QString& name : QDir(dir.path()).entryList({"defaults.json.corrupt-*"})) {
-        QFile f(dir.filePath(name));
-        kept << (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
-    }
-    return kept;
-}
-
-TEST(JsonDefaultsStore, WritesThroughWithOwnerOnlyModeKeepsUnknownKeysAndSeesEdits) {
+/// A settings file in a fresh directory, with a store and settings on it once opened.
+struct JsonDefaultsStoreTest : ::testing::Test {
     QTemporaryDir dir;
-    const QString path = dir.filePath("mirano/defaults.json");
-    QDir().mkpath(dir.filePath("mirano"));
-    writeRaw(path, R"({"someFutureKey": [1, 2], "frameRate": 24})");
+    const QString path = dir.filePath("defaults.json");
+    std::optional<JsonDefaultsStore> store;
+    std::optional<AppSettings> settings;
 
-    JsonDefaultsStore store(path);
-    AppSettings settings(store);
-    EXPECT_EQ(settings.frameRate(), 24);
-    settings.setTriggerKey("K");
-    settings.setPipWidth(400);
+    /// Writes `text` as the file, then opens the store on it.
+    void open(const QByteArray& text) {
+        writeRaw(path, text);
+        store.emplace(path);
+        settings.emplace(*store);
+    }
+    QJsonObject onDisk() const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? json(f.readAll()) : QJsonObject();
+    }
+    /// The bytes of each file moved aside, oldest first.
+    QList<QByteArray> keptAside() const {
+        QList<QByteArray> kept;
+        for (const QString& name : QDir(dir.path()).entryList({"defaults.json.corrupt-*"})) {
+            QFile f(dir.filePath(name));
+            kept << (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
+        }
+        return kept;
+    }
+};
 
-    const QJsonObject onDisk = readJson(path);
-    EXPECT_EQ(onDisk.value("triggerKey").toString(), "K");
-    EXPECT_EQ(onDisk.value("pipWidth"), QJsonValue(400)) << "a number, not a string";
-    EXPECT_TRUE(onDisk.value("someFutureKey").isArray()) << "unknown keys survive a write";
-
+TEST_F(JsonDefaultsStoreTest, WritesThroughWithOwnerOnlyModeKeepsUnknownKeysAndSeesEdits) {
+    open(R"({"someFutureKey": [1, 2], "frameRate": 24})");
+    EXPECT_EQ(settings->frameRate(), 24);
+    settings->setTriggerKey("K");
+    settings->setPipWidth(400);
+    // Unknown keys survive a write; numbers stay numbers.
+    EXPECT_EQ(onDisk(), json(R"({"someFutureKey": [1, 2], "frameRate": 24, "triggerKey": "K",
+                                 "pipWidth": 400})"));
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
     // An edit on disk, made the way editors do (a new file renamed over the old one), is seen
     // and announced.
-    QSignalSpy spy(&store, &DefaultsStore::changed);
+    QSignalSpy spy(&*store, &DefaultsStore::changed);
     writeRaw(path + ".new", R"({"frameRate": 45, "modifier": "leftOption"})");
     QFile::remove(path);
     QFile::rename(path + ".new", path);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return settings.frameRate() == 45; }, 5000));
-    EXPECT_EQ(settings.modifier(), ModifierKey::leftOption);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settings->frameRate() == 45; }, 5000));
+    EXPECT_EQ(settings->modifier(), ModifierKey::leftOption);
     EXPECT_GE(spy.count(), 2);
 }
 
 // An editor (or `cat >`) rewriting the file in place: the half-written file is not taken
 // for a broken one, no setting is lost and nothing is moved aside.
-TEST(JsonDefaultsStore, AFileRewrittenInPlaceInPiecesIsReadOnceItSettles) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("defaults.json");
-    writeRaw(path, R"({"frameRate": 24, "pipPosition": "topLeft"})");
-    JsonDefaultsStore store(path);
-    AppSettings settings(store);
+TEST_F(JsonDefaultsStoreTest, AFileRewrittenInPlaceInPiecesIsReadOnceItSettles) {
+    open(R"({"frameRate": 24, "pipPosition": "topLeft"})");
     int defaultsSeen = 0;
-    QObject::connect(&store, &DefaultsStore::changed, [&] {
-        defaultsSeen += settings.frameRate() == 10 || settings.pipPositionRaw() == "bottomRight";
+    QObject::connect(&*store, &DefaultsStore::changed, [&] {
+        defaultsSeen += settings->frameRate() == 10 || settings->pipPositionRaw() == "bottomRight";
     });
 
     for (int rate = 25; rate < 35; ++rate) {
@@ -97,64 +99,55 @@ TEST(JsonDefaultsStore, AFileRewrittenInPlaceInPiecesIsReadOnceItSettles) {
         f.close();
         QTest::qWait(10);
     }
-    EXPECT_TRUE(QTest::qWaitFor([&] { return settings.frameRate() == 34; }, 5000));
-    EXPECT_EQ(settings.pipPositionRaw(), "topLeft");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settings->frameRate() == 34; }, 5000));
+    EXPECT_EQ(settings->pipPositionRaw(), "topLeft");
     EXPECT_EQ(defaultsSeen, 0) << "the live settings went back to their defaults";
-    EXPECT_TRUE(keptAside(dir).isEmpty());
+    EXPECT_TRUE(keptAside().isEmpty());
 }
 
 // A file that does not parse at start is moved aside and the defaults apply. One that turns
 // broken while running (a broken edit that stays broken) keeps the live settings, and the
 // user's text is moved aside only before Mirano writes the file again. Each is said once.
-TEST(JsonDefaultsStore, ABrokenFileIsKeptAsideAndABrokenEditNeverResetsTheLiveSettings) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("defaults.json");
-    writeRaw(path, R"({ "frameRate": 30, oops)");
+TEST_F(JsonDefaultsStoreTest, ABrokenFileIsKeptAsideAndABrokenEditNeverResetsTheLiveSettings) {
     ::testing::internal::CaptureStdout();
-    JsonDefaultsStore store(path);
-    AppSettings settings(store);
-    EXPECT_EQ(settings.frameRate(), 10);
-    EXPECT_EQ(keptAside(dir), QList<QByteArray>{R"({ "frameRate": 30, oops)"});
-    settings.setFrameRate(24);
+    open(R"({ "frameRate": 30, oops)");
+    EXPECT_EQ(settings->frameRate(), 10);
+    EXPECT_EQ(keptAside(), QList<QByteArray>{R"({ "frameRate": 30, oops)"});
+    settings->setFrameRate(24);
 
     writeRaw(path, R"({"frameRate": 31, oops)");
     QTest::qWait(JsonDefaultsStore::kSettleMs * (JsonDefaultsStore::kParseAttempts + 3));
-    EXPECT_EQ(settings.frameRate(), 24);
-    EXPECT_EQ(keptAside(dir).size(), 1) << "moved away before Mirano had to write";
+    EXPECT_EQ(settings->frameRate(), 24);
+    EXPECT_EQ(keptAside().size(), 1) << "moved away before Mirano had to write";
 
-    settings.setTriggerKey("K");
+    settings->setTriggerKey("K");
     const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
     EXPECT_EQ(out.count("does not parse ("), 3) << out.toStdString();  // at start, seen, moved
-    EXPECT_EQ(keptAside(dir).value(1), QByteArray(R"({"frameRate": 31, oops)"));
-    EXPECT_EQ(readJson(path), (QJsonObject{{"frameRate", 24}, {"triggerKey", "K"}}));
+    EXPECT_EQ(keptAside().value(1), QByteArray(R"({"frameRate": 31, oops)"));
+    EXPECT_EQ(onDisk(), json(R"({"frameRate": 24, "triggerKey": "K"})"));
 }
 
 // A file that cannot be read (root-owned, chmod 000; here a directory in its place, which
 // even root cannot read as a file): the live settings stay, nothing is written, Mirano says
 // so once, and once the file reads again it is read and the change made meanwhile is added.
-TEST(JsonDefaultsStore, AnUnreadableFileKeepsTheLiveSettingsAndIsNotWrittenUntilItReads) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("defaults.json");
-    writeRaw(path, R"({"frameRate": 24})");
-    JsonDefaultsStore store(path);
-    AppSettings settings(store);
+TEST_F(JsonDefaultsStoreTest, AnUnreadableFileKeepsTheLiveSettingsAndIsNotWrittenUntilItReads) {
+    open(R"({"frameRate": 24})");
 
     ::testing::internal::CaptureStdout();
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(QDir().mkdir(path));
     QTest::qWait(JsonDefaultsStore::kSettleMs + 2 * JsonDefaultsStore::kUnreadableRetryMs + 200);
-    EXPECT_EQ(settings.frameRate(), 24);
-    settings.setTriggerKey("K");
-    EXPECT_EQ(settings.triggerKey(), "K");
+    EXPECT_EQ(settings->frameRate(), 24);
+    settings->setTriggerKey("K");
+    EXPECT_EQ(settings->triggerKey(), "K");
     EXPECT_TRUE(QFileInfo(path).isDir()) << "written over while unreadable";
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0);
 
     ASSERT_TRUE(QDir().rmdir(path));
     writeRaw(path, R"({"frameRate": 40, "modifier": "leftOption"})");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return settings.frameRate() == 40; }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return readJson(path).contains("triggerKey"); }, 5000));
-    EXPECT_EQ(readJson(path),
-              (QJsonObject{{"frameRate", 40}, {"modifier", "leftOption"}, {"triggerKey", "K"}}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settings->frameRate() == 40; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return onDisk().contains("triggerKey"); }, 5000));
+    EXPECT_EQ(onDisk(), json(R"({"frameRate": 40, "modifier": "leftOption", "triggerKey": "K"})"));
     const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
     EXPECT_EQ(out.count("cannot be read"), 1) << out.toStdString();
 }
