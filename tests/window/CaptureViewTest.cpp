@@ -74,6 +74,7 @@ protected:
 
 TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedAndMustExceedTenPointsBothWays) {
     commandDrag({100, 100}, {110, 150});  // 10 x 50: none
+    commandDrag({100, 100}, {150, 110});  // 50 x 10: none
     EXPECT_FALSE(view->suppressOverlay());
     commandDrag({100, 100}, {110.5, 110.5});
     EXPECT_TRUE(view->suppressOverlay());
