@@ -68,7 +68,7 @@ TEST_F(PiPPanelTest, SizeConstraintsReachTheWindowManagerAndSurviveGeometryChang
     EXPECT_GE(state(*panel).constraintCalls, before + 2);
 }
 
-TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositor) {
+TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQtCrossings) {
     auto panel = make(true);
     EXPECT_TRUE(panel->testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_FALSE(state(*panel).shapeSet);  // corners are painted
@@ -82,6 +82,22 @@ TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositor) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).opacity == 0.0; }, 2000));
     panel->animateAlphaValue(1.0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).opacity == 1.0; }, 2000));
+
+    // Click-through (hover from polling the pointer meanwhile is checked on a real display).
+    panel->setIgnoresMouseEvents(true);
+    EXPECT_TRUE(state(*panel).passThrough);
+
+    // Qt's own crossing events say nothing while the input passes through.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&panel->captureView(), &leave);
+    EXPECT_EQ(exited, 0);
+
+    // Taking the mouse again catches up at once with where the pointer is.
+    windowSystem.pointer = panel->geometry().center();
+    panel->setIgnoresMouseEvents(false);
+    EXPECT_EQ(entered, 1);
+    EXPECT_FALSE(state(*panel).passThrough);
+    EXPECT_TRUE(panel->captureView().isPointerInside());
 }
 
 // The rounded corners and the shape emptied at alpha 0 are checked on a real display.
@@ -105,26 +121,6 @@ TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlpha
     panel->orderFront();
     panel->animateAlphaValue(0.0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).shape->isEmpty(); }, 2000));
-}
-
-// Hover from polling the pointer while clicks pass through is checked on a real display.
-TEST_F(PiPPanelTest, ClickThroughIgnoresQtCrossingEventsAndCatchesUpOnTakingTheMouseAgain) {
-    auto panel = make(true);
-    panel->orderFront();
-    panel->setIgnoresMouseEvents(true);
-    EXPECT_TRUE(state(*panel).passThrough);
-
-    // Qt's own crossing events say nothing while the input passes through.
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(&panel->captureView(), &leave);
-    EXPECT_EQ(exited, 0);
-
-    // Taking the mouse again catches up at once with where the pointer is.
-    windowSystem.pointer = panel->geometry().center();
-    panel->setIgnoresMouseEvents(false);
-    EXPECT_EQ(entered, 1);
-    EXPECT_FALSE(state(*panel).passThrough);
-    EXPECT_TRUE(panel->captureView().isPointerInside());
 }
 
 TEST_F(PiPPanelTest, ResizeBorderFindsEdgesAndRoundedCorners) {
