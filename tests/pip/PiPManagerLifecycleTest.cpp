@@ -34,7 +34,7 @@ TEST_F(Lifecycle, PanelGoesToTheConfiguredCornerOfTheMainScreenAtItsPixelRatio) 
     EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(640, 360)) << "no main screen: ratio 2";
 }
 
-TEST_F(Lifecycle, WholeWindowSessionRunsUntilStopped) {
+TEST_F(Lifecycle, WholeWindowSessionRunsUntilStoppedAndARegionOneStartsZoomed) {
     QSignalSpy published(manager.get(), &PiPManager::capturedWindowIDChanged);
     QSignalSpy hover(manager.get(), &PiPManager::hoverStateChanged);
     start();
@@ -78,9 +78,8 @@ TEST_F(Lifecycle, WholeWindowSessionRunsUntilStopped) {
     hover.clear();
     manager->stopPiP();
     EXPECT_EQ(published.count() + hover.count(), 0);
-}
 
-TEST_F(Lifecycle, RegionSessionStartsZoomedAtThePanelsPixelSize) {
+    // A region session starts zoomed, at the panel's pixel size.
     settings.setPipWidth(320);
     start(QRectF(0.25, 0.5, 0.5, 0.25));
     EXPECT_EQ(std::tuple(manager->currentSourceRect(), panel().contentAspectRatio(),

@@ -6,26 +6,19 @@ namespace {
 
 using Zoom = PiPManagerFixture;
 
-class ZoomOnWindow : public PiPManagerFixture {
-protected:
-    /// Starts on a window of that size with the pointer at the centre of a visible panel.
-    void startHovering(double width, double height) {
-        settings.setAutoHideOnHover(false);
-        setWindow(width, height);
-        start();
-        hover();
-        ASSERT_TRUE(manager->isHoveringVisiblePiP());
-    }
-    QRectF lastUpdateRect() {
-        scheduler.drain();
-        return stream()->updates.empty() ? QRectF() : stream()->updates.back().sourceRect;
-    }
-};
-
 // The zoom and selection arithmetic is checked in PiPGeometryTest; here, that the controller
 // anchors it at the pointer and hands the result to the view, the panel and the stream.
-TEST_F(ZoomOnWindow, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStream) {
-    startHovering(1000, 500);
+TEST_F(Zoom, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStream) {
+    auto lastUpdateRect = [this] {
+        scheduler.drain();
+        return stream()->updates.empty() ? QRectF() : stream()->updates.back().sourceRect;
+    };
+    // A window of 1000 x 500 with the pointer at the centre of a visible panel.
+    settings.setAutoHideOnHover(false);
+    setWindow(1000, 500);
+    start();
+    hover();
+    ASSERT_TRUE(manager->isHoveringVisiblePiP());
     manager->zoomBy(0.85);
     const QRectF r = manager->currentSourceRect();
     EXPECT_LT(std::abs(r.width() - 850) + (r.center() - QPointF(500, 250)).manhattanLength(), 1e-9);
