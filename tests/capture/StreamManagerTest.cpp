@@ -59,28 +59,17 @@ protected:
         manager = std::make_shared<StreamManager>(service, settings, scheduler);
     }
 
-    /// Runs an operation and drains; returns its completion.
-    Result run(const std::function<void(Completion)>& op) {
+    /// Calls `op(args..., completion)` on the manager and drains; returns the completion.
+    template <typename Op, typename... Args>
+    Result call(Op op, Args... args) {
         Result r;
-        op(r.callback());
+        ((*manager).*op)(args..., r.callback());
         scheduler.drain();
         return r;
     }
     Result start(WindowNumber id, std::optional<std::int64_t> w = std::nullopt,
                  std::optional<std::int64_t> h = std::nullopt, QRectF rect = QRectF()) {
-        return run([&](Completion d) { manager->startCapture(id, w, h, rect, d); });
-    }
-    Result stopCapture() {
-        return run([&](Completion d) { manager->stopCapture(d); });
-    }
-    Result restart() {
-        return run([&](Completion d) { manager->restartCapture(d); });
-    }
-    Result update(std::int64_t w, std::int64_t h, QRectF r) {
-        return run([&](Completion d) { manager->updateConfiguration(w, h, r, d); });
-    }
-    Result resetRect(std::int64_t w, std::int64_t h) {
-        return run([&](Completion d) { manager->resetSourceRect(w, h, d); });
+        return call(&StreamManager::startCapture, id, w, h, rect);
     }
     Size output() const { return {manager->lastOutputWidth(), manager->lastOutputHeight()}; }
     State state() const {
@@ -99,8 +88,9 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
     // Created: active flag true, nothing else; only a start does anything.
     const State created{true, false, std::nullopt, QRectF(0, 0, 0, 0), {0, 0}};
     EXPECT_EQ(state(), created);
-    for (const Result& r :
-         {restart(), stopCapture(), update(10, 10, QRectF(1, 1, 5, 5)), resetRect(10, 10)})
+    for (const Result& r : {call(&StreamManager::restartCapture), call(&StreamManager::stopCapture),
+                            call(&StreamManager::updateConfiguration, 10, 10, QRectF(1, 1, 5, 5)),
+                            call(&StreamManager::resetSourceRect, 10, 10)})
         EXPECT_TRUE(ok(r));
     manager->stop();
     scheduler.drain();
@@ -115,14 +105,14 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {640, 400}}));
 
     // Stopped, remembered.
-    EXPECT_TRUE(ok(stopCapture()));
+    EXPECT_TRUE(ok(call(&StreamManager::stopCapture)));
     EXPECT_EQ(first->stopCalls, 1);
     EXPECT_EQ(state(), (State{false, true, 0x400001, QRectF(0, 0, 640, 400), {640, 400}}));
-    stopCapture();
+    call(&StreamManager::stopCapture);
     EXPECT_EQ(first->stopCalls, 1) << "a second stopCapture does not ask the service again";
 
     // Back to running through a restart: a new stream.
-    EXPECT_TRUE(ok(restart()));
+    EXPECT_TRUE(ok(call(&StreamManager::restartCapture)));
     ASSERT_EQ(service.streams.size(), 2u);
     EXPECT_TRUE(manager->isStreamActive());
 
@@ -138,7 +128,7 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
     manager->stop();
     scheduler.drain();
     EXPECT_EQ(service.streams[1]->stopCalls, 1) << "stop() twice: the second does nothing";
-    EXPECT_TRUE(restart().called);
+    EXPECT_TRUE(call(&StreamManager::restartCapture).called);
     EXPECT_EQ(std::pair(service.streams.size(), service.windowQueries), std::pair(2ul, 2))
         << "a restart after stop() does nothing";
 }
@@ -169,7 +159,7 @@ TEST_F(StreamManagerTest, WorksOutSizesAndConfiguration) {
     start(0x400001, 0, -7, region);
     EXPECT_EQ(service.lastStream()->initialConfiguration, config(1, 1, region, 24));
     EXPECT_EQ(manager->lastOutputWidth(), 0);
-    update(-1, 0, region);
+    call(&StreamManager::updateConfiguration, -1, 0, region);
     EXPECT_EQ(service.lastStream()->updates, std::vector{config(1, 1, region, 24)});
 
     // A stored frame rate below 1 still gives a valid interval.
@@ -180,14 +170,14 @@ TEST_F(StreamManagerTest, WorksOutSizesAndConfiguration) {
 TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     const QRectF region(10, 20, 300, 200);
     start(0x400001, 600, 400, region);
-    restart();
+    call(&StreamManager::restartCapture);
     EXPECT_EQ(std::pair(service.streams.size(), service.windowQueries), std::pair(1ul, 1))
         << "while running, a restart does nothing";
 
-    stopCapture();
+    call(&StreamManager::stopCapture);
     settings.setFrameRate(30);
     manager->setLastOutputWidth(700);  // the controller after a panel resize
-    EXPECT_TRUE(ok(restart()));
+    EXPECT_TRUE(ok(call(&StreamManager::restartCapture)));
     ASSERT_EQ(service.streams.size(), 2u);
     const FakeCaptureStream& restarted = *service.lastStream();
     EXPECT_EQ(std::pair(restarted.window.windowID, restarted.startCalls), std::pair(0x400001u, 1));
@@ -196,16 +186,16 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
 
     // A whole-window stream restarts with the stored whole-window rectangle.
     start(0x500001);
-    stopCapture();
-    restart();
+    call(&StreamManager::stopCapture);
+    call(&StreamManager::restartCapture);
     EXPECT_EQ(service.lastStream()->initialConfiguration,
               config(801, 1, QRectF(0, 0, 801.7, 1), 30));
 
     // The window went away while stopped: not found, still stopped and remembered.
-    stopCapture();
+    call(&StreamManager::stopCapture);
     service.windows.clear();
     const auto streamsBefore = service.streams.size();
-    EXPECT_EQ(restart().error, CaptureError::windowNotFound());
+    EXPECT_EQ(call(&StreamManager::restartCapture).error, CaptureError::windowNotFound());
     EXPECT_EQ(service.streams.size(), streamsBefore);
     EXPECT_EQ(state(), (State{false, true, 0x500001, QRectF(0, 0, 801.7, 1), {801, 1}}));
 }
@@ -226,31 +216,32 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
 
     // A failed update changes nothing.
     running->updateError = kServiceError;
-    EXPECT_EQ(update(100, 50, QRectF(5, 5, 50, 25)).error, kServiceError);
+    EXPECT_EQ(call(&StreamManager::updateConfiguration, 100, 50, QRectF(5, 5, 50, 25)).error,
+              kServiceError);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 320, 200), {600, 400}}));
     // A failed reset still leaves the rectangle at the whole window, sizes unchanged.
-    EXPECT_TRUE(resetRect(100, 50).error);
+    EXPECT_TRUE(call(&StreamManager::resetSourceRect, 100, 50).error);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {600, 400}}));
     EXPECT_EQ(running->updates.at(1).sourceRect, QRectF(0, 0, 0, 0));
     EXPECT_EQ(running->updates.size(), 2u);
 
     // Successful update and reset apply their values.
     running->updateError.reset();
-    update(100, 50, QRectF(5, 5, 50, 25));
+    call(&StreamManager::updateConfiguration, 100, 50, QRectF(5, 5, 50, 25));
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(5, 5, 50, 25), {100, 50}}));
     EXPECT_EQ(running->configuration.sourceRect, QRectF(5, 5, 50, 25));
     settings.setFrameRate(5);
-    resetRect(320, 200);
+    call(&StreamManager::resetSourceRect, 320, 200);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {320, 200}}));
     EXPECT_EQ(running->configuration.minimumFrameInterval, 1.0 / 5);
 
     running->stopError = kServiceError;
-    EXPECT_TRUE(stopCapture().error);
+    EXPECT_TRUE(call(&StreamManager::stopCapture).error);
     EXPECT_TRUE(manager->isStreamActive()) << "a failed stop leaves the flag true";
 
     // A failed start sets the window fields but keeps the earlier stream and flag.
     running->stopError.reset();
-    stopCapture();
+    call(&StreamManager::stopCapture);
     ASSERT_FALSE(manager->isStreamActive());
     service.startError = kServiceError;
     EXPECT_EQ(start(0x500001).error, kServiceError);
