@@ -168,8 +168,26 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
               (std::pair<PiPPanel*, bool>(nullptr, false)));
 }
 
-TEST_F(Tracking, StreamRequestsRunOneAtATimeAndTheLastWins) {
+TEST_F(Tracking, CommandHeldOverThePanelLeavesTheDragToTheZoomAndStreamRequestsRunInOrder) {
+    manager->setCommandHeld(true);  // no session: nothing
     start();
+    manager->setCommandHeld(true);
+    // The pointer is elsewhere.
+    EXPECT_EQ(
+        std::pair(panel().isMovableByWindowBackground(), panel().captureView().isCommandHeld()),
+        std::pair(true, true));
+    hover();
+    manager->setCommandHeld(true);
+    EXPECT_FALSE(panel().isMovableByWindowBackground());
+    manager->setCommandHeld(false);
+    EXPECT_EQ(
+        std::pair(panel().isMovableByWindowBackground(), panel().captureView().isCommandHeld()),
+        std::pair(true, false));
+    manager->setCommandHeld(true);
+    manager->mouseExitedPanel();
+    EXPECT_TRUE(panel().isMovableByWindowBackground());
+
+    // Stream requests run one at a time and the last wins.
     auto active = [this] { return manager->streamManager()->isStreamActive(); };
     manager->pauseStream();
     manager->resumeStream();
@@ -191,26 +209,6 @@ TEST_F(Tracking, StreamRequestsRunOneAtATimeAndTheLastWins) {
     scheduler.advance(2);
     EXPECT_FALSE(active()) << "a restart due after a pause waits for the resume";
     EXPECT_EQ(streamsMade(), made + 2);
-}
-
-TEST_F(Tracking, CommandHeldOverThePanelLeavesTheDragToTheZoom) {
-    manager->setCommandHeld(true);  // no session: nothing
-    start();
-    manager->setCommandHeld(true);
-    // The pointer is elsewhere.
-    EXPECT_EQ(
-        std::pair(panel().isMovableByWindowBackground(), panel().captureView().isCommandHeld()),
-        std::pair(true, true));
-    hover();
-    manager->setCommandHeld(true);
-    EXPECT_FALSE(panel().isMovableByWindowBackground());
-    manager->setCommandHeld(false);
-    EXPECT_EQ(
-        std::pair(panel().isMovableByWindowBackground(), panel().captureView().isCommandHeld()),
-        std::pair(true, false));
-    manager->setCommandHeld(true);
-    manager->mouseExitedPanel();
-    EXPECT_TRUE(panel().isMovableByWindowBackground());
 }
 
 }  // namespace

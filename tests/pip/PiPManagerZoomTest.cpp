@@ -61,7 +61,7 @@ TEST_F(Zoom, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStream) {
     EXPECT_EQ(panelSystem.state(panel().windowHandle()).activations, 1) << "the panel is made key";
 }
 
-TEST_F(Zoom, ResizesStoreTheWidthAndRestartOnceTheDragHasSettled) {
+TEST_F(Zoom, ResizesAndFrameRatePicksRestartOnceTheyHaveSettled) {
     start();
     panel().setFrame(QRectF(100, 100, 99, 50));
     panel().setFrame(QRectF(100, 100, 250, 50));
@@ -70,7 +70,7 @@ TEST_F(Zoom, ResizesStoreTheWidthAndRestartOnceTheDragHasSettled) {
     EXPECT_EQ(settings.pipWidth(), 250) << "a drag cut short by a close is kept";
 
     start();
-    const int made = streamsMade();
+    int made = streamsMade();
     panel().setFrame(QRectF(100, 100, 400, 320));
     scheduler.advance(0.5);
     panel().setFrame(QRectF(100, 100, 480, 384));
@@ -94,11 +94,9 @@ TEST_F(Zoom, ResizesStoreTheWidthAndRestartOnceTheDragHasSettled) {
     scheduler.drain();
     EXPECT_EQ(std::pair(stream()->initialConfiguration.width, settings.pipWidth()),
               std::pair(400l, 200));
-}
 
-TEST_F(Zoom, FrameRatePicksAreDebouncedToOneRestart) {
-    start();
-    const int made = streamsMade();
+    // Frame-rate picks are debounced to one restart.
+    made = streamsMade();
     manager->frameRateChanged(30);
     scheduler.advance(0.3);
     manager->frameRateChanged(60);
