@@ -179,7 +179,7 @@ TEST_F(CaptureViewTest, OverlayShowsCurrentSettingsAndForwardsItsButtons) {
     EXPECT_EQ(calls.rates, QList<int>{30});
 }
 
-TEST_F(CaptureViewTest, FrameRateMenuChecksOnlyTheCurrentRate) {
+TEST_F(CaptureViewTest, FrameRateMenuChecksOnlyTheCurrentRateAndPopsUpAtThePointer) {
     std::unique_ptr<QMenu> menu;
     auto items = [&] {
         menu.reset(view->buildFrameRateMenu());
@@ -198,9 +198,8 @@ TEST_F(CaptureViewTest, FrameRateMenuChecksOnlyTheCurrentRate) {
     menu->actions().at(0)->trigger();
     EXPECT_EQ(calls.rates, QList<int>{1});
     EXPECT_FALSE(menu->actions().at(0)->isChecked());  // the menu does not change the rate itself
-}
 
-TEST_F(CaptureViewTest, FrameRateMenuPopsUpAtThePointerClampedToTheView) {
+    // It pops up at the pointer, clamped to the view.
     panel->orderFront();
     const QPoint topLeft = view->mapToGlobal(QPoint(0, 0));
     QCursor::setPos(topLeft + QPoint(120, 80));

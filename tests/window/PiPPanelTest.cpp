@@ -40,7 +40,7 @@ protected:
     int entered = 0, exited = 0;
 };
 
-TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceProgrammaticOnesIncluded) {
+TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
     auto panel = make(true);
     panel->setFrame(QRectF(100, 120, 320, 100));
     ASSERT_EQ(resizes, QList<QSizeF>{QSizeF(320, 100)});
@@ -52,10 +52,8 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceProgrammaticOnesIncluded) {
     panel->setFrame(QRectF(300, 50, 400, 250));
     panel->resize(410, 256);  // as the window manager would
     EXPECT_EQ(resizes, (QList<QSizeF>{{320, 100}, {400, 250}, {410, 256}}));
-}
 
-TEST_F(PiPPanelTest, SizeConstraintsReachTheWindowManagerAndSurviveGeometryChanges) {
-    auto panel = make(true);
+    // Size constraints reach the window manager and survive geometry changes.
     panel->setContentMinSize({150, 150});
     panel->setContentAspectRatio({1280, 800});
     EXPECT_EQ(std::pair(state(*panel).minSize, state(*panel).aspect),
