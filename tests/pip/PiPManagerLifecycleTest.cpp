@@ -183,7 +183,7 @@ protected:
     Region() { windows.focused = kWindowID; }
 };
 
-TEST_F(Region, EscapeLeavesNothingAndSelectingTheRightHalfStartsAPiPOfIt) {
+TEST_F(Region, EscapeLeavesNothingSelectingStartsAPiPAndOverTheMirroredWindowItOnlyCloses) {
     manager->beginRegionSelection();
     QPointer<RegionSelectionPanel> escaped = manager->regionSelectionPanel();
     ASSERT_FALSE(escaped.isNull());
@@ -202,9 +202,8 @@ TEST_F(Region, EscapeLeavesNothingAndSelectingTheRightHalfStartsAPiPOfIt) {
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
     ASSERT_NE(manager->pipPanel(), nullptr);
     EXPECT_EQ(stream()->initialConfiguration.sourceRect, QRectF(500, 0, 500, 800));
-}
 
-TEST_F(Region, OverAnotherWindowItClosesThePiPAndSelectsOverTheMirroredOneItOnlyCloses) {
+    // Over another window than the mirrored one it closes the PiP and selects.
     capture.addWindow(kOtherWindowID, 640, 480);
     manager->startPiP(*windows.focusedWindowFor(kOtherWindowID), std::nullopt);
     scheduler.drain();
@@ -213,10 +212,10 @@ TEST_F(Region, OverAnotherWindowItClosesThePiPAndSelectsOverTheMirroredOneItOnly
     ASSERT_NE(manager->regionSelectionPanel(), nullptr);
 
     // Stopping while selecting orders the selection out.
-    QPointer<RegionSelectionPanel> selection = manager->regionSelectionPanel();
+    QPointer<RegionSelectionPanel> stopped = manager->regionSelectionPanel();
     manager->stopPiP();
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
-    EXPECT_FALSE(selection->isVisible());
+    EXPECT_FALSE(stopped->isVisible());
 
     start();
     manager->beginRegionSelection();
