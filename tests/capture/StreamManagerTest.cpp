@@ -59,29 +59,17 @@ protected:
         manager = std::make_shared<StreamManager>(service, settings, scheduler);
     }
 
-    /// Runs an operation and drains; returns its completion.
-    template <typename Op>
-    Result run(Op op) {
+    /// Calls `op(args..., completion)` on the manager and drains; returns the completion.
+    template <typename Op, typename... Args>
+    Result call(Op op, Args... args) {
         Result r;
-        op(r.callback());
+        ((*manager).*op)(args..., r.callback());
         scheduler.drain();
         return r;
     }
     Result start(WindowNumber id, std::optional<std::int64_t> w = std::nullopt,
                  std::optional<std::int64_t> h = std::nullopt, QRectF rect = QRectF()) {
-        return run([&](Completion d) { manager->startCapture(id, w, h, rect, d); });
-    }
-    Result stopCapture() {
-        return run([&](Completion d) { manager->stopCapture(d); });
-    }
-    Result restart() {
-        return run([&](Completion d) { manager->restartCapture(d); });
-    }
-    Result update(std::int64_t w, std::int64_t h, QRectF r) {
-        return run([&](Completion d) { manager->updateConfiguration(w, h, r, d); });
-    }
-    Result resetRect(std::int64_t w, std::int64_t h) {
-        return run([&](Completion d) { manager->resetSourceRect(w, h, d); });
+        return call(&StreamManager::startCapture, id, w, h, rect);
     }
     Size output() const { return {manager->lastOutputWidth(), manager->lastOutputHeight()}; }
     State state() const {
@@ -100,32 +88,31 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
     // Created: active flag true, nothing else; only a start does anything.
     const State created{true, false, std::nullopt, QRectF(0, 0, 0, 0), {0, 0}};
     EXPECT_EQ(state(), created);
-    for (const Result& r :
-         {restart(), stopCapture(), update(10, 10, QRectF(1, 1, 5, 5)), resetRect(10, 10)})
+    for (const Result& r : {call(&StreamManager::restartCapture), call(&StreamManager::stopCapture),
+                            call(&StreamManager::updateConfiguration, 10, 10, QRectF(1, 1, 5, 5)),
+                            call(&StreamManager::resetSourceRect, 10, 10)})
         EXPECT_TRUE(ok(r));
     manager->stop();
     scheduler.drain();
-    EXPECT_EQ(service.windowQueries, 0);
-    EXPECT_TRUE(service.streams.empty());
+    EXPECT_EQ(std::pair(service.windowQueries, service.streams.size()), std::pair(0, 0ul));
     EXPECT_EQ(state(), created);
 
     // Running.
     ASSERT_TRUE(ok(start(0x400001)));
     ASSERT_EQ(service.streams.size(), 1u);
     FakeCaptureStream* first = service.lastStream();
-    EXPECT_EQ(first->window.windowID, 0x400001u);
+    EXPECT_EQ(std::pair(first->window.windowID, service.windowQueries), std::pair(0x400001u, 1));
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {640, 400}}));
-    EXPECT_EQ(service.windowQueries, 1);
 
     // Stopped, remembered.
-    EXPECT_TRUE(ok(stopCapture()));
+    EXPECT_TRUE(ok(call(&StreamManager::stopCapture)));
     EXPECT_EQ(first->stopCalls, 1);
     EXPECT_EQ(state(), (State{false, true, 0x400001, QRectF(0, 0, 640, 400), {640, 400}}));
-    stopCapture();
+    call(&StreamManager::stopCapture);
     EXPECT_EQ(first->stopCalls, 1) << "a second stopCapture does not ask the service again";
 
     // Back to running through a restart: a new stream.
-    EXPECT_TRUE(ok(restart()));
+    EXPECT_TRUE(ok(call(&StreamManager::restartCapture)));
     ASSERT_EQ(service.streams.size(), 2u);
     EXPECT_TRUE(manager->isStreamActive());
 
@@ -141,9 +128,9 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
     manager->stop();
     scheduler.drain();
     EXPECT_EQ(service.streams[1]->stopCalls, 1) << "stop() twice: the second does nothing";
-    EXPECT_TRUE(restart().called);
-    EXPECT_EQ(service.streams.size(), 2u) << "a restart after stop() does nothing";
-    EXPECT_EQ(service.windowQueries, 2);
+    EXPECT_TRUE(call(&StreamManager::restartCapture).called);
+    EXPECT_EQ(std::pair(service.streams.size(), service.windowQueries), std::pair(2ul, 2))
+        << "a restart after stop() does nothing";
 }
 
 TEST_F(StreamManagerTest, WorksOutSizesAndConfiguration) {
@@ -153,15 +140,14 @@ TEST_F(StreamManagerTest, WorksOutSizesAndConfiguration) {
     const StreamConfiguration& whole = service.lastStream()->initialConfiguration;
     EXPECT_EQ(whole, config(801, 1, QRectF(0, 0, 0, 0), 10));
     EXPECT_EQ(manager->sourceWindowSize(), QSizeF(801.7, 1.0));
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 801.7, 1.0));
-    EXPECT_EQ(output(), Size(801, 1));
+    EXPECT_EQ(state(), (State{true, true, 0x500001, QRectF(0, 0, 801.7, 1.0), {801, 1}}));
 
     // A region without output sizes: its size truncated.
     const QRectF region(10, 20, 300.9, 200.2);
     start(0x400001, std::nullopt, std::nullopt, region);
     EXPECT_EQ(service.lastStream()->initialConfiguration, config(300, 200, region, 10));
-    EXPECT_EQ(manager->currentSourceRect(), region);
-    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(640, 400));
+    EXPECT_EQ(std::pair(manager->currentSourceRect(), manager->sourceWindowSize()),
+              std::pair(region, QSizeF(640, 400)));
 
     // A region with explicit output sizes, at the frame rate now in the settings.
     settings.setFrameRate(24);
@@ -173,7 +159,7 @@ TEST_F(StreamManagerTest, WorksOutSizesAndConfiguration) {
     start(0x400001, 0, -7, region);
     EXPECT_EQ(service.lastStream()->initialConfiguration, config(1, 1, region, 24));
     EXPECT_EQ(manager->lastOutputWidth(), 0);
-    update(-1, 0, region);
+    call(&StreamManager::updateConfiguration, -1, 0, region);
     EXPECT_EQ(service.lastStream()->updates, std::vector{config(1, 1, region, 24)});
 
     // A stored frame rate below 1 still gives a valid interval.
@@ -184,32 +170,32 @@ TEST_F(StreamManagerTest, WorksOutSizesAndConfiguration) {
 TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     const QRectF region(10, 20, 300, 200);
     start(0x400001, 600, 400, region);
-    restart();
-    EXPECT_EQ(service.streams.size(), 1u) << "while running, a restart does nothing";
-    EXPECT_EQ(service.windowQueries, 1);
+    call(&StreamManager::restartCapture);
+    EXPECT_EQ(std::pair(service.streams.size(), service.windowQueries), std::pair(1ul, 1))
+        << "while running, a restart does nothing";
 
-    stopCapture();
+    call(&StreamManager::stopCapture);
     settings.setFrameRate(30);
     manager->setLastOutputWidth(700);  // the controller after a panel resize
-    EXPECT_TRUE(ok(restart()));
+    EXPECT_TRUE(ok(call(&StreamManager::restartCapture)));
     ASSERT_EQ(service.streams.size(), 2u);
-    EXPECT_EQ(service.lastStream()->window.windowID, 0x400001u);
-    EXPECT_EQ(service.lastStream()->initialConfiguration, config(700, 400, region, 30));
-    EXPECT_EQ(service.lastStream()->startCalls, 1);
+    const FakeCaptureStream& restarted = *service.lastStream();
+    EXPECT_EQ(std::pair(restarted.window.windowID, restarted.startCalls), std::pair(0x400001u, 1));
+    EXPECT_EQ(restarted.initialConfiguration, config(700, 400, region, 30));
     EXPECT_TRUE(manager->isStreamActive());
 
     // A whole-window stream restarts with the stored whole-window rectangle.
     start(0x500001);
-    stopCapture();
-    restart();
+    call(&StreamManager::stopCapture);
+    call(&StreamManager::restartCapture);
     EXPECT_EQ(service.lastStream()->initialConfiguration,
               config(801, 1, QRectF(0, 0, 801.7, 1), 30));
 
     // The window went away while stopped: not found, still stopped and remembered.
-    stopCapture();
+    call(&StreamManager::stopCapture);
     service.windows.clear();
     const auto streamsBefore = service.streams.size();
-    EXPECT_EQ(restart().error, CaptureError::windowNotFound());
+    EXPECT_EQ(call(&StreamManager::restartCapture).error, CaptureError::windowNotFound());
     EXPECT_EQ(service.streams.size(), streamsBefore);
     EXPECT_EQ(state(), (State{false, true, 0x500001, QRectF(0, 0, 801.7, 1), {801, 1}}));
 }
@@ -218,10 +204,9 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     // Window not found: the error text and domain, stream and flag untouched.
     start(0x400001, 600, 400, QRectF(0, 0, 320, 200));
     FakeCaptureStream* running = service.lastStream();
-    auto missing = start(0x999999);
-    ASSERT_TRUE(missing.error);
-    EXPECT_EQ(missing.error->description, QStringLiteral("Could not find the window to capture."));
-    EXPECT_EQ(missing.error, CaptureError::windowNotFound());
+    auto missing = start(0x999999).error;
+    EXPECT_EQ(missing, CaptureError::windowNotFound());
+    EXPECT_EQ(missing.value_or(Error{}).description, "Could not find the window to capture.");
     EXPECT_EQ(service.streams.size(), 1u);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 320, 200), {600, 400}}));
 
@@ -231,31 +216,32 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
 
     // A failed update changes nothing.
     running->updateError = kServiceError;
-    EXPECT_EQ(update(100, 50, QRectF(5, 5, 50, 25)).error, kServiceError);
+    EXPECT_EQ(call(&StreamManager::updateConfiguration, 100, 50, QRectF(5, 5, 50, 25)).error,
+              kServiceError);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 320, 200), {600, 400}}));
     // A failed reset still leaves the rectangle at the whole window, sizes unchanged.
-    EXPECT_TRUE(resetRect(100, 50).error);
+    EXPECT_TRUE(call(&StreamManager::resetSourceRect, 100, 50).error);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {600, 400}}));
-    ASSERT_EQ(running->updates.size(), 2u);
-    EXPECT_EQ(running->updates[1].sourceRect, QRectF(0, 0, 0, 0));
+    EXPECT_EQ(running->updates.at(1).sourceRect, QRectF(0, 0, 0, 0));
+    EXPECT_EQ(running->updates.size(), 2u);
 
     // Successful update and reset apply their values.
     running->updateError.reset();
-    update(100, 50, QRectF(5, 5, 50, 25));
+    call(&StreamManager::updateConfiguration, 100, 50, QRectF(5, 5, 50, 25));
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(5, 5, 50, 25), {100, 50}}));
     EXPECT_EQ(running->configuration.sourceRect, QRectF(5, 5, 50, 25));
     settings.setFrameRate(5);
-    resetRect(320, 200);
+    call(&StreamManager::resetSourceRect, 320, 200);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {320, 200}}));
     EXPECT_EQ(running->configuration.minimumFrameInterval, 1.0 / 5);
 
     running->stopError = kServiceError;
-    EXPECT_TRUE(stopCapture().error);
+    EXPECT_TRUE(call(&StreamManager::stopCapture).error);
     EXPECT_TRUE(manager->isStreamActive()) << "a failed stop leaves the flag true";
 
     // A failed start sets the window fields but keeps the earlier stream and flag.
     running->stopError.reset();
-    stopCapture();
+    call(&StreamManager::stopCapture);
     ASSERT_FALSE(manager->isStreamActive());
     service.startError = kServiceError;
     EXPECT_EQ(start(0x500001).error, kServiceError);
@@ -266,18 +252,17 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     service.lastStream()->stopError = kServiceError;
     manager->stop();
     scheduler.drain();
-    EXPECT_EQ(service.lastStream()->stopCalls, 1);
-    EXPECT_FALSE(manager->hasStream());
+    EXPECT_EQ(std::pair(service.lastStream()->stopCalls, manager->hasStream()),
+              std::pair(1, false));
 }
 
 TEST_F(StreamManagerTest, CompletesLaterNeverInsideTheCall) {
-    Result r;
+    Result r, s;
     manager->restartCapture(r.callback());
-    EXPECT_FALSE(r.called);
-    manager->startCapture(0x400001, std::nullopt, std::nullopt, QRectF(), r.callback());
-    EXPECT_FALSE(r.called);
+    manager->startCapture(0x400001, std::nullopt, std::nullopt, QRectF(), s.callback());
+    EXPECT_FALSE(r.called || s.called);
     scheduler.drain();
-    EXPECT_TRUE(r.called);
+    EXPECT_TRUE(r.called && s.called);
     // A pending start keeps the manager alive even when the owner lets go of it.
     service.holdCompletions = true;
     Result late;
@@ -306,18 +291,14 @@ TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
     s->emitFrame(b);
     EXPECT_TRUE(received.empty());  // only on the main queue
     scheduler.drain();
-    ASSERT_EQ(received.size(), 2u);
-    EXPECT_EQ(received[0].get(), a.get());  // the same buffer, not a copy
-    EXPECT_EQ(received[1].get(), b.get());
+    EXPECT_EQ(received, (std::vector{a, b}));  // the same buffers, not copies
 
     // A stop by the service is reported and changes no field.
     s->emitStop(kServiceError);
     EXPECT_TRUE(stops.empty());
     scheduler.drain();
-    ASSERT_EQ(stops.size(), 1u);
-    EXPECT_EQ(stops[0], kServiceError);
-    EXPECT_TRUE(manager->isStreamActive());
-    EXPECT_TRUE(manager->hasStream());
+    EXPECT_EQ(stops, std::vector<std::optional<Error>>{kServiceError});
+    EXPECT_TRUE(manager->isStreamActive() && manager->hasStream());
 
     // Frames and stops that arrive after the owner dropped the manager go nowhere.
     s->emitFrame(a);
@@ -326,8 +307,7 @@ TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
     manager.reset();
     EXPECT_TRUE(weak.expired());  // queued deliveries do not keep it alive
     scheduler.drain();
-    EXPECT_EQ(received.size(), 2u);
-    EXPECT_EQ(stops.size(), 1u);
+    EXPECT_EQ(std::pair(received.size(), stops.size()), std::pair(2ul, 1ul));
     // The queued frame was held until then and is released now.
     EXPECT_EQ(a.use_count(), 2);  // ours and the one delivered first
 }

@@ -45,12 +45,12 @@ public:
 
     void startCapture(Completion done) override {
         ++startCalls;
-        if (!startError) running = true;
+        running = running || !startError;
         complete_(std::move(done), startError);
     }
     void stopCapture(Completion done) override {
         ++stopCalls;
-        if (!stopError) running = false;
+        running = running && stopError;
         complete_(std::move(done), stopError);
     }
     void updateConfiguration(const StreamConfiguration& c, Completion done) override {
@@ -60,19 +60,15 @@ public:
     }
 
     /// Hands a frame on, as the capture thread would (synchronously).
-    void emitFrame(const Frame& frame) {
-        if (onFrame_) onFrame_(frame);
-    }
+    void emitFrame(const Frame& frame) { onFrame_(frame); }
     /// Reports that the stream stopped by itself.
     void emitStop(std::optional<Error> error) {
         running = false;
-        if (onStop_) onStop_(std::move(error));
+        onStop_(std::move(error));
     }
 
     // Scripted results (the start error copied from the service's when the stream is made).
-    std::optional<Error> startError;
-    std::optional<Error> stopError;
-    std::optional<Error> updateError;
+    std::optional<Error> startError, stopError, updateError;
 
     // What happened.
     const CapturableWindow window;
@@ -80,8 +76,7 @@ public:
     /// The configuration now in force (the initial one, then each successful update).
     StreamConfiguration configuration;
     std::vector<StreamConfiguration> updates;
-    int startCalls = 0;
-    int stopCalls = 0;
+    int startCalls = 0, stopCalls = 0;
     bool running = false;
 
 private:
@@ -98,21 +93,18 @@ public:
     void listWindows(WindowListHandler done) override {
         ++windowQueries;
         auto listed = contentError ? std::vector<CapturableWindow>{} : windows;
-        auto report = [done = std::move(done), listed, error = contentError](std::optional<Error>) {
-            if (done) done(listed, error);
-        };
-        complete(std::move(report), std::nullopt);
+        complete(
+            [done = std::move(done), listed, error = contentError](auto) { done(listed, error); });
     }
     std::shared_ptr<CaptureStream> makeStream(const CapturableWindow& window,
                                               const StreamConfiguration& configuration,
                                               FrameHandler onFrame,
                                               StreamStopHandler onStop) override {
-        auto stream = std::make_shared<FakeCaptureStream>(
+        streams.push_back(std::make_shared<FakeCaptureStream>(
             window, configuration, std::move(onFrame), std::move(onStop),
-            [this](Completion done, std::optional<Error> e) { complete(std::move(done), e); });
-        stream->startError = startError;
-        streams.push_back(stream);
-        return stream;
+            [this](Completion done, std::optional<Error> e) { complete(std::move(done), e); }));
+        streams.back()->startError = startError;
+        return streams.back();
     }
 
     /// Scripts a capturable window with a frame of that size.
@@ -126,10 +118,8 @@ public:
 
     /// Runs `done` with `error` on the scheduler, or keeps it for completeHeld() while
     /// `holdCompletions` is set.
-    void complete(Completion done, std::optional<Error> error) {
-        auto task = [done = std::move(done), error = std::move(error)] {
-            if (done) done(error);
-        };
+    void complete(Completion done, std::optional<Error> error = std::nullopt) {
+        auto task = [done = std::move(done), error = std::move(error)] { done(error); };
         if (holdCompletions)
             held_.push_back(std::move(task));
         else
@@ -140,11 +130,9 @@ public:
         for (; !held_.empty(); held_.pop_front()) scheduler_.post(std::move(held_.front()));
     }
 
-    // Scripted results.
+    // Scripted results; `startError` is given to each new stream.
     std::vector<CapturableWindow> windows;
-    std::optional<Error> contentError;
-    /// Given to each new stream.
-    std::optional<Error> startError;
+    std::optional<Error> contentError, startError;
     bool holdCompletions = false;
 
     // What happened.

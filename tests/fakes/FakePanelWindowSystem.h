@@ -14,17 +14,12 @@ class FakePanelWindowSystem final : public PanelWindowSystem {
 public:
     /// What was last applied to one window.
     struct WindowState {
-        bool overlayPanel = false;
-        QSizeF minSize;
-        QSizeF aspect;
-        int constraintCalls = 0;
+        bool overlayPanel = false, shapeSet = false, passThrough = false;
+        QSizeF minSize, aspect;
         std::optional<QRegion> shape;
-        bool shapeSet = false;
-        bool passThrough = false;
         double opacity = 1.0;
-        int moves = 0;
+        int constraintCalls = 0, moves = 0, activations = 0;
         QList<Qt::Edges> resizes;
-        int activations = 0;
     };
 
     bool hasCompositor() override { return compositor; }

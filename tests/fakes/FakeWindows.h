@@ -42,8 +42,7 @@ public:
         return SourceWindow{id, windows.at(id).application};
     }
     std::optional<QRectF> frame(WindowNumber id) override {
-        if (!windows.count(id)) return std::nullopt;
-        return windows.at(id).frame;
+        return windows.count(id) ? std::optional(windows[id].frame) : std::nullopt;
     }
     bool isFullScreen(WindowNumber id) override {
         return windows.count(id) && windows[id].fullScreen;

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <deque>
-#include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/Scheduler.h"
 
@@ -37,17 +37,17 @@ public:
         const double target = now_ + seconds;
         drain();
         while (true) {
-            std::erase_if(timers_, [](const auto& t) { return !*t.second->valid; });
-            if (timers_.empty() || timers_.begin()->first > target + 1e-9) break;
-            auto entry = timers_.begin()->second;
-            timers_.erase(timers_.begin());
+            std::erase_if(timers_, [](const auto& t) { return !t->valid; });
+            // The earliest due; among equal ones, the first scheduled.
+            const auto next = std::min_element(timers_.begin(), timers_.end(),
+                                               [](auto& a, auto& b) { return a->due < b->due; });
+            if (next == timers_.end() || (*next)->due > target + 1e-9) break;
+            const auto entry = *next;
+            timers_.erase(next);
             now_ = std::max(now_, entry->due);
-            if (entry->repeats) {
-                entry->due = now_ + entry->interval;
-                timers_.emplace(entry->due, entry);
-            } else {
-                *entry->valid = false;
-            }
+            entry->due = now_ + entry->interval;
+            entry->valid = entry->repeats;
+            if (entry->repeats) timers_.push_back(entry);
             auto task = entry->task;
             task();
             drain();
@@ -56,40 +56,36 @@ public:
     }
     /// Timers that are still scheduled.
     int pendingTimers() const {
-        return int(std::count_if(timers_.begin(), timers_.end(),
-                                 [](const auto& t) { return *t.second->valid; }));
+        return int(std::count_if(timers_.begin(), timers_.end(), [](auto& t) { return t->valid; }));
     }
     std::size_t queued() const { return queue_.size(); }
 
 private:
-    class ManualTimer final : public Timer {
-    public:
-        explicit ManualTimer(std::shared_ptr<bool> valid) : valid_(std::move(valid)) {}
-        ~ManualTimer() override { *valid_ = false; }
-        void invalidate() override { *valid_ = false; }
-        bool isValid() const override { return *valid_; }
-
-    private:
-        std::shared_ptr<bool> valid_;
-    };
     struct Entry {
-        double due;
-        double interval;
+        double due, interval;
         bool repeats;
         std::function<void()> task;
-        std::shared_ptr<bool> valid;
+        bool valid = true;
     };
-    /// Schedules `task`; returns the flag that says whether it is still scheduled.
-    std::shared_ptr<bool> add(double seconds, bool repeats, std::function<void()> task) {
-        auto valid = std::make_shared<bool>(true);
-        auto entry = std::make_shared<Entry>(
-            Entry{now_ + seconds, seconds, repeats, std::move(task), valid});
-        timers_.emplace(entry->due, entry);
-        return valid;
+    class ManualTimer final : public Timer {
+    public:
+        explicit ManualTimer(std::shared_ptr<Entry> entry) : entry_(std::move(entry)) {}
+        ~ManualTimer() override { entry_->valid = false; }
+        void invalidate() override { entry_->valid = false; }
+        bool isValid() const override { return entry_->valid; }
+
+    private:
+        std::shared_ptr<Entry> entry_;
+    };
+    /// Schedules `task`; returns its entry, whose `valid` says whether it is still scheduled.
+    std::shared_ptr<Entry> add(double seconds, bool repeats, std::function<void()> task) {
+        timers_.push_back(
+            std::make_shared<Entry>(Entry{now_ + seconds, seconds, repeats, std::move(task)}));
+        return timers_.back();
     }
 
     std::deque<std::function<void()>> queue_;
-    std::multimap<double, std::shared_ptr<Entry>> timers_;
+    std::vector<std::shared_ptr<Entry>> timers_;
     double now_ = 1000.0;
 };
 

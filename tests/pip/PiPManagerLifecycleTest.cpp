@@ -17,10 +17,10 @@ TEST_F(Lifecycle, PanelGoesToTheConfiguredCornerOfTheMainScreenAtItsPixelRatio) 
     settings.setPipPositionRaw("topLeft");
     using Pixels = std::pair<std::int64_t, std::int64_t>;
     const auto panel = manager->makePanel(1600, 900);
-    EXPECT_EQ(panel->frame(), QRectF(16, 41, 320, 180)) << "below the top bar";
-    EXPECT_EQ(panel->contentAspectRatio(), QSizeF(1600, 900));
-    EXPECT_EQ(panel->contentMinSize(), QSizeF(150, 150));
-    EXPECT_FALSE(panel->isOrderedFront()) << "made, not shown";
+    // Below the top bar; made, not shown.
+    EXPECT_EQ(std::tuple(panel->frame(), panel->contentAspectRatio(), panel->contentMinSize(),
+                         panel->isOrderedFront()),
+              std::tuple(QRectF(16, 41, 320, 180), QSizeF(1600, 900), QSizeF(150, 150), false));
     EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(640, 360));
     screens.main->devicePixelRatio = 1.0;
     EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(320, 180));
@@ -34,24 +34,23 @@ TEST_F(Lifecycle, PanelGoesToTheConfiguredCornerOfTheMainScreenAtItsPixelRatio) 
     EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(640, 360)) << "no main screen: ratio 2";
 }
 
-TEST_F(Lifecycle, WholeWindowSessionRunsUntilStopped) {
+TEST_F(Lifecycle, WholeWindowSessionRunsUntilStoppedAndARegionOneStartsZoomed) {
     QSignalSpy published(manager.get(), &PiPManager::capturedWindowIDChanged);
     QSignalSpy hover(manager.get(), &PiPManager::hoverStateChanged);
     start();
-    EXPECT_EQ(manager->capturedWindowID(), kWindowID);
-    EXPECT_EQ(manager->capturedAppPID(), kPid);
-    EXPECT_EQ(manager->capturedBundleID(), QStringLiteral("org.example.source"));
-    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(1000, 800));
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 800));
+    EXPECT_EQ(std::tuple(manager->capturedWindowID(), manager->capturedAppPID(),
+                         manager->capturedBundleID(), published.count()),
+              std::tuple(kWindowID, kPid, QStringLiteral("org.example.source"), 1));
+    EXPECT_EQ(std::pair(manager->sourceWindowSize(), manager->currentSourceRect()),
+              std::pair(QSizeF(1000, 800), QRectF(0, 0, 1000, 800)));
     ASSERT_NE(manager->pipPanel(), nullptr);
     EXPECT_TRUE(panel().isOrderedFront());
-    EXPECT_EQ(published.count(), 1);
 
     // The stream was started for the whole window.
     ASSERT_NE(stream(), nullptr);
-    EXPECT_TRUE(stream()->running);
-    EXPECT_EQ(stream()->window.windowID, kWindowID);
-    EXPECT_TRUE(stream()->initialConfiguration.sourceRect.isEmpty());
+    EXPECT_EQ(std::tuple(stream()->running, stream()->window.windowID,
+                         stream()->initialConfiguration.sourceRect.isEmpty()),
+              std::tuple(true, kWindowID, true));
 
     // Frames reach the capture view.
     const Frame frame = fakes::makeMemoryFrame(4, 4, 0xff00ff00);
@@ -68,49 +67,44 @@ TEST_F(Lifecycle, WholeWindowSessionRunsUntilStopped) {
     EXPECT_TRUE(shown.isNull()) << "the panel is released";
     EXPECT_EQ(manager->streamManager(), nullptr);
     EXPECT_FALSE(running->running) << "the stream is stopped";
-    EXPECT_EQ(manager->capturedWindowID(), std::nullopt);
-    EXPECT_EQ(manager->capturedBundleID(), std::nullopt);
-    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(0, 0));
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 0, 0));
-    EXPECT_EQ(published.count(), 1);
+    EXPECT_EQ(
+        std::tuple(manager->capturedWindowID(), manager->capturedBundleID(), published.count()),
+        std::tuple(std::nullopt, std::nullopt, 1));
+    EXPECT_EQ(std::pair(manager->sourceWindowSize(), manager->currentSourceRect()),
+              std::pair(QSizeF(0, 0), QRectF(0, 0, 0, 0)));
 
     // Stopping while idle changes and publishes nothing.
     published.clear();
     hover.clear();
     manager->stopPiP();
     EXPECT_EQ(published.count() + hover.count(), 0);
-}
 
-TEST_F(Lifecycle, RegionSessionStartsZoomedAtThePanelsPixelSize) {
+    // A region session starts zoomed, at the panel's pixel size.
     settings.setPipWidth(320);
     start(QRectF(0.25, 0.5, 0.5, 0.25));
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(250, 400, 500, 200));
-    EXPECT_EQ(panel().contentAspectRatio(), QSizeF(500, 200));
-    EXPECT_EQ(panel().frame().size(), QSizeF(320, 128));
-    EXPECT_TRUE(panel().captureView().isZoomed());
+    EXPECT_EQ(std::tuple(manager->currentSourceRect(), panel().contentAspectRatio(),
+                         panel().frame().size(), panel().captureView().isZoomed()),
+              std::tuple(QRectF(250, 400, 500, 200), QSizeF(500, 200), QSizeF(320, 128), true));
     ASSERT_NE(stream(), nullptr);
-    EXPECT_EQ(stream()->initialConfiguration.sourceRect, QRectF(250, 400, 500, 200));
-    EXPECT_EQ(stream()->initialConfiguration.width, 640);
-    EXPECT_EQ(stream()->initialConfiguration.height, 256);
+    const StreamConfiguration& initial = stream()->initialConfiguration;
+    EXPECT_EQ(std::tuple(initial.sourceRect, initial.width, initial.height),
+              std::tuple(QRectF(250, 400, 500, 200), 640, 256));
 }
 
 TEST_F(Lifecycle, PerApplicationRatesApplyBeforeTheStreamStarts) {
     settings.setFrameRate(30);
-    start();
-    EXPECT_EQ(settings.frameRate(), 30) << "no entry: the global rate stays";
-    EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, 1.0 / 30);
-    manager->stopPiP();
-
-    const struct {
-        int stored;
-        int applied;
-    } rows[] = {{24, 24}, {0, 1}, {-5, 1}, {120, 60}};
-    for (const auto& row : rows) {
-        store.setValue(AppSettings::kPerAppFrameRates,
-                       QJsonObject{{"org.example.source", row.stored}});
+    // Stored rate, applied rate (no entry: the global rate stays).
+    const std::pair<std::optional<int>, int> rows[] = {
+        {std::nullopt, 30}, {24, 24}, {0, 1}, {-5, 1}, {120, 60}};
+    for (const auto& [stored, applied] : rows) {
+        if (stored)
+            store.setValue(AppSettings::kPerAppFrameRates,
+                           QJsonObject{{"org.example.source", *stored}});
         start();
-        EXPECT_EQ(settings.frameRate(), row.applied) << row.stored;
-        EXPECT_EQ(stream()->initialConfiguration.minimumFrameInterval, 1.0 / row.applied);
+        EXPECT_EQ(
+            std::pair(settings.frameRate(), stream()->initialConfiguration.minimumFrameInterval),
+            std::pair(applied, 1.0 / applied))
+            << stored.value_or(-1000);
         manager->stopPiP();
     }
 
@@ -120,9 +114,9 @@ TEST_F(Lifecycle, PerApplicationRatesApplyBeforeTheStreamStarts) {
     windows.windows[kWindowID].application.applicationID.reset();
     windows.windows[kWindowID].frame = QRectF();
     start();
-    EXPECT_EQ(manager->capturedBundleID(), std::nullopt);
-    EXPECT_EQ(settings.frameRate(), 10);
-    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(800, 600));
+    EXPECT_EQ(
+        std::tuple(manager->capturedBundleID(), settings.frameRate(), manager->sourceWindowSize()),
+        std::tuple(std::nullopt, 10, QSizeF(800, 600)));
 }
 
 TEST_F(Lifecycle, FailedStartIsLoggedAndEndsOnlyItsOwnSession) {
@@ -142,7 +136,7 @@ TEST_F(Lifecycle, FailedStartIsLoggedAndEndsOnlyItsOwnSession) {
     ::testing::internal::CaptureStdout();
     scheduler.drain();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), out);
-    EXPECT_NE(manager->pipPanel(), nullptr);
+    ASSERT_NE(manager->pipPanel(), nullptr);
     EXPECT_TRUE(manager->streamManager()->isStreamActive());
 
     // The stream stopping ends the session only with an error.
@@ -160,9 +154,8 @@ TEST_F(Lifecycle, PanelCallbacksReachTheController) {
     p->onMouseEntered();
     EXPECT_TRUE(manager->isHovering());
     p->onMouseExited();
-    EXPECT_FALSE(manager->isHovering());
     p->onFrameRateChanged(5);
-    EXPECT_EQ(settings.frameRate(), 5);
+    EXPECT_EQ(std::pair(manager->isHovering(), settings.frameRate()), std::pair(false, 5));
     p->onZoom(QRectF(0, 0, 0.5, 0.5));
     EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 500, 400));
     p->onResetZoom();
@@ -190,15 +183,15 @@ protected:
     Region() { windows.focused = kWindowID; }
 };
 
-TEST_F(Region, EscapeLeavesNothingAndSelectingTheRightHalfStartsAPiPOfIt) {
+TEST_F(Region, EscapeLeavesNothingSelectingStartsAPiPAndOverTheMirroredWindowItOnlyCloses) {
     manager->beginRegionSelection();
     QPointer<RegionSelectionPanel> escaped = manager->regionSelectionPanel();
     ASSERT_FALSE(escaped.isNull());
     QTest::keyClick(static_cast<QWidget*>(&escaped->view()), Qt::Key_Escape);
     flushDeletes();
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
     EXPECT_TRUE(escaped.isNull());
-    EXPECT_EQ(manager->pipPanel(), nullptr);
+    EXPECT_EQ(std::pair(manager->regionSelectionPanel(), manager->pipPanel()),
+              (std::pair<RegionSelectionPanel*, PiPPanel*>(nullptr, nullptr)));
 
     manager->beginRegionSelection();
     RegionSelectionPanel* selection = manager->regionSelectionPanel();
@@ -209,9 +202,8 @@ TEST_F(Region, EscapeLeavesNothingAndSelectingTheRightHalfStartsAPiPOfIt) {
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
     ASSERT_NE(manager->pipPanel(), nullptr);
     EXPECT_EQ(stream()->initialConfiguration.sourceRect, QRectF(500, 0, 500, 800));
-}
 
-TEST_F(Region, OverAnotherWindowItClosesThePiPAndSelectsOverTheMirroredOneItOnlyCloses) {
+    // Over another window than the mirrored one it closes the PiP and selects.
     capture.addWindow(kOtherWindowID, 640, 480);
     manager->startPiP(*windows.focusedWindowFor(kOtherWindowID), std::nullopt);
     scheduler.drain();
@@ -220,30 +212,31 @@ TEST_F(Region, OverAnotherWindowItClosesThePiPAndSelectsOverTheMirroredOneItOnly
     ASSERT_NE(manager->regionSelectionPanel(), nullptr);
 
     // Stopping while selecting orders the selection out.
-    QPointer<RegionSelectionPanel> selection = manager->regionSelectionPanel();
+    QPointer<RegionSelectionPanel> stopped = manager->regionSelectionPanel();
     manager->stopPiP();
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
-    EXPECT_FALSE(selection->isVisible());
+    EXPECT_FALSE(stopped->isVisible());
 
     start();
     manager->beginRegionSelection();
-    EXPECT_EQ(manager->pipPanel(), nullptr);
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
+    EXPECT_EQ(std::pair(manager->regionSelectionPanel(), manager->pipPanel()),
+              (std::pair<RegionSelectionPanel*, PiPPanel*>(nullptr, nullptr)));
 }
 
 TEST_F(Region, NothingToSelectOnWithoutPermissionAFocusedWindowOrItsFrame) {
+    auto selects = [&] {
+        manager->beginRegionSelection();
+        return manager->regionSelectionPanel() != nullptr;
+    };
     permissions.captureAllowed = false;
-    manager->beginRegionSelection();
+    EXPECT_FALSE(selects());
     EXPECT_EQ(permissions.captureRequests, 1);
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
     permissions.captureAllowed = true;
     windows.focused = 0;
-    manager->beginRegionSelection();
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
+    EXPECT_FALSE(selects());
     windows.focused = kWindowID;
     windows.windows.erase(kWindowID);
-    manager->beginRegionSelection();
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
+    EXPECT_FALSE(selects());
 }
 
 }  // namespace

@@ -77,16 +77,20 @@ protected:
         manager->handleModifierTap();
         scheduler.drain();
     }
-    /// The panel's alpha, whether clicks pass through it, and whether the stream runs.
-    void expectPanel(double alpha, bool passThrough, bool streaming) {
-        EXPECT_EQ(panel().alphaValue(), alpha);
-        EXPECT_EQ(panel().ignoresMouseEvents(), passThrough);
-        EXPECT_EQ(manager->streamManager()->isStreamActive(), streaming);
+    /// The panel's alpha, whether clicks pass through it, whether the stream runs and (when
+    /// given) whether the controller counts the pointer as over a visible PiP.
+    void expectPanel(double alpha, bool passThrough, bool streaming,
+                     std::optional<bool> hoveringVisible = std::nullopt) {
+        EXPECT_EQ(std::tuple(panel().alphaValue(), panel().ignoresMouseEvents(),
+                             manager->streamManager()->isStreamActive()),
+                  std::tuple(alpha, passThrough, streaming));
+        if (hoveringVisible) {
+            EXPECT_EQ(manager->isHoveringVisiblePiP(), *hoveringVisible);
+        }
     }
     /// Moves the pointer over the panel and reports the hover.
     void hover() {
-        const QRectF f = panel().frame();
-        screens.pointer = f.center();
+        screens.pointer = panel().frame().center();
         manager->mouseEnteredPanel();
     }
 

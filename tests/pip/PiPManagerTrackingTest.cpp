@@ -20,7 +20,6 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     settings.setFocusBehaviorRaw("pauseRecording");
     start();
     CaptureView& view = panel().captureView();
-
     activate(kWindowID);
     activate(kWindowID);
     EXPECT_TRUE(manager->isPaused());
@@ -28,46 +27,38 @@ TEST_F(Tracking, PauseRecordingOnActivationOfTheMirroredApplication) {
     int overlays = 0;
     for (QObject* child : view.children())
         if (child->inherits("mirano::PausedOverlayView")) ++overlays;
-    EXPECT_EQ(overlays, 1) << "one overlay for two activations";
-    EXPECT_EQ(capture.lastStream()->stopCalls, 1)
-        << "the second pause finds the stream stopped already";
-    EXPECT_FALSE(manager->streamManager()->isStreamActive());
+    // One overlay for two activations; the second pause finds the stream stopped already.
+    EXPECT_EQ(std::tuple(overlays, stream()->stopCalls, manager->streamManager()->isStreamActive()),
+              std::tuple(1, 1, false));
 
-    const int made = streamsMade();
+    int made = streamsMade();
     activate(kOtherWindowID);
     flushDeletes();
-    EXPECT_FALSE(manager->isPaused());
     EXPECT_EQ(view.pausedOverlayView(), nullptr);
-    EXPECT_EQ(streamsMade(), made + 1) << "resumed once";
-    EXPECT_TRUE(manager->streamManager()->isStreamActive());
-
+    EXPECT_EQ(
+        std::tuple(manager->isPaused(), streamsMade(), manager->streamManager()->isStreamActive()),
+        std::tuple(false, made + 1, true))
+        << "resumed once";
     // Another activation while not paused changes nothing.
     activate(kOtherWindowID);
     EXPECT_EQ(streamsMade(), made + 1);
-}
 
-TEST_F(Tracking, LeavingPauseUnderAFullScreenWindowDoesNotResume) {
-    settings.setFocusBehaviorRaw("pauseRecording");
-    start();
+    // Paused again, then another application comes forward with a full-screen focused window:
+    // the pause ends but nothing resumes while suppressed.
     activate(kWindowID);
-    const int made = streamsMade();
-
-    // Another application comes forward with a full-screen focused window.
+    made = streamsMade();
     otherWindowFullScreen(true);
     activate(kOtherWindowID);
-    EXPECT_FALSE(panel().isOrderedFront());
-    EXPECT_FALSE(manager->isPaused());
-    EXPECT_EQ(panel().captureView().pausedOverlayView(), nullptr);
-    EXPECT_EQ(streamsMade(), made) << "not resumed while suppressed";
-
+    EXPECT_EQ(view.pausedOverlayView(), nullptr);
+    EXPECT_EQ(std::tuple(panel().isOrderedFront(), manager->isPaused(), streamsMade()),
+              std::tuple(false, false, made));
     // The full-screen window leaves full screen: a space change brings the panel back.
     otherWindowFullScreen(false);
     changeDesktop();
     scheduler.drain();
-    EXPECT_FALSE(manager->isFullscreenSuppressed());
-    EXPECT_TRUE(panel().isOrderedFront());
-    EXPECT_EQ(panel().alphaValue(), 1.0);
-    EXPECT_EQ(streamsMade(), made + 1);
+    EXPECT_EQ(std::tuple(manager->isFullscreenSuppressed(), panel().isOrderedFront(),
+                         panel().alphaValue(), streamsMade()),
+              std::tuple(false, true, 1.0, made + 1));
     // A second space change with no change of full screen does nothing.
     changeDesktop();
     scheduler.drain();
@@ -84,26 +75,27 @@ TEST_F(Tracking, StopAndCloseAndDoNothing) {
     for (auto [behavior, window, closes] : rows) {
         settings.setFocusBehaviorRaw(behavior);
         activate(window);
-        EXPECT_EQ(manager->pipPanel() == nullptr, closes) << behavior;
-        EXPECT_FALSE(manager->isPaused()) << behavior;
+        EXPECT_EQ(std::pair(manager->pipPanel() == nullptr, manager->isPaused()),
+                  std::pair(closes, false))
+            << behavior;
     }
 }
 
 TEST_F(Tracking, SessionStartedUnderFullScreenIsWithdrawnAtOnce) {
     windows.focused = kWindowID;
     windows.windows[kWindowID].fullScreen = true;
+    auto shownAndStreaming = [this] {
+        return std::pair(panel().isOrderedFront(), manager->streamManager()->isStreamActive());
+    };
     start();
-    EXPECT_FALSE(panel().isOrderedFront());
-    EXPECT_FALSE(manager->streamManager()->isStreamActive());
-
+    EXPECT_EQ(shownAndStreaming(), std::pair(false, false));
     // While suppressed, showing does nothing.
     manager->showPiP();
     EXPECT_FALSE(panel().isOrderedFront());
 
     activate(kOtherWindowID);
     EXPECT_FALSE(manager->isFullscreenSuppressed());
-    EXPECT_TRUE(panel().isOrderedFront());
-    EXPECT_TRUE(manager->streamManager()->isStreamActive());
+    EXPECT_EQ(shownAndStreaming(), std::pair(true, true));
 }
 
 TEST_F(Tracking, HoverAutoHideAndTheModifierOverride) {
@@ -117,13 +109,11 @@ TEST_F(Tracking, HoverAutoHideAndTheModifierOverride) {
 
     hover();
     scheduler.drain();
-    expectPanel(0.1, true, false);
-    EXPECT_FALSE(manager->isHoveringVisiblePiP());
+    expectPanel(0.1, true, false, false);
     EXPECT_GE(hoverState.count(), 1);
 
     tap();
-    expectPanel(1.0, false, true);
-    EXPECT_TRUE(manager->isHoveringVisiblePiP());
+    expectPanel(1.0, false, true, true);
 
     tap();
     expectPanel(0.05, true, false);
@@ -143,8 +133,7 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
 
     tap();
     EXPECT_TRUE(manager->isPiPHidden());
-    expectPanel(0.0, true, false);
-    EXPECT_FALSE(manager->isHoveringVisiblePiP());
+    expectPanel(0.0, true, false, false);
 
     // Full screen coming and going leaves a hidden PiP out.
     otherWindowFullScreen(true);
@@ -153,10 +142,10 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
     otherWindowFullScreen(false);
     changeDesktop();
     scheduler.drain();
-    EXPECT_FALSE(manager->isFullscreenSuppressed());
-    EXPECT_FALSE(panel().isOrderedFront());
-    EXPECT_FALSE(manager->streamManager()->isStreamActive());
-    EXPECT_TRUE(manager->hasHideAutoCloseTimer());
+    EXPECT_EQ(
+        std::tuple(manager->isFullscreenSuppressed(), panel().isOrderedFront(),
+                   manager->streamManager()->isStreamActive(), manager->hasHideAutoCloseTimer()),
+        std::tuple(false, false, false, true));
 
     manager->mouseExitedPanel();
     EXPECT_EQ(panel().alphaValue(), 0.0);
@@ -175,12 +164,30 @@ TEST_F(Tracking, HiddenPiPPeeksOnHoverAndClosesAfterAMinute) {
     scheduler.advance(59.9);
     EXPECT_NE(manager->pipPanel(), nullptr);
     scheduler.advance(0.2);
-    EXPECT_EQ(manager->pipPanel(), nullptr);
-    EXPECT_FALSE(manager->hasHideAutoCloseTimer());
+    EXPECT_EQ(std::pair(manager->pipPanel(), manager->hasHideAutoCloseTimer()),
+              (std::pair<PiPPanel*, bool>(nullptr, false)));
 }
 
-TEST_F(Tracking, StreamRequestsRunOneAtATimeAndTheLastWins) {
+TEST_F(Tracking, CommandHeldOverThePanelLeavesTheDragToTheZoomAndStreamRequestsRunInOrder) {
+    manager->setCommandHeld(true);  // no session: nothing
     start();
+    manager->setCommandHeld(true);
+    // The pointer is elsewhere.
+    EXPECT_EQ(
+        std::pair(panel().isMovableByWindowBackground(), panel().captureView().isCommandHeld()),
+        std::pair(true, true));
+    hover();
+    manager->setCommandHeld(true);
+    EXPECT_FALSE(panel().isMovableByWindowBackground());
+    manager->setCommandHeld(false);
+    EXPECT_EQ(
+        std::pair(panel().isMovableByWindowBackground(), panel().captureView().isCommandHeld()),
+        std::pair(true, false));
+    manager->setCommandHeld(true);
+    manager->mouseExitedPanel();
+    EXPECT_TRUE(panel().isMovableByWindowBackground());
+
+    // Stream requests run one at a time and the last wins.
     auto active = [this] { return manager->streamManager()->isStreamActive(); };
     manager->pauseStream();
     manager->resumeStream();
@@ -202,23 +209,6 @@ TEST_F(Tracking, StreamRequestsRunOneAtATimeAndTheLastWins) {
     scheduler.advance(2);
     EXPECT_FALSE(active()) << "a restart due after a pause waits for the resume";
     EXPECT_EQ(streamsMade(), made + 2);
-}
-
-TEST_F(Tracking, CommandHeldOverThePanelLeavesTheDragToTheZoom) {
-    manager->setCommandHeld(true);  // no session: nothing
-    start();
-    manager->setCommandHeld(true);
-    EXPECT_TRUE(panel().isMovableByWindowBackground()) << "pointer elsewhere";
-    EXPECT_TRUE(panel().captureView().isCommandHeld());
-    hover();
-    manager->setCommandHeld(true);
-    EXPECT_FALSE(panel().isMovableByWindowBackground());
-    manager->setCommandHeld(false);
-    EXPECT_TRUE(panel().isMovableByWindowBackground());
-    EXPECT_FALSE(panel().captureView().isCommandHeld());
-    manager->setCommandHeld(true);
-    manager->mouseExitedPanel();
-    EXPECT_TRUE(panel().isMovableByWindowBackground());
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ namespace {
 using testing::colourAt;
 using testing::doubleClick;
 using testing::drag;
-using testing::expectRect;
+using testing::expectRects;
 using testing::press;
 using testing::release;
 
@@ -51,11 +51,18 @@ protected:
         panel->onZoom = [this](QRectF r) { calls.zooms << r; };
         panel->onFrameRateChanged = [this](int rate) { calls.rates << rate; };
     }
-    void commandDrag(QPointF from, QPointF to) {
-        view->mouseDownAt(from, 1, true);
+    void commandDrag(QPointF from, QPointF to, bool command = true) {
+        view->mouseDownAt(from, 1, command);
         view->mouseDraggedTo(to);
         view->mouseUpAt(to);
     }
+    /// A press and release through Qt events.
+    void click(QPointF at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        press(view, at, modifiers);
+        release(view, at, modifiers);
+    }
+    bool overlayShown() const { return view->overlayHostingView() != nullptr; }
+    int moves() const { return windowSystem.state(panel->windowHandle()).moves; }
 
     fakes::MemoryDefaultsStore store;
     AppSettings settings{store};
@@ -65,96 +72,88 @@ protected:
     Calls calls;
 };
 
-TEST_F(CaptureViewTest, ZoomSelectionMustExceedTenPointsBothWays) {
-    commandDrag({100, 100}, {110, 150});  // 10 x 50
-    EXPECT_TRUE(calls.zooms.isEmpty());
+TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
+    commandDrag({100, 100}, {110, 150});  // 10 x 50: none
+    commandDrag({100, 100}, {150, 110});  // 50 x 10: none
     EXPECT_FALSE(view->suppressOverlay());
-
     commandDrag({100, 100}, {110.5, 110.5});
-    ASSERT_EQ(calls.zooms.size(), 1);
-    expectRect(calls.zooms[0], 100.0 / 400, 100.0 / 300, 10.5 / 400, 10.5 / 300);
     EXPECT_TRUE(view->suppressOverlay());
     EXPECT_EQ(view->selectionLayer(), nullptr);
-}
 
-TEST_F(CaptureViewTest, DragBeyondTheViewIsClampedAndNormalisedFromTopLeft) {
+    // Dragged beyond the view: clamped, and normalised from the top-left.
     view->mouseDownAt({200, 150}, 1, true);
     view->mouseDraggedTo({-80, 420});
     EXPECT_EQ(view->selectionRect(), QRectF(0, 150, 200, 150));
     EXPECT_NE(view->selectionLayer(), nullptr);
     view->mouseUpAt({-80, 420});
-    ASSERT_EQ(calls.zooms.size(), 1);
-    expectRect(calls.zooms[0], 0, 0.5, 0.5, 0.5);
-
-    // Dragging up-right past the far corner ends at (400, 0): the top-right quarter.
+    // Up-right past the far corner ends at (400, 0): the top-right quarter.
     commandDrag({200, 150}, {900, -900});
-    ASSERT_EQ(calls.zooms.size(), 2);
-    expectRect(calls.zooms[1], 0.5, 0, 0.5, 0.5);
-}
 
-TEST_F(CaptureViewTest, NoSelectionStartsWhileZoomedOrWithoutCommand) {
+    // None while zoomed or without Command.
     view->setZoomed(true);
     commandDrag({50, 50}, {300, 250});
     EXPECT_FALSE(view->isDraggingZoom());
-    EXPECT_TRUE(calls.zooms.isEmpty());
-
     view->setZoomed(false);
     view->mouseDownAt({50, 50}, 1, false);
     EXPECT_FALSE(view->isDraggingZoom());
     view->mouseDraggedTo({300, 250});
     view->mouseUpAt({300, 250});
     EXPECT_EQ(view->selectionLayer(), nullptr);
-    EXPECT_EQ(calls.total(), 0);
+
+    // Without a panel the zoom is recognised, just reported to nobody.
+    CaptureView orphan(QRectF(0, 0, 200, 100), settings);
+    orphan.mouseEnteredView();
+    orphan.mouseDownAt({10, 10}, 1, true);
+    orphan.mouseDraggedTo({150, 90});
+    orphan.mouseUpAt({150, 90});
+    EXPECT_TRUE(orphan.suppressOverlay());
+    expectRects(calls.zooms, {{100.0 / 400, 100.0 / 300, 10.5 / 400, 10.5 / 300},
+                              {0, 0.5, 0.5, 0.5},
+                              {0.5, 0, 0.5, 0.5}});
+    EXPECT_EQ(calls.total(), 3);
 }
 
-TEST_F(CaptureViewTest, HoverShowsTheOverlayUnlessCommandIsHeld) {
+TEST_F(CaptureViewTest, HoverShowsTheOverlayUnlessCommandIsHeldOrAZoomWasJustCommitted) {
     view->setCommandHeld(true);
     view->mouseEnteredView();
-    EXPECT_EQ(view->overlayHostingView(), nullptr);
-    EXPECT_EQ(calls.entered, 1);
+    EXPECT_FALSE(overlayShown());
     view->mouseExitedView();
-    EXPECT_EQ(calls.exited, 1);
-
+    EXPECT_EQ(std::pair(calls.entered, calls.exited), std::pair(1, 1));
     view->setCommandHeld(false);
     view->mouseEnteredView();
-    ASSERT_NE(view->overlayHostingView(), nullptr);
+    ASSERT_TRUE(overlayShown());
     EXPECT_EQ(view->overlayHostingView()->geometry(), view->rect());
     EXPECT_EQ(calls.entered, 2);
-
     // Command hides it for the zoom drag, releasing brings a fresh one back.
     view->setCommandHeld(true);
-    EXPECT_EQ(view->overlayHostingView(), nullptr);
+    EXPECT_FALSE(overlayShown());
     view->setCommandHeld(false);
-    EXPECT_NE(view->overlayHostingView(), nullptr);
-
+    EXPECT_TRUE(overlayShown());
     view->mouseExitedView();
-    EXPECT_EQ(view->overlayHostingView(), nullptr);
-}
+    EXPECT_FALSE(overlayShown());
 
-TEST_F(CaptureViewTest, OverlayStaysAwayAfterACommittedZoomUntilThePointerLeaves) {
+    // After a committed zoom it stays away until the pointer leaves.
     view->mouseEnteredView();
     view->setCommandHeld(true);
     commandDrag({20, 20}, {220, 170});
     ASSERT_EQ(calls.zooms.size(), 1);
     view->setCommandHeld(false);
-    EXPECT_EQ(view->overlayHostingView(), nullptr);
+    EXPECT_FALSE(overlayShown());
     view->setCommandHeld(true);
     view->setCommandHeld(false);
-    EXPECT_EQ(view->overlayHostingView(), nullptr);
     view->showOverlay();
-    EXPECT_EQ(view->overlayHostingView(), nullptr);
-
+    EXPECT_FALSE(overlayShown());
     view->mouseExitedView();
     view->mouseEnteredView();
-    EXPECT_NE(view->overlayHostingView(), nullptr);
+    EXPECT_TRUE(overlayShown());
 
     // A too small selection keeps it away only until Command is released.
     view->setCommandHeld(true);
     commandDrag({20, 20}, {25, 25});
     EXPECT_EQ(calls.zooms.size(), 1);
-    EXPECT_EQ(view->overlayHostingView(), nullptr);
+    EXPECT_FALSE(overlayShown());
     view->setCommandHeld(false);
-    EXPECT_NE(view->overlayHostingView(), nullptr);
+    EXPECT_TRUE(overlayShown());
 }
 
 TEST_F(CaptureViewTest, OverlayShowsCurrentSettingsAndForwardsItsButtons) {
@@ -163,9 +162,9 @@ TEST_F(CaptureViewTest, OverlayShowsCurrentSettingsAndForwardsItsButtons) {
     view->mouseEnteredView();
     auto* overlay = qobject_cast<OverlayView*>(view->overlayHostingView());
     ASSERT_NE(overlay, nullptr);
-    EXPECT_EQ(overlay->content().modifierName, QStringLiteral("⌥ Right Option"));
-    EXPECT_EQ(overlay->content().frameRate, 24);
-    EXPECT_FALSE(overlay->content().isZoomed);
+    const auto& shown = overlay->content();
+    EXPECT_EQ(std::tuple(shown.modifierName, shown.frameRate, shown.isZoomed),
+              std::tuple(QStringLiteral("⌥ Right Option"), 24, false));
 
     // A refresh rebuilds the overlay from the values of the moment.
     view->setZoomed(true);
@@ -180,28 +179,27 @@ TEST_F(CaptureViewTest, OverlayShowsCurrentSettingsAndForwardsItsButtons) {
     EXPECT_EQ(calls.rates, QList<int>{30});
 }
 
-TEST_F(CaptureViewTest, FrameRateMenuChecksOnlyTheCurrentRate) {
+TEST_F(CaptureViewTest, FrameRateMenuChecksOnlyTheCurrentRateAndPopsUpAtThePointer) {
+    std::unique_ptr<QMenu> menu;
+    auto items = [&] {
+        menu.reset(view->buildFrameRateMenu());
+        QStringList all;
+        for (QAction* a : menu->actions())
+            all << a->text() + (a->isChecked() ? QStringLiteral(" = %1").arg(a->data().toInt())
+                                               : QString());
+        return all;
+    };
     settings.setFrameRate(24);
-    std::unique_ptr<QMenu> menu(view->buildFrameRateMenu());
-    QStringList titles;
-    QList<int> checked;
-    for (QAction* a : menu->actions()) {
-        titles << a->text();
-        if (a->isChecked()) checked << a->data().toInt();
-    }
-    EXPECT_EQ(titles, (QStringList{"1 fps", "5 fps", "10 fps", "24 fps", "30 fps", "60 fps"}));
-    EXPECT_EQ(checked, QList<int>{24});
-
+    EXPECT_EQ(items(),
+              (QStringList{"1 fps", "5 fps", "10 fps", "24 fps = 24", "30 fps", "60 fps"}));
     settings.setFrameRate(15);
-    menu.reset(view->buildFrameRateMenu());
-    for (QAction* a : menu->actions()) EXPECT_FALSE(a->isChecked());
+    EXPECT_EQ(items(), (QStringList{"1 fps", "5 fps", "10 fps", "24 fps", "30 fps", "60 fps"}));
 
     menu->actions().at(0)->trigger();
     EXPECT_EQ(calls.rates, QList<int>{1});
     EXPECT_FALSE(menu->actions().at(0)->isChecked());  // the menu does not change the rate itself
-}
 
-TEST_F(CaptureViewTest, FrameRateMenuPopsUpAtThePointerClampedToTheView) {
+    // It pops up at the pointer, clamped to the view.
     panel->orderFront();
     const QPoint topLeft = view->mapToGlobal(QPoint(0, 0));
     QCursor::setPos(topLeft + QPoint(120, 80));
@@ -218,58 +216,38 @@ TEST_F(CaptureViewTest, FrameRateMenuPopsUpAtThePointerClampedToTheView) {
     view->frameRateMenu()->close();
 }
 
-TEST_F(CaptureViewTest, WithoutAPanelGesturesAreReportedToNobody) {
-    CaptureView orphan(QRectF(0, 0, 200, 100), settings);
-    orphan.mouseEnteredView();
-    orphan.mouseDownAt({10, 10}, 1, true);
-    orphan.mouseDraggedTo({150, 90});
-    orphan.mouseUpAt({150, 90});
-    EXPECT_TRUE(orphan.suppressOverlay());  // the zoom was recognised, just reported to nobody
-    EXPECT_EQ(calls.total(), 0);
-}
-
-TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinates) {
+TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesAndPlainPressesMove) {
     // A double-click resets the zoom with Command and is a plain double-click without.
     doubleClick(view, {200, 150}, Qt::MetaModifier);
-    EXPECT_EQ(calls.resetZoom, 1);
-    EXPECT_EQ(calls.doubleClick, 0);
+    EXPECT_EQ(std::pair(calls.resetZoom, calls.doubleClick), std::pair(1, 0));
     EXPECT_TRUE(view->suppressOverlay());
     doubleClick(view, {200, 150});
-    EXPECT_EQ(calls.doubleClick, 1);
-    EXPECT_EQ(calls.resetZoom, 1);
+    EXPECT_EQ(std::pair(calls.resetZoom, calls.doubleClick), std::pair(1, 1));
     EXPECT_FALSE(view->isDraggingZoom());
 
     press(view, {100, 200}, Qt::MetaModifier);
     drag(view, {300, 50}, Qt::MetaModifier);
     EXPECT_EQ(view->selectionRect(), QRectF(100, 50, 200, 150));
     release(view, {300, 50}, Qt::MetaModifier);
-    ASSERT_EQ(calls.zooms.size(), 1);
-    expectRect(calls.zooms[0], 0.25, 50.0 / 300, 0.5, 0.5);
-    EXPECT_EQ(windowSystem.state(panel->windowHandle()).moves, 0);
-}
+    expectRects(calls.zooms, {{0.25, 50.0 / 300, 0.5, 0.5}});
+    EXPECT_EQ(moves(), 0);
 
-TEST_F(CaptureViewTest, PlainPressMovesThePanelOnlyWhileMovable) {
-    QWindow* window = panel->windowHandle();
-    press(view, {200, 150});
-    release(view, {200, 150});
-    EXPECT_EQ(windowSystem.state(window).moves, 1);
-
+    // A plain press moves the panel, only while movable.
+    click({200, 150});
+    EXPECT_EQ(moves(), 1);
     panel->setMovableByWindowBackground(false);
-    press(view, {200, 150});
-    release(view, {200, 150});
-    EXPECT_EQ(windowSystem.state(window).moves, 1);
+    click({200, 150});
+    EXPECT_EQ(moves(), 1);
 
     // A Command press never moves, even when movable; an edge press resizes instead.
     panel->setMovableByWindowBackground(true);
     view->setZoomed(true);
-    press(view, {200, 150}, Qt::MetaModifier);
-    release(view, {200, 150}, Qt::MetaModifier);
-    EXPECT_EQ(windowSystem.state(window).moves, 1);
-    press(view, {398, 150});
-    release(view, {398, 150});
-    EXPECT_EQ(windowSystem.state(window).moves, 1);
-    EXPECT_EQ(windowSystem.state(window).resizes, QList<Qt::Edges>{Qt::RightEdge});
-    EXPECT_EQ(calls.total(), 0);
+    click({200, 150}, Qt::MetaModifier);
+    EXPECT_EQ(moves(), 1);
+    click({398, 150});
+    EXPECT_EQ(moves(), 1);
+    EXPECT_EQ(windowSystem.state(panel->windowHandle()).resizes, QList<Qt::Edges>{Qt::RightEdge});
+    EXPECT_EQ(calls.total(), 3);
 }
 
 TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
@@ -282,9 +260,8 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
 
     const QImage shot = view->grab().toImage();
     auto at = [&](int x, int y) { return colourAt(shot, x, y); };
-    EXPECT_EQ(at(40, 150), QColor(0, 255, 0));
-    EXPECT_EQ(at(60, 150), QColor(0, 0, 255));
-    EXPECT_EQ(at(395, 295).rgb(), QColor(0, 0, 255).rgb());
+    EXPECT_EQ((QList{at(40, 150).rgba(), at(60, 150).rgba(), at(395, 295).rgb()}),
+              (QList{qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(0, 0, 255)}));
     // Rounded corners: the very corner pixel is not the frame.
     EXPECT_NE(at(0, 0).rgb(), QColor(0, 255, 0).rgb());
 }
@@ -293,10 +270,9 @@ TEST_F(CaptureViewTest, WithAPictureSurfaceTheOverlaysGoThereOnlyWhenTheyChange)
     auto surface = std::make_shared<fakes::FakePictureSurface>();
     panel->orderFront();
     panel->attachPictureSurface(surface);
-    EXPECT_EQ(surface->geometry, QRect(0, 0, 400, 300));
-    EXPECT_TRUE(surface->visible);
     // With a compositing manager the surface cuts transparent corners itself.
-    EXPECT_EQ(surface->cornerRadius, CaptureView::kCornerRadius);
+    EXPECT_EQ(std::tuple(surface->geometry, surface->visible, surface->cornerRadius),
+              std::tuple(QRect(0, 0, 400, 300), true, CaptureView::kCornerRadius));
     QCoreApplication::processEvents();
     EXPECT_TRUE(surface->overlays.isEmpty()) << "nothing shown, nothing to upload";
 
@@ -317,8 +293,8 @@ TEST_F(CaptureViewTest, WithAPictureSurfaceTheOverlaysGoThereOnlyWhenTheyChange)
     EXPECT_EQ(surface->overlays.size(), 1);
     panel->setFrame(QRectF(100, 100, 480, 360));
     QCoreApplication::processEvents();
-    EXPECT_EQ(surface->geometry, QRect(0, 0, 480, 360));
-    EXPECT_EQ(surface->overlays.last().size(), QSize(480, 360));
+    EXPECT_EQ(std::pair(surface->geometry, surface->overlays.last().size()),
+              std::pair(QRect(0, 0, 480, 360), QSize(480, 360)));
 
     view->mouseExitedView();
     QTest::qWait(0);

@@ -32,31 +32,6 @@ std::unique_ptr<QWidget> whiteHost() {
     return host;
 }
 
-TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierAndTheRateIsInAFixedPitchFont) {
-    OverlayView plain(content(false, QStringLiteral("⌥ Right Option"), 30));
-    EXPECT_EQ(plain.showHideLabel()->text(), QStringLiteral("Tap ⌥ Right Option to show/hide"));
-    EXPECT_EQ(plain.gestureLabel()->text(), QStringLiteral("⌘ Drag to zoom · ⌫ Close"));
-    EXPECT_EQ(plain.frameRateButton()->text(), QStringLiteral("30 fps"));
-    EXPECT_TRUE(QFontInfo(plain.frameRateButton()->font()).fixedPitch());
-
-    OverlayView zoomed(content(true, QStringLiteral("fn"), 15));
-    EXPECT_EQ(zoomed.gestureLabel()->text(), QStringLiteral("⌘ Double-click reset · ⌫ Close"));
-}
-
-TEST(OverlayViewTest, GestureHintIsCutAtTheTailOnOneLine) {
-    OverlayView view(content(false, "fn", 24));
-    view.resize(400, 300);
-    view.show();
-    EXPECT_EQ(view.gestureLabel()->elidedText(), view.gestureLabel()->text());
-    view.resize(90, 150);
-    QCoreApplication::processEvents();
-    const QString cut = view.gestureLabel()->elidedText();
-    EXPECT_NE(cut, view.gestureLabel()->text());
-    EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
-    EXPECT_TRUE(view.gestureLabel()->text().startsWith(cut.chopped(1)));
-    EXPECT_EQ(view.gestureLabel()->height(), view.gestureLabel()->fontMetrics().height());
-}
-
 // Every character of the text gets a real glyph from the font or its fallbacks.
 bool rendersEveryCharacter(const QString& text, const QFont& font) {
     QTextLayout layout(text, font);
@@ -72,14 +47,38 @@ bool rendersEveryCharacter(const QString& text, const QFont& font) {
     return glyphs > 0;
 }
 
-TEST(OverlayViewTest, SymbolsHaveGlyphsOnThisInstall) {
-    for (bool zoomed : {false, true})
-        EXPECT_TRUE(rendersEveryCharacter(OverlayView::gestureText(zoomed),
+TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsThatHaveTheirSymbols) {
+    OverlayView plain(content(false, QStringLiteral("⌥ Right Option"), 30));
+    EXPECT_EQ(plain.showHideLabel()->text(), QStringLiteral("Tap ⌥ Right Option to show/hide"));
+    EXPECT_EQ(plain.gestureLabel()->text(), QStringLiteral("⌘ Drag to zoom · ⌫ Close"));
+    EXPECT_EQ(plain.frameRateButton()->text(), QStringLiteral("30 fps"));
+    EXPECT_TRUE(QFontInfo(plain.frameRateButton()->font()).fixedPitch());
+
+    OverlayView zoomed(content(true, QStringLiteral("fn"), 15));
+    EXPECT_EQ(zoomed.gestureLabel()->text(), QStringLiteral("⌘ Double-click reset · ⌫ Close"));
+
+    // The symbols have glyphs on this install.
+    for (bool isZoomed : {false, true})
+        EXPECT_TRUE(rendersEveryCharacter(OverlayView::gestureText(isZoomed),
                                           overlayFont(11, QFont::Normal)));
     EXPECT_TRUE(
         rendersEveryCharacter(QStringLiteral("\u23F8 Paused"), overlayFont(16, QFont::Medium)));
     EXPECT_TRUE(rendersEveryCharacter(OverlayView::showHideText("⌥ Right Option"),
                                       overlayFont(13, QFont::Medium)));
+}
+
+TEST(OverlayViewTest, GestureHintIsCutAtTheTailOnOneLine) {
+    OverlayView view(content(false, "fn", 24));
+    view.resize(400, 300);
+    view.show();
+    EXPECT_EQ(view.gestureLabel()->elidedText(), view.gestureLabel()->text());
+    view.resize(90, 150);
+    QCoreApplication::processEvents();
+    const QString cut = view.gestureLabel()->elidedText();
+    EXPECT_NE(cut, view.gestureLabel()->text());
+    EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+    EXPECT_TRUE(view.gestureLabel()->text().startsWith(cut.chopped(1)));
+    EXPECT_EQ(view.gestureLabel()->height(), view.gestureLabel()->fontMetrics().height());
 }
 
 TEST(OverlayViewTest, PausedOverlayIsNearlyOpaqueWithWhiteTextInTheMiddle) {

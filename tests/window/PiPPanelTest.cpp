@@ -26,18 +26,21 @@ protected:
         p->onMouseExited = [this] { ++exited; };
         return p;
     }
+    /// What the window system last applied to the panel's window.
+    auto state(PiPPanel& p) const { return windowSystem.state(p.windowHandle()); }
+    /// Whether the panel's shape was last set and contains `point`.
+    bool shapeHas(PiPPanel& p, QPoint point) const {
+        return state(p).shape && state(p).shape->contains(point);
+    }
 
     fakes::MemoryDefaultsStore store;
     AppSettings settings{store};
     fakes::FakePanelWindowSystem windowSystem;
-    /// The window's input/visible shape as last set (none when never set).
-    std::optional<QRegion> shape(PiPPanel& p) { return windowSystem.state(p.windowHandle()).shape; }
-
     QList<QSizeF> resizes;
     int entered = 0, exited = 0;
 };
 
-TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceProgrammaticOnesIncluded) {
+TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
     auto panel = make(true);
     panel->setFrame(QRectF(100, 120, 320, 100));
     ASSERT_EQ(resizes, QList<QSizeF>{QSizeF(320, 100)});
@@ -47,75 +50,40 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceProgrammaticOnesIncluded) {
     panel->orderFront();
     QCoreApplication::processEvents();
     panel->setFrame(QRectF(300, 50, 400, 250));
-    EXPECT_EQ(resizes, (QList<QSizeF>{QSizeF(320, 100), QSizeF(400, 250)}));
     panel->resize(410, 256);  // as the window manager would
-    EXPECT_EQ(resizes.last(), QSizeF(410, 256));
-    EXPECT_EQ(resizes.size(), 3);
-}
+    EXPECT_EQ(resizes, (QList<QSizeF>{{320, 100}, {400, 250}, {410, 256}}));
 
-TEST_F(PiPPanelTest, SizeConstraintsReachTheWindowManagerAndSurviveGeometryChanges) {
-    auto panel = make(true);
+    // Size constraints reach the window manager and survive geometry changes.
     panel->setContentMinSize({150, 150});
     panel->setContentAspectRatio({1280, 800});
-    auto state = windowSystem.state(panel->windowHandle());
-    EXPECT_EQ(state.minSize, QSizeF(150, 150));
-    EXPECT_EQ(state.aspect, QSizeF(1280, 800));
+    EXPECT_EQ(std::pair(state(*panel).minSize, state(*panel).aspect),
+              std::pair(QSizeF(150, 150), QSizeF(1280, 800)));
     // Qt rewrites the hints when it moves or shows the window: they are put back each time
     // (that they survive showing is seen on a real display).
-    const int before = state.constraintCalls;
+    const int before = state(*panel).constraintCalls;
     panel->setFrame(QRectF(0, 0, 320, 200));
     panel->orderFront();
-    EXPECT_GE(windowSystem.state(panel->windowHandle()).constraintCalls, before + 2);
+    EXPECT_GE(state(*panel).constraintCalls, before + 2);
 }
 
-TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositor) {
+TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQtCrossings) {
     auto panel = make(true);
     EXPECT_TRUE(panel->testAttribute(Qt::WA_TranslucentBackground));
-    EXPECT_FALSE(windowSystem.state(panel->windowHandle()).shapeSet);  // corners are painted
+    EXPECT_FALSE(state(*panel).shapeSet);  // corners are painted
     panel->setAlphaValue(0.1);
-    EXPECT_DOUBLE_EQ(windowSystem.state(panel->windowHandle()).opacity, 0.1);
+    EXPECT_DOUBLE_EQ(state(*panel).opacity, 0.1);
 
     panel->orderFront();
     panel->animateAlphaValue(0.0);
     EXPECT_DOUBLE_EQ(panel->alphaValue(), 0.0);  // the target at once
-    auto opacity = [&] { return windowSystem.state(panel->windowHandle()).opacity; };
-    EXPECT_GT(opacity(), 0.0);  // the picture fades meanwhile
-    EXPECT_TRUE(QTest::qWaitFor([&] { return opacity() == 0.0; }, 2000));
+    EXPECT_GT(state(*panel).opacity, 0.0);       // the picture fades meanwhile
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).opacity == 0.0; }, 2000));
     panel->animateAlphaValue(1.0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return opacity() == 1.0; }, 2000));
-}
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).opacity == 1.0; }, 2000));
 
-// The rounded corners and the shape emptied at alpha 0 are checked on a real display.
-TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlphaDims) {
-    auto panel = make(false);
-    ASSERT_TRUE(shape(*panel).has_value());
-
-    panel->setAlphaValue(0.1);
-    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(panel->captureView().graphicsEffect());
-    ASSERT_NE(effect, nullptr);
-    EXPECT_DOUBLE_EQ(effect->opacity(), 0.1);
-
-    panel->setAlphaValue(1.0);
-    EXPECT_TRUE(shape(*panel).value().contains(QPoint(160, 100)));
-    EXPECT_EQ(panel->captureView().graphicsEffect(), nullptr);
-
-    // A resize reshapes the mask to the new size.
-    panel->setFrame(QRectF(100, 120, 500, 300));
-    EXPECT_TRUE(shape(*panel).value().contains(QPoint(450, 150)));
-    EXPECT_FALSE(shape(*panel).value().contains(QPoint(499, 299)));
-
-    panel->orderFront();
-    panel->animateAlphaValue(0.0);
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return shape(*panel) && shape(*panel).value().isEmpty(); }, 2000));
-}
-
-// Hover from polling the pointer while clicks pass through is checked on a real display.
-TEST_F(PiPPanelTest, ClickThroughIgnoresQtCrossingEventsAndCatchesUpOnTakingTheMouseAgain) {
-    auto panel = make(true);
-    panel->orderFront();
+    // Click-through (hover from polling the pointer meanwhile is checked on a real display).
     panel->setIgnoresMouseEvents(true);
-    EXPECT_TRUE(windowSystem.state(panel->windowHandle()).passThrough);
+    EXPECT_TRUE(state(*panel).passThrough);
 
     // Qt's own crossing events say nothing while the input passes through.
     QEvent leave(QEvent::Leave);
@@ -126,8 +94,31 @@ TEST_F(PiPPanelTest, ClickThroughIgnoresQtCrossingEventsAndCatchesUpOnTakingTheM
     windowSystem.pointer = panel->geometry().center();
     panel->setIgnoresMouseEvents(false);
     EXPECT_EQ(entered, 1);
-    EXPECT_FALSE(windowSystem.state(panel->windowHandle()).passThrough);
+    EXPECT_FALSE(state(*panel).passThrough);
     EXPECT_TRUE(panel->captureView().isPointerInside());
+}
+
+// The rounded corners and the shape emptied at alpha 0 are checked on a real display.
+TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlphaDims) {
+    auto panel = make(false);
+    ASSERT_TRUE(state(*panel).shape.has_value());
+    panel->setAlphaValue(0.1);
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(panel->captureView().graphicsEffect());
+    ASSERT_NE(effect, nullptr);
+    EXPECT_DOUBLE_EQ(effect->opacity(), 0.1);
+    panel->setAlphaValue(1.0);
+    EXPECT_TRUE(shapeHas(*panel, {160, 100}));
+    EXPECT_EQ(panel->captureView().graphicsEffect(), nullptr);
+
+    // A resize reshapes the mask to the new size.
+    panel->setFrame(QRectF(100, 120, 500, 300));
+    EXPECT_TRUE(shapeHas(*panel, {450, 150}));
+    EXPECT_FALSE(shapeHas(*panel, {499, 299}));
+    ASSERT_TRUE(state(*panel).shape.has_value());
+
+    panel->orderFront();
+    panel->animateAlphaValue(0.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).shape->isEmpty(); }, 2000));
 }
 
 TEST_F(PiPPanelTest, ResizeBorderFindsEdgesAndRoundedCorners) {

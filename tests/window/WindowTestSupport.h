@@ -16,12 +16,14 @@
 
 namespace mirano::testing {
 
-inline void expectRect(const QRectF& r, double x, double y, double w, double h,
-                       double tolerance = 1e-9) {
-    EXPECT_NEAR(r.x(), x, tolerance);
-    EXPECT_NEAR(r.y(), y, tolerance);
-    EXPECT_NEAR(r.width(), w, tolerance);
-    EXPECT_NEAR(r.height(), h, tolerance);
+/// `got` holds as many rectangles as `want`, each equal within a rounding error.
+inline void expectRects(const QList<QRectF>& got, const QList<QRectF>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (qsizetype i = 0; i < got.size(); ++i)
+        EXPECT_LT((got[i].topLeft() - want[i].topLeft()).manhattanLength() +
+                      (got[i].bottomRight() - want[i].bottomRight()).manhattanLength(),
+                  1e-9)
+            << i;
 }
 
 /// The colour at widget point (x, y) of a grabbed image, whatever its device pixel ratio.
