@@ -12,14 +12,7 @@
 #include "tests/window/PanelX11Support.h"
 
 using namespace mirano;
-using mirano::testing::ChildProcess;
-using mirano::testing::describe;
-using mirano::testing::Inspector;
-using mirano::testing::shmSegmentsOf;
-using mirano::testing::TestClientWindow;
-using mirano::testing::waitUntil;
-using mirano::testing::within;
-using mirano::testing::X11Session;
+using namespace mirano::testing;
 
 namespace {
 
@@ -28,9 +21,8 @@ const QColor kBackground(0x3b, 0x4b, 0x5c);
 const QColor kBars[8] = {Qt::white,   Qt::yellow, Qt::cyan, Qt::green,
                          Qt::magenta, Qt::red,    Qt::blue, Qt::black};
 
-bool near(const QColor& a, const QColor& b, int tolerance = 40) {
-    return mirano::testing::near(a, b, tolerance);
-}
+/// Colours alike, up to the blending of scaling.
+bool alike(const QColor& a, const QColor& b) { return near(a, b, 40); }
 
 /// The test client's arguments for the eight bars in a 640x400 window at (60, 60).
 QStringList barsWindow(const QStringList& extra = {}) {
@@ -47,18 +39,17 @@ protected:
         ASSERT_TRUE(session_->error().isEmpty()) << session_->error().toStdString();
         x_ = std::make_unique<Inspector>();  // on the session's display
         ASSERT_TRUE(x_->isValid());
-        run("xsetroot", {"-solid", kBackground.name()});
+        session_->run("xsetroot", {"-solid", kBackground.name()});
 
         env_ = QProcessEnvironment::systemEnvironment();
         env_.remove("QT_QPA_PLATFORM");  // the test itself runs offscreen; Mirano must not
         QDir(home_.path()).mkpath("runtime");
         QFile::setPermissions(home_.filePath("runtime"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        for (const auto& [name, value] : {std::pair{"DISPLAY", session_->display()},
-                                          {"XDG_CONFIG_HOME", home_.filePath("config")},
-                                          {"XDG_RUNTIME_DIR", home_.filePath("runtime")},
-                                          {"HOME", home_.path()}})
-            env_.insert(name, value);
+        env_.insert("DISPLAY", session_->display());
+        env_.insert("XDG_CONFIG_HOME", home_.filePath("config"));
+        env_.insert("XDG_RUNTIME_DIR", home_.filePath("runtime"));
+        env_.insert("HOME", home_.path());
 
         ChildProcess* bus = start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
         ASSERT_TRUE(bus->waitForReadLine(10000)) << "dbus-daemon did not start";
@@ -74,10 +65,7 @@ protected:
         return session_->spawn(program, args, env_);
     }
 
-    QString run(const QString& program, const QStringList& args) {
-        return session_->run(program, args, 10000);
-    }
-    QString xdotool(const QStringList& args) { return run("xdotool", args); }
+    QString xdotool(const QStringList& args) { return session_->run("xdotool", args); }
     quint32 activeWindow() { return xdotool({"getactivewindow"}).trimmed().toUInt(); }
     /// The first visible window of that name (0: none).
     quint32 visibleNamed(const QString& name) {
@@ -126,15 +114,14 @@ protected:
     /// The PiP panel, when exactly one panel is up.
     std::optional<QRect> pipRect() {
         const auto panels = miranoPanels();
-        if (panels.size() != 1) return std::nullopt;
-        return x_->rootGeometry(panels.front());
+        return panels.size() == 1 ? std::optional(x_->rootGeometry(panels[0])) : std::nullopt;
     }
 
     /// Whether the centre of each eighth of `r`, at half height, shows its bar.
     bool showsBars(const QRect& r) {
         for (int i = 0; i < 8; ++i)
-            if (!near(x_->pixel(r.x() + (2 * i + 1) * r.width() / 16, r.y() + r.height() / 2),
-                      kBars[i]))
+            if (!alike(x_->pixel(r.x() + (2 * i + 1) * r.width() / 16, r.y() + r.height() / 2),
+                       kBars[i]))
                 return false;
         return true;
     }
@@ -197,8 +184,7 @@ protected:
         pointAt(icon.center());
         xdotool({"click", "1"});
         ASSERT_TRUE(waitUntil([&] { return menuOpen(); }, 5000)) << "the tray menu did not open";
-        for (const QString& k : keys) xdotool({"key", k});
-        xdotool({"key", "Return"});
+        xdotool(QStringList{"key"} + keys + QStringList{"Return"});
         ASSERT_TRUE(waitUntil([&] { return !menuOpen(); }, 5000)) << "the tray menu did not close";
     }
     bool menuOpen() {
@@ -245,8 +231,8 @@ TEST_F(MiranoSession, HotkeysOpenReplaceHideAndCloseThePiPAndADoubleClickBringsT
             if (!(pip = pipRect())) return false;
             const QPoint quarter(pip->width() / 4, pip->height() / 4);
             return std::abs(pip->height() - 320) <= 1 &&
-                   near(x_->pixel(pip->topLeft() + quarter), Qt::red) &&
-                   near(x_->pixel(pip->topLeft() + 3 * quarter), Qt::blue);
+                   alike(x_->pixel(pip->topLeft() + quarter), Qt::red) &&
+                   alike(x_->pixel(pip->topLeft() + 3 * quarter), Qt::blue);
         },
         10000))
         << "the PiP did not switch to the second window";
@@ -302,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(FocusAndScale, MiranoRegion,
 TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     const auto [focusBehavior, dpi] = GetParam();
     const int scale = dpi / 96;
-    run("sh", {"-c", QStringLiteral("echo 'Xft.dpi: %1' | xrdb -merge").arg(dpi)});
+    session_->run("sh", {"-c", QStringLiteral("echo 'Xft.dpi: %1' | xrdb -merge").arg(dpi)});
     const QByteArray json = QByteArray("{\"focusBehavior\": \"") + focusBehavior + "\"}";
     QFile stored = settingsFile();
     ASSERT_TRUE(stored.open(QIODevice::WriteOnly) && stored.write(json) == json.size());
@@ -353,13 +339,13 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     const QPoint left(pip->x() + pip->width() / 5, pip->center().y()),
         right(pip->x() + 4 * pip->width() / 5, left.y());
     const auto showsRegion = [&] {
-        return near(x_->pixel(left), Qt::cyan) && near(x_->pixel(right), Qt::green);
+        return alike(x_->pixel(left), Qt::cyan) && alike(x_->pixel(right), Qt::green);
     };
     ASSERT_TRUE(waitUntil(showsRegion, 10000))
         << "left " << describe(x_->pixel(left)) << " right " << describe(x_->pixel(right));
     for (int x = pip->x() + 10; x < pip->right() - 10; x += 20) {
         const QColor c = x_->pixel(x, pip->center().y());
-        EXPECT_FALSE(near(c, Qt::yellow) || near(c, Qt::white) || near(c, Qt::magenta))
+        EXPECT_FALSE(alike(c, Qt::yellow) || alike(c, Qt::white) || alike(c, Qt::magenta))
             << "a colour from outside the region at x=" << x << ": " << describe(c);
     }
     // The window has the focus again and the PiP neither closed nor paused.
@@ -449,6 +435,6 @@ TEST_F(MiranoSession, TrayMenuSecondLaunchAndSettingsChangeTheHotkeyAndQuitLeave
     ASSERT_TRUE(mirano_->waitForFinished(10000)) << "Mirano did not quit";
     EXPECT_EQ(mirano_->exitCode(), 0);
     EXPECT_TRUE(miranoPanels().empty());
-    EXPECT_TRUE(waitUntil([&] { return !near(x_->pixel(pip->center()), kBars[4]); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return !alike(x_->pixel(pip->center()), kBars[4]); }, 3000));
     EXPECT_TRUE(shmSegmentsOf(pid).empty()) << "shared memory outlived Mirano";
 }

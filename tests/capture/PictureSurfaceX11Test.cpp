@@ -16,11 +16,7 @@
 #include "tests/window/PanelX11Support.h"
 
 using namespace mirano;
-using mirano::testing::await;
-using mirano::testing::gSession;
-using mirano::testing::near;
-using mirano::testing::TestClientWindow;
-using mirano::testing::waitUntil;
+using namespace mirano::testing;
 
 namespace {
 
@@ -33,7 +29,7 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     settings.setFrameRate(60);
     x11::X11CaptureService service{scheduler};
     ASSERT_FALSE(service.unavailable());
-    mirano::testing::Inspector screen;
+    Inspector screen;
     // A plain top-level at a known place stands for the panel.
     QWidget host;
     host.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);

@@ -18,11 +18,7 @@
 #include "tests/window/PanelX11Support.h"
 
 using namespace mirano;
-using mirano::testing::await;
-using mirano::testing::shmSegmentsOf;
-using mirano::testing::TestClientWindow;
-using mirano::testing::waitUntil;
-using mirano::testing::X11Session;
+using namespace mirano::testing;
 
 namespace {
 
@@ -232,10 +228,8 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
     ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kRed); }));
 
     window.send("unmap");
-    ASSERT_TRUE(waitUntil([&] {
-        return mirano::testing::Inspector().attributes(window.id())->map_state !=
-               XCB_MAP_STATE_VIEWABLE;
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return Inspector().attributes(window.id())->map_state != XCB_MAP_STATE_VIEWABLE; }));
     // Painting an unmapped window shows nothing; the last frame stays red and nothing ends.
     window.send("pattern solid:00ff00");
     // A second, live window proves the capture thread keeps working meanwhile.

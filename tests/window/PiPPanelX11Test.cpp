@@ -18,13 +18,7 @@
 namespace mirano {
 namespace {
 
-using testing::describe;
-using testing::gSession;
-using testing::Inspector;
-using testing::near;
-using testing::TestClientWindow;
-using testing::waitUntil;
-using testing::xdotool;
+using namespace testing;
 
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 192, 0);
@@ -97,7 +91,7 @@ protected:
         std::optional<Error> error;
         ASSERT_TRUE(waitUntil(
             [&] {  // listed once the window manager manages it
-                error = testing::await(
+                error = await(
                     [&](Completion d) { stream->startCapture(source->id(), {}, {}, QRectF(), d); });
                 return !error;
             },
@@ -140,7 +134,7 @@ protected:
     }
 
     Inspector inspector;
-    testing::XTestPointer pointer;
+    XTestPointer pointer;
     fakes::MemoryDefaultsStore store;
     AppSettings settings{store};
     CountingWindowSystem windowSystem;
