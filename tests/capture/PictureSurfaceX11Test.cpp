@@ -55,13 +55,8 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     ASSERT_NE(source.id(), 0u);
     auto stream = std::make_shared<StreamManager>(service, settings, scheduler);
     stream->setPictureSurface(surface);
-    std::optional<Error> error;
-    // The window manager lists the window once it manages it.
-    ASSERT_TRUE(waitUntil([&] {
-        error =
-            await([&](Completion d) { stream->startCapture(source.id(), {}, {}, QRectF(), d); });
-        return !error;
-    })) << qPrintable(error->description);
+    const auto error = startCaptureOnceListed(*stream, source.id());
+    ASSERT_FALSE(error) << qPrintable(error->description);
     int framesToTheProgram = 0;
     stream->onFrame = [&](const Frame&) { ++framesToTheProgram; };
 

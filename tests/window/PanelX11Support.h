@@ -161,6 +161,18 @@ inline std::optional<Error> await(const std::function<void(Completion)>& op) {
     return error;
 }
 
+/// Starts `stream` capturing window `id`, again and again (bounded) until the window manager
+/// lists the window; returns the last error.
+template <typename Stream>
+std::optional<Error> startCaptureOnceListed(Stream& stream, WindowNumber id) {
+    std::optional<Error> error;
+    waitUntil([&] {
+        return !(error =
+                     await([&](Completion d) { stream.startCapture(id, {}, {}, QRectF(), d); }));
+    });
+    return error;
+}
+
 /// Whether the rectangles' edges are at most `t` pixels apart.
 inline bool within(const QRect& a, const QRect& b, int t) {
     return a.adjusted(-t, -t, t, t).contains(b) && b.adjusted(-t, -t, t, t).contains(a);

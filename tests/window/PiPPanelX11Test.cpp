@@ -88,15 +88,8 @@ protected:
         panel->attachPictureSurface(surface);
         stream = std::make_shared<StreamManager>(capture, settings, scheduler);
         stream->setPictureSurface(surface);
-        std::optional<Error> error;
-        ASSERT_TRUE(waitUntil(
-            [&] {  // listed once the window manager manages it
-                error = await(
-                    [&](Completion d) { stream->startCapture(source->id(), {}, {}, QRectF(), d); });
-                return !error;
-            },
-            5000))
-            << qPrintable(error->description);
+        const auto error = startCaptureOnceListed(*stream, source->id());
+        ASSERT_FALSE(error) << qPrintable(error->description);
         panel->orderFront();
         ASSERT_TRUE(waitUntil([&] { return geometry() == kPanelRect; }, 5000))
             << "panel not placed where asked";
