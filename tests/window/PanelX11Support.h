@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QRect>
+#include <QRectF>
 #include <QStringList>
 #include <cstdlib>
 #include <functional>
@@ -161,14 +162,15 @@ inline std::optional<Error> await(const std::function<void(Completion)>& op) {
     return error;
 }
 
-/// Starts `stream` capturing window `id`, again and again (bounded) until the window manager
-/// lists the window; returns the last error.
+/// Starts `stream` capturing window `id` (at that size, of that part), again and again (bounded)
+/// until the window manager lists the window; returns the last error.
 template <typename Stream>
-std::optional<Error> startCaptureOnceListed(Stream& stream, WindowNumber id) {
+std::optional<Error> startCaptureOnceListed(Stream& stream, WindowNumber id,
+                                            std::optional<std::int64_t> w = {},
+                                            std::optional<std::int64_t> h = {}, QRectF rect = {}) {
     std::optional<Error> error;
     waitUntil([&] {
-        return !(error =
-                     await([&](Completion d) { stream.startCapture(id, {}, {}, QRectF(), d); }));
+        return !(error = await([&](Completion d) { stream.startCapture(id, w, h, rect, d); }));
     });
     return error;
 }
