@@ -69,8 +69,7 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
         },
         5000))
         << "panel at " << panel.geometry().x() << "," << panel.geometry().y();
-    EXPECT_EQ(panel.geometry().width(), 320);
-    EXPECT_EQ(panel.geometry().height(), 200);
+    EXPECT_EQ(panel.geometry().size(), QSize(320, 200));
     Inspector inspector;
     // The X side follows Qt's placement a moment later.
     const QRect device(panel.geometry().topLeft() * ratio, panel.geometry().size() * ratio);
