@@ -16,11 +16,7 @@
 #include "tests/window/PanelX11Support.h"
 
 using namespace mirano;
-using mirano::testing::await;
-using mirano::testing::gSession;
-using mirano::testing::near;
-using mirano::testing::TestClientWindow;
-using mirano::testing::waitUntil;
+using namespace mirano::testing;
 
 namespace {
 
@@ -33,7 +29,7 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     settings.setFrameRate(60);
     x11::X11CaptureService service{scheduler};
     ASSERT_FALSE(service.unavailable());
-    mirano::testing::Inspector screen;
+    Inspector screen;
     // A plain top-level at a known place stands for the panel.
     QWidget host;
     host.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
@@ -59,13 +55,8 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     ASSERT_NE(source.id(), 0u);
     auto stream = std::make_shared<StreamManager>(service, settings, scheduler);
     stream->setPictureSurface(surface);
-    std::optional<Error> error;
-    // The window manager lists the window once it manages it.
-    ASSERT_TRUE(waitUntil([&] {
-        error =
-            await([&](Completion d) { stream->startCapture(source.id(), {}, {}, QRectF(), d); });
-        return !error;
-    })) << qPrintable(error->description);
+    const auto error = startCaptureOnceListed(*stream, source.id());
+    ASSERT_FALSE(error) << qPrintable(error->description);
     int framesToTheProgram = 0;
     stream->onFrame = [&](const Frame&) { ++framesToTheProgram; };
 

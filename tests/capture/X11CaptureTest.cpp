@@ -18,11 +18,7 @@
 #include "tests/window/PanelX11Support.h"
 
 using namespace mirano;
-using mirano::testing::await;
-using mirano::testing::shmSegmentsOf;
-using mirano::testing::TestClientWindow;
-using mirano::testing::waitUntil;
-using mirano::testing::X11Session;
+using namespace mirano::testing;
 
 namespace {
 
@@ -34,6 +30,9 @@ std::uint32_t pixel(const Frame& f, int x, int y) {
     const std::uint8_t* p = f->data() + std::size_t(y) * f->bytesPerRow() + std::size_t(x) * 4;
     return std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
 }
+
+/// The frame's size (empty without a frame).
+QSize size(const Frame& f) { return f ? QSize(f->width(), f->height()) : QSize(); }
 
 /// Pixel at a fraction of the frame's width and height.
 std::uint32_t pixelAt(const Frame& f, double fx, double fy) {
@@ -48,11 +47,10 @@ bool showsQuadrants(const Frame& f) {
 }
 
 bool isSolid(const Frame& f, std::uint32_t argb) {
-    if (!f) return false;
-    for (double fy : {0.02, 0.5, 0.98})
-        for (double fx : {0.02, 0.5, 0.98})
-            if (pixelAt(f, fx, fy) != argb) return false;
-    return true;
+    const double at[] = {0.02, 0.5, 0.98};
+    for (int i = 0; f && i < 9; ++i)
+        if (pixelAt(f, at[i % 3], at[i / 3]) != argb) return false;
+    return f != nullptr;
 }
 
 /// Expects these ARGB values at these pixels.
@@ -98,11 +96,9 @@ protected:
                     std::optional<std::int64_t> h = std::nullopt, QRectF rect = QRectF()) {
         Stream& s = *streams_.emplace_back(std::make_unique<Stream>());
         s.manager = std::make_shared<StreamManager>(*service_, settings_, *scheduler_);
-        // The window manager lists a new window among its clients a moment after mapping it.
-        waitUntil([&] { return isManaged(id); });
         s->onFrame = [&s](const Frame& f) { s.latest = f, ++s.count; };
         s->onStopped = [&s](std::optional<Error> e) { s.stops.push_back(e); };
-        const auto error = await([&](Completion d) { s->startCapture(id, w, h, rect, d); });
+        const auto error = startCaptureOnceListed(*s.manager, id, w, h, rect);
         s.started = !error;
         if (error) ADD_FAILURE() << "start failed: " << qPrintable(error->description);
         return s;
@@ -113,16 +109,9 @@ protected:
         return TestClientWindow(*session_, QStringList{"--size", size, "--pos", pos} + more);
     }
 
-    bool isManaged(WindowNumber id) { return isManaged(*x_, id); }
-    static bool isManaged(x11::XConnection& x, WindowNumber id) {
-        const auto clients = x.property32(x.root(), x.atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
-        return std::find(clients.begin(), clients.end(), id) != clients.end();
-    }
-
-    bool isViewable(WindowNumber id) {
-        auto r = x11::reply(xcb_get_window_attributes_reply(
-            x_->get(), xcb_get_window_attributes(x_->get(), id), nullptr));
-        return r && r->map_state == XCB_MAP_STATE_VIEWABLE;
+    /// Runs an operation of the stream to completion; returns its error.
+    static std::optional<Error> call(Stream& s, void (StreamManager::*op)(Completion)) {
+        return await([&](Completion d) { (s.manager.get()->*op)(d); });
     }
 
     static X11Session* session_;
@@ -143,8 +132,7 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     ASSERT_TRUE(s.started);
     EXPECT_EQ(s->sourceWindowSize(), QSizeF(320, 200));
     ASSERT_TRUE(waitUntil([&] { return showsQuadrants(s.latest); }));
-    EXPECT_EQ(s.latest->width(), 320);
-    EXPECT_EQ(s.latest->height(), 200);
+    EXPECT_EQ(size(s.latest), QSize(320, 200));
     EXPECT_EQ(s.latest->bytesPerRow(), 320u * 4);
     // Exact edges: one pixel per point, no blending across the quadrant borders.
     expectPixels(
@@ -154,22 +142,19 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     // A region of 80 x 50 points around the centre, doubled: each quadrant covers a quarter.
     Stream& r = capture(window.id(), 160, 100, QRectF(120, 75, 80, 50));
     ASSERT_TRUE(r.started && waitUntil([&] { return showsQuadrants(r.latest); }));
-    EXPECT_EQ(r.latest->width(), 160);
-    EXPECT_EQ(r.latest->height(), 100);
+    EXPECT_EQ(size(r.latest), QSize(160, 100));
     expectPixels(r.latest, {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, kWhite}});
 
     // Zoom into the green quadrant at half size: a static window still gets a new frame.
     ASSERT_FALSE(
         await([&](Completion d) { s->updateConfiguration(80, 50, QRectF(160, 0, 160, 100), d); }));
-    ASSERT_TRUE(waitUntil(
-        [&] { return s.latest && s.latest->width() == 80 && isSolid(s.latest, kGreen); }));
-    EXPECT_EQ(s.latest->height(), 50);
+    EXPECT_TRUE(
+        waitUntil([&] { return size(s.latest) == QSize(80, 50) && isSolid(s.latest, kGreen); }));
 
     // Back to the whole window, at 160 x 100.
     ASSERT_FALSE(await([&](Completion d) { s->resetSourceRect(160, 100, d); }));
-    ASSERT_TRUE(waitUntil(
-        [&] { return s.latest && s.latest->width() == 160 && showsQuadrants(s.latest); }));
-    EXPECT_EQ(s.latest->height(), 100);
+    EXPECT_TRUE(
+        waitUntil([&] { return size(s.latest) == QSize(160, 100) && showsQuadrants(s.latest); }));
     EXPECT_EQ(s->currentSourceRect(), QRectF(0, 0, 320, 200));
 
     // A change of the window's contents arrives.
@@ -184,12 +169,11 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     ASSERT_FALSE(
         await([&](Completion d) { r->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
     ASSERT_TRUE(waitUntil([&] {
-        return r.latest && r.latest->width() == 80 && pixel(r.latest, 25, 50) == kYellow &&
+        return size(r.latest) == QSize(80, 100) && pixel(r.latest, 25, 50) == kYellow &&
                pixel(r.latest, 55, 50) == kCyan;
     }));
     expectPixels(r.latest,
                  {{5, 50, 0xff000000}, {75, 50, 0xff000000}, {38, 50, kYellow}, {42, 50, kCyan}});
-    EXPECT_EQ(r.latest->height(), 100);
     // Depth-24 window: alpha is opaque everywhere, also where bilinear sampling meets the edge.
     for (int x : {0, 39, 40, 79})
         for (int y : {0, 99}) EXPECT_EQ(pixel(r.latest, x, y) >> 24, 0xffu) << x << "," << y;
@@ -212,14 +196,13 @@ TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
         return showsQuadrants(s.latest) && pixelAt(s.latest, 0.45, 0.25) == kRed &&
                pixelAt(s.latest, 0.45, 0.75) == kWhite;
     })) << "frame does not show the resized window";
-    EXPECT_EQ(s.latest->width(), 320);
-    EXPECT_EQ(s.latest->height(), 200);
+    EXPECT_EQ(size(s.latest), QSize(320, 200));
 
     // The new area can be zoomed into: the blue quadrant now reaches 480 x 300.
     ASSERT_FALSE(
         await([&](Completion d) { s->updateConfiguration(40, 25, QRectF(400, 250, 80, 50), d); }));
     ASSERT_TRUE(
-        waitUntil([&] { return s.latest && s.latest->width() == 40 && isSolid(s.latest, kBlue); }));
+        waitUntil([&] { return size(s.latest).width() == 40 && isSolid(s.latest, kBlue); }));
 
     // Smaller again, whole window.
     ASSERT_FALSE(await([&](Completion d) { s->resetSourceRect(200, 100, d); }));
@@ -237,7 +220,8 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
     ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kRed); }));
 
     window.send("unmap");
-    ASSERT_TRUE(waitUntil([&] { return !isViewable(window.id()); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return Inspector().attributes(window.id())->map_state != XCB_MAP_STATE_VIEWABLE; }));
     // Painting an unmapped window shows nothing; the last frame stays red and nothing ends.
     window.send("pattern solid:00ff00");
     // A second, live window proves the capture thread keeps working meanwhile.
@@ -250,7 +234,7 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
 
     window.send("map");
     EXPECT_TRUE(waitUntil([&] { return isSolid(s.latest, kGreen); })) << "capture did not resume";
-    EXPECT_EQ(s.latest->width(), 240);
+    EXPECT_EQ(size(s.latest).width(), 240);
     EXPECT_TRUE(s.stops.empty());
 }
 
@@ -261,7 +245,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
     ASSERT_TRUE(w.started && s.started);
     ASSERT_TRUE(waitUntil([&] { return s.count >= 5; })) << "an animated window gives frames";
 
-    ASSERT_FALSE(await([&](Completion d) { s->stopCapture(d); }));
+    ASSERT_FALSE(call(s, &StreamManager::stopCapture));
     const int afterStop = s.count;
     int base = w.count;
     ASSERT_TRUE(waitUntil([&] { return w.count >= base + 20; }));
@@ -270,7 +254,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
     // At 2 frames per second the restarted stream sees a handful while the witness, at 60,
     // sees 60 changes (about a second).
     settings_.setFrameRate(2);
-    ASSERT_FALSE(await([&](Completion d) { s->restartCapture(d); }));
+    ASSERT_FALSE(call(s, &StreamManager::restartCapture));
     EXPECT_TRUE(s->isStreamActive());
     base = w.count;
     const int restarted = s.count;
@@ -319,9 +303,8 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
         ASSERT_TRUE(waitUntil([&] { return !s.stops.empty(); }));
         ASSERT_EQ(s.stops.size(), 1u);
         EXPECT_FALSE(s.stops[0].value_or(Error{}).description.isEmpty());
-        ASSERT_FALSE(await([&](Completion d) { s->stopCapture(d); }));
-        EXPECT_EQ(await([&](Completion d) { s->restartCapture(d); }),
-                  CaptureError::windowNotFound());
+        ASSERT_FALSE(call(s, &StreamManager::stopCapture));
+        EXPECT_EQ(call(s, &StreamManager::restartCapture), CaptureError::windowNotFound());
         s->stop();
     }
     session_->stopCompositor();
@@ -332,9 +315,8 @@ TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
     const pid_t pid = getpid();
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return s.count >= 10; }));
-    const auto segments = shmSegmentsOf(pid);
-    ASSERT_FALSE(segments.empty()) << "frames should live in shared memory";
-    for (int perms : segments) {
+    ASSERT_FALSE(shmSegmentsOf(pid).empty()) << "frames should live in shared memory";
+    for (int perms : shmSegmentsOf(pid)) {
         EXPECT_EQ(perms & 0777, 0600) << "segment readable by others";
         EXPECT_TRUE(perms & 01000) << "segment not marked for removal";
     }
@@ -349,11 +331,9 @@ TEST_F(X11CaptureTest, NoSharedMemoryOutlivesACrashedCapturer) {
     const QString probe = X11Session::builtProgram("tools/mirano-capture-probe");
     if (!QFile::exists(probe)) GTEST_SKIP() << "capture probe not built (MIRANO_BUILD_TOOLS=OFF)";
     auto window = client("160x100", "900,600", {"--animate", "30"});
-    ASSERT_NE(window.id(), 0u);
-    mirano::testing::ChildProcess* capturer =
-        session_->spawn(probe, {QString::number(window.id()), "--seconds", "60"});
+    auto* capturer = session_->spawn(probe, {QString::number(window.id()), "--seconds", "60"});
     const pid_t pid = pid_t(capturer->processId());
-    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(window.id() && pid > 0);
     // A segment is marked for removal right after it is made, so a kill at any moment from
     // then on leaves nothing behind.
     auto allMarked = [&] {
@@ -369,25 +349,16 @@ TEST_F(X11CaptureTest, NoSharedMemoryOutlivesACrashedCapturer) {
 }
 
 TEST_F(X11CaptureTest, WithoutSharedMemoryOrRenderFramesStillComeAndTheLimitIsSaidOnce) {
-    struct Row {
-        const char* name;
-        bool separateIpc;
-        bool withoutRender;
-        const char* said;
-    };
     // A server in an IPC namespace of its own cannot attach our segments, like one on
     // another host: MIT-SHM is there, but every attach fails. Without RENDER the window's
     // pixels come whole and are scaled here.
-    for (const Row& row : {Row{"separate IPC", true, false, "Shared memory cannot be used"},
-                           Row{"no RENDER", false, true, "The X server lacks RENDER"}}) {
-        SCOPED_TRACE(row.name);
-        X11Session::Options options;
-        options.separateIpc = row.separateIpc;
-        options.withoutRender = row.withoutRender;
-        X11Session remote(options);
+    for (const auto& [separateIpc, said] :
+         {std::pair{true, "Shared memory cannot be used"}, {false, "The X server lacks RENDER"}}) {
+        SCOPED_TRACE(said);
+        X11Session remote({.separateIpc = separateIpc, .withoutRender = !separateIpc});
         if (!remote.error().isEmpty()) {
             // Unprivileged users may not be allowed an IPC namespace.
-            if (!row.separateIpc) ADD_FAILURE() << "session: " << qPrintable(remote.error());
+            if (!separateIpc) ADD_FAILURE() << "session: " << qPrintable(remote.error());
             continue;
         }
         std::vector<std::shared_ptr<StreamManager>> managers;
@@ -399,24 +370,22 @@ TEST_F(X11CaptureTest, WithoutSharedMemoryOrRenderFramesStillComeAndTheLimitIsSa
         {
             x11::X11CaptureService service(*scheduler_, remote.display().toLatin1());
             TestClientWindow window(remote, {"--size", "320x200", "--pattern", "quadrants"});
-            x11::XConnection x(remote.display().toLatin1().constData());
-            ready = !service.unavailable() && waitUntil([&] { return isManaged(x, window.id()); });
+            ready = !service.unavailable();
             for (int i = 0; i < 2 && ready && !startError; ++i) {
                 auto m = managers.emplace_back(
                     std::make_shared<StreamManager>(service, settings_, *scheduler_));
                 m->onFrame = [&latest, i](const Frame& f) { latest[i] = f; };
-                startError =
-                    await([&](Completion d) { m->startCapture(window.id(), {}, {}, QRectF(), d); });
+                startError = startCaptureOnceListed(*m, window.id());
             }
             arrived =
                 waitUntil([&] { return showsQuadrants(latest[0]) && showsQuadrants(latest[1]); });
             for (auto& m : managers) m->stop();
         }
         const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
-        ASSERT_TRUE(ready) << "capture unavailable, or the window never listed";
+        ASSERT_TRUE(ready) << "capture unavailable";
         ASSERT_FALSE(startError) << qPrintable(startError->description);
         EXPECT_TRUE(arrived) << "no frames";
-        EXPECT_EQ(out.count(row.said), 1) << qPrintable(out);
+        EXPECT_EQ(out.count(said), 1) << qPrintable(out);
         EXPECT_TRUE(shmSegmentsOf(getpid()).empty()) << "failed segments were left behind";
     }
 }

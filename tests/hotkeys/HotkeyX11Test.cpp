@@ -121,6 +121,11 @@ protected:
         keyboard_.tap(key);
         keyboard_.release(modifier);
     }
+    /// Taps the keys one after the other, then returns keysUpToSentinel().
+    QStringList typed(std::initializer_list<std::uint8_t> keycodes) {
+        for (std::uint8_t k : keycodes) keyboard_.tap(k);
+        return keysUpToSentinel();
+    }
     /// Types the sentinel key and waits for the client to get it, so that every key sent
     /// before it has been delivered (or not) by then. Returns what the client got.
     QStringList keysUpToSentinel() {
@@ -157,15 +162,13 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
         std::uint8_t key;
         std::uint8_t other;  // a modifier that must not fire it
     };
-    const Row rows[] = {
-        {"fn", keys::Menu, keys::SuperL},
-        {"leftCommand", keys::SuperL, keys::SuperR},
-        {"rightCommand", keys::SuperR, keys::SuperL},
-        {"leftOption", keys::AltL, keys::AltR},
-        {"rightOption", keys::AltR, keys::AltL},
-        {"leftControl", keys::ControlL, keys::ControlR},
-        {"rightControl", keys::ControlR, keys::ControlL},
-    };
+    const Row rows[] = {{"fn", keys::Menu, keys::SuperL},
+                        {"leftCommand", keys::SuperL, keys::SuperR},
+                        {"rightCommand", keys::SuperR, keys::SuperL},
+                        {"leftOption", keys::AltL, keys::AltR},
+                        {"rightOption", keys::AltR, keys::AltL},
+                        {"leftControl", keys::ControlL, keys::ControlR},
+                        {"rightControl", keys::ControlR, keys::ControlL}};
     for (bool numLock : {false, true}) {
         SCOPED_TRACE(numLock ? "Num Lock on" : "Num Lock off");
         if (numLock) {
@@ -190,8 +193,7 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
             keyboard_.release(keys::ShiftL);
             EXPECT_TRUE(waitUntil([&] { return n_.shiftHotkey == 1; }));
 
-            keyboard_.tap(keys::P);
-            EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "P alone passes";
+            EXPECT_EQ(typed({keys::P}), QStringList{kP}) << "P alone passes";
             keyboard_.chord({row.other, keys::P});
             EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "the other modifier + P passes";
 
@@ -202,9 +204,8 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
         }
         if (numLock) {  // the panel keys too
             ASSERT_TRUE(hover(true));
-            keyboard_.tap(keys::F);
+            EXPECT_EQ(typed({keys::F}), QStringList{});
             EXPECT_TRUE(waitUntil([&] { return n_.frameRate == 1; }));
-            EXPECT_EQ(keysUpToSentinel(), QStringList{});
             ASSERT_TRUE(hover(false));
             keyboard_.tap(keys::NumLock);
         }
@@ -224,41 +225,30 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
 
 TEST_F(HotkeyX11Test, PanelKeysFollowTheHoverFlag) {
     // Away from the PiP the panel keys are not even grabbed.
-    keyboard_.tap(keys::F);
-    keyboard_.tap(keys::BackSpace);
-    EXPECT_EQ(keysUpToSentinel(), (QStringList{"0x66", "0xff08"}));
+    EXPECT_EQ(typed({keys::F, keys::BackSpace}), (QStringList{"0x66", "0xff08"}));
     // The pointer has just reached the PiP, its grabs are not in place: the keys pass and run
     // nothing (no closed PiP and deleted character from one Backspace).
     hovering_ = true;
-    keyboard_.tap(keys::BackSpace);
-    keyboard_.tap(keys::F);
-    EXPECT_EQ(keysUpToSentinel(), (QStringList{"0xff08", "0x66"}));
+    EXPECT_EQ(typed({keys::BackSpace, keys::F}), (QStringList{"0xff08", "0x66"}));
     EXPECT_EQ(n_, Counts{});
 
     ASSERT_TRUE(hover(true));
-    keyboard_.tap(keys::F);
-    keyboard_.tap(keys::Equal);
-    keyboard_.tap(keys::Minus);
     keyboard_.chord({keys::ShiftL, keys::F});
+    EXPECT_EQ(typed({keys::F, keys::Equal, keys::Minus}), QStringList{})
+        << "F, =, - and Shift-F are dropped";
     EXPECT_TRUE(waitUntil([&] { return n_.frameRate == 2 && n_.zoomIn == 1 && n_.zoomOut == 1; }));
-    EXPECT_EQ(keysUpToSentinel(), QStringList{}) << "F, =, - and Shift-F are dropped";
     keyboard_.chord({keys::ControlL, keys::F});
     keyboard_.chord({keys::SuperL, keys::Equal});
     EXPECT_EQ(keysUpToSentinel(), (QStringList{"0x66", "0x3d"})) << "with Control or Command";
 
     keyboard_.chord({keys::SuperR, keys::ShiftL, keys::Comma});
     EXPECT_TRUE(waitUntil([&] { return n_.settings == 1; }));
-    keyboard_.tap(keys::Comma);
-    EXPECT_EQ(keysUpToSentinel(), QStringList{"0x2c"}) << "comma alone passes";
-
-    keyboard_.tap(keys::BackSpace);
+    EXPECT_EQ(typed({keys::Comma}), QStringList{"0x2c"}) << "comma alone passes";
+    EXPECT_EQ(typed({keys::BackSpace}), QStringList{});
     EXPECT_TRUE(waitUntil([&] { return n_.backspace == 1; }));
-    EXPECT_EQ(keysUpToSentinel(), QStringList{});
 
     ASSERT_TRUE(hover(false));
-    keyboard_.tap(keys::BackSpace);
-    keyboard_.tap(keys::F);
-    EXPECT_EQ(keysUpToSentinel(), (QStringList{"0xff08", "0x66"}));
+    EXPECT_EQ(typed({keys::BackSpace, keys::F}), (QStringList{"0xff08", "0x66"}));
     const Counts counts{.frameRate = 2, .zoomIn = 1, .zoomOut = 1, .settings = 1, .backspace = 1};
     EXPECT_EQ(n_, counts);
 
@@ -266,8 +256,7 @@ TEST_F(HotkeyX11Test, PanelKeysFollowTheHoverFlag) {
     ASSERT_TRUE(hover(true));
     manager_->stop();
     keyboard_.chord({keys::Menu, keys::P});
-    keyboard_.tap(keys::F);
-    EXPECT_EQ(keysUpToSentinel(), (QStringList{"0xff67", kP, "0x66"}));
+    EXPECT_EQ(typed({keys::F}), (QStringList{"0xff67", kP, "0x66"}));
     EXPECT_EQ(n_, counts);
 }
 
@@ -283,8 +272,11 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
 
     // German: the key that types z sits where y is on a US keyboard.
     int code = -1;
-    session_->run("setxkbmap", {"-display", session_->display(), "de"}, 10000, &code);
-    ASSERT_EQ(code, 0);
+    const auto layout = [&](const char* name) {
+        session_->run("setxkbmap", {"-display", session_->display(), name}, 10000, &code);
+        return code;
+    };
+    ASSERT_EQ(layout("de"), 0);
     ASSERT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Y; }))
         << "the layout did not follow";
     ASSERT_TRUE(settled());
@@ -296,7 +288,7 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
     EXPECT_EQ(keysUpToSentinel().size(), 1) << "the old position passes";
     EXPECT_EQ(n_.hotkey, 2);
 
-    session_->run("setxkbmap", {"-display", session_->display(), "us"}, 10000, &code);
+    layout("us");
     EXPECT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Z; }));
 }
 
@@ -317,11 +309,9 @@ TEST_F(HotkeyX11Test, AStoppedTapOwnerNeverHoldsTheKeyboard) {
 
         keyboard_.tap(keys::Menu);
         keyboard_.chord({keys::Menu, keys::P});
-        if (hover) {
-            keyboard_.tap(keys::F);
-            keyboard_.tap(keys::BackSpace);
-        }
-        keyboard_.tap(keys::A);
+        for (std::uint8_t k :
+             hover ? std::vector{keys::F, keys::BackSpace, keys::A} : std::vector{keys::A})
+            keyboard_.tap(k);
         EXPECT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kA); }, 3000))
             << "a key typed while the tap's owner is stopped did not arrive";
         EXPECT_EQ(client_->keysSinceMark(), QStringList{kA}) << "the taken keys stay taken";

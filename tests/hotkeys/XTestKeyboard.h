@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <vector>
+#include <iterator>
 
 #include "platform/x11/XConnection.h"
 
@@ -28,9 +28,8 @@ public:
     void release(std::uint8_t keycode) { fake(XCB_KEY_RELEASE, keycode); }
     /// Presses the keys in order and releases them in reverse order.
     void chord(std::initializer_list<std::uint8_t> keycodes) {
-        std::vector<std::uint8_t> held(keycodes);
-        for (auto k : held) press(k);
-        for (auto it = held.rbegin(); it != held.rend(); ++it) release(*it);
+        for (auto k : keycodes) press(k);
+        for (auto it = std::rbegin(keycodes); it != std::rend(keycodes); ++it) release(*it);
     }
     void tap(std::uint8_t keycode) { chord({keycode}); }
     /// Waits until the server has processed everything sent so far.

@@ -23,15 +23,14 @@
 namespace mirano {
 namespace {
 
-using testing::gSession;
-using testing::waitUntil;
+using namespace testing;
 
 bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 50 && qBlue(c) < 50; }
 
 TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     ASSERT_NE(gSession, nullptr);
-    testing::TestClientWindow client(
-        *gSession, {"--size", "640x400", "--pos", "300,200", "--pattern", "solid:ff0000"});
+    TestClientWindow client(*gSession,
+                            {"--size", "640x400", "--pos", "300,200", "--pattern", "solid:ff0000"});
     ASSERT_NE(client.id(), 0u);
 
     fakes::MemoryDefaultsStore store;
@@ -54,7 +53,7 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
             return focused && focused->application.pid == static_cast<ProcessID>(client.pid());
         },
         5000));
-    const auto shmBefore = testing::shmSegmentsOf(getpid()).size();
+    const auto shmBefore = shmSegmentsOf(getpid()).size();
 
     manager.startPiP(*focused, std::nullopt);
     ASSERT_NE(manager.pipPanel(), nullptr);
@@ -70,9 +69,8 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
         },
         5000))
         << "panel at " << panel.geometry().x() << "," << panel.geometry().y();
-    EXPECT_EQ(panel.geometry().width(), 320);
-    EXPECT_EQ(panel.geometry().height(), 200);
-    testing::Inspector inspector;
+    EXPECT_EQ(panel.geometry().size(), QSize(320, 200));
+    Inspector inspector;
     // The X side follows Qt's placement a moment later.
     const QRect device(panel.geometry().topLeft() * ratio, panel.geometry().size() * ratio);
     EXPECT_TRUE(waitUntil([&] {
@@ -82,14 +80,14 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     // And the screen shows the window's pixels there, drawn by the X server: no frame reached
     // the program, no shared memory was needed.
     // The pointer away from the panel: its hover hint would darken the picture.
-    testing::XTestPointer pointer;
+    XTestPointer pointer;
     pointer.moveTo(1279, 799);
     const QPoint centre = panel.geometry().center() * ratio;
     EXPECT_TRUE(
         waitUntil([&] { return isRed(inspector.pixel(centre.x(), centre.y()).rgb()); }, 10000))
         << "pixel " << std::hex << inspector.pixel(centre.x(), centre.y()).rgb();
     EXPECT_FALSE(panel.captureView().contents());
-    EXPECT_EQ(testing::shmSegmentsOf(getpid()).size(), shmBefore);
+    EXPECT_EQ(shmSegmentsOf(getpid()).size(), shmBefore);
 
     // Stopping releases the real panel and picture (the state it leaves is checked on fakes).
     QPointer<PiPPanel> shown = manager.pipPanel();

@@ -16,14 +16,13 @@
 namespace mirano {
 namespace {
 
-using testing::gSession;
-using testing::waitUntil;
+using namespace testing;
 
 class WindowsX11Test : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(desktop.isValid()); }
-    testing::TestClientWindow& add(const QStringList& args) {
-        testing::TestClientWindow& c = clients.emplace_back(*gSession, args);
+    TestClientWindow& add(const QStringList& args) {
+        TestClientWindow& c = clients.emplace_back(*gSession, args);
         EXPECT_NE(c.id(), 0u);
         return c;
     }
@@ -35,33 +34,33 @@ protected:
         desktop.processEvents();
         QCoreApplication::processEvents();
     }
-    static ProcessID pid(const testing::TestClientWindow& c) { return ProcessID(c.pid()); }
+    static ProcessID pid(const TestClientWindow& c) { return ProcessID(c.pid()); }
+    /// Expects `c` to be the focused window, of an application of that id.
+    void expectFocused(TestClientWindow& c, std::optional<QString> applicationID) {
+        const auto focused = helpers.focusedWindow();
+        ASSERT_TRUE(focused);
+        EXPECT_EQ(focused->windowID, c.id());
+        EXPECT_EQ(focused->application.pid, pid(c));
+        EXPECT_EQ(focused->application.applicationID, applicationID);
+    }
 
     x11::X11Desktop desktop;
     x11::X11Windows windows{desktop};
     WindowHelpers helpers{windows};
-    testing::Inspector inspector;
-    std::deque<testing::TestClientWindow> clients;  // stable references
+    Inspector inspector;
+    std::deque<TestClientWindow> clients;  // stable references
 };
 
 TEST_F(WindowsX11Test, FocusedWindowKnowsItsProcessEvenWithoutThePidProperty) {
-    testing::TestClientWindow& named = add({"--class", "org.mirano.a"});
+    TestClientWindow& named = add({"--class", "org.mirano.a"});
     ASSERT_TRUE(waitActive(named.id()));
-    auto focused = helpers.focusedWindow();
-    ASSERT_TRUE(focused);
-    EXPECT_EQ(focused->windowID, named.id());
-    EXPECT_EQ(focused->application.pid, pid(named));
-    EXPECT_EQ(focused->application.applicationID, QStringLiteral("org.mirano.a"));
+    expectFocused(named, "org.mirano.a");
 
     // No _NET_WM_PID and no WM_CLASS: the X server still knows the client's process.
-    testing::TestClientWindow& bare = add({"--bare", "--pos", "200,150", "--size", "400x300"});
+    TestClientWindow& bare = add({"--bare", "--pos", "200,150", "--size", "400x300"});
     ASSERT_TRUE(waitActive(bare.id()));
-    focused = helpers.focusedWindow();
-    ASSERT_TRUE(focused);
-    EXPECT_EQ(focused->windowID, bare.id());
-    EXPECT_EQ(focused->application.pid, pid(bare));
-    EXPECT_EQ(focused->application.applicationID, std::nullopt);
-    EXPECT_FALSE(focused->application.isSameApplication(AppIdentity{pid(named)}));
+    expectFocused(bare, std::nullopt);
+    EXPECT_FALSE(helpers.focusedWindow()->application.isSameApplication(AppIdentity{pid(named)}));
 
     // Its frame is where the X server has it (logical = X pixels at ratio 1).
     EXPECT_EQ(helpers.windowFrame(bare.id()), QRectF(inspector.rootGeometry(bare.id())));
@@ -69,15 +68,15 @@ TEST_F(WindowsX11Test, FocusedWindowKnowsItsProcessEvenWithoutThePidProperty) {
     EXPECT_EQ(helpers.windowFrame(0x7fffff), std::nullopt);
 
     EXPECT_FALSE(helpers.isFocusedWindowFullScreen());
-    testing::TestClientWindow& full = add({"--fullscreen"});
+    TestClientWindow& full = add({"--fullscreen"});
     ASSERT_TRUE(waitActive(full.id()));
     EXPECT_TRUE(waitUntil([&] { return helpers.isFocusedWindowFullScreen(); }, 5000));
 }
 
 TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestoresThatWindow) {
-    testing::TestClientWindow& other = add({"--title", "other"});
+    TestClientWindow& other = add({"--title", "other"});
     ASSERT_TRUE(waitActive(other.id()));
-    testing::TestClientWindow& pair = add({"--title", "pair", "--twin", "--pos", "200,200"});
+    TestClientWindow& pair = add({"--title", "pair", "--twin", "--pos", "200,200"});
     ASSERT_TRUE(waitUntil([&] { return pair.twin() != 0; }, 5000));
     // Whether the window manager focuses the pair on mapping it is its own affair: start from it.
     windows.activate(pair.id());
@@ -100,7 +99,7 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestor
     // The user switches to `other` and at once opens a key panel of ours over it (the region
     // hotkey); both focus changes are read only after the panel took the focus. When the panel
     // goes and the focus returns to `other`, that is no new activation.
-    testing::TestClientWindow& panel = add({"--title", "key panel", "--pos", "300,300"});
+    TestClientWindow& panel = add({"--title", "key panel", "--pos", "300,300"});
     x11::XConnection x(nullptr);
     xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, panel.id(),
                         x.atom(x11::X11Desktop::kKeyPanelProperty), XCB_ATOM_CARDINAL, 32, 1,
@@ -127,7 +126,7 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestor
 
     // Bringing the first window of the pair forward restores it from minimised and focuses that
     // very window.
-    ASSERT_TRUE(testing::xdotool({"windowminimize", QString::number(pair.id())}));
+    ASSERT_TRUE(xdotool({"windowminimize", QString::number(pair.id())}));
     ASSERT_TRUE(waitUntil([&] { return windows.isMinimized(pair.id()); }, 5000));
     pair.mark();
     helpers.bringWindowToFront(pair.id());

@@ -10,13 +10,7 @@
 namespace mirano {
 namespace {
 
-using testing::describe;
-using testing::gSession;
-using testing::Inspector;
-using testing::near;
-using testing::TestClientWindow;
-using testing::waitUntil;
-using testing::xdotool;
+using namespace testing;
 
 TEST(RegionSelectionX11Test, CoversTheRectangleDarkensWhatIsBelowAndTakesEscape) {
     ASSERT_NE(gSession, nullptr);

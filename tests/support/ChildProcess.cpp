@@ -27,17 +27,24 @@ struct CStrings {
     std::vector<char*> pointers;
 };
 
+/// Calls `poll` every few milliseconds until it holds or `timeoutMs` passes.
+template <typename Poll>
+bool pollFor(int timeoutMs, Poll poll) {
+    for (QDeadlineTimer deadline(timeoutMs); !poll(); usleep(5000))
+        if (deadline.hasExpired()) return false;
+    return true;
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(const QString& program, const QStringList& args,
                            const Options& options) {
     // A child that has gone must not take the test with it when we write to it.
     std::signal(SIGPIPE, SIG_IGN);
-    int in[2], out[2] = {-1, -1};
-    if (pipe2(in, O_CLOEXEC) != 0) return;
-    if (!options.discardOutput && pipe2(out, O_CLOEXEC) != 0) {
-        ::close(in[0]);
-        ::close(in[1]);
+    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    if (pipe2(in, O_CLOEXEC) != 0 || (!options.discardOutput && pipe2(out, O_CLOEXEC) != 0)) {
+        for (int fd : in)
+            if (fd >= 0) ::close(fd);
         return;
     }
     posix_spawn_file_actions_t files;
@@ -47,6 +54,7 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args,
         posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     else
         posix_spawn_file_actions_adddup2(&files, out[1], STDOUT_FILENO);
+    // The child starts with no signal blocked and SIGPIPE back at its default.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none, reset;
@@ -64,9 +72,9 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args,
         pid_ = -1;
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&files);
-    ::close(in[0]);
+    for (int fd : {in[0], out[1]})
+        if (fd >= 0) ::close(fd);
     in_ = in[1];
-    if (out[1] >= 0) ::close(out[1]);
     out_ = out[0];
     if (out_ >= 0) fcntl(out_, F_SETFL, O_NONBLOCK);
     finished_ = pid_ <= 0;
@@ -94,7 +102,7 @@ void ChildProcess::write(const QByteArray& data) {
     for (qsizetype done = 0; in_ >= 0 && done < data.size();) {
         const ssize_t n = ::write(in_, data.constData() + done, size_t(data.size() - done));
         if (n <= 0 && errno != EINTR) return;
-        if (n > 0) done += n;
+        done += std::max<ssize_t>(n, 0);
     }
 }
 
@@ -109,31 +117,20 @@ QByteArray ChildProcess::readAllStandardOutput() {
     return std::exchange(output_, {});
 }
 
-bool ChildProcess::canReadLine() {
-    drain();
-    return output_.contains('\n');
-}
-
 QByteArray ChildProcess::readLine() {
-    if (!canReadLine()) return {};
+    drain();
     const qsizetype end = output_.indexOf('\n') + 1;
-    QByteArray line = output_.left(end);
+    QByteArray line = output_.left(end);  // empty without a newline
     output_.remove(0, end);
     return line;
 }
 
-template <typename Poll>
-bool ChildProcess::pollFor(int timeoutMs, Poll poll) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!poll()) {
-        if (deadline.hasExpired()) return false;
-        usleep(5000);
-    }
-    return true;
-}
-
 bool ChildProcess::waitForReadLine(int timeoutMs) {
-    return pollFor(timeoutMs, [this] { return canReadLine() || !running(); }) && canReadLine();
+    const auto hasLine = [this] {
+        drain();
+        return output_.contains('\n');
+    };
+    return pollFor(timeoutMs, [&] { return hasLine() || !running(); }) && hasLine();
 }
 
 bool ChildProcess::waitForFinished(int timeoutMs) {

@@ -41,7 +41,6 @@ public:
     void write(const QByteArray& data);
     /// What the child printed and was not taken yet.
     QByteArray readAllStandardOutput();
-    bool canReadLine();
     /// One line with its newline (empty if no whole line has come).
     QByteArray readLine();
     /// Waits (bounded) until a whole line can be read.
@@ -57,14 +56,8 @@ public:
 private:
     void drain();
     bool reap(bool block);
-    /// Calls `poll` every few milliseconds until it holds or `timeoutMs` passes.
-    template <typename Poll>
-    bool pollFor(int timeoutMs, Poll poll);
-
     pid_t pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
-    int exitCode_ = -1;
+    int in_ = -1, out_ = -1, exitCode_ = -1;
     bool finished_ = false;
     QByteArray output_;
 };

@@ -31,13 +31,10 @@
 namespace {
 
 struct Options {
-    std::string title = "Mirano test client";
-    std::string wmClass = "mirano-test-client";
-    int width = 640, height = 400, x = 100, y = 100;
-    std::string pattern = "quadrants";
-    bool keys = false, fullscreen = false, overrideRedirect = false, bare = false, twin = false;
-    int animateFps = 0;
-    bool animateSquare = false;
+    std::string title = "Mirano test client", wmClass = "mirano-test-client", pattern = "quadrants";
+    int width = 640, height = 400, x = 100, y = 100, animateFps = 0;
+    bool keys = false, fullscreen = false, overrideRedirect = false, bare = false, twin = false,
+         animateSquare = false;
 };
 
 xcb_connection_t* conn;
@@ -56,20 +53,20 @@ xcb_atom_t atom(const char* name) {
 
 void fill(uint32_t rgb, int x, int y, int w, int h) {
     xcb_change_gc(conn, gc, XCB_GC_FOREGROUND, &rgb);
-    xcb_rectangle_t r{static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<uint16_t>(w),
-                      static_cast<uint16_t>(h)};
+    xcb_rectangle_t r{int16_t(x), int16_t(y), uint16_t(w), uint16_t(h)};
     xcb_poly_fill_rectangle(conn, window, gc, 1, &r);
 }
 
 void paint() {
     const int w = opt.width, h = opt.height;
     if (opt.pattern == "quadrants") {
-        fill(0xff0000, 0, 0, w / 2, h / 2);
-        fill(0x00ff00, w / 2, 0, w - w / 2, h / 2);
-        fill(0xffffff, 0, h / 2, w / 2, h - h / 2);
-        fill(0x0000ff, w / 2, h / 2, w - w / 2, h - h / 2);
+        const uint32_t colours[4] = {0xff0000, 0x00ff00, 0xffffff, 0x0000ff};
+        for (int i = 0; i < 4; ++i) {
+            const int left = i % 2 ? w / 2 : 0, top = i / 2 ? h / 2 : 0;
+            fill(colours[i], left, top, i % 2 ? w - w / 2 : w / 2, i / 2 ? h - h / 2 : h / 2);
+        }
     } else if (opt.pattern.rfind("solid:", 0) == 0) {
-        fill(static_cast<uint32_t>(std::stoul(opt.pattern.substr(6), nullptr, 16)), 0, 0, w, h);
+        fill(uint32_t(std::stoul(opt.pattern.substr(6), nullptr, 16)), 0, 0, w, h);
     } else if (opt.pattern == "bars") {
         const uint32_t colours[8] = {0xffffff, 0xffff00, 0x00ffff, 0x00ff00,
                                      0xff00ff, 0xff0000, 0x0000ff, 0x000000};
@@ -91,15 +88,13 @@ void paint() {
         for (int y = 11, row = 0; y < h; y += 13, ++row) {
             const std::string text = line.substr(std::size_t(row * 7) % words.size(), 200);
             for (int x = 0; x < w; x += 1200)
-                xcb_image_text_8(conn, static_cast<uint8_t>(text.size()), window, gc,
-                                 static_cast<int16_t>(x), static_cast<int16_t>(y), text.c_str());
+                xcb_image_text_8(conn, uint8_t(text.size()), window, gc, int16_t(x), int16_t(y),
+                                 text.c_str());
         }
     }
-    if (opt.animateFps > 0) {
-        // A moving band so that every frame differs.
-        const int bx = (frameNo * 8) % std::max(1, w);
-        fill(0x202020 + (frameNo % 200), bx, 0, 16, h);
-    }
+    // A moving band so that every frame differs.
+    if (opt.animateFps > 0)
+        fill(0x202020 + (frameNo % 200), (frameNo * 8) % std::max(1, w), 0, 16, h);
     xcb_flush(conn);
 }
 
@@ -118,11 +113,10 @@ xcb_window_t makeWindow(int x, const std::string& title, bool withClass, bool wi
         const std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
         xcb_icccm_set_wm_class(conn, w, cls.size(), cls.c_str());
     }
-    if (withPid) {
-        const uint32_t pid = static_cast<uint32_t>(getpid());
+    const uint32_t pid = uint32_t(getpid());
+    if (withPid)
         xcb_change_property(conn, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL,
                             32, 1, &pid);
-    }
     return w;
 }
 
@@ -134,10 +128,8 @@ void handleCommand(const std::string& line) {
         uint32_t v[2];
         in >> v[0] >> v[1];
         xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, v);
-    } else if (cmd == "unmap") {
-        xcb_unmap_window(conn, window);
-    } else if (cmd == "map") {
-        xcb_map_window(conn, window);
+    } else if (cmd == "unmap" || cmd == "map") {
+        (cmd == "map" ? xcb_map_window : xcb_unmap_window)(conn, window);
     } else if (cmd == "pattern") {
         in >> opt.pattern;
         paint();
@@ -145,7 +137,7 @@ void handleCommand(const std::string& line) {
         std::string colour;
         int x = 0, y = 0, w = 0, h = 0;
         in >> colour >> x >> y >> w >> h;
-        fill(static_cast<uint32_t>(std::stoul(colour, nullptr, 16)), x, y, w, h);
+        fill(uint32_t(std::stoul(colour, nullptr, 16)), x, y, w, h);
     } else if (cmd == "quit") {
         std::exit(0);
     }
@@ -153,31 +145,24 @@ void handleCommand(const std::string& line) {
 }
 
 void parse(int argc, char** argv) {
+    std::string size, pos, animate;
+    const std::pair<const char*, std::string*> values[] = {
+        {"--title", &opt.title}, {"--class", &opt.wmClass}, {"--pattern", &opt.pattern},
+        {"--size", &size},       {"--pos", &pos},           {"--animate", &animate}};
     const std::pair<const char*, bool*> flags[] = {
         {"--keys", &opt.keys}, {"--fullscreen", &opt.fullscreen},
         {"--bare", &opt.bare}, {"--override-redirect", &opt.overrideRedirect},
         {"--twin", &opt.twin}, {"--animate-square", &opt.animateSquare}};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        const std::string value = i + 1 < argc ? argv[i + 1] : "";
         for (const auto& [name, flag] : flags)
             if (a == name) *flag = true;
-        if (a == "--title")
-            opt.title = value;
-        else if (a == "--class")
-            opt.wmClass = value;
-        else if (a == "--size")
-            sscanf(value.c_str(), "%dx%d", &opt.width, &opt.height);
-        else if (a == "--pos")
-            sscanf(value.c_str(), "%d,%d", &opt.x, &opt.y);
-        else if (a == "--pattern")
-            opt.pattern = value;
-        else if (a == "--animate")
-            opt.animateFps = std::atoi(value.c_str());
-        else
-            continue;
-        ++i;  // the option's value
+        for (const auto& [name, value] : values)
+            if (a == name && i + 1 < argc) *value = argv[++i];
     }
+    sscanf(size.c_str(), "%dx%d", &opt.width, &opt.height);
+    sscanf(pos.c_str(), "%d,%d", &opt.x, &opt.y);
+    opt.animateFps = std::atoi(animate.c_str());
 }
 
 }  // namespace
@@ -199,11 +184,10 @@ int main(int argc, char** argv) {
     xcb_size_hints_t hints{};
     xcb_icccm_size_hints_set_position(&hints, 1, opt.x, opt.y);
     xcb_icccm_set_wm_normal_hints(conn, window, &hints);
-    if (opt.fullscreen) {
-        xcb_atom_t fs = atom("_NET_WM_STATE_FULLSCREEN");
+    const xcb_atom_t fs = atom("_NET_WM_STATE_FULLSCREEN");
+    if (opt.fullscreen)
         xcb_change_property(conn, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_STATE"),
                             XCB_ATOM_ATOM, 32, 1, &fs);
-    }
     gc = xcb_generate_id(conn);
     xcb_create_gc(conn, gc, window, 0, nullptr);
     xcb_map_window(conn, window);
@@ -216,23 +200,20 @@ int main(int argc, char** argv) {
     while (true) {
         int timeout = -1;
         if (opt.animateFps > 0) {
-            auto interval = std::chrono::microseconds(1000000 / opt.animateFps);
-            auto due = lastFrame + interval;
-            auto now = std::chrono::steady_clock::now();
+            const auto interval = std::chrono::microseconds(1000000 / opt.animateFps);
+            const auto due = lastFrame + interval, now = std::chrono::steady_clock::now();
             if (now >= due) {
                 ++frameNo;
-                if (opt.animateSquare) {
+                if (opt.animateSquare)
                     fill(0x202020 + (frameNo % 200), (frameNo * 8) % std::max(1, opt.width - 64),
                          opt.height / 2, 64, 64);
-                    xcb_flush(conn);
-                } else {
+                else
                     paint();
-                }
+                xcb_flush(conn);
                 lastFrame = due > now - interval ? due : now;
                 continue;
             }
-            timeout = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count());
+            timeout = int(std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count());
         }
         while (xcb_generic_event_t* ev = xcb_poll_for_event(conn)) {
             switch (ev->response_type & 0x7f) {
@@ -242,26 +223,20 @@ int main(int argc, char** argv) {
                 case XCB_MAP_NOTIFY:
                     if (reinterpret_cast<xcb_map_notify_event_t*>(ev)->window == twin) {
                         printf("twin 0x%x\n", twin);
-                        break;
-                    }
-                    if (!announced) {
-                        announced = true;
+                    } else if (!std::exchange(announced, true)) {
                         paint();
                         printf("ready 0x%x\n", window);
                     }
                     break;
                 case XCB_CONFIGURE_NOTIFY: {
                     auto* c = reinterpret_cast<xcb_configure_notify_event_t*>(ev);
-                    if (c->window == window && (c->width != opt.width || c->height != opt.height)) {
-                        opt.width = c->width;
-                        opt.height = c->height;
-                        paint();
-                    }
+                    if (c->window == window && (c->width != opt.width || c->height != opt.height))
+                        opt.width = c->width, opt.height = c->height, paint();
                     break;
                 }
                 case XCB_KEY_PRESS: {
                     auto* k = reinterpret_cast<xcb_key_press_event_t*>(ev);
-                    xcb_keysym_t sym = xcb_key_symbols_get_keysym(syms, k->detail, 0);
+                    const xcb_keysym_t sym = xcb_key_symbols_get_keysym(syms, k->detail, 0);
                     if (opt.keys) printf("key 0x%x %u\n", sym, k->state);
                     break;
                 }
@@ -282,17 +257,10 @@ int main(int argc, char** argv) {
         if (fds[1].revents & (POLLIN | POLLHUP)) {
             char buf[256];
             ssize_t n = read(0, buf, sizeof buf);
-            if (n <= 0) {
-                fds[1].fd = -1;
-                if (n == 0) return 0;  // our test went away
-            } else {
-                input.append(buf, n);
-                size_t pos;
-                while ((pos = input.find('\n')) != std::string::npos) {
-                    handleCommand(input.substr(0, pos));
-                    input.erase(0, pos + 1);
-                }
-            }
+            if (n == 0) return 0;  // our test went away
+            if (n > 0) input.append(buf, n);
+            for (size_t pos; (pos = input.find('\n')) != std::string::npos; input.erase(0, pos + 1))
+                handleCommand(input.substr(0, pos));
         }
     }
 }

@@ -20,8 +20,7 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
 
 X11Session::X11Session() : X11Session(Options{}) {}
 
-X11Session::X11Session(Options options) : options_(options) {
-    previousDisplay_ = qgetenv("DISPLAY");
+X11Session::X11Session(Options options) : options_(options), previousDisplay_(qgetenv("DISPLAY")) {
     start();
 }
 
@@ -42,9 +41,7 @@ void X11Session::start() {
     QStringList args{"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
     for (const char* extension : {"Composite", "DAMAGE", "RENDER", "XInputExtension"})
         args << "+extension" << extension;
-    if (options_.withoutRender)
-        args << "-extension"
-             << "RENDER";
+    if (options_.withoutRender) args << QStringList{"-extension", "RENDER"};
     if (options_.separateIpc)
         args = QStringList{"--user", "--map-root-user", "--ipc", "Xvfb"} + args;
     xvfb_ = std::make_unique<ChildProcess>(options_.separateIpc ? "unshare" : "Xvfb", args);
@@ -100,23 +97,25 @@ bool X11Session::startCompositor() {
         std::make_unique<ChildProcess>("xcompmgr", QStringList{}, ChildProcess::Options{{}, true});
     // A compositing manager announces itself by owning the _NET_WM_CM_S0 selection.
     x11::XConnection conn(display_.toLatin1().constData());
-    return waitUntil(
-        [&] {
-            if (!conn.isValid()) return false;
-            auto cookie = xcb_get_selection_owner(conn.get(), conn.atom("_NET_WM_CM_S0"));
-            auto r = x11::reply(xcb_get_selection_owner_reply(conn.get(), cookie, nullptr));
-            return r && r->owner != XCB_NONE;
-        },
-        10000);
+    xcb_connection_t* c = conn.get();
+    return conn.isValid() &&
+           waitUntil(
+               [&] {
+                   auto r = x11::reply(xcb_get_selection_owner_reply(
+                       c, xcb_get_selection_owner(c, conn.atom("_NET_WM_CM_S0")), nullptr));
+                   return r && r->owner != XCB_NONE;
+               },
+               10000);
 }
 
 void X11Session::stopCompositor() { compositor_.reset(); }
 
 ChildProcess* X11Session::spawn(const QString& program, const QStringList& args,
                                 const std::optional<QProcessEnvironment>& environment) {
-    spawned_.push_back(
-        std::make_unique<ChildProcess>(program, args, ChildProcess::Options{environment, false}));
-    return spawned_.back().get();
+    return spawned_
+        .emplace_back(std::make_unique<ChildProcess>(program, args,
+                                                     ChildProcess::Options{environment, false}))
+        .get();
 }
 
 QString X11Session::run(const QString& program, const QStringList& args, int timeoutMs,

@@ -7,8 +7,10 @@
 #include <xcb/xtest.h>
 
 #include <QColor>
+#include <QDebug>
 #include <QFile>
 #include <QRect>
+#include <QRectF>
 #include <QStringList>
 #include <cstdlib>
 #include <functional>
@@ -24,89 +26,80 @@ namespace mirano::testing {
 
 /// A second connection for looking at the display from outside.
 class Inspector {
+    xcb_connection_t* c() const { return conn_.get(); }
+    xcb_window_t root() const { return conn_.root(); }
+    xcb_atom_t atom(const char* name) { return conn_.atom(name); }
+    /// The reply to `cookie`, freed with the returned pointer.
+    template <typename ReplyFn, typename Cookie>
+    auto ask(ReplyFn replyFn, Cookie cookie) {
+        return x11::reply(replyFn(c(), cookie, nullptr));
+    }
+
 public:
     Inspector() : conn_(nullptr) {}
     bool isValid() const { return conn_.isValid(); }
 
     /// One pixel of the screen as shown (composited when a compositing manager runs).
     QColor pixel(int x, int y) {
-        auto r = x11::reply(
-            xcb_get_image_reply(conn_.get(),
-                                xcb_get_image(conn_.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn_.root(),
-                                              int16_t(x), int16_t(y), 1, 1, ~0u),
-                                nullptr));
+        auto r = ask(xcb_get_image_reply, xcb_get_image(c(), XCB_IMAGE_FORMAT_Z_PIXMAP, root(),
+                                                        int16_t(x), int16_t(y), 1, 1, ~0u));
         if (!r || xcb_get_image_data_length(r.get()) < 4) return {};
         const uint8_t* p = xcb_get_image_data(r.get());
         return QColor(p[2], p[1], p[0]);
     }
-    /// The pixel at `p`.
     QColor pixel(QPoint p) { return pixel(p.x(), p.y()); }
     /// Where the pointer is, in root coordinates.
     QPoint pointer() {
-        auto r = x11::reply(xcb_query_pointer_reply(
-            conn_.get(), xcb_query_pointer(conn_.get(), conn_.root()), nullptr));
+        auto r = ask(xcb_query_pointer_reply, xcb_query_pointer(c(), root()));
         return r ? QPoint(r->root_x, r->root_y) : QPoint(-1, -1);
     }
     /// Whether some client owns the selection (a tray, a compositing manager).
     bool selectionOwned(const char* name) {
-        auto r = x11::reply(xcb_get_selection_owner_reply(
-            conn_.get(), xcb_get_selection_owner(conn_.get(), conn_.atom(name)), nullptr));
+        auto r = ask(xcb_get_selection_owner_reply, xcb_get_selection_owner(c(), atom(name)));
         return r && r->owner != XCB_NONE;
     }
     /// The window's attributes; null when it is gone.
     x11::XReply<xcb_get_window_attributes_reply_t> attributes(xcb_window_t window) {
-        return x11::reply(xcb_get_window_attributes_reply(
-            conn_.get(), xcb_get_window_attributes(conn_.get(), window), nullptr));
+        return ask(xcb_get_window_attributes_reply, xcb_get_window_attributes(c(), window));
     }
     xcb_window_t inputFocus() {
-        auto r = x11::reply(
-            xcb_get_input_focus_reply(conn_.get(), xcb_get_input_focus(conn_.get()), nullptr));
+        auto r = ask(xcb_get_input_focus_reply, xcb_get_input_focus(c()));
         return r ? r->focus : XCB_NONE;
     }
     QStringList atomNames(xcb_window_t window, const char* property) {
         QStringList names;
-        for (std::uint32_t a : conn_.property32(window, conn_.atom(property), XCB_ATOM_ATOM)) {
-            auto r = x11::reply(
-                xcb_get_atom_name_reply(conn_.get(), xcb_get_atom_name(conn_.get(), a), nullptr));
-            if (r)
+        for (std::uint32_t a : conn_.property32(window, atom(property), XCB_ATOM_ATOM))
+            if (auto r = ask(xcb_get_atom_name_reply, xcb_get_atom_name(c(), a)))
                 names << QString::fromLatin1(xcb_get_atom_name_name(r.get()),
                                              xcb_get_atom_name_name_length(r.get()));
-        }
         return names;
     }
     std::vector<std::uint32_t> cardinals(xcb_window_t window, const char* property) {
-        return conn_.property32(window, conn_.atom(property), XCB_ATOM_CARDINAL);
+        return conn_.property32(window, atom(property), XCB_ATOM_CARDINAL);
     }
     /// WM_HINTS input field; nothing when the hint is absent.
     std::optional<bool> inputHint(xcb_window_t window) {
-        xcb_icccm_wm_hints_t hints{};
-        if (!xcb_icccm_get_wm_hints_reply(conn_.get(), xcb_icccm_get_wm_hints(conn_.get(), window),
-                                          &hints, nullptr))
+        xcb_icccm_wm_hints_t h{};
+        if (!xcb_icccm_get_wm_hints_reply(c(), xcb_icccm_get_wm_hints(c(), window), &h, nullptr) ||
+            !(h.flags & XCB_ICCCM_WM_HINT_INPUT))
             return std::nullopt;
-        if (!(hints.flags & XCB_ICCCM_WM_HINT_INPUT)) return std::nullopt;
-        return hints.input != 0;
+        return h.input != 0;
     }
     /// The window's rectangle in root coordinates.
     QRect rootGeometry(xcb_window_t window) {
-        auto g = x11::reply(
-            xcb_get_geometry_reply(conn_.get(), xcb_get_geometry(conn_.get(), window), nullptr));
-        auto t = x11::reply(xcb_translate_coordinates_reply(
-            conn_.get(), xcb_translate_coordinates(conn_.get(), window, conn_.root(), 0, 0),
-            nullptr));
-        if (!g || !t) return {};
-        return QRect(t->dst_x, t->dst_y, g->width, g->height);
+        auto g = ask(xcb_get_geometry_reply, xcb_get_geometry(c(), window));
+        auto t = ask(xcb_translate_coordinates_reply,
+                     xcb_translate_coordinates(c(), window, root(), 0, 0));
+        return g && t ? QRect(t->dst_x, t->dst_y, g->width, g->height) : QRect();
     }
     /// Someone (the window manager during a move or resize) holds the pointer grab.
     bool pointerGrabbedElsewhere() {
-        auto r = x11::reply(xcb_grab_pointer_reply(
-            conn_.get(),
-            xcb_grab_pointer(conn_.get(), 0, conn_.root(), 0, XCB_GRAB_MODE_ASYNC,
-                             XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
-            nullptr));
+        auto r = ask(xcb_grab_pointer_reply,
+                     xcb_grab_pointer(c(), 0, root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                      XCB_NONE, XCB_NONE, XCB_CURRENT_TIME));
         if (r && r->status == XCB_GRAB_STATUS_SUCCESS) {
-            xcb_ungrab_pointer(conn_.get(), XCB_CURRENT_TIME);
+            xcb_ungrab_pointer(c(), XCB_CURRENT_TIME);
             conn_.flush();
-            return false;
         }
         return r && r->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
     }
@@ -120,35 +113,26 @@ private:
 /// client pressed when that client disconnects. Releases anything still held when destroyed.
 class XTestPointer {
 public:
-    bool isValid() const { return conn_.isValid(); }
-    QPoint position() const { return position_; }
-    void moveTo(int x, int y) {
-        position_ = QPoint(x, y);
-        xcb_test_fake_input(conn_.get(), XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, conn_.root(),
-                            int16_t(x), int16_t(y), 0);
-        sync();
-    }
-    void press(int button = 1) {
-        xcb_test_fake_input(conn_.get(), XCB_BUTTON_PRESS, uint8_t(button), XCB_CURRENT_TIME,
-                            XCB_NONE, 0, 0, 0);
-        held_ = button;
-        sync();
-    }
-    void release(int button = 1) {
-        xcb_test_fake_input(conn_.get(), XCB_BUTTON_RELEASE, uint8_t(button), XCB_CURRENT_TIME,
-                            XCB_NONE, 0, 0, 0);
-        held_ = 0;
-        sync();
-    }
     ~XTestPointer() {
         if (held_) release(held_);
     }
+    QPoint position() const { return position_; }
+    void moveTo(int x, int y) {
+        position_ = QPoint(x, y);
+        fake(XCB_MOTION_NOTIFY, 0, conn_.root(), x, y);
+    }
+    void press(int button = 1) { fake(XCB_BUTTON_PRESS, uint8_t(held_ = button)); }
+    void release(int button = 1) {
+        held_ = 0;
+        fake(XCB_BUTTON_RELEASE, uint8_t(button));
+    }
 
 private:
-    void sync() {
-        // A round trip: the server has processed the fake input when it answers.
-        x11::reply(
-            xcb_get_input_focus_reply(conn_.get(), xcb_get_input_focus(conn_.get()), nullptr));
+    /// Sends the input and waits for a round trip: then the server has processed it.
+    void fake(uint8_t type, uint8_t detail, xcb_window_t root = XCB_NONE, int x = 0, int y = 0) {
+        xcb_connection_t* c = conn_.get();
+        xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, root, int16_t(x), int16_t(y), 0);
+        x11::reply(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     }
     x11::XConnection conn_;
     int held_ = 0;
@@ -178,11 +162,22 @@ inline std::optional<Error> await(const std::function<void(Completion)>& op) {
     return error;
 }
 
-/// Whether the rectangles' edges are at most `tolerance` pixels apart.
-inline bool within(const QRect& a, const QRect& b, int tolerance) {
-    return std::abs(a.left() - b.left()) <= tolerance && std::abs(a.top() - b.top()) <= tolerance &&
-           std::abs(a.right() - b.right()) <= tolerance &&
-           std::abs(a.bottom() - b.bottom()) <= tolerance;
+/// Starts `stream` capturing window `id` (at that size, of that part), again and again (bounded)
+/// until the window manager lists the window; returns the last error.
+template <typename Stream>
+std::optional<Error> startCaptureOnceListed(Stream& stream, WindowNumber id,
+                                            std::optional<std::int64_t> w = {},
+                                            std::optional<std::int64_t> h = {}, QRectF rect = {}) {
+    std::optional<Error> error;
+    waitUntil([&] {
+        return !(error = await([&](Completion d) { stream.startCapture(id, w, h, rect, d); }));
+    });
+    return error;
+}
+
+/// Whether the rectangles' edges are at most `t` pixels apart.
+inline bool within(const QRect& a, const QRect& b, int t) {
+    return a.adjusted(-t, -t, t, t).contains(b) && b.adjusted(-t, -t, t, t).contains(a);
 }
 
 /// Runs xdotool with the arguments; true when it succeeded.
@@ -199,16 +194,10 @@ inline bool near(const QColor& a, const QColor& b, int tolerance = 12) {
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
-/// Texts for failure messages.
-inline std::string describe(const QColor& c) {
-    return c.isValid() ? c.name().toStdString() : std::string("invalid");
-}
-inline std::string describe(const QPoint& p) {
-    return std::to_string(p.x()) + "," + std::to_string(p.y());
-}
-inline std::string describe(const QRect& r) {
-    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) +
-           "x" + std::to_string(r.height());
+/// A text for failure messages (a colour, point, rectangle).
+template <typename T>
+std::string describe(const T& value) {
+    return QDebug::toString(value).toStdString();
 }
 
 }  // namespace mirano::testing

@@ -18,13 +18,7 @@
 namespace mirano {
 namespace {
 
-using testing::describe;
-using testing::gSession;
-using testing::Inspector;
-using testing::near;
-using testing::TestClientWindow;
-using testing::waitUntil;
-using testing::xdotool;
+using namespace testing;
 
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 192, 0);
@@ -71,17 +65,17 @@ protected:
         // Away from the panel, so that no hint overlay covers the picture.
         ASSERT_TRUE(xdotool({"mousemove", "1200", "780"}));
         // The mirrored window, away from the panel; the red one below takes the focus.
-        source = std::make_unique<TestClientWindow>(
-            *gSession,
-            QStringList{"--pos", "800,450", "--size", "320x200", "--pattern", "solid:00c000"});
-        ASSERT_NE(source->id(), 0u);
-        client = std::make_unique<TestClientWindow>(
-            *gSession,
-            QStringList{"--pos", "40,40", "--size", "700x500", "--pattern", "solid:ff0000"});
-        ASSERT_NE(client->id(), 0u);
+        for (auto [window, pos, size, colour] :
+             {std::tuple{&source, "800,450", "320x200", "00c000"},
+              {&client, "40,40", "700x500", "ff0000"}}) {
+            *window = std::make_unique<TestClientWindow>(
+                *gSession, QStringList{"--pos", pos, "--size", size, "--pattern",
+                                       QStringLiteral("solid:") + colour});
+            ASSERT_NE((*window)->id(), 0u);
+        }
         ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == client->id(); }, 5000))
             << "the client never got the focus";
-        ASSERT_TRUE(waitUntil([&] { return near(inspector.pixel(60, 60), kRed); }, 5000));
+        ASSERT_TRUE(waitUntil([&] { return near(at({60, 60}), kRed); }, 5000));
 
         panel = std::make_unique<PiPPanel>(QRectF(kPanelRect), windowSystem, settings);
         panel->onResize = [this](QSizeF s) { resizes << s; };
@@ -94,29 +88,21 @@ protected:
         panel->attachPictureSurface(surface);
         stream = std::make_shared<StreamManager>(capture, settings, scheduler);
         stream->setPictureSurface(surface);
-        std::optional<Error> error;
-        ASSERT_TRUE(waitUntil(
-            [&] {  // listed once the window manager manages it
-                error = testing::await(
-                    [&](Completion d) { stream->startCapture(source->id(), {}, {}, QRectF(), d); });
-                return !error;
-            },
-            5000))
-            << qPrintable(error->description);
+        const auto error = startCaptureOnceListed(*stream, source->id());
+        ASSERT_FALSE(error) << qPrintable(error->description);
         panel->orderFront();
-        ASSERT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid()) == kPanelRect; }, 5000))
+        ASSERT_TRUE(waitUntil([&] { return geometry() == kPanelRect; }, 5000))
             << "panel not placed where asked";
         const QPoint c = kPanelRect.center();
-        ASSERT_TRUE(waitUntil([&] { return near(inspector.pixel(c.x(), c.y()), kGreen); }, 5000))
-            << "panel content not shown: " << describe(inspector.pixel(c.x(), c.y()));
+        ASSERT_TRUE(waitUntil([&] { return near(at(c), kGreen); }, 5000))
+            << "panel content not shown: " << describe(at(c));
     }
     void TearDown() override {
         if (stream) stream->stop();
-        stream.reset();
-        panel.reset();
     }
 
     xcb_window_t xid() const { return static_cast<xcb_window_t>(panel->winId()); }
+    QRect geometry() { return inspector.rootGeometry(xid()); }
     QColor at(QPoint p) { return inspector.pixel(p); }
     /// Presses at `p` and waits until the panel has handed the drag to the window manager.
     bool pressUntilDragHandedOver(QPoint p) {
@@ -141,16 +127,15 @@ protected:
     }
 
     Inspector inspector;
-    testing::XTestPointer pointer;
+    XTestPointer pointer;
     fakes::MemoryDefaultsStore store;
     AppSettings settings{store};
     CountingWindowSystem windowSystem;
     QtScheduler scheduler;
     x11::X11CaptureService capture{scheduler};
+    std::unique_ptr<TestClientWindow> source, client;
+    std::unique_ptr<PiPPanel> panel;  // goes before the stream
     std::shared_ptr<StreamManager> stream;
-    std::unique_ptr<TestClientWindow> source;
-    std::unique_ptr<TestClientWindow> client;
-    std::unique_ptr<PiPPanel> panel;
     QList<QSizeF> resizes;
     int entered = 0, exited = 0;
 };
@@ -160,8 +145,9 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
         [&] { return inspector.atomNames(xid(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"); },
         5000));
     const QStringList state = inspector.atomNames(xid(), "_NET_WM_STATE");
-    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_TASKBAR"));
-    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_PAGER"));
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_TASKBAR") &&
+                state.contains("_NET_WM_STATE_SKIP_PAGER"))
+        << state.join(' ').toStdString();
     const auto desktop = inspector.cardinals(xid(), "_NET_WM_DESKTOP");
     EXPECT_TRUE(state.contains("_NET_WM_STATE_STICKY") ||
                 (!desktop.empty() && desktop[0] == 0xFFFFFFFF))
@@ -176,8 +162,7 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
     ASSERT_TRUE(xcb_icccm_get_wm_normal_hints_reply(
         conn.get(), xcb_icccm_get_wm_normal_hints(conn.get(), xid()), &hints, nullptr));
     ASSERT_TRUE(hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE);
-    EXPECT_EQ(hints.min_width, 150);
-    EXPECT_EQ(hints.min_height, 150);
+    EXPECT_EQ(QSize(hints.min_width, hints.min_height), QSize(150, 150));
 
     // A click on the panel leaves the focus where it was. (Away from the centre, where the next
     // test presses: two presses on one spot in quick succession would make a double-click.)
@@ -193,27 +178,24 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
     ASSERT_TRUE(pressUntilDragHandedOver(c));
     // The window manager takes over once it has read the panel's request: nudge the pointer
     // right and down until the panel follows.
-    ASSERT_TRUE(nudgeUntil({c.x() + 10, c.y() + 10}, [&] {
-        return inspector.rootGeometry(xid()).topLeft() != kPanelRect.topLeft();
-    }));
+    ASSERT_TRUE(nudgeUntil({c.x() + 10, c.y() + 10},
+                           [&] { return geometry().topLeft() != kPanelRect.topLeft(); }));
     // From here on the panel follows the pointer point for point.
-    const QPoint start = inspector.rootGeometry(xid()).topLeft();
+    const QPoint start = geometry().topLeft();
     const QPoint from = pointer.position();
     pointer.moveTo(from.x() + 100, from.y() + 50);
     // Within the one point the nudging alternates by.
     EXPECT_TRUE(waitUntil(
         [&] {
-            const QPoint d = inspector.rootGeometry(xid()).topLeft() - start - QPoint(100, 50);
+            const QPoint d = geometry().topLeft() - start - QPoint(100, 50);
             return std::abs(d.x()) <= 1 && d.y() == 0;
         },
         5000));
     ASSERT_TRUE(releaseUntilDragEnds());
-    const QRect moved = inspector.rootGeometry(xid());
+    const QRect moved = geometry();
     EXPECT_EQ(moved.size(), kPanelRect.size());
     ASSERT_TRUE(waitUntil([&] { return panel->geometry() == moved; }, 5000));
-    EXPECT_EQ(panel->frame().topLeft(),
-              before.topLeft() + QPointF(moved.topLeft() - kPanelRect.topLeft()));
-    EXPECT_EQ(panel->frame().size(), before.size());
+    EXPECT_EQ(panel->frame(), before.translated(moved.topLeft() - kPanelRect.topLeft()));
     EXPECT_TRUE(resizes.isEmpty());
     EXPECT_EQ(inspector.inputFocus(), client->id());
 }
@@ -222,14 +204,12 @@ TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
     const int y = kPanelRect.center().y();
     const int x = kPanelRect.right() - 1;
     ASSERT_TRUE(pressUntilDragHandedOver({x, y}));
-    ASSERT_TRUE(nudgeUntil(
-        {x + 10, y}, [&] { return inspector.rootGeometry(xid()).width() != kPanelRect.width(); }));
-    const int startWidth = inspector.rootGeometry(xid()).width();
+    ASSERT_TRUE(nudgeUntil({x + 10, y}, [&] { return geometry().width() != kPanelRect.width(); }));
+    const int startWidth = geometry().width();
     pointer.moveTo(pointer.position().x() + 100, y);
-    EXPECT_TRUE(
-        waitUntil([&] { return inspector.rootGeometry(xid()).width() >= startWidth + 95; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return geometry().width() >= startWidth + 95; }, 5000));
     ASSERT_TRUE(releaseUntilDragEnds());
-    const QRect resized = inspector.rootGeometry(xid());
+    const QRect resized = geometry();
     ASSERT_TRUE(waitUntil(
         [&] {
             return panel->size() == resized.size() && !resizes.isEmpty() &&
@@ -246,13 +226,11 @@ TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
 TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCornersAndNothingAtAlphaZero) {
     const QRect r = kPanelRect;
     const QPoint c = r.center();
-    EXPECT_TRUE(near(at({r.left() + 4, c.y()}), kGreen));
-    EXPECT_TRUE(near(at({c.x(), r.top() + 1}), kGreen));
+    EXPECT_TRUE(near(at({r.left() + 4, c.y()}), kGreen) && near(at({c.x(), r.top() + 1}), kGreen));
     // The very corners show the red window underneath; the picture reaches into their curve.
     for (QPoint p : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()}) {
         const QPoint inward(p.x() == r.left() ? 1 : -1, p.y() == r.top() ? 1 : -1);
-        EXPECT_TRUE(near(at(p + inward), kRed)) << describe(p + inward);
-        EXPECT_TRUE(near(at(p + 6 * inward), kGreen)) << describe(p + 6 * inward);
+        EXPECT_TRUE(near(at(p + inward), kRed) && near(at(p + 6 * inward), kGreen)) << describe(p);
     }
 
     panel->setAlphaValue(0.0);
