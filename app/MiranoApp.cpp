@@ -1,18 +1,14 @@
 #include "app/MiranoApp.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QIcon>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
 
 #include "app/AppVersion.h"
 #include "app/CommandLine.h"
 #include "app/HotkeyManagerService.h"
 #include "app/OpenSettingsHandler.h"
+#include "app/QuitSignals.h"
 #include "app/SettingsWindow.h"
 #include "app/SingleInstance.h"
 #include "app/UpdaterManager.h"
@@ -29,30 +25,6 @@ static void initMiranoResources() { Q_INIT_RESOURCE(mirano); }
 namespace mirano {
 
 namespace {
-
-int gSignalPipe[2] = {-1, -1};
-
-void onQuitSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] const auto n = ::write(gSignalPipe[1], &c, 1);
-}
-
-/// SIGTERM, SIGINT and SIGHUP end Mirano through the normal termination path, so a running
-/// PiP and the hotkey grabs are released.
-void quitOnSignals(QObject* context) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
-        char c;
-        [[maybe_unused]] const auto n = ::read(gSignalPipe[0], &c, 1);
-        Platform::real().application().terminate();
-    });
-    struct sigaction action {};
-    action.sa_handler = onQuitSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
-}
 
 /// Runs the work that is already queued (a stream's stop posted by the termination sequence)
 /// after the event loop has ended. Bounded: it never waits for new work.
@@ -97,7 +69,7 @@ int MiranoApp::run(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/mirano/mirano.svg")));
     // Mirano lives in the tray: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    quitOnSignals(&app);
+    quitOnSignals(&app, [] { Platform::real().application().terminate(); });
 
     int code = 0;
     {

@@ -16,7 +16,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
+
+#include "platform/Log.h"
 
 namespace mirano {
 
@@ -35,6 +38,28 @@ QString displayKey(const QString& display) {
     key.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
     return key.isEmpty() ? QStringLiteral("none") : key;
 }
+
+/// Why `path` may not hold the lock and socket; empty when it is a folder of this user's that
+/// nobody else may write.
+QString privacyProblem(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (!S_ISDIR(st.st_mode)) return QStringLiteral("not a folder");
+    if (st.st_uid != ::getuid()) return QStringLiteral("owned by another user");
+    if ((st.st_mode & 022) != 0) return QStringLiteral("writable by other users");
+    return {};
+}
+
+/// The user id of the process at the other end of a connected Unix socket.
+std::optional<uid_t> peerUser(int fd) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) return std::nullopt;
+    return credentials.uid;
+}
+
+bool peerIsThisUser(int fd) { return peerUser(fd) == ::getuid(); }
 
 /// A blocking connect to a Unix socket; -1 when nobody listens.
 int connectTo(const QByteArray& path) {
@@ -71,25 +96,49 @@ void SingleInstance::stopListening() {
 }
 
 QString SingleInstance::defaultDirectory() {
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty() || !QDir::isAbsolutePath(cache)) cache = QDir::homePath() + "/.cache";
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) return runtime;
     const QString own = QDir::tempPath() + QStringLiteral("/mirano-%1").arg(::getuid());
-    const QByteArray path = QFile::encodeName(own);
-    ::mkdir(path.constData(), 0700);
-    // Someone else's directory of that name must not decide whether Mirano runs.
-    struct stat st {};
-    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
-        (st.st_mode & 077) != 0)
-        return {};
-    return own;
+    QStringList tried;
+    for (const QString& folder : {runtime, own, cache + QStringLiteral("/mirano")}) {
+        if (folder.isEmpty()) continue;
+        if (folder != runtime) {
+            QDir().mkpath(QFileInfo(folder).absolutePath());
+            ::mkdir(QFile::encodeName(folder).constData(), 0700);
+        }
+        const QString problem = privacyProblem(folder);
+        if (problem.isEmpty()) {
+            // A runtime folder that others control must not decide whether Mirano runs.
+            if (!tried.isEmpty())
+                logLine(QStringLiteral("Single instance: not using %1; keeping the lock in %2.")
+                            .arg(tried.join(QStringLiteral(", ")), folder));
+            return folder;
+        }
+        tried << QStringLiteral("%1 (%2)").arg(folder, problem);
+    }
+    logLine(QStringLiteral("Single instance is off: no private folder for its lock (%1).")
+                .arg(tried.join(QStringLiteral(", "))));
+    return {};
 }
 
 bool SingleInstance::claim() {
     if (lockFd_ >= 0 || base_.isEmpty()) return true;
-    const int fd =
-        ::open(QFile::encodeName(lockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    // Without a lock file (unwritable directory) Mirano still runs: better two than none.
-    if (fd < 0) return true;
+    const int fd = ::open(QFile::encodeName(lockPath()).constData(),
+                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // Without a lock file of our own Mirano still runs (better two than none), and says so.
+    if (fd < 0) {
+        logLine(QStringLiteral("Single instance is off: %1 cannot be opened (%2).")
+                    .arg(lockPath(), QString::fromLocal8Bit(std::strerror(errno))));
+        return true;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) {
+        ::close(fd);
+        logLine(QStringLiteral("Single instance is off: %1 is not a file of this user.")
+                    .arg(lockPath()));
+        return true;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;
@@ -109,6 +158,10 @@ bool SingleInstance::listen() {
     connect(server_.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            if (!peerIsThisUser(static_cast<int>(socket->socketDescriptor()))) {
+                socket->abort();
+                continue;
+            }
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 if (!socket->canReadLine()) return;
                 const bool known = socket->readLine() == kRequest;
@@ -130,6 +183,14 @@ bool SingleInstance::askToOpenSettings(int timeoutMs) const {
     while ((fd = connectTo(path)) < 0) {
         if (Clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    // Only a process of this user is sent the request.
+    if (!peerIsThisUser(fd)) {
+        logLine(QStringLiteral("Single instance: %1 is answered by another user's process; not "
+                               "talking to it.")
+                    .arg(socketPath()));
+        ::close(fd);
+        return false;
     }
     bool answered = false;
     if (::send(fd, kRequest.constData(), static_cast<std::size_t>(kRequest.size()), MSG_NOSIGNAL) ==

@@ -10,10 +10,12 @@ class QLocalServer;
 
 namespace mirano {
 
-/// The first instance holds a lock file and listens on a local socket next to it, both in the
-/// user's runtime directory and named after the display. A later launch finds the lock taken
+/// The first instance holds a lock file and listens on a local socket next to it, both in a
+/// folder private to the user and named after the display. A later launch finds the lock taken
 /// and asks the holder, through the socket, to open its settings window. The kernel drops
-/// the lock when its holder dies, so nothing stale is left after a crash. Main thread only.
+/// the lock when its holder dies, so nothing stale is left after a crash. Nothing another user
+/// controls is trusted: not a folder others may write, not a lock or socket file of theirs, not
+/// a peer process of theirs. Main thread only.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -22,18 +24,23 @@ public:
     SingleInstance(QString directory, const QString& display, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    /// $XDG_RUNTIME_DIR, or a private directory under /tmp for this user; empty when that
-    /// directory belongs to someone else.
+    /// The first private folder (owned by this user, writable by nobody else) of
+    /// $XDG_RUNTIME_DIR, $TMPDIR/mirano-<uid> and $XDG_CACHE_HOME/mirano (the last two made
+    /// when missing). Says in one line when the runtime folder is passed over, or when none
+    /// fits and single instance is off (empty).
     static QString defaultDirectory();
 
-    /// Takes the lock; false when another instance holds it. Needs no Qt application.
+    /// Takes the lock; false when another instance holds it. A lock file that cannot be made or
+    /// is not this user's turns single instance off, said in one line, and Mirano runs.
+    /// Needs no Qt application.
     bool claim();
     /// The holder starts answering later launches (call once the Qt application exists).
     bool listen();
     /// Stops answering (before the Qt application goes); the lock stays until destruction.
     void stopListening();
     /// Asks the instance holding the lock to open its settings window and waits (bounded) for
-    /// its answer; false when it does not answer. Needs no Qt application.
+    /// its answer; false when it does not answer or is another user's process, which is never
+    /// sent the request. Needs no Qt application.
     bool askToOpenSettings(int timeoutMs = 5000) const;
 
     /// A later launch asked for the settings window.

@@ -1,6 +1,8 @@
 #include "platform/qt/JsonDefaultsStore.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -8,6 +10,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 namespace mirano {
 
@@ -163,19 +167,38 @@ void JsonDefaultsStore::replaceValues(const QJsonObject& fresh) {
 
 JsonDefaultsStore::ReadResult JsonDefaultsStore::readFile() const {
     ReadResult r;
-    QFile file(path_);
-    if (!file.exists()) return r;
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Non-blocking, so that a FIFO in the file's place cannot stall the main thread in open();
+    // only a regular file of a sane size is read (a symlink to one is followed).
+    const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return r;
         r.status = ReadStatus::unreadable;
-        r.reason = file.errorString();
+        r.reason = QString::fromLocal8Bit(std::strerror(errno));
         return r;
     }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    const auto unreadable = [&](QString reason) {
+        ::close(fd);
         r.status = ReadStatus::unreadable;
-        r.reason = file.errorString();
+        r.reason = std::move(reason);
         return r;
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return unreadable(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(st.st_mode)) return unreadable(QStringLiteral("not a regular file"));
+    if (st.st_size > kMaxFileBytes) return unreadable(QStringLiteral("larger than 1 MB"));
+    // Bounded even if the file grows while it is read.
+    QByteArray data(kMaxFileBytes + 1, Qt::Uninitialized);
+    qsizetype size = 0;
+    while (size < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + size, static_cast<size_t>(data.size() - size));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return unreadable(QString::fromLocal8Bit(std::strerror(errno)));
+        if (n == 0) break;
+        size += n;
     }
+    if (size > kMaxFileBytes) return unreadable(QStringLiteral("larger than 1 MB"));
+    ::close(fd);
+    data.truncate(size);
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
     if (error.error == QJsonParseError::NoError && doc.isObject()) {

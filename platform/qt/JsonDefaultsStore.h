@@ -16,7 +16,9 @@ namespace mirano {
 /// settled. At start a file that does not parse is moved aside and the defaults apply; while
 /// running, a file that does not parse (an editor still writing, or a broken edit) or cannot
 /// be read never resets the live values: a broken edit is moved aside before Mirano writes
-/// the file again, and nothing is written while the file cannot be read. Main thread only.
+/// the file again, and nothing is written while the file cannot be read. Anything but a
+/// regular file of at most kMaxFileBytes counts as unreadable, so a FIFO, a device or a huge
+/// file can neither block nor bloat Mirano. Main thread only.
 class JsonDefaultsStore final : public DefaultsStore {
     Q_OBJECT
 public:
@@ -40,6 +42,8 @@ public:
     static constexpr int kParseAttempts = 5;
     /// How often a file that cannot be read is tried again.
     static constexpr int kUnreadableRetryMs = 1000;
+    /// A larger file is not read: settings take a few hundred bytes.
+    static constexpr qsizetype kMaxFileBytes = 1024 * 1024;
 
 private:
     enum class ReadStatus { ok, missing, unreadable, unparsable };

@@ -1,14 +1,28 @@
 // The process around the shell: its command line, the one-instance rule, and hand-overs to
 // the main thread that must stop safely when the application object goes.
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <csignal>
+#include <cstring>
 #include <future>
 #include <thread>
 
 #include "app/CommandLine.h"
+#include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "platform/qt/QtScheduler.h"
 
@@ -71,6 +85,195 @@ TEST(SingleInstanceTest, ASecondInstanceOnTheSameDisplayAsksTheFirstToOpenItsSet
     }
     SingleInstance next(dir.path(), ":9");
     EXPECT_TRUE(next.claim());
+}
+
+namespace {
+
+constexpr uid_t kStranger = 65534;  // nobody
+
+/// Sets an environment variable (empty: unsets it) until the end of the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QString& value)
+        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, QFile::encodeName(value));
+    }
+    ~ScopedEnv() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
+
+private:
+    const char* name_;
+    QByteArray old_;
+    bool had_;
+};
+
+/// Another user's process that holds `<base>.lock` and listens on `<base>.socket`, answering
+/// "ok" to anything, and reports what it was sent. With `bindAsRoot` it makes both files as
+/// root (so they look like the caller's) and only then becomes the other user. Needs root.
+class Stranger {
+public:
+    Stranger(const QString& base, bool bindAsRoot) {
+        const QByteArray lock = QFile::encodeName(base + ".lock");
+        const QByteArray socketPath = QFile::encodeName(base + ".socket");
+        int ready[2], report[2];
+        if (::pipe(ready) != 0 || ::pipe(report) != 0) return;
+        pid_t pid = ::fork();
+        if (pid == 0) serve(lock, socketPath, bindAsRoot, ready[1], report[1]);  // never returns
+        pid_ = pid;
+        ::close(ready[1]);
+        ::close(report[1]);
+        report_ = report[0];
+        char c = 0;
+        pollfd p{ready[0], POLLIN, 0};
+        ready_ = ::poll(&p, 1, 5000) == 1 && ::read(ready[0], &c, 1) == 1;
+        ::close(ready[0]);
+    }
+    ~Stranger() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (report_ >= 0) ::close(report_);
+    }
+    bool ready() const { return ready_; }
+    /// What it was sent so far.
+    QByteArray received() {
+        QByteArray bytes;
+        pollfd p{report_, POLLIN, 0};
+        char buffer[64];
+        while (::poll(&p, 1, 100) == 1) {
+            const ssize_t n = ::read(report_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            bytes.append(buffer, n);
+        }
+        return bytes;
+    }
+
+private:
+    [[noreturn]] static void serve(const QByteArray& lock, const QByteArray& socketPath,
+                                   bool bindAsRoot, int ready, int report) {
+        const auto becomeStranger = [] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kStranger) != 0 ||
+                ::setuid(kStranger) != 0)
+                ::_exit(1);
+        };
+        if (!bindAsRoot) becomeStranger();
+        const int lockFd = ::open(lock.constData(), O_RDWR | O_CREAT, 0666);
+        if (lockFd < 0 || ::flock(lockFd, LOCK_EX | LOCK_NB) != 0) ::_exit(2);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, socketPath.constData(), socketPath.size());
+        const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ::unlink(socketPath.constData());
+        if (::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
+        ::chmod(socketPath.constData(), 0777);
+        if (bindAsRoot) becomeStranger();  // the peer's credentials are taken at listen()
+        if (::listen(server, 4) != 0 || ::write(ready, "r", 1) != 1) ::_exit(4);
+        for (;;) {
+            const int client = ::accept(server, nullptr, nullptr);
+            if (client < 0) continue;
+            char buffer[64];
+            const ssize_t n = ::read(client, buffer, sizeof buffer);
+            if (n > 0 && ::write(report, buffer, static_cast<size_t>(n)) != n) ::_exit(5);
+            if (::write(client, "ok\n", 3) != 3) ::_exit(6);
+            ::close(client);
+        }
+    }
+
+    pid_t pid_ = -1;
+    int report_ = -1;
+    bool ready_ = false;
+};
+
+QString captured() { return QString::fromStdString(::testing::internal::GetCapturedStdout()); }
+
+}  // namespace
+
+// Another local user runs `mkdir -m 777 /tmp/mirano-<uid>` first: single instance still holds,
+// in a private fallback folder, and one line says why the planted folder is not used.
+TEST(SingleInstanceTest, AFolderPlantedByAnotherUserDoesNotTurnSingleInstanceOff) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("tmp"));
+    const QString planted = dir.filePath(QStringLiteral("tmp/mirano-%1").arg(::getuid()));
+    ASSERT_EQ(::mkdir(QFile::encodeName(planted).constData(), 0777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(planted).constData(), 0777), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(QFile::encodeName(planted).constData(), kStranger, kStranger), 0);
+    }
+    ScopedEnv runtime("XDG_RUNTIME_DIR", {}), tmp("TMPDIR", dir.filePath("tmp")),
+        cache("XDG_CACHE_HOME", dir.filePath("cache"));
+
+    ::testing::internal::CaptureStdout();
+    SingleInstance first(SingleInstance::defaultDirectory(), ":5");
+    const QString out = captured();
+    EXPECT_TRUE(out.contains("not using " + planted)) << out.toStdString();
+    EXPECT_TRUE(first.lockPath().startsWith(dir.filePath("cache/mirano/")))
+        << first.lockPath().toStdString();
+    ASSERT_TRUE(first.claim());
+    SingleInstance second(SingleInstance::defaultDirectory(), ":5");
+    EXPECT_FALSE(second.claim()) << "a second Mirano would run beside the first";
+}
+
+// Another user's process holding the lock and answering on the socket is never obeyed: in a
+// shared, world-writable runtime folder (passed over for a private one), or as the peer of a
+// socket in the user's own folder (told by its credentials). It is never sent the request.
+TEST(SingleInstanceTest, AnotherUsersLockOrSocketIsNeverObeyed) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "acting as another user needs root";
+    }
+    QTemporaryDir dir;
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkpath("shared") && QDir(dir.path()).mkpath("tmp"));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("shared")).constData(), 01777), 0);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", dir.filePath("shared")),
+        tmp("TMPDIR", dir.filePath("tmp"));
+    {
+        Stranger stranger(dir.filePath("shared/mirano-_5"), false);
+        ASSERT_TRUE(stranger.ready());
+        ::testing::internal::CaptureStdout();
+        SingleInstance victim(SingleInstance::defaultDirectory(), ":5");
+        const QString out = captured();
+        EXPECT_TRUE(
+            out.contains("not using " + dir.filePath("shared") + " (writable by other users)"))
+            << out.toStdString();
+        EXPECT_TRUE(victim.claim()) << "the stranger's lock decided that Mirano does not run";
+        EXPECT_EQ(stranger.received(), QByteArray());
+    }
+    {
+        ASSERT_TRUE(QDir(dir.path()).mkpath("own"));
+        Stranger stranger(dir.filePath("own/mirano-_5"), true);
+        ASSERT_TRUE(stranger.ready());
+        SingleInstance victim(dir.filePath("own"), ":5");
+        EXPECT_FALSE(victim.claim());
+        EXPECT_FALSE(victim.askToOpenSettings(1000)) << "obeyed another user's process";
+        EXPECT_EQ(stranger.received(), QByteArray());
+    }
+}
+
+// A quit signal ends Mirano through its event loop when the main thread is free, and within
+// the grace period anyway when it is not (stuck in a read that never ends).
+TEST(QuitSignalsTest, ASignalQuitsInOrderOrAtOnceWhenTheMainThreadIsBusy) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            QObject context;
+            bool quit = false;
+            quitOnSignals(&context, [&] { quit = true; });
+            ::raise(SIGTERM);
+            std::_Exit(QTest::qWaitFor([&] { return quit; }, 5000) ? 3 : 4);
+        },
+        ::testing::ExitedWithCode(3), "");
+    EXPECT_EXIT(
+        {
+            QObject context;
+            quitOnSignals(&context, [] {});
+            ::raise(SIGTERM);
+            std::this_thread::sleep_for(std::chrono::seconds(20));
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(128 + SIGTERM), "");
 }
 
 TEST(QtSchedulerTest, PostsFromAnotherThreadRunOnTheMainThreadAndStopWhenTheContextGoes) {

@@ -1,7 +1,9 @@
 // The settings file on disk: write-through, owner-only mode, edits made outside, broken and
 // unreadable files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +13,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <functional>
 #include <optional>
+#include <thread>
 
 #include "platform/qt/JsonDefaultsStore.h"
 #include "settings/AppSettings.h"
@@ -150,6 +155,100 @@ TEST_F(JsonDefaultsStoreTest, AnUnreadableFileKeepsTheLiveSettingsAndIsNotWritte
     EXPECT_EQ(onDisk(), json(R"({"frameRate": 40, "modifier": "leftOption", "triggerKey": "K"})"));
     const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
     EXPECT_EQ(out.count("cannot be read"), 1) << out.toStdString();
+}
+
+/// Unblocks a reader stuck in open() on `fifo` if `done` is not set within three seconds, so
+/// that a store that blocks fails the test instead of hanging it.
+class FifoWatchdog {
+public:
+    explicit FifoWatchdog(const QString& fifo)
+        : thread_([this, path = QFile::encodeName(fifo)] {
+              for (int i = 0; i < 300 && !done_; ++i)
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              while (!done_) {
+                  const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
+                  if (fd >= 0) {
+                      released_ = true;
+                      ::close(fd);
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              }
+          }) {}
+    /// Stops watching; true when a blocked reader had to be released.
+    bool finish() {
+        done_ = true;
+        thread_.join();
+        return released_;
+    }
+
+private:
+    std::atomic<bool> done_{false}, released_{false};
+    std::thread thread_;
+};
+
+// Something other than a settings file in its place, at start or while running: a FIFO (which
+// would block open() for good), a symlink to /dev/zero (an endless read), a 1 GB sparse file.
+// Each is refused in one line naming the file and the reason, within a second; the live
+// settings stay, the thing is left as it is, and a sane file is read again.
+TEST_F(JsonDefaultsStoreTest, AFifoADeviceOrAHugeFileIsRefusedWithoutBlockingOrBloating) {
+    const QByteArray name = QFile::encodeName(path);
+    const std::tuple<const char*, std::function<void()>, const char*> rows[] = {
+        {"fifo", [&] { ASSERT_EQ(::mkfifo(name.constData(), 0600), 0); }, "not a regular file"},
+        {"/dev/zero", [&] { ASSERT_EQ(::symlink("/dev/zero", name.constData()), 0); },
+         "not a regular file"},
+        {"1 GB",
+         [&] {
+             writeRaw(path, "{}");
+             ASSERT_EQ(::truncate(name.constData(), 1LL << 30), 0);
+         },
+         "larger than 1 MB"},
+    };
+    QString out;
+    const auto said = [&](const QString& text) {
+        out += QString::fromStdString(::testing::internal::GetCapturedStdout());
+        ::testing::internal::CaptureStdout();
+        return out.contains(text);
+    };
+    for (const auto& [what, plant, reason] : rows) {
+        SCOPED_TRACE(what);
+        open(R"({"frameRate": 24})");
+        out.clear();
+        ::testing::internal::CaptureStdout();
+        ASSERT_TRUE(QFile::remove(path));
+        plant();
+        FifoWatchdog watchdog(path);
+        const QString line =
+            QStringLiteral("Settings file %1 cannot be read (%2)").arg(path, reason);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return said(line); }, 3000)) << out.toStdString();
+        EXPECT_FALSE(watchdog.finish()) << "the store blocked in open()";
+        EXPECT_EQ(settings->frameRate(), 24);
+        settings->setTriggerKey("K");
+        struct stat st {};
+        ASSERT_EQ(::lstat(name.constData(), &st), 0);
+        EXPECT_FALSE(S_ISREG(st.st_mode) && st.st_size < (1LL << 30)) << "written over";
+
+        // At start, too: the defaults apply and the thing stays.
+        settings.reset();
+        store.reset();
+        FifoWatchdog atStart(path);
+        store.emplace(path);
+        EXPECT_FALSE(atStart.finish()) << "the store blocked in open() at start";
+        settings.emplace(*store);
+        EXPECT_EQ(settings->frameRate(), 10);
+        ASSERT_EQ(::lstat(name.constData(), &st), 0);
+        EXPECT_FALSE(S_ISREG(st.st_mode) && st.st_size < (1LL << 30)) << "written over";
+
+        // Sane again: read as usual.
+        ASSERT_TRUE(QFile::remove(path));
+        writeRaw(path, R"({"frameRate": 40})");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return settings->frameRate() == 40; }, 5000));
+        said({});
+        out += QString::fromStdString(::testing::internal::GetCapturedStdout());
+        EXPECT_EQ(out.count("cannot be read"), 2) << out.toStdString();
+        settings.reset();
+        store.reset();
+        QFile::remove(path);
+    }
 }
 
 }  // namespace
