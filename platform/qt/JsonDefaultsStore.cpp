@@ -28,6 +28,7 @@ JsonDefaultsStore::JsonDefaultsStore(QString path, QObject* parent)
             break;
         case ReadStatus::unreadable:
             unreadable_ = true;
+            unreadableReason_ = start.reason;
             unreadableLog_(QStringLiteral("Settings file %1 cannot be read (%2); using defaults "
                                           "and not writing it until it can be read.")
                                .arg(path_, start.reason));
@@ -101,6 +102,7 @@ void JsonDefaultsStore::readChanges() {
             unparsable_ = false;
             parseAttempts_ = 0;
             unreadableLog_.reset();
+            unreadableReason_.clear();
             unparsableLog_.reset();
             if (wasUnreadable)
                 logLine(QStringLiteral("Settings file %1 can be read again.").arg(path_));
@@ -127,6 +129,8 @@ void JsonDefaultsStore::readChanges() {
             return;
         case ReadStatus::unreadable:
             unreadable_ = true;
+            // Said once per cause: a file that goes from a FIFO to a huge file is said again.
+            if (std::exchange(unreadableReason_, r.reason) != r.reason) unreadableLog_.reset();
             unreadableLog_(QStringLiteral("Settings file %1 cannot be read (%2); keeping the "
                                           "current settings and not writing it until it can be "
                                           "read.")

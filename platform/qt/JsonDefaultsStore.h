@@ -79,6 +79,7 @@ private:
     QString unparsableReason_;
     int parseAttempts_ = 0;
     LogOnce unreadableLog_;
+    QString unreadableReason_;
     LogOnce unparsableLog_;
     LogOnce unwritableLog_;
 };

@@ -249,6 +249,21 @@ TEST_F(JsonDefaultsStoreTest, AFifoADeviceOrAHugeFileIsRefusedWithoutBlockingOrB
         store.reset();
         QFile::remove(path);
     }
+
+    // One refusal turning into another is said again.
+    open(R"({"frameRate": 24})");
+    out.clear();
+    ::testing::internal::CaptureStdout();
+    for (const auto& [what, plant, reason] : rows) {
+        ASSERT_TRUE(QFile::remove(path));
+        plant();
+        FifoWatchdog watchdog(path);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return said(reason); }, 3000)) << what;
+        EXPECT_FALSE(watchdog.finish());
+    }
+    said({});
+    out += QString::fromStdString(::testing::internal::GetCapturedStdout());
+    EXPECT_EQ(out.count("cannot be read"), 2) << out.toStdString();  // same reason twice: once
 }
 
 }  // namespace
