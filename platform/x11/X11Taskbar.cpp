@@ -36,7 +36,10 @@ void X11Taskbar::setListed(QWindow& window, bool listed) {
     const xcb_atom_t skipTaskbar = intern(c, "_NET_WM_STATE_SKIP_TASKBAR");
     if (state == XCB_ATOM_NONE || skipTaskbar == XCB_ATOM_NONE) return;
     const auto xid = static_cast<xcb_window_t>(window.winId());
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    // The window manager listens on the root of the window's own screen, which with several X
+    // screens need not be the first.
+    auto geometry = reply(xcb_get_geometry_reply(c, xcb_get_geometry(c, xid), nullptr));
+    if (!geometry) return;
     // A mapped window's state belongs to the window manager: ask it (EWMH client message).
     xcb_client_message_event_t ev{};
     ev.response_type = XCB_CLIENT_MESSAGE;
@@ -46,7 +49,7 @@ void X11Taskbar::setListed(QWindow& window, bool listed) {
     ev.data.data32[0] = listed ? kStateRemove : kStateAdd;
     ev.data.data32[1] = skipTaskbar;
     ev.data.data32[3] = kSourceApplication;
-    xcb_send_event(c, 0, screen->root,
+    xcb_send_event(c, 0, geometry->root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&ev));
     xcb_flush(c);
