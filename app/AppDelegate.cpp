@@ -11,7 +11,7 @@
 #include "platform/Notifications.h"
 #include "platform/Permissions.h"
 #include "platform/Scheduler.h"
-#include "platform/qt/QtApplication.h"
+#include "platform/TitledWindow.h"
 
 namespace mirano {
 
@@ -31,9 +31,7 @@ AppDelegate::~AppDelegate() {
         QCoreApplication::instance()->removeEventFilter(this);
 }
 
-bool AppDelegate::isSettingsLike(const QWidget* window) {
-    return QtApplication::isTitledActivatingWindow(window);
-}
+bool AppDelegate::isSettingsLike(const QWidget* window) { return isTitledActivatingWindow(window); }
 
 void AppDelegate::applicationDidFinishLaunching() {
     services_.application.setActivationPolicy(ActivationPolicy::accessory);

@@ -14,6 +14,7 @@
 #include "app/UpdaterManager.h"
 #include "hotkeys/HotkeyManager.h"
 #include "platform/Application.h"
+#include "platform/Backend.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
@@ -47,8 +48,10 @@ int MiranoApp::run(int argc, char** argv) {
         return command.exitCode();
     }
 
-    // One Mirano per user and display: a second launch hands its request to the first.
-    SingleInstance instance(SingleInstance::defaultDirectory(), qEnvironmentVariable("DISPLAY"));
+    // One Mirano per user and window-system session: a second launch hands its request to the
+    // first.
+    Backend& backend = Platform::real().backend();
+    SingleInstance instance(SingleInstance::defaultDirectory(), backend.sessionName());
     if (!instance.claim()) {
         if (instance.askToOpenSettings()) {
             logLine(QStringLiteral("Mirano is already running; its settings window is now open."));
@@ -58,8 +61,7 @@ int MiranoApp::run(int argc, char** argv) {
         return 1;
     }
 
-    // The whole program works on X11 windows; under Wayland it runs through XWayland.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    backend.prepareApplication();
     initMiranoResources();
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
@@ -127,7 +129,7 @@ void MiranoApp::openSettings() {
         return;
     }
     auto* view =
-        new SettingsView(AppSettings::shared(), UpdaterManager::shared(),
+        new SettingsView(AppSettings::shared(), UpdaterManager::shared(), appVersion(),
                          [](const QString& c) { return HotkeyManager::keyCode(c).has_value(); });
     view->onFrameRateChanged = [this] { pip_.scheduleStreamRestart(); };
     settingsWindow_ = new SettingsWindow(view);

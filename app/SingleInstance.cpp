@@ -28,13 +28,9 @@ namespace {
 const QByteArray kRequest = "open-settings\n";
 const QByteArray kAnswer = "ok\n";
 
-/// ":0", ":0.0" and "unix:0" are one display; the screen number does not count.
-QString displayKey(const QString& display) {
-    QString key = display.trimmed();
-    const qsizetype colon = key.lastIndexOf(':');
-    const qsizetype dot = key.indexOf('.', colon < 0 ? 0 : colon);
-    if (colon >= 0 && dot > colon) key.truncate(dot);
-    if (key.startsWith(QLatin1String("unix:"))) key.remove(0, 4);
+/// The session's name as a file name.
+QString sessionKey(const QString& session) {
+    QString key = session.trimmed();
     key.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
     return key.isEmpty() ? QStringLiteral("none") : key;
 }
@@ -78,10 +74,10 @@ int connectTo(const QByteArray& path) {
 
 }  // namespace
 
-SingleInstance::SingleInstance(QString directory, const QString& display, QObject* parent)
+SingleInstance::SingleInstance(QString directory, const QString& session, QObject* parent)
     : QObject(parent),
       base_(directory.isEmpty() ? QString()
-                                : directory + QStringLiteral("/mirano-") + displayKey(display)) {}
+                                : directory + QStringLiteral("/mirano-") + sessionKey(session)) {}
 
 SingleInstance::~SingleInstance() {
     stopListening();

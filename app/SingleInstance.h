@@ -1,4 +1,4 @@
-// Keeps Mirano to one instance per user and display; a later launch hands its request over.
+// Keeps Mirano to one instance per user and session; a later launch hands its request over.
 #pragma once
 
 #include <QObject>
@@ -11,17 +11,17 @@ class QLocalServer;
 namespace mirano {
 
 /// The first instance holds a lock file and listens on a local socket next to it, both in a
-/// folder private to the user and named after the display. A later launch finds the lock taken
-/// and asks the holder, through the socket, to open its settings window. The kernel drops
-/// the lock when its holder dies, so nothing stale is left after a crash. Nothing another user
-/// controls is trusted: not a folder others may write, not a lock or socket file of theirs, not
-/// a peer process of theirs. Main thread only.
+/// folder private to the user and named after the window-system session. A later launch finds the
+/// lock taken and asks the holder, through the socket, to open its settings window. The kernel
+/// drops the lock when its holder dies, so nothing stale is left after a crash. Nothing another
+/// user controls is trusted: not a folder others may write, not a lock or socket file of theirs,
+/// not a peer process of theirs. Main thread only.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    /// `directory` holds the lock and the socket (none: no rule, every launch runs); `display`
-    /// is the X display name.
-    SingleInstance(QString directory, const QString& display, QObject* parent = nullptr);
+    /// `directory` holds the lock and the socket (none: no rule, every launch runs); `session`
+    /// names the window-system session (the backend's).
+    SingleInstance(QString directory, const QString& session, QObject* parent = nullptr);
     ~SingleInstance() override;
 
     /// The first private folder (owned by this user, writable by nobody else) of

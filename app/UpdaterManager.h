@@ -2,12 +2,12 @@
 #pragma once
 
 #include <QDateTime>
-#include <QObject>
 #include <functional>
 #include <memory>
 
 #include "app/UpdateCheck.h"
 #include "settings/UpdateCheckInterval.h"
+#include "settings/Updater.h"
 
 namespace mirano {
 
@@ -20,7 +20,7 @@ class Timer;
 /// automatic checks are on, checks the feed once per interval (also across restarts, through
 /// the time of the last check) and posts a notification when a newer version exists. A check
 /// the user asks for shows its result through the presenter. Main thread only.
-class UpdaterManager : public QObject {
+class UpdaterManager final : public Updater {
     Q_OBJECT
 public:
     using Clock = std::function<QDateTime()>;
@@ -32,16 +32,16 @@ public:
     static UpdaterManager& shared();
 
     /// Starts a check whose result the user sees.
-    void checkForUpdates();
+    void checkForUpdates() override;
 
-    bool automaticallyChecksForUpdates() const;
-    void setAutomaticallyChecksForUpdates(bool enabled);
+    bool automaticallyChecksForUpdates() const override;
+    void setAutomaticallyChecksForUpdates(bool enabled) override;
     /// Seconds between scheduled checks, as stored.
     double updateCheckInterval() const;
     void setUpdateCheckInterval(double seconds);
     /// The stored interval as one of the offered choices (unknown values read as weekly).
-    UpdateCheckInterval checkInterval() const;
-    void setCheckInterval(UpdateCheckInterval interval);
+    UpdateCheckInterval checkInterval() const override;
+    void setCheckInterval(UpdateCheckInterval interval) override;
 
     /// The last completed check, if any.
     std::optional<QDateTime> lastCheckTime() const;
@@ -59,10 +59,6 @@ public:
     static constexpr double kFirstCheckDelay = 60;
     /// Timers wake up at least this often, so that a suspended machine catches up.
     static constexpr double kMaximumTimerDelay = 6 * 3600;
-
-signals:
-    /// The automatic-check flag or the interval changed (here or elsewhere).
-    void settingsChanged();
 
 private:
     void reschedule();

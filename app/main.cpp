@@ -1,4 +1,8 @@
 // Process entry.
 #include "app/MiranoApp.h"
+#include "platform/RealPlatform.h"
 
-int main(int argc, char** argv) { return mirano::MiranoApp::run(argc, argv); }
+int main(int argc, char** argv) {
+    mirano::startRealPlatform();
+    return mirano::MiranoApp::run(argc, argv);
+}

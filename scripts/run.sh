@@ -9,7 +9,10 @@ cd "$(dirname "$0")/.."
 build="${BUILD_DIR:-build}"
 
 bash scripts/install-deps.sh --run
-bash scripts/build.sh "$build"
+# Only what runs: the program, and without a display the sample window the demo mirrors.
+targets="mirano"
+[ -n "${DISPLAY:-}" ] || targets="mirano mirano_test_client"
+BUILD_TARGETS="$targets" bash scripts/build.sh "$build"
 
 if [ -z "${DISPLAY:-}" ]; then
     echo "run: no DISPLAY; running the headless demo on a private virtual display."

@@ -13,13 +13,12 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "app/AppVersion.h"
-#include "app/UpdaterManager.h"
 #include "settings/AppSettings.h"
 #include "settings/FocusBehavior.h"
 #include "settings/ModifierKey.h"
 #include "settings/PiPPosition.h"
 #include "settings/UpdateCheckInterval.h"
+#include "settings/Updater.h"
 
 namespace mirano {
 
@@ -55,7 +54,7 @@ void selectData(QComboBox* box, const QVariant& data) {
 
 }  // namespace
 
-SettingsView::SettingsView(AppSettings& settings, UpdaterManager& updater,
+SettingsView::SettingsView(AppSettings& settings, Updater& updater, const QString& version,
                            std::function<bool(const QString&)> isTypeable, QWidget* parent)
     : QWidget(parent), settings_(settings), updater_(updater), isTypeable_(std::move(isTypeable)) {
     auto* layout = new QVBoxLayout(this);
@@ -63,7 +62,7 @@ SettingsView::SettingsView(AppSettings& settings, UpdaterManager& updater,
     layout->setSpacing(8);
     layout->addWidget(buildHotkeySection());
     layout->addWidget(buildPiPSection());
-    layout->addWidget(buildUpdatesSection());
+    layout->addWidget(buildUpdatesSection(version));
     layout->addStretch(1);
 
     for (const QString& key :
@@ -74,7 +73,7 @@ SettingsView::SettingsView(AppSettings& settings, UpdaterManager& updater,
     lastFrameRate_ = settings_.frameRate();
 
     connect(&settings_.store(), &DefaultsStore::changed, this, &SettingsView::refresh);
-    connect(&updater_, &UpdaterManager::settingsChanged, this, &SettingsView::refreshUpdates);
+    connect(&updater_, &Updater::settingsChanged, this, &SettingsView::refreshUpdates);
 }
 
 SettingsView::~SettingsView() = default;
@@ -171,7 +170,7 @@ QWidget* SettingsView::buildPiPSection() {
     return box;
 }
 
-QWidget* SettingsView::buildUpdatesSection() {
+QWidget* SettingsView::buildUpdatesSection(const QString& version) {
     auto* box = new QGroupBox(QStringLiteral("Updates"), this);
     updatesForm_ = new QFormLayout(box);
 
@@ -180,7 +179,7 @@ QWidget* SettingsView::buildUpdatesSection() {
     h->setContentsMargins(0, 0, 0, 0);
     h->addWidget(new QLabel(QStringLiteral("Version"), versionRow));
     h->addStretch(1);
-    version_ = new QLabel(appVersion(), versionRow);
+    version_ = new QLabel(version, versionRow);
     version_->setObjectName(QStringLiteral("versionValue"));
     useSecondaryColour(version_);
     h->addWidget(version_);

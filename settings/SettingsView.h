@@ -15,15 +15,16 @@ class QSlider;
 namespace mirano {
 
 class AppSettings;
-class UpdaterManager;
+class Updater;
 
 /// Every control writes through at once (no Apply); a value changed elsewhere shows at once.
 /// Main thread only.
 class SettingsView : public QWidget {
     Q_OBJECT
 public:
-    /// `isTypeable` tells whether a key on the current layout types the character.
-    SettingsView(AppSettings& settings, UpdaterManager& updater,
+    /// `version` is the text of the version row; `isTypeable` tells whether a key on the current
+    /// layout types the character.
+    SettingsView(AppSettings& settings, Updater& updater, const QString& version,
                  std::function<bool(const QString&)> isTypeable, QWidget* parent = nullptr);
     ~SettingsView() override;
 
@@ -59,13 +60,13 @@ protected:
 private:
     QWidget* buildHotkeySection();
     QWidget* buildPiPSection();
-    QWidget* buildUpdatesSection();
+    QWidget* buildUpdatesSection(const QString& version);
     void refresh(const QString& key);
     void refreshUpdates();
     void storedFrameRateMaybeChanged();
 
     AppSettings& settings_;
-    UpdaterManager& updater_;
+    Updater& updater_;
     std::function<bool(const QString&)> isTypeable_;
     int lastFrameRate_ = 0;
     bool triggerFieldShown_ = false;

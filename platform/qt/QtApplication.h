@@ -10,12 +10,15 @@ class QWidget;
 
 namespace mirano {
 
+class Taskbar;
+
 /// Accessory: Mirano's titled windows stay off the taskbar; regular: they appear in it.
 /// Panels (frameless, non-activating windows) manage their own taskbar state and are never
 /// touched here. Main thread only.
 class QtApplication final : public Application {
 public:
-    QtApplication();
+    /// Lists and unlists windows in the taskbar through `taskbar`, which must outlive it.
+    explicit QtApplication(Taskbar& taskbar);
     ~QtApplication() override;
 
     void setActivationPolicy(ActivationPolicy policy) override;
@@ -25,12 +28,10 @@ public:
     /// Quits the event loop; QCoreApplication::aboutToQuit runs the termination sequence.
     void terminate() override;
 
-    /// Whether `window` is a titled window that can take focus (not a panel, popup or tool).
-    static bool isTitledActivatingWindow(const QWidget* window);
-
 private:
     void applyTaskbarState(QWidget* window) const;
 
+    Taskbar& taskbar_;
     ActivationPolicy policy_ = ActivationPolicy::regular;
     QPointer<QWidget> lastActive_;
     QMetaObject::Connection focusConnection_;

@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/HeapFrameBuffer.h"
 #include "platform/Log.h"
-#include "platform/x11/HeapFrameBuffer.h"
 
 namespace mirano::x11 {
 

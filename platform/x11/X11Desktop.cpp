@@ -44,11 +44,6 @@ X11Desktop::~X11Desktop() {
     if (conn_.isValid() && clock_ != XCB_NONE) xcb_destroy_window(conn_.get(), clock_);
 }
 
-X11Desktop& X11Desktop::shared() {
-    static auto* desktop = new X11Desktop();
-    return *desktop;
-}
-
 void X11Desktop::processEvents() {
     if (!conn_.isValid()) {
         if (notifier_) notifier_->setEnabled(false);

@@ -24,9 +24,6 @@ public:
     explicit X11Desktop(const char* display = nullptr, QObject* parent = nullptr);
     ~X11Desktop() override;
 
-    /// The desktop of this process, on $DISPLAY, built on first use.
-    static X11Desktop& shared();
-
     /// The property that marks Mirano's own panels that take keys without activating Mirano.
     static constexpr const char* kKeyPanelProperty = "_MIRANO_KEY_PANEL";
 

@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QTest>
 
+#include "app/AppVersion.h"
 #include "app/UpdaterManager.h"
 #include "hotkeys/HotkeyManager.h"
 #include "settings/AppSettings.h"
@@ -41,9 +42,9 @@ struct SettingsViewFixture : ::testing::Test {
 
     SettingsViewFixture() { source.configured = false; }
     void SetUp() override {
-        view = std::make_unique<SettingsView>(settings, updater, [this](const QString& c) {
-            return HotkeyManager::keyCode(c, layout).has_value();
-        });
+        view = std::make_unique<SettingsView>(
+            settings, updater, appVersion(),
+            [this](const QString& c) { return HotkeyManager::keyCode(c, layout).has_value(); });
         view->onFrameRateChanged = [this] { ++restarts; };
         view->resize(SettingsView::kWidth, SettingsView::kHeight);
         view->show();

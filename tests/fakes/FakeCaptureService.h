@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/CaptureService.h"
+#include "platform/HeapFrameBuffer.h"
 #include "platform/Scheduler.h"
-#include "platform/x11/HeapFrameBuffer.h"
 
 namespace mirano::fakes {
 
@@ -21,8 +21,8 @@ inline Frame makeMemoryFrame(int width, int height,
     std::vector<std::uint32_t> pixels(std::size_t(width) * height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) pixels[std::size_t(y) * width + x] = colour(x, y);
-    return std::make_shared<x11::HeapFrameBuffer>(
-        width, height, reinterpret_cast<const std::uint8_t*>(pixels.data()));
+    return std::make_shared<HeapFrameBuffer>(width, height,
+                                             reinterpret_cast<const std::uint8_t*>(pixels.data()));
 }
 /// A new frame of that size and colour.
 inline Frame makeMemoryFrame(int width, int height, std::uint32_t argb = 0xff000000) {

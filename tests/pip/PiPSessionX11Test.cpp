@@ -13,6 +13,8 @@
 #include "pip/PiPManager.h"
 #include "pip/PiPServices.h"
 #include "platform/Platform.h"
+#include "platform/qt/QtDesktopServices.h"
+#include "platform/x11/X11Backend.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/FakePermissions.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
@@ -39,7 +41,7 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     settings.setPipPositionRaw(QStringLiteral("topLeft"));
     settings.setFrameRate(30);
     fakes::FakePermissions permissions;
-    auto& p = Platform::real();
+    Platform p(std::make_unique<x11::X11Backend>(), std::make_unique<QtDesktopServices>());
     PiPManager manager(PiPServices{p.scheduler(), settings, p.captureService(),
                                    p.panelWindowSystem(), p.windows(), p.screens(), permissions,
                                    p.application()});

@@ -1,8 +1,10 @@
 // Entry point for tests that need Qt on a real X display: starts a private Xvfb + Openbox first
-// (with xcompmgr when MIRANO_TEST_COMPOSITOR=1), then the Qt application on it.
+// (with xcompmgr when MIRANO_TEST_COMPOSITOR=1, with N screens when MIRANO_TEST_SCREENS=N), then
+// the Qt application on it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <algorithm>
 #include <cstdio>
 
 #include "tests/support/X11Session.h"
@@ -14,6 +16,7 @@ X11Session* gSession = nullptr;
 int main(int argc, char** argv) {
     mirano::testing::X11Session::Options options;
     options.compositor = qEnvironmentVariable("MIRANO_TEST_COMPOSITOR") == "1";
+    options.screens = std::max(1, qEnvironmentVariableIntValue("MIRANO_TEST_SCREENS"));
     mirano::testing::X11Session session(options);
     if (!session.error().isEmpty()) {
         std::fprintf(stderr, "cannot start the X display: %s\n", qPrintable(session.error()));

@@ -38,7 +38,8 @@ X11Session::~X11Session() {
 void X11Session::start() {
     // Xvfb picks a free display number and writes it to its standard output.
     const QString screen = QStringLiteral("%1x%2x24").arg(options_.width).arg(options_.height);
-    QStringList args{"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
+    QStringList args{"-displayfd", "1", "-nolisten", "tcp", "-noreset"};
+    for (int i = 0; i < options_.screens; ++i) args << "-screen" << QString::number(i) << screen;
     for (const char* extension : {"Composite", "DAMAGE", "RENDER", "XInputExtension"})
         args << "+extension" << extension;
     if (options_.withoutRender) args << QStringList{"-extension", "RENDER"};
@@ -56,6 +57,7 @@ void X11Session::start() {
         return;
     }
     display_ = ":" + number;
+    if (options_.screens > 1) display_ += "." + QString::number(options_.screens - 1);
     qputenv("DISPLAY", display_.toLatin1());
 
     if (options_.windowManager) {

@@ -26,6 +26,9 @@ public:
         bool separateIpc = false;
         /// No RENDER extension, as on some remote or virtual displays.
         bool withoutRender = false;
+        /// X screens of that size. With more than one the display name names the last
+        /// (":N.1"), so that the default screen is not the first; the window manager runs there.
+        int screens = 1;
     };
     X11Session();
     explicit X11Session(Options options);
@@ -35,7 +38,7 @@ public:
 
     /// Empty when everything started; otherwise why not.
     QString error() const { return error_; }
-    /// ":N"
+    /// ":N", or ":N.S" with several screens
     QString display() const { return display_; }
 
     /// Starts a helper program on this display (in `environment` if given); it is stopped when

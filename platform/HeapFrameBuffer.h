@@ -5,7 +5,7 @@
 
 #include "platform/Frame.h"
 
-namespace mirano::x11 {
+namespace mirano {
 
 /// Tightly packed BGRA rows copied from a reply.
 class HeapFrameBuffer final : public FrameBuffer {
@@ -25,4 +25,4 @@ private:
     std::vector<std::uint8_t> pixels_;
 };
 
-}  // namespace mirano::x11
+}  // namespace mirano
