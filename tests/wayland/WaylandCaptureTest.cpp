@@ -2,7 +2,9 @@
 // PipeWire and WirePlumber) with our stand-in portal and a producer that makes frames the way
 // a compositor does.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -144,10 +146,74 @@ private:
     return ::testing::AssertionSuccess();
 }
 
-class WaylandCaptureTest : public ::testing::Test {
+/// A node handed over directly, on a connection of our own to the session's PipeWire: the
+/// shape of a compositor's own screencast, which needs no portal.
+class DirectNodeSource final : public NodeSource {
+public:
+    DirectNodeSource(const QString& runtimeDir, std::uint32_t nodeId, Scheduler& scheduler)
+        : runtimeDir_(runtimeDir), nodeId_(nodeId), scheduler_(scheduler) {}
+    void open(OpenDone done) override {
+        PipeWireNode node;
+        node.nodeId = nodeId_;
+        node.remote.reset(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s/pipewire-0",
+                      QFile::encodeName(runtimeDir_).constData());
+        ::connect(node.remote.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+        auto shared = std::make_shared<PipeWireNode>(std::move(node));
+        scheduler_.post([done, shared] { done(std::move(*shared), std::nullopt); });
+    }
+
+private:
+    QString runtimeDir_;
+    std::uint32_t nodeId_;
+    Scheduler& scheduler_;
+};
+
+/// A private session with PipeWire, where producers make windows' streams.
+class PipeWireTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(session_.error(), QString()); }
+
+    static QString program(const QString& name) {
+        return builtTestProgram(QStringLiteral("tests/wayland/") + name);
+    }
+    /// Starts a producer; `node` receives the line naming its node ("node ID").
+    ChildProcess* startProducer(const QStringList& args, QString* node) {
+        ChildProcess* producer = session_.spawn(program("mirano_test_frame_producer"), args);
+        *node = lineOf(producer);
+        EXPECT_TRUE(node->startsWith(QLatin1String("node "))) << node->toStdString();
+        return producer;
+    }
+    std::unique_ptr<CaptureStream> makeStream(Received& received,
+                                              std::unique_ptr<NodeSource> source,
+                                              const StreamConfiguration& configuration = {}) {
+        return std::make_unique<PipeWireCaptureStream>(std::move(source), scheduler_,
+                                                       CapturableWindow{}, configuration,
+                                                       received.frames(), received.stops());
+    }
+    /// Calls `operation` with a completion and waits for it.
+    static std::optional<Error> complete(const std::function<void(Completion)>& operation) {
+        std::optional<std::optional<Error>> result;
+        operation([&](std::optional<Error> error) { result = error; });
+        if (!waitFor([&] { return result.has_value(); }))
+            return Error{QStringLiteral("no completion")};
+        return *result;
+    }
+    static std::optional<Error> start(CaptureStream& stream) {
+        return complete([&](Completion done) { stream.startCapture(std::move(done)); });
+    }
+
+    WaylandSession session_;
+    QtScheduler scheduler_;
+};
+
+/// The same, with our stand-in ScreenCast portal on the session bus.
+class WaylandCaptureTest : public PipeWireTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(session_.error(), QString());
+        PipeWireTest::SetUp();
         portal_ = session_.spawn(program("mirano_test_screencast_portal"), {});
         ASSERT_EQ(lineOf(portal_), "ready");
         bus_ = QDBusConnection::connectToBus(session_.busAddress(), kBusName);
@@ -158,16 +224,11 @@ protected:
         QDBusConnection::disconnectFromBus(kBusName);
     }
 
-    static QString program(const QString& name) {
-        return builtTestProgram(QStringLiteral("tests/wayland/") + name);
-    }
-
-    /// Starts a producer; its node is what the portal hands out from now on, for a window of
+    /// Starts a producer whose node the portal hands out from now on, for a window of
     /// `logicalSize`.
     ChildProcess* startProducer(const QStringList& args, QSize logicalSize) {
-        ChildProcess* producer = session_.spawn(program("mirano_test_frame_producer"), args);
-        const QString node = lineOf(producer);
-        EXPECT_TRUE(node.startsWith(QLatin1String("node "))) << node.toStdString();
+        QString node;
+        ChildProcess* producer = PipeWireTest::startProducer(args, &node);
         tellPortal(QStringLiteral("%1 %2 %3")
                        .arg(node)
                        .arg(logicalSize.width())
@@ -186,30 +247,50 @@ protected:
         }
         return line;
     }
-
     std::unique_ptr<CaptureStream> makeStream(Received& received, const QString& application,
                                               const StreamConfiguration& configuration = {}) {
-        return std::make_unique<PipeWireCaptureStream>(
-            std::make_unique<PortalNodeSource>(bus_, tokens_, application), scheduler_,
-            CapturableWindow{}, configuration, received.frames(), received.stops());
-    }
-    /// Starts `stream` and waits for the completion.
-    static std::optional<Error> start(CaptureStream& stream) {
-        std::optional<std::optional<Error>> result;
-        stream.startCapture([&](std::optional<Error> error) { result = error; });
-        if (!waitFor([&] { return result.has_value(); }))
-            return Error{QStringLiteral("no completion")};
-        return *result;
+        return PipeWireTest::makeStream(
+            received, std::make_unique<PortalNodeSource>(bus_, tokens_, application),
+            configuration);
     }
 
     static inline const QString kBusName = QStringLiteral("mirano-wayland-capture-test");
-    WaylandSession session_;
     ChildProcess* portal_ = nullptr;
     QDBusConnection bus_{QString()};
-    QtScheduler scheduler_;
     QTemporaryDir state_;
     RestoreTokenStore tokens_{state_.filePath(QStringLiteral("tokens.json"))};
 };
+
+// The capture thread against the main thread, without the portal (whose D-Bus thread lives in
+// uninstrumented libraries): run under ThreadSanitizer too.
+TEST_F(PipeWireTest, PauseResumeReconfigureAndEndAcrossTheCaptureThread) {
+    QString node;
+    ChildProcess* window =
+        startProducer({"window", "120", "80", "--crop", "20", "10", "80", "60"}, &node);
+    Received received;
+    auto stream =
+        makeStream(received, std::make_unique<DirectNodeSource>(session_.runtimeDir(),
+                                                                node.mid(5).toUInt(), scheduler_));
+    ASSERT_EQ(start(*stream), std::nullopt);
+    EXPECT_TRUE(showsBufferArea(received.nextFrame({80, 60}), {20, 10, 80, 60}));
+
+    EXPECT_EQ(complete([&](Completion done) { stream->stopCapture(std::move(done)); }),
+              std::nullopt);
+    const int paused = received.frameCount();
+    EXPECT_EQ(complete([&](Completion done) {
+                  stream->updateConfiguration({QRectF(40, 30, 40, 30), 0, 1, 1}, std::move(done));
+              }),
+              std::nullopt);
+    // Nothing came while paused, and the frames after resuming follow the new rectangle.
+    EXPECT_EQ(received.frameCount(), paused);
+    ASSERT_EQ(start(*stream), std::nullopt);
+    EXPECT_TRUE(showsBufferArea(received.nextFrame({40, 30}), {60, 40, 40, 30}));
+
+    window->stop();
+    EXPECT_TRUE(waitFor([&] { return !received.stopsSoFar().empty(); }));
+    EXPECT_EQ(received.stopsSoFar().size(), 1u);
+    EXPECT_TRUE(start(*stream));
+}
 
 TEST_F(WaylandCaptureTest, FramesShowTheWindowsPixels) {
     struct Case {
