@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "platform/Log.h"
+#include "platform/wayland/DmaBufMapping.h"
 
 namespace mirano::wayland {
 
@@ -46,28 +47,41 @@ private:
     pw_thread_loop* loop_;
 };
 
-/// Raw video in the 32-bit orders a frame can be made from, any size and rate.
-const spa_pod* enumFormat(spa_pod_builder* b) {
+/// DRM's modifier for a plain row-by-row layout (DRM_FORMAT_MOD_LINEAR).
+constexpr std::int64_t kLinearModifier = 0;
+
+/// Raw video in the 32-bit orders a frame can be made from, any size and rate; with
+/// `linearDmaBuf` in linear GPU buffers, the only DMA-BUF layout we can read without a GPU.
+const spa_pod* enumFormat(spa_pod_builder* b, bool linearDmaBuf) {
     const spa_rectangle defaultSize = SPA_RECTANGLE(640, 480);
     const spa_rectangle minSize = SPA_RECTANGLE(1, 1);
     const spa_rectangle maxSize = SPA_RECTANGLE(16384, 16384);
     const spa_fraction anyRate = SPA_FRACTION(0, 1);
     const spa_fraction maxRate = SPA_FRACTION(1000, 1);
-    return static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
-        SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
+    spa_pod_frame frame;
+    spa_pod_builder_push_object(b, &frame, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
+    spa_pod_builder_add(
+        b, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
         SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
         SPA_POD_CHOICE_ENUM_Id(5, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
                                SPA_VIDEO_FORMAT_BGRA, SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA),
         SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&defaultSize, &minSize, &maxSize),
-        SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&anyRate, &anyRate, &maxRate)));
+        SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&anyRate, &anyRate, &maxRate), 0);
+    if (linearDmaBuf) {
+        spa_pod_builder_prop(b, SPA_FORMAT_VIDEO_modifier, SPA_POD_PROP_FLAG_MANDATORY);
+        spa_pod_builder_long(b, kLinearModifier);
+    }
+    return static_cast<const spa_pod*>(spa_pod_builder_pop(b, &frame));
 }
 
-/// Shared-memory buffers, and the header and crop metadata.
-int bufferParams(spa_pod_builder* b, const spa_pod** params) {
-    params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
-        SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
+/// Shared-memory buffers (or DMA-BUFs when the format has a modifier), and the header and
+/// crop metadata.
+int bufferParams(spa_pod_builder* b, const spa_pod** params, bool dmaBuf) {
+    const int types =
+        dmaBuf ? 1 << SPA_DATA_DmaBuf : (1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr);
+    params[0] = static_cast<const spa_pod*>(
+        spa_pod_builder_add_object(b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers,
+                                   SPA_PARAM_BUFFERS_dataType, SPA_POD_CHOICE_FLAGS_Int(types)));
     params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
         SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
@@ -176,12 +190,13 @@ std::optional<Error> PipeWireConsumer::start(PipeWireNode node) {
 
     std::uint8_t storage[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(storage, sizeof storage);
-    const spa_pod* params[] = {enumFormat(&builder)};
+    // Linear DMA-BUFs first, where the producer has them; shared memory always.
+    const spa_pod* params[] = {enumFormat(&builder, true), enumFormat(&builder, false)};
     const int linked = pw_stream_connect(
         stream_, PW_DIRECTION_INPUT, node.nodeId,
         static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
                                      PW_STREAM_FLAG_DONT_RECONNECT),
-        params, 1);
+        params, 2);
     if (linked < 0) {
         errno = -linked;
         return fail("cannot connect the stream");
@@ -246,10 +261,12 @@ void PipeWireConsumer::formatChanged(const spa_pod* format) {
     if (!order) return;  // not one we offered
     order_ = *order;
     size_ = QSize(int(info.size.width), int(info.size.height));
+    dmaBuf_ = spa_pod_find_prop(format, nullptr, SPA_FORMAT_VIDEO_modifier) != nullptr;
     std::uint8_t storage[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(storage, sizeof storage);
     const spa_pod* params[3];
-    pw_stream_update_params(stream_, params, std::uint32_t(bufferParams(&builder, params)));
+    pw_stream_update_params(stream_, params,
+                            std::uint32_t(bufferParams(&builder, params, dmaBuf_)));
 }
 
 void PipeWireConsumer::process() {
@@ -271,16 +288,24 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
     if (header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED)) return;
     const spa_data& data = buffer->datas[0];
     // An empty chunk carries no new picture (some compositors send pointer-only updates).
-    if (!data.data || !data.chunk || data.chunk->size == 0 || data.maxsize == 0 ||
+    if (!data.chunk || data.chunk->size == 0 || data.maxsize == 0 ||
         (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) || data.chunk->stride < 0)
         return;
     const auto now = Clock::now();
     const auto interval = std::chrono::duration<double>(settings_.minimumFrameInterval);
     if (lastFrame_ && now - *lastFrame_ < interval) return;
 
+    std::optional<DmaBufMapping> mapping;
+    const std::uint8_t* memory = static_cast<const std::uint8_t*>(data.data);
+    if (data.type == SPA_DATA_DmaBuf) {
+        mapping.emplace(int(data.fd), std::size_t(data.mapoffset) + data.maxsize);
+        if (!mapping->data()) return refuseDmaBuf();
+        memory = mapping->data() + data.mapoffset;
+    }
+    if (!memory) return;
     const std::uint32_t offset = data.chunk->offset % data.maxsize;
     MappedImage image;
-    image.data = static_cast<const std::uint8_t*>(data.data) + offset;
+    image.data = memory + offset;
     image.size = data.maxsize - offset;
     image.width = size_.width();
     image.height = size_.height();
@@ -297,6 +322,19 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
     copyArea(image, area, frame->mutableData(), frame->bytesPerRow());
     lastFrame_ = now;
     if (onFrame_) onFrame_(frame);
+}
+
+void PipeWireConsumer::refuseDmaBuf() {
+    if (!dmaBuf_) return;
+    dmaBuf_ = false;
+    logLine(
+        QStringLiteral("Wayland capture: GPU buffers cannot be read here; asking for shared "
+                       "memory instead."));
+    // Offering shared memory alone makes the link agree on a new format.
+    std::uint8_t storage[1024];
+    spa_pod_builder builder = SPA_POD_BUILDER_INIT(storage, sizeof storage);
+    const spa_pod* params[] = {enumFormat(&builder, false)};
+    pw_stream_update_params(stream_, params, 1);
 }
 
 void PipeWireConsumer::end(const QString& reason) {

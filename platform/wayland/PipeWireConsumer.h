@@ -26,10 +26,12 @@ struct spa_source;
 namespace mirano::wayland {
 
 /// A pw_stream linked to the node only (node.dont-reconnect: when the node goes, the stream
-/// ends and is never linked to another source). Buffers are shared memory (MemFd, MemPtr);
-/// each frame is copied once, cropped to the window (VideoCrop) and to the source rectangle,
-/// into a pooled BGRA buffer. The frame and end handlers run on the consumer's thread and must
-/// only hand on. Every public function may be called from any thread but that one.
+/// ends and is never linked to another source). Buffers are shared memory (MemFd, MemPtr), or
+/// linear DMA-BUFs where the producer offers them and they can be mapped (otherwise shared
+/// memory is asked for instead); each frame is copied once, cropped to the window (VideoCrop) and
+/// to the source rectangle, into a pooled BGRA buffer. The frame and end handlers run on the
+/// consumer's thread and must only hand on. Every public function may be called from any thread but
+/// that one.
 class PipeWireConsumer {
 public:
     /// What the frames show and how often.
@@ -74,6 +76,8 @@ private:
     void process();
     void deliver(spa_buffer* buffer);
     void end(const QString& reason);
+    /// A DMA-BUF could not be mapped: negotiates shared memory instead.
+    void refuseDmaBuf();
     void disconnectNow();
 
     Settings settings_;
@@ -91,6 +95,7 @@ private:
     bool closing_ = false;
     QSize size_;
     PixelOrder order_ = PixelOrder::bgrx;
+    bool dmaBuf_ = false;
     std::shared_ptr<HeapFramePool> pool_;
     std::optional<Clock::time_point> lastFrame_;
     friend struct PipeWireConsumerEvents;
