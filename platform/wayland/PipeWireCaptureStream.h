@@ -16,7 +16,7 @@ namespace mirano::wayland {
 /// startCapture() asks the source for the node (on the first start; the portal may show its
 /// dialog then) and consumes it; later starts and stops only resume and pause the frames.
 /// Once the node has gone the stream has ended: the stop handler was told once, and every
-/// start fails.
+/// start fails. Main thread only; completions come later than the call.
 ///
 /// Output size: frames come at the source's own size, the window's pixels as the compositor
 /// renders them, cut to the configured source rectangle. The configuration's width and height

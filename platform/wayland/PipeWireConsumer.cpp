@@ -188,7 +188,7 @@ std::optional<Error> PipeWireConsumer::start(PipeWireNode node) {
     if (!stream_) return fail("no stream");
     pw_stream_add_listener(stream_, &streamListener_, &kStreamEvents, this);
 
-    std::uint8_t storage[1024];
+    std::uint8_t storage[4096];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(storage, sizeof storage);
     // Linear DMA-BUFs first, where the producer has them; shared memory always.
     const spa_pod* params[] = {enumFormat(&builder, true), enumFormat(&builder, false)};
