@@ -12,12 +12,14 @@ BUILD_PKGS=(
   libxcb-icccm4-dev libxcb-ewmh-dev libxcb-util-dev libxcb-keysyms1-dev
   libxcb-res0-dev libxkbcommon-dev libxkbcommon-x11-dev
   libgtest-dev libgmock-dev clang-format
+  libpipewire-0.3-dev  # Wayland capture: the portal's PipeWire stream
   fonts-dejavu-core
 )
 RUN_PKGS=(
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils x11-xserver-utils
   xcompmgr dbus dbus-x11 trayer imagemagick
   fonts-symbola  # the pause symbol U+23F8 of the paused overlay (DejaVu lacks it)
+  pipewire pipewire-bin wireplumber  # Wayland capture tests: a private PipeWire per test
 )
 BENCH_PKGS=(time python3 bc ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-x)

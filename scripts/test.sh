@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is needed and runs every check: the format check, then all three test levels
-# (unit, widget, X11 integration) under AddressSanitizer + UBSan with leak detection, then the
-# threaded code's tests (capture and hotkeys, unit and X11) under ThreadSanitizer. The
+# Installs what is needed and runs every check: the format check, then all test levels (unit,
+# widget, X11 integration, Wayland capture on a private PipeWire) under AddressSanitizer + UBSan
+# with leak detection, then the threaded code's tests (capture and hotkeys, unit and X11, and
+# the Wayland capture thread) under ThreadSanitizer. The
 # sanitizer options and suppressions come with the tests (tests/CMakeLists.txt,
 # tests/sanitizers/). Runs everything, then fails if any step failed.
 set -euo pipefail
@@ -14,14 +15,20 @@ step() { echo; echo "== $1"; }
 step "format check"
 bash scripts/check-format.sh || failed+=("format check")
 
-step "unit, widget and X11 tests under AddressSanitizer + UBSan (build-asan)"
+step "unit, widget, X11 and Wayland tests under AddressSanitizer + UBSan (build-asan)"
 # The tools are built too: an X11 capture test drives the capture probe.
 BUILD_TYPE=Debug bash scripts/build.sh build-asan -DMIRANO_SANITIZE=address -DMIRANO_BUILD_TOOLS=ON
-(cd build-asan && ctest -L 'unit|widget|x11' --output-on-failure) || failed+=("ASan+UBSan tests")
+(cd build-asan && ctest -L 'unit|widget|x11|wayland' --output-on-failure) ||
+    failed+=("ASan+UBSan tests")
 
 step "capture and hotkey tests under ThreadSanitizer (build-tsan)"
-tsan_tests=(capture_tests hotkeys_tests capture_x11_tests hotkeys_x11_tests)
-BUILD_TYPE=Debug BUILD_TARGETS="${tsan_tests[*]} mirano_test_client mirano_hotkey_tap_process" \
+tsan_tests=(capture_tests hotkeys_tests capture_x11_tests hotkeys_x11_tests
+    wayland_capture_thread_tests)
+# wayland_capture_thread_tests runs part of wayland_capture_tests.
+tsan_targets=(capture_tests hotkeys_tests capture_x11_tests hotkeys_x11_tests wayland_capture_tests
+    mirano_test_client mirano_hotkey_tap_process mirano_test_screencast_portal
+    mirano_test_frame_producer)
+BUILD_TYPE=Debug BUILD_TARGETS="${tsan_targets[*]}" \
     bash scripts/build.sh build-tsan -DMIRANO_SANITIZE=thread -DMIRANO_BUILD_TOOLS=OFF
 (cd build-tsan && ctest -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$" --output-on-failure) ||
     failed+=("ThreadSanitizer tests")

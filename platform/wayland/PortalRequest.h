@@ -1,0 +1,50 @@
+// One call to a desktop portal whose answer comes later through a Request object's Response
+// signal.
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+#include <functional>
+#include <optional>
+
+#include "platform/Types.h"
+
+namespace mirano::wayland {
+
+/// The portal's service and object.
+inline const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
+inline const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+
+/// Subscribes to the request path that the call's handle_token names before the call is sent,
+/// so an answer that comes at once is not missed; follows the path the portal returns should it
+/// differ. Answers once, on the main thread, then deletes itself.
+class PortalRequest : public QObject {
+    Q_OBJECT
+public:
+    /// response: 0 granted, 1 cancelled by the user, 2 refused or ended otherwise. `error` is
+    /// set instead when the call itself failed.
+    using Answer =
+        std::function<void(uint response, const QVariantMap& results, std::optional<Error> error)>;
+
+    /// Sends `call`, whose last argument is its options map, with a fresh handle_token added.
+    static void send(const QDBusConnection& bus, QDBusMessage call, QObject* parent, Answer answer);
+    /// A token unique in this process, for handle_token and session_handle_token.
+    static QString newToken();
+
+private slots:
+    void onResponse(uint response, const QVariantMap& results);
+
+private:
+    PortalRequest(const QDBusConnection& bus, QObject* parent, Answer answer);
+    void listen(const QString& path);
+    void finish(uint response, const QVariantMap& results, std::optional<Error> error);
+
+    QDBusConnection bus_;
+    Answer answer_;
+    QString path_;
+};
+
+}  // namespace mirano::wayland

@@ -1,0 +1,226 @@
+// A stand-in for the desktop's ScreenCast portal on a test's private session bus: it hands out
+// the node of a test producer instead of asking a compositor, and tells the test what a real
+// portal would have done.
+//
+// Commands on standard input, each answered with "ok":
+//   node ID WIDTH HEIGHT   the node (and the window's logical size) that Start hands out
+//   answer CODE            Start's response from now on: 0 grants, 1 cancels, 2 refuses
+// Lines it prints: "ready"; at each Start "dialog" (no valid restore token: a real portal
+// would ask the user) or "restored"; "closed" when a session is closed.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
+#include <QSet>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QUuid>
+#include <cstdio>
+
+namespace {
+
+void say(const char* line) {
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+/// One entry of Start's "streams": a node and its properties, "(ua{sv})".
+struct PortalStream {
+    uint node = 0;
+    QVariantMap properties;
+};
+/// A width and height, "(ii)".
+struct PortalSize {
+    int width = 0;
+    int height = 0;
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(PortalStream)
+Q_DECLARE_METATYPE(PortalSize)
+
+QDBusArgument& operator<<(QDBusArgument& a, const PortalStream& s) {
+    a.beginStructure();
+    a << s.node << s.properties;
+    a.endStructure();
+    return a;
+}
+const QDBusArgument& operator>>(const QDBusArgument& a, PortalStream& s) {
+    a.beginStructure();
+    a >> s.node >> s.properties;
+    a.endStructure();
+    return a;
+}
+QDBusArgument& operator<<(QDBusArgument& a, const PortalSize& s) {
+    a.beginStructure();
+    a << s.width << s.height;
+    a.endStructure();
+    return a;
+}
+const QDBusArgument& operator>>(const QDBusArgument& a, PortalSize& s) {
+    a.beginStructure();
+    a >> s.width >> s.height;
+    a.endStructure();
+    return a;
+}
+
+namespace {
+
+/// org.freedesktop.portal.Session of one session.
+class Session : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Session")
+public:
+    using QObject::QObject;
+    uint types = 0;
+    uint persistMode = 0;
+    QString restoreToken;
+
+public slots:
+    void Close() {
+        say("closed");
+        QDBusConnection::sessionBus().unregisterObject(objectName());
+        deleteLater();
+    }
+};
+
+class ScreenCast : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.ScreenCast")
+public:
+    uint node = 0;
+    PortalSize size;
+    uint answer = 0;
+
+public slots:
+    QDBusObjectPath CreateSession(const QVariantMap& options) {
+        const QString path = handle(QStringLiteral("session"),
+                                    options.value(QStringLiteral("session_handle_token")));
+        auto* session = new Session(this);
+        session->setObjectName(path);
+        QDBusConnection::sessionBus().registerObject(path, session,
+                                                     QDBusConnection::ExportAllSlots);
+        return respond(options, 0, {{QStringLiteral("session_handle"), path}});
+    }
+
+    QDBusObjectPath SelectSources(const QDBusObjectPath& sessionPath, const QVariantMap& options) {
+        Session* s = session(sessionPath);
+        if (!s) return respond(options, 2, {});
+        s->types = options.value(QStringLiteral("types")).toUInt();
+        s->persistMode = options.value(QStringLiteral("persist_mode")).toUInt();
+        s->restoreToken = options.value(QStringLiteral("restore_token")).toString();
+        // Only windows are shared here: another source type would pick a monitor.
+        return respond(options, s->types & 2 ? 0 : 2, {});
+    }
+
+    QDBusObjectPath Start(const QDBusObjectPath& sessionPath, const QString&,
+                          const QVariantMap& options) {
+        Session* s = session(sessionPath);
+        if (!s) return respond(options, 2, {});
+        // A token is good once: a real portal hands out a new one with every grant.
+        const bool restored = validTokens_.remove(s->restoreToken);
+        say(restored ? "restored" : "dialog");
+        if (answer != 0) return respond(options, answer, {});
+        QVariantMap properties{{QStringLiteral("size"), QVariant::fromValue(size)},
+                               {QStringLiteral("source_type"), QVariant::fromValue(uint(2))}};
+        QVariantMap results{{QStringLiteral("streams"), QVariant::fromValue(QList<PortalStream>{
+                                                            PortalStream{node, properties}})}};
+        if (s->persistMode == 2) {
+            const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces);
+            validTokens_.insert(token);
+            results.insert(QStringLiteral("restore_token"), token);
+            results.insert(QStringLiteral("persist_mode"), QVariant::fromValue(uint(2)));
+        }
+        return respond(options, 0, results);
+    }
+
+    QDBusUnixFileDescriptor OpenPipeWireRemote(const QDBusObjectPath&, const QVariantMap&) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = qgetenv("XDG_RUNTIME_DIR") + "/pipewire-0";
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.constData());
+        if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            sendErrorReply(QDBusError::Failed, QStringLiteral("no PipeWire"));
+            return {};
+        }
+        QDBusUnixFileDescriptor remote(fd);  // keeps a copy
+        ::close(fd);
+        return remote;
+    }
+
+private:
+    /// The object path the handle_token convention gives for the calling client.
+    QString handle(const QString& kind, const QVariant& token) const {
+        QString sender = message().service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
+        return QStringLiteral("/org/freedesktop/portal/desktop/%1/%2/%3")
+            .arg(kind, sender, token.toString());
+    }
+
+    Session* session(const QDBusObjectPath& path) {
+        return findChild<Session*>(path.path(), Qt::FindDirectChildrenOnly);
+    }
+
+    /// Returns the request's path; its Response follows the reply, as a real portal's does, so
+    /// a client that subscribes late misses it.
+    QDBusObjectPath respond(const QVariantMap& options, uint code, const QVariantMap& results) {
+        const QString path =
+            handle(QStringLiteral("request"), options.value(QStringLiteral("handle_token")));
+        QTimer::singleShot(0, this, [path, code, results] {
+            QDBusMessage signal = QDBusMessage::createSignal(
+                path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+            signal << code << results;
+            QDBusConnection::sessionBus().send(signal);
+        });
+        return QDBusObjectPath(path);
+    }
+
+    QSet<QString> validTokens_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    qDBusRegisterMetaType<PortalSize>();
+    qDBusRegisterMetaType<PortalStream>();
+    qDBusRegisterMetaType<QList<PortalStream>>();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ScreenCast portal;
+    if (!bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
+                            QDBusConnection::ExportAllSlots) ||
+        !bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"))) {
+        std::fprintf(stderr, "cannot own the portal on the session bus\n");
+        return 1;
+    }
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char chunk[256];
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n <= 0) return QCoreApplication::quit();  // the test has gone
+        pending.append(chunk, n);
+        for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1)) {
+            const QList<QByteArray> words = pending.left(end).split(' ');
+            if (words.value(0) == "node" && words.size() == 4) {
+                portal.node = words[1].toUInt();
+                portal.size = PortalSize{words[2].toInt(), words[3].toInt()};
+            } else if (words.value(0) == "answer" && words.size() == 2) {
+                portal.answer = words[1].toUInt();
+            }
+            say("ok");
+        }
+    });
+    say("ready");
+    return app.exec();
+}
+
+#include "ScreenCastPortalStandIn.moc"

@@ -1,0 +1,202 @@
+// A window's stream as a compositor makes one, for the Wayland capture tests: a PipeWire driver
+// node (Video/Source) with memfd buffers that it allocates itself, BGRx pixels in a known
+// pattern, rows padded beyond width × 4 (or a stride of 0), and the window's rectangle inside
+// the monitor-sized buffer as VideoCrop metadata.
+//
+// Usage: mirano_test_frame_producer NAME WIDTH HEIGHT [--crop X Y W H] [--padding BYTES]
+//        [--stride-zero]
+// Prints "node ID" once the node exists and "streaming" once a consumer is linked.
+#include <fcntl.h>
+#include <pipewire/pipewire.h>
+#include <spa/buffer/meta.h>
+#include <spa/param/video/format-utils.h>
+#include <spa/pod/builder.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct Producer {
+    pw_main_loop* loop = nullptr;
+    pw_stream* stream = nullptr;
+    spa_source* timer = nullptr;
+    int width = 0, height = 0;
+    int cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0;
+    int padding = 0;
+    bool strideZero = false;
+    bool saidNode = false;
+    int stride() const { return width * 4 + padding; }
+};
+
+/// The test pattern: blue is x, green is y (buffer coordinates), red a constant, and the
+/// unused fourth byte 0, so that a consumer must make it opaque itself.
+void draw(const Producer& p, std::uint8_t* pixels) {
+    for (int y = 0; y < p.height; ++y) {
+        std::uint8_t* row = pixels + std::size_t(y) * std::size_t(p.stride());
+        for (int x = 0; x < p.width; ++x) {
+            row[x * 4] = std::uint8_t(x);
+            row[x * 4 + 1] = std::uint8_t(y);
+            row[x * 4 + 2] = 0xa0;
+            row[x * 4 + 3] = 0;
+        }
+        std::memset(row + p.width * 4, 0xee, std::size_t(p.padding));
+    }
+}
+
+void onProcess(void* data) {
+    auto* p = static_cast<Producer*>(data);
+    pw_buffer* b = pw_stream_dequeue_buffer(p->stream);
+    if (!b) return;
+    spa_buffer* buffer = b->buffer;
+    spa_data& d = buffer->datas[0];
+    draw(*p, static_cast<std::uint8_t*>(d.data));
+    d.chunk->offset = 0;
+    d.chunk->size = std::uint32_t(p->stride() * p->height);
+    d.chunk->stride = p->strideZero ? 0 : p->stride();
+    d.chunk->flags = 0;
+    if (auto* crop = static_cast<spa_meta_region*>(
+            spa_buffer_find_meta_data(buffer, SPA_META_VideoCrop, sizeof(spa_meta_region)))) {
+        crop->region.position = SPA_POINT(p->cropX, p->cropY);
+        crop->region.size =
+            SPA_RECTANGLE(std::uint32_t(p->cropWidth), std::uint32_t(p->cropHeight));
+    }
+    if (auto* header = static_cast<spa_meta_header*>(
+            spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)))) {
+        header->flags = 0;
+        header->pts = -1;
+    }
+    pw_stream_queue_buffer(p->stream, b);
+}
+
+void onAddBuffer(void* data, pw_buffer* b) {
+    auto* p = static_cast<Producer*>(data);
+    spa_data& d = b->buffer->datas[0];
+    const std::size_t size = std::size_t(p->stride()) * std::size_t(p->height);
+    const int fd = memfd_create("mirano-test-frame", MFD_CLOEXEC);
+    if (fd < 0 || ftruncate(fd, off_t(size)) != 0) std::abort();
+    void* pixels = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (pixels == MAP_FAILED) std::abort();
+    d.type = SPA_DATA_MemFd;
+    d.flags = SPA_DATA_FLAG_READWRITE;
+    d.fd = fd;
+    d.mapoffset = 0;
+    d.maxsize = std::uint32_t(size);
+    d.data = pixels;
+}
+
+void onRemoveBuffer(void*, pw_buffer* b) {
+    spa_data& d = b->buffer->datas[0];
+    munmap(d.data, d.maxsize);
+    close(int(d.fd));
+}
+
+void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
+    auto* p = static_cast<Producer*>(data);
+    if (id != SPA_PARAM_Format || !param) return;
+    std::uint8_t storage[1024];
+    spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
+    const spa_pod* params[3];
+    params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
+        SPA_POD_CHOICE_RANGE_Int(4, 2, 8), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1),
+        SPA_PARAM_BUFFERS_size, SPA_POD_Int(p->stride() * p->height), SPA_PARAM_BUFFERS_stride,
+        SPA_POD_Int(p->stride()), SPA_PARAM_BUFFERS_dataType,
+        SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd)));
+    params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+        SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+    params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+        SPA_POD_Id(SPA_META_VideoCrop), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_region))));
+    pw_stream_update_params(p->stream, params, 3);
+}
+
+void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char*) {
+    auto* p = static_cast<Producer*>(data);
+    if (state == PW_STREAM_STATE_PAUSED && !p->saidNode) {
+        p->saidNode = true;
+        std::printf("node %u\n", pw_stream_get_node_id(p->stream));
+    }
+    if (state == PW_STREAM_STATE_STREAMING) std::printf("streaming\n");
+    std::fflush(stdout);
+}
+
+/// The driver: a new frame every 20 ms while a consumer is linked.
+void onTimer(void* data, std::uint64_t) {
+    auto* p = static_cast<Producer*>(data);
+    if (pw_stream_get_state(p->stream, nullptr) == PW_STREAM_STATE_STREAMING)
+        pw_stream_trigger_process(p->stream);
+}
+
+void onSignal(void* data, int) { pw_main_loop_quit(static_cast<pw_main_loop*>(data)); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s NAME WIDTH HEIGHT [options]\n", argv[0]);
+        return 2;
+    }
+    Producer p;
+    p.width = p.cropWidth = std::atoi(argv[2]);
+    p.height = p.cropHeight = std::atoi(argv[3]);
+    for (int i = 4; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--crop" && i + 4 < argc) {
+            p.cropX = std::atoi(argv[++i]);
+            p.cropY = std::atoi(argv[++i]);
+            p.cropWidth = std::atoi(argv[++i]);
+            p.cropHeight = std::atoi(argv[++i]);
+        } else if (option == "--padding" && i + 1 < argc) {
+            p.padding = std::atoi(argv[++i]);
+        } else if (option == "--stride-zero") {
+            p.strideZero = true;
+        }
+    }
+    pw_init(&argc, &argv);
+    p.loop = pw_main_loop_new(nullptr);
+    pw_loop* loop = pw_main_loop_get_loop(p.loop);
+    pw_loop_add_signal(loop, SIGINT, onSignal, p.loop);
+    pw_loop_add_signal(loop, SIGTERM, onSignal, p.loop);
+    pw_stream_events events{};
+    events.version = PW_VERSION_STREAM_EVENTS;
+    events.state_changed = onStateChanged;
+    events.param_changed = onParamChanged;
+    events.add_buffer = onAddBuffer;
+    events.remove_buffer = onRemoveBuffer;
+    events.process = onProcess;
+    p.stream =
+        pw_stream_new_simple(loop, argv[1],
+                             pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", PW_KEY_NODE_NAME,
+                                               argv[1], PW_KEY_MEDIA_TYPE, "Video", nullptr),
+                             &events, &p);
+
+    std::uint8_t storage[1024];
+    spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
+    const spa_rectangle size = SPA_RECTANGLE(std::uint32_t(p.width), std::uint32_t(p.height));
+    const spa_fraction rate = SPA_FRACTION(0, 1);
+    const spa_pod* params[] = {static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
+        SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
+        SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+        SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size),
+        SPA_FORMAT_VIDEO_framerate, SPA_POD_Fraction(&rate)))};
+    pw_stream_connect(
+        p.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
+        static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_ALLOC_BUFFERS), params,
+        1);
+    p.timer = pw_loop_add_timer(loop, onTimer, &p);
+    timespec interval{0, 20 * 1000 * 1000};
+    pw_loop_update_timer(loop, p.timer, &interval, &interval, false);
+    pw_main_loop_run(p.loop);
+    pw_stream_destroy(p.stream);
+    pw_main_loop_destroy(p.loop);
+    pw_deinit();
+    return 0;
+}

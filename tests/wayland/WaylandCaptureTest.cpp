@@ -1,0 +1,416 @@
+// Window capture through the ScreenCast portal and PipeWire, in a private session (real bus,
+// PipeWire and WirePlumber) with our stand-in portal and a producer that makes frames the way
+// a compositor does.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <mutex>
+
+#include "platform/qt/QtScheduler.h"
+#include "platform/wayland/PipeWireCaptureStream.h"
+#include "platform/wayland/PortalNodeSource.h"
+#include "platform/wayland/RestoreTokenStore.h"
+#include "platform/wayland/ScreenCastSession.h"
+#include "tests/wayland/support/WaylandSession.h"
+
+using namespace mirano;
+using namespace mirano::wayland;
+using mirano::testing::builtTestProgram;
+using mirano::testing::ChildProcess;
+using mirano::testing::WaylandSession;
+
+namespace {
+
+const QString kViewer = QStringLiteral("org.example.Viewer");
+
+/// Processes Qt events until `condition` holds or `timeoutMs` passes.
+template <typename Condition>
+bool waitFor(Condition condition, int timeoutMs = 20000) {
+    for (QDeadlineTimer deadline(timeoutMs); !condition(); QThread::msleep(5)) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+/// The next line a helper program prints, without its newline (empty after 10 s).
+QString lineOf(ChildProcess* program) {
+    if (!program->waitForReadLine(10000)) return {};
+    return QString::fromUtf8(program->readLine()).trimmed();
+}
+
+/// What a stream hands to its handlers on the capture thread: the latest frame (older ones are
+/// released at once, as the panel does) and every stop.
+class Received {
+public:
+    FrameHandler frames() {
+        return [this](const Frame& frame) {
+            std::lock_guard lock(mutex_);
+            latest_ = frame;
+            ++frameCount_;
+        };
+    }
+    StreamStopHandler stops() {
+        return [this](std::optional<Error> error) {
+            std::lock_guard lock(mutex_);
+            stops_.push_back(error.value_or(Error{}));
+        };
+    }
+    /// Waits for a frame of `size` that came after the ones seen so far.
+    Frame nextFrame(QSize size) {
+        const int seen = frameCount();
+        Frame frame;
+        waitFor([&] {
+            std::lock_guard lock(mutex_);
+            if (frameCount_ > seen && latest_ && latest_->width() == size.width() &&
+                latest_->height() == size.height())
+                frame = latest_;
+            return frame != nullptr;
+        });
+        return frame;
+    }
+    int frameCount() {
+        std::lock_guard lock(mutex_);
+        return frameCount_;
+    }
+    std::vector<Error> stopsSoFar() {
+        std::lock_guard lock(mutex_);
+        return stops_;
+    }
+
+private:
+    std::mutex mutex_;
+    Frame latest_;
+    int frameCount_ = 0;
+    std::vector<Error> stops_;
+};
+
+/// The lines this process writes to standard output while it lives (the log).
+class LogCapture {
+public:
+    LogCapture() : file_(std::tmpfile()), saved_(dup(STDOUT_FILENO)) {
+        std::fflush(stdout);
+        dup2(fileno(file_), STDOUT_FILENO);
+    }
+    ~LogCapture() {
+        restore();
+        std::fclose(file_);
+    }
+    QStringList lines() {
+        restore();
+        std::rewind(file_);
+        QFile in;
+        in.open(file_, QIODevice::ReadOnly);
+        return QString::fromUtf8(in.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private:
+    void restore() {
+        if (saved_ < 0) return;
+        std::fflush(stdout);
+        dup2(saved_, STDOUT_FILENO);
+        ::close(std::exchange(saved_, -1));
+    }
+    std::FILE* file_;
+    int saved_;
+};
+
+/// Every pixel is the producer's pattern at its place in the buffer (blue x, green y, red
+/// 0xa0), made opaque.
+::testing::AssertionResult showsBufferArea(const Frame& frame, QRect area) {
+    if (!frame) return ::testing::AssertionFailure() << "no frame";
+    if (frame->width() != area.width() || frame->height() != area.height())
+        return ::testing::AssertionFailure()
+               << "frame " << frame->width() << "x" << frame->height();
+    for (int y = 0; y < area.height(); ++y) {
+        const std::uint8_t* row = frame->data() + std::size_t(y) * frame->bytesPerRow();
+        for (int x = 0; x < area.width(); ++x) {
+            const std::uint8_t* p = row + x * 4;
+            const std::uint8_t want[4] = {std::uint8_t(area.x() + x), std::uint8_t(area.y() + y),
+                                          0xa0, 0xff};
+            if (std::memcmp(p, want, 4) != 0)
+                return ::testing::AssertionFailure()
+                       << "pixel " << x << "," << y << " is " << int(p[0]) << "," << int(p[1])
+                       << "," << int(p[2]) << "," << int(p[3]);
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+/// A node handed over directly, on a connection of our own to the session's PipeWire: the
+/// shape of a compositor's own screencast, which needs no portal.
+class DirectNodeSource final : public NodeSource {
+public:
+    DirectNodeSource(const QString& runtimeDir, std::uint32_t nodeId, Scheduler& scheduler)
+        : runtimeDir_(runtimeDir), nodeId_(nodeId), scheduler_(scheduler) {}
+    void open(OpenDone done) override {
+        PipeWireNode node;
+        node.nodeId = nodeId_;
+        node.remote.reset(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s/pipewire-0",
+                      QFile::encodeName(runtimeDir_).constData());
+        ::connect(node.remote.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+        auto shared = std::make_shared<PipeWireNode>(std::move(node));
+        scheduler_.post([done, shared] { done(std::move(*shared), std::nullopt); });
+    }
+
+private:
+    QString runtimeDir_;
+    std::uint32_t nodeId_;
+    Scheduler& scheduler_;
+};
+
+/// A private session with PipeWire, where producers make windows' streams.
+class PipeWireTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(session_.error(), QString()); }
+
+    static QString program(const QString& name) {
+        return builtTestProgram(QStringLiteral("tests/wayland/") + name);
+    }
+    /// Starts a producer; `node` receives the line naming its node ("node ID").
+    ChildProcess* startProducer(const QStringList& args, QString* node) {
+        ChildProcess* producer = session_.spawn(program("mirano_test_frame_producer"), args);
+        *node = lineOf(producer);
+        EXPECT_TRUE(node->startsWith(QLatin1String("node "))) << node->toStdString();
+        return producer;
+    }
+    std::unique_ptr<CaptureStream> makeStream(Received& received,
+                                              std::unique_ptr<NodeSource> source,
+                                              const StreamConfiguration& configuration = {}) {
+        return std::make_unique<PipeWireCaptureStream>(std::move(source), scheduler_,
+                                                       CapturableWindow{}, configuration,
+                                                       received.frames(), received.stops());
+    }
+    /// Calls `operation` with a completion and waits for it.
+    static std::optional<Error> complete(const std::function<void(Completion)>& operation) {
+        std::optional<std::optional<Error>> result;
+        operation([&](std::optional<Error> error) { result = error; });
+        if (!waitFor([&] { return result.has_value(); }))
+            return Error{QStringLiteral("no completion")};
+        return *result;
+    }
+    static std::optional<Error> start(CaptureStream& stream) {
+        return complete([&](Completion done) { stream.startCapture(std::move(done)); });
+    }
+
+    WaylandSession session_;
+    QtScheduler scheduler_;
+};
+
+/// The same, with our stand-in ScreenCast portal on the session bus.
+class WaylandCaptureTest : public PipeWireTest {
+protected:
+    void SetUp() override {
+        PipeWireTest::SetUp();
+        portal_ = session_.spawn(program("mirano_test_screencast_portal"), {});
+        ASSERT_EQ(lineOf(portal_), "ready");
+        bus_ = QDBusConnection::connectToBus(session_.busAddress(), kBusName);
+        ASSERT_TRUE(bus_.isConnected());
+    }
+    void TearDown() override {
+        bus_ = QDBusConnection(QString());
+        QDBusConnection::disconnectFromBus(kBusName);
+    }
+
+    /// Starts a producer whose node the portal hands out from now on, for a window of
+    /// `logicalSize`.
+    ChildProcess* startProducer(const QStringList& args, QSize logicalSize) {
+        QString node;
+        ChildProcess* producer = PipeWireTest::startProducer(args, &node);
+        tellPortal(QStringLiteral("%1 %2 %3")
+                       .arg(node)
+                       .arg(logicalSize.width())
+                       .arg(logicalSize.height()));
+        return producer;
+    }
+    void tellPortal(const QString& command) {
+        portal_->write(command.toUtf8() + '\n');
+        EXPECT_EQ(portalSays(), "ok");
+    }
+    /// The portal's next line but "closed", which comes whenever a released stream's session
+    /// reaches it.
+    QString portalSays() {
+        QString line;
+        while ((line = lineOf(portal_)) == QLatin1String("closed")) {
+        }
+        return line;
+    }
+    std::unique_ptr<CaptureStream> makeStream(Received& received, const QString& application,
+                                              const StreamConfiguration& configuration = {}) {
+        return PipeWireTest::makeStream(
+            received, std::make_unique<PortalNodeSource>(bus_, tokens_, application),
+            configuration);
+    }
+
+    static inline const QString kBusName = QStringLiteral("mirano-wayland-capture-test");
+    ChildProcess* portal_ = nullptr;
+    QDBusConnection bus_{QString()};
+    QTemporaryDir state_;
+    RestoreTokenStore tokens_{state_.filePath(QStringLiteral("tokens.json"))};
+};
+
+// The capture thread against the main thread, without the portal (whose D-Bus thread lives in
+// uninstrumented libraries): run under ThreadSanitizer too.
+TEST_F(PipeWireTest, PauseResumeReconfigureAndEndAcrossTheCaptureThread) {
+    QString node;
+    ChildProcess* window =
+        startProducer({"window", "120", "80", "--crop", "20", "10", "80", "60"}, &node);
+    Received received;
+    auto stream =
+        makeStream(received, std::make_unique<DirectNodeSource>(session_.runtimeDir(),
+                                                                node.mid(5).toUInt(), scheduler_));
+    ASSERT_EQ(start(*stream), std::nullopt);
+    EXPECT_TRUE(showsBufferArea(received.nextFrame({80, 60}), {20, 10, 80, 60}));
+
+    EXPECT_EQ(complete([&](Completion done) { stream->stopCapture(std::move(done)); }),
+              std::nullopt);
+    const int paused = received.frameCount();
+    EXPECT_EQ(complete([&](Completion done) {
+                  stream->updateConfiguration({QRectF(40, 30, 40, 30), 0, 1, 1}, std::move(done));
+              }),
+              std::nullopt);
+    // Nothing came while paused, and the frames after resuming follow the new rectangle.
+    EXPECT_EQ(received.frameCount(), paused);
+    ASSERT_EQ(start(*stream), std::nullopt);
+    EXPECT_TRUE(showsBufferArea(received.nextFrame({40, 30}), {60, 40, 40, 30}));
+
+    window->stop();
+    EXPECT_TRUE(waitFor([&] { return !received.stopsSoFar().empty(); }));
+    EXPECT_EQ(received.stopsSoFar().size(), 1u);
+    EXPECT_TRUE(start(*stream));
+}
+
+TEST_F(WaylandCaptureTest, FramesShowTheWindowsPixels) {
+    struct Case {
+        const char* name;
+        QStringList producer;
+        QSize logicalSize;
+        QRectF sourceRect;
+        QRect shown;  // in the producer's buffer
+    };
+    const Case cases[] = {
+        {"padded rows, the window inside a monitor-sized buffer",
+         {"w1", "200", "120", "--crop", "30", "20", "100", "60", "--padding", "64"},
+         {100, 60},
+         {},
+         {30, 20, 100, 60}},
+        {"a stride of 0 means rows of width x 4",
+         {"w2", "90", "50", "--stride-zero"},
+         {90, 50},
+         {},
+         {0, 0, 90, 50}},
+        {"a source rectangle in logical pixels, on a window scaled by 2",
+         {"w3", "200", "120", "--crop", "30", "20", "100", "60", "--padding", "8"},
+         {50, 30},
+         {10, 5, 20, 10},
+         {50, 30, 40, 20}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        startProducer(c.producer, c.logicalSize);
+        Received received;
+        StreamConfiguration configuration;
+        configuration.sourceRect = c.sourceRect;
+        auto stream = makeStream(received, QString::fromLatin1(c.name), configuration);
+        ASSERT_EQ(start(*stream), std::nullopt);
+        EXPECT_EQ(portalSays(), "dialog");
+        EXPECT_TRUE(showsBufferArea(received.nextFrame(c.shown.size()), c.shown));
+    }
+}
+
+TEST_F(WaylandCaptureTest, TheSameApplicationIsCapturedAgainWithoutADialog) {
+    startProducer({"viewer", "160", "100", "--crop", "10", "10", "120", "80"}, {120, 80});
+    {
+        Received received;
+        auto first = makeStream(received, kViewer);
+        ASSERT_EQ(start(*first), std::nullopt);
+        EXPECT_EQ(portalSays(), "dialog");
+        EXPECT_TRUE(received.nextFrame({120, 80}));
+        // Updating the source rectangle moves the next frames.
+        first->updateConfiguration({QRectF(0, 40, 60, 40), 0, 1, 1}, {});
+        EXPECT_TRUE(showsBufferArea(received.nextFrame({60, 40}), {10, 50, 60, 40}));
+    }
+    EXPECT_EQ(lineOf(portal_), "closed");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(tokens_.path()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    Received again;
+    auto second = makeStream(again, kViewer);
+    ASSERT_EQ(start(*second), std::nullopt);
+    EXPECT_EQ(portalSays(), "restored");
+    EXPECT_TRUE(again.nextFrame({120, 80}));
+
+    Received other;
+    auto otherApplication = makeStream(other, QStringLiteral("org.example.Other"));
+    ASSERT_EQ(start(*otherApplication), std::nullopt);
+    EXPECT_EQ(portalSays(), "dialog");
+}
+
+TEST_F(WaylandCaptureTest, ARefusedConsentEndsWithAnErrorAndOneLine) {
+    startProducer({"refused", "64", "48"}, {64, 48});
+    for (const uint response : {1u, 2u}) {
+        SCOPED_TRACE(response);
+        tokens_.setToken(kViewer, QStringLiteral("stale"));
+        tellPortal(QStringLiteral("answer %1").arg(response));
+        Received received;
+        auto stream = makeStream(received, kViewer);
+        std::optional<Error> error;
+        QStringList log;
+        {
+            LogCapture capture;
+            error = start(*stream);
+            log = capture.lines();
+        }
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->domain, ScreenCastSession::kRefusedDomain);
+        EXPECT_EQ(log.size(), 1) << log.join('\n').toStdString();
+        EXPECT_EQ(portalSays(), "dialog");
+        // The stale token was used up: the next attempt asks again.
+        EXPECT_EQ(tokens_.token(kViewer), QString());
+        EXPECT_EQ(received.frameCount(), 0);
+        EXPECT_TRUE(received.stopsSoFar().empty());
+    }
+}
+
+TEST_F(WaylandCaptureTest, AVanishedSourceEndsTheStreamOnceAndIsNeverRelinked) {
+    ChildProcess* window = startProducer({"window", "64", "48"}, {64, 48});
+    Received received;
+    auto stream = makeStream(received, kViewer);
+    ASSERT_EQ(start(*stream), std::nullopt);
+    EXPECT_EQ(portalSays(), "dialog");
+    ASSERT_TRUE(received.nextFrame({64, 48}));
+    // Another source that a session manager could link the stream to instead.
+    ChildProcess* bystander =
+        session_.spawn(program("mirano_test_frame_producer"), {"bystander", "32", "32"});
+    ASSERT_TRUE(lineOf(bystander).startsWith(QLatin1String("node ")));
+
+    QStringList log;
+    {
+        LogCapture capture;
+        window->stop();
+        EXPECT_TRUE(waitFor([&] { return !received.stopsSoFar().empty(); }));
+        log = capture.lines();
+    }
+    const int framesAtEnd = received.frameCount();
+    EXPECT_EQ(log.size(), 1) << log.join('\n').toStdString();
+    // The bystander starts streaming within a moment when anything links to it.
+    EXPECT_FALSE(bystander->waitForReadLine(2000)) << bystander->readLine().toStdString();
+    EXPECT_EQ(received.stopsSoFar().size(), 1u);
+    EXPECT_EQ(received.frameCount(), framesAtEnd);
+    EXPECT_TRUE(start(*stream));
+}
+
+}  // namespace
