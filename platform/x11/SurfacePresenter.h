@@ -54,9 +54,6 @@ private:
     /// A pixmap with a picture of `format` (depth 32 or 8).
     Buffer makeBuffer(int width, int height, std::uint8_t depth, xcb_render_pictformat_t format);
     void upload(const Buffer& buffer, const QImage& image, std::uint8_t depth);
-    void fill(xcb_render_picture_t picture, std::uint16_t alpha, int x, int y, int w, int h);
-    void setScale(xcb_render_picture_t picture, double sx, double sy, double dx, double dy,
-                  bool smooth);
     void rebuildMask();
     /// Makes the rounded corners transparent in the picture where `drawn` touches them.
     void applyCorners(const QRect& drawn);
