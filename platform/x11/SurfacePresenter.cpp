@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/AspectFit.h"
 #include "platform/x11/RenderPicture.h"
 
 namespace mirano::x11 {
@@ -66,9 +67,12 @@ void SurfacePresenter::setSize(int width, int height) {
     Buffer next = makeBuffer(width_, height_, 32, context_.formats.argb32());
     fillBlack(connection_, next.picture.get(), QRect(0, 0, width_, height_));
     if (frame_.picture) {
-        // Until the next frame: the last picture stretched to the new size.
-        setSampling(connection_, frame_.picture.get(), double(frame_.width) / width_,
-                    double(frame_.height) / height_, 0, 0);
+        // Until the next frame: the last picture filling the new size, as a view shows a frame.
+        const QRectF last = placeAspect(QRectF(0, 0, frame_.width, frame_.height),
+                                        QSizeF(width_, height_), AspectMode::fill)
+                                .source;
+        setSampling(connection_, frame_.picture.get(), last.width() / width_,
+                    last.height() / height_, last.x(), last.y());
         xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, frame_.picture.get(), XCB_NONE,
                              next.picture.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(width_),
                              std::uint16_t(height_));
@@ -152,21 +156,22 @@ void SurfacePresenter::applyCorners(const QRect& drawn) {
 }
 
 void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictformat_t format,
-                                 const QRectF& sourceRect, const std::optional<QRect>& changed) {
-    if (!frame_.picture || sourceRect.width() <= 0 || sourceRect.height() <= 0) return;
+                                 const QRectF& sourceRect, const QSize& frameSize,
+                                 const std::optional<QRect>& changed) {
+    // The picture a view shows of the stream's frames, bars and cut included.
+    const AspectPlacement placed =
+        placeThroughFrame(sourceRect, QSizeF(frameSize), QSizeF(width_, height_));
+    if (!frame_.picture || placed.source.isEmpty()) return;
     // Only what changed is scaled again; the steps keep the rest from earlier frames.
-    bool whole = wantsFrame_ || !changed || sourceRect != lastSourceRect_ || format != lastFormat_;
+    bool whole = wantsFrame_ || !changed || placed != lastPlacement_ || format != lastFormat_;
     wantsFrame_ = false;
-    lastSourceRect_ = sourceRect;
+    lastPlacement_ = placed;
     lastFormat_ = format;
-    QRectF dirty = changed ? QRectF(*changed) : sourceRect;
-    // Fit: the whole source rectangle shows, its aspect kept, bars around it.
-    const double scale = std::max(sourceRect.width() / width_, sourceRect.height() / height_);
-    const int w = std::clamp(int(std::lround(sourceRect.width() / scale)), 1, width_);
-    const int h = std::clamp(int(std::lround(sourceRect.height() / scale)), 1, height_);
-    const int x = (width_ - w) / 2;
-    const int y = (height_ - h) / 2;
-    if (whole && (w < width_ || h < height_))
+    QRectF dirty = changed ? QRectF(*changed) : placed.source;
+    const QRect target = placed.target.toRect();
+    const int x = target.x(), y = target.y();
+    const int w = std::max(target.width(), 1), h = std::max(target.height(), 1);
+    if (whole && QRect(x, y, w, h) != QRect(0, 0, width_, height_))
         fillBlack(connection_, frame_.picture.get(), QRect(0, 0, width_, height_));
     // Area averaging, all in the server's fast bilinear paths. Halve exactly (each pixel the
     // mean of 2 x 2) while more than 4 times too large; from 2 to 4 times, take 2 x 2 bilinear
@@ -174,7 +179,7 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
     // (exact at 2 and 4 times, near at 3); below 2, one bilinear sample averages what it covers.
     // (Halving further and ending with one bilinear sample at 1.5 times blurs thin strokes.)
     xcb_render_picture_t from = source;
-    QRectF rect = sourceRect;
+    QRectF rect = placed.source;
     // The steps keep the source's own format: the server's fast paths cover same-format copies.
     const std::uint8_t depth = context_.formats.depth(format) == 24 ? 24 : 32;
     const xcb_render_pictformat_t stepFormat = depth == 24 ? format : context_.formats.argb32();

@@ -7,8 +7,8 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
-#include <cmath>
 
+#include "platform/AspectFit.h"
 #include "platform/Log.h"
 #include "platform/x11/CompositingManager.h"
 #include "platform/x11/HeapFrameBuffer.h"
@@ -258,14 +258,13 @@ QRectF WindowCapture::sourceRect() const {
 }
 
 void WindowCapture::fit() {
-    const QRectF source = sourceRect();
-    // Fit, keeping the source's aspect: a window resized since the output size was chosen
-    // shows whole, on bars, never stretched.
-    const double scale = std::max(source.width() / outputWidth_, source.height() / outputHeight_);
-    fitSize_ = QSize(std::clamp(int(std::lround(source.width() / scale)), 1, outputWidth_),
-                     std::clamp(int(std::lround(source.height() / scale)), 1, outputHeight_));
-    fitOffset_ =
-        QPoint((outputWidth_ - fitSize_.width()) / 2, (outputHeight_ - fitSize_.height()) / 2);
+    // A stream's frames show the whole source, its aspect kept: a window resized since the
+    // output size was chosen shows on bars, never stretched or cut.
+    const QRect target =
+        placeAspect(sourceRect(), QSizeF(outputWidth_, outputHeight_), AspectMode::fit)
+            .target.toRect();
+    fitSize_ = target.size().expandedTo(QSize(1, 1));
+    fitOffset_ = target.topLeft();
 }
 
 void WindowCapture::applyTransform() {
@@ -376,7 +375,7 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
 bool WindowCapture::presentFrame() {
     // Changes from now on make the next frame due.
     const std::optional<QRect> changed = takeDamage();
-    presenter_->drawFrame(sourcePicture_.get(), sourceFormat_, sourceRect(), changed);
+    presenter_->drawFrame(sourcePicture_.get(), sourceFormat_, sourceRect(), outputSize(), changed);
     presenter_->present();
     dirty_ = false;
     return true;
