@@ -382,8 +382,11 @@ void PiPManager::driveStream() {
 }
 
 std::pair<std::int64_t, std::int64_t> PiPManager::outputPixelSize(const PiPPanel& panel) const {
-    const auto main = services_.screens.mainScreen();
-    const double ratio = main ? main->devicePixelRatio : kFallbackBackingScale;
+    // The panel's own screen: monitors may differ in scale.
+    std::optional<ScreenInfo> screen = services_.screens.mainScreen();
+    for (const ScreenInfo& s : services_.screens.screens())
+        if (s.frame.contains(panel.frame().center())) screen = s;
+    const double ratio = screen ? screen->devicePixelRatio : kFallbackBackingScale;
     const QSize size = PiPGeometry::outputPixelSize(panel.frame().size(), ratio);
     return {size.width(), size.height()};
 }

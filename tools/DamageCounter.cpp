@@ -14,15 +14,20 @@
 #include <map>
 #include <vector>
 
+#include "platform/x11/Extensions.h"
+#include "platform/x11/XConnection.h"
+
+using namespace mirano;
+
 namespace {
 
 void collect(xcb_connection_t* c, xcb_window_t w, std::vector<xcb_window_t>& out) {
     out.push_back(w);
-    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr);
+    auto tree = x11::reply(xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
     if (!tree) return;
-    const xcb_window_t* children = xcb_query_tree_children(tree);
-    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) collect(c, children[i], out);
-    std::free(tree);
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+        collect(c, children[i], out);
 }
 
 }  // namespace
@@ -36,9 +41,8 @@ int main(int argc, char** argv) {
     const double seconds = std::atof(argv[2]);
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) return 1;
-    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_damage_id);
-    if (!ext || !ext->present) return 1;
-    std::free(xcb_damage_query_version_reply(c, xcb_damage_query_version(c, 1, 1), nullptr));
+    const xcb_query_extension_reply_t* ext = x11::extensionData(c, x11::Extension::damage);
+    if (!ext || !x11::hasExtension(c, x11::Extension::damage)) return 1;
     std::vector<xcb_window_t> windows;
     collect(c, window, windows);
     std::map<xcb_damage_damage_t, long> counts;
@@ -50,14 +54,13 @@ int main(int argc, char** argv) {
     xcb_flush(c);
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < end) {
-        while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+        while (auto e = x11::reply(xcb_poll_for_event(c))) {
             if ((e->response_type & 0x7f) == ext->first_event + XCB_DAMAGE_NOTIFY) {
-                const auto* n = reinterpret_cast<xcb_damage_notify_event_t*>(e);
+                const auto* n = reinterpret_cast<xcb_damage_notify_event_t*>(e.get());
                 // Re-arm at once: the next drawing is the next update.
                 xcb_damage_subtract(c, n->damage, XCB_NONE, XCB_NONE);
                 ++counts[n->damage];
             }
-            std::free(e);
         }
         xcb_flush(c);
         if (xcb_connection_has_error(c)) break;

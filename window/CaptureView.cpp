@@ -11,6 +11,7 @@
 #include <QPainterPath>
 #include <algorithm>
 
+#include "platform/AspectFit.h"
 #include "settings/AppSettings.h"
 #include "settings/ModifierKey.h"
 #include "window/FrameRateMenu.h"
@@ -342,13 +343,10 @@ void CaptureView::paintEvent(QPaintEvent*) {
     const QImage image(contents_->data(), contents_->width(), contents_->height(),
                        static_cast<qsizetype>(contents_->bytesPerRow()),
                        QImage::Format_ARGB32_Premultiplied);
-    // Aspect fill: scale to cover the whole view, cut the overflow evenly on both sides.
-    const QSizeF source = image.size();
-    const QSizeF covered = source.scaled(QSizeF(size()), Qt::KeepAspectRatioByExpanding);
-    const QRectF target((width() - covered.width()) / 2, (height() - covered.height()) / 2,
-                        covered.width(), covered.height());
+    const AspectPlacement placed =
+        placeAspect(QRectF(image.rect()), QSizeF(size()), AspectMode::fill);
     p.setClipPath(clip);
-    p.drawImage(target, image);
+    p.drawImage(placed.target, image, placed.source);
 }
 
 void CaptureView::enterEvent(QEnterEvent*) {

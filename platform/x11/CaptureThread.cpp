@@ -4,14 +4,11 @@
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
-#include <xcb/composite.h>
-#include <xcb/damage.h>
-#include <xcb/shm.h>
-#include <xcb/xfixes.h>
 
 #include <algorithm>
 
 #include "platform/Log.h"
+#include "platform/x11/Extensions.h"
 
 namespace mirano::x11 {
 
@@ -59,37 +56,20 @@ std::optional<Error> CaptureThread::setUp() {
     XConnection& x = *context_.connection;
     if (!x.isValid()) return unavailableError(QStringLiteral("no connection to the X server"));
     xcb_connection_t* c = x.get();
-    // Each extension must be told which version we speak before we use it.
-    auto composite =
-        reply(xcb_composite_query_version_reply(c, xcb_composite_query_version(c, 0, 4), nullptr));
-    if (!composite || (composite->major_version == 0 && composite->minor_version < 2))
+    if (!hasExtension(c, Extension::composite, 0, 2))
         return unavailableError(
             QStringLiteral("the Composite extension (0.2 or later) is missing"));
-    const xcb_query_extension_reply_t* damageExt = xcb_get_extension_data(c, &xcb_damage_id);
-    auto damage =
-        reply(xcb_damage_query_version_reply(c, xcb_damage_query_version(c, 1, 1), nullptr));
-    if (!damageExt || !damageExt->present || !damage)
+    const xcb_query_extension_reply_t* damage = extensionData(c, Extension::damage);
+    if (!damage || !hasExtension(c, Extension::damage))
         return unavailableError(QStringLiteral("the DAMAGE extension is missing"));
-    context_.damageEventBase = damageExt->first_event;
+    context_.damageEventBase = damage->first_event;
     // Regions tell what changed, so that only that is scaled again; without them, everything.
-    const auto* xfixesExt = xcb_get_extension_data(c, &xcb_xfixes_id);
-    context_.hasRegions = xfixesExt && xfixesExt->present &&
-                          reply(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0),
-                                                               nullptr)) != nullptr;
+    context_.hasRegions = hasExtension(c, Extension::xfixes);
     // Without MIT-SHM the panel's picture is still drawn on the server; only the frames a
     // tool asks for are copied through the connection, more slowly.
-    const xcb_query_extension_reply_t* shmExt = xcb_get_extension_data(c, &xcb_shm_id);
-    context_.hasShm =
-        shmExt && shmExt->present &&
-        reply(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr)) != nullptr;
-    x.preload({"_NET_CLIENT_LIST"});
-    // A request to an extension the server lacks would close the connection: ask first.
-    const auto* renderExt = xcb_get_extension_data(c, &xcb_render_id);
-    auto render =
-        renderExt && renderExt->present
-            ? reply(xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr))
-            : nullptr;
-    if (!render) {
+    context_.hasShm = hasExtension(c, Extension::shm);
+    x.atoms().preload({"_NET_CLIENT_LIST"});
+    if (!hasExtension(c, Extension::render)) {
         // Still possible, at a price: whole frames come to us and are scaled here.
         logLine(
             QStringLiteral("The X server lacks RENDER: frames are copied and scaled by Mirano, "
@@ -97,34 +77,11 @@ std::optional<Error> CaptureThread::setUp() {
         return std::nullopt;
     }
     context_.hasRender = true;
-    auto formats =
-        reply(xcb_render_query_pict_formats_reply(c, xcb_render_query_pict_formats(c), nullptr));
+    auto formats = PictFormats::query(c);
     if (!formats) return unavailableError(QStringLiteral("RENDER lists no picture formats"));
-
-    for (auto it = xcb_render_query_pict_formats_formats_iterator(formats.get()); it.rem;
-         xcb_render_pictforminfo_next(&it)) {
-        const xcb_render_pictforminfo_t& f = *it.data;
-        context_.formatDepths[f.id] = f.depth;
-        const auto& d = f.direct;
-        if (f.type == XCB_RENDER_PICT_TYPE_DIRECT && f.depth == 32 && d.alpha_shift == 24 &&
-            d.alpha_mask == 0xff && d.red_shift == 16 && d.red_mask == 0xff && d.green_shift == 8 &&
-            d.green_mask == 0xff && d.blue_shift == 0 && d.blue_mask == 0xff)
-            context_.argb32Format = f.id;
-        if (f.type == XCB_RENDER_PICT_TYPE_DIRECT && f.depth == 8 && d.alpha_mask == 0xff &&
-            d.red_mask == 0 && d.green_mask == 0 && d.blue_mask == 0)
-            context_.a8Format = f.id;
-    }
-    if (!context_.argb32Format || !context_.a8Format)
+    if (!formats->argb32() || !formats->a8())
         return unavailableError(QStringLiteral("RENDER has no 32-bit ARGB or 8-bit alpha format"));
-    for (auto screens = xcb_render_query_pict_formats_screens_iterator(formats.get()); screens.rem;
-         xcb_render_pictscreen_next(&screens)) {
-        for (auto depths = xcb_render_pictscreen_depths_iterator(screens.data); depths.rem;
-             xcb_render_pictdepth_next(&depths)) {
-            for (auto visuals = xcb_render_pictdepth_visuals_iterator(depths.data); visuals.rem;
-                 xcb_render_pictvisual_next(&visuals))
-                context_.visualFormats[visuals.data->visual] = visuals.data->format;
-        }
-    }
+    context_.formats = *formats;
     return std::nullopt;
 }
 

@@ -6,6 +6,13 @@
 
 namespace mirano::x11 {
 
+namespace {
+double primaryRatio() {
+    const QScreen* primary = qGuiApp ? QGuiApplication::primaryScreen() : nullptr;
+    return primary ? primary->devicePixelRatio() : 1.0;
+}
+}  // namespace
+
 QRectF toLogical(const QRect& native) {
     if (qGuiApp) {
         for (const QScreen* screen : QGuiApplication::screens()) {
@@ -17,13 +24,13 @@ QRectF toLogical(const QRect& native) {
                           QSizeF(native.size()) / ratio);
         }
     }
-    const double ratio = devicePixelRatio();
+    const double ratio = primaryRatio();
     return QRectF(QPointF(native.topLeft()) / ratio, QSizeF(native.size()) / ratio);
 }
 
-double devicePixelRatio() {
-    const QScreen* primary = qGuiApp ? QGuiApplication::primaryScreen() : nullptr;
-    return primary ? primary->devicePixelRatio() : 1.0;
+double devicePixelRatioAt(const QPointF& at) {
+    const QScreen* screen = qGuiApp ? QGuiApplication::screenAt(at.toPoint()) : nullptr;
+    return screen ? screen->devicePixelRatio() : primaryRatio();
 }
 
 }  // namespace mirano::x11

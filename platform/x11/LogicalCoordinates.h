@@ -1,6 +1,7 @@
 // X pixels and Qt's logical pixels: the conversions the rest of Mirano never sees.
 #pragma once
 
+#include <QPointF>
 #include <QRect>
 #include <QRectF>
 
@@ -10,7 +11,8 @@ namespace mirano::x11 {
 /// top-left corner where X has it and scales the rest of the screen by its device pixel ratio.
 QRectF toLogical(const QRect& native);
 
-/// Device pixels per logical pixel of the primary screen (1 without a Qt application).
-double devicePixelRatio();
+/// Device pixels per logical pixel of the screen holding the logical point `at`, else of the
+/// primary screen (1 without a Qt application). Screens may differ in scale.
+double devicePixelRatioAt(const QPointF& at);
 
 }  // namespace mirano::x11

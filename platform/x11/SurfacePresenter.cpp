@@ -4,32 +4,21 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+
+#include "platform/AspectFit.h"
+#include "platform/x11/RenderPicture.h"
 
 namespace mirano::x11 {
-
-namespace {
-
-xcb_render_fixed_t fixed(double v) {
-    return static_cast<xcb_render_fixed_t>(std::lround(v * 65536.0));
-}
-
-void freePixmap(xcb_connection_t* c, std::uint32_t id) { xcb_free_pixmap(c, id); }
-void freePicture(xcb_connection_t* c, std::uint32_t id) { xcb_render_free_picture(c, id); }
-
-}  // namespace
 
 SurfacePresenter::SurfacePresenter(CaptureContext& context, xcb_window_t window)
     : context_(context), connection_(context.connection->get()), window_(window) {
     auto attributes = reply(xcb_get_window_attributes_reply(
         connection_, xcb_get_window_attributes(connection_, window_), nullptr));
     if (!attributes) return;
-    const auto format = context_.visualFormats.find(attributes->visual);
-    if (format == context_.visualFormats.end()) return;
-    translucent_ = context_.formatDepths[format->second] == 32;
-    const xcb_render_picture_t picture = xcb_generate_id(connection_);
-    xcb_render_create_picture(connection_, picture, window_, format->second, 0, nullptr);
-    windowPicture_ = XResource(connection_, picture, freePicture);
+    const xcb_render_pictformat_t format = context_.formats.forVisual(attributes->visual);
+    if (!format) return;
+    translucent_ = context_.formats.depth(format) == 32;
+    windowPicture_ = createPicture(connection_, window_, format);
     // Our own event mask on the window: the main thread's connection selects nothing there.
     const std::uint32_t mask = XCB_EVENT_MASK_EXPOSURE;
     xcb_change_window_attributes(connection_, window_, XCB_CW_EVENT_MASK, &mask);
@@ -40,15 +29,8 @@ SurfacePresenter::~SurfacePresenter() = default;
 SurfacePresenter::Buffer SurfacePresenter::makeBuffer(int width, int height, std::uint8_t depth,
                                                       xcb_render_pictformat_t format) {
     Buffer b;
-    const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
-    xcb_create_pixmap(connection_, depth, pixmap, context_.connection->root(), std::uint16_t(width),
-                      std::uint16_t(height));
-    b.pixmap = XResource(connection_, pixmap, freePixmap);
-    const xcb_render_picture_t picture = xcb_generate_id(connection_);
-    // Sampling past the edges repeats the edge pixels instead of blending in transparency.
-    const std::uint32_t repeat = XCB_RENDER_REPEAT_PAD;
-    xcb_render_create_picture(connection_, picture, pixmap, format, XCB_RENDER_CP_REPEAT, &repeat);
-    b.picture = XResource(connection_, picture, freePicture);
+    b.pixmap = createPixmap(connection_, context_.connection->root(), depth, width, height);
+    b.picture = createPicture(connection_, b.pixmap.get(), format, true);
     b.width = width;
     b.height = height;
     return b;
@@ -70,25 +52,6 @@ void SurfacePresenter::upload(const Buffer& buffer, const QImage& image, std::ui
     xcb_free_gc(connection_, gc);
 }
 
-void SurfacePresenter::fill(xcb_render_picture_t picture, std::uint16_t alpha, int x, int y, int w,
-                            int h) {
-    const xcb_render_color_t color{0, 0, 0, alpha};
-    const xcb_rectangle_t rect{std::int16_t(x), std::int16_t(y), std::uint16_t(w),
-                               std::uint16_t(h)};
-    xcb_render_fill_rectangles(connection_, XCB_RENDER_PICT_OP_SRC, picture, color, 1, &rect);
-}
-
-void SurfacePresenter::setScale(xcb_render_picture_t picture, double sx, double sy, double dx,
-                                double dy, bool smooth) {
-    // Maps destination pixels to source pixels.
-    const xcb_render_transform_t transform{fixed(sx), 0, fixed(dx), 0,         fixed(sy),
-                                           fixed(dy), 0, 0,         fixed(1.0)};
-    xcb_render_set_picture_transform(connection_, picture, transform);
-    const char* filter = smooth ? "bilinear" : "nearest";
-    xcb_render_set_picture_filter(connection_, picture, std::uint16_t(std::strlen(filter)), filter,
-                                  0, nullptr);
-}
-
 void SurfacePresenter::setSize(int width, int height) {
     width = std::clamp(width, 0, 8192);
     height = std::clamp(height, 0, 8192);
@@ -101,12 +64,15 @@ void SurfacePresenter::setSize(int width, int height) {
         frame_ = {};
         return;
     }
-    Buffer next = makeBuffer(width_, height_, 32, context_.argb32Format);
-    fill(next.picture.get(), 0xffff, 0, 0, width_, height_);
+    Buffer next = makeBuffer(width_, height_, 32, context_.formats.argb32());
+    fillBlack(connection_, next.picture.get(), QRect(0, 0, width_, height_));
     if (frame_.picture) {
-        // Until the next frame: the last picture stretched to the new size.
-        setScale(frame_.picture.get(), double(frame_.width) / width_,
-                 double(frame_.height) / height_, 0, 0, true);
+        // Until the next frame: the last picture filling the new size, as a view shows a frame.
+        const QRectF last = placeAspect(QRectF(0, 0, frame_.width, frame_.height),
+                                        QSizeF(width_, height_), AspectMode::fill)
+                                .source;
+        setSampling(connection_, frame_.picture.get(), last.width() / width_,
+                    last.height() / height_, last.x(), last.y());
         xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, frame_.picture.get(), XCB_NONE,
                              next.picture.get(), 0, 0, 0, 0, 0, 0, std::uint16_t(width_),
                              std::uint16_t(height_));
@@ -122,7 +88,7 @@ void SurfacePresenter::setOverlay(const QImage& overlay) {
     overlay_ = {};
     if (!overlay.isNull() && windowPicture_) {
         const QImage image = overlay.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        overlay_ = makeBuffer(image.width(), image.height(), 32, context_.argb32Format);
+        overlay_ = makeBuffer(image.width(), image.height(), 32, context_.formats.argb32());
         upload(overlay_, image, 32);
     }
     present();
@@ -132,10 +98,8 @@ void SurfacePresenter::setOpacity(double opacity) {
     opacity_ = std::clamp(opacity, 0.0, 1.0);
     opacityPicture_.reset();
     if (opacity_ < 1.0 && windowPicture_) {
-        const xcb_render_picture_t picture = xcb_generate_id(connection_);
-        const xcb_render_color_t color{0, 0, 0, std::uint16_t(std::lround(opacity_ * 0xffff))};
-        xcb_render_create_solid_fill(connection_, picture, color);
-        opacityPicture_ = XResource(connection_, picture, freePicture);
+        opacityPicture_ = createSolidPicture(
+            connection_, {0, 0, 0, std::uint16_t(std::lround(opacity_ * 0xffff))});
     }
     present();
 }
@@ -161,7 +125,7 @@ void SurfacePresenter::rebuildMask() {
         path.addRoundedRect(QRectF(0, 0, width_, height_), cornerRadius_, cornerRadius_);
         p.fillPath(path, Qt::black);
     }
-    mask_ = makeBuffer(width_, height_, 8, context_.a8Format);
+    mask_ = makeBuffer(width_, height_, 8, context_.formats.a8());
     upload(mask_, image, 8);
 }
 
@@ -192,40 +156,41 @@ void SurfacePresenter::applyCorners(const QRect& drawn) {
 }
 
 void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictformat_t format,
-                                 const QRectF& sourceRect, const std::optional<QRect>& changed) {
-    if (!frame_.picture || sourceRect.width() <= 0 || sourceRect.height() <= 0) return;
+                                 const QRectF& sourceRect, const QSize& frameSize,
+                                 const std::optional<QRect>& changed) {
+    // The picture a view shows of the stream's frames, bars and cut included.
+    const AspectPlacement placed =
+        placeThroughFrame(sourceRect, QSizeF(frameSize), QSizeF(width_, height_));
+    if (!frame_.picture || placed.source.isEmpty()) return;
     // Only what changed is scaled again; the steps keep the rest from earlier frames.
-    bool whole = wantsFrame_ || !changed || sourceRect != lastSourceRect_ || format != lastFormat_;
+    bool whole = wantsFrame_ || !changed || placed != lastPlacement_ || format != lastFormat_;
     wantsFrame_ = false;
-    lastSourceRect_ = sourceRect;
+    lastPlacement_ = placed;
     lastFormat_ = format;
-    QRectF dirty = changed ? QRectF(*changed) : sourceRect;
-    // Fit: the whole source rectangle shows, its aspect kept, bars around it.
-    const double scale = std::max(sourceRect.width() / width_, sourceRect.height() / height_);
-    const int w = std::clamp(int(std::lround(sourceRect.width() / scale)), 1, width_);
-    const int h = std::clamp(int(std::lround(sourceRect.height() / scale)), 1, height_);
-    const int x = (width_ - w) / 2;
-    const int y = (height_ - h) / 2;
-    if (whole && (w < width_ || h < height_))
-        fill(frame_.picture.get(), 0xffff, 0, 0, width_, height_);
+    QRectF dirty = changed ? QRectF(*changed) : placed.source;
+    const QRect target = placed.target.toRect();
+    const int x = target.x(), y = target.y();
+    const int w = std::max(target.width(), 1), h = std::max(target.height(), 1);
+    if (whole && QRect(x, y, w, h) != QRect(0, 0, width_, height_))
+        fillBlack(connection_, frame_.picture.get(), QRect(0, 0, width_, height_));
     // Area averaging, all in the server's fast bilinear paths. Halve exactly (each pixel the
     // mean of 2 x 2) while more than 4 times too large; from 2 to 4 times, take 2 x 2 bilinear
     // samples per pixel, one at the middle of each quarter of the area it covers, then halve
     // (exact at 2 and 4 times, near at 3); below 2, one bilinear sample averages what it covers.
     // (Halving further and ending with one bilinear sample at 1.5 times blurs thin strokes.)
     xcb_render_picture_t from = source;
-    QRectF rect = sourceRect;
+    QRectF rect = placed.source;
     // The steps keep the source's own format: the server's fast paths cover same-format copies.
-    const std::uint8_t depth = context_.formatDepths[format] == 24 ? 24 : 32;
-    const xcb_render_pictformat_t stepFormat = depth == 24 ? format : context_.argb32Format;
+    const std::uint8_t depth = context_.formats.depth(format) == 24 ? 24 : 32;
+    const xcb_render_pictformat_t stepFormat = depth == 24 ? format : context_.formats.argb32();
     // One scaling step into `to` at (ox, oy), limited to what the changed area reaches.
     const auto step = [&](xcb_render_picture_t to, int ox, int oy, int tw, int th, double sx,
-                          double sy, bool smooth) {
+                          double sy) {
         const QRect area =
             whole ? QRect(0, 0, tw, th) : affected(dirty, sx, sy, rect.x(), rect.y(), tw, th);
         dirty = area;
         if (area.isEmpty()) return;
-        setScale(from, sx, sy, rect.x(), rect.y(), smooth);
+        setSampling(connection_, from, sx, sy, rect.x(), rect.y());
         xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE, to,
                              std::int16_t(area.x()), std::int16_t(area.y()), 0, 0,
                              std::int16_t(ox + area.x()), std::int16_t(oy + area.y()),
@@ -238,7 +203,7 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
             half.format = stepFormat;
             whole = true;
         }
-        step(half.picture.get(), 0, 0, hw, hh, scaleX, scaleY, true);
+        step(half.picture.get(), 0, 0, hw, hh, scaleX, scaleY);
         from = half.picture.get();
     };
     std::size_t level = 0;
@@ -251,11 +216,7 @@ void SurfacePresenter::drawFrame(xcb_render_picture_t source, xcb_render_pictfor
         halve(level, 2 * w, 2 * h, rect.width() / (2 * w), rect.height() / (2 * h));
         rect = QRectF(0, 0, 2 * w, 2 * h);
     }
-    const double sx = rect.width() / w;
-    const double sy = rect.height() / h;
-    const bool exact = sx == 1.0 && sy == 1.0 && rect.x() == std::floor(rect.x()) &&
-                       rect.y() == std::floor(rect.y());
-    step(frame_.picture.get(), x, y, w, h, sx, sy, !exact);
+    step(frame_.picture.get(), x, y, w, h, rect.width() / w, rect.height() / h);
     // The last step's area is what changed in the picture (all of it with the bars).
     applyCorners(whole ? QRect(0, 0, width_, height_) : dirty.toRect().translated(x, y));
 }
@@ -271,7 +232,7 @@ void SurfacePresenter::present() {
         return;
     }
     // Combined off screen, so the window never shows a picture without its overlay.
-    if (!back_.picture) back_ = makeBuffer(width_, height_, 32, context_.argb32Format);
+    if (!back_.picture) back_ = makeBuffer(width_, height_, 32, context_.formats.argb32());
     const xcb_render_picture_t back = back_.picture.get();
     // Dimmed, the picture's colours are scaled as over black (the window has no alpha).
     xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, frame_.picture.get(), dim, back, 0, 0,

@@ -7,6 +7,7 @@
 #include <array>
 #include <optional>
 
+#include "platform/AspectFit.h"
 #include "platform/x11/CaptureContext.h"
 #include "platform/x11/XResource.h"
 
@@ -31,11 +32,13 @@ public:
     void setCornerRadius(double radius);
 
     /// Scales `sourceRect` (window pixels) of `source` (a picture of `format`) into the
-    /// picture: fitted, keeping the aspect, centred on black bars. Downscales average the area
-    /// each pixel covers. `changed` (source pixels) limits the work to what changed since the
-    /// last frame; without it, or when anything else changed, everything is drawn again.
+    /// picture as a view shows the stream's frames of `frameSize`: fitted into the frame on
+    /// black bars, the frame filling the picture. Downscales average the area each pixel
+    /// covers. `changed` (source pixels) limits the work to what changed since the last frame;
+    /// without it, or when anything else changed, everything is drawn again.
     void drawFrame(xcb_render_picture_t source, xcb_render_pictformat_t format,
-                   const QRectF& sourceRect, const std::optional<QRect>& changed = std::nullopt);
+                   const QRectF& sourceRect, const QSize& frameSize,
+                   const std::optional<QRect>& changed = std::nullopt);
     /// Puts the picture and the overlay into the window.
     void present();
     /// Repaints what an Expose event of the window uncovered.
@@ -54,9 +57,6 @@ private:
     /// A pixmap with a picture of `format` (depth 32 or 8).
     Buffer makeBuffer(int width, int height, std::uint8_t depth, xcb_render_pictformat_t format);
     void upload(const Buffer& buffer, const QImage& image, std::uint8_t depth);
-    void fill(xcb_render_picture_t picture, std::uint16_t alpha, int x, int y, int w, int h);
-    void setScale(xcb_render_picture_t picture, double sx, double sy, double dx, double dy,
-                  bool smooth);
     void rebuildMask();
     /// Makes the rounded corners transparent in the picture where `drawn` touches them.
     void applyCorners(const QRect& drawn);
@@ -83,7 +83,7 @@ private:
     double opacity_ = 1.0;
     double cornerRadius_ = 0;
     bool wantsFrame_ = false;
-    QRectF lastSourceRect_;
+    AspectPlacement lastPlacement_;
     xcb_render_pictformat_t lastFormat_ = 0;
 };
 

@@ -7,11 +7,12 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 
+#include "platform/AspectFit.h"
 #include "platform/HeapFrameBuffer.h"
 #include "platform/Log.h"
+#include "platform/x11/CompositingManager.h"
+#include "platform/x11/RenderPicture.h"
 
 namespace mirano::x11 {
 
@@ -35,12 +36,6 @@ LogOnce& shmFailureLog() {
     return log;
 }
 
-xcb_render_fixed_t fixed(double v) {
-    return static_cast<xcb_render_fixed_t>(std::lround(v * 65536.0));
-}
-
-void freePixmap(xcb_connection_t* c, std::uint32_t id) { xcb_free_pixmap(c, id); }
-void freePicture(xcb_connection_t* c, std::uint32_t id) { xcb_render_free_picture(c, id); }
 void destroyDamage(xcb_connection_t* c, std::uint32_t id) { xcb_damage_destroy(c, id); }
 void destroyRegion(xcb_connection_t* c, std::uint32_t id) { xcb_xfixes_destroy_region(c, id); }
 
@@ -75,8 +70,7 @@ std::optional<Error> WindowCapture::start(Clock::time_point now) {
         return captureError(QStringLiteral("The window to capture no longer exists."));
     if (attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
         return captureError(QStringLiteral("The window has no pixels to capture."));
-    if (context_.hasRender &&
-        context_.visualFormats.find(attributes->visual) == context_.visualFormats.end())
+    if (context_.hasRender && !context_.formats.forVisual(attributes->visual))
         return captureError(QStringLiteral("The window's pixel format is not supported."));
     windowWidth_ = geometry->width;
     windowHeight_ = geometry->height;
@@ -86,7 +80,8 @@ std::optional<Error> WindowCapture::start(Clock::time_point now) {
     watchAncestors();
     // Under a compositing manager the top-level is redirected anyway: naming its pixmap adds no
     // copy of the window. Without one, redirecting the window itself costs the server less.
-    throughTopLevel_ = compositingManagerRuns();
+    XConnection& x = *context_.connection;
+    throughTopLevel_ = compositingManagerRuns(connection_, x.atoms(), x.screenNumber());
     auto redirectError = reply(xcb_request_check(
         connection_, xcb_composite_redirect_window_checked(connection_, topLevel(),
                                                            XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
@@ -152,8 +147,8 @@ bool WindowCapture::prepareOutput(QString* error) {
         pool_.reset();
         return true;
     }
-    const int width = int(std::clamp<std::int64_t>(configuration_.width, 1, kMaxOutputSide));
-    const int height = int(std::clamp<std::int64_t>(configuration_.height, 1, kMaxOutputSide));
+    const int width = outputSize().width();
+    const int height = outputSize().height();
     if (outputPicture_ && width == outputWidth_ && height == outputHeight_) return true;
     outputPicture_.reset();
     outputPixmap_.reset();
@@ -170,13 +165,16 @@ bool WindowCapture::prepareOutput(QString* error) {
             *error = QStringLiteral("Could not make a %1 x %2 frame.").arg(width).arg(height);
         return false;
     }
-    outputPixmap_ = XResource(connection_, pixmap, freePixmap);
-    const xcb_render_picture_t picture = xcb_generate_id(connection_);
-    xcb_render_create_picture(connection_, picture, pixmap, context_.argb32Format, 0, nullptr);
-    outputPicture_ = XResource(connection_, picture, freePicture);
+    outputPixmap_ = ownPixmap(connection_, pixmap);
+    outputPicture_ = createPicture(connection_, pixmap, context_.formats.argb32());
     if (context_.hasShm)
         pool_ = ShmFramePool::create(context_.connection, width, height, kPoolBuffers);
     return true;
+}
+
+QSize WindowCapture::outputSize() const {
+    return QSize(int(std::clamp<std::int64_t>(configuration_.width, 1, kMaxOutputSide)),
+                 int(std::clamp<std::int64_t>(configuration_.height, 1, kMaxOutputSide)));
 }
 
 bool WindowCapture::nameWindowPixmap() {
@@ -198,7 +196,7 @@ bool WindowCapture::nameWindowPixmap() {
     auto geometry = reply(xcb_get_geometry_reply(connection_, geometryCookie, nullptr));
     auto origin = reply(xcb_translate_coordinates_reply(connection_, originCookie, nullptr));
     if (nameError) return false;  // not viewable now; a map or damage brings us back
-    XResource named(connection_, pixmap, freePixmap);
+    XResource named = ownPixmap(connection_, pixmap);
     if (!attributes || !topGeometry || !geometry || !origin) return false;
     // The pixmap starts at the outer edge of the top-level's border.
     origin_ = QPoint(origin->dst_x + topGeometry->border_width,
@@ -207,33 +205,19 @@ bool WindowCapture::nameWindowPixmap() {
     windowWidth_ = geometry->width;
     windowHeight_ = geometry->height;
     if (context_.hasRender) {
-        const auto format = context_.visualFormats.find(attributes->visual);
-        if (format == context_.visualFormats.end()) return false;
-        sourceFormat_ = format->second;
+        sourceFormat_ = context_.formats.forVisual(attributes->visual);
+        if (!sourceFormat_) return false;
     }
     windowPixmap_ = std::move(named);
     if (!context_.hasRender) return true;  // read whole and scaled here
-    const xcb_render_picture_t picture = xcb_generate_id(connection_);
-    // Past the pixmap's edges, repeat the edge pixels: bilinear sampling at the border then
-    // never blends with transparent black.
-    const std::uint32_t repeat = XCB_RENDER_REPEAT_PAD;
-    xcb_render_create_picture(connection_, picture, pixmap, sourceFormat_, XCB_RENDER_CP_REPEAT,
-                              &repeat);
-    sourcePicture_ = XResource(connection_, picture, freePicture);
+    // Padded: bilinear sampling at the border never blends with transparent black.
+    sourcePicture_ = createPicture(connection_, pixmap, sourceFormat_, true);
     return true;
 }
 
 xcb_window_t WindowCapture::topLevel() const {
     if (!throughTopLevel_) return window_;
     return ancestors_.empty() ? window_ : ancestors_.back();
-}
-
-bool WindowCapture::compositingManagerRuns() {
-    XConnection& x = *context_.connection;
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(x.screenNumber());
-    auto owner = reply(xcb_get_selection_owner_reply(
-        connection_, xcb_get_selection_owner(connection_, x.atom(name.constData())), nullptr));
-    return owner && owner->owner != XCB_NONE;
 }
 
 void WindowCapture::followTopLevel() {
@@ -274,14 +258,13 @@ QRectF WindowCapture::sourceRect() const {
 }
 
 void WindowCapture::fit() {
-    const QRectF source = sourceRect();
-    // Fit, keeping the source's aspect: a window resized since the output size was chosen
-    // shows whole, on bars, never stretched.
-    const double scale = std::max(source.width() / outputWidth_, source.height() / outputHeight_);
-    fitSize_ = QSize(std::clamp(int(std::lround(source.width() / scale)), 1, outputWidth_),
-                     std::clamp(int(std::lround(source.height() / scale)), 1, outputHeight_));
-    fitOffset_ =
-        QPoint((outputWidth_ - fitSize_.width()) / 2, (outputHeight_ - fitSize_.height()) / 2);
+    // A stream's frames show the whole source, its aspect kept: a window resized since the
+    // output size was chosen shows on bars, never stretched or cut.
+    const QRect target =
+        placeAspect(sourceRect(), QSizeF(outputWidth_, outputHeight_), AspectMode::fit)
+            .target.toRect();
+    fitSize_ = target.size().expandedTo(QSize(1, 1));
+    fitOffset_ = target.topLeft();
 }
 
 void WindowCapture::applyTransform() {
@@ -290,14 +273,7 @@ void WindowCapture::applyTransform() {
     const double sx = source.width() / fitSize_.width();
     const double sy = source.height() / fitSize_.height();
     // Maps output pixels to window pixels.
-    const xcb_render_transform_t transform{
-        fixed(sx), 0, fixed(source.x()), 0, fixed(sy), fixed(source.y()), 0, 0, fixed(1.0)};
-    xcb_render_set_picture_transform(connection_, sourcePicture_.get(), transform);
-    const bool exact = sx == 1.0 && sy == 1.0 && source.x() == std::floor(source.x()) &&
-                       source.y() == std::floor(source.y());
-    const char* filter = exact ? "nearest" : "bilinear";
-    xcb_render_set_picture_filter(connection_, sourcePicture_.get(),
-                                  std::uint16_t(std::strlen(filter)), filter, 0, nullptr);
+    setSampling(connection_, sourcePicture_.get(), sx, sy, source.x(), source.y());
     transformValid_ = true;
 }
 
@@ -399,7 +375,7 @@ std::optional<WindowCapture::Clock::time_point> WindowCapture::service(Clock::ti
 bool WindowCapture::presentFrame() {
     // Changes from now on make the next frame due.
     const std::optional<QRect> changed = takeDamage();
-    presenter_->drawFrame(sourcePicture_.get(), sourceFormat_, sourceRect(), changed);
+    presenter_->drawFrame(sourcePicture_.get(), sourceFormat_, sourceRect(), outputSize(), changed);
     presenter_->present();
     dirty_ = false;
     return true;
@@ -420,12 +396,8 @@ bool WindowCapture::captureFrame() {
     // Changes from now on make the next frame due.
     xcb_damage_subtract(connection_, damage_.get(), XCB_NONE, XCB_NONE);
     if (!transformValid_) applyTransform();
-    if (fitSize_ != QSize(outputWidth_, outputHeight_)) {
-        const xcb_render_color_t black{0, 0, 0, 0xffff};
-        const xcb_rectangle_t all{0, 0, std::uint16_t(outputWidth_), std::uint16_t(outputHeight_)};
-        xcb_render_fill_rectangles(connection_, XCB_RENDER_PICT_OP_SRC, outputPicture_.get(), black,
-                                   1, &all);
-    }
+    if (fitSize_ != QSize(outputWidth_, outputHeight_))
+        fillBlack(connection_, outputPicture_.get(), QRect(0, 0, outputWidth_, outputHeight_));
     xcb_render_composite(connection_, XCB_RENDER_PICT_OP_SRC, sourcePicture_.get(), XCB_NONE,
                          outputPicture_.get(), 0, 0, 0, 0, std::int16_t(fitOffset_.x()),
                          std::int16_t(fitOffset_.y()), std::uint16_t(fitSize_.width()),

@@ -59,6 +59,8 @@ public:
 
 private:
     bool prepareOutput(QString* error);
+    /// The configured frame size, within what the server allows.
+    QSize outputSize() const;
     /// Names the window's current pixmap and makes a picture of it; false when the window
     /// cannot be named now (not viewable).
     bool nameWindowPixmap();
@@ -66,7 +68,6 @@ private:
     /// The window redirected and named: under a compositing manager the window's ancestor that
     /// is a child of the root (the window manager's frame), else the window itself.
     xcb_window_t topLevel() const;
-    bool compositingManagerRuns();
     /// After a reparent: redirects the new top-level instead of the old.
     void followTopLevel();
     bool isAncestor(xcb_window_t window) const;

@@ -11,8 +11,7 @@ namespace {
 Error streamError(const QString& text) { return Error{text, QStringLiteral("Mirano.X11Capture")}; }
 
 /// The source rectangle arrives in logical pixels of the window; the server counts X pixels.
-StreamConfiguration inPixels(StreamConfiguration c) {
-    const double ratio = devicePixelRatio();
+StreamConfiguration inPixels(StreamConfiguration c, double ratio) {
     c.sourceRect = QRectF(c.sourceRect.topLeft() * ratio, c.sourceRect.size() * ratio);
     return c;
 }
@@ -22,10 +21,14 @@ X11CaptureStream::X11CaptureStream(std::shared_ptr<CaptureThread> thread, Schedu
                                    std::uint64_t id, const CapturableWindow& window,
                                    const StreamConfiguration& configuration, FrameHandler onFrame,
                                    StreamStopHandler onStop)
-    : thread_(std::move(thread)), scheduler_(scheduler), id_(id) {
+    : thread_(std::move(thread)),
+      scheduler_(scheduler),
+      id_(id),
+      // The screen its frame was measured on (by its top-left corner, as toLogical() does).
+      ratio_(devicePixelRatioAt(window.frame.topLeft())) {
     const xcb_window_t xid = window.windowID;
-    thread_->post([id, xid, configuration = inPixels(configuration), onFrame = std::move(onFrame),
-                   onStop = std::move(onStop)](CaptureThread& t) {
+    thread_->post([id, xid, configuration = inPixels(configuration, ratio_),
+                   onFrame = std::move(onFrame), onStop = std::move(onStop)](CaptureThread& t) {
         t.addCapture(
             id, std::make_unique<WindowCapture>(t.context(), xid, configuration, onFrame, onStop));
     });
@@ -80,7 +83,7 @@ void X11CaptureStream::stopCapture(Completion done) {
 void X11CaptureStream::updateConfiguration(const StreamConfiguration& configuration,
                                            Completion done) {
     const std::uint64_t id = id_;
-    thread_->post([scheduler = &scheduler_, id, configuration = inPixels(configuration),
+    thread_->post([scheduler = &scheduler_, id, configuration = inPixels(configuration, ratio_),
                    done = std::move(done)](CaptureThread& t) mutable {
         auto* capture = t.capture(id);
         completeOnMain(scheduler, std::move(done),

@@ -35,6 +35,8 @@ private:
     std::shared_ptr<CaptureThread> thread_;
     Scheduler& scheduler_;
     const std::uint64_t id_;
+    /// Device pixels per logical pixel of the window's screen.
+    const double ratio_;
 };
 
 }  // namespace mirano::x11

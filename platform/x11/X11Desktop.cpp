@@ -8,6 +8,9 @@
 #include <QSocketNotifier>
 #include <algorithm>
 
+#include "platform/x11/Extensions.h"
+#include "platform/x11/WindowManagerMessage.h"
+
 namespace mirano::x11 {
 
 namespace {
@@ -18,16 +21,15 @@ constexpr const char* kClockProperty = "_MIRANO_TIMESTAMP";
 
 X11Desktop::X11Desktop(const char* display, QObject* parent) : QObject(parent), conn_(display) {
     if (!conn_.isValid()) return;
-    conn_.preload({"_NET_ACTIVE_WINDOW", "_NET_WM_PID", "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN",
-                   "_NET_WM_STATE_HIDDEN", "_NET_CURRENT_DESKTOP", kKeyPanelProperty,
-                   kClockProperty});
+    conn_.atoms().preload({"_NET_ACTIVE_WINDOW", "_NET_WM_PID", "_NET_WM_STATE",
+                           "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_HIDDEN",
+                           "_NET_CURRENT_DESKTOP", kKeyPanelProperty, kClockProperty});
     const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(conn_.get(), conn_.root(), XCB_CW_EVENT_MASK, &mask);
     clock_ = xcb_generate_id(conn_.get());
     xcb_create_window(conn_.get(), 0, clock_, conn_.root(), -1, -1, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
-    const auto* res = xcb_get_extension_data(conn_.get(), &xcb_res_id);
-    hasResourceExtension_ = res && res->present;
+    hasResourceExtension_ = extensionData(conn_.get(), Extension::res) != nullptr;
 
     notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(conn_.get()),
                                                   QSocketNotifier::Read);
@@ -163,26 +165,11 @@ xcb_timestamp_t X11Desktop::serverTime() {
     return XCB_CURRENT_TIME;  // the connection failed while waiting
 }
 
-void X11Desktop::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint32_t d0,
-                                 std::uint32_t d1, std::uint32_t d2) {
-    if (!conn_.isValid() || window == XCB_NONE || type == XCB_ATOM_NONE) return;
-    xcb_client_message_event_t ev{};
-    ev.response_type = XCB_CLIENT_MESSAGE;
-    ev.format = 32;
-    ev.window = window;
-    ev.type = type;
-    ev.data.data32[0] = d0;
-    ev.data.data32[1] = d1;
-    ev.data.data32[2] = d2;
-    xcb_send_event(conn_.get(), 0, conn_.root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&ev));
-    conn_.flush();
-}
-
 void X11Desktop::requestActivate(xcb_window_t window) {
-    sendRootMessage(window, conn_.atom("_NET_ACTIVE_WINDOW"), kSourceIndicationPager, serverTime(),
-                    XCB_NONE);
+    if (!conn_.isValid() || window == XCB_NONE) return;
+    if (sendToWindowManager(conn_.get(), window, conn_.atom("_NET_ACTIVE_WINDOW"),
+                            {kSourceIndicationPager, serverTime(), XCB_NONE, 0, 0}))
+        conn_.flush();
 }
 
 void X11Desktop::mapWindow(xcb_window_t window) {

@@ -64,8 +64,6 @@ private:
     /// The server's current time, read from the property change it reports on our own window.
     xcb_timestamp_t serverTime();
     std::optional<ProcessID> resourceClientPid(xcb_window_t window);
-    void sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint32_t d0, std::uint32_t d1,
-                         std::uint32_t d2);
     void watchActiveWindow();
 
     XConnection conn_;

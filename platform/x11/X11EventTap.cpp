@@ -5,6 +5,7 @@
 #include <xcb/xinput.h>
 
 #include "platform/qt/QueuedCall.h"
+#include "platform/x11/Extensions.h"
 #include "platform/x11/KeyGrabSet.h"
 #include "platform/x11/KeyboardModifiers.h"
 #include "platform/x11/XConnection.h"
@@ -397,11 +398,8 @@ bool X11EventTap::start(std::function<void(const KeyEvent&)> onKey,
     xcb_connection_t* c = conn->get();
 
     // XInput 2 raw key events on the root window.
-    const xcb_query_extension_reply_t* xi = xcb_get_extension_data(c, &xcb_input_id);
-    if (!xi || !xi->present) return false;
-    auto version =
-        reply(xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
-    if (!version || version->major_version < 2) return false;
+    const xcb_query_extension_reply_t* xi = extensionData(c, Extension::input);
+    if (!xi || !hasExtension(c, Extension::input, 2, 0)) return false;
     struct {
         xcb_input_event_mask_t head;
         std::uint32_t mask;
@@ -412,10 +410,8 @@ bool X11EventTap::start(std::function<void(const KeyEvent&)> onKey,
         return false;
 
     // XKB, to hear about keymap and layout changes.
-    const xcb_query_extension_reply_t* xkb = xcb_get_extension_data(c, &xcb_xkb_id);
-    if (!xkb || !xkb->present) return false;
-    auto use = reply(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, 1, 0), nullptr));
-    if (!use || !use->supported) return false;
+    const xcb_query_extension_reply_t* xkb = extensionData(c, Extension::xkb);
+    if (!xkb || !hasExtension(c, Extension::xkb, 1, 0)) return false;
     const std::uint16_t xkbEvents =
         XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
     xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, xkbEvents, 0, xkbEvents, 0xff, 0xff, nullptr);

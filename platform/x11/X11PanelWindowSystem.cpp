@@ -12,6 +12,9 @@
 #include <cmath>
 #include <numeric>
 
+#include "platform/x11/CompositingManager.h"
+#include "platform/x11/Extensions.h"
+#include "platform/x11/WindowManagerMessage.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/XConnection.h"
 
@@ -28,40 +31,26 @@ constexpr std::uint32_t kStateAdd = 1;
 constexpr std::uint32_t kSourcePager = 2;
 
 xcb_window_t xid(QWindow& window) { return static_cast<xcb_window_t>(window.winId()); }
+
+xcb_connection_t* qtConnection() {
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
 }  // namespace
 
-X11PanelWindowSystem::X11PanelWindowSystem() {
-    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection()) return;
-    conn_ = x11->connection();
+X11PanelWindowSystem::X11PanelWindowSystem() : conn_(qtConnection()), atoms_(conn_) {
+    if (!conn_) return;
     // The screen of $DISPLAY (":N.S"); Qt's xcb platform uses the same default screen.
     const QByteArray display = qgetenv("DISPLAY");
     const int dot = display.lastIndexOf('.');
     const int colon = display.lastIndexOf(':');
     if (dot > colon && colon >= 0) screenNumber_ = display.mid(dot + 1).toInt();
-    auto it = xcb_setup_roots_iterator(xcb_get_setup(conn_));
-    for (int i = 0; i < screenNumber_ && it.rem; ++i) xcb_screen_next(&it);
-    if (it.rem) root_ = it.data->root;
-    const xcb_query_extension_reply_t* shape = xcb_get_extension_data(conn_, &xcb_shape_id);
-    hasShape_ = shape && shape->present;
-}
-
-xcb_atom_t X11PanelWindowSystem::atom(const char* name) {
-    const QByteArray key(name);
-    if (auto it = atoms_.find(key); it != atoms_.end()) return *it;
-    auto r = x11::reply(xcb_intern_atom_reply(
-        conn_, xcb_intern_atom(conn_, 0, static_cast<uint16_t>(key.size()), name), nullptr));
-    const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-    atoms_.insert(key, a);
-    return a;
+    if (const xcb_screen_t* screen = x11::screenOf(conn_, screenNumber_)) root_ = screen->root;
+    hasShape_ = x11::extensionData(conn_, x11::Extension::shape) != nullptr;
 }
 
 bool X11PanelWindowSystem::hasCompositor() {
-    if (!conn_) return false;
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber_);
-    auto r = x11::reply(xcb_get_selection_owner_reply(
-        conn_, xcb_get_selection_owner(conn_, atom(name.constData())), nullptr));
-    return r && r->owner != XCB_NONE;
+    return conn_ && x11::compositingManagerRuns(conn_, atoms_, screenNumber_);
 }
 
 bool X11PanelWindowSystem::isMapped(xcb_window_t window) {
@@ -70,25 +59,13 @@ bool X11PanelWindowSystem::isMapped(xcb_window_t window) {
     return r && r->map_state != XCB_MAP_STATE_UNMAPPED;
 }
 
-void X11PanelWindowSystem::sendToRoot(xcb_window_t window, xcb_atom_t type,
-                                      const std::uint32_t (&data)[5]) {
-    xcb_client_message_event_t ev{};
-    ev.response_type = XCB_CLIENT_MESSAGE;
-    ev.format = 32;
-    ev.window = window;
-    ev.type = type;
-    std::copy(std::begin(data), std::end(data), ev.data.data32);
-    xcb_send_event(conn_, 0, root_,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&ev));
-}
-
 void X11PanelWindowSystem::addStates(xcb_window_t window, const std::vector<xcb_atom_t>& states) {
-    const xcb_atom_t netWmState = atom("_NET_WM_STATE");
+    const xcb_atom_t netWmState = atoms_.get("_NET_WM_STATE");
     if (isMapped(window)) {
         for (std::size_t i = 0; i < states.size(); i += 2) {
             const std::uint32_t second = i + 1 < states.size() ? states[i + 1] : 0;
-            sendToRoot(window, netWmState, {kStateAdd, states[i], second, 1, 0});
+            x11::sendToWindowManager(conn_, window, netWmState,
+                                     {kStateAdd, states[i], second, 1, 0});
         }
         return;
     }
@@ -107,9 +84,9 @@ void X11PanelWindowSystem::addStates(xcb_window_t window, const std::vector<xcb_
 }
 
 void X11PanelWindowSystem::setDesktop(xcb_window_t window, std::uint32_t desktop) {
-    const xcb_atom_t netWmDesktop = atom("_NET_WM_DESKTOP");
+    const xcb_atom_t netWmDesktop = atoms_.get("_NET_WM_DESKTOP");
     if (isMapped(window)) {
-        sendToRoot(window, netWmDesktop, {desktop, 1, 0, 0, 0});
+        x11::sendToWindowManager(conn_, window, netWmDesktop, {desktop, 1, 0, 0, 0});
         return;
     }
     xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, window, netWmDesktop, XCB_ATOM_CARDINAL, 32,
@@ -125,8 +102,8 @@ void X11PanelWindowSystem::setAcceptsFocus(xcb_window_t window, bool accepts) {
     xcb_icccm_set_wm_hints(conn_, window, &hints);
     if (accepts) return;
     // A window that offers WM_TAKE_FOCUS may still be handed the focus: withdraw the offer.
-    const xcb_atom_t protocols = atom("WM_PROTOCOLS");
-    const xcb_atom_t takeFocus = atom("WM_TAKE_FOCUS");
+    const xcb_atom_t protocols = atoms_.get("WM_PROTOCOLS");
+    const xcb_atom_t takeFocus = atoms_.get("WM_TAKE_FOCUS");
     auto r = x11::reply(xcb_get_property_reply(
         conn_, xcb_get_property(conn_, 0, window, protocols, XCB_ATOM_ATOM, 0, 64), nullptr));
     if (!r || r->format != 32) return;
@@ -140,8 +117,9 @@ void X11PanelWindowSystem::setAcceptsFocus(xcb_window_t window, bool accepts) {
 void X11PanelWindowSystem::configureFloatingPanel(QWindow& window) {
     if (!conn_) return;
     const xcb_window_t w = xid(window);
-    addStates(w, {atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_STICKY"),
-                  atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")});
+    addStates(w,
+              {atoms_.get("_NET_WM_STATE_ABOVE"), atoms_.get("_NET_WM_STATE_STICKY"),
+               atoms_.get("_NET_WM_STATE_SKIP_TASKBAR"), atoms_.get("_NET_WM_STATE_SKIP_PAGER")});
     setDesktop(w, kAllDesktops);
     setAcceptsFocus(w, false);
     xcb_flush(conn_);
@@ -150,13 +128,14 @@ void X11PanelWindowSystem::configureFloatingPanel(QWindow& window) {
 void X11PanelWindowSystem::configureOverlayPanel(QWindow& window) {
     if (!conn_) return;
     const xcb_window_t w = xid(window);
-    addStates(w, {atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_SKIP_TASKBAR"),
-                  atom("_NET_WM_STATE_SKIP_PAGER")});
+    addStates(w, {atoms_.get("_NET_WM_STATE_ABOVE"), atoms_.get("_NET_WM_STATE_SKIP_TASKBAR"),
+                  atoms_.get("_NET_WM_STATE_SKIP_PAGER")});
     setAcceptsFocus(w, true);
     // Marks the panel for our window tracking: its focus is not an activation of Mirano.
     const std::uint32_t yes = 1;
-    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, w, atom(x11::X11Desktop::kKeyPanelProperty),
-                        XCB_ATOM_CARDINAL, 32, 1, &yes);
+    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, w,
+                        atoms_.get(x11::X11Desktop::kKeyPanelProperty), XCB_ATOM_CARDINAL, 32, 1,
+                        &yes);
     xcb_flush(conn_);
 }
 
@@ -226,7 +205,7 @@ void X11PanelWindowSystem::setOpacity(QWindow& window, double opacity) {
     if (!conn_) return;
     // Compositing managers read the property on the top-level they composite, which is the
     // window manager's frame when there is one: set it on every ancestor below the root too.
-    const xcb_atom_t property = atom("_NET_WM_WINDOW_OPACITY");
+    const xcb_atom_t property = atoms_.get("_NET_WM_WINDOW_OPACITY");
     const auto value =
         static_cast<std::uint32_t>(std::llround(std::clamp(opacity, 0.0, 1.0) * 0xFFFFFFFFu));
     xcb_window_t w = xid(window);
@@ -256,9 +235,10 @@ void X11PanelWindowSystem::setInputPassThrough(QWindow& window, bool passThrough
 void X11PanelWindowSystem::sendMoveResize(QWindow& window, std::uint32_t direction) {
     const QPoint pos = QCursor::pos() * window.devicePixelRatio();
     xcb_ungrab_pointer(conn_, XCB_CURRENT_TIME);
-    sendToRoot(xid(window), atom("_NET_WM_MOVERESIZE"),
-               {static_cast<std::uint32_t>(pos.x()), static_cast<std::uint32_t>(pos.y()), direction,
-                XCB_BUTTON_INDEX_1, 1});
+    x11::sendToWindowManager(
+        conn_, xid(window), atoms_.get("_NET_WM_MOVERESIZE"),
+        {static_cast<std::uint32_t>(pos.x()), static_cast<std::uint32_t>(pos.y()), direction,
+         XCB_BUTTON_INDEX_1, 1});
     xcb_flush(conn_);
 }
 
@@ -293,7 +273,8 @@ void X11PanelWindowSystem::beginResize(QWindow& window, Qt::Edges edges) {
 
 void X11PanelWindowSystem::activate(QWindow& window) {
     if (!conn_) return;
-    sendToRoot(xid(window), atom("_NET_ACTIVE_WINDOW"), {kSourcePager, XCB_CURRENT_TIME, 0, 0, 0});
+    x11::sendToWindowManager(conn_, xid(window), atoms_.get("_NET_ACTIVE_WINDOW"),
+                             {kSourcePager, XCB_CURRENT_TIME, 0, 0, 0});
     xcb_flush(conn_);
 }
 

@@ -3,11 +3,10 @@
 
 #include <xcb/xcb.h>
 
-#include <QByteArray>
-#include <QHash>
 #include <vector>
 
 #include "platform/PanelWindowSystem.h"
+#include "platform/x11/Atoms.h"
 
 namespace mirano {
 
@@ -32,13 +31,11 @@ public:
     QPixmap grabScreen(const QRect& area) override;
 
 private:
-    xcb_atom_t atom(const char* name);
     bool isMapped(xcb_window_t window);
     /// Adds EWMH states: as a property before mapping, as requests to the WM afterwards.
     void addStates(xcb_window_t window, const std::vector<xcb_atom_t>& states);
     void setDesktop(xcb_window_t window, std::uint32_t desktop);
     void setAcceptsFocus(xcb_window_t window, bool accepts);
-    void sendToRoot(xcb_window_t window, xcb_atom_t type, const std::uint32_t (&data)[5]);
     void sendMoveResize(QWindow& window, std::uint32_t direction);
     bool primaryButtonDown();
 
@@ -46,7 +43,7 @@ private:
     xcb_window_t root_ = XCB_NONE;
     int screenNumber_ = 0;
     bool hasShape_ = false;
-    QHash<QByteArray, xcb_atom_t> atoms_;
+    x11::AtomCache atoms_;
 };
 
 }  // namespace mirano

@@ -1,15 +1,17 @@
 #include "platform/x11/XConnection.h"
 
-#include <cstring>
-
 namespace mirano::x11 {
+
+xcb_screen_t* screenOf(xcb_connection_t* connection, int number) {
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < number && it.rem; ++i) xcb_screen_next(&it);
+    return it.rem ? it.data : nullptr;
+}
 
 XConnection::XConnection(const char* display) {
     conn_ = xcb_connect(display, &screenNumber_);
     if (xcb_connection_has_error(conn_)) return;
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn_));
-    for (int i = 0; i < screenNumber_ && it.rem; ++i) xcb_screen_next(&it);
-    screen_ = it.rem ? it.data : nullptr;
+    screen_ = screenOf(conn_, screenNumber_);
 }
 
 XConnection::~XConnection() {
@@ -17,30 +19,6 @@ XConnection::~XConnection() {
 }
 
 bool XConnection::isValid() const { return conn_ && screen_ && !xcb_connection_has_error(conn_); }
-
-xcb_atom_t XConnection::atom(const char* name) {
-    const QByteArray key(name);
-    auto it = atoms_.constFind(key);
-    if (it != atoms_.constEnd()) return *it;
-    if (!isValid()) return XCB_ATOM_NONE;
-    auto cookie = xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(name)), name);
-    auto r = reply(xcb_intern_atom_reply(conn_, cookie, nullptr));
-    const xcb_atom_t atom = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
-    if (atom != XCB_ATOM_NONE) atoms_.insert(key, atom);
-    return atom;
-}
-
-void XConnection::preload(const std::vector<const char*>& names) {
-    if (!isValid()) return;
-    std::vector<xcb_intern_atom_cookie_t> cookies;
-    cookies.reserve(names.size());
-    for (const char* n : names)
-        cookies.push_back(xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(n)), n));
-    for (size_t i = 0; i < names.size(); ++i) {
-        auto r = reply(xcb_intern_atom_reply(conn_, cookies[i], nullptr));
-        if (r && r->atom != XCB_ATOM_NONE) atoms_.insert(QByteArray(names[i]), r->atom);
-    }
-}
 
 std::vector<std::uint32_t> XConnection::property32(xcb_window_t window, xcb_atom_t property,
                                                    xcb_atom_t type) {
@@ -61,13 +39,6 @@ std::optional<QByteArray> XConnection::propertyBytes(xcb_window_t window, xcb_at
     if (!r || r->type == XCB_ATOM_NONE || r->format != 8) return std::nullopt;
     return QByteArray(static_cast<const char*>(xcb_get_property_value(r.get())),
                       xcb_get_property_value_length(r.get()));
-}
-
-bool XConnection::hasExtension(const char* name) {
-    if (!isValid()) return false;
-    auto cookie = xcb_query_extension(conn_, static_cast<uint16_t>(std::strlen(name)), name);
-    auto r = reply(xcb_query_extension_reply(conn_, cookie, nullptr));
-    return r && r->present;
 }
 
 void XConnection::flush() {

@@ -4,12 +4,13 @@
 #include <xcb/xcb.h>
 
 #include <QByteArray>
-#include <QHash>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/x11/Atoms.h"
 
 namespace mirano::x11 {
 
@@ -25,6 +26,9 @@ template <typename T>
 XReply<T> reply(T* raw) {
     return XReply<T>(raw);
 }
+
+/// Screen `number` of the server `connection` talks to, or null when it has none such.
+xcb_screen_t* screenOf(xcb_connection_t* connection, int number);
 
 /// One connection to the X server, owned. Each thread that talks to X owns its own.
 class XConnection {
@@ -43,9 +47,8 @@ public:
     int screenNumber() const { return screenNumber_; }
 
     /// Interns (and caches) an atom by name.
-    xcb_atom_t atom(const char* name);
-    /// Interns several atoms with one round trip.
-    void preload(const std::vector<const char*>& names);
+    xcb_atom_t atom(const char* name) { return atoms_.get(name); }
+    AtomCache& atoms() { return atoms_; }
 
     /// Reads a property as 32-bit items (CARDINAL, WINDOW, ATOM). Empty when absent.
     std::vector<std::uint32_t> property32(xcb_window_t window, xcb_atom_t property,
@@ -53,15 +56,15 @@ public:
     /// Reads a property as bytes (STRING, UTF8_STRING). Nothing when absent.
     std::optional<QByteArray> propertyBytes(xcb_window_t window, xcb_atom_t property,
                                             xcb_atom_t type);
-    /// Whether the extension with that name is present on the server.
-    bool hasExtension(const char* name);
     void flush();
 
 private:
     xcb_connection_t* conn_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
     int screenNumber_ = 0;
-    QHash<QByteArray, xcb_atom_t> atoms_;
+    AtomCache atoms_{[this](const std::vector<const char*>& names) {
+        return internAtoms(isValid() ? conn_ : nullptr, names);
+    }};
 };
 
 }  // namespace mirano::x11

@@ -113,6 +113,13 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     surface->setGeometry(host.rect());
     ASSERT_TRUE(waitUntil(
         [&] { return near(screen.pixel(kPanel.x() + 390, kPanel.y() + 125), Qt::blue); }));
+    // A panel of another aspect than its frames shows them as the view does, filled: their
+    // sides are cut, so a mark 60 pixels into the frame lands at the panel's edge.
+    host.resize(250, 250);
+    surface->setGeometry(host.rect());
+    source.send("fill ff00ff 380 100 10 100");
+    ASSERT_TRUE(waitUntil(
+        [&] { return near(screen.pixel(kPanel.x() + 5, kPanel.y() + 125), Qt::magenta); }));
 
     // Paused, the last picture stays, also after the panel was covered and uncovered.
     ASSERT_FALSE(await([&](Completion d) { stream->stopCapture(d); }));

@@ -22,16 +22,32 @@ TEST_F(Lifecycle, PanelGoesToTheConfiguredCornerOfTheMainScreenAtItsPixelRatio) 
                          panel->isOrderedFront()),
               std::tuple(QRectF(16, 41, 320, 180), QSizeF(1600, 900), QSizeF(150, 150), false));
     EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(640, 360));
-    screens.main->devicePixelRatio = 1.0;
-    EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(320, 180));
+    // Monitors may differ in scale: the ratio is that of the panel's own screen, else the main
+    // screen's, else 2.
+    const ScreenInfo under{QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600), 1.0};
+    const ScreenInfo beside{QRectF(800, 0, 800, 600), QRectF(800, 0, 800, 600), 2.0};
+    const ScreenInfo besideAt1{beside.frame, beside.visibleFrame, 1.0};
+    struct Row {
+        const char* what;
+        std::vector<ScreenInfo> all;
+        std::optional<ScreenInfo> main;
+        Pixels pixels;
+    };
+    for (const Row& row :
+         {Row{"its own screen, not the main one", {under, beside}, beside, {320, 180}},
+          Row{"on no screen: the main one", {besideAt1}, besideAt1, {320, 180}},
+          Row{"no screen at all: 2", {}, std::nullopt, {640, 360}}}) {
+        screens.all = row.all;
+        screens.main = row.main;
+        EXPECT_EQ(manager->outputPixelSize(*panel), row.pixels) << row.what;
+    }
 
     // Without a main screen the first screen is used; a huge stored width still fits it.
     screens.main.reset();
-    screens.all = {ScreenInfo{QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600), 1.0}};
+    screens.all = {under};
     settings.setPipPositionRaw("bottomRight");
     settings.setPipWidth(100000);
     EXPECT_EQ(manager->makePanel(1600, 900)->frame(), QRectF(16, 152, 768, 432));
-    EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(640, 360)) << "no main screen: ratio 2";
 }
 
 TEST_F(Lifecycle, WholeWindowSessionRunsUntilStoppedAndARegionOneStartsZoomed) {

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include "platform/x11/CompositingManager.h"
 #include "platform/x11/XConnection.h"
 
 namespace mirano::testing {
@@ -97,17 +98,11 @@ bool X11Session::startCompositor() {
     if (compositor_) return true;
     compositor_ =
         std::make_unique<ChildProcess>("xcompmgr", QStringList{}, ChildProcess::Options{{}, true});
-    // A compositing manager announces itself by owning the _NET_WM_CM_S0 selection.
     x11::XConnection conn(display_.toLatin1().constData());
-    xcb_connection_t* c = conn.get();
-    return conn.isValid() &&
-           waitUntil(
-               [&] {
-                   auto r = x11::reply(xcb_get_selection_owner_reply(
-                       c, xcb_get_selection_owner(c, conn.atom("_NET_WM_CM_S0")), nullptr));
-                   return r && r->owner != XCB_NONE;
-               },
-               10000);
+    const auto running = [&] {
+        return x11::compositingManagerRuns(conn.get(), conn.atoms(), conn.screenNumber());
+    };
+    return conn.isValid() && waitUntil(running, 10000);
 }
 
 void X11Session::stopCompositor() { compositor_.reset(); }
