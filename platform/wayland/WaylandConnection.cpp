@@ -1,0 +1,54 @@
+// Our own Wayland connection: read when the socket is readable, dispatch, report failure once.
+#include "platform/wayland/WaylandConnection.h"
+
+#include <wayland-client.h>
+
+#include <cstring>
+
+namespace mirano::wayland {
+
+WaylandConnection::WaylandConnection(const char* name, QObject* parent) : QObject(parent) {
+    display_ = wl_display_connect(name);
+    if (!display_) return;
+    notifier_ =
+        std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this,
+            &WaylandConnection::readAndDispatch);
+}
+
+WaylandConnection::~WaylandConnection() {
+    notifier_.reset();
+    if (display_) wl_display_disconnect(display_);
+}
+
+bool WaylandConnection::roundtrip() {
+    if (!isValid()) return false;
+    const bool ok = wl_display_roundtrip(display_) >= 0;
+    checkError();
+    return ok && isValid();
+}
+
+void WaylandConnection::flush() {
+    if (isValid()) wl_display_flush(display_);
+}
+
+void WaylandConnection::readAndDispatch() {
+    if (!isValid()) return;
+    // Only this thread reads this connection, so the socket's data is ours to read now.
+    while (wl_display_prepare_read(display_) != 0) wl_display_dispatch_pending(display_);
+    if (wl_display_read_events(display_) == 0) wl_display_dispatch_pending(display_);
+    wl_display_flush(display_);
+    checkError();
+}
+
+void WaylandConnection::checkError() {
+    const int error = wl_display_get_error(display_);
+    if (error == 0 || failed_) return;
+    failed_ = true;
+    notifier_->setEnabled(false);
+    lostLog_(QStringLiteral("Wayland connection lost: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(error))));
+    emit lost();
+}
+
+}  // namespace mirano::wayland

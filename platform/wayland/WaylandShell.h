@@ -1,0 +1,21 @@
+// The Wayland desktop services, each in the form this desktop allows.
+#pragma once
+
+#include <memory>
+
+class QObject;
+
+namespace mirano {
+class PanelWindowSystem;
+class Windows;
+}  // namespace mirano
+
+namespace mirano::wayland {
+
+/// Layer-surface panels, or ordinary windows where the compositor has no layer shell.
+std::unique_ptr<PanelWindowSystem> makePanelWindowSystem();
+/// The toplevel list where the compositor offers wlr-foreign-toplevel-management, otherwise a
+/// service that knows no windows and says so once per behaviour.
+std::unique_ptr<Windows> makeWindows(QObject* parent = nullptr);
+
+}  // namespace mirano::wayland
