@@ -5,7 +5,7 @@
 
 #include "platform/Log.h"
 #include "platform/wayland/LayerShellProtocol.h"
-#include "platform/wayland/QtWaylandNative.h"
+#include "platform/wayland/QtSideQueue.h"
 #include "platform/wayland/WaylandRegistry.h"
 
 namespace mirano::wayland {
@@ -61,15 +61,13 @@ void LayerSurface::setKeyboard(LayerKeyboard keyboard) {
 
 // --- LayerShell ----------------------------------------------------------------------------
 
-LayerShell::LayerShell() {
-    display_ = qtDisplay();
-    if (!display_) return;
-    queue_ = wl_display_create_queue(display_);
-    registry_ = std::make_unique<WaylandRegistry>(display_, queue_);
-    version_ = std::min<std::uint32_t>(registry_->version(zwlr_layer_shell_v1_interface.name),
+LayerShell::LayerShell(std::shared_ptr<QtSideQueue> queue) : queue_(std::move(queue)) {
+    if (!queue_->isValid()) return;
+    const WaylandRegistry& registry = queue_->registry();
+    version_ = std::min<std::uint32_t>(registry.version(zwlr_layer_shell_v1_interface.name),
                                        zwlr_layer_shell_v1_interface.version);
-    shell_ = static_cast<zwlr_layer_shell_v1*>(
-        registry_->bind(&zwlr_layer_shell_v1_interface, version_));
+    shell_ =
+        static_cast<zwlr_layer_shell_v1*>(registry.bind(&zwlr_layer_shell_v1_interface, version_));
 }
 
 LayerShell::~LayerShell() {
@@ -79,8 +77,6 @@ LayerShell::~LayerShell() {
         else
             wl_proxy_destroy(reinterpret_cast<wl_proxy*>(shell_));
     }
-    registry_.reset();
-    if (queue_) wl_event_queue_destroy(queue_);
 }
 
 std::unique_ptr<LayerSurface> LayerShell::create(wl_surface* surface, wl_output* output,
@@ -95,11 +91,9 @@ std::unique_ptr<LayerSurface> LayerShell::create(wl_surface* surface, wl_output*
     layer->setKeyboard(keyboard);
     wl_surface_commit(surface);
     for (int i = 0; i < kConfigureRoundtrips && !layer->configured_; ++i)
-        if (wl_display_roundtrip_queue(display_, queue_) < 0) break;
-    // From now on Qt's main-thread dispatch delivers its events; whatever reached our queue
-    // before the move is dispatched here.
-    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(layer->surface_), nullptr);
-    wl_display_dispatch_queue_pending(display_, queue_);
+        if (!queue_->roundtrip()) break;
+    // From now on Qt's main-thread dispatch delivers its events.
+    queue_->handOver(reinterpret_cast<wl_proxy*>(layer->surface_));
     if (!layer->configured_) {
         logLine(
             QStringLiteral("Wayland: the compositor did not configure the panel's layer "

@@ -7,8 +7,6 @@
 
 #include "platform/wayland/LayerPlacement.h"
 
-struct wl_display;
-struct wl_event_queue;
 struct wl_output;
 struct wl_surface;
 struct zwlr_layer_shell_v1;
@@ -16,7 +14,7 @@ struct zwlr_layer_surface_v1;
 
 namespace mirano::wayland {
 
-class WaylandRegistry;
+class QtSideQueue;
 
 /// Whether the surface takes keyboard focus.
 enum class LayerKeyboard {
@@ -53,8 +51,8 @@ private:
 /// first configure can be awaited without dispatching Qt's events.
 class LayerShell {
 public:
-    /// Binds the global if Qt runs on Wayland and the compositor offers it.
-    LayerShell();
+    /// Binds the global if the compositor offers it.
+    explicit LayerShell(std::shared_ptr<QtSideQueue> queue);
     ~LayerShell();
     LayerShell(const LayerShell&) = delete;
     LayerShell& operator=(const LayerShell&) = delete;
@@ -69,9 +67,7 @@ public:
                                          LayerKeyboard keyboard);
 
 private:
-    wl_display* display_ = nullptr;
-    wl_event_queue* queue_ = nullptr;
-    std::unique_ptr<WaylandRegistry> registry_;
+    std::shared_ptr<QtSideQueue> queue_;
     zwlr_layer_shell_v1* shell_ = nullptr;
     std::uint32_t version_ = 0;
 };

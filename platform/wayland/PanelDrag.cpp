@@ -39,23 +39,25 @@ QRect draggedFrame(const QRect& start, Qt::Edges edges, QPoint delta, const QSiz
     return QRect(x, y, w, h);
 }
 
-PanelDrag::PanelDrag(QWindow& window, Qt::Edges edges, const QSize& minSize, const QSizeF& aspect)
+PanelDrag::PanelDrag(QWindow& window, Qt::Edges edges, const QSize& minSize, const QSizeF& aspect,
+                     std::unique_ptr<RelativeMotion> motion)
     : QObject(&window),
       window_(window),
       edges_(edges),
       minSize_(minSize),
       aspect_(aspect),
       start_(window.geometry()),
-      pressGlobal_(QCursor::pos()) {
+      pressGlobal_(QCursor::pos()),
+      motion_(std::move(motion)) {
     window.installEventFilter(this);
 }
 
-bool PanelDrag::begin(QWindow& window, Qt::Edges edges, const QSize& minSize,
-                      const QSizeF& aspect) {
+bool PanelDrag::begin(QWindow& window, Qt::Edges edges, const QSize& minSize, const QSizeF& aspect,
+                      std::unique_ptr<RelativeMotion> motion) {
     // A press handled after its release would leave the panel following a pointer with no
     // button down.
     if (!(QGuiApplication::mouseButtons() & Qt::LeftButton)) return false;
-    new PanelDrag(window, edges, minSize, aspect);
+    new PanelDrag(window, edges, minSize, aspect, std::move(motion));
     return true;
 }
 
@@ -63,7 +65,8 @@ bool PanelDrag::eventFilter(QObject* watched, QEvent* event) {
     if (watched != &window_) return false;
     if (event->type() == QEvent::MouseMove) {
         const auto* move = static_cast<QMouseEvent*>(event);
-        const QPoint delta = move->globalPosition().toPoint() - pressGlobal_;
+        const QPoint delta =
+            motion_ ? motion_->total().toPoint() : move->globalPosition().toPoint() - pressGlobal_;
         window_.setGeometry(draggedFrame(start_, edges_, delta, minSize_, aspect_));
         return true;
     }

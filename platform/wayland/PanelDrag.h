@@ -7,6 +7,9 @@
 #include <QSize>
 #include <QSizeF>
 #include <Qt>
+#include <memory>
+
+#include "platform/wayland/RelativeMotion.h"
 
 class QWindow;
 
@@ -20,18 +23,22 @@ QRect draggedFrame(const QRect& start, Qt::Edges edges, QPoint delta, const QSiz
 
 /// Follows the pointer from the press that began a drag until the left button is released,
 /// setting the window's geometry; the pointer moves meanwhile do not reach the window's widgets.
-/// Deletes itself at the release.
+/// The distance moved is the pointer's relative motion where the compositor reports it, else
+/// Qt's global positions (right where the compositor keeps the surface-local positions of a
+/// moving surface current). Deletes itself at the release.
 class PanelDrag : public QObject {
     Q_OBJECT
 public:
     /// Starts a drag if the left button is down; returns whether it did.
-    static bool begin(QWindow& window, Qt::Edges edges, const QSize& minSize, const QSizeF& aspect);
+    static bool begin(QWindow& window, Qt::Edges edges, const QSize& minSize, const QSizeF& aspect,
+                      std::unique_ptr<RelativeMotion> motion);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    PanelDrag(QWindow& window, Qt::Edges edges, const QSize& minSize, const QSizeF& aspect);
+    PanelDrag(QWindow& window, Qt::Edges edges, const QSize& minSize, const QSizeF& aspect,
+              std::unique_ptr<RelativeMotion> motion);
 
     QWindow& window_;
     Qt::Edges edges_;
@@ -39,6 +46,7 @@ private:
     QSizeF aspect_;
     QRect start_;
     QPoint pressGlobal_;
+    std::unique_ptr<RelativeMotion> motion_;
 };
 
 }  // namespace mirano::wayland

@@ -7,6 +7,7 @@
 #include <QWindow>
 
 #include "platform/Log.h"
+#include "platform/wayland/QtSideQueue.h"
 #include "platform/wayland/QtWaylandNative.h"
 
 namespace mirano::wayland {
@@ -15,22 +16,26 @@ PanelSurface* PanelSurface::of(QWindow& window) {
     return window.findChild<PanelSurface*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
-PanelSurface& PanelSurface::make(QWindow& window, std::shared_ptr<LayerShell> shell,
-                                 LayerKeyboard keyboard) {
+PanelSurface& PanelSurface::make(QWindow& window, std::shared_ptr<QtSideQueue> queue,
+                                 std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard) {
     if (auto* existing = of(window)) {
         existing->setKeyboard(keyboard);
         return *existing;
     }
     if (shell && !shell->isAvailable()) shell.reset();
-    return *new PanelSurface(window, std::move(shell), keyboard);
+    return *new PanelSurface(window, std::move(queue), std::move(shell), keyboard);
 }
 
-PanelSurface::PanelSurface(QWindow& window, std::shared_ptr<LayerShell> shell,
-                           LayerKeyboard keyboard)
-    : QObject(&window), window_(window), shell_(std::move(shell)), keyboard_(keyboard) {
+PanelSurface::PanelSurface(QWindow& window, std::shared_ptr<QtSideQueue> queue,
+                           std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard)
+    : QObject(&window),
+      window_(window),
+      queue_(std::move(queue)),
+      shell_(std::move(shell)),
+      keyboard_(keyboard) {
     if (isLayer()) {
-        // Qt then gives the surface no role of its own (xdg-shell); we give it ours.
-        qputenv("QT_WAYLAND_USE_BYPASSWINDOWMANAGERHINT", "1");
+        // With QT_WAYLAND_USE_BYPASSWINDOWMANAGERHINT (set by the window system) Qt then gives
+        // the surface no role of its own (xdg-shell); we give it ours.
         window.setFlag(Qt::BypassWindowManagerHint);
         for (auto signal : {&QWindow::xChanged, &QWindow::yChanged, &QWindow::widthChanged,
                             &QWindow::heightChanged})
@@ -100,6 +105,8 @@ void PanelSurface::setPassThrough(bool passThrough) {
     passThrough_ = passThrough;
     applyInputRegion();
     commit();
+    // A click that follows at once (from any client) must meet the new region.
+    if (queue_) queue_->roundtrip();
 }
 
 void PanelSurface::setOutOfSight(bool outOfSight) {

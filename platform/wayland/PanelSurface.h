@@ -14,6 +14,8 @@ class QWindow;
 
 namespace mirano::wayland {
 
+class QtSideQueue;
+
 /// Lives as a child of its window. With a layer shell the window is a role-less Qt surface
 /// that gets the layer role each time Qt makes a new wl_surface for it (on every show after a
 /// hide), anchored to the nearest corner of its screen so that it appears where Qt's geometry
@@ -24,13 +26,14 @@ public:
     /// The panel of `window`, null if it has none.
     static PanelSurface* of(QWindow& window);
     /// Makes `window` a panel (once; later calls change the keyboard mode). `shell` null or
-    /// unavailable: an ordinary window.
-    static PanelSurface& make(QWindow& window, std::shared_ptr<LayerShell> shell,
-                              LayerKeyboard keyboard);
+    /// unavailable: an ordinary window. `queue` waits for the compositor where needed.
+    static PanelSurface& make(QWindow& window, std::shared_ptr<QtSideQueue> queue,
+                              std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard);
 
     bool isLayer() const { return shell_ != nullptr; }
     void setKeyboard(LayerKeyboard keyboard);
-    /// Pointer events pass through to what is below.
+    /// Pointer events pass through to what is below, from the moment this returns (it waits
+    /// for the compositor to apply the change).
     void setPassThrough(bool passThrough);
     /// Kept mapped, but placed outside the output.
     void setOutOfSight(bool outOfSight);
@@ -45,7 +48,8 @@ private slots:
     void surfaceDestroyed();
 
 private:
-    PanelSurface(QWindow& window, std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard);
+    PanelSurface(QWindow& window, std::shared_ptr<QtSideQueue> queue,
+                 std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard);
     LayerPlacement placement() const;
     void attach();
     void updatePlacement();
@@ -53,6 +57,7 @@ private:
     void commit();
 
     QWindow& window_;
+    std::shared_ptr<QtSideQueue> queue_;
     std::shared_ptr<LayerShell> shell_;
     std::unique_ptr<LayerSurface> layer_;
     LayerKeyboard keyboard_;

@@ -32,6 +32,8 @@ wl_compositor* qtCompositor() { return integrationResource<wl_compositor>("compo
 
 wl_seat* qtSeat() { return integrationResource<wl_seat>("wl_seat"); }
 
+wl_pointer* qtPointer() { return integrationResource<wl_pointer>("wl_pointer"); }
+
 wl_output* qtOutput(QScreen* screen) {
     auto* n = native();
     return n && screen ? static_cast<wl_output*>(n->nativeResourceForScreen("output", screen))

@@ -4,6 +4,7 @@
 struct wl_compositor;
 struct wl_display;
 struct wl_output;
+struct wl_pointer;
 struct wl_seat;
 struct wl_surface;
 class QObject;
@@ -20,6 +21,8 @@ wl_display* qtDisplay();
 wl_compositor* qtCompositor();
 /// The seat Qt takes its input from; null without one.
 wl_seat* qtSeat();
+/// The pointer of that seat; null without one.
+wl_pointer* qtPointer();
 /// The output behind a screen; null when unknown.
 wl_output* qtOutput(QScreen* screen);
 /// The window's current wl_surface: made with the native window, replaced on every show after a

@@ -8,12 +8,24 @@
 #include "platform/wayland/LayerSurface.h"
 #include "platform/wayland/PanelDrag.h"
 #include "platform/wayland/PanelSurface.h"
+#include "platform/wayland/QtSideQueue.h"
 #include "platform/wayland/QtWaylandNative.h"
+#include "platform/wayland/RelativeMotion.h"
 
 namespace mirano::wayland {
 
 WaylandPanelWindowSystem::WaylandPanelWindowSystem() {
-    if (qtOnWayland()) shell_ = std::make_shared<LayerShell>();
+    if (!qtOnWayland()) return;
+    queue_ = std::make_shared<QtSideQueue>();
+    shell_ = std::make_shared<LayerShell>(queue_);
+    pointers_ = std::make_unique<RelativePointers>(queue_);
+    if (!hasLayerShell()) return;
+    // Read by Qt at each show: a window with the bypass hint gets no role from Qt, and ours.
+    qputenv("QT_WAYLAND_USE_BYPASSWINDOWMANAGERHINT", "1");
+    if (!qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_FIXED_POSITIONS"))
+        logLine(
+            QStringLiteral("Wayland: Qt keeps top-levels at the screen's top-left corner "
+                           "(prepareQtForPanels() was not called); panels appear there"));
 }
 
 WaylandPanelWindowSystem::~WaylandPanelWindowSystem() = default;
@@ -31,13 +43,13 @@ void WaylandPanelWindowSystem::sayNotAbove() {
 void WaylandPanelWindowSystem::configureFloatingPanel(QWindow& window) {
     if (!qtOnWayland()) return;
     if (!hasLayerShell()) sayNotAbove();
-    PanelSurface::make(window, shell_, LayerKeyboard::none);
+    PanelSurface::make(window, queue_, shell_, LayerKeyboard::none);
 }
 
 void WaylandPanelWindowSystem::configureOverlayPanel(QWindow& window) {
     if (!qtOnWayland()) return;
     if (!hasLayerShell()) sayNotAbove();
-    PanelSurface::make(window, shell_, LayerKeyboard::onDemand);
+    PanelSurface::make(window, queue_, shell_, LayerKeyboard::onDemand);
 }
 
 void WaylandPanelWindowSystem::setSizeConstraints(QWindow& window, const QSizeF& minSize,
@@ -67,7 +79,7 @@ void WaylandPanelWindowSystem::beginMove(QWindow& window) {
         window.startSystemMove();
         return;
     }
-    PanelDrag::begin(window, {}, panel->minSize(), panel->aspect());
+    PanelDrag::begin(window, {}, panel->minSize(), panel->aspect(), pointers_->track());
 }
 
 void WaylandPanelWindowSystem::beginResize(QWindow& window, Qt::Edges edges) {
@@ -77,7 +89,7 @@ void WaylandPanelWindowSystem::beginResize(QWindow& window, Qt::Edges edges) {
         window.startSystemResize(edges);
         return;
     }
-    PanelDrag::begin(window, edges, panel->minSize(), panel->aspect());
+    PanelDrag::begin(window, edges, panel->minSize(), panel->aspect(), pointers_->track());
 }
 
 void WaylandPanelWindowSystem::activate(QWindow& window) {

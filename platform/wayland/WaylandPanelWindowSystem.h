@@ -9,6 +9,8 @@
 namespace mirano::wayland {
 
 class LayerShell;
+class QtSideQueue;
+class RelativePointers;
 
 /// With wlr-layer-shell (sway and other wlroots compositors, KWin, Hyprland, niri) a panel is a
 /// layer surface in the top layer, anchored to the corner of its screen nearest to where Qt
@@ -59,7 +61,9 @@ public:
 private:
     void sayNotAbove();
 
+    std::shared_ptr<QtSideQueue> queue_;
     std::shared_ptr<LayerShell> shell_;
+    std::unique_ptr<RelativePointers> pointers_;
     LogOnce notAboveLog_;
 };
 

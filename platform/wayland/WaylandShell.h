@@ -12,6 +12,10 @@ class Windows;
 
 namespace mirano::wayland {
 
+/// Call before the QApplication is made, on any platform: lets Qt's Wayland plugin keep the
+/// positions we give top-levels (it otherwise moves each to its screen's top-left corner, and
+/// reads this setting only at start), which the panels' anchoring is computed from.
+void prepareQtForPanels();
 /// Layer-surface panels, or ordinary windows where the compositor has no layer shell.
 std::unique_ptr<PanelWindowSystem> makePanelWindowSystem();
 /// The toplevel list where the compositor offers wlr-foreign-toplevel-management, otherwise a
