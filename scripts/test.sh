@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is needed and runs every check: the format check, then all three test levels
-# (unit, widget, X11 integration) under AddressSanitizer + UBSan with leak detection, then the
+# Installs what is needed and runs every check: the format check, then all four test levels
+# (unit, widget, X11 integration, Wayland integration on a headless sway) under
+# AddressSanitizer + UBSan with leak detection, then the
 # threaded code's tests (capture and hotkeys, unit and X11) under ThreadSanitizer. The
 # sanitizer options and suppressions come with the tests (tests/CMakeLists.txt,
 # tests/sanitizers/). Runs everything, then fails if any step failed.
@@ -14,10 +15,10 @@ step() { echo; echo "== $1"; }
 step "format check"
 bash scripts/check-format.sh || failed+=("format check")
 
-step "unit, widget and X11 tests under AddressSanitizer + UBSan (build-asan)"
+step "unit, widget, X11 and Wayland tests under AddressSanitizer + UBSan (build-asan)"
 # The tools are built too: an X11 capture test drives the capture probe.
 BUILD_TYPE=Debug bash scripts/build.sh build-asan -DMIRANO_SANITIZE=address -DMIRANO_BUILD_TOOLS=ON
-(cd build-asan && ctest -L 'unit|widget|x11' --output-on-failure) || failed+=("ASan+UBSan tests")
+(cd build-asan && ctest -L 'unit|widget|x11|wayland' --output-on-failure) || failed+=("ASan+UBSan tests")
 
 step "capture and hotkey tests under ThreadSanitizer (build-tsan)"
 tsan_tests=(capture_tests hotkeys_tests capture_x11_tests hotkeys_x11_tests)
