@@ -1,6 +1,7 @@
 // Our own Wayland connection: read when the socket is readable, dispatch, report failure once.
 #include "platform/wayland/WaylandConnection.h"
 
+#include <poll.h>
 #include <wayland-client.h>
 
 #include <cstring>
@@ -34,9 +35,15 @@ void WaylandConnection::flush() {
 
 void WaylandConnection::readAndDispatch() {
     if (!isValid()) return;
-    // Only this thread reads this connection, so the socket's data is ours to read now.
     while (wl_display_prepare_read(display_) != 0) wl_display_dispatch_pending(display_);
-    if (wl_display_read_events(display_) == 0) wl_display_dispatch_pending(display_);
+    // A roundtrip since the notifier fired may have read the data already: read only what is
+    // there, never wait for more.
+    pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
+    if (poll(&fd, 1, 0) > 0) {  // data, or a hang-up that read_events reports
+        if (wl_display_read_events(display_) == 0) wl_display_dispatch_pending(display_);
+    } else {
+        wl_display_cancel_read(display_);
+    }
     wl_display_flush(display_);
     checkError();
 }

@@ -125,7 +125,10 @@ QProcessEnvironment SwaySession::clientEnvironment() const {
 }
 
 ChildProcess* SwaySession::startClient(const QString& program, const QStringList& args) {
-    return clients_.emplace_back(user_->start(program, args, clientEnvironment())).get();
+    return clients_
+        .emplace_back(std::make_unique<ChildProcess>(
+            program, args, ChildProcess::Options{clientEnvironment(), true}))
+        .get();
 }
 
 QByteArray SwaySession::swaymsg(const QStringList& args) const {

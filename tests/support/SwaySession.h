@@ -40,8 +40,9 @@ public:
     /// What a Wayland client of this session needs: the user's environment plus the display,
     /// the bus, and Qt's Wayland platform.
     QProcessEnvironment clientEnvironment() const;
-    /// Starts a client as the test user; it is stopped when the session ends (or by
-    /// ChildProcess::stop()).
+    /// Starts a client with clientEnvironment(), as the user running the tests (who can reach
+    /// both the compositor's socket and the build tree, which the test user may not); it is
+    /// stopped when the session ends (or by ChildProcess::stop()).
     ChildProcess* startClient(const QString& program, const QStringList& args);
 
     /// Runs swaymsg with `args` (bounded); its standard output, empty on failure.

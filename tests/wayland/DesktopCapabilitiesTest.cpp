@@ -1,7 +1,9 @@
-// What Mirano decides and says for each kind of Wayland desktop, from the facts alone.
+// What Mirano decides and says for each kind of Wayland desktop, from the facts alone, and
+// what it says where the desktop lists no windows.
 #include <gtest/gtest.h>
 
 #include "platform/wayland/DesktopCapabilities.h"
+#include "platform/wayland/UnlistedWindows.h"
 
 using namespace mirano::wayland;
 
@@ -84,4 +86,19 @@ TEST(DesktopCapabilitiesTest, DesktopNameFromTheEnvironmentElseFromTheGlobals) {
     for (const Row& row : rows)
         EXPECT_EQ(desktopName(row.currentDesktop, row.globals), row.expected)
             << row.currentDesktop << " / " << row.expected;
+}
+
+TEST(DesktopCapabilitiesTest, WithoutAWindowListFocusAndFullScreenEachSayOnceTheyAreUnavailable) {
+    UnlistedWindows windows;
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(windows.focusedWindow());
+        windows.activate(1);
+        EXPECT_FALSE(windows.isFullScreen(1));
+    }
+    const QStringList lines = QString::fromStdString(testing::internal::GetCapturedStdout())
+                                  .split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains("focused window")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains("full screen")) << lines[1].toStdString();
 }
