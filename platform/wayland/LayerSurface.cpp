@@ -4,9 +4,9 @@
 #include <wayland-client.h>
 
 #include "platform/Log.h"
-#include "platform/wayland/LayerShellProtocol.h"
 #include "platform/wayland/QtSideQueue.h"
 #include "platform/wayland/WaylandRegistry.h"
+#include "platform/wayland/WlrProtocols.h"
 
 namespace mirano::wayland {
 

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "platform/wayland/LayerShellProtocol.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandRegistry.h"
+#include "platform/wayland/WlrProtocols.h"
 
 namespace mirano::wayland {
 

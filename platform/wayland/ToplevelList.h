@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "platform/Types.h"
 

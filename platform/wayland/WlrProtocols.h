@@ -1,4 +1,4 @@
-// The generated layer-shell and foreign-toplevel client headers, usable from C++.
+// The client headers wayland-scanner writes for the wlroots protocols, usable from C++.
 #pragma once
 
 // The layer-shell header names a parameter `namespace`, a C++ keyword.
