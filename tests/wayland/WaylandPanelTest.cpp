@@ -18,8 +18,8 @@ namespace {
 const QColor kPanelColour(255, 0, 255);
 const QString kSource = "mirano.test.source";
 
-/// A rounded, translucent panel of one colour that starts a window-system move on a press, as
-/// the PiP panel does.
+/// A rounded, translucent panel of one colour that starts a window-system move on a press, or a
+/// resize on a press at its bottom-right corner, as the PiP panel does.
 class TestPanel : public QWidget {
 public:
     explicit TestPanel(WaylandPanelWindowSystem& ws)
@@ -42,7 +42,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override {
         ++presses;
         lastPress = event->position().toPoint();
-        if (event->button() == Qt::LeftButton) ws_.beginMove(*windowHandle());
+        if (event->button() != Qt::LeftButton) return;
+        const QPoint fromCorner = QPoint(width(), height()) - lastPress;
+        if (fromCorner.x() <= 6 && fromCorner.y() <= 6)
+            ws_.beginResize(*windowHandle(), Qt::BottomEdge | Qt::RightEdge);
+        else
+            ws_.beginMove(*windowHandle());
     }
 
 private:
@@ -50,7 +55,7 @@ private:
 };
 }  // namespace
 
-TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerTakesNoFocusMovesAndHides) {
+TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerTakesNoFocusMovesResizesAndHides) {
     WaylandPanelWindowSystem ws;
     ASSERT_TRUE(ws.hasLayerShell());
     ChildProcess* source = startTestWindow(kSource, "darkcyan");
@@ -112,11 +117,25 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerTakesNoFocusMovesAndHides) {
         [&] { return panel.lastPress == moved.center() + QPoint(5, 5) - moved.topLeft(); }));
     EXPECT_EQ(panel.presses, 3);
 
+    // A drag of its bottom-right corner resizes it at the aspect it was given; the surface and
+    // its margins follow.
+    ws.setSizeConstraints(*panel.windowHandle(), QSizeF(100, 56.25), QSizeF(16, 9));
+    const QPoint grip = moved.topLeft() + QPoint(moved.width() - 2, moved.height() - 2);
+    pointer.moveTo(grip);
+    pointer.press();
+    EXPECT_TRUE(waitUntil([&] { return panel.presses == 4; }));
+    pointer.moveTo(grip + QPoint(80, 10));
+    EXPECT_TRUE(waitUntil([&] { return panel.width() == 400; }));
+    pointer.release();
+    const QRect resized(moved.topLeft(), QSize(400, 225));
+    EXPECT_TRUE(waitForColourAt(kPanelColour, resized, &seen))
+        << "resized to " << seen.width() << "x" << seen.height();
+
     // Hidden and shown, Qt makes a new surface: it becomes a layer surface again, in place.
     panel.hide();
     EXPECT_TRUE(waitForColourAt(kPanelColour, QRect()));
     panel.show();
-    EXPECT_TRUE(waitForColourAt(kPanelColour, moved, &seen))
+    EXPECT_TRUE(waitForColourAt(kPanelColour, resized, &seen))
         << "shown again at " << seen.x() << "," << seen.y();
     EXPECT_EQ(gSway->focusedAppId(), kSource);
     source->stop();
