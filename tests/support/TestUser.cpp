@@ -2,25 +2,53 @@
 #include "tests/support/TestUser.h"
 
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <cerrno>
+#include <cstring>
 
 namespace mirano::testing {
 
 namespace {
+constexpr const char* kPrefix = "mirano-t";
+
 /// Runs an administration command to completion; true when it exits with 0.
 bool runQuietly(const QString& program, const QStringList& args) {
     ChildProcess p(program, args, ChildProcess::Options{{}, true});
     return p.waitForFinished(30000) && p.exitCode() == 0;
 }
+
+void removeUser(const QString& name, const QString& home) {
+    // The home directory by hand: userdel -r complains about the mail spool we never made.
+    runQuietly("userdel", {name});
+    QDir(home).removeRecursively();
+}
+
+/// Accounts left by test runs that were killed before they could clean up (their name holds
+/// the pid of the run that made them).
+void removeStaleUsers() {
+    QList<QPair<QString, QString>> stale;
+    setpwent();
+    while (const passwd* pw = getpwent()) {
+        const QString name = QString::fromLocal8Bit(pw->pw_name);
+        bool number = false;
+        const pid_t owner = name.mid(int(std::strlen(kPrefix))).toInt(&number);
+        if (name.startsWith(kPrefix) && number && kill(owner, 0) != 0 && errno == ESRCH)
+            stale.append({name, QString::fromLocal8Bit(pw->pw_dir)});
+    }
+    endpwent();
+    for (const auto& [name, home] : stale) removeUser(name, home);
+}
 }  // namespace
 
 TestUser::TestUser() {
     if (geteuid() == 0) {
-        name_ = QStringLiteral("mirano-t%1").arg(getpid());
+        removeStaleUsers();
+        name_ = QStringLiteral("%1%2").arg(kPrefix).arg(getpid());
         if (!runQuietly("useradd", {"-m", "-s", "/bin/sh", name_})) {
             error_ = "useradd failed for " + name_;
             return;
@@ -47,10 +75,7 @@ TestUser::TestUser() {
 
 TestUser::~TestUser() {
     if (!runtimeDir_.isEmpty()) QDir(runtimeDir_).removeRecursively();
-    if (!created_) return;
-    // The home directory by hand: userdel -r complains about the mail spool we never made.
-    runQuietly("userdel", {name_});
-    QDir(home_).removeRecursively();
+    if (created_) removeUser(name_, home_);
 }
 
 QProcessEnvironment TestUser::environment() const {
@@ -70,11 +95,12 @@ std::unique_ptr<ChildProcess> TestUser::start(const QString& program, const QStr
     ChildProcess::Options options{environment, discardOutput};
     if (!created_) return std::make_unique<ChildProcess>(program, args, options);
     // setpriv execs the program itself (runuser would stay as its parent and not pass our
-    // SIGTERM on), so the process we hold is the program and stops when told.
+    // SIGTERM on), so the process we hold is the program and stops when told; and it is told
+    // if the test dies without stopping it.
     return std::make_unique<ChildProcess>(
         "setpriv",
         QStringList{QStringLiteral("--reuid=%1").arg(uid_), QStringLiteral("--regid=%1").arg(gid_),
-                    "--init-groups", "--", program} +
+                    "--init-groups", "--pdeathsig=TERM", "--", program} +
             args,
         options);
 }
