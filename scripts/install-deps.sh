@@ -14,12 +14,14 @@ BUILD_PKGS=(
   libgtest-dev libgmock-dev clang-format
   libpipewire-0.3-dev  # Wayland capture: the portal's PipeWire stream
   fonts-dejavu-core
+  libwayland-dev wayland-protocols qt6-base-private-dev  # the Wayland desktop side
 )
 RUN_PKGS=(
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils x11-xserver-utils
   xcompmgr dbus dbus-x11 trayer imagemagick
   fonts-symbola  # the pause symbol U+23F8 of the paused overlay (DejaVu lacks it)
   pipewire pipewire-bin wireplumber  # Wayland capture tests: a private PipeWire per test
+  qt6-wayland sway grim  # Qt on Wayland; the headless compositor and screenshots of the Wayland tests
 )
 BENCH_PKGS=(time python3 bc ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-x)

@@ -1,0 +1,75 @@
+// The decisions and the summary line for a Wayland desktop: a pure function of its facts.
+#include "platform/wayland/DesktopCapabilities.h"
+
+#include <algorithm>
+
+namespace mirano::wayland {
+
+namespace {
+const QString kPortalName = QStringLiteral("org.freedesktop.portal.Desktop");
+
+bool hasGlobal(const QList<WaylandGlobal>& globals, const QString& interface) {
+    return std::any_of(globals.begin(), globals.end(),
+                       [&](const WaylandGlobal& g) { return g.interface == interface; });
+}
+
+bool hasGlobalPrefix(const QList<WaylandGlobal>& globals, const QString& prefix) {
+    return std::any_of(globals.begin(), globals.end(),
+                       [&](const WaylandGlobal& g) { return g.interface.startsWith(prefix); });
+}
+
+/// The portal exports `interface`; when it could not be asked, `unknown`.
+bool portalHas(const DesktopFacts& facts, const QString& interface, bool unknown) {
+    if (!facts.busNames.contains(kPortalName)) return false;
+    return facts.portalInterfaces ? facts.portalInterfaces->contains(interface) : unknown;
+}
+}  // namespace
+
+QString desktopName(const QString& currentDesktop, const QList<WaylandGlobal>& globals) {
+    const QString first = currentDesktop.section(QLatin1Char(':'), 0, 0).trimmed();
+    if (!first.isEmpty()) return first;
+    if (hasGlobalPrefix(globals, QStringLiteral("org_kde_"))) return QStringLiteral("KDE");
+    if (hasGlobal(globals, QStringLiteral("gtk_shell1"))) return QStringLiteral("GNOME");
+    if (hasGlobalPrefix(globals, QStringLiteral("hyprland_"))) return QStringLiteral("Hyprland");
+    return {};
+}
+
+DesktopCapabilities decideCapabilities(const DesktopFacts& facts) {
+    DesktopCapabilities c;
+    QStringList parts;
+    // The screen-cast portal is assumed when the portal runs but could not be asked.
+    if (portalHas(facts, QStringLiteral("org.freedesktop.portal.ScreenCast"), true)) {
+        c.capture = CaptureRoute::screenCastPortal;
+        parts << QStringLiteral("capture through the screen-cast portal");
+    } else {
+        parts << QStringLiteral(
+            "no screen-cast portal: install xdg-desktop-portal and this "
+            "desktop's portal backend");
+    }
+    if (hasGlobal(facts.globals, QStringLiteral("zwlr_layer_shell_v1"))) {
+        c.panel = PanelMode::layerSurface;
+    } else {
+        parts << QStringLiteral(
+            "no layer shell: the PiP is an ordinary window and cannot be "
+            "kept above others");
+    }
+    if (hasGlobal(facts.globals, QStringLiteral("zwlr_foreign_toplevel_manager_v1"))) {
+        c.focus = FocusSource::toplevelList;
+    } else {
+        parts << QStringLiteral(
+            "no window list: the PiP does not follow the focused window "
+            "nor step aside for full screen");
+    }
+    if (portalHas(facts, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), false)) {
+        c.shortcut = ShortcutRoute::globalShortcutsPortal;
+        parts << QStringLiteral("shortcut through the global-shortcuts portal");
+    } else {
+        parts << QStringLiteral("no shortcut portal: bind a key to `mirano --toggle`");
+    }
+    const QString desktop =
+        facts.compositor.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(facts.compositor);
+    c.summary = QStringLiteral("Wayland%1: %2").arg(desktop, parts.join(QStringLiteral("; ")));
+    return c;
+}
+
+}  // namespace mirano::wayland

@@ -1,0 +1,71 @@
+// One Mirano panel on Wayland: its layer surface, following Qt's wl_surface and geometry.
+#pragma once
+
+#include <QObject>
+#include <QSize>
+#include <QSizeF>
+#include <memory>
+#include <optional>
+
+#include "platform/wayland/LayerPlacement.h"
+#include "platform/wayland/LayerSurface.h"
+
+class QWindow;
+
+namespace mirano::wayland {
+
+class QtSideQueue;
+
+/// Lives as a child of its window. With a layer shell the window is a role-less Qt surface
+/// that gets the layer role each time Qt makes a new wl_surface for it (on every show after a
+/// hide), anchored to the nearest corner of its screen so that it appears where Qt's geometry
+/// says; without one it stays Qt's ordinary window. Either way it keeps its input region.
+class PanelSurface : public QObject {
+    Q_OBJECT
+public:
+    /// The panel of `window`, null if it has none.
+    static PanelSurface* of(QWindow& window);
+    /// Makes `window` a panel (once; later calls change the keyboard mode). `shell` null or
+    /// unavailable: an ordinary window. `queue` waits for the compositor where needed.
+    static PanelSurface& make(QWindow& window, std::shared_ptr<QtSideQueue> queue,
+                              std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard);
+
+    bool isLayer() const { return shell_ != nullptr; }
+    void setKeyboard(LayerKeyboard keyboard);
+    /// Pointer events pass through to what is below, from the moment this returns (it waits
+    /// for the compositor to apply the change).
+    void setPassThrough(bool passThrough);
+    /// Kept mapped, but placed outside the output.
+    void setOutOfSight(bool outOfSight);
+    void setSizeConstraints(const QSize& minSize, const QSizeF& aspect);
+    QSize minSize() const { return minSize_; }
+    QSizeF aspect() const { return aspect_; }
+
+private slots:
+    /// Qt made a new wl_surface (called inside Qt's show, before anything is drawn on it).
+    void surfaceCreated();
+    /// Qt is about to destroy the wl_surface.
+    void surfaceDestroyed();
+
+private:
+    PanelSurface(QWindow& window, std::shared_ptr<QtSideQueue> queue,
+                 std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard);
+    LayerPlacement placement() const;
+    void attach();
+    void updatePlacement();
+    void applyInputRegion();
+    void commit();
+
+    QWindow& window_;
+    std::shared_ptr<QtSideQueue> queue_;
+    std::shared_ptr<LayerShell> shell_;
+    std::unique_ptr<LayerSurface> layer_;
+    LayerKeyboard keyboard_;
+    bool passThrough_ = false;
+    bool outOfSight_ = false;
+    QSize minSize_;
+    QSizeF aspect_;
+    std::optional<std::pair<LayerPlacement, QSize>> placed_;
+};
+
+}  // namespace mirano::wayland

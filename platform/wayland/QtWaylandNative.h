@@ -1,0 +1,35 @@
+// The Wayland objects behind Qt's own connection, windows and screens.
+#pragma once
+
+struct wl_compositor;
+struct wl_display;
+struct wl_output;
+struct wl_pointer;
+struct wl_seat;
+struct wl_surface;
+class QObject;
+class QScreen;
+class QWindow;
+
+namespace mirano::wayland {
+
+/// Qt runs on its Wayland platform plugin.
+bool qtOnWayland();
+/// Qt's connection; null when Qt does not run on Wayland.
+wl_display* qtDisplay();
+/// Qt's wl_compositor (for regions).
+wl_compositor* qtCompositor();
+/// The seat Qt takes its input from; null without one.
+wl_seat* qtSeat();
+/// The pointer of that seat; null without one.
+wl_pointer* qtPointer();
+/// The output behind a screen; null when unknown.
+wl_output* qtOutput(QScreen* screen);
+/// The window's current wl_surface: made with the native window, replaced on every show after a
+/// hide (Qt destroys it on hide). Null while there is none.
+wl_surface* qtSurface(QWindow& window);
+/// Qt's platform window as a QObject, for its wlSurfaceCreated() / wlSurfaceDestroyed()
+/// signals; null if the window has none or it is no QObject.
+QObject* qtPlatformWindowObject(QWindow& window);
+
+}  // namespace mirano::wayland

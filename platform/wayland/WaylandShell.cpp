@@ -1,0 +1,25 @@
+// Picks the implementation of each desktop service that the running compositor supports.
+#include "platform/wayland/WaylandShell.h"
+
+#include <QtGlobal>
+
+#include "platform/wayland/ToplevelList.h"
+#include "platform/wayland/UnlistedWindows.h"
+#include "platform/wayland/WaylandPanelWindowSystem.h"
+#include "platform/wayland/WlrWindows.h"
+
+namespace mirano::wayland {
+
+void prepareQtForPanels() { qputenv("QT_WAYLAND_DISABLE_FIXED_POSITIONS", "1"); }
+
+std::unique_ptr<PanelWindowSystem> makePanelWindowSystem() {
+    return std::make_unique<WaylandPanelWindowSystem>();
+}
+
+std::unique_ptr<Windows> makeWindows(QObject* parent) {
+    auto list = std::make_unique<ToplevelList>();
+    if (!list->isAvailable()) return std::make_unique<UnlistedWindows>(parent);
+    return std::make_unique<WlrWindows>(std::move(list), parent);
+}
+
+}  // namespace mirano::wayland

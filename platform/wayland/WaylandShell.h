@@ -1,0 +1,25 @@
+// The Wayland desktop services, each in the form this desktop allows.
+#pragma once
+
+#include <memory>
+
+class QObject;
+
+namespace mirano {
+class PanelWindowSystem;
+class Windows;
+}  // namespace mirano
+
+namespace mirano::wayland {
+
+/// Call before the QApplication is made, on any platform: lets Qt's Wayland plugin keep the
+/// positions we give top-levels (it otherwise moves each to its screen's top-left corner, and
+/// reads this setting only at start), which the panels' anchoring is computed from.
+void prepareQtForPanels();
+/// Layer-surface panels, or ordinary windows where the compositor has no layer shell.
+std::unique_ptr<PanelWindowSystem> makePanelWindowSystem();
+/// The toplevel list where the compositor offers wlr-foreign-toplevel-management, otherwise a
+/// service that knows no windows and says so once per behaviour.
+std::unique_ptr<Windows> makeWindows(QObject* parent = nullptr);
+
+}  // namespace mirano::wayland

@@ -1,0 +1,81 @@
+// Synthetic pointer input through wlr-virtual-pointer on a connection of the test's own.
+#include "tests/support/VirtualPointer.h"
+
+#include <linux/input-event-codes.h>
+#include <wayland-client.h>
+
+#include <QElapsedTimer>
+
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
+
+namespace mirano::testing {
+
+namespace {
+void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+              std::uint32_t) {
+    if (QLatin1String(interface) == QLatin1String(zwlr_virtual_pointer_manager_v1_interface.name))
+        *static_cast<zwlr_virtual_pointer_manager_v1**>(data) =
+            static_cast<zwlr_virtual_pointer_manager_v1*>(
+                wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+}
+void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
+}  // namespace
+
+VirtualPointer::VirtualPointer(const QString& display, int width, int height)
+    : width_(width), height_(height) {
+    display_ = wl_display_connect(display.toLocal8Bit().constData());
+    if (!display_) return;
+    static const wl_registry_listener listener = {&onGlobal, &onGlobalRemove};
+    wl_registry* registry = wl_display_get_registry(display_);
+    wl_registry_add_listener(registry, &listener, &manager_);
+    wl_display_roundtrip(display_);
+    wl_registry_destroy(registry);
+    if (!manager_) return;
+    pointer_ = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager_, nullptr);
+    wl_display_roundtrip(display_);
+}
+
+VirtualPointer::~VirtualPointer() {
+    if (pointer_) zwlr_virtual_pointer_v1_destroy(pointer_);
+    if (manager_) zwlr_virtual_pointer_manager_v1_destroy(manager_);
+    if (display_) wl_display_disconnect(display_);
+}
+
+std::uint32_t VirtualPointer::now() const {
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    return static_cast<std::uint32_t>(clock.elapsed());
+}
+
+void VirtualPointer::send() {
+    zwlr_virtual_pointer_v1_frame(pointer_);
+    wl_display_roundtrip(display_);
+}
+
+void VirtualPointer::moveTo(QPoint p) {
+    if (!pointer_) return;
+    zwlr_virtual_pointer_v1_motion_absolute(
+        pointer_, now(), static_cast<std::uint32_t>(p.x()), static_cast<std::uint32_t>(p.y()),
+        static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_));
+    send();
+}
+
+void VirtualPointer::button(bool down) {
+    if (!pointer_) return;
+    zwlr_virtual_pointer_v1_button(
+        pointer_, now(), BTN_LEFT,
+        down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
+    send();
+}
+
+void VirtualPointer::press() { button(true); }
+
+void VirtualPointer::release() { button(false); }
+
+void VirtualPointer::click(QPoint position) {
+    moveTo(position);
+    press();
+    release();
+}
+
+}  // namespace mirano::testing

@@ -1,0 +1,43 @@
+// A pointer device for a headless wlroots compositor, driven by the test (wlr-virtual-pointer).
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <cstdint>
+
+struct wl_display;
+struct zwlr_virtual_pointer_manager_v1;
+struct zwlr_virtual_pointer_v1;
+
+namespace mirano::testing {
+
+/// On its own connection to `display`. While it exists the seat has a pointer, so clients get
+/// pointer events. Positions are in the layout's logical pixels of a `width` × `height` output.
+class VirtualPointer {
+public:
+    VirtualPointer(const QString& display, int width, int height);
+    ~VirtualPointer();
+    VirtualPointer(const VirtualPointer&) = delete;
+    VirtualPointer& operator=(const VirtualPointer&) = delete;
+
+    bool isValid() const { return pointer_ != nullptr; }
+    void moveTo(QPoint position);
+    /// Left button down / up at the current position.
+    void press();
+    void release();
+    /// Left click at `position`.
+    void click(QPoint position);
+
+private:
+    void button(bool down);
+    void send();
+    std::uint32_t now() const;
+
+    wl_display* display_ = nullptr;
+    zwlr_virtual_pointer_manager_v1* manager_ = nullptr;
+    zwlr_virtual_pointer_v1* pointer_ = nullptr;
+    int width_;
+    int height_;
+};
+
+}  // namespace mirano::testing

@@ -1,0 +1,85 @@
+// Where a layer-surface panel is anchored, and how a drag moves or resizes it.
+#include <gtest/gtest.h>
+
+#include "platform/wayland/LayerPlacement.h"
+#include "platform/wayland/PanelDrag.h"
+
+using namespace mirano::wayland;
+
+namespace {
+constexpr std::uint32_t kTop = 1, kBottom = 2, kLeft = 4, kRight = 8;
+const QRect kScreen(0, 0, 1280, 720);
+}  // namespace
+
+TEST(PanelGeometryTest, AnchoredToTheNearestCornerWithItsDistancesAsMargins) {
+    struct Row {
+        const char* what;
+        QRect window, screen;
+        LayerPlacement expected;
+    };
+    const Row rows[] = {
+        {"bottom right, 16 from both edges",
+         QRect(944, 524, 320, 180),
+         kScreen,
+         {kBottom | kRight, QMargins(0, 0, 16, 16)}},
+        {"top left", QRect(16, 16, 320, 180), kScreen, {kTop | kLeft, QMargins(16, 16, 0, 0)}},
+        {"top right", QRect(944, 30, 320, 180), kScreen, {kTop | kRight, QMargins(0, 30, 16, 0)}},
+        {"bottom left",
+         QRect(10, 500, 320, 180),
+         kScreen,
+         {kBottom | kLeft, QMargins(10, 0, 0, 40)}},
+        {"a centre exactly in the middle counts as top left",
+         QRect(480, 270, 320, 180),
+         kScreen,
+         {kTop | kLeft, QMargins(480, 270, 0, 0)}},
+        {"a second screen: margins from its own edges",
+         QRect(1300, 600, 200, 100),
+         QRect(1280, 0, 800, 720),
+         {kBottom | kLeft, QMargins(20, 0, 0, 20)}},
+        {"partly outside: a negative margin",
+         QRect(1200, 650, 320, 180),
+         kScreen,
+         {kBottom | kRight, QMargins(0, 0, -240, -110)}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(placeInNearestCorner(row.window, row.screen), row.expected) << row.what;
+
+    // Out of sight: the same corner, pushed past both of its edges.
+    const LayerPlacement hidden = placeOutOfSight(QRect(944, 524, 320, 180), kScreen);
+    EXPECT_EQ(hidden, (LayerPlacement{kBottom | kRight, QMargins(0, 0, -321, -181)}));
+    EXPECT_EQ(placeOutOfSight(QRect(16, 16, 320, 180), kScreen).margins,
+              QMargins(-321, -181, 0, 0));
+}
+
+TEST(PanelGeometryTest, DragMovesOrResizesFromTheDraggedEdges) {
+    const QRect start(100, 100, 320, 180);
+    const QSize min(100, 50);
+    const QSizeF none, wide(16, 9);
+    struct Row {
+        const char* what;
+        Qt::Edges edges;
+        QPoint delta;
+        QSizeF aspect;
+        QRect expected;
+    };
+    const Row rows[] = {
+        {"no edges: a move", {}, QPoint(-30, 40), none, QRect(70, 140, 320, 180)},
+        {"right edge: wider, left stays", Qt::RightEdge, QPoint(40, 7), none,
+         QRect(100, 100, 360, 180)},
+        {"left edge: the right edge stays", Qt::LeftEdge, QPoint(40, 0), none,
+         QRect(140, 100, 280, 180)},
+        {"top-left corner", Qt::TopEdge | Qt::LeftEdge, QPoint(-10, -20), none,
+         QRect(90, 80, 330, 200)},
+        {"not below the minimum size", Qt::BottomEdge | Qt::RightEdge, QPoint(-300, -300), none,
+         QRect(100, 100, 100, 50)},
+        {"aspect: a side edge sets the height", Qt::RightEdge, QPoint(160, 0), wide,
+         QRect(100, 100, 480, 270)},
+        {"aspect: the bottom edge sets the width", Qt::BottomEdge, QPoint(0, 90), wide,
+         QRect(100, 100, 480, 270)},
+        {"aspect: a top-left corner keeps the bottom-right corner", Qt::TopEdge | Qt::LeftEdge,
+         QPoint(-160, 0), wide, QRect(-60, 10, 480, 270)},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(draggedFrame(start, row.edges, row.delta, min, row.aspect), row.expected)
+            << row.what;
+}

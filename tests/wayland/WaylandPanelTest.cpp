@@ -1,0 +1,159 @@
+// Layer-shell panels on a real compositor (headless sway): placement, focus, drag, hiding.
+#include <gtest/gtest.h>
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWidget>
+#include <QWindow>
+
+#include "platform/wayland/WaylandPanelWindowSystem.h"
+#include "tests/support/VirtualPointer.h"
+#include "tests/wayland/WaylandTestSupport.h"
+
+using namespace mirano::testing;
+using mirano::wayland::WaylandPanelWindowSystem;
+
+namespace {
+const QColor kPanelColour(255, 0, 255);
+const QString kSource = "mirano.test.source";
+
+/// A rounded, translucent panel of one colour that starts a window-system move on a press, or a
+/// resize on a press at its bottom-right corner, as the PiP panel does.
+class TestPanel : public QWidget {
+public:
+    explicit TestPanel(WaylandPanelWindowSystem& ws)
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
+          ws_(ws) {
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+    int presses = 0;
+    QPoint lastPress;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(rect(), Qt::transparent);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 12, 12);
+        p.fillPath(path, kPanelColour);
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        ++presses;
+        lastPress = event->position().toPoint();
+        if (event->button() != Qt::LeftButton) return;
+        const QPoint fromCorner = QPoint(width(), height()) - lastPress;
+        if (fromCorner.x() <= 6 && fromCorner.y() <= 6)
+            ws_.beginResize(*windowHandle(), Qt::BottomEdge | Qt::RightEdge);
+        else
+            ws_.beginMove(*windowHandle());
+    }
+
+private:
+    WaylandPanelWindowSystem& ws_;
+};
+}  // namespace
+
+TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerTakesNoFocusMovesResizesAndHides) {
+    WaylandPanelWindowSystem ws;
+    ASSERT_TRUE(ws.hasLayerShell());
+    ChildProcess* source = startTestWindow(kSource, "darkcyan");
+    VirtualPointer pointer(gSway->waylandDisplay(), SwaySession::kWidth, SwaySession::kHeight);
+    ASSERT_TRUE(pointer.isValid());
+
+    // Where the X11 placement puts a 320 × 180 panel in the bottom-right corner.
+    const QRect placed(944, 524, 320, 180);
+    TestPanel panel(ws);
+    panel.setGeometry(placed);
+    panel.winId();
+    ws.configureFloatingPanel(*panel.windowHandle());
+    panel.show();
+    QRect seen;
+    EXPECT_TRUE(waitForColourAt(kPanelColour, placed, &seen))
+        << "panel shown at " << seen.x() << "," << seen.y() << " " << seen.width() << "x"
+        << seen.height();
+    // Translucent rounded corners: the window below shows through the corner pixel.
+    const QImage corner = gSway->screenshot(QRect(placed.topLeft(), QSize(2, 2)));
+    EXPECT_EQ(corner.pixelColor(0, 0).rgb(), QColor("darkcyan").rgb());
+
+    // A click reaches the panel and leaves the keyboard focus where it was.
+    pointer.click(placed.center());
+    EXPECT_TRUE(waitUntil([&] { return panel.presses == 1; }));
+    EXPECT_EQ(gSway->focusedAppId(), kSource);
+
+    // A drag of its content moves it, and its margins with it.
+    pointer.moveTo(placed.center());
+    pointer.press();
+    EXPECT_TRUE(waitUntil([&] { return panel.presses == 2; }));
+    for (int step = 1; step <= 4; ++step) {
+        const QPoint delta = QPoint(25, 15) * step;
+        pointer.moveTo(placed.center() - delta);
+        EXPECT_TRUE(waitUntil([&] {
+            return panel.geometry().topLeft() == placed.topLeft() - delta;
+        })) << "step "
+            << step;
+    }
+    pointer.release();
+    const QRect moved = placed.translated(-100, -60);
+    EXPECT_TRUE(waitForColourAt(kPanelColour, moved, &seen))
+        << "panel dragged to " << seen.x() << "," << seen.y();
+    EXPECT_EQ(panel.windowHandle()->geometry(), moved);
+    EXPECT_EQ(gSway->focusedAppId(), kSource);
+
+    // Alpha 0 takes it out of sight; shown again, it is back in place.
+    ws.setOpacity(*panel.windowHandle(), 0.0);
+    EXPECT_TRUE(waitForColourAt(kPanelColour, QRect()));
+    ws.setOpacity(*panel.windowHandle(), 1.0);
+    EXPECT_TRUE(waitForColourAt(kPanelColour, moved));
+
+    // Click-through: the press passes to the window below (presses arrive in order, so the
+    // second click's press comes after any the first one made).
+    ws.setInputPassThrough(*panel.windowHandle(), true);
+    pointer.click(moved.center());
+    ws.setInputPassThrough(*panel.windowHandle(), false);
+    pointer.click(moved.center() + QPoint(5, 5));
+    EXPECT_TRUE(waitUntil(
+        [&] { return panel.lastPress == moved.center() + QPoint(5, 5) - moved.topLeft(); }));
+    EXPECT_EQ(panel.presses, 3);
+
+    // A drag of its bottom-right corner resizes it at the aspect it was given; the surface and
+    // its margins follow.
+    ws.setSizeConstraints(*panel.windowHandle(), QSizeF(100, 56.25), QSizeF(16, 9));
+    const QPoint grip = moved.topLeft() + QPoint(moved.width() - 2, moved.height() - 2);
+    pointer.moveTo(grip);
+    pointer.press();
+    EXPECT_TRUE(waitUntil([&] { return panel.presses == 4; }));
+    pointer.moveTo(grip + QPoint(80, 10));
+    EXPECT_TRUE(waitUntil([&] { return panel.width() == 400; }));
+    pointer.release();
+    const QRect resized(moved.topLeft(), QSize(400, 225));
+    EXPECT_TRUE(waitForColourAt(kPanelColour, resized, &seen))
+        << "resized to " << seen.width() << "x" << seen.height();
+
+    // Hidden and shown, Qt makes a new surface: it becomes a layer surface again, in place.
+    panel.hide();
+    EXPECT_TRUE(waitForColourAt(kPanelColour, QRect()));
+    panel.show();
+    EXPECT_TRUE(waitForColourAt(kPanelColour, resized, &seen))
+        << "shown again at " << seen.x() << "," << seen.y();
+    EXPECT_EQ(gSway->focusedAppId(), kSource);
+    source->stop();
+}
+
+TEST(WaylandPanelTest, OverlayPanelTakesTheKeysWhileShownAndGivesThemBack) {
+    WaylandPanelWindowSystem ws;
+    ChildProcess* source = startTestWindow(kSource, "darkcyan");
+    TestPanel overlay(ws);
+    overlay.setGeometry(200, 100, 400, 300);
+    overlay.winId();
+    ws.configureOverlayPanel(*overlay.windowHandle());
+    overlay.show();
+    ws.activate(*overlay.windowHandle());
+    // sway shows a keyboard-taking layer surface's focus as no view focused.
+    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId().isEmpty(); }));
+    EXPECT_TRUE(waitForColourAt(kPanelColour, QRect(200, 100, 400, 300)));
+    overlay.hide();
+    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId() == kSource; }));
+    source->stop();
+}

@@ -1,0 +1,83 @@
+// The toplevel list on a real compositor (headless sway): focus, full screen, activation, and
+// the capabilities line sway gets.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include "platform/wayland/DesktopProbe.h"
+#include "platform/wayland/ToplevelList.h"
+#include "platform/wayland/WlrWindows.h"
+#include "tests/wayland/WaylandTestSupport.h"
+
+using namespace mirano::testing;
+using namespace mirano::wayland;
+using mirano::AppIdentity;
+using mirano::Windows;
+
+namespace {
+const QString kA = "mirano.test.a";
+const QString kB = "mirano.test.b";
+
+QString focusedAppId(Windows& windows) {
+    const auto focused = windows.focusedWindow();
+    return focused ? focused->application.applicationID.value_or(QString()) : QString();
+}
+}  // namespace
+
+TEST(WaylandWindowsTest, FollowsFocusAndFullScreenActivatesAndForgetsClosedWindows) {
+    auto list = std::make_unique<ToplevelList>();
+    ASSERT_TRUE(list->isAvailable());
+    WlrWindows windows(std::move(list));
+    QSignalSpy activated(&windows, &Windows::applicationActivated);
+    QSignalSpy fullScreen(&windows, &Windows::fullScreenOrDesktopChanged);
+
+    ChildProcess* a = startTestWindow(kA, "darkred");
+    ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
+    const mirano::WindowNumber numberA = windows.focusedWindow()->windowID;
+    ChildProcess* b = startTestWindow(kB, "darkblue");
+    ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
+    const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
+    EXPECT_NE(numberA, numberB);
+    ASSERT_FALSE(activated.isEmpty());
+    EXPECT_EQ(activated.last().at(0).value<AppIdentity>().applicationID, kB);
+
+    // Focus moved by the compositor: reported, with the same number as before.
+    ASSERT_TRUE(gSway->command(QStringLiteral("[app_id=\"%1\"] focus").arg(kA)));
+    ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
+    EXPECT_EQ(windows.focusedWindow()->windowID, numberA);
+    EXPECT_EQ(activated.last().at(0).value<AppIdentity>().applicationID, kA);
+
+    // Full screen in and out, each a change.
+    const qsizetype changesBefore = fullScreen.count();
+    ASSERT_TRUE(gSway->command(QStringLiteral("[app_id=\"%1\"] fullscreen enable").arg(kA)));
+    EXPECT_TRUE(waitUntil([&] { return windows.isFullScreen(numberA); }));
+    EXPECT_FALSE(windows.isFullScreen(numberB));
+    ASSERT_TRUE(gSway->command(QStringLiteral("[app_id=\"%1\"] fullscreen disable").arg(kA)));
+    EXPECT_TRUE(waitUntil([&] { return !windows.isFullScreen(numberA); }));
+    EXPECT_EQ(fullScreen.count(), changesBefore + 2);
+
+    // Bringing a window to the front, as a double-click on the PiP does.
+    windows.activate(numberB);
+    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId() == kB; }));
+    EXPECT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
+    // sway has no minimised state; a window that exists has a frame, of unknown geometry.
+    EXPECT_FALSE(windows.isMinimized(numberA));
+    EXPECT_EQ(windows.frame(numberA), QRectF());
+
+    // A closed window is gone, and its number is not given again.
+    b->stop();
+    EXPECT_TRUE(waitUntil([&] { return !windows.frame(numberB).has_value(); }));
+    EXPECT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
+    a->stop();
+    EXPECT_TRUE(waitUntil([&] { return !windows.focusedWindow().has_value(); }));
+}
+
+TEST(WaylandWindowsTest, SwayWithoutPortalsIsToldToInstallOneAndToBindAKey) {
+    qputenv("XDG_CURRENT_DESKTOP", "sway");  // as sway's session sets it
+    const DesktopCapabilities c = decideCapabilities(probeDesktop());
+    EXPECT_EQ(c.panel, PanelMode::layerSurface);
+    EXPECT_EQ(c.focus, FocusSource::toplevelList);
+    EXPECT_EQ(c.summary,
+              "Wayland (sway): no screen-cast portal: install xdg-desktop-portal and this "
+              "desktop's portal backend; no shortcut portal: bind a key to `mirano --toggle`");
+}
