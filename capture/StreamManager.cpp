@@ -13,8 +13,7 @@ namespace mirano {
 
 Error CaptureError::windowNotFound() {
     return Error{
-        QCoreApplication::translate("CaptureError", "Could not find the window to capture."),
-        QStringLiteral("Mirano.CaptureError.windowNotFound")};
+        QCoreApplication::translate("CaptureError", "Could not find the window to capture.")};
 }
 
 namespace {
@@ -134,8 +133,8 @@ void StreamManager::launchStream(const CapturableWindow& window,
     };
     auto stream = service_.makeStream(window, configuration, std::move(onFrame), std::move(onStop));
     if (!stream) {
-        completeLater(done, Error{QStringLiteral("The capture service could not create a stream."),
-                                  QStringLiteral("Mirano.CaptureError.service")});
+        completeLater(done,
+                      Error{QStringLiteral("The capture service could not create a stream.")});
         return;
     }
     if (auto surface = surface_.lock()) stream->presentInto(surface);

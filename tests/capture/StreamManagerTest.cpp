@@ -14,7 +14,7 @@ using mirano::fakes::FakeCaptureStream;
 
 namespace {
 
-const Error kServiceError{QStringLiteral("service said no"), QStringLiteral("test")};
+const Error kServiceError{QStringLiteral("service said no")};
 
 /// Records one completion.
 struct Result {
@@ -201,7 +201,7 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
 }
 
 TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
-    // Window not found: the error text and domain, stream and flag untouched.
+    // Window not found: the error text, stream and flag untouched.
     start(0x400001, 600, 400, QRectF(0, 0, 320, 200));
     FakeCaptureStream* running = service.lastStream();
     auto missing = start(0x999999).error;
