@@ -186,14 +186,15 @@ std::unique_ptr<PiPPanel> PiPManager::makePanel(const QSizeF& source) {
 }
 
 void PiPManager::connectPanel(PiPPanel& panel) {
-    using E = VisibilityEvent::Kind;
     connect(&panel, &PiPPanel::closeRequested, this, &PiPManager::stopPiP);
     connect(&panel, &PiPPanel::doubleClicked, this, [this] {
         bringSourceWindowToFront();
         stopPiP();
     });
-    connect(&panel, &PiPPanel::mouseEntered, this, [this] { applyVisibility(E::pointerEntered); });
-    connect(&panel, &PiPPanel::mouseExited, this, [this] { applyVisibility(E::pointerExited); });
+    connect(&panel, &PiPPanel::mouseEntered, this,
+            [this] { applyVisibility(PiPVisibility::PointerEntered{autoHideOnHover()}); });
+    connect(&panel, &PiPPanel::mouseExited, this,
+            [this] { applyVisibility(PiPVisibility::PointerExited{autoHideOnHover()}); });
     connect(&panel, &PiPPanel::zoomRequested, this, &PiPManager::zoomToSelection);
     connect(&panel, &PiPPanel::zoomResetRequested, this, &PiPManager::resetZoom);
     connect(&panel, &PiPPanel::resized, this, &PiPManager::panelResized);

@@ -73,7 +73,8 @@ private:
     void handleAppActivation(const AppIdentity& application);
     void updateFullscreenSuppression();
     /// Runs one visibility transition and carries out its effects.
-    void applyVisibility(VisibilityEvent::Kind kind, bool fullScreen = false);
+    void applyVisibility(const PiPVisibility::Event& event);
+    bool autoHideOnHover() const;
     void showPausedOverlay();
     void removePausedOverlay();
 

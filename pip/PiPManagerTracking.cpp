@@ -16,25 +16,26 @@ constexpr double kHideAutoCloseSeconds = 60;
 void PiPManager::handleAppActivation(const AppIdentity& application) {
     if (!capturedApp_ || !pipPanel_) return;
     updateFullscreenSuppression();
-    applyVisibility(application.isSameApplication(*capturedApp_)
-                        ? VisibilityEvent::Kind::capturedAppActivated
-                        : VisibilityEvent::Kind::otherAppActivated);
+    if (application.isSameApplication(*capturedApp_))
+        applyVisibility(PiPVisibility::CapturedAppActivated{services_.settings.focusBehavior()});
+    else
+        applyVisibility(PiPVisibility::OtherAppActivated{});
 }
 
 void PiPManager::updateFullscreenSuppression() {
-    if (!pipPanel_) return;
-    applyVisibility(VisibilityEvent::Kind::fullScreenChecked, helpers_.isFocusedWindowFullScreen());
+    if (pipPanel_)
+        applyVisibility(PiPVisibility::FullScreenChecked{helpers_.isFocusedWindowFullScreen()});
 }
 
 void PiPManager::handleModifierTap() {
-    if (pipPanel_) applyVisibility(VisibilityEvent::Kind::modifierTapped);
+    if (pipPanel_) applyVisibility(PiPVisibility::ModifierTapped{autoHideOnHover()});
 }
 
-void PiPManager::applyVisibility(VisibilityEvent::Kind kind, bool fullScreen) {
+bool PiPManager::autoHideOnHover() const { return services_.settings.autoHideOnHover(); }
+
+void PiPManager::applyVisibility(const PiPVisibility::Event& event) {
     using Stream = VisibilityEffects::Stream;
     using AutoClose = VisibilityEffects::AutoClose;
-    const VisibilityEvent event{kind, services_.settings.autoHideOnHover(),
-                                services_.settings.focusBehavior(), fullScreen};
     const auto [state, effects] = visibility_.next(event);
     const bool hoverChanged = state.hovering != visibility_.hovering ||
                               state.hidden != visibility_.hidden ||

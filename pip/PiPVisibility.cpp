@@ -7,7 +7,7 @@ namespace {
 constexpr double kHoverOpacity = 0.1;
 constexpr double kOverrideCancelledOpacity = 0.05;
 
-using Kind = VisibilityEvent::Kind;
+using V = PiPVisibility;
 using Stream = VisibilityEffects::Stream;
 using AutoClose = VisibilityEffects::AutoClose;
 
@@ -51,33 +51,33 @@ private:
     PiPVisibility::Transition t_;
 };
 
-void pointerEntered(Step& step, bool autoHideOnHover) {
+void apply(Step& step, const V::PointerEntered& event) {
     PiPVisibility& s = step.state();
     s.hovering = true;
     if (s.hidden)
         step.setOpacity(kHoverOpacity, true);  // a faint preview of the hidden PiP
-    else if (autoHideOnHover && !s.autoHideOverride)
+    else if (event.autoHideOnHover && !s.autoHideOverride)
         step.fadeAway(kHoverOpacity);
 }
 
-void pointerExited(Step& step, bool autoHideOnHover) {
+void apply(Step& step, const V::PointerExited& event) {
     PiPVisibility& s = step.state();
     s.hovering = false;
     s.autoHideOverride = false;  // the override lasts one hover
     step.effects().movable = true;
     if (s.hidden) {
         step.setOpacity(0.0, true);
-    } else if (autoHideOnHover) {
+    } else if (event.autoHideOnHover) {
         step.setOpacity(1.0, true);
         step.effects().passThrough = false;
         step.effects().stream = Stream::resume;
     }
 }
 
-void modifierTapped(Step& step, bool autoHideOnHover) {
+void apply(Step& step, const V::ModifierTapped& event) {
     PiPVisibility& s = step.state();
     if (!s.hovering) return;
-    if (autoHideOnHover) {
+    if (event.autoHideOnHover) {
         s.autoHideOverride = !s.autoHideOverride;
         if (s.autoHideOverride)
             step.show();
@@ -93,8 +93,9 @@ void modifierTapped(Step& step, bool autoHideOnHover) {
     }
 }
 
-void fullScreenChecked(Step& step, bool full) {
+void apply(Step& step, const V::FullScreenChecked& event) {
     PiPVisibility& s = step.state();
+    const bool full = event.fullScreen;
     if (full == s.fullScreenSuppressed) return;  // only changes are acted on
     s.fullScreenSuppressed = full;
     if (full) {
@@ -111,8 +112,8 @@ void fullScreenChecked(Step& step, bool full) {
     if (!s.paused && !s.hidden) step.effects().stream = Stream::resume;
 }
 
-void capturedAppActivated(Step& step, FocusBehavior behavior) {
-    switch (behavior) {
+void apply(Step& step, const V::CapturedAppActivated& event) {
+    switch (event.focusBehavior) {
         case FocusBehavior::pauseRecording:
             // Also when paused already: the overlay is shown once, the pause asked again.
             step.state().paused = true;
@@ -128,7 +129,7 @@ void capturedAppActivated(Step& step, FocusBehavior behavior) {
     }
 }
 
-void otherAppActivated(Step& step) {
+void apply(Step& step, const V::OtherAppActivated&) {
     PiPVisibility& s = step.state();
     if (!s.paused) return;
     s.paused = false;
@@ -138,28 +139,9 @@ void otherAppActivated(Step& step) {
 
 }  // namespace
 
-PiPVisibility::Transition PiPVisibility::next(const VisibilityEvent& event) const {
+PiPVisibility::Transition PiPVisibility::next(const Event& event) const {
     Step step(*this);
-    switch (event.kind) {
-        case Kind::pointerEntered:
-            pointerEntered(step, event.autoHideOnHover);
-            break;
-        case Kind::pointerExited:
-            pointerExited(step, event.autoHideOnHover);
-            break;
-        case Kind::modifierTapped:
-            modifierTapped(step, event.autoHideOnHover);
-            break;
-        case Kind::fullScreenChecked:
-            fullScreenChecked(step, event.fullScreen);
-            break;
-        case Kind::capturedAppActivated:
-            capturedAppActivated(step, event.focusBehavior);
-            break;
-        case Kind::otherAppActivated:
-            otherAppActivated(step);
-            break;
-    }
+    std::visit([&step](const auto& e) { apply(step, e); }, event);
     return step.done();
 }
 

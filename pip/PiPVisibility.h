@@ -3,31 +3,11 @@
 #pragma once
 
 #include <optional>
+#include <variant>
 
 #include "settings/FocusBehavior.h"
 
 namespace mirano {
-
-/// Something that may change how the PiP shows itself, with the settings and facts read when
-/// it happened.
-struct VisibilityEvent {
-    enum class Kind {
-        pointerEntered,
-        pointerExited,
-        /// The trigger modifier was tapped alone.
-        modifierTapped,
-        /// The focused window's full-screen state was looked at (`fullScreen`).
-        fullScreenChecked,
-        /// The mirrored application came to the front.
-        capturedAppActivated,
-        /// Another application (Mirano included) came to the front.
-        otherAppActivated,
-    };
-    Kind kind;
-    bool autoHideOnHover = false;
-    FocusBehavior focusBehavior = FocusBehavior::doNothing;
-    bool fullScreen = false;
-};
 
 /// What the controller does after a transition; an unset field leaves that thing as it is.
 struct VisibilityEffects {
@@ -52,6 +32,31 @@ struct VisibilityEffects {
 
 /// The flags of one session; a session starts and ends with the default value.
 struct PiPVisibility {
+    // What may change how the PiP shows itself, each with the settings and facts read when it
+    // happened.
+    struct PointerEntered {
+        bool autoHideOnHover = false;
+    };
+    struct PointerExited {
+        bool autoHideOnHover = false;
+    };
+    /// The trigger modifier was tapped alone.
+    struct ModifierTapped {
+        bool autoHideOnHover = false;
+    };
+    /// The focused window's full-screen state was looked at.
+    struct FullScreenChecked {
+        bool fullScreen = false;
+    };
+    /// The mirrored application came to the front.
+    struct CapturedAppActivated {
+        FocusBehavior focusBehavior = FocusBehavior::doNothing;
+    };
+    /// Another application (Mirano included) came to the front.
+    struct OtherAppActivated {};
+    using Event = std::variant<PointerEntered, PointerExited, ModifierTapped, FullScreenChecked,
+                               CapturedAppActivated, OtherAppActivated>;
+
     /// The pointer is over the panel.
     bool hovering = false;
     /// Hidden by a modifier tap (hover auto-hide off).
@@ -70,7 +75,7 @@ struct PiPVisibility {
 
     struct Transition;
     /// The new flags after `event` and what to do about it.
-    Transition next(const VisibilityEvent& event) const;
+    Transition next(const Event& event) const;
 
     bool operator==(const PiPVisibility&) const = default;
 };

@@ -6,26 +6,23 @@
 namespace mirano {
 namespace {
 
-using Kind = VisibilityEvent::Kind;
 using S = PiPVisibility;
 using E = VisibilityEffects;
 constexpr auto kPause = E::Stream::pause, kResume = E::Stream::resume;
 constexpr auto kStartClose = E::AutoClose::start, kCancelClose = E::AutoClose::cancel;
 
-VisibilityEvent entered(bool autoHide) { return {Kind::pointerEntered, autoHide}; }
-VisibilityEvent exited(bool autoHide) { return {Kind::pointerExited, autoHide}; }
-VisibilityEvent tap(bool autoHide) { return {Kind::modifierTapped, autoHide}; }
-VisibilityEvent fullScreen(bool full) {
-    return {Kind::fullScreenChecked, false, FocusBehavior::doNothing, full};
-}
-VisibilityEvent captured(FocusBehavior b) { return {Kind::capturedAppActivated, false, b}; }
-VisibilityEvent other() { return {Kind::otherAppActivated}; }
+S::Event entered(bool autoHide) { return S::PointerEntered{autoHide}; }
+S::Event exited(bool autoHide) { return S::PointerExited{autoHide}; }
+S::Event tap(bool autoHide) { return S::ModifierTapped{autoHide}; }
+S::Event fullScreen(bool full) { return S::FullScreenChecked{full}; }
+S::Event captured(FocusBehavior b) { return S::CapturedAppActivated{b}; }
+S::Event other() { return S::OtherAppActivated{}; }
 
 TEST(PiPVisibility, EveryEventChangesTheFlagsAndSaysWhatToDo) {
     const bool on = true, off = false;
     const S hover{.hovering = true};
     // What happens: the flags before, the event; the flags after, what to do.
-    const std::tuple<const char*, S, VisibilityEvent, S, E> rows[] = {
+    const std::tuple<const char*, S, S::Event, S, E> rows[] = {
         // clang-format off
         // Hover auto-hide on: enter, tap, tap again, leave.
         {"entering fades the PiP away and pauses it", {}, entered(on),
