@@ -1,12 +1,14 @@
+// The application delegate: start-up, permissions, hotkey wiring, the titled windows' activation
+// and quitting.
 #include "app/AppDelegate.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QPointer>
 #include <QWidget>
 
 #include "app/OpenSettingsHandler.h"
 #include "app/PiPControl.h"
+#include "app/TitledWindowWatch.h"
 #include "platform/Application.h"
 #include "platform/Notifications.h"
 #include "platform/Permissions.h"
@@ -16,7 +18,6 @@
 namespace mirano {
 
 namespace {
-constexpr double kAccessibilityPollSeconds = 1.0;
 constexpr double kSecondActivationDelay = 0.1;
 constexpr double kZoomInFactor = 0.85;
 }  // namespace
@@ -26,14 +27,11 @@ AppDelegate::AppDelegate(AppDelegateServices services, QObject* parent)
       services_(std::move(services)),
       actions_(services_.permissions, services_.pip) {}
 
-AppDelegate::~AppDelegate() {
-    if (observingWindows_ && QCoreApplication::instance())
-        QCoreApplication::instance()->removeEventFilter(this);
-}
+AppDelegate::~AppDelegate() = default;
 
 bool AppDelegate::isSettingsLike(const QWidget* window) { return isTitledActivatingWindow(window); }
 
-void AppDelegate::applicationDidFinishLaunching() {
+void AppDelegate::start() {
     services_.application.setActivationPolicy(ActivationPolicy::accessory);
     services_.notifications.requestAuthorization();
     setupWindowObservers();
@@ -41,41 +39,23 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::setupWindowObservers() {
-    // One application-wide filter sees activation (became main), show/paint (did update) and
-    // close (will close) of every window.
-    if (observingWindows_ || !QCoreApplication::instance()) return;
-    QCoreApplication::instance()->installEventFilter(this);
-    observingWindows_ = true;
+    // Only the titled windows Mirano opens are watched: activation (became main), showing
+    // (did update) and closing (will close).
+    TitledWindowWatch& watch = TitledWindowWatch::shared();
+    removeWindowObservers();
+    connect(&watch, &TitledWindowWatch::activated, this, &AppDelegate::handleWindowDidBecomeMain);
+    connect(&watch, &TitledWindowWatch::shown, this, &AppDelegate::handleWindowDidUpdate);
+    connect(&watch, &TitledWindowWatch::closing, this, &AppDelegate::handleWindowWillClose);
 }
 
-bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
-    if (!watched->isWidgetType()) return false;
-    auto* widget = static_cast<QWidget*>(watched);
-    if (!widget->isWindow()) return false;
-    switch (event->type()) {
-        case QEvent::WindowActivate:
-            handleWindowDidBecomeMain(widget);
-            break;
-        case QEvent::Show:
-        case QEvent::Paint:
-        case QEvent::UpdateRequest:
-            handleWindowDidUpdate(widget);
-            break;
-        case QEvent::Close:
-            handleWindowWillClose(widget);
-            break;
-        default:
-            break;
-    }
-    return false;
-}
+void AppDelegate::removeWindowObservers() { TitledWindowWatch::shared().disconnect(this); }
 
 void AppDelegate::handleWindowDidBecomeMain(QWidget* window) {
     if (isSettingsLike(window)) activateForSettingsWindow(window);
 }
 
 void AppDelegate::handleWindowDidUpdate(QWidget* window) {
-    // Did-update arrives very often: activate once per opening.
+    // Activate once per opening.
     if (settingsBecameMain_) return;
     if (window && window->isVisible() && isSettingsLike(window)) activateForSettingsWindow(window);
 }
@@ -113,33 +93,14 @@ void AppDelegate::activateForSettingsWindow(QWidget* window) {
 
 void AppDelegate::checkPermissions() {
     Permissions& permissions = services_.permissions;
-    if (!permissions.hasKeyboardAccess()) {
-        permissions.checkKeyboardAccess(true);
-        QPointer<AppDelegate> self(this);
-        accessibilityTimer_.reset();
-        accessibilityTimer_ = services_.scheduler.schedule(kAccessibilityPollSeconds, true, [self] {
-            if (self) self->accessibilityPollTick();
-        });
-        return;
-    }
+    // The answers come from the X server's extensions, which stay as they are: one look, and
+    // what is missing is told once.
+    if (!permissions.checkKeyboardAccess(true)) return;
     if (!permissions.canCapture()) {
         permissions.askForCapture();
         return;
     }
     setupHotkeyManager();
-}
-
-void AppDelegate::accessibilityPollTick() {
-    if (!services_.permissions.hasKeyboardAccess()) return;
-    // The timer is running this very task: invalidate it, destroy it afterwards.
-    std::unique_ptr<Timer> timer = std::move(accessibilityTimer_);
-    if (timer) timer->invalidate();
-    services_.notifications.post(QString::fromUtf8(kGrantedTitle), QString::fromUtf8(kGrantedBody));
-    if (services_.permissions.canCapture())
-        setupHotkeyManager();
-    else
-        services_.permissions.askForCapture();
-    services_.scheduler.post([timer = std::shared_ptr<Timer>(std::move(timer))] {});
 }
 
 void AppDelegate::setupHotkeyManager() {
@@ -170,15 +131,8 @@ void AppDelegate::setupHotkeyManager() {
     hotkeyManager_->start();
 }
 
-void AppDelegate::applicationWillTerminate() {
-    if (accessibilityTimer_) {
-        accessibilityTimer_->invalidate();
-        accessibilityTimer_.reset();
-    }
-    if (observingWindows_ && QCoreApplication::instance()) {
-        QCoreApplication::instance()->removeEventFilter(this);
-        observingWindows_ = false;
-    }
+void AppDelegate::stop() {
+    removeWindowObservers();
     disconnect(&services_.pip, &PiPControl::hoverStateChanged, this, nullptr);
     if (hotkeyManager_) hotkeyManager_->stop();
     actions_.shutdown();

@@ -17,7 +17,6 @@ class Notifications;
 class Permissions;
 class PiPControl;
 class Scheduler;
-class Timer;
 
 /// The services the delegate works with; all outlive it.
 struct AppDelegateServices {
@@ -36,12 +35,13 @@ public:
     explicit AppDelegate(AppDelegateServices services, QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    /// Accessory policy, notification authorisation, window observers, then permissions.
-    void applicationDidFinishLaunching();
-    /// Stops the poll, the observers, the hotkeys and any PiP.
-    void applicationWillTerminate();
+    /// Accessory policy, notification authorisation, window observers, then one look at the
+    /// permissions (what the X server offers does not change while Mirano runs).
+    void start();
+    /// Stops the observers, the hotkeys and any PiP.
+    void stop();
 
-    /// Window notifications (the application-wide event filter calls these).
+    /// Notifications of the windows in TitledWindowWatch.
     void handleWindowDidBecomeMain(QWidget* window);
     void handleWindowDidUpdate(QWidget* window);
     void handleWindowWillClose(QWidget* window);
@@ -51,28 +51,19 @@ public:
 
     // State, for observers and tests.
     HotkeyService* hotkeyManager() const { return hotkeyManager_.get(); }
-    bool isWaitingForAccessibility() const { return accessibilityTimer_ != nullptr; }
     bool settingsBecameMain() const { return settingsBecameMain_; }
     HotkeyActions& hotkeyActions() { return actions_; }
 
-    static inline const char* kGrantedTitle = "Accessibility Granted";
-    static inline const char* kGrantedBody = "Mirano now has Accessibility permissions.";
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void setupWindowObservers();
+    void removeWindowObservers();
     void checkPermissions();
-    void accessibilityPollTick();
     void setupHotkeyManager();
     void activateForSettingsWindow(QWidget* window);
 
     AppDelegateServices services_;
     HotkeyActions actions_;
     std::unique_ptr<HotkeyService> hotkeyManager_;
-    std::unique_ptr<Timer> accessibilityTimer_;
-    bool observingWindows_ = false;
     bool settingsBecameMain_ = false;
 };
 

@@ -103,7 +103,7 @@ MiranoApp::MiranoApp()
     tray_.onNoTray = [this] { openSettings(); };
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
         if (settingsWindow_) settingsWindow_->close();
-        delegate_.applicationWillTerminate();
+        delegate_.stop();
         openSettingsHandler() = nullptr;
     });
 }
@@ -113,7 +113,7 @@ MiranoApp::~MiranoApp() {
 }
 
 void MiranoApp::launch() {
-    delegate_.applicationDidFinishLaunching();
+    delegate_.start();
     QPointer<MiranoApp> self(this);
     openSettingsHandler() = [self] {
         if (self) self->openSettings();

@@ -3,6 +3,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "app/TitledWindowWatch.h"
 #include "settings/SettingsView.h"
 
 namespace mirano {
@@ -23,6 +24,7 @@ SettingsWindow::SettingsWindow(SettingsView* view) : QWidget(nullptr, Qt::Window
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(view_);
     layout->addWidget(scroll);
+    TitledWindowWatch::shared().watch(this);
 }
 
 }  // namespace mirano

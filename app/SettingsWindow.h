@@ -8,7 +8,8 @@ namespace mirano {
 
 class SettingsView;
 
-/// 600 x 400, built afresh each time it opens and deleted when closed.
+/// 600 x 400, built afresh each time it opens and deleted when closed; watched by
+/// TitledWindowWatch.
 class SettingsWindow : public QWidget {
     Q_OBJECT
 public:

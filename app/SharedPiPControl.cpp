@@ -16,7 +16,7 @@ std::optional<WindowNumber> SharedPiPControl::capturedWindowID() const {
     return pip_.capturedWindowID();
 }
 bool SharedPiPControl::hasPanel() const { return pip_.pipPanel() != nullptr; }
-bool SharedPiPControl::isHovering() const { return pip_.isHovering(); }
+bool SharedPiPControl::isHovering() const { return pip_.visibility().hovering; }
 std::optional<SourceWindow> SharedPiPControl::focusedWindow() const {
     return WindowHelpers::shared().focusedWindow();
 }

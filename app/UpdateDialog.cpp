@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include "app/TitledWindowWatch.h"
+
 namespace mirano {
 
 UpdateDialog::~UpdateDialog() {
@@ -51,6 +53,7 @@ void UpdateDialog::present(const UpdateCheckResult& result) {
         box_->setTextFormat(Qt::RichText);
         box_->setStandardButtons(QMessageBox::Ok);
         box_->setWindowModality(Qt::NonModal);
+        TitledWindowWatch::shared().watch(box_);
     }
     box_->setIcon(result.status == UpdateCheckResult::Status::failed ? QMessageBox::Warning
                                                                      : QMessageBox::Information);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/CaptureService.h"
+#include "platform/Log.h"
 #include "platform/Scheduler.h"
 #include "settings/AppSettings.h"
 
@@ -13,11 +14,12 @@ namespace mirano {
 
 Error CaptureError::windowNotFound() {
     return Error{
-        QCoreApplication::translate("CaptureError", "Could not find the window to capture."),
-        QStringLiteral("Mirano.CaptureError.windowNotFound")};
+        QCoreApplication::translate("CaptureError", "Could not find the window to capture.")};
 }
 
 namespace {
+
+constexpr double kRestartPause = 0.1;
 
 bool isZeroRect(const QRectF& r) {
     return r.x() == 0 && r.y() == 0 && r.width() == 0 && r.height() == 0;
@@ -35,6 +37,103 @@ StreamManager::StreamManager(CaptureService& service, AppSettings& settings, Sch
     : service_(service), settings_(settings), scheduler_(scheduler) {}
 
 StreamManager::~StreamManager() = default;
+
+// --- The session's requests ---------------------------------------------------------------
+
+void StreamManager::open(WindowNumber windowID, const QSizeF& windowSize,
+                         std::optional<QRectF> region, QSize outputSize) {
+    capturedWindowID_ = windowID;
+    sourceWindowSize_ = windowSize;
+    currentSourceRect_ = region.value_or(QRectF(QPointF(0, 0), windowSize));
+    streamWanted_ = true;
+    restartWanted_ = false;
+    // The start counts as an operation: pauses asked for meanwhile wait for it.
+    busy_ = true;
+    auto self = shared_from_this();
+    std::optional<std::int64_t> width, height;
+    if (region) width = outputSize.width(), height = outputSize.height();
+    const QRectF rect = region.value_or(QRectF(0, 0, 0, 0));
+    scheduler_.post([self, windowID, width, height, rect] {
+        self->startCapture(windowID, width, height, rect, [self](std::optional<Error> error) {
+            self->busy_ = false;
+            if (!error) return self->drive();
+            logLine(QStringLiteral("Failed to start capture: ") + error->description);
+            emit self->stopped(error);
+        });
+    });
+}
+
+void StreamManager::pause() {
+    streamWanted_ = false;
+    drive();
+}
+
+void StreamManager::resume() {
+    streamWanted_ = true;
+    drive();
+}
+
+void StreamManager::restart() {
+    restartWanted_ = true;
+    drive();
+}
+
+void StreamManager::showRect(const QRectF& rect, QSize outputSize) {
+    currentSourceRect_ = rect;
+    auto self = shared_from_this();
+    scheduler_.post([self, rect, outputSize] {
+        self->updateConfiguration(outputSize.width(), outputSize.height(), rect, {});
+    });
+}
+
+void StreamManager::showWholeWindow(QSize outputSize) {
+    currentSourceRect_ = QRectF(QPointF(0, 0), sourceWindowSize_);
+    auto self = shared_from_this();
+    scheduler_.post(
+        [self, outputSize] { self->resetSourceRect(outputSize.width(), outputSize.height(), {}); });
+}
+
+void StreamManager::drive() {
+    if (busy_) return;
+    auto self = shared_from_this();
+    // After a failure the next request tries again, not a loop of retries.
+    const auto finished = [self](const std::optional<Error>& error) {
+        self->busy_ = false;
+        if (!error) self->drive();
+    };
+    if (!streamWanted_) {
+        // A paused stream is rebuilt on resume anyway: a restart has nothing left to do.
+        restartWanted_ = false;
+        if (!isStreamActive_) return;
+        busy_ = true;
+        scheduler_.post([self, finished] { self->stopCapture(finished); });
+        return;
+    }
+    if (!isStreamActive_) {
+        restartWanted_ = false;
+        busy_ = true;
+        scheduler_.post([self, finished] { self->restartCapture(finished); });
+        return;
+    }
+    if (!restartWanted_) return;
+    restartWanted_ = false;
+    busy_ = true;
+    const auto report = [finished](std::optional<Error> error) {
+        if (error)
+            logLine(QStringLiteral("Failed to restart stream after frame rate change: ") +
+                    error->description);
+        finished(error);
+    };
+    scheduler_.post([self, report] {
+        self->stopCapture([self, report](std::optional<Error> error) {
+            if (error) return report(error);
+            self->scheduler_.postAfter(kRestartPause,
+                                       [self, report] { self->restartCapture(report); });
+        });
+    });
+}
+
+// --- The operations -----------------------------------------------------------------------
 
 StreamConfiguration StreamManager::makeConfiguration(std::int64_t width, std::int64_t height,
                                                      const QRectF& sourceRect) const {
@@ -122,20 +221,20 @@ void StreamManager::launchStream(const CapturableWindow& window,
     auto onStop = [weak, scheduler](std::optional<Error> error) {
         scheduler->post([weak, error = std::move(error)] {
             auto self = weak.lock();
-            if (self && self->onStopped) self->onStopped(error);
+            if (self) emit self->stopped(error);
         });
     };
     auto onFrame = [weak, scheduler](const Frame& frame) {
         if (!frame) return;
         scheduler->post([weak, frame] {
             auto self = weak.lock();
-            if (self && self->onFrame) self->onFrame(frame);
+            if (self) emit self->frameArrived(frame);
         });
     };
     auto stream = service_.makeStream(window, configuration, std::move(onFrame), std::move(onStop));
     if (!stream) {
-        completeLater(done, Error{QStringLiteral("The capture service could not create a stream."),
-                                  QStringLiteral("Mirano.CaptureError.service")});
+        completeLater(done,
+                      Error{QStringLiteral("The capture service could not create a stream.")});
         return;
     }
     if (auto surface = surface_.lock()) stream->presentInto(surface);
@@ -165,6 +264,8 @@ void StreamManager::stopCapture(Completion done) {
 }
 
 void StreamManager::stop() {
+    streamWanted_ = false;
+    restartWanted_ = false;
     if (!stream_) return;
     auto old = std::move(stream_);
     stream_.reset();

@@ -1,7 +1,9 @@
 // A live stream of frames of one window, or of a rectangle of it.
 #pragma once
 
+#include <QObject>
 #include <QRectF>
+#include <QSize>
 #include <QSizeF>
 #include <cstdint>
 #include <functional>
@@ -30,18 +32,36 @@ struct CaptureError {
 /// Main thread only. Always held by std::shared_ptr (create with std::make_shared): callbacks
 /// from the capture service reach it through a weak reference, and tasks that outlive a call
 /// keep it alive. Asynchronous operations complete on the main thread with an error or none.
-class StreamManager : public std::enable_shared_from_this<StreamManager> {
+/// It owns the facts of its stream: the window, the window's size and the rectangle shown.
+class StreamManager : public QObject, public std::enable_shared_from_this<StreamManager> {
+    Q_OBJECT
 public:
     StreamManager(CaptureService& service, AppSettings& settings, Scheduler& scheduler);
-    ~StreamManager();
+    ~StreamManager() override;
 
-    /// Called on the main thread with each new frame, in order.
-    std::function<void(const Frame&)> onFrame;
-    /// Called on the main thread when the capture service stops the stream by itself.
-    std::function<void(std::optional<Error>)> onStopped;
+    // What a PiP session asks of its stream. Each request is recorded at once; the operations
+    // run one at a time in main-thread tasks, and each ends by looking at what is wanted by
+    // then, so of the requests made meanwhile the last wins. After a failure the next request
+    // tries again.
 
-    /// Every completion is called later than the call that takes it, on the main thread (also
-    /// when the call does nothing), so callers never see it re-entrantly.
+    /// Records the window, its size (points) and the rectangle shown, then starts the stream:
+    /// `region` at `outputSize` pixels, or without one the whole window at one pixel per point.
+    /// A failed start is logged and reported through stopped().
+    void open(WindowNumber windowID, const QSizeF& windowSize, std::optional<QRectF> region,
+              QSize outputSize);
+    void pause();
+    void resume();
+    /// Stops the stream, waits 0.1 s and starts it again (at the current rate and size). A
+    /// restart due while the stream is paused is left to the next resume, which rebuilds it.
+    void restart();
+    /// Shows `rect` of the window at `outputSize` pixels; the rectangle reads back at once.
+    void showRect(const QRectF& rect, QSize outputSize);
+    /// Shows the whole window again at `outputSize` pixels.
+    void showWholeWindow(QSize outputSize);
+
+    // The operations themselves. Every completion is called later than the call that takes it,
+    // on the main thread (also when the call does nothing), so callers never see it
+    // re-entrantly.
 
     /// Finds the window, records it, builds and starts a new stream. A zero `sourceRect` means
     /// the whole window at one pixel per point (the output sizes are then ignored).
@@ -53,7 +73,8 @@ public:
     void restartCapture(Completion done);
     /// Stops the stream but remembers it, so restartCapture() can follow.
     void stopCapture(Completion done);
-    /// Forgets stream and window at once and stops the old stream in the background.
+    /// Forgets stream and window at once and stops the old stream in the background; requests
+    /// still under way end with the stream stopped.
     void stop();
     /// Applies a new output size and source rectangle to the running stream.
     void updateConfiguration(std::int64_t width, std::int64_t height, const QRectF& sourceRect,
@@ -81,7 +102,15 @@ public:
     StreamConfiguration makeConfiguration(std::int64_t width, std::int64_t height,
                                           const QRectF& sourceRect) const;
 
+signals:
+    /// Each new frame, in order.
+    void frameArrived(const mirano::Frame& frame);
+    /// The capture service stopped the stream by itself, or open() failed to start it.
+    void stopped(const std::optional<mirano::Error>& error);
+
 private:
+    /// Starts the next operation the requests call for, unless one is under way.
+    void drive();
     /// Finds `windowID` among the shareable windows, then calls `found` or completes with the
     /// error.
     void findWindow(WindowNumber windowID, Completion done,
@@ -103,6 +132,11 @@ private:
     std::int64_t lastOutputWidth_ = 0;
     std::int64_t lastOutputHeight_ = 0;
     std::weak_ptr<PictureSurface> surface_;
+    // The requests: whether the stream should run, whether a restart is due, and whether an
+    // operation is under way.
+    bool streamWanted_ = true;
+    bool restartWanted_ = false;
+    bool busy_ = false;
 };
 
 }  // namespace mirano

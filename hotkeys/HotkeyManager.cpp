@@ -47,7 +47,7 @@ HotkeyManager::HotkeyManager(std::unique_ptr<EventTap> tap, KeyboardLayout& layo
 HotkeyManager::~HotkeyManager() { stop(); }
 
 void HotkeyManager::start() {
-    if (isRunningForPreviews() || started_ || stopped_ || !tap_) return;
+    if (started_ || stopped_ || !tap_) return;
     started_ = true;
     QPointer<HotkeyManager> self(this);
     const bool ok = tap_->start(
@@ -118,53 +118,42 @@ QString HotkeyManager::combinationName() const {
            settings_.triggerKey();
 }
 
-TapVerdict HotkeyManager::handleEvent(const KeyEvent& event) {
+void HotkeyManager::handleEvent(const KeyEvent& event) {
     switch (event.kind) {
         case KeyEventKind::ModifiersChanged:
             handleModifiersChanged(event.modifiers, event.time);
-            return TapVerdict::Keep;
+            return;
         case KeyEventKind::KeyDown:
-            return handleKeyDown(event);
+            handleKeyDown(event);
+            return;
     }
-    return TapVerdict::Keep;
 }
 
-TapVerdict HotkeyManager::handleKeyDown(const KeyEvent& event) {
+void HotkeyManager::handleKeyDown(const KeyEvent& event) {
     // Any key pressed while the modifier is down spoils a modifier tap.
     modifierDownWithoutKey_ = false;
     // A key the tap did not take reaches the focused window anyway: acting on it as well would
     // do two things with one key (close the PiP and delete a character).
-    if (!event.grabbed) return TapVerdict::Keep;
+    if (!event.grabbed) return;
     const std::uint16_t key = event.key;
     const Modifiers mods = event.modifiers;
 
-    if (key == KEY_COMMA && (mods & kAnySuper) && isHoveringVisiblePiP()) {
-        queue(&HotkeyManager::onSettingsHotkey);
-        return TapVerdict::Drop;
-    }
-    if (key == KEY_BACKSPACE && isHoveringVisiblePiP() && onBackspace) {
-        if (onBackspace()) return TapVerdict::Drop;
-    }
+    if (key == KEY_COMMA && (mods & kAnySuper) && isHoveringVisiblePiP())
+        return queue(&HotkeyManager::onSettingsHotkey);
+    // A Backspace the action declines goes on to the trigger rule.
+    if (key == KEY_BACKSPACE && isHoveringVisiblePiP() && onBackspace && onBackspace()) return;
     const bool plainPanelKey = !(mods & kCtrlAltSuper);
-    if (key == KEY_F && plainPanelKey && isHoveringVisiblePiP()) {
-        queue(&HotkeyManager::onFrameRateMenuHotkey);
-        return TapVerdict::Drop;
-    }
-    if (key == KEY_EQUAL && plainPanelKey && isHoveringVisiblePiP()) {
-        queue(&HotkeyManager::onZoomInHotkey);
-        return TapVerdict::Drop;
-    }
-    if (key == KEY_MINUS && plainPanelKey && isHoveringVisiblePiP()) {
-        queue(&HotkeyManager::onZoomOutHotkey);
-        return TapVerdict::Drop;
-    }
+    if (key == KEY_F && plainPanelKey && isHoveringVisiblePiP())
+        return queue(&HotkeyManager::onFrameRateMenuHotkey);
+    if (key == KEY_EQUAL && plainPanelKey && isHoveringVisiblePiP())
+        return queue(&HotkeyManager::onZoomInHotkey);
+    if (key == KEY_MINUS && plainPanelKey && isHoveringVisiblePiP())
+        return queue(&HotkeyManager::onZoomOutHotkey);
 
-    if (!ModifierKeys::isHeld(settings_.modifier(), mods)) return TapVerdict::Keep;
-    if (!triggerKey_ || *triggerKey_ != key) return TapVerdict::Keep;
-    // A recognised trigger is dropped even when nobody listens.
+    if (!ModifierKeys::isHeld(settings_.modifier(), mods)) return;
+    if (!triggerKey_ || *triggerKey_ != key) return;
     const auto& callback = mods.testFlag(Modifier::Shift) ? onShiftHotkey : onHotkey;
     if (callback) callback();
-    return TapVerdict::Drop;
 }
 
 void HotkeyManager::handleModifiersChanged(Modifiers modifiers, double time) {
@@ -215,11 +204,6 @@ std::optional<std::uint16_t> HotkeyManager::keyCode(const QString& character,
 
 std::optional<std::uint16_t> HotkeyManager::keyCode(const QString& character) {
     return keyCode(character, Platform::real().keyboardLayout());
-}
-
-bool HotkeyManager::isRunningForPreviews() {
-    static const bool previews = qgetenv("XCODE_RUNNING_FOR_PREVIEWS") == "1";
-    return previews;
 }
 
 }  // namespace mirano

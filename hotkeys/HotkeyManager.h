@@ -16,9 +16,6 @@ class KeyboardLayout;
 class Notifications;
 class Scheduler;
 
-/// What the logic made of a key: consumed by a gesture, or left to the focused window.
-enum class TapVerdict { Keep, Drop };
-
 /// Recognises modifier + trigger (with or without Shift), a tap of the modifier alone, Super
 /// (Command) changes and the panel keys (Backspace, F, =, -, Super-comma) while the pointer
 /// rests on a visible PiP. It tells the tap which keys to take, and runs an action that consumes
@@ -51,8 +48,8 @@ public:
     /// Recomputes which keys the tap takes (call when the hover state may have changed).
     void refreshGrabs();
 
-    /// The recognition logic for one event, on the main thread: Drop when a gesture consumed it.
-    TapVerdict handleEvent(const KeyEvent& event);
+    /// The recognition logic for one event, on the main thread.
+    void handleEvent(const KeyEvent& event);
 
     /// The evdev code of the key that types `character` (compared in lower case) with no
     /// modifiers on the layout; the lowest wins.
@@ -60,15 +57,13 @@ public:
                                                 const KeyboardLayout& layout);
     /// The same on the real, current keyboard layout.
     static std::optional<std::uint16_t> keyCode(const QString& character);
-    /// True when XCODE_RUNNING_FOR_PREVIEWS is "1": no tap is ever installed.
-    static bool isRunningForPreviews();
 
     /// Whether start() installed a tap (false before, after a failed start and after stop()).
     bool isListening() const { return listening_; }
 
 private:
     void handleModifiersChanged(Modifiers modifiers, double time);
-    TapVerdict handleKeyDown(const KeyEvent& event);
+    void handleKeyDown(const KeyEvent& event);
     bool isHoveringVisiblePiP() const;
     /// Looks the trigger key up again (the layout or the setting changed).
     void refreshTrigger();

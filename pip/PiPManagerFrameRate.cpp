@@ -16,21 +16,26 @@ constexpr double kFrameRateDebounceSeconds = 0.5;
 }  // namespace
 
 void PiPManager::openFrameRateMenu() {
-    if (!isHoveringVisiblePiP() || !pipPanel_) return;
+    if (!isHoveringVisiblePiP()) return;
     services_.application.activate();
-    pipPanel_->makeKeyAndOrderFront();
+    pipPanel_->showAndActivate();
     pipPanel_->captureView().showFrameRateMenu();
 }
 
 void PiPManager::frameRateChanged(int framesPerSecond) {
     services_.settings.setFrameRate(std::clamp(framesPerSecond, 1, 60));
-    if (capturedBundleID_) services_.settings.setFrameRate(framesPerSecond, *capturedBundleID_);
+    if (capturedApp_ && capturedApp_->applicationID)
+        services_.settings.setFrameRate(framesPerSecond, *capturedApp_->applicationID);
     scheduleStreamRestart();
 }
 
 void PiPManager::scheduleStreamRestart() {
-    if (!streamManager_ || !capturedWindowID_ || !streamManager_->isStreamActive()) return;
+    if (!streamManager_ || !streamManager_->isStreamActive()) return;
     scheduleOnce(frameRateDebounceTimer_, kFrameRateDebounceSeconds, &PiPManager::restartStream);
+}
+
+void PiPManager::restartStream() {
+    if (streamManager_) streamManager_->restart();
 }
 
 }  // namespace mirano

@@ -12,7 +12,7 @@ void PiPManager::beginRegionSelection() {
     }
     const auto focused = helpers_.focusedWindow();
     if (!focused) return;
-    const std::optional<WindowNumber> previous = capturedWindowID_;
+    const std::optional<WindowNumber> previous = capturedWindowID();
     stopPiP();
     // The Shift hotkey on the window that is already mirrored only closes its PiP.
     if (previous && *previous == focused->windowID) return;
@@ -20,22 +20,15 @@ void PiPManager::beginRegionSelection() {
     if (!frame) return;
 
     auto panel = std::make_unique<RegionSelectionPanel>(*frame, services_.panelWindowSystem);
-    const QPointer<RegionSelectionPanel> me(panel.get());
-    QPointer<PiPManager> self(this);
     const SourceWindow window = *focused;
-    panel->onRegionSelected = [self, me, window](QRectF region) {
-        if (!self || !me || self->regionSelectionPanel_ != me) return;
-        self->regionSelectionPanel_->orderOut();
-        self->setRegionSelectionPanel(nullptr);
-        self->startPiP(window, region);
-    };
-    panel->onCancelled = [self, me] {
-        if (!self || !me || self->regionSelectionPanel_ != me) return;
-        self->regionSelectionPanel_->orderOut();
-        self->setRegionSelectionPanel(nullptr);
-    };
+    connect(panel.get(), &RegionSelectionPanel::regionSelected, this, [this, window](QRectF r) {
+        setRegionSelectionPanel(nullptr);
+        startPiP(window, r);
+    });
+    connect(panel.get(), &RegionSelectionPanel::cancelled, this,
+            [this] { setRegionSelectionPanel(nullptr); });
     setRegionSelectionPanel(std::move(panel));
-    regionSelectionPanel_->makeKeyAndOrderFront();
+    regionSelectionPanel_->showAndActivate();
 }
 
 }  // namespace mirano

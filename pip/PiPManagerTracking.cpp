@@ -10,10 +10,56 @@
 namespace mirano {
 
 namespace {
-constexpr double kHoverAlpha = 0.1;
-constexpr double kOverrideCancelledAlpha = 0.05;
 constexpr double kHideAutoCloseSeconds = 60;
 }  // namespace
+
+void PiPManager::handleAppActivation(const AppIdentity& application) {
+    if (!capturedApp_ || !pipPanel_) return;
+    updateFullscreenSuppression();
+    if (application.isSameApplication(*capturedApp_))
+        applyVisibility(PiPVisibility::CapturedAppActivated{services_.settings.focusBehavior()});
+    else
+        applyVisibility(PiPVisibility::OtherAppActivated{});
+}
+
+void PiPManager::updateFullscreenSuppression() {
+    if (pipPanel_)
+        applyVisibility(PiPVisibility::FullScreenChecked{helpers_.isFocusedWindowFullScreen()});
+}
+
+void PiPManager::handleModifierTap() {
+    if (pipPanel_) applyVisibility(PiPVisibility::ModifierTapped{autoHideOnHover()});
+}
+
+bool PiPManager::autoHideOnHover() const { return services_.settings.autoHideOnHover(); }
+
+void PiPManager::applyVisibility(const PiPVisibility::Event& event) {
+    using Stream = VisibilityEffects::Stream;
+    using AutoClose = VisibilityEffects::AutoClose;
+    const auto [state, effects] = visibility_.next(event);
+    const bool hoverChanged = state.hovering != visibility_.hovering ||
+                              state.hidden != visibility_.hidden ||
+                              state.opacity != visibility_.opacity;
+    visibility_ = state;
+    // Showing the panel or letting clicks in again may report a pointer crossing at once, which
+    // runs a nested transition: everything below works on the panel as it is now.
+    const QPointer<PiPPanel> panel = pipPanel_;
+    if (panel && effects.shown) *effects.shown ? panel->showWithoutActivating() : panel->hide();
+    if (panel && effects.pausedOverlay)
+        *effects.pausedOverlay ? showPausedOverlay() : removePausedOverlay();
+    if (panel && effects.opacity)
+        effects.fade ? panel->animateOpacity(*effects.opacity)
+                     : panel->setOpacity(*effects.opacity);
+    if (panel && effects.passThrough) panel->setIgnoresMouseEvents(*effects.passThrough);
+    if (panel && effects.movable) panel->setMovableByWindowBackground(true);
+    if (effects.autoClose == AutoClose::start)
+        scheduleOnce(hideAutoCloseTimer_, kHideAutoCloseSeconds, &PiPManager::stopPiP);
+    if (effects.autoClose == AutoClose::cancel) cancelTimer(hideAutoCloseTimer_);
+    if (streamManager_ && effects.stream == Stream::pause) streamManager_->pause();
+    if (streamManager_ && effects.stream == Stream::resume) streamManager_->resume();
+    if (hoverChanged) emit hoverStateChanged();
+    if (effects.stopSession) stopPiP();
+}
 
 void PiPManager::showPausedOverlay() {
     CaptureView& view = pipPanel_->captureView();
@@ -35,130 +81,10 @@ void PiPManager::removePausedOverlay() {
     view.setPausedOverlayView(nullptr);
 }
 
-void PiPManager::handleAppActivation(const AppIdentity& application) {
-    if (!capturedApp_ || !pipPanel_) return;
-    updateFullscreenSuppression();
-    if (application.isSameApplication(*capturedApp_)) {
-        switch (services_.settings.focusBehavior()) {
-            case FocusBehavior::pauseRecording:
-                isPaused_ = true;
-                if (pipPanel_) showPausedOverlay();
-                pauseStream();
-                break;
-            case FocusBehavior::stopAndClose:
-                stopPiP();
-                break;
-            case FocusBehavior::doNothing:
-                break;
-        }
-        return;
-    }
-    if (!isPaused_) return;
-    isPaused_ = false;
-    if (pipPanel_) removePausedOverlay();
-    if (!isFullscreenSuppressed_) resumeStream();
-}
-
-void PiPManager::updateFullscreenSuppression() {
-    if (!pipPanel_) return;
-    const bool full = helpers_.isFocusedWindowFullScreen();
-    if (full == isFullscreenSuppressed_) return;
-    isFullscreenSuppressed_ = full;
-    if (full) {
-        pipPanel_->orderOut();
-        pauseStream();
-        return;
-    }
-    if (!isPiPHidden_) {
-        pipPanel_->orderFront();
-        setPanelAlpha(1.0, false);
-        pipPanel_->setIgnoresMouseEvents(false);
-    }
-    if (isPaused_ || isPiPHidden_) return;
-    resumeStream();
-}
-
-void PiPManager::handleModifierTap() {
-    if (!pipPanel_ || !isHovering_) return;
-    if (services_.settings.autoHideOnHover()) {
-        if (!autoHideOverride_) {
-            autoHideOverride_ = true;
-            showPiP();
-        } else {
-            autoHideOverride_ = false;
-            setPanelAlpha(kOverrideCancelledAlpha, true);
-            pipPanel_->setIgnoresMouseEvents(true);
-            pauseStream();
-        }
-        return;
-    }
-    if (!isPiPHidden_) {
-        setPiPHidden(true);
-        hidePiP();
-    } else {
-        setPiPHidden(false);
-        autoHideOverride_ = false;
-        showPiP();
-    }
-}
-
-void PiPManager::showPiP() {
-    if (isFullscreenSuppressed_) return;
-    cancelTimer(hideAutoCloseTimer_);
-    if (pipPanel_) {
-        setPanelAlpha(1.0, false);
-        pipPanel_->setIgnoresMouseEvents(false);
-    }
-    resumeStream();
-}
-
-void PiPManager::hidePiP() {
-    if (pipPanel_) {
-        setPanelAlpha(0.0, false);
-        pipPanel_->setIgnoresMouseEvents(true);
-    }
-    pauseStream();
-    scheduleOnce(hideAutoCloseTimer_, kHideAutoCloseSeconds, &PiPManager::stopPiP);
-}
-
-void PiPManager::mouseEnteredPanel() {
-    setHovering(true);
-    if (!pipPanel_) return;
-    if (isPiPHidden_) {
-        setPanelAlpha(kHoverAlpha, true);
-        return;
-    }
-    if (services_.settings.autoHideOnHover() && !autoHideOverride_) {
-        setPanelAlpha(kHoverAlpha, true);
-        pipPanel_->setIgnoresMouseEvents(true);
-        pauseStream();
-    }
-}
-
-void PiPManager::mouseExitedPanel() {
-    setHovering(false);
-    if (pipPanel_) pipPanel_->setMovableByWindowBackground(true);
-    autoHideOverride_ = false;
-    if (!pipPanel_) return;
-    if (isPiPHidden_) {
-        setPanelAlpha(0.0, true);
-        return;
-    }
-    if (services_.settings.autoHideOnHover()) {
-        setPanelAlpha(1.0, true);
-        pipPanel_->setIgnoresMouseEvents(false);
-        resumeStream();
-    }
-}
-
 void PiPManager::setCommandHeld(bool held) {
     if (!pipPanel_) return;
-    pipPanel_->setMovableByWindowBackground(!held || !isHovering_);
+    pipPanel_->setMovableByWindowBackground(!held || !visibility_.hovering);
     pipPanel_->captureView().setCommandHeld(held);
-}
-
-bool PiPManager::isHoveringVisiblePiP() const {
-    return pipPanel_ && !isPiPHidden_ && pipPanel_->alphaValue() == 1.0 && isHovering_;
 }
 
 }  // namespace mirano

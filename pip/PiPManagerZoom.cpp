@@ -17,8 +17,9 @@ constexpr double kResizeDebounceSeconds = 1.0;
 }  // namespace
 
 void PiPManager::zoomBy(double factor) {
-    if (!isHoveringVisiblePiP() || !pipPanel_ || !streamManager_) return;
-    if (sourceWindowSize_.isEmpty()) return;
+    if (!isHoveringVisiblePiP() || !streamManager_) return;
+    const QSizeF window = streamManager_->sourceWindowSize();
+    if (window.isEmpty()) return;
     CaptureView& view = pipPanel_->captureView();
     const QRectF b = view.bounds();
     if (b.isEmpty()) return;
@@ -27,53 +28,40 @@ void PiPManager::zoomBy(double factor) {
     const QPointF anchor(std::clamp(p.x() / b.width(), 0.0, 1.0),
                          std::clamp(p.y() / b.height(), 0.0, 1.0));
     const QRectF next =
-        PiPGeometry::zoomAround(currentSourceRect_, sourceWindowSize_, anchor, factor);
-    if (PiPGeometry::isWholeWindow(next, sourceWindowSize_)) {
+        PiPGeometry::zoomAround(streamManager_->currentSourceRect(), window, anchor, factor);
+    if (PiPGeometry::isWholeWindow(next, window))
         resetZoom();
-        return;
-    }
-    currentSourceRect_ = next;
-    applySourceRect(next);
+    else
+        showSourceRect(next);
 }
 
 void PiPManager::zoomToSelection(const QRectF& selection) {
     if (!streamManager_ || !pipPanel_) return;
-    const QRectF next = PiPGeometry::narrowTo(currentSourceRect_, selection);
-    currentSourceRect_ = next;
-    applySourceRect(next);
+    showSourceRect(PiPGeometry::narrowTo(streamManager_->currentSourceRect(), selection));
 }
 
-void PiPManager::applySourceRect(const QRectF& n) {
+void PiPManager::showSourceRect(const QRectF& n) {
     const QRectF frame = pipPanel_->frame();
     if (const auto height = PiPGeometry::reshapedHeight(n, frame.width())) {
         setPanelFrame(QRectF(frame.x(), frame.y(), frame.width(), *height));
-        // The resize above may have ended the session through a callback.
-        if (!pipPanel_) return;
+        // The resize above may have ended the session through a signal.
+        if (!pipPanel_ || !streamManager_) return;
         pipPanel_->setContentAspectRatio(n.size());
     }
-    const auto [w, h] = outputPixelSize(*pipPanel_);
     pipPanel_->captureView().setZoomed(true);
-    const std::shared_ptr<StreamManager> manager = streamManager_;
-    if (!manager) return;
-    services_.scheduler.post(
-        [manager, w = w, h = h, n] { manager->updateConfiguration(w, h, n, [](auto) {}); });
+    streamManager_->showRect(n, outputPixelSize(*pipPanel_));
 }
 
 void PiPManager::resetZoom() {
     if (!streamManager_ || !pipPanel_) return;
-    const QSizeF window = sourceWindowSize_;
-    currentSourceRect_ = QRectF(QPointF(0, 0), window);
+    const QSizeF window = streamManager_->sourceWindowSize();
     const QRectF frame = pipPanel_->frame();
     const double height = window.height() / std::max(window.width(), 1.0) * frame.width();
     setPanelFrame(QRectF(frame.x(), frame.y(), frame.width(), height));
-    if (!pipPanel_) return;
+    if (!pipPanel_ || !streamManager_) return;
     pipPanel_->setContentAspectRatio(window);
-    const auto [w, h] = outputPixelSize(*pipPanel_);
     pipPanel_->captureView().setZoomed(false);
-    const std::shared_ptr<StreamManager> manager = streamManager_;
-    if (!manager) return;
-    services_.scheduler.post(
-        [manager, w = w, h = h] { manager->resetSourceRect(w, h, [](auto) {}); });
+    streamManager_->showWholeWindow(outputPixelSize(*pipPanel_));
 }
 
 void PiPManager::setPanelFrame(const QRectF& frame) {
@@ -81,10 +69,6 @@ void PiPManager::setPanelFrame(const QRectF& frame) {
     const auto screen = services_.screens.mainScreen();
     const QRectF visible = screen ? screen->visibleFrame : QRectF();
     pipPanel_->setFrame(PiPGeometry::keepInside(frame, visible), true, false);
-}
-
-bool PiPManager::isWholeWindow(const QRectF& rect) const {
-    return PiPGeometry::isWholeWindow(rect, sourceWindowSize_);
 }
 
 void PiPManager::panelResized(const QSizeF& size) {
@@ -102,15 +86,13 @@ void PiPManager::storePendingPipWidth() {
 }
 
 void PiPManager::applyPanelResize() {
-    // The timer has fired: it is no longer pending.
-    cancelTimer(resizeDebounceTimer_);
     storePendingPipWidth();
     if (!streamManager_ || !pipPanel_) return;
     // A paused stream picks the new size up when it resumes.
-    const auto [w, h] = outputPixelSize(*pipPanel_);
-    streamManager_->setLastOutputWidth(w);
-    streamManager_->setLastOutputHeight(h);
-    restartStream();
+    const QSize size = outputPixelSize(*pipPanel_);
+    streamManager_->setLastOutputWidth(size.width());
+    streamManager_->setLastOutputHeight(size.height());
+    streamManager_->restart();
 }
 
 }  // namespace mirano

@@ -6,10 +6,8 @@ namespace mirano {
 class Permissions {
 public:
     virtual ~Permissions() = default;
-    /// Whether the global keyboard tap and window access can work.
-    virtual bool hasKeyboardAccess() = 0;
-    /// hasKeyboardAccess(), and when `tellUser` is true and access is missing, tells the user
-    /// what is missing.
+    /// Whether the global keyboard tap and window access can work; when `tellUser` is true and
+    /// access is missing, tells the user what is missing.
     virtual bool checkKeyboardAccess(bool tellUser) = 0;
     /// Whether windows can be captured.
     virtual bool canCapture() = 0;

@@ -17,8 +17,6 @@ using ProcessID = std::int32_t;
 /// A failure reported by an asynchronous operation, with a human-readable description.
 struct Error {
     QString description;
-    /// Identifies the kind of error for callers that must tell them apart (empty: generic).
-    QString domain;
     bool operator==(const Error&) const = default;
 };
 

@@ -26,7 +26,7 @@ RegionSelectionPanel::RegionSelectionPanel(const QRectF& contentRect,
 
 RegionSelectionPanel::~RegionSelectionPanel() = default;
 
-void RegionSelectionPanel::makeKeyAndOrderFront() {
+void RegionSelectionPanel::showAndActivate() {
     // Without compositing nothing shows through: keep a picture of what lies below instead.
     if (!translucent_ && !isVisible()) view_->setBackdrop(windowSystem_.grabScreen(geometry()));
     show();
@@ -36,12 +36,7 @@ void RegionSelectionPanel::makeKeyAndOrderFront() {
     view_->setFocus(Qt::ActiveWindowFocusReason);
 }
 
-void RegionSelectionPanel::orderOut() { hide(); }
-
-void RegionSelectionPanel::cancelOperation() {
-    auto callback = onCancelled;
-    if (callback) callback();
-}
+void RegionSelectionPanel::cancel() { emit cancelled(); }
 
 QRectF RegionSelectionPanel::frame() const { return QRectF(geometry()); }
 

@@ -3,7 +3,6 @@
 
 #include <QRectF>
 #include <QWidget>
-#include <functional>
 
 namespace mirano {
 
@@ -11,7 +10,7 @@ class PanelWindowSystem;
 class RegionSelectionView;
 
 /// A frameless top-level over a rectangle (Qt global logical coordinates) that takes
-/// keyboard focus. It reports once, through onRegionSelected or onCancelled, and never closes
+/// keyboard focus. It reports once, through regionSelected() or cancelled(), and never closes
 /// itself: the owner orders it out. Main thread only.
 class RegionSelectionPanel : public QWidget {
     Q_OBJECT
@@ -19,24 +18,24 @@ public:
     RegionSelectionPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem);
     ~RegionSelectionPanel() override;
 
-    /// A large enough rectangle was dragged out: normalised to the panel, top-left origin.
-    std::function<void(QRectF)> onRegionSelected;
-    /// The selection was cancelled (Escape) or too small.
-    std::function<void()> onCancelled;
-
     RegionSelectionView& view() const { return *view_; }
 
     /// Shows the panel above normal windows and gives it keyboard focus. Without a compositing
     /// manager the screen under it is grabbed first, to be shown darkened.
-    void makeKeyAndOrderFront();
-    void orderOut();
-    /// The generic cancel request (as Escape): reports onCancelled.
-    void cancelOperation();
+    void showAndActivate();
+    /// The generic cancel request (as Escape): reports cancelled().
+    void cancel();
 
     /// The panel's frame.
     QRectF frame() const;
     /// Translucent dimming (a compositing manager was running when the panel was made).
     bool isTranslucent() const { return translucent_; }
+
+signals:
+    /// A large enough rectangle was dragged out: normalised to the panel, top-left origin.
+    void regionSelected(QRectF region);
+    /// The selection was cancelled (Escape) or too small.
+    void cancelled();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -36,9 +36,7 @@ QPointF RegionSelectionView::clampToBounds(const QPointF& p) const {
 }
 
 void RegionSelectionView::cancel() {
-    if (!panel) return;
-    auto callback = panel->onCancelled;
-    if (callback) callback();
+    if (panel) emit panel->cancelled();
 }
 
 bool RegionSelectionView::keyDown(int keyCode) {
@@ -75,9 +73,7 @@ void RegionSelectionView::mouseUpAt(QPointF point) {
     if (w > 10 && h > 10) {
         const double W = width(), H = height();
         if (!(W > 0) || !(H > 0)) return;
-        if (!panel) return;
-        auto callback = panel->onRegionSelected;
-        if (callback) callback(QRectF(minX / W, minY / H, w / W, h / H));
+        if (panel) emit panel->regionSelected(QRectF(minX / W, minY / H, w / W, h / H));
     } else {
         cancel();
     }

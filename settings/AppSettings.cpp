@@ -76,11 +76,11 @@ QMap<QString, int> AppSettings::perAppFrameRates() const {
     return result;
 }
 
-void AppSettings::setFrameRate(int rate, const QString& bundleID) {
+void AppSettings::setFrameRate(int rate, const QString& applicationID) {
     // Reading is all or nothing, but a write must never lose the entries it does not change.
     const auto stored = store_.value(kPerAppFrameRates);
     QJsonObject object = stored && stored->isObject() ? stored->toObject() : QJsonObject();
-    object.insert(bundleID, std::clamp(rate, 1, 60));
+    object.insert(applicationID, std::clamp(rate, 1, 60));
     store_.setValue(kPerAppFrameRates, object);
 }
 

@@ -56,12 +56,12 @@ public:
         return FocusBehaviors::fromRawOrDefault(focusBehaviorRaw());
     }
 
-    /// Bundle identifier -> frames per second. Empty when absent, not a dictionary, or when any
+    /// Application id -> frames per second. Empty when absent, not a dictionary, or when any
     /// value is not an integer (all or nothing).
     QMap<QString, int> perAppFrameRates() const;
-    /// Stores `rate` clamped to 1...60 for the bundle identifier. Every other stored entry is
+    /// Stores `rate` clamped to 1...60 for the application id. Every other stored entry is
     /// kept as it is, even one that makes perAppFrameRates() read empty.
-    void setFrameRate(int rate, const QString& bundleID);
+    void setFrameRate(int rate, const QString& applicationID);
 
     DefaultsStore& store() const { return store_; }
 

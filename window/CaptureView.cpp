@@ -1,5 +1,5 @@
 // The PiP's content: paints the latest frame, hosts the overlays and turns pointer gestures
-// (hover, Command-drag, double-clicks, the frame-rate menu) into the panel's callbacks.
+// (hover, Command-drag, double-clicks, the frame-rate menu) into the panel's signals.
 #include "window/CaptureView.h"
 
 #include <QChildEvent>
@@ -23,15 +23,6 @@
 namespace mirano {
 
 namespace {
-
-// Calls one of the panel's callbacks when the panel and the callback exist. The callback is
-// copied first: it may replace or drop the panel's callbacks while it runs.
-template <typename Member, typename... Args>
-void notify(const QPointer<PiPPanel>& panel, Member member, Args&&... args) {
-    if (!panel) return;
-    auto callback = (*panel).*member;
-    if (callback) callback(std::forward<Args>(args)...);
-}
 
 // Hides a child at once and deletes it once the current event is done with it.
 void dispose(QWidget* widget) {
@@ -157,17 +148,15 @@ void CaptureView::showOverlay() {
         updateOverlay();
         return;
     }
-    QPointer<CaptureView> self(this);
     OverlayView::Content content;
     content.isZoomed = isZoomed_;
     content.modifierName = ModifierKeys::displayName(settings_.modifier());
     content.frameRate = settings_.frameRate();
-    content.onClose = [self] {
-        if (self) notify(self->panel, &PiPPanel::onClose);
+    // The overlay is a child of this view: its callbacks cannot outlive it.
+    content.onClose = [this] {
+        if (panel) emit panel->closeRequested();
     };
-    content.onFrameRateChanged = [self](int rate) {
-        if (self) notify(self->panel, &PiPPanel::onFrameRateChanged, rate);
-    };
+    content.onFrameRateChanged = [this](int rate) { selectFrameRate(rate); };
     auto* overlay = new OverlayView(std::move(content), this);
     overlay->setCornerRadius(kCornerRadius);
     overlay->setGeometry(rect());
@@ -232,14 +221,14 @@ void CaptureView::mouseEnteredView() {
         suppressOverlay_ = false;
         showOverlay();
     }
-    notify(panel, &PiPPanel::onMouseEntered);
+    if (panel) emit panel->mouseEntered();
 }
 
 void CaptureView::mouseExitedView() {
     isHovering_ = false;
     suppressOverlay_ = false;
     removeOverlay();
-    notify(panel, &PiPPanel::onMouseExited);
+    if (panel) emit panel->mouseExited();
 }
 
 void CaptureView::setCommandHeld(bool held) {
@@ -258,9 +247,9 @@ void CaptureView::mouseDownAt(QPointF point, int clickCount, bool command) {
     if (clickCount == 2) {
         if (command) {
             suppressOverlay_ = true;
-            notify(panel, &PiPPanel::onResetZoom);
-        } else {
-            notify(panel, &PiPPanel::onDoubleClick);
+            if (panel) emit panel->zoomResetRequested();
+        } else if (panel) {
+            emit panel->doubleClicked();
         }
         return;
     }
@@ -299,19 +288,15 @@ void CaptureView::mouseUpAt(QPointF point) {
     const double W = width(), H = height();
     if (!(W > 0) || !(H > 0)) return;
     suppressOverlay_ = true;
-    notify(panel, &PiPPanel::onZoom, QRectF(minX / W, minY / H, w / W, h / H));
+    if (panel) emit panel->zoomRequested(QRectF(minX / W, minY / H, w / W, h / H));
 }
 
 // --- Frame-rate menu ----------------------------------------------------------------------
 
 QMenu* CaptureView::buildFrameRateMenu() {
-    QPointer<CaptureView> self(this);
+    // The menu is a child of this view: its callback cannot outlive it.
     return FrameRateMenu::build(
-        settings_.frameRate(),
-        [self](int rate) {
-            if (self) self->selectFrameRate(rate);
-        },
-        this);
+        settings_.frameRate(), [this](int rate) { selectFrameRate(rate); }, this);
 }
 
 void CaptureView::showFrameRateMenu() {
@@ -325,7 +310,9 @@ void CaptureView::showFrameRateMenu() {
     menu->popup(mapToGlobal(clamped.toPoint()));
 }
 
-void CaptureView::selectFrameRate(int rate) { notify(panel, &PiPPanel::onFrameRateChanged, rate); }
+void CaptureView::selectFrameRate(int rate) {
+    if (panel) emit panel->frameRateChosen(rate);
+}
 
 // --- Qt events ----------------------------------------------------------------------------
 

@@ -1,5 +1,5 @@
 // The content of the PiP panel: shows the frames, the overlays, and turns pointer gestures into
-// the panel's callbacks.
+// the panel's signals.
 #pragma once
 
 #include <QMenu>

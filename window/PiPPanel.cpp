@@ -1,5 +1,5 @@
 // The PiP's floating window: frameless, never focused, above normal windows on every desktop,
-// rounded, with alpha and click-through, reporting every size change.
+// rounded, with opacity and click-through, reporting every size change.
 #include "window/PiPPanel.h"
 
 #include <QGraphicsOpacityEffect>
@@ -30,8 +30,8 @@ public:
     explicit Private(PanelWindowSystem& ws) : windowSystem(ws) {}
     PanelWindowSystem& windowSystem;
     bool translucent = false;
-    // The alpha on screen right now (differs from the target while fading).
-    double shownAlpha = 1.0;
+    // The opacity on screen right now (differs from the target while fading).
+    double shownOpacity = 1.0;
     QSizeF lastReportedSize;
     // Set on show: the window manager's frame appears with the first exposure.
     bool opacityPending = false;
@@ -44,7 +44,6 @@ PiPPanel::PiPPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem,
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus),
       d_(std::make_unique<Private>(windowSystem)) {
-    // Callbacks start empty (default-constructed members).
     captureView_ = new CaptureView(QRectF(QPointF(0, 0), contentRect.size()), settings, this);
     d_->translucent = windowSystem.hasCompositor();
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -64,8 +63,8 @@ PiPPanel::PiPPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem,
     connect(&d_->hoverPoll, &QTimer::timeout, this, &PiPPanel::pollPointer);
     d_->fade.setDuration(kFadeMs);
     connect(&d_->fade, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant& v) { applyAlpha(v.toDouble()); });
-    connect(&d_->fade, &QVariantAnimation::finished, this, [this] { applyAlpha(alpha_); });
+            [this](const QVariant& v) { applyOpacity(v.toDouble()); });
+    connect(&d_->fade, &QVariantAnimation::finished, this, [this] { applyOpacity(opacity_); });
 }
 
 PiPPanel::~PiPPanel() {
@@ -79,81 +78,77 @@ void PiPPanel::attachPictureSurface(std::shared_ptr<PictureSurface> surface) {
     if (surface) {
         // Translucent: the surface cuts its own corners; otherwise the panel's shape does.
         surface->setCornerRadius(d_->translucent ? CaptureView::kCornerRadius : 0.0);
-        surface->setOpacity(d_->translucent ? 1.0 : d_->shownAlpha);
+        surface->setOpacity(d_->translucent ? 1.0 : d_->shownOpacity);
         captureView_->setGraphicsEffect(nullptr);
     }
     captureView_->setPictureSurface(std::move(surface));
 }
 
-// --- Ordering -----------------------------------------------------------------------------
+// --- Showing ------------------------------------------------------------------------------
 
-void PiPPanel::orderFront() {
+void PiPPanel::showWithoutActivating() {
     if (!isVisible()) show();
     raise();
     // Showing rewrites the size hints: put ours back.
     applySizeConstraints();
 }
 
-void PiPPanel::orderOut() { hide(); }
-
-void PiPPanel::makeKeyAndOrderFront() {
-    orderFront();
+void PiPPanel::showAndActivate() {
+    showWithoutActivating();
     d_->windowSystem.activate(*windowHandle());
 }
 
-bool PiPPanel::isOrderedFront() const { return isVisible(); }
+// --- Opacity and click-through ------------------------------------------------------------
 
-// --- Alpha and click-through --------------------------------------------------------------
-
-void PiPPanel::setAlphaValue(double alpha) {
+void PiPPanel::setOpacity(double opacity) {
     d_->fade.stop();
-    alpha_ = std::clamp(alpha, 0.0, 1.0);
-    applyAlpha(alpha_);
+    opacity_ = std::clamp(opacity, 0.0, 1.0);
+    applyOpacity(opacity_);
 }
 
-void PiPPanel::animateAlphaValue(double alpha) {
-    const double target = std::clamp(alpha, 0.0, 1.0);
-    if (!isVisible() || qFuzzyCompare(target + 1, d_->shownAlpha + 1)) {
-        setAlphaValue(target);
+void PiPPanel::animateOpacity(double opacity) {
+    const double target = std::clamp(opacity, 0.0, 1.0);
+    if (!isVisible() || qFuzzyCompare(target + 1, d_->shownOpacity + 1)) {
+        setOpacity(target);
         return;
     }
     d_->fade.stop();
-    alpha_ = target;
-    d_->fade.setStartValue(d_->shownAlpha);
+    opacity_ = target;
+    d_->fade.setStartValue(d_->shownOpacity);
     d_->fade.setEndValue(target);
     d_->fade.start();
 }
 
-void PiPPanel::applyAlpha(double alpha) {
-    const bool wasShown = d_->shownAlpha > 0;
-    d_->shownAlpha = alpha;
+void PiPPanel::applyOpacity(double opacity) {
+    const bool wasShown = d_->shownOpacity > 0;
+    d_->shownOpacity = opacity;
     if (d_->translucent) {
-        d_->windowSystem.setOpacity(*windowHandle(), alpha);
+        d_->windowSystem.setOpacity(*windowHandle(), opacity);
         return;
     }
     // No compositing manager: the window cannot be see-through, so it is painted dimmed and,
     // at 0.0, given an empty shape so that nothing of it is drawn.
     if (const auto& surface = captureView_->pictureSurface()) {
-        surface->setOpacity(alpha);
-        if (wasShown != (alpha > 0)) applyShape();
+        surface->setOpacity(opacity);
+        if (wasShown != (opacity > 0)) applyShape();
         return;
     }
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(captureView_->graphicsEffect());
-    if (alpha >= 1.0) {
+    if (opacity >= 1.0) {
         if (effect) captureView_->setGraphicsEffect(nullptr);
     } else {
         if (!effect) {
             effect = new QGraphicsOpacityEffect;
             captureView_->setGraphicsEffect(effect);
         }
-        effect->setOpacity(alpha);
+        effect->setOpacity(opacity);
     }
-    if (wasShown != (alpha > 0)) applyShape();
+    if (wasShown != (opacity > 0)) applyShape();
 }
 
 void PiPPanel::applyShape() {
     if (d_->translucent) return;  // the rounded corners are painted with transparency
-    if (!(d_->shownAlpha > 0)) {
+    if (!(d_->shownOpacity > 0)) {
         d_->windowSystem.setVisibleShape(*windowHandle(), QRegion());
         return;
     }
@@ -218,8 +213,7 @@ void PiPPanel::reportSizeIfChanged() {
     const QSizeF now(size());
     if (now == d_->lastReportedSize) return;
     d_->lastReportedSize = now;
-    auto callback = onResize;
-    if (callback) callback(now);
+    emit resized(now);
 }
 
 // --- Dragging -----------------------------------------------------------------------------
@@ -277,10 +271,10 @@ void PiPPanel::hideEvent(QHideEvent*) { updateHoverPolling(); }
 void PiPPanel::paintEvent(QPaintEvent*) {
     if (d_->opacityPending) {
         d_->opacityPending = false;
-        d_->windowSystem.setOpacity(*windowHandle(), d_->shownAlpha);
+        d_->windowSystem.setOpacity(*windowHandle(), d_->shownOpacity);
     }
     if (d_->translucent) return;
-    // Behind a dimmed capture view: black, so that low alphas read as a faint picture.
+    // Behind a dimmed capture view: black, so that low opacities read as a faint picture.
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
 }

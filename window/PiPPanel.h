@@ -5,7 +5,6 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 namespace mirano {
@@ -27,29 +26,16 @@ public:
 
     CaptureView& captureView() const { return *captureView_; }
 
-    std::function<void()> onClose;
-    std::function<void()> onDoubleClick;
-    std::function<void()> onMouseEntered;
-    std::function<void()> onMouseExited;
-    /// A zoom rectangle was dragged out: normalised, top-left origin.
-    std::function<void(QRectF)> onZoom;
-    std::function<void()> onResetZoom;
-    /// Every size change, programmatic ones included: the new frame size in points.
-    std::function<void(QSizeF)> onResize;
-    std::function<void(int)> onFrameRateChanged;
-
-    /// Shows the panel without activating Mirano or taking focus.
-    void orderFront();
-    void orderOut();
+    /// Shows the panel, raised, without activating Mirano or taking focus.
+    void showWithoutActivating();
     /// Shows the panel and gives it keyboard focus (for the frame-rate menu).
-    void makeKeyAndOrderFront();
-    bool isOrderedFront() const;
+    void showAndActivate();
 
-    /// 1.0 visible ... 0.0 invisible. The value reads back at once, also while animating.
-    double alphaValue() const { return alpha_; }
-    void setAlphaValue(double alpha);
-    /// Fades to the value; alphaValue() reports the target immediately.
-    void animateAlphaValue(double alpha);
+    /// 1.0 visible ... 0.0 invisible. The value reads back at once, also while fading.
+    double opacity() const { return opacity_; }
+    void setOpacity(double opacity);
+    /// Fades to the value; opacity() reports the target immediately.
+    void animateOpacity(double opacity);
 
     bool ignoresMouseEvents() const { return ignoresMouse_; }
     /// Click-through; hover is still reported.
@@ -86,6 +72,21 @@ public:
     /// the panel was made); otherwise a shape mask and dimmed painting.
     bool isTranslucent() const;
 
+signals:
+    /// The close button was clicked.
+    void closeRequested();
+    void doubleClicked();
+    void mouseEntered();
+    void mouseExited();
+    /// A zoom rectangle was dragged out: normalised, top-left origin.
+    void zoomRequested(QRectF selection);
+    /// Command-double-click: back to the whole window.
+    void zoomResetRequested();
+    /// Every size change, programmatic ones included: the new frame size in points.
+    void resized(QSizeF size);
+    /// A rate was picked in the frame-rate menu.
+    void frameRateChosen(int framesPerSecond);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -93,7 +94,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void applyAlpha(double alpha);
+    void applyOpacity(double opacity);
     void applyShape();
     void applySizeConstraints();
     void updateHoverPolling();
@@ -103,7 +104,7 @@ private:
     class Private;
     std::unique_ptr<Private> d_;
     CaptureView* captureView_ = nullptr;  // child widget, owned by Qt's parent chain
-    double alpha_ = 1.0;
+    double opacity_ = 1.0;
     bool ignoresMouse_ = false;
     bool movable_ = true;
     QSizeF aspectRatio_{0, 0};

@@ -5,9 +5,7 @@
 namespace mirano::wayland {
 
 namespace {
-Error streamError(const QString& text) {
-    return Error{text, QStringLiteral("Mirano.WaylandCapture")};
-}
+Error streamError(const QString& text) { return Error{text}; }
 }  // namespace
 
 PipeWireCaptureStream::PipeWireCaptureStream(std::unique_ptr<NodeSource> source,

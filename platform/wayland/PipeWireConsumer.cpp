@@ -16,9 +16,7 @@ namespace mirano::wayland {
 
 namespace {
 
-Error consumerError(const QString& text) {
-    return Error{text, QStringLiteral("Mirano.WaylandCapture")};
-}
+Error consumerError(const QString& text) { return Error{text}; }
 
 std::optional<PixelOrder> pixelOrder(std::uint32_t format) {
     switch (format) {

@@ -21,7 +21,7 @@ void PortalNodeSource::open(OpenDone done) {
                         // old one once the portal has answered without granting.
                         if (grant)
                             tokens_.setToken(applicationId_, grant->restoreToken);
-                        else if (error && error->domain == ScreenCastSession::kRefusedDomain)
+                        else if (session_->wasRefused())
                             tokens_.setToken(applicationId_, QString());
                         if (!grant) return done(std::nullopt, std::move(error));
                         done(std::move(grant->node), std::nullopt);

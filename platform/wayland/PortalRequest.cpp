@@ -37,9 +37,7 @@ void PortalRequest::send(const QDBusConnection& bus, QDBusMessage call, QObject*
         watcher->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
         if (reply.isError()) {
-            request->finish(
-                2, {},
-                Error{reply.error().message(), QStringLiteral("Mirano.WaylandCapture.portal")});
+            request->finish(2, {}, Error{reply.error().message()});
             return;
         }
         // Older portals do not follow the handle_token convention.

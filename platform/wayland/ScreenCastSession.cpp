@@ -16,8 +16,6 @@ namespace mirano::wayland {
 namespace {
 
 const QString kScreenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
-const QString kDomain = QStringLiteral("Mirano.WaylandCapture.portal");
-const QString kRefused = ScreenCastSession::kRefusedDomain;
 
 /// A width and height pair, "(ii)".
 QSizeF sizeOf(const QVariant& value) {
@@ -93,9 +91,8 @@ void ScreenCastSession::start(const QString& restoreToken, Done done) {
         [this, restoreToken](uint response, const QVariantMap& results,
                              std::optional<Error> error) {
             if (error)
-                return fail(QStringLiteral("no ScreenCast portal (%1)").arg(error->description),
-                            kDomain);
-            if (response != 0) return fail(refusal(QStringLiteral("session"), response), kRefused);
+                return fail(QStringLiteral("no ScreenCast portal (%1)").arg(error->description));
+            if (response != 0) return fail(refusal(QStringLiteral("session"), response), true);
             // Newer portals answer with a string, older ones with an object path.
             const QVariant handle = results.value(QStringLiteral("session_handle"));
             sessionHandle_ = handle.canConvert<QDBusObjectPath>()
@@ -119,9 +116,8 @@ void ScreenCastSession::selectSources(const QString& restoreToken) {
         this, [this](uint response, const QVariantMap&, std::optional<Error> error) {
             if (error)
                 return fail(QStringLiteral("the portal refused the source types (%1)")
-                                .arg(error->description),
-                            kDomain);
-            if (response != 0) return fail(refusal(QStringLiteral("sources"), response), kRefused);
+                                .arg(error->description));
+            if (response != 0) return fail(refusal(QStringLiteral("sources"), response), true);
             startCast();
         });
 }
@@ -133,11 +129,11 @@ void ScreenCastSession::startCast() {
              {QVariant::fromValue(QDBusObjectPath(sessionHandle_)), QString(), QVariantMap()}),
         this, [this](uint response, const QVariantMap& results, std::optional<Error> error) {
             if (error)
-                return fail(QStringLiteral("the portal did not start (%1)").arg(error->description),
-                            kDomain);
-            if (response != 0) return fail(refusal(QStringLiteral("start"), response), kRefused);
+                return fail(
+                    QStringLiteral("the portal did not start (%1)").arg(error->description));
+            if (response != 0) return fail(refusal(QStringLiteral("start"), response), true);
             auto node = firstStream(results.value(QStringLiteral("streams")));
-            if (!node) return fail(QStringLiteral("the portal shared no stream"), kDomain);
+            if (!node) return fail(QStringLiteral("the portal shared no stream"));
             openRemote(
                 Grant{std::move(*node), results.value(QStringLiteral("restore_token")).toString()});
         });
@@ -154,20 +150,19 @@ void ScreenCastSession::openRemote(Grant grant) {
         watcher->deleteLater();
         const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *watcher;
         if (reply.isError())
-            return fail(QStringLiteral("no PipeWire remote (%1)").arg(reply.error().message()),
-                        kDomain);
+            return fail(QStringLiteral("no PipeWire remote (%1)").arg(reply.error().message()));
         // The reply's descriptor closes with the reply: keep a copy of our own.
         pending->node.remote.reset(fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 3));
         if (!pending->node.remote.valid())
-            return fail(QStringLiteral("the PipeWire remote cannot be kept"), kDomain);
+            return fail(QStringLiteral("the PipeWire remote cannot be kept"));
         finish(std::move(*pending), std::nullopt);
     });
 }
 
-void ScreenCastSession::fail(const QString& reason, const QString& domain) {
+void ScreenCastSession::fail(const QString& reason, bool refused) {
+    refused_ = refused;
     logLine(QStringLiteral("Wayland capture: %1.").arg(reason));
-    finish(std::nullopt,
-           Error{QStringLiteral("The window cannot be captured: %1.").arg(reason), domain});
+    finish(std::nullopt, Error{QStringLiteral("The window cannot be captured: %1.").arg(reason)});
 }
 
 void ScreenCastSession::finish(std::optional<Grant> grant, std::optional<Error> error) {

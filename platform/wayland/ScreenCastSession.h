@@ -34,8 +34,8 @@ public:
     /// Completes once, later than the call; a refusal is an error and one log line.
     void start(const QString& restoreToken, Done done);
 
-    /// The error domain of a request the user or the desktop did not grant.
-    static inline const QString kRefusedDomain = QStringLiteral("Mirano.WaylandCapture.refused");
+    /// The last start ended because the user or the desktop did not grant it.
+    bool wasRefused() const { return refused_; }
 
     /// The source types and the persistence asked for (the portal's values).
     static constexpr uint kWindowSource = 2;
@@ -47,12 +47,14 @@ private:
     void startCast();
     void openRemote(Grant grant);
     QDBusMessage call(const QString& method, const QVariantList& arguments) const;
-    void fail(const QString& reason, const QString& domain);
+    /// Ends the session with one line; `refused` when the user or the portal said no.
+    void fail(const QString& reason, bool refused = false);
     void finish(std::optional<Grant> grant, std::optional<Error> error);
 
     QDBusConnection bus_;
     QString sessionHandle_;
     Done done_;
+    bool refused_ = false;
 };
 
 }  // namespace mirano::wayland

@@ -14,10 +14,8 @@ namespace mirano::x11 {
 
 namespace {
 
-const QString kDomain = QStringLiteral("Mirano.X11Capture");
-
 Error unavailableError(const QString& what) {
-    return Error{QStringLiteral("Window capture is not available: %1.").arg(what), kDomain};
+    return Error{QStringLiteral("Window capture is not available: %1.").arg(what)};
 }
 
 }  // namespace
@@ -187,11 +185,6 @@ std::vector<ClientWindow> CaptureThread::clientWindows() {
         result.push_back(ClientWindow{windows[i], p->dst_x, p->dst_y, g->width, g->height});
     }
     return result;
-}
-
-int CaptureThread::rootHeight() const {
-    const auto* screen = context_.connection->screen();
-    return screen ? screen->height_in_pixels : 0;
 }
 
 WindowCapture* CaptureThread::capture(std::uint64_t id) {

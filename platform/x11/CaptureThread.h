@@ -50,8 +50,6 @@ public:
 
     /// The client windows of _NET_CLIENT_LIST with their geometry.
     std::vector<ClientWindow> clientWindows();
-    /// Height of the root window, for flipping coordinates.
-    int rootHeight() const;
     CaptureContext& context() { return context_; }
     /// Captures by stream id.
     WindowCapture* capture(std::uint64_t id);

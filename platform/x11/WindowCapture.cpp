@@ -18,7 +18,6 @@ namespace mirano::x11 {
 
 namespace {
 
-const QString kDomain = QStringLiteral("Mirano.X11Capture");
 // X pixmaps are limited to 16 bits per side; shared memory should stay reasonable too.
 constexpr int kMaxOutputSide = 8192;
 // Frames the view and the main queue may hold at once before capture waits for one to return.
@@ -28,7 +27,7 @@ constexpr auto kSlack = std::chrono::microseconds(500);
 // How soon to look again when every buffer is still in use.
 constexpr auto kPoolRetry = std::chrono::milliseconds(4);
 
-Error captureError(const QString& text) { return Error{text, kDomain}; }
+Error captureError(const QString& text) { return Error{text}; }
 
 // Shared memory that cannot be attached fails the same way for every frame: say it once.
 LogOnce& shmFailureLog() {

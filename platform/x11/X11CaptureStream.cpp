@@ -8,7 +8,7 @@
 namespace mirano::x11 {
 
 namespace {
-Error streamError(const QString& text) { return Error{text, QStringLiteral("Mirano.X11Capture")}; }
+Error streamError(const QString& text) { return Error{text}; }
 
 /// The source rectangle arrives in logical pixels of the window; the server counts X pixels.
 StreamConfiguration inPixels(StreamConfiguration c, double ratio) {

@@ -123,7 +123,7 @@ private:
 };
 
 void X11EventTap::Worker::run() {
-    pthread_setname_np(pthread_self(), "HotkeyManager");
+    pthread_setname_np(pthread_self(), "mirano-hotkeys");
     const int xfd = xcb_get_file_descriptor(c_);
     while (true) {
         {

@@ -11,7 +11,7 @@
 
 namespace mirano::x11 {
 
-/// Runs a thread named "HotkeyManager" with its own XCB connection. Every key press and every
+/// Runs a thread named "mirano-hotkeys" with its own XCB connection. Every key press and every
 /// modifier change goes to the main thread after the fact; the keys named by setGrabs() are
 /// taken from the focused window without waiting for anyone, so the keyboard never depends on
 /// Mirano running.

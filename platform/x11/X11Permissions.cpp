@@ -34,8 +34,6 @@ QStringList X11Permissions::missingForCapture() {
     return missing;
 }
 
-bool X11Permissions::hasKeyboardAccess() { return missingForAccessibility().isEmpty(); }
-
 bool X11Permissions::checkKeyboardAccess(bool prompt) {
     const QStringList missing = missingForAccessibility();
     if (missing.isEmpty()) return true;

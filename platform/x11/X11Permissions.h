@@ -20,7 +20,6 @@ class X11Permissions final : public Permissions {
 public:
     X11Permissions(X11Desktop& desktop, Notifications& notifications);
 
-    bool hasKeyboardAccess() override;
     bool checkKeyboardAccess(bool prompt) override;
     bool canCapture() override;
     bool askForCapture() override;

@@ -9,6 +9,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/OpenSettingsHandler.h"
+#include "app/TitledWindowWatch.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeApplication.h"
 #include "tests/fakes/FakeNotifications.h"
@@ -42,19 +43,18 @@ struct DelegateFixture : ::testing::Test {
                 hotkeys = s.get();
                 return s;
             }});
-        delegate->applicationDidFinishLaunching();
+        delegate->start();
     }
-    /// Trust prompts, capture requests, hotkey services made, pending timers, notifications.
+    /// Trust prompts, capture requests, hotkey services made.
     Counts counts() const {
-        return {permissions.trustPrompts, permissions.captureRequests, hotkeysCreated,
-                scheduler.pendingTimers(), int(notifications.posted.size())};
+        return {permissions.trustPrompts, permissions.captureRequests, hotkeysCreated};
     }
     HotkeyBindings& bindings() {
         EXPECT_NE(hotkeys, nullptr);
         return hotkeys->bindings;
     }
     void TearDown() override {
-        if (delegate) delegate->applicationWillTerminate();
+        if (delegate) delegate->stop();
         openSettingsHandler() = nullptr;
     }
 };
@@ -66,57 +66,22 @@ void setShown(QWidget& w, bool show) {
 
 }  // namespace
 
-TEST_F(DelegateFixture, MissingAccessibilityPromptsOncePollsEverySecondUntilTrustThenNotifiesOnce) {
-    launch(false);
-    EXPECT_EQ(counts(), (Counts{1, 0, 0, 1, 0}));
-    scheduler.advance(30.5);  // many ticks without trust: no second prompt, still polling
-    EXPECT_EQ(counts(), (Counts{1, 0, 0, 1, 0}));
-    permissions.trusted = true;
-    scheduler.advance(0.4);  // not yet a full second since the last tick
-    EXPECT_EQ(counts(), (Counts{1, 0, 0, 1, 0}));
-    scheduler.advance(0.6);
-    EXPECT_EQ(notifications.posted,
-              (QList<QPair<QString, QString>>{
-                  {"Accessibility Granted", "Mirano now has Accessibility permissions."}}));
-    EXPECT_EQ(log, QStringList{"hotkeys.start"});
-    scheduler.advance(10);
-    EXPECT_EQ(counts(), (Counts{1, 0, 1, 0, 1}));
-}
-
-TEST_F(DelegateFixture, WithoutCaptureItIsRequestedOnceAndHotkeysNeverStart) {
-    // Accessibility granted later: the grant is announced, then capture is requested.
-    launch(false, false);
-    EXPECT_EQ(counts(), (Counts{1, 0, 0, 1, 0}));
-    permissions.trusted = true;
-    scheduler.advance(1.0);
-    EXPECT_EQ(counts(), (Counts{1, 1, 0, 0, 1}));
-    scheduler.advance(5);
-    EXPECT_EQ(counts(), (Counts{1, 1, 0, 0, 1}));
-
-    // Accessibility there from the start: capture requested at once, no poll.
-    delegate.reset();
-    permissions.trustPrompts = permissions.captureRequests = 0;
-    notifications.posted.clear();
-    launch(true, false);
-    EXPECT_EQ(counts(), (Counts{0, 1, 0, 0, 0}));
-    permissions.captureAllowed = true;  // granted later: only a relaunch picks it up
-    scheduler.advance(10);
-    EXPECT_EQ(counts(), (Counts{0, 1, 0, 0, 0}));
-}
-
-// The poll ends with the delegate, whether it is destroyed or told the app terminates.
-TEST_F(DelegateFixture, NoTickAfterTheDelegateIsGoneOrTerminated) {
-    for (bool destroy : {true, false}) {
-        SCOPED_TRACE(destroy ? "destroyed" : "terminated");
-        permissions.trustPrompts = 0;
-        launch(false);
-        if (destroy) delegate.reset();
-        if (!destroy) delegate->applicationWillTerminate();
-        EXPECT_EQ(scheduler.pendingTimers(), 0);
-        permissions.trusted = true;
-        scheduler.advance(3);
-        EXPECT_EQ(counts(), (Counts{1, 0, 0, 0, 0}));
-        delegate.reset();
+// What the X server offers cannot change while Mirano runs: one look at launch, nothing later.
+TEST_F(DelegateFixture, PermissionsAreCheckedOnceAtLaunchAndMissingOnesAreToldOnce) {
+    // Keyboard access, capture allowed; trust prompts, capture requests, hotkey services made.
+    const std::tuple<bool, bool, Counts> rows[] = {{false, true, {1, 0, 0}},
+                                                   {false, false, {1, 0, 0}},
+                                                   {true, false, {0, 1, 0}},
+                                                   {true, true, {0, 0, 1}}};
+    for (const auto& [trusted, captureAllowed, expected] : rows) {
+        permissions.trustPrompts = permissions.captureRequests = hotkeysCreated = 0;
+        launch(trusted, captureAllowed);
+        permissions.trusted = permissions.captureAllowed = true;
+        scheduler.advance(10);
+        EXPECT_EQ(counts(), expected) << trusted << captureAllowed;
+        EXPECT_EQ(std::pair(scheduler.pendingTimers(), notifications.posted.size()),
+                  std::pair(0, qsizetype(0)));
+        delegate->stop();
     }
 }
 
@@ -124,7 +89,7 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureRe
     launch();
     EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
     EXPECT_EQ(notifications.authorizationRequests, 1);
-    EXPECT_EQ(counts(), (Counts{0, 0, 1, 0, 0}));
+    EXPECT_EQ(counts(), (Counts{0, 0, 1}));
     EXPECT_EQ(log, QStringList{"hotkeys.start"});
 
     HotkeyBindings& b = bindings();
@@ -193,7 +158,7 @@ TEST_F(DelegateFixture, TerminationStopsHotkeysAndPiPAndIgnoresLaterHoverChanges
     pip.captured = 9;
     pip.panel = true;
     log.clear();
-    delegate->applicationWillTerminate();
+    delegate->stop();
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
     emit pip.hoverStateChanged();
     EXPECT_EQ(log, QStringList{"hotkeys.stop"});
@@ -218,6 +183,8 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
     EXPECT_EQ(application.activations, 0);
 
     QWidget settings;
+    QWidget dialog(nullptr, Qt::Dialog);
+    for (QWidget* w : {&settings, &dialog}) TitledWindowWatch::shared().watch(w);
     auto open = [&] {
         settings.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings));
@@ -238,7 +205,6 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
     EXPECT_EQ(application.policyChanges, QList{ActivationPolicy::regular});
 
     // A second titled window (the update dialog) closing leaves the settings window as it was.
-    QWidget dialog(nullptr, Qt::Dialog);
     setShown(dialog, true);
     setShown(dialog, false);
     EXPECT_EQ(application.policy, ActivationPolicy::regular);

@@ -58,7 +58,8 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     const auto error = startCaptureOnceListed(*stream, source.id());
     ASSERT_FALSE(error) << qPrintable(error->description);
     int framesToTheProgram = 0;
-    stream->onFrame = [&](const Frame&) { ++framesToTheProgram; };
+    QObject::connect(stream.get(), &StreamManager::frameArrived,
+                     [&](const Frame&) { ++framesToTheProgram; });
 
     const auto quadrants = [&] {
         return shows({{0.25, 0.25, Qt::red},

@@ -14,7 +14,7 @@ using mirano::fakes::FakeCaptureStream;
 
 namespace {
 
-const Error kServiceError{QStringLiteral("service said no"), QStringLiteral("test")};
+const Error kServiceError{QStringLiteral("service said no")};
 
 /// Records one completion.
 struct Result {
@@ -201,7 +201,7 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
 }
 
 TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
-    // Window not found: the error text and domain, stream and flag untouched.
+    // Window not found: the error text, stream and flag untouched.
     start(0x400001, 600, 400, QRectF(0, 0, 320, 200));
     FakeCaptureStream* running = service.lastStream();
     auto missing = start(0x999999).error;
@@ -279,8 +279,10 @@ TEST_F(StreamManagerTest, CompletesLaterNeverInsideTheCall) {
 TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
     std::vector<Frame> received;
     std::vector<std::optional<Error>> stops;
-    manager->onFrame = [&](const Frame& f) { received.push_back(f); };
-    manager->onStopped = [&](std::optional<Error> e) { stops.push_back(e); };
+    QObject::connect(manager.get(), &StreamManager::frameArrived,
+                     [&](const Frame& f) { received.push_back(f); });
+    QObject::connect(manager.get(), &StreamManager::stopped,
+                     [&](std::optional<Error> e) { stops.push_back(e); });
     start(0x400001);
     FakeCaptureStream* s = service.lastStream();
     const Frame a = fakes::makeMemoryFrame(4, 4, 0xffff0000);
@@ -310,6 +312,33 @@ TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
     EXPECT_EQ(std::pair(received.size(), stops.size()), std::pair(2ul, 1ul));
     // The queued frame was held until then and is released now.
     EXPECT_EQ(a.use_count(), 2);  // ours and the one delivered first
+}
+
+TEST_F(StreamManagerTest, SessionRequestsRunOneAtATimeAndTheLastWins) {
+    manager->open(0x400001, QSizeF(640, 400), std::nullopt, QSize());
+    EXPECT_EQ(std::pair(manager->capturedWindowID(), manager->currentSourceRect()),
+              std::pair(std::optional<WindowNumber>(0x400001), QRectF(0, 0, 640, 400)))
+        << "recorded at once";
+    manager->pause();  // waits for the start
+    manager->resume();
+    scheduler.drain();
+    EXPECT_TRUE(manager->isStreamActive()) << "pause then resume: a visible PiP must not freeze";
+
+    manager->pause();
+    scheduler.drain();
+    const auto made = service.streams.size();
+    manager->resume();
+    manager->pause();
+    scheduler.drain();
+    EXPECT_FALSE(manager->isStreamActive()) << "resume then pause: a paused PiP must not capture";
+
+    manager->resume();
+    scheduler.drain();
+    manager->pause();
+    manager->restart();
+    scheduler.advance(2);
+    EXPECT_FALSE(manager->isStreamActive()) << "a restart due while paused waits for the resume";
+    EXPECT_EQ(service.streams.size(), made + 2);
 }
 
 }  // namespace

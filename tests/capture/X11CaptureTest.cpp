@@ -96,8 +96,10 @@ protected:
                     std::optional<std::int64_t> h = std::nullopt, QRectF rect = QRectF()) {
         Stream& s = *streams_.emplace_back(std::make_unique<Stream>());
         s.manager = std::make_shared<StreamManager>(*service_, settings_, *scheduler_);
-        s->onFrame = [&s](const Frame& f) { s.latest = f, ++s.count; };
-        s->onStopped = [&s](std::optional<Error> e) { s.stops.push_back(e); };
+        QObject::connect(s.manager.get(), &StreamManager::frameArrived,
+                         [&s](const Frame& f) { s.latest = f, ++s.count; });
+        QObject::connect(s.manager.get(), &StreamManager::stopped,
+                         [&s](std::optional<Error> e) { s.stops.push_back(e); });
         const auto error = startCaptureOnceListed(*s.manager, id, w, h, rect);
         s.started = !error;
         if (error) ADD_FAILURE() << "start failed: " << qPrintable(error->description);
@@ -374,7 +376,8 @@ TEST_F(X11CaptureTest, WithoutSharedMemoryOrRenderFramesStillComeAndTheLimitIsSa
             for (int i = 0; i < 2 && ready && !startError; ++i) {
                 auto m = managers.emplace_back(
                     std::make_shared<StreamManager>(service, settings_, *scheduler_));
-                m->onFrame = [&latest, i](const Frame& f) { latest[i] = f; };
+                QObject::connect(m.get(), &StreamManager::frameArrived,
+                                 [&latest, i](const Frame& f) { latest[i] = f; });
                 startError = startCaptureOnceListed(*m, window.id());
             }
             arrived =

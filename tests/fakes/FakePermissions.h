@@ -10,7 +10,6 @@ public:
     bool trusted = true, captureAllowed = true;
     int trustPrompts = 0, captureRequests = 0;
 
-    bool hasKeyboardAccess() override { return trusted; }
     bool checkKeyboardAccess(bool prompt) override {
         if (prompt && !trusted) ++trustPrompts;
         return trusted;

@@ -12,55 +12,57 @@ namespace {
 
 using Lifecycle = PiPManagerFixture;
 
-TEST_F(Lifecycle, PanelGoesToTheConfiguredCornerOfTheMainScreenAtItsPixelRatio) {
+// Where a panel goes and how large it is, is checked in PiPGeometryTest; here, on which screen
+// and at which pixel ratio.
+TEST_F(Lifecycle, PanelGoesToTheMainScreenOrElseTheFirstAtItsPixelRatio) {
     settings.setPipWidth(320);
     settings.setPipPositionRaw("topLeft");
-    using Pixels = std::pair<std::int64_t, std::int64_t>;
-    const auto panel = manager->makePanel(1600, 900);
-    // Below the top bar; made, not shown.
-    EXPECT_EQ(std::tuple(panel->frame(), panel->contentAspectRatio(), panel->contentMinSize(),
-                         panel->isOrderedFront()),
-              std::tuple(QRectF(16, 41, 320, 180), QSizeF(1600, 900), QSizeF(150, 150), false));
-    EXPECT_EQ(manager->outputPixelSize(*panel), Pixels(640, 360));
-    // Monitors may differ in scale: the ratio is that of the panel's own screen, else the main
-    // screen's, else 2.
-    const ScreenInfo under{QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600), 1.0};
-    const ScreenInfo beside{QRectF(800, 0, 800, 600), QRectF(800, 0, 800, 600), 2.0};
-    const ScreenInfo besideAt1{beside.frame, beside.visibleFrame, 1.0};
-    struct Row {
-        const char* what;
-        std::vector<ScreenInfo> all;
-        std::optional<ScreenInfo> main;
-        Pixels pixels;
+    setWindow(1600, 900);
+    // A region stream is made at the panel's pixel size.
+    const auto regionPixels = [this] {
+        manager->stopPiP();
+        start(QRectF(0, 0, 1, 1));
+        return std::pair(stream()->initialConfiguration.width,
+                         stream()->initialConfiguration.height);
     };
-    for (const Row& row :
-         {Row{"its own screen, not the main one", {under, beside}, beside, {320, 180}},
-          Row{"on no screen: the main one", {besideAt1}, besideAt1, {320, 180}},
-          Row{"no screen at all: 2", {}, std::nullopt, {640, 360}}}) {
-        screens.all = row.all;
-        screens.main = row.main;
-        EXPECT_EQ(manager->outputPixelSize(*panel), row.pixels) << row.what;
-    }
+    using Pixels = std::pair<std::int64_t, std::int64_t>;
+    screens.setSingle(QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875), 1.0);
+    EXPECT_EQ(regionPixels(), Pixels(320, 180));
+    EXPECT_EQ(std::tuple(panel().frame(), panel().contentAspectRatio(), panel().contentMinSize()),
+              std::tuple(QRectF(16, 41, 320, 180), QSizeF(1600, 900), QSizeF(150, 150)));
 
-    // Without a main screen the first screen is used; a huge stored width still fits it.
     screens.main.reset();
-    screens.all = {under};
-    settings.setPipPositionRaw("bottomRight");
-    settings.setPipWidth(100000);
-    EXPECT_EQ(manager->makePanel(1600, 900)->frame(), QRectF(16, 152, 768, 432));
+    screens.all = {ScreenInfo{QRectF(0, 0, 800, 600), QRectF(200, 0, 600, 600), 3.0}};
+    EXPECT_EQ(regionPixels(), Pixels(960, 540)) << "no main screen: the panel's own";
+    EXPECT_EQ(panel().frame().topLeft(), QPointF(216, 16));
+
+    // Monitors may differ in scale: a panel dragged onto a screen of ratio 1, beside a main
+    // screen of ratio 2, is captured at ratio 1 once its resize settles.
+    const ScreenInfo main{QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600), 2.0};
+    const ScreenInfo beside{QRectF(800, 0, 800, 600), QRectF(800, 0, 800, 600), 1.0};
+    screens.all = {main, beside};
+    screens.main = main;
+    manager->stopPiP();
+    start();
+    panel().setFrame(QRectF(900, 100, 320, 180), false, false);
+    emit panel().resized(QSizeF(320, 180));
+    scheduler.advance(2);
+    scheduler.drain();
+    EXPECT_EQ(Pixels(stream()->initialConfiguration.width, stream()->initialConfiguration.height),
+              Pixels(320, 180));
 }
 
 TEST_F(Lifecycle, WholeWindowSessionRunsUntilStoppedAndARegionOneStartsZoomed) {
     QSignalSpy published(manager.get(), &PiPManager::capturedWindowIDChanged);
     QSignalSpy hover(manager.get(), &PiPManager::hoverStateChanged);
     start();
-    EXPECT_EQ(std::tuple(manager->capturedWindowID(), manager->capturedAppPID(),
-                         manager->capturedBundleID(), published.count()),
-              std::tuple(kWindowID, kPid, QStringLiteral("org.example.source"), 1));
-    EXPECT_EQ(std::pair(manager->sourceWindowSize(), manager->currentSourceRect()),
+    EXPECT_EQ(std::tuple(manager->capturedWindowID(), manager->capturedApp(), published.count()),
+              std::tuple(kWindowID, windows.windows[kWindowID].application, 1));
+    StreamManager* requests = manager->streamManager();
+    EXPECT_EQ(std::pair(requests->sourceWindowSize(), requests->currentSourceRect()),
               std::pair(QSizeF(1000, 800), QRectF(0, 0, 1000, 800)));
     ASSERT_NE(manager->pipPanel(), nullptr);
-    EXPECT_TRUE(panel().isOrderedFront());
+    EXPECT_TRUE(panel().isVisible());
 
     // The stream was started for the whole window.
     ASSERT_NE(stream(), nullptr);
@@ -83,11 +85,8 @@ TEST_F(Lifecycle, WholeWindowSessionRunsUntilStoppedAndARegionOneStartsZoomed) {
     EXPECT_TRUE(shown.isNull()) << "the panel is released";
     EXPECT_EQ(manager->streamManager(), nullptr);
     EXPECT_FALSE(running->running) << "the stream is stopped";
-    EXPECT_EQ(
-        std::tuple(manager->capturedWindowID(), manager->capturedBundleID(), published.count()),
-        std::tuple(std::nullopt, std::nullopt, 1));
-    EXPECT_EQ(std::pair(manager->sourceWindowSize(), manager->currentSourceRect()),
-              std::pair(QSizeF(0, 0), QRectF(0, 0, 0, 0)));
+    EXPECT_EQ(std::tuple(manager->capturedWindowID(), manager->capturedApp(), published.count()),
+              std::tuple(std::nullopt, std::nullopt, 1));
 
     // Stopping while idle changes and publishes nothing.
     published.clear();
@@ -95,12 +94,19 @@ TEST_F(Lifecycle, WholeWindowSessionRunsUntilStoppedAndARegionOneStartsZoomed) {
     manager->stopPiP();
     EXPECT_EQ(published.count() + hover.count(), 0);
 
+    // A session stopped before its stream started leaves no stream running.
+    manager->startPiP(*windows.focusedWindowFor(kWindowID), std::nullopt);
+    manager->stopPiP();
+    scheduler.drain();
+    EXPECT_FALSE(stream()->running);
+
     // A region session starts zoomed, at the panel's pixel size.
     settings.setPipWidth(320);
     start(QRectF(0.25, 0.5, 0.5, 0.25));
-    EXPECT_EQ(std::tuple(manager->currentSourceRect(), panel().contentAspectRatio(),
-                         panel().frame().size(), panel().captureView().isZoomed()),
-              std::tuple(QRectF(250, 400, 500, 200), QSizeF(500, 200), QSizeF(320, 128), true));
+    EXPECT_EQ(
+        std::tuple(manager->streamManager()->currentSourceRect(), panel().contentAspectRatio(),
+                   panel().frame().size(), panel().captureView().isZoomed()),
+        std::tuple(QRectF(250, 400, 500, 200), QSizeF(500, 200), QSizeF(320, 128), true));
     ASSERT_NE(stream(), nullptr);
     const StreamConfiguration& initial = stream()->initialConfiguration;
     EXPECT_EQ(std::tuple(initial.sourceRect, initial.width, initial.height),
@@ -124,15 +130,14 @@ TEST_F(Lifecycle, PerApplicationRatesApplyBeforeTheStreamStarts) {
         manager->stopPiP();
     }
 
-    // A window without an application name leaves the rate alone; one that cannot be
+    // A window without an application id leaves the rate alone; one that cannot be
     // measured counts as 800 x 600.
     settings.setFrameRate(10);
     windows.windows[kWindowID].application.applicationID.reset();
     windows.windows[kWindowID].frame = QRectF();
     start();
-    EXPECT_EQ(
-        std::tuple(manager->capturedBundleID(), settings.frameRate(), manager->sourceWindowSize()),
-        std::tuple(std::nullopt, 10, QSizeF(800, 600)));
+    EXPECT_EQ(std::pair(settings.frameRate(), panel().contentAspectRatio()),
+              std::pair(10, QSizeF(800, 600)));
 }
 
 TEST_F(Lifecycle, FailedStartIsLoggedAndEndsOnlyItsOwnSession) {
@@ -153,7 +158,7 @@ TEST_F(Lifecycle, FailedStartIsLoggedAndEndsOnlyItsOwnSession) {
     scheduler.drain();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), out);
     ASSERT_NE(manager->pipPanel(), nullptr);
-    EXPECT_TRUE(manager->streamManager()->isStreamActive());
+    EXPECT_TRUE(streaming());
 
     // The stream stopping ends the session only with an error.
     stream()->emitStop(std::nullopt);
@@ -164,31 +169,23 @@ TEST_F(Lifecycle, FailedStartIsLoggedAndEndsOnlyItsOwnSession) {
     EXPECT_EQ(manager->pipPanel(), nullptr);
 }
 
-TEST_F(Lifecycle, PanelCallbacksReachTheController) {
+// (The hover, zoom and frame-rate signals are followed in the tracking and zoom tests.)
+TEST_F(Lifecycle, CloseAndDoubleClickEndTheSessionOfTheirOwnPanelOnly) {
     start();
     QPointer<PiPPanel> p = manager->pipPanel();
-    p->onMouseEntered();
-    EXPECT_TRUE(manager->isHovering());
-    p->onMouseExited();
-    p->onFrameRateChanged(5);
-    EXPECT_EQ(std::pair(manager->isHovering(), settings.frameRate()), std::pair(false, 5));
-    p->onZoom(QRectF(0, 0, 0.5, 0.5));
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 500, 400));
-    p->onResetZoom();
-    EXPECT_EQ(manager->currentSourceRect(), QRectF(0, 0, 1000, 800));
-    p->onClose();
+    emit p->closeRequested();
     EXPECT_EQ(manager->pipPanel(), nullptr);
-    // A retired panel's callbacks do nothing to the next session.
+    // A retired panel's signals do nothing to the next session.
     start();
     ASSERT_FALSE(p.isNull());
-    p->onClose();
+    emit p->closeRequested();
     EXPECT_NE(manager->pipPanel(), nullptr);
 
     // Double-click: that very window comes to the front (restored first when minimised),
     // then the session ends.
     windows.windows[kWindowID].minimized = true;
     windows.focused = kOtherWindowID;
-    manager->pipPanel()->onDoubleClick();
+    emit panel().doubleClicked();
     EXPECT_EQ(manager->pipPanel(), nullptr);
     EXPECT_EQ(windows.requests, (QStringList{QStringLiteral("unminimize %1").arg(kWindowID),
                                              QStringLiteral("activate %1").arg(kWindowID)}));
@@ -213,7 +210,7 @@ TEST_F(Region, EscapeLeavesNothingSelectingStartsAPiPAndOverTheMirroredWindowItO
     RegionSelectionPanel* selection = manager->regionSelectionPanel();
     ASSERT_NE(selection, nullptr);
     EXPECT_EQ(selection->frame(), QRectF(100, 50, 1000, 800)) << "exactly over the window";
-    selection->onRegionSelected(QRectF(0.5, 0, 0.5, 1));
+    emit selection->regionSelected(QRectF(0.5, 0, 0.5, 1));
     scheduler.drain();
     EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
     ASSERT_NE(manager->pipPanel(), nullptr);

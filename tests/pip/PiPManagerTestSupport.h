@@ -63,6 +63,8 @@ protected:
     }
     PiPPanel& panel() { return *manager->pipPanel(); }
     fakes::FakeCaptureStream* stream() { return capture.lastStream(); }
+    /// Whether the session's stream runs.
+    bool streaming() const { return manager->streamManager()->isStreamActive(); }
     /// Streams made so far (each start or restart makes one).
     int streamsMade() const { return int(capture.streams.size()); }
     static void flushDeletes() {
@@ -77,22 +79,17 @@ protected:
         manager->handleModifierTap();
         scheduler.drain();
     }
-    /// The panel's alpha, whether clicks pass through it, whether the stream runs and (when
-    /// given) whether the controller counts the pointer as over a visible PiP.
-    void expectPanel(double alpha, bool passThrough, bool streaming,
-                     std::optional<bool> hoveringVisible = std::nullopt) {
-        EXPECT_EQ(std::tuple(panel().alphaValue(), panel().ignoresMouseEvents(),
-                             manager->streamManager()->isStreamActive()),
-                  std::tuple(alpha, passThrough, streaming));
-        if (hoveringVisible) {
-            EXPECT_EQ(manager->isHoveringVisiblePiP(), *hoveringVisible);
-        }
+    /// The panel's opacity, whether clicks pass through it and whether the stream runs.
+    void expectPanel(double opacity, bool passThrough, bool running) {
+        EXPECT_EQ(std::tuple(panel().opacity(), panel().ignoresMouseEvents(), streaming()),
+                  std::tuple(opacity, passThrough, running));
     }
     /// Moves the pointer over the panel and reports the hover.
     void hover() {
         screens.pointer = panel().frame().center();
-        manager->mouseEnteredPanel();
+        emit panel().mouseEntered();
     }
+    void leave() { emit panel().mouseExited(); }
 
     fakes::MemoryDefaultsStore store;
     AppSettings settings{store};

@@ -51,7 +51,7 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     std::optional<SourceWindow> focused;
     ASSERT_TRUE(waitUntil(
         [&] {
-            focused = manager.windowHelpers().focusedWindow();
+            focused = WindowHelpers(p.windows()).focusedWindow();
             return focused && focused->application.pid == static_cast<ProcessID>(client.pid());
         },
         5000));
@@ -59,7 +59,7 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
 
     manager.startPiP(*focused, std::nullopt);
     ASSERT_NE(manager.pipPanel(), nullptr);
-    EXPECT_EQ(manager.sourceWindowSize(), QSizeF(640, 400) / ratio);
+    EXPECT_EQ(manager.streamManager()->sourceWindowSize(), QSizeF(640, 400) / ratio);
     PiPPanel& panel = *manager.pipPanel();
 
     // The panel sits in the top-left corner of the available area at the configured width.

@@ -39,9 +39,9 @@ protected:
     void expectFocused(TestClientWindow& c, std::optional<QString> applicationID) {
         const auto focused = helpers.focusedWindow();
         ASSERT_TRUE(focused);
-        EXPECT_EQ(focused->windowID, c.id());
-        EXPECT_EQ(focused->application.pid, pid(c));
-        EXPECT_EQ(focused->application.applicationID, applicationID);
+        EXPECT_EQ(std::tuple(focused->windowID, focused->application.pid,
+                             focused->application.applicationID),
+                  std::tuple(c.id(), pid(c), applicationID));
     }
 
     x11::X11Desktop desktop;

@@ -21,8 +21,9 @@ protected:
     std::unique_ptr<RegionSelectionPanel> make(QRectF rect, bool compositor = true) {
         windowSystem.compositor = compositor;
         auto p = std::make_unique<RegionSelectionPanel>(rect, windowSystem);
-        p->onRegionSelected = [this](QRectF r) { regions << r; };
-        p->onCancelled = [this] { ++cancelled; };
+        QObject::connect(p.get(), &RegionSelectionPanel::regionSelected,
+                         [this](QRectF r) { regions << r; });
+        QObject::connect(p.get(), &RegionSelectionPanel::cancelled, [this] { ++cancelled; });
         return p;
     }
     /// A drag through the view's own gesture calls.
@@ -71,7 +72,7 @@ TEST_F(RegionSelectionTest, EscapeCancelsAtAnyTimeAndOtherKeysPassOn) {
     EXPECT_TRUE(v.hasSelectionLayer());  // the band stays until the owner takes the panel away
     EXPECT_FALSE(v.keyDown(3));
     EXPECT_EQ(cancelled, 1);
-    panel->cancelOperation();
+    panel->cancel();
     EXPECT_EQ(cancelled, 2);
     QTest::keyClick(&v, Qt::Key_Escape);
     QTest::keyClick(&v, Qt::Key_A);
@@ -82,7 +83,7 @@ TEST_F(RegionSelectionTest, EscapeCancelsAtAnyTimeAndOtherKeysPassOn) {
 TEST_F(RegionSelectionTest, IsAnOverlaySeenThroughWithACompositorAndWorksWithoutAPanel) {
     auto panel = make(QRectF(200, 150, 400, 300));
     EXPECT_TRUE(windowSystem.state(panel->windowHandle()).overlayPanel);
-    panel->makeKeyAndOrderFront();
+    panel->showAndActivate();
     EXPECT_TRUE(windowSystem.grabbedAreas.isEmpty());
 
     // A view without a panel takes gestures without crashing.
@@ -95,7 +96,7 @@ TEST_F(RegionSelectionTest, IsAnOverlaySeenThroughWithACompositorAndWorksWithout
 // How dark the grabbed backdrop shows is checked on a real display in RegionSelectionX11Test.
 TEST_F(RegionSelectionTest, WithoutACompositorTheScreenBelowIsGrabbedAndTheHintShownUntilADrag) {
     auto panel = make(QRectF(200, 150, 400, 300), false);
-    panel->makeKeyAndOrderFront();
+    panel->showAndActivate();
     ASSERT_EQ(windowSystem.grabbedAreas, QList<QRect>{panel->geometry()});
     RegionSelectionView& v = panel->view();
     const QImage idle = v.grab().toImage();

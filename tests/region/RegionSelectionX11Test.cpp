@@ -25,8 +25,8 @@ TEST(RegionSelectionX11Test, CoversTheRectangleDarkensWhatIsBelowAndTakesEscape)
     const QRect area(100, 100, 400, 300);  // root coordinates
     RegionSelectionPanel panel(QRectF(area), windowSystem);
     int cancelled = 0;
-    panel.onCancelled = [&] { ++cancelled; };
-    panel.makeKeyAndOrderFront();
+    QObject::connect(&panel, &RegionSelectionPanel::cancelled, [&] { ++cancelled; });
+    panel.showAndActivate();
     const auto xid = static_cast<xcb_window_t>(panel.winId());
     ASSERT_TRUE(waitUntil([&] { return inspector.rootGeometry(xid) == area; }, 5000));
     ASSERT_TRUE(waitUntil([&] { return inspector.inputFocus() == xid; }, 5000));
@@ -38,7 +38,7 @@ TEST(RegionSelectionX11Test, CoversTheRectangleDarkensWhatIsBelowAndTakesEscape)
 
     ASSERT_TRUE(xdotool({"key", "Escape"}));
     EXPECT_TRUE(waitUntil([&] { return cancelled == 1; }, 5000));
-    panel.orderOut();
+    panel.hide();
 }
 
 }  // namespace

@@ -43,13 +43,14 @@ protected:
     void SetUp() override {
         panel = std::make_unique<PiPPanel>(QRectF(100, 100, 400, 300), windowSystem, settings);
         view = &panel->captureView();
-        panel->onClose = [this] { ++calls.close; };
-        panel->onDoubleClick = [this] { ++calls.doubleClick; };
-        panel->onMouseEntered = [this] { ++calls.entered; };
-        panel->onMouseExited = [this] { ++calls.exited; };
-        panel->onResetZoom = [this] { ++calls.resetZoom; };
-        panel->onZoom = [this](QRectF r) { calls.zooms << r; };
-        panel->onFrameRateChanged = [this](int rate) { calls.rates << rate; };
+        PiPPanel* p = panel.get();
+        QObject::connect(p, &PiPPanel::closeRequested, [this] { ++calls.close; });
+        QObject::connect(p, &PiPPanel::doubleClicked, [this] { ++calls.doubleClick; });
+        QObject::connect(p, &PiPPanel::mouseEntered, [this] { ++calls.entered; });
+        QObject::connect(p, &PiPPanel::mouseExited, [this] { ++calls.exited; });
+        QObject::connect(p, &PiPPanel::zoomResetRequested, [this] { ++calls.resetZoom; });
+        QObject::connect(p, &PiPPanel::zoomRequested, [this](QRectF r) { calls.zooms << r; });
+        QObject::connect(p, &PiPPanel::frameRateChosen, [this](int rate) { calls.rates << rate; });
     }
     void commandDrag(QPointF from, QPointF to, bool command = true) {
         view->mouseDownAt(from, 1, command);
@@ -200,7 +201,7 @@ TEST_F(CaptureViewTest, FrameRateMenuChecksOnlyTheCurrentRateAndPopsUpAtThePoint
     EXPECT_FALSE(menu->actions().at(0)->isChecked());  // the menu does not change the rate itself
 
     // It pops up at the pointer, clamped to the view.
-    panel->orderFront();
+    panel->showWithoutActivating();
     const QPoint topLeft = view->mapToGlobal(QPoint(0, 0));
     QCursor::setPos(topLeft + QPoint(120, 80));
     view->showFrameRateMenu();
@@ -268,7 +269,7 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
 
 TEST_F(CaptureViewTest, WithAPictureSurfaceTheOverlaysGoThereOnlyWhenTheyChange) {
     auto surface = std::make_shared<fakes::FakePictureSurface>();
-    panel->orderFront();
+    panel->showWithoutActivating();
     panel->attachPictureSurface(surface);
     // With a compositing manager the surface cuts transparent corners itself.
     EXPECT_EQ(std::tuple(surface->geometry, surface->visible, surface->cornerRadius),
@@ -307,7 +308,7 @@ TEST_F(CaptureViewTest, WithAPictureSurfaceTheOverlaysGoThereOnlyWhenTheyChange)
     auto plainSurface = std::make_shared<fakes::FakePictureSurface>();
     plain.attachPictureSurface(plainSurface);
     EXPECT_EQ(plainSurface->cornerRadius, 0.0);
-    plain.setAlphaValue(0.25);
+    plain.setOpacity(0.25);
     EXPECT_DOUBLE_EQ(plainSurface->opacity, 0.25);
     EXPECT_EQ(plain.captureView().graphicsEffect(), nullptr);
 }

@@ -21,9 +21,9 @@ protected:
     std::unique_ptr<PiPPanel> make(bool compositor) {
         windowSystem.compositor = compositor;
         auto p = std::make_unique<PiPPanel>(QRectF(100, 120, 320, 200), windowSystem, settings);
-        p->onResize = [this](QSizeF s) { resizes << s; };
-        p->onMouseEntered = [this] { ++entered; };
-        p->onMouseExited = [this] { ++exited; };
+        QObject::connect(p.get(), &PiPPanel::resized, [this](QSizeF s) { resizes << s; });
+        QObject::connect(p.get(), &PiPPanel::mouseEntered, [this] { ++entered; });
+        QObject::connect(p.get(), &PiPPanel::mouseExited, [this] { ++exited; });
         return p;
     }
     /// What the window system last applied to the panel's window.
@@ -47,7 +47,7 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
     EXPECT_EQ(panel->captureView().bounds(), QRectF(0, 0, 320, 100));
     panel->setFrame(QRectF(300, 50, 320, 100));  // moved only
     EXPECT_EQ(resizes.size(), 1);
-    panel->orderFront();
+    panel->showWithoutActivating();
     QCoreApplication::processEvents();
     panel->setFrame(QRectF(300, 50, 400, 250));
     panel->resize(410, 256);  // as the window manager would
@@ -62,7 +62,7 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
     // (that they survive showing is seen on a real display).
     const int before = state(*panel).constraintCalls;
     panel->setFrame(QRectF(0, 0, 320, 200));
-    panel->orderFront();
+    panel->showWithoutActivating();
     EXPECT_GE(state(*panel).constraintCalls, before + 2);
 }
 
@@ -70,15 +70,15 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
     auto panel = make(true);
     EXPECT_TRUE(panel->testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_FALSE(state(*panel).shapeSet);  // corners are painted
-    panel->setAlphaValue(0.1);
+    panel->setOpacity(0.1);
     EXPECT_DOUBLE_EQ(state(*panel).opacity, 0.1);
 
-    panel->orderFront();
-    panel->animateAlphaValue(0.0);
-    EXPECT_DOUBLE_EQ(panel->alphaValue(), 0.0);  // the target at once
-    EXPECT_GT(state(*panel).opacity, 0.0);       // the picture fades meanwhile
+    panel->showWithoutActivating();
+    panel->animateOpacity(0.0);
+    EXPECT_DOUBLE_EQ(panel->opacity(), 0.0);  // the target at once
+    EXPECT_GT(state(*panel).opacity, 0.0);    // the picture fades meanwhile
     EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).opacity == 0.0; }, 2000));
-    panel->animateAlphaValue(1.0);
+    panel->animateOpacity(1.0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).opacity == 1.0; }, 2000));
 
     // Click-through (hover from polling the pointer meanwhile is checked on a real display).
@@ -102,11 +102,11 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
 TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlphaDims) {
     auto panel = make(false);
     ASSERT_TRUE(state(*panel).shape.has_value());
-    panel->setAlphaValue(0.1);
+    panel->setOpacity(0.1);
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(panel->captureView().graphicsEffect());
     ASSERT_NE(effect, nullptr);
     EXPECT_DOUBLE_EQ(effect->opacity(), 0.1);
-    panel->setAlphaValue(1.0);
+    panel->setOpacity(1.0);
     EXPECT_TRUE(shapeHas(*panel, {160, 100}));
     EXPECT_EQ(panel->captureView().graphicsEffect(), nullptr);
 
@@ -116,8 +116,8 @@ TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlpha
     EXPECT_FALSE(shapeHas(*panel, {499, 299}));
     ASSERT_TRUE(state(*panel).shape.has_value());
 
-    panel->orderFront();
-    panel->animateAlphaValue(0.0);
+    panel->showWithoutActivating();
+    panel->animateOpacity(0.0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).shape->isEmpty(); }, 2000));
 }
 

@@ -78,9 +78,9 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return near(at({60, 60}), kRed); }, 5000));
 
         panel = std::make_unique<PiPPanel>(QRectF(kPanelRect), windowSystem, settings);
-        panel->onResize = [this](QSizeF s) { resizes << s; };
-        panel->onMouseEntered = [this] { ++entered; };
-        panel->onMouseExited = [this] { ++exited; };
+        QObject::connect(panel.get(), &PiPPanel::resized, [this](QSizeF s) { resizes << s; });
+        QObject::connect(panel.get(), &PiPPanel::mouseEntered, [this] { ++entered; });
+        QObject::connect(panel.get(), &PiPPanel::mouseExited, [this] { ++exited; });
         panel->setContentAspectRatio({320, 200});
         panel->setContentMinSize({150, 150});
         auto surface = capture.makePictureSurface(*panel->windowHandle());
@@ -90,7 +90,7 @@ protected:
         stream->setPictureSurface(surface);
         const auto error = startCaptureOnceListed(*stream, source->id());
         ASSERT_FALSE(error) << qPrintable(error->description);
-        panel->orderFront();
+        panel->showWithoutActivating();
         ASSERT_TRUE(waitUntil([&] { return geometry() == kPanelRect; }, 5000))
             << "panel not placed where asked";
         const QPoint c = kPanelRect.center();
@@ -233,10 +233,10 @@ TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCornersAndNothingAtAlphaZero) 
         EXPECT_TRUE(near(at(p + inward), kRed) && near(at(p + 6 * inward), kGreen)) << describe(p);
     }
 
-    panel->setAlphaValue(0.0);
+    panel->setOpacity(0.0);
     EXPECT_TRUE(waitUntil([&] { return near(at(c), kRed); }, 5000)) << describe(at(c));
     EXPECT_TRUE(near(at({r.left() + 4, c.y()}), kRed));
-    panel->animateAlphaValue(1.0);
+    panel->animateOpacity(1.0);
     EXPECT_TRUE(waitUntil([&] { return near(at(c), kGreen); }, 5000)) << describe(at(c));
 }
 
