@@ -1,6 +1,5 @@
 #include "platform/qt/JsonDefaultsStore.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,9 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/qt/PrivateFile.h"
 
 namespace mirano {
 
@@ -171,38 +171,14 @@ void JsonDefaultsStore::replaceValues(const QJsonObject& fresh) {
 
 JsonDefaultsStore::ReadResult JsonDefaultsStore::readFile() const {
     ReadResult r;
-    // Non-blocking, so that a FIFO in the file's place cannot stall the main thread in open();
-    // only a regular file of a sane size is read (a symlink to one is followed).
-    const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return r;
+    const SmallFile file = readSmallFile(path_, kMaxFileBytes);
+    if (file.status == SmallFile::Status::missing) return r;
+    if (file.status == SmallFile::Status::refused) {
         r.status = ReadStatus::unreadable;
-        r.reason = QString::fromLocal8Bit(std::strerror(errno));
+        r.reason = file.reason;
         return r;
     }
-    const auto unreadable = [&](QString reason) {
-        ::close(fd);
-        r.status = ReadStatus::unreadable;
-        r.reason = std::move(reason);
-        return r;
-    };
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return unreadable(QString::fromLocal8Bit(std::strerror(errno)));
-    if (!S_ISREG(st.st_mode)) return unreadable(QStringLiteral("not a regular file"));
-    if (st.st_size > kMaxFileBytes) return unreadable(QStringLiteral("larger than 1 MB"));
-    // Bounded even if the file grows while it is read.
-    QByteArray data(kMaxFileBytes + 1, Qt::Uninitialized);
-    qsizetype size = 0;
-    while (size < data.size()) {
-        const ssize_t n = ::read(fd, data.data() + size, static_cast<size_t>(data.size() - size));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return unreadable(QString::fromLocal8Bit(std::strerror(errno)));
-        if (n == 0) break;
-        size += n;
-    }
-    if (size > kMaxFileBytes) return unreadable(QStringLiteral("larger than 1 MB"));
-    ::close(fd);
-    data.truncate(size);
+    const QByteArray& data = file.data;
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
     if (error.error == QJsonParseError::NoError && doc.isObject()) {
@@ -238,18 +214,11 @@ void JsonDefaultsStore::write() {
         unparsable_ = false;
         if (QFileInfo::exists(path_)) return;  // could not keep it: do not overwrite it
     }
-    QDir().mkpath(QFileInfo(path_).absolutePath());
-    QSaveFile file(path_);  // temp file, fsync on commit, rename
-    bool written = file.open(QIODevice::WriteOnly);
-    if (written) {
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        file.write(QJsonDocument(values_).toJson(QJsonDocument::Indented));
-        written = file.commit();
-    }
-    if (!written) {
+    const QString error =
+        writePrivateFile(path_, QJsonDocument(values_).toJson(QJsonDocument::Indented));
+    if (!error.isEmpty()) {
         // Every change would fail the same way (a directory owned by root): say it once.
-        unwritableLog_(QStringLiteral("Settings file %1 cannot be written: %2")
-                           .arg(path_, file.errorString()));
+        unwritableLog_(QStringLiteral("Settings file %1 cannot be written: %2").arg(path_, error));
         return;
     }
     unwritableLog_.reset();
