@@ -31,7 +31,8 @@ function describe(w) {
     tell("windowChanged", JSON.stringify({
         id: String(w.internalId), resourceClass: String(w.resourceClass || ""),
         desktopFile: String(w.desktopFileName || ""), pid: w.pid,
-        normal: Boolean(w.normalWindow || w.dialog), fullScreen: Boolean(w.fullScreen),
+        normal: Boolean(w.normalWindow || w.dialog), offTaskbar: Boolean(w.skipTaskbar),
+        fullScreen: Boolean(w.fullScreen),
         minimized: Boolean(w.minimized), x: g.x, y: g.y, width: g.width, height: g.height}));
 }
 function watch(w) {
@@ -133,6 +134,7 @@ void KWinWindows::windowChanged(const QString& description) {
         break;
     }
     w.normal = d.value(QStringLiteral("normal")).toBool();
+    w.offTaskbar = d.value(QStringLiteral("offTaskbar")).toBool();
     w.fullScreen = d.value(QStringLiteral("fullScreen")).toBool();
     w.minimized = d.value(QStringLiteral("minimized")).toBool();
     w.frame = QRectF(
@@ -150,7 +152,7 @@ void KWinWindows::windowRemoved(const QString& id) {
 void KWinWindows::windowActivated(const QString& id) {
     if (!fromKWin()) return;
     activeId_ = id;
-    if (const Window* w = findId(id); w && w->normal) lastNormalId_ = id;
+    if (const Window* w = findId(id); w && isUsers(*w)) lastUserId_ = id;
     if (initialised_) return focusChanged();
     // The tracker's first activation closes its first report: the state as it was, no change.
     initialised_ = true;
@@ -169,12 +171,17 @@ void KWinWindows::commandDone(const QString& scriptName) {
     if (fromKWin()) commands_.erase(scriptName);
 }
 
+bool KWinWindows::isOurPanel(const Window& w) {
+    return w.offTaskbar && w.application.pid == QCoreApplication::applicationPid();
+}
+
+bool KWinWindows::isUsers(const Window& w) { return w.normal && !isOurPanel(w); }
+
 const KWinWindows::Window* KWinWindows::userFocused() const {
     const Window* active = findId(activeId_);
-    if (active && active->normal) return active;
+    if (active && isUsers(*active)) return active;
     // A panel of ours that took the keys stands aside for the window the user was in.
-    const bool ours = active && active->application.pid == QCoreApplication::applicationPid();
-    return ours ? findId(lastNormalId_) : nullptr;
+    return active && isOurPanel(*active) ? findId(lastUserId_) : nullptr;
 }
 
 void KWinWindows::focusChanged() {

@@ -24,9 +24,11 @@ class KWinScript;
 /// A window's number is small and stable for as long as the window lives (KWin's own ids are
 /// UUIDs). Its application is its process, with KWin's resource class (the Wayland app_id, or
 /// the X11 class) and else its desktop file as the application id. frame() is the client area
-/// where KWin tells it (Plasma 6), else the frame, borders included (5.27). While a window of
-/// ours that is no normal window (a layer-shell panel taking keys) is active, the window active
-/// before it is answered. Until the script's first report no window is known.
+/// where KWin tells it (Plasma 6), else the frame, borders included (5.27). The focused window
+/// is the active one when KWin calls it normal or a dialog. KWin 5.27 calls layer-shell
+/// surfaces normal windows too; our panels among them are told apart by staying off the
+/// taskbar: while one of them is active, the window active before it is answered. Until the
+/// script's first report no window is known.
 class KWinWindows final : public Windows, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mirano.KWinWindows")
@@ -46,8 +48,9 @@ signals:
     /// The script reported its first state, or could not be run (then no window is ever known).
     void ready(bool running);
 
-private slots:
-    // Called by our scripts in KWin.
+public slots:
+    // Called by our scripts in KWin over D-Bus (Qt exports public slots only); calls from anyone
+    // else are ignored.
     Q_SCRIPTABLE void windowChanged(const QString& description);
     Q_SCRIPTABLE void windowRemoved(const QString& id);
     Q_SCRIPTABLE void windowActivated(const QString& id);
@@ -60,6 +63,7 @@ private:
         WindowNumber number = 0;
         AppIdentity application;
         bool normal = false;
+        bool offTaskbar = false;
         bool fullScreen = false;
         bool minimized = false;
         QRectF frame;
@@ -69,7 +73,11 @@ private:
     bool fromKWin() const;
     const Window* find(WindowNumber number) const;
     const Window* findId(const QString& id) const;
-    /// The active window when it is a normal one; the one before it while ours is active.
+    /// A panel of ours: off the taskbar, as all of them are.
+    static bool isOurPanel(const Window& w);
+    /// A window the user can mean: normal or a dialog, and none of our panels.
+    static bool isUsers(const Window& w);
+    /// The active window when it is the user's; the one before it while our panel is active.
     const Window* userFocused() const;
     /// Signals what the last event changed for the user's focus.
     void focusChanged();
@@ -85,7 +93,7 @@ private:
     std::map<WindowNumber, Window> windows_;
     WindowNumber nextNumber_ = 1;
     QString activeId_;
-    QString lastNormalId_;
+    QString lastUserId_;
     bool initialised_ = false;
     std::optional<AppIdentity> activeApplication_;
     bool activeFullScreen_ = false;

@@ -65,12 +65,12 @@ PortalShortcuts::PortalShortcuts(const QDBusConnection& bus, QObject* parent)
     : QObject(parent), bus_(bus) {
     // Before any session exists, so no activation can come unheard.
     bus_.connect(kPortalService, kPortalPath, kGlobalShortcuts, QStringLiteral("Activated"), this,
-                 SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                 SLOT(onActivated(QDBusMessage)));
 }
 
 PortalShortcuts::~PortalShortcuts() {
     bus_.disconnect(kPortalService, kPortalPath, kGlobalShortcuts, QStringLiteral("Activated"),
-                    this, SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                    this, SLOT(onActivated(QDBusMessage)));
     if (!sessionHandle_.isEmpty())
         bus_.send(QDBusMessage::createMethodCall(kPortalService, sessionHandle_,
                                                  QStringLiteral("org.freedesktop.portal.Session"),
@@ -128,9 +128,12 @@ void PortalShortcuts::bindShortcuts(const QVariant& shortcuts) {
         });
 }
 
-void PortalShortcuts::onActivated(const QDBusObjectPath& session, const QString& shortcut,
-                                  qulonglong, const QVariantMap&) {
-    if (session.path() != sessionHandle_) return;
+void PortalShortcuts::onActivated(const QDBusMessage& message) {
+    // (o session_handle, s shortcut_id, t timestamp, a{sv} options)
+    const QVariantList arguments = message.arguments();
+    if (arguments.size() < 2 || arguments[0].value<QDBusObjectPath>().path() != sessionHandle_)
+        return;
+    const QString shortcut = arguments[1].toString();
     if (shortcut == kMirrorWindow)
         emit mirrorWindowActivated();
     else if (shortcut == kMirrorRegion)

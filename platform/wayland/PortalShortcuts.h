@@ -2,7 +2,7 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QDBusObjectPath>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -56,8 +56,9 @@ signals:
     void hideOrShowActivated();
 
 private slots:
-    void onActivated(const QDBusObjectPath& session, const QString& shortcut, qulonglong timestamp,
-                     const QVariantMap& options);
+    /// The portal's Activated signal, taken as the whole message: Qt 6.4's D-Bus does not
+    /// connect it to a slot with its four arguments by reference.
+    void onActivated(const QDBusMessage& message);
 
 private:
     void bindShortcuts(const QVariant& shortcuts);
