@@ -77,19 +77,13 @@ void KWinScript::load() {
                 QStringLiteral("KWin did not load the script (%1)").arg(reply.error().message()));
         if (reply.value() < 0) return fail(QStringLiteral("KWin refused the script"));
         loaded_ = true;
-        // The answer comes from KWin's own connection: scripts call back from it.
-        const QString kwin = reply.reply().service();
         // start() runs every script loaded and not yet running: ours. (The object of the
-        // script itself has moved between KWin versions.)
-        auto* run = new QDBusPendingCallWatcher(
-            bus_.asyncCall(scriptingCall(QStringLiteral("start"), {})), this);
-        connect(run, &QDBusPendingCallWatcher::finished, this, [this, run, kwin] {
-            run->deleteLater();
-            if (run->isError())
-                return fail(QStringLiteral("KWin did not start the script (%1)")
-                                .arg(run->error().message()));
-            if (auto started = std::exchange(started_, nullptr)) started(kwin, std::nullopt);
-        });
+        // script itself has moved between KWin versions.) No answer is awaited: the script may
+        // call back before it comes, and its caller must know KWin by then.
+        bus_.send(scriptingCall(QStringLiteral("start"), {}));
+        // The answer came from KWin's own connection: scripts call back from it.
+        if (auto started = std::exchange(started_, nullptr))
+            started(reply.reply().service(), std::nullopt);
     });
 }
 

@@ -23,7 +23,8 @@ public:
     using Started = std::function<void(std::optional<QString> kwin, std::optional<Error> error)>;
 
     /// Starts loading `source` under `name` (see newName()); `started` runs once, later than
-    /// the call.
+    /// the call: when KWin has loaded the script and has been told to run it, before the
+    /// script can call back, or when KWin did not load it.
     KWinScript(const QDBusConnection& bus, const QString& name, const QString& source,
                Started started, QObject* parent = nullptr);
     ~KWinScript() override;

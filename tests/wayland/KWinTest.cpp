@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusReply>
+#include <QDir>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QWidget>
@@ -262,4 +263,26 @@ TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
         EXPECT_TRUE(waitUntil([&] { return row.spy->count() == 1; })) << qPrintable(row.id);
     }
     EXPECT_EQ(window.count() + region.count() + hide.count(), 3);
+}
+
+TEST(PortalShortcutsTest, WithoutAPortalBindingFailsWithOneLine) {
+    // A bus of our own with no one on it.
+    ChildProcess daemon("dbus-daemon", {"--session", "--nofork", "--print-address=1",
+                                        "--address=unix:tmpdir=" + QDir::tempPath()});
+    ASSERT_TRUE(daemon.waitForReadLine(10000));
+    const QDBusConnection bus =
+        QDBusConnection::connectToBus(QString::fromUtf8(daemon.readLine()).trimmed(), "bare");
+    {
+        PortalShortcuts shortcuts(bus);
+        std::optional<std::optional<mirano::Error>> bound;
+        testing::internal::CaptureStdout();
+        shortcuts.bind(PortalShortcuts::Triggers{"LOGO+p", "SHIFT+LOGO+p", ""},
+                       [&](std::optional<mirano::Error> error) { bound = error; });
+        EXPECT_TRUE(waitUntil([&] { return bound.has_value(); }, 10000));
+        const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());
+        ASSERT_TRUE(bound && *bound);
+        EXPECT_EQ(out.count('\n'), 1) << qPrintable(out);
+        EXPECT_TRUE(out.contains("mirano --toggle")) << qPrintable(out);
+    }
+    QDBusConnection::disconnectFromBus("bare");
 }
