@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed and runs every check: the format check, then all test levels (unit,
-# widget, X11 integration, Wayland capture on a private PipeWire and the Wayland desktop side on
-# a headless sway) under AddressSanitizer + UBSan
+# widget, X11 integration, Wayland capture on a private PipeWire, the Wayland desktop side on
+# a headless sway and the KDE pieces on a headless KWin) under AddressSanitizer + UBSan
 # with leak detection, then the threaded code's tests (capture and hotkeys, unit and X11, and
 # the Wayland capture thread) under ThreadSanitizer. The
 # sanitizer options and suppressions come with the tests (tests/CMakeLists.txt,

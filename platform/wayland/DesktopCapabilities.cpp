@@ -55,6 +55,8 @@ DesktopCapabilities decideCapabilities(const DesktopFacts& facts) {
     }
     if (hasGlobal(facts.globals, QStringLiteral("zwlr_foreign_toplevel_manager_v1"))) {
         c.focus = FocusSource::toplevelList;
+    } else if (facts.busNames.contains(QStringLiteral("org.kde.KWin"))) {
+        c.focus = FocusSource::kwinScript;
     } else {
         parts << QStringLiteral(
             "no window list: the PiP does not follow the focused window "

@@ -23,7 +23,8 @@ struct DesktopFacts {
 };
 
 enum class PanelMode { layerSurface, ordinaryWindow };
-enum class FocusSource { toplevelList, none };
+/// Where the focused window is learnt: the wlr toplevel list, or a script inside KWin.
+enum class FocusSource { toplevelList, kwinScript, none };
 enum class CaptureRoute { screenCastPortal, none };
 enum class ShortcutRoute { globalShortcutsPortal, boundCommand };
 

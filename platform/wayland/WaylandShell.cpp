@@ -1,8 +1,11 @@
 // Picks the implementation of each desktop service that the running compositor supports.
 #include "platform/wayland/WaylandShell.h"
 
+#include <QDBusConnection>
 #include <QtGlobal>
 
+#include "platform/wayland/KWinScript.h"
+#include "platform/wayland/KWinWindows.h"
 #include "platform/wayland/ToplevelList.h"
 #include "platform/wayland/UnlistedWindows.h"
 #include "platform/wayland/WaylandPanelWindowSystem.h"
@@ -18,8 +21,10 @@ std::unique_ptr<PanelWindowSystem> makePanelWindowSystem() {
 
 std::unique_ptr<Windows> makeWindows(QObject* parent) {
     auto list = std::make_unique<ToplevelList>();
-    if (!list->isAvailable()) return std::make_unique<UnlistedWindows>(parent);
-    return std::make_unique<WlrWindows>(std::move(list), parent);
+    if (list->isAvailable()) return std::make_unique<WlrWindows>(std::move(list), parent);
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (KWinScript::isAvailable(bus)) return std::make_unique<KWinWindows>(bus, parent);
+    return std::make_unique<UnlistedWindows>(parent);
 }
 
 }  // namespace mirano::wayland

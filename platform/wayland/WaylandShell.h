@@ -18,8 +18,9 @@ namespace mirano::wayland {
 void prepareQtForPanels();
 /// Layer-surface panels, or ordinary windows where the compositor has no layer shell.
 std::unique_ptr<PanelWindowSystem> makePanelWindowSystem();
-/// The toplevel list where the compositor offers wlr-foreign-toplevel-management, otherwise a
-/// service that knows no windows and says so once per behaviour.
+/// The toplevel list where the compositor offers wlr-foreign-toplevel-management, else KWin's
+/// windows through a script where KWin runs on the session bus, otherwise a service that knows
+/// no windows and says so once per behaviour.
 std::unique_ptr<Windows> makeWindows(QObject* parent = nullptr);
 
 }  // namespace mirano::wayland

@@ -48,7 +48,13 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
           "an ordinary window and cannot be kept above others; no window list: the PiP does "
           "not follow the focused window nor step aside for full screen; " +
               kBind}},
-        {"KDE: layer shell and the shortcut portal, but no wlr window list",
+        {"KDE: layer shell, the shortcut portal, and the windows through a KWin script",
+         {"KDE", kKWin, {kPortal, "org.kde.KWin"}, QStringList{kScreenCast, kShortcuts}},
+         {PanelMode::layerSurface, FocusSource::kwinScript, CaptureRoute::screenCastPortal,
+          ShortcutRoute::globalShortcutsPortal,
+          "Wayland (KDE): capture through the screen-cast portal; shortcut through the "
+          "global-shortcuts portal"}},
+        {"KWin's protocols without KWin on the bus: no window list",
          {"KDE", kKWin, {kPortal}, QStringList{kScreenCast, kShortcuts}},
          {PanelMode::layerSurface, FocusSource::none, CaptureRoute::screenCastPortal,
           ShortcutRoute::globalShortcutsPortal,

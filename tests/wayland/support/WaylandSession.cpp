@@ -1,7 +1,6 @@
 #include "tests/wayland/support/WaylandSession.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -22,12 +21,6 @@ bool waitFor(int timeoutMs, Condition condition) {
     for (QDeadlineTimer deadline(timeoutMs); !condition(); QThread::msleep(10))
         if (deadline.hasExpired()) return false;
     return true;
-}
-
-/// Runs a system tool as ourselves to completion; true when it exited with 0.
-bool runTool(const QString& program, const QStringList& args) {
-    ChildProcess tool(program, args, ChildProcess::Options{{}, true});
-    return tool.waitForFinished(30000) && tool.exitCode() == 0;
 }
 
 /// A session bus of the session's user that also admits `alsoAdmitted` (the test).
@@ -62,61 +55,26 @@ WaylandSession::~WaylandSession() {
     wireplumber_.reset();
     pipewire_.reset();
     bus_.reset();
-    if (!runtimeDir_.isEmpty()) QDir(runtimeDir_).removeRecursively();
-    if (!user_.isEmpty()) runTool(QStringLiteral("userdel"), {QStringLiteral("-r"), user_});
 }
 
 void WaylandSession::start() {
-    if (!makeUser()) return;
-    QByteArray dir = QFile::encodeName(QDir::tempPath() + "/mirano-wayland-XXXXXX");
-    if (!mkdtemp(dir.data()) || chown(dir.constData(), uid_, gid_) != 0 ||
-        chmod(dir.constData(), 0700) != 0) {
-        error_ = QStringLiteral("no runtime directory");
+    if (!user_.error().isEmpty()) {
+        error_ = user_.error();
         return;
     }
-    runtimeDir_ = QFile::decodeName(dir);
     if (!startBus()) return;
     if (options_.pipewire) startPipeWire();
 }
 
-bool WaylandSession::makeUser() {
-    if (geteuid() != 0) {
-        const passwd* me = getpwuid(geteuid());
-        uid_ = geteuid();
-        gid_ = getegid();
-        home_ = me ? QString::fromLocal8Bit(me->pw_dir) : QDir::homePath();
-        return true;
-    }
-    // Compositors refuse to run as root, and a user's session should not be root's anyway.
-    const QString name = QStringLiteral("mirano-wl%1").arg(getpid());
-    if (!runTool(QStringLiteral("useradd"),
-                 {QStringLiteral("-m"), QStringLiteral("-s"), QStringLiteral("/bin/sh"), name})) {
-        error_ = QStringLiteral("useradd %1 failed").arg(name);
-        return false;
-    }
-    user_ = name;
-    const passwd* entry = getpwnam(name.toLocal8Bit().constData());
-    if (!entry) {
-        error_ = QStringLiteral("user %1 not found after useradd").arg(name);
-        return false;
-    }
-    uid_ = entry->pw_uid;
-    gid_ = entry->pw_gid;
-    home_ = QString::fromLocal8Bit(entry->pw_dir);
-    return true;
-}
-
 QProcessEnvironment WaylandSession::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home_);
-    if (!user_.isEmpty()) {
-        env.insert(QStringLiteral("USER"), user_);
-        env.insert(QStringLiteral("LOGNAME"), user_);
-    }
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_);
+    env.insert(QStringLiteral("HOME"), user_.home());
+    env.insert(QStringLiteral("USER"), user_.name());
+    env.insert(QStringLiteral("LOGNAME"), user_.name());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
     for (const char* name :
          {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
-        env.insert(QLatin1String(name), runtimeDir_ + "/" + QString::fromLatin1(name).toLower());
+        env.insert(QLatin1String(name), runtimeDir() + "/" + QString::fromLatin1(name).toLower());
     if (!busAddress_.isEmpty()) env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SYSTEM_BUS_ADDRESS"})
         env.remove(QLatin1String(name));
@@ -129,21 +87,15 @@ QProcessEnvironment WaylandSession::environment() const {
 std::unique_ptr<ChildProcess> WaylandSession::launch(const QString& program,
                                                      const QStringList& args,
                                                      bool discardOutput) const {
-    ChildProcess::Options options{environment(), discardOutput};
-    if (user_.isEmpty()) return std::make_unique<ChildProcess>(program, args, options);
-    // setpriv execs the program itself, so the process we stop is the program.
-    const QStringList asUser{QStringLiteral("--reuid=%1").arg(uid_),
-                             QStringLiteral("--regid=%1").arg(gid_),
-                             QStringLiteral("--init-groups"), QStringLiteral("--"), program};
-    return std::make_unique<ChildProcess>(QStringLiteral("setpriv"), asUser + args, options);
+    return user_.start(program, args, environment(), discardOutput);
 }
 
 bool WaylandSession::startBus() {
-    const QString config = runtimeDir_ + "/bus.conf";
+    const QString config = runtimeDir() + "/bus.conf";
     QFile file(config);
     const QString me = QString::fromLocal8Bit(getpwuid(geteuid())->pw_name);
     if (!file.open(QIODevice::WriteOnly) ||
-        file.write(busConfig(runtimeDir_ + "/bus", user_.isEmpty() ? me : user_, me)) < 0) {
+        file.write(busConfig(runtimeDir() + "/bus", user_.name(), me)) < 0) {
         error_ = QStringLiteral("cannot write %1").arg(config);
         return false;
     }
@@ -162,7 +114,7 @@ bool WaylandSession::startBus() {
 
 bool WaylandSession::startPipeWire() {
     pipewire_ = launch(QStringLiteral("pipewire"), {}, true);
-    const QString socket = runtimeDir_ + "/pipewire-0";
+    const QString socket = runtimeDir() + "/pipewire-0";
     if (!waitFor(10000, [&] { return QFileInfo::exists(socket) || !pipewire_->running(); }) ||
         !pipewire_->running()) {
         error_ = QStringLiteral("pipewire did not start (is the pipewire package installed?)");

@@ -1,12 +1,11 @@
 // A private desktop session for Wayland tests: a session bus, PipeWire and WirePlumber, run as
-// a throw-away user when the tests run as root (as in CI), stopped with all it started.
+// a TestUser (a throw-away account when the tests run as root, as in CI), stopped with all it
+// started.
 //
 // The test binary itself stays the user it was started as: the bus admits it besides the
 // session's user, and root reaches the session's sockets. Programs that must not run as root
 // (compositors) are started through spawn(), which runs them as the session's user.
 #pragma once
-
-#include <sys/types.h>
 
 #include <QProcessEnvironment>
 #include <QString>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/TestUser.h"
 
 namespace mirano::testing {
 
@@ -27,8 +27,8 @@ public:
     };
     WaylandSession();
     explicit WaylandSession(Options options);
-    /// Stops every program (the last started first), then removes the runtime directory and
-    /// the throw-away user.
+    /// Stops every program (the last started first), then the user goes with its runtime
+    /// directory.
     ~WaylandSession();
     WaylandSession(const WaylandSession&) = delete;
     WaylandSession& operator=(const WaylandSession&) = delete;
@@ -36,7 +36,7 @@ public:
     /// Empty when everything started; otherwise why not.
     QString error() const { return error_; }
     /// The session's XDG_RUNTIME_DIR (mode 0700, owned by the session's user).
-    QString runtimeDir() const { return runtimeDir_; }
+    QString runtimeDir() const { return user_.runtimeDir(); }
     /// The private session bus, "unix:path=…".
     QString busAddress() const { return busAddress_; }
     /// The environment of the session's programs: runtime, bus, and XDG directories of their
@@ -52,19 +52,14 @@ public:
 
 private:
     void start();
-    bool makeUser();
     bool startBus();
     bool startPipeWire();
     std::unique_ptr<ChildProcess> launch(const QString& program, const QStringList& args,
                                          bool discardOutput) const;
 
     Options options_;
+    TestUser user_;
     QString error_;
-    QString user_;  // the throw-away user; empty when running as ourselves
-    uid_t uid_ = 0;
-    gid_t gid_ = 0;
-    QString home_;
-    QString runtimeDir_;
     QString busAddress_;
     std::unique_ptr<ChildProcess> bus_;
     std::unique_ptr<ChildProcess> pipewire_;

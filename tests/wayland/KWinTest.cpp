@@ -1,0 +1,288 @@
+// The KDE pieces of the Wayland backend on a real headless KWin: the GlobalShortcuts portal,
+// the focused window through a KWin script, and panels above normal windows; KWin scripts are
+// the oracle.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusReply>
+#include <QDir>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QWidget>
+
+#include "platform/wayland/KWinScript.h"
+#include "platform/wayland/KWinWindows.h"
+#include "platform/wayland/PortalShortcuts.h"
+#include "platform/wayland/WaylandPanelWindowSystem.h"
+#include "settings/ModifierKey.h"
+#include "tests/support/X11Session.h"
+#include "tests/wayland/support/KWinSession.h"
+
+using namespace mirano::testing;
+using namespace mirano::wayland;
+using mirano::AppIdentity;
+using mirano::Windows;
+
+namespace {
+const QString kA = "mirano.test.a";
+const QString kB = "mirano.test.b";
+
+/// JavaScript: the KWin window whose resource class is `appId` (Plasma 6 and 5.27 names).
+QString windowOf(const QString& appId) {
+    return QStringLiteral(
+               "(workspace.windowList ? workspace.windowList() : workspace.clientList())"
+               ".find(w => w.resourceClass == %1)")
+        .arg(KWinScript::quoted(appId));
+}
+/// JavaScript: the active window.
+const QString kActive =
+    "(workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient)";
+
+/// JavaScript: makes `w` the active window.
+const QString kActivate =
+    "if (workspace.activeWindow !== undefined) workspace.activeWindow = w; "
+    "else workspace.activeClient = w";
+
+/// Runs `statement` on the window of `appId` inside KWin; true when the window was there.
+bool onWindow(const QString& appId, const QString& statement) {
+    return kwinEvaluate(QStringLiteral("(function() { const w = %1; if (!w) return false; %2; "
+                                       "return true; })()")
+                            .arg(windowOf(appId), statement))
+        .toBool();
+}
+
+QString activeAppId() {
+    return kwinEvaluate(QStringLiteral("(function() { const w = %1; return w ? "
+                                       "String(w.resourceClass) : \"\"; })()")
+                            .arg(kActive))
+        .toString();
+}
+
+/// Starts our test window with `appId` and waits until KWin has made it the active one.
+ChildProcess* startTestWindow(const QString& appId, const QString& colour) {
+    ChildProcess* client = gKWin->startClient(
+        X11Session::builtProgram("tests/wayland/mirano_wayland_test_window"), {appId, colour});
+    EXPECT_TRUE(waitUntil([&] { return activeAppId() == appId; }, 15000))
+        << "KWin never activated " << qPrintable(appId);
+    return client;
+}
+
+QString focusedAppId(Windows& windows) {
+    const auto focused = windows.focusedWindow();
+    return focused ? focused->application.applicationID.value_or(QString()) : QString();
+}
+
+/// KWin's state of the window of `appId`: geometry, full screen, minimised.
+QJsonObject kwinState(const QString& appId) {
+    return kwinEvaluate(
+               QStringLiteral("(function() { const w = %1; if (!w) return null; "
+                              "const g = w.frameGeometry; return {x: g.x, y: g.y, width: "
+                              "g.width, height: g.height, fullScreen: w.fullScreen, minimized: "
+                              "w.minimized}; })()")
+                   .arg(windowOf(appId)))
+        .toObject();
+}
+}  // namespace
+
+TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsClosedWindows) {
+    ASSERT_TRUE(KWinScript::isAvailable(QDBusConnection::sessionBus()));
+    KWinWindows windows(QDBusConnection::sessionBus());
+    QSignalSpy ready(&windows, &KWinWindows::ready);
+    QSignalSpy activated(&windows, &Windows::applicationActivated);
+    QSignalSpy fullScreen(&windows, &Windows::fullScreenOrDesktopChanged);
+    ASSERT_TRUE(ready.wait(10000));
+    EXPECT_TRUE(ready.at(0).at(0).toBool());
+
+    ChildProcess* a = startTestWindow(kA, "darkred");
+    ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
+    const mirano::WindowNumber numberA = windows.focusedWindow()->windowID;
+    EXPECT_EQ(windows.focusedWindow()->application.pid, a->processId());
+    ChildProcess* b = startTestWindow(kB, "darkblue");
+    ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
+    const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
+    EXPECT_NE(numberA, numberB);
+    ASSERT_FALSE(activated.isEmpty());
+    EXPECT_EQ(activated.last().at(0).value<AppIdentity>().applicationID, kB);
+
+    // Focus moved by KWin: reported, with the same number as before.
+    ASSERT_TRUE(onWindow(kA, kActivate));
+    ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
+    EXPECT_EQ(windows.focusedWindow()->windowID, numberA);
+    EXPECT_EQ(activated.last().at(0).value<AppIdentity>().applicationID, kA);
+
+    // Where KWin has the window.
+    const QJsonObject stateA = kwinState(kA);
+    EXPECT_EQ(windows.frame(numberA),
+              QRectF(stateA["x"].toDouble(), stateA["y"].toDouble(), stateA["width"].toDouble(),
+                     stateA["height"].toDouble()));
+
+    // Full screen in and out, each a change.
+    const qsizetype changesBefore = fullScreen.count();
+    ASSERT_TRUE(onWindow(kA, "w.fullScreen = true"));
+    EXPECT_TRUE(waitUntil([&] { return windows.isFullScreen(numberA); }));
+    EXPECT_FALSE(windows.isFullScreen(numberB));
+    ASSERT_TRUE(onWindow(kA, "w.fullScreen = false"));
+    EXPECT_TRUE(waitUntil([&] { return !windows.isFullScreen(numberA); }));
+    EXPECT_EQ(fullScreen.count(), changesBefore + 2);
+
+    // Minimised by KWin, restored by us.
+    ASSERT_TRUE(onWindow(kB, "w.minimized = true"));
+    EXPECT_TRUE(waitUntil([&] { return windows.isMinimized(numberB); }));
+    windows.unminimize(numberB);
+    EXPECT_TRUE(waitUntil([&] { return !kwinState(kB)["minimized"].toBool(true); }));
+    EXPECT_TRUE(waitUntil([&] { return !windows.isMinimized(numberB); }));
+
+    // Bringing a window to the front, as a double-click on the PiP does.
+    windows.activate(numberB);
+    EXPECT_TRUE(waitUntil([&] { return activeAppId() == kB; }));
+    EXPECT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
+
+    // A closed window is forgotten.
+    b->stop();
+    EXPECT_TRUE(waitUntil([&] { return !windows.frame(numberB); }));
+    EXPECT_TRUE(windows.frame(numberA));
+}
+
+TEST(KWinScriptTest, ScriptRunsUntilItsOwnerGoes) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const auto isLoaded = [&](const QString& name) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "isScriptLoaded");
+        call.setArguments({name});
+        const QDBusReply<bool> reply = bus.call(call);
+        return reply.isValid() && reply.value();
+    };
+    std::optional<QString> kwin;
+    const QString name = KWinScript::newName();
+    auto script = std::make_unique<KWinScript>(bus, name, "const unused = 1;",
+                                               [&](std::optional<QString> k, auto) { kwin = k; });
+    ASSERT_TRUE(waitUntil([&] { return kwin.has_value(); }));
+    EXPECT_TRUE(isLoaded(name));
+    script.reset();
+    EXPECT_FALSE(isLoaded(name));
+}
+
+TEST(KWinPanelTest, PanelsFloatAboveNormalWindowsAndAKeyTakingOneIsLookedThrough) {
+    WaylandPanelWindowSystem ws;
+    ASSERT_TRUE(ws.hasLayerShell());
+    KWinWindows windows(QDBusConnection::sessionBus());
+    QSignalSpy ready(&windows, &KWinWindows::ready);
+    ASSERT_TRUE(ready.wait(10000));
+    startTestWindow(kA, "darkred");
+    ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
+
+    // Where KWin stacks our panel and the normal window: layer, then place (bottom first).
+    const QString panelState =
+        QStringLiteral(
+            "(function() { const p = %1; const a = %2; if (!p || !a) return null;"
+            " return {layer: p.layer, stack: p.stackingOrder, offTaskbar: p.skipTaskbar && "
+            "p.skipPager,"
+            " belowLayer: a.layer, belowStack: a.stackingOrder}; })()")
+            .arg(QStringLiteral("(workspace.windowList ? workspace.windowList() : "
+                                "workspace.clientList()).find(w => w.pid == %1)")
+                     .arg(QCoreApplication::applicationPid()),
+                 windowOf(kA));
+
+    QWidget floating(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    floating.setGeometry(944, 524, 320, 180);
+    floating.winId();
+    ws.configureFloatingPanel(*floating.windowHandle());
+    floating.show();
+    QJsonObject state;
+    ASSERT_TRUE(waitUntil([&] { return !(state = kwinEvaluate(panelState).toObject()).isEmpty(); }))
+        << "KWin never showed the panel";
+    EXPECT_TRUE(state["offTaskbar"].toBool());
+    EXPECT_GT(state["layer"].toInt(), state["belowLayer"].toInt());
+    EXPECT_GT(state["stack"].toInt(), state["belowStack"].toInt());
+    // It took no focus, and raising the window below does not cover it.
+    EXPECT_EQ(activeAppId(), kA);
+    ASSERT_TRUE(onWindow(kA, kActivate));
+    state = kwinEvaluate(panelState).toObject();
+    EXPECT_GT(state["stack"].toInt(), state["belowStack"].toInt());
+    floating.hide();
+
+    // A panel that takes the keys: KWin makes it active, the user's window is still the one
+    // focused.
+    QWidget overlay(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+    overlay.setGeometry(100, 100, 300, 200);
+    overlay.winId();
+    ws.configureOverlayPanel(*overlay.windowHandle());
+    overlay.show();
+    EXPECT_TRUE(waitUntil([&] {
+        return kwinEvaluate(QStringLiteral("(function() { const w = %1; return w ? w.pid : 0; })()")
+                                .arg(kActive))
+                   .toInt() == QCoreApplication::applicationPid();
+    })) << "KWin never gave the overlay the keys";
+    EXPECT_EQ(focusedAppId(windows), kA);
+}
+
+TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    PortalShortcuts shortcuts(bus);
+    std::optional<std::optional<mirano::Error>> bound;
+    shortcuts.bind(PortalShortcuts::preferredTriggers(
+                       mirano::ModifierKeys::physicalKey(mirano::ModifierKey::fn), "P"),
+                   [&](std::optional<mirano::Error> error) { bound = error; });
+    ASSERT_TRUE(waitUntil([&] { return bound.has_value(); }, 10000));
+    ASSERT_FALSE(*bound) << qPrintable((*bound)->description);
+
+    // KDE keeps the shortcuts under the session's token (with no application id here).
+    const QString component = PortalShortcuts::kSessionToken;
+    const auto keys = [&](const QString& action) {
+        QDBusMessage call = QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/kglobalaccel",
+                                                           "org.kde.KGlobalAccel", "shortcut");
+        call.setArguments({QStringList{component, action, QString(), QString()}});
+        const QDBusReply<QList<int>> reply = bus.call(call);
+        return reply.isValid() ? reply.value() : QList<int>{-1};
+    };
+    struct Row {
+        QString id;
+        QList<int> keys;
+        QSignalSpy* spy;
+    };
+    QSignalSpy window(&shortcuts, &PortalShortcuts::mirrorWindowActivated);
+    QSignalSpy region(&shortcuts, &PortalShortcuts::mirrorRegionActivated);
+    QSignalSpy hide(&shortcuts, &PortalShortcuts::hideOrShowActivated);
+    const Row rows[] = {
+        {PortalShortcuts::kMirrorWindow, {(Qt::META | Qt::Key_P).toCombined()}, &window},
+        {PortalShortcuts::kMirrorRegion,
+         {(Qt::META | Qt::SHIFT | Qt::Key_P).toCombined()},
+         &region},
+        {PortalShortcuts::kHideOrShow, {}, &hide},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(keys(row.id), row.keys) << qPrintable(row.id);
+        // Pressing the keys, as KWin would on a real keyboard.
+        QDBusMessage press =
+            QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/component/" + component,
+                                           "org.kde.kglobalaccel.Component", "invokeShortcut");
+        press.setArguments({row.id});
+        const QDBusMessage r = bus.call(press);
+        EXPECT_NE(r.type(), QDBusMessage::ErrorMessage) << qPrintable(r.errorMessage());
+        EXPECT_TRUE(waitUntil([&] { return row.spy->count() == 1; })) << qPrintable(row.id);
+    }
+    EXPECT_EQ(window.count() + region.count() + hide.count(), 3);
+}
+
+TEST(PortalShortcutsTest, WithoutAPortalBindingFailsWithOneLine) {
+    // A bus of our own with no one on it.
+    ChildProcess daemon("dbus-daemon", {"--session", "--nofork", "--print-address=1",
+                                        "--address=unix:tmpdir=" + QDir::tempPath()});
+    ASSERT_TRUE(daemon.waitForReadLine(10000));
+    const QDBusConnection bus =
+        QDBusConnection::connectToBus(QString::fromUtf8(daemon.readLine()).trimmed(), "bare");
+    {
+        PortalShortcuts shortcuts(bus);
+        std::optional<std::optional<mirano::Error>> bound;
+        testing::internal::CaptureStdout();
+        shortcuts.bind(PortalShortcuts::Triggers{"LOGO+p", "SHIFT+LOGO+p", ""},
+                       [&](std::optional<mirano::Error> error) { bound = error; });
+        EXPECT_TRUE(waitUntil([&] { return bound.has_value(); }, 10000));
+        const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());
+        ASSERT_TRUE(bound && *bound);
+        EXPECT_EQ(out.count('\n'), 1) << qPrintable(out);
+        EXPECT_TRUE(out.contains("mirano --toggle")) << qPrintable(out);
+    }
+    QDBusConnection::disconnectFromBus("bare");
+}
