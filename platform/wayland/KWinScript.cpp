@@ -88,8 +88,7 @@ void KWinScript::load() {
 }
 
 void KWinScript::fail(const QString& reason) {
-    if (auto started = std::exchange(started_, nullptr))
-        started(std::nullopt, Error{reason, QStringLiteral("Mirano.KWinScript")});
+    if (auto started = std::exchange(started_, nullptr)) started(std::nullopt, Error{reason});
 }
 
 }  // namespace mirano::wayland

@@ -145,8 +145,7 @@ void PortalShortcuts::onActivated(const QDBusMessage& message) {
 void PortalShortcuts::fail(const QString& reason) {
     logLine(QStringLiteral("Global shortcuts: %1; bind a key to `mirano --toggle` instead.")
                 .arg(reason));
-    finish(Error{QStringLiteral("The global shortcuts are not bound: %1.").arg(reason),
-                 QStringLiteral("Mirano.WaylandShortcuts.portal")});
+    finish(Error{QStringLiteral("The global shortcuts are not bound: %1.").arg(reason)});
 }
 
 void PortalShortcuts::finish(std::optional<Error> error) {
