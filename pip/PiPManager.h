@@ -80,6 +80,9 @@ public:
     void handleAppActivation(const AppIdentity& application);
     void updateFullscreenSuppression();
     void handleModifierTap();
+    /// Hides a shown PiP or shows a hidden one, as a modifier tap over it does without
+    /// auto-hide; the pointer may be anywhere.
+    void toggleHidden();
     void setCommandHeld(bool held);
     void mouseEnteredPanel();
     void mouseExitedPanel();

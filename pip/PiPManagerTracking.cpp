@@ -92,6 +92,11 @@ void PiPManager::handleModifierTap() {
         }
         return;
     }
+    toggleHidden();
+}
+
+void PiPManager::toggleHidden() {
+    if (!pipPanel_) return;
     if (!isPiPHidden_) {
         setPiPHidden(true);
         hidePiP();
