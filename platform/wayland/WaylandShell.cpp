@@ -16,9 +16,8 @@ std::unique_ptr<PanelWindowSystem> makePanelWindowSystem() {
     return std::make_unique<WaylandPanelWindowSystem>();
 }
 
-std::unique_ptr<Windows> makeWindows(QObject* parent) {
-    auto list = std::make_unique<ToplevelList>();
-    if (!list->isAvailable()) return std::make_unique<UnlistedWindows>(parent);
+std::unique_ptr<Windows> makeWindows(std::shared_ptr<ToplevelList> list, QObject* parent) {
+    if (!list || !list->isAvailable()) return std::make_unique<UnlistedWindows>(parent);
     return std::make_unique<WlrWindows>(std::move(list), parent);
 }
 
