@@ -1,5 +1,6 @@
 // The PiP controller's start of a region selection over the focused window.
 #include "pip/PiPManager.h"
+#include "platform/Log.h"
 #include "platform/Permissions.h"
 #include "region/RegionSelectionPanel.h"
 
@@ -18,6 +19,12 @@ void PiPManager::beginRegionSelection() {
     if (previous && *previous == focused->windowID) return;
     const auto frame = helpers_.windowFrame(focused->windowID);
     if (!frame) return;
+    // Some desktops (Wayland) never tell where a window is: there is nothing to pick from.
+    if (frame->isEmpty()) {
+        logLine(QStringLiteral(
+            "Cannot select a region: the desktop does not tell where the window is."));
+        return;
+    }
 
     auto panel = std::make_unique<RegionSelectionPanel>(*frame, services_.panelWindowSystem);
     const QPointer<RegionSelectionPanel> me(panel.get());

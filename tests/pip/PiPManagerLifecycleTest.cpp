@@ -251,6 +251,9 @@ TEST_F(Region, NothingToSelectOnWithoutPermissionAFocusedWindowOrItsFrame) {
     windows.focused = 0;
     EXPECT_FALSE(selects());
     windows.focused = kWindowID;
+    // A window whose place the desktop does not tell (Wayland).
+    windows.windows[kWindowID].frame = QRectF();
+    EXPECT_FALSE(selects());
     windows.windows.erase(kWindowID);
     EXPECT_FALSE(selects());
 }
