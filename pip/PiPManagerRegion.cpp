@@ -13,18 +13,19 @@ void PiPManager::beginRegionSelection() {
     }
     const auto focused = helpers_.focusedWindow();
     if (!focused) return;
-    const std::optional<WindowNumber> previous = capturedWindowID_;
-    stopPiP();
-    // The Shift hotkey on the window that is already mirrored only closes its PiP.
-    if (previous && *previous == focused->windowID) return;
     const auto frame = helpers_.windowFrame(focused->windowID);
-    if (!frame) return;
-    // Some desktops (Wayland) never tell where a window is: there is nothing to pick from.
-    if (frame->isEmpty()) {
+    // Some desktops (Wayland) never tell where a window is: there is nothing to pick from, and
+    // the PiP stays as it is.
+    if (frame && frame->isEmpty()) {
         logLine(QStringLiteral(
             "Cannot select a region: the desktop does not tell where the window is."));
         return;
     }
+    const std::optional<WindowNumber> previous = capturedWindowID_;
+    stopPiP();
+    // The Shift hotkey on the window that is already mirrored only closes its PiP.
+    if (previous && *previous == focused->windowID) return;
+    if (!frame) return;
 
     auto panel = std::make_unique<RegionSelectionPanel>(*frame, services_.panelWindowSystem);
     const QPointer<RegionSelectionPanel> me(panel.get());
