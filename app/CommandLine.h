@@ -1,8 +1,11 @@
-// What `mirano` is asked to do by its command line: run, or print help or its version.
+// What `mirano` is asked to do by its command line: run, print help or its version, or hand a
+// request to the running Mirano.
 #pragma once
 
 #include <QString>
 #include <QStringList>
+
+#include "app/SingleInstance.h"
 
 namespace mirano {
 
@@ -10,7 +13,7 @@ namespace mirano {
 /// and --version work without a display.
 class CommandLine {
 public:
-    enum class Action { run, print };
+    enum class Action { run, print, remote };
 
     /// Reads the arguments that follow the program name.
     static CommandLine parse(const QStringList& arguments);
@@ -22,14 +25,19 @@ public:
     bool toStandardError() const { return toStandardError_; }
     /// The process's exit status when the action is print: 0, or 2 for a usage error.
     int exitCode() const { return exitCode_; }
+    /// What to ask of the running Mirano, when the action is remote.
+    InstanceRequest request() const { return request_; }
 
     static QString usageLine();
 
 private:
+    void usageError(const QString& message);
+
     Action action_ = Action::run;
     QString text_;
     bool toStandardError_ = false;
     int exitCode_ = 0;
+    InstanceRequest request_ = InstanceRequest::openSettings;
 };
 
 }  // namespace mirano

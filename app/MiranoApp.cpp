@@ -36,6 +36,17 @@ void finishQueuedWork() {
     }
 }
 
+/// Hands a command-line request to the running Mirano; never starts one.
+int sendRequest(const SingleInstance& instance, const CommandLine& command) {
+    if (!instance.isHeld()) {
+        std::fputs("mirano: Mirano is not running.\n", stderr);
+        return 1;
+    }
+    if (instance.ask(command.request())) return 0;
+    std::fputs("mirano: another Mirano holds this display but does not answer.\n", stderr);
+    return 1;
+}
+
 }  // namespace
 
 int MiranoApp::run(int argc, char** argv) {
@@ -52,8 +63,9 @@ int MiranoApp::run(int argc, char** argv) {
     // first.
     Backend& backend = Platform::real().backend();
     SingleInstance instance(SingleInstance::defaultDirectory(), backend.sessionName());
+    if (command.action() == CommandLine::Action::remote) return sendRequest(instance, command);
     if (!instance.claim()) {
-        if (instance.askToOpenSettings()) {
+        if (instance.ask(InstanceRequest::openSettings)) {
             logLine(QStringLiteral("Mirano is already running; its settings window is now open."));
             return 0;
         }
@@ -76,13 +88,13 @@ int MiranoApp::run(int argc, char** argv) {
     int code = 0;
     {
         MiranoApp shell;
-        instance.onOpenSettingsRequested = [&shell] { shell.openSettings(); };
+        instance.onRequest = [&shell](InstanceRequest request) { shell.handleRequest(request); };
         instance.listen();
         shell.launch();
         code = QApplication::exec();
         // The termination sequence ran at aboutToQuit; what it queued (the stream's stop) runs
         // now, and the shell with its hotkey thread goes, all before the application object.
-        instance.onOpenSettingsRequested = nullptr;
+        instance.onRequest = nullptr;
         instance.stopListening();
         finishQueuedWork();
     }
@@ -119,6 +131,21 @@ void MiranoApp::launch() {
         if (self) self->openSettings();
     };
     tray_.start();
+}
+
+void MiranoApp::handleRequest(InstanceRequest request) {
+    switch (request) {
+        case InstanceRequest::openSettings:
+            return openSettings();
+        case InstanceRequest::toggle:
+            return delegate_.hotkeyActions().captureToggle();
+        case InstanceRequest::region:
+            return pip_.beginRegionSelection();
+        case InstanceRequest::hide:
+            return pip_.toggleHidden();
+        case InstanceRequest::quit:
+            return Platform::real().application().terminate();
+    }
 }
 
 void MiranoApp::openSettings() {

@@ -6,6 +6,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/SharedPiPControl.h"
+#include "app/SingleInstance.h"
 #include "app/StatusMenu.h"
 #include "app/TrayIcon.h"
 
@@ -25,6 +26,8 @@ public:
 
     /// Opens the settings window, or brings the open one forward.
     void openSettings();
+    /// Does what a later launch asked for (`mirano --toggle` and the like).
+    void handleRequest(InstanceRequest request);
 
 private:
     void launch();

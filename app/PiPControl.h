@@ -28,6 +28,8 @@ public:
     virtual void startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) = 0;
     virtual void stopPiP() = 0;
     virtual void handleModifierTap() = 0;
+    /// Hides a shown PiP, or shows a hidden one, wherever the pointer is.
+    virtual void toggleHidden() = 0;
     virtual void setCommandHeld(bool held) = 0;
     virtual bool isHoveringVisiblePiP() const = 0;
     virtual void zoomBy(double factor) = 0;

@@ -25,6 +25,7 @@ void SharedPiPControl::startPiP(const SourceWindow& window, std::optional<QRectF
 }
 void SharedPiPControl::stopPiP() { pip_.stopPiP(); }
 void SharedPiPControl::handleModifierTap() { pip_.handleModifierTap(); }
+void SharedPiPControl::toggleHidden() { pip_.toggleHidden(); }
 void SharedPiPControl::setCommandHeld(bool held) { pip_.setCommandHeld(held); }
 bool SharedPiPControl::isHoveringVisiblePiP() const { return pip_.isHoveringVisiblePiP(); }
 void SharedPiPControl::zoomBy(double factor) { pip_.zoomBy(factor); }

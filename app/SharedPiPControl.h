@@ -20,6 +20,7 @@ public:
     void startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) override;
     void stopPiP() override;
     void handleModifierTap() override;
+    void toggleHidden() override;
     void setCommandHeld(bool held) override;
     bool isHoveringVisiblePiP() const override;
     void zoomBy(double factor) override;

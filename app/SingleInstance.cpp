@@ -25,8 +25,32 @@ namespace mirano {
 
 namespace {
 
-const QByteArray kRequest = "open-settings\n";
 const QByteArray kAnswer = "ok\n";
+
+/// The request's line on the socket.
+QByteArray lineOf(InstanceRequest request) {
+    switch (request) {
+        case InstanceRequest::openSettings:
+            return "open-settings\n";
+        case InstanceRequest::toggle:
+            return "toggle\n";
+        case InstanceRequest::region:
+            return "region\n";
+        case InstanceRequest::hide:
+            return "hide\n";
+        case InstanceRequest::quit:
+            return "quit\n";
+    }
+    return {};
+}
+
+/// The request a line names; nothing for an unknown line.
+std::optional<InstanceRequest> requestOf(const QByteArray& line) {
+    for (auto request : {InstanceRequest::openSettings, InstanceRequest::toggle,
+                         InstanceRequest::region, InstanceRequest::hide, InstanceRequest::quit})
+        if (line == lineOf(request)) return request;
+    return std::nullopt;
+}
 
 /// The session's name as a file name.
 QString sessionKey(const QString& session) {
@@ -160,17 +184,35 @@ bool SingleInstance::listen() {
             }
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 if (!socket->canReadLine()) return;
-                const bool known = socket->readLine() == kRequest;
-                if (known) socket->write(kAnswer);
+                const std::optional<InstanceRequest> request = requestOf(socket->readLine());
+                // The answer leaves before the request runs: quitting must not swallow it.
+                if (request) {
+                    socket->write(kAnswer);
+                    socket->flush();
+                }
                 socket->disconnectFromServer();
-                if (known && onOpenSettingsRequested) onOpenSettingsRequested();
+                if (request && onRequest) onRequest(*request);
             });
         }
     });
     return true;
 }
 
-bool SingleInstance::askToOpenSettings(int timeoutMs) const {
+bool SingleInstance::isHeld() const {
+    if (base_.isEmpty() || lockFd_ >= 0) return false;
+    const int fd = ::open(QFile::encodeName(lockPath()).constData(),
+                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    // A shared lock is refused exactly while an instance holds its exclusive one.
+    const bool held = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
+                      ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+bool SingleInstance::ask(InstanceRequest request, int timeoutMs) const {
+    const QByteArray line = lineOf(request);
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     const QByteArray path = QFile::encodeName(socketPath());
@@ -189,8 +231,8 @@ bool SingleInstance::askToOpenSettings(int timeoutMs) const {
         return false;
     }
     bool answered = false;
-    if (::send(fd, kRequest.constData(), static_cast<std::size_t>(kRequest.size()), MSG_NOSIGNAL) ==
-        kRequest.size()) {
+    if (::send(fd, line.constData(), static_cast<std::size_t>(line.size()), MSG_NOSIGNAL) ==
+        line.size()) {
         QByteArray reply;
         while (!reply.contains('\n')) {
             using std::chrono::milliseconds;

@@ -10,9 +10,23 @@ class QLocalServer;
 
 namespace mirano {
 
+/// What a later launch asks of the running Mirano (its command line: CommandLine).
+enum class InstanceRequest {
+    /// Open the settings window (a plain second launch).
+    openSettings,
+    /// Mirror the focused window, or close the PiP of it (what the hotkey does).
+    toggle,
+    /// Start the region selection over the focused window.
+    region,
+    /// Hide or show the PiP.
+    hide,
+    quit,
+};
+
 /// The first instance holds a lock file and listens on a local socket next to it, both in a
 /// folder private to the user and named after the window-system session. A later launch finds the
-/// lock taken and asks the holder, through the socket, to open its settings window. The kernel
+/// lock taken and hands the holder its request through the socket: one line, "open-settings",
+/// "toggle", "region", "hide" or "quit", answered "ok" once taken. The kernel
 /// drops the lock when its holder dies, so nothing stale is left after a crash. Nothing another
 /// user controls is trusted: not a folder others may write, not a lock or socket file of theirs,
 /// not a peer process of theirs. Main thread only.
@@ -38,13 +52,15 @@ public:
     bool listen();
     /// Stops answering (before the Qt application goes); the lock stays until destruction.
     void stopListening();
-    /// Asks the instance holding the lock to open its settings window and waits (bounded) for
-    /// its answer; false when it does not answer or is another user's process, which is never
-    /// sent the request. Needs no Qt application.
-    bool askToOpenSettings(int timeoutMs = 5000) const;
+    /// Whether another instance holds the lock now, without taking it. Needs no Qt application.
+    bool isHeld() const;
+    /// Sends `request` to the instance holding the lock and waits (bounded) for its answer;
+    /// false when it does not answer or is another user's process, which is never sent the
+    /// request. Needs no Qt application.
+    bool ask(InstanceRequest request, int timeoutMs = 5000) const;
 
-    /// A later launch asked for the settings window.
-    std::function<void()> onOpenSettingsRequested;
+    /// A later launch asked for something; runs after the answer went out.
+    std::function<void(InstanceRequest)> onRequest;
 
     QString lockPath() const { return base_ + QStringLiteral(".lock"); }
     QString socketPath() const { return base_ + QStringLiteral(".socket"); }

@@ -205,12 +205,30 @@ void StreamManager::restartCapture(Completion done) {
         completeLater(done);
         return;
     }
+    if (stream_ && stream_->canResume()) return resumeStream(std::move(done));
     auto self = shared_from_this();
     findWindow(*capturedWindowID_, done, [self, done](const CapturableWindow& window) {
         const auto configuration = self->makeConfiguration(
             self->lastOutputWidth_, self->lastOutputHeight_, self->currentSourceRect_);
         self->launchStream(window, configuration, done);
     });
+}
+
+void StreamManager::resumeStream(Completion done) {
+    auto self = shared_from_this();
+    auto stream = stream_;
+    stream->updateConfiguration(
+        makeConfiguration(lastOutputWidth_, lastOutputHeight_, streamRect_),
+        [self, stream, done](std::optional<Error> error) {
+            if (error) {
+                if (done) done(error);
+                return;
+            }
+            stream->startCapture([self, stream, done](std::optional<Error> error) {
+                if (!error && self->stream_ == stream) self->isStreamActive_ = true;
+                if (done) done(error);
+            });
+        });
 }
 
 void StreamManager::launchStream(const CapturableWindow& window,
@@ -239,14 +257,16 @@ void StreamManager::launchStream(const CapturableWindow& window,
     }
     if (auto surface = surface_.lock()) stream->presentInto(surface);
     auto self = shared_from_this();
-    stream->startCapture([self, stream, done](std::optional<Error> error) {
-        if (!error) {
-            // An older stream object is released, not stopped: the caller stopped it first.
-            self->stream_ = stream;
-            self->isStreamActive_ = true;
-        }
-        if (done) done(error);
-    });
+    stream->startCapture(
+        [self, stream, done, rect = configuration.sourceRect](std::optional<Error> error) {
+            if (!error) {
+                // An older stream object is released, not stopped: the caller stopped it first.
+                self->stream_ = stream;
+                self->streamRect_ = rect;
+                self->isStreamActive_ = true;
+            }
+            if (done) done(error);
+        });
 }
 
 void StreamManager::stopCapture(Completion done) {
@@ -287,6 +307,7 @@ void StreamManager::updateConfiguration(std::int64_t width, std::int64_t height,
         [self, width, height, sourceRect, done](std::optional<Error> error) {
             if (!error) {
                 self->currentSourceRect_ = sourceRect;
+                self->streamRect_ = sourceRect;
                 self->lastOutputWidth_ = width;
                 self->lastOutputHeight_ = height;
             }
@@ -304,6 +325,7 @@ void StreamManager::resetSourceRect(std::int64_t width, std::int64_t height, Com
     stream_->updateConfiguration(makeConfiguration(width, height, QRectF()),
                                  [self, width, height, done](std::optional<Error> error) {
                                      if (!error) {
+                                         self->streamRect_ = QRectF();
                                          self->lastOutputWidth_ = width;
                                          self->lastOutputHeight_ = height;
                                      }

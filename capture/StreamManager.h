@@ -69,7 +69,8 @@ public:
                       std::optional<std::int64_t> outputHeight, const QRectF& sourceRect,
                       Completion done);
     /// Rebuilds the stream for the remembered window, rectangle and output size at the current
-    /// frame rate; does nothing unless a window is remembered and the stream is not active.
+    /// frame rate, or resumes it so configured when it can resume; does nothing unless a window
+    /// is remembered and the stream is not active.
     void restartCapture(Completion done);
     /// Stops the stream but remembers it, so restartCapture() can follow.
     void stopCapture(Completion done);
@@ -118,6 +119,8 @@ private:
     /// Makes, connects and starts a new stream; on success it becomes `stream_`.
     void launchStream(const CapturableWindow& window, const StreamConfiguration& configuration,
                       Completion done);
+    /// Configures the stopped `stream_` anew and starts it again.
+    void resumeStream(Completion done);
     /// Calls `done` with `error` on a later turn of the main queue.
     void completeLater(const Completion& done, std::optional<Error> error = std::nullopt);
 
@@ -128,6 +131,9 @@ private:
     QRectF currentSourceRect_{0, 0, 0, 0};
     bool isStreamActive_ = true;
     std::shared_ptr<CaptureStream> stream_;
+    /// The source rectangle of the configuration in force on the stream (empty: the whole
+    /// window).
+    QRectF streamRect_;
     std::optional<WindowNumber> capturedWindowID_;
     std::int64_t lastOutputWidth_ = 0;
     std::int64_t lastOutputHeight_ = 0;

@@ -54,6 +54,9 @@ public:
 
     // Hotkey actions.
     void handleModifierTap();
+    /// Hides a shown PiP or shows a hidden one, as a modifier tap over it does without
+    /// auto-hide; the pointer may be anywhere.
+    void toggleHidden();
     void setCommandHeld(bool held);
     /// Zooms around the pointer by `factor` (0.85 in, 1/0.85 out).
     void zoomBy(double factor);

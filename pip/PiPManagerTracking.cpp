@@ -81,6 +81,10 @@ void PiPManager::removePausedOverlay() {
     view.setPausedOverlayView(nullptr);
 }
 
+void PiPManager::toggleHidden() {
+    if (pipPanel_) applyVisibility(PiPVisibility::HideToggled{});
+}
+
 void PiPManager::setCommandHeld(bool held) {
     if (!pipPanel_) return;
     pipPanel_->setMovableByWindowBackground(!held || !visibility_.hovering);

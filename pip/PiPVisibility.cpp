@@ -74,6 +74,14 @@ void apply(Step& step, const V::PointerExited& event) {
     }
 }
 
+void apply(Step& step, const V::HideToggled&) {
+    PiPVisibility& s = step.state();
+    s.hidden = !s.hidden;
+    if (s.hidden) return step.hide();
+    s.autoHideOverride = false;
+    step.show();
+}
+
 void apply(Step& step, const V::ModifierTapped& event) {
     PiPVisibility& s = step.state();
     if (!s.hovering) return;
@@ -83,13 +91,8 @@ void apply(Step& step, const V::ModifierTapped& event) {
             step.show();
         else
             step.fadeAway(kOverrideCancelledOpacity);
-    } else if (!s.hidden) {
-        s.hidden = true;
-        step.hide();
     } else {
-        s.hidden = false;
-        s.autoHideOverride = false;
-        step.show();
+        apply(step, V::HideToggled{});
     }
 }
 

@@ -54,12 +54,14 @@ struct PiPVisibility {
     };
     /// Another application (Mirano included) came to the front.
     struct OtherAppActivated {};
+    /// Hide or show asked for wherever the pointer is (`mirano --hide`).
+    struct HideToggled {};
     using Event = std::variant<PointerEntered, PointerExited, ModifierTapped, FullScreenChecked,
-                               CapturedAppActivated, OtherAppActivated>;
+                               CapturedAppActivated, OtherAppActivated, HideToggled>;
 
     /// The pointer is over the panel.
     bool hovering = false;
-    /// Hidden by a modifier tap (hover auto-hide off).
+    /// Hidden by a modifier tap (hover auto-hide off) or a hide request.
     bool hidden = false;
     /// Paused because the mirrored application came to the front.
     bool paused = false;

@@ -17,12 +17,14 @@ class Scheduler;
 class Taskbar;
 class Windows;
 
-/// One per window system (X11 today). The platform builds each service once, on the main thread,
+/// One per window system (X11, Wayland). The platform builds each service once, on the main thread,
 /// after the Qt application exists, and destroys it before the backend.
 class Backend {
 public:
     virtual ~Backend() = default;
 
+    /// The name MIRANO_BACKEND chooses it by ("x11", "wayland").
+    virtual QString name() const = 0;
     /// Whether this session offers the backend's window system.
     virtual bool canRun() const = 0;
     /// What must be settled before the Qt application exists (such as Qt's platform plugin).
@@ -45,5 +47,11 @@ public:
 /// The first of `candidates` that can run in this session; when none can, the first, whose start
 /// then says what is missing. Null only when there is no candidate.
 std::unique_ptr<Backend> chooseBackend(std::vector<std::unique_ptr<Backend>> candidates);
+
+/// The candidate named `requested` whether it can run or not (its start then says what is
+/// missing), or with `requested` empty the choice above. Null, with `error` saying why, when no
+/// candidate has that name.
+std::unique_ptr<Backend> chooseBackend(std::vector<std::unique_ptr<Backend>> candidates,
+                                       const QString& requested, QString* error);
 
 }  // namespace mirano

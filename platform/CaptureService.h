@@ -57,6 +57,9 @@ public:
         (void)surface;
         return false;
     }
+    /// Whether startCapture() after stopCapture() resumes this very stream; one that cannot is
+    /// made anew to resume (which may cost more than a pause is worth, such as a consent).
+    virtual bool canResume() const { return false; }
 };
 
 /// The capture service.

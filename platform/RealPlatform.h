@@ -5,8 +5,9 @@ namespace mirano {
 
 class Platform;
 
-/// Starts Platform::real() on the first built-in backend that can run in this session and on
-/// the Qt services. Once, at start-up, before anything uses the platform.
-Platform& startRealPlatform();
+/// Starts Platform::real() on the first built-in backend that can run in this session (or the
+/// one $MIRANO_BACKEND names) and on the Qt services. Once, at start-up, before anything uses the
+/// platform. Null, after a line on standard error, when $MIRANO_BACKEND names no built-in backend.
+Platform* startRealPlatform();
 
 }  // namespace mirano

@@ -20,6 +20,7 @@ start_session() {
   PIDS+=("$XPID")
   read -r -t 10 -u "$dfd" DISPNUM
   export DISPLAY=":$DISPNUM"
+  export MIRANO_BACKEND=x11  # the virtual display, even inside a Wayland session
   openbox --sm-disable >/dev/null 2>&1 &
   PIDS+=("$!")
   for _ in $(seq 100); do

@@ -63,6 +63,7 @@ Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp +extension Composite +exte
 pids+=($!)
 read -r -t 60 number <&3 || { echo "demo: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$number"
+export MIRANO_BACKEND=x11  # the virtual display, even inside a Wayland session
 echo "demo: virtual display $DISPLAY"
 
 openbox --sm-disable >"$work/openbox.log" 2>&1 &

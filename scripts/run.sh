@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what Mirano needs, builds it, and starts it on your X display. Without a display
-# it runs the headless demo instead and prints where its screenshot is.
+# Installs what Mirano needs, builds it, and starts it on your X display or Wayland compositor.
+# Without either it runs the headless demo instead and prints where its screenshot is.
 #
 #   scripts/run.sh            build into ./build and run
 #   BUILD_DIR=dir scripts/run.sh
@@ -10,12 +10,13 @@ build="${BUILD_DIR:-build}"
 
 bash scripts/install-deps.sh --run
 # Only what runs: the program, and without a display the sample window the demo mirrors.
+session="${DISPLAY:-}${WAYLAND_DISPLAY:-}"
 targets="mirano"
-[ -n "${DISPLAY:-}" ] || targets="mirano mirano_test_client"
+[ -n "$session" ] || targets="mirano mirano_test_client"
 BUILD_TARGETS="$targets" bash scripts/build.sh "$build"
 
-if [ -z "${DISPLAY:-}" ]; then
-    echo "run: no DISPLAY; running the headless demo on a private virtual display."
+if [ -z "$session" ]; then
+    echo "run: no DISPLAY nor WAYLAND_DISPLAY; running the headless demo on a private virtual display."
     exec bash scripts/demo.sh "$build"
 fi
 exec "$build/mirano" "$@"

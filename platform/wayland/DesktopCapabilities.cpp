@@ -28,7 +28,8 @@ bool portalHas(const DesktopFacts& facts, const QString& interface, bool unknown
 QString desktopName(const QString& currentDesktop, const QList<WaylandGlobal>& globals) {
     const QString first = currentDesktop.section(QLatin1Char(':'), 0, 0).trimmed();
     if (!first.isEmpty()) return first;
-    if (hasGlobalPrefix(globals, QStringLiteral("org_kde_"))) return QStringLiteral("KDE");
+    // Only KWin has Plasma's own globals; wlroots compositors offer other org_kde_ ones.
+    if (hasGlobalPrefix(globals, QStringLiteral("org_kde_plasma_"))) return QStringLiteral("KDE");
     if (hasGlobal(globals, QStringLiteral("gtk_shell1"))) return QStringLiteral("GNOME");
     if (hasGlobalPrefix(globals, QStringLiteral("hyprland_"))) return QStringLiteral("Hyprland");
     return {};

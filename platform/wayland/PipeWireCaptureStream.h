@@ -33,6 +33,8 @@ public:
     void startCapture(Completion done) override;
     void stopCapture(Completion done) override;
     void updateConfiguration(const StreamConfiguration& configuration, Completion done) override;
+    /// A stop only pauses the node's frames: resuming asks the portal nothing.
+    bool canResume() const override { return true; }
 
 private:
     void nodeOpened(std::optional<PipeWireNode> node, std::optional<Error> error,

@@ -13,7 +13,8 @@ class RestoreTokenStore;
 class ScreenCastSession;
 
 /// Opens one portal session, with the token kept for `applicationId`, and keeps the token the
-/// portal gives back (or forgets the old one when the portal would not share).
+/// portal gives back (or forgets the old one when the portal would not share). A window without
+/// an application id keeps no token: it could restore another such window.
 class PortalNodeSource final : public NodeSource {
 public:
     /// `tokens` must outlive the source.

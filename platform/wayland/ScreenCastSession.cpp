@@ -8,7 +8,6 @@
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
 
-#include "platform/Log.h"
 #include "platform/wayland/PortalRequest.h"
 
 namespace mirano::wayland {
@@ -49,7 +48,7 @@ std::optional<PipeWireNode> firstStream(const QVariant& streams) {
     return first;
 }
 
-/// Why a request was not granted, for the log and the error.
+/// Why a request was not granted, for the error.
 QString refusal(const QString& step, uint response) {
     return response == 1 ? QStringLiteral("the user cancelled sharing the window (%1)").arg(step)
                          : QStringLiteral("the desktop did not share the window (%1, response %2)")
@@ -161,7 +160,6 @@ void ScreenCastSession::openRemote(Grant grant) {
 
 void ScreenCastSession::fail(const QString& reason, bool refused) {
     refused_ = refused;
-    logLine(QStringLiteral("Wayland capture: %1.").arg(reason));
     finish(std::nullopt, Error{QStringLiteral("The window cannot be captured: %1.").arg(reason)});
 }
 

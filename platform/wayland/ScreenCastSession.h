@@ -31,7 +31,8 @@ public:
     ~ScreenCastSession() override;
 
     /// Asks for one window, restoring an earlier consent by `restoreToken` when it is not empty.
-    /// Completes once, later than the call; a refusal is an error and one log line.
+    /// Completes once, later than the call; a refusal is an error, which the caller reports
+    /// (the PiP's start logs it: a line here too would say it twice).
     void start(const QString& restoreToken, Done done);
 
     /// The last start ended because the user or the desktop did not grant it.

@@ -12,15 +12,17 @@ class Windows;
 
 namespace mirano::wayland {
 
+class ToplevelList;
+
 /// Call before the QApplication is made, on any platform: lets Qt's Wayland plugin keep the
 /// positions we give top-levels (it otherwise moves each to its screen's top-left corner, and
 /// reads this setting only at start), which the panels' anchoring is computed from.
 void prepareQtForPanels();
 /// Layer-surface panels, or ordinary windows where the compositor has no layer shell.
 std::unique_ptr<PanelWindowSystem> makePanelWindowSystem();
-/// The toplevel list where the compositor offers wlr-foreign-toplevel-management, else KWin's
+/// The windows of `list` where the compositor offers wlr-foreign-toplevel-management, else KWin's
 /// windows through a script where KWin runs on the session bus, otherwise a service that knows
 /// no windows and says so once per behaviour.
-std::unique_ptr<Windows> makeWindows(QObject* parent = nullptr);
+std::unique_ptr<Windows> makeWindows(std::shared_ptr<ToplevelList> list, QObject* parent = nullptr);
 
 }  // namespace mirano::wayland

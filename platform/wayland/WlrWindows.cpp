@@ -16,7 +16,7 @@ bool ourPanelHasKeys() {
 }
 }  // namespace
 
-WlrWindows::WlrWindows(std::unique_ptr<ToplevelList> list, QObject* parent)
+WlrWindows::WlrWindows(std::shared_ptr<ToplevelList> list, QObject* parent)
     : Windows(parent), list_(std::move(list)) {
     if (const WindowNumber focused = userFocused()) {
         activeApplication_ = describe(focused).application;

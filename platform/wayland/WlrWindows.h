@@ -19,7 +19,8 @@ class ToplevelList;
 class WlrWindows final : public Windows {
     Q_OBJECT
 public:
-    explicit WlrWindows(std::unique_ptr<ToplevelList> list, QObject* parent = nullptr);
+    /// The list may be shared with the capture service: window numbers are the list's own.
+    explicit WlrWindows(std::shared_ptr<ToplevelList> list, QObject* parent = nullptr);
     ~WlrWindows() override;
 
     ToplevelList& list() { return *list_; }
@@ -37,7 +38,7 @@ private:
     WindowNumber userFocused();
     void listChanged();
 
-    std::unique_ptr<ToplevelList> list_;
+    std::shared_ptr<ToplevelList> list_;
     WindowNumber lastActivated_ = 0;
     std::optional<AppIdentity> activeApplication_;
     bool activeFullScreen_ = false;

@@ -17,6 +17,7 @@ public:
     X11Backend();
     ~X11Backend() override;
 
+    QString name() const override { return QStringLiteral("x11"); }
     /// Where $DISPLAY names a display (XWayland's included).
     bool canRun() const override;
     /// Qt runs on X11 too, unless QT_QPA_PLATFORM says otherwise.

@@ -34,6 +34,7 @@ public:
         panel = false;
     }
     void handleModifierTap() override { calls << "handleModifierTap"; }
+    void toggleHidden() override { calls << "toggleHidden"; }
     void setCommandHeld(bool held) override { calls << QString("setCommandHeld(%1)").arg(held); }
     bool isHoveringVisiblePiP() const override { return hoveringVisible; }
     void zoomBy(double factor) override { calls << QString("zoomBy(%1)").arg(factor, 0, 'f', 4); }

@@ -28,63 +28,104 @@
 
 using namespace mirano;
 
-TEST(CommandLineTest, HelpAndVersionPrintAndUnknownArgumentsAreUsageErrors) {
+TEST(CommandLineTest, HelpVersionAndRequestsToTheRunningMiranoAndUsageErrors) {
     using enum CommandLine::Action;
-    // Arguments; the action, exit code and stream it asks for; how its text starts.
-    const std::tuple<QStringList, CommandLine::Action, int, bool, const char*> rows[] = {
-        {{}, run, 0, false, ""},
-        {{"--help"}, print, 0, false, "Usage: mirano [--help] [--version]\n"},
-        {{"-h"}, print, 0, false, "Usage: mirano"},
-        {{"--version"}, print, 0, false, "Mirano "},
-        {{"-v"}, print, 0, false, "Mirano "},
-        {{"--verbose"}, print, 2, true, "mirano: unknown argument '--verbose'\nUsage: mirano"},
-        {{"settings"}, print, 2, true, "mirano: unknown argument 'settings'"},
-        {{"--bogus", "--help"}, print, 2, true, "mirano: unknown argument '--bogus'"},
-    };
-    for (const auto& [arguments, action, exitCode, toStandardError, textStarts] : rows) {
+    using enum InstanceRequest;
+    // Arguments; the action, exit code and stream it asks for; how its text starts; the request
+    // for the running Mirano (only read for remote).
+    const std::tuple<QStringList, CommandLine::Action, int, bool, const char*, InstanceRequest>
+        rows[] = {
+            {{}, run, 0, false, "", openSettings},
+            {{"--help"},
+             print,
+             0,
+             false,
+             "Usage: mirano [--help] [--version] [--toggle",
+             openSettings},
+            {{"-h"}, print, 0, false, "Usage: mirano", openSettings},
+            {{"--version"}, print, 0, false, "Mirano ", openSettings},
+            {{"-v"}, print, 0, false, "Mirano ", openSettings},
+            {{"--verbose"},
+             print,
+             2,
+             true,
+             "mirano: unknown argument '--verbose'\nUsage: mirano",
+             openSettings},
+            {{"settings"}, print, 2, true, "mirano: unknown argument 'settings'", openSettings},
+            {{"--bogus", "--help"},
+             print,
+             2,
+             true,
+             "mirano: unknown argument '--bogus'",
+             openSettings},
+            {{"--toggle"}, remote, 0, false, "", toggle},
+            {{"--region"}, remote, 0, false, "", region},
+            {{"--hide"}, remote, 0, false, "", hide},
+            {{"--settings"}, remote, 0, false, "", openSettings},
+            {{"--quit"}, remote, 0, false, "", quit},
+            {{"--toggle", "--help"}, print, 0, false, "Usage: mirano", openSettings},
+            {{"--hide", "--toggle"},
+             print,
+             2,
+             true,
+             "mirano: one request at a time, not '--toggle'",
+             openSettings},
+            {{"--toggle", "now"}, print, 2, true, "mirano: unknown argument 'now'", openSettings},
+        };
+    for (const auto& [arguments, action, exitCode, toStandardError, textStarts, request] : rows) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         const CommandLine c = CommandLine::parse(arguments);
         EXPECT_EQ(std::tuple(c.action(), c.exitCode(), c.toStandardError()),
                   std::tuple(action, exitCode, toStandardError));
+        if (action == remote) {
+            EXPECT_EQ(c.request(), request);
+        }
         const QString starts = QString::fromUtf8(textStarts);
         EXPECT_EQ(c.text().left(starts.size()), starts) << c.text().toStdString();
         EXPECT_EQ(c.text().endsWith('\n'), action == print);
     }
 }
 
-TEST(SingleInstanceTest, ASecondInstanceInTheSameSessionAsksTheFirstToOpenItsSettings) {
+TEST(SingleInstanceTest, ALaterLaunchInTheSameSessionHandsItsRequestsToTheFirst) {
+    using enum InstanceRequest;
     QTemporaryDir dir;
     SingleInstance first(dir.path(), ":7");
     ASSERT_TRUE(first.claim());
     ASSERT_TRUE(first.listen());
-    int requests = 0;
-    first.onOpenSettingsRequested = [&] { ++requests; };
+    std::vector<InstanceRequest> requests;
+    first.onRequest = [&](InstanceRequest request) { requests.push_back(request); };
 
     // Another session is another instance (that ":7.0" is session ":7" is the X11 backend's
     // word: X11BackendX11Test).
     SingleInstance second(dir.path(), ":7");
+    EXPECT_TRUE(second.isHeld());
     EXPECT_FALSE(second.claim());
     SingleInstance elsewhere(dir.path(), ":8");
+    EXPECT_FALSE(elsewhere.isHeld());
     EXPECT_TRUE(elsewhere.claim());
 
-    // The second one waits for the answer, which the first gives from its event loop.
-    auto asked = std::async(std::launch::async, [&] { return second.askToOpenSettings(5000); });
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-        10000));
-    EXPECT_TRUE(asked.get());
-    EXPECT_EQ(requests, 1);
+    // The second one waits for each answer, which the first gives from its event loop.
+    for (const InstanceRequest request : {openSettings, toggle, region, hide, quit}) {
+        auto asked = std::async(std::launch::async, [&] { return second.ask(request, 5000); });
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            10000));
+        EXPECT_TRUE(asked.get());
+    }
+    EXPECT_EQ(requests, (std::vector{openSettings, toggle, region, hide, quit}));
 
     // Once the first is gone, the next launch is the instance.
-    first.onOpenSettingsRequested = nullptr;
+    first.onRequest = nullptr;
     {
         SingleInstance gone(dir.path(), ":9");
         ASSERT_TRUE(gone.claim());
         SingleInstance waiting(dir.path(), ":9");
+        EXPECT_TRUE(waiting.isHeld());
         EXPECT_FALSE(waiting.claim());
-        EXPECT_FALSE(waiting.askToOpenSettings(300)) << "nobody answers: the holder never listened";
+        EXPECT_FALSE(waiting.ask(toggle, 300)) << "nobody answers: the holder never listened";
     }
     SingleInstance next(dir.path(), ":9");
+    EXPECT_FALSE(next.isHeld());
     EXPECT_TRUE(next.claim());
 }
 
@@ -248,7 +289,8 @@ TEST(SingleInstanceTest, AnotherUsersLockOrSocketIsNeverObeyed) {
         ASSERT_TRUE(stranger.ready());
         SingleInstance victim(dir.filePath("own"), ":5");
         EXPECT_FALSE(victim.claim());
-        EXPECT_FALSE(victim.askToOpenSettings(1000)) << "obeyed another user's process";
+        EXPECT_FALSE(victim.ask(InstanceRequest::openSettings, 1000))
+            << "obeyed another user's process";
         EXPECT_EQ(stranger.received(), QByteArray());
     }
 }

@@ -200,6 +200,27 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     EXPECT_EQ(state(), (State{false, true, 0x500001, QRectF(0, 0, 801.7, 1), {801, 1}}));
 }
 
+// A stream that can resume (a portal's, whose rebuilding could ask the user again) is configured
+// anew and started again, with the rectangle it was given (none: the whole window).
+TEST_F(StreamManagerTest, RestartResumesAStreamThatCanResume) {
+    service.resumableStreams = true;
+    const QRectF region(10, 20, 300, 200);
+    for (const auto& [rect, resumed] : {std::pair(QRectF(), config(640, 400, QRectF(), 30)),
+                                        std::pair(region, config(300, 200, region, 30))}) {
+        settings.setFrameRate(10);
+        start(0x400001, 300, 200, rect);
+        call(&StreamManager::stopCapture);
+        settings.setFrameRate(30);
+        EXPECT_TRUE(ok(call(&StreamManager::restartCapture)));
+        ASSERT_EQ(service.streams.size(), 1u) << "a new stream was made";
+        EXPECT_EQ(service.lastStream()->startCalls, 2);
+        EXPECT_EQ(service.lastStream()->updates, std::vector{resumed});
+        EXPECT_TRUE(manager->isStreamActive());
+        manager->stop();
+        service.streams.clear();
+    }
+}
+
 TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     // Window not found: the error text, stream and flag untouched.
     start(0x400001, 600, 400, QRectF(0, 0, 320, 200));

@@ -59,6 +59,8 @@ public:
         complete_(std::move(done), updateError);
     }
 
+    bool canResume() const override { return resumable; }
+
     /// Hands a frame on, as the capture thread would (synchronously).
     void emitFrame(const Frame& frame) { onFrame_(frame); }
     /// Reports that the stream stopped by itself.
@@ -69,6 +71,7 @@ public:
 
     // Scripted results (the start error copied from the service's when the stream is made).
     std::optional<Error> startError, stopError, updateError;
+    bool resumable = false;
 
     // What happened.
     const CapturableWindow window;
@@ -104,6 +107,7 @@ public:
             window, configuration, std::move(onFrame), std::move(onStop),
             [this](Completion done, std::optional<Error> e) { complete(std::move(done), e); }));
         streams.back()->startError = startError;
+        streams.back()->resumable = resumableStreams;
         return streams.back();
     }
 
@@ -130,9 +134,10 @@ public:
         for (; !held_.empty(); held_.pop_front()) scheduler_.post(std::move(held_.front()));
     }
 
-    // Scripted results; `startError` is given to each new stream.
+    // Scripted results; `startError` and `resumableStreams` are given to each new stream.
     std::vector<CapturableWindow> windows;
     std::optional<Error> contentError, startError;
+    bool resumableStreams = false;
     bool holdCompletions = false;
 
     // What happened.

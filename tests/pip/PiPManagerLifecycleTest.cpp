@@ -248,6 +248,11 @@ TEST_F(Region, NothingToSelectOnWithoutPermissionAFocusedWindowOrItsFrame) {
     windows.focused = 0;
     EXPECT_FALSE(selects());
     windows.focused = kWindowID;
+    // A window whose place the desktop does not tell (Wayland); its PiP stays.
+    start();
+    windows.windows[kWindowID].frame = QRectF();
+    EXPECT_FALSE(selects());
+    EXPECT_NE(manager->pipPanel(), nullptr);
     windows.windows.erase(kWindowID);
     EXPECT_FALSE(selects());
 }

@@ -17,6 +17,7 @@ S::Event tap(bool autoHide) { return S::ModifierTapped{autoHide}; }
 S::Event fullScreen(bool full) { return S::FullScreenChecked{full}; }
 S::Event captured(FocusBehavior b) { return S::CapturedAppActivated{b}; }
 S::Event other() { return S::OtherAppActivated{}; }
+S::Event hideRequest() { return S::HideToggled{}; }
 
 TEST(PiPVisibility, EveryEventChangesTheFlagsAndSaysWhatToDo) {
     const bool on = true, off = false;
@@ -52,6 +53,11 @@ TEST(PiPVisibility, EveryEventChangesTheFlagsAndSaysWhatToDo) {
         {"a tap hides the PiP for a minute", hover, tap(off),
          {.hovering = true, .hidden = true, .opacity = 0.0},
          {.opacity = 0.0, .passThrough = true, .stream = kPause, .autoClose = kStartClose}},
+        {"a hide request hides it wherever the pointer is", {}, hideRequest(),
+         {.hidden = true, .opacity = 0.0},
+         {.opacity = 0.0, .passThrough = true, .stream = kPause, .autoClose = kStartClose}},
+        {"and a second one shows it", {.hidden = true, .opacity = 0.0}, hideRequest(),
+         {}, {.opacity = 1.0, .passThrough = false, .stream = kResume, .autoClose = kCancelClose}},
         {"the pointer over a hidden PiP shows it faintly",
          {.hidden = true, .opacity = 0.0}, entered(on),
          {.hovering = true, .hidden = true, .opacity = 0.1}, {.opacity = 0.1, .fade = true}},

@@ -6,14 +6,14 @@
 #include <cstdio>
 
 #include "platform/wayland/WaylandShell.h"
-#include "tests/support/SwaySession.h"
+#include "tests/support/WaylandSession.h"
 
 namespace mirano::testing {
-SwaySession* gSway = nullptr;
+WaylandSession* gSway = nullptr;
 }
 
 int main(int argc, char** argv) {
-    mirano::testing::SwaySession session;
+    mirano::testing::WaylandSession session;
     if (!session.error().isEmpty()) {
         std::fprintf(stderr, "cannot start sway: %s\n", qPrintable(session.error()));
         return 1;

@@ -4,7 +4,7 @@
 #include <linux/input-event-codes.h>
 #include <wayland-client.h>
 
-#include <QElapsedTimer>
+#include <ctime>
 
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
@@ -42,9 +42,11 @@ VirtualPointer::~VirtualPointer() {
 }
 
 std::uint32_t VirtualPointer::now() const {
-    static QElapsedTimer clock;
-    if (!clock.isValid()) clock.start();
-    return static_cast<std::uint32_t>(clock.elapsed());
+    // The compositor's own clock: an event stamped 0 gets its time instead, and a later one
+    // stamped on another clock would seem to come before it (no double-click then).
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<std::uint32_t>(t.tv_sec * 1000 + t.tv_nsec / 1000000);
 }
 
 void VirtualPointer::send() {
@@ -60,22 +62,31 @@ void VirtualPointer::moveTo(QPoint p) {
     send();
 }
 
-void VirtualPointer::button(bool down) {
+void VirtualPointer::button(bool down, std::uint32_t time) {
     if (!pointer_) return;
     zwlr_virtual_pointer_v1_button(
-        pointer_, now(), BTN_LEFT,
+        pointer_, time, BTN_LEFT,
         down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
     send();
 }
 
-void VirtualPointer::press() { button(true); }
+void VirtualPointer::press() { button(true, now()); }
 
-void VirtualPointer::release() { button(false); }
+void VirtualPointer::release() { button(false, now()); }
 
 void VirtualPointer::click(QPoint position) {
     moveTo(position);
     press();
     release();
+}
+
+void VirtualPointer::doubleClick(QPoint position) {
+    moveTo(position);
+    const std::uint32_t time = now();
+    for (const std::uint32_t t : {time, time + 1}) {
+        button(true, t);
+        button(false, t);
+    }
 }
 
 }  // namespace mirano::testing

@@ -27,10 +27,14 @@ public:
     void release();
     /// Left click at `position`.
     void click(QPoint position);
+    /// Two left clicks at `position`, stamped a millisecond apart however long they take to
+    /// arrive.
+    void doubleClick(QPoint position);
 
 private:
-    void button(bool down);
+    void button(bool down, std::uint32_t time);
     void send();
+    /// Milliseconds of the monotonic clock, which compositors stamp their events with.
     std::uint32_t now() const;
 
     wl_display* display_ = nullptr;

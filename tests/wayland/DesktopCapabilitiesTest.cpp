@@ -8,8 +8,11 @@
 using namespace mirano::wayland;
 
 namespace {
-const QList<WaylandGlobal> kWlroots = {
-    {"wl_compositor", 5}, {"zwlr_layer_shell_v1", 4}, {"zwlr_foreign_toplevel_manager_v1", 3}};
+// sway offers KDE's server-side decoration protocol too.
+const QList<WaylandGlobal> kWlroots = {{"wl_compositor", 5},
+                                       {"zwlr_layer_shell_v1", 4},
+                                       {"zwlr_foreign_toplevel_manager_v1", 3},
+                                       {"org_kde_kwin_server_decoration_manager", 1}};
 const QList<WaylandGlobal> kMutter = {{"wl_compositor", 5}, {"gtk_shell1", 5}};
 const QList<WaylandGlobal> kKWin = {
     {"wl_compositor", 5}, {"zwlr_layer_shell_v1", 4}, {"org_kde_plasma_shell", 8}};

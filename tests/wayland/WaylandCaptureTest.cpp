@@ -20,13 +20,14 @@
 #include "platform/wayland/PortalNodeSource.h"
 #include "platform/wayland/RestoreTokenStore.h"
 #include "platform/wayland/ScreenCastSession.h"
-#include "tests/wayland/support/WaylandSession.h"
+#include "tests/support/WaylandSession.h"
+#include "tests/support/X11Session.h"
 
 using namespace mirano;
 using namespace mirano::wayland;
-using mirano::testing::builtTestProgram;
 using mirano::testing::ChildProcess;
 using mirano::testing::WaylandSession;
+using mirano::testing::X11Session;
 
 namespace {
 
@@ -177,7 +178,7 @@ protected:
     void SetUp() override { ASSERT_EQ(session_.error(), QString()); }
 
     static QString program(const QString& name) {
-        return builtTestProgram(QStringLiteral("tests/wayland/") + name);
+        return X11Session::builtProgram(QStringLiteral("tests/wayland/") + name);
     }
     /// Starts a producer; `node` receives the line naming its node ("node ID").
     ChildProcess* startProducer(const QStringList& args, QString* node) {
@@ -205,7 +206,7 @@ protected:
         return complete([&](Completion done) { stream.startCapture(std::move(done)); });
     }
 
-    WaylandSession session_;
+    WaylandSession session_{{.sway = false, .pipewire = true}};
     QtScheduler scheduler_;
 };
 
@@ -359,7 +360,7 @@ TEST_F(WaylandCaptureTest, TheSameApplicationIsCapturedAgainWithoutADialog) {
     EXPECT_EQ(portalSays(), "dialog");
 }
 
-TEST_F(WaylandCaptureTest, ARefusedConsentEndsWithAnErrorAndOneLine) {
+TEST_F(WaylandCaptureTest, ARefusedConsentIsAnErrorForTheCallerToSay) {
     startProducer({"refused", "64", "48"}, {64, 48});
     for (const uint response : {1u, 2u}) {
         SCOPED_TRACE(response);
@@ -375,7 +376,10 @@ TEST_F(WaylandCaptureTest, ARefusedConsentEndsWithAnErrorAndOneLine) {
             log = capture.lines();
         }
         ASSERT_TRUE(error);
-        EXPECT_EQ(log.size(), 1) << log.join('\n').toStdString();
+        EXPECT_TRUE(error->description.contains(response == 1 ? "cancelled" : "did not share"))
+            << error->description.toStdString();
+        // The PiP's start logs the error: a line here would say it twice (MiranoWaylandTest).
+        EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
         EXPECT_EQ(portalSays(), "dialog");
         // The stale token was used up: the next attempt asks again.
         EXPECT_EQ(tokens_.token(kViewer), QString());

@@ -59,7 +59,8 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerTakesNoFocusMovesResizesAndHi
     WaylandPanelWindowSystem ws;
     ASSERT_TRUE(ws.hasLayerShell());
     ChildProcess* source = startTestWindow(kSource, "darkcyan");
-    VirtualPointer pointer(gSway->waylandDisplay(), SwaySession::kWidth, SwaySession::kHeight);
+    VirtualPointer pointer(gSway->waylandDisplay(), WaylandSession::kWidth,
+                           WaylandSession::kHeight);
     ASSERT_TRUE(pointer.isValid());
 
     // Where the X11 placement puts a 320 × 180 panel in the bottom-right corner.

@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QRect>
 
-#include "tests/support/SwaySession.h"
+#include "tests/support/WaylandSession.h"
 #include "tests/support/X11Session.h"
 
 namespace mirano::testing {

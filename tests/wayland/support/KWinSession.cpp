@@ -18,7 +18,7 @@ constexpr int kAnswerMs = 10000;
 const QString kSocket = QStringLiteral("wayland-kwin");
 }  // namespace
 
-KWinSession::KWinSession() : session_(WaylandSession::Options{false}) {
+KWinSession::KWinSession() : session_(WaylandSession::Options{.sway = false, .pipewire = false}) {
     if (!session_.error().isEmpty())
         error_ = session_.error();
     else if (!startKWin())

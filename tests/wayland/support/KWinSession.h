@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
-#include "tests/wayland/support/WaylandSession.h"
+#include "tests/support/WaylandSession.h"
 
 namespace mirano::testing {
 

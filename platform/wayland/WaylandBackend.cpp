@@ -1,0 +1,88 @@
+// The Wayland services, built on request of the platform.
+#include "platform/wayland/WaylandBackend.h"
+
+#include <QDir>
+
+#include "platform/PanelWindowSystem.h"
+#include "platform/Windows.h"
+#include "platform/wayland/DesktopProbe.h"
+#include "platform/wayland/ToplevelList.h"
+#include "platform/wayland/WaylandCaptureService.h"
+#include "platform/wayland/WaylandEventTap.h"
+#include "platform/wayland/WaylandPermissions.h"
+#include "platform/wayland/WaylandShell.h"
+#include "platform/wayland/WaylandTaskbar.h"
+#include "platform/wayland/XkbNamesLayout.h"
+
+namespace mirano::wayland {
+
+WaylandBackend::WaylandBackend() = default;
+
+WaylandBackend::~WaylandBackend() = default;
+
+bool WaylandBackend::canRun() const { return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"); }
+
+void WaylandBackend::prepareApplication() {
+    // Every service works on Wayland surfaces, so Qt's windows must be Wayland surfaces too, even
+    // where the session asks Qt applications for XWayland.
+    qputenv("QT_QPA_PLATFORM", "wayland");
+    prepareQtForPanels();
+}
+
+QString WaylandBackend::sessionName() const {
+    return sessionOfSocket(qEnvironmentVariable("WAYLAND_DISPLAY"),
+                           qEnvironmentVariable("XDG_RUNTIME_DIR"));
+}
+
+QString WaylandBackend::sessionOfSocket(const QString& display, const QString& runtimeDir) {
+    const QString socket = display.trimmed();
+    if (socket.isEmpty() || QDir::isAbsolutePath(socket)) return socket;
+    return QDir::cleanPath(runtimeDir + QLatin1Char('/') + socket);
+}
+
+const DesktopCapabilities& WaylandBackend::capabilities() {
+    if (!capabilities_) {
+        capabilities_ = decideCapabilities(probeDesktop());
+        logLine(capabilities_->summary);
+    }
+    return *capabilities_;
+}
+
+std::shared_ptr<ToplevelList> WaylandBackend::toplevels() {
+    if (!toplevels_) toplevels_ = std::make_shared<ToplevelList>();
+    return toplevels_;
+}
+
+std::unique_ptr<Windows> WaylandBackend::makeWindows() {
+    capabilities();
+    return wayland::makeWindows(toplevels());
+}
+
+std::unique_ptr<KeyboardLayout> WaylandBackend::makeKeyboardLayout() {
+    return std::make_unique<XkbNamesLayout>();
+}
+
+std::unique_ptr<EventTap> WaylandBackend::makeEventTap() {
+    return std::make_unique<WaylandEventTap>(noKeysLog_);
+}
+
+std::unique_ptr<CaptureService> WaylandBackend::makeCaptureService(Scheduler& scheduler) {
+    capabilities();
+    return std::make_unique<WaylandCaptureService>(scheduler, toplevels());
+}
+
+std::unique_ptr<Permissions> WaylandBackend::makePermissions(Notifications& notifications) {
+    return std::make_unique<WaylandPermissions>(
+        capabilities().capture == CaptureRoute::screenCastPortal, notifications);
+}
+
+std::unique_ptr<PanelWindowSystem> WaylandBackend::makePanelWindowSystem() {
+    capabilities();
+    return wayland::makePanelWindowSystem();
+}
+
+std::unique_ptr<Taskbar> WaylandBackend::makeTaskbar() {
+    return std::make_unique<WaylandTaskbar>();
+}
+
+}  // namespace mirano::wayland

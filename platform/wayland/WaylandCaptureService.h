@@ -1,0 +1,43 @@
+// Window capture on Wayland: the toplevels as the capturable windows, and a stream of one through
+// the desktop's ScreenCast portal.
+#pragma once
+
+#include <memory>
+
+#include "platform/CaptureService.h"
+#include "platform/wayland/RestoreTokenStore.h"
+
+namespace mirano {
+class Scheduler;
+}
+
+namespace mirano::wayland {
+
+class ToplevelList;
+
+/// The windows are those of the toplevel list the windows service shares (so the numbers
+/// agree), without geometry: Wayland tells a client none. A stream asks the portal for the
+/// window, restoring the consent kept for the window's application id; the desktop's dialog (or
+/// its restore) picks the window, not Mirano. Frames come at the window's own size and are
+/// scaled by the panel's painter. Main thread only; outlives its streams' start.
+class WaylandCaptureService final : public CaptureService {
+public:
+    /// `toplevels` null or unavailable: no window can be listed. Completions go through
+    /// `scheduler`.
+    WaylandCaptureService(Scheduler& scheduler, std::shared_ptr<ToplevelList> toplevels,
+                          const QString& tokenPath = RestoreTokenStore::defaultPath());
+    ~WaylandCaptureService() override;
+
+    void listWindows(WindowListHandler done) override;
+    std::shared_ptr<CaptureStream> makeStream(const CapturableWindow& window,
+                                              const StreamConfiguration& configuration,
+                                              FrameHandler onFrame,
+                                              StreamStopHandler onStop) override;
+
+private:
+    Scheduler& scheduler_;
+    std::shared_ptr<ToplevelList> toplevels_;
+    RestoreTokenStore tokens_;
+};
+
+}  // namespace mirano::wayland

@@ -1,0 +1,26 @@
+// The keyboard tap on Wayland, where no client sees the session's keys.
+#pragma once
+
+#include "platform/EventTap.h"
+#include "platform/Log.h"
+
+namespace mirano::wayland {
+
+/// Wayland gives key events only to the focused surface, so there is nothing to listen to and
+/// nothing to take: start() succeeds (the rest of Mirano works) and says once, through `reason`,
+/// how the hotkey's work is reached instead. No callback ever runs.
+class WaylandEventTap final : public EventTap {
+public:
+    /// `reason` is shared by every tap of the process and outlives them.
+    explicit WaylandEventTap(LogOnce& reason) : reason_(reason) {}
+
+    bool start(std::function<void(const KeyEvent&)> onKey,
+               std::function<void(const TapGrabs&)> onTriggerTaken) override;
+    void stop() override {}
+    void setGrabs(const TapGrabs&) override {}
+
+private:
+    LogOnce& reason_;
+};
+
+}  // namespace mirano::wayland

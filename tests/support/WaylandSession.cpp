@@ -1,0 +1,248 @@
+// A private Wayland desktop for tests, started as a throw-away user and asked through swaymsg and
+// grim.
+#include "tests/support/WaylandSession.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "tests/support/X11Session.h"
+
+namespace mirano::testing {
+
+namespace {
+constexpr int kStartMs = 20000;
+constexpr int kToolMs = 10000;
+
+/// Waits (bounded) for a program to end, reading while it runs so that a large tree or picture
+/// cannot fill the pipe; its output, and its exit code (-1 when it did not end).
+QByteArray finish(ChildProcess& p, int timeoutMs, int* exitCode) {
+    QByteArray out;
+    const bool finished = p.started() && waitUntil(
+                                             [&] {
+                                                 out += p.readAllStandardOutput();
+                                                 return !p.running();
+                                             },
+                                             timeoutMs);
+    out += p.readAllStandardOutput();
+    *exitCode = finished ? p.exitCode() : -1;
+    return out;
+}
+
+/// Runs a tool to completion (bounded); its output when it succeeded, else nothing.
+QByteArray runTool(const QString& program, const QStringList& args,
+                   const QProcessEnvironment& env) {
+    ChildProcess p(program, args, ChildProcess::Options{env, false});
+    int code = -1;
+    const QByteArray out = finish(p, kToolMs, &code);
+    return code == 0 ? out : QByteArray();
+}
+
+void collectViews(const QJsonObject& node, QList<QJsonObject>& out) {
+    if (node.contains("app_id") && !node.value("app_id").isNull()) out.append(node);
+    for (const char* key : {"nodes", "floating_nodes"})
+        for (const QJsonValue& child : node.value(key).toArray())
+            collectViews(child.toObject(), out);
+}
+
+/// A session bus for the session's user that admits `alsoAdmitted` (the test) too.
+QByteArray busConfig(const QString& socket, const QString& user, const QString& alsoAdmitted) {
+    QByteArray config =
+        "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+        "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+        "<busconfig>\n  <type>session</type>\n  <listen>unix:path=" +
+        socket.toUtf8() + "</listen>\n  <auth>EXTERNAL</auth>\n  <policy context=\"default\">\n";
+    for (const QString& name : {user, alsoAdmitted})
+        config += "    <allow user=\"" + name.toUtf8() + "\"/>\n";
+    config +=
+        "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+        "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n";
+    return config;
+}
+}  // namespace
+
+QList<QJsonObject> swayViews(const QJsonObject& tree) {
+    QList<QJsonObject> views;
+    collectViews(tree, views);
+    return views;
+}
+
+WaylandSession::WaylandSession(Options options) : user_(std::make_unique<TestUser>()) {
+    if (!user_->error().isEmpty())
+        error_ = user_->error();
+    else if (!startBus())
+        error_ = "the session bus did not start (is dbus installed?)";
+    else if (options.pipewire && !startPipeWire())
+        error_ = "pipewire or wireplumber did not start (are they installed?)";
+    else if (options.sway && !startSway())
+        error_ = "sway did not start (are sway and its packages installed?)";
+}
+
+WaylandSession::~WaylandSession() {
+    while (!children_.empty()) children_.pop_back();  // the last started stops first
+}
+
+ChildProcess* WaylandSession::keep(std::unique_ptr<ChildProcess> child) {
+    return children_.emplace_back(std::move(child)).get();
+}
+
+QProcessEnvironment WaylandSession::environment() const {
+    QProcessEnvironment env = user_->environment();
+    for (const char* name :
+         {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
+        env.insert(name, runtimeDir() + "/" + QString::fromLatin1(name).toLower());
+    if (!busAddress_.isEmpty()) env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress_);
+    // Quiet: the services warn about the missing rtkit, system bus and permission store.
+    env.insert("PIPEWIRE_DEBUG", "0");
+    env.insert("WIREPLUMBER_DEBUG", "0");
+    // Sanitizer options reach our own programs.
+    const QProcessEnvironment mine = QProcessEnvironment::systemEnvironment();
+    for (const char* key : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+        if (mine.contains(key)) env.insert(key, mine.value(key));
+    return env;
+}
+
+QProcessEnvironment WaylandSession::clientEnvironment() const {
+    QProcessEnvironment env = environment();
+    env.insert("WAYLAND_DISPLAY", waylandDisplay_);
+    env.insert("QT_QPA_PLATFORM", "wayland");
+    return env;
+}
+
+bool WaylandSession::startBus() {
+    const QString socket = runtimeDir() + "/bus";
+    const QString config = runtimeDir() + "/bus.conf";
+    const passwd* me = getpwuid(geteuid());
+    if (!me || !user_->writeFile(
+                   config, busConfig(socket, user_->name(), QString::fromLocal8Bit(me->pw_name))))
+        return false;
+    ChildProcess* bus =
+        spawn("dbus-daemon", {"--nofork", "--nosyslog", "--config-file=" + config}, true);
+    busAddress_ = "unix:path=" + socket;
+    return bus->started() && waitUntil([&] { return QFile::exists(socket); }, kStartMs);
+}
+
+bool WaylandSession::startPipeWire() {
+    ChildProcess* pipewire = spawn("pipewire", {}, true);
+    const QString socket = runtimeDir() + "/pipewire-0";
+    if (!waitUntil([&] { return QFile::exists(socket) || !pipewire->running(); }, kStartMs) ||
+        !pipewire->running())
+        return false;
+    ChildProcess* wireplumber = spawn("wireplumber", {}, true);
+    // The session manager is up once it is a client of the daemon.
+    return waitUntil(
+               [&] {
+                   return !wireplumber->running() ||
+                          run("pw-cli", {"ls", "Client"}).contains("\"WirePlumber\"");
+               },
+               kStartMs) &&
+           wireplumber->running();
+}
+
+bool WaylandSession::startSway() {
+    const QString config = runtimeDir() + "/sway.conf";
+    // No bar, no borders, no gaps: views fill the output exactly, which tests rely on.
+    const QByteArray text = QStringLiteral(
+                                "output HEADLESS-1 resolution %1x%2 position 0 0\n"
+                                "default_border none\n"
+                                "default_floating_border none\n"
+                                "focus_follows_mouse no\n")
+                                .arg(kWidth)
+                                .arg(kHeight)
+                                .toUtf8();
+    if (!user_->writeFile(config, text)) return false;
+    QProcessEnvironment env = environment();
+    env.insert("WLR_BACKENDS", "headless");
+    env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
+    env.insert("WLR_RENDERER", "pixman");
+    ChildProcess* sway = keep(user_->start("sway", {"-c", config}, env));
+    if (!sway->started()) return false;
+    // sway is ready once both its Wayland socket and its IPC socket are there.
+    const QDir dir(runtimeDir());
+    return waitUntil(
+        [&] {
+            const QStringList wl = dir.entryList({"wayland-*"}, QDir::System);
+            const QStringList ipc = dir.entryList({"sway-ipc.*.sock"}, QDir::System);
+            if (wl.isEmpty() || ipc.isEmpty() || !sway->running()) return false;
+            waylandDisplay_ = dir.filePath(wl.first());
+            swaySocket_ = dir.filePath(ipc.first());
+            return !swaymsg({"-t", "get_outputs"}).isEmpty();
+        },
+        kStartMs);
+}
+
+ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& args,
+                                    bool discardOutput) {
+    return keep(user_->start(program, args, environment(), discardOutput));
+}
+
+QString WaylandSession::run(const QString& program, const QStringList& args, int timeoutMs,
+                            int* exitCode) {
+    const auto child = user_->start(program, args, environment(), false);
+    int code = -1;
+    const QByteArray out = finish(*child, timeoutMs, &code);
+    if (exitCode) *exitCode = code;
+    return QString::fromLocal8Bit(out);
+}
+
+ChildProcess* WaylandSession::startClient(const QString& program, const QStringList& args,
+                                          const std::optional<QProcessEnvironment>& environment) {
+    return keep(std::make_unique<ChildProcess>(
+        program, args, ChildProcess::Options{environment.value_or(clientEnvironment()), false}));
+}
+
+QProcessEnvironment WaylandSession::toolEnvironment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("WAYLAND_DISPLAY", waylandDisplay_);
+    env.insert("SWAYSOCK", swaySocket_);
+    return env;
+}
+
+QByteArray WaylandSession::swaymsg(const QStringList& args) const {
+    return runTool("swaymsg", args, toolEnvironment());
+}
+
+bool WaylandSession::command(const QString& command) const {
+    const QJsonArray results = QJsonDocument::fromJson(swaymsg({command})).array();
+    if (results.isEmpty()) return false;
+    for (const QJsonValue& r : results)
+        if (!r.toObject().value("success").toBool()) return false;
+    return true;
+}
+
+QJsonObject WaylandSession::tree() const {
+    return QJsonDocument::fromJson(swaymsg({"-t", "get_tree"})).object();
+}
+
+std::optional<QJsonObject> WaylandSession::view(const QString& appId) const {
+    for (const QJsonObject& v : swayViews(tree()))
+        if (v.value("app_id").toString() == appId) return v;
+    return std::nullopt;
+}
+
+QString WaylandSession::focusedAppId() const {
+    for (const QJsonObject& v : swayViews(tree()))
+        if (v.value("focused").toBool()) return v.value("app_id").toString();
+    return {};
+}
+
+QImage WaylandSession::screenshot(const QRect& area) const {
+    QStringList args;
+    if (!area.isEmpty())
+        args << "-g"
+             << QStringLiteral("%1,%2 %3x%4")
+                    .arg(area.x())
+                    .arg(area.y())
+                    .arg(area.width())
+                    .arg(area.height());
+    args << "-t"
+         << "png"
+         << "-";
+    return QImage::fromData(runTool("grim", args, toolEnvironment()), "PNG");
+}
+
+}  // namespace mirano::testing

@@ -1,0 +1,102 @@
+// A private Wayland desktop for integration tests: its own user and session bus, and as asked
+// PipeWire with WirePlumber and a headless sway, with swaymsg and grim as the oracles.
+#pragma once
+
+#include <QImage>
+#include <QJsonObject>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TestUser.h"
+
+namespace mirano::testing {
+
+/// Everything runs as a TestUser (compositors refuse root), with a private session bus that
+/// admits the test itself too. sway runs on the headless backend with the pixman renderer, one
+/// output of kWidth × kHeight. Everything it starts stops with it, the last started first.
+class WaylandSession {
+public:
+    struct Options {
+        bool sway = true;
+        /// PipeWire and WirePlumber, for window streams.
+        bool pipewire = false;
+    };
+    static constexpr int kWidth = 1280;
+    static constexpr int kHeight = 720;
+
+    WaylandSession() : WaylandSession(Options{}) {}
+    explicit WaylandSession(Options options);
+    ~WaylandSession();
+    WaylandSession(const WaylandSession&) = delete;
+    WaylandSession& operator=(const WaylandSession&) = delete;
+
+    /// Empty when everything started; otherwise why not.
+    QString error() const { return error_; }
+    const TestUser& user() const { return *user_; }
+    /// The user's XDG_RUNTIME_DIR, where the sockets are.
+    QString runtimeDir() const { return user_->runtimeDir(); }
+    /// The compositor's socket, as an absolute path (usable as WAYLAND_DISPLAY by anyone).
+    QString waylandDisplay() const { return waylandDisplay_; }
+    QString busAddress() const { return busAddress_; }
+
+    /// The environment of the session's programs: the user's, the bus, XDG directories of their
+    /// own in the runtime directory (never the developer's), and the test's sanitizer options.
+    QProcessEnvironment environment() const;
+    /// What a Wayland client of this session needs: environment() plus the display and Qt's
+    /// Wayland platform.
+    QProcessEnvironment clientEnvironment() const;
+    /// Starts `program` as the session's user with environment(); standard output is readable
+    /// unless discarded.
+    ChildProcess* spawn(const QString& program, const QStringList& args,
+                        bool discardOutput = false);
+    /// Runs `program` as the session's user to completion (bounded); its standard output.
+    QString run(const QString& program, const QStringList& args, int timeoutMs = 10000,
+                int* exitCode = nullptr);
+    /// Starts a client with `environment` (clientEnvironment() when none), as the user running
+    /// the tests (who can reach both the compositor's socket and the build tree, which the test
+    /// user may not); standard output is readable.
+    ChildProcess* startClient(const QString& program, const QStringList& args,
+                              const std::optional<QProcessEnvironment>& environment = {});
+
+    /// Runs swaymsg with `args` (bounded); its standard output, empty on failure.
+    QByteArray swaymsg(const QStringList& args) const;
+    /// Runs one sway command; true when sway reports success.
+    bool command(const QString& command) const;
+    /// `swaymsg -t get_tree`.
+    QJsonObject tree() const;
+    /// The first view (window) in the tree whose app_id is `appId`.
+    std::optional<QJsonObject> view(const QString& appId) const;
+    /// The app_id of the focused view; empty when no view has the focus.
+    QString focusedAppId() const;
+    /// A screenshot of `area` (the whole output when empty), taken by grim.
+    QImage screenshot(const QRect& area = {}) const;
+
+private:
+    bool startBus();
+    bool startPipeWire();
+    bool startSway();
+    QProcessEnvironment toolEnvironment() const;
+    ChildProcess* keep(std::unique_ptr<ChildProcess> child);
+
+    std::unique_ptr<TestUser> user_;
+    QString error_;
+    QString waylandDisplay_;
+    QString swaySocket_;
+    QString busAddress_;
+    std::vector<std::unique_ptr<ChildProcess>> children_;
+};
+
+/// Every view (node with an app_id) of a get_tree answer, depth first.
+QList<QJsonObject> swayViews(const QJsonObject& tree);
+
+/// The session of a test linked with the Wayland GUI test main (null elsewhere).
+extern WaylandSession* gSway;
+
+}  // namespace mirano::testing
