@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "tests/support/TestEnvironment.h"
 #include "tests/support/X11Session.h"
 
 namespace mirano::testing {
@@ -12,6 +13,7 @@ X11Session* gSession = nullptr;
 }
 
 int main(int argc, char** argv) {
+    if (!mirano::testing::hasSanitizerOptions()) return 1;
     mirano::testing::X11Session::Options options;
     options.compositor = qEnvironmentVariable("MIRANO_TEST_COMPOSITOR") == "1";
     mirano::testing::X11Session session(options);
