@@ -15,48 +15,34 @@
 #include "platform/x11/XConnection.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
-#include "tests/window/PanelX11Support.h"
+#include "tests/support/Pixels.h"
+#include "tests/support/ScreenInspector.h"
+#include "tests/support/TestClientWindow.h"
 
 using namespace mirano;
 using namespace mirano::testing;
 
 namespace {
 
-constexpr std::uint32_t kRed = 0xffff0000, kGreen = 0xff00ff00, kBlue = 0xff0000ff,
-                        kWhite = 0xffffffff, kYellow = 0xffffff00, kCyan = 0xff00ffff;
-
-/// ARGB of one pixel of a BGRA frame.
-std::uint32_t pixel(const Frame& f, int x, int y) {
-    const std::uint8_t* p = f->data() + std::size_t(y) * f->bytesPerRow() + std::size_t(x) * 4;
-    return std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-}
+const QColor kRed(Qt::red), kGreen(Qt::green), kBlue(Qt::blue), kYellow(Qt::yellow),
+    kCyan(Qt::cyan), kBlack(Qt::black);
 
 /// The frame's size (empty without a frame).
 QSize size(const Frame& f) { return f ? QSize(f->width(), f->height()) : QSize(); }
 
-/// Pixel at a fraction of the frame's width and height.
-std::uint32_t pixelAt(const Frame& f, double fx, double fy) {
-    return pixel(f, std::min(int(fx * f->width()), f->width() - 1),
-                 std::min(int(fy * f->height()), f->height() - 1));
+bool showsQuadrants(const Frame& f) { return frameShows(f, kQuadrants); }
+
+/// Whether nine points over the whole frame show `colour`.
+bool isSolid(const Frame& f, QColor colour) {
+    std::vector<ColourAt> points;
+    for (int i = 0; i < 9; ++i)
+        points.push_back({0.02 + 0.48 * (i % 3), 0.02 + 0.48 * (i / 3), colour});
+    return frameShows(f, points);
 }
 
-/// Whether the four quadrant centres show red, green, white and blue.
-bool showsQuadrants(const Frame& f) {
-    return f && pixelAt(f, 0.25, 0.25) == kRed && pixelAt(f, 0.75, 0.25) == kGreen &&
-           pixelAt(f, 0.25, 0.75) == kWhite && pixelAt(f, 0.75, 0.75) == kBlue;
-}
-
-bool isSolid(const Frame& f, std::uint32_t argb) {
-    const double at[] = {0.02, 0.5, 0.98};
-    for (int i = 0; f && i < 9; ++i)
-        if (pixelAt(f, at[i % 3], at[i / 3]) != argb) return false;
-    return f != nullptr;
-}
-
-/// Expects these ARGB values at these pixels.
-void expectPixels(const Frame& f,
-                  std::initializer_list<std::tuple<int, int, std::uint32_t>> expected) {
-    for (auto [x, y, argb] : expected) EXPECT_EQ(pixel(f, x, y), argb) << x << "," << y;
+/// Expects these colours at these pixels.
+void expectPixels(const Frame& f, std::initializer_list<std::tuple<int, int, QColor>> expected) {
+    for (auto [x, y, colour] : expected) EXPECT_EQ(pixelOf(f, x, y), colour) << x << "," << y;
 }
 
 /// A stream manager and what it received.
@@ -135,15 +121,18 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     EXPECT_EQ(size(s.latest), QSize(320, 200));
     EXPECT_EQ(s.latest->bytesPerRow(), 320u * 4);
     // Exact edges: one pixel per point, no blending across the quadrant borders.
-    expectPixels(
-        s.latest,
-        {{0, 0, kRed}, {159, 99, kRed}, {160, 99, kGreen}, {159, 100, kWhite}, {319, 199, kBlue}});
+    expectPixels(s.latest, {{0, 0, kRed},
+                            {159, 99, kRed},
+                            {160, 99, kGreen},
+                            {159, 100, Qt::white},
+                            {319, 199, kBlue}});
 
     // A region of 80 x 50 points around the centre, doubled: each quadrant covers a quarter.
     Stream& r = capture(window.id(), 160, 100, QRectF(120, 75, 80, 50));
     ASSERT_TRUE(r.started && waitUntil([&] { return showsQuadrants(r.latest); }));
     EXPECT_EQ(size(r.latest), QSize(160, 100));
-    expectPixels(r.latest, {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, kWhite}});
+    expectPixels(r.latest,
+                 {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, Qt::white}});
 
     // Zoom into the green quadrant at half size: a static window still gets a new frame.
     ASSERT_FALSE(
@@ -160,8 +149,7 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     // A change of the window's contents arrives.
     window.send("pattern bars");
     EXPECT_TRUE(waitUntil([&] {
-        return s.latest && pixelAt(s.latest, 1.5 / 8, 0.5) == kYellow &&
-               pixelAt(s.latest, 2.5 / 8, 0.5) == kCyan;
+        return frameShows(s.latest, {{1.5 / 8, 0.5, kYellow}, {2.5 / 8, 0.5, kCyan}});
     }));
 
     // The region shrunk and of another aspect: 80 x 200 points fitted into 80 x 100 pixels, not
@@ -169,14 +157,13 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     ASSERT_FALSE(
         await([&](Completion d) { r->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
     ASSERT_TRUE(waitUntil([&] {
-        return size(r.latest) == QSize(80, 100) && pixel(r.latest, 25, 50) == kYellow &&
-               pixel(r.latest, 55, 50) == kCyan;
+        return size(r.latest) == QSize(80, 100) && pixelOf(r.latest, 25, 50) == kYellow &&
+               pixelOf(r.latest, 55, 50) == kCyan;
     }));
-    expectPixels(r.latest,
-                 {{5, 50, 0xff000000}, {75, 50, 0xff000000}, {38, 50, kYellow}, {42, 50, kCyan}});
+    expectPixels(r.latest, {{5, 50, kBlack}, {75, 50, kBlack}, {38, 50, kYellow}, {42, 50, kCyan}});
     // Depth-24 window: alpha is opaque everywhere, also where bilinear sampling meets the edge.
     for (int x : {0, 39, 40, 79})
-        for (int y : {0, 99}) EXPECT_EQ(pixel(r.latest, x, y) >> 24, 0xffu) << x << "," << y;
+        for (int y : {0, 99}) EXPECT_EQ(pixelOf(r.latest, x, y).alpha(), 255) << x << "," << y;
 
     // A window number that is not a client window is not found.
     auto root = std::make_shared<StreamManager>(*service_, settings_, *scheduler_);
@@ -193,8 +180,8 @@ TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
     // pixmap, x = 40% would fall right of the old 160-point border and show green.
     window.send("resize 480 300");
     ASSERT_TRUE(waitUntil([&] {
-        return showsQuadrants(s.latest) && pixelAt(s.latest, 0.45, 0.25) == kRed &&
-               pixelAt(s.latest, 0.45, 0.75) == kWhite;
+        return showsQuadrants(s.latest) &&
+               frameShows(s.latest, {{0.45, 0.25, kRed}, {0.45, 0.75, Qt::white}});
     })) << "frame does not show the resized window";
     EXPECT_EQ(size(s.latest), QSize(320, 200));
 
@@ -209,7 +196,7 @@ TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
     window.send("resize 200 100");
     ASSERT_TRUE(waitUntil([&] {
         return showsQuadrants(s.latest) && s.latest->width() == 200 &&
-               pixel(s.latest, 99, 49) == kRed && pixel(s.latest, 100, 49) == kGreen;
+               pixelOf(s.latest, 99, 49) == kRed && pixelOf(s.latest, 100, 49) == kGreen;
     })) << "frame does not show the shrunk window one pixel per point";
     EXPECT_TRUE(s.stops.empty());
 }
@@ -220,8 +207,9 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
     ASSERT_TRUE(s.started && waitUntil([&] { return isSolid(s.latest, kRed); }));
 
     window.send("unmap");
-    ASSERT_TRUE(waitUntil(
-        [&] { return Inspector().attributes(window.id())->map_state != XCB_MAP_STATE_VIEWABLE; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return ScreenInspector().attributes(window.id())->map_state != XCB_MAP_STATE_VIEWABLE;
+    }));
     // Painting an unmapped window shows nothing; the last frame stays red and nothing ends.
     window.send("pattern solid:00ff00");
     // A second, live window proves the capture thread keeps working meanwhile.
@@ -295,8 +283,9 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
             << "source pixels are hidden by the covering window";
         // The source repaints while covered: still its own pixels.
         source.send("pattern quadrants");
-        EXPECT_TRUE(waitUntil(
-            [&] { return showsQuadrants(s.latest) && pixelAt(s.latest, 0.45, 0.45) == kRed; }));
+        EXPECT_TRUE(waitUntil([&] {
+            return showsQuadrants(s.latest) && frameShows(s.latest, {{0.45, 0.45, kRed}});
+        }));
         source.send("quit");
         cover.send("quit");
         // A destroyed source ends the stream with an error, and it cannot be restarted.

@@ -1,22 +1,11 @@
 #include "tests/support/X11Session.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
+#include <QFile>
 
 #include "platform/x11/XConnection.h"
 
 namespace mirano::testing {
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 X11Session::X11Session() : X11Session(Options{}) {}
 
@@ -130,6 +119,18 @@ QString X11Session::builtProgram(const QString& relativePath) {
     QByteArray dir = qgetenv("MIRANO_BUILD_DIR");
     if (dir.isEmpty()) dir = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../..";
     return QString::fromLocal8Bit(dir) + "/" + relativePath;
+}
+
+std::vector<int> shmSegmentsOf(qint64 pid) {
+    std::vector<int> perms;
+    QFile file(QStringLiteral("/proc/sysvipc/shm"));
+    if (!file.open(QIODevice::ReadOnly)) return perms;
+    file.readLine();         // the header
+    while (!file.atEnd()) {  // the fifth column is the creator's pid
+        const QList<QByteArray> f = file.readLine().simplified().split(' ');
+        if (f.size() > 4 && f[4].toLongLong() == pid) perms.push_back(f[2].toInt(nullptr, 8));
+    }
+    return perms;
 }
 
 }  // namespace mirano::testing

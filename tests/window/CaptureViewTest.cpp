@@ -13,6 +13,7 @@
 #include "tests/fakes/FakeCaptureService.h"
 #include "tests/fakes/FakePanelWindowSystem.h"
 #include "tests/fakes/FakePictureSurface.h"
+#include "tests/support/Pixels.h"
 #include "tests/window/WindowTestSupport.h"
 #include "window/CaptureView.h"
 #include "window/CloseButton.h"
@@ -22,10 +23,10 @@
 namespace mirano {
 namespace {
 
-using testing::colourAt;
 using testing::doubleClick;
 using testing::drag;
 using testing::expectRects;
+using testing::pixelOf;
 using testing::press;
 using testing::release;
 
@@ -259,7 +260,7 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
     EXPECT_EQ(view->contents().get(), frame.get());
 
     const QImage shot = view->grab().toImage();
-    auto at = [&](int x, int y) { return colourAt(shot, x, y); };
+    auto at = [&](int x, int y) { return pixelOf(shot, x, y); };
     EXPECT_EQ((QList{at(40, 150).rgba(), at(60, 150).rgba(), at(395, 295).rgb()}),
               (QList{qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(0, 0, 255)}));
     // Rounded corners: the very corner pixel is not the frame.
