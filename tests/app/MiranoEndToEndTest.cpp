@@ -130,24 +130,11 @@ protected:
     std::optional<QRect> pipOfBars(quint32 window, const QString& key = "p") {
         activate(window);
         hotkey(key);
-        auto pip = waitForPiP();
-        return pip && waitUntil([&] { return showsBars(*pip); }, 10000) ? pip : std::nullopt;
+        std::optional<QRect> pip;
+        return waitUntil([&] { return (pip = pipRect()) && showsBars(*pip); }, 10000)
+                   ? pip
+                   : std::nullopt;
     }
-    /// Moves the pointer onto the PiP and waits (bounded) for its hover overlay to change some
-    /// pixels.
-    void hoverOver(const QRect& pip) {
-        auto samples = [&] {
-            std::vector<QColor> v;
-            for (int i = 0; i < 9; ++i)
-                v.push_back(x_->pixel(pip.topLeft() + QPoint((i % 3 + 1) * pip.width() / 4,
-                                                             (i / 3 + 1) * pip.height() / 8)));
-            return v;
-        };
-        const auto before = samples();
-        input_->moveTo(pip.center());
-        waitUntil([&] { return samples() != before; }, 2000);
-    }
-
     /// Presses the modifier (Menu) with `key`.
     void hotkey(const QString& key = "p") {
         xdotool({"keydown", "Menu", "key", key, "keyup", "Menu"});
@@ -193,10 +180,10 @@ protected:
 // The bars client names neither its process nor its class, and its second window belongs to the
 // same process: it is mirrored all the same, and a double-click must bring the source itself
 // forward.
-TEST_F(MiranoSession, HotkeysOpenReplaceHideAndCloseThePiPAndADoubleClickBringsTheSourceForward) {
-    TestClientWindow bars(*session_, barsWindow({"--keys", "--bare", "--twin"}));
-    TestClientWindow squares(
-        *session_, {"--pattern", "quadrants", "--size", "300x300", "--pos", "720,60", "--keys"});
+TEST_F(MiranoSession, HotkeysOpenReplaceAndCloseThePiPAndADoubleClickBringsTheSourceForward) {
+    TestClientWindow bars(*session_, barsWindow({"--bare", "--twin"}));
+    TestClientWindow squares(*session_,
+                             {"--pattern", "quadrants", "--size", "300x300", "--pos", "720,60"});
     ASSERT_TRUE(bars.id() && squares.id() && waitUntil([&] { return bars.twin() != 0; }, 10000));
     startMirano();
 
@@ -221,34 +208,10 @@ TEST_F(MiranoSession, HotkeysOpenReplaceHideAndCloseThePiPAndADoubleClickBringsT
         10000))
         << "the PiP did not switch to the second window";
 
-    // Backspace with the pointer elsewhere reaches the focused window and leaves the PiP.
-    input_->moveTo({850, 200});
-    xdotool({"key", "BackSpace"});
-    EXPECT_TRUE(waitUntil([&] { return squares.printed("key 0xff08 "); }))
-        << "Backspace did not reach the window";
-    EXPECT_TRUE(pipRect().has_value());
-
-    // Backspace over the PiP closes it and the window never sees it.
-    squares.mark();
-    hoverOver(*pip);
-    xdotool({"key", "BackSpace"});
-    EXPECT_TRUE(noPiP()) << "Backspace over the PiP did not close it";
-    EXPECT_FALSE(squares.printed("key 0xff08 ")) << "Backspace over the PiP reached the window";
-
-    // A tap of the modifier hides the PiP and a second one shows it again.
-    input_->moveTo(pip->topLeft() - QPoint(40, 40));  // no hint overlay on the next PiP
-    ASSERT_TRUE(pip = pipOfBars(bars.id()));
-    hoverOver(*pip);
-    auto hidden = [&] { return near(x_->pixel(pip->center()), kBackground); };
-    xdotool({"key", "Menu"});
-    EXPECT_TRUE(waitUntil(hidden))
-        << "the PiP did not hide: " << describe(x_->pixel(pip->center()));
-    xdotool({"key", "Menu"});
-    EXPECT_TRUE(waitUntil([&] { return !hidden(); })) << "the PiP did not come back";
-    // Its hint overlay darkens the picture while the pointer is on it: look once it has left.
-    input_->moveTo(pip->topLeft() - QPoint(40, 40));
-    EXPECT_TRUE(waitUntil([&] { return showsBars(*pip); })) << "the PiP does not show the window";
-
+    // (Backspace over the PiP and a tap of the modifier are checked link by link: the hotkeys on
+    // the real keyboard in HotkeyX11Test, their actions in AppDelegateTest and the PiPManager
+    // tests, the panel's hover under the real pointer in PiPPanelX11Test.)
+    ASSERT_TRUE(pip = pipOfBars(bars.id())) << "the PiP did not switch back";
     activate(bars.twin());
     ASSERT_TRUE(pipRect()) << "focusing another window must not end the PiP";
     input_->moveTo(pip->center());
