@@ -30,27 +30,12 @@ using testing::pixelOf;
 using testing::press;
 using testing::release;
 
-struct Calls {
-    int close = 0, doubleClick = 0, entered = 0, exited = 0, resetZoom = 0;
-    QList<QRectF> zooms;
-    QList<int> rates;
-    int total() const {
-        return close + doubleClick + entered + exited + resetZoom + zooms.size() + rates.size();
-    }
-};
-
 class CaptureViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         panel = std::make_unique<PiPPanel>(QRectF(100, 100, 400, 300), windowSystem, settings);
         view = &panel->captureView();
-        panel->onClose = [this] { ++calls.close; };
-        panel->onDoubleClick = [this] { ++calls.doubleClick; };
-        panel->onMouseEntered = [this] { ++calls.entered; };
-        panel->onMouseExited = [this] { ++calls.exited; };
-        panel->onResetZoom = [this] { ++calls.resetZoom; };
-        panel->onZoom = [this](QRectF r) { calls.zooms << r; };
-        panel->onFrameRateChanged = [this](int rate) { calls.rates << rate; };
+        calls.attach(*panel);
     }
     void commandDrag(QPointF from, QPointF to, bool command = true) {
         view->mouseDownAt(from, 1, command);
@@ -70,7 +55,7 @@ protected:
     fakes::FakePanelWindowSystem windowSystem;
     std::unique_ptr<PiPPanel> panel;
     CaptureView* view = nullptr;
-    Calls calls;
+    testing::PanelCalls calls;
 };
 
 TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
