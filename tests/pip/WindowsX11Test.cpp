@@ -35,14 +35,21 @@ protected:
         desktop.processEvents();
         QCoreApplication::processEvents();
     }
+    /// Activates `w`, waits until the window manager has made it active and settles.
+    bool switchTo(xcb_window_t w) {
+        windows.activate(w);
+        const bool active = waitActive(w);
+        settle();
+        return active;
+    }
     static ProcessID pid(const TestClientWindow& c) { return ProcessID(c.pid()); }
     /// Expects `c` to be the focused window, of an application of that id.
     void expectFocused(TestClientWindow& c, std::optional<QString> applicationID) {
         const auto focused = helpers.focusedWindow();
         ASSERT_TRUE(focused);
-        EXPECT_EQ(focused->windowID, c.id());
-        EXPECT_EQ(focused->application.pid, pid(c));
-        EXPECT_EQ(focused->application.applicationID, applicationID);
+        EXPECT_EQ(std::tuple(focused->windowID, focused->application.pid,
+                             focused->application.applicationID),
+                  std::tuple(c.id(), pid(c), applicationID));
     }
 
     x11::X11Desktop desktop;
@@ -80,18 +87,14 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestor
     TestClientWindow& pair = add({"--title", "pair", "--twin", "--pos", "200,200"});
     ASSERT_TRUE(waitUntil([&] { return pair.twin() != 0; }));
     // Whether the window manager focuses the pair on mapping it is its own affair: start from it.
-    windows.activate(pair.id());
-    ASSERT_TRUE(waitActive(pair.id()));
-    settle();
+    ASSERT_TRUE(switchTo(pair.id()));
 
     std::vector<AppIdentity> activated;
     QObject::connect(&windows, &Windows::applicationActivated,
                      [&](const AppIdentity& app) { activated.push_back(app); });
     for (const xcb_window_t w : {other.id(), pair.id(), pair.twin()}) {
         // The last one is the second window of the same process: no new application.
-        windows.activate(w);
-        ASSERT_TRUE(waitActive(w));
-        settle();
+        ASSERT_TRUE(switchTo(w));
     }
     ASSERT_EQ(activated.size(), 2u);
     EXPECT_EQ(activated[0].pid, pid(other));
@@ -106,9 +109,7 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestor
                         x.atom(x11::X11Desktop::kKeyPanelProperty), XCB_ATOM_CARDINAL, 32, 1,
                         std::array<std::uint32_t, 1>{1}.data());
     xcb_flush(x.get());
-    windows.activate(pair.id());
-    ASSERT_TRUE(waitActive(pair.id()));
-    settle();
+    ASSERT_TRUE(switchTo(pair.id()));
     const std::size_t before = activated.size();
     const auto activeWithoutEvents = [&](xcb_window_t w) {
         for (int i = 0; i < 500 && desktop.activeWindow() != w; ++i) usleep(10000);
@@ -120,9 +121,7 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestor
     windows.activate(panel.id());
     ASSERT_TRUE(activeWithoutEvents(panel.id()));
     settle();
-    windows.activate(other.id());
-    ASSERT_TRUE(waitActive(other.id()));
-    settle();
+    ASSERT_TRUE(switchTo(other.id()));
     EXPECT_EQ(activated.size(), before) << "leaving the key panel counted as an activation";
 
     // Bringing the first window of the pair forward restores it from minimised and focuses that
