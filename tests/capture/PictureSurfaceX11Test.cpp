@@ -16,6 +16,7 @@
 #include "tests/support/Pixels.h"
 #include "tests/support/ScreenInspector.h"
 #include "tests/support/TestClientWindow.h"
+#include "tests/support/Waiting.h"
 
 using namespace mirano;
 using namespace mirano::testing;
@@ -44,7 +45,8 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     surface->setVisible(true);
     // Whether the screen shows these colours at these fractions of the panel.
     const auto shows = [&](const std::vector<ColourAt>& expected) {
-        return mirano::testing::shows([&](QPoint p) { return screen.pixel(p); }, kPanel, expected, 8);
+        return mirano::testing::shows([&](QPoint p) { return screen.pixel(p); }, kPanel, expected,
+                                      8);
     };
 
     TestClientWindow source(*gSession,

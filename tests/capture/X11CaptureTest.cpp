@@ -18,6 +18,7 @@
 #include "tests/support/Pixels.h"
 #include "tests/support/ScreenInspector.h"
 #include "tests/support/TestClientWindow.h"
+#include "tests/support/Waiting.h"
 
 using namespace mirano;
 using namespace mirano::testing;

@@ -1,11 +1,23 @@
 #include "tests/support/X11Session.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QThread>
 
 #include "platform/x11/XConnection.h"
 
 namespace mirano::testing {
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
 
 X11Session::X11Session() : X11Session(Options{}) {}
 

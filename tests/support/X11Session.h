@@ -5,12 +5,12 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
-#include "tests/support/Waiting.h"
 
 namespace mirano::testing {
 
@@ -65,6 +65,9 @@ private:
     std::unique_ptr<ChildProcess> compositor_;
     std::vector<std::unique_ptr<ChildProcess>> spawned_;
 };
+
+/// Polls `condition` (processing Qt events meanwhile) until it holds or `timeoutMs` passes.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 /// The permission bits (octal, with 01000 for "marked for removal") of each shared-memory
 /// segment that process `pid` created and that still exists.

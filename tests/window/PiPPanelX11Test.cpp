@@ -13,6 +13,7 @@
 #include "tests/support/Pixels.h"
 #include "tests/support/ScreenInspector.h"
 #include "tests/support/TestClientWindow.h"
+#include "tests/support/Waiting.h"
 #include "tests/support/XTestInput.h"
 #include "tests/window/WindowTestSupport.h"
 #include "window/CaptureView.h"
