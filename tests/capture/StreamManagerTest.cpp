@@ -1,6 +1,8 @@
 // StreamManager on the fake capture service: states, size arithmetic, failures and delivery.
 #include <gtest/gtest.h>
 
+#include <QDebug>
+
 #include "capture/StreamManager.h"
 #include "platform/CaptureService.h"
 #include "settings/AppSettings.h"
@@ -40,9 +42,9 @@ struct State {
     bool operator==(const State&) const = default;
 };
 void PrintTo(const State& s, std::ostream* os) {
-    *os << "active " << s.active << " stream " << s.hasStream << " window " << s.window.value_or(0)
-        << " rect " << s.rect.x() << "," << s.rect.y() << " " << s.rect.width() << "x"
-        << s.rect.height() << " output " << s.output.first << "x" << s.output.second;
+    *os << s.active << s.hasStream << " window " << s.window.value_or(0) << " "
+        << QDebug::toString(s.rect).toStdString() << " " << s.output.first << "x"
+        << s.output.second;
 }
 
 /// The configuration every stream gets, with the given size, rectangle and frame rate.
@@ -94,8 +96,8 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
         EXPECT_TRUE(ok(r));
     manager->stop();
     scheduler.drain();
-    EXPECT_EQ(std::pair(service.windowQueries, service.streams.size()), std::pair(0, 0ul));
-    EXPECT_EQ(state(), created);
+    EXPECT_EQ(std::tuple(service.windowQueries, service.streams.size(), state()),
+              std::tuple(0, 0ul, created));
 
     // Running.
     ASSERT_TRUE(ok(start(0x400001)));
@@ -113,15 +115,14 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
 
     // Back to running through a restart: a new stream.
     EXPECT_TRUE(ok(call(&StreamManager::restartCapture)));
-    ASSERT_EQ(service.streams.size(), 2u);
-    EXPECT_TRUE(manager->isStreamActive());
+    EXPECT_EQ(std::pair(service.streams.size(), manager->isStreamActive()), std::pair(2ul, true));
 
     // Forgotten: stream and window go at once (rect and sizes stay); the old stream is
     // stopped in the background.
     manager->stop();
     EXPECT_EQ(state(), (State{false, false, std::nullopt, QRectF(0, 0, 640, 400), {640, 400}}));
-    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(640, 400));
-    EXPECT_EQ(service.streams[1]->stopCalls, 0);
+    EXPECT_EQ(std::pair(manager->sourceWindowSize(), service.streams[1]->stopCalls),
+              std::pair(QSizeF(640, 400), 0));
     scheduler.drain();
     EXPECT_EQ(service.streams[1]->stopCalls, 1);
 

@@ -7,12 +7,14 @@
 
 #include "platform/wayland/WaylandShell.h"
 #include "tests/support/SwaySession.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace mirano::testing {
 SwaySession* gSway = nullptr;
 }
 
 int main(int argc, char** argv) {
+    if (!mirano::testing::hasSanitizerOptions()) return 1;
     mirano::testing::SwaySession session;
     if (!session.error().isEmpty()) {
         std::fprintf(stderr, "cannot start sway: %s\n", qPrintable(session.error()));

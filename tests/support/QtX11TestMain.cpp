@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tests/support/TestEnvironment.h"
 #include "tests/support/X11Session.h"
 
 namespace mirano::testing {
@@ -14,6 +15,7 @@ X11Session* gSession = nullptr;
 }
 
 int main(int argc, char** argv) {
+    if (!mirano::testing::hasSanitizerOptions()) return 1;
     mirano::testing::X11Session::Options options;
     options.compositor = qEnvironmentVariable("MIRANO_TEST_COMPOSITOR") == "1";
     options.screens = std::max(1, qEnvironmentVariableIntValue("MIRANO_TEST_SCREENS"));

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QThread>
 
 #include "platform/x11/CompositingManager.h"
@@ -127,6 +128,18 @@ QString X11Session::builtProgram(const QString& relativePath) {
     QByteArray dir = qgetenv("MIRANO_BUILD_DIR");
     if (dir.isEmpty()) dir = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../..";
     return QString::fromLocal8Bit(dir) + "/" + relativePath;
+}
+
+std::vector<int> shmSegmentsOf(qint64 pid) {
+    std::vector<int> perms;
+    QFile file(QStringLiteral("/proc/sysvipc/shm"));
+    if (!file.open(QIODevice::ReadOnly)) return perms;
+    file.readLine();         // the header
+    while (!file.atEnd()) {  // the fifth column is the creator's pid
+        const QList<QByteArray> f = file.readLine().simplified().split(' ');
+        if (f.size() > 4 && f[4].toLongLong() == pid) perms.push_back(f[2].toInt(nullptr, 8));
+    }
+    return perms;
 }
 
 }  // namespace mirano::testing

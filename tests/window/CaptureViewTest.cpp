@@ -13,6 +13,7 @@
 #include "tests/fakes/FakeCaptureService.h"
 #include "tests/fakes/FakePanelWindowSystem.h"
 #include "tests/fakes/FakePictureSurface.h"
+#include "tests/support/Pixels.h"
 #include "tests/window/WindowTestSupport.h"
 #include "window/CaptureView.h"
 #include "window/CloseButton.h"
@@ -22,35 +23,19 @@
 namespace mirano {
 namespace {
 
-using testing::colourAt;
 using testing::doubleClick;
 using testing::drag;
 using testing::expectRects;
+using testing::pixelOf;
 using testing::press;
 using testing::release;
-
-struct Calls {
-    int close = 0, doubleClick = 0, entered = 0, exited = 0, resetZoom = 0;
-    QList<QRectF> zooms;
-    QList<int> rates;
-    int total() const {
-        return close + doubleClick + entered + exited + resetZoom + zooms.size() + rates.size();
-    }
-};
 
 class CaptureViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         panel = std::make_unique<PiPPanel>(QRectF(100, 100, 400, 300), windowSystem, settings);
         view = &panel->captureView();
-        PiPPanel* p = panel.get();
-        QObject::connect(p, &PiPPanel::closeRequested, [this] { ++calls.close; });
-        QObject::connect(p, &PiPPanel::doubleClicked, [this] { ++calls.doubleClick; });
-        QObject::connect(p, &PiPPanel::mouseEntered, [this] { ++calls.entered; });
-        QObject::connect(p, &PiPPanel::mouseExited, [this] { ++calls.exited; });
-        QObject::connect(p, &PiPPanel::zoomResetRequested, [this] { ++calls.resetZoom; });
-        QObject::connect(p, &PiPPanel::zoomRequested, [this](QRectF r) { calls.zooms << r; });
-        QObject::connect(p, &PiPPanel::frameRateChosen, [this](int rate) { calls.rates << rate; });
+        calls.attach(*panel);
     }
     void commandDrag(QPointF from, QPointF to, bool command = true) {
         view->mouseDownAt(from, 1, command);
@@ -70,7 +55,7 @@ protected:
     fakes::FakePanelWindowSystem windowSystem;
     std::unique_ptr<PiPPanel> panel;
     CaptureView* view = nullptr;
-    Calls calls;
+    testing::PanelCalls calls;
 };
 
 TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
@@ -260,7 +245,7 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
     EXPECT_EQ(view->contents().get(), frame.get());
 
     const QImage shot = view->grab().toImage();
-    auto at = [&](int x, int y) { return colourAt(shot, x, y); };
+    auto at = [&](int x, int y) { return pixelOf(shot, x, y); };
     EXPECT_EQ((QList{at(40, 150).rgba(), at(60, 150).rgba(), at(395, 295).rgb()}),
               (QList{qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(0, 0, 255)}));
     // Rounded corners: the very corner pixel is not the frame.

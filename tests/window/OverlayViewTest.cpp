@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include "tests/support/Pixels.h"
 #include "tests/window/WindowTestSupport.h"
 #include "window/CloseButton.h"
 #include "window/ElidedLabel.h"
@@ -17,7 +18,7 @@
 namespace mirano {
 namespace {
 
-using testing::colourAt;
+using testing::pixelOf;
 
 OverlayView::Content content(bool zoomed, const QString& modifier, int rate) {
     return {.isZoomed = zoomed, .modifierName = modifier, .frameRate = rate};
@@ -88,11 +89,11 @@ TEST(OverlayViewTest, PausedOverlayIsNearlyOpaqueWithWhiteTextInTheMiddle) {
     EXPECT_EQ(paused->geometry(), host->rect());
     EXPECT_TRUE(paused->testAttribute(Qt::WA_TransparentForMouseEvents));
     const QImage shot = host->grab().toImage();
-    EXPECT_NEAR(colourAt(shot, 5, 5).red(), 26, 3);  // white under black at 0.9
+    EXPECT_NEAR(pixelOf(shot, 5, 5).red(), 26, 3);  // white under black at 0.9
     int white = 0;
     for (int y = 90; y < 110; ++y)
         for (int x = 100; x < 200; ++x)
-            if (colourAt(shot, x, y).lightness() > 200) ++white;
+            if (pixelOf(shot, x, y).lightness() > 200) ++white;
     EXPECT_GT(white, 20);
 }
 
@@ -103,10 +104,10 @@ TEST(OverlayViewTest, HintOverlayVeilAndCloseButtonColours) {
     host->show();
     QCoreApplication::processEvents();
     const QImage shot = host->grab().toImage();
-    EXPECT_NEAR(colourAt(shot, 150, 60).red(), 140, 3);  // white under black at 0.45
+    EXPECT_NEAR(pixelOf(shot, 150, 60).red(), 140, 3);  // white under black at 0.45
     // The close button sits 8 points in from the top-left corner and is red.
     EXPECT_EQ(overlay->closeButton()->geometry().topLeft(), QPoint(8, 8));
-    const QColor button = colourAt(shot, 12, 19);
+    const QColor button = pixelOf(shot, 12, 19);
     EXPECT_GT(button.red(), 200);
     EXPECT_LT(button.green(), 100);
 }
