@@ -1,5 +1,5 @@
-// A private headless sway for integration tests: its own user, session bus and output, with
-// swaymsg and grim as the oracles.
+// A private headless sway for integration tests: a WaylandSession (its own user and session
+// bus) with sway, and swaymsg and grim as the oracles.
 #pragma once
 
 #include <QImage>
@@ -8,37 +8,26 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
-#include <functional>
-#include <memory>
 #include <optional>
-#include <vector>
 
-#include "tests/support/ChildProcess.h"
-#include "tests/support/TestUser.h"
+#include "tests/support/WaylandSession.h"
 
 namespace mirano::testing {
 
 /// sway on the headless backend with the pixman renderer, one output of `width` × `height`,
-/// run as a TestUser with a private session bus. Everything it starts stops with it.
-class SwaySession {
+/// run as the session's user. Everything it starts stops with it.
+class SwaySession : public WaylandSession {
 public:
     static constexpr int kWidth = 1280;
     static constexpr int kHeight = 720;
 
     SwaySession();
-    ~SwaySession();
-    SwaySession(const SwaySession&) = delete;
-    SwaySession& operator=(const SwaySession&) = delete;
 
-    /// Empty when everything started; otherwise why not.
-    QString error() const { return error_; }
-    const TestUser& user() const { return *user_; }
     /// The compositor's socket, as an absolute path (usable as WAYLAND_DISPLAY by anyone).
     QString waylandDisplay() const { return waylandDisplay_; }
-    QString busAddress() const { return busAddress_; }
 
-    /// What a Wayland client of this session needs: the user's environment plus the display,
-    /// the bus, and Qt's Wayland platform.
+    /// What a Wayland client of this session needs: the session's environment plus the
+    /// display and Qt's Wayland platform.
     QProcessEnvironment clientEnvironment() const;
     /// Starts a client with clientEnvironment(), as the user running the tests (who can reach
     /// both the compositor's socket and the build tree, which the test user may not); it is
@@ -59,19 +48,13 @@ public:
     QImage screenshot(const QRect& area = {}) const;
 
 private:
-    void start();
-    bool startBus();
     bool startSway();
-    QProcessEnvironment toolEnvironment() const;
+    /// Runs a tool as the test runner, on this compositor (bounded); its output, empty on
+    /// failure.
+    QByteArray tool(const QString& program, const QStringList& args) const;
 
-    std::unique_ptr<TestUser> user_;
-    QString error_;
     QString waylandDisplay_;
     QString swaySocket_;
-    QString busAddress_;
-    std::unique_ptr<ChildProcess> bus_;
-    std::unique_ptr<ChildProcess> sway_;
-    std::vector<std::unique_ptr<ChildProcess>> clients_;
 };
 
 /// Every view (node with an app_id) of a get_tree answer, depth first.

@@ -7,12 +7,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 #include <mutex>
 
 #include "platform/qt/QtScheduler.h"
@@ -20,27 +17,19 @@
 #include "platform/wayland/PortalNodeSource.h"
 #include "platform/wayland/RestoreTokenStore.h"
 #include "platform/wayland/ScreenCastSession.h"
-#include "tests/wayland/support/WaylandSession.h"
+#include "tests/support/Waiting.h"
+#include "tests/support/WaylandSession.h"
 
 using namespace mirano;
 using namespace mirano::wayland;
-using mirano::testing::builtTestProgram;
-using mirano::testing::ChildProcess;
-using mirano::testing::WaylandSession;
+using namespace mirano::testing;
 
 namespace {
 
 const QString kViewer = QStringLiteral("org.example.Viewer");
 
-/// Processes Qt events until `condition` holds or `timeoutMs` passes.
-template <typename Condition>
-bool waitFor(Condition condition, int timeoutMs = 20000) {
-    for (QDeadlineTimer deadline(timeoutMs); !condition(); QThread::msleep(5)) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+/// Waits (bounded, processing Qt events) until `condition` holds.
+bool waitFor(const std::function<bool()>& condition) { return waitUntil(condition, 20000); }
 
 /// The next line a helper program prints, without its newline (empty after 10 s).
 QString lineOf(ChildProcess* program) {
@@ -55,14 +44,13 @@ public:
     FrameHandler frames() {
         return [this](const Frame& frame) {
             std::lock_guard lock(mutex_);
-            latest_ = frame;
-            ++frameCount_;
+            latest_ = frame, ++count_;
         };
     }
     StreamStopHandler stops() {
-        return [this](std::optional<Error> error) {
+        return [this](std::optional<Error>) {
             std::lock_guard lock(mutex_);
-            stops_.push_back(error.value_or(Error{}));
+            ++stops_;
         };
     }
     /// Waits for a frame of `size` that came after the ones seen so far.
@@ -71,8 +59,7 @@ public:
         Frame frame;
         waitFor([&] {
             std::lock_guard lock(mutex_);
-            if (frameCount_ > seen && latest_ && latest_->width() == size.width() &&
-                latest_->height() == size.height())
+            if (count_ > seen && latest_ && QSize(latest_->width(), latest_->height()) == size)
                 frame = latest_;
             return frame != nullptr;
         });
@@ -80,9 +67,9 @@ public:
     }
     int frameCount() {
         std::lock_guard lock(mutex_);
-        return frameCount_;
+        return count_;
     }
-    std::vector<Error> stopsSoFar() {
+    int stopCount() {
         std::lock_guard lock(mutex_);
         return stops_;
     }
@@ -90,59 +77,30 @@ public:
 private:
     std::mutex mutex_;
     Frame latest_;
-    int frameCount_ = 0;
-    std::vector<Error> stops_;
+    int count_ = 0, stops_ = 0;
 };
 
-/// The lines this process writes to standard output while it lives (the log).
-class LogCapture {
-public:
-    LogCapture() : file_(std::tmpfile()), saved_(dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        dup2(fileno(file_), STDOUT_FILENO);
-    }
-    ~LogCapture() {
-        restore();
-        std::fclose(file_);
-    }
-    QStringList lines() {
-        restore();
-        std::rewind(file_);
-        QFile in;
-        in.open(file_, QIODevice::ReadOnly);
-        return QString::fromUtf8(in.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-
-private:
-    void restore() {
-        if (saved_ < 0) return;
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        ::close(std::exchange(saved_, -1));
-    }
-    std::FILE* file_;
-    int saved_;
-};
+/// The lines `run` writes to standard output (the log).
+QStringList logOf(const std::function<void()>& run) {
+    ::testing::internal::CaptureStdout();
+    run();
+    return QString::fromStdString(::testing::internal::GetCapturedStdout())
+        .split('\n', Qt::SkipEmptyParts);
+}
 
 /// Every pixel is the producer's pattern at its place in the buffer (blue x, green y, red
 /// 0xa0), made opaque.
 ::testing::AssertionResult showsBufferArea(const Frame& frame, QRect area) {
-    if (!frame) return ::testing::AssertionFailure() << "no frame";
-    if (frame->width() != area.width() || frame->height() != area.height())
-        return ::testing::AssertionFailure()
-               << "frame " << frame->width() << "x" << frame->height();
-    for (int y = 0; y < area.height(); ++y) {
-        const std::uint8_t* row = frame->data() + std::size_t(y) * frame->bytesPerRow();
+    if (!frame || QSize(frame->width(), frame->height()) != area.size())
+        return ::testing::AssertionFailure() << "no frame of that size";
+    for (int y = 0; y < area.height(); ++y)
         for (int x = 0; x < area.width(); ++x) {
-            const std::uint8_t* p = row + x * 4;
+            const std::uint8_t* p = frame->data() + std::size_t(y) * frame->bytesPerRow() + x * 4;
             const std::uint8_t want[4] = {std::uint8_t(area.x() + x), std::uint8_t(area.y() + y),
                                           0xa0, 0xff};
             if (std::memcmp(p, want, 4) != 0)
-                return ::testing::AssertionFailure()
-                       << "pixel " << x << "," << y << " is " << int(p[0]) << "," << int(p[1])
-                       << "," << int(p[2]) << "," << int(p[3]);
+                return ::testing::AssertionFailure() << "pixel " << x << "," << y << " differs";
         }
-    }
     return ::testing::AssertionSuccess();
 }
 
@@ -193,16 +151,8 @@ protected:
                                                        CapturableWindow{}, configuration,
                                                        received.frames(), received.stops());
     }
-    /// Calls `operation` with a completion and waits for it.
-    static std::optional<Error> complete(const std::function<void(Completion)>& operation) {
-        std::optional<std::optional<Error>> result;
-        operation([&](std::optional<Error> error) { result = error; });
-        if (!waitFor([&] { return result.has_value(); }))
-            return Error{QStringLiteral("no completion")};
-        return *result;
-    }
     static std::optional<Error> start(CaptureStream& stream) {
-        return complete([&](Completion done) { stream.startCapture(std::move(done)); });
+        return await([&](Completion done) { stream.startCapture(std::move(done)); });
     }
 
     WaylandSession session_;
@@ -274,10 +224,9 @@ TEST_F(PipeWireTest, PauseResumeReconfigureAndEndAcrossTheCaptureThread) {
     ASSERT_EQ(start(*stream), std::nullopt);
     EXPECT_TRUE(showsBufferArea(received.nextFrame({80, 60}), {20, 10, 80, 60}));
 
-    EXPECT_EQ(complete([&](Completion done) { stream->stopCapture(std::move(done)); }),
-              std::nullopt);
+    EXPECT_EQ(await([&](Completion done) { stream->stopCapture(std::move(done)); }), std::nullopt);
     const int paused = received.frameCount();
-    EXPECT_EQ(complete([&](Completion done) {
+    EXPECT_EQ(await([&](Completion done) {
                   stream->updateConfiguration({QRectF(40, 30, 40, 30), 0, 1, 1}, std::move(done));
               }),
               std::nullopt);
@@ -287,8 +236,8 @@ TEST_F(PipeWireTest, PauseResumeReconfigureAndEndAcrossTheCaptureThread) {
     EXPECT_TRUE(showsBufferArea(received.nextFrame({40, 30}), {60, 40, 40, 30}));
 
     window->stop();
-    EXPECT_TRUE(waitFor([&] { return !received.stopsSoFar().empty(); }));
-    EXPECT_EQ(received.stopsSoFar().size(), 1u);
+    EXPECT_TRUE(waitFor([&] { return received.stopCount() > 0; }));
+    EXPECT_EQ(received.stopCount(), 1);
     EXPECT_TRUE(start(*stream));
 }
 
@@ -300,23 +249,18 @@ TEST_F(WaylandCaptureTest, FramesShowTheWindowsPixels) {
         QRectF sourceRect;
         QRect shown;  // in the producer's buffer
     };
+    // clang-format off
     const Case cases[] = {
         {"padded rows, the window inside a monitor-sized buffer",
          {"w1", "200", "120", "--crop", "30", "20", "100", "60", "--padding", "64"},
-         {100, 60},
-         {},
-         {30, 20, 100, 60}},
-        {"a stride of 0 means rows of width x 4",
-         {"w2", "90", "50", "--stride-zero"},
-         {90, 50},
-         {},
-         {0, 0, 90, 50}},
+         {100, 60}, {}, {30, 20, 100, 60}},
+        {"a stride of 0 means rows of width x 4", {"w2", "90", "50", "--stride-zero"},
+         {90, 50}, {}, {0, 0, 90, 50}},
         {"a source rectangle in logical pixels, on a window scaled by 2",
          {"w3", "200", "120", "--crop", "30", "20", "100", "60", "--padding", "8"},
-         {50, 30},
-         {10, 5, 20, 10},
-         {50, 30, 40, 20}},
+         {50, 30}, {10, 5, 20, 10}, {50, 30, 40, 20}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         startProducer(c.producer, c.logicalSize);
@@ -368,19 +312,13 @@ TEST_F(WaylandCaptureTest, ARefusedConsentEndsWithAnErrorAndOneLine) {
         Received received;
         auto stream = makeStream(received, kViewer);
         std::optional<Error> error;
-        QStringList log;
-        {
-            LogCapture capture;
-            error = start(*stream);
-            log = capture.lines();
-        }
+        const QStringList log = logOf([&] { error = start(*stream); });
         ASSERT_TRUE(error);
         EXPECT_EQ(log.size(), 1) << log.join('\n').toStdString();
         EXPECT_EQ(portalSays(), "dialog");
         // The stale token was used up: the next attempt asks again.
         EXPECT_EQ(tokens_.token(kViewer), QString());
-        EXPECT_EQ(received.frameCount(), 0);
-        EXPECT_TRUE(received.stopsSoFar().empty());
+        EXPECT_EQ(received.frameCount() + received.stopCount(), 0);
     }
 }
 
@@ -396,19 +334,15 @@ TEST_F(WaylandCaptureTest, AVanishedSourceEndsTheStreamOnceAndIsNeverRelinked) {
         session_.spawn(program("mirano_test_frame_producer"), {"bystander", "32", "32"});
     ASSERT_TRUE(lineOf(bystander).startsWith(QLatin1String("node ")));
 
-    QStringList log;
-    {
-        LogCapture capture;
+    const QStringList log = logOf([&] {
         window->stop();
-        EXPECT_TRUE(waitFor([&] { return !received.stopsSoFar().empty(); }));
-        log = capture.lines();
-    }
+        EXPECT_TRUE(waitFor([&] { return received.stopCount() > 0; }));
+    });
     const int framesAtEnd = received.frameCount();
     EXPECT_EQ(log.size(), 1) << log.join('\n').toStdString();
     // The bystander starts streaming within a moment when anything links to it.
     EXPECT_FALSE(bystander->waitForReadLine(2000)) << bystander->readLine().toStdString();
-    EXPECT_EQ(received.stopsSoFar().size(), 1u);
-    EXPECT_EQ(received.frameCount(), framesAtEnd);
+    EXPECT_EQ(std::pair(received.stopCount(), received.frameCount()), std::pair(1, framesAtEnd));
     EXPECT_TRUE(start(*stream));
 }
 
