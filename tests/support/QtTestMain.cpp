@@ -1,8 +1,4 @@
 // Test entry point: a Qt application (offscreen unless a display is requested) around GoogleTest.
-#include <gtest/gtest.h>
-
-#include <QApplication>
-
 #include "tests/support/TestEnvironment.h"
 
 int main(int argc, char** argv) {

@@ -1,7 +1,11 @@
-// The check every test main makes first: under a sanitizer build the sanitizer options of the
-// test environment (tests/CMakeLists.txt) must have reached the test.
+// What every test main does: check first that under a sanitizer build the sanitizer options of
+// the test environment (tests/CMakeLists.txt) have reached the test, then run the tests in a Qt
+// application (on a private display session for the GUI mains).
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QApplication>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
@@ -18,6 +22,25 @@ inline bool hasSanitizerOptions() {
         return false;
     }
     return true;
+}
+
+/// Runs the tests in a Qt application once `session` has started, with `current` pointing at
+/// it meanwhile; 1 when it did not start.
+template <typename Session>
+int runTestsIn(Session& session, Session*& current, int argc, char** argv) {
+    if (!session.error().isEmpty()) {
+        std::fprintf(stderr, "the test session did not start: %s\n", qPrintable(session.error()));
+        return 1;
+    }
+    current = &session;
+    int code = 0;
+    {
+        QApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        code = RUN_ALL_TESTS();
+    }
+    current = nullptr;
+    return code;
 }
 
 }  // namespace mirano::testing

@@ -80,12 +80,13 @@ TestUser::~TestUser() {
 
 QProcessEnvironment TestUser::environment() const {
     QProcessEnvironment env;
-    env.insert("HOME", home_);
-    env.insert("USER", name_);
-    env.insert("LOGNAME", name_);
-    env.insert("PATH", "/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin");
-    env.insert("LANG", "C.UTF-8");
-    env.insert("XDG_RUNTIME_DIR", runtimeDir_);
+    for (const auto& [name, value] : {std::pair("HOME", home_),
+                                      {"USER", name_},
+                                      {"LOGNAME", name_},
+                                      {"PATH", "/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin"},
+                                      {"LANG", "C.UTF-8"},
+                                      {"XDG_RUNTIME_DIR", runtimeDir_}})
+        env.insert(name, value);
     return env;
 }
 

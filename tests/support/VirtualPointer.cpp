@@ -21,7 +21,7 @@ void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char*
 void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 }  // namespace
 
-VirtualPointer::VirtualPointer(const QString& display, int width, int height)
+VirtualPointer::VirtualPointer(const QString& display, std::uint32_t width, std::uint32_t height)
     : width_(width), height_(height) {
     display_ = wl_display_connect(display.toLocal8Bit().constData());
     if (!display_) return;
@@ -44,7 +44,7 @@ VirtualPointer::~VirtualPointer() {
 std::uint32_t VirtualPointer::now() const {
     static QElapsedTimer clock;
     if (!clock.isValid()) clock.start();
-    return static_cast<std::uint32_t>(clock.elapsed());
+    return std::uint32_t(clock.elapsed());
 }
 
 void VirtualPointer::send() {
@@ -54,17 +54,14 @@ void VirtualPointer::send() {
 
 void VirtualPointer::moveTo(QPoint p) {
     if (!pointer_) return;
-    zwlr_virtual_pointer_v1_motion_absolute(
-        pointer_, now(), static_cast<std::uint32_t>(p.x()), static_cast<std::uint32_t>(p.y()),
-        static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_));
+    zwlr_virtual_pointer_v1_motion_absolute(pointer_, now(), std::uint32_t(p.x()),
+                                            std::uint32_t(p.y()), width_, height_);
     send();
 }
 
 void VirtualPointer::button(bool down) {
     if (!pointer_) return;
-    zwlr_virtual_pointer_v1_button(
-        pointer_, now(), BTN_LEFT,
-        down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
+    zwlr_virtual_pointer_v1_button(pointer_, now(), BTN_LEFT, down);  // 1: pressed, 0: released
     send();
 }
 

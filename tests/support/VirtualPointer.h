@@ -15,7 +15,7 @@ namespace mirano::testing {
 /// pointer events. Positions are in the layout's logical pixels of a `width` × `height` output.
 class VirtualPointer {
 public:
-    VirtualPointer(const QString& display, int width, int height);
+    VirtualPointer(const QString& display, std::uint32_t width, std::uint32_t height);
     ~VirtualPointer();
     VirtualPointer(const VirtualPointer&) = delete;
     VirtualPointer& operator=(const VirtualPointer&) = delete;
@@ -36,8 +36,7 @@ private:
     wl_display* display_ = nullptr;
     zwlr_virtual_pointer_manager_v1* manager_ = nullptr;
     zwlr_virtual_pointer_v1* pointer_ = nullptr;
-    int width_;
-    int height_;
+    std::uint32_t width_, height_;
 };
 
 }  // namespace mirano::testing

@@ -27,45 +27,41 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
         DesktopFacts facts;
         DesktopCapabilities expected;
     };
+    using enum PanelMode;
+    using enum ShortcutRoute;
+    constexpr auto toplevelList = FocusSource::toplevelList, noList = FocusSource::none;
+    constexpr auto portal = CaptureRoute::screenCastPortal, noCapture = CaptureRoute::none;
+    const QString cast = "capture through the screen-cast portal; ";
+    const QString unlisted =
+        "no window list: the PiP does not follow the focused window nor step aside for full "
+        "screen; ";
+    const QString portalKeys = "shortcut through the global-shortcuts portal";
+    // clang-format off
     const Row rows[] = {
         {"sway with the wlr portal: the portal captures, a key is bound by hand",
-         {"sway",
-          kWlroots,
-          {kPortal},
-          QStringList{kScreenCast, "org.freedesktop.portal.Screenshot"}},
-         {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::screenCastPortal,
-          ShortcutRoute::boundCommand,
-          "Wayland (sway): capture through the screen-cast portal; " + kBind}},
+         {"sway", kWlroots, {kPortal}, QStringList{kScreenCast, "org.freedesktop.portal.Screenshot"}},
+         {layerSurface, toplevelList, portal, boundCommand, "Wayland (sway): " + cast + kBind}},
         {"sway without any portal says what to install",
          {"sway", kWlroots, {"org.freedesktop.DBus"}, std::nullopt},
-         {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::none,
-          ShortcutRoute::boundCommand, "Wayland (sway): " + kNoCast + "; " + kBind}},
+         {layerSurface, toplevelList, noCapture, boundCommand, "Wayland (sway): " + kNoCast + "; " + kBind}},
         {"GNOME: no layer shell and no window list, each said with its consequence",
          {"GNOME", kMutter, {kPortal}, QStringList{kScreenCast}},
-         {PanelMode::ordinaryWindow, FocusSource::none, CaptureRoute::screenCastPortal,
-          ShortcutRoute::boundCommand,
-          "Wayland (GNOME): capture through the screen-cast portal; no layer shell: the PiP is "
-          "an ordinary window and cannot be kept above others; no window list: the PiP does "
-          "not follow the focused window nor step aside for full screen; " +
-              kBind}},
+         {ordinaryWindow, noList, portal, boundCommand,
+          "Wayland (GNOME): " + cast + "no layer shell: the PiP is an ordinary window and cannot "
+          "be kept above others; " + unlisted + kBind}},
         {"KDE: layer shell and the shortcut portal, but no wlr window list",
          {"KDE", kKWin, {kPortal}, QStringList{kScreenCast, kShortcuts}},
-         {PanelMode::layerSurface, FocusSource::none, CaptureRoute::screenCastPortal,
-          ShortcutRoute::globalShortcutsPortal,
-          "Wayland (KDE): capture through the screen-cast portal; no window list: the PiP does "
-          "not follow the focused window nor step aside for full screen; shortcut through the "
-          "global-shortcuts portal"}},
+         {layerSurface, noList, portal, globalShortcutsPortal,
+          "Wayland (KDE): " + cast + unlisted + portalKeys}},
         {"a portal that did not answer is taken to cast but not to take shortcuts",
          {"", kWlroots, {kPortal}, std::nullopt},
-         {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::screenCastPortal,
-          ShortcutRoute::boundCommand,
-          "Wayland: capture through the screen-cast portal; " + kBind}},
+         {layerSurface, toplevelList, portal, boundCommand, "Wayland: " + cast + kBind}},
         {"a portal without the screen-cast interface does not capture",
          {"sway", kWlroots, {kPortal}, QStringList{kShortcuts}},
-         {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::none,
-          ShortcutRoute::globalShortcutsPortal,
-          "Wayland (sway): " + kNoCast + "; shortcut through the global-shortcuts portal"}},
+         {layerSurface, toplevelList, noCapture, globalShortcutsPortal,
+          "Wayland (sway): " + kNoCast + "; " + portalKeys}},
     };
+    // clang-format on
     for (const Row& row : rows) EXPECT_EQ(decideCapabilities(row.facts), row.expected) << row.what;
 }
 
@@ -75,14 +71,13 @@ TEST(DesktopCapabilitiesTest, DesktopNameFromTheEnvironmentElseFromTheGlobals) {
         QList<WaylandGlobal> globals;
         const char* expected;
     };
+    // clang-format off
     const Row rows[] = {
-        {"sway", kWlroots, "sway"},
-        {"ubuntu:GNOME", kMutter, "ubuntu"},
-        {"", kKWin, "KDE"},
-        {"", kMutter, "GNOME"},
-        {"", {{"hyprland_ctm_control_manager_v1", 1}}, "Hyprland"},
+        {"sway", kWlroots, "sway"}, {"ubuntu:GNOME", kMutter, "ubuntu"}, {"", kKWin, "KDE"},
+        {"", kMutter, "GNOME"}, {"", {{"hyprland_ctm_control_manager_v1", 1}}, "Hyprland"},
         {"", kWlroots, ""},
     };
+    // clang-format on
     for (const Row& row : rows)
         EXPECT_EQ(desktopName(row.currentDesktop, row.globals), row.expected)
             << row.currentDesktop << " / " << row.expected;

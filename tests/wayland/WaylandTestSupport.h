@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QRect>
 
+#include "tests/support/Pixels.h"
 #include "tests/support/SwaySession.h"
 #include "tests/support/X11Session.h"
 
@@ -38,11 +39,7 @@ inline QRect colourBounds(const QImage& image, const QColor& colour) {
 inline bool waitForColourAt(const QColor& colour, const QRect& expected, QRect* seen = nullptr) {
     QRect last;
     const bool ok = waitUntil(
-        [&] {
-            last = colourBounds(gSway->screenshot(), colour);
-            return last == expected;
-        },
-        10000);
+        [&] { return (last = colourBounds(gSway->screenshot(), colour)) == expected; }, 10000);
     if (seen) *seen = last;
     return ok;
 }
