@@ -48,14 +48,10 @@ void X11Session::start() {
     if (options_.separateIpc)
         args = QStringList{"--user", "--map-root-user", "--ipc", "Xvfb"} + args;
     xvfb_ = std::make_unique<ChildProcess>(options_.separateIpc ? "unshare" : "Xvfb", args);
-    if (!xvfb_->started()) {
-        error_ = "Xvfb did not start (is the xvfb package installed?)";
-        return;
-    }
     xvfb_->waitForReadLine(10000);
     const QString number = QString::fromLatin1(xvfb_->readLine()).trimmed();
     if (number.isEmpty()) {
-        error_ = "Xvfb did not report a display";
+        error_ = "Xvfb did not report a display (is the xvfb package installed?)";
         return;
     }
     display_ = ":" + number;
