@@ -94,7 +94,7 @@ TEST_F(RegionSelectionTest, IsAnOverlaySeenThroughWithACompositorAndWorksWithout
     EXPECT_FALSE(orphan.isDragging());
 }
 
-// How dark the grabbed backdrop shows is checked on a real display in RegionSelectionX11Test.
+// How dark the grabbed backdrop shows is checked on a real display in PiPPanelX11Test.
 TEST_F(RegionSelectionTest, WithoutACompositorTheScreenBelowIsGrabbedAndTheHintShownUntilADrag) {
     auto panel = make(QRectF(200, 150, 400, 300), false);
     panel->showAndActivate();

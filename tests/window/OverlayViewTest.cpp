@@ -49,23 +49,19 @@ bool rendersEveryCharacter(const QString& text, const QFont& font) {
 }
 
 TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsThatHaveTheirSymbols) {
-    OverlayView plain(content(false, QStringLiteral("⌥ Right Option"), 30));
-    EXPECT_EQ(plain.showHideLabel()->text(), QStringLiteral("Tap ⌥ Right Option to show/hide"));
-    EXPECT_EQ(plain.gestureLabel()->text(), QStringLiteral("⌘ Drag to zoom · ⌫ Close"));
-    EXPECT_EQ(plain.frameRateButton()->text(), QStringLiteral("30 fps"));
+    OverlayView plain(content(false, "⌥ Right Option", 30)), zoomed(content(true, "fn", 15));
+    EXPECT_EQ((QStringList{plain.showHideLabel()->text(), plain.gestureLabel()->text(),
+                           plain.frameRateButton()->text(), zoomed.gestureLabel()->text()}),
+              (QStringList{"Tap ⌥ Right Option to show/hide", "⌘ Drag to zoom · ⌫ Close", "30 fps",
+                           "⌘ Double-click reset · ⌫ Close"}));
     EXPECT_TRUE(QFontInfo(plain.frameRateButton()->font()).fixedPitch());
-
-    OverlayView zoomed(content(true, QStringLiteral("fn"), 15));
-    EXPECT_EQ(zoomed.gestureLabel()->text(), QStringLiteral("⌘ Double-click reset · ⌫ Close"));
-
     // The symbols have glyphs on this install.
-    for (bool isZoomed : {false, true})
-        EXPECT_TRUE(rendersEveryCharacter(OverlayView::gestureText(isZoomed),
-                                          overlayFont(11, QFont::Normal)));
-    EXPECT_TRUE(
-        rendersEveryCharacter(QStringLiteral("\u23F8 Paused"), overlayFont(16, QFont::Medium)));
-    EXPECT_TRUE(rendersEveryCharacter(OverlayView::showHideText("⌥ Right Option"),
-                                      overlayFont(13, QFont::Medium)));
+    for (const auto& [text, size, weight] :
+         {std::tuple(OverlayView::gestureText(false), 11, QFont::Normal),
+          {OverlayView::gestureText(true), 11, QFont::Normal},
+          {QString("\u23F8 Paused"), 16, QFont::Medium},
+          {OverlayView::showHideText("⌥ Right Option"), 13, QFont::Medium}})
+        EXPECT_TRUE(rendersEveryCharacter(text, overlayFont(size, weight))) << text.toStdString();
 }
 
 TEST(OverlayViewTest, GestureHintIsCutAtTheTailOnOneLine) {
