@@ -4,13 +4,8 @@
 #include <unistd.h>
 #include <xcb/composite.h>
 
-#include <QFile>
 #include <QTest>
-#include <algorithm>
-#include <tuple>
-#include <utility>
 
-#include "capture/StreamManager.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11CaptureService.h"
 #include "settings/AppSettings.h"
@@ -33,11 +28,9 @@ bool shows(const Frame& f, QSize size, const std::vector<ColourAt>& expected = k
     return f && QSize(f->width(), f->height()) == size && frameShows(f, expected);
 }
 /// Nine points over the whole frame, all of one colour.
-std::vector<ColourAt> solid(QColor colour) {
-    std::vector<ColourAt> points;
-    for (int i = 0; i < 9; ++i)
-        points.push_back({0.02 + 0.48 * (i % 3), 0.02 + 0.48 * (i / 3), colour});
-    return points;
+std::vector<ColourAt> solid(QColor c) {
+    return {{.02, .02, c}, {.5, .02, c},  {.98, .02, c}, {.02, .5, c}, {.5, .5, c},
+            {.98, .5, c},  {.02, .98, c}, {.5, .98, c},  {.98, .98, c}};
 }
 /// Expects these colours at these pixels.
 void expectPixels(const Frame& f, std::initializer_list<std::tuple<int, int, QColor>> expected) {
@@ -285,34 +278,14 @@ TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
     Stream& s = capture(window.id());
     ASSERT_TRUE(s.started && waitUntil([&] { return s.count >= 10; }));
     ASSERT_FALSE(shmSegmentsOf(pid).empty()) << "frames should live in shared memory";
-    // Owner-only, and marked for removal.
+    // Owner-only, and marked for removal while in use (so that nothing outlives a capturer that
+    // is killed).
     for (int perms : shmSegmentsOf(pid)) EXPECT_EQ(perms & 01777, 01600) << std::oct << perms;
     s->stop();
     streams_.clear();
     // Once the stream is gone and the frames are dropped, the segments go with them.
     EXPECT_TRUE(waitUntil([&] { return shmSegmentsOf(pid).empty(); }))
         << shmSegmentsOf(pid).size() << " segments remain";
-}
-
-TEST_F(X11CaptureTest, NoSharedMemoryOutlivesACrashedCapturer) {
-    const QString probe = X11Session::builtProgram("tools/mirano-capture-probe");
-    if (!QFile::exists(probe)) GTEST_SKIP() << "capture probe not built (MIRANO_BUILD_TOOLS=OFF)";
-    auto window = client("160x100", "900,600", {"--animate", "30"});
-    auto* capturer = session_->spawn(probe, {QString::number(window.id()), "--seconds", "60"});
-    const pid_t pid = pid_t(capturer->processId());
-    ASSERT_TRUE(window.id() && pid > 0);
-    // A segment is marked for removal right after it is made, so a kill at any moment from
-    // then on leaves nothing behind.
-    auto allMarked = [&] {
-        const auto segments = shmSegmentsOf(pid);
-        return !segments.empty() && std::all_of(segments.begin(), segments.end(),
-                                                [](int perms) { return perms & 01000; });
-    };
-    ASSERT_TRUE(waitUntil(allMarked, 10000)) << "no segment, or not marked for removal";
-    capturer->kill();  // SIGKILL: no destructor runs
-    ASSERT_TRUE(capturer->waitForFinished(5000));
-    EXPECT_TRUE(waitUntil([&] { return shmSegmentsOf(pid).empty(); }))
-        << shmSegmentsOf(pid).size() << " segments outlive the killed capturer";
 }
 
 TEST_F(X11CaptureTest, WithoutSharedMemoryOrRenderFramesStillComeAndTheLimitIsSaidOnce) {
