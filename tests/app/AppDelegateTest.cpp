@@ -81,7 +81,7 @@ TEST_F(DelegateFixture, PermissionsAreCheckedOnceAtLaunchAndMissingOnesAreToldOn
     }
 }
 
-TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureReachesItsAction) {
+TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndEveryGestureActs) {
     launch();
     EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
     EXPECT_EQ(notifications.authorizationRequests, 1);
@@ -120,6 +120,17 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureRe
     pip.hovering = true;
     EXPECT_TRUE(b.onBackspace());
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
+
+    // Termination stops the hotkeys and the PiP, and later hover changes reach nothing.
+    pip.captured = 9;
+    pip.panel = true;
+    pip.calls.clear();
+    log.clear();
+    delegate->stop();
+    emit pip.hoverStateChanged();
+    EXPECT_EQ(std::pair(pip.calls, log),
+              std::pair(QStringList{"stopPiP"}, QStringList{"hotkeys.stop"}));
+    delegate.reset();
 }
 
 TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission) {
@@ -142,18 +153,6 @@ TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission)
     permissions.captureAllowed = false;
     EXPECT_EQ(pressed() + pressed(), QStringList{});
     EXPECT_EQ(permissions.captureRequests, 2);
-}
-
-TEST_F(DelegateFixture, TerminationStopsHotkeysAndPiPAndIgnoresLaterHoverChanges) {
-    launch();
-    pip.captured = 9;
-    pip.panel = true;
-    log.clear();
-    delegate->stop();
-    emit pip.hoverStateChanged();
-    EXPECT_EQ(std::pair(pip.calls, log),
-              std::pair(QStringList{"stopPiP"}, QStringList{"hotkeys.stop"}));
-    delegate.reset();
 }
 
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {
