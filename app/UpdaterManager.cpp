@@ -81,7 +81,9 @@ std::optional<QDateTime> UpdaterManager::lastCheckTime() const {
 bool UpdaterManager::hasScheduledCheck() const { return checkTimer_ && checkTimer_->isValid(); }
 
 double UpdaterManager::effectiveInterval() const {
-    return std::max(kMinimumInterval, updateCheckInterval());
+    // What the settings form shows: a stored value that names no choice is shown, and so
+    // followed, as the choice it reads as.
+    return static_cast<double>(UpdateCheckIntervals::rawValue(checkInterval()));
 }
 
 void UpdaterManager::reschedule() {

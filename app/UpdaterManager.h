@@ -36,7 +36,7 @@ public:
 
     bool automaticallyChecksForUpdates() const override;
     void setAutomaticallyChecksForUpdates(bool enabled) override;
-    /// Seconds between scheduled checks, as stored.
+    /// The interval in seconds as stored (scheduled checks follow checkInterval()).
     double updateCheckInterval() const;
     void setUpdateCheckInterval(double seconds);
     /// The stored interval as one of the offered choices (unknown values read as weekly).
@@ -53,8 +53,6 @@ public:
     static inline const QString kIntervalKey = QStringLiteral("SUScheduledCheckInterval");
     static inline const QString kLastCheckKey = QStringLiteral("SULastCheckTime");
     static constexpr double kDefaultInterval = 86400;
-    /// Scheduled checks never run more often than this, whatever is stored.
-    static constexpr double kMinimumInterval = 3600;
     /// The first scheduled check after start, when none was ever made.
     static constexpr double kFirstCheckDelay = 60;
     /// Timers wake up at least this often, so that a suspended machine catches up.
@@ -65,6 +63,7 @@ private:
     void scheduledTick();
     void runCheck(bool userInitiated);
     void finishCheck(const UpdateCheckResult& result);
+    /// Seconds between scheduled checks: those of checkInterval().
     double effectiveInterval() const;
 
     DefaultsStore& defaults_;

@@ -28,8 +28,8 @@
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/ManualScheduler.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
-#include "tests/hotkeys/XTestKeyboard.h"
 #include "tests/support/X11Session.h"
+#include "tests/support/XTestInput.h"
 
 using namespace mirano;
 using Clock = std::chrono::steady_clock;
@@ -121,7 +121,7 @@ struct Stats {
 /// came (default: at the focused window); runs on a worker thread while the main thread serves
 /// the tap.
 Stats measure(int presses, const std::function<bool(Receiver&)>& arrived) {
-    testing::XTestKeyboard keyboard;
+    testing::XTestInput keyboard;
     Receiver receiver;
     std::vector<double> us;
     us.reserve(static_cast<std::size_t>(presses));

@@ -49,10 +49,6 @@ struct DelegateFixture : ::testing::Test {
     Counts counts() const {
         return {permissions.trustPrompts, permissions.captureRequests, hotkeysCreated};
     }
-    HotkeyBindings& bindings() {
-        EXPECT_NE(hotkeys, nullptr);
-        return hotkeys->bindings;
-    }
     void TearDown() override {
         if (delegate) delegate->stop();
         openSettingsHandler() = nullptr;
@@ -85,14 +81,14 @@ TEST_F(DelegateFixture, PermissionsAreCheckedOnceAtLaunchAndMissingOnesAreToldOn
     }
 }
 
-TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureReachesItsAction) {
+TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndEveryGestureActs) {
     launch();
     EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
     EXPECT_EQ(notifications.authorizationRequests, 1);
     EXPECT_EQ(counts(), (Counts{0, 0, 1}));
     EXPECT_EQ(log, QStringList{"hotkeys.start"});
 
-    HotkeyBindings& b = bindings();
+    HotkeyBindings& b = hotkeys->bindings;
     for (const auto& gesture : {b.onModifierTap, b.onZoomInHotkey, b.onZoomOutHotkey,
                                 b.onFrameRateMenuHotkey, b.onShiftHotkey})
         gesture();
@@ -104,15 +100,11 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureRe
     EXPECT_FALSE(b.hoverProvider());
     pip.hoveringVisible = true;
     EXPECT_TRUE(b.hoverProvider());
-
-    log.clear();
     emit pip.hoverStateChanged();  // makes the hotkeys recompute their grabs
-    EXPECT_EQ(log, QStringList{"hotkeys.refreshGrabs"});
+    EXPECT_EQ(log, (QStringList{"hotkeys.start", "hotkeys.refreshGrabs"}));
 
     // The settings hotkey activates the app, and opens settings only when a handler exists.
-    openSettingsHandler() = nullptr;
     b.onSettingsHotkey();
-    EXPECT_EQ(application.activations, 1);
     int opened = 0;
     openSettingsHandler() = [&opened] { ++opened; };
     b.onSettingsHotkey();
@@ -128,14 +120,24 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysStartAtLaunchAndEveryGestureRe
     pip.hovering = true;
     EXPECT_TRUE(b.onBackspace());
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
+
+    // Termination stops the hotkeys and the PiP, and later hover changes reach nothing.
+    pip.captured = 9;
+    pip.panel = true;
+    pip.calls.clear();
+    log.clear();
+    delegate->stop();
+    emit pip.hoverStateChanged();
+    EXPECT_EQ(std::pair(pip.calls, log),
+              std::pair(QStringList{"stopPiP"}, QStringList{"hotkeys.stop"}));
+    delegate.reset();
 }
 
 TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission) {
     launch();
-    auto& onHotkey = bindings().onHotkey;
     auto pressed = [&] {
         pip.calls.clear();
-        onHotkey();
+        hotkeys->bindings.onHotkey();
         return pip.calls;
     };
     EXPECT_EQ(pressed(), QStringList{}) << "no focused window: nothing at all";
@@ -143,7 +145,7 @@ TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission)
     EXPECT_EQ(pressed(), (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
     EXPECT_EQ(pressed(), QStringList{"stopPiP"}) << "the same window again: stop only";
     EXPECT_FALSE(pip.captured);
-    onHotkey();
+    pressed();
     pip.focused = SourceWindow{0x500002, AppIdentity{43}};
     EXPECT_EQ(pressed(), (QStringList{"stopPiP", "startPiP(5242882,43,none)"})) << "replaced";
 
@@ -151,18 +153,6 @@ TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission)
     permissions.captureAllowed = false;
     EXPECT_EQ(pressed() + pressed(), QStringList{});
     EXPECT_EQ(permissions.captureRequests, 2);
-}
-
-TEST_F(DelegateFixture, TerminationStopsHotkeysAndPiPAndIgnoresLaterHoverChanges) {
-    launch();
-    pip.captured = 9;
-    pip.panel = true;
-    log.clear();
-    delegate->stop();
-    EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
-    emit pip.hoverStateChanged();
-    EXPECT_EQ(log, QStringList{"hotkeys.stop"});
-    delegate.reset();
 }
 
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {
@@ -192,8 +182,8 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
         EXPECT_EQ(application.policy, ActivationPolicy::regular);
     };
     open();
-    EXPECT_GE(application.activations, 1);
     const int activations = application.activations;
+    EXPECT_GE(activations, 1);
     for (int i = 0; i < 5; ++i) {  // updates and re-activations while open activate nothing more
         settings.update();
         QApplication::processEvents();

@@ -134,22 +134,12 @@ namespace {
 constexpr uid_t kStranger = 65534;  // nobody
 
 /// Sets an environment variable (empty: unsets it) until the end of the scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QString& value)
-        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
-        if (value.isEmpty())
-            qunsetenv(name);
-        else
-            qputenv(name, QFile::encodeName(value));
-    }
-    ~ScopedEnv() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
-
-private:
-    const char* name_;
-    QByteArray old_;
-    bool had_;
-};
+auto scopedEnv(const char* name, const QString& value) {
+    const QByteArray old = qgetenv(name);
+    const bool had = qEnvironmentVariableIsSet(name);
+    value.isEmpty() ? qunsetenv(name) : qputenv(name, QFile::encodeName(value));
+    return qScopeGuard([=] { had ? qputenv(name, old) : qunsetenv(name); });
+}
 
 /// Another user's process that holds `<base>.lock` and listens on `<base>.socket`, answering
 /// "ok" to anything, and reports what it was sent. With `bindAsRoot` it makes both files as
@@ -161,9 +151,7 @@ public:
         const QByteArray socketPath = QFile::encodeName(base + ".socket");
         int ready[2], report[2];
         if (::pipe(ready) != 0 || ::pipe(report) != 0) return;
-        pid_t pid = ::fork();
-        if (pid == 0) serve(lock, socketPath, bindAsRoot, ready[1], report[1]);  // never returns
-        pid_ = pid;
+        if ((pid_ = ::fork()) == 0) serve(lock, socketPath, bindAsRoot, ready[1], report[1]);
         ::close(ready[1]);
         ::close(report[1]);
         report_ = report[0];
@@ -173,11 +161,8 @@ public:
         ::close(ready[0]);
     }
     ~Stranger() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (report_ >= 0) ::close(report_);
+        if (pid_ > 0) ::kill(pid_, SIGKILL), ::waitpid(pid_, nullptr, 0);
+        ::close(report_);
     }
     bool ready() const { return ready_; }
     /// What it was sent so far.
@@ -244,8 +229,9 @@ TEST(SingleInstanceTest, AFolderPlantedByAnotherUserDoesNotTurnSingleInstanceOff
     if (::geteuid() == 0) {
         ASSERT_EQ(::chown(QFile::encodeName(planted).constData(), kStranger, kStranger), 0);
     }
-    ScopedEnv runtime("XDG_RUNTIME_DIR", {}), tmp("TMPDIR", dir.filePath("tmp")),
-        cache("XDG_CACHE_HOME", dir.filePath("cache"));
+    const auto runtime = scopedEnv("XDG_RUNTIME_DIR", {}),
+               tmp = scopedEnv("TMPDIR", dir.filePath("tmp")),
+               cache = scopedEnv("XDG_CACHE_HOME", dir.filePath("cache"));
 
     ::testing::internal::CaptureStdout();
     SingleInstance first(SingleInstance::defaultDirectory(), ":5");
@@ -269,8 +255,8 @@ TEST(SingleInstanceTest, AnotherUsersLockOrSocketIsNeverObeyed) {
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
     ASSERT_TRUE(QDir(dir.path()).mkpath("shared") && QDir(dir.path()).mkpath("tmp"));
     ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("shared")).constData(), 01777), 0);
-    ScopedEnv runtime("XDG_RUNTIME_DIR", dir.filePath("shared")),
-        tmp("TMPDIR", dir.filePath("tmp"));
+    const auto runtime = scopedEnv("XDG_RUNTIME_DIR", dir.filePath("shared")),
+               tmp = scopedEnv("TMPDIR", dir.filePath("tmp"));
     {
         Stranger stranger(dir.filePath("shared/mirano-_5"), false);
         ASSERT_TRUE(stranger.ready());

@@ -76,12 +76,10 @@ struct SettingsViewFixture : ::testing::Test {
 }  // namespace
 
 TEST_F(SettingsViewFixture, ShowsTheDefaultsWritesThroughAndFollowsChangesMadeElsewhere) {
-    EXPECT_EQ(shown(), (QStringList{"fn", "P", "Bottom Right", "off", "Do nothing"}));
-    EXPECT_EQ(view->modifierPicker()->count(), 7);
-    EXPECT_EQ(view->triggerKeyField()->width(), 60);
-    EXPECT_EQ(view->frameRateSlider()->value(), 10);
-    EXPECT_EQ(view->frameRateValue()->text(), "10 fps");
-    EXPECT_EQ(view->versionValue()->text(), "0.1.0");
+    EXPECT_EQ(
+        shown() << QString::number(view->frameRateSlider()->value())
+                << view->frameRateValue()->text() << view->versionValue()->text(),
+        (QStringList{"fn", "P", "Bottom Right", "off", "Do nothing", "10", "10 fps", "0.1.0"}));
     EXPECT_TRUE(store.writes.isEmpty()) << "opening the form must not write anything";
 
     // Controls write through, and changes made elsewhere show at once.

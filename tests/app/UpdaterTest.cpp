@@ -28,15 +28,19 @@ struct UpdaterFixture : ::testing::Test {
     fakes::FakeNotifications notifications;
     fakes::FakeUpdateSource source;
     fakes::RecordingPresenter presenter;
-    QDateTime now = QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC);
+    const double start = scheduler.now();
 
+    /// The wall clock, which goes with the scheduler's.
+    QDateTime now() const {
+        return QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC)
+            .addMSecs(static_cast<qint64>((scheduler.now() - start) * 1000));
+    }
     std::unique_ptr<UpdaterManager> make() {
         return std::make_unique<UpdaterManager>(store, scheduler, notifications, source, presenter,
-                                                [this] { return now; });
+                                                [this] { return now(); });
     }
-    /// Moves both clocks on; returns how many checks have started by then.
+    /// Moves the clock on; returns how many checks have started by then.
     int checksAfter(double seconds) {
-        now = now.addMSecs(static_cast<qint64>(seconds * 1000));
         scheduler.advance(seconds);
         return source.checks;
     }
@@ -89,24 +93,35 @@ TEST_F(UpdaterFixture, ScheduledChecksOnlyWhenOnAndWithAFeedFollowTheIntervalAnd
 
 TEST_F(UpdaterFixture, ARecentCheckFromAnEarlierRunDelaysTheFirstScheduledCheck) {
     store.setValue(UpdaterManager::kAutomaticChecksKey, true);
-    store.setValue(UpdaterManager::kLastCheckKey, now.addSecs(-86400 + 600).toString(Qt::ISODate));
+    store.setValue(UpdaterManager::kLastCheckKey,
+                   now().addSecs(-86400 + 600).toString(Qt::ISODate));
     auto updater = make();
     EXPECT_EQ(checksAfter(500), 0);
     EXPECT_EQ(checksAfter(200), 1);
 }
 
-// The seconds-to-interval rule is checked with the settings enumerations, the settings written
-// and read back through the settings form.
-TEST_F(UpdaterFixture, AStoredIntervalOfNoNumberReadsAsDailyAndATinyOneStillMeansHourly) {
-    store.setValue(UpdaterManager::kIntervalKey, "often");
-    EXPECT_EQ(make()->checkInterval(), UpdateCheckInterval::daily);
+// The settings form shows the stored interval as one of its three choices (reading seconds
+// truncated, anything else as weekly), and scheduled checks follow the choice it shows.
+TEST_F(UpdaterFixture, ScheduledChecksFollowTheIntervalTheSettingsFormShows) {
+    using enum UpdateCheckInterval;
+    const std::pair<QJsonValue, UpdateCheckInterval> rows[] = {
+        {"often", daily}, {0, weekly},          {3600, weekly}, {90000, weekly},
+        {86400.9, daily}, {259200, every3Days}, {1e300, weekly}};
     store.setValue(UpdaterManager::kAutomaticChecksKey, true);
-    store.setValue(UpdaterManager::kIntervalKey, 0);
-    auto updater = make();
-    ASSERT_EQ(checksAfter(UpdaterManager::kFirstCheckDelay), 1);
-    source.answer(Status::upToDate);
-    EXPECT_EQ(checksAfter(3599), 1);
-    EXPECT_EQ(checksAfter(2), 2);
+    for (const auto& [stored, shown] : rows) {
+        SCOPED_TRACE(stored.toVariant().toString().toStdString());
+        store.setValue(UpdaterManager::kIntervalKey, stored);
+        store.removeValue(UpdaterManager::kLastCheckKey);
+        const int checks = source.checks;
+        auto updater = make();
+        EXPECT_EQ(updater->checkInterval(), shown);
+        ASSERT_EQ(checksAfter(UpdaterManager::kFirstCheckDelay), checks + 1);
+        source.answer(Status::upToDate);
+        const auto seconds = static_cast<double>(UpdateCheckIntervals::rawValue(shown));
+        EXPECT_EQ(checksAfter(seconds - 1), checks + 1);
+        EXPECT_EQ(checksAfter(2), checks + 2);
+        source.answer(Status::upToDate);
+    }
 }
 
 TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
@@ -155,7 +170,7 @@ TEST(UpdateDialogTest, ShowsEachOutcomeWithItsDetailsAndEscapesFeedText) {
     EXPECT_TRUE(shows("Connection refused", "could not check"));
 }
 
-TEST(AppcastParsingTest, NewestItemVersionsAndLinks) {
+TEST(AppcastParsingTest, NewestItemVersionsLinksAndAllowedFeedAddresses) {
     const QByteArray feed = R"(<?xml version="1.0"?>
 <rss version="2.0" xmlns:sp="http://example.org/appcast-ns">
  <channel><title>Mirano</title>
@@ -167,20 +182,16 @@ TEST(AppcastParsingTest, NewestItemVersionsAndLinks) {
  </channel></rss>)";
     const auto parsed = AppcastChecker::parse(feed);
     ASSERT_TRUE(parsed.newest) << parsed.error.toStdString();
-    EXPECT_EQ(parsed.newest->version, "0.10.0");
-    EXPECT_EQ(parsed.newest->releaseNotes, QUrl("https://example.org/0.10"));
-
+    EXPECT_EQ(std::pair(parsed.newest->version, parsed.newest->releaseNotes),
+              std::pair(QString("0.10.0"), QUrl("https://example.org/0.10")));
     const auto onlyScript = AppcastChecker::parse(
         R"(<rss><channel><item><enclosure version="3"/><link>javascript:alert(1)</link></item></channel></rss>)");
     ASSERT_TRUE(onlyScript.newest);
     EXPECT_TRUE(onlyScript.newest->releaseNotes.isEmpty());
-
     for (const char* noFeed : {"<rss><channel><item><title>x</title></item></channel></rss>",
                                "<html><body>not a feed</body></html>"})
         EXPECT_FALSE(AppcastChecker::parse(noFeed).newest) << noFeed;
-}
 
-TEST(AppcastParsingTest, VersionOrderAndAllowedFeedAddresses) {
     EXPECT_GT(AppcastChecker::compareVersions("0.10.0", "0.9.5"), 0);
     EXPECT_EQ(AppcastChecker::compareVersions("1.0", "1.0.0"), 0);
     EXPECT_LT(AppcastChecker::compareVersions("1.0-beta", "1.0"), 0);

@@ -13,7 +13,10 @@
 #include "platform/x11/X11CaptureService.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
-#include "tests/window/PanelX11Support.h"
+#include "tests/support/Pixels.h"
+#include "tests/support/ScreenInspector.h"
+#include "tests/support/TestClientWindow.h"
+#include "tests/support/Waiting.h"
 
 using namespace mirano;
 using namespace mirano::testing;
@@ -29,7 +32,7 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     settings.setFrameRate(60);
     x11::X11CaptureService service{scheduler};
     ASSERT_FALSE(service.unavailable());
-    Inspector screen;
+    ScreenInspector screen;
     // A plain top-level at a known place stands for the panel.
     QWidget host;
     host.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
@@ -41,13 +44,9 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     surface->setGeometry(host.rect());
     surface->setVisible(true);
     // Whether the screen shows these colours at these fractions of the panel.
-    const auto shows = [&](std::initializer_list<std::tuple<double, double, QColor>> expected) {
-        for (auto [fx, fy, c] : expected)
-            if (!near(screen.pixel(kPanel.x() + int(fx * kPanel.width()),
-                                   kPanel.y() + int(fy * kPanel.height())),
-                      c, 8))
-                return false;
-        return true;
+    const auto shows = [&](const std::vector<ColourAt>& expected) {
+        return mirano::testing::shows([&](QPoint p) { return screen.pixel(p); }, kPanel, expected,
+                                      8);
     };
 
     TestClientWindow source(*gSession,
@@ -61,18 +60,14 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     QObject::connect(stream.get(), &StreamManager::frameArrived,
                      [&](const Frame&) { ++framesToTheProgram; });
 
-    const auto quadrants = [&] {
-        return shows({{0.25, 0.25, Qt::red},
-                      {0.75, 0.25, Qt::green},
-                      {0.25, 0.75, Qt::white},
-                      {0.75, 0.75, Qt::blue}});
-    };
+    const auto quadrants = [&] { return shows(kQuadrants); };
     // The whole window, scaled to the panel by the server; no frame came to the program.
     ASSERT_TRUE(waitUntil(quadrants)) << "the panel does not show the window";
     EXPECT_EQ(framesToTheProgram, 0);
 
     // Small changes are drawn where they are, and the rest of the picture stays.
-    for (auto [x, y, colour] : {std::tuple{400, 300, QColor(Qt::cyan)}, {120, 60, Qt::magenta}}) {
+    for (auto [x, y, colour] :
+         {std::tuple{400, 300, QColor(Qt::cyan)}, {120, 60, QColor(Qt::magenta)}}) {
         source.send(
             QStringLiteral("fill %1 %2 %3 8 8").arg(colour.name().mid(1)).arg(x).arg(y).toLatin1());
         ASSERT_TRUE(waitUntil([&] {
@@ -113,14 +108,14 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     host.resize(400, 250);
     surface->setGeometry(host.rect());
     ASSERT_TRUE(waitUntil(
-        [&] { return near(screen.pixel(kPanel.x() + 390, kPanel.y() + 125), Qt::blue); }));
+        [&] { return near(screen.pixel(kPanel.topLeft() + QPoint(390, 125)), Qt::blue); }));
     // A panel of another aspect than its frames shows them as the view does, filled: their
     // sides are cut, so a mark 60 pixels into the frame lands at the panel's edge.
     host.resize(250, 250);
     surface->setGeometry(host.rect());
     source.send("fill ff00ff 380 100 10 100");
     ASSERT_TRUE(waitUntil(
-        [&] { return near(screen.pixel(kPanel.x() + 5, kPanel.y() + 125), Qt::magenta); }));
+        [&] { return near(screen.pixel(kPanel.topLeft() + QPoint(5, 125)), Qt::magenta); }));
 
     // Paused, the last picture stays, also after the panel was covered and uncovered.
     ASSERT_FALSE(await([&](Completion d) { stream->stopCapture(d); }));
@@ -128,14 +123,15 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     {
         TestClientWindow cover(*gSession, {"--size", "200x120", "--pos", "750,150", "--pattern",
                                            "solid:ffff00", "--override-redirect"});
-        ASSERT_TRUE(waitUntil([&] { return near(screen.pixel(800, 200), Qt::yellow); }));
+        ASSERT_TRUE(waitUntil([&] { return near(screen.pixel({800, 200}), Qt::yellow); }));
     }
-    EXPECT_TRUE(waitUntil([&] { return near(screen.pixel(800, 200), Qt::blue); }))
-        << "the uncovered panel lost its picture";
+    EXPECT_TRUE(waitUntil([&] {
+        return near(screen.pixel({800, 200}), Qt::blue);
+    })) << "the uncovered panel lost its picture";
 
     // Dimmed over black (the opacity used without a compositing manager).
     surface->setOpacity(0.5);
-    EXPECT_TRUE(waitUntil([&] { return near(screen.pixel(800, 200), QColor(0, 0, 128), 4); }));
+    EXPECT_TRUE(waitUntil([&] { return near(screen.pixel({800, 200}), QColor(0, 0, 128), 4); }));
     EXPECT_EQ(framesToTheProgram, 0);
     stream->stop();
 }

@@ -1,6 +1,8 @@
 // StreamManager on the fake capture service: states, size arithmetic, failures and delivery.
 #include <gtest/gtest.h>
 
+#include <QDebug>
+
 #include "capture/StreamManager.h"
 #include "platform/CaptureService.h"
 #include "settings/AppSettings.h"
@@ -16,20 +18,13 @@ namespace {
 
 const Error kServiceError{QStringLiteral("service said no")};
 
-/// Records one completion.
-struct Result {
-    bool called = false;
-    std::optional<Error> error;
-    Completion callback() {
-        return [this](std::optional<Error> e) {
-            called = true;
-            error = std::move(e);
-        };
-    }
-};
-
+/// One completion's error, once it has run.
+using Result = std::optional<std::optional<Error>>;
+Completion recordIn(Result& r) {
+    return [&r](std::optional<Error> e) { r = std::move(e); };
+}
+bool ok(const Result& r) { return r && !*r; }
 using Size = std::pair<std::int64_t, std::int64_t>;
-bool ok(const Result& r) { return r.called && !r.error; }
 
 /// What the controller reads from the manager.
 struct State {
@@ -40,9 +35,9 @@ struct State {
     bool operator==(const State&) const = default;
 };
 void PrintTo(const State& s, std::ostream* os) {
-    *os << "active " << s.active << " stream " << s.hasStream << " window " << s.window.value_or(0)
-        << " rect " << s.rect.x() << "," << s.rect.y() << " " << s.rect.width() << "x"
-        << s.rect.height() << " output " << s.output.first << "x" << s.output.second;
+    *os << s.active << s.hasStream << " window " << s.window.value_or(0) << " "
+        << QDebug::toString(s.rect).toStdString() << " " << s.output.first << "x"
+        << s.output.second;
 }
 
 /// The configuration every stream gets, with the given size, rectangle and frame rate.
@@ -63,7 +58,7 @@ protected:
     template <typename Op, typename... Args>
     Result call(Op op, Args... args) {
         Result r;
-        ((*manager).*op)(args..., r.callback());
+        ((*manager).*op)(args..., recordIn(r));
         scheduler.drain();
         return r;
     }
@@ -94,8 +89,8 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
         EXPECT_TRUE(ok(r));
     manager->stop();
     scheduler.drain();
-    EXPECT_EQ(std::pair(service.windowQueries, service.streams.size()), std::pair(0, 0ul));
-    EXPECT_EQ(state(), created);
+    EXPECT_EQ(std::tuple(service.windowQueries, service.streams.size(), state()),
+              std::tuple(0, 0ul, created));
 
     // Running.
     ASSERT_TRUE(ok(start(0x400001)));
@@ -113,22 +108,21 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
 
     // Back to running through a restart: a new stream.
     EXPECT_TRUE(ok(call(&StreamManager::restartCapture)));
-    ASSERT_EQ(service.streams.size(), 2u);
-    EXPECT_TRUE(manager->isStreamActive());
+    EXPECT_EQ(std::pair(service.streams.size(), manager->isStreamActive()), std::pair(2ul, true));
 
     // Forgotten: stream and window go at once (rect and sizes stay); the old stream is
     // stopped in the background.
     manager->stop();
     EXPECT_EQ(state(), (State{false, false, std::nullopt, QRectF(0, 0, 640, 400), {640, 400}}));
-    EXPECT_EQ(manager->sourceWindowSize(), QSizeF(640, 400));
-    EXPECT_EQ(service.streams[1]->stopCalls, 0);
+    EXPECT_EQ(std::pair(manager->sourceWindowSize(), service.streams[1]->stopCalls),
+              std::pair(QSizeF(640, 400), 0));
     scheduler.drain();
     EXPECT_EQ(service.streams[1]->stopCalls, 1);
 
     manager->stop();
     scheduler.drain();
     EXPECT_EQ(service.streams[1]->stopCalls, 1) << "stop() twice: the second does nothing";
-    EXPECT_TRUE(call(&StreamManager::restartCapture).called);
+    EXPECT_TRUE(call(&StreamManager::restartCapture).has_value());
     EXPECT_EQ(std::pair(service.streams.size(), service.windowQueries), std::pair(2ul, 2))
         << "a restart after stop() does nothing";
 }
@@ -195,7 +189,7 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     call(&StreamManager::stopCapture);
     service.windows.clear();
     const auto streamsBefore = service.streams.size();
-    EXPECT_EQ(call(&StreamManager::restartCapture).error, CaptureError::windowNotFound());
+    EXPECT_EQ(call(&StreamManager::restartCapture).value(), CaptureError::windowNotFound());
     EXPECT_EQ(service.streams.size(), streamsBefore);
     EXPECT_EQ(state(), (State{false, true, 0x500001, QRectF(0, 0, 801.7, 1), {801, 1}}));
 }
@@ -225,23 +219,23 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     // Window not found: the error text, stream and flag untouched.
     start(0x400001, 600, 400, QRectF(0, 0, 320, 200));
     FakeCaptureStream* running = service.lastStream();
-    auto missing = start(0x999999).error;
+    auto missing = start(0x999999).value();
     EXPECT_EQ(missing, CaptureError::windowNotFound());
     EXPECT_EQ(missing.value_or(Error{}).description, "Could not find the window to capture.");
     EXPECT_EQ(service.streams.size(), 1u);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 320, 200), {600, 400}}));
 
     service.contentError = kServiceError;
-    EXPECT_EQ(start(0x400001).error, kServiceError) << "content query errors pass unchanged";
+    EXPECT_EQ(start(0x400001).value(), kServiceError) << "content query errors pass unchanged";
     service.contentError.reset();
 
     // A failed update changes nothing.
     running->updateError = kServiceError;
-    EXPECT_EQ(call(&StreamManager::updateConfiguration, 100, 50, QRectF(5, 5, 50, 25)).error,
+    EXPECT_EQ(call(&StreamManager::updateConfiguration, 100, 50, QRectF(5, 5, 50, 25)).value(),
               kServiceError);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 320, 200), {600, 400}}));
     // A failed reset still leaves the rectangle at the whole window, sizes unchanged.
-    EXPECT_TRUE(call(&StreamManager::resetSourceRect, 100, 50).error);
+    EXPECT_TRUE(call(&StreamManager::resetSourceRect, 100, 50).value());
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {600, 400}}));
     EXPECT_EQ(running->updates.at(1).sourceRect, QRectF(0, 0, 0, 0));
     EXPECT_EQ(running->updates.size(), 2u);
@@ -257,7 +251,7 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     EXPECT_EQ(running->configuration.minimumFrameInterval, 1.0 / 5);
 
     running->stopError = kServiceError;
-    EXPECT_TRUE(call(&StreamManager::stopCapture).error);
+    EXPECT_TRUE(call(&StreamManager::stopCapture).value());
     EXPECT_TRUE(manager->isStreamActive()) << "a failed stop leaves the flag true";
 
     // A failed start sets the window fields but keeps the earlier stream and flag.
@@ -265,7 +259,7 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     call(&StreamManager::stopCapture);
     ASSERT_FALSE(manager->isStreamActive());
     service.startError = kServiceError;
-    EXPECT_EQ(start(0x500001).error, kServiceError);
+    EXPECT_EQ(start(0x500001).value(), kServiceError);
     EXPECT_EQ(state(), (State{false, true, 0x500001, QRectF(0, 0, 801.7, 1), {801, 1}}));
     // stop() ignores the old stream's stop error.
     service.startError.reset();
@@ -279,21 +273,21 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
 
 TEST_F(StreamManagerTest, CompletesLaterNeverInsideTheCall) {
     Result r, s;
-    manager->restartCapture(r.callback());
-    manager->startCapture(0x400001, std::nullopt, std::nullopt, QRectF(), s.callback());
-    EXPECT_FALSE(r.called || s.called);
+    manager->restartCapture(recordIn(r));
+    manager->startCapture(0x400001, std::nullopt, std::nullopt, QRectF(), recordIn(s));
+    EXPECT_FALSE(r || s);
     scheduler.drain();
-    EXPECT_TRUE(r.called && s.called);
+    EXPECT_TRUE(r && s);
     // A pending start keeps the manager alive even when the owner lets go of it.
     service.holdCompletions = true;
     Result late;
-    manager->updateConfiguration(10, 10, QRectF(0, 0, 10, 10), late.callback());
+    manager->updateConfiguration(10, 10, QRectF(0, 0, 10, 10), recordIn(late));
     std::weak_ptr<StreamManager> weak = manager;
     manager.reset();
     EXPECT_FALSE(weak.expired());
     service.completeHeld();
     scheduler.drain();
-    EXPECT_TRUE(late.called);
+    EXPECT_TRUE(late);
     EXPECT_TRUE(weak.expired());
 }
 

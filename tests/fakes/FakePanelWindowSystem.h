@@ -1,5 +1,5 @@
 // A panel window system that records what was applied to each window and answers with scripted
-// values.
+// values, or passes every call on to a real one.
 #pragma once
 
 #include <QList>
@@ -22,27 +22,53 @@ public:
         QList<Qt::Edges> resizes;
     };
 
-    bool hasCompositor() override { return compositor; }
-    void configureFloatingPanel(QWindow&) override {}
-    void configureOverlayPanel(QWindow& w) override { states_[&w].overlayPanel = true; }
+    /// Records only, or also passes every call on to `real`, which then gives the answers.
+    explicit FakePanelWindowSystem(PanelWindowSystem* real = nullptr) : real_(real) {}
+
+    bool hasCompositor() override { return real_ ? real_->hasCompositor() : compositor; }
+    void configureFloatingPanel(QWindow& w) override {
+        if (real_) real_->configureFloatingPanel(w);
+    }
+    void configureOverlayPanel(QWindow& w) override {
+        states_[&w].overlayPanel = true;
+        if (real_) real_->configureOverlayPanel(w);
+    }
     void setSizeConstraints(QWindow& w, const QSizeF& minSize, const QSizeF& aspect) override {
         auto& s = states_[&w];
         s.minSize = minSize;
         s.aspect = aspect;
         ++s.constraintCalls;
+        if (real_) real_->setSizeConstraints(w, minSize, aspect);
     }
     void setVisibleShape(QWindow& w, const std::optional<QRegion>& shape) override {
         states_[&w].shape = shape;
         states_[&w].shapeSet = true;
+        if (real_) real_->setVisibleShape(w, shape);
     }
-    void setOpacity(QWindow& w, double opacity) override { states_[&w].opacity = opacity; }
-    void setInputPassThrough(QWindow& w, bool on) override { states_[&w].passThrough = on; }
-    void beginMove(QWindow& w) override { ++states_[&w].moves; }
-    void beginResize(QWindow& w, Qt::Edges edges) override { states_[&w].resizes << edges; }
-    void activate(QWindow& w) override { ++states_[&w].activations; }
-    QPoint pointerPosition() override { return pointer; }
+    void setOpacity(QWindow& w, double opacity) override {
+        states_[&w].opacity = opacity;
+        if (real_) real_->setOpacity(w, opacity);
+    }
+    void setInputPassThrough(QWindow& w, bool on) override {
+        states_[&w].passThrough = on;
+        if (real_) real_->setInputPassThrough(w, on);
+    }
+    void beginMove(QWindow& w) override {
+        ++states_[&w].moves;
+        if (real_) real_->beginMove(w);
+    }
+    void beginResize(QWindow& w, Qt::Edges edges) override {
+        states_[&w].resizes << edges;
+        if (real_) real_->beginResize(w, edges);
+    }
+    void activate(QWindow& w) override {
+        ++states_[&w].activations;
+        if (real_) real_->activate(w);
+    }
+    QPoint pointerPosition() override { return real_ ? real_->pointerPosition() : pointer; }
     QPixmap grabScreen(const QRect& area) override {
         grabbedAreas << area;
+        if (real_) return real_->grabScreen(area);
         QPixmap pixmap(area.size().isEmpty() ? QSize(1, 1) : area.size());
         pixmap.fill(Qt::gray);
         return pixmap;
@@ -54,7 +80,7 @@ public:
         return it == states_.end() ? WindowState{} : it->second;
     }
 
-    // Scripted answers.
+    // Scripted answers (without a real window system).
     bool compositor = true;
     QPoint pointer{-10000, -10000};
 
@@ -62,6 +88,7 @@ public:
     QList<QRect> grabbedAreas;
 
 private:
+    PanelWindowSystem* real_;
     std::map<const QWindow*, WindowState> states_;
 };
 

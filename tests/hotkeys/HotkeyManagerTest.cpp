@@ -13,6 +13,7 @@
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/ManualScheduler.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
+#include "tests/hotkeys/GestureLog.h"
 
 namespace mirano {
 namespace {
@@ -41,24 +42,12 @@ protected:
         tap_ = tap.get();
         record_ = tap->record();
         manager_ = make(std::move(tap));
-        manager_->onHotkey = logs("hotkey");
-        manager_->onShiftHotkey = logs("shiftHotkey");
-        manager_->onModifierTap = logs("tap");
-        manager_->onCommandChanged = [this](bool down) {
-            log_.push_back(down ? "command(true)" : "command(false)");
-        };
-        manager_->onBackspace = [this] { return log_.push_back("backspace"), backspaceCloses_; };
-        manager_->onSettingsHotkey = logs("settings");
-        manager_->onFrameRateMenuHotkey = logs("frameRate");
-        manager_->onZoomInHotkey = logs("zoomIn");
-        manager_->onZoomOutHotkey = logs("zoomOut");
-        manager_->hoverProvider = [this] { return hovering_; };
+        testing::connectGestures(
+            *manager_, [this](const char* name) { log_.push_back(name); },
+            [this] { return hovering_; }, [this] { return backspaceCloses_; });
         ::testing::internal::CaptureStdout();
         manager_->start();
         ::testing::internal::GetCapturedStdout();
-    }
-    std::function<void()> logs(const char* name) {
-        return [this, name] { log_.push_back(name); };
     }
     void press(std::uint16_t key, Modifiers mods = {}, bool taken = true, double time = 0) {
         manager_->handleEvent({KeyEventKind::KeyDown, key, mods, time, taken});

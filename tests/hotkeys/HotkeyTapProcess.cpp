@@ -1,5 +1,5 @@
 // A process that owns a hotkey tap on $DISPLAY, for tests that stop it: prints "ready" once its
-// grabs are in place, then one line per gesture. "--hover" acts as if the pointer rested on a
+// grabs are in place, then the name of each gesture. "--hover" acts as if the pointer rested on a
 // visible PiP.
 #include <QCoreApplication>
 #include <QTimer>
@@ -12,6 +12,7 @@
 #include "settings/AppSettings.h"
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
+#include "tests/hotkeys/GestureLog.h"
 
 using namespace mirano;
 
@@ -26,11 +27,9 @@ int main(int argc, char** argv) {
     auto tap = std::make_unique<x11::X11EventTap>();
     x11::X11EventTap* tapPtr = tap.get();
     HotkeyManager manager(std::move(tap), layout, settings, scheduler, notifications);
-    auto says = [](const char* line) { return [line] { logLine(QString::fromLatin1(line)); }; };
-    manager.onHotkey = says("hotkey");
-    manager.onFrameRateMenuHotkey = says("frameRate");
-    manager.onBackspace = [] { return logLine(QStringLiteral("backspace")), true; };
-    manager.hoverProvider = [hover] { return hover; };
+    testing::connectGestures(
+        manager, [](const char* name) { logLine(QString::fromLatin1(name)); },
+        [hover] { return hover; });
     manager.start();
     if (!manager.isListening()) return 1;
     QTimer ready;

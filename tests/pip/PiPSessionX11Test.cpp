@@ -18,7 +18,10 @@
 #include "settings/AppSettings.h"
 #include "tests/fakes/FakePermissions.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
-#include "tests/window/PanelX11Support.h"
+#include "tests/support/Pixels.h"
+#include "tests/support/ScreenInspector.h"
+#include "tests/support/TestClientWindow.h"
+#include "tests/support/XTestInput.h"
 #include "window/CaptureView.h"
 #include "window/PiPPanel.h"
 
@@ -26,8 +29,6 @@ namespace mirano {
 namespace {
 
 using namespace testing;
-
-bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 50 && qBlue(c) < 50; }
 
 TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     ASSERT_NE(gSession, nullptr);
@@ -49,12 +50,10 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
 
     // The focused window is the client (Openbox focuses new windows).
     std::optional<SourceWindow> focused;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            focused = WindowHelpers(p.windows()).focusedWindow();
-            return focused && focused->application.pid == static_cast<ProcessID>(client.pid());
-        },
-        5000));
+    ASSERT_TRUE(waitUntil([&] {
+        focused = WindowHelpers(p.windows()).focusedWindow();
+        return focused && focused->application.pid == static_cast<ProcessID>(client.pid());
+    }));
     const auto shmBefore = shmSegmentsOf(getpid()).size();
 
     manager.startPiP(*focused, std::nullopt);
@@ -64,15 +63,12 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
 
     // The panel sits in the top-left corner of the available area at the configured width.
     const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return panel.isVisible() &&
-                   panel.geometry().topLeft() == avail.topLeft() + QPoint(16, 16);
-        },
-        5000))
-        << "panel at " << panel.geometry().x() << "," << panel.geometry().y();
+    ASSERT_TRUE(waitUntil([&] {
+        return panel.isVisible() && panel.geometry().topLeft() == avail.topLeft() + QPoint(16, 16);
+    })) << "panel at "
+        << describe(panel.geometry());
     EXPECT_EQ(panel.geometry().size(), QSize(320, 200));
-    Inspector inspector;
+    ScreenInspector inspector;
     // The X side follows Qt's placement a moment later.
     const QRect device(panel.geometry().topLeft() * ratio, panel.geometry().size() * ratio);
     EXPECT_TRUE(waitUntil([&] {
@@ -82,25 +78,20 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     // And the screen shows the window's pixels there, drawn by the X server: no frame reached
     // the program, no shared memory was needed.
     // The pointer away from the panel: its hover hint would darken the picture.
-    XTestPointer pointer;
-    pointer.moveTo(1279, 799);
+    XTestInput().moveTo({1279, 799});
     const QPoint centre = panel.geometry().center() * ratio;
-    EXPECT_TRUE(
-        waitUntil([&] { return isRed(inspector.pixel(centre.x(), centre.y()).rgb()); }, 10000))
-        << "pixel " << std::hex << inspector.pixel(centre.x(), centre.y()).rgb();
+    EXPECT_TRUE(waitUntil([&] { return near(inspector.pixel(centre), Qt::red, 55); }, 10000))
+        << describe(inspector.pixel(centre));
     EXPECT_FALSE(panel.captureView().contents());
     EXPECT_EQ(shmSegmentsOf(getpid()).size(), shmBefore);
 
     // Stopping releases the real panel and picture (the state it leaves is checked on fakes).
     QPointer<PiPPanel> shown = manager.pipPanel();
     manager.stopPiP();
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return shown.isNull();
-        },
-        5000))
-        << "the panel is destroyed";
+    EXPECT_TRUE(waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return shown.isNull();
+    })) << "the panel is destroyed";
 }
 
 }  // namespace

@@ -10,8 +10,9 @@
 #include "pip/WindowHelpers.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11Windows.h"
-#include "platform/x11/XConnection.h"
-#include "tests/window/PanelX11Support.h"
+#include "tests/support/ScreenInspector.h"
+#include "tests/support/TestClientWindow.h"
+#include "tests/support/XdoTool.h"
 
 namespace mirano {
 namespace {
@@ -27,12 +28,19 @@ protected:
         return c;
     }
     bool waitActive(xcb_window_t w) {
-        return waitUntil([&] { return desktop.activeWindow() == w; }, 5000);
+        return waitUntil([&] { return desktop.activeWindow() == w; });
     }
     /// Every event the window manager sent so far has been handled.
     void settle() {
         desktop.processEvents();
         QCoreApplication::processEvents();
+    }
+    /// Activates `w`, waits until the window manager has made it active and settles.
+    bool switchTo(xcb_window_t w) {
+        windows.activate(w);
+        const bool active = waitActive(w);
+        settle();
+        return active;
     }
     static ProcessID pid(const TestClientWindow& c) { return ProcessID(c.pid()); }
     /// Expects `c` to be the focused window, of an application of that id.
@@ -47,7 +55,7 @@ protected:
     x11::X11Desktop desktop;
     x11::X11Windows windows{desktop};
     WindowHelpers helpers{windows};
-    Inspector inspector;
+    ScreenInspector inspector;
     std::deque<TestClientWindow> clients;  // stable references
 };
 
@@ -70,27 +78,23 @@ TEST_F(WindowsX11Test, FocusedWindowKnowsItsProcessEvenWithoutThePidProperty) {
     EXPECT_FALSE(helpers.isFocusedWindowFullScreen());
     TestClientWindow& full = add({"--fullscreen"});
     ASSERT_TRUE(waitActive(full.id()));
-    EXPECT_TRUE(waitUntil([&] { return helpers.isFocusedWindowFullScreen(); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return helpers.isFocusedWindowFullScreen(); }));
 }
 
 TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestoresThatWindow) {
     TestClientWindow& other = add({"--title", "other"});
     ASSERT_TRUE(waitActive(other.id()));
     TestClientWindow& pair = add({"--title", "pair", "--twin", "--pos", "200,200"});
-    ASSERT_TRUE(waitUntil([&] { return pair.twin() != 0; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return pair.twin() != 0; }));
     // Whether the window manager focuses the pair on mapping it is its own affair: start from it.
-    windows.activate(pair.id());
-    ASSERT_TRUE(waitActive(pair.id()));
-    settle();
+    ASSERT_TRUE(switchTo(pair.id()));
 
     std::vector<AppIdentity> activated;
     QObject::connect(&windows, &Windows::applicationActivated,
                      [&](const AppIdentity& app) { activated.push_back(app); });
     for (const xcb_window_t w : {other.id(), pair.id(), pair.twin()}) {
         // The last one is the second window of the same process: no new application.
-        windows.activate(w);
-        ASSERT_TRUE(waitActive(w));
-        settle();
+        ASSERT_TRUE(switchTo(w));
     }
     ASSERT_EQ(activated.size(), 2u);
     EXPECT_EQ(activated[0].pid, pid(other));
@@ -100,14 +104,12 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestor
     // hotkey); both focus changes are read only after the panel took the focus. When the panel
     // goes and the focus returns to `other`, that is no new activation.
     TestClientWindow& panel = add({"--title", "key panel", "--pos", "300,300"});
-    x11::XConnection x(nullptr);
+    x11::XConnection& x = inspector.connection();
     xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, panel.id(),
                         x.atom(x11::X11Desktop::kKeyPanelProperty), XCB_ATOM_CARDINAL, 32, 1,
                         std::array<std::uint32_t, 1>{1}.data());
     xcb_flush(x.get());
-    windows.activate(pair.id());
-    ASSERT_TRUE(waitActive(pair.id()));
-    settle();
+    ASSERT_TRUE(switchTo(pair.id()));
     const std::size_t before = activated.size();
     const auto activeWithoutEvents = [&](xcb_window_t w) {
         for (int i = 0; i < 500 && desktop.activeWindow() != w; ++i) usleep(10000);
@@ -119,21 +121,19 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestor
     windows.activate(panel.id());
     ASSERT_TRUE(activeWithoutEvents(panel.id()));
     settle();
-    windows.activate(other.id());
-    ASSERT_TRUE(waitActive(other.id()));
-    settle();
+    ASSERT_TRUE(switchTo(other.id()));
     EXPECT_EQ(activated.size(), before) << "leaving the key panel counted as an activation";
 
     // Bringing the first window of the pair forward restores it from minimised and focuses that
     // very window.
     ASSERT_TRUE(xdotool({"windowminimize", QString::number(pair.id())}));
-    ASSERT_TRUE(waitUntil([&] { return windows.isMinimized(pair.id()); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return windows.isMinimized(pair.id()); }));
     pair.mark();
     helpers.bringWindowToFront(pair.id());
     EXPECT_TRUE(waitActive(pair.id()));
-    EXPECT_TRUE(waitUntil([&] { return !windows.isMinimized(pair.id()); }, 5000));
-    EXPECT_TRUE(waitUntil([&] { return inspector.inputFocus() == pair.id(); }, 5000));
-    EXPECT_TRUE(waitUntil([&] { return pair.printed("focus in"); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return !windows.isMinimized(pair.id()); }));
+    EXPECT_TRUE(waitUntil([&] { return inspector.inputFocus() == pair.id(); }));
+    EXPECT_TRUE(waitUntil([&] { return pair.printed("focus in"); }));
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 #include "platform/Taskbar.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/x11/X11Backend.h"
-#include "tests/window/PanelX11Support.h"
+#include "tests/support/ScreenInspector.h"
+#include "tests/support/X11Session.h"
 
 namespace mirano {
 namespace {
@@ -29,7 +30,7 @@ TEST(X11BackendX11Test, TheSessionIsTheDisplayWhateverItsScreen) {
 
 TEST(X11BackendX11Test, TheAccessoryPolicyTakesTitledWindowsOffTheTaskbarOfTheDefaultScreen) {
     ASSERT_NE(gSession, nullptr);
-    Inspector inspector;
+    ScreenInspector inspector;
     ASSERT_TRUE(inspector.isValid());
     auto taskbar = x11::X11Backend().makeTaskbar();
     QtApplication application(*taskbar);
@@ -41,17 +42,17 @@ TEST(X11BackendX11Test, TheAccessoryPolicyTakesTitledWindowsOffTheTaskbarOfTheDe
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const auto xid = static_cast<xcb_window_t>(window.winId());
     // The window manager (Openbox, on the default screen) manages it.
-    ASSERT_TRUE(waitUntil(
-        [&] { return inspector.cardinals(xid, "_NET_FRAME_EXTENTS").size() == 4; }, 5000));
+    ASSERT_TRUE(
+        waitUntil([&] { return inspector.cardinals(xid, "_NET_FRAME_EXTENTS").size() == 4; }));
     const auto listed = [&] {
         return !inspector.atomNames(xid, "_NET_WM_STATE").contains("_NET_WM_STATE_SKIP_TASKBAR");
     };
     ASSERT_TRUE(listed());
 
     application.setActivationPolicy(ActivationPolicy::accessory);
-    EXPECT_TRUE(waitUntil([&] { return !listed(); }, 5000)) << "the window manager was not asked";
+    EXPECT_TRUE(waitUntil([&] { return !listed(); })) << "the window manager was not asked";
     application.setActivationPolicy(ActivationPolicy::regular);
-    EXPECT_TRUE(waitUntil(listed, 5000));
+    EXPECT_TRUE(waitUntil(listed));
 }
 
 }  // namespace

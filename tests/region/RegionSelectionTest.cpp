@@ -8,13 +8,14 @@
 #include "region/RegionSelectionPanel.h"
 #include "region/RegionSelectionView.h"
 #include "tests/fakes/FakePanelWindowSystem.h"
+#include "tests/support/Pixels.h"
 #include "tests/window/WindowTestSupport.h"
 
 namespace mirano {
 namespace {
 
-using testing::colourAt;
 using testing::expectRects;
+using testing::pixelOf;
 
 class RegionSelectionTest : public ::testing::Test {
 protected:
@@ -93,7 +94,7 @@ TEST_F(RegionSelectionTest, IsAnOverlaySeenThroughWithACompositorAndWorksWithout
     EXPECT_FALSE(orphan.isDragging());
 }
 
-// How dark the grabbed backdrop shows is checked on a real display in RegionSelectionX11Test.
+// How dark the grabbed backdrop shows is checked on a real display in PiPPanelX11Test.
 TEST_F(RegionSelectionTest, WithoutACompositorTheScreenBelowIsGrabbedAndTheHintShownUntilADrag) {
     auto panel = make(QRectF(200, 150, 400, 300), false);
     panel->showAndActivate();
@@ -106,7 +107,7 @@ TEST_F(RegionSelectionTest, WithoutACompositorTheScreenBelowIsGrabbedAndTheHintS
         int n = 0;
         for (int y = 140; y < 160; ++y)
             for (int x = 80; x < 320; ++x)
-                if (colourAt(img, x, y).lightness() > 220) ++n;
+                if (pixelOf(img, x, y).lightness() > 220) ++n;
         return n;
     };
     EXPECT_GT(whiteInMiddle(idle), 30);

@@ -4,7 +4,6 @@
 #include <QJsonObject>
 
 #include "settings/AppSettings.h"
-#include "settings/UpdateCheckInterval.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 
 namespace mirano {
@@ -67,14 +66,6 @@ TEST(AppSettings, AnOutOfRangeStoredWidthReadsAsTheNearestSaneWidthAndIsNotWritt
         EXPECT_TRUE(store.writes.isEmpty());
         EXPECT_EQ(store.values.value("pipWidth").toInt(), stored);
     }
-}
-
-TEST(Enumerations, UpdateIntervalReadsTruncateAndFallBackToWeekly) {
-    using namespace UpdateCheckIntervals;
-    EXPECT_EQ(fromSeconds(90000), UpdateCheckInterval::weekly);
-    EXPECT_EQ(fromSeconds(86400.9), UpdateCheckInterval::daily);
-    EXPECT_EQ(fromSeconds(259200), UpdateCheckInterval::every3Days);
-    EXPECT_EQ(fromSeconds(1e300), UpdateCheckInterval::weekly);
 }
 
 }  // namespace

@@ -43,8 +43,7 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args,
     std::signal(SIGPIPE, SIG_IGN);
     int in[2] = {-1, -1}, out[2] = {-1, -1};
     if (pipe2(in, O_CLOEXEC) != 0 || (!options.discardOutput && pipe2(out, O_CLOEXEC) != 0)) {
-        for (int fd : in)
-            if (fd >= 0) ::close(fd);
+        for (int fd : in) ::close(fd);
         return;
     }
     posix_spawn_file_actions_t files;
@@ -57,14 +56,13 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args,
     // The child starts with no signal blocked and SIGPIPE back at its default.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    sigset_t none, reset;
+    sigset_t none, pipe;
     sigemptyset(&none);
-    sigemptyset(&reset);
-    sigaddset(&reset, SIGPIPE);
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
     posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &reset);
+    posix_spawnattr_setsigdefault(&attributes, &pipe);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
     CStrings argv(QStringList{program} + args);
     CStrings envp(options.environment ? options.environment->toStringList() : QStringList());
     if (posix_spawnp(&pid_, argv.pointers[0], &files, &attributes, argv.pointers.data(),
@@ -72,8 +70,7 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args,
         pid_ = -1;
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&files);
-    for (int fd : {in[0], out[1]})
-        if (fd >= 0) ::close(fd);
+    for (int fd : {in[0], out[1]}) ::close(fd);  // -1 is harmless
     in_ = in[1];
     out_ = out[0];
     if (out_ >= 0) fcntl(out_, F_SETFL, O_NONBLOCK);
@@ -82,8 +79,7 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args,
 
 ChildProcess::~ChildProcess() {
     stop();
-    for (int fd : {in_, out_})
-        if (fd >= 0) ::close(fd);
+    for (int fd : {in_, out_}) ::close(fd);
 }
 
 bool ChildProcess::reap(bool block) {
@@ -126,18 +122,12 @@ QByteArray ChildProcess::readLine() {
 }
 
 bool ChildProcess::waitForReadLine(int timeoutMs) {
-    const auto hasLine = [this] {
-        drain();
-        return output_.contains('\n');
-    };
+    const auto hasLine = [this] { return drain(), output_.contains('\n'); };
     return pollFor(timeoutMs, [&] { return hasLine() || !running(); }) && hasLine();
 }
 
 bool ChildProcess::waitForFinished(int timeoutMs) {
-    return pollFor(timeoutMs, [this] {
-        drain();
-        return !running();
-    });
+    return pollFor(timeoutMs, [this] { return drain(), !running(); });
 }
 
 void ChildProcess::kill() {

@@ -26,7 +26,6 @@
 #include <sstream>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -57,14 +56,32 @@ void fill(uint32_t rgb, int x, int y, int w, int h) {
     xcb_poly_fill_rectangle(conn, window, gc, 1, &r);
 }
 
+/// Thin one-pixel strokes: what a poor downscale loses or makes shimmer.
+void paintText(int w, int h) {
+    fill(0xffffff, 0, 0, w, h);
+    static xcb_font_t font = 0;
+    if (!font) xcb_open_font(conn, font = xcb_generate_id(conn), 5, "fixed");
+    const uint32_t v[] = {0x000000, 0xffffff, font};
+    xcb_change_gc(conn, gc, XCB_GC_FOREGROUND | XCB_GC_BACKGROUND | XCB_GC_FONT, v);
+    const std::string words =
+        "The quick brown fox jumps over the lazy dog; PACK MY BOX WITH FIVE DOZEN 0123456789. ";
+    std::string line;
+    while (line.size() < 240) line += words;
+    for (int y = 11, row = 0; y < h; y += 13, ++row) {
+        const std::string text = line.substr(std::size_t(row * 7) % words.size(), 200);
+        for (int x = 0; x < w; x += 1200)
+            xcb_image_text_8(conn, uint8_t(text.size()), window, gc, int16_t(x), int16_t(y),
+                             text.c_str());
+    }
+}
+
 void paint() {
     const int w = opt.width, h = opt.height;
     if (opt.pattern == "quadrants") {
         const uint32_t colours[4] = {0xff0000, 0x00ff00, 0xffffff, 0x0000ff};
-        for (int i = 0; i < 4; ++i) {
-            const int left = i % 2 ? w / 2 : 0, top = i / 2 ? h / 2 : 0;
-            fill(colours[i], left, top, i % 2 ? w - w / 2 : w / 2, i / 2 ? h - h / 2 : h / 2);
-        }
+        for (int i = 0; i < 4; ++i)
+            fill(colours[i], i % 2 * (w / 2), i / 2 * (h / 2), i % 2 ? w - w / 2 : w / 2,
+                 i / 2 ? h - h / 2 : h / 2);
     } else if (opt.pattern.rfind("solid:", 0) == 0) {
         fill(uint32_t(std::stoul(opt.pattern.substr(6), nullptr, 16)), 0, 0, w, h);
     } else if (opt.pattern == "bars") {
@@ -72,25 +89,7 @@ void paint() {
                                      0xff00ff, 0xff0000, 0x0000ff, 0x000000};
         for (int i = 0; i < 8; ++i) fill(colours[i], i * w / 8, 0, (i + 1) * w / 8 - i * w / 8, h);
     } else if (opt.pattern == "text") {
-        // Thin one-pixel strokes: what a poor downscale loses or makes shimmer.
-        fill(0xffffff, 0, 0, w, h);
-        static xcb_font_t font = 0;
-        if (!font) {
-            font = xcb_generate_id(conn);
-            xcb_open_font(conn, font, 5, "fixed");
-        }
-        const uint32_t v[] = {0x000000, 0xffffff, font};
-        xcb_change_gc(conn, gc, XCB_GC_FOREGROUND | XCB_GC_BACKGROUND | XCB_GC_FONT, v);
-        const std::string words =
-            "The quick brown fox jumps over the lazy dog; PACK MY BOX WITH FIVE DOZEN 0123456789. ";
-        std::string line;
-        while (line.size() < 240) line += words;
-        for (int y = 11, row = 0; y < h; y += 13, ++row) {
-            const std::string text = line.substr(std::size_t(row * 7) % words.size(), 200);
-            for (int x = 0; x < w; x += 1200)
-                xcb_image_text_8(conn, uint8_t(text.size()), window, gc, int16_t(x), int16_t(y),
-                                 text.c_str());
-        }
+        paintText(w, h);
     }
     // A moving band so that every frame differs.
     if (opt.animateFps > 0)
@@ -101,18 +100,16 @@ void paint() {
 /// A window of the options' size at (x, opt.y), with WM_CLASS and _NET_WM_PID if asked.
 xcb_window_t makeWindow(int x, const std::string& title, bool withClass, bool withPid) {
     const xcb_window_t w = xcb_generate_id(conn);
-    const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
     const uint32_t values[] = {0x000000, opt.overrideRedirect ? 1u : 0u,
                                XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS |
                                    XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE |
                                    XCB_EVENT_MASK_BUTTON_PRESS};
     xcb_create_window(conn, XCB_COPY_FROM_PARENT, w, screen->root, x, opt.y, opt.width, opt.height,
-                      0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, mask, values);
+                      0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     xcb_icccm_set_wm_name(conn, w, XCB_ATOM_STRING, 8, title.size(), title.c_str());
-    if (withClass) {
-        const std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
-        xcb_icccm_set_wm_class(conn, w, cls.size(), cls.c_str());
-    }
+    const std::string cls = opt.wmClass + '\0' + opt.wmClass + '\0';
+    if (withClass) xcb_icccm_set_wm_class(conn, w, cls.size(), cls.c_str());
     const uint32_t pid = uint32_t(getpid());
     if (withPid)
         xcb_change_property(conn, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL,
@@ -122,25 +119,19 @@ xcb_window_t makeWindow(int x, const std::string& title, bool withClass, bool wi
 
 void handleCommand(const std::string& line) {
     std::istringstream in(line);
-    std::string cmd;
+    std::string cmd, colour;
     in >> cmd;
-    if (cmd == "resize") {
-        uint32_t v[2];
-        in >> v[0] >> v[1];
+    uint32_t v[4] = {};
+    if (cmd == "resize" && in >> v[0] >> v[1])
         xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, v);
-    } else if (cmd == "unmap" || cmd == "map") {
+    else if (cmd == "unmap" || cmd == "map")
         (cmd == "map" ? xcb_map_window : xcb_unmap_window)(conn, window);
-    } else if (cmd == "pattern") {
-        in >> opt.pattern;
+    else if (cmd == "pattern" && in >> opt.pattern)
         paint();
-    } else if (cmd == "fill") {
-        std::string colour;
-        int x = 0, y = 0, w = 0, h = 0;
-        in >> colour >> x >> y >> w >> h;
-        fill(uint32_t(std::stoul(colour, nullptr, 16)), x, y, w, h);
-    } else if (cmd == "quit") {
+    else if (cmd == "fill" && in >> colour >> v[0] >> v[1] >> v[2] >> v[3])
+        fill(uint32_t(std::stoul(colour, nullptr, 16)), int(v[0]), int(v[1]), int(v[2]), int(v[3]));
+    else if (cmd == "quit")
         std::exit(0);
-    }
     xcb_flush(conn);
 }
 
@@ -155,8 +146,7 @@ void parse(int argc, char** argv) {
         {"--twin", &opt.twin}, {"--animate-square", &opt.animateSquare}};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        for (const auto& [name, flag] : flags)
-            if (a == name) *flag = true;
+        for (const auto& [name, flag] : flags) *flag = *flag || a == name;
         for (const auto& [name, value] : values)
             if (a == name && i + 1 < argc) *value = argv[++i];
     }
@@ -165,16 +155,75 @@ void parse(int argc, char** argv) {
     opt.animateFps = std::atoi(animate.c_str());
 }
 
+/// Handles the X events that have come; false once the connection is gone.
+bool handleEvents(xcb_window_t twin, xcb_key_symbols_t* syms) {
+    static bool announced = false;
+    while (xcb_generic_event_t* ev = xcb_poll_for_event(conn)) {
+        switch (ev->response_type & 0x7f) {
+            case XCB_EXPOSE:
+                paint();
+                break;
+            case XCB_MAP_NOTIFY:
+                if (reinterpret_cast<xcb_map_notify_event_t*>(ev)->window == twin)
+                    printf("twin 0x%x\n", twin);
+                else if (!std::exchange(announced, true))
+                    paint(), printf("ready 0x%x\n", window);
+                break;
+            case XCB_CONFIGURE_NOTIFY: {
+                auto* c = reinterpret_cast<xcb_configure_notify_event_t*>(ev);
+                if (c->window == window && (c->width != opt.width || c->height != opt.height))
+                    opt.width = c->width, opt.height = c->height, paint();
+                break;
+            }
+            case XCB_KEY_PRESS: {
+                auto* k = reinterpret_cast<xcb_key_press_event_t*>(ev);
+                if (opt.keys)
+                    printf("key 0x%x %u\n", xcb_key_symbols_get_keysym(syms, k->detail, 0),
+                           k->state);
+                break;
+            }
+            case XCB_BUTTON_PRESS: {
+                auto* b = reinterpret_cast<xcb_button_press_event_t*>(ev);
+                printf("button %u %d %d\n", b->detail, b->event_x, b->event_y);
+                break;
+            }
+            case XCB_FOCUS_IN:
+                printf("focus in\n");
+                break;
+        }
+        free(ev);
+    }
+    return !xcb_connection_has_error(conn);
+}
+
+/// Paints the next animation frame when it is due; the milliseconds until the one after (-1:
+/// no animation).
+int animate() {
+    using Clock = std::chrono::steady_clock;
+    static auto lastFrame = Clock::now();
+    if (opt.animateFps <= 0) return -1;
+    const auto interval = std::chrono::microseconds(1000000 / opt.animateFps);
+    const auto due = lastFrame + interval, now = Clock::now();
+    if (now < due)
+        return int(std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count());
+    ++frameNo;
+    if (opt.animateSquare)
+        fill(0x202020 + (frameNo % 200), (frameNo * 8) % std::max(1, opt.width - 64),
+             opt.height / 2, 64, 64);
+    else
+        paint();
+    xcb_flush(conn);
+    lastFrame = due > now - interval ? due : now;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     parse(argc, argv);
     setvbuf(stdout, nullptr, _IOLBF, 0);
     conn = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(conn)) {
-        fprintf(stderr, "cannot connect to X\n");
-        return 1;
-    }
+    if (xcb_connection_has_error(conn)) return fprintf(stderr, "cannot connect to X\n"), 1;
     screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
     window = makeWindow(opt.x, opt.title, !opt.bare, !opt.bare);
     // The twin names its process but not its class.
@@ -188,79 +237,21 @@ int main(int argc, char** argv) {
     if (opt.fullscreen)
         xcb_change_property(conn, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_STATE"),
                             XCB_ATOM_ATOM, 32, 1, &fs);
-    gc = xcb_generate_id(conn);
-    xcb_create_gc(conn, gc, window, 0, nullptr);
+    xcb_create_gc(conn, gc = xcb_generate_id(conn), window, 0, nullptr);
     xcb_map_window(conn, window);
     xcb_flush(conn);
     xcb_key_symbols_t* syms = xcb_key_symbols_alloc(conn);
-
-    bool announced = false;
     std::string input;
-    auto lastFrame = std::chrono::steady_clock::now();
-    while (true) {
-        int timeout = -1;
-        if (opt.animateFps > 0) {
-            const auto interval = std::chrono::microseconds(1000000 / opt.animateFps);
-            const auto due = lastFrame + interval, now = std::chrono::steady_clock::now();
-            if (now >= due) {
-                ++frameNo;
-                if (opt.animateSquare)
-                    fill(0x202020 + (frameNo % 200), (frameNo * 8) % std::max(1, opt.width - 64),
-                         opt.height / 2, 64, 64);
-                else
-                    paint();
-                xcb_flush(conn);
-                lastFrame = due > now - interval ? due : now;
-                continue;
-            }
-            timeout = int(std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count());
-        }
-        while (xcb_generic_event_t* ev = xcb_poll_for_event(conn)) {
-            switch (ev->response_type & 0x7f) {
-                case XCB_EXPOSE:
-                    paint();
-                    break;
-                case XCB_MAP_NOTIFY:
-                    if (reinterpret_cast<xcb_map_notify_event_t*>(ev)->window == twin) {
-                        printf("twin 0x%x\n", twin);
-                    } else if (!std::exchange(announced, true)) {
-                        paint();
-                        printf("ready 0x%x\n", window);
-                    }
-                    break;
-                case XCB_CONFIGURE_NOTIFY: {
-                    auto* c = reinterpret_cast<xcb_configure_notify_event_t*>(ev);
-                    if (c->window == window && (c->width != opt.width || c->height != opt.height))
-                        opt.width = c->width, opt.height = c->height, paint();
-                    break;
-                }
-                case XCB_KEY_PRESS: {
-                    auto* k = reinterpret_cast<xcb_key_press_event_t*>(ev);
-                    const xcb_keysym_t sym = xcb_key_symbols_get_keysym(syms, k->detail, 0);
-                    if (opt.keys) printf("key 0x%x %u\n", sym, k->state);
-                    break;
-                }
-                case XCB_BUTTON_PRESS: {
-                    auto* b = reinterpret_cast<xcb_button_press_event_t*>(ev);
-                    printf("button %u %d %d\n", b->detail, b->event_x, b->event_y);
-                    break;
-                }
-                case XCB_FOCUS_IN:
-                    printf("focus in\n");
-                    break;
-            }
-            free(ev);
-        }
-        if (xcb_connection_has_error(conn)) return 0;
+    for (int timeout; handleEvents(twin, syms);) {
+        if ((timeout = animate()) == 0) continue;
         pollfd fds[2] = {{xcb_get_file_descriptor(conn), POLLIN, 0}, {0, POLLIN, 0}};
         poll(fds, 2, timeout);
-        if (fds[1].revents & (POLLIN | POLLHUP)) {
-            char buf[256];
-            ssize_t n = read(0, buf, sizeof buf);
-            if (n == 0) return 0;  // our test went away
-            if (n > 0) input.append(buf, n);
-            for (size_t pos; (pos = input.find('\n')) != std::string::npos; input.erase(0, pos + 1))
-                handleCommand(input.substr(0, pos));
-        }
+        if (!(fds[1].revents & (POLLIN | POLLHUP))) continue;
+        char buf[256];
+        const ssize_t n = read(0, buf, sizeof buf);
+        if (n == 0) return 0;  // our test went away
+        if (n > 0) input.append(buf, n);
+        for (size_t pos; (pos = input.find('\n')) != std::string::npos; input.erase(0, pos + 1))
+            handleCommand(input.substr(0, pos));
     }
 }

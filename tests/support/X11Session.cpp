@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QThread>
 
 #include "platform/x11/CompositingManager.h"
@@ -47,14 +48,10 @@ void X11Session::start() {
     if (options_.separateIpc)
         args = QStringList{"--user", "--map-root-user", "--ipc", "Xvfb"} + args;
     xvfb_ = std::make_unique<ChildProcess>(options_.separateIpc ? "unshare" : "Xvfb", args);
-    if (!xvfb_->started()) {
-        error_ = "Xvfb did not start (is the xvfb package installed?)";
-        return;
-    }
     xvfb_->waitForReadLine(10000);
     const QString number = QString::fromLatin1(xvfb_->readLine()).trimmed();
     if (number.isEmpty()) {
-        error_ = "Xvfb did not report a display";
+        error_ = "Xvfb did not report a display (is the xvfb package installed?)";
         return;
     }
     display_ = ":" + number;
@@ -127,6 +124,18 @@ QString X11Session::builtProgram(const QString& relativePath) {
     QByteArray dir = qgetenv("MIRANO_BUILD_DIR");
     if (dir.isEmpty()) dir = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../..";
     return QString::fromLocal8Bit(dir) + "/" + relativePath;
+}
+
+std::vector<int> shmSegmentsOf(qint64 pid) {
+    std::vector<int> perms;
+    QFile file(QStringLiteral("/proc/sysvipc/shm"));
+    if (!file.open(QIODevice::ReadOnly)) return perms;
+    file.readLine();         // the header
+    while (!file.atEnd()) {  // the fifth column is the creator's pid
+        const QList<QByteArray> f = file.readLine().simplified().split(' ');
+        if (f.size() > 4 && f[4].toLongLong() == pid) perms.push_back(f[2].toInt(nullptr, 8));
+    }
+    return perms;
 }
 
 }  // namespace mirano::testing

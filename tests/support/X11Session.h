@@ -72,9 +72,10 @@ private:
 /// Polls `condition` (processing Qt events meanwhile) until it holds or `timeoutMs` passes.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
-}  // namespace mirano::testing
+/// The permission bits (octal, with 01000 for "marked for removal") of each shared-memory
+/// segment that process `pid` created and that still exists.
+std::vector<int> shmSegmentsOf(qint64 pid);
 
-namespace mirano::testing {
 /// The display session of a test linked with the X11 GUI test main (null elsewhere).
 extern X11Session* gSession;
 }  // namespace mirano::testing

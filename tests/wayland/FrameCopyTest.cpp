@@ -16,41 +16,25 @@ TEST(FrameCopy, FrameAreaIsTheWindowAndTheSourceRectangleInBufferPixels) {
         QRect area;
     };
     const QSize buffer(400, 300);
+    // clang-format off
     const Case cases[] = {
         {"no crop and no source rectangle is the whole buffer", {}, {}, {}, {0, 0, 400, 300}},
         {"an empty crop is no crop", QRect(), {}, {}, {0, 0, 400, 300}},
         {"the crop is the window", QRect(50, 40, 200, 100), {}, {}, {50, 40, 200, 100}},
-        {"a crop past the buffer is cut to it",
-         QRect(300, 250, 200, 100),
-         {},
-         {},
+        {"a crop past the buffer is cut to it", QRect(300, 250, 200, 100), {}, {},
          {300, 250, 100, 50}},
-        {"a source rectangle at scale 2 is doubled inside the crop",
-         QRect(50, 40, 200, 100),
-         {10, 5, 30, 20},
-         {100, 50},
-         {70, 50, 60, 40}},
-        {"fractional logical pixels take every buffer pixel they touch",
-         QRect(0, 0, 300, 300),
-         {0.5, 0.5, 1, 1},
-         {200, 200},
-         {0, 0, 3, 3}},
-        {"without a logical size one buffer pixel is one logical pixel",
-         QRect(50, 40, 200, 100),
-         {10, 5, 30, 20},
-         {},
-         {60, 45, 30, 20}},
-        {"a source rectangle past the window is cut to the window",
-         QRect(50, 40, 200, 100),
-         {150, 80, 100, 100},
-         {200, 100},
-         {200, 120, 50, 20}},
-        {"a source rectangle outside the window leaves nothing",
-         QRect(50, 40, 200, 100),
-         {300, 0, 10, 10},
-         {200, 100},
-         {}},
+        {"a source rectangle at scale 2 is doubled inside the crop", QRect(50, 40, 200, 100),
+         {10, 5, 30, 20}, {100, 50}, {70, 50, 60, 40}},
+        {"fractional logical pixels take every buffer pixel they touch", QRect(0, 0, 300, 300),
+         {0.5, 0.5, 1, 1}, {200, 200}, {0, 0, 3, 3}},
+        {"without a logical size one buffer pixel is one logical pixel", QRect(50, 40, 200, 100),
+         {10, 5, 30, 20}, {}, {60, 45, 30, 20}},
+        {"a source rectangle past the window is cut to the window", QRect(50, 40, 200, 100),
+         {150, 80, 100, 100}, {200, 100}, {200, 120, 50, 20}},
+        {"a source rectangle outside the window leaves nothing", QRect(50, 40, 200, 100),
+         {300, 0, 10, 10}, {200, 100}, {}},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(frameArea(buffer, c.crop, c.sourceRect, c.logicalSize), c.area) << c.name;
 }

@@ -17,30 +17,22 @@ TEST(PanelGeometryTest, AnchoredToTheNearestCornerWithItsDistancesAsMargins) {
         QRect window, screen;
         LayerPlacement expected;
     };
+    // clang-format off
     const Row rows[] = {
-        {"bottom right, 16 from both edges",
-         QRect(944, 524, 320, 180),
-         kScreen,
+        {"bottom right, 16 from both edges", QRect(944, 524, 320, 180), kScreen,
          {kBottom | kRight, QMargins(0, 0, 16, 16)}},
         {"top left", QRect(16, 16, 320, 180), kScreen, {kTop | kLeft, QMargins(16, 16, 0, 0)}},
         {"top right", QRect(944, 30, 320, 180), kScreen, {kTop | kRight, QMargins(0, 30, 16, 0)}},
-        {"bottom left",
-         QRect(10, 500, 320, 180),
-         kScreen,
+        {"bottom left", QRect(10, 500, 320, 180), kScreen,
          {kBottom | kLeft, QMargins(10, 0, 0, 40)}},
-        {"a centre exactly in the middle counts as top left",
-         QRect(480, 270, 320, 180),
-         kScreen,
+        {"a centre exactly in the middle counts as top left", QRect(480, 270, 320, 180), kScreen,
          {kTop | kLeft, QMargins(480, 270, 0, 0)}},
-        {"a second screen: margins from its own edges",
-         QRect(1300, 600, 200, 100),
-         QRect(1280, 0, 800, 720),
-         {kBottom | kLeft, QMargins(20, 0, 0, 20)}},
-        {"partly outside: a negative margin",
-         QRect(1200, 650, 320, 180),
-         kScreen,
+        {"a second screen: margins from its own edges", QRect(1300, 600, 200, 100),
+         QRect(1280, 0, 800, 720), {kBottom | kLeft, QMargins(20, 0, 0, 20)}},
+        {"partly outside: a negative margin", QRect(1200, 650, 320, 180), kScreen,
          {kBottom | kRight, QMargins(0, 0, -240, -110)}},
     };
+    // clang-format on
     for (const Row& row : rows)
         EXPECT_EQ(placeInNearestCorner(row.window, row.screen), row.expected) << row.what;
 

@@ -11,32 +11,25 @@ using namespace mirano::wayland;
 
 TEST(RestoreTokenStore, KeepsOneTokenPerApplicationInAPrivateFile) {
     QTemporaryDir dir;
-    RestoreTokenStore store(dir.filePath(QStringLiteral("state/mirano/tokens.json")));
-    EXPECT_EQ(store.token(QStringLiteral("a")), QString());
-    store.setToken(QStringLiteral("a"), QStringLiteral("token-a"));
-    store.setToken(QStringLiteral("b"), QStringLiteral("token-b"));
-    store.setToken(QStringLiteral("a"), QStringLiteral("token-a2"));
+    RestoreTokenStore store(dir.filePath("state/mirano/tokens.json"));
+    EXPECT_EQ(store.token("a"), QString());
+    store.setToken("a", "token-a");
+    store.setToken("b", "token-b");
+    store.setToken("a", "token-a2");
     // A second store reads what the first wrote.
     RestoreTokenStore reread(store.path());
-    EXPECT_EQ(reread.token(QStringLiteral("a")), QStringLiteral("token-a2"));
-    EXPECT_EQ(reread.token(QStringLiteral("b")), QStringLiteral("token-b"));
-    reread.setToken(QStringLiteral("b"), QString());
-    EXPECT_EQ(store.token(QStringLiteral("b")), QString());
+    EXPECT_EQ(std::pair(reread.token("a"), reread.token("b")),
+              std::pair(QString("token-a2"), QString("token-b")));
+    reread.setToken("b", QString());
+    EXPECT_EQ(store.token("b"), QString());
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(store.path()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(RestoreTokenStore, NeitherReadsNorReplacesWhatIsNotASmallRegularFile) {
-    struct Case {
-        const char* name;
-        std::function<bool(const QString& path)> make;
-    };
-    const Case cases[] = {
-        {"a FIFO",
-         [](const QString& path) {
-             return mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
-         }},
+    const std::pair<const char*, std::function<bool(const QString& path)>> cases[] = {
+        {"a FIFO", [](const QString& path) { return mkfifo(QFile::encodeName(path), 0600) == 0; }},
         {"a file larger than the limit",
          [](const QString& path) {
              QFile file(path);
@@ -45,18 +38,18 @@ TEST(RestoreTokenStore, NeitherReadsNorReplacesWhatIsNotASmallRegularFile) {
              return file.open(QIODevice::WriteOnly) && file.write(token) == token.size();
          }},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, make] : cases) {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("tokens.json"));
-        ASSERT_TRUE(c.make(path)) << c.name;
-        struct stat before {};
+        const QString path = dir.filePath("tokens.json");
+        ASSERT_TRUE(make(path)) << name;
+        struct stat before {
+        }, after{};
         ::stat(QFile::encodeName(path).constData(), &before);
         RestoreTokenStore store(path);
-        EXPECT_EQ(store.token(QStringLiteral("a")), QString()) << c.name;
-        store.setToken(QStringLiteral("a"), QStringLiteral("token"));
-        struct stat after {};
+        EXPECT_EQ(store.token("a"), QString()) << name;
+        store.setToken("a", "token");
         ::stat(QFile::encodeName(path).constData(), &after);
-        EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
-        EXPECT_EQ(after.st_size, before.st_size) << c.name;
+        EXPECT_EQ(std::pair(after.st_ino, after.st_size), std::pair(before.st_ino, before.st_size))
+            << name;
     }
 }

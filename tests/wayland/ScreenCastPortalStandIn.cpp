@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QUuid>
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -35,42 +36,39 @@ void say(const char* line) {
 struct PortalStream {
     uint node = 0;
     QVariantMap properties;
+    auto fields() { return std::tie(node, properties); }
 };
 /// A width and height, "(ii)".
 struct PortalSize {
     int width = 0;
     int height = 0;
+    auto fields() { return std::tie(width, height); }
 };
+
+/// A structure of `fields()`, in order.
+template <typename T>
+concept PortalStruct = requires(T t) {
+    t.fields();
+};
+template <PortalStruct T>
+QDBusArgument& operator<<(QDBusArgument& a, const T& s) {
+    a.beginStructure();
+    std::apply([&](auto&... f) { (a << ... << f); }, const_cast<T&>(s).fields());
+    a.endStructure();
+    return a;
+}
+template <PortalStruct T>
+const QDBusArgument& operator>>(const QDBusArgument& a, T& s) {
+    a.beginStructure();
+    std::apply([&](auto&... f) { (a >> ... >> f); }, s.fields());
+    a.endStructure();
+    return a;
+}
 
 }  // namespace
 
 Q_DECLARE_METATYPE(PortalStream)
 Q_DECLARE_METATYPE(PortalSize)
-
-QDBusArgument& operator<<(QDBusArgument& a, const PortalStream& s) {
-    a.beginStructure();
-    a << s.node << s.properties;
-    a.endStructure();
-    return a;
-}
-const QDBusArgument& operator>>(const QDBusArgument& a, PortalStream& s) {
-    a.beginStructure();
-    a >> s.node >> s.properties;
-    a.endStructure();
-    return a;
-}
-QDBusArgument& operator<<(QDBusArgument& a, const PortalSize& s) {
-    a.beginStructure();
-    a << s.width << s.height;
-    a.endStructure();
-    return a;
-}
-const QDBusArgument& operator>>(const QDBusArgument& a, PortalSize& s) {
-    a.beginStructure();
-    a >> s.width >> s.height;
-    a.endStructure();
-    return a;
-}
 
 namespace {
 
@@ -80,7 +78,6 @@ class Session : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Session")
 public:
     using QObject::QObject;
-    uint types = 0;
     uint persistMode = 0;
     QString restoreToken;
 
@@ -102,23 +99,21 @@ public:
 
 public slots:
     QDBusObjectPath CreateSession(const QVariantMap& options) {
-        const QString path = handle(QStringLiteral("session"),
-                                    options.value(QStringLiteral("session_handle_token")));
+        const QString path = handle("session", options.value("session_handle_token"));
         auto* session = new Session(this);
         session->setObjectName(path);
         QDBusConnection::sessionBus().registerObject(path, session,
                                                      QDBusConnection::ExportAllSlots);
-        return respond(options, 0, {{QStringLiteral("session_handle"), path}});
+        return respond(options, 0, {{"session_handle", path}});
     }
 
     QDBusObjectPath SelectSources(const QDBusObjectPath& sessionPath, const QVariantMap& options) {
         Session* s = session(sessionPath);
         if (!s) return respond(options, 2, {});
-        s->types = options.value(QStringLiteral("types")).toUInt();
-        s->persistMode = options.value(QStringLiteral("persist_mode")).toUInt();
-        s->restoreToken = options.value(QStringLiteral("restore_token")).toString();
+        s->persistMode = options.value("persist_mode").toUInt();
+        s->restoreToken = options.value("restore_token").toString();
         // Only windows are shared here: another source type would pick a monitor.
-        return respond(options, s->types & 2 ? 0 : 2, {});
+        return respond(options, options.value("types").toUInt() & 2 ? 0 : 2, {});
     }
 
     QDBusObjectPath Start(const QDBusObjectPath& sessionPath, const QString&,
@@ -126,32 +121,28 @@ public slots:
         Session* s = session(sessionPath);
         if (!s) return respond(options, 2, {});
         // A token is good once: a real portal hands out a new one with every grant.
-        const bool restored = validTokens_.remove(s->restoreToken);
-        say(restored ? "restored" : "dialog");
+        say(validTokens_.remove(s->restoreToken) ? "restored" : "dialog");
         if (answer != 0) return respond(options, answer, {});
-        QVariantMap properties{{QStringLiteral("size"), QVariant::fromValue(size)},
-                               {QStringLiteral("source_type"), QVariant::fromValue(uint(2))}};
-        QVariantMap results{{QStringLiteral("streams"), QVariant::fromValue(QList<PortalStream>{
-                                                            PortalStream{node, properties}})}};
+        const QVariantMap properties{{"size", QVariant::fromValue(size)},
+                                     {"source_type", QVariant::fromValue(2u)}};
+        QVariantMap results{
+            {"streams", QVariant::fromValue(QList<PortalStream>{{node, properties}})}};
         if (s->persistMode == 2) {
             const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces);
             validTokens_.insert(token);
-            results.insert(QStringLiteral("restore_token"), token);
-            results.insert(QStringLiteral("persist_mode"), QVariant::fromValue(uint(2)));
+            results.insert("restore_token", token);
+            results.insert("persist_mode", QVariant::fromValue(2u));
         }
         return respond(options, 0, results);
     }
 
     QDBusUnixFileDescriptor OpenPipeWireRemote(const QDBusObjectPath&, const QVariantMap&) {
         const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray path = qgetenv("XDG_RUNTIME_DIR") + "/pipewire-0";
-        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.constData());
-        if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            sendErrorReply(QDBusError::Failed, QStringLiteral("no PipeWire"));
-            return {};
-        }
+        sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s/pipewire-0",
+                      qgetenv("XDG_RUNTIME_DIR").constData());
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            sendErrorReply(QDBusError::Failed, "no PipeWire");
         QDBusUnixFileDescriptor remote(fd);  // keeps a copy
         ::close(fd);
         return remote;
@@ -160,8 +151,8 @@ public slots:
 private:
     /// The object path the handle_token convention gives for the calling client.
     QString handle(const QString& kind, const QVariant& token) const {
-        QString sender = message().service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
-        return QStringLiteral("/org/freedesktop/portal/desktop/%1/%2/%3")
+        const QString sender = message().service().mid(1).replace('.', '_');
+        return QString("/org/freedesktop/portal/desktop/%1/%2/%3")
             .arg(kind, sender, token.toString());
     }
 
@@ -172,13 +163,11 @@ private:
     /// Returns the request's path; its Response follows the reply, as a real portal's does, so
     /// a client that subscribes late misses it.
     QDBusObjectPath respond(const QVariantMap& options, uint code, const QVariantMap& results) {
-        const QString path =
-            handle(QStringLiteral("request"), options.value(QStringLiteral("handle_token")));
+        const QString path = handle("request", options.value("handle_token"));
         QTimer::singleShot(0, this, [path, code, results] {
-            QDBusMessage signal = QDBusMessage::createSignal(
-                path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
-            signal << code << results;
-            QDBusConnection::sessionBus().send(signal);
+            QDBusMessage signal =
+                QDBusMessage::createSignal(path, "org.freedesktop.portal.Request", "Response");
+            QDBusConnection::sessionBus().send(signal << code << results);
         });
         return QDBusObjectPath(path);
     }
@@ -195,12 +184,10 @@ int main(int argc, char** argv) {
     qDBusRegisterMetaType<QList<PortalStream>>();
     QDBusConnection bus = QDBusConnection::sessionBus();
     ScreenCast portal;
-    if (!bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
+    if (!bus.registerObject("/org/freedesktop/portal/desktop", &portal,
                             QDBusConnection::ExportAllSlots) ||
-        !bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"))) {
-        std::fprintf(stderr, "cannot own the portal on the session bus\n");
-        return 1;
-    }
+        !bus.registerService("org.freedesktop.portal.Desktop"))
+        return std::fprintf(stderr, "cannot own the portal on the session bus\n"), 1;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -210,12 +197,10 @@ int main(int argc, char** argv) {
         pending.append(chunk, n);
         for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1)) {
             const QList<QByteArray> words = pending.left(end).split(' ');
-            if (words.value(0) == "node" && words.size() == 4) {
-                portal.node = words[1].toUInt();
-                portal.size = PortalSize{words[2].toInt(), words[3].toInt()};
-            } else if (words.value(0) == "answer" && words.size() == 2) {
+            if (words.value(0) == "node" && words.size() == 4)
+                portal.node = words[1].toUInt(), portal.size = {words[2].toInt(), words[3].toInt()};
+            else if (words.value(0) == "answer" && words.size() == 2)
                 portal.answer = words[1].toUInt();
-            }
             say("ok");
         }
     });

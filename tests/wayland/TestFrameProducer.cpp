@@ -53,24 +53,16 @@ void onProcess(void* data) {
     auto* p = static_cast<Producer*>(data);
     pw_buffer* b = pw_stream_dequeue_buffer(p->stream);
     if (!b) return;
-    spa_buffer* buffer = b->buffer;
-    spa_data& d = buffer->datas[0];
+    spa_data& d = b->buffer->datas[0];
     draw(*p, static_cast<std::uint8_t*>(d.data));
-    d.chunk->offset = 0;
-    d.chunk->size = std::uint32_t(p->stride() * p->height);
-    d.chunk->stride = p->strideZero ? 0 : p->stride();
-    d.chunk->flags = 0;
+    *d.chunk = {0, std::uint32_t(p->stride() * p->height), p->strideZero ? 0 : p->stride(), 0};
     if (auto* crop = static_cast<spa_meta_region*>(
-            spa_buffer_find_meta_data(buffer, SPA_META_VideoCrop, sizeof(spa_meta_region)))) {
-        crop->region.position = SPA_POINT(p->cropX, p->cropY);
-        crop->region.size =
-            SPA_RECTANGLE(std::uint32_t(p->cropWidth), std::uint32_t(p->cropHeight));
-    }
+            spa_buffer_find_meta_data(b->buffer, SPA_META_VideoCrop, sizeof(spa_meta_region))))
+        crop->region = {SPA_POINT(p->cropX, p->cropY),
+                        SPA_RECTANGLE(std::uint32_t(p->cropWidth), std::uint32_t(p->cropHeight))};
     if (auto* header = static_cast<spa_meta_header*>(
-            spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)))) {
-        header->flags = 0;
-        header->pts = -1;
-    }
+            spa_buffer_find_meta_data(b->buffer, SPA_META_Header, sizeof(spa_meta_header))))
+        header->flags = 0, header->pts = -1;
     pw_stream_queue_buffer(p->stream, b);
 }
 
@@ -82,12 +74,8 @@ void onAddBuffer(void* data, pw_buffer* b) {
     if (fd < 0 || ftruncate(fd, off_t(size)) != 0) std::abort();
     void* pixels = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (pixels == MAP_FAILED) std::abort();
-    d.type = SPA_DATA_MemFd;
-    d.flags = SPA_DATA_FLAG_READWRITE;
-    d.fd = fd;
-    d.mapoffset = 0;
-    d.maxsize = std::uint32_t(size);
-    d.data = pixels;
+    d.type = SPA_DATA_MemFd, d.flags = SPA_DATA_FLAG_READWRITE, d.fd = fd, d.mapoffset = 0;
+    d.maxsize = std::uint32_t(size), d.data = pixels;
 }
 
 void onRemoveBuffer(void*, pw_buffer* b) {
@@ -148,29 +136,24 @@ int main(int argc, char** argv) {
     p.height = p.cropHeight = std::atoi(argv[3]);
     for (int i = 4; i < argc; ++i) {
         const std::string option = argv[i];
-        if (option == "--crop" && i + 4 < argc) {
-            p.cropX = std::atoi(argv[++i]);
-            p.cropY = std::atoi(argv[++i]);
-            p.cropWidth = std::atoi(argv[++i]);
-            p.cropHeight = std::atoi(argv[++i]);
-        } else if (option == "--padding" && i + 1 < argc) {
+        if (option == "--crop" && i + 4 < argc)
+            for (int* v : {&p.cropX, &p.cropY, &p.cropWidth, &p.cropHeight})
+                *v = std::atoi(argv[++i]);
+        else if (option == "--padding" && i + 1 < argc)
             p.padding = std::atoi(argv[++i]);
-        } else if (option == "--stride-zero") {
-            p.strideZero = true;
-        }
+        p.strideZero = p.strideZero || option == "--stride-zero";
     }
     pw_init(&argc, &argv);
     p.loop = pw_main_loop_new(nullptr);
     pw_loop* loop = pw_main_loop_get_loop(p.loop);
     pw_loop_add_signal(loop, SIGINT, onSignal, p.loop);
     pw_loop_add_signal(loop, SIGTERM, onSignal, p.loop);
-    pw_stream_events events{};
-    events.version = PW_VERSION_STREAM_EVENTS;
-    events.state_changed = onStateChanged;
-    events.param_changed = onParamChanged;
-    events.add_buffer = onAddBuffer;
-    events.remove_buffer = onRemoveBuffer;
-    events.process = onProcess;
+    pw_stream_events events{.version = PW_VERSION_STREAM_EVENTS,
+                            .state_changed = onStateChanged,
+                            .param_changed = onParamChanged,
+                            .add_buffer = onAddBuffer,
+                            .remove_buffer = onRemoveBuffer,
+                            .process = onProcess};
     p.stream =
         pw_stream_new_simple(loop, argv[1],
                              pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", PW_KEY_NODE_NAME,

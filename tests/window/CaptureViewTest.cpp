@@ -5,14 +5,13 @@
 #include <QAction>
 #include <QCursor>
 #include <QGraphicsEffect>
-#include <QMenu>
 #include <QTest>
 #include <QToolButton>
-#include <memory>
 
 #include "tests/fakes/FakeCaptureService.h"
 #include "tests/fakes/FakePanelWindowSystem.h"
 #include "tests/fakes/FakePictureSurface.h"
+#include "tests/support/Pixels.h"
 #include "tests/window/WindowTestSupport.h"
 #include "window/CaptureView.h"
 #include "window/CloseButton.h"
@@ -22,35 +21,14 @@
 namespace mirano {
 namespace {
 
-using testing::colourAt;
-using testing::doubleClick;
-using testing::drag;
-using testing::expectRects;
-using testing::press;
-using testing::release;
-
-struct Calls {
-    int close = 0, doubleClick = 0, entered = 0, exited = 0, resetZoom = 0;
-    QList<QRectF> zooms;
-    QList<int> rates;
-    int total() const {
-        return close + doubleClick + entered + exited + resetZoom + zooms.size() + rates.size();
-    }
-};
+using namespace testing;
 
 class CaptureViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         panel = std::make_unique<PiPPanel>(QRectF(100, 100, 400, 300), windowSystem, settings);
         view = &panel->captureView();
-        PiPPanel* p = panel.get();
-        QObject::connect(p, &PiPPanel::closeRequested, [this] { ++calls.close; });
-        QObject::connect(p, &PiPPanel::doubleClicked, [this] { ++calls.doubleClick; });
-        QObject::connect(p, &PiPPanel::mouseEntered, [this] { ++calls.entered; });
-        QObject::connect(p, &PiPPanel::mouseExited, [this] { ++calls.exited; });
-        QObject::connect(p, &PiPPanel::zoomResetRequested, [this] { ++calls.resetZoom; });
-        QObject::connect(p, &PiPPanel::zoomRequested, [this](QRectF r) { calls.zooms << r; });
-        QObject::connect(p, &PiPPanel::frameRateChosen, [this](int rate) { calls.rates << rate; });
+        calls.attach(*panel);
     }
     void commandDrag(QPointF from, QPointF to, bool command = true) {
         view->mouseDownAt(from, 1, command);
@@ -70,7 +48,7 @@ protected:
     fakes::FakePanelWindowSystem windowSystem;
     std::unique_ptr<PiPPanel> panel;
     CaptureView* view = nullptr;
-    Calls calls;
+    testing::PanelCalls calls;
 };
 
 TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
@@ -157,30 +135,25 @@ TEST_F(CaptureViewTest, HoverShowsTheOverlayUnlessCommandIsHeldOrAZoomWasJustCom
     EXPECT_TRUE(overlayShown());
 }
 
-TEST_F(CaptureViewTest, OverlayShowsCurrentSettingsAndForwardsItsButtons) {
+TEST_F(CaptureViewTest, OverlayAndFrameRateMenuShowTheCurrentSettingsAndForwardWhatIsPicked) {
     settings.setModifierRaw("rightOption");
     settings.setFrameRate(24);
     view->mouseEnteredView();
-    auto* overlay = qobject_cast<OverlayView*>(view->overlayHostingView());
-    ASSERT_NE(overlay, nullptr);
-    const auto& shown = overlay->content();
-    EXPECT_EQ(std::tuple(shown.modifierName, shown.frameRate, shown.isZoomed),
+    auto overlay = [&] { return qobject_cast<OverlayView*>(view->overlayHostingView()); };
+    ASSERT_NE(overlay(), nullptr);
+    EXPECT_EQ(std::tuple(overlay()->content().modifierName, overlay()->content().frameRate,
+                         overlay()->content().isZoomed),
               std::tuple(QStringLiteral("⌥ Right Option"), 24, false));
-
     // A refresh rebuilds the overlay from the values of the moment.
     view->setZoomed(true);
     view->updateOverlay();
-    overlay = qobject_cast<OverlayView*>(view->overlayHostingView());
-    ASSERT_NE(overlay, nullptr);
-    EXPECT_TRUE(overlay->content().isZoomed);
+    ASSERT_NE(overlay(), nullptr);
+    EXPECT_TRUE(overlay()->content().isZoomed);
+    QTest::mouseClick(overlay()->closeButton(), Qt::LeftButton);
+    overlay()->frameRateMenu()->actions().at(4)->trigger();  // 30 fps
+    EXPECT_EQ(std::pair(calls.close, calls.rates), std::pair(1, QList<int>{30}));
 
-    QTest::mouseClick(overlay->closeButton(), Qt::LeftButton);
-    EXPECT_EQ(calls.close, 1);
-    overlay->frameRateMenu()->actions().at(4)->trigger();  // 30 fps
-    EXPECT_EQ(calls.rates, QList<int>{30});
-}
-
-TEST_F(CaptureViewTest, FrameRateMenuChecksOnlyTheCurrentRateAndPopsUpAtThePointer) {
+    // The menu checks only the current rate, and a pick does not change the rate itself.
     std::unique_ptr<QMenu> menu;
     auto items = [&] {
         menu.reset(view->buildFrameRateMenu());
@@ -190,31 +163,27 @@ TEST_F(CaptureViewTest, FrameRateMenuChecksOnlyTheCurrentRateAndPopsUpAtThePoint
                                                : QString());
         return all;
     };
-    settings.setFrameRate(24);
     EXPECT_EQ(items(),
               (QStringList{"1 fps", "5 fps", "10 fps", "24 fps = 24", "30 fps", "60 fps"}));
     settings.setFrameRate(15);
     EXPECT_EQ(items(), (QStringList{"1 fps", "5 fps", "10 fps", "24 fps", "30 fps", "60 fps"}));
-
     menu->actions().at(0)->trigger();
-    EXPECT_EQ(calls.rates, QList<int>{1});
-    EXPECT_FALSE(menu->actions().at(0)->isChecked());  // the menu does not change the rate itself
+    EXPECT_EQ(calls.rates, (QList<int>{30, 1}));
+    EXPECT_FALSE(menu->actions().at(0)->isChecked());
 
-    // It pops up at the pointer, clamped to the view.
+    // It pops up at the pointer, clamped to the view (a pointer above and left of the view
+    // puts it at the view's corner).
     panel->showWithoutActivating();
     const QPoint topLeft = view->mapToGlobal(QPoint(0, 0));
-    QCursor::setPos(topLeft + QPoint(120, 80));
-    view->showFrameRateMenu();
-    ASSERT_NE(view->frameRateMenu(), nullptr);
-    EXPECT_TRUE(view->frameRateMenu()->isVisible());
-    EXPECT_EQ(view->frameRateMenu()->pos(), topLeft + QPoint(120, 80));
-
-    // A pointer left of and above the view pops the menu up at the view's corner.
-    QCursor::setPos(topLeft - QPoint(50, 40));
-    view->showFrameRateMenu();
-    ASSERT_NE(view->frameRateMenu(), nullptr);
-    EXPECT_EQ(view->frameRateMenu()->pos(), topLeft);
-    view->frameRateMenu()->close();
+    for (const auto& [pointer, at] :
+         {std::pair(QPoint(120, 80), QPoint(120, 80)), std::pair(QPoint(-50, -40), QPoint(0, 0))}) {
+        QCursor::setPos(topLeft + pointer);
+        view->showFrameRateMenu();
+        ASSERT_NE(view->frameRateMenu(), nullptr);
+        EXPECT_TRUE(view->frameRateMenu()->isVisible());
+        EXPECT_EQ(view->frameRateMenu()->pos(), topLeft + at);
+        view->frameRateMenu()->close();
+    }
 }
 
 TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesAndPlainPressesMove) {
@@ -257,10 +226,8 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
     const Frame frame = fakes::makeMemoryFrame(
         200, 100, [](int x, int) { return x < 50 ? 0xFF00FF00u : 0xFF0000FFu; });
     view->setContents(frame);
-    EXPECT_EQ(view->contents().get(), frame.get());
-
     const QImage shot = view->grab().toImage();
-    auto at = [&](int x, int y) { return colourAt(shot, x, y); };
+    auto at = [&](int x, int y) { return pixelOf(shot, x, y); };
     EXPECT_EQ((QList{at(40, 150).rgba(), at(60, 150).rgba(), at(395, 295).rgb()}),
               (QList{qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(0, 0, 255)}));
     // Rounded corners: the very corner pixel is not the frame.
@@ -299,7 +266,6 @@ TEST_F(CaptureViewTest, WithAPictureSurfaceTheOverlaysGoThereOnlyWhenTheyChange)
 
     view->mouseExitedView();
     QTest::qWait(0);
-    QCoreApplication::processEvents();
     EXPECT_TRUE(surface->overlays.last().isNull()) << "the removed overlay stays on the picture";
 
     // Without one, the panel's shape cuts the corners and a low alpha dims the picture.

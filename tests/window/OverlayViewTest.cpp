@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include "tests/support/Pixels.h"
 #include "tests/window/WindowTestSupport.h"
 #include "window/CloseButton.h"
 #include "window/ElidedLabel.h"
@@ -17,7 +18,7 @@
 namespace mirano {
 namespace {
 
-using testing::colourAt;
+using testing::pixelOf;
 
 OverlayView::Content content(bool zoomed, const QString& modifier, int rate) {
     return {.isZoomed = zoomed, .modifierName = modifier, .frameRate = rate};
@@ -48,23 +49,19 @@ bool rendersEveryCharacter(const QString& text, const QFont& font) {
 }
 
 TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsThatHaveTheirSymbols) {
-    OverlayView plain(content(false, QStringLiteral("⌥ Right Option"), 30));
-    EXPECT_EQ(plain.showHideLabel()->text(), QStringLiteral("Tap ⌥ Right Option to show/hide"));
-    EXPECT_EQ(plain.gestureLabel()->text(), QStringLiteral("⌘ Drag to zoom · ⌫ Close"));
-    EXPECT_EQ(plain.frameRateButton()->text(), QStringLiteral("30 fps"));
+    OverlayView plain(content(false, "⌥ Right Option", 30)), zoomed(content(true, "fn", 15));
+    EXPECT_EQ((QStringList{plain.showHideLabel()->text(), plain.gestureLabel()->text(),
+                           plain.frameRateButton()->text(), zoomed.gestureLabel()->text()}),
+              (QStringList{"Tap ⌥ Right Option to show/hide", "⌘ Drag to zoom · ⌫ Close", "30 fps",
+                           "⌘ Double-click reset · ⌫ Close"}));
     EXPECT_TRUE(QFontInfo(plain.frameRateButton()->font()).fixedPitch());
-
-    OverlayView zoomed(content(true, QStringLiteral("fn"), 15));
-    EXPECT_EQ(zoomed.gestureLabel()->text(), QStringLiteral("⌘ Double-click reset · ⌫ Close"));
-
     // The symbols have glyphs on this install.
-    for (bool isZoomed : {false, true})
-        EXPECT_TRUE(rendersEveryCharacter(OverlayView::gestureText(isZoomed),
-                                          overlayFont(11, QFont::Normal)));
-    EXPECT_TRUE(
-        rendersEveryCharacter(QStringLiteral("\u23F8 Paused"), overlayFont(16, QFont::Medium)));
-    EXPECT_TRUE(rendersEveryCharacter(OverlayView::showHideText("⌥ Right Option"),
-                                      overlayFont(13, QFont::Medium)));
+    for (const auto& [text, size, weight] :
+         {std::tuple(OverlayView::gestureText(false), 11, QFont::Normal),
+          {OverlayView::gestureText(true), 11, QFont::Normal},
+          {QString("\u23F8 Paused"), 16, QFont::Medium},
+          {OverlayView::showHideText("⌥ Right Option"), 13, QFont::Medium}})
+        EXPECT_TRUE(rendersEveryCharacter(text, overlayFont(size, weight))) << text.toStdString();
 }
 
 TEST(OverlayViewTest, GestureHintIsCutAtTheTailOnOneLine) {
@@ -88,11 +85,11 @@ TEST(OverlayViewTest, PausedOverlayIsNearlyOpaqueWithWhiteTextInTheMiddle) {
     EXPECT_EQ(paused->geometry(), host->rect());
     EXPECT_TRUE(paused->testAttribute(Qt::WA_TransparentForMouseEvents));
     const QImage shot = host->grab().toImage();
-    EXPECT_NEAR(colourAt(shot, 5, 5).red(), 26, 3);  // white under black at 0.9
+    EXPECT_NEAR(pixelOf(shot, 5, 5).red(), 26, 3);  // white under black at 0.9
     int white = 0;
     for (int y = 90; y < 110; ++y)
         for (int x = 100; x < 200; ++x)
-            if (colourAt(shot, x, y).lightness() > 200) ++white;
+            if (pixelOf(shot, x, y).lightness() > 200) ++white;
     EXPECT_GT(white, 20);
 }
 
@@ -103,10 +100,10 @@ TEST(OverlayViewTest, HintOverlayVeilAndCloseButtonColours) {
     host->show();
     QCoreApplication::processEvents();
     const QImage shot = host->grab().toImage();
-    EXPECT_NEAR(colourAt(shot, 150, 60).red(), 140, 3);  // white under black at 0.45
+    EXPECT_NEAR(pixelOf(shot, 150, 60).red(), 140, 3);  // white under black at 0.45
     // The close button sits 8 points in from the top-left corner and is red.
     EXPECT_EQ(overlay->closeButton()->geometry().topLeft(), QPoint(8, 8));
-    const QColor button = colourAt(shot, 12, 19);
+    const QColor button = pixelOf(shot, 12, 19);
     EXPECT_GT(button.red(), 200);
     EXPECT_LT(button.green(), 100);
 }

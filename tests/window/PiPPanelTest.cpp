@@ -21,9 +21,7 @@ protected:
     std::unique_ptr<PiPPanel> make(bool compositor) {
         windowSystem.compositor = compositor;
         auto p = std::make_unique<PiPPanel>(QRectF(100, 120, 320, 200), windowSystem, settings);
-        QObject::connect(p.get(), &PiPPanel::resized, [this](QSizeF s) { resizes << s; });
-        QObject::connect(p.get(), &PiPPanel::mouseEntered, [this] { ++entered; });
-        QObject::connect(p.get(), &PiPPanel::mouseExited, [this] { ++exited; });
+        calls.attach(*p);
         return p;
     }
     /// What the window system last applied to the panel's window.
@@ -36,22 +34,21 @@ protected:
     fakes::MemoryDefaultsStore store;
     AppSettings settings{store};
     fakes::FakePanelWindowSystem windowSystem;
-    QList<QSizeF> resizes;
-    int entered = 0, exited = 0;
+    testing::PanelCalls calls;
 };
 
 TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
     auto panel = make(true);
     panel->setFrame(QRectF(100, 120, 320, 100));
-    ASSERT_EQ(resizes, QList<QSizeF>{QSizeF(320, 100)});
+    ASSERT_EQ(calls.resizes, QList<QSizeF>{QSizeF(320, 100)});
     EXPECT_EQ(panel->captureView().bounds(), QRectF(0, 0, 320, 100));
     panel->setFrame(QRectF(300, 50, 320, 100));  // moved only
-    EXPECT_EQ(resizes.size(), 1);
+    EXPECT_EQ(calls.resizes.size(), 1);
     panel->showWithoutActivating();
     QCoreApplication::processEvents();
     panel->setFrame(QRectF(300, 50, 400, 250));
     panel->resize(410, 256);  // as the window manager would
-    EXPECT_EQ(resizes, (QList<QSizeF>{{320, 100}, {400, 250}, {410, 256}}));
+    EXPECT_EQ(calls.resizes, (QList<QSizeF>{{320, 100}, {400, 250}, {410, 256}}));
 
     // Size constraints reach the window manager and survive geometry changes.
     panel->setContentMinSize({150, 150});
@@ -88,12 +85,12 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
     // Qt's own crossing events say nothing while the input passes through.
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&panel->captureView(), &leave);
-    EXPECT_EQ(exited, 0);
+    EXPECT_EQ(calls.exited, 0);
 
     // Taking the mouse again catches up at once with where the pointer is.
     windowSystem.pointer = panel->geometry().center();
     panel->setIgnoresMouseEvents(false);
-    EXPECT_EQ(entered, 1);
+    EXPECT_EQ(calls.entered, 1);
     EXPECT_FALSE(state(*panel).passThrough);
     EXPECT_TRUE(panel->captureView().isPointerInside());
 }

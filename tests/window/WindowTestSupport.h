@@ -1,5 +1,5 @@
-// Shared helpers of the window and region tests: rectangles, pixels, mouse
-// events.
+// Shared helpers of the window and region tests: rectangles, mouse events, a record of what a
+// panel reported.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 #include <functional>
 #include <vector>
 
-#include "platform/Frame.h"
 #include "settings/AppSettings.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
+#include "window/PiPPanel.h"
 
 namespace mirano::testing {
 
@@ -24,12 +24,6 @@ inline void expectRects(const QList<QRectF>& got, const QList<QRectF>& want) {
                       (got[i].bottomRight() - want[i].bottomRight()).manhattanLength(),
                   1e-9)
             << i;
-}
-
-/// The colour at widget point (x, y) of a grabbed image, whatever its device pixel ratio.
-inline QColor colourAt(const QImage& shot, int x, int y) {
-    const double dpr = shot.devicePixelRatio();
-    return shot.pixelColor(int(x * dpr), int(y * dpr));
 }
 
 /// Sends one mouse event at a widget position (Qt coordinates).
@@ -51,5 +45,28 @@ inline void release(QWidget* w, QPointF p, Qt::KeyboardModifiers m = Qt::NoModif
 inline void doubleClick(QWidget* w, QPointF p, Qt::KeyboardModifiers m = Qt::NoModifier) {
     sendMouse(w, QEvent::MouseButtonDblClick, p, Qt::LeftButton, Qt::LeftButton, m);
 }
+
+/// Everything a panel reported through its signals.
+struct PanelCalls {
+    int close = 0, doubleClick = 0, entered = 0, exited = 0, resetZoom = 0;
+    QList<QRectF> zooms;
+    QList<int> rates;
+    QList<QSizeF> resizes;
+    /// Connects every signal of `panel` to this record.
+    void attach(PiPPanel& panel) {
+        QObject::connect(&panel, &PiPPanel::closeRequested, [this] { ++close; });
+        QObject::connect(&panel, &PiPPanel::doubleClicked, [this] { ++doubleClick; });
+        QObject::connect(&panel, &PiPPanel::mouseEntered, [this] { ++entered; });
+        QObject::connect(&panel, &PiPPanel::mouseExited, [this] { ++exited; });
+        QObject::connect(&panel, &PiPPanel::zoomResetRequested, [this] { ++resetZoom; });
+        QObject::connect(&panel, &PiPPanel::zoomRequested, [this](QRectF r) { zooms << r; });
+        QObject::connect(&panel, &PiPPanel::frameRateChosen, [this](int rate) { rates << rate; });
+        QObject::connect(&panel, &PiPPanel::resized, [this](QSizeF s) { resizes << s; });
+    }
+    /// How many reports there were, resizes aside.
+    int total() const {
+        return close + doubleClick + entered + exited + resetZoom + zooms.size() + rates.size();
+    }
+};
 
 }  // namespace mirano::testing

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "tests/support/X11Session.h"
+#include "tests/support/XdoTool.h"
 
 namespace mirano::testing {
 
@@ -13,8 +14,7 @@ class TestClientWindow {
 public:
     /// Starts the client and waits (bounded) until it reports its window; id() stays 0 if not.
     TestClientWindow(X11Session& session, const QStringList& args)
-        : session_(session),
-          process_(session.spawn(X11Session::builtProgram("tests/mirano_test_client"), args)) {
+        : process_(session.spawn(X11Session::builtProgram("tests/mirano_test_client"), args)) {
         // A map request that reaches Openbox while it is still starting up can go unanswered;
         // asking again is harmless once the window is mapped.
         for (int attempt = 0; attempt < 5 && !id(); ++attempt) {
@@ -23,6 +23,7 @@ public:
         }
         if (!id()) qWarning("test client reported no window");
     }
+    /// Tells the client to quit (the session stops it if it does not).
     ~TestClientWindow() {
         if (!process_->running()) return;
         send("quit");
@@ -38,6 +39,11 @@ public:
     /// The client's process.
     qint64 pid() const { return process_->processId(); }
     void send(const QByteArray& command) { process_->write(command + "\n"); }
+    /// Has the window manager activate the window and waits until the window has the focus.
+    bool focus() {
+        return id() && activate(id()) && waitUntil([&] { return printed("focus in"); });
+    }
+
     /// Everything the client printed so far, a line per entry.
     const QStringList& lines() {
         buffer_ += QString::fromLocal8Bit(process_->readAllStandardOutput());
@@ -45,7 +51,7 @@ public:
             lines_.append(buffer_.left(nl));
         return lines_;
     }
-    /// Forgets, for sinceMark() and printed(), what was printed so far.
+    /// Forgets, for sinceMark(), printed() and keysSinceMark(), what was printed so far.
     void mark() { mark_ = lines().size(); }
     QStringList sinceMark() { return lines().mid(mark_); }
     /// Whether a line starting with `prefix` was printed since the last mark.
@@ -54,9 +60,18 @@ public:
         return std::any_of(recent.begin(), recent.end(),
                            [&](const QString& l) { return l.startsWith(prefix); });
     }
-
-protected:
-    X11Session& session_;
+    /// Keysyms ("0x70") of the key presses (--keys) since the last mark, modifier keys (Shift to
+    /// Hyper, ISO_Level3_Shift, Num_Lock) aside; "<keysym> <state>" withState.
+    QStringList keysSinceMark(bool withState = false) {
+        QStringList out;
+        for (const QString& line : sinceMark()) {
+            const uint sym = line.section(' ', 1, 1).toUInt(nullptr, 16);
+            if (line.startsWith("key ") && (sym < 0xffe1 || sym > 0xffee) && sym != 0xfe03 &&
+                sym != 0xff7f)
+                out.append(withState ? line.mid(4) : line.section(' ', 1, 1));
+        }
+        return out;
+    }
 
 private:
     std::uint32_t announced(const QString& prefix) {
