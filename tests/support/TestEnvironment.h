@@ -24,6 +24,15 @@ inline bool hasSanitizerOptions() {
     return true;
 }
 
+/// Makes the Qt application of the tests a Wayland client of `session`'s compositor, on its bus.
+template <typename Session>
+void useCompositorOf(const Session& session) {
+    qputenv("QT_QPA_PLATFORM", "wayland");
+    qputenv("WAYLAND_DISPLAY", session.waylandDisplay().toLocal8Bit());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", session.busAddress().toLocal8Bit());
+    qunsetenv("DISPLAY");
+}
+
 /// Runs the tests in a Qt application once `session` has started, with `current` pointing at
 /// it meanwhile; 1 when it did not start.
 template <typename Session>
