@@ -236,8 +236,15 @@ QByteArray JsonDefaultsStore::fileSignature() const {
 }
 
 void JsonDefaultsStore::watch() {
-    const QString dir = QFileInfo(path_).absolutePath();
-    if (QFileInfo::exists(dir) && !watcher_.directories().contains(dir)) watcher_.addPath(dir);
+    // Until the file's folder exists (a new user's ~/.config/mirano), the nearest folder above it
+    // that does is watched, so that a file the user creates there is still seen.
+    QString dir = QFileInfo(path_).absolutePath();
+    while (!QFileInfo::exists(dir) && QFileInfo(dir).absolutePath() != dir)
+        dir = QFileInfo(dir).absolutePath();
+    // A folder above it is let go once the nearer one exists.
+    for (const QString& watched : watcher_.directories())
+        if (watched != dir) watcher_.removePath(watched);
+    if (!watcher_.directories().contains(dir)) watcher_.addPath(dir);
     if (QFileInfo::exists(path_) && !watcher_.files().contains(path_)) watcher_.addPath(path_);
 }
 

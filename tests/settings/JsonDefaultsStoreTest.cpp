@@ -83,6 +83,16 @@ TEST_F(JsonDefaultsStoreTest, WritesThroughWithOwnerOnlyModeKeepsUnknownKeysAndS
     EXPECT_GE(spy.count(), 2);
 }
 
+// A new user's settings folder does not exist yet: a file created there later is still read.
+TEST_F(JsonDefaultsStoreTest, AFileCreatedWhereNoFolderWasYetIsRead) {
+    const QString later = dir.filePath("config/mirano/defaults.json");
+    JsonDefaultsStore fresh(later);
+    AppSettings freshSettings(fresh);
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("config/mirano")));
+    writeRaw(later, R"({"frameRate": 33})");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return freshSettings.frameRate() == 33; }, 5000));
+}
+
 // An editor (or `cat >`) rewriting the file in place: the half-written file is not taken
 // for a broken one, no setting is lost and nothing is moved aside.
 TEST_F(JsonDefaultsStoreTest, AFileRewrittenInPlaceInPiecesIsReadOnceItSettles) {
