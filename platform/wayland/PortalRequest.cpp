@@ -8,6 +8,27 @@
 
 namespace mirano::wayland {
 
+QDBusMessage portalCall(const QString& interface, const QString& method,
+                        const QVariantList& arguments) {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kPortalService, kPortalPath, interface, method);
+    message.setArguments(arguments);
+    return message;
+}
+
+QString expectedSessionHandle(const QDBusConnection& bus, const QString& token) {
+    const QString sender = bus.baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
+    if (sender.isEmpty()) return {};
+    return kPortalPath + QStringLiteral("/session/") + sender + QLatin1Char('/') + token;
+}
+
+void closePortalSession(const QDBusConnection& bus, const QString& handle) {
+    if (handle.isEmpty()) return;
+    bus.send(QDBusMessage::createMethodCall(kPortalService, handle,
+                                            QStringLiteral("org.freedesktop.portal.Session"),
+                                            QStringLiteral("Close")));
+}
+
 QString PortalRequest::newToken() {
     static std::atomic<unsigned> counter{0};
     return QStringLiteral("mirano%1_%2")

@@ -18,6 +18,16 @@ namespace mirano::wayland {
 inline const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
 inline const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
+/// A call of `method` on the portal's `interface` with `arguments`.
+QDBusMessage portalCall(const QString& interface, const QString& method,
+                        const QVariantList& arguments);
+/// The handle the portal will give a session of ours made with `token`, known before it answers
+/// (empty while the bus has no unique name).
+QString expectedSessionHandle(const QDBusConnection& bus, const QString& token);
+/// Asks the portal to close the session at `handle` (nothing for an empty one); no answer is
+/// awaited.
+void closePortalSession(const QDBusConnection& bus, const QString& handle);
+
 /// Subscribes to the request path that the call's handle_token names before the call is sent,
 /// so an answer that comes at once is not missed; follows the path the portal returns should it
 /// differ. Answers once, on the main thread, then deletes itself.

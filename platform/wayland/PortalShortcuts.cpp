@@ -71,26 +71,17 @@ PortalShortcuts::PortalShortcuts(const QDBusConnection& bus, QObject* parent)
 PortalShortcuts::~PortalShortcuts() {
     bus_.disconnect(kPortalService, kPortalPath, kGlobalShortcuts, QStringLiteral("Activated"),
                     this, SLOT(onActivated(QDBusMessage)));
-    if (!sessionHandle_.isEmpty())
-        bus_.send(QDBusMessage::createMethodCall(kPortalService, sessionHandle_,
-                                                 QStringLiteral("org.freedesktop.portal.Session"),
-                                                 QStringLiteral("Close")));
+    closePortalSession(bus_, sessionHandle_);
 }
 
 QDBusMessage PortalShortcuts::call(const QString& method, const QVariantList& arguments) const {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(kPortalService, kPortalPath, kGlobalShortcuts, method);
-    message.setArguments(arguments);
-    return message;
+    return portalCall(kGlobalShortcuts, method, arguments);
 }
 
 void PortalShortcuts::bind(const Triggers& triggers, Completion done) {
     done_ = std::move(done);
     // Known before the portal answers, so the session is closed even if we go first.
-    const QString sender = bus_.baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
-    if (!sender.isEmpty())
-        sessionHandle_ =
-            kPortalPath + QStringLiteral("/session/") + sender + QLatin1Char('/') + kSessionToken;
+    sessionHandle_ = expectedSessionHandle(bus_, kSessionToken);
     const QVariant shortcuts = shortcutList(triggers);
     // Plasma 5.27 takes the shortcuts with the session and only opens its settings on
     // BindShortcuts; later portals take them from BindShortcuts. Both get them.

@@ -63,27 +63,18 @@ ScreenCastSession::ScreenCastSession(const QDBusConnection& bus, QObject* parent
 
 ScreenCastSession::~ScreenCastSession() {
     // Closing ends the stream on the desktop's side too; no answer is awaited.
-    if (!sessionHandle_.isEmpty())
-        bus_.send(QDBusMessage::createMethodCall(kPortalService, sessionHandle_,
-                                                 QStringLiteral("org.freedesktop.portal.Session"),
-                                                 QStringLiteral("Close")));
+    closePortalSession(bus_, sessionHandle_);
 }
 
 QDBusMessage ScreenCastSession::call(const QString& method, const QVariantList& arguments) const {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(kPortalService, kPortalPath, kScreenCast, method);
-    message.setArguments(arguments);
-    return message;
+    return portalCall(kScreenCast, method, arguments);
 }
 
 void ScreenCastSession::start(const QString& restoreToken, Done done) {
     done_ = std::move(done);
     const QString token = PortalRequest::newToken();
     // Known before the portal answers, so the session can be closed even if we go first.
-    const QString sender = bus_.baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
-    if (!sender.isEmpty())
-        sessionHandle_ =
-            kPortalPath + QStringLiteral("/session/") + sender + QLatin1Char('/') + token;
+    sessionHandle_ = expectedSessionHandle(bus_, token);
     const QVariantMap options{{QStringLiteral("session_handle_token"), token}};
     PortalRequest::send(
         bus_, call(QStringLiteral("CreateSession"), {options}), this,
