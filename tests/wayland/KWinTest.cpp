@@ -17,6 +17,7 @@
 #include "platform/wayland/WaylandPanelWindowSystem.h"
 #include "settings/ModifierKey.h"
 #include "tests/support/X11Session.h"
+#include "tests/wayland/WindowsTestSupport.h"
 #include "tests/wayland/support/KWinSession.h"
 
 using namespace mirano::testing;
@@ -25,8 +26,6 @@ using mirano::AppIdentity;
 using mirano::Windows;
 
 namespace {
-const QString kA = "mirano.test.a";
-const QString kB = "mirano.test.b";
 
 /// JavaScript: the KWin window whose resource class is `appId` (Plasma 6 and 5.27 names).
 QString windowOf(const QString& appId) {
@@ -66,11 +65,6 @@ ChildProcess* startTestWindow(const QString& appId, const QString& colour) {
     EXPECT_TRUE(waitUntil([&] { return activeAppId() == appId; }, 15000))
         << "KWin never activated " << qPrintable(appId);
     return client;
-}
-
-QString focusedAppId(Windows& windows) {
-    const auto focused = windows.focusedWindow();
-    return focused ? focused->application.applicationID.value_or(QString()) : QString();
 }
 
 /// KWin's state of the window of `appId`: geometry, full screen, minimised.

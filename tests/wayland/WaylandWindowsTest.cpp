@@ -8,21 +8,12 @@
 #include "platform/wayland/ToplevelList.h"
 #include "platform/wayland/WlrWindows.h"
 #include "tests/wayland/WaylandTestSupport.h"
+#include "tests/wayland/WindowsTestSupport.h"
 
 using namespace mirano::testing;
 using namespace mirano::wayland;
 using mirano::AppIdentity;
 using mirano::Windows;
-
-namespace {
-const QString kA = "mirano.test.a";
-const QString kB = "mirano.test.b";
-
-QString focusedAppId(Windows& windows) {
-    const auto focused = windows.focusedWindow();
-    return focused ? focused->application.applicationID.value_or(QString()) : QString();
-}
-}  // namespace
 
 TEST(WaylandWindowsTest, FollowsFocusAndFullScreenActivatesAndForgetsClosedWindows) {
     auto list = std::make_unique<ToplevelList>();
