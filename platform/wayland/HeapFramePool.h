@@ -3,9 +3,9 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
+#include "platform/BufferRecycler.h"
 #include "platform/Frame.h"
 
 namespace mirano::wayland {
@@ -30,27 +30,29 @@ private:
 
 /// Buffers of one size, at most `maxBuffers` at once. acquire() is for the capture thread;
 /// frames may be released on any thread. The pool lives as long as any of its frames.
-class HeapFramePool : public std::enable_shared_from_this<HeapFramePool> {
+class HeapFramePool {
 public:
-    static std::shared_ptr<HeapFramePool> create(int width, int height, int maxBuffers);
+    static std::shared_ptr<HeapFramePool> create(int width, int height, int maxBuffers) {
+        return std::make_shared<HeapFramePool>(width, height, maxBuffers);
+    }
+    HeapFramePool(int width, int height, int maxBuffers)
+        : width_(width),
+          height_(height),
+          buffers_(BufferRecycler<HeapFrameBuffer>::create(maxBuffers)) {}
 
     /// A free buffer (reused or new), or null when all are in use: the frame is then dropped
     /// rather than memory grown behind a slow reader.
-    std::shared_ptr<HeapFrameBuffer> acquire();
+    std::shared_ptr<HeapFrameBuffer> acquire() {
+        return buffers_->acquire(
+            [this] { return std::make_unique<HeapFrameBuffer>(width_, height_); });
+    }
     int width() const { return width_; }
     int height() const { return height_; }
 
 private:
-    HeapFramePool(int width, int height, int maxBuffers)
-        : width_(width), height_(height), maxBuffers_(maxBuffers) {}
-    void giveBack(HeapFrameBuffer* buffer);
-
     const int width_;
     const int height_;
-    const int maxBuffers_;
-    std::mutex mutex_;
-    std::vector<std::unique_ptr<HeapFrameBuffer>> free_;
-    int allocated_ = 0;
+    std::shared_ptr<BufferRecycler<HeapFrameBuffer>> buffers_;
 };
 
 }  // namespace mirano::wayland

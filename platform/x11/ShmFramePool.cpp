@@ -60,28 +60,20 @@ ShmFrameBuffer::ShmFrameBuffer(std::unique_ptr<ShmSegment> segment, int width, i
 
 std::shared_ptr<ShmFramePool> ShmFramePool::create(std::shared_ptr<XConnection> connection,
                                                    int width, int height, int maxBuffers) {
-    return std::shared_ptr<ShmFramePool>(
-        new ShmFramePool(std::move(connection), width, height, maxBuffers));
+    return std::make_shared<ShmFramePool>(std::move(connection), width, height, maxBuffers);
 }
 
 ShmFramePool::ShmFramePool(std::shared_ptr<XConnection> connection, int width, int height,
                            int maxBuffers)
-    : connection_(std::move(connection)), width_(width), height_(height), maxBuffers_(maxBuffers) {}
+    : connection_(std::move(connection)),
+      width_(width),
+      height_(height),
+      buffers_(BufferRecycler<ShmFrameBuffer>::create(maxBuffers)) {}
 
 ShmFramePool::~ShmFramePool() = default;
 
 std::shared_ptr<ShmFrameBuffer> ShmFramePool::acquire() {
-    std::unique_ptr<ShmFrameBuffer> buffer;
-    {
-        std::lock_guard lock(mutex_);
-        if (!free_.empty()) {
-            buffer = std::move(free_.back());
-            free_.pop_back();
-        } else if (allocated_ >= maxBuffers_) {
-            return nullptr;
-        }
-    }
-    if (!buffer) {
+    return buffers_->acquire([this]() -> std::unique_ptr<ShmFrameBuffer> {
         QString error;
         auto segment = ShmSegment::create(connection_, std::size_t(width_) * height_ * 4, &error);
         if (!segment) {
@@ -89,24 +81,8 @@ std::shared_ptr<ShmFrameBuffer> ShmFramePool::acquire() {
             lastError_ = error;
             return nullptr;
         }
-        buffer = std::make_unique<ShmFrameBuffer>(std::move(segment), width_, height_);
-        std::lock_guard lock(mutex_);
-        ++allocated_;
-    }
-    // The frame holds its pool, so the pool outlives every frame it handed out.
-    auto pool = shared_from_this();
-    return std::shared_ptr<ShmFrameBuffer>(buffer.release(),
-                                           [pool](ShmFrameBuffer* b) { pool->giveBack(b); });
-}
-
-void ShmFramePool::giveBack(ShmFrameBuffer* buffer) {
-    std::lock_guard lock(mutex_);
-    free_.emplace_back(buffer);
-}
-
-int ShmFramePool::allocated() const {
-    std::lock_guard lock(mutex_);
-    return allocated_;
+        return std::make_unique<ShmFrameBuffer>(std::move(segment), width_, height_);
+    });
 }
 
 QString ShmFramePool::lastError() const {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/BufferRecycler.h"
 #include "platform/Frame.h"
 #include "platform/Types.h"
 
@@ -61,10 +62,11 @@ private:
 
 /// Buffers of one size. acquire() is for the capture thread; frames may be released on any
 /// thread. The pool lives as long as any of its frames.
-class ShmFramePool : public std::enable_shared_from_this<ShmFramePool> {
+class ShmFramePool {
 public:
     static std::shared_ptr<ShmFramePool> create(std::shared_ptr<XConnection> connection, int width,
                                                 int height, int maxBuffers);
+    ShmFramePool(std::shared_ptr<XConnection> connection, int width, int height, int maxBuffers);
     ~ShmFramePool();
 
     /// A free buffer (reused or new), or null when all `maxBuffers` are in use or memory could
@@ -74,20 +76,15 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     /// Buffers made so far.
-    int allocated() const;
+    int allocated() const { return buffers_->made(); }
     QString lastError() const;
 
 private:
-    ShmFramePool(std::shared_ptr<XConnection> connection, int width, int height, int maxBuffers);
-    void giveBack(ShmFrameBuffer* buffer);
-
     std::shared_ptr<XConnection> connection_;
     const int width_;
     const int height_;
-    const int maxBuffers_;
+    std::shared_ptr<BufferRecycler<ShmFrameBuffer>> buffers_;
     mutable std::mutex mutex_;
-    std::vector<std::unique_ptr<ShmFrameBuffer>> free_;
-    int allocated_ = 0;
     QString lastError_;
 };
 
