@@ -10,10 +10,12 @@
 #include "app/PiPControl.h"
 #include "app/TitledWindowWatch.h"
 #include "platform/Application.h"
+#include "platform/GlobalShortcuts.h"
 #include "platform/Notifications.h"
 #include "platform/Permissions.h"
 #include "platform/Scheduler.h"
 #include "platform/TitledWindow.h"
+#include "settings/AppSettings.h"
 
 namespace mirano {
 
@@ -101,6 +103,7 @@ void AppDelegate::checkPermissions() {
         return;
     }
     setupHotkeyManager();
+    bindGlobalShortcuts();
 }
 
 void AppDelegate::setupHotkeyManager() {
@@ -131,10 +134,29 @@ void AppDelegate::setupHotkeyManager() {
     hotkeyManager_->start();
 }
 
+void AppDelegate::bindGlobalShortcuts() {
+    shortcuts_ = services_.makeShortcuts ? services_.makeShortcuts() : nullptr;
+    if (!shortcuts_) return;
+    // The same actions as `mirano --toggle`, `--region` and `--hide`.
+    PiPControl& pip = services_.pip;
+    connect(shortcuts_.get(), &GlobalShortcuts::mirrorWindowActivated, this,
+            [this] { actions_.captureToggle(); });
+    connect(shortcuts_.get(), &GlobalShortcuts::mirrorRegionActivated, &pip,
+            &PiPControl::beginRegionSelection);
+    connect(shortcuts_.get(), &GlobalShortcuts::hideOrShowActivated, &pip,
+            &PiPControl::toggleHidden);
+    // Bound once: from then on the keys are the desktop's, changed in its settings, so a later
+    // change of the hotkey here does not reach them. A failure has been logged.
+    const AppSettings& settings = services_.settings;
+    shortcuts_->bind(ModifierKeys::physicalKey(settings.modifier()), settings.triggerKey(),
+                     [](std::optional<Error>) {});
+}
+
 void AppDelegate::stop() {
     removeWindowObservers();
     disconnect(&services_.pip, &PiPControl::hoverStateChanged, this, nullptr);
     if (hotkeyManager_) hotkeyManager_->stop();
+    shortcuts_.reset();
     actions_.shutdown();
 }
 

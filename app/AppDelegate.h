@@ -1,5 +1,5 @@
-// Takes Mirano from launch to listening for hotkeys, keeps the settings window reachable, and
-// tears the hotkeys and the PiP down at quit.
+// Takes Mirano from launch to listening for hotkeys (or the desktop's shortcuts), keeps the
+// settings window reachable, and tears the hotkeys and the PiP down at quit.
 #pragma once
 
 #include <QObject>
@@ -12,11 +12,16 @@ class QWidget;
 
 namespace mirano {
 
+class AppSettings;
 class Application;
+class GlobalShortcuts;
 class Notifications;
 class Permissions;
 class PiPControl;
 class Scheduler;
+
+/// Creates the desktop's global shortcuts, not bound yet; null where there are none.
+using GlobalShortcutsFactory = std::function<std::unique_ptr<GlobalShortcuts>()>;
 
 /// The services the delegate works with; all outlive it.
 struct AppDelegateServices {
@@ -24,8 +29,10 @@ struct AppDelegateServices {
     Notifications& notifications;
     Permissions& permissions;
     Scheduler& scheduler;
+    AppSettings& settings;
     PiPControl& pip;
     HotkeyServiceFactory makeHotkeys;
+    GlobalShortcutsFactory makeShortcuts;
 };
 
 /// Main thread only.
@@ -38,7 +45,7 @@ public:
     /// Accessory policy, notification authorisation, window observers, then one look at the
     /// permissions (what the X server offers does not change while Mirano runs).
     void start();
-    /// Stops the observers, the hotkeys and any PiP.
+    /// Stops the observers, the hotkeys, the desktop's shortcuts and any PiP.
     void stop();
 
     /// Notifications of the windows in TitledWindowWatch.
@@ -59,11 +66,13 @@ private:
     void removeWindowObservers();
     void checkPermissions();
     void setupHotkeyManager();
+    void bindGlobalShortcuts();
     void activateForSettingsWindow(QWidget* window);
 
     AppDelegateServices services_;
     HotkeyActions actions_;
     std::unique_ptr<HotkeyService> hotkeyManager_;
+    std::unique_ptr<GlobalShortcuts> shortcuts_;
     bool settingsBecameMain_ = false;
 };
 

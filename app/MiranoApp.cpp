@@ -15,6 +15,7 @@
 #include "hotkeys/HotkeyManager.h"
 #include "platform/Application.h"
 #include "platform/Backend.h"
+#include "platform/GlobalShortcuts.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
@@ -103,10 +104,11 @@ int MiranoApp::run(int argc, char** argv) {
 }
 
 MiranoApp::MiranoApp()
-    : delegate_(AppDelegateServices{Platform::real().application(),
-                                    Platform::real().notifications(),
-                                    Platform::real().permissions(), Platform::real().scheduler(),
-                                    pip_, &makeHotkeyManagerService}),
+    : delegate_(
+          AppDelegateServices{Platform::real().application(), Platform::real().notifications(),
+                              Platform::real().permissions(), Platform::real().scheduler(),
+                              AppSettings::shared(), pip_, &makeHotkeyManagerService,
+                              [] { return Platform::real().backend().makeGlobalShortcuts(); }}),
       menu_(pip_, appVersion()),
       tray_(*menu_.menu(), Platform::real().scheduler()) {
     menu_.onCheckForUpdates = [] { UpdaterManager::shared().checkForUpdates(); };

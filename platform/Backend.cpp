@@ -1,9 +1,13 @@
-// The choice of the backend at start.
+// The choice of the backend at start, and the services a backend need not offer.
 #include "platform/Backend.h"
 
 #include <QStringList>
 
+#include "platform/GlobalShortcuts.h"
+
 namespace mirano {
+
+std::unique_ptr<GlobalShortcuts> Backend::makeGlobalShortcuts() { return nullptr; }
 
 std::unique_ptr<Backend> chooseBackend(std::vector<std::unique_ptr<Backend>> candidates) {
     for (auto& candidate : candidates)

@@ -9,6 +9,7 @@ namespace mirano {
 
 class CaptureService;
 class EventTap;
+class GlobalShortcuts;
 class KeyboardLayout;
 class Notifications;
 class PanelWindowSystem;
@@ -42,6 +43,9 @@ public:
     virtual std::unique_ptr<Permissions> makePermissions(Notifications& notifications) = 0;
     virtual std::unique_ptr<PanelWindowSystem> makePanelWindowSystem() = 0;
     virtual std::unique_ptr<Taskbar> makeTaskbar() = 0;
+    /// The shortcuts the desktop binds for Mirano, not yet bound. Null (the default) where the
+    /// event tap takes Mirano's hotkeys itself or the desktop offers no such shortcuts.
+    virtual std::unique_ptr<GlobalShortcuts> makeGlobalShortcuts();
 };
 
 /// The first of `candidates` that can run in this session; when none can, the first, whose start

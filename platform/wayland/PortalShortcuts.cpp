@@ -62,7 +62,7 @@ PortalShortcuts::Triggers PortalShortcuts::preferredTriggers(Modifier modifier,
 }
 
 PortalShortcuts::PortalShortcuts(const QDBusConnection& bus, QObject* parent)
-    : QObject(parent), bus_(bus) {
+    : GlobalShortcuts(parent), bus_(bus) {
     // Before any session exists, so no activation can come unheard.
     bus_.connect(kPortalService, kPortalPath, kGlobalShortcuts, QStringLiteral("Activated"), this,
                  SLOT(onActivated(QDBusMessage)));
@@ -101,6 +101,10 @@ void PortalShortcuts::bind(const Triggers& triggers, Completion done) {
                                  : handle.toString();
             bindShortcuts(shortcuts);
         });
+}
+
+void PortalShortcuts::bind(Modifier modifier, const QString& triggerKey, Completion done) {
+    bind(preferredTriggers(modifier, triggerKey), std::move(done));
 }
 
 void PortalShortcuts::bindShortcuts(const QVariant& shortcuts) {

@@ -3,12 +3,10 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QObject>
 #include <QString>
 #include <QVariantMap>
 
-#include "platform/Modifiers.h"
-#include "platform/Types.h"
+#include "platform/GlobalShortcuts.h"
 
 namespace mirano::wayland {
 
@@ -17,7 +15,7 @@ namespace mirano::wayland {
 /// the user may change them in the desktop's settings, where they stay. Each shortcut acts when
 /// its keys go down (the portal's Activated); their release (Deactivated) is no gesture of
 /// Mirano's. Main thread only; the session is closed when this object goes.
-class PortalShortcuts : public QObject {
+class PortalShortcuts final : public GlobalShortcuts {
     Q_OBJECT
 public:
     /// The shortcut ids the portal and the desktop's settings know them by.
@@ -43,17 +41,14 @@ public:
     /// CreateSession, then BindShortcuts. Completes once, later than the call; an absent
     /// portal or a refusal is an error and one log line.
     void bind(const Triggers& triggers, Completion done);
+    /// The same with preferredTriggers().
+    void bind(Modifier modifier, const QString& triggerKey, Completion done) override;
     /// The portal session, known once bind() has been called.
     QString sessionHandle() const { return sessionHandle_; }
 
     /// The session's fixed token. KDE Plasma 5.27 names the desktop's record of the shortcuts
     /// after it, so a fixed one finds the keys the user chose in an earlier run.
     static inline const QString kSessionToken = QStringLiteral("mirano");
-
-signals:
-    void mirrorWindowActivated();
-    void mirrorRegionActivated();
-    void hideOrShowActivated();
 
 private slots:
     /// The portal's Activated signal, taken as the whole message: Qt 6.4's D-Bus does not

@@ -1,11 +1,13 @@
 // The Wayland services, built on request of the platform.
 #include "platform/wayland/WaylandBackend.h"
 
+#include <QDBusConnection>
 #include <QDir>
 
 #include "platform/PanelWindowSystem.h"
 #include "platform/Windows.h"
 #include "platform/wayland/DesktopProbe.h"
+#include "platform/wayland/PortalShortcuts.h"
 #include "platform/wayland/ToplevelList.h"
 #include "platform/wayland/WaylandCaptureService.h"
 #include "platform/wayland/WaylandEventTap.h"
@@ -83,6 +85,11 @@ std::unique_ptr<PanelWindowSystem> WaylandBackend::makePanelWindowSystem() {
 
 std::unique_ptr<Taskbar> WaylandBackend::makeTaskbar() {
     return std::make_unique<WaylandTaskbar>();
+}
+
+std::unique_ptr<GlobalShortcuts> WaylandBackend::makeGlobalShortcuts() {
+    if (capabilities().shortcut != ShortcutRoute::globalShortcutsPortal) return nullptr;
+    return std::make_unique<PortalShortcuts>(QDBusConnection::sessionBus());
 }
 
 }  // namespace mirano::wayland

@@ -14,8 +14,9 @@ class ToplevelList;
 
 /// Qt runs on its Wayland plugin; the panels are layer surfaces, the windows come from
 /// wlr-foreign-toplevel-management (shared by the windows and capture services, whose window
-/// numbers must agree), capture goes through the ScreenCast portal, and there are no global
-/// keys. What the desktop offers is read once, at the first service made, and said in one line.
+/// numbers must agree), capture goes through the ScreenCast portal, and no key events reach us:
+/// the desktop binds our shortcuts through its GlobalShortcuts portal where it has one. What the
+/// desktop offers is read once, at the first service made, and said in one line.
 class WaylandBackend final : public Backend {
 public:
     WaylandBackend();
@@ -38,6 +39,8 @@ public:
     std::unique_ptr<Permissions> makePermissions(Notifications& notifications) override;
     std::unique_ptr<PanelWindowSystem> makePanelWindowSystem() override;
     std::unique_ptr<Taskbar> makeTaskbar() override;
+    /// PortalShortcuts on the session bus, where the desktop's portal offers them.
+    std::unique_ptr<GlobalShortcuts> makeGlobalShortcuts() override;
 
 private:
     /// Probes the desktop on first use and logs the summary.

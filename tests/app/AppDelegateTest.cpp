@@ -1,20 +1,25 @@
-// The delegate on fakes: permission paths, settings-window activation, hotkey wiring, quit.
+// The delegate on fakes: permission paths, settings-window activation, hotkey and desktop
+// shortcut wiring, quit.
 // (The settings window and the update dialog not taking the focus from each other is checked
 // end to end, where the window manager takes part.)
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPointer>
 #include <QTest>
 #include <QWidget>
 
 #include "app/AppDelegate.h"
 #include "app/OpenSettingsHandler.h"
 #include "app/TitledWindowWatch.h"
+#include "settings/AppSettings.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeApplication.h"
+#include "tests/fakes/FakeGlobalShortcuts.h"
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/FakePermissions.h"
 #include "tests/fakes/ManualScheduler.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
 
 using namespace mirano;
 
@@ -27,22 +32,27 @@ struct DelegateFixture : ::testing::Test {
     fakes::FakeNotifications notifications;
     fakes::FakePermissions permissions;
     fakes::ManualScheduler scheduler;
+    fakes::MemoryDefaultsStore store;
+    AppSettings settings{store};
     fakes::FakePiPControl pip;
     QStringList log;
     fakes::FakeHotkeyService* hotkeys = nullptr;
     int hotkeysCreated = 0;
+    GlobalShortcutsFactory makeShortcuts;
     std::unique_ptr<AppDelegate> delegate;
 
     void launch(bool trusted = true, bool captureAllowed = true) {
         permissions.trusted = trusted;
         permissions.captureAllowed = captureAllowed;
         delegate = std::make_unique<AppDelegate>(AppDelegateServices{
-            application, notifications, permissions, scheduler, pip, [this](HotkeyBindings b) {
+            application, notifications, permissions, scheduler, settings, pip,
+            [this](HotkeyBindings b) {
                 ++hotkeysCreated;
                 auto s = std::make_unique<fakes::FakeHotkeyService>(std::move(b), &log);
                 hotkeys = s.get();
                 return s;
-            }});
+            },
+            makeShortcuts});
         delegate->start();
     }
     /// Trust prompts, capture requests, hotkey services made.
@@ -153,6 +163,33 @@ TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission)
     permissions.captureAllowed = false;
     EXPECT_EQ(pressed() + pressed(), QStringList{});
     EXPECT_EQ(permissions.captureRequests, 2);
+}
+
+// Where the desktop binds the shortcuts, it is offered the hotkey of the settings, and each
+// shortcut runs what `mirano --toggle`, `--region` and `--hide` run, until quit.
+TEST_F(DelegateFixture, DesktopShortcutsOfferTheSettingsHotkeyAndEachRunsItsAction) {
+    settings.setModifierRaw("rightOption");
+    settings.setTriggerKey("k");
+    QPointer<fakes::FakeGlobalShortcuts> shortcuts;
+    makeShortcuts = [&shortcuts] {
+        auto s = std::make_unique<fakes::FakeGlobalShortcuts>();
+        shortcuts = s.get();
+        return s;
+    };
+    launch();
+    ASSERT_TRUE(shortcuts);
+    EXPECT_EQ(shortcuts->bound,
+              (QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, QString("k")}}));
+
+    pip.focused = SourceWindow{0x400001, AppIdentity{42}};
+    emit shortcuts->mirrorWindowActivated();
+    emit shortcuts->mirrorRegionActivated();
+    emit shortcuts->hideOrShowActivated();
+    EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(4194305,42,none)",
+                                      "beginRegionSelection", "toggleHidden"}));
+
+    delegate->stop();
+    EXPECT_FALSE(shortcuts) << "the shortcuts' session outlived quitting";
 }
 
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {
