@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QWidget>
 
+#include "platform/wayland/DesktopProbe.h"
 #include "platform/wayland/KWinScript.h"
 #include "platform/wayland/KWinWindows.h"
 #include "platform/wayland/PortalShortcuts.h"
@@ -212,6 +213,8 @@ TEST(KWinPanelTest, PanelsFloatAboveNormalWindowsAndAKeyTakingOneIsLookedThrough
 }
 
 TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
+    // What the backend decides its shortcuts by, on this real KDE desktop.
+    ASSERT_EQ(decideCapabilities(probeDesktop()).shortcut, ShortcutRoute::globalShortcutsPortal);
     QDBusConnection bus = QDBusConnection::sessionBus();
     PortalShortcuts shortcuts(bus);
     std::optional<std::optional<mirano::Error>> bound;
