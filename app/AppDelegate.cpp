@@ -38,6 +38,9 @@ void AppDelegate::start() {
     services_.notifications.requestAuthorization();
     setupWindowObservers();
     checkPermissions();
+    // Like `mirano --toggle`, whatever the permissions: a shortcut pressed without capture asks
+    // for it, and the line that says what the desktop offers promised the shortcuts.
+    bindGlobalShortcuts();
 }
 
 void AppDelegate::setupWindowObservers() {
@@ -103,7 +106,6 @@ void AppDelegate::checkPermissions() {
         return;
     }
     setupHotkeyManager();
-    bindGlobalShortcuts();
 }
 
 void AppDelegate::setupHotkeyManager() {

@@ -42,8 +42,9 @@ public:
     explicit AppDelegate(AppDelegateServices services, QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    /// Accessory policy, notification authorisation, window observers, then one look at the
-    /// permissions (what the X server offers does not change while Mirano runs).
+    /// Accessory policy, notification authorisation, window observers, one look at the
+    /// permissions (what the X server offers does not change while Mirano runs), then the
+    /// desktop's shortcuts.
     void start();
     /// Stops the observers, the hotkeys, the desktop's shortcuts and any PiP.
     void stop();

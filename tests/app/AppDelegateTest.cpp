@@ -176,11 +176,12 @@ TEST_F(DelegateFixture, DesktopShortcutsOfferTheSettingsHotkeyAndEachRunsItsActi
         shortcuts = s.get();
         return s;
     };
-    launch();
+    launch(true, false);  // bound even while capture is not allowed yet
     ASSERT_TRUE(shortcuts);
     EXPECT_EQ(shortcuts->bound,
               (QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, QString("k")}}));
 
+    permissions.captureAllowed = true;
     pip.focused = SourceWindow{0x400001, AppIdentity{42}};
     emit shortcuts->mirrorWindowActivated();
     emit shortcuts->mirrorRegionActivated();
