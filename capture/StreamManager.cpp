@@ -93,6 +93,19 @@ void StreamManager::showWholeWindow(QSize outputSize) {
         [self, outputSize] { self->resetSourceRect(outputSize.width(), outputSize.height(), {}); });
 }
 
+void StreamManager::showRegionOf(const QSizeF& windowSize, const QRectF& region, QSize outputSize) {
+    sourceWindowSize_ = windowSize;
+    // Applied by the resume, which configures the stream before it starts it again.
+    currentSourceRect_ = streamRect_ = region;
+    lastOutputWidth_ = outputSize.width();
+    lastOutputHeight_ = outputSize.height();
+    resume();
+}
+
+QSizeF StreamManager::streamWindowSize() const {
+    return stream_ ? stream_->windowSize() : QSizeF();
+}
+
 void StreamManager::drive() {
     if (busy_) return;
     auto self = shared_from_this();

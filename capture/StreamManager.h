@@ -58,6 +58,9 @@ public:
     void showRect(const QRectF& rect, QSize outputSize);
     /// Shows the whole window again at `outputSize` pixels.
     void showWholeWindow(QSize outputSize);
+    /// Takes over the opened (and paused) stream for a session that shows `region` of the
+    /// window, now known to be `windowSize` points, at `outputSize` pixels, and resumes it.
+    void showRegionOf(const QSizeF& windowSize, const QRectF& region, QSize outputSize);
 
     // The operations themselves. Every completion is called later than the call that takes it,
     // on the main thread (also when the call does nothing), so callers never see it
@@ -84,6 +87,9 @@ public:
     void resetSourceRect(std::int64_t width, std::int64_t height, Completion done);
 
     QSizeF sourceWindowSize() const { return sourceWindowSize_; }
+    /// The window's size (points) as the running stream learnt it, where the service's window
+    /// list gave none; empty when unknown.
+    QSizeF streamWindowSize() const;
     QRectF currentSourceRect() const { return currentSourceRect_; }
     bool isStreamActive() const { return isStreamActive_; }
     bool hasStream() const { return stream_ != nullptr; }

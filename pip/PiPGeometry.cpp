@@ -92,6 +92,14 @@ QRectF keepInside(const QRectF& frame, const QRectF& visibleArea) {
     return r;
 }
 
+QRectF centreInside(const QSizeF& size, const QRectF& visibleArea) {
+    const QRectF area =
+        visibleArea.adjusted(kScreenMargin, kScreenMargin, -kScreenMargin, -kScreenMargin);
+    QRectF r = keepInside(QRectF(area.topLeft(), size), area);
+    r.moveCenter(area.center());
+    return r;
+}
+
 QSize outputPixelSize(const QSizeF& size, double devicePixelRatio) {
     return {static_cast<int>(devicePixelRatio * size.width()),
             static_cast<int>(devicePixelRatio * size.height())};

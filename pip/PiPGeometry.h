@@ -50,6 +50,9 @@ std::optional<double> reshapedHeight(const QRectF& sourceRect, double width);
 /// possible so that it lies inside `visibleArea`; unchanged without a visible area.
 QRectF keepInside(const QRectF& frame, const QRectF& visibleArea);
 
+/// A frame of `size` in the middle of `visibleArea`, shrunk (keeping its aspect) as needed to
+/// stay `kScreenMargin` inside it.
+QRectF centreInside(const QSizeF& size, const QRectF& visibleArea);
 /// The capture output size for a panel of `size` on a screen of `devicePixelRatio`, in pixels.
 QSize outputPixelSize(const QSizeF& size, double devicePixelRatio);
 

@@ -75,6 +75,7 @@ PiPManager::~PiPManager() {
     }
     delete pipPanel_.data();
     delete regionSelectionPanel_.data();
+    dropStillStream();
 }
 
 PiPManager& PiPManager::shared() {
@@ -130,6 +131,11 @@ QSizeF PiPManager::measureWindow(WindowNumber windowID) {
 }
 
 void PiPManager::startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) {
+    startSession(window, sourceRect, measureWindow(window.windowID), nullptr);
+}
+
+void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> sourceRect,
+                              const QSizeF& size, std::shared_ptr<StreamManager> stream) {
     const std::optional<WindowNumber> previous = capturedWindowID();
     capturedApp_ = window.application;
     visibility_ = PiPVisibility{};
@@ -140,8 +146,10 @@ void PiPManager::startPiP(const SourceWindow& window, std::optional<QRectF> sour
             services_.settings.setFrameRate(std::clamp(rates.value(*applicationID), 1, 60));
     }
 
-    auto stream = std::make_shared<StreamManager>(services_.captureService, services_.settings,
-                                                  services_.scheduler);
+    const bool adopted = stream != nullptr;
+    if (!adopted)
+        stream = std::make_shared<StreamManager>(services_.captureService, services_.settings,
+                                                 services_.scheduler);
     connect(stream.get(), &StreamManager::frameArrived, this, [this](const Frame& frame) {
         if (pipPanel_) pipPanel_->captureView().setContents(frame);
     });
@@ -150,7 +158,6 @@ void PiPManager::startPiP(const SourceWindow& window, std::optional<QRectF> sour
     });
     streamManager_ = stream;
 
-    const QSizeF size = measureWindow(window.windowID);
     const std::optional<QRectF> region =
         sourceRect ? std::optional(PiPGeometry::denormalize(*sourceRect, size)) : std::nullopt;
     auto panel = makePanel(region ? region->size() : size);
@@ -159,7 +166,10 @@ void PiPManager::startPiP(const SourceWindow& window, std::optional<QRectF> sour
     showPictureThroughSurface(services_.captureService, *pipPanel_, *stream);
     if (region) pipPanel_->captureView().setZoomed(true);
     pipPanel_->showWithoutActivating();
-    stream->open(window.windowID, size, region, outputPixelSize(*pipPanel_));
+    if (adopted && region)
+        stream->showRegionOf(size, *region, outputPixelSize(*pipPanel_));
+    else
+        stream->open(window.windowID, size, region, outputPixelSize(*pipPanel_));
     if (previous != window.windowID) emit capturedWindowIDChanged();
     updateFullscreenSuppression();
 }
@@ -213,6 +223,7 @@ void PiPManager::stopPiP() {
     }
     setPipPanel(nullptr);
     setRegionSelectionPanel(nullptr);
+    dropStillStream();
     capturedApp_ = std::nullopt;
     visibility_ = PiPVisibility{};
     if (hadWindow) emit capturedWindowIDChanged();

@@ -12,6 +12,7 @@
 #include "pip/PiPServices.h"
 #include "pip/PiPVisibility.h"
 #include "pip/WindowHelpers.h"
+#include "platform/Frame.h"
 #include "platform/Types.h"
 #include "platform/Windows.h"
 
@@ -64,6 +65,8 @@ public:
     /// Restarts the stream at the current frame rate once picks have settled.
     void scheduleStreamRestart();
     /// Lays a region panel over the focused window (or, over the mirrored one, only closes).
+    /// Where the desktop does not tell where the window is, the panel shows a still frame of it
+    /// in the middle of the main screen instead, and the PiP keeps the stream of that frame.
     void beginRegionSelection();
 
 signals:
@@ -80,6 +83,17 @@ private:
     bool autoHideOnHover() const;
     void showPausedOverlay();
     void removePausedOverlay();
+
+    /// Starts a session on `stream` when given (opened for the window and paused), else on a
+    /// new one; `windowSize` in points.
+    void startSession(const SourceWindow& window, std::optional<QRectF> sourceRect,
+                      const QSizeF& windowSize, std::shared_ptr<StreamManager> stream);
+    /// Opens a stream of the window, to select the region on its first frame.
+    void selectRegionOnStill(const SourceWindow& window);
+    /// Shows the region panel over the still frame, in the middle of the main screen.
+    void showStill(const SourceWindow& window, const Frame& still);
+    /// Stops the stream that a region selection holds for its PiP, if any.
+    void dropStillStream();
 
     // Panels.
     /// A placed, not yet shown panel for a source of that size (points).
@@ -126,6 +140,8 @@ private:
     std::unique_ptr<Timer> resizeDebounceTimer_;
     std::unique_ptr<Timer> hideAutoCloseTimer_;
     QPointer<RegionSelectionPanel> regionSelectionPanel_;  // owned; released with deleteLater()
+    /// The stream of the still a region is being selected on, kept for the PiP that follows.
+    std::shared_ptr<StreamManager> stillStream_;
     std::optional<int> pendingPipWidth_;
 };
 

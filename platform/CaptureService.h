@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QRectF>
+#include <QSizeF>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -60,6 +61,10 @@ public:
     /// Whether startCapture() after stopCapture() resumes this very stream; one that cannot is
     /// made anew to resume (which may cost more than a pause is worth, such as a consent).
     virtual bool canResume() const { return false; }
+    /// The window's size in logical pixels as this stream learnt it from its source, for a
+    /// window whose frame the service does not know (Wayland); empty when unknown, and then a
+    /// frame pixel stands for a logical pixel of the window.
+    virtual QSizeF windowSize() const { return {}; }
 };
 
 /// The capture service.

@@ -1,6 +1,7 @@
 // A captured frame: a reference-counted BGRA image shown without copying.
 #pragma once
 
+#include <QImage>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,5 +22,12 @@ public:
 
 /// What the capture hands to the main thread and the view displays.
 using Frame = std::shared_ptr<const FrameBuffer>;
+
+/// The frame's pixels as an image that wraps its memory without copying: the frame must outlive
+/// the image (and its shallow copies).
+inline QImage imageOf(const FrameBuffer& frame) {
+    return QImage(frame.data(), frame.width(), frame.height(),
+                  static_cast<qsizetype>(frame.bytesPerRow()), QImage::Format_ARGB32_Premultiplied);
+}
 
 }  // namespace mirano

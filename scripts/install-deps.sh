@@ -21,7 +21,7 @@ RUN_PKGS=(
   xcompmgr dbus dbus-x11 trayer imagemagick
   fonts-symbola  # the pause symbol U+23F8 of the paused overlay (DejaVu lacks it)
   pipewire pipewire-bin wireplumber  # Wayland capture tests: a private PipeWire per test
-  qt6-wayland sway grim  # Qt on Wayland; the headless compositor and screenshots of the Wayland tests
+  qt6-wayland sway grim wtype  # Qt on Wayland; the headless compositor, screenshots and keys of the Wayland tests
   # The KDE tests: a headless KWin (its kglobalaccel inside) with the desktop portal and KDE's
   # backend, whose Qt 5 needs its Wayland plugin. About 150 packages, 41 MB, half a minute.
   kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde qtwayland5

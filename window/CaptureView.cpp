@@ -327,9 +327,7 @@ void CaptureView::paintEvent(QPaintEvent*) {
     p.fillPath(clip, Qt::black);
     if (!contents_ || contents_->width() <= 0 || contents_->height() <= 0) return;
     // Wraps the frame's memory; contents_ keeps it alive and unchanged while we paint.
-    const QImage image(contents_->data(), contents_->width(), contents_->height(),
-                       static_cast<qsizetype>(contents_->bytesPerRow()),
-                       QImage::Format_ARGB32_Premultiplied);
+    const QImage image = imageOf(*contents_);
     const AspectPlacement placed =
         placeAspect(QRectF(image.rect()), QSizeF(size()), AspectMode::fill);
     p.setClipPath(clip);

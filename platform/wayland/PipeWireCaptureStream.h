@@ -35,6 +35,8 @@ public:
     void updateConfiguration(const StreamConfiguration& configuration, Completion done) override;
     /// A stop only pauses the node's frames: resuming asks the portal nothing.
     bool canResume() const override { return true; }
+    /// As the source reports it once the node is open (the portal's stream size).
+    QSizeF windowSize() const override { return logicalSize_; }
 
 private:
     void nodeOpened(std::optional<PipeWireNode> node, std::optional<Error> error,

@@ -60,6 +60,7 @@ public:
     }
 
     bool canResume() const override { return resumable; }
+    QSizeF windowSize() const override { return reportedWindowSize; }
 
     /// Hands a frame on, as the capture thread would (synchronously).
     void emitFrame(const Frame& frame) { onFrame_(frame); }
@@ -72,6 +73,7 @@ public:
     // Scripted results (the start error copied from the service's when the stream is made).
     std::optional<Error> startError, stopError, updateError;
     bool resumable = false;
+    QSizeF reportedWindowSize;
 
     // What happened.
     const CapturableWindow window;

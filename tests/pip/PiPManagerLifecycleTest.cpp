@@ -248,13 +248,65 @@ TEST_F(Region, NothingToSelectOnWithoutPermissionAFocusedWindowOrItsFrame) {
     windows.focused = 0;
     EXPECT_FALSE(selects());
     windows.focused = kWindowID;
-    // A window whose place the desktop does not tell (Wayland); its PiP stays.
-    start();
-    windows.windows[kWindowID].frame = QRectF();
-    EXPECT_FALSE(selects());
-    EXPECT_NE(manager->pipPanel(), nullptr);
     windows.windows.erase(kWindowID);
     EXPECT_FALSE(selects());
+}
+
+// Where the desktop does not tell where a window is (Wayland), the selection is made on the
+// stream's first frame, shown in the middle of the screen at the window's size in points: the
+// source's, or else the frame's pixels at the screen's ratio (2).
+TEST_F(Region, WithoutTheWindowsPlaceItIsSelectedOnAStillWhoseStreamThePiPKeeps) {
+    struct Case {
+        QSizeF reported;
+        QRectF shown;
+        QRectF sourceRect;
+    };
+    capture.resumableStreams = true;
+    setWindow(0, 0);
+    for (const Case& c : {Case{{1000, 750}, {220, 88, 1000, 750}, {500, 0, 500, 750}},
+                          Case{{}, {520, 313, 400, 300}, {400, 0, 400, 600}}}) {
+        SCOPED_TRACE(c.reported.width());
+        manager->beginRegionSelection();
+        scheduler.drain();
+        ASSERT_NE(stream(), nullptr);
+        EXPECT_EQ(manager->regionSelectionPanel(), nullptr) << "nothing to show before a frame";
+        stream()->reportedWindowSize = c.reported;
+        stream()->emitFrame(fakes::makeMemoryFrame(800, 600, 0xff336699));
+        scheduler.drain();
+        RegionSelectionPanel* selection = manager->regionSelectionPanel();
+        ASSERT_NE(selection, nullptr);
+        EXPECT_EQ(selection->frame(), c.shown);
+        EXPECT_EQ(selection->view().backdrop().toImage().pixelColor(10, 10), QColor(0x336699));
+        EXPECT_FALSE(stream()->running) << "the still stays still";
+
+        const int made = streamsMade();
+        emit selection->regionSelected(QRectF(0.5, 0, 0.5, 1));
+        scheduler.drain();
+        EXPECT_EQ(streamsMade(), made) << "the PiP asks for no second stream";
+        ASSERT_NE(manager->pipPanel(), nullptr);
+        EXPECT_EQ(stream()->configuration.sourceRect, c.sourceRect);
+        EXPECT_TRUE(stream()->running);
+        manager->stopPiP();
+    }
+
+    // A stream that ends while the user selects ends the selection; one refused ends it before.
+    manager->beginRegionSelection();
+    scheduler.drain();
+    stream()->emitFrame(fakes::makeMemoryFrame(800, 600));
+    scheduler.drain();
+    ASSERT_NE(manager->regionSelectionPanel(), nullptr);
+    stream()->emitStop(Error{QStringLiteral("gone")});
+    scheduler.drain();
+    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
+    capture.startError = Error{QStringLiteral("refused")};
+    ::testing::internal::CaptureStdout();
+    manager->beginRegionSelection();
+    scheduler.drain();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Failed to start capture: refused\n");
+    stream()->emitFrame(fakes::makeMemoryFrame(800, 600));
+    scheduler.drain();
+    EXPECT_EQ(std::pair(manager->regionSelectionPanel(), manager->pipPanel()),
+              (std::pair<RegionSelectionPanel*, PiPPanel*>(nullptr, nullptr)));
 }
 
 }  // namespace

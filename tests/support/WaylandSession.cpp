@@ -245,4 +245,12 @@ QImage WaylandSession::screenshot(const QRect& area) const {
     return QImage::fromData(runTool("grim", args, toolEnvironment()), "PNG");
 }
 
+bool WaylandSession::pressKey(const QString& key) const {
+    ChildProcess p("wtype", {"-M", "shift", "-m", "shift", "-s", "300", "-k", key},
+                   ChildProcess::Options{toolEnvironment(), false});
+    int code = -1;
+    finish(p, kToolMs, &code);
+    return code == 0;
+}
+
 }  // namespace mirano::testing

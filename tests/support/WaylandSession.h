@@ -77,6 +77,11 @@ public:
     QString focusedAppId() const;
     /// A screenshot of `area` (the whole output when empty), taken by grim.
     QImage screenshot(const QRect& area = {}) const;
+    /// Presses and releases the key named `key` (an XKB keysym name) on a new virtual keyboard,
+    /// through wtype; true when that ran. The keyboard's first key makes sway send the client
+    /// its keymap and focus again, and Qt loses a key that follows at once: a Shift tap goes
+    /// first, 0.3 s ahead (wtype's own pacing; nothing the test could wait for).
+    bool pressKey(const QString& key) const;
 
 private:
     bool startBus();

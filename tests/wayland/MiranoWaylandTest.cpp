@@ -21,6 +21,8 @@ const QString kOther = QStringLiteral("mirano.test.b");
 /// window's size is unknown on Wayland, so the PiP opens at 4:3).
 const QSize kProduced(640, 480);
 const QRect kPiP(16, 16, 320, 240);
+/// The region picker: the window's still, at its size in the middle of the 1280 × 720 output.
+const QRect kPicker(320, 120, 640, 480);
 
 /// The next line a helper program prints, without its newline (empty after 10 s).
 QString lineOf(ChildProcess* program) {
@@ -115,19 +117,26 @@ protected:
     /// Points of the PiP away from the pattern's wrap-arounds, the rounded corners and the
     /// pointer (which rests on the centre after a click).
     static constexpr QPoint kSamples[] = {{40, 40}, {100, 40}, {40, 100}, {100, 100}};
-    /// Whether the PiP shows the producer's pattern (blue = x, green = y, red 0xa0 in the
-    /// buffer) at half its size.
-    bool showsFrames() {
-        const QImage shot = session_.screenshot(kPiP);
+    /// Whether `area` shows the producer's pattern (blue = x, green = y, red 0xa0 in the buffer)
+    /// from `origin` of the buffer, `scale` buffer pixels a point, with the colours times `light`.
+    bool showsPattern(const QRect& area, QPoint origin, int scale, double light = 1) {
+        const QImage shot = session_.screenshot(area);
         if (shot.isNull()) return false;
+        const auto near = [light](int seen, int buffer) {
+            return std::abs(seen - light * buffer) <= 8;
+        };
         for (const QPoint p : kSamples) {
             const QColor c = shot.pixelColor(p);
-            if (std::abs(c.red() - 0xa0) > 8 || std::abs(c.blue() - 2 * p.x()) > 8 ||
-                std::abs(c.green() - 2 * p.y()) > 8)
+            if (!near(c.red(), 0xa0) || !near(c.blue(), origin.x() + scale * p.x()) ||
+                !near(c.green(), origin.y() + scale * p.y()))
                 return false;
         }
         return true;
     }
+    /// Whether the PiP shows the producer's frames at half their size.
+    bool showsFrames() { return showsPattern(kPiP, {}, 2); }
+    /// Whether the region picker shows the window's still, dimmed.
+    bool showsPicker() { return showsPattern(kPicker, {}, 1, 0.7); }
     /// Whether the PiP's place shows the window below it (no PiP, or a hidden one).
     bool showsWindowBelow() {
         const QImage shot = session_.screenshot(kPiP);
@@ -231,4 +240,37 @@ TEST_F(MiranoWayland, AVanishedStreamOrARefusedConsentEndsThePiPWithOneLine) {
         << linesSince(before).join('\n').toStdString();
     EXPECT_TRUE(linesSince(before).value(0).contains("did not share the window"));
     EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); }));
+}
+
+TEST_F(MiranoWayland, ARegionIsDraggedOnAStillOfTheWindowAndEscapeCancelsIt) {
+    startMirano(R"({"pipPosition": "topLeft"})");
+    // The picker shows the window's frame, dimmed; Escape takes it away and opens no PiP.
+    ASSERT_TRUE(focus(kSource));
+    ASSERT_EQ(request("region"), 0);
+    EXPECT_EQ(portalSays(), "dialog");
+    ASSERT_TRUE(waitUntil([&] { return showsPicker(); }, 10000)) << "no picker over the still";
+    ASSERT_TRUE(session_.pressKey("Escape"));
+    EXPECT_TRUE(waitUntil([&] { return !showsPicker(); })) << "Escape left the picker";
+    EXPECT_FALSE(waitUntil([&] { return !showsWindowBelow(); }, 1000)) << "a PiP after Escape";
+
+    // The consent is restored; a drag of 320 × 240 points from (100, 100) of the window is what
+    // the PiP shows, one to one, from the picker's own stream.
+    ASSERT_TRUE(focus(kSource));
+    ASSERT_EQ(request("region"), 0);
+    EXPECT_EQ(portalSays(), "restored");
+    ASSERT_TRUE(waitUntil([&] { return showsPicker(); }, 10000));
+    pointer_.moveTo(kPicker.topLeft() + QPoint(100, 100));
+    pointer_.press();
+    pointer_.moveTo(kPicker.topLeft() + QPoint(300, 250));
+    pointer_.moveTo(kPicker.topLeft() + QPoint(420, 340));
+    pointer_.release();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return showsPattern(kPiP, {100, 100}, 1);
+        },
+        10000))
+        << "the PiP does not show the region";
+    EXPECT_FALSE(showsPicker());
+    const QByteArray rest = portal_->readAllStandardOutput();
+    EXPECT_FALSE(rest.contains("dialog") || rest.contains("restored")) << rest.toStdString();
 }
