@@ -60,8 +60,8 @@ DesktopCapabilities decideCapabilities(const DesktopFacts& facts) {
         c.focus = FocusSource::kwinScript;
     } else {
         parts << QStringLiteral(
-            "no window list: the PiP does not follow the focused window "
-            "nor step aside for full screen");
+            "no window list: the desktop's dialog picks the window to mirror, and the PiP "
+            "does not follow the focused window nor step aside for full screen");
     }
     if (portalHas(facts, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), false)) {
         c.shortcut = ShortcutRoute::globalShortcutsPortal;

@@ -65,7 +65,8 @@ const char* const kActivate =
     "else workspace.activeClient = w;";
 }  // namespace
 
-KWinWindows::KWinWindows(const QDBusConnection& bus, QObject* parent) : Windows(parent), bus_(bus) {
+KWinWindows::KWinWindows(const QDBusConnection& bus, QObject* parent)
+    : WaylandWindows(parent), bus_(bus) {
     static int counter = 0;
     path_ = QStringLiteral("/org/mirano/KWinWindows%1").arg(++counter);
     if (!bus_.registerObject(path_, this, QDBusConnection::ExportScriptableSlots)) {
@@ -196,6 +197,13 @@ void KWinWindows::focusChanged() {
     if (full == activeFullScreen_) return;
     activeFullScreen_ = full;
     emit fullScreenOrDesktopChanged();
+}
+
+QList<SourceWindow> KWinWindows::listedWindows() const {
+    QList<SourceWindow> listed;
+    for (const auto& [number, w] : windows_)
+        if (isUsers(w)) listed.append(SourceWindow{number, w.application});
+    return listed;
 }
 
 std::optional<SourceWindow> KWinWindows::focusedWindow() {

@@ -8,7 +8,7 @@
 #include <map>
 #include <memory>
 
-#include "platform/Windows.h"
+#include "platform/wayland/WaylandWindows.h"
 
 namespace mirano::wayland {
 
@@ -29,7 +29,7 @@ class KWinScript;
 /// surfaces normal windows too; our panels among them are told apart by staying off the
 /// taskbar: while one of them is active, the window active before it is answered. Until the
 /// script's first report no window is known.
-class KWinWindows final : public Windows, protected QDBusContext {
+class KWinWindows final : public WaylandWindows, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mirano.KWinWindows")
 public:
@@ -37,6 +37,8 @@ public:
     /// Unloads the scripts.
     ~KWinWindows() override;
 
+    /// The user's windows: neither our panels nor KWin's own surfaces.
+    QList<SourceWindow> listedWindows() const override;
     std::optional<SourceWindow> focusedWindow() override;
     std::optional<QRectF> frame(WindowNumber window) override;
     bool isFullScreen(WindowNumber window) override;

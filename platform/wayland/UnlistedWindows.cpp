@@ -1,21 +1,36 @@
-// The window service of a desktop that lists no windows: says so once per behaviour.
+// The window service of a desktop that lists no windows: the dialog picks, and says so once.
 #include "platform/wayland/UnlistedWindows.h"
 
 namespace mirano::wayland {
 
+namespace {
+/// No application id: its consent is never kept, so each mirror asks the dialog again (a kept
+/// one would always restore the same window, and the user could pick no other).
+SourceWindow pickedInDialog() {
+    AppIdentity app;
+    app.soleWindow = UnlistedWindows::kPickedInDialog;
+    return SourceWindow{UnlistedWindows::kPickedInDialog, app};
+}
+}  // namespace
+
 void UnlistedWindows::sayNoFocus() {
     focusLog_(
-        QStringLiteral("Wayland: this desktop does not tell which window has the focus; "
-                       "following the focused window and bringing it to the front are "
-                       "unavailable"));
+        QStringLiteral("Wayland: this desktop does not tell which window has the focus; the "
+                       "desktop's dialog picks the window to mirror, and bringing it to the "
+                       "front is unavailable"));
 }
+
+QList<SourceWindow> UnlistedWindows::listedWindows() const { return {pickedInDialog()}; }
 
 std::optional<SourceWindow> UnlistedWindows::focusedWindow() {
     sayNoFocus();
-    return std::nullopt;
+    return pickedInDialog();
 }
 
-std::optional<QRectF> UnlistedWindows::frame(WindowNumber) { return std::nullopt; }
+std::optional<QRectF> UnlistedWindows::frame(WindowNumber window) {
+    if (window != kPickedInDialog) return std::nullopt;
+    return QRectF();
+}
 
 bool UnlistedWindows::isFullScreen(WindowNumber) {
     fullScreenLog_(

@@ -57,7 +57,9 @@ std::shared_ptr<ToplevelList> WaylandBackend::toplevels() {
 
 std::unique_ptr<Windows> WaylandBackend::makeWindows() {
     capabilities();
-    return wayland::makeWindows(toplevels());
+    auto windows = wayland::makeWindows(toplevels());
+    windows_ = windows.get();
+    return windows;
 }
 
 std::unique_ptr<KeyboardLayout> WaylandBackend::makeKeyboardLayout() {
@@ -70,7 +72,8 @@ std::unique_ptr<EventTap> WaylandBackend::makeEventTap() {
 
 std::unique_ptr<CaptureService> WaylandBackend::makeCaptureService(Scheduler& scheduler) {
     capabilities();
-    return std::make_unique<WaylandCaptureService>(scheduler, toplevels());
+    return std::make_unique<WaylandCaptureService>(
+        scheduler, [this] { return windows_ ? windows_->listedWindows() : QList<SourceWindow>(); });
 }
 
 std::unique_ptr<Permissions> WaylandBackend::makePermissions(Notifications& notifications) {

@@ -1,22 +1,25 @@
 // The Wayland backend: builds every window-system service for the compositor of $WAYLAND_DISPLAY.
 #pragma once
 
+#include <QPointer>
 #include <memory>
 #include <optional>
 
 #include "platform/Backend.h"
 #include "platform/Log.h"
 #include "platform/wayland/DesktopCapabilities.h"
+#include "platform/wayland/WaylandWindows.h"
 
 namespace mirano::wayland {
 
 class ToplevelList;
 
 /// Qt runs on its Wayland plugin; the panels are layer surfaces, the windows come from
-/// wlr-foreign-toplevel-management (shared by the windows and capture services, whose window
-/// numbers must agree), capture goes through the ScreenCast portal, and no key events reach us:
-/// the desktop binds our shortcuts through its GlobalShortcuts portal where it has one. What the
-/// desktop offers is read once, at the first service made, and said in one line.
+/// wlr-foreign-toplevel-management or a KWin script (the capture service names windows from the
+/// windows service's list, so their numbers agree), capture goes through the ScreenCast portal,
+/// and no key events reach us: the desktop binds our shortcuts through its GlobalShortcuts
+/// portal where it has one. What the desktop offers is read once, at the first service made,
+/// and said in one line.
 class WaylandBackend final : public Backend {
 public:
     WaylandBackend();
@@ -49,6 +52,8 @@ private:
 
     std::optional<DesktopCapabilities> capabilities_;
     std::shared_ptr<ToplevelList> toplevels_;
+    /// Owned by the platform; gone before this backend, perhaps before the capture service.
+    QPointer<WaylandWindows> windows_;
     LogOnce noKeysLog_;
 };
 

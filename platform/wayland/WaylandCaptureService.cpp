@@ -1,4 +1,4 @@
-// Lists the toplevels and opens portal streams of them.
+// Lists the windows the windows service knows and opens portal streams of them.
 #include "platform/wayland/WaylandCaptureService.h"
 
 #include <QDBusConnection>
@@ -6,22 +6,19 @@
 #include "platform/Scheduler.h"
 #include "platform/wayland/PipeWireCaptureStream.h"
 #include "platform/wayland/PortalNodeSource.h"
-#include "platform/wayland/ToplevelList.h"
 
 namespace mirano::wayland {
 
-WaylandCaptureService::WaylandCaptureService(Scheduler& scheduler,
-                                             std::shared_ptr<ToplevelList> toplevels,
+WaylandCaptureService::WaylandCaptureService(Scheduler& scheduler, WindowList listed,
                                              const QString& tokenPath)
-    : scheduler_(scheduler), toplevels_(std::move(toplevels)), tokens_(tokenPath) {}
+    : scheduler_(scheduler), listed_(std::move(listed)), tokens_(tokenPath) {}
 
 WaylandCaptureService::~WaylandCaptureService() = default;
 
 void WaylandCaptureService::listWindows(WindowListHandler done) {
     std::vector<CapturableWindow> windows;
-    if (toplevels_ && toplevels_->isAvailable())
-        for (const Toplevel& toplevel : toplevels_->toplevels())
-            windows.push_back(CapturableWindow{toplevel.number, QRectF()});
+    for (const SourceWindow& listed : listed_())
+        windows.push_back(CapturableWindow{listed.windowID, QRectF()});
     scheduler_.post([done = std::move(done), windows = std::move(windows)]() mutable {
         done(std::move(windows), std::nullopt);
     });
@@ -30,8 +27,10 @@ void WaylandCaptureService::listWindows(WindowListHandler done) {
 std::shared_ptr<CaptureStream> WaylandCaptureService::makeStream(
     const CapturableWindow& window, const StreamConfiguration& configuration, FrameHandler onFrame,
     StreamStopHandler onStop) {
-    const Toplevel* toplevel = toplevels_ ? toplevels_->find(window.windowID) : nullptr;
-    const QString applicationId = toplevel ? toplevel->appId : QString();
+    QString applicationId;
+    for (const SourceWindow& listed : listed_())
+        if (listed.windowID == window.windowID)
+            applicationId = listed.application.applicationID.value_or(QString());
     auto source =
         std::make_unique<PortalNodeSource>(QDBusConnection::sessionBus(), tokens_, applicationId);
     return std::make_shared<PipeWireCaptureStream>(std::move(source), scheduler_, window,

@@ -2,9 +2,12 @@
 // the desktop's ScreenCast portal.
 #pragma once
 
+#include <QList>
+#include <functional>
 #include <memory>
 
 #include "platform/CaptureService.h"
+#include "platform/Windows.h"
 #include "platform/wayland/RestoreTokenStore.h"
 
 namespace mirano {
@@ -13,18 +16,16 @@ class Scheduler;
 
 namespace mirano::wayland {
 
-class ToplevelList;
-
-/// The windows are those of the toplevel list the windows service shares (so the numbers
-/// agree), without geometry: Wayland tells a client none. A stream asks the portal for the
+/// The windows are those the windows service lists (so the numbers agree), without geometry:
+/// Wayland tells a client none. A stream asks the portal for the
 /// window, restoring the consent kept for the window's application id; the desktop's dialog (or
 /// its restore) picks the window, not Mirano. Frames come at the window's own size and are
 /// scaled by the panel's painter. Main thread only; outlives its streams' start.
 class WaylandCaptureService final : public CaptureService {
 public:
-    /// `toplevels` null or unavailable: no window can be listed. Completions go through
-    /// `scheduler`.
-    WaylandCaptureService(Scheduler& scheduler, std::shared_ptr<ToplevelList> toplevels,
+    /// Listed windows come from `listed`, asked on each call. Completions go through `scheduler`.
+    using WindowList = std::function<QList<SourceWindow>()>;
+    WaylandCaptureService(Scheduler& scheduler, WindowList listed,
                           const QString& tokenPath = RestoreTokenStore::defaultPath());
     ~WaylandCaptureService() override;
 
@@ -36,7 +37,7 @@ public:
 
 private:
     Scheduler& scheduler_;
-    std::shared_ptr<ToplevelList> toplevels_;
+    WindowList listed_;
     RestoreTokenStore tokens_;
 };
 

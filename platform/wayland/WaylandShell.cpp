@@ -19,7 +19,7 @@ std::unique_ptr<PanelWindowSystem> makePanelWindowSystem() {
     return std::make_unique<WaylandPanelWindowSystem>();
 }
 
-std::unique_ptr<Windows> makeWindows(std::shared_ptr<ToplevelList> list, QObject* parent) {
+std::unique_ptr<WaylandWindows> makeWindows(std::shared_ptr<ToplevelList> list, QObject* parent) {
     if (list && list->isAvailable()) return std::make_unique<WlrWindows>(std::move(list), parent);
     const QDBusConnection bus = QDBusConnection::sessionBus();
     if (KWinScript::isAvailable(bus)) return std::make_unique<KWinWindows>(bus, parent);

@@ -7,12 +7,12 @@ class QObject;
 
 namespace mirano {
 class PanelWindowSystem;
-class Windows;
 }  // namespace mirano
 
 namespace mirano::wayland {
 
 class ToplevelList;
+class WaylandWindows;
 
 /// Call before the QApplication is made, on any platform: lets Qt's Wayland plugin keep the
 /// positions we give top-levels (it otherwise moves each to its screen's top-left corner, and
@@ -22,7 +22,8 @@ void prepareQtForPanels();
 std::unique_ptr<PanelWindowSystem> makePanelWindowSystem();
 /// The windows of `list` where the compositor offers wlr-foreign-toplevel-management, else KWin's
 /// windows through a script where KWin runs on the session bus, otherwise a service that knows
-/// no windows and says so once per behaviour.
-std::unique_ptr<Windows> makeWindows(std::shared_ptr<ToplevelList> list, QObject* parent = nullptr);
+/// no windows, lets the capture dialog pick, and says so once per behaviour.
+std::unique_ptr<WaylandWindows> makeWindows(std::shared_ptr<ToplevelList> list,
+                                            QObject* parent = nullptr);
 
 }  // namespace mirano::wayland

@@ -17,7 +17,7 @@ bool ourPanelHasKeys() {
 }  // namespace
 
 WlrWindows::WlrWindows(std::shared_ptr<ToplevelList> list, QObject* parent)
-    : Windows(parent), list_(std::move(list)) {
+    : WaylandWindows(parent), list_(std::move(list)) {
     if (const WindowNumber focused = userFocused()) {
         activeApplication_ = describe(focused).application;
         activeFullScreen_ = isFullScreen(focused);
@@ -42,6 +42,12 @@ WindowNumber WlrWindows::userFocused() {
     }
     if (ourPanelHasKeys() && list_->find(lastActivated_)) return lastActivated_;
     return 0;
+}
+
+QList<SourceWindow> WlrWindows::listedWindows() const {
+    QList<SourceWindow> windows;
+    for (const Toplevel& toplevel : list_->toplevels()) windows.append(describe(toplevel.number));
+    return windows;
 }
 
 std::optional<SourceWindow> WlrWindows::focusedWindow() {

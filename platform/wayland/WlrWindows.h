@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/Windows.h"
+#include "platform/wayland/WaylandWindows.h"
 
 namespace mirano::wayland {
 
@@ -16,7 +16,7 @@ class ToplevelList;
 /// empty rectangle for a window that exists. Full screen and minimised are the protocol's
 /// states (sway has no minimised state). While a key-taking panel of ours has the keyboard
 /// focus no toplevel is activated; the one activated before it is answered meanwhile.
-class WlrWindows final : public Windows {
+class WlrWindows final : public WaylandWindows {
     Q_OBJECT
 public:
     /// The list may be shared with the capture service: window numbers are the list's own.
@@ -25,6 +25,7 @@ public:
 
     ToplevelList& list() { return *list_; }
 
+    QList<SourceWindow> listedWindows() const override;
     std::optional<SourceWindow> focusedWindow() override;
     std::optional<QRectF> frame(WindowNumber window) override;
     bool isFullScreen(WindowNumber window) override;

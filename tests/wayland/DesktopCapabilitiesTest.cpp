@@ -20,6 +20,9 @@ const QString kPortal = "org.freedesktop.portal.Desktop";
 const QString kScreenCast = "org.freedesktop.portal.ScreenCast";
 const QString kShortcuts = "org.freedesktop.portal.GlobalShortcuts";
 const QString kBind = "no shortcut portal: bind a key to `mirano --toggle`";
+const QString kNoList =
+    "no window list: the desktop's dialog picks the window to mirror, and the PiP does not "
+    "follow the focused window nor step aside for full screen";
 const QString kNoCast =
     "no screen-cast portal: install xdg-desktop-portal and this desktop's portal backend";
 }  // namespace
@@ -48,9 +51,8 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
          {PanelMode::ordinaryWindow, FocusSource::none, CaptureRoute::screenCastPortal,
           ShortcutRoute::boundCommand,
           "Wayland (GNOME): capture through the screen-cast portal; no layer shell: the PiP is "
-          "an ordinary window and cannot be kept above others; no window list: the PiP does "
-          "not follow the focused window nor step aside for full screen; " +
-              kBind}},
+          "an ordinary window and cannot be kept above others; " +
+              kNoList + "; " + kBind}},
         {"KDE: layer shell, the shortcut portal, and the windows through a KWin script",
          {"KDE", kKWin, {kPortal, "org.kde.KWin"}, QStringList{kScreenCast, kShortcuts}},
          {PanelMode::layerSurface, FocusSource::kwinScript, CaptureRoute::screenCastPortal,
@@ -61,9 +63,8 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
          {"KDE", kKWin, {kPortal}, QStringList{kScreenCast, kShortcuts}},
          {PanelMode::layerSurface, FocusSource::none, CaptureRoute::screenCastPortal,
           ShortcutRoute::globalShortcutsPortal,
-          "Wayland (KDE): capture through the screen-cast portal; no window list: the PiP does "
-          "not follow the focused window nor step aside for full screen; shortcut through the "
-          "global-shortcuts portal"}},
+          "Wayland (KDE): capture through the screen-cast portal; " + kNoList +
+              "; shortcut through the global-shortcuts portal"}},
         {"a portal that did not answer is taken to cast but not to take shortcuts",
          {"", kWlroots, {kPortal}, std::nullopt},
          {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::screenCastPortal,
@@ -97,17 +98,24 @@ TEST(DesktopCapabilitiesTest, DesktopNameFromTheEnvironmentElseFromTheGlobals) {
             << row.currentDesktop << " / " << row.expected;
 }
 
-TEST(DesktopCapabilitiesTest, WithoutAWindowListFocusAndFullScreenEachSayOnceTheyAreUnavailable) {
+TEST(DesktopCapabilitiesTest, WithoutAWindowListTheDialogPicksAndEachLossIsSaidOnce) {
+    // The stand-in for "the window the dialog picks" is what the capture service can name, so
+    // a toggle reaches the portal; it has no application id, so no consent is kept for it.
     UnlistedWindows windows;
     testing::internal::CaptureStdout();
     for (int i = 0; i < 2; ++i) {
-        EXPECT_FALSE(windows.focusedWindow());
-        windows.activate(1);
-        EXPECT_FALSE(windows.isFullScreen(1));
+        const std::optional<mirano::SourceWindow> focused = windows.focusedWindow();
+        ASSERT_TRUE(focused);
+        EXPECT_NE(focused->windowID, 0u);
+        EXPECT_FALSE(focused->application.applicationID);
+        EXPECT_EQ(windows.listedWindows(), QList<mirano::SourceWindow>{*focused});
+        EXPECT_TRUE(windows.frame(focused->windowID));
+        windows.activate(focused->windowID);
+        EXPECT_FALSE(windows.isFullScreen(focused->windowID));
     }
     const QStringList lines = QString::fromStdString(testing::internal::GetCapturedStdout())
                                   .split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << lines.join('\n').toStdString();
-    EXPECT_TRUE(lines[0].contains("focused window")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("dialog picks")) << lines[0].toStdString();
     EXPECT_TRUE(lines[1].contains("full screen")) << lines[1].toStdString();
 }

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QWidget>
+#include <algorithm>
 
 #include "platform/wayland/DesktopProbe.h"
 #include "platform/wayland/KWinScript.h"
@@ -24,6 +25,7 @@
 using namespace mirano::testing;
 using namespace mirano::wayland;
 using mirano::AppIdentity;
+using mirano::SourceWindow;
 using mirano::Windows;
 
 namespace {
@@ -97,6 +99,12 @@ TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsC
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
     const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
     EXPECT_NE(numberA, numberB);
+    // Both can be named to the capture service, with the ids their consents are kept under.
+    const QList<SourceWindow> listed = windows.listedWindows();
+    EXPECT_TRUE(listed.contains(*windows.focusedWindow()));
+    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](const SourceWindow& w) {
+        return w.windowID == numberA && w.application.applicationID == kA;
+    }));
     ASSERT_FALSE(activated.isEmpty());
     EXPECT_EQ(activated.last().at(0).value<AppIdentity>().applicationID, kB);
 
@@ -136,6 +144,7 @@ TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsC
     // A closed window is forgotten.
     b->stop();
     EXPECT_TRUE(waitUntil([&] { return !windows.frame(numberB); }));
+    EXPECT_EQ(windows.listedWindows().size(), listed.size() - 1);
     EXPECT_TRUE(windows.frame(numberA));
 }
 
