@@ -103,10 +103,8 @@ QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
-    ASSERT_TRUE(s.started);
-    EXPECT_EQ(s->sourceWindowSize(), QSizeF(320, 200));
-    ASSERT_TRUE(waitUntil([&] { return shows(s.latest, {320, 200}); }));
-    EXPECT_EQ(s.latest->bytesPerRow(), 320u * 4);
+    // (The window's size as measured on the server, at two scales: PiPSessionX11Test.)
+    ASSERT_TRUE(s.started && waitUntil([&] { return shows(s.latest, {320, 200}); }));
     // Exact edges: one pixel per point, no blending across the quadrant borders.
     expectPixels(
         s.latest,
@@ -189,7 +187,7 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
     Stream& w = capture(witness.id());
     ASSERT_TRUE(w.started && waitUntil([&] { return frameShows(w.latest, solid(kBlue)); }));
     EXPECT_TRUE(frameShows(s.latest, solid(kRed)));
-    EXPECT_TRUE(s.stops.empty() && s->isStreamActive());
+    EXPECT_TRUE(s.stops.empty());
 
     window.send("map");
     EXPECT_TRUE(waitUntil([&] {
@@ -215,7 +213,6 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
     // sees 60 changes (about a second).
     settings_.setFrameRate(2);
     ASSERT_FALSE(s.call(&StreamManager::restartCapture));
-    EXPECT_TRUE(s->isStreamActive());
     base = w.count;
     const int restarted = s.count;
     ASSERT_TRUE(waitUntil([&] { return w.count >= base + 60; }, 10000));
@@ -261,12 +258,12 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
         }));
         source.send("quit");
         cover.send("quit");
-        // A destroyed source ends the stream with an error, and it cannot be restarted.
+        // A destroyed source ends the stream with an error.
         ASSERT_TRUE(waitUntil([&] { return !s.stops.empty(); }));
         ASSERT_EQ(s.stops.size(), 1u);
         EXPECT_FALSE(s.stops[0].value_or(Error{}).description.isEmpty());
-        ASSERT_FALSE(s.call(&StreamManager::stopCapture));
-        EXPECT_EQ(s.call(&StreamManager::restartCapture), CaptureError::windowNotFound());
+        // (That a window no longer there cannot be restarted: StreamManagerTest with the
+        // listing, the root window's start above with the server's.)
         s->stop();
     }
     session_->stopCompositor();
