@@ -108,9 +108,7 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
     // (The corners painted translucent show what is below: PiPPanelX11Test, composited.)
     auto panel = make(true);
     EXPECT_FALSE(state(*panel).shapeSet);  // corners are painted
-    panel->setOpacity(0.1);
-    EXPECT_DOUBLE_EQ(state(*panel).opacity, 0.1);
-
+    // (An alpha set at once reaches the screen: PiPPanelX11Test, composited, at alpha 0.)
     panel->showWithoutActivating();
     panel->animateOpacity(0.0);
     EXPECT_DOUBLE_EQ(panel->opacity(), 0.0);  // the target at once
@@ -139,7 +137,6 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
 // The rounded corners and the shape emptied at alpha 0 are checked on a real display.
 TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlphaDims) {
     auto panel = make(false);
-    ASSERT_TRUE(state(*panel).shape.has_value());
     panel->setOpacity(0.1);
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(panel->captureView().graphicsEffect());
     ASSERT_NE(effect, nullptr);
@@ -174,9 +171,7 @@ TEST_F(PiPPanelTest, ResizeBorderFindsEdgesAndRoundedCorners) {
 TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
     commandDrag({100, 100}, {110, 150});  // 10 x 50: none
     commandDrag({100, 100}, {150, 110});  // 50 x 10: none
-    EXPECT_FALSE(view->suppressOverlay());
     commandDrag({100, 100}, {110.5, 110.5});
-    EXPECT_TRUE(view->suppressOverlay());
     EXPECT_EQ(view->selectionLayer(), nullptr);
 
     // Dragged beyond the view: clamped, and normalised from the top-left.
