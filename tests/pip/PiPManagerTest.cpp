@@ -290,12 +290,8 @@ TEST_F(PiPManagerTest, CloseAndDoubleClickEndTheSessionOfTheirOwnPanelOnly) {
                                              QStringLiteral("activate %1").arg(kWindowID)}));
 }
 
-class Region : public PiPManagerTest {
-protected:
-    Region() { windows.focused = kWindowID; }
-};
-
-TEST_F(Region, EscapeLeavesNothingSelectingStartsAPiPAndOverTheMirroredWindowItOnlyCloses) {
+TEST_F(PiPManagerTest, RegionEscapeLeavesNothingSelectingStartsAPiPOverTheMirroredOneOnlyCloses) {
+    windows.focused = kWindowID;
     manager->beginRegionSelection();
     QPointer<RegionSelectionPanel> escaped = manager->regionSelectionPanel();
     ASSERT_FALSE(escaped.isNull());
@@ -335,7 +331,8 @@ TEST_F(Region, EscapeLeavesNothingSelectingStartsAPiPAndOverTheMirroredWindowItO
               (std::pair<RegionSelectionPanel*, PiPPanel*>(nullptr, nullptr)));
 }
 
-TEST_F(Region, NothingToSelectOnWithoutPermissionAFocusedWindowOrItsFrame) {
+TEST_F(PiPManagerTest, NoRegionToSelectOnWithoutPermissionAFocusedWindowOrItsFrame) {
+    windows.focused = kWindowID;
     auto selects = [&] {
         manager->beginRegionSelection();
         return manager->regionSelectionPanel() != nullptr;
