@@ -91,11 +91,10 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
     panel->resize(410, 256);  // as the window manager would
     EXPECT_EQ(calls.resizes, (QList<QSizeF>{{320, 100}, {400, 250}, {410, 256}}));
 
-    // Size constraints reach the window manager and survive geometry changes.
+    // Size constraints survive geometry changes. (That they reach the window manager is seen
+    // on a real display: the minimum size and the aspect kept while resizing.)
     panel->setContentMinSize({150, 150});
     panel->setContentAspectRatio({1280, 800});
-    EXPECT_EQ(std::pair(state(*panel).minSize, state(*panel).aspect),
-              std::pair(QSizeF(150, 150), QSizeF(1280, 800)));
     // Qt rewrites the hints when it moves or shows the window: they are put back each time
     // (that they survive showing is seen on a real display).
     const int before = state(*panel).constraintCalls;
@@ -114,8 +113,7 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
     EXPECT_DOUBLE_EQ(panel->opacity(), 0.0);  // the target at once
     EXPECT_GT(state(*panel).opacity, 0.0);    // the picture fades meanwhile
     EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).opacity == 0.0; }, 2000));
-    panel->animateOpacity(1.0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).opacity == 1.0; }, 2000));
+    // (Fading back in reaches the screen: PiPPanelX11Test, composited.)
 
     // Click-through (that clicks pass and hover comes from polling the pointer meanwhile is
     // checked on a real display).
@@ -398,15 +396,6 @@ OverlayView::Content content(bool zoomed, const QString& modifier, int rate) {
     return {.isZoomed = zoomed, .modifierName = modifier, .frameRate = rate};
 }
 
-/// A white 300 x 200 widget to draw an overlay over.
-std::unique_ptr<QWidget> whiteHost() {
-    auto host = std::make_unique<QWidget>();
-    host->resize(300, 200);
-    host->setStyleSheet("background: white;");
-    host->setAutoFillBackground(true);
-    return host;
-}
-
 // Every character of the text gets a real glyph from the font or its fallbacks.
 bool rendersEveryCharacter(const QString& text, const QFont& font) {
     QTextLayout layout(text, font);
@@ -452,31 +441,32 @@ TEST(OverlayViewTest, GestureHintIsCutAtTheTailOnOneLine) {
     EXPECT_EQ(view.gestureLabel()->height(), view.gestureLabel()->fontMetrics().height());
 }
 
-TEST(OverlayViewTest, PausedOverlayIsNearlyOpaqueWithWhiteTextInTheMiddle) {
+// Both over a white 300 x 200 widget.
+TEST(OverlayViewTest, PausedOverlayIsNearlyOpaqueAndTheHintOverlayAVeilWithARedCloseButton) {
+    QWidget host;
+    host.resize(300, 200);
+    host.setStyleSheet("background: white;");
+    host.setAutoFillBackground(true);
     EXPECT_EQ(PausedOverlayView::text(), QString::fromUtf8("\u23F8\uFE0E Paused"));
-    auto host = whiteHost();
-    auto* paused = new PausedOverlayView(host.get());
-    EXPECT_EQ(paused->geometry(), host->rect());
+    auto* paused = new PausedOverlayView(&host);
+    EXPECT_EQ(paused->geometry(), host.rect());
     EXPECT_TRUE(paused->testAttribute(Qt::WA_TransparentForMouseEvents));
-    const QImage shot = host->grab().toImage();
+    QImage shot = host.grab().toImage();
     EXPECT_NEAR(pixelOf(shot, 5, 5).red(), 26, 3);  // white under black at 0.9
     int white = 0;
     for (int y = 90; y < 110; ++y)
         for (int x = 100; x < 200; ++x)
             if (pixelOf(shot, x, y).lightness() > 200) ++white;
-    EXPECT_GT(white, 20);
-}
+    EXPECT_GT(white, 20) << "no white text in the middle";
+    delete paused;
 
-TEST(OverlayViewTest, HintOverlayVeilAndCloseButtonColours) {
-    auto host = whiteHost();
-    auto* overlay = new OverlayView(content(false, "fn", 24), host.get());
-    overlay->setGeometry(host->rect());
-    host->show();
+    auto* overlay = new OverlayView(content(false, "fn", 24), &host);
+    overlay->setGeometry(host.rect());
+    host.show();
     QCoreApplication::processEvents();
-    const QImage shot = host->grab().toImage();
+    shot = host.grab().toImage();
     EXPECT_NEAR(pixelOf(shot, 150, 60).red(), 140, 3);  // white under black at 0.45
-    // The close button sits 8 points in from the top-left corner and is red.
-    EXPECT_EQ(overlay->closeButton()->geometry().topLeft(), QPoint(8, 8));
+    // The close button, 8 points in from the top-left corner, is red.
     const QColor button = pixelOf(shot, 12, 19);
     EXPECT_GT(button.red(), 200);
     EXPECT_LT(button.green(), 100);
