@@ -56,9 +56,17 @@ struct Stream {
 
 class X11CaptureTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { session_ = new X11Session(), scheduler_ = new QtScheduler(); }
+    static void TearDownTestSuite() {
+        delete std::exchange(scheduler_, nullptr);
+        delete std::exchange(session_, nullptr);
+    }
     void SetUp() override {
+        ASSERT_TRUE(session_->error().isEmpty()) << qPrintable(session_->error());
         settings_.setFrameRate(60);
-        ASSERT_FALSE(service_.unavailable()) << qPrintable(service_.unavailable()->description);
+        service_ =
+            std::make_unique<x11::X11CaptureService>(*scheduler_, session_->display().toLatin1());
+        ASSERT_FALSE(service_->unavailable()) << qPrintable(service_->unavailable()->description);
     }
 
     /// A stream manager, recording what it receives, capturing window `id`; a failed start
@@ -66,7 +74,7 @@ protected:
     Stream& capture(WindowNumber id, std::optional<std::int64_t> w = {},
                     std::optional<std::int64_t> h = {}, QRectF rect = {}) {
         Stream& s = *streams_.emplace_back(std::make_unique<Stream>());
-        s.manager = std::make_shared<StreamManager>(service_, settings_, scheduler_);
+        s.manager = std::make_shared<StreamManager>(*service_, settings_, *scheduler_);
         QObject::connect(s.manager.get(), &StreamManager::frameArrived,
                          [&s](const Frame& f) { s.latest = f, ++s.count; });
         QObject::connect(s.manager.get(), &StreamManager::stopped,
@@ -78,15 +86,19 @@ protected:
     }
     /// Our test client window of that size and position, with more arguments.
     TestClientWindow client(const char* size, const char* pos, QStringList more) {
-        return TestClientWindow(*gSession, QStringList{"--size", size, "--pos", pos} + more);
+        return TestClientWindow(*session_, QStringList{"--size", size, "--pos", pos} + more);
     }
 
-    QtScheduler scheduler_;
+    static X11Session* session_;
+    static QtScheduler* scheduler_;
     fakes::MemoryDefaultsStore store_;
     AppSettings settings_{store_};
-    x11::X11CaptureService service_{scheduler_};
+    std::unique_ptr<x11::X11CaptureService> service_;
     std::vector<std::unique_ptr<Stream>> streams_;  // destroyed before the service
 };
+
+X11Session* X11CaptureTest::session_ = nullptr;
+QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 
 TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
@@ -122,7 +134,7 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
         for (int y : {0, 99}) EXPECT_EQ(pixelOf(r.latest, x, y).alpha(), 255) << x << "," << y;
 
     // A window number that is not a client window is not found.
-    auto root = std::make_shared<StreamManager>(service_, settings_, scheduler_);
+    auto root = std::make_shared<StreamManager>(*service_, settings_, *scheduler_);
     const WindowNumber rootWindow = ScreenInspector().connection().root();
     EXPECT_EQ(await([&](Completion d) { root->startCapture(rootWindow, {}, {}, QRectF(), d); }),
               CaptureError::windowNotFound());
@@ -203,7 +215,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
 
     // Shutting down joins the capture thread. What was posted before the join may still be
     // queued; after it, nothing new comes.
-    service_.shutDown();
+    service_->shutDown();
     QCoreApplication::processEvents();
     const int after = w.count;
     QTest::qWait(200);
@@ -217,13 +229,13 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
         << "the window is still redirected";
     // Operations after the shutdown complete nowhere and crash nothing.
     s->stop();
-    service_.shutDown();
+    service_->shutDown();
 }
 
 TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
     for (bool compositor : {false, true}) {
         SCOPED_TRACE(compositor ? "with xcompmgr" : "without compositor");
-        ASSERT_TRUE(!compositor || gSession->startCompositor());
+        ASSERT_TRUE(!compositor || session_->startCompositor());
         auto source = client("300x200", "300,200", {"--pattern", "solid:ff0000"});
         // An override-redirect window stays on top of the source, over its middle.
         auto cover =
@@ -248,7 +260,7 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
         // listing, the root window's start above with the server's.)
         s->stop();
     }
-    gSession->stopCompositor();
+    session_->stopCompositor();
 }
 
 TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
@@ -287,12 +299,12 @@ TEST_F(X11CaptureTest, WithoutSharedMemoryOrRenderFramesStillComeAndTheLimitIsSa
         // The capture's lines are counted: the checks below wait until its output is back.
         ::testing::internal::CaptureStdout();
         {
-            x11::X11CaptureService service(scheduler_, remote.display().toLatin1());
+            x11::X11CaptureService service(*scheduler_, remote.display().toLatin1());
             TestClientWindow window(remote, {"--size", "320x200", "--pattern", "quadrants"});
             ready = !service.unavailable();
             for (int i = 0; i < 2 && ready && !startError; ++i) {
                 auto m = managers.emplace_back(
-                    std::make_shared<StreamManager>(service, settings_, scheduler_));
+                    std::make_shared<StreamManager>(service, settings_, *scheduler_));
                 QObject::connect(m.get(), &StreamManager::frameArrived,
                                  [&latest, i](const Frame& f) { latest[i] = f; });
                 startError = startCaptureOnceListed(*m, window.id());

@@ -28,7 +28,6 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 namespace mirano {
 namespace {
 
-using testing::gSession;
 using testing::waitUntil;
 using testing::X11Session;
 namespace keys = testing::keys;
@@ -40,11 +39,17 @@ using Log = std::vector<std::string>;
 
 class HotkeyX11Test : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { session_ = new X11Session(); }
+    static void TearDownTestSuite() { delete std::exchange(session_, nullptr); }
+
     void SetUp() override {
-        ASSERT_TRUE(layout_.isAvailable());
-        auto tap = std::make_unique<x11::X11EventTap>();
+        ASSERT_TRUE(session_->error().isEmpty()) << session_->error().toStdString();
+        display_ = session_->display().toStdString();
+        layout_ = std::make_unique<x11::XkbKeyboardLayout>(display_.c_str());
+        ASSERT_TRUE(layout_->isAvailable());
+        auto tap = std::make_unique<x11::X11EventTap>(display_);
         tap_ = tap.get();
-        manager_ = std::make_unique<HotkeyManager>(std::move(tap), layout_, settings_, scheduler_,
+        manager_ = std::make_unique<HotkeyManager>(std::move(tap), *layout_, settings_, scheduler_,
                                                    notifications_);
         // Command changes are not checked here: the panel keys with Command are.
         testing::connectGestures(
@@ -56,7 +61,7 @@ protected:
         manager_->start();
         ASSERT_TRUE(manager_->isListening());
         ASSERT_TRUE(settled());
-        client_ = std::make_unique<testing::TestClientWindow>(*gSession, QStringList{"--keys"});
+        client_ = std::make_unique<testing::TestClientWindow>(*session_, QStringList{"--keys"});
         ASSERT_TRUE(client_->focus());
         ASSERT_TRUE(keyboard_.isValid());
     }
@@ -102,11 +107,13 @@ protected:
     }
 
     // Members go in reverse order: client, manager, layout.
+    static X11Session* session_;
+    std::string display_;
     fakes::MemoryDefaultsStore store_;
     AppSettings settings_{store_};
     QtScheduler scheduler_;
     fakes::FakeNotifications notifications_;
-    x11::XkbKeyboardLayout layout_;
+    std::unique_ptr<x11::XkbKeyboardLayout> layout_;
     x11::X11EventTap* tap_ = nullptr;
     std::unique_ptr<HotkeyManager> manager_;
     std::unique_ptr<testing::TestClientWindow> client_;
@@ -114,6 +121,8 @@ protected:
     Log said_;
     bool hovering_ = false;
 };
+
+X11Session* HotkeyX11Test::session_ = nullptr;
 
 TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn) {
     struct Row {
@@ -172,7 +181,7 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
     }
 
     // A combination another program holds is said.
-    x11::XConnection other;
+    x11::XConnection other(display_.c_str());
     ASSERT_FALSE(x11::reply(xcb_request_check(
         other.get(), xcb_grab_key_checked(other.get(), 1, other.root(), XCB_MOD_MASK_4, keys::P,
                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC))));
@@ -221,20 +230,20 @@ TEST_F(HotkeyX11Test, PanelKeysFollowTheHoverFlag) {
 }
 
 TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
-    EXPECT_EQ(layout_.keyFor("P"), KEY_P) << "upper case finds the key that types p";
-    EXPECT_EQ(layout_.keyFor("-"), KEY_MINUS) << "the lowest key wins over the keypad's";
-    EXPECT_EQ(layout_.keyFor(QString::fromUtf8("€")), std::nullopt);
+    EXPECT_EQ(layout_->keyFor("P"), KEY_P) << "upper case finds the key that types p";
+    EXPECT_EQ(layout_->keyFor("-"), KEY_MINUS) << "the lowest key wins over the keypad's";
+    EXPECT_EQ(layout_->keyFor(QString::fromUtf8("€")), std::nullopt);
     // (A trigger key changed in the settings is grabbed: MiranoEndToEndTest, with K.)
     settings_.setTriggerKey("Z");
     ASSERT_TRUE(settled());
     // German: the key that types z sits where y is on a US keyboard.
     int code = -1;
     const auto layout = [&](const char* name) {
-        gSession->run("setxkbmap", {"-display", gSession->display(), name}, 10000, &code);
+        session_->run("setxkbmap", {"-display", session_->display(), name}, 10000, &code);
         return code;
     };
     ASSERT_EQ(layout("de"), 0);
-    ASSERT_TRUE(waitUntil([&] { return layout_.keyFor("z") == KEY_Y; }))
+    ASSERT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Y; }))
         << "the layout did not follow";
     ASSERT_TRUE(settled());
     // The client's own keysym table is from before the switch, so count presses, not names.
@@ -246,14 +255,14 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
     EXPECT_EQ(said("hotkey"), 1);
 
     layout("us");
-    EXPECT_TRUE(waitUntil([&] { return layout_.keyFor("z") == KEY_Z; }));
+    EXPECT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Z; }));
 }
 
 TEST_F(HotkeyX11Test, AStoppedTapOwnerNeverHoldsTheKeyboard) {
     manager_->stop();  // the stopped process below is the one with the grabs
     // It acts as if the pointer rested on the PiP: the trigger and the panel keys are grabbed.
     testing::ChildProcess* owner =
-        gSession->spawn(X11Session::builtProgram("tests/hotkeys/mirano_hotkey_tap_process"), {});
+        session_->spawn(X11Session::builtProgram("tests/hotkeys/mirano_hotkey_tap_process"), {});
     QString said;
     auto hasSaid = [&](const QString& line) {
         said += QString::fromLocal8Bit(owner->readAllStandardOutput());
