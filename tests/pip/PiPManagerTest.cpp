@@ -2,7 +2,7 @@
 // the offscreen platform): session start and stop, panel placement, output size, the stream's
 // callbacks, starting a region selection over the focused window; that the visibility
 // transitions reach the panel, the stream, the overlay and the timers (the transitions themselves
-// are rows in PiPVisibilityTest); zoom geometry, panel resizes and frame-rate picks.
+// are rows in PiPLogicTest); zoom geometry, panel resizes and frame-rate picks.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -112,7 +112,7 @@ protected:
         scheduler, settings, capture, panelSystem, windows, screens, permissions, application});
 };
 
-// Where a panel goes and how large it is, is checked in PiPGeometryTest; here, on which screen
+// Where a panel goes and how large it is, is checked in PiPLogicTest; here, on which screen
 // and at which pixel ratio.
 TEST_F(PiPManagerTest, PanelGoesToTheMainScreenOrElseTheFirstAtItsPixelRatio) {
     settings.setPipWidth(320);
@@ -441,7 +441,7 @@ TEST_F(PiPManagerTest, CommandHeldOverThePanelLeavesTheDragToTheZoom) {
     EXPECT_TRUE(panel().isMovableByWindowBackground());
 }
 
-// The zoom and selection arithmetic is checked in PiPGeometryTest; here, that the controller
+// The zoom and selection arithmetic is checked in PiPLogicTest; here, that the controller
 // anchors it at the pointer and hands the result to the view, the panel and the stream.
 TEST_F(PiPManagerTest, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStream) {
     const auto rect = [this] { return manager->streamManager()->currentSourceRect(); };
