@@ -158,9 +158,7 @@ TEST_F(PiPManagerTest, WholeWindowSessionRunsUntilStoppedAndARegionOneStartsZoom
     start();
     EXPECT_EQ(std::tuple(manager->capturedWindowID(), manager->capturedApp(), published.count()),
               std::tuple(kWindowID, windows.windows[kWindowID].application, 1));
-    StreamManager* requests = manager->streamManager();
-    EXPECT_EQ(std::pair(requests->sourceWindowSize(), requests->currentSourceRect()),
-              std::pair(QSizeF(1000, 800), QRectF(0, 0, 1000, 800)));
+    // (The measured window size handed to the stream: the zoom test's whole-window rectangle.)
     ASSERT_NE(manager->pipPanel(), nullptr);
     EXPECT_TRUE(panel().isVisible());
 
@@ -207,10 +205,8 @@ TEST_F(PiPManagerTest, WholeWindowSessionRunsUntilStoppedAndARegionOneStartsZoom
         std::tuple(manager->streamManager()->currentSourceRect(), panel().contentAspectRatio(),
                    panel().frame().size(), panel().captureView().isZoomed()),
         std::tuple(QRectF(250, 400, 500, 200), QSizeF(500, 200), QSizeF(320, 128), true));
-    ASSERT_NE(stream(), nullptr);
-    const StreamConfiguration& initial = stream()->initialConfiguration;
-    EXPECT_EQ(std::tuple(initial.sourceRect, initial.width, initial.height),
-              std::tuple(QRectF(250, 400, 500, 200), 640, 256));
+    // (Its stream at the panel's pixel size:
+    // PanelGoesToTheMainScreenOrElseTheFirstAtItsPixelRatio.)
 }
 
 TEST_F(PiPManagerTest, PerApplicationRatesApplyBeforeTheStreamStarts) {
@@ -405,12 +401,11 @@ TEST_F(PiPManagerTest, HoverAndTapsReachThePanelTheStreamAndTheAutoClose) {
     EXPECT_EQ(std::pair(manager->isHoveringVisiblePiP(), hoverState.count()), std::pair(true, 2ll))
         << "entered and faded, shown again";
 
-    // Hidden by a tap, the PiP closes a minute later unless shown again.
+    // Hidden by a tap, the PiP closes a minute later unless shown again. (What hiding and showing
+    // do to the panel and the stream are rows in PiPLogicTest, carried out as above.)
     settings.setAutoHideOnHover(false);
     tap();
-    expectPanel(0.0, true, false);
     tap();
-    expectPanel(1.0, false, true);
     scheduler.advance(61);
     EXPECT_NE(manager->pipPanel(), nullptr);
     tap();
