@@ -219,9 +219,7 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     // Window not found: the error text, stream and flag untouched.
     start(0x400001, 600, 400, QRectF(0, 0, 320, 200));
     FakeCaptureStream* running = service.lastStream();
-    auto missing = start(0x999999).value();
-    EXPECT_EQ(missing, CaptureError::windowNotFound());
-    EXPECT_EQ(missing.value_or(Error{}).description, "Could not find the window to capture.");
+    EXPECT_EQ(start(0x999999).value(), CaptureError::windowNotFound());
     EXPECT_EQ(service.streams.size(), 1u);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 320, 200), {600, 400}}));
 
@@ -244,7 +242,6 @@ TEST_F(StreamManagerTest, FailuresLeaveTheDocumentedState) {
     running->updateError.reset();
     call(&StreamManager::updateConfiguration, 100, 50, QRectF(5, 5, 50, 25));
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(5, 5, 50, 25), {100, 50}}));
-    EXPECT_EQ(running->configuration.sourceRect, QRectF(5, 5, 50, 25));
     settings.setFrameRate(5);
     call(&StreamManager::resetSourceRect, 320, 200);
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {320, 200}}));

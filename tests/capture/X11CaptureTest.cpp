@@ -103,10 +103,8 @@ QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
-    ASSERT_TRUE(s.started);
-    EXPECT_EQ(s->sourceWindowSize(), QSizeF(320, 200));
-    ASSERT_TRUE(waitUntil([&] { return shows(s.latest, {320, 200}); }));
-    EXPECT_EQ(s.latest->bytesPerRow(), 320u * 4);
+    // (The window's size as measured on the server, at two scales: PiPSessionX11Test.)
+    ASSERT_TRUE(s.started && waitUntil([&] { return shows(s.latest, {320, 200}); }));
     // Exact edges: one pixel per point, no blending across the quadrant borders.
     expectPixels(
         s.latest,
@@ -117,17 +115,12 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     ASSERT_TRUE(r.started && waitUntil([&] { return shows(r.latest, {160, 100}); }));
     expectPixels(r.latest, {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, kWhite}});
 
-    // Zoom into the green quadrant at half size: a static window still gets a new frame.
-    ASSERT_FALSE(s.configure(80, 50, QRectF(160, 0, 160, 100)));
-    EXPECT_TRUE(waitUntil([&] { return shows(s.latest, {80, 50}, solid(kGreen)); }));
-    // Back to the whole window, at 160 x 100.
-    ASSERT_FALSE(await([&](Completion d) { s->resetSourceRect(160, 100, d); }));
-    EXPECT_TRUE(waitUntil([&] { return shows(s.latest, {160, 100}); }));
-
+    // (Zooming a running stream of a static window and going back to the whole window:
+    // ResizedSourceKeepsArrivingWithCorrectContent.)
     // A change of the window's contents arrives.
     window.send("pattern bars");
     EXPECT_TRUE(waitUntil([&] {
-        return shows(s.latest, {160, 100}, {{1.5 / 8, 0.5, kYellow}, {2.5 / 8, 0.5, kCyan}});
+        return shows(s.latest, {320, 200}, {{1.5 / 8, 0.5, kYellow}, {2.5 / 8, 0.5, kCyan}});
     }));
     // The region shrunk and of another aspect: 80 x 200 points fitted into 80 x 100 pixels, not
     // stretched: the second and third bar 20 pixels each, black bars left and right.
@@ -189,13 +182,12 @@ TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
     Stream& w = capture(witness.id());
     ASSERT_TRUE(w.started && waitUntil([&] { return frameShows(w.latest, solid(kBlue)); }));
     EXPECT_TRUE(frameShows(s.latest, solid(kRed)));
-    EXPECT_TRUE(s.stops.empty() && s->isStreamActive());
 
     window.send("map");
     EXPECT_TRUE(waitUntil([&] {
         return shows(s.latest, {240, 160}, solid(kGreen));
     })) << "capture did not resume";
-    EXPECT_TRUE(s.stops.empty());
+    EXPECT_TRUE(s.stops.empty()) << "the unmapped window ended the stream";
 }
 
 TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDownJoinsTheThread) {
@@ -215,7 +207,6 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
     // sees 60 changes (about a second).
     settings_.setFrameRate(2);
     ASSERT_FALSE(s.call(&StreamManager::restartCapture));
-    EXPECT_TRUE(s->isStreamActive());
     base = w.count;
     const int restarted = s.count;
     ASSERT_TRUE(waitUntil([&] { return w.count >= base + 60; }, 10000));
@@ -261,12 +252,12 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
         }));
         source.send("quit");
         cover.send("quit");
-        // A destroyed source ends the stream with an error, and it cannot be restarted.
+        // A destroyed source ends the stream with an error.
         ASSERT_TRUE(waitUntil([&] { return !s.stops.empty(); }));
         ASSERT_EQ(s.stops.size(), 1u);
         EXPECT_FALSE(s.stops[0].value_or(Error{}).description.isEmpty());
-        ASSERT_FALSE(s.call(&StreamManager::stopCapture));
-        EXPECT_EQ(s.call(&StreamManager::restartCapture), CaptureError::windowNotFound());
+        // (That a window no longer there cannot be restarted: StreamManagerTest with the
+        // listing, the root window's start above with the server's.)
         s->stop();
     }
     session_->stopCompositor();

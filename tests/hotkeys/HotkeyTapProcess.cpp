@@ -1,6 +1,6 @@
 // A process that owns a hotkey tap on $DISPLAY, for tests that stop it: prints "ready" once its
-// grabs are in place, then the name of each gesture. "--hover" acts as if the pointer rested on a
-// visible PiP.
+// grabs are in place, then the name of each gesture. It acts as if the pointer rested on a visible
+// PiP, so that the panel keys are grabbed too.
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -18,7 +18,6 @@ using namespace mirano;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const bool hover = app.arguments().contains(QStringLiteral("--hover"));
     fakes::MemoryDefaultsStore store;
     AppSettings settings(store);
     QtScheduler scheduler;
@@ -28,8 +27,7 @@ int main(int argc, char** argv) {
     x11::X11EventTap* tapPtr = tap.get();
     HotkeyManager manager(std::move(tap), layout, settings, scheduler, notifications);
     testing::connectGestures(
-        manager, [](const char* name) { logLine(QString::fromLatin1(name)); },
-        [hover] { return hover; });
+        manager, [](const char* name) { logLine(QString::fromLatin1(name)); }, [] { return true; });
     manager.start();
     if (!manager.isListening()) return 1;
     QTimer ready;

@@ -193,8 +193,7 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
 }
 
 TEST_F(HotkeyX11Test, PanelKeysFollowTheHoverFlag) {
-    // Away from the PiP the panel keys are not even grabbed.
-    EXPECT_EQ(typed({keys::F, keys::BackSpace}), (QStringList{"0x66", "0xff08"}));
+    // (Away from the PiP the panel keys are not even grabbed: checked after the hover below.)
     // The pointer has just reached the PiP, its grabs are not in place: the keys pass and run
     // nothing (no closed PiP and deleted character from one Backspace).
     hovering_ = true;
@@ -234,12 +233,9 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
     EXPECT_EQ(layout_->keyFor("P"), KEY_P) << "upper case finds the key that types p";
     EXPECT_EQ(layout_->keyFor("-"), KEY_MINUS) << "the lowest key wins over the keypad's";
     EXPECT_EQ(layout_->keyFor(QString::fromUtf8("€")), std::nullopt);
+    // (A trigger key changed in the settings is grabbed: MiranoEndToEndTest, with K.)
     settings_.setTriggerKey("Z");
     ASSERT_TRUE(settled());
-    keyboard_.chord({keys::Menu, keys::Z});
-    EXPECT_TRUE(waitUntil([&] { return said("hotkey") == 1; }));
-    EXPECT_EQ(keysUpToSentinel(), QStringList{});
-
     // German: the key that types z sits where y is on a US keyboard.
     int code = -1;
     const auto layout = [&](const char* name) {
@@ -252,11 +248,11 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
     ASSERT_TRUE(settled());
     // The client's own keysym table is from before the switch, so count presses, not names.
     keyboard_.chord({keys::Menu, keys::Y});
-    EXPECT_TRUE(waitUntil([&] { return said("hotkey") == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return said("hotkey") == 1; }));
     EXPECT_EQ(keysUpToSentinel().size(), 0) << "the key that types z now is dropped";
     hotkey(keys::Menu, keys::Z);
     EXPECT_EQ(keysUpToSentinel().size(), 1) << "the old position passes";
-    EXPECT_EQ(said("hotkey"), 2);
+    EXPECT_EQ(said("hotkey"), 1);
 
     layout("us");
     EXPECT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Z; }));
@@ -264,37 +260,29 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
 
 TEST_F(HotkeyX11Test, AStoppedTapOwnerNeverHoldsTheKeyboard) {
     manager_->stop();  // the stopped process below is the one with the grabs
-    for (bool hover : {false, true}) {
-        SCOPED_TRACE(hover ? "pointer over the PiP" : "pointer away from the PiP");
-        testing::ChildProcess* owner =
-            session_->spawn(X11Session::builtProgram("tests/hotkeys/mirano_hotkey_tap_process"),
-                            hover ? QStringList{"--hover"} : QStringList{});
-        QString said;
-        auto hasSaid = [&](const QString& line) {
-            said += QString::fromLocal8Bit(owner->readAllStandardOutput());
-            return said.split('\n').contains(line);
-        };
-        ASSERT_TRUE(waitUntil([&] { return hasSaid("ready"); }, 10000));
-        ::kill(static_cast<pid_t>(owner->processId()), SIGSTOP);
+    // It acts as if the pointer rested on the PiP: the trigger and the panel keys are grabbed.
+    testing::ChildProcess* owner =
+        session_->spawn(X11Session::builtProgram("tests/hotkeys/mirano_hotkey_tap_process"), {});
+    QString said;
+    auto hasSaid = [&](const QString& line) {
+        said += QString::fromLocal8Bit(owner->readAllStandardOutput());
+        return said.split('\n').contains(line);
+    };
+    ASSERT_TRUE(waitUntil([&] { return hasSaid("ready"); }, 10000));
+    ::kill(static_cast<pid_t>(owner->processId()), SIGSTOP);
 
-        keyboard_.tap(keys::Menu);
-        keyboard_.chord({keys::Menu, keys::P});
-        for (std::uint8_t k :
-             hover ? std::vector{keys::F, keys::BackSpace, keys::A} : std::vector{keys::A})
-            keyboard_.tap(k);
-        EXPECT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kA); }, 3000))
-            << "a key typed while the tap's owner is stopped did not arrive";
-        EXPECT_EQ(client_->keysSinceMark(), QStringList{kA}) << "the taken keys stay taken";
-        client_->mark();
+    keyboard_.tap(keys::Menu);
+    keyboard_.chord({keys::Menu, keys::P});
+    for (std::uint8_t k : {keys::F, keys::BackSpace, keys::A}) keyboard_.tap(k);
+    EXPECT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kA); }, 3000))
+        << "a key typed while the tap's owner is stopped did not arrive";
+    EXPECT_EQ(client_->keysSinceMark(), QStringList{kA}) << "the taken keys stay taken";
 
-        ::kill(static_cast<pid_t>(owner->processId()), SIGCONT);
-        EXPECT_TRUE(waitUntil([&] { return hasSaid("hotkey"); })) << "honoured once it runs";
-        if (hover) {
-            EXPECT_TRUE(waitUntil([&] { return hasSaid("frameRate") && hasSaid("backspace"); }));
-        }
-        owner->kill();
-        owner->waitForFinished(5000);
-    }
+    ::kill(static_cast<pid_t>(owner->processId()), SIGCONT);
+    EXPECT_TRUE(waitUntil([&] { return hasSaid("hotkey"); })) << "honoured once it runs";
+    EXPECT_TRUE(waitUntil([&] { return hasSaid("frameRate") && hasSaid("backspace"); }));
+    owner->kill();
+    owner->waitForFinished(5000);
 }
 
 }  // namespace

@@ -72,7 +72,6 @@ TEST_F(WindowsX11Test, FocusedWindowKnowsItsProcessEvenWithoutThePidProperty) {
 
     // Its frame is where the X server has it (logical = X pixels at ratio 1).
     EXPECT_EQ(helpers.windowFrame(bare.id()), QRectF(inspector.rootGeometry(bare.id())));
-    EXPECT_EQ(inspector.rootGeometry(bare.id()).size(), QSize(400, 300));
     EXPECT_EQ(helpers.windowFrame(0x7fffff), std::nullopt);
 
     EXPECT_FALSE(helpers.isFocusedWindowFullScreen());
@@ -128,12 +127,10 @@ TEST_F(WindowsX11Test, ActivationsAreReportedPerApplicationAndBringToFrontRestor
     // very window.
     ASSERT_TRUE(xdotool({"windowminimize", QString::number(pair.id())}));
     ASSERT_TRUE(waitUntil([&] { return windows.isMinimized(pair.id()); }));
-    pair.mark();
     helpers.bringWindowToFront(pair.id());
     EXPECT_TRUE(waitActive(pair.id()));
     EXPECT_TRUE(waitUntil([&] { return !windows.isMinimized(pair.id()); }));
     EXPECT_TRUE(waitUntil([&] { return inspector.inputFocus() == pair.id(); }));
-    EXPECT_TRUE(waitUntil([&] { return pair.printed("focus in"); }));
 }
 
 }  // namespace

@@ -1,26 +1,43 @@
-// The panel's configuration, geometry and resize reports, alpha and click-through with and
-// without a compositing manager, hover polling and the resize border. (That it floats without
-// taking the focus, where it was asked, is checked on a real display.)
+// The PiP panel and what it shows, offscreen on a fake window system. The panel: configuration,
+// geometry and resize reports, alpha and click-through with and without a compositing manager,
+// the resize border. (That it floats without taking the focus, where it was asked, is checked on
+// a real display.) Its capture view: hover and the hint overlay, Command-drag zoom selections,
+// double-clicks, the frame-rate menu and the frame display. The overlays: texts, fonts, eliding,
+// rendering, and that their symbols have glyphs.
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QCursor>
 #include <QGraphicsOpacityEffect>
+#include <QLabel>
 #include <QTest>
-#include <QWindow>
+#include <QTextLayout>
+#include <QToolButton>
 #include <memory>
 
+#include "tests/fakes/FakeCaptureService.h"
 #include "tests/fakes/FakePanelWindowSystem.h"
+#include "tests/fakes/FakePictureSurface.h"
+#include "tests/support/Pixels.h"
 #include "tests/window/WindowTestSupport.h"
 #include "window/CaptureView.h"
+#include "window/CloseButton.h"
+#include "window/ElidedLabel.h"
+#include "window/OverlayView.h"
+#include "window/PausedOverlayView.h"
 #include "window/PiPPanel.h"
 
 namespace mirano {
 namespace {
 
+using namespace testing;
+
+/// Panels on the fake window system, and what they reported.
 class PiPPanelTest : public ::testing::Test {
 protected:
-    std::unique_ptr<PiPPanel> make(bool compositor) {
+    std::unique_ptr<PiPPanel> make(bool compositor, QRectF frame = QRectF(100, 120, 320, 200)) {
         windowSystem.compositor = compositor;
-        auto p = std::make_unique<PiPPanel>(QRectF(100, 120, 320, 200), windowSystem, settings);
+        auto p = std::make_unique<PiPPanel>(frame, windowSystem, settings);
         calls.attach(*p);
         return p;
     }
@@ -34,7 +51,31 @@ protected:
     fakes::MemoryDefaultsStore store;
     AppSettings settings{store};
     fakes::FakePanelWindowSystem windowSystem;
-    testing::PanelCalls calls;
+    PanelCalls calls;
+};
+
+/// The capture view of a 400 x 300 panel.
+class CaptureViewTest : public PiPPanelTest {
+protected:
+    void SetUp() override {
+        panel = make(true, QRectF(100, 100, 400, 300));
+        view = &panel->captureView();
+    }
+    void commandDrag(QPointF from, QPointF to, bool command = true) {
+        view->mouseDownAt(from, 1, command);
+        view->mouseDraggedTo(to);
+        view->mouseUpAt(to);
+    }
+    /// A press and release through Qt events.
+    void click(QPointF at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        press(view, at, modifiers);
+        release(view, at, modifiers);
+    }
+    bool overlayShown() const { return view->overlayHostingView() != nullptr; }
+    int moves() const { return state(*panel).moves; }
+
+    std::unique_ptr<PiPPanel> panel;
+    CaptureView* view = nullptr;
 };
 
 TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
@@ -50,11 +91,10 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
     panel->resize(410, 256);  // as the window manager would
     EXPECT_EQ(calls.resizes, (QList<QSizeF>{{320, 100}, {400, 250}, {410, 256}}));
 
-    // Size constraints reach the window manager and survive geometry changes.
+    // Size constraints survive geometry changes. (That they reach the window manager is seen
+    // on a real display: the minimum size and the aspect kept while resizing.)
     panel->setContentMinSize({150, 150});
     panel->setContentAspectRatio({1280, 800});
-    EXPECT_EQ(std::pair(state(*panel).minSize, state(*panel).aspect),
-              std::pair(QSizeF(150, 150), QSizeF(1280, 800)));
     // Qt rewrites the hints when it moves or shows the window: they are put back each time
     // (that they survive showing is seen on a real display).
     const int before = state(*panel).constraintCalls;
@@ -64,23 +104,20 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
 }
 
 TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQtCrossings) {
+    // (The corners painted translucent show what is below: PiPPanelX11Test, composited.)
     auto panel = make(true);
-    EXPECT_TRUE(panel->testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_FALSE(state(*panel).shapeSet);  // corners are painted
-    panel->setOpacity(0.1);
-    EXPECT_DOUBLE_EQ(state(*panel).opacity, 0.1);
-
+    // (An alpha set at once reaches the screen: PiPPanelX11Test, composited, at alpha 0.)
     panel->showWithoutActivating();
     panel->animateOpacity(0.0);
     EXPECT_DOUBLE_EQ(panel->opacity(), 0.0);  // the target at once
     EXPECT_GT(state(*panel).opacity, 0.0);    // the picture fades meanwhile
     EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).opacity == 0.0; }, 2000));
-    panel->animateOpacity(1.0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).opacity == 1.0; }, 2000));
+    // (Fading back in reaches the screen: PiPPanelX11Test, composited.)
 
-    // Click-through (hover from polling the pointer meanwhile is checked on a real display).
+    // Click-through (that clicks pass and hover comes from polling the pointer meanwhile is
+    // checked on a real display).
     panel->setIgnoresMouseEvents(true);
-    EXPECT_TRUE(state(*panel).passThrough);
 
     // Qt's own crossing events say nothing while the input passes through.
     QEvent leave(QEvent::Leave);
@@ -98,7 +135,6 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
 // The rounded corners and the shape emptied at alpha 0 are checked on a real display.
 TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlphaDims) {
     auto panel = make(false);
-    ASSERT_TRUE(state(*panel).shape.has_value());
     panel->setOpacity(0.1);
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(panel->captureView().graphicsEffect());
     ASSERT_NE(effect, nullptr);
@@ -128,6 +164,312 @@ TEST_F(PiPPanelTest, ResizeBorderFindsEdgesAndRoundedCorners) {
     EXPECT_EQ(PiPPanel::resizeEdges({2, 10}, size), Qt::TopEdge | Qt::LeftEdge);
     EXPECT_EQ(PiPPanel::resizeEdges({295, 197}, size), Qt::BottomEdge | Qt::RightEdge);
     EXPECT_EQ(PiPPanel::resizeEdges({10, 195}, size), Qt::BottomEdge | Qt::LeftEdge);
+}
+
+TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
+    commandDrag({100, 100}, {110, 150});  // 10 x 50: none
+    commandDrag({100, 100}, {150, 110});  // 50 x 10: none
+    commandDrag({100, 100}, {110.5, 110.5});
+    EXPECT_EQ(view->selectionLayer(), nullptr);
+
+    // Dragged beyond the view: clamped, and normalised from the top-left.
+    view->mouseDownAt({200, 150}, 1, true);
+    view->mouseDraggedTo({-80, 420});
+    EXPECT_EQ(view->selectionRect(), QRectF(0, 150, 200, 150));
+    EXPECT_NE(view->selectionLayer(), nullptr);
+    view->mouseUpAt({-80, 420});
+    // Up-right past the far corner ends at (400, 0): the top-right quarter.
+    commandDrag({200, 150}, {900, -900});
+
+    // None while zoomed or without Command.
+    view->setZoomed(true);
+    commandDrag({50, 50}, {300, 250});
+    EXPECT_FALSE(view->isDraggingZoom());
+    view->setZoomed(false);
+    view->mouseDownAt({50, 50}, 1, false);
+    EXPECT_FALSE(view->isDraggingZoom());
+    view->mouseDraggedTo({300, 250});
+    view->mouseUpAt({300, 250});
+    EXPECT_EQ(view->selectionLayer(), nullptr);
+
+    // Without a panel the zoom is recognised, just reported to nobody.
+    CaptureView orphan(QRectF(0, 0, 200, 100), settings);
+    orphan.mouseEnteredView();
+    orphan.mouseDownAt({10, 10}, 1, true);
+    orphan.mouseDraggedTo({150, 90});
+    orphan.mouseUpAt({150, 90});
+    EXPECT_TRUE(orphan.suppressOverlay());
+    EXPECT_EQ(calls.zooms, (QList<QRectF>{{100.0 / 400, 100.0 / 300, 10.5 / 400, 10.5 / 300},
+                                          {0, 0.5, 0.5, 0.5},
+                                          {0.5, 0, 0.5, 0.5}}));
+    EXPECT_EQ(calls.total(), 3);
+}
+
+TEST_F(CaptureViewTest, HoverShowsTheOverlayUnlessCommandIsHeldOrAZoomWasJustCommitted) {
+    view->setCommandHeld(true);
+    view->mouseEnteredView();
+    EXPECT_FALSE(overlayShown());
+    view->mouseExitedView();
+    EXPECT_EQ(std::pair(calls.entered, calls.exited), std::pair(1, 1));
+    view->setCommandHeld(false);
+    view->mouseEnteredView();
+    ASSERT_TRUE(overlayShown());
+    EXPECT_EQ(view->overlayHostingView()->geometry(), view->rect());
+    EXPECT_EQ(calls.entered, 2);
+    // Command hides it for the zoom drag, releasing brings a fresh one back.
+    view->setCommandHeld(true);
+    EXPECT_FALSE(overlayShown());
+    view->setCommandHeld(false);
+    EXPECT_TRUE(overlayShown());
+    view->mouseExitedView();
+    EXPECT_FALSE(overlayShown());
+
+    // After a committed zoom it stays away until the pointer leaves.
+    view->mouseEnteredView();
+    view->setCommandHeld(true);
+    commandDrag({20, 20}, {220, 170});
+    ASSERT_EQ(calls.zooms.size(), 1);
+    view->setCommandHeld(false);
+    EXPECT_FALSE(overlayShown());
+    view->setCommandHeld(true);
+    view->setCommandHeld(false);
+    view->showOverlay();
+    EXPECT_FALSE(overlayShown());
+    view->mouseExitedView();
+    view->mouseEnteredView();
+    EXPECT_TRUE(overlayShown());
+
+    // A too small selection keeps it away only until Command is released.
+    view->setCommandHeld(true);
+    commandDrag({20, 20}, {25, 25});
+    EXPECT_EQ(calls.zooms.size(), 1);
+    EXPECT_FALSE(overlayShown());
+    view->setCommandHeld(false);
+    EXPECT_TRUE(overlayShown());
+}
+
+TEST_F(CaptureViewTest, OverlayAndFrameRateMenuShowTheCurrentSettingsAndForwardWhatIsPicked) {
+    settings.setModifierRaw("rightOption");
+    settings.setFrameRate(24);
+    view->mouseEnteredView();
+    auto overlay = [&] { return qobject_cast<OverlayView*>(view->overlayHostingView()); };
+    ASSERT_NE(overlay(), nullptr);
+    EXPECT_EQ(std::tuple(overlay()->content().modifierName, overlay()->content().frameRate,
+                         overlay()->content().isZoomed),
+              std::tuple(QStringLiteral("⌥ Right Option"), 24, false));
+    // A refresh rebuilds the overlay from the values of the moment.
+    view->setZoomed(true);
+    view->updateOverlay();
+    ASSERT_NE(overlay(), nullptr);
+    EXPECT_TRUE(overlay()->content().isZoomed);
+    QTest::mouseClick(overlay()->closeButton(), Qt::LeftButton);
+    overlay()->frameRateMenu()->actions().at(4)->trigger();  // 30 fps
+    EXPECT_EQ(std::pair(calls.close, calls.rates), std::pair(1, QList<int>{30}));
+
+    // The menu checks only the current rate, and a pick does not change the rate itself.
+    std::unique_ptr<QMenu> menu;
+    auto items = [&] {
+        menu.reset(view->buildFrameRateMenu());
+        QStringList all;
+        for (QAction* a : menu->actions())
+            all << a->text() + (a->isChecked() ? QStringLiteral(" = %1").arg(a->data().toInt())
+                                               : QString());
+        return all;
+    };
+    EXPECT_EQ(items(),
+              (QStringList{"1 fps", "5 fps", "10 fps", "24 fps = 24", "30 fps", "60 fps"}));
+    settings.setFrameRate(15);
+    EXPECT_EQ(items(), (QStringList{"1 fps", "5 fps", "10 fps", "24 fps", "30 fps", "60 fps"}));
+    menu->actions().at(0)->trigger();
+    EXPECT_EQ(calls.rates, (QList<int>{30, 1}));
+    EXPECT_FALSE(menu->actions().at(0)->isChecked());
+
+    // It pops up at the pointer, clamped to the view (a pointer above and left of the view
+    // puts it at the view's corner).
+    panel->showWithoutActivating();
+    const QPoint topLeft = view->mapToGlobal(QPoint(0, 0));
+    for (const auto& [pointer, at] :
+         {std::pair(QPoint(120, 80), QPoint(120, 80)), std::pair(QPoint(-50, -40), QPoint(0, 0))}) {
+        QCursor::setPos(topLeft + pointer);
+        view->showFrameRateMenu();
+        ASSERT_NE(view->frameRateMenu(), nullptr);
+        EXPECT_TRUE(view->frameRateMenu()->isVisible());
+        EXPECT_EQ(view->frameRateMenu()->pos(), topLeft + at);
+        view->frameRateMenu()->close();
+    }
+}
+
+TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesAndPlainPressesMove) {
+    // A double-click resets the zoom with Command and is a plain double-click without.
+    doubleClick(view, {200, 150}, Qt::MetaModifier);
+    EXPECT_EQ(std::pair(calls.resetZoom, calls.doubleClick), std::pair(1, 0));
+    EXPECT_TRUE(view->suppressOverlay());
+    doubleClick(view, {200, 150});
+    EXPECT_EQ(std::pair(calls.resetZoom, calls.doubleClick), std::pair(1, 1));
+    EXPECT_FALSE(view->isDraggingZoom());
+
+    press(view, {100, 200}, Qt::MetaModifier);
+    drag(view, {300, 50}, Qt::MetaModifier);
+    EXPECT_EQ(view->selectionRect(), QRectF(100, 50, 200, 150));
+    release(view, {300, 50}, Qt::MetaModifier);
+    EXPECT_EQ(calls.zooms, QList<QRectF>{QRectF(0.25, 50.0 / 300, 0.5, 0.5)});
+    EXPECT_EQ(moves(), 0);
+
+    // A plain press moves the panel, only while movable.
+    click({200, 150});
+    EXPECT_EQ(moves(), 1);
+    panel->setMovableByWindowBackground(false);
+    click({200, 150});
+    EXPECT_EQ(moves(), 1);
+
+    // A Command press never moves, even when movable; an edge press resizes instead.
+    panel->setMovableByWindowBackground(true);
+    view->setZoomed(true);
+    click({200, 150}, Qt::MetaModifier);
+    EXPECT_EQ(moves(), 1);
+    click({398, 150});
+    EXPECT_EQ(moves(), 1);
+    EXPECT_EQ(windowSystem.state(panel->windowHandle()).resizes, QList<Qt::Edges>{Qt::RightEdge});
+    EXPECT_EQ(calls.total(), 3);
+}
+
+TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
+    // 200 x 100 frame: a green strip in its leftmost 50 columns, blue elsewhere. Filling the
+    // 400 x 300 view scales it by 3 and cuts 100 points on each side, so green ends at x = 50.
+    const Frame frame = fakes::makeMemoryFrame(
+        200, 100, [](int x, int) { return x < 50 ? 0xFF00FF00u : 0xFF0000FFu; });
+    view->setContents(frame);
+    const QImage shot = view->grab().toImage();
+    auto at = [&](int x, int y) { return pixelOf(shot, x, y); };
+    EXPECT_EQ((QList{at(40, 150).rgba(), at(60, 150).rgba(), at(395, 295).rgb()}),
+              (QList{qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(0, 0, 255)}));
+    // Rounded corners: the very corner pixel is not the frame.
+    EXPECT_NE(at(0, 0).rgb(), QColor(0, 255, 0).rgb());
+}
+
+TEST_F(CaptureViewTest, WithAPictureSurfaceTheOverlaysGoThereOnlyWhenTheyChange) {
+    auto surface = std::make_shared<fakes::FakePictureSurface>();
+    panel->showWithoutActivating();
+    panel->attachPictureSurface(surface);
+    // With a compositing manager the surface cuts transparent corners itself.
+    EXPECT_EQ(std::tuple(surface->geometry, surface->visible, surface->cornerRadius),
+              std::tuple(QRect(0, 0, 400, 300), true, CaptureView::kCornerRadius));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(surface->overlays.isEmpty()) << "nothing shown, nothing to upload";
+
+    view->mouseEnteredView();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(surface->overlays.size(), 1);
+    const QImage shown = surface->overlays.last();
+    ASSERT_EQ(shown.size(), QSize(400, 300));
+    // The close button is drawn in the overlay; the overlay is not opaque everywhere.
+    auto* close = view->overlayHostingView()->findChild<CloseButton*>();
+    ASSERT_NE(close, nullptr);
+    const QPoint c = close->mapTo(view, close->rect().center());
+    EXPECT_GT(qAlpha(shown.pixel(c)), 0);
+    EXPECT_LT(qAlpha(shown.pixel(200, 150)), 255);
+
+    // Nothing changed: no new upload; a resize renders again at the new size.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(surface->overlays.size(), 1);
+    panel->setFrame(QRectF(100, 100, 480, 360));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(std::pair(surface->geometry, surface->overlays.last().size()),
+              std::pair(QRect(0, 0, 480, 360), QSize(480, 360)));
+
+    view->mouseExitedView();
+    QTest::qWait(0);
+    EXPECT_TRUE(surface->overlays.last().isNull()) << "the removed overlay stays on the picture";
+
+    // Without one, the panel's shape cuts the corners and a low alpha dims the picture.
+    windowSystem.compositor = false;
+    PiPPanel plain(QRectF(100, 100, 400, 300), windowSystem, settings);
+    auto plainSurface = std::make_shared<fakes::FakePictureSurface>();
+    plain.attachPictureSurface(plainSurface);
+    EXPECT_EQ(plainSurface->cornerRadius, 0.0);
+    plain.setOpacity(0.25);
+    EXPECT_DOUBLE_EQ(plainSurface->opacity, 0.25);
+    EXPECT_EQ(plain.captureView().graphicsEffect(), nullptr);
+}
+
+OverlayView::Content content(bool zoomed, const QString& modifier, int rate) {
+    return {.isZoomed = zoomed, .modifierName = modifier, .frameRate = rate};
+}
+
+// Every character of the text gets a real glyph from the font or its fallbacks.
+bool rendersEveryCharacter(const QString& text, const QFont& font) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    int glyphs = 0;
+    for (const QGlyphRun& run : layout.glyphRuns())
+        for (quint32 index : run.glyphIndexes()) {
+            if (index == 0) return false;
+            ++glyphs;
+        }
+    return glyphs > 0;
+}
+
+TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsThatHaveTheirSymbols) {
+    OverlayView plain(content(false, "⌥ Right Option", 30)), zoomed(content(true, "fn", 15));
+    EXPECT_EQ((QStringList{plain.showHideLabel()->text(), plain.gestureLabel()->text(),
+                           plain.frameRateButton()->text(), zoomed.gestureLabel()->text()}),
+              (QStringList{"Tap ⌥ Right Option to show/hide", "⌘ Drag to zoom · ⌫ Close", "30 fps",
+                           "⌘ Double-click reset · ⌫ Close"}));
+    EXPECT_TRUE(QFontInfo(plain.frameRateButton()->font()).fixedPitch());
+    // The symbols have glyphs on this install.
+    for (const auto& [text, size, weight] :
+         {std::tuple(OverlayView::gestureText(false), 11, QFont::Normal),
+          {OverlayView::gestureText(true), 11, QFont::Normal},
+          {QString("\u23F8 Paused"), 16, QFont::Medium},
+          {OverlayView::showHideText("⌥ Right Option"), 13, QFont::Medium}})
+        EXPECT_TRUE(rendersEveryCharacter(text, overlayFont(size, weight))) << text.toStdString();
+}
+
+TEST(OverlayViewTest, GestureHintIsCutAtTheTailOnOneLine) {
+    OverlayView view(content(false, "fn", 24));
+    view.resize(400, 300);
+    view.show();
+    EXPECT_EQ(view.gestureLabel()->elidedText(), view.gestureLabel()->text());
+    view.resize(90, 150);
+    QCoreApplication::processEvents();
+    const QString cut = view.gestureLabel()->elidedText();
+    EXPECT_NE(cut, view.gestureLabel()->text());
+    EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+    EXPECT_TRUE(view.gestureLabel()->text().startsWith(cut.chopped(1)));
+    EXPECT_EQ(view.gestureLabel()->height(), view.gestureLabel()->fontMetrics().height());
+}
+
+// Both over a white 300 x 200 widget.
+TEST(OverlayViewTest, PausedOverlayIsNearlyOpaqueAndTheHintOverlayAVeilWithARedCloseButton) {
+    QWidget host;
+    host.resize(300, 200);
+    host.setStyleSheet("background: white;");
+    host.setAutoFillBackground(true);
+    EXPECT_EQ(PausedOverlayView::text(), QString::fromUtf8("\u23F8\uFE0E Paused"));
+    auto* paused = new PausedOverlayView(&host);
+    EXPECT_EQ(paused->geometry(), host.rect());
+    EXPECT_TRUE(paused->testAttribute(Qt::WA_TransparentForMouseEvents));
+    QImage shot = host.grab().toImage();
+    EXPECT_NEAR(pixelOf(shot, 5, 5).red(), 26, 3);  // white under black at 0.9
+    int white = 0;
+    for (int y = 90; y < 110; ++y)
+        for (int x = 100; x < 200; ++x)
+            if (pixelOf(shot, x, y).lightness() > 200) ++white;
+    EXPECT_GT(white, 20) << "no white text in the middle";
+    delete paused;
+
+    auto* overlay = new OverlayView(content(false, "fn", 24), &host);
+    overlay->setGeometry(host.rect());
+    host.show();
+    QCoreApplication::processEvents();
+    shot = host.grab().toImage();
+    EXPECT_NEAR(pixelOf(shot, 150, 60).red(), 140, 3);  // white under black at 0.45
+    // The close button, 8 points in from the top-left corner, is red.
+    const QColor button = pixelOf(shot, 12, 19);
+    EXPECT_GT(button.red(), 200);
+    EXPECT_LT(button.green(), 100);
 }
 
 }  // namespace

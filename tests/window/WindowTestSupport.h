@@ -1,5 +1,5 @@
-// Shared helpers of the window and region tests: rectangles, mouse events, a record of what a
-// panel reported.
+// Shared helpers of the window and region tests: mouse events, a record of what a panel
+// reported. (Rectangles compare within a rounding error with QRectF's own ==.)
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,16 +15,6 @@
 #include "window/PiPPanel.h"
 
 namespace mirano::testing {
-
-/// `got` holds as many rectangles as `want`, each equal within a rounding error.
-inline void expectRects(const QList<QRectF>& got, const QList<QRectF>& want) {
-    ASSERT_EQ(got.size(), want.size());
-    for (qsizetype i = 0; i < got.size(); ++i)
-        EXPECT_LT((got[i].topLeft() - want[i].topLeft()).manhattanLength() +
-                      (got[i].bottomRight() - want[i].bottomRight()).manhattanLength(),
-                  1e-9)
-            << i;
-}
 
 /// Sends one mouse event at a widget position (Qt coordinates).
 inline void sendMouse(QWidget* widget, QEvent::Type type, QPointF pos, Qt::MouseButton button,

@@ -1,10 +1,105 @@
-// The visibility flags of a running PiP: every transition as a row, without widgets.
+// The PiP's logic without widgets: placement, sizing and zoom arithmetic, and the visibility
+// flags of a running PiP, every transition as a row.
 #include <gtest/gtest.h>
 
+#include "pip/PiPGeometry.h"
 #include "pip/PiPVisibility.h"
 
 namespace mirano {
 namespace {
+
+using namespace PiPGeometry;
+
+// A 1440 x 900 screen with a 25-high bar at the top.
+const QRectF kVisible(0, 25, 1440, 875);
+
+TEST(PiPGeometry, PanelSizeUsesTheStoredWidthAndAlwaysFitsTheScreen) {
+    const struct {
+        int stored;
+        QSizeF source;
+        QRectF visible;
+        QSizeF panel;
+        const char* why;
+    } rows[] = {
+        {480, {1600, 900}, kVisible, {480, 270}, "a stored width above the floor is used"},
+        {101, {1600, 900}, kVisible, {101, 56.8125}, "just above the floor"},
+        {100, {1600, 900}, kVisible, {320, 180}, "the floor itself means the default"},
+        {0, {1600, 900}, kVisible, {320, 180}, "nothing stored"},
+        {100000, {1600, 900}, kVisible, {1408, 792}, "a huge width shrinks to the screen"},
+        {320, {100, 2000}, kVisible, {42.15, 843}, "a tall window shrinks to the height"},
+        {320, {0.5, 100}, QRectF(), {320, 32000}, "no screen: nothing to fit; width 0.5 counts 1"},
+    };
+    for (const auto& row : rows) {
+        const QSizeF size = panelSize(row.stored, row.source, row.visible);
+        EXPECT_NEAR(size.width(), row.panel.width(), 0.01) << row.why;
+        EXPECT_NEAR(size.height(), row.panel.height(), 0.01) << row.why;
+    }
+}
+
+TEST(PiPGeometry, PanelGoesToItsCornerInsideTheMargin) {
+    const struct {
+        PiPPosition position;
+        QPointF topLeft;
+    } rows[] = {
+        {PiPPosition::topLeft, {16, 41}},
+        {PiPPosition::topRight, {1104, 41}},
+        {PiPPosition::bottomLeft, {16, 704}},
+        {PiPPosition::bottomRight, {1104, 704}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(placePanel(QSizeF(320, 180), kVisible, row.position),
+                  QRectF(row.topLeft, QSizeF(320, 180)))
+            << PiPPositions::rawValue(row.position).toStdString();
+    EXPECT_EQ(placePanel(QSizeF(100, 50), QRectF(1440, 0, 1920, 1080), PiPPosition::topLeft),
+              QRectF(1456, 16, 100, 50))
+        << "a screen right of the primary one";
+}
+
+TEST(PiPGeometry, ZoomKeepsThePointUnderThePointerAndStaysInsideTheWindow) {
+    const QSizeF window(1000, 500);
+    const QRectF whole(0, 0, 1000, 500);
+    const struct {
+        QRectF current;
+        QPointF anchor;
+        double factor;
+        QRectF next;
+        const char* why;
+    } rows[] = {
+        {whole, {0.5, 0.5}, 0.85, {75, 37.5, 850, 425}, "in around the centre"},
+        {whole, {0, 0}, 0.85, {0, 0, 850, 425}, "in at the top-left corner"},
+        {whole, {1, 1}, 0.85, {150, 75, 850, 425}, "in at the bottom-right corner"},
+        {{0, 0, 850, 425}, {0.5, 0.5}, 1 / 0.85, {0, 0, 1000, 500}, "out stops at the window"},
+        {{0, 0, 60, 50}, {0.5, 0.5}, 0.85, {0, 1, 80, 48}, "a floor of 8 % or 48 points"},
+    };
+    for (const auto& row : rows) {
+        const QRectF r = zoomAround(row.current, window, row.anchor, row.factor);
+        EXPECT_LT((r.topLeft() - row.next.topLeft()).manhattanLength() +
+                      (r.bottomRight() - row.next.bottomRight()).manhattanLength(),
+                  1e-9)
+            << row.why;
+    }
+    EXPECT_TRUE(isWholeWindow(QRectF(0.4, -0.4, 1000.5, 499.6), window));
+    EXPECT_FALSE(isWholeWindow(QRectF(0.6, 0, 1000, 500), window));
+}
+
+TEST(PiPGeometry, SelectionsComposeAndOnlyModerateAspectsReshapeThePanel) {
+    EXPECT_EQ(denormalize(QRectF(0.25, 0.5, 0.5, 0.25), QSizeF(1000, 800)),
+              QRectF(250, 400, 500, 200));
+    const QRectF first = narrowTo(QRectF(0, 0, 1000, 500), QRectF(0.1, 0.2, 0.4, 0.4));
+    EXPECT_EQ(first, QRectF(100, 100, 400, 200));
+    EXPECT_EQ(narrowTo(first, QRectF(0, 0, 0.5, 0.5)), QRectF(100, 100, 200, 100));
+
+    EXPECT_EQ(reshapedHeight(QRectF(0, 0, 400, 200), 320), 160);
+    EXPECT_EQ(reshapedHeight(QRectF(0, 0, 100, 500), 320), 1600) << "aspect 5 still reshapes";
+    EXPECT_EQ(reshapedHeight(QRectF(0, 0, 40, 300), 320), std::nullopt) << "aspect 7.5";
+    EXPECT_EQ(reshapedHeight(QRectF(0, 0, 1000, 100), 320), std::nullopt) << "aspect 0.1";
+    EXPECT_EQ(outputPixelSize(QSizeF(320.6, 180.4), 2), QSize(641, 360));
+
+    // A reshaped panel stays on the screen: shrunk to fit, then moved inside.
+    EXPECT_EQ(keepInside(QRectF(1104, 704, 320, 1600), kVisible), QRectF(1104, 25, 175, 875));
+    EXPECT_EQ(keepInside(QRectF(1300, 800, 320, 180), kVisible), QRectF(1120, 720, 320, 180));
+    EXPECT_EQ(keepInside(QRectF(16, 41, 320, 180), kVisible), QRectF(16, 41, 320, 180));
+}
 
 using S = PiPVisibility;
 using E = VisibilityEffects;
