@@ -1,10 +1,7 @@
 // The process around the shell: its command line, the one-instance rule, and hand-overs to
 // the main thread that must stop safely when the application object goes.
-#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -119,58 +116,6 @@ auto scopedEnv(const char* name, const QString& value) {
     return qScopeGuard([=] { had ? qputenv(name, old) : qunsetenv(name); });
 }
 
-/// Another user's process that holds `<base>.lock` and answers "ok" to anything on
-/// `<base>.socket`. It makes both files as root (so they look like the caller's) and only then
-/// becomes the other user. Needs root.
-class Stranger {
-public:
-    explicit Stranger(const QString& base) {
-        const QByteArray lock = QFile::encodeName(base + ".lock");
-        const QByteArray socketPath = QFile::encodeName(base + ".socket");
-        int ready[2];
-        if (::pipe(ready) != 0) return;
-        if ((pid_ = ::fork()) == 0) serve(lock, socketPath, ready[1]);
-        ::close(ready[1]);
-        char c = 0;
-        pollfd p{ready[0], POLLIN, 0};
-        ready_ = ::poll(&p, 1, 5000) == 1 && ::read(ready[0], &c, 1) == 1;
-        ::close(ready[0]);
-    }
-    ~Stranger() {
-        if (pid_ > 0) ::kill(pid_, SIGKILL), ::waitpid(pid_, nullptr, 0);
-    }
-    bool ready() const { return ready_; }
-
-private:
-    [[noreturn]] static void serve(const QByteArray& lock, const QByteArray& socketPath,
-                                   int ready) {
-        const int lockFd = ::open(lock.constData(), O_RDWR | O_CREAT, 0666);
-        if (lockFd < 0 || ::flock(lockFd, LOCK_EX | LOCK_NB) != 0) ::_exit(2);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, socketPath.constData(), socketPath.size());
-        const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        ::unlink(socketPath.constData());
-        if (::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
-        ::chmod(socketPath.constData(), 0777);
-        // The peer's credentials are taken at listen().
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kStranger) != 0 || ::setuid(kStranger) != 0)
-            ::_exit(1);
-        if (::listen(server, 4) != 0 || ::write(ready, "r", 1) != 1) ::_exit(4);
-        for (;;) {
-            const int client = ::accept(server, nullptr, nullptr);
-            if (client < 0) continue;
-            char buffer[64];
-            if (::read(client, buffer, sizeof buffer) < 0 || ::write(client, "ok\n", 3) != 3)
-                ::_exit(5);
-            ::close(client);
-        }
-    }
-
-    pid_t pid_ = -1;
-    bool ready_ = false;
-};
-
 }  // namespace
 
 // Another local user makes the runtime folder world-writable, or runs
@@ -203,19 +148,42 @@ TEST(SingleInstanceTest, FoldersPlantedByAnotherUserDoNotTurnSingleInstanceOff) 
     EXPECT_FALSE(second.claim()) << "a second Mirano would run beside the first";
 }
 
-// Another user's process holding the lock and answering on the socket in the user's own folder
-// is never obeyed: its credentials tell it apart.
+// A process of another user answering on the socket in the user's own folder is never obeyed:
+// its credentials tell it apart.
 TEST(SingleInstanceTest, AnotherUsersSocketIsNeverObeyed) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "acting as another user needs root";
     }
     QTemporaryDir dir;
-    Stranger stranger(dir.filePath("mirano-_5"));
-    ASSERT_TRUE(stranger.ready());
-    SingleInstance victim(dir.path(), ":5");
-    EXPECT_FALSE(victim.claim());
-    EXPECT_FALSE(victim.ask(InstanceRequest::openSettings, 1000))
+    const SingleInstance victim(dir.path(), ":5");
+    const QByteArray path = QFile::encodeName(victim.socketPath());
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), path.size());
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const pid_t stranger = ::fork();
+    if (stranger == 0) {
+        // Bound as root, so the socket looks like the user's; the peer's credentials are taken
+        // at listen(). It answers "ok" to anything.
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kStranger) != 0 || ::setuid(kStranger) != 0 ||
+            ::listen(server, 4) != 0)
+            ::_exit(1);
+        for (int client; (client = ::accept(server, nullptr, nullptr)) >= 0; ::close(client)) {
+            char request[64];
+            if (::read(client, request, sizeof request) > 0)
+                ::send(client, "ok\n", 3, MSG_NOSIGNAL);
+        }
+        ::_exit(3);
+    }
+    const auto reap = qScopeGuard([&] {
+        ::close(server);
+        ::kill(stranger, SIGKILL);
+        ::waitpid(stranger, nullptr, 0);
+    });
+    EXPECT_FALSE(victim.ask(InstanceRequest::openSettings, 2000))
         << "obeyed another user's process";
+    EXPECT_EQ(::waitpid(stranger, nullptr, WNOHANG), 0) << "the stranger never listened";
 }
 
 // A quit signal ends Mirano through its event loop when the main thread is free, and within
