@@ -331,11 +331,8 @@ TEST_F(MiranoSession, TrayMenuSecondLaunchAndSettingsChangeTheHotkeyAndQuitLeave
     })) << "keys typed into another window were lost: "
         << bars.lines().join('|').toStdString();
 
-    // The next PiP answers to Menu+K, and Menu+P is an ordinary key again.
-    hotkey("p");
-    EXPECT_TRUE(waitUntil([&] { return bars.printed("key 0x70 "); }))
-        << "P did not reach the window";
-    EXPECT_FALSE(pipRect().has_value());
+    // The next PiP answers to Menu+K. (That the old combination is let go: the grabs following
+    // the settings in HotkeyManagerTest, a changed grab on the real keyboard in HotkeyX11Test.)
     auto pip = pipOfBars(bars.id(), "k");
     ASSERT_TRUE(pip) << "Menu+K did not open a PiP";
 
