@@ -110,23 +110,16 @@ protected:
     bool noPiP() {
         return waitUntil([&] { return miranoPanels().empty(); });
     }
-    std::optional<QRect> waitForPiP() {
-        std::optional<QRect> r;
-        waitUntil([&] { return (r = pipRect()).has_value(); }, 10000);
-        return r;
-    }
-    /// Whether `r` shows the eight bars.
-    bool showsBars(const QRect& r) {
-        return shows([&](QPoint p) { return x_->pixel(p); }, r, kBars, 40);
-    }
     /// Focuses `window`, presses the hotkey and waits for a PiP showing the bars.
     std::optional<QRect> pipOfBars(quint32 window, const QString& key = "p") {
         activate(window);
         hotkey(key);
         std::optional<QRect> pip;
-        return waitUntil([&] { return (pip = pipRect()) && showsBars(*pip); }, 10000)
-                   ? pip
-                   : std::nullopt;
+        const auto showsBars = [&] {
+            return (pip = pipRect()) &&
+                   shows([&](QPoint p) { return x_->pixel(p); }, *pip, kBars, 40);
+        };
+        return waitUntil(showsBars, 10000) ? pip : std::nullopt;
     }
     /// Presses the modifier (Menu) with `key`.
     void hotkey(const QString& key = "p") {
@@ -172,39 +165,22 @@ protected:
 
 // The bars client names neither its process nor its class, and its second window belongs to the
 // same process: it is mirrored all the same, and a double-click must bring the source itself
-// forward.
-TEST_F(MiranoSession, HotkeysOpenReplaceAndCloseThePiPAndADoubleClickBringsTheSourceForward) {
+// forward. (The same hotkey closing the PiP and another window's replacing it: AppDelegateTest
+// on fakes; the PiP being of the focused window's id shows in the double-click's raising it.)
+TEST_F(MiranoSession, HotkeyMirrorsAWindowAndADoubleClickBringsTheSourceForward) {
     TestClientWindow bars(*session_, barsWindow({"--bare", "--twin"}));
-    TestClientWindow squares(*session_,
-                             {"--pattern", "quadrants", "--size", "300x300", "--pos", "720,60"});
-    ASSERT_TRUE(bars.id() && squares.id() && waitUntil([&] { return bars.twin() != 0; }, 10000));
+    ASSERT_TRUE(bars.id() && waitUntil([&] { return bars.twin() != 0; }, 10000));
     startMirano();
 
     // The pointer rests on the window, away from the PiP. (Where and how large the PiP opens is
     // checked in PiPSessionX11Test.)
     input_->moveTo({300, 300});
-    auto pip = pipOfBars(bars.id());
+    const auto pip = pipOfBars(bars.id());
     ASSERT_TRUE(pip) << "no PiP showing the window's pixels";
-    hotkey();
-    EXPECT_TRUE(noPiP()) << "the same hotkey over the same window did not close the PiP";
-
-    // Open again, then the hotkey over another window replaces it.
-    hotkey();
-    ASSERT_TRUE(waitForPiP());
-    activate(squares.id());
-    hotkey();
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return (pip = pipRect()) && std::abs(pip->height() - 320) <= 1 &&
-                   shows([&](QPoint p) { return x_->pixel(p); }, *pip, kQuadrants, 40);
-        },
-        10000))
-        << "the PiP did not switch to the second window";
 
     // (Backspace over the PiP and a tap of the modifier are checked link by link: the hotkeys on
     // the real keyboard in HotkeyX11Test, their actions in AppDelegateTest and the PiPManager
     // tests, the panel's hover under the real pointer in PiPPanelX11Test.)
-    ASSERT_TRUE(pip = pipOfBars(bars.id())) << "the PiP did not switch back";
     activate(bars.twin());
     ASSERT_TRUE(pipRect()) << "focusing another window must not end the PiP";
     input_->moveTo(pip->center());
@@ -248,19 +224,11 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
             return p.adjusted(-t, -t, t, t).contains(w) && w.adjusted(-t, -t, t, t).contains(p);
         });
     };
-    auto panels = [&] {
-        std::string text = "window " + describe(w) + "; panels:";
-        for (const QRect& p : miranoPanels()) text += " " + describe(p);
-        return text;
-    };
-    const QStringList regionHotkey{"keydown", "Menu",  "keydown", "shift", "key",
-                                   "p",       "keyup", "shift",   "keyup", "Menu"};
-    xdotool(regionHotkey);
-    ASSERT_TRUE(waitUntil(panelOverWindow, 10000))
-        << "no region panel over the window: " << panels();
-    // Pressed again while the panel is up, the hotkey still means the window below it.
-    xdotool(regionHotkey);
-    ASSERT_TRUE(waitUntil(panelOverWindow, 10000)) << "the second press lost the window";
+    xdotool({"keydown", "Menu", "keydown", "shift", "key", "p", "keyup", "shift", "keyup", "Menu"});
+    // (Pressed again while the panel is up, the hotkey means the window below it: the panel is
+    // passed over as the focused window in WindowsX11Test, and its being marked so shows below in
+    // the focus going back to the window not counting as an activation.)
+    ASSERT_TRUE(waitUntil(panelOverWindow, 10000)) << "no region panel over " << describe(w);
 
     // Drag over the cyan and green bars only (x 170...310 of 640).
     input_->moveTo(w.topLeft() + QPoint(170, 60));
@@ -315,7 +283,7 @@ TEST_F(MiranoSession, TrayMenuSecondLaunchAndSettingsChangeTheHotkeyAndQuitLeave
     ChildProcess toggle(X11Session::builtProgram("mirano"), {"--toggle"}, {env_, true});
     ASSERT_TRUE(toggle.waitForFinished(10000));
     EXPECT_EQ(toggle.exitCode(), 0);
-    ASSERT_TRUE(waitForPiP());
+    ASSERT_TRUE(waitUntil([&] { return pipRect().has_value(); }, 10000));
     chooseFromTrayMenu("Down");  // with a PiP the first item that can be chosen: "Close PiP"
     EXPECT_TRUE(noPiP()) << "\"Close PiP\" did not close the PiP";
 
@@ -363,11 +331,8 @@ TEST_F(MiranoSession, TrayMenuSecondLaunchAndSettingsChangeTheHotkeyAndQuitLeave
     })) << "keys typed into another window were lost: "
         << bars.lines().join('|').toStdString();
 
-    // The next PiP answers to Menu+K, and Menu+P is an ordinary key again.
-    hotkey("p");
-    EXPECT_TRUE(waitUntil([&] { return bars.printed("key 0x70 "); }))
-        << "P did not reach the window";
-    EXPECT_FALSE(pipRect().has_value());
+    // The next PiP answers to Menu+K. (That the old combination is let go: the grabs following
+    // the settings in HotkeyManagerTest, a changed grab on the real keyboard in HotkeyX11Test.)
     auto pip = pipOfBars(bars.id(), "k");
     ASSERT_TRUE(pip) << "Menu+K did not open a PiP";
 
