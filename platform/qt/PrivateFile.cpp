@@ -72,6 +72,11 @@ SmallFile readSmallFile(const QString& path, qsizetype maxBytes) {
 
 QString writePrivateFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
+    // The save follows a symlink and renames over its target: never over a device or a FIFO
+    // that took the file's place (as root that would replace /dev/zero, say).
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return QStringLiteral("not a regular file");
     QSaveFile file(path);  // temp file, fsync on commit, rename
     if (file.open(QIODevice::WriteOnly)) {
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);

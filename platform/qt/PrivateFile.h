@@ -20,7 +20,8 @@ struct SmallFile {
 SmallFile readSmallFile(const QString& path, qsizetype maxBytes);
 
 /// Replaces `path` with `bytes` through a temporary file and a rename, mode 0600, making its
-/// folder first. The error text, or empty on success.
+/// folder first; a symlink's target is replaced, unless it is no regular file. The error text,
+/// or empty on success.
 QString writePrivateFile(const QString& path, const QByteArray& bytes);
 
 }  // namespace mirano

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "platform/qt/JsonDefaultsStore.h"
+#include "platform/qt/PrivateFile.h"
 #include "settings/AppSettings.h"
 
 namespace mirano {
@@ -138,10 +139,29 @@ TEST_F(JsonDefaultsStoreTest, ABrokenFileIsKeptAsideAndABrokenEditNeverResetsThe
     EXPECT_EQ(onDisk(), json(R"({"frameRate": 24, "triggerKey": "K"})"));
 }
 
+// A write that comes before the store noticed a symlink to something other than a file (a FIFO
+// here; a device as root) leaves that thing as it is; a symlink to a file is written through.
+TEST_F(JsonDefaultsStoreTest, AWriteNeverReplacesWhatASymlinkPointsToUnlessItIsAFile) {
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(fifo, path));
+    EXPECT_EQ(writePrivateFile(path, "{}"), "not a regular file");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    const QString target = dir.filePath("target.json");
+    writeRaw(target, "{}");
+    ASSERT_TRUE(QFile::remove(path) && QFile::link(target, path));
+    EXPECT_EQ(writePrivateFile(path, R"({"frameRate": 5})"), "");
+    EXPECT_EQ(onDisk(), json(R"({"frameRate": 5})"));
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+}
+
 // Something other than a settings file in its place, at start or while running: a directory
 // (unreadable as a file even for root, like a root-owned file with mode 000), a FIFO (which
 // would block open() for good: the test then hangs until its timeout; a device is refused by
-// the same check, and a symlink to one would be replaced by a write that came too early), a
+// the same check), a
 // 1 GB sparse file. Each is refused in one line naming the file and the reason, within a
 // second; the live settings stay, nothing is written, and a sane file is read again with the
 // change made meanwhile added. One refusal turning into another is said again, the same one
