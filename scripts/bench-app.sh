@@ -38,7 +38,6 @@ COUNTER=$BUILD_DIR/tools/mirano-damage-counter
 
 WORK=$(mktemp -d)
 source scripts/bench-session.sh
-stop() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
 start_session 2560x1440
 # A tray, as on a desktop: without one Mirano opens its settings window, which takes the focus.
 trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
@@ -55,9 +54,6 @@ mkdir -p "$XDG_CONFIG_HOME/mirano" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 echo '{"frameRate": 60, "focusBehavior": "doNothing"}' >"$XDG_CONFIG_HOME/mirano/defaults.json"
 
-# CPU seconds of all threads of a process, to the nanosecond (clock ticks are too coarse for
-# a few milliseconds per second over a few seconds).
-cpu_of() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ ns += $1 } END { printf "%.6f", ns / 1e9 }'; }
 peak_kb() { awk '/VmHWM/ { print $2 }' "/proc/$1/status"; }
 
 start_client() {  # args...; sets WID (a number) and CLIENT_PID

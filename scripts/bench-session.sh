@@ -1,14 +1,27 @@
-# Sourced by the benchmarks: a private Xvfb + Openbox, our test client windows, and stopping
-# everything the benchmark started. Expects WORK (a scratch folder) and CLIENT (the test client).
+# Sourced by the benchmarks: a private Xvfb + Openbox or a private headless sway with PipeWire,
+# our test client windows, CPU readings, and stopping everything the benchmark started. Expects
+# WORK (a scratch folder) and, for the X11 test client, CLIENT.
 
 PIDS=()
+SESSION_USER="" SESSION_RUN=""
 bench_cleanup() {
   # Stop only what this script started, newest first.
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$WORK"
+  [ -n "$SESSION_RUN" ] && rm -rf "$SESSION_RUN"
+  if [ -n "$SESSION_USER" ]; then
+    userdel "$SESSION_USER" 2>/dev/null || true
+    rm -rf "/home/$SESSION_USER"
+  fi
 }
 trap bench_cleanup EXIT
+
+stop() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
+
+# CPU seconds of all threads of a process, to the nanosecond (clock ticks are too coarse for
+# a few milliseconds per second over a few seconds).
+cpu_of() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ ns += $1 } END { printf "%.6f", ns / 1e9 }'; }
 
 # start_session WxH: Xvfb on a free display (it tells us which) with Openbox once it manages
 # the screen; sets XPID and DISPLAY.
@@ -45,4 +58,78 @@ start_test_client() {
     sleep 0.1
   done
   [ -n "$WID" ] || { echo "test client did not start"; exit 1; }
+}
+
+# "${AS_USER[@]}" [NAME=VALUE...] PROGRAM ARGS... runs a program as the session's user with the
+# session's environment (and nothing else of ours), as the very process we started (so that its
+# pid is the program's), told to stop when we go. Set by start_wayland_session.
+AS_USER=()
+user_file() {  # NAME: standard input into a file of the session's user in its runtime directory
+  cat >"$SESSION_RUN/$1"
+  [ -z "$SESSION_USER" ] || chown "$SESSION_USER:" "$SESSION_RUN/$1"
+}
+wireplumber_ready() { "${AS_USER[@]}" pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'; }
+
+wait_for() {  # TENTHS COMMAND...: true once the command succeeds, within TENTHS tenths of a second
+  local n=$1
+  shift
+  for _ in $(seq "$n"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+# start_wayland_session WxH@RATE: what the Wayland tests run in (tests/support/WaylandSession),
+# in shell: a throw-away user when we are root (compositors refuse root), a private runtime
+# directory and session bus (which admits us too), PipeWire with WirePlumber, and sway on the
+# headless backend with the pixman renderer and one output of that mode. Sets SWAY_PID and
+# exports WAYLAND_DISPLAY (a full path, usable by us) and SWAYSOCK.
+start_wayland_session() {
+  SESSION_NAME=$(id -un) SESSION_HOME=$HOME
+  if [ "$(id -u)" -eq 0 ]; then
+    SESSION_USER=mirano-t$$  # the tests' prefix: their runs remove it should we be killed
+    useradd -m -s /bin/sh "$SESSION_USER"
+    SESSION_NAME=$SESSION_USER SESSION_HOME=/home/$SESSION_USER
+  fi
+  SESSION_RUN=$(mktemp -d /tmp/mirano-runtime.XXXXXX)
+  chmod 700 "$SESSION_RUN"
+  [ -z "$SESSION_USER" ] || chown "$SESSION_USER:" "$SESSION_RUN"
+  [ -z "$SESSION_USER" ] || AS_USER=(setpriv --reuid="$SESSION_USER" --regid="$SESSION_USER"
+    --init-groups --pdeathsig=TERM --)
+  AS_USER+=(env -i HOME="$SESSION_HOME" USER="$SESSION_NAME" LOGNAME="$SESSION_NAME"
+    PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin LANG=C.UTF-8 XDG_RUNTIME_DIR="$SESSION_RUN"
+    XDG_CONFIG_HOME="$SESSION_RUN/config" XDG_STATE_HOME="$SESSION_RUN/state"
+    XDG_CACHE_HOME="$SESSION_RUN/cache" XDG_DATA_HOME="$SESSION_RUN/data"
+    DBUS_SESSION_BUS_ADDRESS="unix:path=$SESSION_RUN/bus" PIPEWIRE_DEBUG=0 WIREPLUMBER_DEBUG=0)
+  user_file bus.conf <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>session</type><listen>unix:path=$SESSION_RUN/bus</listen><auth>EXTERNAL</auth>
+  <policy context="default"><allow user="$SESSION_NAME"/><allow user="$(id -un)"/>
+    <allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/>
+  </policy></busconfig>
+CONF
+  "${AS_USER[@]}" dbus-daemon --nofork --nosyslog --config-file="$SESSION_RUN/bus.conf" >/dev/null 2>&1 &
+  PIDS+=("$!")
+  wait_for 200 test -S "$SESSION_RUN/bus" || { echo "the session bus did not start"; exit 1; }
+  "${AS_USER[@]}" pipewire >/dev/null 2>&1 &
+  PIDS+=("$!")
+  wait_for 200 test -S "$SESSION_RUN/pipewire-0" || { echo "pipewire did not start"; exit 1; }
+  "${AS_USER[@]}" wireplumber >/dev/null 2>&1 &
+  PIDS+=("$!")
+  # The session manager is up once it is a client of the daemon.
+  wait_for 200 wireplumber_ready || { echo "wireplumber did not start"; exit 1; }
+  # No bar, borders or gaps; every window floats at the size it asks for, as a PiP would.
+  printf '%s\n' "output HEADLESS-1 resolution $1 position 0 0" "default_border none" \
+    "default_floating_border none" "focus_follows_mouse no" "xwayland disable" \
+    'for_window [shell="xdg_shell"] floating enable' | user_file sway.conf
+  "${AS_USER[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$SESSION_RUN/sway.conf" >"$WORK/sway.log" 2>&1 &
+  SWAY_PID=$!
+  PIDS+=("$SWAY_PID")
+  local sockets=()
+  for _ in $(seq 200); do
+    sockets=("$SESSION_RUN"/wayland-? "$SESSION_RUN"/sway-ipc.*.sock)
+    [ -S "${sockets[0]}" ] && [ -S "${sockets[1]}" ] && break
+    sleep 0.1
+  done
+  export WAYLAND_DISPLAY=${sockets[0]} SWAYSOCK=${sockets[1]}
+  wait_for 200 swaymsg -t get_outputs >/dev/null 2>&1 || { echo "sway did not start"; cat "$WORK/sway.log"; exit 1; }
 }

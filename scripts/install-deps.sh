@@ -27,7 +27,8 @@ RUN_PKGS=(
   kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde qtwayland5
 )
 BENCH_PKGS=(time python3 bc ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  gstreamer1.0-x)
+  gstreamer1.0-x
+  gstreamer1.0-pipewire gstreamer1.0-plugins-bad)  # the Wayland mirror: pipewiresrc, waylandsink
 
 want=("${BUILD_PKGS[@]}" "${RUN_PKGS[@]}")
 case "${1:-}" in

@@ -4,8 +4,10 @@
 // the monitor-sized buffer as VideoCrop metadata.
 //
 // Usage: mirano_test_frame_producer NAME WIDTH HEIGHT [--crop X Y W H] [--padding BYTES]
-//        [--stride-zero]
-// Prints "node ID" once the node exists and "streaming" once a consumer is linked.
+//        [--stride-zero] [--rate FPS]
+// Prints "node ID" once the node exists, "streaming" once a consumer is linked, and on SIGUSR1
+// "frames MADE SENT" for the benchmarks: the frames made while streaming, and those of them that
+// had a buffer to go in (the consumer holds the others).
 #include <fcntl.h>
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
@@ -14,6 +16,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +34,8 @@ struct Producer {
     int padding = 0;
     bool strideZero = false;
     bool saidNode = false;
+    int rate = 50;
+    unsigned long made = 0, sent = 0;
     int stride() const { return width * 4 + padding; }
 };
 
@@ -64,6 +69,7 @@ void onProcess(void* data) {
             spa_buffer_find_meta_data(b->buffer, SPA_META_Header, sizeof(spa_meta_header))))
         header->flags = 0, header->pts = -1;
     pw_stream_queue_buffer(p->stream, b);
+    ++p->sent;
 }
 
 void onAddBuffer(void* data, pw_buffer* b) {
@@ -115,14 +121,21 @@ void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const ch
     std::fflush(stdout);
 }
 
-/// The driver: a new frame every 20 ms while a consumer is linked.
+/// The driver: a new frame every 1 / rate seconds while a consumer is linked.
 void onTimer(void* data, std::uint64_t) {
     auto* p = static_cast<Producer*>(data);
-    if (pw_stream_get_state(p->stream, nullptr) == PW_STREAM_STATE_STREAMING)
-        pw_stream_trigger_process(p->stream);
+    if (pw_stream_get_state(p->stream, nullptr) != PW_STREAM_STATE_STREAMING) return;
+    ++p->made;
+    pw_stream_trigger_process(p->stream);
 }
 
 void onSignal(void* data, int) { pw_main_loop_quit(static_cast<pw_main_loop*>(data)); }
+
+void onCount(void* data, int) {
+    const auto* p = static_cast<Producer*>(data);
+    std::printf("frames %lu %lu\n", p->made, p->sent);
+    std::fflush(stdout);
+}
 
 }  // namespace
 
@@ -141,6 +154,8 @@ int main(int argc, char** argv) {
                 *v = std::atoi(argv[++i]);
         else if (option == "--padding" && i + 1 < argc)
             p.padding = std::atoi(argv[++i]);
+        else if (option == "--rate" && i + 1 < argc)
+            p.rate = std::max(2, std::atoi(argv[++i]));
         p.strideZero = p.strideZero || option == "--stride-zero";
     }
     pw_init(&argc, &argv);
@@ -148,6 +163,7 @@ int main(int argc, char** argv) {
     pw_loop* loop = pw_main_loop_get_loop(p.loop);
     pw_loop_add_signal(loop, SIGINT, onSignal, p.loop);
     pw_loop_add_signal(loop, SIGTERM, onSignal, p.loop);
+    pw_loop_add_signal(loop, SIGUSR1, onCount, &p);
     pw_stream_events events{.version = PW_VERSION_STREAM_EVENTS,
                             .state_changed = onStateChanged,
                             .param_changed = onParamChanged,
@@ -175,7 +191,7 @@ int main(int argc, char** argv) {
         static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_ALLOC_BUFFERS), params,
         1);
     p.timer = pw_loop_add_timer(loop, onTimer, &p);
-    timespec interval{0, 20 * 1000 * 1000};
+    timespec interval{0, 1000 * 1000 * 1000 / p.rate};
     pw_loop_update_timer(loop, p.timer, &interval, &interval, false);
     pw_main_loop_run(p.loop);
     pw_stream_destroy(p.stream);
