@@ -289,9 +289,7 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
     if (!data.chunk || data.chunk->size == 0 || data.maxsize == 0 ||
         (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) || data.chunk->stride < 0)
         return;
-    const auto now = Clock::now();
-    const auto interval = std::chrono::duration<double>(settings_.minimumFrameInterval);
-    if (lastFrame_ && now - *lastFrame_ < interval) return;
+    if (!pacer_.keep(FramePacer::Clock::now(), settings_.minimumFrameInterval)) return;
 
     std::optional<DmaBufMapping> mapping;
     const std::uint8_t* memory = static_cast<const std::uint8_t*>(data.data);
@@ -318,7 +316,6 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
     auto frame = pool_->acquire();
     if (!frame) return;
     copyArea(image, area, frame->mutableData(), frame->bytesPerRow());
-    lastFrame_ = now;
     if (onFrame_) onFrame_(frame);
 }
 

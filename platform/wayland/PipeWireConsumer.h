@@ -12,6 +12,7 @@
 
 #include "platform/CaptureService.h"
 #include "platform/wayland/FrameCopy.h"
+#include "platform/wayland/FramePacer.h"
 #include "platform/wayland/HeapFramePool.h"
 #include "platform/wayland/NodeSource.h"
 
@@ -67,7 +68,6 @@ public:
     static constexpr int kMaxFrames = 4;
 
 private:
-    using Clock = std::chrono::steady_clock;
     PipeWireConsumer(const Settings& settings, FrameHandler onFrame, EndHandler onEnd);
     std::optional<Error> start(PipeWireNode node);
     /// Everything below runs on the consumer's thread with the loop locked.
@@ -97,7 +97,7 @@ private:
     PixelOrder order_ = PixelOrder::bgrx;
     bool dmaBuf_ = false;
     std::shared_ptr<HeapFramePool> pool_;
-    std::optional<Clock::time_point> lastFrame_;
+    FramePacer pacer_;
     friend struct PipeWireConsumerEvents;
 };
 
