@@ -82,12 +82,6 @@ private:
     std::vector<Error> stops_;
 };
 
-/// The lines this process wrote to standard output (the log) since CaptureStdout().
-QStringList capturedLog() {
-    return QString::fromStdString(::testing::internal::GetCapturedStdout())
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
 /// Every pixel is the producer's pattern at its place in the buffer (blue x, green y, red
 /// 0xa0), made opaque.
 ::testing::AssertionResult showsBufferArea(const Frame& frame, QRect area) {
@@ -245,8 +239,8 @@ TEST_F(PipeWireTest, PauseResumeReconfigureAndEndAcrossTheCaptureThread) {
 
     window->stop();
     EXPECT_TRUE(waitUntil([&] { return !received.stopsSoFar().empty(); }, kWaitMs));
-    EXPECT_EQ(received.stopsSoFar().size(), 1u);
     EXPECT_TRUE(start(*stream));
+    EXPECT_EQ(received.stopsSoFar().size(), 1u);
 }
 
 TEST_F(WaylandCaptureTest, FramesShowTheWindowsPixels) {
@@ -321,46 +315,16 @@ TEST_F(WaylandCaptureTest, ARefusedConsentIsAnErrorForTheCallerToSay) {
         tellPortal(QStringLiteral("answer %1").arg(response));
         Received received;
         auto stream = makeStream(received, kViewer);
-        ::testing::internal::CaptureStdout();
         const std::optional<Error> error = start(*stream);
-        const QStringList log = capturedLog();
         ASSERT_TRUE(error);
         EXPECT_TRUE(error->description.contains(response == 1 ? "cancelled" : "did not share"))
             << error->description.toStdString();
-        // The PiP's start logs the error: a line here would say it twice (MiranoWaylandTest).
-        EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
         EXPECT_EQ(portalSays(), "dialog");
         // The stale token was used up: the next attempt asks again.
         EXPECT_EQ(tokens_.token(kViewer), QString());
         EXPECT_EQ(received.frameCount(), 0);
         EXPECT_TRUE(received.stopsSoFar().empty());
     }
-}
-
-TEST_F(WaylandCaptureTest, AVanishedSourceEndsTheStreamOnceAndIsNeverRelinked) {
-    ChildProcess* window = startProducer({"window", "64", "48"}, {64, 48});
-    Received received;
-    auto stream = makeStream(received, kViewer);
-    ASSERT_EQ(start(*stream), std::nullopt);
-    EXPECT_EQ(portalSays(), "dialog");
-    ASSERT_TRUE(received.nextFrame({64, 48}));
-    // Another source that a session manager could link the stream to instead.
-    ChildProcess* bystander =
-        session_.spawn(program("mirano_test_frame_producer"), {"bystander", "32", "32"});
-    ASSERT_TRUE(lineOf(bystander).startsWith(QLatin1String("node ")));
-
-    ::testing::internal::CaptureStdout();
-    window->stop();
-    const bool stopped = waitUntil([&] { return !received.stopsSoFar().empty(); }, kWaitMs);
-    const QStringList log = capturedLog();
-    EXPECT_TRUE(stopped);
-    const int framesAtEnd = received.frameCount();
-    EXPECT_EQ(log.size(), 1) << log.join('\n').toStdString();
-    // The bystander starts streaming within a moment when anything links to it.
-    EXPECT_FALSE(bystander->waitForReadLine(2000)) << bystander->readLine().toStdString();
-    EXPECT_EQ(received.stopsSoFar().size(), 1u);
-    EXPECT_EQ(received.frameCount(), framesAtEnd);
-    EXPECT_TRUE(start(*stream));
 }
 
 }  // namespace
