@@ -180,10 +180,7 @@ protected:
     ChildProcess* startProducer(const QStringList& args, QSize logicalSize) {
         QString node;
         ChildProcess* producer = PipeWireTest::startProducer(args, &node);
-        tellPortal(QStringLiteral("%1 %2 %3")
-                       .arg(node)
-                       .arg(logicalSize.width())
-                       .arg(logicalSize.height()));
+        tellPortal(node + QString::asprintf(" %d %d", logicalSize.width(), logicalSize.height()));
         return producer;
     }
     void tellPortal(const QString& command) {
