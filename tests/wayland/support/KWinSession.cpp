@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 
 #include "platform/wayland/KWinScript.h"
 #include "tests/support/X11Session.h"
@@ -72,14 +73,12 @@ bool KWinSession::startPortals() {
 bool KWinSession::waitForNames(const QStringList& names) {
     return waitUntil(
         [&] {
-            for (const QString& name : names) {
-                const QString answer =
-                    run("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                                      "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
-                                      "string:" + name});
-                if (!answer.contains("boolean true")) return false;
-            }
-            return true;
+            const QString listed =
+                run("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                  "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"});
+            return std::all_of(names.begin(), names.end(), [&](const QString& name) {
+                return listed.contains('"' + name + '"');
+            });
         },
         kStartMs);
 }
