@@ -149,12 +149,9 @@ ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& a
     return keep(user_->start(program, args, environment(), discardOutput));
 }
 
-QString WaylandSession::run(const QString& program, const QStringList& args, int timeoutMs,
-                            int* exitCode) {
+QString WaylandSession::run(const QString& program, const QStringList& args) {
     const auto child = user_->start(program, args, environment(), false);
-    const QByteArray out = finish(*child, timeoutMs);
-    if (exitCode) *exitCode = child->exitCode();
-    return QString::fromLocal8Bit(out);
+    return QString::fromLocal8Bit(finish(*child, kToolMs));
 }
 
 ChildProcess* WaylandSession::startClient(const QString& program, const QStringList& args,

@@ -57,8 +57,7 @@ public:
     ChildProcess* spawn(const QString& program, const QStringList& args,
                         bool discardOutput = false);
     /// Runs `program` as the session's user to completion (bounded); its standard output.
-    QString run(const QString& program, const QStringList& args, int timeoutMs = 10000,
-                int* exitCode = nullptr);
+    QString run(const QString& program, const QStringList& args);
     /// Starts a client with `environment` (clientEnvironment() when none), as the user running
     /// the tests (who can reach both the compositor's socket and the build tree, which the test
     /// user may not); standard output is readable.
