@@ -32,7 +32,6 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return pid_ > 0; }
     qint64 processId() const { return pid_; }
     bool running();
     /// Exit status once finished: the code of a normal exit, -1 after a signal or while running.

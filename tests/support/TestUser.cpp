@@ -3,7 +3,6 @@
 
 #include <pwd.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -64,17 +63,12 @@ TestUser::TestUser() {
     uid_ = pw->pw_uid;
     gid_ = pw->pw_gid;
     home_ = QString::fromLocal8Bit(pw->pw_dir);
-    QByteArray dir = QDir::tempPath().toLocal8Bit() + "/mirano-runtime.XXXXXX";
-    if (!mkdtemp(dir.data()) || chown(dir.constData(), uid_, gid_) != 0 ||
-        chmod(dir.constData(), 0700) != 0) {
+    // QTemporaryDir makes it with mode 700 and removes it with all the session left there.
+    if (!runtimeDir_.isValid() || chown(QFile::encodeName(runtimeDir_.path()), uid_, gid_) != 0)
         error_ = "cannot make the runtime directory";
-        return;
-    }
-    runtimeDir_ = QString::fromLocal8Bit(dir);
 }
 
 TestUser::~TestUser() {
-    if (!runtimeDir_.isEmpty()) QDir(runtimeDir_).removeRecursively();
     if (created_) removeUser(name_, home_);
 }
 
@@ -85,7 +79,7 @@ QProcessEnvironment TestUser::environment() const {
     env.insert("LOGNAME", name_);
     env.insert("PATH", "/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin");
     env.insert("LANG", "C.UTF-8");
-    env.insert("XDG_RUNTIME_DIR", runtimeDir_);
+    env.insert("XDG_RUNTIME_DIR", runtimeDir());
     return env;
 }
 

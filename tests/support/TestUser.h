@@ -4,9 +4,11 @@
 
 #include <sys/types.h>
 
+#include <QDir>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 
 #include "tests/support/ChildProcess.h"
@@ -29,7 +31,7 @@ public:
     uid_t uid() const { return uid_; }
     QString home() const { return home_; }
     /// A private XDG_RUNTIME_DIR: mode 700, owned by the user, removed at the end.
-    QString runtimeDir() const { return runtimeDir_; }
+    QString runtimeDir() const { return runtimeDir_.path(); }
 
     /// HOME, USER, PATH, LANG and XDG_RUNTIME_DIR of the user, nothing else.
     QProcessEnvironment environment() const;
@@ -47,7 +49,7 @@ private:
     uid_t uid_ = 0;
     gid_t gid_ = 0;
     QString home_;
-    QString runtimeDir_;
+    QTemporaryDir runtimeDir_{QDir::tempPath() + "/mirano-runtime.XXXXXX"};
     bool created_ = false;
 };
 

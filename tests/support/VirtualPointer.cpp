@@ -70,10 +70,6 @@ void VirtualPointer::button(bool down, std::uint32_t time) {
     send();
 }
 
-void VirtualPointer::press() { button(true, now()); }
-
-void VirtualPointer::release() { button(false, now()); }
-
 void VirtualPointer::click(QPoint position) {
     moveTo(position);
     press();

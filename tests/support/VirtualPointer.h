@@ -23,8 +23,8 @@ public:
     bool isValid() const { return pointer_ != nullptr; }
     void moveTo(QPoint position);
     /// Left button down / up at the current position.
-    void press();
-    void release();
+    void press() { button(true, now()); }
+    void release() { button(false, now()); }
     /// Left click at `position`.
     void click(QPoint position);
     /// Two left clicks at `position`, stamped a millisecond apart however long they take to

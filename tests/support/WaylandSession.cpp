@@ -2,9 +2,6 @@
 // grim.
 #include "tests/support/WaylandSession.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -15,31 +12,21 @@
 namespace mirano::testing {
 
 namespace {
-constexpr int kStartMs = 20000;
 constexpr int kToolMs = 10000;
 
 /// Waits (bounded) for a program to end, reading while it runs so that a large tree or picture
-/// cannot fill the pipe; its output, and its exit code (-1 when it did not end).
-QByteArray finish(ChildProcess& p, int timeoutMs, int* exitCode) {
-    QByteArray out;
-    const bool finished = p.started() && waitUntil(
-                                             [&] {
-                                                 out += p.readAllStandardOutput();
-                                                 return !p.running();
-                                             },
-                                             timeoutMs);
-    out += p.readAllStandardOutput();
-    *exitCode = finished ? p.exitCode() : -1;
-    return out;
+/// cannot fill the pipe; all it printed. Its exitCode() is -1 when it did not end.
+QByteArray finish(ChildProcess& p, int timeoutMs) {
+    waitUntil([&] { return p.waitForFinished(0); }, timeoutMs);
+    return p.readAllStandardOutput();
 }
 
 /// Runs a tool to completion (bounded); its output when it succeeded, else nothing.
 QByteArray runTool(const QString& program, const QStringList& args,
                    const QProcessEnvironment& env) {
     ChildProcess p(program, args, ChildProcess::Options{env, false});
-    int code = -1;
-    const QByteArray out = finish(p, kToolMs, &code);
-    return code == 0 ? out : QByteArray();
+    const QByteArray out = finish(p, kToolMs);
+    return p.exitCode() == 0 ? out : QByteArray();
 }
 
 void collectViews(const QJsonObject& node, QList<QJsonObject>& out) {
@@ -49,27 +36,18 @@ void collectViews(const QJsonObject& node, QList<QJsonObject>& out) {
             collectViews(child.toObject(), out);
 }
 
-/// A session bus for the session's user that admits `alsoAdmitted` (the test) too.
-QByteArray busConfig(const QString& socket, const QString& user, const QString& alsoAdmitted) {
-    QByteArray config =
-        "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-        "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-        "<busconfig>\n  <type>session</type>\n  <listen>unix:path=" +
-        socket.toUtf8() + "</listen>\n  <auth>EXTERNAL</auth>\n  <policy context=\"default\">\n";
-    for (const QString& name : {user, alsoAdmitted})
-        config += "    <allow user=\"" + name.toUtf8() + "\"/>\n";
-    config +=
-        "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-        "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n";
-    return config;
+/// A session bus that admits anyone who can reach its socket: the session's user and the test,
+/// the runtime directory being closed to everyone else.
+QByteArray busConfig(const QString& socket) {
+    return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+           "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+           "<busconfig>\n  <type>session</type>\n  <listen>unix:path=" +
+           socket.toUtf8() +
+           "</listen>\n  <auth>EXTERNAL</auth>\n  <policy context=\"default\">\n"
+           "    <allow user=\"*\"/>\n    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+           "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n";
 }
 }  // namespace
-
-QList<QJsonObject> swayViews(const QJsonObject& tree) {
-    QList<QJsonObject> views;
-    collectViews(tree, views);
-    return views;
-}
 
 WaylandSession::WaylandSession(Options options) : user_(std::make_unique<TestUser>()) {
     if (!user_->error().isEmpty())
@@ -113,34 +91,29 @@ QProcessEnvironment WaylandSession::clientEnvironment() const {
     return env;
 }
 
+bool WaylandSession::startedWhen(ChildProcess* process, const std::function<bool()>& ready,
+                                 int timeoutMs) {
+    return waitUntil([&] { return !process->running() || ready(); }, timeoutMs) &&
+           process->running();
+}
+
 bool WaylandSession::startBus() {
     const QString socket = runtimeDir() + "/bus";
     const QString config = runtimeDir() + "/bus.conf";
-    const passwd* me = getpwuid(geteuid());
-    if (!me || !user_->writeFile(
-                   config, busConfig(socket, user_->name(), QString::fromLocal8Bit(me->pw_name))))
-        return false;
-    ChildProcess* bus =
-        spawn("dbus-daemon", {"--nofork", "--nosyslog", "--config-file=" + config}, true);
+    if (!user_->writeFile(config, busConfig(socket))) return false;
     busAddress_ = "unix:path=" + socket;
-    return bus->started() && waitUntil([&] { return QFile::exists(socket); }, kStartMs);
+    return startedWhen(
+        spawn("dbus-daemon", {"--nofork", "--nosyslog", "--config-file=" + config}, true),
+        [&] { return QFile::exists(socket); });
 }
 
 bool WaylandSession::startPipeWire() {
-    ChildProcess* pipewire = spawn("pipewire", {}, true);
     const QString socket = runtimeDir() + "/pipewire-0";
-    if (!waitUntil([&] { return QFile::exists(socket) || !pipewire->running(); }, kStartMs) ||
-        !pipewire->running())
-        return false;
-    ChildProcess* wireplumber = spawn("wireplumber", {}, true);
     // The session manager is up once it is a client of the daemon.
-    return waitUntil(
-               [&] {
-                   return !wireplumber->running() ||
-                          run("pw-cli", {"ls", "Client"}).contains("\"WirePlumber\"");
-               },
-               kStartMs) &&
-           wireplumber->running();
+    return startedWhen(spawn("pipewire", {}, true), [&] { return QFile::exists(socket); }) &&
+           startedWhen(spawn("wireplumber", {}, true), [&] {
+               return run("pw-cli", {"ls", "Client"}).contains("\"WirePlumber\"");
+           });
 }
 
 bool WaylandSession::startSway() {
@@ -159,20 +132,16 @@ bool WaylandSession::startSway() {
     env.insert("WLR_BACKENDS", "headless");
     env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
     env.insert("WLR_RENDERER", "pixman");
-    ChildProcess* sway = keep(user_->start("sway", {"-c", config}, env));
-    if (!sway->started()) return false;
     // sway is ready once both its Wayland socket and its IPC socket are there.
     const QDir dir(runtimeDir());
-    return waitUntil(
-        [&] {
-            const QStringList wl = dir.entryList({"wayland-*"}, QDir::System);
-            const QStringList ipc = dir.entryList({"sway-ipc.*.sock"}, QDir::System);
-            if (wl.isEmpty() || ipc.isEmpty() || !sway->running()) return false;
-            waylandDisplay_ = dir.filePath(wl.first());
-            swaySocket_ = dir.filePath(ipc.first());
-            return !swaymsg({"-t", "get_outputs"}).isEmpty();
-        },
-        kStartMs);
+    return startedWhen(keep(user_->start("sway", {"-c", config}, env)), [&] {
+        const QStringList wl = dir.entryList({"wayland-*"}, QDir::System);
+        const QStringList ipc = dir.entryList({"sway-ipc.*.sock"}, QDir::System);
+        if (wl.isEmpty() || ipc.isEmpty()) return false;
+        waylandDisplay_ = dir.filePath(wl.first());
+        swaySocket_ = dir.filePath(ipc.first());
+        return !swaymsg({"-t", "get_outputs"}).isEmpty();
+    });
 }
 
 ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& args,
@@ -180,13 +149,9 @@ ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& a
     return keep(user_->start(program, args, environment(), discardOutput));
 }
 
-QString WaylandSession::run(const QString& program, const QStringList& args, int timeoutMs,
-                            int* exitCode) {
+QString WaylandSession::run(const QString& program, const QStringList& args) {
     const auto child = user_->start(program, args, environment(), false);
-    int code = -1;
-    const QByteArray out = finish(*child, timeoutMs, &code);
-    if (exitCode) *exitCode = code;
-    return QString::fromLocal8Bit(out);
+    return QString::fromLocal8Bit(finish(*child, kToolMs));
 }
 
 ChildProcess* WaylandSession::startClient(const QString& program, const QStringList& args,
@@ -214,34 +179,30 @@ bool WaylandSession::command(const QString& command) const {
     return true;
 }
 
-QJsonObject WaylandSession::tree() const {
-    return QJsonDocument::fromJson(swaymsg({"-t", "get_tree"})).object();
+QList<QJsonObject> WaylandSession::views() const {
+    QList<QJsonObject> views;
+    collectViews(QJsonDocument::fromJson(swaymsg({"-t", "get_tree"})).object(), views);
+    return views;
 }
 
 std::optional<QJsonObject> WaylandSession::view(const QString& appId) const {
-    for (const QJsonObject& v : swayViews(tree()))
+    for (const QJsonObject& v : views())
         if (v.value("app_id").toString() == appId) return v;
     return std::nullopt;
 }
 
 QString WaylandSession::focusedAppId() const {
-    for (const QJsonObject& v : swayViews(tree()))
+    for (const QJsonObject& v : views())
         if (v.value("focused").toBool()) return v.value("app_id").toString();
     return {};
 }
 
 QImage WaylandSession::screenshot(const QRect& area) const {
-    QStringList args;
+    QStringList args{"-t", "png", "-"};
     if (!area.isEmpty())
-        args << "-g"
-             << QStringLiteral("%1,%2 %3x%4")
-                    .arg(area.x())
-                    .arg(area.y())
-                    .arg(area.width())
-                    .arg(area.height());
-    args << "-t"
-         << "png"
-         << "-";
+        args = QStringList{"-g", QString::asprintf("%d,%d %dx%d", area.x(), area.y(), area.width(),
+                                                   area.height())} +
+               args;
     return QImage::fromData(runTool("grim", args, toolEnvironment()), "PNG");
 }
 

@@ -21,6 +21,7 @@ namespace mirano::testing {
 /// Everything runs as a TestUser (compositors refuse root), with a private session bus that
 /// admits the test itself too. sway runs on the headless backend with the pixman renderer, one
 /// output of kWidth × kHeight. Everything it starts stops with it, the last started first.
+/// Another compositor (KWinSession) can derive from it, with `sway` off.
 class WaylandSession {
 public:
     struct Options {
@@ -39,7 +40,6 @@ public:
 
     /// Empty when everything started; otherwise why not.
     QString error() const { return error_; }
-    const TestUser& user() const { return *user_; }
     /// The user's XDG_RUNTIME_DIR, where the sockets are.
     QString runtimeDir() const { return user_->runtimeDir(); }
     /// The compositor's socket, as an absolute path (usable as WAYLAND_DISPLAY by anyone).
@@ -57,20 +57,15 @@ public:
     ChildProcess* spawn(const QString& program, const QStringList& args,
                         bool discardOutput = false);
     /// Runs `program` as the session's user to completion (bounded); its standard output.
-    QString run(const QString& program, const QStringList& args, int timeoutMs = 10000,
-                int* exitCode = nullptr);
+    QString run(const QString& program, const QStringList& args);
     /// Starts a client with `environment` (clientEnvironment() when none), as the user running
     /// the tests (who can reach both the compositor's socket and the build tree, which the test
     /// user may not); standard output is readable.
     ChildProcess* startClient(const QString& program, const QStringList& args,
                               const std::optional<QProcessEnvironment>& environment = {});
 
-    /// Runs swaymsg with `args` (bounded); its standard output, empty on failure.
-    QByteArray swaymsg(const QStringList& args) const;
     /// Runs one sway command; true when sway reports success.
     bool command(const QString& command) const;
-    /// `swaymsg -t get_tree`.
-    QJsonObject tree() const;
     /// The first view (window) in the tree whose app_id is `appId`.
     std::optional<QJsonObject> view(const QString& appId) const;
     /// The app_id of the focused view; empty when no view has the focus.
@@ -83,23 +78,29 @@ public:
     /// first, 0.3 s ahead (wtype's own pacing; nothing the test could wait for).
     bool pressKey(const QString& key) const;
 
+protected:
+    ChildProcess* keep(std::unique_ptr<ChildProcess> child);
+    /// Waits (bounded) until `ready` holds; false at once when `process` ends first.
+    static bool startedWhen(ChildProcess* process, const std::function<bool()>& ready,
+                            int timeoutMs = 20000);
+
+    QString error_;
+    QString waylandDisplay_;
+
 private:
     bool startBus();
     bool startPipeWire();
     bool startSway();
+    /// Runs swaymsg with `args` (bounded); its standard output, empty on failure.
+    QByteArray swaymsg(const QStringList& args) const;
     QProcessEnvironment toolEnvironment() const;
-    ChildProcess* keep(std::unique_ptr<ChildProcess> child);
+    QList<QJsonObject> views() const;
 
     std::unique_ptr<TestUser> user_;
-    QString error_;
-    QString waylandDisplay_;
     QString swaySocket_;
     QString busAddress_;
     std::vector<std::unique_ptr<ChildProcess>> children_;
 };
-
-/// Every view (node with an app_id) of a get_tree answer, depth first.
-QList<QJsonObject> swayViews(const QJsonObject& tree);
 
 /// The session of a test linked with the Wayland GUI test main (null elsewhere).
 extern WaylandSession* gSway;

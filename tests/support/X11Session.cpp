@@ -27,10 +27,8 @@ X11Session::X11Session(Options options) : options_(options), previousDisplay_(qg
 }
 
 X11Session::~X11Session() {
-    while (!spawned_.empty()) spawned_.pop_back();  // the last started stops first
-    compositor_.reset();
-    wm_.reset();
-    xvfb_.reset();
+    // The last started stops first; then the members, compositor to server, in reverse order.
+    while (!spawned_.empty()) spawned_.pop_back();
     if (previousDisplay_.isNull())
         qunsetenv("DISPLAY");
     else

@@ -19,11 +19,11 @@
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QSet>
+#include <QSize>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QUuid>
 #include <cstdio>
-#include <tuple>
 
 namespace {
 
@@ -32,35 +32,20 @@ void say(const char* line) {
     std::fflush(stdout);
 }
 
-/// One entry of Start's "streams": a node and its properties, "(ua{sv})".
+/// One entry of Start's "streams": a node and its properties, "(ua{sv})". (A QSize is "(ii)".)
 struct PortalStream {
     uint node = 0;
     QVariantMap properties;
-    auto fields() { return std::tie(node, properties); }
 };
-/// A width and height, "(ii)".
-struct PortalSize {
-    int width = 0;
-    int height = 0;
-    auto fields() { return std::tie(width, height); }
-};
-
-/// A structure of `fields()`, in order.
-template <typename T>
-concept PortalStruct = requires(T t) {
-    t.fields();
-};
-template <PortalStruct T>
-QDBusArgument& operator<<(QDBusArgument& a, const T& s) {
+QDBusArgument& operator<<(QDBusArgument& a, const PortalStream& s) {
     a.beginStructure();
-    std::apply([&](auto&... f) { (a << ... << f); }, const_cast<T&>(s).fields());
+    a << s.node << s.properties;
     a.endStructure();
     return a;
 }
-template <PortalStruct T>
-const QDBusArgument& operator>>(const QDBusArgument& a, T& s) {
+const QDBusArgument& operator>>(const QDBusArgument& a, PortalStream& s) {
     a.beginStructure();
-    std::apply([&](auto&... f) { (a >> ... >> f); }, s.fields());
+    a >> s.node >> s.properties;
     a.endStructure();
     return a;
 }
@@ -68,7 +53,6 @@ const QDBusArgument& operator>>(const QDBusArgument& a, T& s) {
 }  // namespace
 
 Q_DECLARE_METATYPE(PortalStream)
-Q_DECLARE_METATYPE(PortalSize)
 
 namespace {
 
@@ -94,7 +78,7 @@ class ScreenCast : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.ScreenCast")
 public:
     uint node = 0;
-    PortalSize size;
+    QSize size;
     uint answer = 0;
 
 public slots:
@@ -179,7 +163,6 @@ private:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    qDBusRegisterMetaType<PortalSize>();
     qDBusRegisterMetaType<PortalStream>();
     qDBusRegisterMetaType<QList<PortalStream>>();
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -198,7 +181,8 @@ int main(int argc, char** argv) {
         for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1)) {
             const QList<QByteArray> words = pending.left(end).split(' ');
             if (words.value(0) == "node" && words.size() == 4)
-                portal.node = words[1].toUInt(), portal.size = {words[2].toInt(), words[3].toInt()};
+                portal.node = words[1].toUInt(),
+                portal.size = QSize(words[2].toInt(), words[3].toInt());
             else if (words.value(0) == "answer" && words.size() == 2)
                 portal.answer = words[1].toUInt();
             say("ok");

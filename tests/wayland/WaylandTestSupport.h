@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QRect>
 
+#include "tests/support/Pixels.h"
 #include "tests/support/WaylandSession.h"
 #include "tests/support/X11Session.h"
 
@@ -34,17 +35,14 @@ inline QRect colourBounds(const QImage& image, const QColor& colour) {
     return box;
 }
 
-/// Waits until the screen shows `colour` exactly within `expected` (empty: nowhere).
-inline bool waitForColourAt(const QColor& colour, const QRect& expected, QRect* seen = nullptr) {
-    QRect last;
-    const bool ok = waitUntil(
-        [&] {
-            last = colourBounds(gSway->screenshot(), colour);
-            return last == expected;
-        },
-        10000);
-    if (seen) *seen = last;
-    return ok;
+/// Waits until the screen shows `colour` exactly within `expected` (empty: nowhere); says where
+/// it was seen when it does not.
+inline ::testing::AssertionResult waitForColourAt(const QColor& colour, const QRect& expected) {
+    QRect seen;
+    if (waitUntil([&] { return (seen = colourBounds(gSway->screenshot(), colour)) == expected; },
+                  10000))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "seen at " << describe(seen);
 }
 
 }  // namespace mirano::testing

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 
 #include "platform/wayland/KWinScript.h"
 #include "tests/support/X11Session.h"
@@ -18,10 +19,9 @@ constexpr int kAnswerMs = 10000;
 const QString kSocket = QStringLiteral("wayland-kwin");
 }  // namespace
 
-KWinSession::KWinSession() : session_(WaylandSession::Options{.sway = false, .pipewire = false}) {
-    if (!session_.error().isEmpty())
-        error_ = session_.error();
-    else if (!startKWin())
+KWinSession::KWinSession() : WaylandSession({.sway = false, .pipewire = false}) {
+    if (!error_.isEmpty()) return;
+    if (!startKWin())
         error_ = "kwin_wayland did not start (is kwin-wayland installed?)";
     else if (!startPortals())
         error_ =
@@ -29,37 +29,32 @@ KWinSession::KWinSession() : session_(WaylandSession::Options{.sway = false, .pi
             "xdg-desktop-portal-kde and qtwayland5 installed?)";
 }
 
-KWinSession::~KWinSession() {
-    while (!clients_.empty()) clients_.pop_back();  // the last started stops first
-}
-
 ChildProcess* KWinSession::spawnWith(const QStringList& variables, const QString& program,
                                      const QStringList& args) {
     // env execs the program, so the process the session stops is the program itself.
-    return session_.spawn(QStringLiteral("env"), variables + QStringList{program} + args, true);
+    return spawn(QStringLiteral("env"), variables + QStringList{program} + args, true);
 }
 
 bool KWinSession::startKWin() {
     // The packaged binary carries a file capability that a container may refuse to exec; a
     // copy has none. It must keep its name: KWin's Qt platform plugin loads only into a
     // program called kwin_wayland.
-    const QString dir = session_.runtimeDir() + "/kwin";
+    const QString dir = runtimeDir() + "/kwin";
     const QString kwin = dir + "/kwin_wayland";
     if (!QDir().mkpath(dir) || !QFile::copy(QStringLiteral("/usr/bin/kwin_wayland"), kwin))
         return false;
     // No window decorations: Breeze is not installed, and windows then are their client area.
-    session_.run("sh", {"-c",
-                        "mkdir -p \"$XDG_CONFIG_HOME\" && printf "
-                        "'[org.kde.kdecoration2]\\nNoPlugin=true\\n' > "
-                        "\"$XDG_CONFIG_HOME/kwinrc\""});
+    run("sh", {"-c",
+               "mkdir -p \"$XDG_CONFIG_HOME\" && printf "
+               "'[org.kde.kdecoration2]\\nNoPlugin=true\\n' > \"$XDG_CONFIG_HOME/kwinrc\""});
     ChildProcess* process = spawnWith(
         {"KWIN_COMPOSE=Q", "KWIN_WAYLAND_NO_PERMISSION_CHECKS=1", "XDG_CURRENT_DESKTOP=KDE"}, kwin,
         {"--virtual", "--width", QString::number(kWidth), "--height", QString::number(kHeight),
          "--socket", kSocket, "--no-lockscreen"});
-    waylandDisplay_ = session_.runtimeDir() + "/" + kSocket;
-    return waitUntil([&] { return QFile::exists(waylandDisplay_) || !process->running(); },
-                     kStartMs) &&
-           process->running() && waitForNames({"org.kde.KWin", "org.kde.kglobalaccel"});
+    waylandDisplay_ = runtimeDir() + "/" + kSocket;
+    return startedWhen(
+               process, [&] { return QFile::exists(waylandDisplay_); }, kStartMs) &&
+           waitForNames({"org.kde.KWin", "org.kde.kglobalaccel"});
 }
 
 bool KWinSession::startPortals() {
@@ -68,37 +63,24 @@ bool KWinSession::startPortals() {
     if (!waitForNames({"org.freedesktop.impl.portal.desktop.kde"})) return false;
     // The portal reads /proc/PID/root of each caller, and the test may run as root: it runs as
     // the test's user, with the session's environment.
-    QProcessEnvironment env = session_.environment();
+    QProcessEnvironment env = clientEnvironment();
     env.insert("XDG_CURRENT_DESKTOP", "KDE");
-    env.insert("WAYLAND_DISPLAY", waylandDisplay_);
-    clients_.push_back(std::make_unique<ChildProcess>(
-        "/usr/libexec/xdg-desktop-portal", QStringList{}, ChildProcess::Options{env, true}));
+    keep(std::make_unique<ChildProcess>("/usr/libexec/xdg-desktop-portal", QStringList{},
+                                        ChildProcess::Options{env, true}));
     return waitForNames({"org.freedesktop.portal.Desktop"});
 }
 
 bool KWinSession::waitForNames(const QStringList& names) {
     return waitUntil(
         [&] {
-            for (const QString& name : names) {
-                const QString answer = session_.run(
-                    "dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                                  "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
-                                  "string:" + name});
-                if (!answer.contains("boolean true")) return false;
-            }
-            return true;
+            const QString listed =
+                run("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                  "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"});
+            return std::all_of(names.begin(), names.end(), [&](const QString& name) {
+                return listed.contains('"' + name + '"');
+            });
         },
         kStartMs);
-}
-
-ChildProcess* KWinSession::startClient(const QString& program, const QStringList& args) {
-    QProcessEnvironment env = session_.environment();
-    env.insert("WAYLAND_DISPLAY", waylandDisplay_);
-    env.insert("QT_QPA_PLATFORM", "wayland");
-    return clients_
-        .emplace_back(
-            std::make_unique<ChildProcess>(program, args, ChildProcess::Options{env, true}))
-        .get();
 }
 
 /// Receives what an oracle script says.
