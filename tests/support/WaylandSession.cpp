@@ -209,9 +209,8 @@ QImage WaylandSession::screenshot(const QRect& area) const {
 bool WaylandSession::pressKey(const QString& key) const {
     ChildProcess p("wtype", {"-M", "shift", "-m", "shift", "-s", "300", "-k", key},
                    ChildProcess::Options{toolEnvironment(), false});
-    int code = -1;
-    finish(p, kToolMs, &code);
-    return code == 0;
+    finish(p, kToolMs);
+    return p.exitCode() == 0;
 }
 
 }  // namespace mirano::testing
