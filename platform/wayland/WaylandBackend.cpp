@@ -67,7 +67,8 @@ std::unique_ptr<KeyboardLayout> WaylandBackend::makeKeyboardLayout() {
 }
 
 std::unique_ptr<EventTap> WaylandBackend::makeEventTap() {
-    return std::make_unique<WaylandEventTap>(noKeysLog_);
+    return std::make_unique<WaylandEventTap>(
+        noKeysLog_, capabilities().shortcut == ShortcutRoute::globalShortcutsPortal);
 }
 
 std::unique_ptr<CaptureService> WaylandBackend::makeCaptureService(Scheduler& scheduler) {
