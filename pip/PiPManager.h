@@ -85,10 +85,10 @@ private:
     void removePausedOverlay();
 
     /// Starts a session on `stream` when given (opened for the window and paused), else on a
-    /// new one; `windowSize` in points. Without a size, 800 x 600 stand in until the stream
-    /// tells the window's size.
+    /// new one; the `measured` window size in points. Without one, 800 x 600 stand in until the
+    /// stream tells the window's size.
     void startSession(const SourceWindow& window, std::optional<QRectF> sourceRect,
-                      std::optional<QSizeF> windowSize, std::shared_ptr<StreamManager> stream);
+                      std::optional<QSizeF> measured, std::shared_ptr<StreamManager> stream);
     /// Takes the window's size from the stream (or else from `frame`) where it was unknown at
     /// the start: the panel takes its shape, in its corner, and the stream its output size.
     void takeStreamWindowSize(const Frame& frame);
@@ -103,7 +103,7 @@ private:
     /// A placed, not yet shown panel for a source of that size (points).
     std::unique_ptr<PiPPanel> makePanel(const QSizeF& source);
     /// Where a panel `width` wide for a source of that size goes: in the configured corner of
-    /// the main screen, kept inside it.
+    /// the main screen (else the first), shrunk as needed to fit it.
     QRectF panelFrame(const QSizeF& source, int width) const;
     void connectPanel(PiPPanel& panel);
     /// Puts `next` in place of the current panel; the old one is disconnected and deleted later.
