@@ -56,7 +56,10 @@ void StreamManager::open(WindowNumber windowID, const QSizeF& windowSize,
     scheduler_.post([self, windowID, width, height, rect] {
         self->startCapture(windowID, width, height, rect, [self](std::optional<Error> error) {
             self->busy_ = false;
-            if (!error) return self->drive();
+            if (!error) {
+                emit self->started();
+                return self->drive();
+            }
             logLine(QStringLiteral("Failed to start capture: ") + error->description);
             emit self->stopped(error);
         });
@@ -93,6 +96,11 @@ void StreamManager::showWholeWindow(QSize outputSize) {
         [self, outputSize] { self->resetSourceRect(outputSize.width(), outputSize.height(), {}); });
 }
 
+void StreamManager::showWholeWindowOf(const QSizeF& windowSize, QSize outputSize) {
+    sourceWindowSize_ = windowSize;
+    showWholeWindow(outputSize);
+}
+
 void StreamManager::showRegionOf(const QSizeF& windowSize, const QRectF& region, QSize outputSize) {
     sourceWindowSize_ = windowSize;
     // Applied by the resume, which configures the stream before it starts it again.
@@ -102,8 +110,10 @@ void StreamManager::showRegionOf(const QSizeF& windowSize, const QRectF& region,
     resume();
 }
 
-QSizeF StreamManager::streamWindowSize() const {
-    return stream_ ? stream_->windowSize() : QSizeF();
+QSizeF StreamManager::streamWindowSize(const Frame& frame) const {
+    const QSizeF reported = stream_ ? stream_->windowSize() : QSizeF();
+    if (!reported.isEmpty() || !frame) return reported;
+    return QSizeF(frame->width(), frame->height());
 }
 
 void StreamManager::drive() {

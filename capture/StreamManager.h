@@ -58,6 +58,9 @@ public:
     void showRect(const QRectF& rect, QSize outputSize);
     /// Shows the whole window again at `outputSize` pixels.
     void showWholeWindow(QSize outputSize);
+    /// Takes `windowSize` as the window's size, where it was unknown when the stream was
+    /// opened, and shows the whole window at `outputSize` pixels.
+    void showWholeWindowOf(const QSizeF& windowSize, QSize outputSize);
     /// Takes over the opened (and paused) stream for a session that shows `region` of the
     /// window, now known to be `windowSize` points, at `outputSize` pixels, and resumes it.
     void showRegionOf(const QSizeF& windowSize, const QRectF& region, QSize outputSize);
@@ -87,9 +90,10 @@ public:
     void resetSourceRect(std::int64_t width, std::int64_t height, Completion done);
 
     QSizeF sourceWindowSize() const { return sourceWindowSize_; }
-    /// The window's size (points) as the running stream learnt it, where the service's window
-    /// list gave none; empty when unknown.
-    QSizeF streamWindowSize() const;
+    /// The window's size as the running stream learnt it, where the service's window list gave
+    /// none: the source's size (points), else `frame`'s size (one pixel a point of the window, as
+    /// source rectangles are then read); empty when unknown.
+    QSizeF streamWindowSize(const Frame& frame = nullptr) const;
     QRectF currentSourceRect() const { return currentSourceRect_; }
     bool isStreamActive() const { return isStreamActive_; }
     bool hasStream() const { return stream_ != nullptr; }
@@ -110,6 +114,8 @@ public:
                                           const QRectF& sourceRect) const;
 
 signals:
+    /// The stream that open() asked for has started.
+    void started();
     /// Each new frame, in order.
     void frameArrived(const mirano::Frame& frame);
     /// The capture service stopped the stream by itself, or open() failed to start it.

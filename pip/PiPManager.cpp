@@ -124,9 +124,9 @@ void PiPManager::scheduleOnce(std::unique_ptr<Timer>& timer, double seconds,
 
 // --- Session lifecycle --------------------------------------------------------------------
 
-QSizeF PiPManager::measureWindow(WindowNumber windowID) {
+std::optional<QSizeF> PiPManager::measureWindow(WindowNumber windowID) {
     const auto frame = helpers_.windowFrame(windowID);
-    if (!frame || frame->isEmpty()) return {kFallbackWidth, kFallbackHeight};
+    if (!frame || frame->isEmpty()) return std::nullopt;
     return frame->size();
 }
 
@@ -135,10 +135,14 @@ void PiPManager::startPiP(const SourceWindow& window, std::optional<QRectF> sour
 }
 
 void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> sourceRect,
-                              const QSizeF& size, std::shared_ptr<StreamManager> stream) {
+                              std::optional<QSizeF> measured,
+                              std::shared_ptr<StreamManager> stream) {
     const std::optional<WindowNumber> previous = capturedWindowID();
     capturedApp_ = window.application;
     visibility_ = PiPVisibility{};
+    const QSizeF size = measured.value_or(QSizeF(kFallbackWidth, kFallbackHeight));
+    // Some desktops (Wayland) tell a window's size only through its stream.
+    windowSizePending_ = !measured && !sourceRect;
     // Frame rates are remembered per application id; a window without one has none.
     if (const auto& applicationID = window.application.applicationID) {
         const auto rates = services_.settings.perAppFrameRates();
@@ -150,7 +154,9 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
     if (!adopted)
         stream = std::make_shared<StreamManager>(services_.captureService, services_.settings,
                                                  services_.scheduler);
+    connect(stream.get(), &StreamManager::started, this, [this] { takeStreamWindowSize(nullptr); });
     connect(stream.get(), &StreamManager::frameArrived, this, [this](const Frame& frame) {
+        takeStreamWindowSize(frame);
         if (pipPanel_) pipPanel_->captureView().setContents(frame);
     });
     connect(stream.get(), &StreamManager::stopped, this, [this](const std::optional<Error>& error) {
@@ -174,21 +180,25 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
     updateFullscreenSuppression();
 }
 
-std::unique_ptr<PiPPanel> PiPManager::makePanel(const QSizeF& source) {
+QRectF PiPManager::panelFrame(const QSizeF& source, int width) const {
     std::optional<ScreenInfo> screen = services_.screens.mainScreen();
     if (!screen) {
         const auto all = services_.screens.screens();
         if (!all.empty()) screen = all.front();
     }
     const QRectF visible = screen ? screen->visibleFrame : QRectF();
-    const QSizeF size = PiPGeometry::panelSize(services_.settings.pipWidth(), source, visible);
+    const QSizeF size = PiPGeometry::panelSize(width, source, visible);
     // With no screen at all, the panel goes to the margin from the origin.
     const QRectF area = screen ? visible
                                : QRectF(0, 0, size.width() + 2 * PiPGeometry::kScreenMargin,
                                         size.height() + 2 * PiPGeometry::kScreenMargin);
     const PiPPosition position =
         PiPPositions::fromRawOrDefault(services_.settings.pipPositionRaw());
-    auto panel = std::make_unique<PiPPanel>(PiPGeometry::placePanel(size, area, position),
+    return PiPGeometry::placePanel(size, area, position);
+}
+
+std::unique_ptr<PiPPanel> PiPManager::makePanel(const QSizeF& source) {
+    auto panel = std::make_unique<PiPPanel>(panelFrame(source, services_.settings.pipWidth()),
                                             services_.panelWindowSystem, services_.settings);
     panel->setContentAspectRatio(source);
     panel->setContentMinSize(QSizeF(kMinimumContentSize, kMinimumContentSize));
@@ -226,6 +236,7 @@ void PiPManager::stopPiP() {
     dropStillStream();
     capturedApp_ = std::nullopt;
     visibility_ = PiPVisibility{};
+    windowSizePending_ = false;
     if (hadWindow) emit capturedWindowIDChanged();
 }
 

@@ -85,9 +85,13 @@ private:
     void removePausedOverlay();
 
     /// Starts a session on `stream` when given (opened for the window and paused), else on a
-    /// new one; `windowSize` in points.
+    /// new one; the `measured` window size in points. Without one, 800 x 600 stand in until the
+    /// stream tells the window's size.
     void startSession(const SourceWindow& window, std::optional<QRectF> sourceRect,
-                      const QSizeF& windowSize, std::shared_ptr<StreamManager> stream);
+                      std::optional<QSizeF> measured, std::shared_ptr<StreamManager> stream);
+    /// Takes the window's size from the stream (or else from `frame`) where it was unknown at
+    /// the start: the panel takes its shape, in its corner, and the stream its output size.
+    void takeStreamWindowSize(const Frame& frame);
     /// Opens a stream of the window, to select the region on its first frame.
     void selectRegionOnStill(const SourceWindow& window);
     /// Shows the region panel over the still frame, in the middle of the main screen.
@@ -98,14 +102,17 @@ private:
     // Panels.
     /// A placed, not yet shown panel for a source of that size (points).
     std::unique_ptr<PiPPanel> makePanel(const QSizeF& source);
+    /// Where a panel `width` wide for a source of that size goes: in the configured corner of
+    /// the main screen (else the first), shrunk as needed to fit it.
+    QRectF panelFrame(const QSizeF& source, int width) const;
     void connectPanel(PiPPanel& panel);
     /// Puts `next` in place of the current panel; the old one is disconnected and deleted later.
     void setPipPanel(std::unique_ptr<PiPPanel> next);
     void setRegionSelectionPanel(std::unique_ptr<RegionSelectionPanel> next);
     /// The capture output size for the panel, in pixels.
     QSize outputPixelSize(const PiPPanel& panel) const;
-    /// The window's size; 800 x 600 stand in when it cannot be measured.
-    QSizeF measureWindow(WindowNumber windowID);
+    /// The window's size; nothing when it cannot be measured.
+    std::optional<QSizeF> measureWindow(WindowNumber windowID);
     /// Gives the panel a new frame, kept inside the main screen's visible area.
     void setPanelFrame(const QRectF& frame);
     /// Gives the captured window back to the user: un-minimised, frontmost and focused.
@@ -143,6 +150,8 @@ private:
     /// The stream of the still a region is being selected on, kept for the PiP that follows.
     std::shared_ptr<StreamManager> stillStream_;
     std::optional<int> pendingPipWidth_;
+    /// The whole window is shown at a stand-in size until the stream tells its size.
+    bool windowSizePending_ = false;
 };
 
 }  // namespace mirano

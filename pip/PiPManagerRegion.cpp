@@ -58,13 +58,12 @@ void PiPManager::showStill(const SourceWindow& window, const Frame& still) {
     if (!stillStream_ || regionSelectionPanel_ || !still) return;
     // The picture stays still while the user selects; the PiP resumes the stream.
     stillStream_->pause();
-    const QSizeF pixels(still->width(), still->height());
     const auto screen = services_.screens.mainScreen();
-    QSizeF windowSize = stillStream_->streamWindowSize(), shown = windowSize;
-    // Without a size from the source, a frame pixel is a point of the window; shown at the
-    // screen's scale.
-    if (windowSize.isEmpty())
-        windowSize = pixels, shown = pixels / (screen ? screen->devicePixelRatio : 1.0);
+    const QSizeF windowSize = stillStream_->streamWindowSize(still);
+    // Without a size from the source, the frame's pixels are shown at the screen's scale.
+    const QSizeF shown = stillStream_->streamWindowSize().isEmpty()
+                             ? windowSize / (screen ? screen->devicePixelRatio : 1.0)
+                             : windowSize;
     const QRectF visible = screen ? screen->visibleFrame : QRectF(QPointF(), shown);
 
     auto panel = std::make_unique<RegionSelectionPanel>(PiPGeometry::centreInside(shown, visible),

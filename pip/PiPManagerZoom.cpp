@@ -1,4 +1,5 @@
-// The PiP controller's zoom and the handling of panel resizes.
+// The PiP controller's zoom, the panel's reshapes and the handling of panel resizes.
+#include <QSignalBlocker>
 #include <algorithm>
 
 #include "capture/StreamManager.h"
@@ -62,6 +63,22 @@ void PiPManager::resetZoom() {
     pipPanel_->setContentAspectRatio(window);
     pipPanel_->captureView().setZoomed(false);
     streamManager_->showWholeWindow(outputPixelSize(*pipPanel_));
+}
+
+void PiPManager::takeStreamWindowSize(const Frame& frame) {
+    if (!windowSizePending_ || !streamManager_ || !pipPanel_) return;
+    const QSizeF window = streamManager_->streamWindowSize(frame);
+    if (window.isEmpty()) return;
+    windowSizePending_ = false;
+    // The configured width, or that of a resize of the user's still settling.
+    const int width = pendingPipWidth_.value_or(services_.settings.pipWidth());
+    {
+        // No resize of the user's: no width to store, no restart to follow.
+        const QSignalBlocker quiet(pipPanel_.data());
+        pipPanel_->setFrame(panelFrame(window, width), true, false);
+    }
+    pipPanel_->setContentAspectRatio(window);
+    streamManager_->showWholeWindowOf(window, outputPixelSize(*pipPanel_));
 }
 
 void PiPManager::setPanelFrame(const QRectF& frame) {

@@ -110,6 +110,7 @@ public:
             [this](Completion done, std::optional<Error> e) { complete(std::move(done), e); }));
         streams.back()->startError = startError;
         streams.back()->resumable = resumableStreams;
+        streams.back()->reportedWindowSize = reportedWindowSize;
         return streams.back();
     }
 
@@ -136,10 +137,12 @@ public:
         for (; !held_.empty(); held_.pop_front()) scheduler_.post(std::move(held_.front()));
     }
 
-    // Scripted results; `startError` and `resumableStreams` are given to each new stream.
+    // Scripted results; `startError`, `resumableStreams` and `reportedWindowSize` are given to
+    // each new stream.
     std::vector<CapturableWindow> windows;
     std::optional<Error> contentError, startError;
     bool resumableStreams = false;
+    QSizeF reportedWindowSize;
     bool holdCompletions = false;
 
     // What happened.

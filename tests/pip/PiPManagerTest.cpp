@@ -402,6 +402,51 @@ TEST_F(PiPManagerTest, WithoutTheWindowsPlaceARegionIsSelectedOnAStillWhoseStrea
               (std::pair<RegionSelectionPanel*, PiPPanel*>(nullptr, nullptr)));
 }
 
+// Where the desktop does not tell a window's size (Wayland), the PiP opens at 4:3 and takes the
+// window's shape, in its corner, once the stream knows it: the source's size from the start, or
+// else the first frame's pixels. The stream's output size follows once; later frames change
+// nothing.
+TEST_F(PiPManagerTest, AWindowOfUnknownSizeTakesItsShapeOnceTheStreamKnowsIt) {
+    settings.setPipWidth(320);
+    settings.setPipPositionRaw("bottomRight");
+    setWindow(0, 0);
+    const auto frame = [this](int width, int height) {
+        stream()->emitFrame(fakes::makeMemoryFrame(width, height));
+        scheduler.drain();
+    };
+    for (const QSizeF reported : {QSizeF(1280, 720), QSizeF()}) {
+        SCOPED_TRACE(reported.width());
+        capture.reportedWindowSize = reported;
+        start();
+        const QSizeF window = reported.isEmpty() ? QSizeF(1600, 900) : reported;
+        if (reported.isEmpty()) {
+            EXPECT_EQ(panel().frame(), QRectF(1104, 644, 320, 240)) << "4:3 until a frame";
+            frame(1600, 900);
+        }
+        const StreamManager& session = *manager->streamManager();
+        EXPECT_EQ(std::tuple(panel().frame(), panel().contentAspectRatio(),
+                             session.sourceWindowSize(), session.currentSourceRect()),
+                  std::tuple(QRectF(1104, 704, 320, 180), window, window, QRectF({}, window)));
+        ASSERT_EQ(stream()->updates.size(), 1u);
+        EXPECT_EQ(std::tuple(stream()->updates[0].width, stream()->updates[0].height,
+                             stream()->updates[0].sourceRect),
+                  std::tuple(640l, 360l, QRectF()));
+
+        const int made = streamsMade();
+        frame(800, 800);
+        scheduler.advance(2);
+        EXPECT_EQ(std::tuple(panel().frame(), stream()->updates.size(), streamsMade()),
+                  std::tuple(QRectF(1104, 704, 320, 180), 1u, made));
+        manager->stopPiP();
+    }
+
+    // A width the user gave the panel meanwhile stays.
+    start();
+    panel().setFrame(QRectF(600, 300, 400, 300));
+    frame(1600, 900);
+    EXPECT_EQ(panel().frame(), QRectF(1024, 659, 400, 225));
+}
+
 TEST_F(PiPManagerTest, ActivationsPauseOrClose) {
     settings.setFocusBehaviorRaw("pauseRecording");
     start();

@@ -17,12 +17,12 @@ namespace {
 
 const QString kSource = QStringLiteral("mirano.test.a");
 const QString kOther = QStringLiteral("mirano.test.b");
-/// The producer's window: 640 × 480, shown in a 320 × 240 PiP in the top-left corner (the
-/// window's size is unknown on Wayland, so the PiP opens at 4:3).
-const QSize kProduced(640, 480);
-const QRect kPiP(16, 16, 320, 240);
+/// The producer's window: 640 × 360, shown in a 320 × 180 PiP in the top-left corner (Wayland
+/// tells no window's size: the PiP opens at 4:3 and takes the shape the portal's stream tells).
+const QSize kProduced(640, 360);
+const QRect kPiP(16, 16, 320, 180);
 /// The region picker: the window's still, at its size in the middle of the 1280 × 720 output.
-const QRect kPicker(320, 120, 640, 480);
+const QRect kPicker(320, 180, 640, 360);
 
 /// The next line a helper program prints, without its newline (empty after 10 s).
 QString lineOf(ChildProcess* program) {
@@ -137,9 +137,9 @@ protected:
     bool showsFrames() { return showsPattern(kPiP, {}, 2); }
     /// Whether the region picker shows the window's still, dimmed.
     bool showsPicker() { return showsPattern(kPicker, {}, 1, 0.7); }
-    /// Whether the PiP's place shows the window below it (no PiP, or a hidden one).
-    bool showsWindowBelow() {
-        const QImage shot = session_.screenshot(kPiP);
+    /// Whether `area` (the PiP's place) shows the window below it (no PiP, or a hidden one).
+    bool showsWindowBelow(const QRect& area = kPiP) {
+        const QImage shot = session_.screenshot(area);
         if (shot.isNull()) return false;
         for (const QPoint p : kSamples)
             if (shot.pixelColor(p) != QColor("darkred")) return false;
@@ -186,6 +186,8 @@ TEST_F(MiranoWayland, ToggleAsksThePortalOnceShowsTheFramesPausesAndADoubleClick
     ASSERT_EQ(request("toggle"), 0);
     EXPECT_EQ(portalSays(), "restored");
     EXPECT_TRUE(waitUntil([&] { return showsFrames(); }, 10000));
+    // The PiP has the window's 16:9 shape: below its 180 points the window shows.
+    EXPECT_TRUE(showsWindowBelow(kPiP.translated(0, kPiP.height() + 8))) << "not 16:9";
 
     // Focusing the mirrored application pauses the PiP; leaving it resumes.
     ASSERT_TRUE(focus(kOther));
