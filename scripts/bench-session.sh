@@ -6,6 +6,7 @@
 PIDS=()
 SESSION_USER="" SESSION_RUN=""
 bench_cleanup() {
+  trap '' INT TERM  # a second signal must not cut the cleanup short
   # Stop only what this script started, newest first.
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null || true; done
   wait 2>/dev/null || true
@@ -17,6 +18,8 @@ bench_cleanup() {
   fi
 }
 trap bench_cleanup EXIT
+trap 'exit 130' INT  # so that an interrupted script cleans up too
+trap 'exit 143' TERM
 
 stop() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
 

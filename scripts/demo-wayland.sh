@@ -23,7 +23,7 @@ PORTAL=$build/tests/wayland/mirano_test_screencast_portal
 PRODUCER=$build/tests/wayland/mirano_test_frame_producer
 WINDOW=$build/tests/wayland/mirano_wayland_test_window
 mkdir -p "$(dirname "$out")"
-rm -f "$out" "$report"
+rm -rf "$out" "$report" "${out%.png}-logs"
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/mirano-wayland-demo.XXXXXX")
 source scripts/bench-session.sh
