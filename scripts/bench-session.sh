@@ -1,10 +1,12 @@
-# Sourced by the benchmarks: a private Xvfb + Openbox or a private headless sway with PipeWire,
-# our test client windows, CPU readings, and stopping everything the benchmark started. Expects
-# WORK (a scratch folder) and, for the X11 test client, CLIENT.
+# Sourced by the benchmarks and the Wayland demo: a private Xvfb + Openbox or a private headless
+# sway with PipeWire, our test client windows, the stand-in portal and frame producer, Mirano on
+# Wayland, CPU readings, and stopping everything the script started. Expects WORK (a scratch
+# folder) and, for the X11 test client, CLIENT; for Wayland PORTAL, PRODUCER and MIRANO.
 
 PIDS=()
 SESSION_USER="" SESSION_RUN=""
 bench_cleanup() {
+  trap '' INT TERM  # a second signal must not cut the cleanup short
   # Stop only what this script started, newest first.
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null || true; done
   wait 2>/dev/null || true
@@ -16,6 +18,8 @@ bench_cleanup() {
   fi
 }
 trap bench_cleanup EXIT
+trap 'exit 130' INT  # so that an interrupted script cleans up too
+trap 'exit 143' TERM
 
 stop() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
 
@@ -132,4 +136,64 @@ CONF
   done
   export WAYLAND_DISPLAY=${sockets[0]} SWAYSOCK=${sockets[1]}
   wait_for 200 swaymsg -t get_outputs >/dev/null 2>&1 || { echo "sway did not start"; cat "$WORK/sway.log"; exit 1; }
+}
+
+lines() { local n; n=$(grep -c "$1" "$2" 2>/dev/null) || true; echo "${n:-0}"; }  # PATTERN FILE
+more_lines() { [ "$(lines "$1" "$2")" -gt "$3" ]; }  # PATTERN FILE COUNT: more lines than COUNT
+
+# start_portal: the stand-in ScreenCast portal (tests/wayland/ScreenCastPortalStandIn.cpp) on the
+# session bus, the one service that cannot run here (its dialog asks a user). tell_portal
+# COMMAND... tells it, on its standard input, e.g. which node it hands out.
+start_portal() {
+  mkfifo "$WORK/portal.in"
+  "${AS_USER[@]}" "$PORTAL" <"$WORK/portal.in" >"$WORK/portal.out" 2>/dev/null &
+  PIDS+=("$!")
+  exec {PORTAL_IN}>"$WORK/portal.in"
+  wait_for 200 grep -q '^ready' "$WORK/portal.out" || { echo "the portal did not start"; exit 1; }
+}
+tell_portal() {
+  local before
+  before=$(lines '^ok' "$WORK/portal.out")
+  echo "$*" >&"$PORTAL_IN"
+  wait_for 100 more_lines '^ok' "$WORK/portal.out" "$before" || { echo "the portal refused: $*"; exit 1; }
+}
+
+# start_producer W H [ARGS...]: the test frame producer's window-sized stream, as a compositor
+# makes one; sets PRODUCER_PID and NODE.
+start_producer() {
+  "${AS_USER[@]}" "$PRODUCER" "window-$1x$2" "$1" "$2" "${@:3}" >"$WORK/producer.out" 2>/dev/null &
+  PRODUCER_PID=$!
+  PIDS+=("$PRODUCER_PID")
+  wait_for 100 grep -q '^node' "$WORK/producer.out" || { echo "the producer did not start"; exit 1; }
+  NODE=$(sed -n 's/^node //p' "$WORK/producer.out" | head -1)
+}
+
+# focus_app APP_ID: asks sway to focus that app's window; true once it has the focus.
+focus_app() {
+  swaymsg "[app_id=\"^$1\$\"] focus" >/dev/null 2>&1 || true
+  swaymsg "[app_id=\"^$1\$\" con_id=__focused__] nop" >/dev/null 2>&1
+}
+
+# Our clients (Mirano, test windows) run as us with folders of their own under $WORK, like the
+# integration tests' clients: "${CLIENT_ENV[@]}" PROGRAM ARGS...
+client_environment() {
+  mkdir -p "$WORK/home/config/mirano" "$WORK/run"
+  chmod 700 "$WORK/run"
+  CLIENT_ENV=(env -i HOME="$WORK/home" PATH="$PATH" LANG=C.UTF-8 XDG_RUNTIME_DIR="$WORK/run"
+    XDG_CONFIG_HOME="$WORK/home/config" XDG_STATE_HOME="$WORK/home/state"
+    XDG_CACHE_HOME="$WORK/home/cache" DBUS_SESSION_BUS_ADDRESS="unix:path=$SESSION_RUN/bus"
+    WAYLAND_DISPLAY="$WAYLAND_DISPLAY" QT_QPA_PLATFORM=wayland PIPEWIRE_RUNTIME_DIR="$SESSION_RUN")
+}
+
+# start_mirano_wayland: `mirano` with MIRANO_BACKEND=wayland, its output in $WORK/mirano.out,
+# once it listens; sets MPID. Without a tray it opens its settings window, which takes the focus:
+# that is closed.
+start_mirano_wayland() {
+  "${CLIENT_ENV[@]}" MIRANO_BACKEND=wayland "$MIRANO" >"$WORK/mirano.out" 2>&1 &
+  MPID=$!
+  PIDS+=("$MPID")
+  wait_for 200 grep -q "event tap started" "$WORK/mirano.out" || { echo "Mirano did not start"; cat "$WORK/mirano.out"; exit 1; }
+  if wait_for 50 sh -c 'swaymsg -t get_tree | grep -q "\"app_id\": \"mirano\""'; then
+    swaymsg '[app_id="^mirano$"] kill' >/dev/null
+  fi
 }

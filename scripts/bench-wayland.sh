@@ -57,55 +57,18 @@ WORK=$(mktemp -d)
 source scripts/bench-session.sh
 start_wayland_session 1920x1080@120Hz
 
-# Our clients (Mirano, the mirror, the source window) run as us with folders of their own, like
-# the integration tests' clients; settings: frame rate 60, default width, and the PiP keeps
-# running while its source has the focus.
-mkdir -p "$WORK/home/config/mirano" "$WORK/run"
-chmod 700 "$WORK/run"
+# Settings: frame rate 60, default width, and the PiP keeps running while its source has the
+# focus.
+client_environment
 echo '{"frameRate": 60, "focusBehavior": "doNothing"}' >"$WORK/home/config/mirano/defaults.json"
-CLIENT_ENV=(env -i HOME="$WORK/home" PATH="$PATH" LANG=C.UTF-8 XDG_RUNTIME_DIR="$WORK/run"
-  XDG_CONFIG_HOME="$WORK/home/config" XDG_STATE_HOME="$WORK/home/state"
-  XDG_CACHE_HOME="$WORK/home/cache" DBUS_SESSION_BUS_ADDRESS="unix:path=$SESSION_RUN/bus"
-  WAYLAND_DISPLAY="$WAYLAND_DISPLAY" QT_QPA_PLATFORM=wayland PIPEWIRE_RUNTIME_DIR="$SESSION_RUN")
 
-lines() { local n; n=$(grep -c "$1" "$2" 2>/dev/null) || true; echo "${n:-0}"; }  # PATTERN FILE
-more_lines() { [ "$(lines "$1" "$2")" -gt "$3" ]; }  # PATTERN FILE COUNT: more lines than COUNT
-
-# The stand-in portal on the session bus, told on its standard input which node it hands out.
-mkfifo "$WORK/portal.in"
-"${AS_USER[@]}" "$PORTAL" <"$WORK/portal.in" >"$WORK/portal.out" 2>/dev/null &
-PIDS+=("$!")
-exec {PORTAL_IN}>"$WORK/portal.in"
-wait_for 200 grep -q '^ready' "$WORK/portal.out" || { echo "the portal did not start"; exit 1; }
-tell_portal() {
-  local before
-  before=$(lines '^ok' "$WORK/portal.out")
-  echo "$*" >&"$PORTAL_IN"
-  wait_for 100 more_lines '^ok' "$WORK/portal.out" "$before" || { echo "the portal refused: $*"; exit 1; }
-}
+start_portal
 
 # A window to focus when asking for a PiP: the portal hands out the producer's node for it.
 "${CLIENT_ENV[@]}" "$WINDOW" mirano.bench.source darkred >/dev/null 2>&1 &
 PIDS+=("$!")
-focus_source() {
-  swaymsg '[app_id="mirano.bench.source"] focus' >/dev/null 2>&1 || true
-  swaymsg -t get_tree | python3 -c '
-import json, sys
-def views(n):
-    yield n
-    for k in ("nodes", "floating_nodes"):
-        for c in n.get(k, []): yield from views(c)
-sys.exit(0 if any(v.get("app_id") == "mirano.bench.source" and v.get("focused") for v in views(json.load(sys.stdin))) else 1)'
-}
-wait_for 150 focus_source || { echo "the source window did not get the focus"; exit 1; }
+wait_for 150 focus_app mirano.bench.source || { echo "the source window did not get the focus"; exit 1; }
 
-start_producer() {  # W H: sets PRODUCER_PID and NODE
-  "${AS_USER[@]}" "$PRODUCER" "window-$1x$2" "$1" "$2" --rate 60 >"$WORK/producer.out" 2>/dev/null &
-  PRODUCER_PID=$!
-  PIDS+=("$PRODUCER_PID")
-  wait_for 100 grep -q '^node' "$WORK/producer.out" || { echo "the producer did not start"; exit 1; }
-  NODE=$(sed -n 's/^node //p' "$WORK/producer.out" | head -1)
-}
 producer_frames() {  # "N TIME": the producer's count of frames made so far, and when asked
   local before at
   before=$(lines '^frames' "$WORK/producer.out")
@@ -140,15 +103,8 @@ wait_streaming() {  # BEFORE WHAT: until the producer streams to a new consumer
 start_mirano() {  # W H: sets MPID
   local streams
   streams=$(lines '^streaming' "$WORK/producer.out")
-  "${CLIENT_ENV[@]}" MIRANO_BACKEND=wayland "$MIRANO" >"$WORK/mirano.out" 2>&1 &
-  MPID=$!
-  PIDS+=("$MPID")
-  wait_for 200 grep -q "event tap started" "$WORK/mirano.out" || { echo "Mirano did not start"; cat "$WORK/mirano.out"; exit 1; }
-  # Without a tray it opens its settings window, which takes the focus: that is closed.
-  if wait_for 50 sh -c 'swaymsg -t get_tree | grep -q "\"app_id\": \"mirano\""'; then
-    swaymsg '[app_id="^mirano$"] kill' >/dev/null
-  fi
-  wait_for 100 focus_source || { echo "the source window did not get the focus back"; exit 1; }
+  start_mirano_wayland
+  wait_for 100 focus_app mirano.bench.source || { echo "the source window did not get the focus back"; exit 1; }
   "${CLIENT_ENV[@]}" "$MIRANO" --toggle >/dev/null 2>&1 || { echo "mirano --toggle failed"; exit 1; }
   wait_streaming "$streams" Mirano
   check_picture "$1" "$2" Mirano
@@ -184,7 +140,7 @@ measure() {  # size tool rep: appends "size tool rep seconds frames made madesec
 
 for size in 1280x720 1920x1080; do
   w=${size%x*} h=${size#*x}
-  start_producer "$w" "$h"
+  start_producer "$w" "$h" --rate 60
   tell_portal node "$NODE" "$w" "$h"
   echo "== $size: Mirano"
   start_mirano "$w" "$h"

@@ -4,9 +4,11 @@
 #
 #   scripts/run.sh            build into ./build and run
 #   BUILD_DIR=dir scripts/run.sh
+#   MIRANO_DEMO=wayland scripts/run.sh    the headless demo on a private Wayland session instead
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${BUILD_DIR:-build}"
+[ "${MIRANO_DEMO:-}" != wayland ] || exec bash scripts/demo-wayland.sh "$build"
 
 bash scripts/install-deps.sh --run
 # Only what runs: the program, and without a display the sample window the demo mirrors.
