@@ -14,10 +14,14 @@ bool MappedImage::holdsItsRows() const {
     return (size - row) / step >= std::size_t(height - 1);
 }
 
+QRect windowArea(QSize bufferSize, std::optional<QRect> crop) {
+    const QRect buffer(QPoint(0, 0), bufferSize);
+    return crop && !crop->isEmpty() ? crop->intersected(buffer) : buffer;
+}
+
 QRect frameArea(QSize bufferSize, std::optional<QRect> crop, const QRectF& sourceRect,
                 const QSizeF& logicalSize) {
-    const QRect buffer(QPoint(0, 0), bufferSize);
-    const QRect window = crop && !crop->isEmpty() ? crop->intersected(buffer) : buffer;
+    const QRect window = windowArea(bufferSize, crop);
     if (window.isEmpty() || sourceRect.isEmpty()) return window;
     // Buffer pixels per logical pixel: 2 on a screen scaled by 2.
     const double sx = logicalSize.width() > 0 ? window.width() / logicalSize.width() : 1.0;
