@@ -7,6 +7,7 @@
 #include "platform/wayland/PipeWireCaptureStream.h"
 #include "platform/wayland/PortalNodeSource.h"
 #include "platform/wayland/ToplevelList.h"
+#include "platform/wayland/WaylandPictureSurface.h"
 
 namespace mirano::wayland {
 
@@ -37,6 +38,10 @@ std::shared_ptr<CaptureStream> WaylandCaptureService::makeStream(
     return std::make_shared<PipeWireCaptureStream>(std::move(source), scheduler_, window,
                                                    configuration, std::move(onFrame),
                                                    std::move(onStop));
+}
+
+std::shared_ptr<PictureSurface> WaylandCaptureService::makePictureSurface(QWindow& host) {
+    return WaylandPictureSurface::make(host);
 }
 
 }  // namespace mirano::wayland
