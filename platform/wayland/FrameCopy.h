@@ -32,10 +32,6 @@ struct MappedImage {
     bool holdsItsRows() const;
 };
 
-/// Where the window lies in a buffer of `bufferSize`: the `crop` region inside the buffer, the
-/// whole buffer without one.
-QRect windowArea(QSize bufferSize, std::optional<QRect> crop);
-
 /// The part of a buffer of `bufferSize` that a frame shows, in buffer pixels: the `crop`
 /// region (where the window lies; the whole buffer without one), and inside it `sourceRect`,
 /// given in logical pixels of a window of `logicalSize` (an empty rectangle: the whole window;

@@ -13,9 +13,9 @@ namespace mirano::wayland {
 class FrameSink {
 public:
     virtual ~FrameSink() = default;
-    /// `window` (buffer pixels of `image`) is where the window lies, `shown` the part of it to
-    /// show. The image is valid during the call only.
-    virtual void show(const MappedImage& image, const QRect& window, const QRect& shown) = 0;
+    /// `shown` (buffer pixels of `image`) is the part of the window to show. The image is valid
+    /// during the call only.
+    virtual void show(const MappedImage& image, const QRect& shown) = 0;
 };
 
 /// A picture surface whose pictures come from a sink: a stream presenting into it hands every

@@ -310,12 +310,11 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
     image.stride = std::size_t(data.chunk->stride);
     image.order = order_;
     if (!image.holdsItsRows()) return;
-    const std::optional<QRect> crop = cropOf(buffer);
-    const QRect area = frameArea(size_, crop, settings_.sourceRect, settings_.logicalSize);
+    const QRect area =
+        frameArea(size_, cropOf(buffer), settings_.sourceRect, settings_.logicalSize);
     if (area.isEmpty()) return;
     if (settings_.sink) {
-        // The sink shows the part through its own scaling: the whole window goes to it.
-        settings_.sink->show(image, windowArea(size_, crop), area);
+        settings_.sink->show(image, area);
         lastFrame_ = now;
         return;
     }

@@ -2,8 +2,10 @@
 
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
 
 #include "platform/wayland/QtSideQueue.h"
 #include "platform/wayland/WaylandRegistry.h"
@@ -16,16 +18,18 @@ namespace {
 constexpr std::size_t kMaxBuffers = 3;
 
 /// A source rectangle as the viewport takes it, in 1/256 pixels and never beyond `buffer` (the
-/// compositor refuses one that reaches outside).
+/// compositor refuses one that reaches outside); none when nothing of it lies in the buffer.
 struct FixedRect {
     wl_fixed_t x, y, width, height;
 };
-FixedRect toFixed(const QRectF& source, QSize buffer) {
+std::optional<FixedRect> toFixed(const QRectF& source, QSize buffer) {
     const auto floor256 = [](double v) { return wl_fixed_t(std::floor(v * 256)); };
-    const wl_fixed_t x = std::max(0, floor256(source.x()));
-    const wl_fixed_t y = std::max(0, floor256(source.y()));
-    return {x, y, std::min(floor256(source.width()), buffer.width() * 256 - x),
-            std::min(floor256(source.height()), buffer.height() * 256 - y)};
+    const wl_fixed_t x = std::clamp(floor256(source.x()), 0, buffer.width() * 256);
+    const wl_fixed_t y = std::clamp(floor256(source.y()), 0, buffer.height() * 256);
+    const wl_fixed_t width = std::min(floor256(source.width()), buffer.width() * 256 - x);
+    const wl_fixed_t height = std::min(floor256(source.height()), buffer.height() * 256 - y);
+    if (width <= 0 || height <= 0) return std::nullopt;
+    return FixedRect{x, y, width, height};
 }
 }  // namespace
 
@@ -144,14 +148,18 @@ ShmBuffer* SubsurfacePresenter::freeBuffer(QSize size) {
     return buffers_.emplace_back(std::move(made)).get();
 }
 
-void SubsurfacePresenter::show(const MappedImage& image, const QRect& window, const QRect& shown) {
+void SubsurfacePresenter::show(const MappedImage& image, const QRect& shown) {
     std::lock_guard lock(mutex_);
     // Nothing shows it while the panel is hidden; the next picture after the show will.
-    if (!subsurface_ || !visible_ || window.isEmpty()) return;
-    ShmBuffer* buffer = freeBuffer(window.size());
+    if (!subsurface_ || !visible_) return;
+    // Only what fills the view is copied (in whole pixels); the viewport places it exactly.
+    const QRect copied =
+        placeViewport(shown, viewSize_, surfaceScale_, 0).source.toAlignedRect() & shown;
+    if (copied.isEmpty()) return;
+    ShmBuffer* buffer = freeBuffer(copied.size());
     if (!buffer) return;  // the compositor holds every one: this picture is dropped
-    copyArea(image, window, buffer->pixels(), buffer->stride());
-    shown_ = shown.translated(-window.topLeft()).intersected(QRect(QPoint(), window.size()));
+    copyArea(image, copied, buffer->pixels(), buffer->stride());
+    shown_ = shown.translated(-copied.topLeft());
     const ViewportPlacement placed = placement();
     cutCorners(buffer->pixels(), buffer->stride(), buffer->size(), placed.source,
                placed.cornerRadius);
@@ -163,12 +171,13 @@ void SubsurfacePresenter::commitPicture() {
     if (!subsurface_) return;
     wl_surface* surface = subsurface_->surface.get();
     const ViewportPlacement placed = placement();
-    if (!visible_ || !picture_ || placed.source.isEmpty()) {
+    const auto source =
+        visible_ && picture_ ? toFixed(placed.source, picture_->size()) : std::nullopt;
+    if (!source) {
         wl_surface_attach(surface, nullptr, 0, 0);
     } else {
-        const FixedRect source = toFixed(placed.source, picture_->size());
-        wp_viewport_set_source(subsurface_->viewport.get(), source.x, source.y, source.width,
-                               source.height);
+        wp_viewport_set_source(subsurface_->viewport.get(), source->x, source->y, source->width,
+                               source->height);
         wp_viewport_set_destination(subsurface_->viewport.get(), placed.destination.width(),
                                     placed.destination.height());
         wl_surface_attach(surface, picture_->buffer(), 0, 0);

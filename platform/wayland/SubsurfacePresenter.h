@@ -53,7 +53,7 @@ public:
     void close();
 
     // Capture thread.
-    void show(const MappedImage& image, const QRect& window, const QRect& shown) override;
+    void show(const MappedImage& image, const QRect& shown) override;
 
 private:
     struct Globals;
@@ -72,7 +72,7 @@ private:
     std::unique_ptr<Subsurface> subsurface_;
     std::vector<std::unique_ptr<ShmBuffer>> buffers_;
     ShmBuffer* picture_ = nullptr;  // the last one shown, one of buffers_
-    QRect shown_;                   // its part to show
+    QRect shown_;                   // its part to show (the buffer holds what fills the view)
     QPoint position_;
     QSizeF viewSize_;
     double surfaceScale_ = 1;
