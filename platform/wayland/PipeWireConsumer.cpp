@@ -157,7 +157,9 @@ std::unique_ptr<PipeWireConsumer> PipeWireConsumer::connect(PipeWireNode node,
 }
 
 PipeWireConsumer::PipeWireConsumer(const Settings& settings, FrameHandler onFrame, EndHandler onEnd)
-    : settings_(settings), onFrame_(std::move(onFrame)), onEnd_(std::move(onEnd)) {}
+    : settings_(settings), onFrame_(std::move(onFrame)), onEnd_(std::move(onEnd)) {
+    pacer_.setInterval(settings.minimumFrameInterval);
+}
 
 std::optional<Error> PipeWireConsumer::start(PipeWireNode node) {
     const auto fail = [](const char* what) {
@@ -232,6 +234,7 @@ void PipeWireConsumer::setActive(bool active) {
 void PipeWireConsumer::configure(const Settings& settings) {
     LoopLock lock(loop_);
     settings_ = settings;
+    pacer_.setInterval(settings.minimumFrameInterval);
 }
 
 bool PipeWireConsumer::ended() const {
@@ -290,8 +293,7 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
         (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) || data.chunk->stride < 0)
         return;
     const auto now = Clock::now();
-    const auto interval = std::chrono::duration<double>(settings_.minimumFrameInterval);
-    if (lastFrame_ && now - *lastFrame_ < interval) return;
+    if (!pacer_.isDue(now)) return;
 
     std::optional<DmaBufMapping> mapping;
     const std::uint8_t* memory = static_cast<const std::uint8_t*>(data.data);
@@ -315,7 +317,7 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
     if (area.isEmpty()) return;
     if (settings_.sink) {
         settings_.sink->show(image, area);
-        lastFrame_ = now;
+        pacer_.shown(now);
         return;
     }
     if (!pool_ || pool_->width() != area.width() || pool_->height() != area.height())
@@ -323,7 +325,7 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
     auto frame = pool_->acquire();
     if (!frame) return;
     copyArea(image, area, frame->mutableData(), frame->bytesPerRow());
-    lastFrame_ = now;
+    pacer_.shown(now);
     if (onFrame_) onFrame_(frame);
 }
 

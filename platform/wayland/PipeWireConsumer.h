@@ -12,6 +12,7 @@
 
 #include "platform/CaptureService.h"
 #include "platform/wayland/FrameCopy.h"
+#include "platform/wayland/FramePacer.h"
 #include "platform/wayland/FrameSink.h"
 #include "platform/wayland/HeapFramePool.h"
 #include "platform/wayland/NodeSource.h"
@@ -42,7 +43,8 @@ public:
         /// The window's logical size, to place sourceRect in buffer pixels; empty = one buffer
         /// pixel per logical pixel.
         QSizeF logicalSize;
-        /// Seconds between frames at least; frames that come sooner are dropped.
+        /// Seconds between frames, on average over time (FramePacer); the frames in between
+        /// are dropped.
         double minimumFrameInterval = 0;
         /// Takes the pictures instead of the frame handler when set.
         std::shared_ptr<FrameSink> sink;
@@ -100,7 +102,7 @@ private:
     PixelOrder order_ = PixelOrder::bgrx;
     bool dmaBuf_ = false;
     std::shared_ptr<HeapFramePool> pool_;
-    std::optional<Clock::time_point> lastFrame_;
+    FramePacer pacer_;
     friend struct PipeWireConsumerEvents;
 };
 
