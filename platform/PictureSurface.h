@@ -29,6 +29,9 @@ public:
     /// transparent corners; 0 = square (a shape mask cuts the corners instead).
     virtual void setCornerRadius(double radius) = 0;
     virtual void setVisible(bool visible) = 0;
+    /// The picture lies below the host's own drawing, which shows over it where the host is
+    /// transparent: the overlays need not be handed over as an image.
+    virtual bool liesBelowHost() const { return false; }
 };
 
 }  // namespace mirano

@@ -103,7 +103,7 @@ bool CaptureView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CaptureView::scheduleOverlayUpload() {
-    if (overlayUploadPending_) return;
+    if (overlayUploadPending_ || surface_->liesBelowHost()) return;
     overlayUploadPending_ = true;
     // Coalesced: one render after everything the current event changed.
     QMetaObject::invokeMethod(

@@ -34,8 +34,9 @@ public:
     const Frame& contents() const { return contents_; }
 
     /// The picture is drawn by the window system into `surface`, which covers the view; the
-    /// overlays are then rendered into an image whenever they change and handed to it. Null
-    /// goes back to painting the frames set with setContents().
+    /// overlays are then rendered into an image whenever they change and handed to it, unless
+    /// the surface lies below the view, where they show as drawn. Null goes back to painting
+    /// the frames set with setContents().
     void setPictureSurface(std::shared_ptr<PictureSurface> surface);
     const std::shared_ptr<PictureSurface>& pictureSurface() const { return surface_; }
     /// The overlays as last handed to the surface (null while none is shown).

@@ -1,17 +1,22 @@
-// Frame pacing by due times.
 #include "platform/wayland/FramePacer.h"
-
-#include <algorithm>
 
 namespace mirano::wayland {
 
-bool FramePacer::keep(Clock::time_point now, double interval) {
-    const auto step = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(std::max(interval, 0.0)));
-    if (due_ && now + step / 2 < *due_) return false;
-    // On time: the next one is due a step after this one was. Late by a step or more: from now.
-    due_ = (due_ && now - *due_ < step) ? *due_ + step : now + step;
-    return true;
+namespace {
+FramePacer::Clock::duration ticks(std::chrono::duration<double> seconds) {
+    return std::chrono::duration_cast<FramePacer::Clock::duration>(seconds);
+}
+}  // namespace
+
+bool FramePacer::isDue(Clock::time_point now) const {
+    return interval_.count() <= 0 || !due_ || now >= *due_ - ticks(interval_) / 4;
+}
+
+void FramePacer::shown(Clock::time_point now) {
+    const auto interval = ticks(interval_);
+    // On time or nearly: the next is due an interval after this one was; late by more than an
+    // interval (a pause, a stalled producer): an interval from now.
+    due_ = due_ && now < *due_ + interval ? *due_ + interval : now + interval;
 }
 
 }  // namespace mirano::wayland

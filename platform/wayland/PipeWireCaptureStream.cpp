@@ -30,7 +30,7 @@ void PipeWireCaptureStream::completeLater(Completion done, std::optional<Error> 
 }
 
 PipeWireConsumer::Settings PipeWireCaptureStream::settings() const {
-    return {configuration_.sourceRect, logicalSize_, configuration_.minimumFrameInterval};
+    return {configuration_.sourceRect, logicalSize_, configuration_.minimumFrameInterval, sink_};
 }
 
 void PipeWireCaptureStream::startCapture(Completion done) {
@@ -70,6 +70,14 @@ void PipeWireCaptureStream::nodeOpened(std::optional<PipeWireNode> node, std::op
     if (consumer_ && !active_) consumer_->setActive(false);
     if (!consumer_ && !error) error = streamError(QStringLiteral("No stream of the window."));
     if (done) done(consumer_ ? std::nullopt : error);
+}
+
+bool PipeWireCaptureStream::presentInto(const std::shared_ptr<PictureSurface>& surface) {
+    const auto* target = dynamic_cast<const SinkSurface*>(surface.get());
+    if (!target) return false;
+    sink_ = target->sink();
+    if (consumer_) consumer_->configure(settings());
+    return sink_ != nullptr;
 }
 
 void PipeWireCaptureStream::stopCapture(Completion done) {

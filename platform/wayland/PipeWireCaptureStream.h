@@ -33,6 +33,8 @@ public:
     void startCapture(Completion done) override;
     void stopCapture(Completion done) override;
     void updateConfiguration(const StreamConfiguration& configuration, Completion done) override;
+    /// Surfaces that take pictures through a sink (SinkSurface) only.
+    bool presentInto(const std::shared_ptr<PictureSurface>& surface) override;
     /// A stop only pauses the node's frames: resuming asks the portal nothing.
     bool canResume() const override { return true; }
     /// As the source reports it once the node is open (the portal's stream size).
@@ -52,6 +54,7 @@ private:
     StreamStopHandler onStop_;
     bool opening_ = false;
     bool active_ = false;
+    std::shared_ptr<FrameSink> sink_;
     std::unique_ptr<PipeWireConsumer> consumer_;
 };
 

@@ -157,7 +157,9 @@ std::unique_ptr<PipeWireConsumer> PipeWireConsumer::connect(PipeWireNode node,
 }
 
 PipeWireConsumer::PipeWireConsumer(const Settings& settings, FrameHandler onFrame, EndHandler onEnd)
-    : settings_(settings), onFrame_(std::move(onFrame)), onEnd_(std::move(onEnd)) {}
+    : settings_(settings), onFrame_(std::move(onFrame)), onEnd_(std::move(onEnd)) {
+    pacer_.setInterval(settings.minimumFrameInterval);
+}
 
 std::optional<Error> PipeWireConsumer::start(PipeWireNode node) {
     const auto fail = [](const char* what) {
@@ -232,6 +234,7 @@ void PipeWireConsumer::setActive(bool active) {
 void PipeWireConsumer::configure(const Settings& settings) {
     LoopLock lock(loop_);
     settings_ = settings;
+    pacer_.setInterval(settings.minimumFrameInterval);
 }
 
 bool PipeWireConsumer::ended() const {
@@ -289,7 +292,8 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
     if (!data.chunk || data.chunk->size == 0 || data.maxsize == 0 ||
         (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) || data.chunk->stride < 0)
         return;
-    if (!pacer_.keep(FramePacer::Clock::now(), settings_.minimumFrameInterval)) return;
+    const auto now = FramePacer::Clock::now();
+    if (!pacer_.isDue(now)) return;
 
     std::optional<DmaBufMapping> mapping;
     const std::uint8_t* memory = static_cast<const std::uint8_t*>(data.data);
@@ -311,11 +315,17 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
     const QRect area =
         frameArea(size_, cropOf(buffer), settings_.sourceRect, settings_.logicalSize);
     if (area.isEmpty()) return;
+    if (settings_.sink) {
+        settings_.sink->show(image, area);
+        pacer_.shown(now);
+        return;
+    }
     if (!pool_ || pool_->width() != area.width() || pool_->height() != area.height())
         pool_ = HeapFramePool::create(area.width(), area.height(), kMaxFrames);
     auto frame = pool_->acquire();
     if (!frame) return;
     copyArea(image, area, frame->mutableData(), frame->bytesPerRow());
+    pacer_.shown(now);
     if (onFrame_) onFrame_(frame);
 }
 

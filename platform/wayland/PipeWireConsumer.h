@@ -13,6 +13,7 @@
 #include "platform/CaptureService.h"
 #include "platform/wayland/FrameCopy.h"
 #include "platform/wayland/FramePacer.h"
+#include "platform/wayland/FrameSink.h"
 #include "platform/wayland/HeapFramePool.h"
 #include "platform/wayland/NodeSource.h"
 
@@ -30,20 +31,23 @@ namespace mirano::wayland {
 /// ends and is never linked to another source). Buffers are shared memory (MemFd, MemPtr), or
 /// linear DMA-BUFs where the producer offers them and they can be mapped (otherwise shared
 /// memory is asked for instead); each frame is copied once, cropped to the window (VideoCrop) and
-/// to the source rectangle, into a pooled BGRA buffer. The frame and end handlers run on the
-/// consumer's thread and must only hand on. Every public function may be called from any thread but
-/// that one.
+/// to the source rectangle, into a pooled BGRA buffer, unless a sink takes the pictures. The
+/// frame and end handlers (and the sink) run on the consumer's thread and must only hand on. Every
+/// public function may be called from any thread but that one.
 class PipeWireConsumer {
 public:
-    /// What the frames show and how often.
+    /// What the frames show, how often, and where they go.
     struct Settings {
         /// Logical pixels of the window, top-left origin; empty = the whole window.
         QRectF sourceRect;
         /// The window's logical size, to place sourceRect in buffer pixels; empty = one buffer
         /// pixel per logical pixel.
         QSizeF logicalSize;
-        /// Seconds between frames at least; frames that come sooner are dropped.
+        /// Seconds between frames, on average over time (FramePacer); the frames in between
+        /// are dropped.
         double minimumFrameInterval = 0;
+        /// Takes the pictures instead of the frame handler when set.
+        std::shared_ptr<FrameSink> sink;
     };
     /// Told once that the node went away or failed; nothing comes after it.
     using EndHandler = std::function<void(Error)>;

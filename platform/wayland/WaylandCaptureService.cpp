@@ -6,6 +6,7 @@
 #include "platform/Scheduler.h"
 #include "platform/wayland/PipeWireCaptureStream.h"
 #include "platform/wayland/PortalNodeSource.h"
+#include "platform/wayland/WaylandPictureSurface.h"
 
 namespace mirano::wayland {
 
@@ -36,6 +37,10 @@ std::shared_ptr<CaptureStream> WaylandCaptureService::makeStream(
     return std::make_shared<PipeWireCaptureStream>(std::move(source), scheduler_, window,
                                                    configuration, std::move(onFrame),
                                                    std::move(onStop));
+}
+
+std::shared_ptr<PictureSurface> WaylandCaptureService::makePictureSurface(QWindow& host) {
+    return WaylandPictureSurface::make(host);
 }
 
 }  // namespace mirano::wayland

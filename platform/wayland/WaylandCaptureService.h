@@ -19,8 +19,9 @@ namespace mirano::wayland {
 /// The windows are those the windows service lists (so the numbers agree), without geometry:
 /// Wayland tells a client none. A stream asks the portal for the
 /// window, restoring the consent kept for the window's application id; the desktop's dialog (or
-/// its restore) picks the window, not Mirano. Frames come at the window's own size and are
-/// scaled by the panel's painter. Main thread only; outlives its streams' start.
+/// its restore) picks the window, not Mirano. Pictures come at the window's own size and are
+/// scaled by the compositor on a subsurface of the panel (by the panel's painter where it
+/// cannot). Main thread only; outlives its streams' start.
 class WaylandCaptureService final : public CaptureService {
 public:
     /// Listed windows come from `listed`, asked on each call. Completions go through `scheduler`.
@@ -34,6 +35,8 @@ public:
                                               const StreamConfiguration& configuration,
                                               FrameHandler onFrame,
                                               StreamStopHandler onStop) override;
+    /// A subsurface of `host`, or null where the compositor cannot scale (said once).
+    std::shared_ptr<PictureSurface> makePictureSurface(QWindow& host) override;
 
 private:
     Scheduler& scheduler_;

@@ -8,12 +8,18 @@
 #include <QDBusConnection>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <array>
+#include <cstring>
 #include <mutex>
 
 #include "platform/qt/QtScheduler.h"
+#include "platform/wayland/FrameSink.h"
 #include "platform/wayland/PipeWireCaptureStream.h"
 #include "platform/wayland/PortalNodeSource.h"
 #include "platform/wayland/RestoreTokenStore.h"
+#include "platform/wayland/ScreenCastSession.h"
+#include "tests/fakes/FakePictureSurface.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/WaylandSession.h"
 #include "tests/support/X11Session.h"
@@ -96,6 +102,44 @@ private:
                        << "pixel " << x << "," << y << " is " << describe(pixelOf(frame, x, y));
     return ::testing::AssertionSuccess();
 }
+
+/// A picture surface whose sink keeps what the capture thread last showed: the part shown
+/// (buffer pixels) and the pixel at its top-left corner.
+class SinkRecorder final : public SinkSurface {
+public:
+    struct Shown {
+        int count = 0;
+        QRect shown;
+        std::array<std::uint8_t, 4> corner{};
+    };
+    std::shared_ptr<FrameSink> sink() const override { return sink_; }
+    Shown shown() const { return sink_->last(); }
+    void setGeometry(const QRect&) override {}
+    void setOverlay(const QImage&) override {}
+    void setOpacity(double) override {}
+    void setCornerRadius(double) override {}
+    void setVisible(bool) override {}
+
+private:
+    class Sink final : public FrameSink {
+    public:
+        void show(const MappedImage& image, const QRect& shown) override {
+            std::lock_guard lock(mutex_);
+            last_ = {last_.count + 1, shown, {}};
+            std::memcpy(last_.corner.data(),
+                        image.data + std::size_t(shown.y()) * image.rowBytes() + shown.x() * 4, 4);
+        }
+        Shown last() const {
+            std::lock_guard lock(mutex_);
+            return last_;
+        }
+
+    private:
+        mutable std::mutex mutex_;
+        Shown last_;
+    };
+    std::shared_ptr<Sink> sink_ = std::make_shared<Sink>();
+};
 
 /// A node handed over directly, on a connection of our own to the session's PipeWire: the
 /// shape of a compositor's own screencast, which needs no portal.
@@ -238,6 +282,28 @@ TEST_F(PipeWireTest, PauseResumeReconfigureAndEndAcrossTheCaptureThread) {
     EXPECT_TRUE(waitUntil([&] { return !received.stopsSoFar().empty(); }, kWaitMs));
     EXPECT_TRUE(start(*stream));
     EXPECT_EQ(received.stopsSoFar().size(), 1u);
+}
+
+// Also under ThreadSanitizer: the sink is handed to the capture thread and called there.
+TEST_F(PipeWireTest, ASinkSurfaceTakesThePartShownInsteadOfFrames) {
+    QString node;
+    startProducer({"window", "120", "80", "--crop", "20", "10", "80", "60"}, &node);
+    Received received;
+    auto stream = makeStream(
+        received,
+        std::make_unique<DirectNodeSource>(session_.runtimeDir(), node.mid(5).toUInt(), scheduler_),
+        {QRectF(40, 30, 40, 30), 0, 1, 1});
+    auto surface = std::make_shared<SinkRecorder>();
+    ASSERT_TRUE(stream->presentInto(surface));
+    ASSERT_EQ(start(*stream), std::nullopt);
+    ASSERT_TRUE(waitFor([&] { return surface->shown().count >= 2; }));
+    const SinkRecorder::Shown shown = surface->shown();
+    EXPECT_EQ(shown.shown, QRect(60, 40, 40, 30));
+    // The producer's pattern at the part's corner: blue x, green y, red 0xa0.
+    EXPECT_EQ(shown.corner, (std::array<std::uint8_t, 4>{60, 40, 0xa0, 0}));
+    EXPECT_EQ(received.frameCount(), 0);
+    // A plain picture surface is none a stream can present into.
+    EXPECT_FALSE(stream->presentInto(std::make_shared<fakes::FakePictureSurface>()));
 }
 
 TEST_F(WaylandCaptureTest, FramesShowTheWindowsPixels) {

@@ -1,0 +1,38 @@
+// One owner for a Wayland proxy: destroyed (with the request its interface has for it) when the
+// owner goes.
+#pragma once
+
+#include <memory>
+
+struct wl_buffer;
+struct wl_compositor;
+struct wl_region;
+struct wl_shm;
+struct wl_shm_pool;
+struct wl_subcompositor;
+struct wl_subsurface;
+struct wl_surface;
+struct wp_viewport;
+struct wp_viewporter;
+
+namespace mirano::wayland {
+
+/// The interfaces' own destroy functions are static inline in the scanner's headers, so they
+/// are called from one file rather than named in templates.
+struct WlDeleter {
+    void operator()(wl_buffer* proxy) const;
+    void operator()(wl_compositor* proxy) const;
+    void operator()(wl_region* proxy) const;
+    void operator()(wl_shm* proxy) const;
+    void operator()(wl_shm_pool* proxy) const;
+    void operator()(wl_subcompositor* proxy) const;
+    void operator()(wl_subsurface* proxy) const;
+    void operator()(wl_surface* proxy) const;
+    void operator()(wp_viewport* proxy) const;
+    void operator()(wp_viewporter* proxy) const;
+};
+
+template <typename T>
+using WlPtr = std::unique_ptr<T, WlDeleter>;
+
+}  // namespace mirano::wayland

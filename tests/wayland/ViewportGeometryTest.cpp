@@ -1,0 +1,66 @@
+// How a picture buffer shows through a viewport: the part shown, the size, the cut corners.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/wayland/ViewportGeometry.h"
+
+using namespace mirano::wayland;
+
+TEST(ViewportGeometry, TheShownPartFillsTheViewInSurfaceUnits) {
+    struct Case {
+        const char* name;
+        QRect shown;
+        QSizeF view;
+        double scale;
+        QRectF source;
+        QSize destination;
+        QSizeF radius;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"a window of the view's aspect is scaled whole", {0, 0, 640, 480}, {320, 240}, 1,
+         {0, 0, 640, 480}, {320, 240}, {24, 24}},
+        {"a zoom shows its part of the buffer", {100, 50, 160, 120}, {320, 240}, 1,
+         {100, 50, 160, 120}, {320, 240}, {6, 6}},
+        {"a wider picture loses its sides evenly", {0, 0, 800, 480}, {320, 240}, 1,
+         {80, 0, 640, 480}, {320, 240}, {24, 24}},
+        {"a taller picture loses top and bottom evenly", {0, 0, 640, 600}, {320, 240}, 1,
+         {0, 60, 640, 480}, {320, 240}, {24, 24}},
+        {"Qt's own scale factor doubles the destination", {0, 0, 640, 480}, {320, 240}, 2,
+         {0, 0, 640, 480}, {640, 480}, {24, 24}},
+        {"parts of points round to whole surface units", {0, 0, 640, 480}, {160.4, 120.4}, 1,
+         {0, 0, 640, 480}, {160, 120}, {48, 48}},
+        {"an empty view shows nothing, on a destination never empty", {0, 0, 640, 480},
+         {0, 240}, 1, {}, {1, 240}, {}},
+        {"nothing to show shows nothing", {}, {320, 240}, 1, {}, {320, 240}, {}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        const ViewportPlacement placed = placeViewport(c.shown, c.view, c.scale, 12);
+        EXPECT_EQ(placed.source, c.source) << c.name;
+        EXPECT_EQ(placed.destination, c.destination) << c.name;
+        EXPECT_NEAR(placed.cornerRadius.width(), c.radius.width(), 0.01) << c.name;
+        EXPECT_NEAR(placed.cornerRadius.height(), c.radius.height(), 0.01) << c.name;
+    }
+}
+
+TEST(ViewportGeometry, CornersOfTheSourceBecomeTransparentAndTheRestStays) {
+    // A white 40 × 30 image whose middle 20 × 20 is shown with corners of radius 6.
+    const QSize size(40, 30);
+    std::vector<std::uint8_t> pixels(std::size_t(size.width() * size.height()) * 4, 0xff);
+    cutCorners(pixels.data(), std::size_t(size.width()) * 4, size, QRectF(10, 5, 20, 20), {6, 6});
+    const auto alpha = [&](int x, int y) { return int(pixels[std::size_t(y * 40 + x) * 4 + 3]); };
+    const auto blue = [&](int x, int y) { return int(pixels[std::size_t(y * 40 + x) * 4]); };
+    // The very corners are gone, colour and alpha alike (premultiplied).
+    for (const QPoint corner : {QPoint(10, 5), QPoint(29, 5), QPoint(10, 24), QPoint(29, 24)}) {
+        EXPECT_EQ(alpha(corner.x(), corner.y()), 0) << corner.x() << "," << corner.y();
+        EXPECT_EQ(blue(corner.x(), corner.y()), 0) << corner.x() << "," << corner.y();
+    }
+    // On the arc the edge is partly covered; along the sides, inside and outside nothing changes.
+    EXPECT_GT(alpha(11, 7), 0);
+    EXPECT_LT(alpha(11, 7), 0xff);
+    for (const QPoint kept : {QPoint(20, 5), QPoint(10, 15), QPoint(20, 15), QPoint(16, 11),
+                              QPoint(9, 5), QPoint(30, 24), QPoint(0, 0), QPoint(39, 29)})
+        EXPECT_EQ(alpha(kept.x(), kept.y()), 0xff) << kept.x() << "," << kept.y();
+}
