@@ -110,6 +110,12 @@ void StreamManager::showRegionOf(const QSizeF& windowSize, const QRectF& region,
     resume();
 }
 
+void StreamManager::setPictureSurface(const std::shared_ptr<PictureSurface>& surface) {
+    surface_ = surface;
+    // A stream that already runs (the region picker's, taken over by the PiP) draws there too.
+    if (stream_ && surface) stream_->presentInto(surface);
+}
+
 QSizeF StreamManager::streamWindowSize(const Frame& frame) const {
     const QSizeF reported = stream_ ? stream_->windowSize() : QSizeF();
     if (!reported.isEmpty() || !frame) return reported;

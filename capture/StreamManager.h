@@ -100,10 +100,10 @@ public:
     std::optional<WindowNumber> capturedWindowID() const { return capturedWindowID_; }
     std::int64_t lastOutputWidth() const { return lastOutputWidth_; }
     std::int64_t lastOutputHeight() const { return lastOutputHeight_; }
-    /// Every stream started from now on draws its picture into `surface` on the window
-    /// system's side when it can (frames then do not reach onFrame). Held weakly: the panel
-    /// that shows the surface owns it.
-    void setPictureSurface(const std::shared_ptr<PictureSurface>& surface) { surface_ = surface; }
+    /// The running stream and every one started from now on draw their picture into `surface` on
+    /// the window system's side when it can (frames then do not reach onFrame). Held weakly: the
+    /// panel that shows the surface owns it.
+    void setPictureSurface(const std::shared_ptr<PictureSurface>& surface);
 
     /// Written by the controller before a restart that follows a panel resize.
     void setLastOutputWidth(std::int64_t w) { lastOutputWidth_ = w; }

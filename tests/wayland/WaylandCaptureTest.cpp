@@ -296,7 +296,7 @@ TEST_F(PipeWireTest, ASinkSurfaceTakesThePartShownInsteadOfFrames) {
     auto surface = std::make_shared<SinkRecorder>();
     ASSERT_TRUE(stream->presentInto(surface));
     ASSERT_EQ(start(*stream), std::nullopt);
-    ASSERT_TRUE(waitFor([&] { return surface->shown().count >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return surface->shown().count >= 2; }, kWaitMs));
     const SinkRecorder::Shown shown = surface->shown();
     EXPECT_EQ(shown.shown, QRect(60, 40, 40, 30));
     // The producer's pattern at the part's corner: blue x, green y, red 0xa0.
