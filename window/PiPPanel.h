@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <memory>
 
+#include "platform/EventTap.h"
+
 namespace mirano {
 
 class AppSettings;
@@ -86,12 +88,16 @@ signals:
     void resized(QSizeF size);
     /// A rate was picked in the frame-rate menu.
     void frameRateChosen(int framesPerSecond);
+    /// A key went down while the panel had the keyboard focus (given on a click where the
+    /// window system allows it); `text` is what it typed.
+    void keyPressed(const mirano::KeyEvent& event, const QString& text);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void applyOpacity(double opacity);
