@@ -176,6 +176,9 @@ void PiPPanel::applyShape() {
 }
 
 void PiPPanel::setIgnoresMouseEvents(bool ignore) {
+    // Where the pointer is known only over Mirano's own windows, a panel that let clicks pass
+    // could never tell that the pointer left it: it keeps the mouse, and its crossings the hover.
+    if (!d_->windowSystem.seesPointerEverywhere()) return;
     ignoresMouse_ = ignore;
     d_->windowSystem.setInputPassThrough(*windowHandle(), ignore);
     updateHoverPolling();

@@ -40,7 +40,8 @@ public:
     void animateOpacity(double opacity);
 
     bool ignoresMouseEvents() const { return ignoresMouse_; }
-    /// Click-through; hover is still reported.
+    /// Click-through; hover is still reported. Not where the window system sees the pointer
+    /// only over Mirano's own windows (Wayland).
     void setIgnoresMouseEvents(bool ignore);
 
     bool isMovableByWindowBackground() const { return movable_; }

@@ -132,6 +132,14 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
     EXPECT_EQ(calls.entered, 1);
     EXPECT_FALSE(state(*panel).passThrough);
     EXPECT_TRUE(panel->captureView().isPointerInside());
+
+    // Where the pointer is seen only over Mirano's windows, the panel keeps the mouse: its
+    // crossings stay the hover.
+    windowSystem.pointerEverywhere = false;
+    panel->setIgnoresMouseEvents(true);
+    EXPECT_FALSE(state(*panel).passThrough);
+    QApplication::sendEvent(&panel->captureView(), &leave);
+    EXPECT_EQ(calls.exited, 1);
 }
 
 // The rounded corners and the shape emptied at alpha 0 are checked on a real display.
