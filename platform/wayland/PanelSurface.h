@@ -34,6 +34,8 @@ public:
                               std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard);
 
     bool isLayer() const { return shell_ != nullptr; }
+    /// The layer surface takes keyboard focus now (an on-click panel: since a press on it).
+    bool asksForKeys() const { return layer_ && currentKeyboard() != LayerKeyboard::none; }
     void setKeyboard(LayerKeyboard keyboard);
     /// Pointer events pass through to what is below, from the moment this returns (it waits
     /// for the compositor to apply the change).

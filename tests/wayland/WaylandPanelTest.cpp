@@ -7,12 +7,17 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "platform/wayland/ToplevelList.h"
 #include "platform/wayland/WaylandPanelWindowSystem.h"
+#include "platform/wayland/WlrWindows.h"
 #include "tests/support/VirtualPointer.h"
 #include "tests/wayland/WaylandTestSupport.h"
+#include "tests/wayland/WindowsTestSupport.h"
 
 using namespace mirano::testing;
+using mirano::wayland::ToplevelList;
 using mirano::wayland::WaylandPanelWindowSystem;
+using mirano::wayland::WlrWindows;
 
 namespace {
 const QColor kPanelColour(255, 0, 255);
@@ -58,6 +63,7 @@ private:
 TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerTakesTheKeysOnlyOnAClickMovesResizesAndHides) {
     WaylandPanelWindowSystem ws;
     ASSERT_TRUE(ws.hasLayerShell());
+    WlrWindows windows(std::make_unique<ToplevelList>());
     ChildProcess* source = startTestWindow(kSource, "darkcyan");
     VirtualPointer pointer(gSway->waylandDisplay(), WaylandSession::kWidth,
                            WaylandSession::kHeight);
@@ -76,11 +82,13 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerTakesTheKeysOnlyOnAClickMoves
     EXPECT_EQ(corner.pixelColor(0, 0).rgb(), QColor("darkcyan").rgb());
 
     // Shown, it left the keyboard focus where it was; a click reaches it and gives it the keys
-    // (sway shows a layer surface's focus as no view focused).
+    // (sway shows a layer surface's focus as no view focused), while the focused window is still
+    // the one the user was in.
     EXPECT_EQ(gSway->focusedAppId(), kSource);
     pointer.click(placed.center());
     EXPECT_TRUE(waitUntil([&] { return panel.presses == 1; }));
     EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId().isEmpty(); }));
+    EXPECT_EQ(focusedAppId(windows), kSource);
 
     // A drag of its content moves it, and its margins with it.
     pointer.moveTo(placed.center());
