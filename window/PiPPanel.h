@@ -16,7 +16,7 @@ class CaptureView;
 class PanelWindowSystem;
 class PictureSurface;
 
-/// A frameless top-level that never takes focus, floats above normal windows on every
+/// A frameless top-level that never takes focus by itself, floats above normal windows on every
 /// desktop, stays off the taskbar, moves by a drag of its content and resizes from its edges.
 /// Rectangles are Qt global logical coordinates. Main thread only.
 class PiPPanel : public QWidget {
