@@ -127,12 +127,16 @@ void AppDelegate::setupHotkeyManager() {
     b.hoverProvider = [&pip] { return pip.isHoveringVisiblePiP(); };
 
     if (hotkeyManager_) hotkeyManager_->stop();
-    disconnect(&pip, &PiPControl::hoverStateChanged, this, nullptr);
+    disconnect(&pip, nullptr, this, nullptr);
     hotkeyManager_ = services_.makeHotkeys ? services_.makeHotkeys(std::move(b)) : nullptr;
     if (!hotkeyManager_) return;
     connect(&pip, &PiPControl::hoverStateChanged, this, [this] {
         if (hotkeyManager_) hotkeyManager_->refreshGrabs();
     });
+    connect(&pip, &PiPControl::panelKeyPressed, this,
+            [this](const KeyEvent& event, const QString& text) {
+                if (hotkeyManager_) hotkeyManager_->handlePanelKey(event, text);
+            });
     hotkeyManager_->start();
 }
 
@@ -156,7 +160,7 @@ void AppDelegate::bindGlobalShortcuts() {
 
 void AppDelegate::stop() {
     removeWindowObservers();
-    disconnect(&services_.pip, &PiPControl::hoverStateChanged, this, nullptr);
+    disconnect(&services_.pip, nullptr, this, nullptr);
     if (hotkeyManager_) hotkeyManager_->stop();
     shortcuts_.reset();
     actions_.shutdown();

@@ -23,6 +23,9 @@ public:
     void start() override { manager_.start(); }
     void stop() override { manager_.stop(); }
     void refreshGrabs() override { manager_.refreshGrabs(); }
+    void handlePanelKey(const KeyEvent& event, const QString& text) override {
+        manager_.handlePanelKey(event, text);
+    }
 
 private:
     HotkeyManager manager_;

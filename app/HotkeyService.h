@@ -1,8 +1,11 @@
 // The global hotkeys as the application delegate sees them: callbacks in, start and stop out.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <memory>
+
+#include "platform/EventTap.h"
 
 namespace mirano {
 
@@ -28,6 +31,8 @@ public:
     virtual void stop() = 0;
     /// Recomputes which keys may be dropped (the hover state may have changed).
     virtual void refreshGrabs() = 0;
+    /// A key pressed on the PiP panel while it has the keyboard focus; `text` is what it typed.
+    virtual void handlePanelKey(const KeyEvent& event, const QString& text) = 0;
 };
 
 /// Creates the hotkey service with its callbacks connected (not started yet).

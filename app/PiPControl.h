@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "pip/WindowHelpers.h"
+#include "platform/EventTap.h"
 #include "platform/Types.h"
 
 namespace mirano {
@@ -41,6 +42,8 @@ signals:
     void capturedWindowIDChanged();
     /// Any input of isHoveringVisiblePiP() may have changed.
     void hoverStateChanged();
+    /// A key was pressed on the PiP panel while it had the keyboard focus.
+    void panelKeyPressed(const mirano::KeyEvent& event, const QString& text);
 };
 
 }  // namespace mirano

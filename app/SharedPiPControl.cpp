@@ -10,6 +10,7 @@ SharedPiPControl::SharedPiPControl(QObject* parent)
     connect(&pip_, &PiPManager::capturedWindowIDChanged, this,
             &PiPControl::capturedWindowIDChanged);
     connect(&pip_, &PiPManager::hoverStateChanged, this, &PiPControl::hoverStateChanged);
+    connect(&pip_, &PiPManager::panelKeyPressed, this, &PiPControl::panelKeyPressed);
 }
 
 std::optional<WindowNumber> SharedPiPControl::capturedWindowID() const {

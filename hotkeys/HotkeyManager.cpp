@@ -137,23 +137,37 @@ void HotkeyManager::handleKeyDown(const KeyEvent& event) {
     if (!event.grabbed) return;
     const std::uint16_t key = event.key;
     const Modifiers mods = event.modifiers;
-
-    if (key == KEY_COMMA && (mods & kAnySuper) && isHoveringVisiblePiP())
-        return queue(&HotkeyManager::onSettingsHotkey);
-    // A Backspace the action declines goes on to the trigger rule.
-    if (key == KEY_BACKSPACE && isHoveringVisiblePiP() && onBackspace && onBackspace()) return;
-    const bool plainPanelKey = !(mods & kCtrlAltSuper);
-    if (key == KEY_F && plainPanelKey && isHoveringVisiblePiP())
-        return queue(&HotkeyManager::onFrameRateMenuHotkey);
-    if (key == KEY_EQUAL && plainPanelKey && isHoveringVisiblePiP())
-        return queue(&HotkeyManager::onZoomInHotkey);
-    if (key == KEY_MINUS && plainPanelKey && isHoveringVisiblePiP())
-        return queue(&HotkeyManager::onZoomOutHotkey);
+    if (runPanelKey(key, mods)) return;
 
     if (!ModifierKeys::isHeld(settings_.modifier(), mods)) return;
     if (!triggerKey_ || *triggerKey_ != key) return;
     const auto& callback = mods.testFlag(Modifier::Shift) ? onShiftHotkey : onHotkey;
     if (callback) callback();
+}
+
+void HotkeyManager::handlePanelKey(const KeyEvent& event, const QString& text) {
+    if (!listening_ || tap_->seesSessionKeys() || event.kind != KeyEventKind::KeyDown) return;
+    // A virtual keyboard (an on-screen one, a remote desktop) brings key codes of its own: the
+    // key that types the character on the layout stands for the code where there is one.
+    runPanelKey(layout_.keyFor(text).value_or(event.key), event.modifiers);
+}
+
+bool HotkeyManager::runPanelKey(std::uint16_t key, Modifiers mods) {
+    if (!isHoveringVisiblePiP()) return false;
+    if (key == KEY_COMMA && (mods & kAnySuper)) {
+        queue(&HotkeyManager::onSettingsHotkey);
+        return true;
+    }
+    // A Backspace the action declines goes on to the trigger rule.
+    if (key == KEY_BACKSPACE) return onBackspace && onBackspace();
+    if (mods & kCtrlAltSuper) return false;
+    std::function<void()> HotkeyManager::*gesture = nullptr;
+    if (key == KEY_F) gesture = &HotkeyManager::onFrameRateMenuHotkey;
+    if (key == KEY_EQUAL) gesture = &HotkeyManager::onZoomInHotkey;
+    if (key == KEY_MINUS) gesture = &HotkeyManager::onZoomOutHotkey;
+    if (!gesture) return false;
+    queue(gesture);
+    return true;
 }
 
 void HotkeyManager::handleModifiersChanged(Modifiers modifiers, double time) {

@@ -50,6 +50,10 @@ public:
 
     /// The recognition logic for one event, on the main thread.
     void handleEvent(const KeyEvent& event);
+    /// A key pressed on the PiP panel while it has the keyboard focus; `text` is what it typed.
+    /// Acted on only where the tap does not see the session's keys: elsewhere the tap has the
+    /// same key already.
+    void handlePanelKey(const KeyEvent& event, const QString& text);
 
     /// The evdev code of the key that types `character` (compared in lower case) with no
     /// modifiers on the layout; the lowest wins.
@@ -64,6 +68,9 @@ public:
 private:
     void handleModifiersChanged(Modifiers modifiers, double time);
     void handleKeyDown(const KeyEvent& event);
+    /// Runs the panel key's gesture (Backspace, F, =, -, Super-comma) while the pointer rests on
+    /// a visible PiP; returns whether the key was used.
+    bool runPanelKey(std::uint16_t key, Modifiers mods);
     bool isHoveringVisiblePiP() const;
     /// Looks the trigger key up again (the layout or the setting changed).
     void refreshTrigger();

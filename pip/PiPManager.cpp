@@ -219,6 +219,7 @@ void PiPManager::connectPanel(PiPPanel& panel) {
     connect(&panel, &PiPPanel::zoomResetRequested, this, &PiPManager::resetZoom);
     connect(&panel, &PiPPanel::resized, this, &PiPManager::panelResized);
     connect(&panel, &PiPPanel::frameRateChosen, this, &PiPManager::frameRateChanged);
+    connect(&panel, &PiPPanel::keyPressed, this, &PiPManager::panelKeyPressed);
 }
 
 void PiPManager::stopPiP() {

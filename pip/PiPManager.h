@@ -12,6 +12,7 @@
 #include "pip/PiPServices.h"
 #include "pip/PiPVisibility.h"
 #include "pip/WindowHelpers.h"
+#include "platform/EventTap.h"
 #include "platform/Frame.h"
 #include "platform/Types.h"
 #include "platform/Windows.h"
@@ -73,6 +74,8 @@ signals:
     void capturedWindowIDChanged();
     /// Any input of isHoveringVisiblePiP() may have changed.
     void hoverStateChanged();
+    /// A key was pressed on the panel while it had the keyboard focus.
+    void panelKeyPressed(const mirano::KeyEvent& event, const QString& text);
 
 private:
     // Source-window tracking and focus behaviour.

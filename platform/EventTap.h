@@ -59,6 +59,9 @@ public:
     virtual void stop() = 0;
     /// Replaces the set of keys to take.
     virtual void setGrabs(const TapGrabs& grabs) = 0;
+    /// Whether the tap sees the session's keys (X11). Where a client sees only the keys of its
+    /// own focused surface (Wayland), the PiP panel hands the keys it is given to the logic.
+    virtual bool seesSessionKeys() const = 0;
 };
 
 }  // namespace mirano

@@ -23,8 +23,9 @@ public:
     /// A compositing manager runs: translucent windows and window opacity work.
     virtual bool hasCompositor() = 0;
 
-    /// Makes a top-level a floating panel: it never takes focus, floats above normal windows,
-    /// is on every desktop and stays off taskbar and pager. Call before the first show.
+    /// Makes a top-level a floating panel: it never takes focus by itself (where no global key
+    /// tap exists, a click gives it the keys), floats above normal windows, is on every desktop
+    /// and stays off taskbar and pager. Call before the first show.
     virtual void configureFloatingPanel(QWindow& window) = 0;
     /// Makes a top-level an overlay that floats above normal windows, stays off taskbar and
     /// pager and may take keyboard focus; its taking the focus is not an activation of Mirano
@@ -57,6 +58,9 @@ public:
 
     /// The pointer position in global Qt coordinates.
     virtual QPoint pointerPosition() = 0;
+    /// Whether pointerPosition() knows the pointer away from Mirano's own windows too (hover
+    /// can then be polled while a panel lets clicks pass through).
+    virtual bool seesPointerEverywhere() = 0;
     /// A picture of what the screen shows in `area` (global Qt coordinates) right now.
     virtual QPixmap grabScreen(const QRect& area) = 0;
 };

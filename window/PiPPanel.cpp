@@ -3,6 +3,7 @@
 #include "window/PiPPanel.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
@@ -20,8 +21,25 @@ namespace {
 constexpr int kHoverPollMs = 50;
 constexpr int kFadeMs = 150;
 
+// Qt's native scan code on X11 and Wayland is the xkb key code: the evdev code plus 8.
+constexpr quint32 kXkbKeycodeOffset = 8;
+
 QRect roundedRect(const QRectF& r) {
     return QRect(qRound(r.x()), qRound(r.y()), qRound(r.width()), qRound(r.height()));
+}
+
+/// The key as the tap reports one (Qt tells no side of a modifier: the left one stands for it).
+KeyEvent tapEventOf(const QKeyEvent& event) {
+    const quint32 code = event.nativeScanCode();
+    const auto key =
+        static_cast<std::uint16_t>(code > kXkbKeycodeOffset ? code - kXkbKeycodeOffset : 0);
+    const Qt::KeyboardModifiers qt = event.modifiers();
+    Modifiers mods;
+    mods.setFlag(Modifier::Shift, qt.testFlag(Qt::ShiftModifier));
+    mods.setFlag(Modifier::LeftCtrl, qt.testFlag(Qt::ControlModifier));
+    mods.setFlag(Modifier::LeftAlt, qt.testFlag(Qt::AltModifier));
+    mods.setFlag(Modifier::LeftSuper, qt.testFlag(Qt::MetaModifier));
+    return KeyEvent{KeyEventKind::KeyDown, key, mods, event.timestamp() / 1000.0, false};
 }
 }  // namespace
 
@@ -158,6 +176,9 @@ void PiPPanel::applyShape() {
 }
 
 void PiPPanel::setIgnoresMouseEvents(bool ignore) {
+    // Where the pointer is known only over Mirano's own windows, a panel that let clicks pass
+    // could never tell that the pointer left it: it keeps the mouse, and its crossings the hover.
+    if (!d_->windowSystem.seesPointerEverywhere()) return;
     ignoresMouse_ = ignore;
     d_->windowSystem.setInputPassThrough(*windowHandle(), ignore);
     updateHoverPolling();
@@ -267,6 +288,11 @@ void PiPPanel::showEvent(QShowEvent*) {
 }
 
 void PiPPanel::hideEvent(QHideEvent*) { updateHoverPolling(); }
+
+void PiPPanel::keyPressEvent(QKeyEvent* event) {
+    emit keyPressed(tapEventOf(*event), event->text());
+    QWidget::keyPressEvent(event);
+}
 
 void PiPPanel::paintEvent(QPaintEvent*) {
     if (d_->opacityPending) {

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <memory>
 
+#include "platform/EventTap.h"
+
 namespace mirano {
 
 class AppSettings;
@@ -14,7 +16,7 @@ class CaptureView;
 class PanelWindowSystem;
 class PictureSurface;
 
-/// A frameless top-level that never takes focus, floats above normal windows on every
+/// A frameless top-level that never takes focus by itself, floats above normal windows on every
 /// desktop, stays off the taskbar, moves by a drag of its content and resizes from its edges.
 /// Rectangles are Qt global logical coordinates. Main thread only.
 class PiPPanel : public QWidget {
@@ -38,7 +40,8 @@ public:
     void animateOpacity(double opacity);
 
     bool ignoresMouseEvents() const { return ignoresMouse_; }
-    /// Click-through; hover is still reported.
+    /// Click-through; hover is still reported. Not where the window system sees the pointer
+    /// only over Mirano's own windows (Wayland).
     void setIgnoresMouseEvents(bool ignore);
 
     bool isMovableByWindowBackground() const { return movable_; }
@@ -86,12 +89,16 @@ signals:
     void resized(QSizeF size);
     /// A rate was picked in the frame-rate menu.
     void frameRateChosen(int framesPerSecond);
+    /// A key went down while the panel had the keyboard focus (given on a click where the
+    /// window system allows it); `text` is what it typed.
+    void keyPressed(const mirano::KeyEvent& event, const QString& text);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void applyOpacity(double opacity);

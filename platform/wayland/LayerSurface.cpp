@@ -56,6 +56,8 @@ void LayerSurface::setKeyboard(LayerKeyboard keyboard) {
         mode = shellVersion_ >= kOnDemandSince
                    ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_ON_DEMAND
                    : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE;
+    if (keyboard == LayerKeyboard::onClick && shellVersion_ >= kOnDemandSince)
+        mode = ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_ON_DEMAND;
     zwlr_layer_surface_v1_set_keyboard_interactivity(surface_, mode);
 }
 

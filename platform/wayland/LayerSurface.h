@@ -22,6 +22,9 @@ enum class LayerKeyboard {
     /// Like an ordinary window (layer-shell 4); where only version 3 is offered, all keys while
     /// it is mapped.
     onDemand,
+    /// The keys from a click on it until the pointer leaves it (layer-shell 4: on demand while
+    /// clicked); none where only version 3 is offered.
+    onClick,
 };
 
 /// One layer surface in the top layer. Its state takes effect with the next commit of its

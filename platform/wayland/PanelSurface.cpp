@@ -3,6 +3,7 @@
 
 #include <wayland-client.h>
 
+#include <QEvent>
 #include <QScreen>
 #include <QWindow>
 
@@ -41,6 +42,7 @@ PanelSurface::PanelSurface(QWindow& window, std::shared_ptr<QtSideQueue> queue,
                             &QWindow::heightChanged})
             connect(&window, signal, this, &PanelSurface::updatePlacement);
         connect(&window, &QWindow::screenChanged, this, &PanelSurface::updatePlacement);
+        window.installEventFilter(this);
     }
     QObject* platformWindow = qtPlatformWindowObject(window);
     // Direct: the new surface must have its role before Qt draws on it.
@@ -59,6 +61,7 @@ PanelSurface::PanelSurface(QWindow& window, std::shared_ptr<QtSideQueue> queue,
 void PanelSurface::surfaceCreated() { attach(); }
 
 void PanelSurface::surfaceDestroyed() {
+    clicked_ = false;
     layer_.reset();
     placed_.reset();
 }
@@ -75,7 +78,7 @@ void PanelSurface::attach() {
     if (isLayer() && !layer_) {
         const QSize size = window_.geometry().size();
         const LayerPlacement p = placement();
-        layer_ = shell_->create(surface, qtOutput(window_.screen()), p, size, keyboard_);
+        layer_ = shell_->create(surface, qtOutput(window_.screen()), p, size, currentKeyboard());
         if (layer_) placed_ = {p, size};
     }
     if (passThrough_) {
@@ -96,8 +99,25 @@ void PanelSurface::updatePlacement() {
 void PanelSurface::setKeyboard(LayerKeyboard keyboard) {
     keyboard_ = keyboard;
     if (!layer_) return;
-    layer_->setKeyboard(keyboard);
+    layer_->setKeyboard(currentKeyboard());
     commit();
+}
+
+LayerKeyboard PanelSurface::currentKeyboard() const {
+    if (keyboard_ != LayerKeyboard::onClick || clicked_) return keyboard_;
+    return LayerKeyboard::none;
+}
+
+bool PanelSurface::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) setClicked(true);
+    if (event->type() == QEvent::Leave) setClicked(false);
+    return false;
+}
+
+void PanelSurface::setClicked(bool clicked) {
+    if (clicked == clicked_) return;
+    clicked_ = clicked;
+    if (keyboard_ == LayerKeyboard::onClick) setKeyboard(keyboard_);
 }
 
 void PanelSurface::setPassThrough(bool passThrough) {

@@ -19,7 +19,10 @@ class QtSideQueue;
 /// Lives as a child of its window. With a layer shell the window is a role-less Qt surface
 /// that gets the layer role each time Qt makes a new wl_surface for it (on every show after a
 /// hide), anchored to the nearest corner of its screen so that it appears where Qt's geometry
-/// says; without one it stays Qt's ordinary window. Either way it keeps its input region.
+/// says; without one it stays Qt's ordinary window. Either way it keeps its input region. An
+/// on-click panel asks for the keys when Qt sees a press on it and gives them back when the
+/// pointer leaves it (compositors give a keyboard-interactive top-layer surface the focus when
+/// it maps, and sway 1.7 at each change of any layer surface).
 class PanelSurface : public QObject {
     Q_OBJECT
 public:
@@ -31,6 +34,8 @@ public:
                               std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard);
 
     bool isLayer() const { return shell_ != nullptr; }
+    /// The layer surface takes keyboard focus now (an on-click panel: since a press on it).
+    bool asksForKeys() const { return layer_ && currentKeyboard() != LayerKeyboard::none; }
     void setKeyboard(LayerKeyboard keyboard);
     /// Pointer events pass through to what is below, from the moment this returns (it waits
     /// for the compositor to apply the change).
@@ -47,10 +52,16 @@ private slots:
     /// Qt is about to destroy the wl_surface.
     void surfaceDestroyed();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     PanelSurface(QWindow& window, std::shared_ptr<QtSideQueue> queue,
                  std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard);
     LayerPlacement placement() const;
+    /// The mode the layer surface has now: an on-click panel's only while clicked.
+    LayerKeyboard currentKeyboard() const;
+    void setClicked(bool clicked);
     void attach();
     void updatePlacement();
     void applyInputRegion();
@@ -62,6 +73,7 @@ private:
     std::unique_ptr<LayerSurface> layer_;
     LayerKeyboard keyboard_;
     bool passThrough_ = false;
+    bool clicked_ = false;
     bool outOfSight_ = false;
     QSize minSize_;
     QSizeF aspect_;

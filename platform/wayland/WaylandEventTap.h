@@ -20,6 +20,7 @@ public:
                std::function<void(const TapGrabs&)> onTriggerTaken) override;
     void stop() override {}
     void setGrabs(const TapGrabs&) override {}
+    bool seesSessionKeys() const override { return false; }
 
 private:
     LogOnce& reason_;

@@ -43,7 +43,7 @@ void WaylandPanelWindowSystem::sayNotAbove() {
 void WaylandPanelWindowSystem::configureFloatingPanel(QWindow& window) {
     if (!qtOnWayland()) return;
     if (!hasLayerShell()) sayNotAbove();
-    PanelSurface::make(window, queue_, shell_, LayerKeyboard::none);
+    PanelSurface::make(window, queue_, shell_, LayerKeyboard::onClick);
 }
 
 void WaylandPanelWindowSystem::configureOverlayPanel(QWindow& window) {

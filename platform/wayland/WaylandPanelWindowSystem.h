@@ -28,13 +28,15 @@ class RelativePointers;
 ///   Qt's system move and resize are used.
 /// - Size constraints: kept by our own resize drags (an ordinary window gets its minimum size).
 /// - pointerPosition(): only known while the pointer is over one of our surfaces (Wayland
-///   tells a client nothing else), so hover polling of a pass-through panel sees nothing.
+///   tells a client nothing else), so hover polling of a pass-through panel would see nothing:
+///   seesPointerEverywhere() is false and the PiP keeps the mouse, its enter and leave its hover.
 /// - grabScreen(): a client cannot read the screen; returns an empty pixmap (the translucent
 ///   panels never ask).
 /// - activate(): a layer surface takes keyboard focus by its keyboard mode; the key-taking
 ///   overlay panel asks for focus on demand (layer-shell 4; all keys with version 3), which
 ///   sway gives when it maps and on a click. A floating panel's activation is ignored: it must
-///   never take the focus.
+///   never take the focus by itself. It asks for the keys on demand from a press on it until
+///   the pointer leaves it (PanelSurface), so its own keys reach it after a click.
 /// Main thread only; Qt must run on its Wayland platform plugin, otherwise every call does
 /// nothing.
 class WaylandPanelWindowSystem final : public PanelWindowSystem {
@@ -56,6 +58,7 @@ public:
     void beginResize(QWindow& window, Qt::Edges edges) override;
     void activate(QWindow& window) override;
     QPoint pointerPosition() override;
+    bool seesPointerEverywhere() override { return false; }
     QPixmap grabScreen(const QRect& area) override;
 
 private:

@@ -3,16 +3,25 @@
 
 #include <QGuiApplication>
 #include <QWindow>
+#include <algorithm>
 
+#include "platform/wayland/PanelSurface.h"
 #include "platform/wayland/ToplevelList.h"
 
 namespace mirano::wayland {
 
 namespace {
-/// One of our layer-surface panels (they carry the bypass hint) has the keyboard focus.
+/// One of our layer-surface panels (they carry the bypass hint) has the keyboard focus, or asks
+/// for it while no toplevel has it: Qt makes no focus window of the PiP, which does not accept
+/// focus, even while a click gave it the keys.
 bool ourPanelHasKeys() {
     const QWindow* focus = QGuiApplication::focusWindow();
-    return focus && focus->flags().testFlag(Qt::BypassWindowManagerHint);
+    if (focus && focus->flags().testFlag(Qt::BypassWindowManagerHint)) return true;
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    return std::any_of(windows.begin(), windows.end(), [](QWindow* window) {
+        const PanelSurface* panel = PanelSurface::of(*window);
+        return panel && window->isVisible() && panel->asksForKeys();
+    });
 }
 }  // namespace
 

@@ -25,6 +25,7 @@ public:
                std::function<void(const TapGrabs&)> onTriggerTaken) override;
     void stop() override;
     void setGrabs(const TapGrabs& grabs) override;
+    bool seesSessionKeys() const override { return true; }
 
     /// Whether the grabs for the latest setGrabs() and keymap are in place.
     bool grabsSettled() const;

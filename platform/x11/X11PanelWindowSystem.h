@@ -28,6 +28,7 @@ public:
     void beginResize(QWindow& window, Qt::Edges edges) override;
     void activate(QWindow& window) override;
     QPoint pointerPosition() override;
+    bool seesPointerEverywhere() override { return true; }
     QPixmap grabScreen(const QRect& area) override;
 
 private:

@@ -3,6 +3,7 @@
 // (The settings window and the update dialog not taking the focus from each other is checked
 // end to end, where the window manager takes part.)
 #include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
 
 #include <QApplication>
 #include <QPointer>
@@ -111,7 +112,9 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     pip.hoveringVisible = true;
     EXPECT_TRUE(b.hoverProvider());
     emit pip.hoverStateChanged();  // makes the hotkeys recompute their grabs
-    EXPECT_EQ(log, (QStringList{"hotkeys.start", "hotkeys.refreshGrabs"}));
+    emit pip.panelKeyPressed({KeyEventKind::KeyDown, KEY_F, {}, 0, false}, "f");
+    EXPECT_EQ(log, (QStringList{"hotkeys.start", "hotkeys.refreshGrabs",
+                                QStringLiteral("hotkeys.panelKey(%1,f)").arg(KEY_F)}));
 
     // The settings hotkey activates the app, and opens settings only when a handler exists.
     b.onSettingsHotkey();
@@ -138,6 +141,7 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     log.clear();
     delegate->stop();
     emit pip.hoverStateChanged();
+    emit pip.panelKeyPressed({KeyEventKind::KeyDown, KEY_F, {}, 0, false}, "f");
     EXPECT_EQ(std::pair(pip.calls, log),
               std::pair(QStringList{"stopPiP"}, QStringList{"hotkeys.stop"}));
     delegate.reset();

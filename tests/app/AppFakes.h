@@ -61,6 +61,9 @@ public:
     void start() override { log_->append("hotkeys.start"); }
     void stop() override { log_->append("hotkeys.stop"); }
     void refreshGrabs() override { log_->append("hotkeys.refreshGrabs"); }
+    void handlePanelKey(const KeyEvent& event, const QString& text) override {
+        log_->append(QStringLiteral("hotkeys.panelKey(%1,%2)").arg(event.key).arg(text));
+    }
     HotkeyBindings bindings;
 
 private:

@@ -31,6 +31,7 @@ public:
         onTriggerTaken_ = nullptr;
     }
     void setGrabs(const TapGrabs& grabs) override { record_->grabs.push_back(grabs); }
+    bool seesSessionKeys() const override { return sessionKeys; }
 
     /// Hands an event to the logic as the real tap would; nothing when no tap is running.
     void deliver(const KeyEvent& event) {
@@ -43,6 +44,8 @@ public:
 
     /// Whether start() succeeds.
     bool startSucceeds = true;
+    /// Whether the tap sees the session's keys (an X11 tap) or none (a Wayland one).
+    bool sessionKeys = true;
     std::shared_ptr<Record> record() const { return record_; }
 
 private:

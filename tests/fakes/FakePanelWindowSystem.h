@@ -66,6 +66,9 @@ public:
         if (real_) real_->activate(w);
     }
     QPoint pointerPosition() override { return real_ ? real_->pointerPosition() : pointer; }
+    bool seesPointerEverywhere() override {
+        return real_ ? real_->seesPointerEverywhere() : pointerEverywhere;
+    }
     QPixmap grabScreen(const QRect& area) override {
         grabbedAreas << area;
         if (real_) return real_->grabScreen(area);
@@ -83,6 +86,7 @@ public:
     // Scripted answers (without a real window system).
     bool compositor = true;
     QPoint pointer{-10000, -10000};
+    bool pointerEverywhere = true;
 
     /// The areas grabScreen was asked for (it answers with grey).
     QList<QRect> grabbedAreas;

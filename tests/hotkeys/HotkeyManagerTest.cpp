@@ -115,6 +115,42 @@ TEST_F(HotkeyManagerTest, TriggerRunsInsideTheEventOncePerPressEvenUnheard) {
     EXPECT_EQ(log_.size(), 3u) << "a trigger nobody listens to runs nothing";
 }
 
+TEST_F(HotkeyManagerTest, KeysGivenToThePanelActOnlyWhereTheTapSeesNoSessionKeys) {
+    // What happens; whether the tap sees the session's keys; pointer over the PiP; what the key
+    // typed, its code, the modifiers; what runs.
+    using Row =
+        std::tuple<const char*, bool, bool, const char*, std::uint16_t, Modifiers, const char*>;
+    const bool session = true, own = false, away = false, over = true;
+    const Row rows[] = {
+        {"Backspace closes", own, over, "\b", KEY_BACKSPACE, {}, "backspace"},
+        {"F picks a frame rate", own, over, "f", KEY_F, {}, "frameRate"},
+        {"= zooms in", own, over, "=", KEY_EQUAL, {}, "zoomIn"},
+        {"Shift-= types + and still zooms in", own, over, "+", KEY_EQUAL, M::Shift, "zoomIn"},
+        {"- zooms out", own, over, "-", KEY_MINUS, {}, "zoomOut"},
+        {"Super-comma opens the settings", own, over, ",", KEY_COMMA, M::LeftSuper, "settings"},
+        {"a virtual keyboard's code: the character decides",
+         own,
+         over,
+         "\b",
+         KEY_1,
+         {},
+         "backspace"},
+        {"Ctrl-F passes", own, over, "\x06", KEY_F, M::LeftCtrl, ""},
+        {"the trigger is the desktop's to bind", own, over, "p", KEY_P, M::Menu, ""},
+        {"pointer away", own, away, "\b", KEY_BACKSPACE, {}, ""},
+        {"the tap has Backspace already", session, over, "\b", KEY_BACKSPACE, {}, ""},
+        {"the tap has F already", session, over, "f", KEY_F, {}, ""},
+    };
+    for (const auto& [sentence, sessionKeys, hover, text, key, mods, runs] : rows) {
+        SCOPED_TRACE(sentence);
+        tap_->sessionKeys = sessionKeys;
+        hovering_ = hover;
+        manager_->handlePanelKey({KeyEventKind::KeyDown, key, mods, 0, false},
+                                 QString::fromLatin1(text));
+        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{});
+    }
+}
+
 TEST_F(HotkeyManagerTest, DeclinedBackspaceGoesOnToTheTriggerRule) {
     hovering_ = true;
     backspaceCloses_ = false;

@@ -248,7 +248,7 @@ TEST_F(MiranoWayland, AVanishedStreamOrARefusedConsentEndsThePiPWithOneLine) {
     EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); }));
 }
 
-TEST_F(MiranoWayland, ARegionIsDraggedOnAStillOfTheWindowAndEscapeCancelsIt) {
+TEST_F(MiranoWayland, ARegionIsDraggedOnAStillEscapeCancelsItAndBackspaceOnThePiPClosesIt) {
     startMirano(R"({"pipPosition": "topLeft"})");
     // The picker shows the window's frame, dimmed; Escape takes it away and opens no PiP.
     ASSERT_TRUE(focus(kSource));
@@ -279,4 +279,11 @@ TEST_F(MiranoWayland, ARegionIsDraggedOnAStillOfTheWindowAndEscapeCancelsIt) {
     EXPECT_FALSE(showsPicker());
     const QByteArray rest = portal_->readAllStandardOutput();
     EXPECT_FALSE(rest.contains("dialog") || rest.contains("restored")) << rest.toStdString();
+
+    // The PiP took no focus; a click gives it the keys, and Backspace typed there closes it.
+    EXPECT_TRUE(waitUntil([&] { return session_.focusedAppId() == kSource; }));
+    pointer_.click(kPiP.center());
+    ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId().isEmpty(); }));
+    ASSERT_TRUE(session_.pressKey("BackSpace"));
+    EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "Backspace left the PiP";
 }

@@ -5,10 +5,12 @@
 // double-clicks, the frame-rate menu and the frame display. The overlays: texts, fonts, eliding,
 // rendering, and that their symbols have glyphs.
 #include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
 
 #include <QAction>
 #include <QCursor>
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTest>
 #include <QTextLayout>
@@ -130,6 +132,14 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
     EXPECT_EQ(calls.entered, 1);
     EXPECT_FALSE(state(*panel).passThrough);
     EXPECT_TRUE(panel->captureView().isPointerInside());
+
+    // Where the pointer is seen only over Mirano's windows, the panel keeps the mouse: its
+    // crossings stay the hover.
+    windowSystem.pointerEverywhere = false;
+    panel->setIgnoresMouseEvents(true);
+    EXPECT_FALSE(state(*panel).passThrough);
+    QApplication::sendEvent(&panel->captureView(), &leave);
+    EXPECT_EQ(calls.exited, 1);
 }
 
 // The rounded corners and the shape emptied at alpha 0 are checked on a real display.
@@ -152,6 +162,24 @@ TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlpha
     panel->showWithoutActivating();
     panel->animateOpacity(0.0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return state(*panel).shape->isEmpty(); }, 2000));
+}
+
+TEST_F(PiPPanelTest, KeyPressesAreReportedAsTheTapWouldWithWhatTheyTyped) {
+    auto p = make(true);
+    using Seen = std::tuple<std::uint16_t, Modifiers, QString>;
+    QList<Seen> seen;
+    QObject::connect(p.get(), &PiPPanel::keyPressed, [&](const KeyEvent& e, const QString& text) {
+        seen.append({e.key, e.modifiers, text});
+    });
+    // X11 and Wayland give the xkb key code; offscreen there is none.
+    QKeyEvent comma(QEvent::KeyPress, Qt::Key_Comma, Qt::MetaModifier | Qt::ShiftModifier,
+                    KEY_COMMA + 8, 0, 0, QStringLiteral(","));
+    QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::ControlModifier | Qt::AltModifier,
+                        QStringLiteral("\b"));
+    QApplication::sendEvent(p.get(), &comma);
+    QApplication::sendEvent(p.get(), &backspace);
+    EXPECT_EQ(seen, (QList<Seen>{{KEY_COMMA, Modifier::LeftSuper | Modifier::Shift, ","},
+                                 {0, Modifier::LeftCtrl | Modifier::LeftAlt, "\b"}}));
 }
 
 TEST_F(PiPPanelTest, ResizeBorderFindsEdgesAndRoundedCorners) {
