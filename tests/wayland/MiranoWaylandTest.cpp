@@ -119,10 +119,10 @@ protected:
     static constexpr QPoint kSamples[] = {{40, 40}, {100, 40}, {40, 100}, {100, 100}};
     /// Whether `area` shows the producer's pattern (blue = x, green = y, red 0xa0 in the buffer)
     /// from `origin` of the buffer, `scale` buffer pixels a point, with the colours times `light`.
-    bool showsPattern(const QRect& area, QPoint origin, int scale, double light = 1) {
+    bool showsPattern(const QRect& area, QPointF origin, double scale, double light = 1) {
         const QImage shot = session_.screenshot(area);
         if (shot.isNull()) return false;
-        const auto near = [light](int seen, int buffer) {
+        const auto near = [light](int seen, double buffer) {
             return std::abs(seen - light * buffer) <= 8;
         };
         for (const QPoint p : kSamples) {
@@ -192,6 +192,23 @@ TEST_F(MiranoWayland, ToggleAsksThePortalOnceShowsTheFramesPausesAndADoubleClick
     EXPECT_TRUE(waitUntil([&] { return showsFrames(); }, 10000));
     // The PiP has the window's 16:9 shape: below its 180 points the window shows.
     EXPECT_TRUE(showsWindowBelow(kPiP.translated(0, kPiP.height() + 8))) << "not 16:9";
+
+    // A click gives the PiP the keys. `=` zooms in around the pointer: the window's point under
+    // it stays there, 0.85 of the window fills the PiP (1.7 buffer pixels a point); `-` shows the
+    // whole window again. The hover overlay dims the picture to 0.55, and its hint in the middle
+    // is kept out of the samples by starting them lower.
+    const QRect hovered = kPiP.adjusted(0, 15, 0, 0);
+    pointer_.click(kPiP.topLeft() + QPoint(240, 150));
+    ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId().isEmpty(); }));
+    ASSERT_TRUE(session_.pressKey("equal"));
+    EXPECT_TRUE(waitUntil([&] {
+        return showsPattern(hovered, {72, 45 + 15 * 1.7}, 1.7, 0.55);
+    })) << "= did not zoom in around the pointer";
+    ASSERT_TRUE(session_.pressKey("minus"));
+    EXPECT_TRUE(waitUntil([&] {
+        return showsPattern(hovered, {0, 15 * 2}, 2, 0.55);
+    })) << "- did not show the whole window";
+    pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
 
     // Focusing the mirrored application pauses the PiP; leaving it resumes.
     ASSERT_TRUE(focus(kOther));
