@@ -12,7 +12,7 @@ case "$build" in /*) ;; *) build="$root/$build" ;; esac
 mirano="$build/mirano"
 client="$build/tests/mirano_test_client"
 [ -x "$mirano" ] || { echo "demo: $mirano is missing (build first: scripts/build.sh)" >&2; exit 1; }
-[ -x "$client" ] || { echo "demo: $client is missing (build with tests: scripts/build.sh)" >&2; exit 1; }
+[ -x "$client" ] || { echo "demo: $client is missing (cmake --build $build --target mirano_test_client)" >&2; exit 1; }
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/mirano-demo.XXXXXX")"
 out="${2:-$work/mirano-demo.png}"
