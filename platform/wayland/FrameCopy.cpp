@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace mirano::wayland {
 
@@ -58,6 +59,35 @@ void convertRowBytes(const std::uint8_t* from, std::uint8_t* to, std::size_t cou
     }
 }
 
+/// Byte sums of the blocks of one row of reduced pixels, two source pixels to a word: bytes 0
+/// and 2 of each pixel in `even`, 1 and 3 in `odd`, each in a 16-bit lane (8 × 8 × 255 fits).
+struct BlockSums {
+    std::uint64_t even = 0;
+    std::uint64_t odd = 0;
+};
+
+/// Adds one source row to `sums`: `Factor` pixels to each block, whole words at a time.
+template <int Factor>
+void addRow(const std::uint8_t* from, std::vector<BlockSums>& sums) {
+    constexpr std::uint64_t lanes = 0x00ff00ff00ff00ffu;
+    for (BlockSums& block : sums) {
+        for (int pair = 0; pair < Factor / 2; ++pair, from += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, from, 8);
+            block.even += word & lanes;
+            block.odd += (word >> 8) & lanes;
+        }
+    }
+}
+
+/// The rounded mean of a block's sums in a lane word, divided by the 2^shift pixels it adds.
+std::uint32_t meanOf(std::uint64_t sums, int shift) {
+    // The two pixels of each word add up; the spill of each lane into the next is masked off.
+    const std::uint32_t folded = std::uint32_t(sums) + std::uint32_t(sums >> 32);
+    const std::uint32_t half = ((1u << shift) >> 1) * 0x00010001u;
+    return ((folded + half) >> shift) & 0x00ff00ffu;
+}
+
 }  // namespace
 
 void copyArea(const MappedImage& image, const QRect& area, std::uint8_t* out,
@@ -80,6 +110,50 @@ void copyArea(const MappedImage& image, const QRect& area, std::uint8_t* out,
             convertRow<true, true>(from, to, count);
         else
             convertRow<true, false>(from, to, count);
+    }
+}
+
+int reductionFactor(QSize copied, QSize shown) {
+    int factor = 1;
+    while (factor < 8 && copied.width() / (factor * 2) >= shown.width() &&
+           copied.height() / (factor * 2) >= shown.height())
+        factor *= 2;
+    return factor;
+}
+
+void copyAreaReduced(const MappedImage& image, const QRect& area, int factor, std::uint8_t* out,
+                     std::size_t outStride) {
+    if (factor != 2 && factor != 4 && factor != 8) return copyArea(image, area, out, outStride);
+    const std::size_t step = image.rowBytes();
+    const bool swap = image.order == PixelOrder::rgba || image.order == PixelOrder::rgbx;
+    const bool opaque = image.order == PixelOrder::bgrx || image.order == PixelOrder::rgbx;
+    const int shift = 2 * std::countr_zero(unsigned(factor));
+    std::vector<BlockSums> sums(std::size_t(area.width() / factor));
+    for (int y = 0; y < area.height() / factor; ++y) {
+        std::fill(sums.begin(), sums.end(), BlockSums{});
+        for (int row = 0; row < factor; ++row) {
+            const std::uint8_t* from = image.data +
+                                       std::size_t(area.y() + y * factor + row) * step +
+                                       std::size_t(area.x()) * 4;
+            if (factor == 2)
+                addRow<2>(from, sums);
+            else if (factor == 4)
+                addRow<4>(from, sums);
+            else
+                addRow<8>(from, sums);
+        }
+        // The sums keep the bytes' order in memory, whatever the machine's.
+        std::uint8_t* to = out + std::size_t(y) * outStride;
+        for (const BlockSums& block : sums) {
+            const std::uint32_t mean = meanOf(block.even, shift) | meanOf(block.odd, shift) << 8;
+            std::uint8_t pixel[4];
+            std::memcpy(pixel, &mean, 4);
+            to[0] = pixel[swap ? 2 : 0];
+            to[1] = pixel[1];
+            to[2] = pixel[swap ? 0 : 2];
+            to[3] = opaque ? 0xff : pixel[3];
+            to += 4;
+        }
     }
 }
 
