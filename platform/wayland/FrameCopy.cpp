@@ -1,5 +1,6 @@
 #include "platform/wayland/FrameCopy.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -59,24 +60,32 @@ void convertRowBytes(const std::uint8_t* from, std::uint8_t* to, std::size_t cou
     }
 }
 
-/// Byte sums of the blocks of one row of reduced pixels, two source pixels to a word: bytes 0
-/// and 2 of each pixel in `even`, 1 and 3 in `odd`, each in a 16-bit lane (8 × 8 × 255 fits).
-struct BlockSums {
-    std::uint64_t even = 0;
-    std::uint64_t odd = 0;
-};
+/// One row of `count` pixels of `order` as BGRA.
+void copyRow(const std::uint8_t* from, std::uint8_t* to, std::size_t count, PixelOrder order) {
+    const bool swap = order == PixelOrder::rgba || order == PixelOrder::rgbx;
+    const bool opaque = order == PixelOrder::bgrx || order == PixelOrder::rgbx;
+    if (!swap && !opaque)
+        std::memcpy(to, from, count * 4);
+    else if constexpr (std::endian::native != std::endian::little)
+        convertRowBytes(from, to, count, swap, opaque);
+    else if (!swap)
+        convertRow<false, true>(from, to, count);
+    else if (opaque)
+        convertRow<true, true>(from, to, count);
+    else
+        convertRow<true, false>(from, to, count);
+}
 
-/// Adds one source row to `sums`: `Factor` pixels to each block, whole words at a time.
-template <int Factor>
-void addRow(const std::uint8_t* from, std::vector<BlockSums>& sums) {
+/// Adds one source row to the column sums, two pixels to a word: bytes 0 and 2 of each pixel
+/// to `even`, 1 and 3 to `odd`, each in a 16-bit lane (8 × 8 × 255 fits). Plain word loops,
+/// which the compiler runs several words per instruction.
+void addRow(const std::uint8_t* from, std::uint64_t* even, std::uint64_t* odd, std::size_t words) {
     constexpr std::uint64_t lanes = 0x00ff00ff00ff00ffu;
-    for (BlockSums& block : sums) {
-        for (int pair = 0; pair < Factor / 2; ++pair, from += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, from, 8);
-            block.even += word & lanes;
-            block.odd += (word >> 8) & lanes;
-        }
+    for (std::size_t i = 0; i < words; ++i) {
+        std::uint64_t word;
+        std::memcpy(&word, from + i * 8, 8);
+        even[i] += word & lanes;
+        odd[i] += (word >> 8) & lanes;
     }
 }
 
@@ -88,29 +97,28 @@ std::uint32_t meanOf(std::uint64_t sums, int shift) {
     return ((folded + half) >> shift) & 0x00ff00ffu;
 }
 
+/// The rounded means of the blocks of `Pairs` words each, in the pixels' byte order.
+template <std::size_t Pairs>
+void meanRow(const std::uint64_t* even, const std::uint64_t* odd, std::uint32_t* means,
+             std::size_t count, int shift) {
+    for (std::size_t x = 0; x < count; ++x) {
+        std::uint64_t blockEven = 0, blockOdd = 0;
+        for (std::size_t i = x * Pairs; i < (x + 1) * Pairs; ++i) {
+            blockEven += even[i];
+            blockOdd += odd[i];
+        }
+        means[x] = meanOf(blockEven, shift) | meanOf(blockOdd, shift) << 8;
+    }
+}
+
 }  // namespace
 
 void copyArea(const MappedImage& image, const QRect& area, std::uint8_t* out,
               std::size_t outStride) {
     const std::size_t step = image.rowBytes();
-    const std::size_t count = std::size_t(area.width());
-    const bool swap = image.order == PixelOrder::rgba || image.order == PixelOrder::rgbx;
-    const bool opaque = image.order == PixelOrder::bgrx || image.order == PixelOrder::rgbx;
-    for (int y = 0; y < area.height(); ++y) {
-        const std::uint8_t* from =
-            image.data + std::size_t(area.y() + y) * step + std::size_t(area.x()) * 4;
-        std::uint8_t* to = out + std::size_t(y) * outStride;
-        if (!swap && !opaque)
-            std::memcpy(to, from, count * 4);
-        else if constexpr (std::endian::native != std::endian::little)
-            convertRowBytes(from, to, count, swap, opaque);
-        else if (!swap)
-            convertRow<false, true>(from, to, count);
-        else if (opaque)
-            convertRow<true, true>(from, to, count);
-        else
-            convertRow<true, false>(from, to, count);
-    }
+    for (int y = 0; y < area.height(); ++y)
+        copyRow(image.data + std::size_t(area.y() + y) * step + std::size_t(area.x()) * 4,
+                out + std::size_t(y) * outStride, std::size_t(area.width()), image.order);
 }
 
 int reductionFactor(QSize copied, QSize shown) {
@@ -125,35 +133,28 @@ void copyAreaReduced(const MappedImage& image, const QRect& area, int factor, st
                      std::size_t outStride) {
     if (factor != 2 && factor != 4 && factor != 8) return copyArea(image, area, out, outStride);
     const std::size_t step = image.rowBytes();
-    const bool swap = image.order == PixelOrder::rgba || image.order == PixelOrder::rgbx;
-    const bool opaque = image.order == PixelOrder::bgrx || image.order == PixelOrder::rgbx;
     const int shift = 2 * std::countr_zero(unsigned(factor));
-    std::vector<BlockSums> sums(std::size_t(area.width() / factor));
+    const std::size_t width = std::size_t(area.width() / factor);
+    const std::size_t pairs = std::size_t(factor / 2);  // words to a block's row
+    std::vector<std::uint64_t> sums(width * pairs * 2);
+    std::uint64_t* even = sums.data();
+    std::uint64_t* odd = even + width * pairs;
+    std::vector<std::uint32_t> means(width);
     for (int y = 0; y < area.height() / factor; ++y) {
-        std::fill(sums.begin(), sums.end(), BlockSums{});
-        for (int row = 0; row < factor; ++row) {
-            const std::uint8_t* from = image.data +
-                                       std::size_t(area.y() + y * factor + row) * step +
-                                       std::size_t(area.x()) * 4;
-            if (factor == 2)
-                addRow<2>(from, sums);
-            else if (factor == 4)
-                addRow<4>(from, sums);
-            else
-                addRow<8>(from, sums);
-        }
-        // The sums keep the bytes' order in memory, whatever the machine's.
-        std::uint8_t* to = out + std::size_t(y) * outStride;
-        for (const BlockSums& block : sums) {
-            const std::uint32_t mean = meanOf(block.even, shift) | meanOf(block.odd, shift) << 8;
-            std::uint8_t pixel[4];
-            std::memcpy(pixel, &mean, 4);
-            to[0] = pixel[swap ? 2 : 0];
-            to[1] = pixel[1];
-            to[2] = pixel[swap ? 0 : 2];
-            to[3] = opaque ? 0xff : pixel[3];
-            to += 4;
-        }
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int row = 0; row < factor; ++row)
+            addRow(image.data + std::size_t(area.y() + y * factor + row) * step +
+                       std::size_t(area.x()) * 4,
+                   even, odd, width * pairs);
+        if (factor == 2)
+            meanRow<1>(even, odd, means.data(), width, shift);
+        else if (factor == 4)
+            meanRow<2>(even, odd, means.data(), width, shift);
+        else
+            meanRow<4>(even, odd, means.data(), width, shift);
+        // The means keep the bytes' order in memory, whatever the machine's.
+        copyRow(reinterpret_cast<const std::uint8_t*>(means.data()),
+                out + std::size_t(y) * outStride, width, image.order);
     }
 }
 
