@@ -1,8 +1,10 @@
 #include "platform/wayland/FrameCopy.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace mirano::wayland {
 
@@ -58,28 +60,101 @@ void convertRowBytes(const std::uint8_t* from, std::uint8_t* to, std::size_t cou
     }
 }
 
+/// One row of `count` pixels of `order` as BGRA.
+void copyRow(const std::uint8_t* from, std::uint8_t* to, std::size_t count, PixelOrder order) {
+    const bool swap = order == PixelOrder::rgba || order == PixelOrder::rgbx;
+    const bool opaque = order == PixelOrder::bgrx || order == PixelOrder::rgbx;
+    if (!swap && !opaque)
+        std::memcpy(to, from, count * 4);
+    else if constexpr (std::endian::native != std::endian::little)
+        convertRowBytes(from, to, count, swap, opaque);
+    else if (!swap)
+        convertRow<false, true>(from, to, count);
+    else if (opaque)
+        convertRow<true, true>(from, to, count);
+    else
+        convertRow<true, false>(from, to, count);
+}
+
+/// Adds one source row to the column sums, two pixels to a word: bytes 0 and 2 of each pixel
+/// to `even`, 1 and 3 to `odd`, each in a 16-bit lane (8 × 8 × 255 fits). Plain word loops,
+/// which the compiler runs several words per instruction.
+void addRow(const std::uint8_t* from, std::uint64_t* even, std::uint64_t* odd, std::size_t words) {
+    constexpr std::uint64_t lanes = 0x00ff00ff00ff00ffu;
+    for (std::size_t i = 0; i < words; ++i) {
+        std::uint64_t word;
+        std::memcpy(&word, from + i * 8, 8);
+        even[i] += word & lanes;
+        odd[i] += (word >> 8) & lanes;
+    }
+}
+
+/// The rounded mean of a block's sums in a lane word, divided by the 2^shift pixels it adds.
+std::uint32_t meanOf(std::uint64_t sums, int shift) {
+    // The two pixels of each word add up; the spill of each lane into the next is masked off.
+    const std::uint32_t folded = std::uint32_t(sums) + std::uint32_t(sums >> 32);
+    const std::uint32_t half = ((1u << shift) >> 1) * 0x00010001u;
+    return ((folded + half) >> shift) & 0x00ff00ffu;
+}
+
+/// The rounded means of the blocks of `Pairs` words each, in the pixels' byte order.
+template <std::size_t Pairs>
+void meanRow(const std::uint64_t* even, const std::uint64_t* odd, std::uint32_t* means,
+             std::size_t count, int shift) {
+    for (std::size_t x = 0; x < count; ++x) {
+        std::uint64_t blockEven = 0, blockOdd = 0;
+        for (std::size_t i = x * Pairs; i < (x + 1) * Pairs; ++i) {
+            blockEven += even[i];
+            blockOdd += odd[i];
+        }
+        means[x] = meanOf(blockEven, shift) | meanOf(blockOdd, shift) << 8;
+    }
+}
+
 }  // namespace
 
 void copyArea(const MappedImage& image, const QRect& area, std::uint8_t* out,
               std::size_t outStride) {
     const std::size_t step = image.rowBytes();
-    const std::size_t count = std::size_t(area.width());
-    const bool swap = image.order == PixelOrder::rgba || image.order == PixelOrder::rgbx;
-    const bool opaque = image.order == PixelOrder::bgrx || image.order == PixelOrder::rgbx;
-    for (int y = 0; y < area.height(); ++y) {
-        const std::uint8_t* from =
-            image.data + std::size_t(area.y() + y) * step + std::size_t(area.x()) * 4;
-        std::uint8_t* to = out + std::size_t(y) * outStride;
-        if (!swap && !opaque)
-            std::memcpy(to, from, count * 4);
-        else if constexpr (std::endian::native != std::endian::little)
-            convertRowBytes(from, to, count, swap, opaque);
-        else if (!swap)
-            convertRow<false, true>(from, to, count);
-        else if (opaque)
-            convertRow<true, true>(from, to, count);
+    for (int y = 0; y < area.height(); ++y)
+        copyRow(image.data + std::size_t(area.y() + y) * step + std::size_t(area.x()) * 4,
+                out + std::size_t(y) * outStride, std::size_t(area.width()), image.order);
+}
+
+int reductionFactor(QSize copied, QSize shown) {
+    int factor = 1;
+    while (factor < 8 && copied.width() / (factor * 2) >= shown.width() &&
+           copied.height() / (factor * 2) >= shown.height())
+        factor *= 2;
+    return factor;
+}
+
+void copyAreaReduced(const MappedImage& image, const QRect& area, int factor, std::uint8_t* out,
+                     std::size_t outStride) {
+    if (factor != 2 && factor != 4 && factor != 8) return copyArea(image, area, out, outStride);
+    const std::size_t step = image.rowBytes();
+    const int shift = 2 * std::countr_zero(unsigned(factor));
+    const std::size_t width = std::size_t(area.width() / factor);
+    const std::size_t pairs = std::size_t(factor / 2);  // words to a block's row
+    std::vector<std::uint64_t> sums(width * pairs * 2);
+    std::uint64_t* even = sums.data();
+    std::uint64_t* odd = even + width * pairs;
+    std::vector<std::uint32_t> means(width);
+    for (int y = 0; y < area.height() / factor; ++y) {
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int row = 0; row < factor; ++row)
+            addRow(image.data + std::size_t(area.y() + y * factor + row) * step +
+                       std::size_t(area.x()) * 4,
+                   even, odd, width * pairs);
+        if (factor == 2)
+            meanRow<1>(even, odd, means.data(), width, shift);
+        else if (factor == 4)
+            meanRow<2>(even, odd, means.data(), width, shift);
         else
-            convertRow<true, false>(from, to, count);
+            meanRow<4>(even, odd, means.data(), width, shift);
+        // The means keep the bytes' order in memory, whatever the machine's.
+        copyRow(reinterpret_cast<const std::uint8_t*>(means.data()),
+                out + std::size_t(y) * outStride, width, image.order);
     }
 }
 

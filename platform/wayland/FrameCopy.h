@@ -44,4 +44,15 @@ QRect frameArea(QSize bufferSize, std::optional<QRect> crop, const QRectF& sourc
 void copyArea(const MappedImage& image, const QRect& area, std::uint8_t* out,
               std::size_t outStride);
 
+/// How many times smaller a picture of `copied` pixels may be copied for the compositor to
+/// show at `shown` pixels: the largest power of two up to 8 that leaves at least `shown` in
+/// both directions, 1 when `copied` is less than twice `shown`.
+int reductionFactor(QSize copied, QSize shown);
+
+/// Copies `area` like copyArea, `factor` times smaller (a power of two up to 8): each pixel is
+/// the rounded mean of a block of factor × factor. Rows and columns past the last whole block
+/// are left out, so `out` holds area.width() / factor × area.height() / factor pixels.
+void copyAreaReduced(const MappedImage& image, const QRect& area, int factor, std::uint8_t* out,
+                     std::size_t outStride);
+
 }  // namespace mirano::wayland

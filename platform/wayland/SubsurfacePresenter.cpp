@@ -108,14 +108,15 @@ void SubsurfacePresenter::setParent(wl_surface* parent) {
     commitPicture();
 }
 
-void SubsurfacePresenter::setPlacement(QPoint position, const QSizeF& viewSize,
-                                       double surfaceScale) {
+void SubsurfacePresenter::setPlacement(QPoint position, const QSizeF& viewSize, double surfaceScale,
+                                       double outputScale) {
     std::lock_guard lock(mutex_);
     if (subsurface_ && position != position_)
         wl_subsurface_set_position(subsurface_->subsurface.get(), position.x(), position.y());
     position_ = position;
     viewSize_ = viewSize;
     surfaceScale_ = surfaceScale;
+    outputScale_ = outputScale > 0 ? outputScale : 1;
     commitPicture();
 }
 
@@ -153,13 +154,19 @@ void SubsurfacePresenter::show(const MappedImage& image, const QRect& shown) {
     // Nothing shows it while the panel is hidden; the next picture after the show will.
     if (!subsurface_ || !visible_) return;
     // Only what fills the view is copied (in whole pixels); the viewport places it exactly.
-    const QRect copied =
-        placeViewport(shown, viewSize_, surfaceScale_, 0).source.toAlignedRect() & shown;
+    const ViewportPlacement filled = placeViewport(shown, viewSize_, surfaceScale_, 0);
+    const QRect copied = filled.source.toAlignedRect() & shown;
     if (copied.isEmpty()) return;
-    ShmBuffer* buffer = freeBuffer(copied.size());
+    // Averaged down towards the pixels the compositor shows, it copies and scales less, and
+    // the compositor's filter meets no more detail than it can keep.
+    const QSize onScreen(int(std::ceil(filled.destination.width() * outputScale_)),
+                         int(std::ceil(filled.destination.height() * outputScale_)));
+    const int factor = reductionFactor(copied.size(), onScreen);
+    ShmBuffer* buffer = freeBuffer(QSize(copied.width() / factor, copied.height() / factor));
     if (!buffer) return;  // the compositor holds every one: this picture is dropped
-    copyArea(image, copied, buffer->pixels(), buffer->stride());
-    shown_ = shown.translated(-copied.topLeft());
+    copyAreaReduced(image, copied, factor, buffer->pixels(), buffer->stride());
+    const QRect inCopy = shown.translated(-copied.topLeft());
+    shown_ = QRectF(QPointF(inCopy.topLeft()) / factor, QSizeF(inCopy.size()) / factor);
     const ViewportPlacement placed = placement();
     cutCorners(buffer->pixels(), buffer->stride(), buffer->size(), placed.source,
                placed.cornerRadius);

@@ -44,8 +44,10 @@ public:
     /// subsurface). Its place below the parent takes effect with the parent's next commit.
     void setParent(wl_surface* parent);
     /// Where the view lies in the parent, in surface coordinates, and its size in points with
-    /// `surfaceScale` surface units per point. A new position waits for the parent's commit.
-    void setPlacement(QPoint position, const QSizeF& viewSize, double surfaceScale);
+    /// `surfaceScale` surface units per point, on a screen of `outputScale` pixels per surface
+    /// unit. A new position waits for the parent's commit.
+    void setPlacement(QPoint position, const QSizeF& viewSize, double surfaceScale,
+                      double outputScale);
     /// Rounded corners of this radius in points.
     void setCornerRadius(double radius);
     void setVisible(bool visible);
@@ -72,10 +74,12 @@ private:
     std::unique_ptr<Subsurface> subsurface_;
     std::vector<std::unique_ptr<ShmBuffer>> buffers_;
     ShmBuffer* picture_ = nullptr;  // the last one shown, one of buffers_
-    QRect shown_;                   // its part to show (the buffer holds what fills the view)
+    // Its part to show, in its pixels (the buffer holds what fills the view, maybe reduced).
+    QRectF shown_;
     QPoint position_;
     QSizeF viewSize_;
     double surfaceScale_ = 1;
+    double outputScale_ = 1;
     double radius_ = 0;
     bool visible_ = true;
 };

@@ -7,7 +7,7 @@
 
 namespace mirano::wayland {
 
-ViewportPlacement placeViewport(const QRect& shown, const QSizeF& viewSize, double surfaceScale,
+ViewportPlacement placeViewport(const QRectF& shown, const QSizeF& viewSize, double surfaceScale,
                                 double radius) {
     ViewportPlacement placed;
     const QSize destination(qRound(viewSize.width() * surfaceScale),
@@ -15,7 +15,7 @@ ViewportPlacement placeViewport(const QRect& shown, const QSizeF& viewSize, doub
     // A viewport's destination is never empty; the source is what decides if anything shows.
     placed.destination = destination.expandedTo(QSize(1, 1));
     if (shown.isEmpty() || destination.isEmpty()) return placed;
-    placed.source = placeAspect(QRectF(shown), QSizeF(destination), AspectMode::fill).source;
+    placed.source = placeAspect(shown, QSizeF(destination), AspectMode::fill).source;
     // Buffer pixels per surface unit, across and down (equal but for rounding).
     const double across = placed.source.width() / destination.width();
     const double down = placed.source.height() / destination.height();

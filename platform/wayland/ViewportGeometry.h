@@ -27,7 +27,7 @@ struct ViewportPlacement {
 /// the output's scale is the compositor's business): the view's aspect is kept, the overflow cut
 /// evenly from both sides, as the panel paints a frame. A corner radius of `radius` points
 /// becomes buffer pixels. Nothing shows (an empty source) when either is empty.
-ViewportPlacement placeViewport(const QRect& shown, const QSizeF& viewSize, double surfaceScale,
+ViewportPlacement placeViewport(const QRectF& shown, const QSizeF& viewSize, double surfaceScale,
                                 double radius);
 
 /// Makes the rounded corners of `source` (a rectangle of the image) transparent, with

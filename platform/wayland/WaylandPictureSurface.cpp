@@ -58,10 +58,16 @@ double WaylandPictureSurface::surfaceScale() const {
                : 1.0;
 }
 
+double WaylandPictureSurface::outputScale() const {
+    // On Wayland the platform window's ratio is its output's scale, without Qt's own factor.
+    const QPlatformWindow* platform = host_ ? host_->handle() : nullptr;
+    return platform && platform->devicePixelRatio() > 0 ? platform->devicePixelRatio() : 1.0;
+}
+
 void WaylandPictureSurface::setGeometry(const QRect& area) {
     const double scale = surfaceScale();
     presenter_->setPlacement(QPoint(qRound(area.x() * scale), qRound(area.y() * scale)),
-                             QSizeF(area.size()), scale);
+                             QSizeF(area.size()), scale, outputScale());
     // The subsurface's position is the parent's state: it moves with Qt's next commit.
     if (host_) host_->requestUpdate();
 }

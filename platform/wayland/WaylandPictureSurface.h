@@ -42,6 +42,8 @@ private:
     WaylandPictureSurface(QWindow& host, std::shared_ptr<SubsurfacePresenter> presenter);
     /// Surface units per Qt point of the host (1 unless Qt scales by itself).
     double surfaceScale() const;
+    /// Pixels per surface unit of the host's output.
+    double outputScale() const;
 
     QPointer<QWindow> host_;
     std::shared_ptr<SubsurfacePresenter> presenter_;

@@ -85,3 +85,72 @@ TEST(FrameCopy, CopiesAreaAsBgraInEveryPixelOrder) {
         EXPECT_EQ(out[8 + 1], bytes[16 + 4 + 1]) << int(c.order);
     }
 }
+
+TEST(FrameCopy, ReducesByThePowerOfTwoThatKeepsTheShownSize) {
+    struct Case {
+        const char* name;
+        QSize copied;
+        QSize shown;
+        int factor;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"exactly four times the shown size", {1280, 720}, {320, 180}, 4},
+        {"a pixel short of four times", {1279, 720}, {320, 180}, 2},
+        {"less than twice is copied as it is", {639, 360}, {320, 180}, 1},
+        {"a zoomed part smaller than the view", {200, 112}, {320, 180}, 1},
+        {"the shorter side decides", {1920, 300}, {320, 180}, 1},
+        {"never more than 8", {3840, 2160}, {320, 180}, 8},
+        {"a screen of scale 2 shows more pixels", {1920, 1080}, {640, 360}, 2},
+    };
+    // clang-format on
+    for (const Case& c : cases) EXPECT_EQ(reductionFactor(c.copied, c.shown), c.factor) << c.name;
+}
+
+TEST(FrameCopy, ReducedCopyIsTheRoundedMeanOfEachWholeBlockInEveryPixelOrder) {
+    // 19 × 11 pixels in rows padded to 84 bytes, the last row unpadded: nothing past the mapped
+    // bytes may be read. Bytes of every size, alpha near 255 to fill the sums.
+    const int width = 19, height = 11;
+    const std::size_t stride = 84;
+    std::vector<std::uint8_t> bytes(stride * (height - 1) + width * 4);
+    const auto byteAt = [&](int x, int y, int c) -> std::uint8_t& {
+        return bytes[std::size_t(y) * stride + std::size_t(x) * 4 + std::size_t(c)];
+    };
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < 3; ++c)
+                byteAt(x, y, c) = std::uint8_t((x * 37 + y * 91 + c * 53) % 256);
+            byteAt(x, y, 3) = std::uint8_t(255 - (x + y) % 3);
+        }
+    // Odd in both directions: the columns and rows past the last whole block are left out.
+    const QRect area(1, 1, 17, 10);
+    const int swapped[] = {2, 1, 0, 3};
+    for (const PixelOrder order :
+         {PixelOrder::bgra, PixelOrder::bgrx, PixelOrder::rgba, PixelOrder::rgbx}) {
+        const bool swap = order == PixelOrder::rgba || order == PixelOrder::rgbx;
+        const bool opaque = order == PixelOrder::bgrx || order == PixelOrder::rgbx;
+        const MappedImage image{bytes.data(), bytes.size(), width, height, stride, order};
+        for (const int k : {2, 4, 8}) {
+            const int w = area.width() / k, h = area.height() / k;
+            const std::size_t outStride = std::size_t(w) * 4 + 4;
+            std::vector<std::uint8_t> out(outStride * std::size_t(h), 0xab);
+            copyAreaReduced(image, area, k, out.data(), outStride);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    for (int c = 0; c < 4; ++c) {
+                        int sum = 0;
+                        const int from = swap ? swapped[c] : c;
+                        for (int dy = 0; dy < k; ++dy)
+                            for (int dx = 0; dx < k; ++dx)
+                                sum += byteAt(area.x() + x * k + dx, area.y() + y * k + dy, from);
+                        const int mean = opaque && c == 3 ? 255 : (sum + k * k / 2) / (k * k);
+                        ASSERT_EQ(out[std::size_t(y) * outStride + std::size_t(x) * 4 + c], mean)
+                            << "order " << int(order) << ", k " << k << ", pixel " << x << "," << y
+                            << ", byte " << c;
+                    }
+            // The padding of each row stays as it was.
+            for (int y = 0; y < h; ++y)
+                EXPECT_EQ(out[std::size_t(y) * outStride + std::size_t(w) * 4], 0xab) << k;
+        }
+    }
+}
