@@ -9,7 +9,6 @@
 #include "region/RegionSelectionView.h"
 #include "tests/fakes/FakePanelWindowSystem.h"
 #include "tests/support/Pixels.h"
-#include "tests/window/WindowTestSupport.h"
 
 namespace mirano {
 namespace {
@@ -47,10 +46,10 @@ TEST_F(RegionSelectionTest, SelectionsMustExceedTenPointsBothWaysAndAreNormalise
     select(v, {50, 50}, {61, 61});  // 11 x 11
     EXPECT_FALSE(v.hasSelectionLayer());
     // Through Qt's mouse events, reported from the top-left.
-    testing::press(&v, {100, 400});
-    testing::drag(&v, {300, 100});
+    QTest::mousePress(&v, Qt::LeftButton, {}, {100, 400});
+    QTest::mouseMove(&v, {300, 100});
     EXPECT_EQ(v.selectionRect(), QRectF(100, 100, 200, 300));
-    testing::release(&v, {300, 100});
+    QTest::mouseRelease(&v, Qt::LeftButton, {}, {300, 100});
     // A drag that leaves the panel is clamped to its edges.
     select(v, {-100, 700}, {2000, -30});
     EXPECT_EQ(regions,
