@@ -2,6 +2,8 @@
 // flags of a running PiP, every transition as a row.
 #include <gtest/gtest.h>
 
+#include <QList>
+
 #include "pip/PiPGeometry.h"
 #include "pip/PiPVisibility.h"
 
@@ -14,13 +16,8 @@ using namespace PiPGeometry;
 const QRectF kVisible(0, 25, 1440, 875);
 
 TEST(PiPGeometry, PanelSizeUsesTheStoredWidthAndAlwaysFitsTheScreen) {
-    const struct {
-        int stored;
-        QSizeF source;
-        QRectF visible;
-        QSizeF panel;
-        const char* why;
-    } rows[] = {
+    // The stored width, the source's size, the screen's visible area; the panel's size.
+    const std::tuple<int, QSizeF, QRectF, QSizeF, const char*> rows[] = {
         {480, {1600, 900}, kVisible, {480, 270}, "a stored width above the floor is used"},
         {101, {1600, 900}, kVisible, {101, 56.8125}, "just above the floor"},
         {100, {1600, 900}, kVisible, {320, 180}, "the floor itself means the default"},
@@ -29,27 +26,19 @@ TEST(PiPGeometry, PanelSizeUsesTheStoredWidthAndAlwaysFitsTheScreen) {
         {320, {100, 2000}, kVisible, {42.15, 843}, "a tall window shrinks to the height"},
         {320, {0.5, 100}, QRectF(), {320, 32000}, "no screen: nothing to fit; width 0.5 counts 1"},
     };
-    for (const auto& row : rows) {
-        const QSizeF size = panelSize(row.stored, row.source, row.visible);
-        EXPECT_NEAR(size.width(), row.panel.width(), 0.01) << row.why;
-        EXPECT_NEAR(size.height(), row.panel.height(), 0.01) << row.why;
+    for (const auto& [stored, source, visible, panel, why] : rows) {
+        const QSizeF off = panelSize(stored, source, visible) - panel;
+        EXPECT_LT(std::max(std::abs(off.width()), std::abs(off.height())), 0.01) << why;
     }
 }
 
 TEST(PiPGeometry, PanelGoesToItsCornerInsideTheMargin) {
-    const struct {
-        PiPPosition position;
-        QPointF topLeft;
-    } rows[] = {
-        {PiPPosition::topLeft, {16, 41}},
-        {PiPPosition::topRight, {1104, 41}},
-        {PiPPosition::bottomLeft, {16, 704}},
-        {PiPPosition::bottomRight, {1104, 704}},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(placePanel(QSizeF(320, 180), kVisible, row.position),
-                  QRectF(row.topLeft, QSizeF(320, 180)))
-            << PiPPositions::rawValue(row.position).toStdString();
+    const auto at = [](PiPPosition p) { return placePanel(QSizeF(320, 180), kVisible, p); };
+    EXPECT_EQ(
+        (QList{at(PiPPosition::topLeft), at(PiPPosition::topRight), at(PiPPosition::bottomLeft),
+               at(PiPPosition::bottomRight)}),
+        (QList<QRectF>{
+            {16, 41, 320, 180}, {1104, 41, 320, 180}, {16, 704, 320, 180}, {1104, 704, 320, 180}}));
     EXPECT_EQ(placePanel(QSizeF(100, 50), QRectF(1440, 0, 1920, 1080), PiPPosition::topLeft),
               QRectF(1456, 16, 100, 50))
         << "a screen right of the primary one";
@@ -58,25 +47,20 @@ TEST(PiPGeometry, PanelGoesToItsCornerInsideTheMargin) {
 TEST(PiPGeometry, ZoomKeepsThePointUnderThePointerAndStaysInsideTheWindow) {
     const QSizeF window(1000, 500);
     const QRectF whole(0, 0, 1000, 500);
-    const struct {
-        QRectF current;
-        QPointF anchor;
-        double factor;
-        QRectF next;
-        const char* why;
-    } rows[] = {
+    // The rectangle shown, the pointer's place in it, the factor; the next rectangle.
+    const std::tuple<QRectF, QPointF, double, QRectF, const char*> rows[] = {
         {whole, {0.5, 0.5}, 0.85, {75, 37.5, 850, 425}, "in around the centre"},
         {whole, {0, 0}, 0.85, {0, 0, 850, 425}, "in at the top-left corner"},
         {whole, {1, 1}, 0.85, {150, 75, 850, 425}, "in at the bottom-right corner"},
         {{0, 0, 850, 425}, {0.5, 0.5}, 1 / 0.85, {0, 0, 1000, 500}, "out stops at the window"},
         {{0, 0, 60, 50}, {0.5, 0.5}, 0.85, {0, 1, 80, 48}, "a floor of 8 % or 48 points"},
     };
-    for (const auto& row : rows) {
-        const QRectF r = zoomAround(row.current, window, row.anchor, row.factor);
-        EXPECT_LT((r.topLeft() - row.next.topLeft()).manhattanLength() +
-                      (r.bottomRight() - row.next.bottomRight()).manhattanLength(),
+    for (const auto& [current, anchor, factor, next, why] : rows) {
+        const QRectF r = zoomAround(current, window, anchor, factor);
+        EXPECT_LT((r.topLeft() - next.topLeft()).manhattanLength() +
+                      (r.bottomRight() - next.bottomRight()).manhattanLength(),
                   1e-9)
-            << row.why;
+            << why;
     }
     EXPECT_TRUE(isWholeWindow(QRectF(0.4, -0.4, 1000.5, 499.6), window));
     EXPECT_FALSE(isWholeWindow(QRectF(0.6, 0, 1000, 500), window));

@@ -234,8 +234,7 @@ TEST_F(PiPManagerTest, FailedStartIsLoggedAndEndsOnlyItsOwnSession) {
     manager->stopPiP();
     manager->startPiP(*windows.focusedWindowFor(kWindowID), std::nullopt);
     EXPECT_EQ(logOf([this] { scheduler.drain(); }), failed);
-    ASSERT_NE(manager->pipPanel(), nullptr);
-    EXPECT_TRUE(streaming());
+    ASSERT_TRUE(manager->pipPanel() && streaming());
 
     // The stream stopping ends the session only with an error.
     stream()->emitStop(std::nullopt);
@@ -262,9 +261,9 @@ TEST_F(PiPManagerTest, CloseAndDoubleClickEndTheSessionOfTheirOwnPanelOnly) {
     windows.windows[kWindowID].minimized = true;
     windows.focused = kOtherWindowID;
     emit panel().doubleClicked();
-    EXPECT_EQ(manager->pipPanel(), nullptr);
-    EXPECT_EQ(windows.requests, (QStringList{QStringLiteral("unminimize %1").arg(kWindowID),
-                                             QStringLiteral("activate %1").arg(kWindowID)}));
+    EXPECT_EQ(std::tuple(manager->pipPanel(), windows.requests),
+              std::tuple(nullptr, QStringList{QStringLiteral("unminimize %1").arg(kWindowID),
+                                              QStringLiteral("activate %1").arg(kWindowID)}));
 }
 
 TEST_F(PiPManagerTest, RegionEscapeLeavesNothingSelectingStartsAPiPOverTheMirroredOneOnlyCloses) {
@@ -283,22 +282,20 @@ TEST_F(PiPManagerTest, RegionEscapeLeavesNothingSelectingStartsAPiPOverTheMirror
     EXPECT_EQ(selection->frame(), QRectF(100, 50, 1000, 800)) << "exactly over the window";
     emit selection->regionSelected(QRectF(0.5, 0, 0.5, 1));
     scheduler.drain();
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
-    ASSERT_NE(manager->pipPanel(), nullptr);
+    ASSERT_TRUE(!manager->regionSelectionPanel() && manager->pipPanel());
     EXPECT_EQ(stream()->initialConfiguration.sourceRect, QRectF(500, 0, 500, 800));
 
     // Over another window than the mirrored one it closes the PiP and selects.
     capture.addWindow(kOtherWindowID, 640, 480);
     start(std::nullopt, kOtherWindowID);
     manager->beginRegionSelection();
-    EXPECT_EQ(manager->pipPanel(), nullptr);
-    ASSERT_NE(manager->regionSelectionPanel(), nullptr);
+    ASSERT_TRUE(manager->regionSelectionPanel() && !manager->pipPanel());
 
     // Stopping while selecting orders the selection out.
     QPointer<RegionSelectionPanel> stopped = manager->regionSelectionPanel();
     manager->stopPiP();
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
-    EXPECT_FALSE(stopped->isVisible());
+    EXPECT_EQ(std::tuple(manager->regionSelectionPanel(), stopped->isVisible()),
+              std::tuple(nullptr, false));
 
     start();
     manager->beginRegionSelection();
@@ -327,36 +324,35 @@ TEST_F(PiPManagerTest, NoRegionToSelectOnWithoutPermissionAFocusedWindowOrItsFra
 // source's, or else the frame's pixels at the screen's ratio (2).
 TEST_F(PiPManagerTest, WithoutTheWindowsPlaceARegionIsSelectedOnAStillWhoseStreamThePiPKeeps) {
     windows.focused = kWindowID;
-    struct Case {
-        QSizeF reported;
-        QRectF shown;
-        QRectF sourceRect;
-    };
     capture.resumableStreams = true;
     setWindow(0, 0);
-    for (const Case& c : {Case{{1000, 750}, {220, 88, 1000, 750}, {500, 0, 500, 750}},
-                          Case{{}, {520, 313, 400, 300}, {400, 0, 400, 600}}}) {
-        SCOPED_TRACE(c.reported.width());
+    // The size the stream reports; where the still is shown, the rectangle of the right half.
+    for (const auto& [reported, shown, sourceRect] :
+         {std::tuple(QSizeF(1000, 750), QRectF(220, 88, 1000, 750), QRectF(500, 0, 500, 750)),
+          std::tuple(QSizeF(), QRectF(520, 313, 400, 300), QRectF(400, 0, 400, 600))}) {
+        SCOPED_TRACE(reported.width());
         manager->beginRegionSelection();
         scheduler.drain();
         ASSERT_NE(stream(), nullptr);
         EXPECT_EQ(manager->regionSelectionPanel(), nullptr) << "nothing to show before a frame";
-        stream()->reportedWindowSize = c.reported;
+        stream()->reportedWindowSize = reported;
         stream()->emitFrame(fakes::makeMemoryFrame(800, 600, 0xff336699));
         scheduler.drain();
         RegionSelectionPanel* selection = manager->regionSelectionPanel();
         ASSERT_NE(selection, nullptr);
-        EXPECT_EQ(selection->frame(), c.shown);
-        EXPECT_EQ(selection->view().backdrop().toImage().pixelColor(10, 10), QColor(0x336699));
-        EXPECT_FALSE(stream()->running) << "the still stays still";
+        EXPECT_EQ(std::tuple(selection->frame(),
+                             selection->view().backdrop().toImage().pixelColor(10, 10),
+                             stream()->running),
+                  std::tuple(shown, QColor(0x336699), false))
+            << "the still stays still";
 
         const int made = streamsMade();
         emit selection->regionSelected(QRectF(0.5, 0, 0.5, 1));
         scheduler.drain();
-        EXPECT_EQ(streamsMade(), made) << "the PiP asks for no second stream";
         ASSERT_NE(manager->pipPanel(), nullptr);
-        EXPECT_EQ(stream()->configuration.sourceRect, c.sourceRect);
-        EXPECT_TRUE(stream()->running);
+        EXPECT_EQ(std::tuple(streamsMade(), stream()->configuration.sourceRect, stream()->running),
+                  std::tuple(made, sourceRect, true))
+            << "the PiP asks for no second stream";
         manager->stopPiP();
     }
 
