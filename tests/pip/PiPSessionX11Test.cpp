@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -30,7 +29,7 @@ namespace {
 
 using namespace testing;
 
-TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
+TEST(PiPSessionX11, MirrorsARealWindowDrawnByTheXServer) {
     ASSERT_NE(gSession, nullptr);
     TestClientWindow client(*gSession,
                             {"--size", "640x400", "--pos", "300,200", "--pattern", "solid:ff0000"});
@@ -40,7 +39,6 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     AppSettings settings(store);
     settings.setPipWidth(320);
     settings.setPipPositionRaw(QStringLiteral("topLeft"));
-    settings.setFrameRate(30);
     fakes::FakePermissions permissions;
     Platform p(std::make_unique<x11::X11Backend>(), std::make_unique<QtDesktopServices>());
     PiPManager manager(PiPServices{p.scheduler(), settings, p.captureService(),
@@ -82,16 +80,8 @@ TEST(PiPSessionX11, MirrorsARealWindowAndLeavesNothingBehind) {
     const QPoint centre = panel.geometry().center() * ratio;
     EXPECT_TRUE(waitUntil([&] { return near(inspector.pixel(centre), Qt::red, 55); }, 10000))
         << describe(inspector.pixel(centre));
-    EXPECT_FALSE(panel.captureView().contents());
-    EXPECT_EQ(shmSegmentsOf(getpid()).size(), shmBefore);
-
-    // Stopping releases the real panel and picture (the state it leaves is checked on fakes).
-    QPointer<PiPPanel> shown = manager.pipPanel();
-    manager.stopPiP();
-    EXPECT_TRUE(waitUntil([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return shown.isNull();
-    })) << "the panel is destroyed";
+    EXPECT_EQ(std::pair(bool(panel.captureView().contents()), shmSegmentsOf(getpid()).size()),
+              std::pair(false, shmBefore));
 }
 
 }  // namespace

@@ -122,11 +122,11 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
     EXPECT_TRUE(state.contains("_NET_WM_STATE_STICKY") ||
                 (!desktop.empty() && desktop[0] == 0xFFFFFFFF))
         << state.join(' ').toStdString();
-    EXPECT_EQ(screen.inputHint(xid()), std::optional<bool>(false));
-    EXPECT_FALSE(screen.atomNames(xid(), "WM_PROTOCOLS").contains("WM_TAKE_FOCUS"));
-    EXPECT_EQ(screen.inputFocus(), client->id());
     // The window manager keeps the minimum size (the aspect: see the resize below).
-    EXPECT_EQ(screen.minimumSize(xid()), QSize(150, 150));
+    EXPECT_EQ(std::tuple(screen.inputHint(xid()),
+                         screen.atomNames(xid(), "WM_PROTOCOLS").contains("WM_TAKE_FOCUS"),
+                         screen.inputFocus(), screen.minimumSize(xid())),
+              std::tuple(std::optional(false), false, client->id(), QSize(150, 150)));
     // (A press on the panel leaves the focus where it was: DraggingTheContentMovesThePanel.)
 }
 
@@ -148,11 +148,11 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
     }));
     ASSERT_TRUE(releaseUntilDragEnds());
     const QRect moved = geometry();
-    EXPECT_EQ(moved.size(), kPanelRect.size());
     ASSERT_TRUE(waitUntil([&] { return panel->geometry() == moved; }));
-    EXPECT_EQ(panel->frame(), before.translated(moved.topLeft() - kPanelRect.topLeft()));
-    EXPECT_TRUE(calls.resizes.isEmpty());
-    EXPECT_EQ(screen.inputFocus(), client->id());
+    EXPECT_EQ(
+        std::tuple(moved.size(), panel->frame(), calls.resizes.size(), screen.inputFocus()),
+        std::tuple(kPanelRect.size(), before.translated(moved.topLeft() - kPanelRect.topLeft()), 0,
+                   client->id()));
 }
 
 TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
@@ -170,9 +170,9 @@ TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
                calls.resizes.last() == QSizeF(resized.size());
     }));
     EXPECT_NEAR(double(resized.width()) / resized.height(), 1.6, 0.02) << describe(resized);
-    EXPECT_EQ(panel->frame().size(), QSizeF(resized.size()));
-    EXPECT_EQ(resized.topLeft(), kPanelRect.topLeft());
-    EXPECT_EQ(panel->captureView().bounds().size(), QSizeF(resized.size()));
+    EXPECT_EQ(
+        std::tuple(panel->frame().size(), panel->captureView().bounds().size(), resized.topLeft()),
+        std::tuple(QSizeF(resized.size()), QSizeF(resized.size()), kPanelRect.topLeft()));
 }
 
 TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCornersAndNothingAtAlphaZero) {
