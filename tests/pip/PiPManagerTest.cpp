@@ -266,7 +266,9 @@ TEST_F(PiPManagerTest, CloseAndDoubleClickEndTheSessionOfTheirOwnPanelOnly) {
                                               QStringLiteral("activate %1").arg(kWindowID)}));
 }
 
-TEST_F(PiPManagerTest, RegionEscapeLeavesNothingSelectingStartsAPiPOverTheMirroredOneOnlyCloses) {
+// A region is selected over the focused window; Escape leaves nothing, the same request over the
+// mirrored window only closes its PiP.
+TEST_F(PiPManagerTest, RegionSelectionOverTheFocusedWindowStartsAPiPOfTheRegion) {
     windows.focused = kWindowID;
     manager->beginRegionSelection();
     QPointer<RegionSelectionPanel> escaped = manager->regionSelectionPanel();
@@ -300,10 +302,8 @@ TEST_F(PiPManagerTest, RegionEscapeLeavesNothingSelectingStartsAPiPOverTheMirror
     start();
     manager->beginRegionSelection();
     EXPECT_EQ(panels(), Panels());
-}
 
-TEST_F(PiPManagerTest, NoRegionToSelectOnWithoutPermissionAFocusedWindowOrItsFrame) {
-    windows.focused = kWindowID;
+    // Nothing to select on without permission, a focused window or its frame.
     auto selects = [&] {
         manager->beginRegionSelection();
         return manager->regionSelectionPanel() != nullptr;

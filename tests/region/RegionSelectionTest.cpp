@@ -41,8 +41,7 @@ TEST_F(RegionSelectionTest, SelectionsMustExceedTenPointsBothWaysAndAreNormalise
     RegionSelectionView& v = panel->view();
     v.mouseDownAt({50, 50});
     v.mouseUpAt({50, 50});
-    select(v, {50, 50}, {61, 60});  // 11 x 10
-    EXPECT_EQ(std::pair(cancelled, int(regions.size())), std::pair(2, 0));
+    select(v, {50, 50}, {61, 60});  // 11 x 10: cancelled as the click before
     select(v, {50, 50}, {61, 61});  // 11 x 11
     EXPECT_FALSE(v.hasSelectionLayer());
     // Through Qt's mouse events, reported from the top-left.
@@ -67,28 +66,19 @@ TEST_F(RegionSelectionTest, EscapeCancelsAtAnyTimeAndOtherKeysPassOn) {
     EXPECT_FALSE(v.keyDown(3));
     EXPECT_EQ(cancelled, 1);
     panel->cancel();
-    EXPECT_EQ(cancelled, 2);
     QTest::keyClick(&v, Qt::Key_Escape);
     QTest::keyClick(&v, Qt::Key_A);
     EXPECT_EQ(std::pair(cancelled, int(regions.size())), std::pair(3, 0));
 }
 
-// That it covers the rectangle and takes the keyboard focus is checked on a real display.
-TEST_F(RegionSelectionTest, IsAnOverlaySeenThroughWithACompositorAndWorksWithoutAPanel) {
-    auto panel = make(QRectF(200, 150, 400, 300));
-    EXPECT_TRUE(windowSystem.state(panel->windowHandle()).overlayPanel);
-    panel->showAndActivate();
+// That it covers the rectangle and takes the keyboard focus, and how dark the grabbed backdrop
+// shows, is checked on a real display in PiPPanelX11Test.
+TEST_F(RegionSelectionTest, AnOverlaySeenThroughWithACompositorElseOverAGrabWithAHintUntilADrag) {
+    auto seenThrough = make(QRectF(200, 150, 400, 300));
+    EXPECT_TRUE(windowSystem.state(seenThrough->windowHandle()).overlayPanel);
+    seenThrough->showAndActivate();
     EXPECT_TRUE(windowSystem.grabbedAreas.isEmpty());
 
-    // A view without a panel takes gestures without crashing.
-    RegionSelectionView orphan(QRectF(0, 0, 100, 100));
-    orphan.mouseDownAt({10, 10});
-    orphan.mouseUpAt({90, 90});
-    EXPECT_FALSE(orphan.isDragging());
-}
-
-// How dark the grabbed backdrop shows is checked on a real display in PiPPanelX11Test.
-TEST_F(RegionSelectionTest, WithoutACompositorTheScreenBelowIsGrabbedAndTheHintShownUntilADrag) {
     auto panel = make(QRectF(200, 150, 400, 300), false);
     panel->showAndActivate();
     ASSERT_EQ(windowSystem.grabbedAreas, QList<QRect>{panel->geometry()});
@@ -106,6 +96,12 @@ TEST_F(RegionSelectionTest, WithoutACompositorTheScreenBelowIsGrabbedAndTheHintS
     EXPECT_GT(whiteInMiddle(idle), 30);
     v.mouseDownAt({5, 5});
     EXPECT_EQ(whiteInMiddle(v.grab().toImage()), 0);
+
+    // A view without a panel takes gestures without crashing.
+    RegionSelectionView orphan(QRectF(0, 0, 100, 100));
+    orphan.mouseDownAt({10, 10});
+    orphan.mouseUpAt({90, 90});
+    EXPECT_FALSE(orphan.isDragging());
 }
 
 }  // namespace
