@@ -106,7 +106,6 @@ protected:
         screens.pointer = panel().frame().center();
         emit panel().mouseEntered();
     }
-    void leave() { emit panel().mouseExited(); }
 
     fakes::MemoryDefaultsStore store;
     AppSettings settings{store};
@@ -531,7 +530,7 @@ TEST_F(PiPManagerTest, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStr
     manager->zoomBy(0.85);
     EXPECT_EQ(rect(), QRectF(0, 0, 1000, 500));
     hover();
-    leave();
+    emit panel().mouseExited();
     manager->zoomBy(0.85);
     EXPECT_EQ(rect(), QRectF(0, 0, 1000, 500));
     // Nor does the frame-rate menu open.
@@ -551,7 +550,7 @@ TEST_F(PiPManagerTest, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStr
     EXPECT_EQ(held(true), std::pair(false, true));
     EXPECT_EQ(held(false), std::pair(true, false));
     held(true);
-    leave();
+    emit panel().mouseExited();
     EXPECT_TRUE(panel().isMovableByWindowBackground());
     EXPECT_EQ(held(true), std::pair(true, true)) << "the pointer elsewhere";
 }

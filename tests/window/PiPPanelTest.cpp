@@ -60,10 +60,6 @@ protected:
 /// The capture view of a 400 x 300 panel.
 class CaptureViewTest : public PiPPanelTest {
 protected:
-    void SetUp() override {
-        panel = make(true, QRectF(100, 100, 400, 300));
-        view = &panel->captureView();
-    }
     void commandDrag(QPointF from, QPointF to, bool command = true) {
         view->mouseDownAt(from, 1, command);
         view->mouseDraggedTo(to);
@@ -78,8 +74,8 @@ protected:
     bool overlayShown() const { return view->overlayHostingView() != nullptr; }
     int moves() const { return state(*panel).moves; }
 
-    std::unique_ptr<PiPPanel> panel;
-    CaptureView* view = nullptr;
+    std::unique_ptr<PiPPanel> panel = make(true, QRectF(100, 100, 400, 300));
+    CaptureView* view = &panel->captureView();
 };
 
 TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
