@@ -9,6 +9,7 @@
 
 #include "tests/support/VirtualPointer.h"
 #include "tests/wayland/PortalStandIn.h"
+#include "tests/wayland/WaylandTestSupport.h"
 
 using namespace mirano::testing;
 
@@ -31,8 +32,8 @@ protected:
         pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
         ASSERT_TRUE(portal_.start());
         producer_ = portal_.handOut(producerArgs("window"), kProduced);
-        startWindow(kSource, "darkred");
-        startWindow(kOther, "darkblue");
+        startTestWindow(session_, kSource, "darkred");
+        startTestWindow(session_, kOther, "darkblue");
 
         // Mirano runs as the test runner, as the test windows do, with folders of its own.
         env_ = session_.clientEnvironment();
@@ -51,11 +52,6 @@ protected:
         return {name, QString::number(kProduced.width()), QString::number(kProduced.height())};
     }
 
-    void startWindow(const QString& appId, const char* colour) {
-        session_.startClient(built("tests/wayland/mirano_wayland_test_window"), {appId, colour});
-        ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId() == appId; }, 15000))
-            << "sway never focused " << appId.toStdString();
-    }
     bool focus(const QString& appId) {
         return session_.command(QStringLiteral("[app_id=\"%1\"] focus").arg(appId)) &&
                waitUntil([&] { return session_.focusedAppId() == appId; });
