@@ -140,7 +140,7 @@ protected:
 }  // namespace
 
 TEST_F(MiranoWayland,
-       ToggleAsksThePortalOnceShowsPausesEndsAndOneLineSaysAVanishedOrRefusedStream) {
+       ThePortalIsAskedOnceAPiPShowsPausesZoomsEndsARegionIsPickedAndLinesSayErrors) {
     startMirano(R"({"pipPosition": "topLeft", "focusBehavior": "pauseRecording"})");
     EXPECT_TRUE(output().contains("capture through the screen-cast portal"))
         << output().toStdString();
@@ -198,13 +198,49 @@ TEST_F(MiranoWayland,
     EXPECT_TRUE(waitUntil([&] { return session_.focusedAppId() == kSource; }))
         << "the source window did not come to the front";
     EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "the PiP did not end";
-    // Hiding and pausing only paused the stream: the portal was not asked again.
+
+    // The region picker shows the window's frame, dimmed; Escape takes it away and opens no PiP.
+    pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
+    ASSERT_EQ(request("region"), 0);
+    EXPECT_EQ(portal_.says(), "restored");
+    ASSERT_TRUE(waitUntil([&] { return showsPicker(); }, 10000)) << "no picker over the still";
+    ASSERT_TRUE(session_.pressKey("Escape"));
+    EXPECT_TRUE(waitUntil([&] { return !showsPicker(); })) << "Escape left the picker";
+    EXPECT_FALSE(waitUntil([&] { return !showsWindowBelow(); }, 1000)) << "a PiP after Escape";
+
+    // A drag of 320 × 240 points from (100, 100) of the window is what the PiP shows, one to one,
+    // from the picker's own stream; the PiP takes no focus (and pauses while its source has it).
+    ASSERT_TRUE(focus(kSource));
+    ASSERT_EQ(request("region"), 0);
+    EXPECT_EQ(portal_.says(), "restored");
+    ASSERT_TRUE(waitUntil([&] { return showsPicker(); }, 10000));
+    pointer_.moveTo(kPicker.topLeft() + QPoint(100, 100));
+    pointer_.press();
+    pointer_.moveTo(kPicker.topLeft() + QPoint(300, 250));
+    pointer_.moveTo(kPicker.topLeft() + QPoint(420, 340));
+    pointer_.release();
+    EXPECT_TRUE(waitUntil([&] { return session_.focusedAppId() == kSource; }));
+    ASSERT_TRUE(focus(kOther));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return showsPattern(kPiP, {100, 100}, 1);
+        },
+        10000))
+        << "the PiP does not show the region";
+    EXPECT_FALSE(showsPicker());
+    // Hiding, pausing and the picker's PiP only paused or reused a stream: no more questions.
     const QByteArray rest = portal_.process()->readAllStandardOutput();
     EXPECT_FALSE(rest.contains("dialog") || rest.contains("restored")) << rest.toStdString();
+    // A click gives the PiP the keys, and Backspace typed there closes it.
+    pointer_.click(kPiP.center());
+    ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId().isEmpty(); }));
+    ASSERT_TRUE(session_.pressKey("BackSpace"));
+    EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "Backspace left the PiP";
 
     // The stream vanishes: one line, the PiP ends, and the stream is linked to no other source
     // a session manager could pick (the bystander says "streaming" when anything links to it).
     pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
+    ASSERT_TRUE(focus(kSource));
     ASSERT_EQ(request("toggle"), 0);
     EXPECT_EQ(portal_.says(), "restored");
     ASSERT_TRUE(focus(kOther));
@@ -231,44 +267,4 @@ TEST_F(MiranoWayland,
     EXPECT_EQ(mirano_->exitCode(), 0);
     // With no Mirano running, a request starts none.
     EXPECT_EQ(request("toggle"), 1);
-}
-
-TEST_F(MiranoWayland, ARegionIsDraggedOnAStillEscapeCancelsItAndBackspaceOnThePiPClosesIt) {
-    startMirano(R"({"pipPosition": "topLeft"})");
-    // The picker shows the window's frame, dimmed; Escape takes it away and opens no PiP.
-    ASSERT_TRUE(focus(kSource));
-    ASSERT_EQ(request("region"), 0);
-    EXPECT_EQ(portal_.says(), "dialog");
-    ASSERT_TRUE(waitUntil([&] { return showsPicker(); }, 10000)) << "no picker over the still";
-    ASSERT_TRUE(session_.pressKey("Escape"));
-    EXPECT_TRUE(waitUntil([&] { return !showsPicker(); })) << "Escape left the picker";
-    EXPECT_FALSE(waitUntil([&] { return !showsWindowBelow(); }, 1000)) << "a PiP after Escape";
-
-    // The consent is restored; a drag of 320 × 240 points from (100, 100) of the window is what
-    // the PiP shows, one to one, from the picker's own stream.
-    ASSERT_TRUE(focus(kSource));
-    ASSERT_EQ(request("region"), 0);
-    EXPECT_EQ(portal_.says(), "restored");
-    ASSERT_TRUE(waitUntil([&] { return showsPicker(); }, 10000));
-    pointer_.moveTo(kPicker.topLeft() + QPoint(100, 100));
-    pointer_.press();
-    pointer_.moveTo(kPicker.topLeft() + QPoint(300, 250));
-    pointer_.moveTo(kPicker.topLeft() + QPoint(420, 340));
-    pointer_.release();
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return showsPattern(kPiP, {100, 100}, 1);
-        },
-        10000))
-        << "the PiP does not show the region";
-    EXPECT_FALSE(showsPicker());
-    const QByteArray rest = portal_.process()->readAllStandardOutput();
-    EXPECT_FALSE(rest.contains("dialog") || rest.contains("restored")) << rest.toStdString();
-
-    // The PiP took no focus; a click gives it the keys, and Backspace typed there closes it.
-    EXPECT_TRUE(waitUntil([&] { return session_.focusedAppId() == kSource; }));
-    pointer_.click(kPiP.center());
-    ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId().isEmpty(); }));
-    ASSERT_TRUE(session_.pressKey("BackSpace"));
-    EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "Backspace left the PiP";
 }
