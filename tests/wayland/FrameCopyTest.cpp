@@ -61,31 +61,6 @@ TEST(FrameCopy, RowsMustLieWithinTheMappedBytes) {
     }
 }
 
-TEST(FrameCopy, CopiesAreaAsBgraInEveryPixelOrder) {
-    struct Case {
-        PixelOrder order;
-        std::uint8_t first[4];  // the first pixel of the area, as a frame holds it
-    };
-    // Pixels of 4 bytes (1, 2, 3, 4), (5, 6, 7, 8) ... in rows of 3 pixels, padded to 16 bytes.
-    std::vector<std::uint8_t> bytes(32);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i % 16 + 1);
-    const Case cases[] = {
-        {PixelOrder::bgra, {5, 6, 7, 8}},
-        {PixelOrder::bgrx, {5, 6, 7, 0xff}},
-        {PixelOrder::rgba, {7, 6, 5, 8}},
-        {PixelOrder::rgbx, {7, 6, 5, 0xff}},
-    };
-    for (const Case& c : cases) {
-        const MappedImage image{bytes.data(), bytes.size(), 3, 2, 16, c.order};
-        std::vector<std::uint8_t> out(2 * 2 * 4, 0);
-        copyArea(image, QRect(1, 0, 2, 2), out.data(), 8);
-        const std::vector<std::uint8_t> firstPixel(out.begin(), out.begin() + 4);
-        EXPECT_EQ(firstPixel, std::vector<std::uint8_t>(c.first, c.first + 4)) << int(c.order);
-        // The second row starts one stride further in the source.
-        EXPECT_EQ(out[8 + 1], bytes[16 + 4 + 1]) << int(c.order);
-    }
-}
-
 TEST(FrameCopy, ReducesByThePowerOfTwoThatKeepsTheShownSize) {
     struct Case {
         const char* name;
@@ -107,9 +82,10 @@ TEST(FrameCopy, ReducesByThePowerOfTwoThatKeepsTheShownSize) {
     for (const Case& c : cases) EXPECT_EQ(reductionFactor(c.copied, c.shown), c.factor) << c.name;
 }
 
-TEST(FrameCopy, ReducedCopyIsTheRoundedMeanOfEachWholeBlockInEveryPixelOrder) {
-    // 19 × 11 pixels in rows padded to 84 bytes, the last row unpadded: nothing past the mapped
-    // bytes may be read. Bytes of every size, alpha near 255 to fill the sums.
+TEST(FrameCopy, CopyIsTheRoundedMeanOfEachWholeBlockInEveryPixelOrder) {
+    // A factor of 1 is the plain copy. 19 × 11 pixels in rows padded to 84 bytes, the last row
+    // unpadded: nothing past the mapped bytes may be read. Bytes of every size, alpha near 255 to
+    // fill the sums.
     const int width = 19, height = 11;
     const std::size_t stride = 84;
     std::vector<std::uint8_t> bytes(stride * (height - 1) + width * 4);
@@ -130,7 +106,7 @@ TEST(FrameCopy, ReducedCopyIsTheRoundedMeanOfEachWholeBlockInEveryPixelOrder) {
         const bool swap = order == PixelOrder::rgba || order == PixelOrder::rgbx;
         const bool opaque = order == PixelOrder::bgrx || order == PixelOrder::rgbx;
         const MappedImage image{bytes.data(), bytes.size(), width, height, stride, order};
-        for (const int k : {2, 4, 8}) {
+        for (const int k : {1, 2, 4, 8}) {
             const int w = area.width() / k, h = area.height() / k;
             const std::size_t outStride = std::size_t(w) * 4 + 4;
             std::vector<std::uint8_t> out(outStride * std::size_t(h), 0xab);

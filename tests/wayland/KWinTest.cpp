@@ -7,6 +7,7 @@
 #include <QDBusConnection>
 #include <QDBusReply>
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QWidget>
@@ -18,8 +19,7 @@
 #include "platform/wayland/PortalShortcuts.h"
 #include "platform/wayland/WaylandPanelWindowSystem.h"
 #include "settings/ModifierKey.h"
-#include "tests/support/X11Session.h"
-#include "tests/wayland/WindowsTestSupport.h"
+#include "tests/wayland/WaylandTestSupport.h"
 #include "tests/wayland/support/KWinSession.h"
 
 using namespace mirano::testing;
@@ -61,25 +61,6 @@ QString activeAppId() {
         .toString();
 }
 
-/// Starts our test window with `appId` and waits until KWin has made it the active one.
-ChildProcess* startTestWindow(const QString& appId, const QString& colour) {
-    ChildProcess* client = gKWin->startClient(
-        X11Session::builtProgram("tests/wayland/mirano_wayland_test_window"), {appId, colour});
-    EXPECT_TRUE(waitUntil([&] { return activeAppId() == appId; }, 15000))
-        << "KWin never activated " << qPrintable(appId);
-    return client;
-}
-
-/// KWin's state of the window of `appId`: geometry, full screen, minimised.
-QJsonObject kwinState(const QString& appId) {
-    return kwinEvaluate(
-               QStringLiteral("(function() { const w = %1; if (!w) return null; "
-                              "const g = w.frameGeometry; return {x: g.x, y: g.y, width: "
-                              "g.width, height: g.height, fullScreen: w.fullScreen, minimized: "
-                              "w.minimized}; })()")
-                   .arg(windowOf(appId)))
-        .toObject();
-}
 }  // namespace
 
 TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsClosedWindows) {
@@ -91,11 +72,11 @@ TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsC
     ASSERT_TRUE(ready.wait(10000));
     EXPECT_TRUE(ready.at(0).at(0).toBool());
 
-    ChildProcess* a = startTestWindow(kA, "darkred");
+    ChildProcess* a = startTestWindow(*gKWin, kA, "darkred", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
     const mirano::WindowNumber numberA = windows.focusedWindow()->windowID;
     EXPECT_EQ(windows.focusedWindow()->application.pid, a->processId());
-    ChildProcess* b = startTestWindow(kB, "darkblue");
+    ChildProcess* b = startTestWindow(*gKWin, kB, "darkblue", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
     const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
     EXPECT_NE(numberA, numberB);
@@ -115,10 +96,12 @@ TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsC
     EXPECT_EQ(activated.last().at(0).value<AppIdentity>().applicationID, kA);
 
     // Where KWin has the window.
-    const QJsonObject stateA = kwinState(kA);
-    EXPECT_EQ(windows.frame(numberA),
-              QRectF(stateA["x"].toDouble(), stateA["y"].toDouble(), stateA["width"].toDouble(),
-                     stateA["height"].toDouble()));
+    const QJsonArray frameA =
+        kwinEvaluate(QStringLiteral("(g => [g.x, g.y, g.width, g.height])(%1.frameGeometry)")
+                         .arg(windowOf(kA)))
+            .toArray();
+    EXPECT_EQ(windows.frame(numberA), QRectF(frameA[0].toDouble(), frameA[1].toDouble(),
+                                             frameA[2].toDouble(), frameA[3].toDouble()));
 
     // Full screen in and out, each a change.
     const qsizetype changesBefore = fullScreen.count();
@@ -133,7 +116,7 @@ TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsC
     ASSERT_TRUE(onWindow(kB, "w.minimized = true"));
     EXPECT_TRUE(waitUntil([&] { return windows.isMinimized(numberB); }));
     windows.unminimize(numberB);
-    EXPECT_TRUE(waitUntil([&] { return !kwinState(kB)["minimized"].toBool(true); }));
+    EXPECT_TRUE(waitUntil([&] { return !kwinEvaluate(windowOf(kB) + ".minimized").toBool(true); }));
     EXPECT_TRUE(waitUntil([&] { return !windows.isMinimized(numberB); }));
 
     // Bringing a window to the front, as a double-click on the PiP does.
@@ -173,7 +156,7 @@ TEST(KWinPanelTest, PanelsFloatAboveNormalWindowsAndAKeyTakingOneIsLookedThrough
     KWinWindows windows(QDBusConnection::sessionBus());
     QSignalSpy ready(&windows, &KWinWindows::ready);
     ASSERT_TRUE(ready.wait(10000));
-    startTestWindow(kA, "darkred");
+    startTestWindow(*gKWin, kA, "darkred", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
 
     // Where KWin stacks our panel and the normal window: layer, then place (bottom first).

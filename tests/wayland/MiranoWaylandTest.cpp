@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 
 #include "tests/support/VirtualPointer.h"
-#include "tests/support/WaylandSession.h"
-#include "tests/support/X11Session.h"
+#include "tests/wayland/PortalStandIn.h"
+#include "tests/wayland/WaylandTestSupport.h"
 
 using namespace mirano::testing;
 
@@ -24,27 +24,16 @@ const QRect kPiP(16, 16, 320, 180);
 /// The region picker: the window's still, at its size in the middle of the 1280 × 720 output.
 const QRect kPicker(320, 180, 640, 360);
 
-/// The next line a helper program prints, without its newline (empty after 10 s).
-QString lineOf(ChildProcess* program) {
-    if (!program->waitForReadLine(10000)) return {};
-    return QString::fromUtf8(program->readLine()).trimmed();
-}
-
 class MiranoWayland : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(session_.error(), QString());
         ASSERT_TRUE(home_.isValid() && pointer_.isValid());
         pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
-        portal_ = session_.spawn(built("tests/wayland/mirano_test_screencast_portal"), {});
-        ASSERT_EQ(lineOf(portal_), "ready");
-        producer_ = startProducer("window");
-        ASSERT_TRUE(tellPortal(QStringLiteral("node %1 %2 %3")
-                                   .arg(nodeOf(producer_))
-                                   .arg(kProduced.width())
-                                   .arg(kProduced.height())));
-        startWindow(kSource, "darkred");
-        startWindow(kOther, "darkblue");
+        ASSERT_TRUE(portal_.start());
+        producer_ = portal_.handOut(producerArgs("window"), kProduced);
+        startTestWindow(session_, kSource, "darkred");
+        startTestWindow(session_, kOther, "darkblue");
 
         // Mirano runs as the test runner, as the test windows do, with folders of its own.
         env_ = session_.clientEnvironment();
@@ -59,29 +48,10 @@ protected:
 
     static QString built(const QString& path) { return X11Session::builtProgram(path); }
 
-    ChildProcess* startProducer(const QString& name) {
-        return session_.spawn(
-            built("tests/wayland/mirano_test_frame_producer"),
-            {name, QString::number(kProduced.width()), QString::number(kProduced.height())});
-    }
-    static QString nodeOf(ChildProcess* producer) { return lineOf(producer).section(' ', 1); }
-    bool tellPortal(const QString& command) {
-        portal_->write(command.toUtf8() + '\n');
-        return portalSays() == "ok";
-    }
-    /// The portal's next line but "closed", which comes whenever a session ends.
-    QString portalSays() {
-        QString line;
-        while ((line = lineOf(portal_)) == QLatin1String("closed")) {
-        }
-        return line;
+    static QStringList producerArgs(const QString& name) {
+        return {name, QString::number(kProduced.width()), QString::number(kProduced.height())};
     }
 
-    void startWindow(const QString& appId, const char* colour) {
-        session_.startClient(built("tests/wayland/mirano_wayland_test_window"), {appId, colour});
-        ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId() == appId; }, 15000))
-            << "sway never focused " << appId.toStdString();
-    }
     bool focus(const QString& appId) {
         return session_.command(QStringLiteral("[app_id=\"%1\"] focus").arg(appId)) &&
                waitUntil([&] { return session_.focusedAppId() == appId; });
@@ -104,9 +74,14 @@ protected:
     }
     /// Everything Mirano printed so far.
     QString output() { return out_ += QString::fromUtf8(mirano_->readAllStandardOutput()); }
-    /// The lines Mirano printed after `since` characters of its output.
-    QStringList linesSince(qsizetype since) {
-        return output().mid(since).split('\n', Qt::SkipEmptyParts);
+    /// The one line Mirano printed after `since` characters of its output (within 10 s, and no
+    /// second one within 1 s); empty otherwise.
+    QString oneLineSince(qsizetype since) {
+        const auto lines = [&] { return output().mid(since).split('\n', Qt::SkipEmptyParts); };
+        if (!waitUntil([&] { return !lines().isEmpty(); }, 10000) ||
+            waitUntil([&] { return lines().size() > 1; }, 1000))
+            return {};
+        return lines().value(0);
     }
     /// `mirano --<request>` to completion: its exit code.
     int request(const QString& option) {
@@ -154,7 +129,7 @@ protected:
     WaylandSession session_{{.sway = true, .pipewire = true}};
     QTemporaryDir home_;
     QProcessEnvironment env_;
-    ChildProcess* portal_ = nullptr;
+    PortalStandIn portal_{session_};
     ChildProcess* producer_ = nullptr;
     ChildProcess* mirano_ = nullptr;
     QString out_;
@@ -164,7 +139,8 @@ protected:
 
 }  // namespace
 
-TEST_F(MiranoWayland, ToggleAsksThePortalOnceShowsTheFramesPausesAndADoubleClickGoesToTheSource) {
+TEST_F(MiranoWayland,
+       ThePortalIsAskedOnceAPiPShowsPausesZoomsEndsARegionIsPickedAndLinesSayErrors) {
     startMirano(R"({"pipPosition": "topLeft", "focusBehavior": "pauseRecording"})");
     EXPECT_TRUE(output().contains("capture through the screen-cast portal"))
         << output().toStdString();
@@ -173,7 +149,7 @@ TEST_F(MiranoWayland, ToggleAsksThePortalOnceShowsTheFramesPausesAndADoubleClick
     // stream's frames in the configured corner, scaled to the panel.
     ASSERT_TRUE(focus(kSource));
     ASSERT_EQ(request("toggle"), 0);
-    EXPECT_EQ(portalSays(), "dialog");
+    EXPECT_EQ(portal_.says(), "dialog");
     EXPECT_TRUE(waitUntil([&] { return showsFrames(); }, 10000)) << "no PiP of the frames";
     // Shown by the compositor from a buffer on a subsurface: no frame reaches the panel.
     EXPECT_TRUE(output().contains("the PiP's picture goes on a subsurface"))
@@ -188,7 +164,7 @@ TEST_F(MiranoWayland, ToggleAsksThePortalOnceShowsTheFramesPausesAndADoubleClick
     ASSERT_EQ(request("toggle"), 0);
     EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "the PiP did not close";
     ASSERT_EQ(request("toggle"), 0);
-    EXPECT_EQ(portalSays(), "restored");
+    EXPECT_EQ(portal_.says(), "restored");
     EXPECT_TRUE(waitUntil([&] { return showsFrames(); }, 10000));
     // The PiP has the window's 16:9 shape: below its 180 points the window shows.
     EXPECT_TRUE(showsWindowBelow(kPiP.translated(0, kPiP.height() + 8))) << "not 16:9";
@@ -222,71 +198,29 @@ TEST_F(MiranoWayland, ToggleAsksThePortalOnceShowsTheFramesPausesAndADoubleClick
     EXPECT_TRUE(waitUntil([&] { return session_.focusedAppId() == kSource; }))
         << "the source window did not come to the front";
     EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "the PiP did not end";
-    // Hiding and pausing only paused the stream: the portal was not asked again.
-    const QByteArray rest = portal_->readAllStandardOutput();
-    EXPECT_FALSE(rest.contains("dialog") || rest.contains("restored")) << rest.toStdString();
 
-    EXPECT_EQ(request("quit"), 0);
-    ASSERT_TRUE(mirano_->waitForFinished(15000)) << "Mirano did not quit";
-    EXPECT_EQ(mirano_->exitCode(), 0);
-    // With no Mirano running, a request starts none.
-    EXPECT_EQ(request("toggle"), 1);
-}
-
-TEST_F(MiranoWayland, AVanishedStreamOrARefusedConsentEndsThePiPWithOneLine) {
-    startMirano(R"({"pipPosition": "topLeft"})");
-    ASSERT_TRUE(focus(kSource));
-    ASSERT_EQ(request("toggle"), 0);
-    EXPECT_EQ(portalSays(), "dialog");
-    ASSERT_TRUE(waitUntil([&] { return showsFrames(); }, 10000));
-
-    // Another source that a session manager could link the stream to instead.
-    ChildProcess* bystander = startProducer("bystander");
-    ASSERT_FALSE(nodeOf(bystander).isEmpty());
-    qsizetype before = output().size();
-    producer_->stop();
-    ASSERT_TRUE(waitUntil([&] { return !linesSince(before).isEmpty(); }, 10000));
-    EXPECT_FALSE(waitUntil([&] { return linesSince(before).size() > 1; }, 1000))
-        << linesSince(before).join('\n').toStdString();
-    EXPECT_TRUE(linesSince(before).value(0).startsWith("Wayland capture ended"));
-    EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "the PiP did not end";
-    // The bystander says "streaming" within a moment when anything links to it.
-    EXPECT_FALSE(bystander->waitForReadLine(2000)) << bystander->readLine().toStdString();
-
-    // Refused: one line, and the PiP does not stay.
-    ASSERT_TRUE(tellPortal("answer 2"));
-    before = output().size();
-    ASSERT_EQ(request("toggle"), 0);
-    EXPECT_EQ(portalSays(), "restored");
-    ASSERT_TRUE(waitUntil([&] { return !linesSince(before).isEmpty(); }, 10000));
-    EXPECT_FALSE(waitUntil([&] { return linesSince(before).size() > 1; }, 1000))
-        << linesSince(before).join('\n').toStdString();
-    EXPECT_TRUE(linesSince(before).value(0).contains("did not share the window"));
-    EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); }));
-}
-
-TEST_F(MiranoWayland, ARegionIsDraggedOnAStillEscapeCancelsItAndBackspaceOnThePiPClosesIt) {
-    startMirano(R"({"pipPosition": "topLeft"})");
-    // The picker shows the window's frame, dimmed; Escape takes it away and opens no PiP.
-    ASSERT_TRUE(focus(kSource));
+    // The region picker shows the window's frame, dimmed; Escape takes it away and opens no PiP.
+    pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
     ASSERT_EQ(request("region"), 0);
-    EXPECT_EQ(portalSays(), "dialog");
+    EXPECT_EQ(portal_.says(), "restored");
     ASSERT_TRUE(waitUntil([&] { return showsPicker(); }, 10000)) << "no picker over the still";
     ASSERT_TRUE(session_.pressKey("Escape"));
     EXPECT_TRUE(waitUntil([&] { return !showsPicker(); })) << "Escape left the picker";
     EXPECT_FALSE(waitUntil([&] { return !showsWindowBelow(); }, 1000)) << "a PiP after Escape";
 
-    // The consent is restored; a drag of 320 × 240 points from (100, 100) of the window is what
-    // the PiP shows, one to one, from the picker's own stream.
+    // A drag of 320 × 240 points from (100, 100) of the window is what the PiP shows, one to one,
+    // from the picker's own stream; the PiP takes no focus (and pauses while its source has it).
     ASSERT_TRUE(focus(kSource));
     ASSERT_EQ(request("region"), 0);
-    EXPECT_EQ(portalSays(), "restored");
+    EXPECT_EQ(portal_.says(), "restored");
     ASSERT_TRUE(waitUntil([&] { return showsPicker(); }, 10000));
     pointer_.moveTo(kPicker.topLeft() + QPoint(100, 100));
     pointer_.press();
     pointer_.moveTo(kPicker.topLeft() + QPoint(300, 250));
     pointer_.moveTo(kPicker.topLeft() + QPoint(420, 340));
     pointer_.release();
+    EXPECT_TRUE(waitUntil([&] { return session_.focusedAppId() == kSource; }));
+    ASSERT_TRUE(focus(kOther));
     EXPECT_TRUE(waitUntil(
         [&] {
             return showsPattern(kPiP, {100, 100}, 1);
@@ -294,13 +228,43 @@ TEST_F(MiranoWayland, ARegionIsDraggedOnAStillEscapeCancelsItAndBackspaceOnThePi
         10000))
         << "the PiP does not show the region";
     EXPECT_FALSE(showsPicker());
-    const QByteArray rest = portal_->readAllStandardOutput();
+    // Hiding, pausing and the picker's PiP only paused or reused a stream: no more questions.
+    const QByteArray rest = portal_.process()->readAllStandardOutput();
     EXPECT_FALSE(rest.contains("dialog") || rest.contains("restored")) << rest.toStdString();
-
-    // The PiP took no focus; a click gives it the keys, and Backspace typed there closes it.
-    EXPECT_TRUE(waitUntil([&] { return session_.focusedAppId() == kSource; }));
+    // A click gives the PiP the keys, and Backspace typed there closes it.
     pointer_.click(kPiP.center());
     ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId().isEmpty(); }));
     ASSERT_TRUE(session_.pressKey("BackSpace"));
     EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "Backspace left the PiP";
+
+    // The stream vanishes: one line, the PiP ends, and the stream is linked to no other source
+    // a session manager could pick (the bystander says "streaming" when anything links to it).
+    pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
+    ASSERT_TRUE(focus(kSource));
+    ASSERT_EQ(request("toggle"), 0);
+    EXPECT_EQ(portal_.says(), "restored");
+    ASSERT_TRUE(focus(kOther));
+    ASSERT_TRUE(waitUntil([&] { return showsFrames(); }, 10000));
+    ChildProcess* bystander = portal_.startProducer(producerArgs("bystander"));
+    qsizetype before = output().size();
+    producer_->stop();
+    EXPECT_TRUE(oneLineSince(before).startsWith("Wayland capture ended")) << output().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "the PiP did not end";
+    EXPECT_FALSE(bystander->waitForReadLine(2000)) << bystander->readLine().toStdString();
+
+    // Refused: one line, and the PiP does not stay.
+    ASSERT_TRUE(portal_.tell("answer 2"));
+    ASSERT_TRUE(focus(kSource));
+    before = output().size();
+    ASSERT_EQ(request("toggle"), 0);
+    EXPECT_EQ(portal_.says(), "restored");
+    EXPECT_TRUE(oneLineSince(before).contains("did not share the window"))
+        << output().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); }));
+
+    EXPECT_EQ(request("quit"), 0);
+    ASSERT_TRUE(mirano_->waitForFinished(15000)) << "Mirano did not quit";
+    EXPECT_EQ(mirano_->exitCode(), 0);
+    // With no Mirano running, a request starts none.
+    EXPECT_EQ(request("toggle"), 1);
 }

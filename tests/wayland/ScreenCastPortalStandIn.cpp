@@ -33,28 +33,7 @@ void say(const char* line) {
 }
 
 /// One entry of Start's "streams": a node and its properties, "(ua{sv})". (A QSize is "(ii)".)
-struct PortalStream {
-    uint node = 0;
-    QVariantMap properties;
-};
-QDBusArgument& operator<<(QDBusArgument& a, const PortalStream& s) {
-    a.beginStructure();
-    a << s.node << s.properties;
-    a.endStructure();
-    return a;
-}
-const QDBusArgument& operator>>(const QDBusArgument& a, PortalStream& s) {
-    a.beginStructure();
-    a >> s.node >> s.properties;
-    a.endStructure();
-    return a;
-}
-
-}  // namespace
-
-Q_DECLARE_METATYPE(PortalStream)
-
-namespace {
+using PortalStream = QPair<uint, QVariantMap>;
 
 /// org.freedesktop.portal.Session of one session.
 class Session : public QObject {

@@ -1,20 +1,16 @@
 // A window's stream as a compositor makes one, for the Wayland capture tests: a PipeWire driver
-// node (Video/Source) with memfd buffers that it allocates itself, BGRx pixels in a known
-// pattern, rows padded beyond width × 4 (or a stride of 0), and the window's rectangle inside
-// the monitor-sized buffer as VideoCrop metadata.
+// node (Video/Source) with BGRx pixels in a known pattern, rows padded beyond width × 4 (or a
+// stride of 0), and the window's rectangle inside the monitor-sized buffer as VideoCrop metadata.
 //
 // Usage: mirano_test_frame_producer NAME WIDTH HEIGHT [--crop X Y W H] [--padding BYTES]
 //        [--stride-zero] [--rate FPS]
 // Prints "node ID" once the node exists, "streaming" once a consumer is linked, and on SIGUSR1
 // "frames MADE SENT" for the benchmarks: the frames made while streaming, and those of them that
 // had a buffer to go in (the consumer holds the others).
-#include <fcntl.h>
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
 #include <spa/param/video/format-utils.h>
 #include <spa/pod/builder.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -72,24 +68,6 @@ void onProcess(void* data) {
     ++p->sent;
 }
 
-void onAddBuffer(void* data, pw_buffer* b) {
-    auto* p = static_cast<Producer*>(data);
-    spa_data& d = b->buffer->datas[0];
-    const std::size_t size = std::size_t(p->stride()) * std::size_t(p->height);
-    const int fd = memfd_create("mirano-test-frame", MFD_CLOEXEC);
-    if (fd < 0 || ftruncate(fd, off_t(size)) != 0) std::abort();
-    void* pixels = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (pixels == MAP_FAILED) std::abort();
-    d.type = SPA_DATA_MemFd, d.flags = SPA_DATA_FLAG_READWRITE, d.fd = fd, d.mapoffset = 0;
-    d.maxsize = std::uint32_t(size), d.data = pixels;
-}
-
-void onRemoveBuffer(void*, pw_buffer* b) {
-    spa_data& d = b->buffer->datas[0];
-    munmap(d.data, d.maxsize);
-    close(int(d.fd));
-}
-
 void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
     auto* p = static_cast<Producer*>(data);
     if (id != SPA_PARAM_Format || !param) return;
@@ -100,8 +78,7 @@ void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
         &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
         SPA_POD_CHOICE_RANGE_Int(4, 2, 8), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1),
         SPA_PARAM_BUFFERS_size, SPA_POD_Int(p->stride() * p->height), SPA_PARAM_BUFFERS_stride,
-        SPA_POD_Int(p->stride()), SPA_PARAM_BUFFERS_dataType,
-        SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd)));
+        SPA_POD_Int(p->stride())));
     params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
         SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
@@ -167,8 +144,6 @@ int main(int argc, char** argv) {
     pw_stream_events events{.version = PW_VERSION_STREAM_EVENTS,
                             .state_changed = onStateChanged,
                             .param_changed = onParamChanged,
-                            .add_buffer = onAddBuffer,
-                            .remove_buffer = onRemoveBuffer,
                             .process = onProcess};
     p.stream =
         pw_stream_new_simple(loop, argv[1],
@@ -188,7 +163,7 @@ int main(int argc, char** argv) {
         SPA_FORMAT_VIDEO_framerate, SPA_POD_Fraction(&rate)))};
     pw_stream_connect(
         p.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-        static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_ALLOC_BUFFERS), params,
+        static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params,
         1);
     p.timer = pw_loop_add_timer(loop, onTimer, &p);
     timespec interval{0, 1000 * 1000 * 1000 / p.rate};

@@ -2,14 +2,12 @@
 // PipeWire and WirePlumber) with our stand-in portal and a producer that makes frames the way
 // a compositor does.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 
 #include <QDBusConnection>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -21,8 +19,8 @@
 #include "platform/wayland/ScreenCastSession.h"
 #include "tests/fakes/FakePictureSurface.h"
 #include "tests/support/Pixels.h"
-#include "tests/support/WaylandSession.h"
-#include "tests/support/X11Session.h"
+#include "tests/support/Waiting.h"
+#include "tests/wayland/PortalStandIn.h"
 
 using namespace mirano;
 using namespace mirano::wayland;
@@ -33,12 +31,6 @@ namespace {
 const QString kViewer = QStringLiteral("org.example.Viewer");
 
 constexpr int kWaitMs = 20000;
-
-/// The next line a helper program prints, without its newline (empty after 10 s).
-QString lineOf(ChildProcess* program) {
-    if (!program->waitForReadLine(10000)) return {};
-    return QString::fromUtf8(program->readLine()).trimmed();
-}
 
 /// What a stream hands to its handlers on the capture thread: the latest frame (older ones are
 /// released at once, as the panel does) and every stop.
@@ -52,10 +44,7 @@ public:
         };
     }
     StreamStopHandler stops() {
-        return [this](std::optional<Error> error) {
-            std::lock_guard lock(mutex_);
-            stops_.push_back(error.value_or(Error{}));
-        };
+        return [this](std::optional<Error>) { ++stopCount; };
     }
     /// Waits for a frame of `size` that came after the ones seen so far.
     Frame nextFrame(QSize size) {
@@ -76,16 +65,12 @@ public:
         std::lock_guard lock(mutex_);
         return frameCount_;
     }
-    std::vector<Error> stopsSoFar() {
-        std::lock_guard lock(mutex_);
-        return stops_;
-    }
+    std::atomic<int> stopCount = 0;
 
 private:
     std::mutex mutex_;
     Frame latest_;
     int frameCount_ = 0;
-    std::vector<Error> stops_;
 };
 
 /// Every pixel is the producer's pattern at its place in the buffer (blue x, green y, red
@@ -103,17 +88,30 @@ private:
     return ::testing::AssertionSuccess();
 }
 
-/// A picture surface whose sink keeps what the capture thread last showed: the part shown
-/// (buffer pixels) and the pixel at its top-left corner.
-class SinkRecorder final : public SinkSurface {
+/// A sink surface that keeps what the capture thread last showed: how many pictures, the part
+/// shown (buffer pixels) and the pixel at its top-left corner.
+class SinkRecorder final : public SinkSurface,
+                           public FrameSink,
+                           public std::enable_shared_from_this<SinkRecorder> {
 public:
     struct Shown {
         int count = 0;
         QRect shown;
         std::array<std::uint8_t, 4> corner{};
     };
-    std::shared_ptr<FrameSink> sink() const override { return sink_; }
-    Shown shown() const { return sink_->last(); }
+    std::shared_ptr<FrameSink> sink() const override {
+        return std::const_pointer_cast<SinkRecorder>(shared_from_this());
+    }
+    void show(const MappedImage& image, const QRect& shown) override {
+        std::lock_guard lock(mutex_);
+        last_ = {last_.count + 1, shown, {}};
+        std::memcpy(last_.corner.data(),
+                    image.data + std::size_t(shown.y()) * image.rowBytes() + shown.x() * 4, 4);
+    }
+    Shown shown() const {
+        std::lock_guard lock(mutex_);
+        return last_;
+    }
     void setGeometry(const QRect&) override {}
     void setOverlay(const QImage&) override {}
     void setOpacity(double) override {}
@@ -121,47 +119,21 @@ public:
     void setVisible(bool) override {}
 
 private:
-    class Sink final : public FrameSink {
-    public:
-        void show(const MappedImage& image, const QRect& shown) override {
-            std::lock_guard lock(mutex_);
-            last_ = {last_.count + 1, shown, {}};
-            std::memcpy(last_.corner.data(),
-                        image.data + std::size_t(shown.y()) * image.rowBytes() + shown.x() * 4, 4);
-        }
-        Shown last() const {
-            std::lock_guard lock(mutex_);
-            return last_;
-        }
-
-    private:
-        mutable std::mutex mutex_;
-        Shown last_;
-    };
-    std::shared_ptr<Sink> sink_ = std::make_shared<Sink>();
+    mutable std::mutex mutex_;
+    Shown last_;
 };
 
-/// A node handed over directly, on a connection of our own to the session's PipeWire: the
+/// A node handed over directly, on the stream's own connection to the user's PipeWire: the
 /// shape of a compositor's own screencast, which needs no portal.
 class DirectNodeSource final : public NodeSource {
 public:
-    DirectNodeSource(const QString& runtimeDir, std::uint32_t nodeId, Scheduler& scheduler)
-        : runtimeDir_(runtimeDir), nodeId_(nodeId), scheduler_(scheduler) {}
+    DirectNodeSource(std::uint32_t nodeId, Scheduler& scheduler)
+        : nodeId_(nodeId), scheduler_(scheduler) {}
     void open(OpenDone done) override {
-        PipeWireNode node;
-        node.nodeId = nodeId_;
-        node.remote.reset(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::snprintf(address.sun_path, sizeof address.sun_path, "%s/pipewire-0",
-                      QFile::encodeName(runtimeDir_).constData());
-        ::connect(node.remote.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-        auto shared = std::make_shared<PipeWireNode>(std::move(node));
-        scheduler_.post([done, shared] { done(std::move(*shared), std::nullopt); });
+        scheduler_.post([done, id = nodeId_] { done(PipeWireNode{.nodeId = id}, std::nullopt); });
     }
 
 private:
-    QString runtimeDir_;
     std::uint32_t nodeId_;
     Scheduler& scheduler_;
 };
@@ -171,16 +143,6 @@ class PipeWireTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(session_.error(), QString()); }
 
-    static QString program(const QString& name) {
-        return X11Session::builtProgram(QStringLiteral("tests/wayland/") + name);
-    }
-    /// Starts a producer; `node` receives the line naming its node ("node ID").
-    ChildProcess* startProducer(const QStringList& args, QString* node) {
-        ChildProcess* producer = session_.spawn(program("mirano_test_frame_producer"), args);
-        *node = lineOf(producer);
-        EXPECT_TRUE(node->startsWith(QLatin1String("node "))) << node->toStdString();
-        return producer;
-    }
     std::unique_ptr<CaptureStream> makeStream(Received& received,
                                               std::unique_ptr<NodeSource> source,
                                               const StreamConfiguration& configuration = {}) {
@@ -188,29 +150,21 @@ protected:
                                                        CapturableWindow{}, configuration,
                                                        received.frames(), received.stops());
     }
-    /// Calls `operation` with a completion and waits for it.
-    static std::optional<Error> complete(const std::function<void(Completion)>& operation) {
-        std::optional<std::optional<Error>> result;
-        operation([&](std::optional<Error> error) { result = error; });
-        if (!waitUntil([&] { return result.has_value(); }, kWaitMs))
-            return Error{QStringLiteral("no completion")};
-        return *result;
-    }
     static std::optional<Error> start(CaptureStream& stream) {
-        return complete([&](Completion done) { stream.startCapture(std::move(done)); });
+        return await([&](Completion done) { stream.startCapture(std::move(done)); });
     }
 
     WaylandSession session_{{.sway = false, .pipewire = true}};
     QtScheduler scheduler_;
+    PortalStandIn portal_{session_};
 };
 
-/// The same, with our stand-in ScreenCast portal on the session bus.
+/// The same, with the stand-in portal on the session bus.
 class WaylandCaptureTest : public PipeWireTest {
 protected:
     void SetUp() override {
         PipeWireTest::SetUp();
-        portal_ = session_.spawn(program("mirano_test_screencast_portal"), {});
-        ASSERT_EQ(lineOf(portal_), "ready");
+        ASSERT_TRUE(portal_.start());
         bus_ = QDBusConnection::connectToBus(session_.busAddress(), kBusName);
         ASSERT_TRUE(bus_.isConnected());
     }
@@ -219,26 +173,6 @@ protected:
         QDBusConnection::disconnectFromBus(kBusName);
     }
 
-    /// Starts a producer whose node the portal hands out from now on, for a window of
-    /// `logicalSize`.
-    ChildProcess* startProducer(const QStringList& args, QSize logicalSize) {
-        QString node;
-        ChildProcess* producer = PipeWireTest::startProducer(args, &node);
-        tellPortal(node + QString::asprintf(" %d %d", logicalSize.width(), logicalSize.height()));
-        return producer;
-    }
-    void tellPortal(const QString& command) {
-        portal_->write(command.toUtf8() + '\n');
-        EXPECT_EQ(portalSays(), "ok");
-    }
-    /// The portal's next line but "closed", which comes whenever a released stream's session
-    /// reaches it.
-    QString portalSays() {
-        QString line;
-        while ((line = lineOf(portal_)) == QLatin1String("closed")) {
-        }
-        return line;
-    }
     std::unique_ptr<CaptureStream> makeStream(Received& received, const QString& application,
                                               const StreamConfiguration& configuration = {}) {
         return PipeWireTest::makeStream(
@@ -247,29 +181,28 @@ protected:
     }
 
     static inline const QString kBusName = QStringLiteral("mirano-wayland-capture-test");
-    ChildProcess* portal_ = nullptr;
     QDBusConnection bus_{QString()};
     QTemporaryDir state_;
     RestoreTokenStore tokens_{state_.filePath(QStringLiteral("tokens.json"))};
 };
 
 // The capture thread against the main thread, without the portal (whose D-Bus thread lives in
-// uninstrumented libraries): run under ThreadSanitizer too.
-TEST_F(PipeWireTest, PauseResumeReconfigureAndEndAcrossTheCaptureThread) {
-    QString node;
+// uninstrumented libraries): run under ThreadSanitizer too. A sink presented into is called on
+// the capture thread.
+TEST_F(PipeWireTest, PauseResumeReconfigureASinkAndEndAcrossTheCaptureThread) {
+    std::uint32_t node = 0;
     ChildProcess* window =
-        startProducer({"window", "120", "80", "--crop", "20", "10", "80", "60"}, &node);
+        portal_.startProducer({"window", "120", "80", "--crop", "20", "10", "80", "60"}, &node);
+    // No remote: the stream connects to the user's PipeWire, the session's here.
+    qputenv("PIPEWIRE_RUNTIME_DIR", QFile::encodeName(session_.runtimeDir()));
     Received received;
-    auto stream =
-        makeStream(received, std::make_unique<DirectNodeSource>(session_.runtimeDir(),
-                                                                node.mid(5).toUInt(), scheduler_));
+    auto stream = makeStream(received, std::make_unique<DirectNodeSource>(node, scheduler_));
     ASSERT_EQ(start(*stream), std::nullopt);
     EXPECT_TRUE(showsBufferArea(received.nextFrame({80, 60}), {20, 10, 80, 60}));
 
-    EXPECT_EQ(complete([&](Completion done) { stream->stopCapture(std::move(done)); }),
-              std::nullopt);
+    EXPECT_EQ(await([&](Completion done) { stream->stopCapture(std::move(done)); }), std::nullopt);
     const int paused = received.frameCount();
-    EXPECT_EQ(complete([&](Completion done) {
+    EXPECT_EQ(await([&](Completion done) {
                   stream->updateConfiguration({QRectF(40, 30, 40, 30), 0, 1, 1}, std::move(done));
               }),
               std::nullopt);
@@ -278,111 +211,73 @@ TEST_F(PipeWireTest, PauseResumeReconfigureAndEndAcrossTheCaptureThread) {
     ASSERT_EQ(start(*stream), std::nullopt);
     EXPECT_TRUE(showsBufferArea(received.nextFrame({40, 30}), {60, 40, 40, 30}));
 
-    window->stop();
-    EXPECT_TRUE(waitUntil([&] { return !received.stopsSoFar().empty(); }, kWaitMs));
-    EXPECT_TRUE(start(*stream));
-    EXPECT_EQ(received.stopsSoFar().size(), 1u);
-}
-
-// Also under ThreadSanitizer: the sink is handed to the capture thread and called there.
-TEST_F(PipeWireTest, ASinkSurfaceTakesThePartShownInsteadOfFrames) {
-    QString node;
-    startProducer({"window", "120", "80", "--crop", "20", "10", "80", "60"}, &node);
-    Received received;
-    auto stream = makeStream(
-        received,
-        std::make_unique<DirectNodeSource>(session_.runtimeDir(), node.mid(5).toUInt(), scheduler_),
-        {QRectF(40, 30, 40, 30), 0, 1, 1});
+    // Presented into a sink surface, the stream hands it the part shown instead of frames; a
+    // plain picture surface is none it can present into.
     auto surface = std::make_shared<SinkRecorder>();
     ASSERT_TRUE(stream->presentInto(surface));
-    ASSERT_EQ(start(*stream), std::nullopt);
     ASSERT_TRUE(waitUntil([&] { return surface->shown().count >= 2; }, kWaitMs));
-    const SinkRecorder::Shown shown = surface->shown();
-    EXPECT_EQ(shown.shown, QRect(60, 40, 40, 30));
+    const int framed = received.frameCount();
+    ASSERT_TRUE(waitUntil([&] { return surface->shown().count >= 4; }, kWaitMs));
+    EXPECT_EQ(received.frameCount(), framed);
+    EXPECT_EQ(surface->shown().shown, QRect(60, 40, 40, 30));
     // The producer's pattern at the part's corner: blue x, green y, red 0xa0.
-    EXPECT_EQ(shown.corner, (std::array<std::uint8_t, 4>{60, 40, 0xa0, 0}));
-    EXPECT_EQ(received.frameCount(), 0);
-    // A plain picture surface is none a stream can present into.
+    EXPECT_EQ(surface->shown().corner, (std::array<std::uint8_t, 4>{60, 40, 0xa0, 0}));
     EXPECT_FALSE(stream->presentInto(std::make_shared<fakes::FakePictureSurface>()));
+
+    window->stop();
+    EXPECT_TRUE(waitUntil([&] { return received.stopCount > 0; }, kWaitMs));
+    EXPECT_TRUE(start(*stream));
+    EXPECT_EQ(received.stopCount, 1);
 }
 
-TEST_F(WaylandCaptureTest, FramesShowTheWindowsPixels) {
-    struct Case {
-        const char* name;
-        QStringList producer;
-        QSize logicalSize;
-        QRectF sourceRect;
-        QRect shown;  // in the producer's buffer
-    };
-    const Case cases[] = {
-        {"a stride of 0 means rows of width x 4",
-         {"w2", "90", "50", "--stride-zero"},
-         {90, 50},
-         {},
-         {0, 0, 90, 50}},
-        {"padded rows, the window inside a monitor-sized buffer, a source rectangle in logical "
-         "pixels, on a window scaled by 2",
-         {"w3", "200", "120", "--crop", "30", "20", "100", "60", "--padding", "8"},
-         {50, 30},
-         {10, 5, 20, 10},
-         {50, 30, 40, 20}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        startProducer(c.producer, c.logicalSize);
-        Received received;
-        StreamConfiguration configuration;
-        configuration.sourceRect = c.sourceRect;
-        auto stream = makeStream(received, QString::fromLatin1(c.name), configuration);
-        ASSERT_EQ(start(*stream), std::nullopt);
-        EXPECT_EQ(portalSays(), "dialog");
-        EXPECT_TRUE(showsBufferArea(received.nextFrame(c.shown.size()), c.shown));
-    }
-}
-
-TEST_F(WaylandCaptureTest, TheSameApplicationIsCapturedAgainWithoutADialog) {
-    startProducer({"viewer", "160", "100", "--crop", "10", "10", "120", "80"}, {120, 80});
+TEST_F(WaylandCaptureTest, AnApplicationIsAskedOnceFramesShowItsPixelsAndARefusalIsAnError) {
+    // Padded rows, the window inside a monitor-sized buffer, scaled by 2: a source rectangle in
+    // logical pixels is twice as many buffer pixels inside the crop.
+    portal_.handOut({"viewer", "200", "120", "--crop", "30", "20", "100", "60", "--padding", "8"},
+                    {50, 30});
     {
         Received received;
-        auto first = makeStream(received, kViewer);
+        auto first = makeStream(received, kViewer, {QRectF(10, 5, 20, 10), 0, 1, 1});
         ASSERT_EQ(start(*first), std::nullopt);
-        EXPECT_EQ(portalSays(), "dialog");
-        EXPECT_TRUE(received.nextFrame({120, 80}));
+        EXPECT_EQ(portal_.says(), "dialog");
+        EXPECT_TRUE(showsBufferArea(received.nextFrame({40, 20}), {50, 30, 40, 20}));
         // Updating the source rectangle moves the next frames.
-        first->updateConfiguration({QRectF(0, 40, 60, 40), 0, 1, 1}, {});
-        EXPECT_TRUE(showsBufferArea(received.nextFrame({60, 40}), {10, 50, 60, 40}));
+        first->updateConfiguration({QRectF(0, 20, 30, 10), 0, 1, 1}, {});
+        EXPECT_TRUE(showsBufferArea(received.nextFrame({60, 20}), {30, 60, 60, 20}));
     }
-    EXPECT_EQ(lineOf(portal_), "closed");
+    EXPECT_EQ(lineOf(portal_.process()), "closed");
 
+    // The same application again: no dialog, the whole window.
     Received again;
     auto second = makeStream(again, kViewer);
     ASSERT_EQ(start(*second), std::nullopt);
-    EXPECT_EQ(portalSays(), "restored");
-    EXPECT_TRUE(again.nextFrame({120, 80}));
+    EXPECT_EQ(portal_.says(), "restored");
+    EXPECT_TRUE(showsBufferArea(again.nextFrame({100, 60}), {30, 20, 100, 60}));
 
+    // Another application is asked for; its window's stride of 0 means rows of width × 4.
+    portal_.handOut({"other", "90", "50", "--stride-zero"}, {90, 50});
     Received other;
     auto otherApplication = makeStream(other, QStringLiteral("org.example.Other"));
     ASSERT_EQ(start(*otherApplication), std::nullopt);
-    EXPECT_EQ(portalSays(), "dialog");
-}
+    EXPECT_EQ(portal_.says(), "dialog");
+    EXPECT_TRUE(showsBufferArea(other.nextFrame({90, 50}), {0, 0, 90, 50}));
 
-TEST_F(WaylandCaptureTest, ARefusedConsentIsAnErrorForTheCallerToSay) {
-    startProducer({"refused", "64", "48"}, {64, 48});
+    // Cancelled (1) or refused (2): an error for the caller to say, and no frames.
     for (const uint response : {1u, 2u}) {
         SCOPED_TRACE(response);
         tokens_.setToken(kViewer, QStringLiteral("stale"));
-        tellPortal(QStringLiteral("answer %1").arg(response));
+        ASSERT_TRUE(portal_.tell(QStringLiteral("answer %1").arg(response)));
         Received received;
         auto stream = makeStream(received, kViewer);
         const std::optional<Error> error = start(*stream);
         ASSERT_TRUE(error);
         EXPECT_TRUE(error->description.contains(response == 1 ? "cancelled" : "did not share"))
             << error->description.toStdString();
-        EXPECT_EQ(portalSays(), "dialog");
+        EXPECT_EQ(portal_.says(), "dialog");
         // The stale token was used up: the next attempt asks again.
         EXPECT_EQ(tokens_.token(kViewer), QString());
         EXPECT_EQ(received.frameCount(), 0);
-        EXPECT_TRUE(received.stopsSoFar().empty());
+        EXPECT_EQ(received.stopCount, 0);
     }
 }
 

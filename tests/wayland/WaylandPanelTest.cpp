@@ -12,7 +12,6 @@
 #include "platform/wayland/WlrWindows.h"
 #include "tests/support/VirtualPointer.h"
 #include "tests/wayland/WaylandTestSupport.h"
-#include "tests/wayland/WindowsTestSupport.h"
 
 using namespace mirano::testing;
 using mirano::wayland::ToplevelList;
@@ -60,11 +59,11 @@ private:
 };
 }  // namespace
 
-TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerTakesTheKeysOnlyOnAClickMovesResizesAndHides) {
+TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesHidesAndAnOverlayTakesTheKeys) {
     WaylandPanelWindowSystem ws;
     ASSERT_TRUE(ws.hasLayerShell());
     WlrWindows windows(std::make_unique<ToplevelList>());
-    ChildProcess* source = startTestWindow(kSource, "darkcyan");
+    ChildProcess* source = startTestWindow(*gSway, kSource, "darkcyan");
     VirtualPointer pointer(gSway->waylandDisplay(), WaylandSession::kWidth,
                            WaylandSession::kHeight);
     ASSERT_TRUE(pointer.isValid());
@@ -94,18 +93,11 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerTakesTheKeysOnlyOnAClickMoves
     pointer.moveTo(placed.center());
     pointer.press();
     EXPECT_TRUE(waitUntil([&] { return panel.presses == 2; }));
-    for (int step = 1; step <= 4; ++step) {
-        const QPoint delta = QPoint(25, 15) * step;
-        pointer.moveTo(placed.center() - delta);
-        EXPECT_TRUE(waitUntil([&] {
-            return panel.geometry().topLeft() == placed.topLeft() - delta;
-        })) << "step "
-            << step;
-    }
-    pointer.release();
     const QRect moved = placed.translated(-100, -60);
+    pointer.moveTo(moved.center());
+    EXPECT_TRUE(waitUntil([&] { return panel.geometry() == moved; }));
+    pointer.release();
     EXPECT_TRUE(waitForColourAt(kPanelColour, moved));
-    EXPECT_EQ(panel.windowHandle()->geometry(), moved);
 
     // Alpha 0 takes it out of sight; shown again, it is back in place.
     ws.setOpacity(*panel.windowHandle(), 0.0);
@@ -144,12 +136,9 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerTakesTheKeysOnlyOnAClickMoves
     panel.show();
     EXPECT_TRUE(waitForColourAt(kPanelColour, resized));
     EXPECT_FALSE(waitUntil([] { return gSway->focusedAppId() != kSource; }, 1000));
-    source->stop();
-}
+    panel.hide();
 
-TEST(WaylandPanelTest, OverlayPanelTakesTheKeysWhileShownAndGivesThemBack) {
-    WaylandPanelWindowSystem ws;
-    ChildProcess* source = startTestWindow(kSource, "darkcyan");
+    // An overlay panel takes the keys while shown and gives them back.
     TestPanel overlay(ws);
     overlay.setGeometry(200, 100, 400, 300);
     overlay.winId();

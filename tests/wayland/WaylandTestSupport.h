@@ -1,4 +1,5 @@
-// Helpers shared by the tests on headless sway: test windows and reading screenshots.
+// Helpers shared by the tests on a headless compositor: test windows, the focused one as a
+// window service reports it, and reading screenshots.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,20 +7,34 @@
 #include <QColor>
 #include <QImage>
 #include <QRect>
+#include <functional>
 
+#include "platform/Windows.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/WaylandSession.h"
 #include "tests/support/X11Session.h"
 
 namespace mirano::testing {
 
-/// Starts our test window with `appId` in `colour` and waits until sway shows it focused.
-inline ChildProcess* startTestWindow(const QString& appId, const QString& colour) {
-    ChildProcess* client = gSway->startClient(
+inline const QString kA = QStringLiteral("mirano.test.a");
+inline const QString kB = QStringLiteral("mirano.test.b");
+
+/// Starts our test window with `appId` in `colour` on `session` and waits until it is the active
+/// window, as `active` tells (sway's focused view when not given).
+inline ChildProcess* startTestWindow(WaylandSession& session, const QString& appId,
+                                     const QString& colour, std::function<QString()> active = {}) {
+    if (!active) active = [&session] { return session.focusedAppId(); };
+    ChildProcess* client = session.startClient(
         X11Session::builtProgram("tests/wayland/mirano_wayland_test_window"), {appId, colour});
-    EXPECT_TRUE(waitUntil([&] { return gSway->focusedAppId() == appId; }, 15000))
-        << "sway never focused " << qPrintable(appId);
+    EXPECT_TRUE(waitUntil([&] { return active() == appId; }, 15000))
+        << qPrintable(appId) << " never became the active window";
     return client;
+}
+
+/// The application id of the window `windows` reports as focused; empty when none.
+inline QString focusedAppId(Windows& windows) {
+    const auto focused = windows.focusedWindow();
+    return focused ? focused->application.applicationID.value_or(QString()) : QString();
 }
 
 /// The bounding box of the pixels of exactly `colour` (empty when there are none).

@@ -8,7 +8,6 @@
 #include "platform/wayland/ToplevelList.h"
 #include "platform/wayland/WlrWindows.h"
 #include "tests/wayland/WaylandTestSupport.h"
-#include "tests/wayland/WindowsTestSupport.h"
 
 using namespace mirano::testing;
 using namespace mirano::wayland;
@@ -22,10 +21,10 @@ TEST(WaylandWindowsTest, FollowsFocusAndFullScreenActivatesAndForgetsClosedWindo
     QSignalSpy activated(&windows, &Windows::applicationActivated);
     QSignalSpy fullScreen(&windows, &Windows::fullScreenOrDesktopChanged);
 
-    ChildProcess* a = startTestWindow(kA, "darkred");
+    ChildProcess* a = startTestWindow(*gSway, kA, "darkred");
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
     const mirano::WindowNumber numberA = windows.focusedWindow()->windowID;
-    ChildProcess* b = startTestWindow(kB, "darkblue");
+    ChildProcess* b = startTestWindow(*gSway, kB, "darkblue");
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
     const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
     EXPECT_NE(numberA, numberB);

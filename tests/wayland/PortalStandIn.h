@@ -1,0 +1,70 @@
+// How the Wayland capture tests drive our stand-in ScreenCast portal and the test producers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QSize>
+
+#include "tests/support/WaylandSession.h"
+#include "tests/support/X11Session.h"
+
+namespace mirano::testing {
+
+/// The next line a helper program prints, without its newline (empty after 10 s).
+inline QString lineOf(ChildProcess* program) {
+    if (!program->waitForReadLine(10000)) return {};
+    return QString::fromUtf8(program->readLine()).trimmed();
+}
+
+/// The stand-in portal (ScreenCastPortalStandIn.cpp) on a session's bus, started by start(),
+/// and producers (TestFrameProducer.cpp) whose nodes it hands out.
+class PortalStandIn {
+public:
+    explicit PortalStandIn(WaylandSession& session) : session_(session) {}
+
+    /// Starts the portal; true once it owns its name.
+    bool start() {
+        process_ = session_.spawn(built("mirano_test_screencast_portal"), {});
+        return lineOf(process_) == "ready";
+    }
+    /// Starts a producer (NAME WIDTH HEIGHT [options]); `node` receives its node's id.
+    ChildProcess* startProducer(const QStringList& args, std::uint32_t* node = nullptr) {
+        ChildProcess* producer = session_.spawn(built("mirano_test_frame_producer"), args);
+        const QString line = lineOf(producer);
+        EXPECT_TRUE(line.startsWith("node ")) << line.toStdString();
+        if (node) *node = line.section(' ', 1).toUInt();
+        return producer;
+    }
+    /// Starts a producer whose node the portal hands out from now on, for a window of
+    /// `logicalSize`.
+    ChildProcess* handOut(const QStringList& args, QSize logicalSize) {
+        std::uint32_t node = 0;
+        ChildProcess* producer = startProducer(args, &node);
+        EXPECT_TRUE(tell(
+            QString::asprintf("node %u %d %d", node, logicalSize.width(), logicalSize.height())));
+        return producer;
+    }
+    /// Sends a command; true when the portal took it.
+    bool tell(const QString& command) {
+        process_->write(command.toUtf8() + '\n');
+        return says() == "ok";
+    }
+    /// The portal's next line but "closed", which comes whenever a session ends.
+    QString says() {
+        QString line;
+        while ((line = lineOf(process_)) == QLatin1String("closed")) {
+        }
+        return line;
+    }
+    ChildProcess* process() const { return process_; }
+
+private:
+    static QString built(const QString& name) {
+        return X11Session::builtProgram("tests/wayland/" + name);
+    }
+
+    WaylandSession& session_;
+    ChildProcess* process_ = nullptr;
+};
+
+}  // namespace mirano::testing
