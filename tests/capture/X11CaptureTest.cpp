@@ -45,13 +45,6 @@ struct Stream {
     int count = 0;
     std::vector<std::optional<Error>> stops;
     StreamManager* operator->() const { return manager.get(); }
-    /// Runs an operation of the stream to completion; returns its error.
-    std::optional<Error> call(void (StreamManager::*op)(Completion)) {
-        return await([&](Completion d) { (manager.get()->*op)(d); });
-    }
-    std::optional<Error> configure(std::int64_t w, std::int64_t h, QRectF rect) {
-        return await([&](Completion d) { manager->updateConfiguration(w, h, rect, d); });
-    }
 };
 
 class X11CaptureTest : public ::testing::Test {
@@ -102,7 +95,7 @@ protected:
 X11Session* X11CaptureTest::session_ = nullptr;
 QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 
-TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
+TEST_F(X11CaptureTest, WholeWindowRegionAndResizedSourceFramesCarryTheirSizeAndPixels) {
     auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
     // (The window's size as measured on the server, at two scales: PiPSessionX11Test.)
@@ -117,8 +110,6 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     ASSERT_TRUE(r.started && waitUntil([&] { return shows(r.latest, {160, 100}); }));
     expectPixels(r.latest, {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, kWhite}});
 
-    // (Zooming a running stream of a static window and going back to the whole window:
-    // ResizedSourceKeepsArrivingWithCorrectContent.)
     // A change of the window's contents arrives.
     window.send("pattern bars");
     EXPECT_TRUE(waitUntil([&] {
@@ -126,7 +117,8 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     }));
     // The region shrunk and of another aspect: 80 x 200 points fitted into 80 x 100 pixels, not
     // stretched: the second and third bar 20 pixels each, black bars left and right.
-    ASSERT_FALSE(r.configure(80, 100, QRectF(40, 0, 80, 200)));
+    ASSERT_FALSE(
+        await([&](Completion d) { r->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
     ASSERT_TRUE(waitUntil([&] {
         return shows(r.latest, {80, 100}, {{25 / 80.0, 0.5, kYellow}, {55 / 80.0, 0.5, kCyan}});
     }));
@@ -140,22 +132,18 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     const WindowNumber rootWindow = ScreenInspector().connection().root();
     EXPECT_EQ(await([&](Completion d) { root->startCapture(rootWindow, {}, {}, QRectF(), d); }),
               CaptureError::windowNotFound());
-}
 
-TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
-    auto window = client("320x200", "20,20", {"--pattern", "quadrants"});
-    Stream& s = capture(window.id());
-    ASSERT_TRUE(s.started && waitUntil([&] { return shows(s.latest, {320, 200}); }));
-
-    // Larger: the whole new window is scaled into the configured 320 x 200. With the old
-    // pixmap, x = 45% would fall right of the old 160-point border and show green.
+    // The source resized larger: the whole new window is scaled into the configured 320 x 200.
+    // With the old pixmap, x = 45% would fall right of the old 160-point border and show green.
+    window.send("pattern quadrants");
     window.send("resize 480 300");
     ASSERT_TRUE(waitUntil([&] {
         return shows(s.latest, {320, 200}) &&
                frameShows(s.latest, {{0.45, 0.25, kRed}, {0.45, 0.75, kWhite}});
     })) << "frame does not show the resized window";
     // The new area can be zoomed into: the blue quadrant now reaches 480 x 300.
-    ASSERT_FALSE(s.configure(40, 25, QRectF(400, 250, 80, 50)));
+    ASSERT_FALSE(
+        await([&](Completion d) { s->updateConfiguration(40, 25, QRectF(400, 250, 80, 50), d); }));
     ASSERT_TRUE(waitUntil([&] { return shows(s.latest, {40, 25}, solid(kBlue)); }));
 
     // Smaller again, whole window, one pixel per point.
@@ -199,7 +187,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
     ASSERT_TRUE(w.started && s.started);
     ASSERT_TRUE(waitUntil([&] { return s.count >= 5; })) << "an animated window gives frames";
 
-    ASSERT_FALSE(s.call(&StreamManager::stopCapture));
+    ASSERT_FALSE(await([&](Completion d) { s->stopCapture(d); }));
     const int afterStop = s.count;
     int base = w.count;
     ASSERT_TRUE(waitUntil([&] { return w.count >= base + 20; }));
@@ -208,7 +196,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
     // At 2 frames per second the restarted stream sees a handful while the witness, at 60,
     // sees 60 changes (about a second).
     settings_.setFrameRate(2);
-    ASSERT_FALSE(s.call(&StreamManager::restartCapture));
+    ASSERT_FALSE(await([&](Completion d) { s->restartCapture(d); }));
     base = w.count;
     const int restarted = s.count;
     ASSERT_TRUE(waitUntil([&] { return w.count >= base + 60; }, 10000));
