@@ -78,7 +78,6 @@ TEST_F(HotkeyManagerTest, Gestures) {
         {"fn + P fires", "fn", "P", away, KEY_P, M::Menu, kTaken, "hotkey"},
         {"fn + P the tap did not take", "fn", "P", away, KEY_P, M::Menu, kNotTaken, ""},
         {"fn + A passes", "fn", "P", away, KEY_A, M::Menu, kNotTaken, ""},
-        {"AltGr is not left Option", "leftOption", "P", away, KEY_P, M::RightAlt, kTaken, ""},
         {"a trigger no key types", "fn", "€", away, KEY_P, M::Menu, kTaken, ""},
         {"fn-= over the PiP zooms in", "fn", "P", over, KEY_EQUAL, M::Menu, kTaken, "zoomIn"},
         {"AltGr-= over the PiP passes", "fn", "P", over, KEY_EQUAL, M::RightAlt, kTaken, ""},
