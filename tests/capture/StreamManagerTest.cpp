@@ -126,8 +126,7 @@ TEST_F(StreamManagerTest, WorksOutSizesAndConfiguration) {
     // Whole window of 801.7 x 0.4 points: sides raised to 1, output truncated, rect zero,
     // requested output sizes ignored.
     ASSERT_TRUE(ok(start(0x500001, 50, 60)));
-    const StreamConfiguration& whole = service.lastStream()->initialConfiguration;
-    EXPECT_EQ(whole, config(801, 1, QRectF(0, 0, 0, 0), 10));
+    EXPECT_EQ(service.lastStream()->initialConfiguration, config(801, 1, QRectF(0, 0, 0, 0), 10));
     EXPECT_EQ(manager->sourceWindowSize(), QSizeF(801.7, 1.0));
     EXPECT_EQ(state(), (State{true, true, 0x500001, QRectF(0, 0, 801.7, 1.0), {801, 1}}));
 
