@@ -154,30 +154,6 @@ TEST_F(X11CaptureTest, WholeWindowRegionAndResizedSourceFramesCarryTheirSizeAndP
     EXPECT_TRUE(s.stops.empty());
 }
 
-TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
-    auto window = client("240x160", "30,300", {"--pattern", "solid:ff0000"});
-    Stream& s = capture(window.id());
-    ASSERT_TRUE(waitUntil([&] { return shows(s.latest, {240, 160}, solid(kRed)); }));
-
-    window.send("unmap");
-    ASSERT_TRUE(waitUntil([&] {
-        return ScreenInspector().attributes(window.id())->map_state != XCB_MAP_STATE_VIEWABLE;
-    }));
-    // Painting an unmapped window shows nothing; the last frame stays red and nothing ends.
-    window.send("pattern solid:00ff00");
-    // A second, live window proves the capture thread keeps working meanwhile.
-    auto witness = client("100x100", "600,300", {"--pattern", "solid:0000ff"});
-    Stream& w = capture(witness.id());
-    ASSERT_TRUE(waitUntil([&] { return frameShows(w.latest, solid(kBlue)); }));
-    EXPECT_TRUE(frameShows(s.latest, solid(kRed)));
-
-    window.send("map");
-    EXPECT_TRUE(waitUntil([&] {
-        return shows(s.latest, {240, 160}, solid(kGreen));
-    })) << "capture did not resume";
-    EXPECT_TRUE(s.stops.empty()) << "the unmapped window ended the stream";
-}
-
 TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDownJoinsTheThread) {
     auto window = client("200x120", "700,400", {"--animate", "60"});
     Stream& w = capture(window.id());  // an independent stream of the window counts the changes
@@ -224,7 +200,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
     service_->shutDown();
 }
 
-TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
+TEST_F(X11CaptureTest, CoveredSourceShowsItsOwnPixelsAndUnmappedItsLastFrame) {
     for (bool compositor : {false, true}) {
         SCOPED_TRACE(compositor ? "with xcompmgr" : "without compositor");
         ASSERT_TRUE(!compositor || session_->startCompositor());
@@ -242,6 +218,24 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
             return shows(s.latest, {300, 200}, kQuadrants) &&
                    frameShows(s.latest, {{0.45, 0.45, kRed}});
         }));
+
+        source.send("unmap");
+        ASSERT_TRUE(waitUntil([&] {
+            return ScreenInspector().attributes(source.id())->map_state != XCB_MAP_STATE_VIEWABLE;
+        }));
+        // Painting an unmapped window shows nothing; the last frame stays and nothing ends. A
+        // second, live window proves the capture thread keeps working meanwhile.
+        source.send("pattern solid:00ff00");
+        auto witness = client("100x100", "700,500", {"--pattern", "solid:0000ff"});
+        Stream& w = capture(witness.id());
+        ASSERT_TRUE(waitUntil([&] { return frameShows(w.latest, solid(kBlue)); }));
+        EXPECT_TRUE(frameShows(s.latest, kQuadrants));
+        source.send("map");
+        EXPECT_TRUE(waitUntil([&] {
+            return shows(s.latest, {300, 200}, solid(kGreen));
+        })) << "capture did not resume";
+        EXPECT_TRUE(s.stops.empty()) << "the unmapped window ended the stream";
+
         source.send("quit");
         cover.send("quit");
         // A destroyed source ends the stream with an error.
