@@ -93,11 +93,16 @@ protected:
 X11Session* X11CaptureTest::session_ = nullptr;
 QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 
-TEST_F(X11CaptureTest, WholeWindowRegionAndResizedSourceFramesCarryTheirSizeAndPixels) {
+TEST_F(X11CaptureTest,
+       WholeWindowRegionAndResizedSourceFramesCarryTheirSizeAndPixelsInPrivateMemory) {
     auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
     // (The window's size as measured on the server, at two scales: PiPSessionX11Test.)
     ASSERT_TRUE(waitUntil([&] { return shows(s.latest, {320, 200}); }));
+    // Its frames live in shared memory: owner-only, and marked for removal while in use (so that
+    // nothing outlives a capturer that is killed).
+    ASSERT_FALSE(shmSegmentsOf(getpid()).empty()) << "frames should live in shared memory";
+    for (int perms : shmSegmentsOf(getpid())) EXPECT_EQ(perms & 01777, 01600) << std::oct << perms;
     // Exact edges: one pixel per point, no blending across the quadrant borders.
     expectPixels(
         s.latest,
@@ -152,6 +157,11 @@ TEST_F(X11CaptureTest, WholeWindowRegionAndResizedSourceFramesCarryTheirSizeAndP
                pixelOf(s.latest, 100, 49) == kGreen;
     })) << "frame does not show the shrunk window one pixel per point";
     EXPECT_TRUE(s.stops.empty());
+
+    // Once the streams are gone and their frames dropped, their shared memory goes with them.
+    streams_.clear();
+    EXPECT_TRUE(waitUntil([&] { return shmSegmentsOf(getpid()).empty(); }))
+        << shmSegmentsOf(getpid()).size() << " segments remain";
 }
 
 TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDownJoinsTheThread) {
@@ -247,22 +257,6 @@ TEST_F(X11CaptureTest, CoveredSourceShowsItsOwnPixelsAndUnmappedItsLastFrame) {
         s->stop();
     }
     session_->stopCompositor();
-}
-
-TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
-    auto window = client("160x100", "10,500", {"--animate", "30"});
-    const pid_t pid = getpid();
-    Stream& s = capture(window.id());
-    ASSERT_TRUE(waitUntil([&] { return s.count >= 10; }));
-    ASSERT_FALSE(shmSegmentsOf(pid).empty()) << "frames should live in shared memory";
-    // Owner-only, and marked for removal while in use (so that nothing outlives a capturer that
-    // is killed).
-    for (int perms : shmSegmentsOf(pid)) EXPECT_EQ(perms & 01777, 01600) << std::oct << perms;
-    s->stop();
-    streams_.clear();
-    // Once the stream is gone and the frames are dropped, the segments go with them.
-    EXPECT_TRUE(waitUntil([&] { return shmSegmentsOf(pid).empty(); }))
-        << shmSegmentsOf(pid).size() << " segments remain";
 }
 
 TEST_F(X11CaptureTest, WithoutSharedMemoryOrRenderFramesStillComeAndTheLimitIsSaidOnce) {
