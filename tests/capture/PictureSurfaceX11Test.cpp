@@ -60,9 +60,8 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     QObject::connect(stream.get(), &StreamManager::frameArrived,
                      [&](const Frame&) { ++framesToTheProgram; });
 
-    const auto quadrants = [&] { return shows(kQuadrants); };
     // The whole window, scaled to the panel by the server; no frame came to the program.
-    ASSERT_TRUE(waitUntil(quadrants)) << "the panel does not show the window";
+    ASSERT_TRUE(waitUntil([&] { return shows(kQuadrants); })) << "the window is not in the panel";
 
     // Small changes are drawn where they are, and the rest of the picture stays.
     for (auto [x, y, colour] :
@@ -72,7 +71,7 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
         ASSERT_TRUE(waitUntil([&] {
             return shows({{(x + 4) / 640.0, (y + 4) / 400.0, colour},
                           {404.0 / 640, 304.0 / 400, Qt::cyan}}) &&
-                   quadrants();
+                   shows(kQuadrants);
         })) << "a small change is missing or misplaced";
     }
 

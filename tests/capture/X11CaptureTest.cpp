@@ -4,7 +4,7 @@
 #include <unistd.h>
 #include <xcb/composite.h>
 
-#include <QTest>
+#include <QCoreApplication>
 
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11CaptureService.h"
@@ -40,18 +40,10 @@ void expectPixels(const Frame& f, std::initializer_list<std::tuple<int, int, QCo
 /// A stream manager and what it received.
 struct Stream {
     std::shared_ptr<StreamManager> manager;
-    bool started = false;
     Frame latest;
     int count = 0;
     std::vector<std::optional<Error>> stops;
     StreamManager* operator->() const { return manager.get(); }
-    /// Runs an operation of the stream to completion; returns its error.
-    std::optional<Error> call(void (StreamManager::*op)(Completion)) {
-        return await([&](Completion d) { (manager.get()->*op)(d); });
-    }
-    std::optional<Error> configure(std::int64_t w, std::int64_t h, QRectF rect) {
-        return await([&](Completion d) { manager->updateConfiguration(w, h, rect, d); });
-    }
 };
 
 class X11CaptureTest : public ::testing::Test {
@@ -69,19 +61,20 @@ protected:
         ASSERT_FALSE(service_->unavailable()) << qPrintable(service_->unavailable()->description);
     }
 
-    /// A stream manager, recording what it receives, capturing window `id`; a failed start
-    /// fails the test.
+    /// A stream manager (of our service unless another is given), recording what it receives,
+    /// capturing window `id`; a failed start fails the test (and its frames never come).
     Stream& capture(WindowNumber id, std::optional<std::int64_t> w = {},
-                    std::optional<std::int64_t> h = {}, QRectF rect = {}) {
+                    std::optional<std::int64_t> h = {}, QRectF rect = {},
+                    CaptureService* service = nullptr) {
         Stream& s = *streams_.emplace_back(std::make_unique<Stream>());
-        s.manager = std::make_shared<StreamManager>(*service_, settings_, *scheduler_);
+        s.manager =
+            std::make_shared<StreamManager>(service ? *service : *service_, settings_, *scheduler_);
         QObject::connect(s.manager.get(), &StreamManager::frameArrived,
                          [&s](const Frame& f) { s.latest = f, ++s.count; });
         QObject::connect(s.manager.get(), &StreamManager::stopped,
                          [&s](std::optional<Error> e) { s.stops.push_back(e); });
-        const auto error = startCaptureOnceListed(*s.manager, id, w, h, rect);
-        s.started = !error;
-        if (error) ADD_FAILURE() << "start failed: " << qPrintable(error->description);
+        if (const auto error = startCaptureOnceListed(*s.manager, id, w, h, rect))
+            ADD_FAILURE() << "start failed: " << qPrintable(error->description);
         return s;
     }
     /// Our test client window of that size and position, with more arguments.
@@ -100,11 +93,16 @@ protected:
 X11Session* X11CaptureTest::session_ = nullptr;
 QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 
-TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
+TEST_F(X11CaptureTest,
+       WholeWindowRegionAndResizedSourceFramesCarryTheirSizeAndPixelsInPrivateMemory) {
     auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
     // (The window's size as measured on the server, at two scales: PiPSessionX11Test.)
-    ASSERT_TRUE(s.started && waitUntil([&] { return shows(s.latest, {320, 200}); }));
+    ASSERT_TRUE(waitUntil([&] { return shows(s.latest, {320, 200}); }));
+    // Its frames live in shared memory: owner-only, and marked for removal while in use (so that
+    // nothing outlives a capturer that is killed).
+    ASSERT_FALSE(shmSegmentsOf(getpid()).empty()) << "frames should live in shared memory";
+    for (int perms : shmSegmentsOf(getpid())) EXPECT_EQ(perms & 01777, 01600) << std::oct << perms;
     // Exact edges: one pixel per point, no blending across the quadrant borders.
     expectPixels(
         s.latest,
@@ -112,11 +110,9 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
 
     // A region of 80 x 50 points around the centre, doubled: each quadrant covers a quarter.
     Stream& r = capture(window.id(), 160, 100, QRectF(120, 75, 80, 50));
-    ASSERT_TRUE(r.started && waitUntil([&] { return shows(r.latest, {160, 100}); }));
+    ASSERT_TRUE(waitUntil([&] { return shows(r.latest, {160, 100}); }));
     expectPixels(r.latest, {{0, 0, kRed}, {159, 99, kBlue}, {150, 10, kGreen}, {10, 90, kWhite}});
 
-    // (Zooming a running stream of a static window and going back to the whole window:
-    // ResizedSourceKeepsArrivingWithCorrectContent.)
     // A change of the window's contents arrives.
     window.send("pattern bars");
     EXPECT_TRUE(waitUntil([&] {
@@ -124,7 +120,8 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     }));
     // The region shrunk and of another aspect: 80 x 200 points fitted into 80 x 100 pixels, not
     // stretched: the second and third bar 20 pixels each, black bars left and right.
-    ASSERT_FALSE(r.configure(80, 100, QRectF(40, 0, 80, 200)));
+    ASSERT_FALSE(
+        await([&](Completion d) { r->updateConfiguration(80, 100, QRectF(40, 0, 80, 200), d); }));
     ASSERT_TRUE(waitUntil([&] {
         return shows(r.latest, {80, 100}, {{25 / 80.0, 0.5, kYellow}, {55 / 80.0, 0.5, kCyan}});
     }));
@@ -138,22 +135,18 @@ TEST_F(X11CaptureTest, WholeWindowAndRegionFramesCarryTheirSizeAndPixels) {
     const WindowNumber rootWindow = ScreenInspector().connection().root();
     EXPECT_EQ(await([&](Completion d) { root->startCapture(rootWindow, {}, {}, QRectF(), d); }),
               CaptureError::windowNotFound());
-}
 
-TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
-    auto window = client("320x200", "20,20", {"--pattern", "quadrants"});
-    Stream& s = capture(window.id());
-    ASSERT_TRUE(s.started && waitUntil([&] { return shows(s.latest, {320, 200}); }));
-
-    // Larger: the whole new window is scaled into the configured 320 x 200. With the old
-    // pixmap, x = 45% would fall right of the old 160-point border and show green.
+    // The source resized larger: the whole new window is scaled into the configured 320 x 200.
+    // With the old pixmap, x = 45% would fall right of the old 160-point border and show green.
+    window.send("pattern quadrants");
     window.send("resize 480 300");
     ASSERT_TRUE(waitUntil([&] {
         return shows(s.latest, {320, 200}) &&
                frameShows(s.latest, {{0.45, 0.25, kRed}, {0.45, 0.75, kWhite}});
     })) << "frame does not show the resized window";
     // The new area can be zoomed into: the blue quadrant now reaches 480 x 300.
-    ASSERT_FALSE(s.configure(40, 25, QRectF(400, 250, 80, 50)));
+    ASSERT_FALSE(
+        await([&](Completion d) { s->updateConfiguration(40, 25, QRectF(400, 250, 80, 50), d); }));
     ASSERT_TRUE(waitUntil([&] { return shows(s.latest, {40, 25}, solid(kBlue)); }));
 
     // Smaller again, whole window, one pixel per point.
@@ -164,40 +157,20 @@ TEST_F(X11CaptureTest, ResizedSourceKeepsArrivingWithCorrectContent) {
                pixelOf(s.latest, 100, 49) == kGreen;
     })) << "frame does not show the shrunk window one pixel per point";
     EXPECT_TRUE(s.stops.empty());
-}
 
-TEST_F(X11CaptureTest, UnmapKeepsTheLastFrameAndMapResumes) {
-    auto window = client("240x160", "30,300", {"--pattern", "solid:ff0000"});
-    Stream& s = capture(window.id());
-    ASSERT_TRUE(s.started && waitUntil([&] { return shows(s.latest, {240, 160}, solid(kRed)); }));
-
-    window.send("unmap");
-    ASSERT_TRUE(waitUntil([&] {
-        return ScreenInspector().attributes(window.id())->map_state != XCB_MAP_STATE_VIEWABLE;
-    }));
-    // Painting an unmapped window shows nothing; the last frame stays red and nothing ends.
-    window.send("pattern solid:00ff00");
-    // A second, live window proves the capture thread keeps working meanwhile.
-    auto witness = client("100x100", "600,300", {"--pattern", "solid:0000ff"});
-    Stream& w = capture(witness.id());
-    ASSERT_TRUE(w.started && waitUntil([&] { return frameShows(w.latest, solid(kBlue)); }));
-    EXPECT_TRUE(frameShows(s.latest, solid(kRed)));
-
-    window.send("map");
-    EXPECT_TRUE(waitUntil([&] {
-        return shows(s.latest, {240, 160}, solid(kGreen));
-    })) << "capture did not resume";
-    EXPECT_TRUE(s.stops.empty()) << "the unmapped window ended the stream";
+    // Once the streams are gone and their frames dropped, their shared memory goes with them.
+    streams_.clear();
+    EXPECT_TRUE(waitUntil([&] { return shmSegmentsOf(getpid()).empty(); }))
+        << shmSegmentsOf(getpid()).size() << " segments remain";
 }
 
 TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDownJoinsTheThread) {
     auto window = client("200x120", "700,400", {"--animate", "60"});
     Stream& w = capture(window.id());  // an independent stream of the window counts the changes
     Stream& s = capture(window.id());
-    ASSERT_TRUE(w.started && s.started);
     ASSERT_TRUE(waitUntil([&] { return s.count >= 5; })) << "an animated window gives frames";
 
-    ASSERT_FALSE(s.call(&StreamManager::stopCapture));
+    ASSERT_FALSE(await([&](Completion d) { s->stopCapture(d); }));
     const int afterStop = s.count;
     int base = w.count;
     ASSERT_TRUE(waitUntil([&] { return w.count >= base + 20; }));
@@ -206,7 +179,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
     // At 2 frames per second the restarted stream sees a handful while the witness, at 60,
     // sees 60 changes (about a second).
     settings_.setFrameRate(2);
-    ASSERT_FALSE(s.call(&StreamManager::restartCapture));
+    ASSERT_FALSE(await([&](Completion d) { s->restartCapture(d); }));
     base = w.count;
     const int restarted = s.count;
     ASSERT_TRUE(waitUntil([&] { return w.count >= base + 60; }, 10000));
@@ -218,8 +191,6 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
     service_->shutDown();
     QCoreApplication::processEvents();
     const int after = w.count;
-    QTest::qWait(200);
-    EXPECT_EQ(w.count, after) << "frames arrived after the capture thread was joined";
     // The window is no longer redirected: its pixmap cannot be named any more.
     ScreenInspector inspector;
     x11::XConnection& x = inspector.connection();
@@ -227,12 +198,19 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
         x11::reply(xcb_request_check(x.get(), xcb_composite_name_window_pixmap_checked(
                                                   x.get(), window.id(), xcb_generate_id(x.get())))))
         << "the window is still redirected";
+    // Nothing comes while another service's stream sees the window change a dozen times.
+    settings_.setFrameRate(60);
+    x11::X11CaptureService other(*scheduler_, session_->display().toLatin1());
+    Stream& witness = capture(window.id(), {}, {}, {}, &other);
+    EXPECT_TRUE(waitUntil([&] { return witness.count >= 12; }));
+    EXPECT_EQ(w.count, after) << "frames arrived after the capture thread was joined";
+    streams_.pop_back();  // before its service
     // Operations after the shutdown complete nowhere and crash nothing.
     s->stop();
     service_->shutDown();
 }
 
-TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
+TEST_F(X11CaptureTest, CoveredSourceShowsItsOwnPixelsAndUnmappedItsLastFrame) {
     for (bool compositor : {false, true}) {
         SCOPED_TRACE(compositor ? "with xcompmgr" : "without compositor");
         ASSERT_TRUE(!compositor || session_->startCompositor());
@@ -242,7 +220,7 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
             client("120x80", "390,260", {"--pattern", "solid:0000ff", "--override-redirect"});
         ASSERT_NE(cover.id(), 0u);
         Stream& s = capture(source.id());
-        ASSERT_TRUE(s.started && waitUntil([&] { return frameShows(s.latest, solid(kRed)); }))
+        ASSERT_TRUE(waitUntil([&] { return frameShows(s.latest, solid(kRed)); }))
             << "source pixels are hidden by the covering window";
         // The source repaints while covered: still its own pixels.
         source.send("pattern quadrants");
@@ -250,6 +228,24 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
             return shows(s.latest, {300, 200}, kQuadrants) &&
                    frameShows(s.latest, {{0.45, 0.45, kRed}});
         }));
+
+        source.send("unmap");
+        ASSERT_TRUE(waitUntil([&] {
+            return ScreenInspector().attributes(source.id())->map_state != XCB_MAP_STATE_VIEWABLE;
+        }));
+        // Painting an unmapped window shows nothing; the last frame stays and nothing ends. A
+        // second, live window proves the capture thread keeps working meanwhile.
+        source.send("pattern solid:00ff00");
+        auto witness = client("100x100", "700,500", {"--pattern", "solid:0000ff"});
+        Stream& w = capture(witness.id());
+        ASSERT_TRUE(waitUntil([&] { return frameShows(w.latest, solid(kBlue)); }));
+        EXPECT_TRUE(frameShows(s.latest, kQuadrants));
+        source.send("map");
+        EXPECT_TRUE(waitUntil([&] {
+            return shows(s.latest, {300, 200}, solid(kGreen));
+        })) << "capture did not resume";
+        EXPECT_TRUE(s.stops.empty()) << "the unmapped window ended the stream";
+
         source.send("quit");
         cover.send("quit");
         // A destroyed source ends the stream with an error.
@@ -261,22 +257,6 @@ TEST_F(X11CaptureTest, CoveredSourceStillShowsItsOwnPixels) {
         s->stop();
     }
     session_->stopCompositor();
-}
-
-TEST_F(X11CaptureTest, SharedMemoryIsPrivateAndLeftBehindNowhere) {
-    auto window = client("160x100", "10,500", {"--animate", "30"});
-    const pid_t pid = getpid();
-    Stream& s = capture(window.id());
-    ASSERT_TRUE(s.started && waitUntil([&] { return s.count >= 10; }));
-    ASSERT_FALSE(shmSegmentsOf(pid).empty()) << "frames should live in shared memory";
-    // Owner-only, and marked for removal while in use (so that nothing outlives a capturer that
-    // is killed).
-    for (int perms : shmSegmentsOf(pid)) EXPECT_EQ(perms & 01777, 01600) << std::oct << perms;
-    s->stop();
-    streams_.clear();
-    // Once the stream is gone and the frames are dropped, the segments go with them.
-    EXPECT_TRUE(waitUntil([&] { return shmSegmentsOf(pid).empty(); }))
-        << shmSegmentsOf(pid).size() << " segments remain";
 }
 
 TEST_F(X11CaptureTest, WithoutSharedMemoryOrRenderFramesStillComeAndTheLimitIsSaidOnce) {
@@ -292,32 +272,21 @@ TEST_F(X11CaptureTest, WithoutSharedMemoryOrRenderFramesStillComeAndTheLimitIsSa
             if (!separateIpc) ADD_FAILURE() << "session: " << qPrintable(remote.error());
             continue;
         }
-        std::vector<std::shared_ptr<StreamManager>> managers;
-        std::vector<Frame> latest(2);
-        std::optional<Error> startError;
-        bool ready = false, arrived = false;
+        bool arrived = false;
         // The capture's lines are counted: the checks below wait until its output is back.
         ::testing::internal::CaptureStdout();
         {
             x11::X11CaptureService service(*scheduler_, remote.display().toLatin1());
             TestClientWindow window(remote, {"--size", "320x200", "--pattern", "quadrants"});
-            ready = !service.unavailable();
-            for (int i = 0; i < 2 && ready && !startError; ++i) {
-                auto m = managers.emplace_back(
-                    std::make_shared<StreamManager>(service, settings_, *scheduler_));
-                QObject::connect(m.get(), &StreamManager::frameArrived,
-                                 [&latest, i](const Frame& f) { latest[i] = f; });
-                startError = startCaptureOnceListed(*m, window.id());
-            }
+            Stream& a = capture(window.id(), {}, {}, {}, &service);
+            Stream& b = capture(window.id(), {}, {}, {}, &service);
             arrived = waitUntil([&] {
-                return frameShows(latest[0], kQuadrants) && frameShows(latest[1], kQuadrants);
+                return frameShows(a.latest, kQuadrants) && frameShows(b.latest, kQuadrants);
             });
-            for (auto& m : managers) m->stop();
+            streams_.clear();  // before their service
         }
         const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
-        ASSERT_TRUE(ready) << "capture unavailable";
-        ASSERT_FALSE(startError) << qPrintable(startError->description);
-        EXPECT_TRUE(arrived) << "no frames";
+        EXPECT_TRUE(arrived) << "no frames; said: " << qPrintable(out);
         EXPECT_EQ(out.count(said), 1) << qPrintable(out);
         EXPECT_TRUE(shmSegmentsOf(getpid()).empty()) << "failed segments were left behind";
     }

@@ -24,30 +24,23 @@ using M = Modifier;
 constexpr bool kTaken = true, kNotTaken = false;
 using Log = std::vector<std::string>;
 
-/// What a hotkey manager needs besides its tap.
-struct Services {
-    fakes::MemoryDefaultsStore store_;
-    AppSettings settings_{store_};
-    fakes::ManualScheduler scheduler_;
-    fakes::FakeKeyboardLayout layout_;
-    fakes::FakeNotifications notifications_;
-    std::unique_ptr<HotkeyManager> make(std::unique_ptr<fakes::FakeEventTap> tap) {
-        return std::make_unique<HotkeyManager>(std::move(tap), layout_, settings_, scheduler_,
-                                               notifications_);
-    }
-};
-
-class HotkeyManagerTest : public ::testing::Test, protected Services {
+class HotkeyManagerTest : public ::testing::Test {
 protected:
     HotkeyManagerTest() {
+        make();
+        manager_->start();
+    }
+    /// A manager on a new fake tap, its gestures logged, not started.
+    void make(bool startSucceeds = true) {
         auto tap = std::make_unique<fakes::FakeEventTap>();
+        tap->startSucceeds = startSucceeds;
         tap_ = tap.get();
         record_ = tap->record();
-        manager_ = make(std::move(tap));
+        manager_ = std::make_unique<HotkeyManager>(std::move(tap), layout_, settings_, scheduler_,
+                                                   notifications_);
         testing::connectGestures(
             *manager_, [this](const char* name) { log_.push_back(name); },
             [this] { return hovering_; }, [this] { return backspaceCloses_; });
-        manager_->start();
     }
     void press(std::uint16_t key, Modifiers mods = {}, bool taken = true, double time = 0) {
         manager_->handleEvent({KeyEventKind::KeyDown, key, mods, time, taken});
@@ -61,6 +54,11 @@ protected:
         return std::exchange(log_, {});
     }
 
+    fakes::MemoryDefaultsStore store_;
+    AppSettings settings_{store_};
+    fakes::ManualScheduler scheduler_;
+    fakes::FakeKeyboardLayout layout_;
+    fakes::FakeNotifications notifications_;
     fakes::FakeEventTap* tap_ = nullptr;
     std::shared_ptr<fakes::FakeEventTap::Record> record_;
     std::unique_ptr<HotkeyManager> manager_;
@@ -80,10 +78,6 @@ TEST_F(HotkeyManagerTest, Gestures) {
         {"fn + P fires", "fn", "P", away, KEY_P, M::Menu, kTaken, "hotkey"},
         {"fn + P the tap did not take", "fn", "P", away, KEY_P, M::Menu, kNotTaken, ""},
         {"fn + A passes", "fn", "P", away, KEY_A, M::Menu, kNotTaken, ""},
-        {"AltGr is not left Option", "leftOption", "P", away, KEY_P, M::RightAlt, kTaken, ""},
-        {"unknown modifier acts as fn", "hyper", "P", away, KEY_P, M::Menu, kTaken, "hotkey"},
-        {"lower-case trigger", "fn", "p", away, KEY_P, M::Menu, kTaken, "hotkey"},
-        {"digit trigger", "fn", "7", away, KEY_7, M::Menu, kTaken, "hotkey"},
         {"a trigger no key types", "fn", "€", away, KEY_P, M::Menu, kTaken, ""},
         {"fn-= over the PiP zooms in", "fn", "P", over, KEY_EQUAL, M::Menu, kTaken, "zoomIn"},
         {"AltGr-= over the PiP passes", "fn", "P", over, KEY_EQUAL, M::RightAlt, kTaken, ""},
@@ -128,13 +122,7 @@ TEST_F(HotkeyManagerTest, KeysGivenToThePanelActOnlyWhereTheTapSeesNoSessionKeys
         {"Shift-= types + and still zooms in", own, over, "+", KEY_EQUAL, M::Shift, "zoomIn"},
         {"- zooms out", own, over, "-", KEY_MINUS, {}, "zoomOut"},
         {"Super-comma opens the settings", own, over, ",", KEY_COMMA, M::LeftSuper, "settings"},
-        {"a virtual keyboard's code: the character decides",
-         own,
-         over,
-         "\b",
-         KEY_1,
-         {},
-         "backspace"},
+        {"virtual keyboard: the character decides", own, over, "\b", KEY_1, {}, "backspace"},
         {"Ctrl-F passes", own, over, "\x06", KEY_F, M::LeftCtrl, ""},
         {"the trigger is the desktop's to bind", own, over, "p", KEY_P, M::Menu, ""},
         {"pointer away", own, away, "\b", KEY_BACKSPACE, {}, ""},
@@ -254,34 +242,29 @@ TEST_F(HotkeyManagerTest, AHotkeyThatCannotWorkIsSaidOnceUntilItChanges) {
               (QList<QPair<QString, QString>>{{title, noKey}, {title, taken}, {title, taken}}));
 }
 
-TEST(HotkeyManagerLifecycle, StartLogsItsOutcomeAndStopEndsTheTapOnce) {
-    Services services;
+TEST_F(HotkeyManagerTest, StartLogsItsOutcomeAndStopEndsTheTapOnce) {
     for (bool succeeds : {false, true}) {
         SCOPED_TRACE(succeeds ? "tap starts" : "tap fails");
-        auto tap = std::make_unique<fakes::FakeEventTap>();
-        tap->startSucceeds = succeeds;
-        auto record = tap->record();
-        {
-            auto manager = services.make(std::move(tap));
-            ::testing::internal::CaptureStdout();
-            manager->start();
-            manager->start();
-            EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-                      succeeds
-                          ? "HotkeyManager event tap started.\n"
-                          : "Failed to create CGEvent tap. Accessibility permission required.\n");
-            // Started once, listening when it started.
-            EXPECT_EQ(std::pair(record->starts, manager->isListening()), std::pair(1, succeeds));
-            services.settings_.setTriggerKey("Q");
-            EXPECT_EQ(record->grabs.empty(), !succeeds) << "no grabs without a tap";
-            if (succeeds) manager->stop();
-            EXPECT_FALSE(manager->isListening());
-        }
-        EXPECT_EQ(record->stops, 1) << "stop() or else the destructor stops the tap, once";
-        services.settings_.setTriggerKey("P");
+        make(succeeds);
+        ::testing::internal::CaptureStdout();
+        manager_->start();
+        manager_->start();
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+                  succeeds ? "HotkeyManager event tap started.\n"
+                           : "Failed to create CGEvent tap. Accessibility permission required.\n");
+        // Started once, listening when it started.
+        EXPECT_EQ(std::pair(record_->starts, manager_->isListening()), std::pair(1, succeeds));
+        settings_.setTriggerKey(succeeds ? "P" : "Q");  // a change either time
+        EXPECT_EQ(record_->grabs.empty(), !succeeds) << "no grabs without a tap";
+        if (succeeds) manager_->stop();
+        EXPECT_FALSE(manager_->isListening());
+        manager_.reset();
+        EXPECT_EQ(record_->stops, 1) << "stop() or else the destructor stops the tap, once";
     }
 }
 
+// (The US keymap's Control, Super, Alt and Menu keys, with Num Lock on or off, are classified on
+// the real server in HotkeyX11Test.)
 TEST(KeyboardModifiers, ClassifiesByKeysymAndModifierMap) {
     // Shift_L, Control_L and _R, Alt_L, ISO_Level3_Shift (German right Alt), Super_L and _R,
     // Menu, Num_Lock, Scroll_Lock, Caps_Lock, p.
@@ -296,18 +279,11 @@ TEST(KeyboardModifiers, ClassifiesByKeysymAndModifierMap) {
     m.set(syms, mods);
 
     EXPECT_EQ(m.modifierOf(108), Modifiers(Modifier::RightAlt)) << "AltGr counts as right Alt";
-    EXPECT_EQ(m.modifierOf(105), Modifiers(Modifier::RightCtrl));
-    EXPECT_EQ(m.modifierOf(135), Modifiers(Modifier::Menu));
     EXPECT_TRUE(m.isModifierKey(66) && !m.modifierOf(66)) << "Caps Lock changes no modifier";
-    EXPECT_FALSE(m.isModifierKey(33));
-    using Masks = std::vector<std::uint16_t>;
-    EXPECT_EQ(m.modMasksOf(kAnySuper), Masks{XCB_MOD_MASK_4});
-    EXPECT_EQ(m.modMasksOf(Modifier::RightAlt), Masks{XCB_MOD_MASK_5});
+    EXPECT_EQ(m.modMasksOf(Modifier::RightAlt), std::vector<std::uint16_t>{XCB_MOD_MASK_5});
     EXPECT_TRUE(m.modMasksOf(Modifier::Menu).empty()) << "Menu sets no X modifier";
     EXPECT_EQ(m.lockMods(), XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2 | XCB_MOD_MASK_3)
         << "Caps, Num and Scroll Lock wherever they are mapped";
-    EXPECT_EQ(m.keycodesOf(Modifier::Menu), std::vector<std::uint8_t>{135});
-    EXPECT_EQ(x11::evdevCode(33), 25) << "X keycodes are evdev codes + 8";
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // grabs are in place, then the name of each gesture. It acts as if the pointer rested on a visible
 // PiP, so that the panel keys are grabbed too.
 #include <QCoreApplication>
-#include <QTimer>
+#include <QTest>
 
 #include "hotkeys/HotkeyManager.h"
 #include "platform/Log.h"
@@ -29,13 +29,8 @@ int main(int argc, char** argv) {
     testing::connectGestures(
         manager, [](const char* name) { logLine(QString::fromLatin1(name)); }, [] { return true; });
     manager.start();
-    if (!manager.isListening()) return 1;
-    QTimer ready;
-    QObject::connect(&ready, &QTimer::timeout, &app, [&] {
-        if (!tapPtr->grabsSettled()) return;
-        ready.stop();
-        logLine(QStringLiteral("ready"));
-    });
-    ready.start(10);
+    if (!manager.isListening() || !QTest::qWaitFor([&] { return tapPtr->grabsSettled(); }, 10000))
+        return 1;
+    logLine(QStringLiteral("ready"));
     return QCoreApplication::exec();
 }

@@ -1,6 +1,7 @@
 // Reading and writing the settings: defaults, values of the wrong type, clamping, per-app rates.
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
 #include <QJsonObject>
 
 #include "settings/AppSettings.h"
@@ -10,20 +11,30 @@ namespace mirano {
 namespace {
 
 TEST(AppSettings, NothingStoredWrongTypesAndUnknownNamesReadAsTheDefaultsAndWriteNothing) {
-    fakes::MemoryDefaultsStore empty, wrong;
-    wrong.values = {{"frameRate", "thirty"},   {"pipWidth", 250.5},         {"autoHideOnHover", 1},
-                    {"triggerKey", 7},         {"perAppFrameRates", 3},     {"modifier", "hyper"},
-                    {"pipPosition", "middle"}, {"focusBehavior", "explode"}};
-    for (fakes::MemoryDefaultsStore* store : {&empty, &wrong}) {
-        AppSettings s(*store);
+    const QJsonObject wrong{{"frameRate", "thirty"},   {"pipWidth", 250.5},
+                            {"autoHideOnHover", 1},    {"triggerKey", 7},
+                            {"perAppFrameRates", 3},   {"modifier", "hyper"},
+                            {"pipPosition", "middle"}, {"focusBehavior", "explode"}};
+    // Stored values and the width they read as: an out-of-range one as the nearest sane width.
+    const std::pair<QJsonObject, int> rows[] = {{{}, 320},
+                                                {wrong, 320},
+                                                {{{"pipWidth", 100000}}, AppSettings::kMaxPipWidth},
+                                                {{{"pipWidth", -5}}, AppSettings::kMinPipWidth},
+                                                {{{"pipWidth", 0}}, AppSettings::kMinPipWidth},
+                                                {{{"pipWidth", 480}}, 480}};
+    for (const auto& [values, width] : rows) {
+        SCOPED_TRACE(QJsonDocument(values).toJson().toStdString());
+        fakes::MemoryDefaultsStore store;
+        store.values = values;
+        AppSettings s(store);
         EXPECT_EQ(std::tuple(s.modifier(), s.triggerKey(), s.pipPosition(), s.autoHideOnHover(),
                              s.focusBehavior(), s.frameRate(), s.pipWidth()),
                   std::tuple(ModifierKey::fn, QString("P"), PiPPosition::bottomRight, false,
-                             FocusBehavior::doNothing, 10, 320));
+                             FocusBehavior::doNothing, 10, width));
         EXPECT_TRUE(s.perAppFrameRates().isEmpty());
-        EXPECT_TRUE(store->writes.isEmpty());
+        EXPECT_TRUE(store.writes.isEmpty()) << "nothing is written back";
+        EXPECT_EQ(s.modifierRaw(), values == wrong ? "hyper" : "fn") << "an unknown name is kept";
     }
-    EXPECT_EQ(AppSettings(wrong).modifierRaw(), "hyper") << "an unknown name is kept as it is";
 }
 
 TEST(AppSettings, PerAppRatesAreClampedWrittenOneEntryAtATimeAndReadOnlyWhenAllAreIntegers) {
@@ -47,25 +58,9 @@ TEST(AppSettings, PerAppRatesAreClampedWrittenOneEntryAtATimeAndReadOnlyWhenAllA
 
     store.values.insert("perAppFrameRates", QJsonObject{{"a", 29.5}});
     EXPECT_TRUE(settings.perAppFrameRates().isEmpty()) << "a fraction is not an integer";
-    store.values.insert("perAppFrameRates", "not a dictionary");
-    EXPECT_TRUE(settings.perAppFrameRates().isEmpty());
+    store.values.insert("perAppFrameRates", "not a dictionary");  // is replaced by a write
     settings.setFrameRate(8, "d");
     EXPECT_EQ(settings.perAppFrameRates(), (Rates{{"d", 8}}));
-}
-
-TEST(AppSettings, AnOutOfRangeStoredWidthReadsAsTheNearestSaneWidthAndIsNotWrittenBack) {
-    const std::pair<int, int> rows[] = {{100000, AppSettings::kMaxPipWidth},
-                                        {-5, AppSettings::kMinPipWidth},
-                                        {0, AppSettings::kMinPipWidth},
-                                        {480, 480}};
-    for (const auto& [stored, read] : rows) {
-        fakes::MemoryDefaultsStore store;
-        store.values.insert("pipWidth", stored);
-        AppSettings settings(store);
-        EXPECT_EQ(settings.pipWidth(), read) << stored;
-        EXPECT_TRUE(store.writes.isEmpty());
-        EXPECT_EQ(store.values.value("pipWidth").toInt(), stored);
-    }
 }
 
 }  // namespace
