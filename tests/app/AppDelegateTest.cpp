@@ -39,7 +39,7 @@ struct DelegateFixture : ::testing::Test {
     QStringList log;
     fakes::FakeHotkeyService* hotkeys = nullptr;
     int hotkeysCreated = 0;
-    GlobalShortcutsFactory makeShortcuts;
+    QPointer<fakes::FakeGlobalShortcuts> shortcuts;
     std::unique_ptr<AppDelegate> delegate;
 
     void launch(bool trusted = true, bool captureAllowed = true) {
@@ -53,7 +53,11 @@ struct DelegateFixture : ::testing::Test {
                 hotkeys = s.get();
                 return s;
             },
-            makeShortcuts});
+            [this] {
+                auto s = std::make_unique<fakes::FakeGlobalShortcuts>();
+                shortcuts = s.get();
+                return s;
+            }});
         delegate->start();
     }
     /// Trust prompts, capture requests, hotkey services made.
@@ -74,6 +78,7 @@ void setShown(QWidget& w, bool show) {
 }  // namespace
 
 // What the X server offers cannot change while Mirano runs: one look at launch, nothing later.
+// The desktop's shortcuts are bound whatever the permissions.
 TEST_F(DelegateFixture, PermissionsAreCheckedOnceAtLaunchAndMissingOnesAreToldOnce) {
     // Keyboard access, capture allowed; trust prompts, capture requests, hotkey services made.
     const std::tuple<bool, bool, Counts> rows[] = {{false, true, {1, 0, 0}},
@@ -88,16 +93,27 @@ TEST_F(DelegateFixture, PermissionsAreCheckedOnceAtLaunchAndMissingOnesAreToldOn
         EXPECT_EQ(counts(), expected) << trusted << captureAllowed;
         EXPECT_EQ(std::pair(scheduler.pendingTimers(), notifications.posted.size()),
                   std::pair(0, qsizetype(0)));
+        EXPECT_TRUE(shortcuts && shortcuts->bound.size() == 1);
         delegate->stop();
+        EXPECT_FALSE(shortcuts) << "the shortcuts' session outlived quitting";
     }
 }
 
+// Where the desktop binds the shortcuts, it is offered the hotkey of the settings, and each
+// shortcut runs what `mirano --toggle`, `--region` and `--hide` run.
 TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndEveryGestureActs) {
+    settings.setModifierRaw("rightOption");
+    settings.setTriggerKey("k");
     launch();
     EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
     EXPECT_EQ(notifications.authorizationRequests, 1);
-    EXPECT_EQ(counts(), (Counts{0, 0, 1}));
     EXPECT_EQ(log, QStringList{"hotkeys.start"});
+    EXPECT_EQ(shortcuts->bound,
+              (QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, QString("k")}}));
+    pip.focused = SourceWindow{0x400001, AppIdentity{42}};
+    emit shortcuts->mirrorWindowActivated();
+    emit shortcuts->mirrorRegionActivated();
+    emit shortcuts->hideOrShowActivated();
 
     HotkeyBindings& b = hotkeys->bindings;
     for (const auto& gesture : {b.onModifierTap, b.onZoomInHotkey, b.onZoomOutHotkey,
@@ -105,9 +121,11 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
         gesture();
     b.onCommandChanged(true);
     b.onCommandChanged(false);
-    EXPECT_EQ(pip.calls, (QStringList{"handleModifierTap", "zoomBy(0.8500)", "zoomBy(1.1765)",
-                                      "openFrameRateMenu", "beginRegionSelection",
-                                      "setCommandHeld(1)", "setCommandHeld(0)"}));
+    EXPECT_EQ(
+        pip.calls,
+        (QStringList{"stopPiP", "startPiP(4194305,42,none)", "beginRegionSelection", "toggleHidden",
+                     "handleModifierTap", "zoomBy(0.8500)", "zoomBy(1.1765)", "openFrameRateMenu",
+                     "beginRegionSelection", "setCommandHeld(1)", "setCommandHeld(0)"}));
     EXPECT_FALSE(b.hoverProvider());
     pip.hoveringVisible = true;
     EXPECT_TRUE(b.hoverProvider());
@@ -123,20 +141,16 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     b.onSettingsHotkey();
     EXPECT_EQ(std::pair(application.activations, opened), std::pair(2, 1));
 
-    // Backspace closes only a hovered panel: not without a PiP, not with the pointer elsewhere.
+    // Backspace closes only a hovered panel (the shortcut's PiP): not with the pointer elsewhere,
+    // not once the PiP is gone.
     pip.calls.clear();
     EXPECT_FALSE(b.onBackspace());
-    pip.panel = true;
-    pip.captured = 7;
-    EXPECT_FALSE(b.onBackspace());
-    EXPECT_TRUE(pip.calls.isEmpty());
     pip.hovering = true;
     EXPECT_TRUE(b.onBackspace());
+    EXPECT_FALSE(b.onBackspace());
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
 
     // Termination stops the hotkeys and the PiP, and later hover changes reach nothing.
-    pip.captured = 9;
-    pip.panel = true;
     pip.calls.clear();
     log.clear();
     delegate->stop();
@@ -169,34 +183,6 @@ TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission)
     EXPECT_EQ(permissions.captureRequests, 2);
 }
 
-// Where the desktop binds the shortcuts, it is offered the hotkey of the settings, and each
-// shortcut runs what `mirano --toggle`, `--region` and `--hide` run, until quit.
-TEST_F(DelegateFixture, DesktopShortcutsOfferTheSettingsHotkeyAndEachRunsItsAction) {
-    settings.setModifierRaw("rightOption");
-    settings.setTriggerKey("k");
-    QPointer<fakes::FakeGlobalShortcuts> shortcuts;
-    makeShortcuts = [&shortcuts] {
-        auto s = std::make_unique<fakes::FakeGlobalShortcuts>();
-        shortcuts = s.get();
-        return s;
-    };
-    launch(true, false);  // bound even while capture is not allowed yet
-    ASSERT_TRUE(shortcuts);
-    EXPECT_EQ(shortcuts->bound,
-              (QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, QString("k")}}));
-
-    permissions.captureAllowed = true;
-    pip.focused = SourceWindow{0x400001, AppIdentity{42}};
-    emit shortcuts->mirrorWindowActivated();
-    emit shortcuts->mirrorRegionActivated();
-    emit shortcuts->hideOrShowActivated();
-    EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(4194305,42,none)",
-                                      "beginRegionSelection", "toggleHidden"}));
-
-    delegate->stop();
-    EXPECT_FALSE(shortcuts) << "the shortcuts' session outlived quitting";
-}
-
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {
     launch();
     application.policyChanges.clear();
@@ -205,14 +191,14 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
                                Qt::WindowDoesNotAcceptFocus);
     panel.setAttribute(Qt::WA_ShowWithoutActivating);
     QWidget borderless(nullptr, Qt::FramelessWindowHint);
-    panel.show();
-    setShown(borderless, true);
-    delegate->handleWindowDidBecomeMain(&panel);
-    delegate->handleWindowDidUpdate(&borderless);
-    panel.close();
-    setShown(borderless, false);
-    EXPECT_TRUE(application.policyChanges.isEmpty());
-    EXPECT_EQ(application.activations, 0);
+    for (QWidget* w : {&panel, &borderless}) {
+        setShown(*w, true);
+        delegate->handleWindowDidBecomeMain(w);
+        delegate->handleWindowDidUpdate(w);
+        setShown(*w, false);
+    }
+    EXPECT_EQ(std::pair(application.policyChanges.size(), application.activations),
+              std::pair(qsizetype(0), 0));
 
     QWidget settings;
     QWidget dialog(nullptr, Qt::Dialog);

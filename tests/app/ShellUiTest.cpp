@@ -103,23 +103,15 @@ public slots:
     }
 };
 
-/// A private dbus-daemon, stopped at the end.
-struct PrivateBus {
-    mirano::testing::ChildProcess daemon{"dbus-daemon",
-                                         {"--session", "--nofork", "--print-address=1"}};
-    QString address;
-    PrivateBus() {
-        if (daemon.waitForReadLine(10000)) address = QString::fromUtf8(daemon.readLine()).trimmed();
-    }
-};
-
 }  // namespace
 
 TEST(DBusNotificationsTest, PostsToTheServerAndDropsQuietlyWithoutOne) {
-    PrivateBus bus;
-    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
-    QDBusConnection serverSide = QDBusConnection::connectToBus(bus.address, "mirano-test-server");
-    QDBusConnection clientSide = QDBusConnection::connectToBus(bus.address, "mirano-test-client");
+    mirano::testing::ChildProcess bus("dbus-daemon",
+                                      {"--session", "--nofork", "--print-address=1"});
+    ASSERT_TRUE(bus.waitForReadLine(10000)) << "dbus-daemon did not start";
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    QDBusConnection serverSide = QDBusConnection::connectToBus(address, "mirano-test-server");
+    QDBusConnection clientSide = QDBusConnection::connectToBus(address, "mirano-test-client");
     ASSERT_TRUE(serverSide.isConnected() && clientSide.isConnected());
 
     // No server yet: the post goes nowhere and nothing breaks.
