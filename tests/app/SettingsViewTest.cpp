@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -49,15 +48,6 @@ struct SettingsViewFixture : ::testing::Test {
         view->resize(SettingsView::kWidth, SettingsView::kHeight);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-    }
-    /// Types each character at the field's end as a key press carrying that text (works beyond
-    /// ASCII).
-    void type(const QString& text) {
-        view->triggerKeyField()->end(false);
-        for (QChar c : text) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(view->triggerKeyField(), &press);
-        }
     }
     /// The modifier, trigger key, position, auto-hide and focus behaviour the form shows.
     QStringList shown() const {
@@ -107,7 +97,8 @@ TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
     // The key the field shows and the one stored.
     auto key = [&] { return QStringList{field->text(), settings.triggerKey()}; };
     field->setFocus();
-    type("k");  // the field shows only the new key, in upper case
+    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, "k",
+                        {});  // the field shows only the new key, in upper case
     EXPECT_EQ(key(), QStringList(2, "K"));
 
     field->selectAll();
@@ -119,11 +110,12 @@ TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
     field->paste();  // only the last character counts
     EXPECT_EQ(key(), QStringList(2, "C"));
 
-    type("é");  // a character no key types restores the stored one
+    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, "é",
+                        {});  // a character no key types restores the stored one
     EXPECT_EQ(key(), QStringList(2, "C"));
 
     layout.useGerman();  // ß is typeable there; of its upper case "SS" the first is kept
-    type(QStringLiteral("ß"));
+    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, "ß", {});
     EXPECT_EQ(key(), QStringList(2, "S"));
 
     view->triggerKeyEdited("S7");  // digits are accepted as they are
