@@ -81,19 +81,12 @@ public:
         ++checks;
         pending = std::move(done);
     }
-    void answer(UpdateCheckResult::Status status, const QString& version = "0.2.0") {
-        UpdateCheckResult r{status, "0.1.0", version, {}, {}};
-        if (status == UpdateCheckResult::Status::failed) r.error = "offline";
-        auto done = std::exchange(pending, nullptr);
-        ASSERT_TRUE(done);
-        done(r);
+    void answer(UpdateCheckResult::Status status, const QString& version = "0.2.0",
+                const QUrl& notes = {}) {
+        ASSERT_TRUE(pending);
+        const bool failed = status == UpdateCheckResult::Status::failed;
+        std::exchange(pending, nullptr)({status, "0.1.0", version, notes, failed ? "offline" : ""});
     }
-};
-
-class RecordingPresenter final : public UpdatePresenter {
-public:
-    QList<UpdateCheckResult> shown;
-    void present(const UpdateCheckResult& result) override { shown.append(result); }
 };
 
 }  // namespace mirano::fakes

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "app/AppVersion.h"
+#include "app/UpdateDialog.h"
 #include "app/UpdaterManager.h"
 #include "hotkeys/HotkeyManager.h"
 #include "settings/AppSettings.h"
@@ -33,7 +34,7 @@ struct SettingsViewFixture : ::testing::Test {
     fakes::FakeNotifications notifications;
     fakes::FakeKeyboardLayout layout;
     fakes::FakeUpdateSource source;
-    fakes::RecordingPresenter presenter;
+    UpdateDialog presenter;
     AppSettings settings{store};
     UpdaterManager updater{store, scheduler, notifications, source, presenter};
     std::unique_ptr<SettingsView> view;

@@ -27,7 +27,7 @@ struct UpdaterFixture : ::testing::Test {
     fakes::ManualScheduler scheduler;
     fakes::FakeNotifications notifications;
     fakes::FakeUpdateSource source;
-    fakes::RecordingPresenter presenter;
+    UpdateDialog presenter;
     const double start = scheduler.now();
 
     /// The wall clock, which goes with the scheduler's.
@@ -47,7 +47,7 @@ struct UpdaterFixture : ::testing::Test {
     /// Nothing was posted or shown except `notes` notifications.
     void expectQuiet(int notes = 0) {
         EXPECT_EQ(notifications.posted.size(), notes);
-        EXPECT_TRUE(presenter.shown.isEmpty());
+        EXPECT_FALSE(presenter.box());
     }
 };
 
@@ -115,15 +115,20 @@ TEST_F(UpdaterFixture, ScheduledChecksFollowTheIntervalTheSettingsFormShowsAndTh
     }
 }
 
+// The dialog shows each outcome with its details, in one box, feed text escaped.
 TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
+    auto shows = [&](const QString& a, const QString& b) {
+        return presenter.box() && presenter.box()->text().contains(a) &&
+               presenter.box()->text().contains(b);
+    };
     auto updater = make();
     updater->checkForUpdates();
     ASSERT_EQ(source.checks, 1);
     updater->checkForUpdates();  // joins the running check
     EXPECT_EQ(source.checks, 1);
     source.answer(Status::upToDate);
-    ASSERT_EQ(presenter.shown.size(), 1);
-    EXPECT_EQ(presenter.shown[0].status, Status::upToDate);
+    EXPECT_TRUE(shows("up to date", "0.1.0"));
+    QMessageBox* first = presenter.box();
 
     updater->setAutomaticallyChecksForUpdates(true);
     store.removeValue(UpdaterManager::kLastCheckKey);
@@ -131,34 +136,16 @@ TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
     ASSERT_EQ(checksAfter(UpdaterManager::kFirstCheckDelay), 2);
     updater->checkForUpdates();
     EXPECT_EQ(source.checks, 2);
-    source.answer(Status::updateAvailable, "1.0");
-    ASSERT_EQ(presenter.shown.size(), 2);
-    EXPECT_EQ(presenter.shown[1].latestVersion, "1.0");
-    EXPECT_TRUE(notifications.posted.isEmpty());  // the user sees the dialogs instead
-}
-
-TEST(UpdateDialogTest, ShowsEachOutcomeWithItsDetailsAndEscapesFeedText) {
-    UpdateDialog dialog;
-    auto shows = [&](const QString& a, const QString& b) {
-        return dialog.box() && dialog.box()->text().contains(a) && dialog.box()->text().contains(b);
-    };
-    UpdateCheckResult r{Status::upToDate, "0.1.0"};
-    dialog.present(r);
-    EXPECT_TRUE(shows("up to date", "0.1.0"));
-    QMessageBox* first = dialog.box();
-
-    r.status = Status::updateAvailable;
-    r.latestVersion = "<b>2.0</b>";
-    r.releaseNotes = QUrl("https://example.org/notes?a=1&b=\"2\"");
-    dialog.present(r);
-    EXPECT_EQ(dialog.box(), first);  // one box, new text
+    source.answer(Status::updateAvailable, "<b>2.0</b>",
+                  QUrl("https://example.org/notes?a=1&b=\"2\""));
+    EXPECT_EQ(presenter.box(), first);
     EXPECT_TRUE(
         shows("&lt;b&gt;2.0&lt;/b&gt;", "href=\"https://example.org/notes?a=1&amp;b=%222%22\""));
+    EXPECT_TRUE(notifications.posted.isEmpty());  // the user sees the dialog instead
 
-    r.status = Status::failed;
-    r.error = "The update feed could not be downloaded (Connection refused).";
-    dialog.present(r);
-    EXPECT_TRUE(shows("Connection refused", "could not check"));
+    updater->checkForUpdates();
+    source.answer(Status::failed);
+    EXPECT_TRUE(shows("offline", "could not check"));
 }
 
 TEST(AppcastParsingTest, NewestItemVersionsLinksAndAllowedFeedAddresses) {
