@@ -139,8 +139,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return !menuOpen(); })) << "the tray menu did not close";
     }
     bool menuOpen() {
-        const auto windows = miranoWindows();
-        return std::any_of(windows.begin(), windows.end(), [&](const auto& w) {
+        return std::ranges::any_of(miranoWindows(), [&](const auto& w) {
             return w.second && x_->rootGeometry(w.first).height() > 60;
         });
     }
@@ -168,7 +167,6 @@ INSTANTIATE_TEST_SUITE_P(FocusAndScale, MiranoRegion,
 // focus going back to the window afterwards counts as bringing the mirrored application forward.
 TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     const auto [focusBehavior, dpi] = GetParam();
-    const int scale = dpi / 96;
     session_->run("sh", {"-c", QStringLiteral("echo 'Xft.dpi: %1' | xrdb -merge").arg(dpi)});
     const QByteArray json = QByteArray("{\"focusBehavior\": \"") + focusBehavior + "\"}";
     QFile stored = settingsFile();
@@ -181,10 +179,9 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     input_->moveTo(w.topLeft() + QPoint(300, 200));
     // The region panel lies over the window, to the device pixel (Qt places windows at whole
     // logical pixels).
-    const int t = scale - 1;
+    const int t = dpi / 96 - 1;
     auto panelOverWindow = [&] {
-        const auto panels = miranoPanels();
-        return std::any_of(panels.begin(), panels.end(), [&](const QRect& p) {
+        return std::ranges::any_of(miranoPanels(), [&](const QRect& p) {
             return p.adjusted(-t, -t, t, t).contains(w) && w.adjusted(-t, -t, t, t).contains(p);
         });
     };

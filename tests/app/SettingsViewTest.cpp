@@ -40,7 +40,6 @@ struct SettingsViewFixture : ::testing::Test {
     std::unique_ptr<SettingsView> view;
     int restarts = 0;
 
-    SettingsViewFixture() { source.configured = false; }
     void SetUp() override {
         view = std::make_unique<SettingsView>(
             settings, updater, appVersion(),

@@ -237,7 +237,7 @@ UpdateCheckResult runCheck(AppcastChecker& checker) {
 
 }  // namespace
 
-TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopback) {
+TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopbackUntilItsServerIsGone) {
     using enum UpdateCheckResult::Status;
     struct Row {
         const char* what;
@@ -279,24 +279,20 @@ TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopback) {
             EXPECT_EQ(r.releaseNotes, QUrl("https://example.org/notes/" + row.detail));
         }
     }
+    server.close();  // the port refuses connections now
+    const UpdateCheckResult refused = runCheck(checker);
+    EXPECT_TRUE(refused.status == failed && !refused.error.isEmpty())
+        << refused.error.toStdString();
 }
 
-TEST(AppcastCheckerTest, UnreachableInsecureAndMissingFeedsFailWithAReason) {
-    quint16 closedPort;
-    {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-        closedPort = probe.serverPort();
-    }
+TEST(AppcastCheckerTest, InsecureAndMissingFeedsFailWithAReason) {
     EXPECT_FALSE(AppcastChecker(QUrl(), "0.1.0").isConfigured());
-    const std::pair<QUrl, QString> rows[] = {
-        {QUrl(QStringLiteral("http://127.0.0.1:%1/feed").arg(closedPort)), ""},
-        {QUrl("http://updates.example.org/feed.xml"), "HTTPS"},
-        {QUrl(), "No update feed is configured."}};
-    for (const auto& [feed, reason] : rows) {
+    for (const auto& [feed, reason] :
+         {std::pair(QUrl("http://updates.example.org/feed.xml"), "HTTPS"),
+          {QUrl(), "No update feed is configured."}}) {
         AppcastChecker checker(feed, "0.1.0");
         const auto r = runCheck(checker);
         EXPECT_EQ(r.status, Status::failed) << feed.toString().toStdString();
-        EXPECT_TRUE(!r.error.isEmpty() && r.error.contains(reason)) << r.error.toStdString();
+        EXPECT_TRUE(r.error.contains(reason)) << r.error.toStdString();
     }
 }
