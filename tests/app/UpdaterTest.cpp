@@ -143,75 +143,7 @@ TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
     EXPECT_TRUE(shows("offline", "could not check"));
 }
 
-TEST(AppcastParsingTest, NewestItemVersionsLinksAndAllowedFeedAddresses) {
-    const QByteArray feed = R"(<?xml version="1.0"?>
-<rss version="2.0" xmlns:sp="http://example.org/appcast-ns">
- <channel><title>Mirano</title>
-  <item><title>0.9</title><enclosure url="https://x/0.9.tgz" sp:version="90" sp:shortVersionString="0.9"/></item>
-  <item><title>0.10</title><sp:version>100</sp:version><sp:shortVersionString>0.10.0</sp:shortVersionString>
-        <sp:releaseNotesLink>https://example.org/0.10</sp:releaseNotesLink></item>
-  <item><title>no version</title></item>
-  <item><title>0.2</title><enclosure sp:version="0.2"/><link>javascript:alert(1)</link></item>
- </channel></rss>)";
-    const auto parsed = AppcastChecker::parse(feed);
-    ASSERT_TRUE(parsed.newest) << parsed.error.toStdString();
-    EXPECT_EQ(std::pair(parsed.newest->version, parsed.newest->releaseNotes),
-              std::pair(QString("0.10.0"), QUrl("https://example.org/0.10")));
-    const auto onlyScript = AppcastChecker::parse(
-        R"(<rss><channel><item><enclosure version="3"/><link>javascript:alert(1)</link></item></channel></rss>)");
-    ASSERT_TRUE(onlyScript.newest);
-    EXPECT_TRUE(onlyScript.newest->releaseNotes.isEmpty());
-    for (const char* noFeed : {"<rss><channel><item><title>x</title></item></channel></rss>",
-                               "<html><body>not a feed</body></html>"})
-        EXPECT_FALSE(AppcastChecker::parse(noFeed).newest) << noFeed;
-
-    EXPECT_GT(AppcastChecker::compareVersions("0.10.0", "0.9.5"), 0);
-    EXPECT_EQ(AppcastChecker::compareVersions("1.0", "1.0.0"), 0);
-    EXPECT_LT(AppcastChecker::compareVersions("1.0-beta", "1.0"), 0);
-    EXPECT_FALSE(AppcastChecker::isAllowedFeedUrl(QUrl("file:///etc/passwd")));
-    EXPECT_TRUE(AppcastChecker::isAllowedFeedUrl(QUrl("https://example.org/feed.xml")));
-}
-
 namespace {
-
-/// Serves one canned HTTP response to every connection, on loopback.
-class FeedServer : public QTcpServer {
-public:
-    QByteArray body;
-    int status = 200, requests = 0;
-    bool drip = false;  ///< Sends the body one byte every 100 ms instead of at once.
-    FeedServer() {
-        listen(QHostAddress::LocalHost, 0);
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* s = nextPendingConnection()) {
-                connect(s, &QTcpSocket::readyRead, s, [this, s] { answer(s); });
-                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-            }
-        });
-    }
-    QUrl url() const {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(serverPort()));
-    }
-
-private:
-    void answer(QTcpSocket* s) {
-        if (!s->readAll().contains("\r\n\r\n")) return;
-        ++requests;
-        s->write(QString::asprintf("HTTP/1.1 %d X\r\nContent-Type: application/rss+xml\r\n"
-                                   "Connection: close\r\nContent-Length: %lld\r\n\r\n",
-                                   status, qlonglong(body.size()))
-                     .toLatin1());
-        if (!drip) {
-            s->write(body);
-            return s->disconnectFromHost();
-        }
-        auto* timer = new QTimer(s);
-        connect(timer, &QTimer::timeout, s, [this, s, sent = qsizetype(0)]() mutable {
-            if (sent < body.size()) s->write(body.mid(sent++, 1));
-        });
-        timer->start(100);
-    }
-};
 
 QByteArray feedWith(const QString& version) {
     return QStringLiteral(R"(<?xml version="1.0"?><rss version="2.0"><channel>
@@ -240,39 +172,84 @@ TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopbackUntilItsServerIsGone) {
         QByteArray body;
         Status expected;
         QString detail;  ///< The latest version found, or what the error says.
-        bool drip = false;
+        QUrl notes = {};
+        bool drip = false;  ///< The body comes one byte every 100 ms.
     };
+    const QByteArray several = R"(<?xml version="1.0"?>
+<rss version="2.0" xmlns:sp="http://example.org/appcast-ns">
+ <channel><title>Mirano</title>
+  <item><title>0.9</title><enclosure url="https://x/0.9.tgz" sp:version="90" sp:shortVersionString="0.9"/></item>
+  <item><title>0.10</title><sp:version>100</sp:version><sp:shortVersionString>0.10.0</sp:shortVersionString>
+        <sp:releaseNotesLink>https://example.org/0.10</sp:releaseNotesLink></item>
+  <item><title>no version</title></item>
+  <item><title>0.2</title><enclosure sp:version="0.2"/><link>javascript:alert(1)</link></item>
+ </channel></rss>)";
     const Row rows[] = {
-        {"a newer version is available", 200, feedWith("0.2.0"), updateAvailable, "0.2.0"},
-        {"the same version is up to date", 200, feedWith("0.1.0"), upToDate, "0.1.0"},
-        {"a malformed feed fails", 200, "<rss><channel><item><enclosure version=", failed, ""},
-        {"a missing feed fails", 404, "gone", failed, ""},
+        {"a newer version is available", 200, feedWith("0.2.0"), updateAvailable, "0.2.0",
+         QUrl("https://example.org/notes/0.2.0")},
+        {"the same version is up to date", 200, feedWith("0.1.0"), upToDate, "0.1.0",
+         QUrl("https://example.org/notes/0.1.0")},
+        {"the newest of several items", 200, several, updateAvailable, "0.10.0",
+         QUrl("https://example.org/0.10")},
+        {"a script link is no release notes", 200,
+         R"(<rss><channel><item><enclosure version="3"/><link>javascript:alert(1)</link></item></channel></rss>)",
+         updateAvailable, "3"},
+        {"an appcast without versions fails", 200,
+         "<rss><channel><item><title>x</title></item></channel></rss>", failed, "no versions"},
+        {"a web page fails", 200, "<html><body>not a feed</body></html>", failed, "not an appcast"},
+        {"a malformed feed fails", 200, "<rss><channel><item><enclosure version=", failed,
+         "could not be read"},
+        {"a missing feed fails", 404, "gone", failed, "could not be downloaded"},
         {"an oversized feed is refused", 200,
          feedWith("9.0") + QByteArray(AppcastChecker::kMaxFeedBytes + 10, ' '), failed,
          "too large"},
-        // The whole feed would take 25 s to arrive, byte by byte.
-        {"a feed that drips is abandoned", 200, feedWith("0.2.0"), failed, "in time", true},
+        // The whole feed would take 25 s to arrive.
+        {"a feed that drips is abandoned", 200, feedWith("0.2.0"), failed, "in time", {}, true},
     };
-    FeedServer server;
-    ASSERT_TRUE(server.isListening());
-    AppcastChecker checker(server.url(), "0.1.0", 1500);  // one checker, checking again and again
+    // Serves the current row's response to every request.
+    const Row* row = nullptr;
     int requests = 0;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        std::tie(server.status, server.body, server.drip) =
-            std::tie(row.status, row.body, row.drip);
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* s = server.nextPendingConnection()) {
+            QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            QObject::connect(s, &QTcpSocket::readyRead, s, [&, s] {
+                if (!s->readAll().contains("\r\n\r\n")) return;
+                ++requests;
+                s->write(QString::asprintf("HTTP/1.1 %d X\r\nContent-Type: application/rss+xml\r\n"
+                                           "Connection: close\r\nContent-Length: %lld\r\n\r\n",
+                                           row->status, qlonglong(row->body.size()))
+                             .toLatin1());
+                if (!row->drip) {
+                    s->write(row->body);
+                    return s->disconnectFromHost();
+                }
+                auto* timer = new QTimer(s);
+                QObject::connect(timer, &QTimer::timeout, s,
+                                 [s, body = row->body, sent = qsizetype(0)]() mutable {
+                                     if (sent < body.size()) s->write(body.mid(sent++, 1));
+                                 });
+                timer->start(100);
+            });
+        }
+    });
+    // One checker, checking again and again.
+    AppcastChecker checker(
+        QUrl(QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(server.serverPort())), "0.1.0",
+        1500);
+    for (const Row& current : rows) {
+        SCOPED_TRACE(current.what);
+        row = &current;
+        const int before = requests;
         const UpdateCheckResult r = runCheck(checker);
-        EXPECT_EQ(r.status, row.expected) << r.error.toStdString();
-        EXPECT_EQ(server.requests, ++requests);
-        if (row.expected == failed) {
-            EXPECT_TRUE(!r.error.isEmpty() && r.error.contains(row.detail))
-                << r.error.toStdString();
-        } else {
-            EXPECT_EQ(r.latestVersion, row.detail);
-        }
-        if (row.expected == updateAvailable) {
-            EXPECT_EQ(r.releaseNotes, QUrl("https://example.org/notes/" + row.detail));
-        }
+        EXPECT_EQ(std::pair(r.status, requests), std::pair(current.expected, before + 1))
+            << r.error.toStdString();
+        if (current.expected == failed)
+            EXPECT_TRUE(r.error.contains(current.detail)) << r.error.toStdString();
+        else
+            EXPECT_EQ(std::pair(r.latestVersion, r.releaseNotes),
+                      std::pair(current.detail, current.notes));
     }
     server.close();  // the port refuses connections now
     const UpdateCheckResult refused = runCheck(checker);
@@ -280,7 +257,12 @@ TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopbackUntilItsServerIsGone) {
         << refused.error.toStdString();
 }
 
-TEST(AppcastCheckerTest, InsecureAndMissingFeedsFailWithAReason) {
+TEST(AppcastCheckerTest, VersionsCompareByNumberAndOnlySecureConfiguredFeedsAreFetched) {
+    EXPECT_GT(AppcastChecker::compareVersions("0.10.0", "0.9.5"), 0);
+    EXPECT_EQ(AppcastChecker::compareVersions("1.0", "1.0.0"), 0);
+    EXPECT_LT(AppcastChecker::compareVersions("1.0-beta", "1.0"), 0);
+    EXPECT_FALSE(AppcastChecker::isAllowedFeedUrl(QUrl("file:///etc/passwd")));
+    EXPECT_TRUE(AppcastChecker::isAllowedFeedUrl(QUrl("https://example.org/feed.xml")));
     EXPECT_FALSE(AppcastChecker(QUrl(), "0.1.0").isConfigured());
     for (const auto& [feed, reason] :
          {std::pair(QUrl("http://updates.example.org/feed.xml"), "HTTPS"),
