@@ -208,12 +208,11 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
     open();
     const int activations = application.activations;
     EXPECT_GE(activations, 1);
-    for (int i = 0; i < 5; ++i) {  // updates and re-activations while open activate nothing more
-        settings.update();
-        QApplication::processEvents();
-        delegate->handleWindowDidUpdate(&settings);
-        delegate->handleWindowDidBecomeMain(&settings);
-    }
+    // Updates and re-activations while open activate nothing more.
+    settings.update();
+    QApplication::processEvents();
+    delegate->handleWindowDidUpdate(&settings);
+    delegate->handleWindowDidBecomeMain(&settings);
     scheduler.advance(1);
     EXPECT_EQ(application.activations, activations);
     EXPECT_EQ(application.policyChanges, QList{ActivationPolicy::regular});

@@ -16,7 +16,7 @@ class FakePiPControl final : public PiPControl {
     Q_OBJECT
 public:
     std::optional<WindowNumber> capturedWindowID() const override { return captured; }
-    bool hasPanel() const override { return panel; }
+    bool hasPanel() const override { return captured.has_value(); }
     bool isHovering() const override { return hovering; }
     std::optional<SourceWindow> focusedWindow() const override { return focused; }
 
@@ -26,12 +26,10 @@ public:
                      .arg(w.application.pid.value_or(0))
                      .arg(rect ? "rect" : "none");
         setCaptured(w.windowID);
-        panel = true;
     }
     void stopPiP() override {
         calls << "stopPiP";
         setCaptured(std::nullopt);
-        panel = false;
     }
     void handleModifierTap() override { calls << "handleModifierTap"; }
     void toggleHidden() override { calls << "toggleHidden"; }
@@ -49,7 +47,7 @@ public:
     }
 
     std::optional<WindowNumber> captured;
-    bool panel = false, hovering = false, hoveringVisible = false;
+    bool hovering = false, hoveringVisible = false;
     std::optional<SourceWindow> focused;
     QStringList calls;
 };

@@ -136,10 +136,6 @@ TEST(DBusNotificationsTest, PostsToTheServerAndDropsQuietlyWithoutOne) {
     EXPECT_EQ(server.notes[1].body,
               "Mirano &lt;a href=&quot;x&quot;&gt;9&lt;/a&gt; &amp; &quot;more&quot;");
 
-    // A disconnected bus drops the post.
-    DBusNotifications offline(QDBusConnection(QStringLiteral("no-such-connection")));
-    offline.post("x", "y");
-
     QDBusConnection::disconnectFromBus("mirano-test-server");
     QDBusConnection::disconnectFromBus("mirano-test-client");
 }
