@@ -39,12 +39,9 @@ protected:
 
         env_ = QProcessEnvironment::systemEnvironment();
         env_.remove("QT_QPA_PLATFORM");  // the test itself runs offscreen; Mirano must not
-        QDir(home_.path()).mkpath("runtime");
-        QFile::setPermissions(home_.filePath("runtime"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         env_.insert("DISPLAY", session_->display());
         env_.insert("XDG_CONFIG_HOME", home_.filePath("config"));
-        env_.insert("XDG_RUNTIME_DIR", home_.filePath("runtime"));
+        env_.insert("XDG_RUNTIME_DIR", home_.path());  // private (0700) like a real one
         env_.insert("HOME", home_.path());
         // Also where the tests run inside a Wayland session.
         env_.insert("MIRANO_BACKEND", "x11");

@@ -120,12 +120,10 @@ auto scopedEnv(const char* name, const QString& value) {
 // folder, and one line says why the planted folders are not used.
 TEST(SingleInstanceTest, FoldersPlantedByAnotherUserDoNotTurnSingleInstanceOff) {
     QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkpath("tmp") && QDir(dir.path()).mkpath("shared"));
-    const QString shared = dir.filePath("shared");
-    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
-    const QString planted = dir.filePath(QStringLiteral("tmp/mirano-%1").arg(::getuid()));
-    ASSERT_EQ(::mkdir(QFile::encodeName(planted).constData(), 0777), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(planted).constData(), 0777), 0);
+    const QString shared = dir.filePath("shared"),
+                  planted = dir.filePath(QStringLiteral("tmp/mirano-%1").arg(::getuid()));
+    for (const auto& [path, mode] : {std::pair(shared, 01777), {planted, 0777}})
+        ASSERT_TRUE(QDir().mkpath(path) && ::chmod(QFile::encodeName(path).constData(), mode) == 0);
     if (::geteuid() == 0) {
         ASSERT_EQ(::chown(QFile::encodeName(planted).constData(), kStranger, kStranger), 0);
     }
@@ -146,9 +144,7 @@ TEST(SingleInstanceTest, FoldersPlantedByAnotherUserDoNotTurnSingleInstanceOff) 
 // A process of another user answering on the socket in the user's own folder is never obeyed:
 // its credentials tell it apart.
 TEST(SingleInstanceTest, AnotherUsersSocketIsNeverObeyed) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "acting as another user needs root";
-    }
+    if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
     QTemporaryDir dir;
     const SingleInstance victim(dir.path(), ":5");
     const QByteArray path = QFile::encodeName(victim.socketPath());

@@ -97,8 +97,8 @@ TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
     // The key the field shows and the one stored.
     auto key = [&] { return QStringList{field->text(), settings.triggerKey()}; };
     field->setFocus();
-    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, "k",
-                        {});  // the field shows only the new key, in upper case
+    // The field shows only the new key, in upper case.
+    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, "k", {});
     EXPECT_EQ(key(), QStringList(2, "K"));
 
     field->selectAll();
@@ -110,8 +110,8 @@ TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
     field->paste();  // only the last character counts
     EXPECT_EQ(key(), QStringList(2, "C"));
 
-    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, "é",
-                        {});  // a character no key types restores the stored one
+    // A character no key types restores the stored one.
+    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, "é", {});
     EXPECT_EQ(key(), QStringList(2, "C"));
 
     layout.useGerman();  // ß is typeable there; of its upper case "SS" the first is kept
