@@ -272,10 +272,8 @@ TEST_F(MiranoSession, HotkeysTrayMenuSecondLaunchAndSettingsDriveTheProgramAndQu
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_TRUE(second->readAllStandardOutput().contains("already running"));
     const auto named = [](const char* name) {
-        return xdotool({"search", "--onlyvisible", "--name", name})
-            .value_or("")
-            .section('\n', 0, 0)
-            .toUInt();
+        const QString ids = xdotool({"search", "--onlyvisible", "--name", name}).value_or("");
+        return ids.section('\n', 0, 0).toUInt();
     };
     quint32 settings = 0;
     ASSERT_TRUE(waitUntil([&] { return (settings = named("^Mirano Settings$")) != 0; }, 10000))
