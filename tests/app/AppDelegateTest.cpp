@@ -17,10 +17,7 @@
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeApplication.h"
 #include "tests/fakes/FakeGlobalShortcuts.h"
-#include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/FakePermissions.h"
-#include "tests/fakes/ManualScheduler.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
 
 using namespace mirano;
 

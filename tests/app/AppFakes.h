@@ -1,4 +1,5 @@
-// Stand-ins for the shell's collaborators: the PiP controller, the hotkeys and the update source.
+// Stand-ins for the shell's collaborators: the PiP controller, the hotkeys and the update source,
+// and the world the update checker runs in.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,10 @@
 #include "app/HotkeyService.h"
 #include "app/PiPControl.h"
 #include "app/UpdateCheck.h"
+#include "app/UpdateDialog.h"
+#include "tests/fakes/FakeNotifications.h"
+#include "tests/fakes/ManualScheduler.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
 
 namespace mirano::fakes {
 
@@ -85,6 +90,16 @@ public:
         const bool failed = status == UpdateCheckResult::Status::failed;
         std::exchange(pending, nullptr)({status, "0.1.0", version, notes, failed ? "offline" : ""});
     }
+};
+
+/// What the update checker runs on: a store, a manual clock, notifications, the source above and
+/// the real dialog.
+struct UpdaterWorld {
+    MemoryDefaultsStore store;
+    ManualScheduler scheduler;
+    FakeNotifications notifications;
+    FakeUpdateSource source;
+    UpdateDialog presenter;
 };
 
 }  // namespace mirano::fakes

@@ -13,28 +13,19 @@
 #include <QTest>
 
 #include "app/AppVersion.h"
-#include "app/UpdateDialog.h"
 #include "app/UpdaterManager.h"
 #include "hotkeys/HotkeyManager.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsView.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeKeyboardLayout.h"
-#include "tests/fakes/FakeNotifications.h"
-#include "tests/fakes/ManualScheduler.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
 
 using namespace mirano;
 
 namespace {
 
-struct SettingsViewFixture : ::testing::Test {
-    fakes::MemoryDefaultsStore store;
-    fakes::ManualScheduler scheduler;
-    fakes::FakeNotifications notifications;
+struct SettingsViewFixture : ::testing::Test, fakes::UpdaterWorld {
     fakes::FakeKeyboardLayout layout;
-    fakes::FakeUpdateSource source;
-    UpdateDialog presenter;
     AppSettings settings{store};
     UpdaterManager updater{store, scheduler, notifications, source, presenter};
     std::unique_ptr<SettingsView> view;

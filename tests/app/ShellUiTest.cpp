@@ -10,7 +10,6 @@
 #include "app/TrayIcon.h"
 #include "platform/qt/DBusNotifications.h"
 #include "tests/app/AppFakes.h"
-#include "tests/fakes/ManualScheduler.h"
 #include "tests/support/ChildProcess.h"
 
 using namespace mirano;

@@ -9,12 +9,8 @@
 #include <QTimer>
 
 #include "app/AppcastChecker.h"
-#include "app/UpdateDialog.h"
 #include "app/UpdaterManager.h"
 #include "tests/app/AppFakes.h"
-#include "tests/fakes/FakeNotifications.h"
-#include "tests/fakes/ManualScheduler.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
 
 using namespace mirano;
 
@@ -22,12 +18,7 @@ namespace {
 
 using Status = UpdateCheckResult::Status;
 
-struct UpdaterFixture : ::testing::Test {
-    fakes::MemoryDefaultsStore store;
-    fakes::ManualScheduler scheduler;
-    fakes::FakeNotifications notifications;
-    fakes::FakeUpdateSource source;
-    UpdateDialog presenter;
+struct UpdaterFixture : ::testing::Test, fakes::UpdaterWorld {
     const double start = scheduler.now();
 
     /// The wall clock, which goes with the scheduler's.
