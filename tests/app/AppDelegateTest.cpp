@@ -178,19 +178,13 @@ TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission)
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {
     launch();
     application.policyChanges.clear();
-    // Panels and borderless popups never count as settings windows.
-    QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                               Qt::WindowDoesNotAcceptFocus);
-    panel.setAttribute(Qt::WA_ShowWithoutActivating);
-    QWidget borderless(nullptr, Qt::FramelessWindowHint);
-    for (QWidget* w : {&panel, &borderless}) {
-        setShown(*w, true);
-        delegate->handleWindowDidBecomeMain(w);
-        delegate->handleWindowDidUpdate(w);
-        setShown(*w, false);
-    }
-    EXPECT_EQ(std::pair(application.policyChanges.size(), application.activations),
-              std::pair(qsizetype(0), 0));
+    // Tools, borderless popups and windows shown without taking the focus (the panels) never
+    // count as settings windows.
+    QWidget tool(nullptr, Qt::Tool), borderless(nullptr, Qt::FramelessWindowHint),
+        unfocusable(nullptr, Qt::WindowDoesNotAcceptFocus), quiet;
+    quiet.setAttribute(Qt::WA_ShowWithoutActivating);
+    for (const QWidget* w : {&tool, &borderless, &unfocusable, &quiet})
+        EXPECT_FALSE(AppDelegate::isSettingsLike(w)) << w->windowFlags();
 
     QWidget settings;
     QWidget dialog(nullptr, Qt::Dialog);
