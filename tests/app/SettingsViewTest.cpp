@@ -47,11 +47,6 @@ struct SettingsViewFixture : ::testing::Test, fakes::UpdaterWorld {
                 view->autoHideToggle()->isChecked() ? "on" : "off",
                 view->focusBehaviorPicker()->currentText()};
     }
-    /// The same settings as stored.
-    QStringList stored() const {
-        return {settings.modifierRaw(), settings.triggerKey(), settings.pipPositionRaw(),
-                settings.autoHideOnHover() ? "on" : "off", settings.focusBehaviorRaw()};
-    }
 };
 
 }  // namespace
@@ -68,7 +63,9 @@ TEST_F(SettingsViewFixture, ShowsTheDefaultsWritesThroughAndFollowsChangesMadeEl
     view->modifierPicker()->activated(1);
     view->autoHideToggle()->click();
     view->focusBehaviorPicker()->activated(1);
-    EXPECT_EQ(stored(), (QStringList{"leftCommand", "P", "topRight", "on", "stopAndClose"}));
+    EXPECT_EQ(std::tuple(settings.modifierRaw(), settings.triggerKey(), settings.pipPositionRaw(),
+                         settings.autoHideOnHover(), settings.focusBehaviorRaw()),
+              std::tuple("leftCommand", "P", "topRight", true, "stopAndClose"));
 
     settings.setModifierRaw("rightOption");
     settings.setPipPositionRaw("topLeft");

@@ -42,6 +42,23 @@ struct UpdaterFixture : ::testing::Test, fakes::UpdaterWorld {
     }
 };
 
+QByteArray feedWith(const QString& version) {
+    return QStringLiteral(R"(<?xml version="1.0"?><rss version="2.0"><channel>
+        <item><title>Mirano %1</title><enclosure url="https://example.org/m.tgz" version="%1"/>
+        <releaseNotesLink>https://example.org/notes/%1</releaseNotesLink></item></channel></rss>)")
+        .arg(version)
+        .toUtf8();
+}
+
+UpdateCheckResult runCheck(AppcastChecker& checker) {
+    std::optional<UpdateCheckResult> result;
+    checker.check([&](UpdateCheckResult r) { result = r; });
+    EXPECT_FALSE(result) << "the result must arrive later, not inside check()";
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return result.has_value(); }, AppcastChecker::kTimeoutMs + 5000));
+    return result.value_or(UpdateCheckResult{Status::upToDate, {}, {}, {}, "no answer"});
+}
+
 }  // namespace
 
 TEST_F(UpdaterFixture, ScheduledChecksOnlyWhenOnAndWithAFeedAndOnlyAnUpdateIsTold) {
@@ -133,27 +150,6 @@ TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
     source.answer(Status::failed);
     EXPECT_TRUE(shows("offline", "could not check"));
 }
-
-namespace {
-
-QByteArray feedWith(const QString& version) {
-    return QStringLiteral(R"(<?xml version="1.0"?><rss version="2.0"><channel>
-        <item><title>Mirano %1</title><enclosure url="https://example.org/m.tgz" version="%1"/>
-        <releaseNotesLink>https://example.org/notes/%1</releaseNotesLink></item></channel></rss>)")
-        .arg(version)
-        .toUtf8();
-}
-
-UpdateCheckResult runCheck(AppcastChecker& checker) {
-    std::optional<UpdateCheckResult> result;
-    checker.check([&](UpdateCheckResult r) { result = r; });
-    EXPECT_FALSE(result) << "the result must arrive later, not inside check()";
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return result.has_value(); }, AppcastChecker::kTimeoutMs + 5000));
-    return result.value_or(UpdateCheckResult{Status::upToDate, {}, {}, {}, "no answer"});
-}
-
-}  // namespace
 
 TEST(AppcastCheckerTest, ChecksAFeedServedOnLoopbackUntilItsServerIsGone) {
     using enum UpdateCheckResult::Status;
