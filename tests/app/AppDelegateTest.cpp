@@ -102,22 +102,40 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     EXPECT_EQ(log, QStringList{"hotkeys.start"});
     EXPECT_EQ(shortcuts->bound,
               (QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, QString("k")}}));
+    HotkeyBindings& b = hotkeys->bindings;
+    // What the PiP controller is asked for after `gesture` alone.
+    const auto after = [&](const std::function<void()>& gesture) {
+        pip.calls.clear();
+        gesture();
+        return pip.calls;
+    };
+
+    // The capture hotkey and its shortcut toggle the focused window's PiP and replace another's.
+    EXPECT_EQ(after(b.onHotkey), QStringList{}) << "no focused window: nothing at all";
     pip.focused = SourceWindow{0x400001, AppIdentity{42}};
-    emit shortcuts->mirrorWindowActivated();
+    EXPECT_EQ(after(b.onHotkey), (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
+    EXPECT_EQ(after(b.onHotkey), QStringList{"stopPiP"}) << "the same window again: stop only";
+    EXPECT_EQ(after([&] { emit shortcuts->mirrorWindowActivated(); }),
+              (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
+    pip.focused = SourceWindow{0x500002, AppIdentity{43}};
+    EXPECT_EQ(after(b.onHotkey), (QStringList{"stopPiP", "startPiP(5242882,43,none)"}));
+    // Capture permission withdrawn: every press asks again and touches nothing else.
+    permissions.captureAllowed = false;
+    EXPECT_EQ(after(b.onHotkey) + after(b.onHotkey), QStringList{});
+    EXPECT_EQ(permissions.captureRequests, 2);
+
+    pip.calls.clear();
     emit shortcuts->mirrorRegionActivated();
     emit shortcuts->hideOrShowActivated();
-
-    HotkeyBindings& b = hotkeys->bindings;
     for (const auto& gesture : {b.onModifierTap, b.onZoomInHotkey, b.onZoomOutHotkey,
                                 b.onFrameRateMenuHotkey, b.onShiftHotkey})
         gesture();
     b.onCommandChanged(true);
     b.onCommandChanged(false);
-    EXPECT_EQ(
-        pip.calls,
-        (QStringList{"stopPiP", "startPiP(4194305,42,none)", "beginRegionSelection", "toggleHidden",
-                     "handleModifierTap", "zoomBy(0.8500)", "zoomBy(1.1765)", "openFrameRateMenu",
-                     "beginRegionSelection", "setCommandHeld(1)", "setCommandHeld(0)"}));
+    EXPECT_EQ(pip.calls,
+              (QStringList{"beginRegionSelection", "toggleHidden", "handleModifierTap",
+                           "zoomBy(0.8500)", "zoomBy(1.1765)", "openFrameRateMenu",
+                           "beginRegionSelection", "setCommandHeld(1)", "setCommandHeld(0)"}));
     EXPECT_FALSE(b.hoverProvider());
     pip.hoveringVisible = true;
     EXPECT_TRUE(b.hoverProvider());
@@ -133,7 +151,7 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     b.onSettingsHotkey();
     EXPECT_EQ(std::pair(application.activations, opened), std::pair(2, 1));
 
-    // Backspace closes only a hovered panel (the shortcut's PiP): not with the pointer elsewhere,
+    // Backspace closes only a hovered panel (the replacing PiP): not with the pointer elsewhere,
     // not once the PiP is gone.
     pip.calls.clear();
     EXPECT_FALSE(b.onBackspace());
@@ -151,27 +169,6 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     EXPECT_EQ(std::pair(pip.calls, log),
               std::pair(QStringList{"stopPiP"}, QStringList{"hotkeys.stop"}));
     delegate.reset();
-}
-
-TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission) {
-    launch();
-    auto pressed = [&] {
-        pip.calls.clear();
-        hotkeys->bindings.onHotkey();
-        return pip.calls;
-    };
-    EXPECT_EQ(pressed(), QStringList{}) << "no focused window: nothing at all";
-    pip.focused = SourceWindow{0x400001, AppIdentity{42}};
-    EXPECT_EQ(pressed(), (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
-    EXPECT_EQ(pressed(), QStringList{"stopPiP"}) << "the same window again: stop only";
-    pressed();
-    pip.focused = SourceWindow{0x500002, AppIdentity{43}};
-    EXPECT_EQ(pressed(), (QStringList{"stopPiP", "startPiP(5242882,43,none)"})) << "replaced";
-
-    // Capture permission withdrawn: every press asks again and touches nothing else.
-    permissions.captureAllowed = false;
-    EXPECT_EQ(pressed() + pressed(), QStringList{});
-    EXPECT_EQ(permissions.captureRequests, 2);
 }
 
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {
