@@ -43,7 +43,7 @@ struct DelegateFixture : ::testing::Test {
             application, notifications, permissions, scheduler, settings, pip,
             [this](HotkeyBindings b) {
                 ++hotkeysCreated;
-                auto s = std::make_unique<fakes::FakeHotkeyService>(std::move(b), &log);
+                auto s = std::make_unique<fakes::FakeHotkeyService>(std::move(b), log);
                 hotkeys = s.get();
                 return s;
             },

@@ -60,17 +60,15 @@ public:
 /// Logs start/stop/refresh and keeps the bindings so tests can fire the gestures.
 class FakeHotkeyService final : public HotkeyService {
 public:
-    FakeHotkeyService(HotkeyBindings b, QStringList* log) : bindings(std::move(b)), log_(log) {}
-    void start() override { log_->append("hotkeys.start"); }
-    void stop() override { log_->append("hotkeys.stop"); }
-    void refreshGrabs() override { log_->append("hotkeys.refreshGrabs"); }
+    FakeHotkeyService(HotkeyBindings b, QStringList& log) : bindings(std::move(b)), log(log) {}
+    void start() override { log << "hotkeys.start"; }
+    void stop() override { log << "hotkeys.stop"; }
+    void refreshGrabs() override { log << "hotkeys.refreshGrabs"; }
     void handlePanelKey(const KeyEvent& event, const QString& text) override {
-        log_->append(QStringLiteral("hotkeys.panelKey(%1,%2)").arg(event.key).arg(text));
+        log << QStringLiteral("hotkeys.panelKey(%1,%2)").arg(event.key).arg(text);
     }
     HotkeyBindings bindings;
-
-private:
-    QStringList* log_;
+    QStringList& log;  ///< Shared with the test, which outlives the service.
 };
 
 /// An update source that answers when the test says so.

@@ -36,7 +36,6 @@ struct SettingsViewFixture : ::testing::Test, fakes::UpdaterWorld {
             settings, updater, appVersion(),
             [this](const QString& c) { return HotkeyManager::keyCode(c, layout).has_value(); });
         view->onFrameRateChanged = [this] { ++restarts; };
-        view->resize(SettingsView::kWidth, SettingsView::kHeight);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     }
