@@ -52,14 +52,13 @@ TEST(StatusMenuTest, FollowsThePiPAndOffersEveryItemInOrder) {
 }
 
 TEST(TrayIconTest, InstallsAtOnceWithATrayOtherwiseOpensSettingsOnceAndWaitsForOne) {
-    fakes::FakePiPControl pip;
-    StatusMenu menu(pip, "1");
+    QMenu menu;
     for (bool trayAtStart : {true, false}) {
         SCOPED_TRACE(trayAtStart ? "a tray exists" : "no tray yet");
         fakes::ManualScheduler scheduler;
         bool available = trayAtStart;
         int noTray = 0;
-        TrayIcon tray(*menu.menu(), scheduler, [&] { return available; });
+        TrayIcon tray(menu, scheduler, [&] { return available; });
         tray.onNoTray = [&] { ++noTray; };
         tray.start();
         // Installed, said there is no tray, polling.
@@ -106,7 +105,6 @@ TEST(DBusNotificationsTest, PostsToTheServerAndDropsQuietlyWithoutOne) {
 
     // No server yet: the post goes nowhere and nothing breaks.
     DBusNotifications notifications(clientSide);
-    notifications.requestAuthorization();
     notifications.post("Nobody", "listens");
 
     RecordingServer server;
