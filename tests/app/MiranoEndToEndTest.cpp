@@ -17,8 +17,6 @@ using namespace mirano::testing;
 
 namespace {
 
-const QColor kBackground(0x3b, 0x4b, 0x5c);
-
 /// Colours alike, up to the blending of scaling.
 bool alike(const QColor& a, const QColor& b) { return near(a, b, 40); }
 
@@ -35,7 +33,7 @@ protected:
         x_ = std::make_unique<ScreenInspector>();  // on the session's display
         input_ = std::make_unique<XTestInput>();
         ASSERT_TRUE(x_->isValid() && input_->isValid());
-        session_->run("xsetroot", {"-solid", kBackground.name()});
+        session_->run("xsetroot", {"-solid", "#3b4b5c"});  // a colour no test looks for
 
         env_ = QProcessEnvironment::systemEnvironment();
         env_.remove("QT_QPA_PLATFORM");  // the test itself runs offscreen; Mirano must not

@@ -2,7 +2,6 @@
 // appcast check against feeds served on loopback by the test itself.
 #include <gtest/gtest.h>
 
-#include <QMessageBox>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -127,7 +126,7 @@ TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
     EXPECT_EQ(source.checks, 1);
     source.answer(Status::upToDate);
     EXPECT_TRUE(shows("up to date", "0.1.0"));
-    QMessageBox* first = presenter.box();
+    const auto* first = presenter.box();
 
     updater->setAutomaticallyChecksForUpdates(true);
     store.removeValue(UpdaterManager::kLastCheckKey);
