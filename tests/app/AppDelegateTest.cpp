@@ -168,7 +168,6 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     emit pip.panelKeyPressed({KeyEventKind::KeyDown, KEY_F, {}, 0, false}, "f");
     EXPECT_EQ(std::pair(pip.calls, log),
               std::pair(QStringList{"stopPiP"}, QStringList{"hotkeys.stop"}));
-    delegate.reset();
 }
 
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {

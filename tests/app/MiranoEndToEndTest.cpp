@@ -104,26 +104,22 @@ protected:
         activate(window);
         xdotool({"keydown", "Menu", "key", key, "keyup", "Menu"});
         std::optional<QRect> pip;
-        const auto showsBars = [&] {
-            return (pip = pipRect()) &&
-                   shows([&](QPoint p) { return x_->pixel(p); }, *pip, kBars, 40);
-        };
+        const auto pixel = [&](QPoint p) { return x_->pixel(p); };
+        const auto showsBars = [&] { return (pip = pipRect()) && shows(pixel, *pip, kBars, 40); };
         return waitUntil(showsBars, 10000) ? pip : std::nullopt;
     }
     /// Opens the tray menu and chooses an item with the keyboard ("Down", "Up").
     void chooseFromTrayMenu(const QString& key) {
         // The tray icon is a small window of ours embedded in the tray at the top.
         QRect icon;
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                for (const auto& [w, popup] : miranoWindows())
-                    if (const QRect g = x_->rootGeometry(w);
-                        g.width() > 0 && g.width() <= 64 && g.y() < 64)
-                        icon = g;
-                return icon.isValid();
-            },
-            10000))
-            << "no tray icon";
+        const auto findIcon = [&] {
+            for (const auto& [w, popup] : miranoWindows())
+                if (const QRect g = x_->rootGeometry(w);
+                    g.isValid() && g.width() <= 64 && g.y() < 64)
+                    icon = g;
+            return icon.isValid();
+        };
+        ASSERT_TRUE(waitUntil(findIcon, 10000)) << "no tray icon";
         input_->moveTo(icon.center());
         input_->click();
         ASSERT_TRUE(waitUntil([&] { return menuOpen(); })) << "the tray menu did not open";

@@ -130,7 +130,7 @@ TEST_F(UpdaterFixture, UserCheckShowsItsResultEvenWhenAScheduledOneIsRunning) {
 
     updater->setAutomaticallyChecksForUpdates(true);
     store.removeValue(UpdaterManager::kLastCheckKey);
-    updater->setCheckInterval(UpdateCheckInterval::daily);
+    updater->setCheckInterval(UpdateCheckInterval::daily);  // reschedules without the last check
     ASSERT_EQ(checksAfter(UpdaterManager::kFirstCheckDelay), 2);
     updater->checkForUpdates();
     EXPECT_EQ(source.checks, 2);
@@ -248,7 +248,7 @@ TEST(AppcastCheckerTest, VersionsCompareByNumberAndOnlySecureConfiguredFeedsAreF
           {QUrl(), "No update feed is configured."}}) {
         AppcastChecker checker(feed, "0.1.0");
         const auto r = runCheck(checker);
-        EXPECT_EQ(r.status, Status::failed) << feed.toString().toStdString();
-        EXPECT_TRUE(r.error.contains(reason)) << r.error.toStdString();
+        EXPECT_TRUE(r.status == Status::failed && r.error.contains(reason))
+            << feed.toString().toStdString() << ": " << r.error.toStdString();
     }
 }
