@@ -287,8 +287,7 @@ TEST_F(MiranoSession, HotkeysTrayMenuSecondLaunchAndSettingsDriveTheProgramAndQu
     chooseFromTrayMenu("Down");
     ASSERT_TRUE(waitUntil([&] { return named("^Software Update$") != 0; }, 10000))
         << "no update dialog";
-    activate(bars.id());
-    EXPECT_TRUE(waitUntil([&] { return activeWindow() == bars.id(); }));
+    ASSERT_TRUE(activate(bars.id()));  // waits until the window manager has made it active
     EXPECT_FALSE(waitUntil([&] { return activeWindow() != bars.id(); }, 1500))
         << "Mirano took the focus back";
     bars.mark();
