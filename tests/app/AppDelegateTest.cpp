@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QTest>
 #include <QWidget>
 
 #include "app/AppDelegate.h"
@@ -17,16 +16,11 @@
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeApplication.h"
 #include "tests/fakes/FakeGlobalShortcuts.h"
-#include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/FakePermissions.h"
-#include "tests/fakes/ManualScheduler.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
 
 using namespace mirano;
 
 namespace {
-
-using Counts = std::vector<int>;
 
 struct DelegateFixture : ::testing::Test {
     fakes::FakeApplication application;
@@ -39,7 +33,7 @@ struct DelegateFixture : ::testing::Test {
     QStringList log;
     fakes::FakeHotkeyService* hotkeys = nullptr;
     int hotkeysCreated = 0;
-    GlobalShortcutsFactory makeShortcuts;
+    QPointer<fakes::FakeGlobalShortcuts> shortcuts;
     std::unique_ptr<AppDelegate> delegate;
 
     void launch(bool trusted = true, bool captureAllowed = true) {
@@ -49,16 +43,16 @@ struct DelegateFixture : ::testing::Test {
             application, notifications, permissions, scheduler, settings, pip,
             [this](HotkeyBindings b) {
                 ++hotkeysCreated;
-                auto s = std::make_unique<fakes::FakeHotkeyService>(std::move(b), &log);
+                auto s = std::make_unique<fakes::FakeHotkeyService>(std::move(b), log);
                 hotkeys = s.get();
                 return s;
             },
-            makeShortcuts});
+            [this] {
+                auto s = std::make_unique<fakes::FakeGlobalShortcuts>();
+                shortcuts = s.get();
+                return s;
+            }});
         delegate->start();
-    }
-    /// Trust prompts, capture requests, hotkey services made.
-    Counts counts() const {
-        return {permissions.trustPrompts, permissions.captureRequests, hotkeysCreated};
     }
     void TearDown() override {
         if (delegate) delegate->stop();
@@ -74,40 +68,74 @@ void setShown(QWidget& w, bool show) {
 }  // namespace
 
 // What the X server offers cannot change while Mirano runs: one look at launch, nothing later.
+// The desktop's shortcuts are bound whatever the permissions.
 TEST_F(DelegateFixture, PermissionsAreCheckedOnceAtLaunchAndMissingOnesAreToldOnce) {
-    // Keyboard access, capture allowed; trust prompts, capture requests, hotkey services made.
-    const std::tuple<bool, bool, Counts> rows[] = {{false, true, {1, 0, 0}},
-                                                   {false, false, {1, 0, 0}},
-                                                   {true, false, {0, 1, 0}},
-                                                   {true, true, {0, 0, 1}}};
+    // Keyboard access, capture allowed; trust prompts, capture requests, hotkey services made
+    // (and never a timer left or a notification).
+    const std::tuple<bool, bool, std::array<int, 5>> rows[] = {{false, true, {1, 0, 0, 0, 0}},
+                                                               {false, false, {1, 0, 0, 0, 0}},
+                                                               {true, false, {0, 1, 0, 0, 0}},
+                                                               {true, true, {0, 0, 1, 0, 0}}};
     for (const auto& [trusted, captureAllowed, expected] : rows) {
         permissions.trustPrompts = permissions.captureRequests = hotkeysCreated = 0;
         launch(trusted, captureAllowed);
         permissions.trusted = permissions.captureAllowed = true;
         scheduler.advance(10);
-        EXPECT_EQ(counts(), expected) << trusted << captureAllowed;
-        EXPECT_EQ(std::pair(scheduler.pendingTimers(), notifications.posted.size()),
-                  std::pair(0, qsizetype(0)));
+        EXPECT_EQ((std::array{permissions.trustPrompts, permissions.captureRequests, hotkeysCreated,
+                              scheduler.pendingTimers(), int(notifications.posted.size())}),
+                  expected)
+            << trusted << captureAllowed;
+        EXPECT_TRUE(shortcuts && shortcuts->bound.size() == 1);
         delegate->stop();
+        EXPECT_FALSE(shortcuts) << "the shortcuts' session outlived quitting";
     }
 }
 
+// Where the desktop binds the shortcuts, it is offered the hotkey of the settings, and each
+// shortcut runs what `mirano --toggle`, `--region` and `--hide` run.
 TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndEveryGestureActs) {
+    settings.setModifierRaw("rightOption");
+    settings.setTriggerKey("k");
     launch();
     EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
     EXPECT_EQ(notifications.authorizationRequests, 1);
-    EXPECT_EQ(counts(), (Counts{0, 0, 1}));
     EXPECT_EQ(log, QStringList{"hotkeys.start"});
-
+    EXPECT_EQ(shortcuts->bound,
+              (QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, QString("k")}}));
     HotkeyBindings& b = hotkeys->bindings;
+    // What the PiP controller is asked for after `gesture` alone.
+    const auto after = [&](const std::function<void()>& gesture) {
+        pip.calls.clear();
+        gesture();
+        return pip.calls;
+    };
+
+    // The capture hotkey and its shortcut toggle the focused window's PiP and replace another's.
+    EXPECT_EQ(after(b.onHotkey), QStringList{}) << "no focused window: nothing at all";
+    pip.focused = SourceWindow{0x400001, AppIdentity{42}};
+    EXPECT_EQ(after(b.onHotkey), (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
+    EXPECT_EQ(after(b.onHotkey), QStringList{"stopPiP"}) << "the same window again: stop only";
+    EXPECT_EQ(after([&] { emit shortcuts->mirrorWindowActivated(); }),
+              (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
+    pip.focused = SourceWindow{0x500002, AppIdentity{43}};
+    EXPECT_EQ(after(b.onHotkey), (QStringList{"stopPiP", "startPiP(5242882,43,none)"}));
+    // Capture permission withdrawn: every press asks again and touches nothing else.
+    permissions.captureAllowed = false;
+    EXPECT_EQ(after(b.onHotkey) + after(b.onHotkey), QStringList{});
+    EXPECT_EQ(permissions.captureRequests, 2);
+
+    pip.calls.clear();
+    emit shortcuts->mirrorRegionActivated();
+    emit shortcuts->hideOrShowActivated();
     for (const auto& gesture : {b.onModifierTap, b.onZoomInHotkey, b.onZoomOutHotkey,
                                 b.onFrameRateMenuHotkey, b.onShiftHotkey})
         gesture();
     b.onCommandChanged(true);
     b.onCommandChanged(false);
-    EXPECT_EQ(pip.calls, (QStringList{"handleModifierTap", "zoomBy(0.8500)", "zoomBy(1.1765)",
-                                      "openFrameRateMenu", "beginRegionSelection",
-                                      "setCommandHeld(1)", "setCommandHeld(0)"}));
+    EXPECT_EQ(pip.calls,
+              (QStringList{"beginRegionSelection", "toggleHidden", "handleModifierTap",
+                           "zoomBy(0.8500)", "zoomBy(1.1765)", "openFrameRateMenu",
+                           "beginRegionSelection", "setCommandHeld(1)", "setCommandHeld(0)"}));
     EXPECT_FALSE(b.hoverProvider());
     pip.hoveringVisible = true;
     EXPECT_TRUE(b.hoverProvider());
@@ -123,20 +151,16 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     b.onSettingsHotkey();
     EXPECT_EQ(std::pair(application.activations, opened), std::pair(2, 1));
 
-    // Backspace closes only a hovered panel: not without a PiP, not with the pointer elsewhere.
+    // Backspace closes only a hovered panel (the replacing PiP): not with the pointer elsewhere,
+    // not once the PiP is gone.
     pip.calls.clear();
     EXPECT_FALSE(b.onBackspace());
-    pip.panel = true;
-    pip.captured = 7;
-    EXPECT_FALSE(b.onBackspace());
-    EXPECT_TRUE(pip.calls.isEmpty());
     pip.hovering = true;
     EXPECT_TRUE(b.onBackspace());
+    EXPECT_FALSE(b.onBackspace());
     EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
 
     // Termination stops the hotkeys and the PiP, and later hover changes reach nothing.
-    pip.captured = 9;
-    pip.panel = true;
     pip.calls.clear();
     log.clear();
     delegate->stop();
@@ -144,94 +168,30 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     emit pip.panelKeyPressed({KeyEventKind::KeyDown, KEY_F, {}, 0, false}, "f");
     EXPECT_EQ(std::pair(pip.calls, log),
               std::pair(QStringList{"stopPiP"}, QStringList{"hotkeys.stop"}));
-    delegate.reset();
-}
-
-TEST_F(DelegateFixture, CaptureHotkeyTogglesReplacesAndAsksForCapturePermission) {
-    launch();
-    auto pressed = [&] {
-        pip.calls.clear();
-        hotkeys->bindings.onHotkey();
-        return pip.calls;
-    };
-    EXPECT_EQ(pressed(), QStringList{}) << "no focused window: nothing at all";
-    pip.focused = SourceWindow{0x400001, AppIdentity{42}};
-    EXPECT_EQ(pressed(), (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
-    EXPECT_EQ(pressed(), QStringList{"stopPiP"}) << "the same window again: stop only";
-    EXPECT_FALSE(pip.captured);
-    pressed();
-    pip.focused = SourceWindow{0x500002, AppIdentity{43}};
-    EXPECT_EQ(pressed(), (QStringList{"stopPiP", "startPiP(5242882,43,none)"})) << "replaced";
-
-    // Capture permission withdrawn: every press asks again and touches nothing else.
-    permissions.captureAllowed = false;
-    EXPECT_EQ(pressed() + pressed(), QStringList{});
-    EXPECT_EQ(permissions.captureRequests, 2);
-}
-
-// Where the desktop binds the shortcuts, it is offered the hotkey of the settings, and each
-// shortcut runs what `mirano --toggle`, `--region` and `--hide` run, until quit.
-TEST_F(DelegateFixture, DesktopShortcutsOfferTheSettingsHotkeyAndEachRunsItsAction) {
-    settings.setModifierRaw("rightOption");
-    settings.setTriggerKey("k");
-    QPointer<fakes::FakeGlobalShortcuts> shortcuts;
-    makeShortcuts = [&shortcuts] {
-        auto s = std::make_unique<fakes::FakeGlobalShortcuts>();
-        shortcuts = s.get();
-        return s;
-    };
-    launch(true, false);  // bound even while capture is not allowed yet
-    ASSERT_TRUE(shortcuts);
-    EXPECT_EQ(shortcuts->bound,
-              (QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, QString("k")}}));
-
-    permissions.captureAllowed = true;
-    pip.focused = SourceWindow{0x400001, AppIdentity{42}};
-    emit shortcuts->mirrorWindowActivated();
-    emit shortcuts->mirrorRegionActivated();
-    emit shortcuts->hideOrShowActivated();
-    EXPECT_EQ(pip.calls, (QStringList{"stopPiP", "startPiP(4194305,42,none)",
-                                      "beginRegionSelection", "toggleHidden"}));
-
-    delegate->stop();
-    EXPECT_FALSE(shortcuts) << "the shortcuts' session outlived quitting";
 }
 
 TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhenTheLastCloses) {
     launch();
     application.policyChanges.clear();
-    // Panels and borderless popups never count as settings windows.
-    QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                               Qt::WindowDoesNotAcceptFocus);
-    panel.setAttribute(Qt::WA_ShowWithoutActivating);
-    QWidget borderless(nullptr, Qt::FramelessWindowHint);
-    panel.show();
-    setShown(borderless, true);
-    delegate->handleWindowDidBecomeMain(&panel);
-    delegate->handleWindowDidUpdate(&borderless);
-    panel.close();
-    setShown(borderless, false);
-    EXPECT_TRUE(application.policyChanges.isEmpty());
-    EXPECT_EQ(application.activations, 0);
+    // Tools, borderless popups and windows shown without taking the focus (the panels) never
+    // count as settings windows.
+    QWidget tool(nullptr, Qt::Tool), borderless(nullptr, Qt::FramelessWindowHint),
+        unfocusable(nullptr, Qt::WindowDoesNotAcceptFocus), quiet;
+    quiet.setAttribute(Qt::WA_ShowWithoutActivating);
+    for (const QWidget* w : {&tool, &borderless, &unfocusable, &quiet})
+        EXPECT_FALSE(AppDelegate::isSettingsLike(w)) << w->windowFlags();
 
     QWidget settings;
     QWidget dialog(nullptr, Qt::Dialog);
     for (QWidget* w : {&settings, &dialog}) TitledWindowWatch::shared().watch(w);
-    auto open = [&] {
-        settings.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings));
-        QApplication::processEvents();
-        EXPECT_EQ(application.policy, ActivationPolicy::regular);
-    };
-    open();
+    setShown(settings, true);
     const int activations = application.activations;
     EXPECT_GE(activations, 1);
-    for (int i = 0; i < 5; ++i) {  // updates and re-activations while open activate nothing more
-        settings.update();
-        QApplication::processEvents();
-        delegate->handleWindowDidUpdate(&settings);
-        delegate->handleWindowDidBecomeMain(&settings);
-    }
+    // Updates and re-activations while open activate nothing more.
+    settings.update();
+    QApplication::processEvents();
+    delegate->handleWindowDidUpdate(&settings);
+    delegate->handleWindowDidBecomeMain(&settings);
     scheduler.advance(1);
     EXPECT_EQ(application.activations, activations);
     EXPECT_EQ(application.policyChanges, QList{ActivationPolicy::regular});
@@ -245,7 +205,8 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
 
     setShown(settings, false);
     EXPECT_EQ(application.policy, ActivationPolicy::accessory);
-    open();  // opening again activates again
-    EXPECT_GT(application.activations, activations);
+    setShown(settings, true);  // opening again activates again
+    EXPECT_EQ(std::pair(application.policy, application.activations > activations),
+              std::pair(ActivationPolicy::regular, true));
     setShown(settings, false);
 }

@@ -1,4 +1,5 @@
-// Stand-ins for the shell's collaborators: the PiP controller, the hotkeys and the update source.
+// Stand-ins for the shell's collaborators: the PiP controller, the hotkeys and the update source,
+// and the world the update checker runs in.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,10 @@
 #include "app/HotkeyService.h"
 #include "app/PiPControl.h"
 #include "app/UpdateCheck.h"
+#include "app/UpdateDialog.h"
+#include "tests/fakes/FakeNotifications.h"
+#include "tests/fakes/ManualScheduler.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
 
 namespace mirano::fakes {
 
@@ -16,7 +21,7 @@ class FakePiPControl final : public PiPControl {
     Q_OBJECT
 public:
     std::optional<WindowNumber> capturedWindowID() const override { return captured; }
-    bool hasPanel() const override { return panel; }
+    bool hasPanel() const override { return captured.has_value(); }
     bool isHovering() const override { return hovering; }
     std::optional<SourceWindow> focusedWindow() const override { return focused; }
 
@@ -26,12 +31,10 @@ public:
                      .arg(w.application.pid.value_or(0))
                      .arg(rect ? "rect" : "none");
         setCaptured(w.windowID);
-        panel = true;
     }
     void stopPiP() override {
         calls << "stopPiP";
         setCaptured(std::nullopt);
-        panel = false;
     }
     void handleModifierTap() override { calls << "handleModifierTap"; }
     void toggleHidden() override { calls << "toggleHidden"; }
@@ -49,7 +52,7 @@ public:
     }
 
     std::optional<WindowNumber> captured;
-    bool panel = false, hovering = false, hoveringVisible = false;
+    bool hovering = false, hoveringVisible = false;
     std::optional<SourceWindow> focused;
     QStringList calls;
 };
@@ -57,17 +60,15 @@ public:
 /// Logs start/stop/refresh and keeps the bindings so tests can fire the gestures.
 class FakeHotkeyService final : public HotkeyService {
 public:
-    FakeHotkeyService(HotkeyBindings b, QStringList* log) : bindings(std::move(b)), log_(log) {}
-    void start() override { log_->append("hotkeys.start"); }
-    void stop() override { log_->append("hotkeys.stop"); }
-    void refreshGrabs() override { log_->append("hotkeys.refreshGrabs"); }
+    FakeHotkeyService(HotkeyBindings b, QStringList& log) : bindings(std::move(b)), log(log) {}
+    void start() override { log << "hotkeys.start"; }
+    void stop() override { log << "hotkeys.stop"; }
+    void refreshGrabs() override { log << "hotkeys.refreshGrabs"; }
     void handlePanelKey(const KeyEvent& event, const QString& text) override {
-        log_->append(QStringLiteral("hotkeys.panelKey(%1,%2)").arg(event.key).arg(text));
+        log << QStringLiteral("hotkeys.panelKey(%1,%2)").arg(event.key).arg(text);
     }
     HotkeyBindings bindings;
-
-private:
-    QStringList* log_;
+    QStringList& log;  ///< Shared with the test, which outlives the service.
 };
 
 /// An update source that answers when the test says so.
@@ -81,19 +82,22 @@ public:
         ++checks;
         pending = std::move(done);
     }
-    void answer(UpdateCheckResult::Status status, const QString& version = "0.2.0") {
-        UpdateCheckResult r{status, "0.1.0", version, {}, {}};
-        if (status == UpdateCheckResult::Status::failed) r.error = "offline";
-        auto done = std::exchange(pending, nullptr);
-        ASSERT_TRUE(done);
-        done(r);
+    void answer(UpdateCheckResult::Status status, const QString& version = "0.2.0",
+                const QUrl& notes = {}) {
+        ASSERT_TRUE(pending);
+        const bool failed = status == UpdateCheckResult::Status::failed;
+        std::exchange(pending, nullptr)({status, "0.1.0", version, notes, failed ? "offline" : ""});
     }
 };
 
-class RecordingPresenter final : public UpdatePresenter {
-public:
-    QList<UpdateCheckResult> shown;
-    void present(const UpdateCheckResult& result) override { shown.append(result); }
+/// What the update checker runs on: a store, a manual clock, notifications, the source above and
+/// the real dialog.
+struct UpdaterWorld {
+    MemoryDefaultsStore store;
+    ManualScheduler scheduler;
+    FakeNotifications notifications;
+    FakeUpdateSource source;
+    UpdateDialog presenter;
 };
 
 }  // namespace mirano::fakes

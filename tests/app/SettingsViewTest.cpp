@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,44 +19,25 @@
 #include "settings/SettingsView.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeKeyboardLayout.h"
-#include "tests/fakes/FakeNotifications.h"
-#include "tests/fakes/ManualScheduler.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
 
 using namespace mirano;
 
 namespace {
 
-struct SettingsViewFixture : ::testing::Test {
-    fakes::MemoryDefaultsStore store;
-    fakes::ManualScheduler scheduler;
-    fakes::FakeNotifications notifications;
+struct SettingsViewFixture : ::testing::Test, fakes::UpdaterWorld {
     fakes::FakeKeyboardLayout layout;
-    fakes::FakeUpdateSource source;
-    fakes::RecordingPresenter presenter;
     AppSettings settings{store};
     UpdaterManager updater{store, scheduler, notifications, source, presenter};
     std::unique_ptr<SettingsView> view;
     int restarts = 0;
 
-    SettingsViewFixture() { source.configured = false; }
     void SetUp() override {
         view = std::make_unique<SettingsView>(
             settings, updater, appVersion(),
             [this](const QString& c) { return HotkeyManager::keyCode(c, layout).has_value(); });
         view->onFrameRateChanged = [this] { ++restarts; };
-        view->resize(SettingsView::kWidth, SettingsView::kHeight);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-    }
-    /// Types each character at the field's end as a key press carrying that text (works beyond
-    /// ASCII).
-    void type(const QString& text) {
-        view->triggerKeyField()->end(false);
-        for (QChar c : text) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(view->triggerKeyField(), &press);
-        }
     }
     /// The modifier, trigger key, position, auto-hide and focus behaviour the form shows.
     QStringList shown() const {
@@ -65,11 +45,6 @@ struct SettingsViewFixture : ::testing::Test {
                 view->positionPicker()->currentText(),
                 view->autoHideToggle()->isChecked() ? "on" : "off",
                 view->focusBehaviorPicker()->currentText()};
-    }
-    /// The same settings as stored.
-    QStringList stored() const {
-        return {settings.modifierRaw(), settings.triggerKey(), settings.pipPositionRaw(),
-                settings.autoHideOnHover() ? "on" : "off", settings.focusBehaviorRaw()};
     }
 };
 
@@ -87,7 +62,9 @@ TEST_F(SettingsViewFixture, ShowsTheDefaultsWritesThroughAndFollowsChangesMadeEl
     view->modifierPicker()->activated(1);
     view->autoHideToggle()->click();
     view->focusBehaviorPicker()->activated(1);
-    EXPECT_EQ(stored(), (QStringList{"leftCommand", "P", "topRight", "on", "stopAndClose"}));
+    EXPECT_EQ(std::tuple(settings.modifierRaw(), settings.triggerKey(), settings.pipPositionRaw(),
+                         settings.autoHideOnHover(), settings.focusBehaviorRaw()),
+              std::tuple("leftCommand", "P", "topRight", true, "stopAndClose"));
 
     settings.setModifierRaw("rightOption");
     settings.setPipPositionRaw("topLeft");
@@ -107,7 +84,8 @@ TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
     // The key the field shows and the one stored.
     auto key = [&] { return QStringList{field->text(), settings.triggerKey()}; };
     field->setFocus();
-    type("k");  // the field shows only the new key, in upper case
+    // The field shows only the new key, in upper case.
+    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, "k", {});
     EXPECT_EQ(key(), QStringList(2, "K"));
 
     field->selectAll();
@@ -119,11 +97,12 @@ TEST_F(SettingsViewFixture, TriggerKeyFieldKeepsOneUpperCaseTypeableCharacter) {
     field->paste();  // only the last character counts
     EXPECT_EQ(key(), QStringList(2, "C"));
 
-    type("é");  // a character no key types restores the stored one
+    // A character no key types restores the stored one.
+    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, "é", {});
     EXPECT_EQ(key(), QStringList(2, "C"));
 
     layout.useGerman();  // ß is typeable there; of its upper case "SS" the first is kept
-    type(QStringLiteral("ß"));
+    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, "ß", {});
     EXPECT_EQ(key(), QStringList(2, "S"));
 
     view->triggerKeyEdited("S7");  // digits are accepted as they are
