@@ -127,52 +127,41 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
                          screen.atomNames(xid(), "WM_PROTOCOLS").contains("WM_TAKE_FOCUS"),
                          screen.inputFocus(), screen.minimumSize(xid())),
               std::tuple(std::optional(false), false, client->id(), QSize(150, 150)));
-    // (A press on the panel leaves the focus where it was: DraggingTheContentMovesThePanel.)
+    // (A press on the panel leaves the focus where it was: see the drags.)
 }
 
-TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
-    const QRectF before = panel->frame();
-    const QPoint c = kPanelRect.center();
-    ASSERT_TRUE(pressUntilDragHandedOver(c));
-    // The window manager takes over once it has read the panel's request: nudge the pointer
-    // right and down until the panel follows.
-    ASSERT_TRUE(nudgeUntil(c + QPoint(10, 10),
-                           [&] { return geometry().topLeft() != kPanelRect.topLeft(); }));
-    // From here on the panel follows the pointer point for point (within the one point the
-    // nudging alternates by).
-    const QPoint start = geometry().topLeft();
-    input.moveTo(input.pointer() + QPoint(100, 50));
-    EXPECT_TRUE(waitUntil([&] {
-        const QPoint d = geometry().topLeft() - start - QPoint(100, 50);
-        return std::abs(d.x()) <= 1 && d.y() == 0;
-    }));
-    ASSERT_TRUE(releaseUntilDragEnds());
+TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanelAndAnEdgeResizesItKeepingTheAspect) {
+    // Presses at `from`; once the window manager follows, moves the pointer `by` further.
+    const auto drag = [&](QPoint from, QPoint by, int slack) {
+        const QRect before = geometry();
+        ASSERT_TRUE(pressUntilDragHandedOver(from));
+        // The window manager takes over once it has read the panel's request: nudge the pointer
+        // until the panel follows.
+        ASSERT_TRUE(nudgeUntil(from + by / 10, [&] { return geometry() != before; }));
+        // From here on the panel's right edge follows the pointer point for point (within the
+        // point the nudging alternates by, or the aspect's rounding).
+        const QRect start = geometry();
+        input.moveTo(input.pointer() + by);
+        EXPECT_TRUE(waitUntil([&] {
+            const QPoint d = geometry().topRight() - start.topRight() - by;
+            return std::abs(d.x()) <= slack && d.y() == 0;
+        })) << describe(geometry());
+        ASSERT_TRUE(releaseUntilDragEnds());
+        ASSERT_TRUE(waitUntil([&] { return panel->geometry() == geometry(); }));
+    };
+    ASSERT_NO_FATAL_FAILURE(drag(kPanelRect.center(), {100, 50}, 1));
     const QRect moved = geometry();
-    ASSERT_TRUE(waitUntil([&] { return panel->geometry() == moved; }));
-    EXPECT_EQ(
-        std::tuple(moved.size(), panel->frame(), calls.resizes.size(), screen.inputFocus()),
-        std::tuple(kPanelRect.size(), before.translated(moved.topLeft() - kPanelRect.topLeft()), 0,
-                   client->id()));
-}
+    EXPECT_EQ(std::tuple(moved.size(), panel->frame(), calls.resizes.size(), screen.inputFocus()),
+              std::tuple(kPanelRect.size(), QRectF(moved), 0, client->id()));
 
-TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
-    const QPoint edge(kPanelRect.right() - 1, kPanelRect.center().y());
-    ASSERT_TRUE(pressUntilDragHandedOver(edge));
-    ASSERT_TRUE(
-        nudgeUntil(edge + QPoint(10, 0), [&] { return geometry().width() != kPanelRect.width(); }));
-    const int startWidth = geometry().width();
-    input.moveTo({input.pointer().x() + 100, edge.y()});
-    EXPECT_TRUE(waitUntil([&] { return geometry().width() >= startWidth + 95; }));
-    ASSERT_TRUE(releaseUntilDragEnds());
+    ASSERT_NO_FATAL_FAILURE(drag({moved.right() - 1, moved.center().y()}, {100, 0}, 5));
     const QRect resized = geometry();
     ASSERT_TRUE(waitUntil([&] {
-        return panel->size() == resized.size() && !calls.resizes.isEmpty() &&
-               calls.resizes.last() == QSizeF(resized.size());
+        return !calls.resizes.isEmpty() && calls.resizes.last() == QSizeF(resized.size());
     }));
     EXPECT_NEAR(double(resized.width()) / resized.height(), 1.6, 0.02) << describe(resized);
-    EXPECT_EQ(
-        std::tuple(panel->frame().size(), panel->captureView().bounds().size(), resized.topLeft()),
-        std::tuple(QSizeF(resized.size()), QSizeF(resized.size()), kPanelRect.topLeft()));
+    EXPECT_EQ(std::tuple(panel->frame(), panel->captureView().bounds().size(), resized.topLeft()),
+              std::tuple(QRectF(resized), QSizeF(resized.size()), moved.topLeft()));
 }
 
 TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCornersAndNothingAtAlphaZero) {
