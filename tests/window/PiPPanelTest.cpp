@@ -226,43 +226,33 @@ TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAnd
 }
 
 TEST_F(CaptureViewTest, HoverShowsTheOverlayUnlessCommandIsHeldOrAZoomWasJustCommitted) {
-    view->setCommandHeld(true);
-    view->mouseEnteredView();
-    EXPECT_FALSE(overlayShown());
-    view->mouseExitedView();
-    EXPECT_EQ(std::pair(calls.entered, calls.exited), std::pair(1, 1));
-    view->setCommandHeld(false);
-    view->mouseEnteredView();
-    ASSERT_TRUE(overlayShown());
-    EXPECT_EQ(view->overlayHostingView()->geometry(), view->rect());
-    // Command hides it for the zoom drag, releasing brings a fresh one back.
-    view->setCommandHeld(true);
-    EXPECT_FALSE(overlayShown());
-    view->setCommandHeld(false);
-    EXPECT_TRUE(overlayShown());
-    view->mouseExitedView();
-    EXPECT_FALSE(overlayShown());
-
-    // After a committed zoom it stays away until the pointer leaves.
-    view->mouseEnteredView();
-    view->setCommandHeld(true);
-    commandDrag({20, 20}, {220, 170});
-    ASSERT_EQ(calls.zooms.size(), 1);
-    view->setCommandHeld(false);
-    view->setCommandHeld(true);
-    view->setCommandHeld(false);
-    view->showOverlay();
-    EXPECT_FALSE(overlayShown());
-    view->mouseExitedView();
-    view->mouseEnteredView();
-    EXPECT_TRUE(overlayShown());
-
-    // A too small selection keeps it away only until Command is released.
-    view->setCommandHeld(true);
-    commandDrag({20, 20}, {25, 25});
-    EXPECT_EQ(std::pair(calls.zooms.size(), overlayShown()), std::pair(qsizetype(1), false));
-    view->setCommandHeld(false);
-    EXPECT_TRUE(overlayShown());
+    const auto act = [&](char step) {
+        if (step == 'C' || step == 'c') view->setCommandHeld(step == 'C');
+        if (step == 'E') view->mouseEnteredView();
+        if (step == 'X') view->mouseExitedView();
+        if (step == 'S') view->showOverlay();
+        if (step == 'Z') commandDrag({20, 20}, {220, 170});
+        if (step == 'z') commandDrag({20, 20}, {25, 25});
+    };
+    // Each step, then 1 if the overlay shows after it: Command held (C) or released (c), the
+    // pointer entering (E) or leaving (X), a refresh (S), a zoom (Z) or a selection too small for
+    // one (z).
+    const std::string walk =
+        // Command held keeps it away, though the hover is reported.
+        "C0E0X0c0E1"
+        // Command hides it for the zoom drag, releasing brings a fresh one back.
+        "C0c1X0"
+        // After a committed zoom it stays away until the pointer leaves.
+        "E1C0Z0c0C0c0S0X0E1"
+        // A too small selection keeps it away only until Command is released.
+        "C0z0c1";
+    for (std::size_t i = 0; i < walk.size(); i += 2) {
+        act(walk[i]);
+        EXPECT_EQ(overlayShown(), walk[i + 1] == '1') << "step " << i / 2 << ": " << walk[i];
+    }
+    EXPECT_EQ(std::tuple(calls.entered, calls.exited, calls.zooms.size(),
+                         overlayShown() ? view->overlayHostingView()->geometry() : QRect()),
+              std::tuple(4, 3, 1, view->rect()));
 }
 
 TEST_F(CaptureViewTest, OverlayAndFrameRateMenuShowTheCurrentSettingsAndForwardWhatIsPicked) {
