@@ -96,12 +96,11 @@ TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsC
     EXPECT_EQ(activated.last().at(0).value<AppIdentity>().applicationID, kA);
 
     // Where KWin has the window.
-    const QJsonArray frameA =
-        kwinEvaluate(QStringLiteral("(g => [g.x, g.y, g.width, g.height])(%1.frameGeometry)")
-                         .arg(windowOf(kA)))
-            .toArray();
-    EXPECT_EQ(windows.frame(numberA), QRectF(frameA[0].toDouble(), frameA[1].toDouble(),
-                                             frameA[2].toDouble(), frameA[3].toDouble()));
+    const QRectF frameA = windows.frame(numberA).value_or(QRectF());
+    EXPECT_EQ(kwinEvaluate(QStringLiteral("(g => [g.x, g.y, g.width, g.height])(%1.frameGeometry)")
+                               .arg(windowOf(kA)))
+                  .toArray(),
+              (QJsonArray{frameA.x(), frameA.y(), frameA.width(), frameA.height()}));
 
     // Full screen in and out, each a change.
     const qsizetype changesBefore = fullScreen.count();
@@ -134,10 +133,10 @@ TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsC
 TEST(KWinScriptTest, ScriptRunsUntilItsOwnerGoes) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     const auto isLoaded = [&](const QString& name) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "isScriptLoaded");
-        call.setArguments({name});
-        const QDBusReply<bool> reply = bus.call(call);
+        const QDBusReply<bool> reply =
+            bus.call(QDBusMessage::createMethodCall("org.kde.KWin", "/Scripting",
+                                                    "org.kde.kwin.Scripting", "isScriptLoaded")
+                     << name);
         return reply.isValid() && reply.value();
     };
     std::optional<QString> kwin;
@@ -220,38 +219,30 @@ TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
 
     // KDE keeps the shortcuts under the session's token (with no application id here).
     const QString component = PortalShortcuts::kSessionToken;
-    const auto keys = [&](const QString& action) {
-        QDBusMessage call = QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/kglobalaccel",
-                                                           "org.kde.KGlobalAccel", "shortcut");
-        call.setArguments({QStringList{component, action, QString(), QString()}});
-        const QDBusReply<QList<int>> reply = bus.call(call);
-        return reply.isValid() ? reply.value() : QList<int>{-1};
-    };
-    struct Row {
-        QString id;
-        QList<int> keys;
-        QSignalSpy* spy;
-    };
     QSignalSpy window(&shortcuts, &PortalShortcuts::mirrorWindowActivated);
     QSignalSpy region(&shortcuts, &PortalShortcuts::mirrorRegionActivated);
     QSignalSpy hide(&shortcuts, &PortalShortcuts::hideOrShowActivated);
-    const Row rows[] = {
+    // Each shortcut, its keys, and who hears it pressed.
+    const std::tuple<QString, QList<int>, QSignalSpy*> rows[] = {
         {PortalShortcuts::kMirrorWindow, {(Qt::META | Qt::Key_P).toCombined()}, &window},
         {PortalShortcuts::kMirrorRegion,
          {(Qt::META | Qt::SHIFT | Qt::Key_P).toCombined()},
          &region},
         {PortalShortcuts::kHideOrShow, {}, &hide},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(keys(row.id), row.keys) << qPrintable(row.id);
+    for (const auto& [id, keys, spy] : rows) {
+        const QDBusReply<QList<int>> bound =
+            bus.call(QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/kglobalaccel",
+                                                    "org.kde.KGlobalAccel", "shortcut")
+                     << QStringList{component, id, QString(), QString()});
+        EXPECT_EQ(bound.isValid() ? bound.value() : QList<int>{-1}, keys) << qPrintable(id);
         // Pressing the keys, as KWin would on a real keyboard.
-        QDBusMessage press =
+        const QDBusMessage pressed = bus.call(
             QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/component/" + component,
-                                           "org.kde.kglobalaccel.Component", "invokeShortcut");
-        press.setArguments({row.id});
-        const QDBusMessage r = bus.call(press);
-        EXPECT_NE(r.type(), QDBusMessage::ErrorMessage) << qPrintable(r.errorMessage());
-        EXPECT_TRUE(waitUntil([&] { return row.spy->count() == 1; })) << qPrintable(row.id);
+                                           "org.kde.kglobalaccel.Component", "invokeShortcut")
+            << id);
+        EXPECT_NE(pressed.type(), QDBusMessage::ErrorMessage) << qPrintable(pressed.errorMessage());
+        EXPECT_TRUE(waitUntil([&] { return spy->count() == 1; })) << qPrintable(id);
     }
     EXPECT_EQ(window.count() + region.count() + hide.count(), 3);
 }
