@@ -30,12 +30,16 @@ using mirano::Windows;
 
 namespace {
 
-/// JavaScript: the KWin window whose resource class is `appId` (Plasma 6 and 5.27 names).
-QString windowOf(const QString& appId) {
+/// JavaScript: the first KWin window `w` for which `condition` holds (Plasma 6 and 5.27 names).
+QString windowWhere(const QString& condition) {
     return QStringLiteral(
                "(workspace.windowList ? workspace.windowList() : workspace.clientList())"
-               ".find(w => w.resourceClass == %1)")
-        .arg(KWinScript::quoted(appId));
+               ".find(w => %1)")
+        .arg(condition);
+}
+/// JavaScript: the KWin window whose resource class is `appId`.
+QString windowOf(const QString& appId) {
+    return windowWhere("w.resourceClass == " + KWinScript::quoted(appId));
 }
 /// JavaScript: the active window.
 const QString kActive =
@@ -158,16 +162,14 @@ TEST(KWinPanelTest, PanelsFloatAboveNormalWindowsAndAKeyTakingOneIsLookedThrough
     startTestWindow(*gKWin, kA, "darkred", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
 
-    // Where KWin stacks our panel and the normal window: layer, then place (bottom first).
+    // Where KWin stacks our panel over the normal window: in a higher layer, and higher in the
+    // stacking order.
     const QString panelState =
         QStringLiteral(
             "(function() { const p = %1; const a = %2; if (!p || !a) return null;"
-            " return {layer: p.layer, stack: p.stackingOrder, offTaskbar: p.skipTaskbar && "
-            "p.skipPager,"
-            " belowLayer: a.layer, belowStack: a.stackingOrder}; })()")
-            .arg(QStringLiteral("(workspace.windowList ? workspace.windowList() : "
-                                "workspace.clientList()).find(w => w.pid == %1)")
-                     .arg(QCoreApplication::applicationPid()),
+            " return {offTaskbar: p.skipTaskbar && p.skipPager, above: p.layer > "
+            "a.layer, onTop: p.stackingOrder > a.stackingOrder}; })()")
+            .arg(windowWhere("w.pid == " + QString::number(QCoreApplication::applicationPid())),
                  windowOf(kA));
 
     QWidget floating(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
@@ -178,14 +180,11 @@ TEST(KWinPanelTest, PanelsFloatAboveNormalWindowsAndAKeyTakingOneIsLookedThrough
     QJsonObject state;
     ASSERT_TRUE(waitUntil([&] { return !(state = kwinEvaluate(panelState).toObject()).isEmpty(); }))
         << "KWin never showed the panel";
-    EXPECT_TRUE(state["offTaskbar"].toBool());
-    EXPECT_GT(state["layer"].toInt(), state["belowLayer"].toInt());
-    EXPECT_GT(state["stack"].toInt(), state["belowStack"].toInt());
+    EXPECT_EQ(state, (QJsonObject{{"offTaskbar", true}, {"above", true}, {"onTop", true}}));
     // It took no focus, and raising the window below does not cover it.
     EXPECT_EQ(activeAppId(), kA);
     ASSERT_TRUE(onWindow(kA, kActivate));
-    state = kwinEvaluate(panelState).toObject();
-    EXPECT_GT(state["stack"].toInt(), state["belowStack"].toInt());
+    EXPECT_TRUE(kwinEvaluate(panelState)["onTop"].toBool());
     floating.hide();
 
     // A panel that takes the keys: KWin makes it active, the user's window is still the one
