@@ -72,30 +72,6 @@ protected:
     xcb_window_t xid() const { return static_cast<xcb_window_t>(panel->winId()); }
     QRect geometry() { return screen.rootGeometry(xid()); }
     QColor at(QPoint p) { return screen.pixel(p); }
-    /// Presses at `p` and waits until the panel has handed the drag to the window manager
-    /// (counted, not probed: a probe of the pointer grab could take it just before the window
-    /// manager does).
-    bool pressUntilDragHandedOver(QPoint p) {
-        input.moveTo(p);
-        input.pressButton();
-        return waitUntil([&] {
-            const auto s = windowSystem.state(panel->windowHandle());
-            return s.moves + s.resizes.size() == 1;
-        });
-    }
-    /// Releases and waits until the window manager has ended its move or resize.
-    bool releaseUntilDragEnds() {
-        input.releaseButton();
-        return waitUntil([&] { return !screen.pointerGrabbedElsewhere(); });
-    }
-    /// Moves the pointer to `target` and one point beside it in turn until `done` holds.
-    bool nudgeUntil(QPoint target, const std::function<bool()>& done) {
-        int step = 0;
-        return waitUntil([&] {
-            input.moveTo(target + QPoint(step++ % 2, 0));
-            return done();
-        });
-    }
 
     ScreenInspector screen;
     XTestInput input;
@@ -134,10 +110,23 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanelAndAnEdgeResizesItKeeping
     // Presses at `from`; once the window manager follows, moves the pointer `by` further.
     const auto drag = [&](QPoint from, QPoint by, int slack) {
         const QRect before = geometry();
-        ASSERT_TRUE(pressUntilDragHandedOver(from));
+        const auto handedOver = [&] {
+            const auto s = windowSystem.state(panel->windowHandle());
+            return s.moves + s.resizes.size();
+        };
+        const auto earlier = handedOver();
+        input.moveTo(from);
+        input.pressButton();
+        // Wait until the panel has handed the drag to the window manager (counted, not probed: a
+        // probe of the pointer grab could take it just before the window manager does).
+        ASSERT_TRUE(waitUntil([&] { return handedOver() == earlier + 1; }));
         // The window manager takes over once it has read the panel's request: nudge the pointer
-        // until the panel follows.
-        ASSERT_TRUE(nudgeUntil(from + by / 10, [&] { return geometry() != before; }));
+        // (to one point and the one beside it in turn) until the panel follows.
+        int step = 0;
+        ASSERT_TRUE(waitUntil([&] {
+            input.moveTo(from + by / 10 + QPoint(step++ % 2, 0));
+            return geometry() != before;
+        }));
         // From here on the panel's right edge follows the pointer point for point (within the
         // point the nudging alternates by, or the aspect's rounding).
         const QRect start = geometry();
@@ -146,7 +135,9 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanelAndAnEdgeResizesItKeeping
             const QPoint d = geometry().topRight() - start.topRight() - by;
             return std::abs(d.x()) <= slack && d.y() == 0;
         })) << describe(geometry());
-        ASSERT_TRUE(releaseUntilDragEnds());
+        // Released, the window manager ends its move or resize.
+        input.releaseButton();
+        ASSERT_TRUE(waitUntil([&] { return !screen.pointerGrabbedElsewhere(); }));
         ASSERT_TRUE(waitUntil([&] { return panel->geometry() == geometry(); }));
     };
     ASSERT_NO_FATAL_FAILURE(drag(kPanelRect.center(), {100, 50}, 1));
