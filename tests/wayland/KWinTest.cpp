@@ -67,7 +67,7 @@ QString activeAppId() {
 
 }  // namespace
 
-TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsClosedWindows) {
+TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAboveThem) {
     ASSERT_TRUE(KWinScript::isAvailable(QDBusConnection::sessionBus()));
     KWinWindows windows(QDBusConnection::sessionBus());
     QSignalSpy ready(&windows, &KWinWindows::ready);
@@ -132,34 +132,11 @@ TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsC
     EXPECT_TRUE(waitUntil([&] { return !windows.frame(numberB); }));
     EXPECT_EQ(windows.listedWindows().size(), listed.size() - 1);
     EXPECT_TRUE(windows.frame(numberA));
-}
 
-TEST(KWinScriptTest, ScriptRunsUntilItsOwnerGoes) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const auto isLoaded = [&](const QString& name) {
-        const QDBusReply<bool> reply =
-            bus.call(QDBusMessage::createMethodCall("org.kde.KWin", "/Scripting",
-                                                    "org.kde.kwin.Scripting", "isScriptLoaded")
-                     << name);
-        return reply.isValid() && reply.value();
-    };
-    std::optional<QString> kwin;
-    const QString name = KWinScript::newName();
-    auto script = std::make_unique<KWinScript>(bus, name, "const unused = 1;",
-                                               [&](std::optional<QString> k, auto) { kwin = k; });
-    ASSERT_TRUE(waitUntil([&] { return kwin.has_value(); }));
-    EXPECT_TRUE(isLoaded(name));
-    script.reset();
-    EXPECT_FALSE(isLoaded(name));
-}
-
-TEST(KWinPanelTest, PanelsFloatAboveNormalWindowsAndAKeyTakingOneIsLookedThrough) {
+    // Our panels float above normal windows, and a key-taking one is looked through.
     WaylandPanelWindowSystem ws;
     ASSERT_TRUE(ws.hasLayerShell());
-    KWinWindows windows(QDBusConnection::sessionBus());
-    QSignalSpy ready(&windows, &KWinWindows::ready);
-    ASSERT_TRUE(ready.wait(10000));
-    startTestWindow(*gKWin, kA, "darkred", activeAppId);
+    ASSERT_TRUE(onWindow(kA, kActivate));
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
 
     // Where KWin stacks our panel over the normal window: in a higher layer, and higher in the
@@ -200,6 +177,25 @@ TEST(KWinPanelTest, PanelsFloatAboveNormalWindowsAndAKeyTakingOneIsLookedThrough
                    .toInt() == QCoreApplication::applicationPid();
     })) << "KWin never gave the overlay the keys";
     EXPECT_EQ(focusedAppId(windows), kA);
+}
+
+TEST(KWinScriptTest, ScriptRunsUntilItsOwnerGoes) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const auto isLoaded = [&](const QString& name) {
+        const QDBusReply<bool> reply =
+            bus.call(QDBusMessage::createMethodCall("org.kde.KWin", "/Scripting",
+                                                    "org.kde.kwin.Scripting", "isScriptLoaded")
+                     << name);
+        return reply.isValid() && reply.value();
+    };
+    std::optional<QString> kwin;
+    const QString name = KWinScript::newName();
+    auto script = std::make_unique<KWinScript>(bus, name, "const unused = 1;",
+                                               [&](std::optional<QString> k, auto) { kwin = k; });
+    ASSERT_TRUE(waitUntil([&] { return kwin.has_value(); }));
+    EXPECT_TRUE(isLoaded(name));
+    script.reset();
+    EXPECT_FALSE(isLoaded(name));
 }
 
 TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {

@@ -46,8 +46,6 @@ protected:
         env_.insert("MIRANO_BACKEND", "wayland");
     }
 
-    static QString built(const QString& path) { return X11Session::builtProgram(path); }
-
     static QStringList producerArgs(const QString& name) {
         return {name, QString::number(kProduced.width()), QString::number(kProduced.height())};
     }
@@ -64,7 +62,7 @@ protected:
         QFile file(home_.filePath("xdg_config_home/mirano/defaults.json"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
         file.close();
-        mirano_ = session_.startClient(built("mirano"), {}, env_);
+        mirano_ = session_.startClient(X11Session::builtProgram("mirano"), {}, env_);
         ASSERT_TRUE(waitUntil([&] { return output().contains("event tap started"); }, 20000))
             << output().toStdString();
         ASSERT_TRUE(waitUntil([&] { return session_.view("mirano").has_value(); }, 15000));
@@ -85,7 +83,8 @@ protected:
     }
     /// `mirano --<request>` to completion: its exit code.
     int request(const QString& option) {
-        ChildProcess p(built("mirano"), {"--" + option}, ChildProcess::Options{env_, true});
+        ChildProcess p(X11Session::builtProgram("mirano"), {"--" + option},
+                       ChildProcess::Options{env_, true});
         return p.waitForFinished(15000) ? p.exitCode() : -1;
     }
 

@@ -36,9 +36,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.fillRect(rect(), Qt::transparent);
+        QPainter p(this);  // on a backing store Qt clears, the window being translucent
         QPainterPath path;
         path.addRoundedRect(QRectF(rect()), 12, 12);
         p.fillPath(path, kPanelColour);

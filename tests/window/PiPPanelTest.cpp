@@ -395,7 +395,7 @@ OverlayView::Content content(bool zoomed, const QString& modifier, int rate) {
     return {.isZoomed = zoomed, .modifierName = modifier, .frameRate = rate};
 }
 
-TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsThatHaveTheirSymbols) {
+TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsWithTheirSymbolsAndCutAtTheTail) {
     OverlayView plain(content(false, "⌥ Right Option", 30)), zoomed(content(true, "fn", 15));
     EXPECT_EQ((QStringList{plain.showHideLabel()->text(), plain.gestureLabel()->text(),
                            plain.frameRateButton()->text(), zoomed.gestureLabel()->text()}),
@@ -417,19 +417,17 @@ TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsThatHaveTheirSymb
         for (const QGlyphRun& run : layout.glyphRuns()) glyphs += run.glyphIndexes();
         EXPECT_TRUE(!glyphs.isEmpty() && !glyphs.contains(0)) << text.toStdString();
     }
-}
 
-TEST(OverlayViewTest, GestureHintIsCutAtTheTailOnOneLine) {
-    OverlayView view(content(false, "fn", 24));
-    view.resize(400, 300);
-    view.show();
-    EXPECT_EQ(view.gestureLabel()->elidedText(), view.gestureLabel()->text());
-    view.resize(90, 150);
+    // The gesture hint is cut at its tail, on one line.
+    zoomed.resize(400, 300);
+    zoomed.show();
+    EXPECT_EQ(zoomed.gestureLabel()->elidedText(), zoomed.gestureLabel()->text());
+    zoomed.resize(90, 150);
     QCoreApplication::processEvents();
-    const QString cut = view.gestureLabel()->elidedText();
+    const QString cut = zoomed.gestureLabel()->elidedText();
     EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
-    EXPECT_TRUE(view.gestureLabel()->text().startsWith(cut.chopped(1)));
-    EXPECT_EQ(view.gestureLabel()->height(), view.gestureLabel()->fontMetrics().height());
+    EXPECT_TRUE(zoomed.gestureLabel()->text().startsWith(cut.chopped(1)));
+    EXPECT_EQ(zoomed.gestureLabel()->height(), zoomed.gestureLabel()->fontMetrics().height());
 }
 
 // Both over a white 300 x 200 widget.

@@ -87,25 +87,6 @@ protected:
     PanelCalls calls;
 };
 
-TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
-    ASSERT_TRUE(waitUntil(
-        [&] { return screen.atomNames(xid(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"); }));
-    const QStringList state = screen.atomNames(xid(), "_NET_WM_STATE");
-    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_TASKBAR") &&
-                state.contains("_NET_WM_STATE_SKIP_PAGER"))
-        << state.join(' ').toStdString();
-    const auto desktop = screen.cardinals(xid(), "_NET_WM_DESKTOP");
-    EXPECT_TRUE(state.contains("_NET_WM_STATE_STICKY") ||
-                (!desktop.empty() && desktop[0] == 0xFFFFFFFF))
-        << state.join(' ').toStdString();
-    // The window manager keeps the minimum size (the aspect: see the resize below).
-    EXPECT_EQ(std::tuple(screen.inputHint(xid()),
-                         screen.atomNames(xid(), "WM_PROTOCOLS").contains("WM_TAKE_FOCUS"),
-                         screen.inputFocus(), screen.minimumSize(xid())),
-              std::tuple(std::optional(false), false, client->id(), QSize(150, 150)));
-    // (A press on the panel leaves the focus where it was: see the drags.)
-}
-
 TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanelAndAnEdgeResizesItKeepingTheAspect) {
     // Presses at `from`; once the window manager follows, moves the pointer `by` further.
     const auto drag = [&](QPoint from, QPoint by, int slack) {
@@ -155,7 +136,25 @@ TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanelAndAnEdgeResizesItKeeping
               std::tuple(QRectF(resized), QSizeF(resized.size()), moved.topLeft()));
 }
 
-TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCornersAndNothingAtAlphaZero) {
+TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarUnfocusedAndShowsTheFrameInItsCorners) {
+    ASSERT_TRUE(waitUntil(
+        [&] { return screen.atomNames(xid(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"); }));
+    const QStringList state = screen.atomNames(xid(), "_NET_WM_STATE");
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_SKIP_TASKBAR") &&
+                state.contains("_NET_WM_STATE_SKIP_PAGER"))
+        << state.join(' ').toStdString();
+    const auto desktop = screen.cardinals(xid(), "_NET_WM_DESKTOP");
+    EXPECT_TRUE(state.contains("_NET_WM_STATE_STICKY") ||
+                (!desktop.empty() && desktop[0] == 0xFFFFFFFF))
+        << state.join(' ').toStdString();
+    // The window manager keeps the minimum size (the aspect: see the drags).
+    EXPECT_EQ(std::tuple(screen.inputHint(xid()),
+                         screen.atomNames(xid(), "WM_PROTOCOLS").contains("WM_TAKE_FOCUS"),
+                         screen.inputFocus(), screen.minimumSize(xid())),
+              std::tuple(std::optional(false), false, client->id(), QSize(150, 150)));
+    // (A press on the panel leaves the focus where it was: see the drags.)
+
+    // The picture, inside rounded corners; nothing at alpha 0.
     const QRect r = kPanelRect;
     const QPoint c = r.center(), left(r.left() + 4, c.y());
     EXPECT_TRUE(near(at(left), kGreen) && near(at({c.x(), r.top() + 1}), kGreen));
