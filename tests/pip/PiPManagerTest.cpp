@@ -57,12 +57,11 @@ protected:
     }
 
     /// The scripted window's size, as measured and among the shareable windows.
-    void setWindow(double width, double height, WindowNumber id = kWindowID) {
-        if (!windows.windows.count(id)) windows.addWindow(id, {}, kPid);
-        windows.windows[id].frame = QRectF(100, 50, width, height);
+    void setWindow(double width, double height) {
+        windows.windows[kWindowID].frame = QRectF(100, 50, width, height);
         std::erase_if(capture.windows,
-                      [id](const CapturableWindow& w) { return w.windowID == id; });
-        capture.addWindow(id, width, height);
+                      [](const CapturableWindow& w) { return w.windowID == kWindowID; });
+        capture.addWindow(kWindowID, width, height);
     }
     /// Ends any session, starts one on the scripted window and lets the stream start.
     void start(std::optional<QRectF> region = std::nullopt, WindowNumber id = kWindowID) {
@@ -274,8 +273,7 @@ TEST_F(PiPManagerTest, RegionSelectionOverTheFocusedWindowStartsAPiPOfTheRegion)
     ASSERT_FALSE(escaped.isNull());
     QTest::keyClick(static_cast<QWidget*>(&escaped->view()), Qt::Key_Escape);
     flushDeletes();
-    EXPECT_TRUE(escaped.isNull());
-    EXPECT_EQ(panels(), Panels());
+    EXPECT_EQ(std::pair(escaped.isNull(), panels()), std::pair(true, Panels()));
 
     manager->beginRegionSelection();
     RegionSelectionPanel* selection = manager->regionSelectionPanel();

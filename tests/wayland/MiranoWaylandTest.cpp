@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "tests/support/VirtualPointer.h"
 #include "tests/wayland/PortalStandIn.h"
@@ -95,17 +96,14 @@ protected:
     /// from `origin` of the buffer, `scale` buffer pixels a point, with the colours times `light`.
     bool showsPattern(const QRect& area, QPointF origin, double scale, double light = 1) {
         const QImage shot = session_.screenshot(area);
-        if (shot.isNull()) return false;
         const auto near = [light](int seen, double buffer) {
             return std::abs(seen - light * buffer) <= 8;
         };
-        for (const QPoint p : kSamples) {
+        return !shot.isNull() && std::ranges::all_of(kSamples, [&](QPoint p) {
             const QColor c = shot.pixelColor(p);
-            if (!near(c.red(), 0xa0) || !near(c.blue(), origin.x() + scale * p.x()) ||
-                !near(c.green(), origin.y() + scale * p.y()))
-                return false;
-        }
-        return true;
+            return near(c.red(), 0xa0) && near(c.blue(), origin.x() + scale * p.x()) &&
+                   near(c.green(), origin.y() + scale * p.y());
+        });
     }
     /// Whether the PiP shows the producer's frames at half their size.
     bool showsFrames() { return showsPattern(kPiP, {}, 2); }
@@ -114,10 +112,9 @@ protected:
     /// Whether `area` (the PiP's place) shows the window below it (no PiP, or a hidden one).
     bool showsWindowBelow(const QRect& area = kPiP) {
         const QImage shot = session_.screenshot(area);
-        if (shot.isNull()) return false;
-        for (const QPoint p : kSamples)
-            if (shot.pixelColor(p) != QColor("darkred")) return false;
-        return true;
+        return !shot.isNull() && std::ranges::all_of(kSamples, [&](QPoint p) {
+            return shot.pixelColor(p) == QColor("darkred");
+        });
     }
 
     WaylandSession session_{{.sway = true, .pipewire = true}};

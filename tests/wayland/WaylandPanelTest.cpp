@@ -44,7 +44,6 @@ protected:
     void mousePressEvent(QMouseEvent* event) override {
         ++presses;
         lastPress = event->position().toPoint();
-        if (event->button() != Qt::LeftButton) return;
         const QPoint fromCorner = QPoint(width(), height()) - lastPress;
         if (fromCorner.x() <= 6 && fromCorner.y() <= 6)
             ws_.beginResize(*windowHandle(), Qt::BottomEdge | Qt::RightEdge);
