@@ -57,12 +57,11 @@ protected:
     }
 
     /// The scripted window's size, as measured and among the shareable windows.
-    void setWindow(double width, double height, WindowNumber id = kWindowID) {
-        if (!windows.windows.count(id)) windows.addWindow(id, {}, kPid);
-        windows.windows[id].frame = QRectF(100, 50, width, height);
+    void setWindow(double width, double height) {
+        windows.windows[kWindowID].frame = QRectF(100, 50, width, height);
         std::erase_if(capture.windows,
-                      [id](const CapturableWindow& w) { return w.windowID == id; });
-        capture.addWindow(id, width, height);
+                      [](const CapturableWindow& w) { return w.windowID == kWindowID; });
+        capture.addWindow(kWindowID, width, height);
     }
     /// Ends any session, starts one on the scripted window and lets the stream start.
     void start(std::optional<QRectF> region = std::nullopt, WindowNumber id = kWindowID) {
@@ -274,8 +273,7 @@ TEST_F(PiPManagerTest, RegionSelectionOverTheFocusedWindowStartsAPiPOfTheRegion)
     ASSERT_FALSE(escaped.isNull());
     QTest::keyClick(static_cast<QWidget*>(&escaped->view()), Qt::Key_Escape);
     flushDeletes();
-    EXPECT_TRUE(escaped.isNull());
-    EXPECT_EQ(panels(), Panels());
+    EXPECT_EQ(std::pair(escaped.isNull(), panels()), std::pair(true, Panels()));
 
     manager->beginRegionSelection();
     RegionSelectionPanel* selection = manager->regionSelectionPanel();
@@ -318,72 +316,18 @@ TEST_F(PiPManagerTest, RegionSelectionOverTheFocusedWindowStartsAPiPOfTheRegion)
     EXPECT_FALSE(selects());
 }
 
-// Where the desktop does not tell where a window is (Wayland), the selection is made on the
-// stream's first frame, shown in the middle of the screen at the window's size in points: the
-// source's, or else the frame's pixels at the screen's ratio (2).
-TEST_F(PiPManagerTest, WithoutTheWindowsPlaceARegionIsSelectedOnAStillWhoseStreamThePiPKeeps) {
-    windows.focused = kWindowID;
-    capture.resumableStreams = true;
-    setWindow(0, 0);
-    // The size the stream reports; where the still is shown, the rectangle of the right half.
-    for (const auto& [reported, shown, sourceRect] :
-         {std::tuple(QSizeF(1000, 750), QRectF(220, 88, 1000, 750), QRectF(500, 0, 500, 750)),
-          std::tuple(QSizeF(), QRectF(520, 313, 400, 300), QRectF(400, 0, 400, 600))}) {
-        SCOPED_TRACE(reported.width());
-        manager->beginRegionSelection();
-        scheduler.drain();
-        ASSERT_NE(stream(), nullptr);
-        EXPECT_EQ(manager->regionSelectionPanel(), nullptr) << "nothing to show before a frame";
-        stream()->reportedWindowSize = reported;
-        stream()->emitFrame(fakes::makeMemoryFrame(800, 600, 0xff336699));
-        scheduler.drain();
-        RegionSelectionPanel* selection = manager->regionSelectionPanel();
-        ASSERT_NE(selection, nullptr);
-        EXPECT_EQ(std::tuple(selection->frame(),
-                             selection->view().backdrop().toImage().pixelColor(10, 10),
-                             stream()->running),
-                  std::tuple(shown, QColor(0x336699), false))
-            << "the still stays still";
-
-        const int made = streamsMade();
-        emit selection->regionSelected(QRectF(0.5, 0, 0.5, 1));
-        scheduler.drain();
-        ASSERT_NE(manager->pipPanel(), nullptr);
-        EXPECT_EQ(std::tuple(streamsMade(), stream()->configuration.sourceRect, stream()->running),
-                  std::tuple(made, sourceRect, true))
-            << "the PiP asks for no second stream";
-        manager->stopPiP();
-    }
-
-    // A stream that ends while the user selects ends the selection; one refused ends it before.
-    manager->beginRegionSelection();
-    scheduler.drain();
-    stream()->emitFrame(fakes::makeMemoryFrame(800, 600));
-    scheduler.drain();
-    ASSERT_NE(manager->regionSelectionPanel(), nullptr);
-    stream()->emitStop(Error{QStringLiteral("gone")});
-    scheduler.drain();
-    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
-    capture.startError = Error{QStringLiteral("refused")};
-    ::testing::internal::CaptureStdout();
-    manager->beginRegionSelection();
-    scheduler.drain();
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Failed to start capture: refused\n");
-    stream()->emitFrame(fakes::makeMemoryFrame(800, 600));
-    scheduler.drain();
-    EXPECT_EQ(panels(), Panels());
-}
-
-// Where the desktop does not tell a window's size (Wayland), the PiP opens at 4:3 and takes the
-// window's shape, in its corner, once the stream knows it: the source's size from the start, or
-// else the first frame's pixels. The stream's output size follows once; later frames change
-// nothing.
-TEST_F(PiPManagerTest, AWindowOfUnknownSizeTakesItsShapeOnceTheStreamKnowsIt) {
+// Where the desktop tells neither a window's size nor its place (Wayland), the stream does: the
+// source's size from the start, or else the first frame's pixels. The PiP opens at 4:3 and takes
+// the window's shape, in its corner, once the stream knows it; the stream's output size follows
+// once; later frames change nothing. A region is selected on the stream's first frame, shown in
+// the middle of the screen at the window's size in points (the source's, or else the frame's
+// pixels at the screen's ratio, 2), and the region's PiP keeps that stream.
+TEST_F(PiPManagerTest, AWindowOfUnknownSizeAndPlaceIsMeasuredByItsStreamForThePiPAndARegion) {
     settings.setPipWidth(320);
     settings.setPipPositionRaw("bottomRight");
     setWindow(0, 0);
-    const auto frame = [this](int width, int height) {
-        stream()->emitFrame(fakes::makeMemoryFrame(width, height));
+    const auto frame = [this](int width, int height, std::uint32_t argb = 0xff000000) {
+        stream()->emitFrame(fakes::makeMemoryFrame(width, height, argb));
         scheduler.drain();
     };
     for (const QSizeF reported : {QSizeF(1280, 720), QSizeF()}) {
@@ -415,6 +359,54 @@ TEST_F(PiPManagerTest, AWindowOfUnknownSizeTakesItsShapeOnceTheStreamKnowsIt) {
     panel().setFrame(QRectF(600, 300, 400, 300));
     frame(1600, 900);
     EXPECT_EQ(panel().frame(), QRectF(1024, 659, 400, 225));
+    manager->stopPiP();
+
+    windows.focused = kWindowID;
+    capture.resumableStreams = true;
+    // The size the stream reports; where the still is shown, the rectangle of the right half.
+    for (const auto& [reported, shown, sourceRect] :
+         {std::tuple(QSizeF(1000, 750), QRectF(220, 88, 1000, 750), QRectF(500, 0, 500, 750)),
+          std::tuple(QSizeF(), QRectF(520, 313, 400, 300), QRectF(400, 0, 400, 600))}) {
+        SCOPED_TRACE(reported.width());
+        manager->beginRegionSelection();
+        scheduler.drain();
+        EXPECT_EQ(manager->regionSelectionPanel(), nullptr) << "nothing to show before a frame";
+        stream()->reportedWindowSize = reported;
+        frame(800, 600, 0xff336699);
+        RegionSelectionPanel* selection = manager->regionSelectionPanel();
+        ASSERT_NE(selection, nullptr);
+        EXPECT_EQ(std::tuple(selection->frame(),
+                             selection->view().backdrop().toImage().pixelColor(10, 10),
+                             stream()->running),
+                  std::tuple(shown, QColor(0x336699), false))
+            << "the still stays still";
+
+        const int made = streamsMade();
+        emit selection->regionSelected(QRectF(0.5, 0, 0.5, 1));
+        scheduler.drain();
+        ASSERT_NE(manager->pipPanel(), nullptr);
+        EXPECT_EQ(std::tuple(streamsMade(), stream()->configuration.sourceRect, stream()->running),
+                  std::tuple(made, sourceRect, true))
+            << "the PiP asks for no second stream";
+        manager->stopPiP();
+    }
+
+    // A stream that ends while the user selects ends the selection; one refused ends it before.
+    manager->beginRegionSelection();
+    scheduler.drain();
+    frame(800, 600);
+    ASSERT_NE(manager->regionSelectionPanel(), nullptr);
+    stream()->emitStop(Error{QStringLiteral("gone")});
+    scheduler.drain();
+    EXPECT_EQ(manager->regionSelectionPanel(), nullptr);
+    capture.startError = Error{QStringLiteral("refused")};
+    EXPECT_EQ(logOf([this] {
+                  manager->beginRegionSelection();
+                  scheduler.drain();
+              }),
+              "Failed to start capture: refused\n");
+    frame(800, 600);
+    EXPECT_EQ(panels(), Panels());
 }
 
 TEST_F(PiPManagerTest, ActivationsPauseOrClose) {

@@ -28,12 +28,7 @@ const QString kNoCast =
 }  // namespace
 
 TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
-    struct Row {
-        const char* what;
-        DesktopFacts facts;
-        DesktopCapabilities expected;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, DesktopFacts, DesktopCapabilities> rows[] = {
         {"sway with the wlr portal: the portal captures, a key is bound by hand",
          {"sway",
           kWlroots,
@@ -76,16 +71,13 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
           ShortcutRoute::globalShortcutsPortal,
           "Wayland (sway): " + kNoCast + "; shortcut through the global-shortcuts portal"}},
     };
-    for (const Row& row : rows) EXPECT_EQ(decideCapabilities(row.facts), row.expected) << row.what;
+    for (const auto& [what, facts, decided] : rows)
+        EXPECT_EQ(decideCapabilities(facts), decided) << what;
 }
 
 TEST(DesktopCapabilitiesTest, DesktopNameFromTheEnvironmentElseFromTheGlobals) {
-    struct Row {
-        const char* currentDesktop;
-        QList<WaylandGlobal> globals;
-        const char* expected;
-    };
-    const Row rows[] = {
+    // XDG_CURRENT_DESKTOP, the globals; the name.
+    const std::tuple<const char*, QList<WaylandGlobal>, const char*> rows[] = {
         {"sway", kWlroots, "sway"},
         {"ubuntu:GNOME", kMutter, "ubuntu"},
         {"", kKWin, "KDE"},
@@ -93,9 +85,8 @@ TEST(DesktopCapabilitiesTest, DesktopNameFromTheEnvironmentElseFromTheGlobals) {
         {"", {{"hyprland_ctm_control_manager_v1", 1}}, "Hyprland"},
         {"", kWlroots, ""},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(desktopName(row.currentDesktop, row.globals), row.expected)
-            << row.currentDesktop << " / " << row.expected;
+    for (const auto& [currentDesktop, globals, name] : rows)
+        EXPECT_EQ(desktopName(currentDesktop, globals), name) << currentDesktop << " / " << name;
 }
 
 TEST(DesktopCapabilitiesTest, WithoutAWindowListTheDialogPicksAndEachLossIsSaidOnce) {
@@ -106,12 +97,11 @@ TEST(DesktopCapabilitiesTest, WithoutAWindowListTheDialogPicksAndEachLossIsSaidO
     for (int i = 0; i < 2; ++i) {
         const std::optional<mirano::SourceWindow> focused = windows.focusedWindow();
         ASSERT_TRUE(focused);
-        EXPECT_NE(focused->windowID, 0u);
-        EXPECT_FALSE(focused->application.applicationID);
-        EXPECT_EQ(windows.listedWindows(), QList<mirano::SourceWindow>{*focused});
-        EXPECT_TRUE(windows.frame(focused->windowID));
         windows.activate(focused->windowID);
-        EXPECT_FALSE(windows.isFullScreen(focused->windowID));
+        EXPECT_EQ(std::tuple(focused->windowID != 0, focused->application.applicationID,
+                             windows.listedWindows(), windows.frame(focused->windowID).has_value(),
+                             windows.isFullScreen(focused->windowID)),
+                  std::tuple(true, std::nullopt, QList{*focused}, true, false));
     }
     const QStringList lines = QString::fromStdString(testing::internal::GetCapturedStdout())
                                   .split('\n', Qt::SkipEmptyParts);

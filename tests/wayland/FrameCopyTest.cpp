@@ -8,16 +8,10 @@
 using namespace mirano::wayland;
 
 TEST(FrameCopy, FrameAreaIsTheWindowAndTheSourceRectangleInBufferPixels) {
-    struct Case {
-        const char* name;
-        std::optional<QRect> crop;
-        QRectF sourceRect;
-        QSizeF logicalSize;
-        QRect area;
-    };
     const QSize buffer(400, 300);
+    // What: the crop, the source rectangle, the window's logical size; the area copied.
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, std::optional<QRect>, QRectF, QSizeF, QRect> cases[] = {
         {"no crop and no source rectangle is the whole buffer", {}, {}, {}, {0, 0, 400, 300}},
         {"an empty crop is no crop", QRect(), {}, {}, {0, 0, 400, 300}},
         {"the crop is the window", QRect(50, 40, 200, 100), {}, {}, {50, 40, 200, 100}},
@@ -35,19 +29,13 @@ TEST(FrameCopy, FrameAreaIsTheWindowAndTheSourceRectangleInBufferPixels) {
          {300, 0, 10, 10}, {200, 100}, {}},
     };
     // clang-format on
-    for (const Case& c : cases)
-        EXPECT_EQ(frameArea(buffer, c.crop, c.sourceRect, c.logicalSize), c.area) << c.name;
+    for (const auto& [what, crop, sourceRect, logicalSize, area] : cases)
+        EXPECT_EQ(frameArea(buffer, crop, sourceRect, logicalSize), area) << what;
 }
 
 TEST(FrameCopy, RowsMustLieWithinTheMappedBytes) {
-    struct Case {
-        const char* name;
-        std::size_t size;
-        std::size_t stride;
-        bool holds;
-    };
-    // 10 × 3 pixels: rows of 40 bytes.
-    const Case cases[] = {
+    // 10 × 3 pixels: rows of 40 bytes. What: the bytes mapped, the stride; whether they hold.
+    const std::tuple<const char*, std::size_t, std::size_t, bool> cases[] = {
         {"packed rows, stride 0", 120, 0, true},
         {"one byte short", 119, 0, false},
         {"padded rows, the last one unpadded", 48 * 2 + 40, 48, true},
@@ -55,21 +43,16 @@ TEST(FrameCopy, RowsMustLieWithinTheMappedBytes) {
         {"a stride shorter than a row", 200, 36, false},
     };
     std::vector<std::uint8_t> bytes(256);
-    for (const Case& c : cases) {
-        MappedImage image{bytes.data(), c.size, 10, 3, c.stride, PixelOrder::bgra};
-        EXPECT_EQ(image.holdsItsRows(), c.holds) << c.name;
-    }
+    for (const auto& [what, size, stride, holds] : cases)
+        EXPECT_EQ((MappedImage{bytes.data(), size, 10, 3, stride, PixelOrder::bgra}.holdsItsRows()),
+                  holds)
+            << what;
 }
 
 TEST(FrameCopy, ReducesByThePowerOfTwoThatKeepsTheShownSize) {
-    struct Case {
-        const char* name;
-        QSize copied;
-        QSize shown;
-        int factor;
-    };
+    // What: the size copied, the size shown; the factor.
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, QSize, QSize, int> cases[] = {
         {"exactly four times the shown size", {1280, 720}, {320, 180}, 4},
         {"a pixel short of four times", {1279, 720}, {320, 180}, 2},
         {"less than twice is copied as it is", {639, 360}, {320, 180}, 1},
@@ -79,7 +62,8 @@ TEST(FrameCopy, ReducesByThePowerOfTwoThatKeepsTheShownSize) {
         {"a screen of scale 2 shows more pixels", {1920, 1080}, {640, 360}, 2},
     };
     // clang-format on
-    for (const Case& c : cases) EXPECT_EQ(reductionFactor(c.copied, c.shown), c.factor) << c.name;
+    for (const auto& [what, copied, shown, factor] : cases)
+        EXPECT_EQ(reductionFactor(copied, shown), factor) << what;
 }
 
 TEST(FrameCopy, CopyIsTheRoundedMeanOfEachWholeBlockInEveryPixelOrder) {

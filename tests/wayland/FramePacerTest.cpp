@@ -9,14 +9,9 @@
 using namespace mirano::wayland;
 
 TEST(FramePacer, OnePicturePerIntervalOverTimeWhateverTheJitter) {
-    struct Case {
-        const char* name;
-        double interval;
-        std::vector<double> arrivals;  // milliseconds
-        std::string shown;             // one digit per arrival
-    };
+    // What: the interval; the pictures' arrivals in milliseconds; one digit per arrival, 1 shown.
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, double, std::vector<double>, std::string> cases[] = {
         {"without an interval every picture shows", 0, {0, 1, 2}, "111"},
         {"60 fps at 60 fps: every picture, early or late", 1 / 60.0,
          {0, 16.4, 33.5, 49.8, 66.9, 83.2}, "111111"},
@@ -26,11 +21,11 @@ TEST(FramePacer, OnePicturePerIntervalOverTimeWhateverTheJitter) {
          {0, 500, 520, 600, 690}, "11011"},
     };
     // clang-format on
-    for (const Case& c : cases) {
+    for (const auto& [what, interval, arrivals, expected] : cases) {
         FramePacer pacer;
-        pacer.setInterval(c.interval);
+        pacer.setInterval(interval);
         std::string shown;
-        for (const double ms : c.arrivals) {
+        for (const double ms : arrivals) {
             const FramePacer::Clock::time_point now{
                 std::chrono::duration_cast<FramePacer::Clock::duration>(
                     std::chrono::duration<double, std::milli>(ms))};
@@ -38,6 +33,6 @@ TEST(FramePacer, OnePicturePerIntervalOverTimeWhateverTheJitter) {
             if (due) pacer.shown(now);
             shown += due ? '1' : '0';
         }
-        EXPECT_EQ(shown, c.shown) << c.name;
+        EXPECT_EQ(shown, expected) << what;
     }
 }

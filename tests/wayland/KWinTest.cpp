@@ -30,12 +30,16 @@ using mirano::Windows;
 
 namespace {
 
-/// JavaScript: the KWin window whose resource class is `appId` (Plasma 6 and 5.27 names).
-QString windowOf(const QString& appId) {
+/// JavaScript: the first KWin window `w` for which `condition` holds (Plasma 6 and 5.27 names).
+QString windowWhere(const QString& condition) {
     return QStringLiteral(
                "(workspace.windowList ? workspace.windowList() : workspace.clientList())"
-               ".find(w => w.resourceClass == %1)")
-        .arg(KWinScript::quoted(appId));
+               ".find(w => %1)")
+        .arg(condition);
+}
+/// JavaScript: the KWin window whose resource class is `appId`.
+QString windowOf(const QString& appId) {
+    return windowWhere("w.resourceClass == " + KWinScript::quoted(appId));
 }
 /// JavaScript: the active window.
 const QString kActive =
@@ -63,7 +67,7 @@ QString activeAppId() {
 
 }  // namespace
 
-TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsClosedWindows) {
+TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAboveThem) {
     ASSERT_TRUE(KWinScript::isAvailable(QDBusConnection::sessionBus()));
     KWinWindows windows(QDBusConnection::sessionBus());
     QSignalSpy ready(&windows, &KWinWindows::ready);
@@ -96,12 +100,11 @@ TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsC
     EXPECT_EQ(activated.last().at(0).value<AppIdentity>().applicationID, kA);
 
     // Where KWin has the window.
-    const QJsonArray frameA =
-        kwinEvaluate(QStringLiteral("(g => [g.x, g.y, g.width, g.height])(%1.frameGeometry)")
-                         .arg(windowOf(kA)))
-            .toArray();
-    EXPECT_EQ(windows.frame(numberA), QRectF(frameA[0].toDouble(), frameA[1].toDouble(),
-                                             frameA[2].toDouble(), frameA[3].toDouble()));
+    const QRectF frameA = windows.frame(numberA).value_or(QRectF());
+    EXPECT_EQ(kwinEvaluate(QStringLiteral("(g => [g.x, g.y, g.width, g.height])(%1.frameGeometry)")
+                               .arg(windowOf(kA)))
+                  .toArray(),
+              (QJsonArray{frameA.x(), frameA.y(), frameA.width(), frameA.height()}));
 
     // Full screen in and out, each a change.
     const qsizetype changesBefore = fullScreen.count();
@@ -129,46 +132,21 @@ TEST(KWinWindowsTest, FollowsTheActiveWindowItsStateActivatesRestoresAndForgetsC
     EXPECT_TRUE(waitUntil([&] { return !windows.frame(numberB); }));
     EXPECT_EQ(windows.listedWindows().size(), listed.size() - 1);
     EXPECT_TRUE(windows.frame(numberA));
-}
 
-TEST(KWinScriptTest, ScriptRunsUntilItsOwnerGoes) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const auto isLoaded = [&](const QString& name) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "isScriptLoaded");
-        call.setArguments({name});
-        const QDBusReply<bool> reply = bus.call(call);
-        return reply.isValid() && reply.value();
-    };
-    std::optional<QString> kwin;
-    const QString name = KWinScript::newName();
-    auto script = std::make_unique<KWinScript>(bus, name, "const unused = 1;",
-                                               [&](std::optional<QString> k, auto) { kwin = k; });
-    ASSERT_TRUE(waitUntil([&] { return kwin.has_value(); }));
-    EXPECT_TRUE(isLoaded(name));
-    script.reset();
-    EXPECT_FALSE(isLoaded(name));
-}
-
-TEST(KWinPanelTest, PanelsFloatAboveNormalWindowsAndAKeyTakingOneIsLookedThrough) {
+    // Our panels float above normal windows, and a key-taking one is looked through.
     WaylandPanelWindowSystem ws;
     ASSERT_TRUE(ws.hasLayerShell());
-    KWinWindows windows(QDBusConnection::sessionBus());
-    QSignalSpy ready(&windows, &KWinWindows::ready);
-    ASSERT_TRUE(ready.wait(10000));
-    startTestWindow(*gKWin, kA, "darkred", activeAppId);
+    ASSERT_TRUE(onWindow(kA, kActivate));
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
 
-    // Where KWin stacks our panel and the normal window: layer, then place (bottom first).
+    // Where KWin stacks our panel over the normal window: in a higher layer, and higher in the
+    // stacking order.
     const QString panelState =
         QStringLiteral(
             "(function() { const p = %1; const a = %2; if (!p || !a) return null;"
-            " return {layer: p.layer, stack: p.stackingOrder, offTaskbar: p.skipTaskbar && "
-            "p.skipPager,"
-            " belowLayer: a.layer, belowStack: a.stackingOrder}; })()")
-            .arg(QStringLiteral("(workspace.windowList ? workspace.windowList() : "
-                                "workspace.clientList()).find(w => w.pid == %1)")
-                     .arg(QCoreApplication::applicationPid()),
+            " return {offTaskbar: p.skipTaskbar && p.skipPager, above: p.layer > "
+            "a.layer, onTop: p.stackingOrder > a.stackingOrder}; })()")
+            .arg(windowWhere("w.pid == " + QString::number(QCoreApplication::applicationPid())),
                  windowOf(kA));
 
     QWidget floating(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
@@ -179,14 +157,11 @@ TEST(KWinPanelTest, PanelsFloatAboveNormalWindowsAndAKeyTakingOneIsLookedThrough
     QJsonObject state;
     ASSERT_TRUE(waitUntil([&] { return !(state = kwinEvaluate(panelState).toObject()).isEmpty(); }))
         << "KWin never showed the panel";
-    EXPECT_TRUE(state["offTaskbar"].toBool());
-    EXPECT_GT(state["layer"].toInt(), state["belowLayer"].toInt());
-    EXPECT_GT(state["stack"].toInt(), state["belowStack"].toInt());
+    EXPECT_EQ(state, (QJsonObject{{"offTaskbar", true}, {"above", true}, {"onTop", true}}));
     // It took no focus, and raising the window below does not cover it.
     EXPECT_EQ(activeAppId(), kA);
     ASSERT_TRUE(onWindow(kA, kActivate));
-    state = kwinEvaluate(panelState).toObject();
-    EXPECT_GT(state["stack"].toInt(), state["belowStack"].toInt());
+    EXPECT_TRUE(kwinEvaluate(panelState)["onTop"].toBool());
     floating.hide();
 
     // A panel that takes the keys: KWin makes it active, the user's window is still the one
@@ -202,6 +177,25 @@ TEST(KWinPanelTest, PanelsFloatAboveNormalWindowsAndAKeyTakingOneIsLookedThrough
                    .toInt() == QCoreApplication::applicationPid();
     })) << "KWin never gave the overlay the keys";
     EXPECT_EQ(focusedAppId(windows), kA);
+}
+
+TEST(KWinScriptTest, ScriptRunsUntilItsOwnerGoes) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const auto isLoaded = [&](const QString& name) {
+        const QDBusReply<bool> reply =
+            bus.call(QDBusMessage::createMethodCall("org.kde.KWin", "/Scripting",
+                                                    "org.kde.kwin.Scripting", "isScriptLoaded")
+                     << name);
+        return reply.isValid() && reply.value();
+    };
+    std::optional<QString> kwin;
+    const QString name = KWinScript::newName();
+    auto script = std::make_unique<KWinScript>(bus, name, "const unused = 1;",
+                                               [&](std::optional<QString> k, auto) { kwin = k; });
+    ASSERT_TRUE(waitUntil([&] { return kwin.has_value(); }));
+    EXPECT_TRUE(isLoaded(name));
+    script.reset();
+    EXPECT_FALSE(isLoaded(name));
 }
 
 TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
@@ -220,38 +214,30 @@ TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
 
     // KDE keeps the shortcuts under the session's token (with no application id here).
     const QString component = PortalShortcuts::kSessionToken;
-    const auto keys = [&](const QString& action) {
-        QDBusMessage call = QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/kglobalaccel",
-                                                           "org.kde.KGlobalAccel", "shortcut");
-        call.setArguments({QStringList{component, action, QString(), QString()}});
-        const QDBusReply<QList<int>> reply = bus.call(call);
-        return reply.isValid() ? reply.value() : QList<int>{-1};
-    };
-    struct Row {
-        QString id;
-        QList<int> keys;
-        QSignalSpy* spy;
-    };
     QSignalSpy window(&shortcuts, &PortalShortcuts::mirrorWindowActivated);
     QSignalSpy region(&shortcuts, &PortalShortcuts::mirrorRegionActivated);
     QSignalSpy hide(&shortcuts, &PortalShortcuts::hideOrShowActivated);
-    const Row rows[] = {
+    // Each shortcut, its keys, and who hears it pressed.
+    const std::tuple<QString, QList<int>, QSignalSpy*> rows[] = {
         {PortalShortcuts::kMirrorWindow, {(Qt::META | Qt::Key_P).toCombined()}, &window},
         {PortalShortcuts::kMirrorRegion,
          {(Qt::META | Qt::SHIFT | Qt::Key_P).toCombined()},
          &region},
         {PortalShortcuts::kHideOrShow, {}, &hide},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(keys(row.id), row.keys) << qPrintable(row.id);
+    for (const auto& [id, keys, spy] : rows) {
+        const QDBusReply<QList<int>> bound =
+            bus.call(QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/kglobalaccel",
+                                                    "org.kde.KGlobalAccel", "shortcut")
+                     << QStringList{component, id, QString(), QString()});
+        EXPECT_EQ(bound.isValid() ? bound.value() : QList<int>{-1}, keys) << qPrintable(id);
         // Pressing the keys, as KWin would on a real keyboard.
-        QDBusMessage press =
+        const QDBusMessage pressed = bus.call(
             QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/component/" + component,
-                                           "org.kde.kglobalaccel.Component", "invokeShortcut");
-        press.setArguments({row.id});
-        const QDBusMessage r = bus.call(press);
-        EXPECT_NE(r.type(), QDBusMessage::ErrorMessage) << qPrintable(r.errorMessage());
-        EXPECT_TRUE(waitUntil([&] { return row.spy->count() == 1; })) << qPrintable(row.id);
+                                           "org.kde.kglobalaccel.Component", "invokeShortcut")
+            << id);
+        EXPECT_NE(pressed.type(), QDBusMessage::ErrorMessage) << qPrintable(pressed.errorMessage());
+        EXPECT_TRUE(waitUntil([&] { return spy->count() == 1; })) << qPrintable(id);
     }
     EXPECT_EQ(window.count() + region.count() + hide.count(), 3);
 }
@@ -272,8 +258,7 @@ TEST(PortalShortcutsTest, WithoutAPortalBindingFailsWithOneLine) {
         EXPECT_TRUE(waitUntil([&] { return bound.has_value(); }, 10000));
         const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());
         ASSERT_TRUE(bound && *bound);
-        EXPECT_EQ(out.count('\n'), 1) << qPrintable(out);
-        EXPECT_TRUE(out.contains("mirano --toggle")) << qPrintable(out);
+        EXPECT_TRUE(out.count('\n') == 1 && out.contains("mirano --toggle")) << qPrintable(out);
     }
     QDBusConnection::disconnectFromBus("bare");
 }

@@ -12,13 +12,9 @@ const QRect kScreen(0, 0, 1280, 720);
 }  // namespace
 
 TEST(PanelGeometryTest, AnchoredToTheNearestCornerWithItsDistancesAsMargins) {
-    struct Row {
-        const char* what;
-        QRect window, screen;
-        LayerPlacement expected;
-    };
+    // What: the panel's window, its screen; where it is anchored.
     // clang-format off
-    const Row rows[] = {
+    const std::tuple<const char*, QRect, QRect, LayerPlacement> rows[] = {
         {"bottom right, 16 from both edges", QRect(944, 524, 320, 180), kScreen,
          {kBottom | kRight, QMargins(0, 0, 16, 16)}},
         {"top left", QRect(16, 16, 320, 180), kScreen, {kTop | kLeft, QMargins(16, 16, 0, 0)}},
@@ -33,8 +29,8 @@ TEST(PanelGeometryTest, AnchoredToTheNearestCornerWithItsDistancesAsMargins) {
          {kBottom | kRight, QMargins(0, 0, -240, -110)}},
     };
     // clang-format on
-    for (const Row& row : rows)
-        EXPECT_EQ(placeInNearestCorner(row.window, row.screen), row.expected) << row.what;
+    for (const auto& [what, window, screen, placement] : rows)
+        EXPECT_EQ(placeInNearestCorner(window, screen), placement) << what;
 
     // Out of sight: the same corner, pushed past both of its edges.
     const LayerPlacement hidden = placeOutOfSight(QRect(944, 524, 320, 180), kScreen);
@@ -47,14 +43,8 @@ TEST(PanelGeometryTest, DragMovesOrResizesFromTheDraggedEdges) {
     const QRect start(100, 100, 320, 180);
     const QSize min(100, 50);
     const QSizeF none, wide(16, 9);
-    struct Row {
-        const char* what;
-        Qt::Edges edges;
-        QPoint delta;
-        QSizeF aspect;
-        QRect expected;
-    };
-    const Row rows[] = {
+    // What: the edges dragged, how far, the aspect kept; the panel's frame.
+    const std::tuple<const char*, Qt::Edges, QPoint, QSizeF, QRect> rows[] = {
         {"no edges: a move", {}, QPoint(-30, 40), none, QRect(70, 140, 320, 180)},
         {"right edge: wider, left stays", Qt::RightEdge, QPoint(40, 7), none,
          QRect(100, 100, 360, 180)},
@@ -71,7 +61,6 @@ TEST(PanelGeometryTest, DragMovesOrResizesFromTheDraggedEdges) {
         {"aspect: a top-left corner keeps the bottom-right corner", Qt::TopEdge | Qt::LeftEdge,
          QPoint(-160, 0), wide, QRect(-60, 10, 480, 270)},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(draggedFrame(start, row.edges, row.delta, min, row.aspect), row.expected)
-            << row.what;
+    for (const auto& [what, edges, delta, aspect, frame] : rows)
+        EXPECT_EQ(draggedFrame(start, edges, delta, min, aspect), frame) << what;
 }

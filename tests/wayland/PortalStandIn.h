@@ -24,12 +24,14 @@ public:
 
     /// Starts the portal; true once it owns its name.
     bool start() {
-        process_ = session_.spawn(built("mirano_test_screencast_portal"), {});
+        process_ = session_.spawn(
+            X11Session::builtProgram("tests/wayland/mirano_test_screencast_portal"), {});
         return lineOf(process_) == "ready";
     }
     /// Starts a producer (NAME WIDTH HEIGHT [options]); `node` receives its node's id.
     ChildProcess* startProducer(const QStringList& args, std::uint32_t* node = nullptr) {
-        ChildProcess* producer = session_.spawn(built("mirano_test_frame_producer"), args);
+        ChildProcess* producer = session_.spawn(
+            X11Session::builtProgram("tests/wayland/mirano_test_frame_producer"), args);
         const QString line = lineOf(producer);
         EXPECT_TRUE(line.startsWith("node ")) << line.toStdString();
         if (node) *node = line.section(' ', 1).toUInt();
@@ -59,10 +61,6 @@ public:
     ChildProcess* process() const { return process_; }
 
 private:
-    static QString built(const QString& name) {
-        return X11Session::builtProgram("tests/wayland/" + name);
-    }
-
     WaylandSession& session_;
     ChildProcess* process_ = nullptr;
 };

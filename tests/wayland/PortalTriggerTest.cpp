@@ -10,13 +10,8 @@ using mirano::wayland::PortalShortcuts;
 using mirano::wayland::portalTrigger;
 
 TEST(PortalTriggerTest, ModifiersInThePortalsOrderAndTheKeyAsItsUnshiftedSymbol) {
-    struct Row {
-        const char* what;
-        Modifiers modifiers;
-        QString character;
-        QString expected;
-    };
-    const Row rows[] = {
+    // What: the modifiers, the key's character; the trigger.
+    const std::tuple<const char*, Modifiers, QString, QString> rows[] = {
         {"fn has no portal name and becomes LOGO", Modifier::Menu, "P", "LOGO+p"},
         {"either Command is LOGO", Modifier::RightSuper, "p", "LOGO+p"},
         {"either Option is ALT", Modifier::LeftAlt, "P", "ALT+p"},
@@ -33,8 +28,8 @@ TEST(PortalTriggerTest, ModifiersInThePortalsOrderAndTheKeyAsItsUnshiftedSymbol)
         {"no key gives nothing", Modifier::Menu, "", ""},
         {"two characters are no key", Modifier::Menu, "PP", ""},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(portalTrigger(row.modifiers, row.character), row.expected) << row.what;
+    for (const auto& [what, modifiers, character, trigger] : rows)
+        EXPECT_EQ(portalTrigger(modifiers, character), trigger) << what;
 }
 
 TEST(PortalTriggerTest, TheSettingsCombinationMirrorsTheWindowWithShiftARegionAndHidingIsLeftOpen) {

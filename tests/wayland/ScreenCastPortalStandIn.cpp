@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QUuid>
 #include <cstdio>
+#include <iostream>
+#include <string>
 
 namespace {
 
@@ -150,22 +152,16 @@ int main(int argc, char** argv) {
                             QDBusConnection::ExportAllSlots) ||
         !bus.registerService("org.freedesktop.portal.Desktop"))
         return std::fprintf(stderr, "cannot own the portal on the session bus\n"), 1;
+    // The test waits for each answer before it sends the next command: a line at a time.
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char chunk[256];
-        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (n <= 0) return QCoreApplication::quit();  // the test has gone
-        pending.append(chunk, n);
-        for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1)) {
-            const QList<QByteArray> words = pending.left(end).split(' ');
-            if (words.value(0) == "node" && words.size() == 4)
-                portal.node = words[1].toUInt(),
-                portal.size = QSize(words[2].toInt(), words[3].toInt());
-            else if (words.value(0) == "answer" && words.size() == 2)
-                portal.answer = words[1].toUInt();
-            say("ok");
-        }
+        std::string line;
+        if (!std::getline(std::cin, line)) return QCoreApplication::quit();  // the test has gone
+        int width = 0, height = 0;
+        if (std::sscanf(line.c_str(), "node %u %d %d", &portal.node, &width, &height) == 3)
+            portal.size = QSize(width, height);
+        std::sscanf(line.c_str(), "answer %u", &portal.answer);
+        say("ok");
     });
     say("ready");
     return app.exec();

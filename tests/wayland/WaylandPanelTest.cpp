@@ -36,9 +36,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.fillRect(rect(), Qt::transparent);
+        QPainter p(this);  // on a backing store Qt clears, the window being translucent
         QPainterPath path;
         path.addRoundedRect(QRectF(rect()), 12, 12);
         p.fillPath(path, kPanelColour);
@@ -46,7 +44,6 @@ protected:
     void mousePressEvent(QMouseEvent* event) override {
         ++presses;
         lastPress = event->position().toPoint();
-        if (event->button() != Qt::LeftButton) return;
         const QPoint fromCorner = QPoint(width(), height()) - lastPress;
         if (fromCorner.x() <= 6 && fromCorner.y() <= 6)
             ws_.beginResize(*windowHandle(), Qt::BottomEdge | Qt::RightEdge);

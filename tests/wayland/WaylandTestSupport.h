@@ -37,26 +37,21 @@ inline QString focusedAppId(Windows& windows) {
     return focused ? focused->application.applicationID.value_or(QString()) : QString();
 }
 
-/// The bounding box of the pixels of exactly `colour` (empty when there are none).
-inline QRect colourBounds(const QImage& image, const QColor& colour) {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    const QRgb wanted = colour.rgb();
-    QRect box;
-    for (int y = 0; y < rgb.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); ++x)
-            if (line[x] == wanted) box |= QRect(x, y, 1, 1);
-    }
-    return box;
-}
-
 /// Waits until the screen shows `colour` exactly within `expected` (empty: nowhere); says where
 /// it was seen when it does not.
 inline ::testing::AssertionResult waitForColourAt(const QColor& colour, const QRect& expected) {
-    QRect seen;
-    if (waitUntil([&] { return (seen = colourBounds(gSway->screenshot(), colour)) == expected; },
-                  10000))
-        return ::testing::AssertionSuccess();
+    QRect seen;  // the bounding box of the pixels of exactly `colour`
+    const auto shown = [&] {
+        const QImage shot = gSway->screenshot().convertToFormat(QImage::Format_RGB32);
+        seen = QRect();
+        for (int y = 0; y < shot.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(shot.constScanLine(y));
+            for (int x = 0; x < shot.width(); ++x)
+                if (line[x] == colour.rgb()) seen |= QRect(x, y, 1, 1);
+        }
+        return seen == expected;
+    };
+    if (waitUntil(shown, 10000)) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "seen at " << describe(seen);
 }
 

@@ -226,43 +226,33 @@ TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAnd
 }
 
 TEST_F(CaptureViewTest, HoverShowsTheOverlayUnlessCommandIsHeldOrAZoomWasJustCommitted) {
-    view->setCommandHeld(true);
-    view->mouseEnteredView();
-    EXPECT_FALSE(overlayShown());
-    view->mouseExitedView();
-    EXPECT_EQ(std::pair(calls.entered, calls.exited), std::pair(1, 1));
-    view->setCommandHeld(false);
-    view->mouseEnteredView();
-    ASSERT_TRUE(overlayShown());
-    EXPECT_EQ(view->overlayHostingView()->geometry(), view->rect());
-    // Command hides it for the zoom drag, releasing brings a fresh one back.
-    view->setCommandHeld(true);
-    EXPECT_FALSE(overlayShown());
-    view->setCommandHeld(false);
-    EXPECT_TRUE(overlayShown());
-    view->mouseExitedView();
-    EXPECT_FALSE(overlayShown());
-
-    // After a committed zoom it stays away until the pointer leaves.
-    view->mouseEnteredView();
-    view->setCommandHeld(true);
-    commandDrag({20, 20}, {220, 170});
-    ASSERT_EQ(calls.zooms.size(), 1);
-    view->setCommandHeld(false);
-    view->setCommandHeld(true);
-    view->setCommandHeld(false);
-    view->showOverlay();
-    EXPECT_FALSE(overlayShown());
-    view->mouseExitedView();
-    view->mouseEnteredView();
-    EXPECT_TRUE(overlayShown());
-
-    // A too small selection keeps it away only until Command is released.
-    view->setCommandHeld(true);
-    commandDrag({20, 20}, {25, 25});
-    EXPECT_EQ(std::pair(calls.zooms.size(), overlayShown()), std::pair(qsizetype(1), false));
-    view->setCommandHeld(false);
-    EXPECT_TRUE(overlayShown());
+    const auto act = [&](char step) {
+        if (step == 'C' || step == 'c') view->setCommandHeld(step == 'C');
+        if (step == 'E') view->mouseEnteredView();
+        if (step == 'X') view->mouseExitedView();
+        if (step == 'S') view->showOverlay();
+        if (step == 'Z') commandDrag({20, 20}, {220, 170});
+        if (step == 'z') commandDrag({20, 20}, {25, 25});
+    };
+    // Each step, then 1 if the overlay shows after it: Command held (C) or released (c), the
+    // pointer entering (E) or leaving (X), a refresh (S), a zoom (Z) or a selection too small for
+    // one (z).
+    const std::string walk =
+        // Command held keeps it away, though the hover is reported.
+        "C0E0X0c0E1"
+        // Command hides it for the zoom drag, releasing brings a fresh one back.
+        "C0c1X0"
+        // After a committed zoom it stays away until the pointer leaves.
+        "E1C0Z0c0C0c0S0X0E1"
+        // A too small selection keeps it away only until Command is released.
+        "C0z0c1";
+    for (std::size_t i = 0; i < walk.size(); i += 2) {
+        act(walk[i]);
+        EXPECT_EQ(overlayShown(), walk[i + 1] == '1') << "step " << i / 2 << ": " << walk[i];
+    }
+    EXPECT_EQ(std::tuple(calls.entered, calls.exited, calls.zooms.size(),
+                         overlayShown() ? view->overlayHostingView()->geometry() : QRect()),
+              std::tuple(4, 3, 1, view->rect()));
 }
 
 TEST_F(CaptureViewTest, OverlayAndFrameRateMenuShowTheCurrentSettingsAndForwardWhatIsPicked) {
@@ -405,48 +395,39 @@ OverlayView::Content content(bool zoomed, const QString& modifier, int rate) {
     return {.isZoomed = zoomed, .modifierName = modifier, .frameRate = rate};
 }
 
-// Every character of the text gets a real glyph from the font or its fallbacks.
-bool rendersEveryCharacter(const QString& text, const QFont& font) {
-    QTextLayout layout(text, font);
-    layout.beginLayout();
-    layout.createLine();
-    layout.endLayout();
-    int glyphs = 0;
-    for (const QGlyphRun& run : layout.glyphRuns())
-        for (quint32 index : run.glyphIndexes()) {
-            if (index == 0) return false;
-            ++glyphs;
-        }
-    return glyphs > 0;
-}
-
-TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsThatHaveTheirSymbols) {
+TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsWithTheirSymbolsAndCutAtTheTail) {
     OverlayView plain(content(false, "⌥ Right Option", 30)), zoomed(content(true, "fn", 15));
     EXPECT_EQ((QStringList{plain.showHideLabel()->text(), plain.gestureLabel()->text(),
                            plain.frameRateButton()->text(), zoomed.gestureLabel()->text()}),
               (QStringList{"Tap ⌥ Right Option to show/hide", "⌘ Drag to zoom · ⌫ Close", "30 fps",
                            "⌘ Double-click reset · ⌫ Close"}));
     EXPECT_TRUE(QFontInfo(plain.frameRateButton()->font()).fixedPitch());
-    // The symbols have glyphs on this install.
+    // The symbols have glyphs on this install: every character gets a real one (not index 0)
+    // from the font or its fallbacks.
     for (const auto& [text, size, weight] :
          {std::tuple(OverlayView::gestureText(false), 11, QFont::Normal),
           {OverlayView::gestureText(true), 11, QFont::Normal},
           {PausedOverlayView::text(), 16, QFont::Medium},
-          {OverlayView::showHideText("⌥ Right Option"), 13, QFont::Medium}})
-        EXPECT_TRUE(rendersEveryCharacter(text, overlayFont(size, weight))) << text.toStdString();
-}
+          {OverlayView::showHideText("⌥ Right Option"), 13, QFont::Medium}}) {
+        QTextLayout layout(text, overlayFont(size, weight));
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        QList<quint32> glyphs;
+        for (const QGlyphRun& run : layout.glyphRuns()) glyphs += run.glyphIndexes();
+        EXPECT_TRUE(!glyphs.isEmpty() && !glyphs.contains(0)) << text.toStdString();
+    }
 
-TEST(OverlayViewTest, GestureHintIsCutAtTheTailOnOneLine) {
-    OverlayView view(content(false, "fn", 24));
-    view.resize(400, 300);
-    view.show();
-    EXPECT_EQ(view.gestureLabel()->elidedText(), view.gestureLabel()->text());
-    view.resize(90, 150);
+    // The gesture hint is cut at its tail, on one line.
+    zoomed.resize(400, 300);
+    zoomed.show();
+    EXPECT_EQ(zoomed.gestureLabel()->elidedText(), zoomed.gestureLabel()->text());
+    zoomed.resize(90, 150);
     QCoreApplication::processEvents();
-    const QString cut = view.gestureLabel()->elidedText();
+    const QString cut = zoomed.gestureLabel()->elidedText();
     EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
-    EXPECT_TRUE(view.gestureLabel()->text().startsWith(cut.chopped(1)));
-    EXPECT_EQ(view.gestureLabel()->height(), view.gestureLabel()->fontMetrics().height());
+    EXPECT_TRUE(zoomed.gestureLabel()->text().startsWith(cut.chopped(1)));
+    EXPECT_EQ(zoomed.gestureLabel()->height(), zoomed.gestureLabel()->fontMetrics().height());
 }
 
 // Both over a white 300 x 200 widget.

@@ -72,30 +72,6 @@ protected:
     xcb_window_t xid() const { return static_cast<xcb_window_t>(panel->winId()); }
     QRect geometry() { return screen.rootGeometry(xid()); }
     QColor at(QPoint p) { return screen.pixel(p); }
-    /// Presses at `p` and waits until the panel has handed the drag to the window manager
-    /// (counted, not probed: a probe of the pointer grab could take it just before the window
-    /// manager does).
-    bool pressUntilDragHandedOver(QPoint p) {
-        input.moveTo(p);
-        input.pressButton();
-        return waitUntil([&] {
-            const auto s = windowSystem.state(panel->windowHandle());
-            return s.moves + s.resizes.size() == 1;
-        });
-    }
-    /// Releases and waits until the window manager has ended its move or resize.
-    bool releaseUntilDragEnds() {
-        input.releaseButton();
-        return waitUntil([&] { return !screen.pointerGrabbedElsewhere(); });
-    }
-    /// Moves the pointer to `target` and one point beside it in turn until `done` holds.
-    bool nudgeUntil(QPoint target, const std::function<bool()>& done) {
-        int step = 0;
-        return waitUntil([&] {
-            input.moveTo(target + QPoint(step++ % 2, 0));
-            return done();
-        });
-    }
 
     ScreenInspector screen;
     XTestInput input;
@@ -111,7 +87,56 @@ protected:
     PanelCalls calls;
 };
 
-TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
+TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanelAndAnEdgeResizesItKeepingTheAspect) {
+    // Presses at `from`; once the window manager follows, moves the pointer `by` further.
+    const auto drag = [&](QPoint from, QPoint by, int slack) {
+        const QRect before = geometry();
+        const auto handedOver = [&] {
+            const auto s = windowSystem.state(panel->windowHandle());
+            return s.moves + s.resizes.size();
+        };
+        const auto earlier = handedOver();
+        input.moveTo(from);
+        input.pressButton();
+        // Wait until the panel has handed the drag to the window manager (counted, not probed: a
+        // probe of the pointer grab could take it just before the window manager does).
+        ASSERT_TRUE(waitUntil([&] { return handedOver() == earlier + 1; }));
+        // The window manager takes over once it has read the panel's request: nudge the pointer
+        // (to one point and the one beside it in turn) until the panel follows.
+        int step = 0;
+        ASSERT_TRUE(waitUntil([&] {
+            input.moveTo(from + by / 10 + QPoint(step++ % 2, 0));
+            return geometry() != before;
+        }));
+        // From here on the panel's right edge follows the pointer point for point (within the
+        // point the nudging alternates by, or the aspect's rounding).
+        const QRect start = geometry();
+        input.moveTo(input.pointer() + by);
+        EXPECT_TRUE(waitUntil([&] {
+            const QPoint d = geometry().topRight() - start.topRight() - by;
+            return std::abs(d.x()) <= slack && d.y() == 0;
+        })) << describe(geometry());
+        // Released, the window manager ends its move or resize.
+        input.releaseButton();
+        ASSERT_TRUE(waitUntil([&] { return !screen.pointerGrabbedElsewhere(); }));
+        ASSERT_TRUE(waitUntil([&] { return panel->geometry() == geometry(); }));
+    };
+    ASSERT_NO_FATAL_FAILURE(drag(kPanelRect.center(), {100, 50}, 1));
+    const QRect moved = geometry();
+    EXPECT_EQ(std::tuple(moved.size(), panel->frame(), calls.resizes.size(), screen.inputFocus()),
+              std::tuple(kPanelRect.size(), QRectF(moved), 0, client->id()));
+
+    ASSERT_NO_FATAL_FAILURE(drag({moved.right() - 1, moved.center().y()}, {100, 0}, 5));
+    const QRect resized = geometry();
+    ASSERT_TRUE(waitUntil([&] {
+        return !calls.resizes.isEmpty() && calls.resizes.last() == QSizeF(resized.size());
+    }));
+    EXPECT_NEAR(double(resized.width()) / resized.height(), 1.6, 0.02) << describe(resized);
+    EXPECT_EQ(std::tuple(panel->frame(), panel->captureView().bounds().size(), resized.topLeft()),
+              std::tuple(QRectF(resized), QSizeF(resized.size()), moved.topLeft()));
+}
+
+TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarUnfocusedAndShowsTheFrameInItsCorners) {
     ASSERT_TRUE(waitUntil(
         [&] { return screen.atomNames(xid(), "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"); }));
     const QStringList state = screen.atomNames(xid(), "_NET_WM_STATE");
@@ -122,60 +147,14 @@ TEST_F(PiPPanelX11Test, FloatsOnEveryDesktopOffTheTaskbarAndNeverTakesFocus) {
     EXPECT_TRUE(state.contains("_NET_WM_STATE_STICKY") ||
                 (!desktop.empty() && desktop[0] == 0xFFFFFFFF))
         << state.join(' ').toStdString();
-    // The window manager keeps the minimum size (the aspect: see the resize below).
+    // The window manager keeps the minimum size (the aspect: see the drags).
     EXPECT_EQ(std::tuple(screen.inputHint(xid()),
                          screen.atomNames(xid(), "WM_PROTOCOLS").contains("WM_TAKE_FOCUS"),
                          screen.inputFocus(), screen.minimumSize(xid())),
               std::tuple(std::optional(false), false, client->id(), QSize(150, 150)));
-    // (A press on the panel leaves the focus where it was: DraggingTheContentMovesThePanel.)
-}
+    // (A press on the panel leaves the focus where it was: see the drags.)
 
-TEST_F(PiPPanelX11Test, DraggingTheContentMovesThePanel) {
-    const QRectF before = panel->frame();
-    const QPoint c = kPanelRect.center();
-    ASSERT_TRUE(pressUntilDragHandedOver(c));
-    // The window manager takes over once it has read the panel's request: nudge the pointer
-    // right and down until the panel follows.
-    ASSERT_TRUE(nudgeUntil(c + QPoint(10, 10),
-                           [&] { return geometry().topLeft() != kPanelRect.topLeft(); }));
-    // From here on the panel follows the pointer point for point (within the one point the
-    // nudging alternates by).
-    const QPoint start = geometry().topLeft();
-    input.moveTo(input.pointer() + QPoint(100, 50));
-    EXPECT_TRUE(waitUntil([&] {
-        const QPoint d = geometry().topLeft() - start - QPoint(100, 50);
-        return std::abs(d.x()) <= 1 && d.y() == 0;
-    }));
-    ASSERT_TRUE(releaseUntilDragEnds());
-    const QRect moved = geometry();
-    ASSERT_TRUE(waitUntil([&] { return panel->geometry() == moved; }));
-    EXPECT_EQ(
-        std::tuple(moved.size(), panel->frame(), calls.resizes.size(), screen.inputFocus()),
-        std::tuple(kPanelRect.size(), before.translated(moved.topLeft() - kPanelRect.topLeft()), 0,
-                   client->id()));
-}
-
-TEST_F(PiPPanelX11Test, DraggingAnEdgeResizesKeepingTheAspectAndReports) {
-    const QPoint edge(kPanelRect.right() - 1, kPanelRect.center().y());
-    ASSERT_TRUE(pressUntilDragHandedOver(edge));
-    ASSERT_TRUE(
-        nudgeUntil(edge + QPoint(10, 0), [&] { return geometry().width() != kPanelRect.width(); }));
-    const int startWidth = geometry().width();
-    input.moveTo({input.pointer().x() + 100, edge.y()});
-    EXPECT_TRUE(waitUntil([&] { return geometry().width() >= startWidth + 95; }));
-    ASSERT_TRUE(releaseUntilDragEnds());
-    const QRect resized = geometry();
-    ASSERT_TRUE(waitUntil([&] {
-        return panel->size() == resized.size() && !calls.resizes.isEmpty() &&
-               calls.resizes.last() == QSizeF(resized.size());
-    }));
-    EXPECT_NEAR(double(resized.width()) / resized.height(), 1.6, 0.02) << describe(resized);
-    EXPECT_EQ(
-        std::tuple(panel->frame().size(), panel->captureView().bounds().size(), resized.topLeft()),
-        std::tuple(QSizeF(resized.size()), QSizeF(resized.size()), kPanelRect.topLeft()));
-}
-
-TEST_F(PiPPanelX11Test, ShowsTheFrameInsideRoundedCornersAndNothingAtAlphaZero) {
+    // The picture, inside rounded corners; nothing at alpha 0.
     const QRect r = kPanelRect;
     const QPoint c = r.center(), left(r.left() + 4, c.y());
     EXPECT_TRUE(near(at(left), kGreen) && near(at({c.x(), r.top() + 1}), kGreen));
