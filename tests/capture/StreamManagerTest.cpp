@@ -1,8 +1,6 @@
 // StreamManager on the fake capture service: states, size arithmetic, failures and delivery.
 #include <gtest/gtest.h>
 
-#include <QDebug>
-
 #include "capture/StreamManager.h"
 #include "platform/CaptureService.h"
 #include "settings/AppSettings.h"
@@ -26,19 +24,9 @@ Completion recordIn(Result& r) {
 bool ok(const Result& r) { return r && !*r; }
 using Size = std::pair<std::int64_t, std::int64_t>;
 
-/// What the controller reads from the manager.
-struct State {
-    bool active, hasStream;
-    std::optional<WindowNumber> window;
-    QRectF rect;
-    Size output;
-    bool operator==(const State&) const = default;
-};
-void PrintTo(const State& s, std::ostream* os) {
-    *os << s.active << s.hasStream << " window " << s.window.value_or(0) << " "
-        << QDebug::toString(s.rect).toStdString() << " " << s.output.first << "x"
-        << s.output.second;
-}
+/// What the controller reads from the manager: active, has a stream, the window, the source
+/// rectangle, the output size.
+using State = std::tuple<bool, bool, std::optional<WindowNumber>, QRectF, Size>;
 
 /// The configuration every stream gets, with the given size, rectangle and frame rate.
 StreamConfiguration config(std::int64_t w, std::int64_t h, QRectF rect, int fps) {
@@ -200,9 +188,9 @@ TEST_F(StreamManagerTest, RestartResumesAStreamThatCanResume) {
         settings.setFrameRate(30);
         EXPECT_TRUE(ok(call(&StreamManager::restartCapture)));
         ASSERT_EQ(service.streams.size(), 1u) << "a new stream was made";
-        EXPECT_EQ(service.lastStream()->startCalls, 2);
-        EXPECT_EQ(service.lastStream()->updates, std::vector{resumed});
-        EXPECT_TRUE(manager->isStreamActive());
+        EXPECT_EQ(std::tuple(service.lastStream()->startCalls, service.lastStream()->updates,
+                             manager->isStreamActive()),
+                  std::tuple(2, std::vector{resumed}, true));
         manager->stop();
         service.streams.clear();
     }
@@ -277,8 +265,7 @@ TEST_F(StreamManagerTest, CompletesLaterNeverInsideTheCall) {
     EXPECT_FALSE(weak.expired());
     service.completeHeld();
     scheduler.drain();
-    EXPECT_TRUE(late);
-    EXPECT_TRUE(weak.expired());
+    EXPECT_EQ(std::pair(late.has_value(), weak.expired()), std::pair(true, true));
 }
 
 TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
