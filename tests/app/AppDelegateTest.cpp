@@ -193,15 +193,15 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
     delegate->handleWindowDidUpdate(&settings);
     delegate->handleWindowDidBecomeMain(&settings);
     scheduler.advance(1);
-    EXPECT_EQ(application.activations, activations);
-    EXPECT_EQ(application.policyChanges, QList{ActivationPolicy::regular});
+    EXPECT_EQ(std::pair(application.activations, application.policyChanges),
+              std::pair(activations, QList{ActivationPolicy::regular}));
 
     // A second titled window (the update dialog) closing leaves the settings window as it was.
     setShown(dialog, true);
     setShown(dialog, false);
-    EXPECT_EQ(application.policy, ActivationPolicy::regular);
     scheduler.advance(1);
-    EXPECT_EQ(application.activations, activations);
+    EXPECT_EQ(std::pair(application.policy, application.activations),
+              std::pair(ActivationPolicy::regular, activations));
 
     setShown(settings, false);
     EXPECT_EQ(application.policy, ActivationPolicy::accessory);

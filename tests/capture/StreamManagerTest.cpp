@@ -1,6 +1,8 @@
 // StreamManager on the fake capture service: states, size arithmetic, failures and delivery.
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+
 #include "capture/StreamManager.h"
 #include "platform/CaptureService.h"
 #include "settings/AppSettings.h"
@@ -269,12 +271,8 @@ TEST_F(StreamManagerTest, CompletesLaterNeverInsideTheCall) {
 }
 
 TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
-    std::vector<Frame> received;
-    std::vector<std::optional<Error>> stops;
-    QObject::connect(manager.get(), &StreamManager::frameArrived,
-                     [&](const Frame& f) { received.push_back(f); });
-    QObject::connect(manager.get(), &StreamManager::stopped,
-                     [&](std::optional<Error> e) { stops.push_back(e); });
+    QSignalSpy received(manager.get(), &StreamManager::frameArrived);
+    QSignalSpy stops(manager.get(), &StreamManager::stopped);
     start(0x400001);
     FakeCaptureStream* s = service.lastStream();
     const Frame a = fakes::makeMemoryFrame(4, 4, 0xffff0000);
@@ -285,13 +283,14 @@ TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
     s->emitFrame(b);
     EXPECT_TRUE(received.empty());  // only on the main queue
     scheduler.drain();
-    EXPECT_EQ(received, (std::vector{a, b}));  // the same buffers, not copies
+    // The same buffers, not copies.
+    EXPECT_EQ(received, (QList<QVariantList>{{QVariant::fromValue(a)}, {QVariant::fromValue(b)}}));
 
     // A stop by the service is reported and changes no field.
     s->emitStop(kServiceError);
     EXPECT_TRUE(stops.empty());
     scheduler.drain();
-    EXPECT_EQ(stops, std::vector<std::optional<Error>>{kServiceError});
+    EXPECT_EQ(stops, QList<QVariantList>{{QVariant::fromValue(std::optional(kServiceError))}});
     EXPECT_TRUE(manager->isStreamActive() && manager->hasStream());
 
     // Frames and stops that arrive after the owner dropped the manager go nowhere.
@@ -301,7 +300,7 @@ TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
     manager.reset();
     EXPECT_TRUE(weak.expired());  // queued deliveries do not keep it alive
     scheduler.drain();
-    EXPECT_EQ(std::pair(received.size(), stops.size()), std::pair(2ul, 1ul));
+    EXPECT_EQ(std::pair(received.size(), stops.size()), std::pair(qsizetype(2), qsizetype(1)));
     // The queued frame was held until then and is released now.
     EXPECT_EQ(a.use_count(), 2);  // ours and the one delivered first
 }
