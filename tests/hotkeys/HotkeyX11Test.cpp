@@ -89,14 +89,11 @@ protected:
         keyboard_.tap(key);
         keyboard_.release(modifier);
     }
-    /// Taps the keys one after the other, then returns keysUpToSentinel().
-    QStringList typed(std::initializer_list<std::uint8_t> keycodes) {
+    /// Taps the keys one after the other, then the sentinel key, and waits for the client to get
+    /// that, so that every key sent before it has been delivered (or not) by then. Returns what
+    /// the client got.
+    QStringList typed(std::initializer_list<std::uint8_t> keycodes = {}) {
         for (std::uint8_t k : keycodes) keyboard_.tap(k);
-        return keysUpToSentinel();
-    }
-    /// Types the sentinel key and waits for the client to get it, so that every key sent
-    /// before it has been delivered (or not) by then. Returns what the client got.
-    QStringList keysUpToSentinel() {
         keyboard_.tap(keys::A);
         EXPECT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kA); }))
             << "the sentinel key never reached the client";
@@ -145,7 +142,7 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
             ASSERT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kP); }));
             const QString state = client_->keysSinceMark(true).last().section(' ', 1, 1);
             EXPECT_TRUE(state.toUInt() & XCB_MOD_MASK_2) << "Num Lock is not on";
-            keysUpToSentinel();
+            typed();
         }
         for (const Row& row : rows) {
             SCOPED_TRACE(row.modifier);
@@ -154,7 +151,7 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
 
             hotkey(row.key);
             EXPECT_TRUE(waitUntil([&] { return said("hotkey") == 1; }));
-            EXPECT_EQ(keysUpToSentinel(), QStringList{}) << "the client must not see that P";
+            EXPECT_EQ(typed(), QStringList{}) << "the client must not see that P";
 
             keyboard_.press(keys::ShiftL);
             hotkey(row.key);
@@ -163,12 +160,12 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
 
             EXPECT_EQ(typed({keys::P}), QStringList{kP}) << "P alone passes";
             keyboard_.chord({row.other, keys::P});
-            EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "the other modifier + P passes";
+            EXPECT_EQ(typed(), QStringList{kP}) << "the other modifier + P passes";
 
             keyboard_.tap(row.key);
             EXPECT_TRUE(waitUntil([&] { return said("tap") == 1; }))
                 << "a quick tap of the modifier";
-            keysUpToSentinel();
+            typed();
             EXPECT_EQ(said_, (Log{"hotkey", "shiftHotkey", "tap"})) << "each exactly once";
         }
         if (numLock) {  // the panel keys too
@@ -208,7 +205,7 @@ TEST_F(HotkeyX11Test, PanelKeysFollowTheHoverFlag) {
         [&] { return said("frameRate") == 2 && said("zoomIn") == 1 && said("zoomOut") == 1; }));
     keyboard_.chord({keys::ControlL, keys::F});
     keyboard_.chord({keys::SuperL, keys::Equal});
-    EXPECT_EQ(keysUpToSentinel(), (QStringList{"0x66", "0x3d"})) << "with Control or Command";
+    EXPECT_EQ(typed(), (QStringList{"0x66", "0x3d"})) << "with Control or Command";
 
     keyboard_.chord({keys::SuperR, keys::ShiftL, keys::Comma});
     EXPECT_TRUE(waitUntil([&] { return said("settings") == 1; }));
@@ -249,9 +246,9 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
     // The client's own keysym table is from before the switch, so count presses, not names.
     keyboard_.chord({keys::Menu, keys::Y});
     EXPECT_TRUE(waitUntil([&] { return said("hotkey") == 1; }));
-    EXPECT_EQ(keysUpToSentinel().size(), 0) << "the key that types z now is dropped";
+    EXPECT_EQ(typed().size(), 0) << "the key that types z now is dropped";
     hotkey(keys::Menu, keys::Z);
-    EXPECT_EQ(keysUpToSentinel().size(), 1) << "the old position passes";
+    EXPECT_EQ(typed().size(), 1) << "the old position passes";
     EXPECT_EQ(said("hotkey"), 1);
 
     layout("us");
