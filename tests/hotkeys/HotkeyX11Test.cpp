@@ -44,10 +44,10 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(session_->error().isEmpty()) << session_->error().toStdString();
-        display_ = session_->display().toStdString();
-        layout_ = std::make_unique<x11::XkbKeyboardLayout>(display_.c_str());
+        const std::string display = session_->display().toStdString();
+        layout_ = std::make_unique<x11::XkbKeyboardLayout>(display.c_str());
         ASSERT_TRUE(layout_->isAvailable());
-        auto tap = std::make_unique<x11::X11EventTap>(display_);
+        auto tap = std::make_unique<x11::X11EventTap>(display);
         tap_ = tap.get();
         manager_ = std::make_unique<HotkeyManager>(std::move(tap), *layout_, settings_, scheduler_,
                                                    notifications_);
@@ -105,7 +105,6 @@ protected:
 
     // Members go in reverse order: client, manager, layout.
     static X11Session* session_;
-    std::string display_;
     fakes::MemoryDefaultsStore store_;
     AppSettings settings_{store_};
     QtScheduler scheduler_;
@@ -178,7 +177,7 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
     }
 
     // A combination another program holds is said.
-    x11::XConnection other(display_.c_str());
+    x11::XConnection other(qPrintable(session_->display()));
     ASSERT_FALSE(x11::reply(xcb_request_check(
         other.get(), xcb_grab_key_checked(other.get(), 1, other.root(), XCB_MOD_MASK_4, keys::P,
                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC))));
