@@ -97,11 +97,10 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     settings.setModifierRaw("rightOption");
     settings.setTriggerKey("k");
     launch();
-    EXPECT_EQ(application.policyChanges.value(0), ActivationPolicy::accessory);
-    EXPECT_EQ(notifications.authorizationRequests, 1);
-    EXPECT_EQ(log, QStringList{"hotkeys.start"});
-    EXPECT_EQ(shortcuts->bound,
-              (QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, QString("k")}}));
+    EXPECT_EQ(std::tuple(application.policyChanges.value(0), notifications.authorizationRequests,
+                         log, shortcuts->bound),
+              std::tuple(ActivationPolicy::accessory, 1, QStringList{"hotkeys.start"},
+                         QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, "k"}}));
     HotkeyBindings& b = hotkeys->bindings;
     // What the PiP controller is asked for after `gesture` alone.
     const auto after = [&](const std::function<void()>& gesture) {
@@ -193,15 +192,15 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
     delegate->handleWindowDidUpdate(&settings);
     delegate->handleWindowDidBecomeMain(&settings);
     scheduler.advance(1);
-    EXPECT_EQ(application.activations, activations);
-    EXPECT_EQ(application.policyChanges, QList{ActivationPolicy::regular});
+    EXPECT_EQ(std::pair(application.activations, application.policyChanges),
+              std::pair(activations, QList{ActivationPolicy::regular}));
 
     // A second titled window (the update dialog) closing leaves the settings window as it was.
     setShown(dialog, true);
     setShown(dialog, false);
-    EXPECT_EQ(application.policy, ActivationPolicy::regular);
     scheduler.advance(1);
-    EXPECT_EQ(application.activations, activations);
+    EXPECT_EQ(std::pair(application.policy, application.activations),
+              std::pair(ActivationPolicy::regular, activations));
 
     setShown(settings, false);
     EXPECT_EQ(application.policy, ActivationPolicy::accessory);

@@ -1,7 +1,7 @@
 // StreamManager on the fake capture service: states, size arithmetic, failures and delivery.
 #include <gtest/gtest.h>
 
-#include <QDebug>
+#include <QSignalSpy>
 
 #include "capture/StreamManager.h"
 #include "platform/CaptureService.h"
@@ -26,19 +26,9 @@ Completion recordIn(Result& r) {
 bool ok(const Result& r) { return r && !*r; }
 using Size = std::pair<std::int64_t, std::int64_t>;
 
-/// What the controller reads from the manager.
-struct State {
-    bool active, hasStream;
-    std::optional<WindowNumber> window;
-    QRectF rect;
-    Size output;
-    bool operator==(const State&) const = default;
-};
-void PrintTo(const State& s, std::ostream* os) {
-    *os << s.active << s.hasStream << " window " << s.window.value_or(0) << " "
-        << QDebug::toString(s.rect).toStdString() << " " << s.output.first << "x"
-        << s.output.second;
-}
+/// What the controller reads from the manager: active, has a stream, the window, the source
+/// rectangle, the output size.
+using State = std::tuple<bool, bool, std::optional<WindowNumber>, QRectF, Size>;
 
 /// The configuration every stream gets, with the given size, rectangle and frame rate.
 StreamConfiguration config(std::int64_t w, std::int64_t h, QRectF rect, int fps) {
@@ -200,9 +190,9 @@ TEST_F(StreamManagerTest, RestartResumesAStreamThatCanResume) {
         settings.setFrameRate(30);
         EXPECT_TRUE(ok(call(&StreamManager::restartCapture)));
         ASSERT_EQ(service.streams.size(), 1u) << "a new stream was made";
-        EXPECT_EQ(service.lastStream()->startCalls, 2);
-        EXPECT_EQ(service.lastStream()->updates, std::vector{resumed});
-        EXPECT_TRUE(manager->isStreamActive());
+        EXPECT_EQ(std::tuple(service.lastStream()->startCalls, service.lastStream()->updates,
+                             manager->isStreamActive()),
+                  std::tuple(2, std::vector{resumed}, true));
         manager->stop();
         service.streams.clear();
     }
@@ -277,17 +267,12 @@ TEST_F(StreamManagerTest, CompletesLaterNeverInsideTheCall) {
     EXPECT_FALSE(weak.expired());
     service.completeHeld();
     scheduler.drain();
-    EXPECT_TRUE(late);
-    EXPECT_TRUE(weak.expired());
+    EXPECT_EQ(std::pair(late.has_value(), weak.expired()), std::pair(true, true));
 }
 
 TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
-    std::vector<Frame> received;
-    std::vector<std::optional<Error>> stops;
-    QObject::connect(manager.get(), &StreamManager::frameArrived,
-                     [&](const Frame& f) { received.push_back(f); });
-    QObject::connect(manager.get(), &StreamManager::stopped,
-                     [&](std::optional<Error> e) { stops.push_back(e); });
+    QSignalSpy received(manager.get(), &StreamManager::frameArrived);
+    QSignalSpy stops(manager.get(), &StreamManager::stopped);
     start(0x400001);
     FakeCaptureStream* s = service.lastStream();
     const Frame a = fakes::makeMemoryFrame(4, 4, 0xffff0000);
@@ -298,13 +283,14 @@ TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
     s->emitFrame(b);
     EXPECT_TRUE(received.empty());  // only on the main queue
     scheduler.drain();
-    EXPECT_EQ(received, (std::vector{a, b}));  // the same buffers, not copies
+    // The same buffers, not copies.
+    EXPECT_EQ(received, (QList<QVariantList>{{QVariant::fromValue(a)}, {QVariant::fromValue(b)}}));
 
     // A stop by the service is reported and changes no field.
     s->emitStop(kServiceError);
     EXPECT_TRUE(stops.empty());
     scheduler.drain();
-    EXPECT_EQ(stops, std::vector<std::optional<Error>>{kServiceError});
+    EXPECT_EQ(stops, QList<QVariantList>{{QVariant::fromValue(std::optional(kServiceError))}});
     EXPECT_TRUE(manager->isStreamActive() && manager->hasStream());
 
     // Frames and stops that arrive after the owner dropped the manager go nowhere.
@@ -314,7 +300,7 @@ TEST_F(StreamManagerTest, HandsScreenFramesToTheMainThreadInOrder) {
     manager.reset();
     EXPECT_TRUE(weak.expired());  // queued deliveries do not keep it alive
     scheduler.drain();
-    EXPECT_EQ(std::pair(received.size(), stops.size()), std::pair(2ul, 1ul));
+    EXPECT_EQ(std::pair(received.size(), stops.size()), std::pair(qsizetype(2), qsizetype(1)));
     // The queued frame was held until then and is released now.
     EXPECT_EQ(a.use_count(), 2);  // ours and the one delivered first
 }

@@ -79,10 +79,8 @@ TEST_F(HotkeyManagerTest, Gestures) {
         {"fn + P the tap did not take", "fn", "P", away, KEY_P, M::Menu, kNotTaken, ""},
         {"fn + A passes", "fn", "P", away, KEY_A, M::Menu, kNotTaken, ""},
         {"a trigger no key types", "fn", "€", away, KEY_P, M::Menu, kTaken, ""},
-        {"fn-= over the PiP zooms in", "fn", "P", over, KEY_EQUAL, M::Menu, kTaken, "zoomIn"},
         {"AltGr-= over the PiP passes", "fn", "P", over, KEY_EQUAL, M::RightAlt, kTaken, ""},
         {"Ctrl-comma over the PiP passes", "fn", "P", over, KEY_COMMA, M::LeftCtrl, kTaken, ""},
-        {"Super-comma away passes", "fn", "P", away, KEY_COMMA, M::LeftSuper, kNotTaken, ""},
         {"untaken Backspace", "fn", "P", over, KEY_BACKSPACE, Modifiers(), kNotTaken, ""},
         {"F as fn trigger over the PiP", "fn", "F", over, KEY_F, M::Menu, kTaken, "frameRate"},
         {"F as Super trigger", "leftCommand", "F", over, KEY_F, M::LeftSuper, kTaken, "hotkey"},
@@ -101,8 +99,8 @@ TEST_F(HotkeyManagerTest, Gestures) {
 
 TEST_F(HotkeyManagerTest, TriggerRunsInsideTheEventOncePerPressEvenUnheard) {
     for (int i = 0; i < 3; ++i) press(KEY_P, M::Menu, kTaken, 1.0 + i * 0.03);
-    EXPECT_EQ(log_.size(), 3u) << "auto-repeat fires each time, inside the event";
-    EXPECT_EQ(scheduler_.queued(), 0u);
+    EXPECT_EQ(std::pair(log_.size(), scheduler_.queued()), std::pair(3ul, 0ul))
+        << "auto-repeat fires each time, inside the event";
     manager_->onHotkey = manager_->onShiftHotkey = nullptr;
     press(KEY_P, M::Menu);
     press(KEY_P, M::Menu | M::Shift);
@@ -196,8 +194,8 @@ TEST_F(HotkeyManagerTest, CallbacksAreQueuedInOrderAndReadTheFieldWhenTheyRun) {
 
     press(KEY_MINUS);
     manager_.reset();
-    EXPECT_EQ(scheduler_.drain(), 1);
-    EXPECT_TRUE(log_.empty()) << "a task queued by a destroyed manager does nothing";
+    EXPECT_EQ(std::pair(scheduler_.drain(), log_.size()), std::pair(1, 0ul))
+        << "a task queued by a destroyed manager does nothing";
 }
 
 TEST_F(HotkeyManagerTest, GrabsFollowTheSettingsAndTheHoverAndAreSentOnlyOnChange) {

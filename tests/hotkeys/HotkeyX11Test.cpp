@@ -44,10 +44,10 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(session_->error().isEmpty()) << session_->error().toStdString();
-        display_ = session_->display().toStdString();
-        layout_ = std::make_unique<x11::XkbKeyboardLayout>(display_.c_str());
+        const std::string display = session_->display().toStdString();
+        layout_ = std::make_unique<x11::XkbKeyboardLayout>(display.c_str());
         ASSERT_TRUE(layout_->isAvailable());
-        auto tap = std::make_unique<x11::X11EventTap>(display_);
+        auto tap = std::make_unique<x11::X11EventTap>(display);
         tap_ = tap.get();
         manager_ = std::make_unique<HotkeyManager>(std::move(tap), *layout_, settings_, scheduler_,
                                                    notifications_);
@@ -89,14 +89,11 @@ protected:
         keyboard_.tap(key);
         keyboard_.release(modifier);
     }
-    /// Taps the keys one after the other, then returns keysUpToSentinel().
-    QStringList typed(std::initializer_list<std::uint8_t> keycodes) {
+    /// Taps the keys one after the other, then the sentinel key, and waits for the client to get
+    /// that, so that every key sent before it has been delivered (or not) by then. Returns what
+    /// the client got.
+    QStringList typed(std::initializer_list<std::uint8_t> keycodes = {}) {
         for (std::uint8_t k : keycodes) keyboard_.tap(k);
-        return keysUpToSentinel();
-    }
-    /// Types the sentinel key and waits for the client to get it, so that every key sent
-    /// before it has been delivered (or not) by then. Returns what the client got.
-    QStringList keysUpToSentinel() {
         keyboard_.tap(keys::A);
         EXPECT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kA); }))
             << "the sentinel key never reached the client";
@@ -108,7 +105,6 @@ protected:
 
     // Members go in reverse order: client, manager, layout.
     static X11Session* session_;
-    std::string display_;
     fakes::MemoryDefaultsStore store_;
     AppSettings settings_{store_};
     QtScheduler scheduler_;
@@ -145,7 +141,7 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
             ASSERT_TRUE(waitUntil([&] { return client_->keysSinceMark().contains(kP); }));
             const QString state = client_->keysSinceMark(true).last().section(' ', 1, 1);
             EXPECT_TRUE(state.toUInt() & XCB_MOD_MASK_2) << "Num Lock is not on";
-            keysUpToSentinel();
+            typed();
         }
         for (const Row& row : rows) {
             SCOPED_TRACE(row.modifier);
@@ -154,7 +150,7 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
 
             hotkey(row.key);
             EXPECT_TRUE(waitUntil([&] { return said("hotkey") == 1; }));
-            EXPECT_EQ(keysUpToSentinel(), QStringList{}) << "the client must not see that P";
+            EXPECT_EQ(typed(), QStringList{}) << "the client must not see that P";
 
             keyboard_.press(keys::ShiftL);
             hotkey(row.key);
@@ -163,12 +159,12 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
 
             EXPECT_EQ(typed({keys::P}), QStringList{kP}) << "P alone passes";
             keyboard_.chord({row.other, keys::P});
-            EXPECT_EQ(keysUpToSentinel(), QStringList{kP}) << "the other modifier + P passes";
+            EXPECT_EQ(typed(), QStringList{kP}) << "the other modifier + P passes";
 
             keyboard_.tap(row.key);
             EXPECT_TRUE(waitUntil([&] { return said("tap") == 1; }))
                 << "a quick tap of the modifier";
-            keysUpToSentinel();
+            typed();
             EXPECT_EQ(said_, (Log{"hotkey", "shiftHotkey", "tap"})) << "each exactly once";
         }
         if (numLock) {  // the panel keys too
@@ -181,7 +177,7 @@ TEST_F(HotkeyX11Test, EachModifierChoiceFiresOnlyWithItsOwnKeyWithNumLockOffOrOn
     }
 
     // A combination another program holds is said.
-    x11::XConnection other(display_.c_str());
+    x11::XConnection other(qPrintable(session_->display()));
     ASSERT_FALSE(x11::reply(xcb_request_check(
         other.get(), xcb_grab_key_checked(other.get(), 1, other.root(), XCB_MOD_MASK_4, keys::P,
                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC))));
@@ -208,7 +204,7 @@ TEST_F(HotkeyX11Test, PanelKeysFollowTheHoverFlag) {
         [&] { return said("frameRate") == 2 && said("zoomIn") == 1 && said("zoomOut") == 1; }));
     keyboard_.chord({keys::ControlL, keys::F});
     keyboard_.chord({keys::SuperL, keys::Equal});
-    EXPECT_EQ(keysUpToSentinel(), (QStringList{"0x66", "0x3d"})) << "with Control or Command";
+    EXPECT_EQ(typed(), (QStringList{"0x66", "0x3d"})) << "with Control or Command";
 
     keyboard_.chord({keys::SuperR, keys::ShiftL, keys::Comma});
     EXPECT_TRUE(waitUntil([&] { return said("settings") == 1; }));
@@ -249,9 +245,9 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
     // The client's own keysym table is from before the switch, so count presses, not names.
     keyboard_.chord({keys::Menu, keys::Y});
     EXPECT_TRUE(waitUntil([&] { return said("hotkey") == 1; }));
-    EXPECT_EQ(keysUpToSentinel().size(), 0) << "the key that types z now is dropped";
+    EXPECT_EQ(typed().size(), 0) << "the key that types z now is dropped";
     hotkey(keys::Menu, keys::Z);
-    EXPECT_EQ(keysUpToSentinel().size(), 1) << "the old position passes";
+    EXPECT_EQ(typed().size(), 1) << "the old position passes";
     EXPECT_EQ(said("hotkey"), 1);
 
     layout("us");
