@@ -409,7 +409,7 @@ TEST_F(PiPManagerTest, AWindowOfUnknownSizeAndPlaceIsMeasuredByItsStreamForThePi
     EXPECT_EQ(panels(), Panels());
 }
 
-TEST_F(PiPManagerTest, ActivationsPauseOrClose) {
+TEST_F(PiPManagerTest, ActivationsPauseOrCloseAndFullScreenWithdrawsThePanel) {
     settings.setFocusBehaviorRaw("pauseRecording");
     start();
     CaptureView& view = panel().captureView();
@@ -429,10 +429,8 @@ TEST_F(PiPManagerTest, ActivationsPauseOrClose) {
     settings.setFocusBehaviorRaw("stopAndClose");
     activate(kWindowID);
     EXPECT_EQ(manager->pipPanel(), nullptr);
-}
 
-TEST_F(PiPManagerTest, FullScreenWithdrawsThePanelFromTheStartOfASession) {
-    windows.focused = kWindowID;
+    // Full screen withdraws the panel from the start of a session (the source has the focus).
     windows.windows[kWindowID].fullScreen = true;
     start();
     EXPECT_EQ(std::pair(panel().isVisible(), streaming()), std::pair(false, false));

@@ -78,7 +78,7 @@ protected:
     CaptureView* view = &panel->captureView();
 };
 
-TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
+TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceSizeConstraintsStayAndKeysAreReported) {
     auto panel = make(true);
     panel->setFrame(QRectF(100, 120, 320, 100));
     EXPECT_EQ(panel->captureView().bounds(), QRectF(0, 0, 320, 100));
@@ -99,6 +99,22 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
     panel->setFrame(QRectF(0, 0, 320, 200));
     panel->showWithoutActivating();
     EXPECT_GE(state(*panel).constraintCalls, before + 2);
+
+    // Key presses are reported as the tap would, with what they typed.
+    using Seen = std::tuple<std::uint16_t, Modifiers, QString>;
+    QList<Seen> seen;
+    QObject::connect(&*panel, &PiPPanel::keyPressed, [&](const KeyEvent& e, const QString& text) {
+        seen.append({e.key, e.modifiers, text});
+    });
+    // X11 and Wayland give the xkb key code; offscreen there is none.
+    QKeyEvent comma(QEvent::KeyPress, Qt::Key_Comma, Qt::MetaModifier | Qt::ShiftModifier,
+                    KEY_COMMA + 8, 0, 0, QStringLiteral(","));
+    QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::ControlModifier | Qt::AltModifier,
+                        QStringLiteral("\b"));
+    QApplication::sendEvent(&*panel, &comma);
+    QApplication::sendEvent(&*panel, &backspace);
+    EXPECT_EQ(seen, (QList<Seen>{{KEY_COMMA, Modifier::LeftSuper | Modifier::Shift, ","},
+                                 {0, Modifier::LeftCtrl | Modifier::LeftAlt, "\b"}}));
 }
 
 TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQtCrossings) {
@@ -156,35 +172,6 @@ TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlpha
     panel->animateOpacity(0.0);
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return state(*panel).shape.value_or(QRect(0, 0, 1, 1)).isEmpty(); }, 2000));
-}
-
-TEST_F(PiPPanelTest, KeyPressesAreReportedAsTheTapWouldWithWhatTheyTyped) {
-    auto p = make(true);
-    using Seen = std::tuple<std::uint16_t, Modifiers, QString>;
-    QList<Seen> seen;
-    QObject::connect(p.get(), &PiPPanel::keyPressed, [&](const KeyEvent& e, const QString& text) {
-        seen.append({e.key, e.modifiers, text});
-    });
-    // X11 and Wayland give the xkb key code; offscreen there is none.
-    QKeyEvent comma(QEvent::KeyPress, Qt::Key_Comma, Qt::MetaModifier | Qt::ShiftModifier,
-                    KEY_COMMA + 8, 0, 0, QStringLiteral(","));
-    QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::ControlModifier | Qt::AltModifier,
-                        QStringLiteral("\b"));
-    QApplication::sendEvent(p.get(), &comma);
-    QApplication::sendEvent(p.get(), &backspace);
-    EXPECT_EQ(seen, (QList<Seen>{{KEY_COMMA, Modifier::LeftSuper | Modifier::Shift, ","},
-                                 {0, Modifier::LeftCtrl | Modifier::LeftAlt, "\b"}}));
-}
-
-TEST_F(PiPPanelTest, ResizeBorderFindsEdgesAndRoundedCorners) {
-    // Where a press in a panel of 300 x 200 falls, and the edges it resizes from.
-    const auto at = [](qreal x, qreal y) { return PiPPanel::resizeEdges({x, y}, {300, 200}); };
-    using E = Qt::Edges;
-    EXPECT_EQ((QList{at(150, 100), at(2, 100), at(297, 100), at(150, 1), at(150, 199), at(2, 10),
-                     at(295, 197), at(10, 195)}),
-              (QList{E(), E(Qt::LeftEdge), E(Qt::RightEdge), E(Qt::TopEdge), E(Qt::BottomEdge),
-                     Qt::TopEdge | Qt::LeftEdge, Qt::BottomEdge | Qt::RightEdge,
-                     Qt::BottomEdge | Qt::LeftEdge}));
 }
 
 TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
@@ -301,7 +288,7 @@ TEST_F(CaptureViewTest, OverlayAndFrameRateMenuShowTheCurrentSettingsAndForwardW
     }
 }
 
-TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesAndPlainPressesMove) {
+TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesPlainPressesMoveAndEdgesResize) {
     // A double-click resets the zoom with Command and is a plain double-click without.
     doubleClick({200, 150}, Qt::MetaModifier);
     EXPECT_EQ(std::tuple(calls.resetZoom, calls.doubleClick, view->suppressOverlay()),
@@ -331,6 +318,16 @@ TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesAndPlainPresses
     QTest::mouseClick(view, Qt::LeftButton, {}, {398, 150});
     EXPECT_EQ(std::tuple(moves(), state(*panel).resizes, calls.total()),
               std::tuple(1, QList<Qt::Edges>{Qt::RightEdge}, 3));
+
+    // The resize border: where a press in a panel of 300 x 200 falls, and the edges (rounded
+    // corners included) it resizes from.
+    const auto at = [](qreal x, qreal y) { return PiPPanel::resizeEdges({x, y}, {300, 200}); };
+    using E = Qt::Edges;
+    EXPECT_EQ((QList{at(150, 100), at(2, 100), at(297, 100), at(150, 1), at(150, 199), at(2, 10),
+                     at(295, 197), at(10, 195)}),
+              (QList{E(), E(Qt::LeftEdge), E(Qt::RightEdge), E(Qt::TopEdge), E(Qt::BottomEdge),
+                     Qt::TopEdge | Qt::LeftEdge, Qt::BottomEdge | Qt::RightEdge,
+                     Qt::BottomEdge | Qt::LeftEdge}));
 }
 
 TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
