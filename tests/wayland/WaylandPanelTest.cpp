@@ -1,4 +1,4 @@
-// Layer-shell panels on a real compositor (headless sway): placement, focus, drag, hiding.
+// A layer-shell panel on a real compositor (headless sway): placement, focus, drag, hiding.
 #include <gtest/gtest.h>
 
 #include <QMouseEvent>
@@ -73,7 +73,7 @@ private:
 };
 }  // namespace
 
-TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesHidesAndAnOverlayTakesTheKeys) {
+TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesAndHides) {
     WaylandPanelWindowSystem ws;
     ASSERT_TRUE(ws.hasLayerShell());
     WlrWindows windows(std::make_unique<ToplevelList>());
@@ -145,19 +145,8 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesHidesAndAnOverlay
     panel.show();
     EXPECT_TRUE(waitForColourAt(kPanelColour, resized));
     EXPECT_FALSE(waitUntil([] { return gSway->focusedAppId() != kA; }, 1000));
-    panel.hide();
 
-    // An overlay panel takes the keys while shown and gives them back.
-    TestPanel overlay(ws);
-    overlay.setGeometry(200, 100, 400, 300);
-    overlay.winId();
-    ws.configureOverlayPanel(*overlay.windowHandle());
-    overlay.show();
-    ws.activate(*overlay.windowHandle());
-    // sway shows a keyboard-taking layer surface's focus as no view focused.
-    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId().isEmpty(); }));
-    EXPECT_TRUE(waitForColourAt(kPanelColour, QRect(200, 100, 400, 300)));
-    overlay.hide();
-    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId() == kA; }));
+    // (An overlay panel takes the keys while shown and gives them back: the region picker in
+    // MiranoWayland's walk, which Escape typed there takes away, the focus back in the source.)
     source->stop();
 }
