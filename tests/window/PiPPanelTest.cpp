@@ -330,7 +330,7 @@ TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesPlainPressesMov
                      Qt::BottomEdge | Qt::LeftEdge}));
 }
 
-TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
+TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopyOrWithAPictureSurfaceItsOverlays) {
     // 200 x 100 frame: a green strip in its leftmost 50 columns, blue elsewhere. Filling the
     // 400 x 300 view scales it by 3 and cuts 100 points on each side, so green ends at x = 50.
     const Frame frame = fakes::makeMemoryFrame(
@@ -342,9 +342,8 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
               (QList{qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(0, 0, 255)}));
     // Rounded corners: the very corner pixel is not the frame.
     EXPECT_NE(at(0, 0).rgb(), QColor(0, 255, 0).rgb());
-}
 
-TEST_F(CaptureViewTest, WithAPictureSurfaceTheOverlaysGoThereOnlyWhenTheyChange) {
+    // With a picture surface the overlays go there, only when they change.
     auto surface = std::make_shared<fakes::FakePictureSurface>();
     panel->showWithoutActivating();
     panel->attachPictureSurface(surface);
