@@ -31,7 +31,7 @@ protected:
         ASSERT_TRUE(home_.isValid() && pointer_.isValid());
         pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
         ASSERT_TRUE(portal_.start());
-        producer_ = portal_.handOut(producerArgs("window"), kProduced);
+        producer_ = portal_.handOut({"window", "640", "360"}, kProduced);
         startTestWindow(session_, kA, "darkred");
         startTestWindow(session_, kB, "darkblue");
 
@@ -44,10 +44,6 @@ protected:
         for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
             env_.insert(name, home_.filePath(QString::fromLatin1(name).toLower()));
         env_.insert("MIRANO_BACKEND", "wayland");
-    }
-
-    static QStringList producerArgs(const QString& name) {
-        return {name, QString::number(kProduced.width()), QString::number(kProduced.height())};
     }
 
     bool focus(const QString& appId) {
@@ -239,7 +235,7 @@ TEST_F(MiranoWayland,
     EXPECT_EQ(portal_.says(), "restored");
     ASSERT_TRUE(focus(kB));
     ASSERT_TRUE(waitUntil([&] { return showsFrames(); }, 10000));
-    ChildProcess* bystander = portal_.startProducer(producerArgs("bystander"));
+    ChildProcess* bystander = portal_.startProducer({"bystander", "640", "360"});
     const qsizetype before = output().size();
     producer_->stop();
     EXPECT_TRUE(oneLineSince(before).startsWith("Wayland capture ended")) << output().toStdString();
