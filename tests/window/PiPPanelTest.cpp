@@ -117,7 +117,7 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceSizeConstraintsStayAndKeysAreR
                                  {0, Modifier::LeftCtrl | Modifier::LeftAlt, "\b"}}));
 }
 
-TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQtCrossings) {
+TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositorAndElseAShapeAndADimmedPicture) {
     // (The corners painted translucent show what is below: PiPPanelX11Test, composited.)
     auto panel = make(true);
     // (An alpha set at once reaches the screen: PiPPanelX11Test, composited, at alpha 0.)
@@ -150,28 +150,27 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
     panel->setIgnoresMouseEvents(true);
     QApplication::sendEvent(&panel->captureView(), &leave);
     EXPECT_EQ(std::pair(state(*panel).passThrough, calls.exited), std::pair(false, 1));
-}
 
-// The rounded corners and the shape emptied at alpha 0 are checked on a real display.
-TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlphaDims) {
-    auto panel = make(false);
-    panel->setOpacity(0.1);
-    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(panel->captureView().graphicsEffect());
+    // Without a compositor the shape follows resizes and fades, and a low alpha dims. (The
+    // rounded corners and the shape emptied at alpha 0 are checked on a real display.)
+    auto plain = make(false);
+    plain->setOpacity(0.1);
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(plain->captureView().graphicsEffect());
     ASSERT_NE(effect, nullptr);
     EXPECT_DOUBLE_EQ(effect->opacity(), 0.1);
-    panel->setOpacity(1.0);
-    EXPECT_EQ(std::tuple(shapeHas(*panel, {160, 100}), panel->captureView().graphicsEffect()),
+    plain->setOpacity(1.0);
+    EXPECT_EQ(std::tuple(shapeHas(*plain, {160, 100}), plain->captureView().graphicsEffect()),
               std::tuple(true, nullptr));
 
     // A resize reshapes the mask to the new size.
-    panel->setFrame(QRectF(100, 120, 500, 300));
-    EXPECT_EQ(std::pair(shapeHas(*panel, {450, 150}), shapeHas(*panel, {499, 299})),
+    plain->setFrame(QRectF(100, 120, 500, 300));
+    EXPECT_EQ(std::pair(shapeHas(*plain, {450, 150}), shapeHas(*plain, {499, 299})),
               std::pair(true, false));
 
-    panel->showWithoutActivating();
-    panel->animateOpacity(0.0);
+    plain->showWithoutActivating();
+    plain->animateOpacity(0.0);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return state(*panel).shape.value_or(QRect(0, 0, 1, 1)).isEmpty(); }, 2000));
+        [&] { return state(*plain).shape.value_or(QRect(0, 0, 1, 1)).isEmpty(); }, 2000));
 }
 
 TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
