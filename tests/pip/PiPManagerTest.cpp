@@ -152,7 +152,7 @@ TEST_F(PiPManagerTest, PanelGoesToTheMainScreenOrElseTheFirstAtItsPixelRatio) {
     EXPECT_EQ(pixels(), Pixels(320, 180));
 }
 
-TEST_F(PiPManagerTest, WholeWindowSessionRunsUntilStopped) {
+TEST_F(PiPManagerTest, WholeWindowSessionRunsUntilStoppedClosedOrDoubleClicked) {
     QSignalSpy published(manager.get(), &PiPManager::capturedWindowIDChanged);
     QSignalSpy hover(manager.get(), &PiPManager::hoverStateChanged);
     start();
@@ -191,6 +191,26 @@ TEST_F(PiPManagerTest, WholeWindowSessionRunsUntilStopped) {
     manager->stopPiP();
     scheduler.drain();
     EXPECT_FALSE(stream()->running);
+
+    // Close and double-click end the session of their own panel only.
+    start();
+    QPointer<PiPPanel> p = manager->pipPanel();
+    emit p->closeRequested();
+    EXPECT_EQ(manager->pipPanel(), nullptr);
+    // A retired panel's signals do nothing to the next session.
+    start();
+    ASSERT_FALSE(p.isNull());
+    emit p->closeRequested();
+    EXPECT_NE(manager->pipPanel(), nullptr);
+
+    // Double-click: that very window comes to the front (restored first when minimised),
+    // then the session ends.
+    windows.windows[kWindowID].minimized = true;
+    windows.focused = kOtherWindowID;
+    emit panel().doubleClicked();
+    EXPECT_EQ(std::tuple(manager->pipPanel(), windows.requests),
+              std::tuple(nullptr, QStringList{QStringLiteral("unminimize %1").arg(kWindowID),
+                                              QStringLiteral("activate %1").arg(kWindowID)}));
 }
 
 TEST_F(PiPManagerTest, PerApplicationRatesApplyBeforeTheStreamStarts) {
@@ -241,27 +261,6 @@ TEST_F(PiPManagerTest, FailedStartIsLoggedAndEndsOnlyItsOwnSession) {
     stream()->emitStop(Error{QStringLiteral("window closed")});
     scheduler.drain();
     EXPECT_EQ(manager->pipPanel(), nullptr);
-}
-
-TEST_F(PiPManagerTest, CloseAndDoubleClickEndTheSessionOfTheirOwnPanelOnly) {
-    start();
-    QPointer<PiPPanel> p = manager->pipPanel();
-    emit p->closeRequested();
-    EXPECT_EQ(manager->pipPanel(), nullptr);
-    // A retired panel's signals do nothing to the next session.
-    start();
-    ASSERT_FALSE(p.isNull());
-    emit p->closeRequested();
-    EXPECT_NE(manager->pipPanel(), nullptr);
-
-    // Double-click: that very window comes to the front (restored first when minimised),
-    // then the session ends.
-    windows.windows[kWindowID].minimized = true;
-    windows.focused = kOtherWindowID;
-    emit panel().doubleClicked();
-    EXPECT_EQ(std::tuple(manager->pipPanel(), windows.requests),
-              std::tuple(nullptr, QStringList{QStringLiteral("unminimize %1").arg(kWindowID),
-                                              QStringLiteral("activate %1").arg(kWindowID)}));
 }
 
 // A region is selected over the focused window; Escape leaves nothing, the same request over the
@@ -409,7 +408,7 @@ TEST_F(PiPManagerTest, AWindowOfUnknownSizeAndPlaceIsMeasuredByItsStreamForThePi
     EXPECT_EQ(panels(), Panels());
 }
 
-TEST_F(PiPManagerTest, ActivationsPauseOrClose) {
+TEST_F(PiPManagerTest, ActivationsPauseOrCloseAndFullScreenWithdrawsThePanel) {
     settings.setFocusBehaviorRaw("pauseRecording");
     start();
     CaptureView& view = panel().captureView();
@@ -429,10 +428,8 @@ TEST_F(PiPManagerTest, ActivationsPauseOrClose) {
     settings.setFocusBehaviorRaw("stopAndClose");
     activate(kWindowID);
     EXPECT_EQ(manager->pipPanel(), nullptr);
-}
 
-TEST_F(PiPManagerTest, FullScreenWithdrawsThePanelFromTheStartOfASession) {
-    windows.focused = kWindowID;
+    // Full screen withdraws the panel from the start of a session (the source has the focus).
     windows.windows[kWindowID].fullScreen = true;
     start();
     EXPECT_EQ(std::pair(panel().isVisible(), streaming()), std::pair(false, false));

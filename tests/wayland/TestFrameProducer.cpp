@@ -24,7 +24,6 @@ namespace {
 struct Producer {
     pw_main_loop* loop = nullptr;
     pw_stream* stream = nullptr;
-    spa_source* timer = nullptr;
     int width = 0, height = 0;
     int cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0;
     int padding = 0;
@@ -165,9 +164,9 @@ int main(int argc, char** argv) {
         p.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
         static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params,
         1);
-    p.timer = pw_loop_add_timer(loop, onTimer, &p);
+    spa_source* timer = pw_loop_add_timer(loop, onTimer, &p);
     timespec interval{0, 1000 * 1000 * 1000 / p.rate};
-    pw_loop_update_timer(loop, p.timer, &interval, &interval, false);
+    pw_loop_update_timer(loop, timer, &interval, &interval, false);
     pw_main_loop_run(p.loop);
     pw_stream_destroy(p.stream);
     pw_main_loop_destroy(p.loop);

@@ -1,15 +1,15 @@
-// Layer-shell panels on a real compositor (headless sway): placement, focus, drag, hiding.
+// A layer-shell panel on a real compositor (headless sway): placement, focus, drag, hiding.
 #include <gtest/gtest.h>
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QWidget>
-#include <QWindow>
 
 #include "platform/wayland/ToplevelList.h"
 #include "platform/wayland/WaylandPanelWindowSystem.h"
 #include "platform/wayland/WlrWindows.h"
+#include "tests/support/Pixels.h"
 #include "tests/support/VirtualPointer.h"
 #include "tests/wayland/WaylandTestSupport.h"
 
@@ -20,7 +20,24 @@ using mirano::wayland::WlrWindows;
 
 namespace {
 const QColor kPanelColour(255, 0, 255);
-const QString kSource = "mirano.test.source";
+
+/// Waits until the screen shows `colour` exactly within `expected` (empty: nowhere); says where
+/// it was seen when it does not.
+::testing::AssertionResult waitForColourAt(const QColor& colour, const QRect& expected) {
+    QRect seen;  // the bounding box of the pixels of exactly `colour`
+    const auto shown = [&] {
+        const QImage shot = gSway->screenshot().convertToFormat(QImage::Format_RGB32);
+        seen = QRect();
+        for (int y = 0; y < shot.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(shot.constScanLine(y));
+            for (int x = 0; x < shot.width(); ++x)
+                if (line[x] == colour.rgb()) seen |= QRect(x, y, 1, 1);
+        }
+        return seen == expected;
+    };
+    if (waitUntil(shown, 10000)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "seen at " << describe(seen);
+}
 
 /// A rounded, translucent panel of one colour that starts a window-system move on a press, or a
 /// resize on a press at its bottom-right corner, as the PiP panel does.
@@ -56,11 +73,11 @@ private:
 };
 }  // namespace
 
-TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesHidesAndAnOverlayTakesTheKeys) {
+TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesAndHides) {
     WaylandPanelWindowSystem ws;
     ASSERT_TRUE(ws.hasLayerShell());
     WlrWindows windows(std::make_unique<ToplevelList>());
-    ChildProcess* source = startTestWindow(*gSway, kSource, "darkcyan");
+    ChildProcess* source = startTestWindow(*gSway, kA, "darkcyan");
     VirtualPointer pointer(gSway->waylandDisplay(), WaylandSession::kWidth,
                            WaylandSession::kHeight);
     ASSERT_TRUE(pointer.isValid());
@@ -80,11 +97,11 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesHidesAndAnOverlay
     // Shown, it left the keyboard focus where it was; a click reaches it and gives it the keys
     // (sway shows a layer surface's focus as no view focused), while the focused window is still
     // the one the user was in.
-    EXPECT_EQ(gSway->focusedAppId(), kSource);
+    EXPECT_EQ(gSway->focusedAppId(), kA);
     pointer.click(placed.center());
     EXPECT_TRUE(waitUntil([&] { return panel.presses == 1; }));
     EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId().isEmpty(); }));
-    EXPECT_EQ(focusedAppId(windows), kSource);
+    EXPECT_EQ(focusedAppId(windows), kA);
 
     // A drag of its content moves it, and its margins with it.
     pointer.moveTo(placed.center());
@@ -96,12 +113,7 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesHidesAndAnOverlay
     pointer.release();
     EXPECT_TRUE(waitForColourAt(kPanelColour, moved));
 
-    // Alpha 0 takes it out of sight; shown again, it is back in place.
-    ws.setOpacity(*panel.windowHandle(), 0.0);
-    EXPECT_TRUE(waitForColourAt(kPanelColour, QRect()));
-    ws.setOpacity(*panel.windowHandle(), 1.0);
-    EXPECT_TRUE(waitForColourAt(kPanelColour, moved));
-
+    // (Alpha 0 takes it out of sight and back: the PiP's hide request, MiranoWayland.)
     // Click-through: the press passes to the window below (presses arrive in order, so the
     // second click's press comes after any the first one made).
     ws.setInputPassThrough(*panel.windowHandle(), true);
@@ -129,23 +141,12 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesHidesAndAnOverlay
     // surface again, in place, and takes no focus.
     panel.hide();
     EXPECT_TRUE(waitForColourAt(kPanelColour, QRect()));
-    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId() == kSource; }));
+    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId() == kA; }));
     panel.show();
     EXPECT_TRUE(waitForColourAt(kPanelColour, resized));
-    EXPECT_FALSE(waitUntil([] { return gSway->focusedAppId() != kSource; }, 1000));
-    panel.hide();
+    EXPECT_FALSE(waitUntil([] { return gSway->focusedAppId() != kA; }, 1000));
 
-    // An overlay panel takes the keys while shown and gives them back.
-    TestPanel overlay(ws);
-    overlay.setGeometry(200, 100, 400, 300);
-    overlay.winId();
-    ws.configureOverlayPanel(*overlay.windowHandle());
-    overlay.show();
-    ws.activate(*overlay.windowHandle());
-    // sway shows a keyboard-taking layer surface's focus as no view focused.
-    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId().isEmpty(); }));
-    EXPECT_TRUE(waitForColourAt(kPanelColour, QRect(200, 100, 400, 300)));
-    overlay.hide();
-    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId() == kSource; }));
+    // (An overlay panel takes the keys while shown and gives them back: the region picker in
+    // MiranoWayland's walk, which Escape typed there takes away, the focus back in the source.)
     source->stop();
 }

@@ -1,16 +1,12 @@
-// Helpers shared by the tests on a headless compositor: test windows, the focused one as a
-// window service reports it, and reading screenshots.
+// Helpers shared by the tests on a headless compositor: test windows, and the focused one as a
+// window service reports it.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QColor>
-#include <QImage>
-#include <QRect>
 #include <functional>
 
 #include "platform/Windows.h"
-#include "tests/support/Pixels.h"
 #include "tests/support/WaylandSession.h"
 #include "tests/support/X11Session.h"
 
@@ -35,24 +31,6 @@ inline ChildProcess* startTestWindow(WaylandSession& session, const QString& app
 inline QString focusedAppId(Windows& windows) {
     const auto focused = windows.focusedWindow();
     return focused ? focused->application.applicationID.value_or(QString()) : QString();
-}
-
-/// Waits until the screen shows `colour` exactly within `expected` (empty: nowhere); says where
-/// it was seen when it does not.
-inline ::testing::AssertionResult waitForColourAt(const QColor& colour, const QRect& expected) {
-    QRect seen;  // the bounding box of the pixels of exactly `colour`
-    const auto shown = [&] {
-        const QImage shot = gSway->screenshot().convertToFormat(QImage::Format_RGB32);
-        seen = QRect();
-        for (int y = 0; y < shot.height(); ++y) {
-            const auto* line = reinterpret_cast<const QRgb*>(shot.constScanLine(y));
-            for (int x = 0; x < shot.width(); ++x)
-                if (line[x] == colour.rgb()) seen |= QRect(x, y, 1, 1);
-        }
-        return seen == expected;
-    };
-    if (waitUntil(shown, 10000)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "seen at " << describe(seen);
 }
 
 }  // namespace mirano::testing

@@ -78,7 +78,7 @@ protected:
     CaptureView* view = &panel->captureView();
 };
 
-TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
+TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceSizeConstraintsStayAndKeysAreReported) {
     auto panel = make(true);
     panel->setFrame(QRectF(100, 120, 320, 100));
     EXPECT_EQ(panel->captureView().bounds(), QRectF(0, 0, 320, 100));
@@ -99,9 +99,25 @@ TEST_F(PiPPanelTest, EverySizeChangeIsReportedOnceAndSizeConstraintsStay) {
     panel->setFrame(QRectF(0, 0, 320, 200));
     panel->showWithoutActivating();
     EXPECT_GE(state(*panel).constraintCalls, before + 2);
+
+    // Key presses are reported as the tap would, with what they typed.
+    using Seen = std::tuple<std::uint16_t, Modifiers, QString>;
+    QList<Seen> seen;
+    QObject::connect(&*panel, &PiPPanel::keyPressed, [&](const KeyEvent& e, const QString& text) {
+        seen.append({e.key, e.modifiers, text});
+    });
+    // X11 and Wayland give the xkb key code; offscreen there is none.
+    QKeyEvent comma(QEvent::KeyPress, Qt::Key_Comma, Qt::MetaModifier | Qt::ShiftModifier,
+                    KEY_COMMA + 8, 0, 0, QStringLiteral(","));
+    QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::ControlModifier | Qt::AltModifier,
+                        QStringLiteral("\b"));
+    QApplication::sendEvent(&*panel, &comma);
+    QApplication::sendEvent(&*panel, &backspace);
+    EXPECT_EQ(seen, (QList<Seen>{{KEY_COMMA, Modifier::LeftSuper | Modifier::Shift, ","},
+                                 {0, Modifier::LeftCtrl | Modifier::LeftAlt, "\b"}}));
 }
 
-TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQtCrossings) {
+TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositorAndElseAShapeAndADimmedPicture) {
     // (The corners painted translucent show what is below: PiPPanelX11Test, composited.)
     auto panel = make(true);
     // (An alpha set at once reaches the screen: PiPPanelX11Test, composited, at alpha 0.)
@@ -134,57 +150,27 @@ TEST_F(PiPPanelTest, WithACompositorAlphaIsWindowOpacityAndClickThroughIgnoresQt
     panel->setIgnoresMouseEvents(true);
     QApplication::sendEvent(&panel->captureView(), &leave);
     EXPECT_EQ(std::pair(state(*panel).passThrough, calls.exited), std::pair(false, 1));
-}
 
-// The rounded corners and the shape emptied at alpha 0 are checked on a real display.
-TEST_F(PiPPanelTest, WithoutACompositorTheShapeFollowsResizesAndFadesAndLowAlphaDims) {
-    auto panel = make(false);
-    panel->setOpacity(0.1);
-    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(panel->captureView().graphicsEffect());
+    // Without a compositor the shape follows resizes and fades, and a low alpha dims. (The
+    // rounded corners and the shape emptied at alpha 0 are checked on a real display.)
+    auto plain = make(false);
+    plain->setOpacity(0.1);
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(plain->captureView().graphicsEffect());
     ASSERT_NE(effect, nullptr);
     EXPECT_DOUBLE_EQ(effect->opacity(), 0.1);
-    panel->setOpacity(1.0);
-    EXPECT_EQ(std::tuple(shapeHas(*panel, {160, 100}), panel->captureView().graphicsEffect()),
+    plain->setOpacity(1.0);
+    EXPECT_EQ(std::tuple(shapeHas(*plain, {160, 100}), plain->captureView().graphicsEffect()),
               std::tuple(true, nullptr));
 
     // A resize reshapes the mask to the new size.
-    panel->setFrame(QRectF(100, 120, 500, 300));
-    EXPECT_EQ(std::pair(shapeHas(*panel, {450, 150}), shapeHas(*panel, {499, 299})),
+    plain->setFrame(QRectF(100, 120, 500, 300));
+    EXPECT_EQ(std::pair(shapeHas(*plain, {450, 150}), shapeHas(*plain, {499, 299})),
               std::pair(true, false));
 
-    panel->showWithoutActivating();
-    panel->animateOpacity(0.0);
+    plain->showWithoutActivating();
+    plain->animateOpacity(0.0);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return state(*panel).shape.value_or(QRect(0, 0, 1, 1)).isEmpty(); }, 2000));
-}
-
-TEST_F(PiPPanelTest, KeyPressesAreReportedAsTheTapWouldWithWhatTheyTyped) {
-    auto p = make(true);
-    using Seen = std::tuple<std::uint16_t, Modifiers, QString>;
-    QList<Seen> seen;
-    QObject::connect(p.get(), &PiPPanel::keyPressed, [&](const KeyEvent& e, const QString& text) {
-        seen.append({e.key, e.modifiers, text});
-    });
-    // X11 and Wayland give the xkb key code; offscreen there is none.
-    QKeyEvent comma(QEvent::KeyPress, Qt::Key_Comma, Qt::MetaModifier | Qt::ShiftModifier,
-                    KEY_COMMA + 8, 0, 0, QStringLiteral(","));
-    QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::ControlModifier | Qt::AltModifier,
-                        QStringLiteral("\b"));
-    QApplication::sendEvent(p.get(), &comma);
-    QApplication::sendEvent(p.get(), &backspace);
-    EXPECT_EQ(seen, (QList<Seen>{{KEY_COMMA, Modifier::LeftSuper | Modifier::Shift, ","},
-                                 {0, Modifier::LeftCtrl | Modifier::LeftAlt, "\b"}}));
-}
-
-TEST_F(PiPPanelTest, ResizeBorderFindsEdgesAndRoundedCorners) {
-    // Where a press in a panel of 300 x 200 falls, and the edges it resizes from.
-    const auto at = [](qreal x, qreal y) { return PiPPanel::resizeEdges({x, y}, {300, 200}); };
-    using E = Qt::Edges;
-    EXPECT_EQ((QList{at(150, 100), at(2, 100), at(297, 100), at(150, 1), at(150, 199), at(2, 10),
-                     at(295, 197), at(10, 195)}),
-              (QList{E(), E(Qt::LeftEdge), E(Qt::RightEdge), E(Qt::TopEdge), E(Qt::BottomEdge),
-                     Qt::TopEdge | Qt::LeftEdge, Qt::BottomEdge | Qt::RightEdge,
-                     Qt::BottomEdge | Qt::LeftEdge}));
+        [&] { return state(*plain).shape.value_or(QRect(0, 0, 1, 1)).isEmpty(); }, 2000));
 }
 
 TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
@@ -301,7 +287,7 @@ TEST_F(CaptureViewTest, OverlayAndFrameRateMenuShowTheCurrentSettingsAndForwardW
     }
 }
 
-TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesAndPlainPressesMove) {
+TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesPlainPressesMoveAndEdgesResize) {
     // A double-click resets the zoom with Command and is a plain double-click without.
     doubleClick({200, 150}, Qt::MetaModifier);
     EXPECT_EQ(std::tuple(calls.resetZoom, calls.doubleClick, view->suppressOverlay()),
@@ -331,9 +317,19 @@ TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesAndPlainPresses
     QTest::mouseClick(view, Qt::LeftButton, {}, {398, 150});
     EXPECT_EQ(std::tuple(moves(), state(*panel).resizes, calls.total()),
               std::tuple(1, QList<Qt::Edges>{Qt::RightEdge}, 3));
+
+    // The resize border: where a press in a panel of 300 x 200 falls, and the edges (rounded
+    // corners included) it resizes from.
+    const auto at = [](qreal x, qreal y) { return PiPPanel::resizeEdges({x, y}, {300, 200}); };
+    using E = Qt::Edges;
+    EXPECT_EQ((QList{at(150, 100), at(2, 100), at(297, 100), at(150, 1), at(150, 199), at(2, 10),
+                     at(295, 197), at(10, 195)}),
+              (QList{E(), E(Qt::LeftEdge), E(Qt::RightEdge), E(Qt::TopEdge), E(Qt::BottomEdge),
+                     Qt::TopEdge | Qt::LeftEdge, Qt::BottomEdge | Qt::RightEdge,
+                     Qt::BottomEdge | Qt::LeftEdge}));
 }
 
-TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
+TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopyOrWithAPictureSurfaceItsOverlays) {
     // 200 x 100 frame: a green strip in its leftmost 50 columns, blue elsewhere. Filling the
     // 400 x 300 view scales it by 3 and cuts 100 points on each side, so green ends at x = 50.
     const Frame frame = fakes::makeMemoryFrame(
@@ -345,9 +341,8 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopy) {
               (QList{qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(0, 0, 255)}));
     // Rounded corners: the very corner pixel is not the frame.
     EXPECT_NE(at(0, 0).rgb(), QColor(0, 255, 0).rgb());
-}
 
-TEST_F(CaptureViewTest, WithAPictureSurfaceTheOverlaysGoThereOnlyWhenTheyChange) {
+    // With a picture surface the overlays go there, only when they change.
     auto surface = std::make_shared<fakes::FakePictureSurface>();
     panel->showWithoutActivating();
     panel->attachPictureSurface(surface);
