@@ -33,8 +33,15 @@ void useCompositorOf(const Session& session) {
     qunsetenv("DISPLAY");
 }
 
-/// Runs the tests in a Qt application once `session` has started, with `current` pointing at
-/// it meanwhile; 1 when it did not start.
+/// Runs the tests in a Qt application.
+inline int runTests(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+/// Runs the tests once `session` has started, with `current` pointing at it; 1 when it did not
+/// start.
 template <typename Session>
 int runTestsIn(Session& session, Session*& current, int argc, char** argv) {
     if (!session.error().isEmpty()) {
@@ -42,14 +49,7 @@ int runTestsIn(Session& session, Session*& current, int argc, char** argv) {
         return 1;
     }
     current = &session;
-    int code = 0;
-    {
-        QApplication app(argc, argv);
-        ::testing::InitGoogleTest(&argc, argv);
-        code = RUN_ALL_TESTS();
-    }
-    current = nullptr;
-    return code;
+    return runTests(argc, argv);
 }
 
 }  // namespace mirano::testing
