@@ -113,17 +113,11 @@ QByteArray ChildProcess::readAllStandardOutput() {
     return std::exchange(output_, {});
 }
 
-QByteArray ChildProcess::readLine() {
-    drain();
-    const qsizetype end = output_.indexOf('\n') + 1;
-    QByteArray line = output_.left(end);  // empty without a newline
-    output_.remove(0, end);
-    return line;
-}
-
-bool ChildProcess::waitForReadLine(int timeoutMs) {
+QString ChildProcess::readLine(int timeoutMs) {
     const auto hasLine = [this] { return drain(), output_.contains('\n'); };
-    return pollFor(timeoutMs, [&] { return hasLine() || !running(); }) && hasLine();
+    if (!pollFor(timeoutMs, [&] { return hasLine() || !running(); }) || !hasLine()) return {};
+    const qsizetype end = output_.indexOf('\n') + 1;
+    return QString::fromUtf8(std::exchange(output_, output_.mid(end)).left(end)).trimmed();
 }
 
 bool ChildProcess::waitForFinished(int timeoutMs) {

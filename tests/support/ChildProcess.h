@@ -40,10 +40,9 @@ public:
     void write(const QByteArray& data);
     /// What the child printed and was not taken yet.
     QByteArray readAllStandardOutput();
-    /// One line with its newline (empty if no whole line has come).
-    QByteArray readLine();
-    /// Waits (bounded) until a whole line can be read.
-    bool waitForReadLine(int timeoutMs);
+    /// Waits (bounded) for the next whole line; it without its newline and surrounding spaces,
+    /// empty when none came.
+    QString readLine(int timeoutMs = 10000);
     /// Waits (bounded) for the child to end, reading its output meanwhile.
     bool waitForFinished(int timeoutMs);
 

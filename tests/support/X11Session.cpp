@@ -46,8 +46,7 @@ void X11Session::start() {
     if (options_.separateIpc)
         args = QStringList{"--user", "--map-root-user", "--ipc", "Xvfb"} + args;
     xvfb_ = std::make_unique<ChildProcess>(options_.separateIpc ? "unshare" : "Xvfb", args);
-    xvfb_->waitForReadLine(10000);
-    const QString number = QString::fromLatin1(xvfb_->readLine()).trimmed();
+    const QString number = xvfb_->readLine();
     if (number.isEmpty()) {
         error_ = "Xvfb did not report a display (is the xvfb package installed?)";
         return;

@@ -34,12 +34,6 @@ const QString kViewer = QStringLiteral("org.example.Viewer");
 
 constexpr int kWaitMs = 20000;
 
-/// The next line a helper program prints, without its newline (empty after 10 s).
-QString lineOf(ChildProcess* program) {
-    if (!program->waitForReadLine(10000)) return {};
-    return QString::fromUtf8(program->readLine()).trimmed();
-}
-
 /// What a stream hands to its handlers on the capture thread: the latest frame (older ones are
 /// released at once, as the panel does) and every stop.
 class Received {
@@ -177,7 +171,7 @@ protected:
     /// Starts a producer; `node` receives the line naming its node ("node ID").
     ChildProcess* startProducer(const QStringList& args, QString* node) {
         ChildProcess* producer = session_.spawn(program("mirano_test_frame_producer"), args);
-        *node = lineOf(producer);
+        *node = producer->readLine();
         EXPECT_TRUE(node->startsWith(QLatin1String("node "))) << node->toStdString();
         return producer;
     }
@@ -210,7 +204,7 @@ protected:
     void SetUp() override {
         PipeWireTest::SetUp();
         portal_ = session_.spawn(program("mirano_test_screencast_portal"), {});
-        ASSERT_EQ(lineOf(portal_), "ready");
+        ASSERT_EQ(portal_->readLine(), "ready");
         bus_ = QDBusConnection::connectToBus(session_.busAddress(), kBusName);
         ASSERT_TRUE(bus_.isConnected());
     }
@@ -235,7 +229,7 @@ protected:
     /// reaches it.
     QString portalSays() {
         QString line;
-        while ((line = lineOf(portal_)) == QLatin1String("closed")) {
+        while ((line = portal_->readLine()) == QLatin1String("closed")) {
         }
         return line;
     }
@@ -352,7 +346,7 @@ TEST_F(WaylandCaptureTest, TheSameApplicationIsCapturedAgainWithoutADialog) {
         first->updateConfiguration({QRectF(0, 40, 60, 40), 0, 1, 1}, {});
         EXPECT_TRUE(showsBufferArea(received.nextFrame({60, 40}), {10, 50, 60, 40}));
     }
-    EXPECT_EQ(lineOf(portal_), "closed");
+    EXPECT_EQ(portal_->readLine(), "closed");
 
     Received again;
     auto second = makeStream(again, kViewer);
