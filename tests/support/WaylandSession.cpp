@@ -22,27 +22,27 @@ QByteArray finish(ChildProcess& p, int timeoutMs) {
 }
 
 /// Runs a tool to completion (bounded); its output when it succeeded, else nothing.
-QByteArray runTool(const QString& program, const QStringList& args,
-                   const QProcessEnvironment& env) {
+std::optional<QByteArray> runTool(const QString& program, const QStringList& args,
+                                  const QProcessEnvironment& env) {
     ChildProcess p(program, args, ChildProcess::Options{env, false});
-    const QByteArray out = finish(p, kToolMs);
-    return p.exitCode() == 0 ? out : QByteArray();
+    QByteArray out = finish(p, kToolMs);
+    return p.exitCode() == 0 ? std::optional(out) : std::nullopt;
 }
 
-void collectViews(const QJsonObject& node, QList<QJsonObject>& out) {
-    if (node.contains("app_id") && !node.value("app_id").isNull()) out.append(node);
+/// The first view (a node with an app_id) in the tree below `node` that `match` accepts.
+std::optional<QJsonObject> findView(const QJsonObject& node,
+                                    const std::function<bool(const QJsonObject&)>& match) {
+    if (node["app_id"].isString() && match(node)) return node;
     for (const char* key : {"nodes", "floating_nodes"})
         for (const QJsonValue& child : node.value(key).toArray())
-            collectViews(child.toObject(), out);
+            if (auto view = findView(child.toObject(), match)) return view;
+    return std::nullopt;
 }
 
 /// A session bus that admits anyone who can reach its socket: the session's user and the test,
 /// the runtime directory being closed to everyone else.
 QByteArray busConfig(const QString& socket) {
-    return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-           "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-           "<busconfig>\n  <type>session</type>\n  <listen>unix:path=" +
-           socket.toUtf8() +
+    return "<busconfig>\n  <type>session</type>\n  <listen>unix:path=" + socket.toUtf8() +
            "</listen>\n  <auth>EXTERNAL</auth>\n  <policy context=\"default\">\n"
            "    <allow user=\"*\"/>\n    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
            "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n";
@@ -168,7 +168,7 @@ QProcessEnvironment WaylandSession::toolEnvironment() const {
 }
 
 QByteArray WaylandSession::swaymsg(const QStringList& args) const {
-    return runTool("swaymsg", args, toolEnvironment());
+    return runTool("swaymsg", args, toolEnvironment()).value_or(QByteArray());
 }
 
 bool WaylandSession::command(const QString& command) const {
@@ -179,22 +179,17 @@ bool WaylandSession::command(const QString& command) const {
     return true;
 }
 
-QList<QJsonObject> WaylandSession::views() const {
-    QList<QJsonObject> views;
-    collectViews(QJsonDocument::fromJson(swaymsg({"-t", "get_tree"})).object(), views);
-    return views;
-}
-
 std::optional<QJsonObject> WaylandSession::view(const QString& appId) const {
-    for (const QJsonObject& v : views())
-        if (v.value("app_id").toString() == appId) return v;
-    return std::nullopt;
+    return findView(tree(), [&](const QJsonObject& v) { return v["app_id"] == appId; });
 }
 
 QString WaylandSession::focusedAppId() const {
-    for (const QJsonObject& v : views())
-        if (v.value("focused").toBool()) return v.value("app_id").toString();
-    return {};
+    const auto view = findView(tree(), [](const QJsonObject& v) { return v["focused"].toBool(); });
+    return view ? view->value("app_id").toString() : QString();
+}
+
+QJsonObject WaylandSession::tree() const {
+    return QJsonDocument::fromJson(swaymsg({"-t", "get_tree"})).object();
 }
 
 QImage WaylandSession::screenshot(const QRect& area) const {
@@ -203,14 +198,13 @@ QImage WaylandSession::screenshot(const QRect& area) const {
         args = QStringList{"-g", QString::asprintf("%d,%d %dx%d", area.x(), area.y(), area.width(),
                                                    area.height())} +
                args;
-    return QImage::fromData(runTool("grim", args, toolEnvironment()), "PNG");
+    return QImage::fromData(runTool("grim", args, toolEnvironment()).value_or(QByteArray()), "PNG");
 }
 
 bool WaylandSession::pressKey(const QString& key) const {
-    ChildProcess p("wtype", {"-M", "shift", "-m", "shift", "-s", "300", "-k", key},
-                   ChildProcess::Options{toolEnvironment(), false});
-    finish(p, kToolMs);
-    return p.exitCode() == 0;
+    return runTool("wtype", {"-M", "shift", "-m", "shift", "-s", "300", "-k", key},
+                   toolEnvironment())
+        .has_value();
 }
 
 }  // namespace mirano::testing

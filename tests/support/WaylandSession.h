@@ -94,7 +94,8 @@ private:
     /// Runs swaymsg with `args` (bounded); its standard output, empty on failure.
     QByteArray swaymsg(const QStringList& args) const;
     QProcessEnvironment toolEnvironment() const;
-    QList<QJsonObject> views() const;
+    /// sway's tree of outputs, workspaces and views.
+    QJsonObject tree() const;
 
     std::unique_ptr<TestUser> user_;
     QString swaySocket_;
