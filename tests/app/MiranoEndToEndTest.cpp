@@ -39,7 +39,7 @@ protected:
         x_ = std::make_unique<ScreenInspector>();  // on the session's display
         input_ = std::make_unique<XTestInput>();
         ASSERT_TRUE(x_->isValid() && input_->isValid());
-        session_->run("xsetroot", {"-solid", kBackground.name()});
+        ChildProcess::run("xsetroot", {"-solid", kBackground.name()});
 
         env_ = QProcessEnvironment::systemEnvironment();
         env_.remove("QT_QPA_PLATFORM");  // the test itself runs offscreen; Mirano must not
@@ -205,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(FocusAndScale, MiranoRegion,
 TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     const auto [focusBehavior, dpi] = GetParam();
     const int scale = dpi / 96;
-    session_->run("sh", {"-c", QStringLiteral("echo 'Xft.dpi: %1' | xrdb -merge").arg(dpi)});
+    ChildProcess::run("sh", {"-c", QStringLiteral("echo 'Xft.dpi: %1' | xrdb -merge").arg(dpi)});
     const QByteArray json = QByteArray("{\"focusBehavior\": \"") + focusBehavior + "\"}";
     QFile stored = settingsFile();
     ASSERT_TRUE(stored.open(QIODevice::WriteOnly) && stored.write(json) == json.size());

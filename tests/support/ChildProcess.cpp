@@ -124,6 +124,13 @@ bool ChildProcess::waitForFinished(int timeoutMs) {
     return pollFor(timeoutMs, [this] { return drain(), !running(); });
 }
 
+std::optional<QByteArray> ChildProcess::run(const QString& program, const QStringList& args,
+                                            const Options& options) {
+    ChildProcess p(program, args, options);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) return std::nullopt;
+    return p.readAllStandardOutput();
+}
+
 void ChildProcess::kill() {
     if (running()) ::kill(pid_, SIGKILL);
 }

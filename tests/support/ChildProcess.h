@@ -15,18 +15,19 @@
 
 namespace mirano::testing {
 
+/// How a ChildProcess starts (outside the class, so that `{}` can be a default argument).
+struct ChildProcessOptions {
+    /// The child's whole environment (the test's own when empty).
+    std::optional<QProcessEnvironment> environment;
+    /// Standard output goes to /dev/null instead of a pipe we must read.
+    bool discardOutput = false;
+};
+
 class ChildProcess {
 public:
-    struct Options {
-        /// The child's whole environment (the test's own when empty).
-        std::optional<QProcessEnvironment> environment;
-        /// Standard output goes to /dev/null instead of a pipe we must read.
-        bool discardOutput = false;
-    };
+    using Options = ChildProcessOptions;
     /// Starts `program` (looked up in PATH); its standard error is the test's own.
-    ChildProcess(const QString& program, const QStringList& args, const Options& options);
-    ChildProcess(const QString& program, const QStringList& args)
-        : ChildProcess(program, args, Options{}) {}
+    ChildProcess(const QString& program, const QStringList& args, const Options& options = {});
     /// Stops the child (SIGTERM, then SIGKILL) if it still runs.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -45,6 +46,11 @@ public:
     QString readLine(int timeoutMs = 10000);
     /// Waits (bounded) for the child to end, reading its output meanwhile.
     bool waitForFinished(int timeoutMs);
+
+    /// Runs `program` to completion (bounded), reading its output meanwhile; that output, or
+    /// nothing when it did not end with exit code 0.
+    static std::optional<QByteArray> run(const QString& program, const QStringList& args,
+                                         const Options& options = {});
 
     /// SIGKILL.
     void kill();

@@ -15,15 +15,9 @@ namespace mirano::testing {
 namespace {
 constexpr const char* kPrefix = "mirano-t";
 
-/// Runs an administration command to completion; true when it exits with 0.
-bool runQuietly(const QString& program, const QStringList& args) {
-    ChildProcess p(program, args, ChildProcess::Options{{}, true});
-    return p.waitForFinished(30000) && p.exitCode() == 0;
-}
-
 void removeUser(const QString& name, const QString& home) {
     // The home directory by hand: userdel -r complains about the mail spool we never made.
-    runQuietly("userdel", {name});
+    ChildProcess::run("userdel", {name}, {.discardOutput = true});
     QDir(home).removeRecursively();
 }
 
@@ -48,7 +42,8 @@ TestUser::TestUser() {
     if (geteuid() == 0) {
         removeStaleUsers();
         name_ = QStringLiteral("%1%2").arg(kPrefix).arg(getpid());
-        if (!runQuietly("useradd", {"-m", "-s", "/bin/sh", name_})) {
+        if (!ChildProcess::run("useradd", {"-m", "-s", "/bin/sh", name_},
+                               {.discardOutput = true})) {
             error_ = "useradd failed for " + name_;
             return;
         }

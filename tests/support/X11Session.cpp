@@ -109,14 +109,6 @@ ChildProcess* X11Session::spawn(const QString& program, const QStringList& args,
         .get();
 }
 
-QString X11Session::run(const QString& program, const QStringList& args, int timeoutMs,
-                        int* exitCode) {
-    ChildProcess p(program, args);
-    const bool finished = p.waitForFinished(timeoutMs);
-    if (exitCode) *exitCode = p.exitCode();
-    return finished ? QString::fromLocal8Bit(p.readAllStandardOutput()) : QString();
-}
-
 QString X11Session::builtProgram(const QString& relativePath) {
     QByteArray dir = qgetenv("MIRANO_BUILD_DIR");
     if (dir.isEmpty()) dir = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../..";

@@ -45,9 +45,6 @@ public:
     /// the session ends.
     ChildProcess* spawn(const QString& program, const QStringList& args,
                         const std::optional<QProcessEnvironment>& environment = std::nullopt);
-    /// Runs a command on this display to completion (bounded), returning its standard output.
-    QString run(const QString& program, const QStringList& args, int timeoutMs = 10000,
-                int* exitCode = nullptr);
     /// The path of one of our own built programs (test client, probes) in the build tree.
     static QString builtProgram(const QString& relativePath);
 

@@ -11,9 +11,8 @@ namespace mirano::testing {
 
 /// Runs xdotool with the arguments (bounded); its standard output, nothing when it failed.
 inline std::optional<QString> xdotool(const QStringList& args) {
-    ChildProcess p("xdotool", args);
-    if (!p.waitForFinished(10000) || p.exitCode() != 0) return std::nullopt;
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
+    const auto out = ChildProcess::run("xdotool", args);
+    return out ? std::optional(QString::fromLocal8Bit(*out)) : std::nullopt;
 }
 /// The window the window manager has made active (0: none).
 inline unsigned activeWindow() {
