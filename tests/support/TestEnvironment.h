@@ -24,15 +24,6 @@ inline bool hasSanitizerOptions() {
     return true;
 }
 
-/// Makes the Qt application of the tests a Wayland client of `session`'s compositor, on its bus.
-template <typename Session>
-void useCompositorOf(const Session& session) {
-    qputenv("QT_QPA_PLATFORM", "wayland");
-    qputenv("WAYLAND_DISPLAY", session.waylandDisplay().toLocal8Bit());
-    qputenv("DBUS_SESSION_BUS_ADDRESS", session.busAddress().toLocal8Bit());
-    qunsetenv("DISPLAY");
-}
-
 /// Runs the tests in a Qt application.
 inline int runTests(int argc, char** argv) {
     QApplication app(argc, argv);
