@@ -212,7 +212,7 @@ TEST_F(MiranoWayland, ToggleAsksThePortalOnceShowsTheFramesPausesAndADoubleClick
     EXPECT_TRUE(waitUntil([&] { return showsFrames(); })) << "the PiP did not resume";
 
     // A double-click brings the source window to the front and ends the PiP.
-    pointer_.doubleClick(kPiP.center());
+    pointer_.click(kPiP.center(), 2);
     EXPECT_TRUE(waitUntil([&] { return session_.focusedAppId() == kSource; }))
         << "the source window did not come to the front";
     EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "the PiP did not end";
