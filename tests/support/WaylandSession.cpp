@@ -15,23 +15,6 @@
 namespace mirano::testing {
 
 namespace {
-constexpr int kToolMs = 10000;
-
-/// Waits (bounded) for a program to end, reading while it runs so that a large tree or picture
-/// cannot fill the pipe; all it printed. Its exitCode() is -1 when it did not end.
-QByteArray finish(ChildProcess& p, int timeoutMs) {
-    waitUntil([&] { return p.waitForFinished(0); }, timeoutMs);
-    return p.readAllStandardOutput();
-}
-
-/// Runs a tool to completion (bounded); its output when it succeeded, else nothing.
-std::optional<QByteArray> runTool(const QString& program, const QStringList& args,
-                                  const QProcessEnvironment& env) {
-    ChildProcess p(program, args, ChildProcess::Options{env, false});
-    QByteArray out = finish(p, kToolMs);
-    return p.exitCode() == 0 ? std::optional(out) : std::nullopt;
-}
-
 /// The first view (a node with an app_id) in the tree below `node` that `match` accepts.
 std::optional<QJsonObject> findView(const QJsonObject& node,
                                     const std::function<bool(const QJsonObject&)>& match) {
@@ -154,34 +137,29 @@ bool WaylandSession::startSway() {
     env.insert("WLR_RENDERER", "pixman");
     // sway is ready once both its Wayland socket and its IPC socket are there.
     const QDir dir(runtimeDir());
-    return startedWhen(keep(startAsUser("sway", {"-c", config}, env, true)), [&] {
-        const QStringList wl = dir.entryList({"wayland-*"}, QDir::System);
-        const QStringList ipc = dir.entryList({"sway-ipc.*.sock"}, QDir::System);
-        if (wl.isEmpty() || ipc.isEmpty()) return false;
-        waylandDisplay_ = dir.filePath(wl.first());
-        swaySocket_ = dir.filePath(ipc.first());
-        return !swaymsg({"-t", "get_outputs"}).isEmpty();
-    });
+    const ChildProcess::Options options{
+        .environment = env, .discardOutput = true, .unprivileged = true};
+    return startedWhen(
+        keep(std::make_unique<ChildProcess>("sway", QStringList{"-c", config}, options)), [&] {
+            const QStringList wl = dir.entryList({"wayland-*"}, QDir::System);
+            const QStringList ipc = dir.entryList({"sway-ipc.*.sock"}, QDir::System);
+            if (wl.isEmpty() || ipc.isEmpty()) return false;
+            waylandDisplay_ = dir.filePath(wl.first());
+            swaySocket_ = dir.filePath(ipc.first());
+            return !swaymsg({"-t", "get_outputs"}).isEmpty();
+        });
 }
 
 ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& args,
                                     bool discardOutput) {
-    return keep(startAsUser(program, args, environment(), discardOutput));
+    return keep(std::make_unique<ChildProcess>(
+        program, args, ChildProcess::Options{environment(), discardOutput, true}));
 }
 
-std::unique_ptr<ChildProcess> WaylandSession::startAsUser(const QString& program,
-                                                          const QStringList& args,
-                                                          const QProcessEnvironment& environment,
-                                                          bool discardOutput) const {
-    return std::make_unique<ChildProcess>(
-        program, args,
-        ChildProcess::Options{
-            .environment = environment, .discardOutput = discardOutput, .unprivileged = true});
-}
-
-QString WaylandSession::run(const QString& program, const QStringList& args) {
-    const auto child = startAsUser(program, args, environment(), false);
-    return QString::fromLocal8Bit(finish(*child, kToolMs));
+QString WaylandSession::run(const QString& program, const QStringList& args) const {
+    const auto out =
+        ChildProcess::run(program, args, {.environment = environment(), .unprivileged = true});
+    return QString::fromLocal8Bit(out.value_or(QByteArray()));
 }
 
 ChildProcess* WaylandSession::startClient(const QString& program, const QStringList& args,
@@ -198,7 +176,7 @@ QProcessEnvironment WaylandSession::toolEnvironment() const {
 }
 
 QByteArray WaylandSession::swaymsg(const QStringList& args) const {
-    return runTool("swaymsg", args, toolEnvironment()).value_or(QByteArray());
+    return ChildProcess::run("swaymsg", args, {toolEnvironment()}).value_or(QByteArray());
 }
 
 bool WaylandSession::command(const QString& command) const {
@@ -228,13 +206,13 @@ QImage WaylandSession::screenshot(const QRect& area) const {
         args = QStringList{"-g", QString::asprintf("%d,%d %dx%d", area.x(), area.y(), area.width(),
                                                    area.height())} +
                args;
-    return QImage::fromData(runTool("grim", args, toolEnvironment()).value_or(QByteArray()), "PNG");
+    return QImage::fromData(
+        ChildProcess::run("grim", args, {toolEnvironment()}).value_or(QByteArray()), "PNG");
 }
 
 bool WaylandSession::pressKey(const QString& key) const {
-    return runTool("wtype", {"-M", "shift", "-m", "shift", "-s", "300", "-k", key},
-                   toolEnvironment())
-        .has_value();
+    const QStringList args{"-M", "shift", "-m", "shift", "-s", "300", "-k", key};
+    return ChildProcess::run("wtype", args, {toolEnvironment()}).has_value();
 }
 
 }  // namespace mirano::testing

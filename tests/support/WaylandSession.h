@@ -59,7 +59,7 @@ public:
     ChildProcess* spawn(const QString& program, const QStringList& args,
                         bool discardOutput = false);
     /// Runs `program` as the session's user to completion (bounded); its standard output.
-    QString run(const QString& program, const QStringList& args);
+    QString run(const QString& program, const QStringList& args) const;
     /// Starts a client with `environment` (clientEnvironment() when none), as the user running
     /// the tests (who can reach both the compositor's socket and the build tree, which the test
     /// user may not); standard output is readable.
@@ -98,11 +98,6 @@ private:
     QProcessEnvironment toolEnvironment() const;
     /// sway's tree of outputs, workspaces and views.
     QJsonObject tree() const;
-
-    /// Starts `program` unprivileged with exactly `environment`.
-    std::unique_ptr<ChildProcess> startAsUser(const QString& program, const QStringList& args,
-                                              const QProcessEnvironment& environment,
-                                              bool discardOutput) const;
 
     /// Mode 700, removed with all the session left there.
     QTemporaryDir runtimeDir_{QDir::tempPath() + "/mirano-runtime.XXXXXX"};
