@@ -21,6 +21,7 @@
 #include "platform/wayland/ScreenCastSession.h"
 #include "tests/fakes/FakePictureSurface.h"
 #include "tests/support/Pixels.h"
+#include "tests/support/Waiting.h"
 #include "tests/support/WaylandSession.h"
 #include "tests/support/X11Session.h"
 
@@ -182,16 +183,8 @@ protected:
                                                        CapturableWindow{}, configuration,
                                                        received.frames(), received.stops());
     }
-    /// Calls `operation` with a completion and waits for it.
-    static std::optional<Error> complete(const std::function<void(Completion)>& operation) {
-        std::optional<std::optional<Error>> result;
-        operation([&](std::optional<Error> error) { result = error; });
-        if (!waitUntil([&] { return result.has_value(); }, kWaitMs))
-            return Error{QStringLiteral("no completion")};
-        return *result;
-    }
     static std::optional<Error> start(CaptureStream& stream) {
-        return complete([&](Completion done) { stream.startCapture(std::move(done)); });
+        return await([&](Completion done) { stream.startCapture(std::move(done)); });
     }
 
     WaylandSession session_{{.sway = false, .pipewire = true}};
@@ -260,10 +253,9 @@ TEST_F(PipeWireTest, PauseResumeReconfigureAndEndAcrossTheCaptureThread) {
     ASSERT_EQ(start(*stream), std::nullopt);
     EXPECT_TRUE(showsBufferArea(received.nextFrame({80, 60}), {20, 10, 80, 60}));
 
-    EXPECT_EQ(complete([&](Completion done) { stream->stopCapture(std::move(done)); }),
-              std::nullopt);
+    EXPECT_EQ(await([&](Completion done) { stream->stopCapture(std::move(done)); }), std::nullopt);
     const int paused = received.frameCount();
-    EXPECT_EQ(complete([&](Completion done) {
+    EXPECT_EQ(await([&](Completion done) {
                   stream->updateConfiguration({QRectF(40, 30, 40, 30), 0, 1, 1}, std::move(done));
               }),
               std::nullopt);
