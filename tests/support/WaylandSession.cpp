@@ -1,5 +1,4 @@
-// A private Wayland desktop for tests, started as a throw-away user and asked through swaymsg and
-// grim.
+// A private Wayland desktop for tests, run unprivileged and asked through swaymsg and grim.
 #include "tests/support/WaylandSession.h"
 
 #include <pwd.h>
@@ -77,6 +76,7 @@ QProcessEnvironment WaylandSession::environment() const {
          {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
         env.insert(name, runtimeDir() + "/" + QString::fromLatin1(name).toLower());
     if (!busAddress_.isEmpty()) env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress_);
+    if (!swaySocket_.isEmpty()) env.insert("SWAYSOCK", swaySocket_);
     // Quiet: the services warn about the missing rtkit, system bus and permission store.
     env.insert("PIPEWIRE_DEBUG", "0");
     env.insert("WIREPLUMBER_DEBUG", "0");
@@ -146,7 +146,7 @@ bool WaylandSession::startSway() {
             if (wl.isEmpty() || ipc.isEmpty()) return false;
             waylandDisplay_ = dir.filePath(wl.first());
             swaySocket_ = dir.filePath(ipc.first());
-            return !swaymsg({"-t", "get_outputs"}).isEmpty();
+            return swaymsg({"-t", "get_outputs"}).has_value();
         });
 }
 
@@ -168,23 +168,12 @@ ChildProcess* WaylandSession::startClient(const QString& program, const QStringL
         program, args, ChildProcess::Options{environment.value_or(clientEnvironment()), false}));
 }
 
-QProcessEnvironment WaylandSession::toolEnvironment() const {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("WAYLAND_DISPLAY", waylandDisplay_);
-    env.insert("SWAYSOCK", swaySocket_);
-    return env;
-}
-
-QByteArray WaylandSession::swaymsg(const QStringList& args) const {
-    return ChildProcess::run("swaymsg", args, {toolEnvironment()}).value_or(QByteArray());
+std::optional<QByteArray> WaylandSession::swaymsg(const QStringList& args) const {
+    return ChildProcess::run("swaymsg", args, {clientEnvironment()});
 }
 
 bool WaylandSession::command(const QString& command) const {
-    const QJsonArray results = QJsonDocument::fromJson(swaymsg({command})).array();
-    if (results.isEmpty()) return false;
-    for (const QJsonValue& r : results)
-        if (!r.toObject().value("success").toBool()) return false;
-    return true;
+    return swaymsg({command}).has_value();  // swaymsg fails when any command does
 }
 
 std::optional<QJsonObject> WaylandSession::view(const QString& appId) const {
@@ -197,7 +186,7 @@ QString WaylandSession::focusedAppId() const {
 }
 
 QJsonObject WaylandSession::tree() const {
-    return QJsonDocument::fromJson(swaymsg({"-t", "get_tree"})).object();
+    return QJsonDocument::fromJson(swaymsg({"-t", "get_tree"}).value_or(QByteArray())).object();
 }
 
 QImage WaylandSession::screenshot(const QRect& area) const {
@@ -207,12 +196,12 @@ QImage WaylandSession::screenshot(const QRect& area) const {
                                                    area.height())} +
                args;
     return QImage::fromData(
-        ChildProcess::run("grim", args, {toolEnvironment()}).value_or(QByteArray()), "PNG");
+        ChildProcess::run("grim", args, {clientEnvironment()}).value_or(QByteArray()), "PNG");
 }
 
 bool WaylandSession::pressKey(const QString& key) const {
     const QStringList args{"-M", "shift", "-m", "shift", "-s", "300", "-k", key};
-    return ChildProcess::run("wtype", args, {toolEnvironment()}).has_value();
+    return ChildProcess::run("wtype", args, {clientEnvironment()}).has_value();
 }
 
 }  // namespace mirano::testing

@@ -93,9 +93,8 @@ private:
     bool startBus();
     bool startPipeWire();
     bool startSway();
-    /// Runs swaymsg with `args` (bounded); its standard output, empty on failure.
-    QByteArray swaymsg(const QStringList& args) const;
-    QProcessEnvironment toolEnvironment() const;
+    /// Runs swaymsg with `args` (bounded); its standard output, nothing when it failed.
+    std::optional<QByteArray> swaymsg(const QStringList& args) const;
     /// sway's tree of outputs, workspaces and views.
     QJsonObject tree() const;
 
