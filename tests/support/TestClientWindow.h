@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "tests/support/X11Session.h"
-#include "tests/support/XdoTool.h"
 
 namespace mirano::testing {
 
