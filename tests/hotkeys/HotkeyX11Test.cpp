@@ -280,8 +280,7 @@ TEST_F(HotkeyX11Test, AStoppedTapOwnerNeverHoldsTheKeyboard) {
     ::kill(static_cast<pid_t>(owner->processId()), SIGCONT);
     EXPECT_TRUE(waitUntil([&] { return hasSaid("hotkey"); })) << "honoured once it runs";
     EXPECT_TRUE(waitUntil([&] { return hasSaid("frameRate") && hasSaid("backspace"); }));
-    owner->kill();
-    owner->waitForFinished(5000);
+    owner->stop();
 }
 
 }  // namespace

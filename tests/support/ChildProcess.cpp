@@ -135,14 +135,10 @@ std::optional<QByteArray> ChildProcess::run(const QString& program, const QStrin
     return p.readAllStandardOutput();
 }
 
-void ChildProcess::kill() {
-    if (running()) ::kill(pid_, SIGKILL);
-}
-
 void ChildProcess::stop() {
     if (running()) ::kill(pid_, SIGTERM);
     if (waitForFinished(3000)) return;
-    kill();
+    ::kill(pid_, SIGKILL);
     reap(true);
 }
 

@@ -56,8 +56,6 @@ public:
     static std::optional<QByteArray> run(const QString& program, const QStringList& args,
                                          const Options& options = {});
 
-    /// SIGKILL.
-    void kill();
     /// SIGTERM, then SIGKILL if it has not ended within 3 s.
     void stop();
 
