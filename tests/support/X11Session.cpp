@@ -77,15 +77,13 @@ bool X11Session::windowManagerManages() {
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
     xcb_map_window(c, probe);
     xcb_flush(c);
-    const bool managed = waitUntil(
+    // The probe goes with our connection.
+    return waitUntil(
         [&] {
             auto r = x11::reply(xcb_query_tree_reply(c, xcb_query_tree(c, probe), nullptr));
             return r && r->parent != conn.root();
         },
         1500);
-    xcb_destroy_window(c, probe);
-    xcb_flush(c);
-    return managed;
 }
 
 bool X11Session::startCompositor() {
@@ -103,10 +101,8 @@ void X11Session::stopCompositor() { compositor_.reset(); }
 
 ChildProcess* X11Session::spawn(const QString& program, const QStringList& args,
                                 const std::optional<QProcessEnvironment>& environment) {
-    return spawned_
-        .emplace_back(std::make_unique<ChildProcess>(program, args,
-                                                     ChildProcess::Options{environment, false}))
-        .get();
+    auto child = std::make_unique<ChildProcess>(program, args, ChildProcess::Options{environment});
+    return spawned_.emplace_back(std::move(child)).get();
 }
 
 QString X11Session::builtProgram(const QString& relativePath) {
