@@ -97,8 +97,8 @@ public slots:
 TEST(DBusNotificationsTest, PostsToTheServerAndDropsQuietlyWithoutOne) {
     mirano::testing::ChildProcess bus("dbus-daemon",
                                       {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(bus.waitForReadLine(10000)) << "dbus-daemon did not start";
-    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    const QString address = bus.readLine();
+    ASSERT_FALSE(address.isEmpty()) << "dbus-daemon did not start";
     QDBusConnection serverSide = QDBusConnection::connectToBus(address, "mirano-test-server");
     QDBusConnection clientSide = QDBusConnection::connectToBus(address, "mirano-test-client");
     ASSERT_TRUE(serverSide.isConnected() && clientSide.isConnected());

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QList>
-#include <utility>
 
 #include "platform/GlobalShortcuts.h"
 
@@ -10,13 +9,12 @@ namespace mirano::fakes {
 
 class FakeGlobalShortcuts final : public GlobalShortcuts {
 public:
-    void bind(Modifier modifier, const QString& triggerKey, Completion done) override {
+    /// Records the binding; its completion never comes, as with a desktop that never answers.
+    void bind(Modifier modifier, const QString& triggerKey, Completion) override {
         bound.append({modifier, triggerKey});
-        pending = std::move(done);
     }
 
     QList<std::pair<Modifier, QString>> bound;
-    Completion pending;
 };
 
 }  // namespace mirano::fakes

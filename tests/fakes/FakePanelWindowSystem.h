@@ -15,7 +15,6 @@ public:
     /// What was last applied to one window.
     struct WindowState {
         bool overlayPanel = false, shapeSet = false, passThrough = false;
-        QSizeF minSize, aspect;
         std::optional<QRegion> shape;
         double opacity = 1.0;
         int constraintCalls = 0, moves = 0, activations = 0;
@@ -34,10 +33,7 @@ public:
         if (real_) real_->configureOverlayPanel(w);
     }
     void setSizeConstraints(QWindow& w, const QSizeF& minSize, const QSizeF& aspect) override {
-        auto& s = states_[&w];
-        s.minSize = minSize;
-        s.aspect = aspect;
-        ++s.constraintCalls;
+        ++states_[&w].constraintCalls;
         if (real_) real_->setSizeConstraints(w, minSize, aspect);
     }
     void setVisibleShape(QWindow& w, const std::optional<QRegion>& shape) override {

@@ -12,7 +12,6 @@
 #include "platform/x11/X11Windows.h"
 #include "tests/support/ScreenInspector.h"
 #include "tests/support/TestClientWindow.h"
-#include "tests/support/XdoTool.h"
 
 namespace mirano {
 namespace {

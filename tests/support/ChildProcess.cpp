@@ -63,7 +63,11 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args,
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &pipe);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    CStrings argv(QStringList{program} + args);
+    // unshare and setpriv exec the program in turn: the process we hold is the program.
+    const QStringList asNobody{"unshare", "--map-user=65534", "--map-group=65534",
+                               "setpriv", "--pdeathsig=TERM", "--"};
+    CStrings argv((options.unprivileged && geteuid() == 0 ? asNobody : QStringList()) +
+                  QStringList{program} + args);
     CStrings envp(options.environment ? options.environment->toStringList() : QStringList());
     if (posix_spawnp(&pid_, argv.pointers[0], &files, &attributes, argv.pointers.data(),
                      options.environment ? envp.pointers.data() : environ) != 0)
@@ -113,31 +117,28 @@ QByteArray ChildProcess::readAllStandardOutput() {
     return std::exchange(output_, {});
 }
 
-QByteArray ChildProcess::readLine() {
-    drain();
-    const qsizetype end = output_.indexOf('\n') + 1;
-    QByteArray line = output_.left(end);  // empty without a newline
-    output_.remove(0, end);
-    return line;
-}
-
-bool ChildProcess::waitForReadLine(int timeoutMs) {
+QString ChildProcess::readLine(int timeoutMs) {
     const auto hasLine = [this] { return drain(), output_.contains('\n'); };
-    return pollFor(timeoutMs, [&] { return hasLine() || !running(); }) && hasLine();
+    if (!pollFor(timeoutMs, [&] { return hasLine() || !running(); }) || !hasLine()) return {};
+    const qsizetype end = output_.indexOf('\n') + 1;
+    return QString::fromUtf8(std::exchange(output_, output_.mid(end)).left(end)).trimmed();
 }
 
 bool ChildProcess::waitForFinished(int timeoutMs) {
     return pollFor(timeoutMs, [this] { return drain(), !running(); });
 }
 
-void ChildProcess::kill() {
-    if (running()) ::kill(pid_, SIGKILL);
+std::optional<QByteArray> ChildProcess::run(const QString& program, const QStringList& args,
+                                            const Options& options) {
+    ChildProcess p(program, args, options);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) return std::nullopt;
+    return p.readAllStandardOutput();
 }
 
 void ChildProcess::stop() {
     if (running()) ::kill(pid_, SIGTERM);
     if (waitForFinished(3000)) return;
-    kill();
+    ::kill(pid_, SIGKILL);
     reap(true);
 }
 

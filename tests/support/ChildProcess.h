@@ -15,18 +15,23 @@
 
 namespace mirano::testing {
 
+/// How a ChildProcess starts (outside the class, so that `{}` can be a default argument).
+struct ChildProcessOptions {
+    /// The child's whole environment (the test's own when empty).
+    std::optional<QProcessEnvironment> environment;
+    /// Standard output goes to /dev/null instead of a pipe we must read.
+    bool discardOutput = false;
+    /// When the test runs as root (which compositors refuse): the child runs as nobody in a user
+    /// namespace of its own (unshare), mapped to root outside, so that the test's files are its
+    /// own; and it is told to stop (SIGTERM) if the test dies without stopping it.
+    bool unprivileged = false;
+};
+
 class ChildProcess {
 public:
-    struct Options {
-        /// The child's whole environment (the test's own when empty).
-        std::optional<QProcessEnvironment> environment;
-        /// Standard output goes to /dev/null instead of a pipe we must read.
-        bool discardOutput = false;
-    };
+    using Options = ChildProcessOptions;
     /// Starts `program` (looked up in PATH); its standard error is the test's own.
-    ChildProcess(const QString& program, const QStringList& args, const Options& options);
-    ChildProcess(const QString& program, const QStringList& args)
-        : ChildProcess(program, args, Options{}) {}
+    ChildProcess(const QString& program, const QStringList& args, const Options& options = {});
     /// Stops the child (SIGTERM, then SIGKILL) if it still runs.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -40,15 +45,17 @@ public:
     void write(const QByteArray& data);
     /// What the child printed and was not taken yet.
     QByteArray readAllStandardOutput();
-    /// One line with its newline (empty if no whole line has come).
-    QByteArray readLine();
-    /// Waits (bounded) until a whole line can be read.
-    bool waitForReadLine(int timeoutMs);
+    /// Waits (bounded) for the next whole line; it without its newline and surrounding spaces,
+    /// empty when none came.
+    QString readLine(int timeoutMs = 10000);
     /// Waits (bounded) for the child to end, reading its output meanwhile.
     bool waitForFinished(int timeoutMs);
 
-    /// SIGKILL.
-    void kill();
+    /// Runs `program` to completion (bounded), reading its output meanwhile; that output, or
+    /// nothing when it did not end with exit code 0.
+    static std::optional<QByteArray> run(const QString& program, const QStringList& args,
+                                         const Options& options = {});
+
     /// SIGTERM, then SIGKILL if it has not ended within 3 s.
     void stop();
 

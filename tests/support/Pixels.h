@@ -62,13 +62,10 @@ inline const std::vector<ColourAt> kQuadrants = {{0.25, 0.25, Qt::red},
                                                  {0.25, 0.75, Qt::white},
                                                  {0.75, 0.75, Qt::blue}};
 /// The test client's eight "bars" at their centres.
-inline const std::vector<ColourAt> kBars = [] {
-    std::vector<ColourAt> bars;
-    for (QColor c :
-         {Qt::white, Qt::yellow, Qt::cyan, Qt::green, Qt::magenta, Qt::red, Qt::blue, Qt::black})
-        bars.push_back({(2 * double(bars.size()) + 1) / 16, 0.5, c});
-    return bars;
-}();
+inline const std::vector<ColourAt> kBars = {{1 / 16., .5, Qt::white},   {3 / 16., .5, Qt::yellow},
+                                            {5 / 16., .5, Qt::cyan},    {7 / 16., .5, Qt::green},
+                                            {9 / 16., .5, Qt::magenta}, {11 / 16., .5, Qt::red},
+                                            {13 / 16., .5, Qt::blue},   {15 / 16., .5, Qt::black}};
 
 /// A text for failure messages (a colour, point, rectangle).
 template <typename T>

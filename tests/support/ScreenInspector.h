@@ -2,8 +2,6 @@
 // pointer, the focus and what the window manager was told about a window.
 #pragma once
 
-#include <xcb/xcb_icccm.h>
-
 #include <QColor>
 #include <QRect>
 #include <QStringList>
@@ -68,22 +66,16 @@ public:
     std::vector<std::uint32_t> cardinals(xcb_window_t window, const char* property) {
         return conn_.property32(window, atom(property), XCB_ATOM_CARDINAL);
     }
-    /// WM_HINTS input field; nothing when the hint is absent.
+    /// WM_HINTS input field (its second word, flagged by bit 0); nothing when absent.
     std::optional<bool> inputHint(xcb_window_t window) {
-        xcb_icccm_wm_hints_t h{};
-        if (!xcb_icccm_get_wm_hints_reply(c(), xcb_icccm_get_wm_hints(c(), window), &h, nullptr) ||
-            !(h.flags & XCB_ICCCM_WM_HINT_INPUT))
-            return std::nullopt;
-        return h.input != 0;
+        const auto h = conn_.property32(window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS);
+        return h.size() > 1 && (h[0] & 1) ? std::optional<bool>(h[1] != 0) : std::nullopt;
     }
-    /// The minimum size in WM_NORMAL_HINTS; nothing when it is not set.
+    /// The minimum size in WM_NORMAL_HINTS (words 5 and 6, flagged by bit 4); nothing when unset.
     std::optional<QSize> minimumSize(xcb_window_t window) {
-        xcb_size_hints_t h{};
-        if (!xcb_icccm_get_wm_normal_hints_reply(c(), xcb_icccm_get_wm_normal_hints(c(), window),
-                                                 &h, nullptr) ||
-            !(h.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE))
-            return std::nullopt;
-        return QSize(h.min_width, h.min_height);
+        const auto h = conn_.property32(window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS);
+        return h.size() > 6 && (h[0] & 16) ? std::optional(QSize(int(h[5]), int(h[6])))
+                                           : std::nullopt;
     }
     /// The window's rectangle in root coordinates (empty when it is gone).
     QRect rootGeometry(xcb_window_t window) {

@@ -65,8 +65,7 @@ void paintText(int w, int h) {
     xcb_change_gc(conn, gc, XCB_GC_FOREGROUND | XCB_GC_BACKGROUND | XCB_GC_FONT, v);
     const std::string words =
         "The quick brown fox jumps over the lazy dog; PACK MY BOX WITH FIVE DOZEN 0123456789. ";
-    std::string line;
-    while (line.size() < 240) line += words;
+    const std::string line = words + words + words;
     for (int y = 11, row = 0; y < h; y += 13, ++row) {
         const std::string text = line.substr(std::size_t(row * 7) % words.size(), 200);
         for (int x = 0; x < w; x += 1200)
@@ -159,38 +158,26 @@ void parse(int argc, char** argv) {
 bool handleEvents(xcb_window_t twin, xcb_key_symbols_t* syms) {
     static bool announced = false;
     while (xcb_generic_event_t* ev = xcb_poll_for_event(conn)) {
-        switch (ev->response_type & 0x7f) {
-            case XCB_EXPOSE:
-                paint();
-                break;
-            case XCB_MAP_NOTIFY:
-                if (reinterpret_cast<xcb_map_notify_event_t*>(ev)->window == twin)
-                    printf("twin 0x%x\n", twin);
-                else if (!std::exchange(announced, true))
-                    paint(), printf("ready 0x%x\n", window);
-                break;
-            case XCB_CONFIGURE_NOTIFY: {
-                auto* c = reinterpret_cast<xcb_configure_notify_event_t*>(ev);
-                if (c->window == window && (c->width != opt.width || c->height != opt.height))
-                    opt.width = c->width, opt.height = c->height, paint();
-                break;
-            }
-            case XCB_KEY_PRESS: {
-                auto* k = reinterpret_cast<xcb_key_press_event_t*>(ev);
-                if (opt.keys)
-                    printf("key 0x%x %u\n", xcb_key_symbols_get_keysym(syms, k->detail, 0),
-                           k->state);
-                break;
-            }
-            case XCB_BUTTON_PRESS: {
-                auto* b = reinterpret_cast<xcb_button_press_event_t*>(ev);
-                printf("button %u %d %d\n", b->detail, b->event_x, b->event_y);
-                break;
-            }
-            case XCB_FOCUS_IN:
-                printf("focus in\n");
-                break;
-        }
+        const int type = ev->response_type & 0x7f;
+        const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(ev);
+        const auto* c = reinterpret_cast<xcb_configure_notify_event_t*>(ev);
+        const auto* k = reinterpret_cast<xcb_key_press_event_t*>(ev);
+        const auto* b = reinterpret_cast<xcb_button_press_event_t*>(ev);
+        if (type == XCB_EXPOSE)
+            paint();
+        else if (type == XCB_MAP_NOTIFY && map->window == twin)
+            printf("twin 0x%x\n", twin);
+        else if (type == XCB_MAP_NOTIFY && !std::exchange(announced, true))
+            paint(), printf("ready 0x%x\n", window);
+        else if (type == XCB_CONFIGURE_NOTIFY && c->window == window &&
+                 (c->width != opt.width || c->height != opt.height))
+            opt.width = c->width, opt.height = c->height, paint();
+        else if (type == XCB_KEY_PRESS && opt.keys)
+            printf("key 0x%x %u\n", xcb_key_symbols_get_keysym(syms, k->detail, 0), k->state);
+        else if (type == XCB_BUTTON_PRESS)
+            printf("button %u %d %d\n", b->detail, b->event_x, b->event_y);
+        else if (type == XCB_FOCUS_IN)
+            printf("focus in\n");
         free(ev);
     }
     return !xcb_connection_has_error(conn);

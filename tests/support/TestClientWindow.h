@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "tests/support/X11Session.h"
-#include "tests/support/XdoTool.h"
 
 namespace mirano::testing {
 
@@ -46,9 +45,7 @@ public:
 
     /// Everything the client printed so far, a line per entry.
     const QStringList& lines() {
-        buffer_ += QString::fromLocal8Bit(process_->readAllStandardOutput());
-        for (int nl; (nl = buffer_.indexOf('\n')) >= 0; buffer_.remove(0, nl + 1))
-            lines_.append(buffer_.left(nl));
+        for (QString line; !(line = process_->readLine(0)).isEmpty();) lines_.append(line);
         return lines_;
     }
     /// Forgets, for sinceMark(), printed() and keysSinceMark(), what was printed so far.
@@ -80,7 +77,6 @@ private:
         return 0;
     }
     ChildProcess* process_;
-    QString buffer_;
     QStringList lines_;
     qsizetype mark_ = 0;
 };

@@ -24,17 +24,15 @@ inline bool hasSanitizerOptions() {
     return true;
 }
 
-/// Makes the Qt application of the tests a Wayland client of `session`'s compositor, on its bus.
-template <typename Session>
-void useCompositorOf(const Session& session) {
-    qputenv("QT_QPA_PLATFORM", "wayland");
-    qputenv("WAYLAND_DISPLAY", session.waylandDisplay().toLocal8Bit());
-    qputenv("DBUS_SESSION_BUS_ADDRESS", session.busAddress().toLocal8Bit());
-    qunsetenv("DISPLAY");
+/// Runs the tests in a Qt application.
+inline int runTests(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
 
-/// Runs the tests in a Qt application once `session` has started, with `current` pointing at
-/// it meanwhile; 1 when it did not start.
+/// Runs the tests once `session` has started, with `current` pointing at it; 1 when it did not
+/// start.
 template <typename Session>
 int runTestsIn(Session& session, Session*& current, int argc, char** argv) {
     if (!session.error().isEmpty()) {
@@ -42,14 +40,7 @@ int runTestsIn(Session& session, Session*& current, int argc, char** argv) {
         return 1;
     }
     current = &session;
-    int code = 0;
-    {
-        QApplication app(argc, argv);
-        ::testing::InitGoogleTest(&argc, argv);
-        code = RUN_ALL_TESTS();
-    }
-    current = nullptr;
-    return code;
+    return runTests(argc, argv);
 }
 
 }  // namespace mirano::testing

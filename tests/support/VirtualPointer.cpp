@@ -22,7 +22,7 @@ void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 }  // namespace
 
 VirtualPointer::VirtualPointer(const QString& display, int width, int height)
-    : width_(width), height_(height) {
+    : width_(std::uint32_t(width)), height_(std::uint32_t(height)) {
     display_ = wl_display_connect(display.toLocal8Bit().constData());
     if (!display_) return;
     static const wl_registry_listener listener = {&onGlobal, &onGlobalRemove};
@@ -56,9 +56,8 @@ void VirtualPointer::send() {
 
 void VirtualPointer::moveTo(QPoint p) {
     if (!pointer_) return;
-    zwlr_virtual_pointer_v1_motion_absolute(
-        pointer_, now(), static_cast<std::uint32_t>(p.x()), static_cast<std::uint32_t>(p.y()),
-        static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_));
+    zwlr_virtual_pointer_v1_motion_absolute(pointer_, now(), std::uint32_t(p.x()),
+                                            std::uint32_t(p.y()), width_, height_);
     send();
 }
 
@@ -70,18 +69,12 @@ void VirtualPointer::button(bool down, std::uint32_t time) {
     send();
 }
 
-void VirtualPointer::click(QPoint position) {
-    moveTo(position);
-    press();
-    release();
-}
-
-void VirtualPointer::doubleClick(QPoint position) {
+void VirtualPointer::click(QPoint position, int count) {
     moveTo(position);
     const std::uint32_t time = now();
-    for (const std::uint32_t t : {time, time + 1}) {
-        button(true, t);
-        button(false, t);
+    for (int i = 0; i < count; ++i) {
+        button(true, time + std::uint32_t(i));
+        button(false, time + std::uint32_t(i));
     }
 }
 

@@ -25,11 +25,9 @@ public:
     /// Left button down / up at the current position.
     void press() { button(true, now()); }
     void release() { button(false, now()); }
-    /// Left click at `position`.
-    void click(QPoint position);
-    /// Two left clicks at `position`, stamped a millisecond apart however long they take to
-    /// arrive.
-    void doubleClick(QPoint position);
+    /// `count` left clicks at `position`, stamped a millisecond apart however long they take to
+    /// arrive (2: a double click).
+    void click(QPoint position, int count = 1);
 
 private:
     void button(bool down, std::uint32_t time);
@@ -40,8 +38,7 @@ private:
     wl_display* display_ = nullptr;
     zwlr_virtual_pointer_manager_v1* manager_ = nullptr;
     zwlr_virtual_pointer_v1* pointer_ = nullptr;
-    int width_;
-    int height_;
+    std::uint32_t width_, height_;
 };
 
 }  // namespace mirano::testing

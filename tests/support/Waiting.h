@@ -20,7 +20,7 @@ inline std::optional<Error> await(const std::function<void(Completion)>& op) {
     bool done = false;
     std::optional<Error> error;
     op([&](std::optional<Error> e) { done = true, error = e; });
-    EXPECT_TRUE(waitUntil([&] { return done; }, 10000)) << "operation did not complete";
+    EXPECT_TRUE(waitUntil([&] { return done; }, 20000)) << "operation did not complete";
     return error;
 }
 

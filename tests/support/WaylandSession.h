@@ -2,23 +2,25 @@
 // PipeWire with WirePlumber and a headless sway, with swaymsg and grim as the oracles.
 #pragma once
 
+#include <QDir>
 #include <QImage>
 #include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
-#include "tests/support/TestUser.h"
 
 namespace mirano::testing {
 
-/// Everything runs as a TestUser (compositors refuse root), with a private session bus that
+/// Everything runs unprivileged (see ChildProcessOptions) with a private runtime directory and
+/// HOME (never the developer's), with a private session bus that
 /// admits the test itself too. sway runs on the headless backend with the pixman renderer, one
 /// output of kWidth × kHeight. Everything it starts stops with it, the last started first.
 /// Another compositor (KWinSession) can derive from it, with `sway` off.
@@ -41,7 +43,7 @@ public:
     /// Empty when everything started; otherwise why not.
     QString error() const { return error_; }
     /// The user's XDG_RUNTIME_DIR, where the sockets are.
-    QString runtimeDir() const { return user_->runtimeDir(); }
+    QString runtimeDir() const { return runtimeDir_.path(); }
     /// The compositor's socket, as an absolute path (usable as WAYLAND_DISPLAY by anyone).
     QString waylandDisplay() const { return waylandDisplay_; }
     QString busAddress() const { return busAddress_; }
@@ -57,7 +59,7 @@ public:
     ChildProcess* spawn(const QString& program, const QStringList& args,
                         bool discardOutput = false);
     /// Runs `program` as the session's user to completion (bounded); its standard output.
-    QString run(const QString& program, const QStringList& args);
+    QString run(const QString& program, const QStringList& args) const;
     /// Starts a client with `environment` (clientEnvironment() when none), as the user running
     /// the tests (who can reach both the compositor's socket and the build tree, which the test
     /// user may not); standard output is readable.
@@ -91,12 +93,13 @@ private:
     bool startBus();
     bool startPipeWire();
     bool startSway();
-    /// Runs swaymsg with `args` (bounded); its standard output, empty on failure.
-    QByteArray swaymsg(const QStringList& args) const;
-    QProcessEnvironment toolEnvironment() const;
-    QList<QJsonObject> views() const;
+    /// Runs swaymsg with `args` (bounded); its standard output, nothing when it failed.
+    std::optional<QByteArray> swaymsg(const QStringList& args) const;
+    /// sway's tree of outputs, workspaces and views.
+    QJsonObject tree() const;
 
-    std::unique_ptr<TestUser> user_;
+    /// Mode 700, removed with all the session left there.
+    QTemporaryDir runtimeDir_{QDir::tempPath() + "/mirano-runtime.XXXXXX"};
     QString swaySocket_;
     QString busAddress_;
     std::vector<std::unique_ptr<ChildProcess>> children_;

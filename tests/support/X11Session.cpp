@@ -46,8 +46,7 @@ void X11Session::start() {
     if (options_.separateIpc)
         args = QStringList{"--user", "--map-root-user", "--ipc", "Xvfb"} + args;
     xvfb_ = std::make_unique<ChildProcess>(options_.separateIpc ? "unshare" : "Xvfb", args);
-    xvfb_->waitForReadLine(10000);
-    const QString number = QString::fromLatin1(xvfb_->readLine()).trimmed();
+    const QString number = xvfb_->readLine();
     if (number.isEmpty()) {
         error_ = "Xvfb did not report a display (is the xvfb package installed?)";
         return;
@@ -78,15 +77,13 @@ bool X11Session::windowManagerManages() {
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
     xcb_map_window(c, probe);
     xcb_flush(c);
-    const bool managed = waitUntil(
+    // The probe goes with our connection.
+    return waitUntil(
         [&] {
             auto r = x11::reply(xcb_query_tree_reply(c, xcb_query_tree(c, probe), nullptr));
             return r && r->parent != conn.root();
         },
         1500);
-    xcb_destroy_window(c, probe);
-    xcb_flush(c);
-    return managed;
 }
 
 bool X11Session::startCompositor() {
@@ -104,18 +101,8 @@ void X11Session::stopCompositor() { compositor_.reset(); }
 
 ChildProcess* X11Session::spawn(const QString& program, const QStringList& args,
                                 const std::optional<QProcessEnvironment>& environment) {
-    return spawned_
-        .emplace_back(std::make_unique<ChildProcess>(program, args,
-                                                     ChildProcess::Options{environment, false}))
-        .get();
-}
-
-QString X11Session::run(const QString& program, const QStringList& args, int timeoutMs,
-                        int* exitCode) {
-    ChildProcess p(program, args);
-    const bool finished = p.waitForFinished(timeoutMs);
-    if (exitCode) *exitCode = p.exitCode();
-    return finished ? QString::fromLocal8Bit(p.readAllStandardOutput()) : QString();
+    auto child = std::make_unique<ChildProcess>(program, args, ChildProcess::Options{environment});
+    return spawned_.emplace_back(std::move(child)).get();
 }
 
 QString X11Session::builtProgram(const QString& relativePath) {

@@ -1,5 +1,6 @@
 // A private X display for integration tests: Xvfb plus Openbox (and optionally xcompmgr),
-// started on a free display number and stopped with everything it started.
+// started on a free display number and stopped with everything it started; bounded waits, and
+// xdotool on $DISPLAY for what a user asks of the window manager.
 #pragma once
 
 #include <QProcessEnvironment>
@@ -45,9 +46,6 @@ public:
     /// the session ends.
     ChildProcess* spawn(const QString& program, const QStringList& args,
                         const std::optional<QProcessEnvironment>& environment = std::nullopt);
-    /// Runs a command on this display to completion (bounded), returning its standard output.
-    QString run(const QString& program, const QStringList& args, int timeoutMs = 10000,
-                int* exitCode = nullptr);
     /// The path of one of our own built programs (test client, probes) in the build tree.
     static QString builtProgram(const QString& relativePath);
 
@@ -75,6 +73,21 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 /// The permission bits (octal, with 01000 for "marked for removal") of each shared-memory
 /// segment that process `pid` created and that still exists.
 std::vector<int> shmSegmentsOf(qint64 pid);
+
+/// Runs xdotool with the arguments (bounded); its standard output, nothing when it failed.
+inline std::optional<QString> xdotool(const QStringList& args) {
+    const auto out = ChildProcess::run("xdotool", args);
+    return out ? std::optional(QString::fromLocal8Bit(*out)) : std::nullopt;
+}
+/// The window the window manager has made active (0: none).
+inline unsigned activeWindow() {
+    return xdotool({"getactivewindow"}).value_or("0").trimmed().toUInt();
+}
+/// Has the window manager activate `window` and give it the focus; false when it did not.
+inline bool activate(unsigned window) {
+    const QString w = QString::number(window);
+    return xdotool({"windowactivate", "--sync", w}) && xdotool({"windowfocus", "--sync", w});
+}
 
 /// The display session of a test linked with the X11 GUI test main (null elsewhere).
 extern X11Session* gSession;

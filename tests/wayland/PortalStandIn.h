@@ -10,12 +10,6 @@
 
 namespace mirano::testing {
 
-/// The next line a helper program prints, without its newline (empty after 10 s).
-inline QString lineOf(ChildProcess* program) {
-    if (!program->waitForReadLine(10000)) return {};
-    return QString::fromUtf8(program->readLine()).trimmed();
-}
-
 /// The stand-in portal (ScreenCastPortalStandIn.cpp) on a session's bus, started by start(),
 /// and producers (TestFrameProducer.cpp) whose nodes it hands out.
 class PortalStandIn {
@@ -26,13 +20,13 @@ public:
     bool start() {
         process_ = session_.spawn(
             X11Session::builtProgram("tests/wayland/mirano_test_screencast_portal"), {});
-        return lineOf(process_) == "ready";
+        return process_->readLine() == "ready";
     }
     /// Starts a producer (NAME WIDTH HEIGHT [options]); `node` receives its node's id.
     ChildProcess* startProducer(const QStringList& args, std::uint32_t* node = nullptr) {
         ChildProcess* producer = session_.spawn(
             X11Session::builtProgram("tests/wayland/mirano_test_frame_producer"), args);
-        const QString line = lineOf(producer);
+        const QString line = producer->readLine();
         EXPECT_TRUE(line.startsWith("node ")) << line.toStdString();
         if (node) *node = line.section(' ', 1).toUInt();
         return producer;
@@ -54,7 +48,7 @@ public:
     /// The portal's next line but "closed", which comes whenever a session ends.
     QString says() {
         QString line;
-        while ((line = lineOf(process_)) == QLatin1String("closed")) {
+        while ((line = process_->readLine()) == QLatin1String("closed")) {
         }
         return line;
     }

@@ -239,7 +239,7 @@ TEST_F(WaylandCaptureTest, AnApplicationIsAskedOnceFramesShowItsPixelsAndARefusa
         EXPECT_EQ(portal_.says(), "dialog");
         EXPECT_TRUE(showsBufferArea(received.nextFrame({40, 20}), {50, 30, 40, 20}));
     }
-    EXPECT_EQ(lineOf(portal_.process()), "closed");
+    EXPECT_EQ(portal_.process()->readLine(), "closed");
 
     // The same application again: no dialog, the whole window.
     Received again;
