@@ -63,11 +63,7 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args,
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &pipe);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    // unshare and setpriv exec the program in turn: the process we hold is the program.
-    const QStringList asNobody{"unshare", "--map-user=65534", "--map-group=65534",
-                               "setpriv", "--pdeathsig=TERM", "--"};
-    CStrings argv((options.unprivileged && geteuid() == 0 ? asNobody : QStringList()) +
-                  QStringList{program} + args);
+    CStrings argv(QStringList{program} + args);
     CStrings envp(options.environment ? options.environment->toStringList() : QStringList());
     if (posix_spawnp(&pid_, argv.pointers[0], &files, &attributes, argv.pointers.data(),
                      options.environment ? envp.pointers.data() : environ) != 0)

@@ -21,10 +21,6 @@ struct ChildProcessOptions {
     std::optional<QProcessEnvironment> environment;
     /// Standard output goes to /dev/null instead of a pipe we must read.
     bool discardOutput = false;
-    /// When the test runs as root (which compositors refuse): the child runs as nobody in a user
-    /// namespace of its own (unshare), mapped to root outside, so that the test's files are its
-    /// own; and it is told to stop (SIGTERM) if the test dies without stopping it.
-    bool unprivileged = false;
 };
 
 class ChildProcess {

@@ -1,8 +1,6 @@
-// A private Wayland desktop for tests, run unprivileged and asked through swaymsg and grim.
+// A private Wayland desktop for tests, started as a throw-away user and asked through swaymsg and
+// grim.
 #include "tests/support/WaylandSession.h"
-
-#include <pwd.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -24,27 +22,20 @@ std::optional<QJsonObject> findView(const QJsonObject& node,
     return std::nullopt;
 }
 
-/// Writes a configuration file; false when that failed.
-bool writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-/// A session bus that admits anyone who can reach its socket (the runtime directory being closed
-/// to everyone else): the session's user and the test. They come anonymously: as root, one of
-/// them is in a user namespace of its own, so neither can prove its user to the other.
+/// A session bus that admits anyone who can reach its socket: the session's user and the test,
+/// the runtime directory being closed to everyone else.
 QByteArray busConfig(const QString& socket) {
     return "<busconfig>\n  <type>session</type>\n  <listen>unix:path=" + socket.toUtf8() +
-           "</listen>\n  <auth>ANONYMOUS</auth>\n  <allow_anonymous/>\n"
-           "  <policy context=\"default\">\n    <allow user=\"*\"/>\n"
+           "</listen>\n  <auth>EXTERNAL</auth>\n  <policy context=\"default\">\n"
+           "    <allow user=\"*\"/>\n"
            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
            "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n";
 }
 }  // namespace
 
-WaylandSession::WaylandSession(Options options) {
-    if (!runtimeDir_.isValid())
-        error_ = "cannot make the runtime directory";
+WaylandSession::WaylandSession(Options options) : user_(std::make_unique<TestUser>()) {
+    if (!user_->error().isEmpty())
+        error_ = user_->error();
     else if (!startBus())
         error_ = "the session bus did not start (is dbus installed?)";
     else if (options.pipewire && !startPipeWire())
@@ -62,16 +53,7 @@ ChildProcess* WaylandSession::keep(std::unique_ptr<ChildProcess> child) {
 }
 
 QProcessEnvironment WaylandSession::environment() const {
-    // As root the programs run as nobody; else as ourselves.
-    const passwd* pw = geteuid() == 0 ? nullptr : getpwuid(getuid());
-    const QString user = pw ? QString::fromLocal8Bit(pw->pw_name) : "nobody";
-    QProcessEnvironment env;
-    env.insert("HOME", runtimeDir());
-    env.insert("USER", user);
-    env.insert("LOGNAME", user);
-    env.insert("PATH", "/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin");
-    env.insert("LANG", "C.UTF-8");
-    env.insert("XDG_RUNTIME_DIR", runtimeDir());
+    QProcessEnvironment env = user_->environment();
     for (const char* name :
          {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
         env.insert(name, runtimeDir() + "/" + QString::fromLatin1(name).toLower());
@@ -103,7 +85,7 @@ bool WaylandSession::startedWhen(ChildProcess* process, const std::function<bool
 bool WaylandSession::startBus() {
     const QString socket = runtimeDir() + "/bus";
     const QString config = runtimeDir() + "/bus.conf";
-    if (!writeFile(config, busConfig(socket))) return false;
+    if (!user_->writeFile(config, busConfig(socket))) return false;
     busAddress_ = "unix:path=" + socket;
     return startedWhen(
         spawn("dbus-daemon", {"--nofork", "--nosyslog", "--config-file=" + config}, true),
@@ -130,36 +112,32 @@ bool WaylandSession::startSway() {
                                 .arg(kWidth)
                                 .arg(kHeight)
                                 .toUtf8();
-    if (!writeFile(config, text)) return false;
+    if (!user_->writeFile(config, text)) return false;
     QProcessEnvironment env = environment();
     env.insert("WLR_BACKENDS", "headless");
     env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
     env.insert("WLR_RENDERER", "pixman");
     // sway is ready once both its Wayland socket and its IPC socket are there.
     const QDir dir(runtimeDir());
-    const ChildProcess::Options options{
-        .environment = env, .discardOutput = true, .unprivileged = true};
-    return startedWhen(
-        keep(std::make_unique<ChildProcess>("sway", QStringList{"-c", config}, options)), [&] {
-            const QStringList wl = dir.entryList({"wayland-*"}, QDir::System);
-            const QStringList ipc = dir.entryList({"sway-ipc.*.sock"}, QDir::System);
-            if (wl.isEmpty() || ipc.isEmpty()) return false;
-            waylandDisplay_ = dir.filePath(wl.first());
-            swaySocket_ = dir.filePath(ipc.first());
-            return swaymsg({"-t", "get_outputs"}).has_value();
-        });
+    return startedWhen(keep(user_->start("sway", {"-c", config}, env)), [&] {
+        const QStringList wl = dir.entryList({"wayland-*"}, QDir::System);
+        const QStringList ipc = dir.entryList({"sway-ipc.*.sock"}, QDir::System);
+        if (wl.isEmpty() || ipc.isEmpty()) return false;
+        waylandDisplay_ = dir.filePath(wl.first());
+        swaySocket_ = dir.filePath(ipc.first());
+        return swaymsg({"-t", "get_outputs"}).has_value();
+    });
 }
 
 ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& args,
                                     bool discardOutput) {
-    return keep(std::make_unique<ChildProcess>(
-        program, args, ChildProcess::Options{environment(), discardOutput, true}));
+    return keep(user_->start(program, args, environment(), discardOutput));
 }
 
 QString WaylandSession::run(const QString& program, const QStringList& args) const {
-    const auto out =
-        ChildProcess::run(program, args, {.environment = environment(), .unprivileged = true});
-    return QString::fromLocal8Bit(out.value_or(QByteArray()));
+    const auto child = user_->start(program, args, environment(), false);
+    child->waitForFinished(10000);
+    return QString::fromLocal8Bit(child->readAllStandardOutput());
 }
 
 ChildProcess* WaylandSession::startClient(const QString& program, const QStringList& args,

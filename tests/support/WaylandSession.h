@@ -2,25 +2,23 @@
 // PipeWire with WirePlumber and a headless sway, with swaymsg and grim as the oracles.
 #pragma once
 
-#include <QDir>
 #include <QImage>
 #include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/TestUser.h"
 
 namespace mirano::testing {
 
-/// Everything runs unprivileged (see ChildProcessOptions) with a private runtime directory and
-/// HOME (never the developer's), with a private session bus that
+/// Everything runs as a TestUser (compositors refuse root), with a private session bus that
 /// admits the test itself too. sway runs on the headless backend with the pixman renderer, one
 /// output of kWidth × kHeight. Everything it starts stops with it, the last started first.
 /// Another compositor (KWinSession) can derive from it, with `sway` off.
@@ -43,7 +41,7 @@ public:
     /// Empty when everything started; otherwise why not.
     QString error() const { return error_; }
     /// The user's XDG_RUNTIME_DIR, where the sockets are.
-    QString runtimeDir() const { return runtimeDir_.path(); }
+    QString runtimeDir() const { return user_->runtimeDir(); }
     /// The compositor's socket, as an absolute path (usable as WAYLAND_DISPLAY by anyone).
     QString waylandDisplay() const { return waylandDisplay_; }
     QString busAddress() const { return busAddress_; }
@@ -98,8 +96,7 @@ private:
     /// sway's tree of outputs, workspaces and views.
     QJsonObject tree() const;
 
-    /// Mode 700, removed with all the session left there.
-    QTemporaryDir runtimeDir_{QDir::tempPath() + "/mirano-runtime.XXXXXX"};
+    std::unique_ptr<TestUser> user_;
     QString swaySocket_;
     QString busAddress_;
     std::vector<std::unique_ptr<ChildProcess>> children_;
