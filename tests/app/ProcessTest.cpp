@@ -122,8 +122,9 @@ TEST(SingleInstanceTest, FoldersPlantedByAnotherUserDoNotTurnSingleInstanceOff) 
                   planted = dir.filePath(QStringLiteral("tmp/mirano-%1").arg(::getuid()));
     for (const auto& [path, mode] : {std::pair(shared, 01777), {planted, 0777}})
         ASSERT_TRUE(QDir().mkpath(path) && ::chmod(QFile::encodeName(path).constData(), mode) == 0);
-    if (::geteuid() == 0)
+    if (::geteuid() == 0) {
         ASSERT_EQ(::chown(QFile::encodeName(planted).constData(), kStranger, kStranger), 0);
+    }
     const auto runtime = scopedEnv("XDG_RUNTIME_DIR", shared),
                tmp = scopedEnv("TMPDIR", dir.filePath("tmp")),
                cache = scopedEnv("XDG_CACHE_HOME", dir.filePath("cache"));
