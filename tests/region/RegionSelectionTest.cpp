@@ -8,12 +8,12 @@
 #include "region/RegionSelectionPanel.h"
 #include "region/RegionSelectionView.h"
 #include "tests/fakes/FakePanelWindowSystem.h"
-#include "tests/support/Pixels.h"
+#include "tests/window/WindowTestSupport.h"
 
 namespace mirano {
 namespace {
 
-using testing::pixelOf;
+using testing::lightPixels;
 
 class RegionSelectionTest : public ::testing::Test {
 protected:
@@ -82,19 +82,12 @@ TEST_F(RegionSelectionTest, AnOverlaySeenThroughWithACompositorElseOverAGrabWith
     panel->showAndActivate();
     ASSERT_EQ(windowSystem.grabbedAreas, QList<QRect>{panel->geometry()});
     RegionSelectionView& v = panel->view();
-    const QImage idle = v.grab().toImage();
 
     // The instruction text is drawn in the middle until a drag starts.
-    auto whiteInMiddle = [&](const QImage& img) {
-        int n = 0;
-        for (int y = 140; y < 160; ++y)
-            for (int x = 80; x < 320; ++x)
-                if (pixelOf(img, x, y).lightness() > 220) ++n;
-        return n;
-    };
-    EXPECT_GT(whiteInMiddle(idle), 30);
+    const QRect middle(80, 140, 240, 20);
+    EXPECT_GT(lightPixels(v.grab().toImage(), middle, 220), 30);
     v.mouseDownAt({5, 5});
-    EXPECT_EQ(whiteInMiddle(v.grab().toImage()), 0);
+    EXPECT_EQ(lightPixels(v.grab().toImage(), middle, 220), 0);
 
     // A view without a panel takes gestures without crashing.
     RegionSelectionView orphan(QRectF(0, 0, 100, 100));

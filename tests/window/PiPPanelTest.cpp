@@ -60,10 +60,10 @@ protected:
 /// The capture view of a 400 x 300 panel.
 class CaptureViewTest : public PiPPanelTest {
 protected:
-    void commandDrag(QPointF from, QPointF to, bool command = true) {
-        view->mouseDownAt(from, 1, command);
-        view->mouseDraggedTo(to);
-        view->mouseUpAt(to);
+    static void commandDrag(CaptureView& v, QPointF from, QPointF to) {
+        v.mouseDownAt(from, 1, true);
+        v.mouseDraggedTo(to);
+        v.mouseUpAt(to);
     }
     /// A double-click as Qt reports its second press.
     void doubleClick(QPointF at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -174,9 +174,9 @@ TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositorAndElseAShapeAndADimmedP
 }
 
 TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
-    commandDrag({100, 100}, {110, 150});  // 10 x 50: none
-    commandDrag({100, 100}, {150, 110});  // 50 x 10: none
-    commandDrag({100, 100}, {110.5, 110.5});
+    commandDrag(*view, {100, 100}, {110, 150});  // 10 x 50: none
+    commandDrag(*view, {100, 100}, {150, 110});  // 50 x 10: none
+    commandDrag(*view, {100, 100}, {110.5, 110.5});
     EXPECT_EQ(view->selectionLayer(), nullptr);
 
     // Dragged beyond the view: clamped, and normalised from the top-left.
@@ -186,11 +186,11 @@ TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAnd
               std::pair(QRectF(0, 150, 200, 150), true));
     view->mouseUpAt({-80, 420});
     // Up-right past the far corner ends at (400, 0): the top-right quarter.
-    commandDrag({200, 150}, {900, -900});
+    commandDrag(*view, {200, 150}, {900, -900});
 
     // None while zoomed or without Command.
     view->setZoomed(true);
-    commandDrag({50, 50}, {300, 250});
+    commandDrag(*view, {50, 50}, {300, 250});
     view->setZoomed(false);
     view->mouseDownAt({50, 50}, 1, false);
     view->mouseDraggedTo({300, 250});
@@ -201,9 +201,7 @@ TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAnd
     // Without a panel the zoom is recognised, just reported to nobody.
     CaptureView orphan(QRectF(0, 0, 200, 100), settings);
     orphan.mouseEnteredView();
-    orphan.mouseDownAt({10, 10}, 1, true);
-    orphan.mouseDraggedTo({150, 90});
-    orphan.mouseUpAt({150, 90});
+    commandDrag(orphan, {10, 10}, {150, 90});
     EXPECT_TRUE(orphan.suppressOverlay());
     EXPECT_EQ(calls.zooms, (QList<QRectF>{{100.0 / 400, 100.0 / 300, 10.5 / 400, 10.5 / 300},
                                           {0, 0.5, 0.5, 0.5},
@@ -217,8 +215,8 @@ TEST_F(CaptureViewTest, HoverShowsTheOverlayUnlessCommandIsHeldOrAZoomWasJustCom
         if (step == 'E') view->mouseEnteredView();
         if (step == 'X') view->mouseExitedView();
         if (step == 'S') view->showOverlay();
-        if (step == 'Z') commandDrag({20, 20}, {220, 170});
-        if (step == 'z') commandDrag({20, 20}, {25, 25});
+        if (step == 'Z') commandDrag(*view, {20, 20}, {220, 170});
+        if (step == 'z') commandDrag(*view, {20, 20}, {25, 25});
     };
     // Each step, then 1 if the overlay shows after it: Command held (C) or released (c), the
     // pointer entering (E) or leaving (X), a refresh (S), a zoom (Z) or a selection too small for
@@ -376,13 +374,12 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopyOrWithAPictureSurfac
     EXPECT_TRUE(surface->overlays.last().isNull()) << "the removed overlay stays on the picture";
 
     // Without one, the panel's shape cuts the corners and a low alpha dims the picture.
-    windowSystem.compositor = false;
-    PiPPanel plain(QRectF(100, 100, 400, 300), windowSystem, settings);
+    auto plain = make(false);
     auto plainSurface = std::make_shared<fakes::FakePictureSurface>();
-    plain.attachPictureSurface(plainSurface);
-    plain.setOpacity(0.25);
+    plain->attachPictureSurface(plainSurface);
+    plain->setOpacity(0.25);
     EXPECT_EQ(std::tuple(plainSurface->cornerRadius, plainSurface->opacity,
-                         plain.captureView().graphicsEffect()),
+                         plain->captureView().graphicsEffect()),
               std::tuple(0.0, 0.25, nullptr));
 }
 
@@ -437,11 +434,7 @@ TEST(OverlayViewTest, PausedOverlayIsNearlyOpaqueAndTheHintOverlayAVeilWithARedC
         std::pair(host.rect(), true));
     QImage shot = host.grab().toImage();
     EXPECT_NEAR(pixelOf(shot, 5, 5).red(), 26, 3);  // white under black at 0.9
-    int white = 0;
-    for (int y = 90; y < 110; ++y)
-        for (int x = 100; x < 200; ++x)
-            if (pixelOf(shot, x, y).lightness() > 200) ++white;
-    EXPECT_GT(white, 20) << "no white text in the middle";
+    EXPECT_GT(lightPixels(shot, QRect(100, 90, 100, 20), 200), 20) << "no white text in the middle";
     delete paused;
 
     auto* overlay = new OverlayView(content(false, "fn", 24), &host);

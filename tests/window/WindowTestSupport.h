@@ -1,9 +1,10 @@
-// Shared helper of the window tests: a record of what a panel reported. (Rectangles compare
-// within a rounding error with QRectF's own ==.)
+// Shared helpers of the window and region tests: a record of what a panel reported, and how much
+// of a grabbed area is light. (Rectangles compare within a rounding error with QRectF's own ==.)
 #pragma once
 
 #include "settings/AppSettings.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
+#include "tests/support/Pixels.h"
 #include "window/PiPPanel.h"
 
 namespace mirano::testing {
@@ -30,5 +31,14 @@ struct PanelCalls {
         return close + doubleClick + entered + exited + resetZoom + zooms.size() + rates.size();
     }
 };
+
+/// How many pixels of `area` in a grabbed image are lighter than `lightness` (text drawn there).
+inline int lightPixels(const QImage& shot, const QRect& area, int lightness) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += pixelOf(shot, x, y).lightness() > lightness;
+    return n;
+}
 
 }  // namespace mirano::testing
