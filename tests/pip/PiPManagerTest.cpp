@@ -462,7 +462,6 @@ TEST_F(PiPManagerTest, HoverAndTapsReachThePanelTheStreamAndTheAutoClose) {
     tap();
     tap();
     scheduler.advance(61);
-    EXPECT_NE(manager->pipPanel(), nullptr);
     tap();
     scheduler.advance(59.9);
     EXPECT_NE(manager->pipPanel(), nullptr);
@@ -512,18 +511,18 @@ TEST_F(PiPManagerTest, ZoomAnchorsAtThePointerAndReachesTheViewThePanelAndTheStr
     // No zoom unless the pointer is over the visible panel.
     screens.pointer = QPointF(-500, -500);
     manager->zoomBy(0.85);
-    EXPECT_EQ(rect(), QRectF(0, 0, 1000, 500));
     hover();
     emit panel().mouseExited();
     manager->zoomBy(0.85);
     EXPECT_EQ(rect(), QRectF(0, 0, 1000, 500));
     // Nor does the frame-rate menu open.
     manager->openFrameRateMenu();
-    EXPECT_EQ(application.activations, 0);
     hover();
     manager->openFrameRateMenu();
-    EXPECT_EQ(application.activations, 1);
-    EXPECT_EQ(panelSystem.state(panel().windowHandle()).activations, 1) << "the panel is made key";
+    EXPECT_EQ(
+        std::pair(application.activations, panelSystem.state(panel().windowHandle()).activations),
+        std::pair(1, 1))
+        << "opened once, the panel made key";
 
     // Command held: the panel stays movable only while the pointer is elsewhere.
     const auto held = [this](bool command) {

@@ -54,7 +54,6 @@ TEST_F(RegionSelectionTest,
     select(v, {-100, 700}, {2000, -30});
     EXPECT_EQ(regions,
               (QList<QRectF>{{0.05, 0.1, 0.011, 0.022}, {0.1, 0.2, 0.2, 0.6}, {0, 0, 1, 1}}));
-    EXPECT_EQ(cancelled, 2);
 
     // Escape cancels at any time; the band stays until the owner takes the panel away.
     v.mouseDownAt({50, 50});
@@ -63,7 +62,6 @@ TEST_F(RegionSelectionTest,
     EXPECT_TRUE(v.hasSelectionLayer());
     // Other keys pass on.
     EXPECT_FALSE(v.keyDown(3));
-    EXPECT_EQ(cancelled, 3);
     panel->cancel();
     QTest::keyClick(&v, Qt::Key_Escape);
     QTest::keyClick(&v, Qt::Key_A);
