@@ -65,14 +65,13 @@ protected:
         v.mouseDraggedTo(to);
         v.mouseUpAt(to);
     }
+    bool overlayShown() const { return view->overlayHostingView() != nullptr; }
     /// A double-click as Qt reports its second press.
     void doubleClick(QPointF at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QMouseEvent event(QEvent::MouseButtonDblClick, at, view->mapToGlobal(at), Qt::LeftButton,
                           Qt::LeftButton, modifiers);
         QApplication::sendEvent(view, &event);
     }
-    bool overlayShown() const { return view->overlayHostingView() != nullptr; }
-    int moves() const { return state(*panel).moves; }
 
     std::unique_ptr<PiPPanel> panel = make(true, QRectF(100, 100, 400, 300));
     CaptureView* view = &panel->captureView();
@@ -297,12 +296,12 @@ TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesPlainPressesMov
     QTest::mouseMove(view, {300, 50});
     EXPECT_EQ(view->selectionRect(), QRectF(100, 50, 200, 150));
     QTest::mouseRelease(view, Qt::LeftButton, Qt::MetaModifier, {300, 50});
-    EXPECT_EQ(std::pair(calls.zooms, moves()),
+    EXPECT_EQ(std::pair(calls.zooms, state(*panel).moves),
               std::pair(QList<QRectF>{QRectF(0.25, 50.0 / 300, 0.5, 0.5)}, 0));
 
     // A plain press moves the panel, only while movable.
     QTest::mouseClick(view, Qt::LeftButton, {}, {200, 150});
-    EXPECT_EQ(moves(), 1);
+    EXPECT_EQ(state(*panel).moves, 1);
     panel->setMovableByWindowBackground(false);
     QTest::mouseClick(view, Qt::LeftButton, {}, {200, 150});
 
@@ -311,7 +310,7 @@ TEST_F(CaptureViewTest, QtEventsReachTheGesturesInViewCoordinatesPlainPressesMov
     view->setZoomed(true);
     QTest::mouseClick(view, Qt::LeftButton, Qt::MetaModifier, {200, 150});
     QTest::mouseClick(view, Qt::LeftButton, {}, {398, 150});
-    EXPECT_EQ(std::tuple(moves(), state(*panel).resizes, calls.total()),
+    EXPECT_EQ(std::tuple(state(*panel).moves, state(*panel).resizes, calls.total()),
               std::tuple(1, QList<Qt::Edges>{Qt::RightEdge}, 3));
 
     // The resize border: where a press in a panel of 300 x 200 falls, and the edges (rounded
@@ -381,12 +380,9 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopyOrWithAPictureSurfac
               std::tuple(0.0, 0.25, nullptr));
 }
 
-OverlayView::Content content(bool zoomed, const QString& modifier, int rate) {
-    return {.isZoomed = zoomed, .modifierName = modifier, .frameRate = rate};
-}
-
 TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsWithTheirSymbolsAndCutAtTheTail) {
-    OverlayView plain(content(false, "⌥ Right Option", 30)), zoomed(content(true, "fn", 15));
+    OverlayView plain({.modifierName = "⌥ Right Option", .frameRate = 30}),
+        zoomed({.isZoomed = true, .modifierName = "fn", .frameRate = 15});
     EXPECT_EQ((QStringList{plain.showHideLabel()->text(), plain.gestureLabel()->text(),
                            plain.frameRateButton()->text(), zoomed.gestureLabel()->text()}),
               (QStringList{"Tap ⌥ Right Option to show/hide", "⌘ Drag to zoom · ⌫ Close", "30 fps",
@@ -435,7 +431,7 @@ TEST(OverlayViewTest, PausedOverlayIsNearlyOpaqueAndTheHintOverlayAVeilWithARedC
     EXPECT_GT(lightPixels(shot, QRect(100, 90, 100, 20), 200), 20) << "no white text in the middle";
     delete paused;
 
-    auto* overlay = new OverlayView(content(false, "fn", 24), &host);
+    auto* overlay = new OverlayView({.modifierName = "fn", .frameRate = 24}, &host);
     overlay->setGeometry(host.rect());
     host.show();
     QCoreApplication::processEvents();
