@@ -15,7 +15,7 @@ using namespace PiPGeometry;
 // A 1440 x 900 screen with a 25-high bar at the top.
 const QRectF kVisible(0, 25, 1440, 875);
 
-TEST(PiPGeometry, PanelSizeUsesTheStoredWidthAndAlwaysFitsTheScreen) {
+TEST(PiPGeometry, PanelSizeUsesTheStoredWidthFitsTheScreenAndGoesToItsCornerInsideTheMargin) {
     // The stored width, the source's size, the screen's visible area; the panel's size.
     const std::tuple<int, QSizeF, QRectF, QSizeF, const char*> rows[] = {
         {480, {1600, 900}, kVisible, {480, 270}, "a stored width above the floor is used"},
@@ -30,9 +30,7 @@ TEST(PiPGeometry, PanelSizeUsesTheStoredWidthAndAlwaysFitsTheScreen) {
         const QSizeF off = panelSize(stored, source, visible) - panel;
         EXPECT_LT(std::max(std::abs(off.width()), std::abs(off.height())), 0.01) << why;
     }
-}
 
-TEST(PiPGeometry, PanelGoesToItsCornerInsideTheMargin) {
     const auto at = [](PiPPosition p) { return placePanel(QSizeF(320, 180), kVisible, p); };
     EXPECT_EQ(
         (QList{at(PiPPosition::topLeft), at(PiPPosition::topRight), at(PiPPosition::bottomLeft),

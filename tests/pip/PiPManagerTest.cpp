@@ -159,7 +159,7 @@ TEST_F(PiPManagerTest, PanelGoesToTheMainScreenOrElseTheFirstAtItsPixelRatio) {
     EXPECT_EQ(pixels(), Pixels(320, 180));
 }
 
-TEST_F(PiPManagerTest, WholeWindowSessionRunsUntilStoppedClosedOrDoubleClicked) {
+TEST_F(PiPManagerTest, WholeWindowSessionRunsUntilStoppedClosedDoubleClickedOrItsStreamFails) {
     QSignalSpy published(manager.get(), &PiPManager::capturedWindowIDChanged);
     QSignalSpy hover(manager.get(), &PiPManager::hoverStateChanged);
     start();
@@ -238,9 +238,8 @@ TEST_F(PiPManagerTest, PerApplicationRatesApplyBeforeTheStreamStarts) {
     start();
     EXPECT_EQ(std::pair(settings.frameRate(), panel().contentAspectRatio()),
               std::pair(10, QSizeF(800, 600)));
-}
 
-TEST_F(PiPManagerTest, FailedStartIsLoggedAndEndsOnlyItsOwnSession) {
+    // A failed start is logged and ends only its own session.
     capture.windows.clear();
     const std::string failed = logOf([this] { start(); });
     EXPECT_EQ(failed, "Failed to start capture: " +
