@@ -34,7 +34,7 @@ public:
 
     WaylandSession() : WaylandSession(Options{}) {}
     explicit WaylandSession(Options options);
-    ~WaylandSession();
+    virtual ~WaylandSession();
     WaylandSession(const WaylandSession&) = delete;
     WaylandSession& operator=(const WaylandSession&) = delete;
 
@@ -102,7 +102,8 @@ private:
     std::vector<std::unique_ptr<ChildProcess>> children_;
 };
 
-/// The session of a test linked with the Wayland GUI test main (null elsewhere).
-extern WaylandSession* gSway;
+/// The session of a test linked with the Wayland GUI test main, sway's or KWin's (null
+/// elsewhere).
+extern WaylandSession* gWayland;
 
 }  // namespace mirano::testing
