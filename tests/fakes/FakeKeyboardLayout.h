@@ -28,8 +28,7 @@ public:
 
     std::optional<std::uint16_t> keyFor(const QString& character) const override {
         const auto it = keys_.constFind(character.toLower());
-        if (it == keys_.constEnd()) return std::nullopt;
-        return *it;
+        return it == keys_.constEnd() ? std::nullopt : std::optional(*it);
     }
 
     /// German (QWERTZ): y and z swapped, ß where - was, - where / was (emits changed()).

@@ -12,8 +12,7 @@ class MemoryDefaultsStore final : public DefaultsStore {
     Q_OBJECT
 public:
     std::optional<QJsonValue> value(const QString& key) const override {
-        if (!values.contains(key)) return std::nullopt;
-        return values.value(key);
+        return values.contains(key) ? std::optional(values.value(key)) : std::nullopt;
     }
     void setValue(const QString& key, const QJsonValue& value) override {
         values.insert(key, value);

@@ -27,9 +27,6 @@ public:
 
     /// Empty when the user and its runtime directory are ready; otherwise why not.
     QString error() const { return error_; }
-    QString name() const { return name_; }
-    uid_t uid() const { return uid_; }
-    QString home() const { return home_; }
     /// A private XDG_RUNTIME_DIR: mode 700, owned by the user, removed at the end.
     QString runtimeDir() const { return runtimeDir_.path(); }
 

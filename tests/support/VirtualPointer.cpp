@@ -6,6 +6,7 @@
 
 #include <ctime>
 
+#include "tests/support/WaylandSession.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
 namespace mirano::testing {
@@ -21,9 +22,8 @@ void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char*
 void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 }  // namespace
 
-VirtualPointer::VirtualPointer(const QString& display, int width, int height)
-    : width_(std::uint32_t(width)), height_(std::uint32_t(height)) {
-    display_ = wl_display_connect(display.toLocal8Bit().constData());
+VirtualPointer::VirtualPointer(const WaylandSession& session) {
+    display_ = wl_display_connect(session.waylandDisplay().toLocal8Bit().constData());
     if (!display_) return;
     static const wl_registry_listener listener = {&onGlobal, &onGlobalRemove};
     wl_registry* registry = wl_display_get_registry(display_);
@@ -57,7 +57,8 @@ void VirtualPointer::send() {
 void VirtualPointer::moveTo(QPoint p) {
     if (!pointer_) return;
     zwlr_virtual_pointer_v1_motion_absolute(pointer_, now(), std::uint32_t(p.x()),
-                                            std::uint32_t(p.y()), width_, height_);
+                                            std::uint32_t(p.y()), WaylandSession::kWidth,
+                                            WaylandSession::kHeight);
     send();
 }
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QPoint>
-#include <QString>
 #include <cstdint>
 
 struct wl_display;
@@ -11,11 +10,14 @@ struct zwlr_virtual_pointer_v1;
 
 namespace mirano::testing {
 
-/// On its own connection to `display`. While it exists the seat has a pointer, so clients get
-/// pointer events. Positions are in the layout's logical pixels of a `width` × `height` output.
+class WaylandSession;
+
+/// On its own connection to the session's compositor. While it exists the seat has a pointer, so
+/// clients get pointer events. Positions are in the layout's logical pixels of the session's one
+/// output.
 class VirtualPointer {
 public:
-    VirtualPointer(const QString& display, int width, int height);
+    explicit VirtualPointer(const WaylandSession& session);
     ~VirtualPointer();
     VirtualPointer(const VirtualPointer&) = delete;
     VirtualPointer& operator=(const VirtualPointer&) = delete;
@@ -38,7 +40,6 @@ private:
     wl_display* display_ = nullptr;
     zwlr_virtual_pointer_manager_v1* manager_ = nullptr;
     zwlr_virtual_pointer_v1* pointer_ = nullptr;
-    std::uint32_t width_, height_;
 };
 
 }  // namespace mirano::testing

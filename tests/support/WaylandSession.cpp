@@ -44,12 +44,8 @@ WaylandSession::WaylandSession(Options options) : user_(std::make_unique<TestUse
         error_ = "sway did not start (are sway and its packages installed?)";
 }
 
-WaylandSession::~WaylandSession() {
-    while (!children_.empty()) children_.pop_back();  // the last started stops first
-}
-
 ChildProcess* WaylandSession::keep(std::unique_ptr<ChildProcess> child) {
-    return children_.emplace_back(std::move(child)).get();
+    return children_.emplace_front(std::move(child)).get();
 }
 
 QProcessEnvironment WaylandSession::environment() const {

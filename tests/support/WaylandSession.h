@@ -8,15 +8,22 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <forward_list>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TestUser.h"
 
 namespace mirano::testing {
+
+/// What a WaylandSession starts (outside the class, so that `{}` can be a default argument).
+struct WaylandSessionOptions {
+    bool sway = true;
+    /// PipeWire and WirePlumber, for window streams.
+    bool pipewire = false;
+};
 
 /// Everything runs as a TestUser (compositors refuse root), with a private session bus that
 /// admits the test itself too. sway runs on the headless backend with the pixman renderer, one
@@ -24,17 +31,12 @@ namespace mirano::testing {
 /// Another compositor (KWinSession) can derive from it, with `sway` off.
 class WaylandSession {
 public:
-    struct Options {
-        bool sway = true;
-        /// PipeWire and WirePlumber, for window streams.
-        bool pipewire = false;
-    };
+    using Options = WaylandSessionOptions;
     static constexpr int kWidth = 1280;
     static constexpr int kHeight = 720;
 
-    WaylandSession() : WaylandSession(Options{}) {}
-    explicit WaylandSession(Options options);
-    ~WaylandSession();
+    explicit WaylandSession(Options options = {});
+    virtual ~WaylandSession() = default;
     WaylandSession(const WaylandSession&) = delete;
     WaylandSession& operator=(const WaylandSession&) = delete;
 
@@ -99,10 +101,12 @@ private:
     std::unique_ptr<TestUser> user_;
     QString swaySocket_;
     QString busAddress_;
-    std::vector<std::unique_ptr<ChildProcess>> children_;
+    /// Destroyed from its front: the last started stops first.
+    std::forward_list<std::unique_ptr<ChildProcess>> children_;
 };
 
-/// The session of a test linked with the Wayland GUI test main (null elsewhere).
-extern WaylandSession* gSway;
+/// The session of a test linked with the Wayland GUI test main, sway's or KWin's (null
+/// elsewhere).
+extern WaylandSession* gWayland;
 
 }  // namespace mirano::testing

@@ -20,15 +20,13 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     return true;
 }
 
-X11Session::X11Session() : X11Session(Options{}) {}
-
 X11Session::X11Session(Options options) : options_(options), previousDisplay_(qgetenv("DISPLAY")) {
     start();
 }
 
 X11Session::~X11Session() {
-    // The last started stops first; then the members, compositor to server, in reverse order.
-    while (!spawned_.empty()) spawned_.pop_back();
+    // The members stop after this in reverse order: the spawned programs, then compositor to
+    // server.
     if (previousDisplay_.isNull())
         qunsetenv("DISPLAY");
     else
@@ -101,8 +99,7 @@ void X11Session::stopCompositor() { compositor_.reset(); }
 
 ChildProcess* X11Session::spawn(const QString& program, const QStringList& args,
                                 const std::optional<QProcessEnvironment>& environment) {
-    auto child = std::make_unique<ChildProcess>(program, args, ChildProcess::Options{environment});
-    return spawned_.emplace_back(std::move(child)).get();
+    return &spawned_.emplace_front(program, args, ChildProcess::Options{environment});
 }
 
 QString X11Session::builtProgram(const QString& relativePath) {

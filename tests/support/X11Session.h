@@ -6,6 +6,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <forward_list>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,24 +16,26 @@
 
 namespace mirano::testing {
 
+/// How an X11Session starts (outside the class, so that `{}` can be a default argument).
+struct X11SessionOptions {
+    int width = 1280;
+    int height = 800;
+    bool windowManager = true;
+    bool compositor = false;
+    /// The X server runs in an IPC namespace of its own (as a server on another host would): it
+    /// cannot attach our shared memory.
+    bool separateIpc = false;
+    /// No RENDER extension, as on some remote or virtual displays.
+    bool withoutRender = false;
+    /// X screens of that size. With more than one the display name names the last (":N.1"), so
+    /// that the default screen is not the first; the window manager runs there.
+    int screens = 1;
+};
+
 class X11Session {
 public:
-    struct Options {
-        int width = 1280;
-        int height = 800;
-        bool windowManager = true;
-        bool compositor = false;
-        /// The X server runs in an IPC namespace of its own (as a server on another host
-        /// would): it cannot attach our shared memory.
-        bool separateIpc = false;
-        /// No RENDER extension, as on some remote or virtual displays.
-        bool withoutRender = false;
-        /// X screens of that size. With more than one the display name names the last
-        /// (":N.1"), so that the default screen is not the first; the window manager runs there.
-        int screens = 1;
-    };
-    X11Session();
-    explicit X11Session(Options options);
+    using Options = X11SessionOptions;
+    explicit X11Session(Options options = {});
     ~X11Session();
     X11Session(const X11Session&) = delete;
     X11Session& operator=(const X11Session&) = delete;
@@ -64,7 +67,8 @@ private:
     std::unique_ptr<ChildProcess> xvfb_;
     std::unique_ptr<ChildProcess> wm_;
     std::unique_ptr<ChildProcess> compositor_;
-    std::vector<std::unique_ptr<ChildProcess>> spawned_;
+    /// Destroyed from its front: the last started stops first.
+    std::forward_list<ChildProcess> spawned_;
 };
 
 /// Polls `condition` (processing Qt events meanwhile) until it holds or `timeoutMs` passes.

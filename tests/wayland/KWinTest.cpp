@@ -76,11 +76,11 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
     ASSERT_TRUE(ready.wait(10000));
     EXPECT_TRUE(ready.at(0).at(0).toBool());
 
-    ChildProcess* a = startTestWindow(*gKWin, kA, "darkred", activeAppId);
+    ChildProcess* a = startTestWindow(*gWayland, kA, "darkred", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
     const mirano::WindowNumber numberA = windows.focusedWindow()->windowID;
     EXPECT_EQ(windows.focusedWindow()->application.pid, a->processId());
-    ChildProcess* b = startTestWindow(*gKWin, kB, "darkblue", activeAppId);
+    ChildProcess* b = startTestWindow(*gWayland, kB, "darkblue", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
     const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
     EXPECT_NE(numberA, numberB);

@@ -119,8 +119,7 @@ protected:
     ChildProcess* producer_ = nullptr;
     ChildProcess* mirano_ = nullptr;
     QString out_;
-    VirtualPointer pointer_{session_.waylandDisplay(), WaylandSession::kWidth,
-                            WaylandSession::kHeight};
+    VirtualPointer pointer_{session_};
 };
 
 }  // namespace

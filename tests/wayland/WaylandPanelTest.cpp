@@ -26,7 +26,7 @@ const QColor kPanelColour(255, 0, 255);
 ::testing::AssertionResult waitForColourAt(const QColor& colour, const QRect& expected) {
     QRect seen;  // the bounding box of the pixels of exactly `colour`
     const auto shown = [&] {
-        const QImage shot = gSway->screenshot().convertToFormat(QImage::Format_RGB32);
+        const QImage shot = gWayland->screenshot().convertToFormat(QImage::Format_RGB32);
         seen = QRect();
         for (int y = 0; y < shot.height(); ++y) {
             const auto* line = reinterpret_cast<const QRgb*>(shot.constScanLine(y));
@@ -77,9 +77,8 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesAndHides) {
     WaylandPanelWindowSystem ws;
     ASSERT_TRUE(ws.hasLayerShell());
     WlrWindows windows(std::make_unique<ToplevelList>());
-    ChildProcess* source = startTestWindow(*gSway, kA, "darkcyan");
-    VirtualPointer pointer(gSway->waylandDisplay(), WaylandSession::kWidth,
-                           WaylandSession::kHeight);
+    ChildProcess* source = startTestWindow(*gWayland, kA, "darkcyan");
+    VirtualPointer pointer(*gWayland);
     ASSERT_TRUE(pointer.isValid());
 
     // Where the X11 placement puts a 320 × 180 panel in the bottom-right corner.
@@ -91,16 +90,16 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesAndHides) {
     panel.show();
     EXPECT_TRUE(waitForColourAt(kPanelColour, placed));
     // Translucent rounded corners: the window below shows through the corner pixel.
-    const QImage corner = gSway->screenshot(QRect(placed.topLeft(), QSize(2, 2)));
+    const QImage corner = gWayland->screenshot(QRect(placed.topLeft(), QSize(2, 2)));
     EXPECT_EQ(corner.pixelColor(0, 0).rgb(), QColor("darkcyan").rgb());
 
     // Shown, it left the keyboard focus where it was; a click reaches it and gives it the keys
     // (sway shows a layer surface's focus as no view focused), while the focused window is still
     // the one the user was in.
-    EXPECT_EQ(gSway->focusedAppId(), kA);
+    EXPECT_EQ(gWayland->focusedAppId(), kA);
     pointer.click(placed.center());
     EXPECT_TRUE(waitUntil([&] { return panel.presses == 1; }));
-    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId().isEmpty(); }));
+    EXPECT_TRUE(waitUntil([] { return gWayland->focusedAppId().isEmpty(); }));
     EXPECT_EQ(focusedAppId(windows), kA);
 
     // A drag of its content moves it, and its margins with it.
@@ -141,10 +140,10 @@ TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesAndHides) {
     // surface again, in place, and takes no focus.
     panel.hide();
     EXPECT_TRUE(waitForColourAt(kPanelColour, QRect()));
-    EXPECT_TRUE(waitUntil([] { return gSway->focusedAppId() == kA; }));
+    EXPECT_TRUE(waitUntil([] { return gWayland->focusedAppId() == kA; }));
     panel.show();
     EXPECT_TRUE(waitForColourAt(kPanelColour, resized));
-    EXPECT_FALSE(waitUntil([] { return gSway->focusedAppId() != kA; }, 1000));
+    EXPECT_FALSE(waitUntil([] { return gWayland->focusedAppId() != kA; }, 1000));
 
     // (An overlay panel takes the keys while shown and gives them back: the region picker in
     // MiranoWayland's walk, which Escape typed there takes away, the focus back in the source.)

@@ -19,10 +19,10 @@ TEST(WaylandWindowsTest, TellsWindowsApartFollowsFullScreenAndForgetsClosedWindo
     WlrWindows windows(std::move(list));
     QSignalSpy fullScreen(&windows, &Windows::fullScreenOrDesktopChanged);
 
-    ChildProcess* a = startTestWindow(*gSway, kA, "darkred");
+    ChildProcess* a = startTestWindow(*gWayland, kA, "darkred");
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
     const mirano::WindowNumber numberA = windows.focusedWindow()->windowID;
-    ChildProcess* b = startTestWindow(*gSway, kB, "darkblue");
+    ChildProcess* b = startTestWindow(*gWayland, kB, "darkblue");
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
     const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
     EXPECT_NE(numberA, numberB);
@@ -31,10 +31,10 @@ TEST(WaylandWindowsTest, TellsWindowsApartFollowsFullScreenAndForgetsClosedWindo
 
     // Full screen in and out, each a change.
     const qsizetype changesBefore = fullScreen.count();
-    ASSERT_TRUE(gSway->command(QStringLiteral("[app_id=\"%1\"] fullscreen enable").arg(kA)));
+    ASSERT_TRUE(gWayland->command(QStringLiteral("[app_id=\"%1\"] fullscreen enable").arg(kA)));
     EXPECT_TRUE(waitUntil([&] { return windows.isFullScreen(numberA); }));
     EXPECT_FALSE(windows.isFullScreen(numberB));
-    ASSERT_TRUE(gSway->command(QStringLiteral("[app_id=\"%1\"] fullscreen disable").arg(kA)));
+    ASSERT_TRUE(gWayland->command(QStringLiteral("[app_id=\"%1\"] fullscreen disable").arg(kA)));
     EXPECT_TRUE(waitUntil([&] { return !windows.isFullScreen(numberA); }));
     EXPECT_EQ(fullScreen.count(), changesBefore + 2);
 

@@ -15,11 +15,10 @@ namespace mirano::testing {
 
 namespace {
 constexpr int kStartMs = 30000;
-constexpr int kAnswerMs = 10000;
 const QString kSocket = QStringLiteral("wayland-kwin");
 }  // namespace
 
-KWinSession::KWinSession() : WaylandSession({.sway = false, .pipewire = false}) {
+KWinSession::KWinSession() : WaylandSession({.sway = false}) {
     if (!error_.isEmpty()) return;
     if (!startKWin())
         error_ = "kwin_wayland did not start (is kwin-wayland installed?)";
@@ -108,7 +107,7 @@ QJsonValue kwinEvaluate(const QString& expression) {
     QJsonValue value = QJsonValue::Undefined;
     {
         KWinScript script(bus, KWinScript::newName(), source, [](auto, auto) {});
-        if (waitUntil([&] { return answer.text.has_value(); }, kAnswerMs))
+        if (waitUntil([&] { return answer.text.has_value(); }, 10000))
             value = QJsonDocument::fromJson(answer.text->toUtf8()).array().at(0);
     }
     bus.unregisterObject(path);

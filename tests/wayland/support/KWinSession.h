@@ -31,7 +31,4 @@ private:
 /// process's session bus leads to, passed through JSON; undefined when no answer came.
 QJsonValue kwinEvaluate(const QString& expression);
 
-/// The session of a test linked with the KWin test main (null elsewhere).
-extern KWinSession* gKWin;
-
 }  // namespace mirano::testing
