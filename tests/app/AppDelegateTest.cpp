@@ -180,8 +180,7 @@ TEST_F(DelegateFixture, SettingsWindowSwitchesToRegularOncePerOpeningAndBackWhen
     for (const QWidget* w : {&tool, &borderless, &unfocusable, &quiet})
         EXPECT_FALSE(AppDelegate::isSettingsLike(w)) << w->windowFlags();
 
-    QWidget settings;
-    QWidget dialog(nullptr, Qt::Dialog);
+    QWidget settings, dialog(nullptr, Qt::Dialog);
     for (QWidget* w : {&settings, &dialog}) TitledWindowWatch::shared().watch(w);
     setShown(settings, true);
     const int activations = application.activations;

@@ -59,11 +59,9 @@ protected:
             },
             [this] { return hovering_; });
         manager_->start();
-        ASSERT_TRUE(manager_->isListening());
-        ASSERT_TRUE(settled());
+        ASSERT_TRUE(manager_->isListening() && settled());
         client_ = std::make_unique<testing::TestClientWindow>(*session_, QStringList{"--keys"});
-        ASSERT_TRUE(client_->focus());
-        ASSERT_TRUE(keyboard_.isValid());
+        ASSERT_TRUE(client_->focus() && keyboard_.isValid());
     }
 
     bool settled() {

@@ -23,6 +23,12 @@ namespace {
 
 QJsonObject json(const QByteArray& text) { return QJsonDocument::fromJson(text).object(); }
 
+/// The file's bytes, none when it cannot be read.
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 void writeRaw(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -43,17 +49,12 @@ struct JsonDefaultsStoreTest : ::testing::Test {
         store.emplace(path);
         settings.emplace(*store);
     }
-    QJsonObject onDisk() const {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? json(f.readAll()) : QJsonObject();
-    }
+    QJsonObject onDisk() const { return json(bytesOf(path)); }
     /// The bytes of each file moved aside, oldest first.
     QList<QByteArray> keptAside() const {
         QList<QByteArray> kept;
-        for (const QString& name : QDir(dir.path()).entryList({"defaults.json.corrupt-*"})) {
-            QFile f(dir.filePath(name));
-            kept << (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
-        }
+        for (const QString& name : QDir(dir.path()).entryList({"defaults.json.corrupt-*"}))
+            kept << bytesOf(dir.filePath(name));
         return kept;
     }
 };
