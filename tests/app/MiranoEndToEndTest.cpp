@@ -298,9 +298,8 @@ TEST_F(MiranoSession, HotkeysTrayMenuSecondLaunchAndSettingsDriveTheProgramAndQu
 
     // Quitting with a PiP on screen leaves no shared memory (its windows go with the
     // process's connection).
-    const qint64 pid = mirano_->processId();
     chooseFromTrayMenu("Up");  // "Quit Mirano", the last item
     ASSERT_TRUE(mirano_->waitForFinished(10000)) << "Mirano did not quit";
     EXPECT_EQ(mirano_->exitCode(), 0);
-    EXPECT_TRUE(shmSegmentsOf(pid).empty()) << "shared memory outlived Mirano";
+    EXPECT_TRUE(shmSegmentsOf(mirano_->processId()).empty()) << "shared memory outlived Mirano";
 }
