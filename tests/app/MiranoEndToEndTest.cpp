@@ -253,19 +253,15 @@ TEST_F(MiranoSession, HotkeysTrayMenuSecondLaunchAndSettingsDriveTheProgramAndQu
         << "the source window did not come to the front";
 
     // What a tiling window manager's key binding runs does what the hotkey does.
-    ChildProcess toggle(X11Session::builtProgram("mirano"), {"--toggle"}, {env_, true});
-    ASSERT_TRUE(toggle.waitForFinished(10000));
-    EXPECT_EQ(toggle.exitCode(), 0);
+    ASSERT_TRUE(ChildProcess::run(X11Session::builtProgram("mirano"), {"--toggle"}, {env_, true}));
     ASSERT_TRUE(waitUntil([&] { return pipRect().has_value(); }, 10000));
     chooseFromTrayMenu("Down");  // with a PiP the first item that can be chosen: "Close PiP"
     EXPECT_TRUE(waitUntil([&] { return miranoPanels().empty(); }))
         << "\"Close PiP\" did not close the PiP";
 
     // A second launch ends at once, and the running Mirano opens its settings window.
-    ChildProcess* second = start(X11Session::builtProgram("mirano"), {});
-    ASSERT_TRUE(second->waitForFinished(15000)) << "the second launch did not end";
-    EXPECT_EQ(second->exitCode(), 0);
-    EXPECT_TRUE(second->readAllStandardOutput().contains("already running"));
+    const auto second = ChildProcess::run(X11Session::builtProgram("mirano"), {}, {env_});
+    EXPECT_TRUE(second && second->contains("already running")) << "the second launch failed";
     const auto named = [](const char* name) {
         const QString ids = xdotool({"search", "--onlyvisible", "--name", name}).value_or("");
         return ids.section('\n', 0, 0).toUInt();
@@ -302,9 +298,8 @@ TEST_F(MiranoSession, HotkeysTrayMenuSecondLaunchAndSettingsDriveTheProgramAndQu
 
     // Quitting with a PiP on screen leaves no shared memory (its windows go with the
     // process's connection).
-    const qint64 pid = mirano_->processId();
     chooseFromTrayMenu("Up");  // "Quit Mirano", the last item
     ASSERT_TRUE(mirano_->waitForFinished(10000)) << "Mirano did not quit";
     EXPECT_EQ(mirano_->exitCode(), 0);
-    EXPECT_TRUE(shmSegmentsOf(pid).empty()) << "shared memory outlived Mirano";
+    EXPECT_TRUE(shmSegmentsOf(mirano_->processId()).empty()) << "shared memory outlived Mirano";
 }

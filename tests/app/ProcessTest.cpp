@@ -70,12 +70,9 @@ TEST(SingleInstanceTest, ALaterLaunchInTheSameSessionHandsItsRequestsToTheFirst)
 
     // Another session is another instance (that ":7.0" is session ":7" is the X11 backend's
     // word: X11BackendX11Test).
-    SingleInstance second(dir.path(), ":7");
-    EXPECT_TRUE(second.isHeld());
-    EXPECT_FALSE(second.claim());
-    SingleInstance elsewhere(dir.path(), ":8");
-    EXPECT_FALSE(elsewhere.isHeld());
-    EXPECT_TRUE(elsewhere.claim());
+    SingleInstance second(dir.path(), ":7"), elsewhere(dir.path(), ":8");
+    EXPECT_EQ((std::tuple{second.isHeld(), second.claim(), elsewhere.isHeld(), elsewhere.claim()}),
+              std::tuple(true, false, false, true));
 
     // The second one waits for each answer, which the first gives from its event loop.
     for (const InstanceRequest request : {openSettings, toggle, region, hide, quit}) {
@@ -95,8 +92,7 @@ TEST(SingleInstanceTest, ALaterLaunchInTheSameSessionHandsItsRequestsToTheFirst)
         EXPECT_FALSE(SingleInstance(dir.path(), ":9").ask(toggle, 300));
     }
     SingleInstance next(dir.path(), ":9");
-    EXPECT_FALSE(next.isHeld());
-    EXPECT_TRUE(next.claim());
+    EXPECT_EQ((std::pair{next.isHeld(), next.claim()}), std::pair(false, true));
 }
 
 namespace {
@@ -146,8 +142,7 @@ TEST(SingleInstanceTest, AnotherUsersSocketIsNeverObeyed) {
     QTemporaryDir dir;
     const SingleInstance victim(dir.path(), ":5");
     const QByteArray path = QFile::encodeName(victim.socketPath());
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
     std::memcpy(address.sun_path, path.constData(), path.size());
     const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);

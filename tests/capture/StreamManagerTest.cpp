@@ -82,8 +82,7 @@ TEST_F(StreamManagerTest, MovesThroughCreatedRunningStoppedAndForgotten) {
               std::tuple(0, 0ul, created));
 
     // Running.
-    ASSERT_TRUE(ok(start(0x400001)));
-    ASSERT_EQ(service.streams.size(), 1u);
+    ASSERT_TRUE(ok(start(0x400001)) && service.streams.size() == 1u);
     FakeCaptureStream* first = service.lastStream();
     EXPECT_EQ(std::pair(first->window.windowID, service.windowQueries), std::pair(0x400001u, 1));
     EXPECT_EQ(state(), (State{true, true, 0x400001, QRectF(0, 0, 640, 400), {640, 400}}));

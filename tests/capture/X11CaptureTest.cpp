@@ -130,10 +130,10 @@ TEST_F(X11CaptureTest,
     for (int x : {0, 39, 40, 79})
         for (int y : {0, 99}) EXPECT_EQ(pixelOf(r.latest, x, y).alpha(), 255) << x << "," << y;
 
-    // A window number that is not a client window is not found.
-    auto root = std::make_shared<StreamManager>(*service_, settings_, *scheduler_);
+    // A window number that is not a client window is not found (asked of the region's manager,
+    // which a failed start leaves as it was).
     const WindowNumber rootWindow = ScreenInspector().connection().root();
-    EXPECT_EQ(await([&](Completion d) { root->startCapture(rootWindow, {}, {}, QRectF(), d); }),
+    EXPECT_EQ(await([&](Completion d) { r->startCapture(rootWindow, {}, {}, QRectF(), d); }),
               CaptureError::windowNotFound());
 
     // The source resized larger: the whole new window is scaled into the configured 320 x 200.
@@ -250,8 +250,7 @@ TEST_F(X11CaptureTest, CoveredSourceShowsItsOwnPixelsAndUnmappedItsLastFrame) {
         cover.send("quit");
         // A destroyed source ends the stream with an error.
         ASSERT_TRUE(waitUntil([&] { return !s.stops.empty(); }));
-        ASSERT_EQ(s.stops.size(), 1u);
-        EXPECT_FALSE(s.stops[0].value_or(Error{}).description.isEmpty());
+        EXPECT_TRUE(s.stops.size() == 1 && s.stops[0] && !s.stops[0]->description.isEmpty());
         // (That a window no longer there cannot be restarted: StreamManagerTest with the
         // listing, the root window's start above with the server's.)
         s->stop();
