@@ -44,16 +44,11 @@ protected:
         for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
             env_.insert(name, home_.filePath(QString::fromLatin1(name).toLower()));
         env_.insert("MIRANO_BACKEND", "wayland");
-    }
 
-    bool focus(const QString& appId) {
-        return session_.command(QStringLiteral("[app_id=\"%1\"] focus").arg(appId)) &&
-               waitUntil([&] { return session_.focusedAppId() == appId; });
-    }
-
-    /// Starts the real program (with these settings already stored) and waits until it listens.
-    /// Without a tray it opens its settings window, which takes the focus: that is closed.
-    void startMirano(const QByteArray& settings) {
+        // It starts with these settings stored; once it listens, its settings window (opened
+        // without a tray, and taking the focus) is closed.
+        const QByteArray settings =
+            R"({"pipPosition": "topLeft", "focusBehavior": "pauseRecording"})";
         QDir(home_.path()).mkpath("xdg_config_home/mirano");
         QFile file(home_.filePath("xdg_config_home/mirano/defaults.json"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
@@ -66,6 +61,12 @@ protected:
         ASSERT_TRUE(session_.command("[app_id=\"^mirano$\"] kill"));
         ASSERT_TRUE(waitUntil([&] { return !session_.view("mirano"); }));
     }
+
+    bool focus(const QString& appId) {
+        return session_.command(QStringLiteral("[app_id=\"%1\"] focus").arg(appId)) &&
+               waitUntil([&] { return session_.focusedAppId() == appId; });
+    }
+
     /// Everything Mirano printed so far.
     QString output() { return out_ += QString::fromUtf8(mirano_->readAllStandardOutput()); }
     /// The one line Mirano printed after `since` characters of its output (within 10 s, and no
@@ -127,7 +128,6 @@ protected:
 
 TEST_F(MiranoWayland,
        ThePortalIsAskedOnceAPiPShowsPausesZoomsEndsARegionIsPickedAndLinesSayErrors) {
-    startMirano(R"({"pipPosition": "topLeft", "focusBehavior": "pauseRecording"})");
     EXPECT_TRUE(output().contains("capture through the screen-cast portal"))
         << output().toStdString();
 
@@ -163,13 +163,9 @@ TEST_F(MiranoWayland,
     pointer_.click(kPiP.topLeft() + QPoint(240, 150));
     ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId().isEmpty(); }));
     ASSERT_TRUE(session_.pressKey("equal"));
-    EXPECT_TRUE(waitUntil([&] {
-        return showsPattern(hovered, {72, 45 + 15 * 1.7}, 1.7, 0.55);
-    })) << "= did not zoom in around the pointer";
+    EXPECT_TRUE(waitUntil([&] { return showsPattern(hovered, {72, 45 + 15 * 1.7}, 1.7, 0.55); }));
     ASSERT_TRUE(session_.pressKey("minus"));
-    EXPECT_TRUE(waitUntil([&] {
-        return showsPattern(hovered, {0, 15 * 2}, 2, 0.55);
-    })) << "- did not show the whole window";
+    EXPECT_TRUE(waitUntil([&] { return showsPattern(hovered, {0, 15 * 2}, 2, 0.55); }));
     pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
 
     // Focusing the mirrored application pauses the PiP; leaving it resumes.
@@ -211,12 +207,7 @@ TEST_F(MiranoWayland,
     pointer_.release();
     EXPECT_TRUE(waitUntil([&] { return session_.focusedAppId() == kA; }));
     ASSERT_TRUE(focus(kB));
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return showsPattern(kPiP, {100, 100}, 1);
-        },
-        10000))
-        << "the PiP does not show the region";
+    EXPECT_TRUE(waitUntil([&] { return showsPattern(kPiP, {100, 100}, 1); }, 10000));
     EXPECT_FALSE(showsPicker());
     // Hiding, pausing and the picker's PiP only paused or reused a stream: no more questions.
     const QByteArray rest = portal_.process()->readAllStandardOutput();
