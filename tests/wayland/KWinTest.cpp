@@ -41,10 +41,6 @@ QString windowWhere(const QString& condition) {
 QString windowOf(const QString& appId) {
     return windowWhere("w.resourceClass == " + KWinScript::quoted(appId));
 }
-/// JavaScript: the active window.
-const QString kActive =
-    "(workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient)";
-
 /// JavaScript: makes `w` the active window.
 const QString kActivate =
     "if (workspace.activeWindow !== undefined) workspace.activeWindow = w; "
@@ -58,12 +54,14 @@ bool onWindow(const QString& appId, const QString& statement) {
         .toBool();
 }
 
-QString activeAppId() {
-    return kwinEvaluate(QStringLiteral("(function() { const w = %1; return w ? "
-                                       "String(w.resourceClass) : \"\"; })()")
-                            .arg(kActive))
-        .toString();
+/// The JavaScript `value` of the active window `w` (Plasma 6 and 5.27 names); null without one.
+QJsonValue ofActiveWindow(const QString& value) {
+    return kwinEvaluate(
+        QStringLiteral("(w => w ? %1 : null)(workspace.activeWindow !== undefined ? "
+                       "workspace.activeWindow : workspace.activeClient)")
+            .arg(value));
 }
+QString activeAppId() { return ofActiveWindow("String(w.resourceClass)").toString(); }
 
 }  // namespace
 
@@ -172,9 +170,7 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
     ws.configureOverlayPanel(*overlay.windowHandle());
     overlay.show();
     EXPECT_TRUE(waitUntil([&] {
-        return kwinEvaluate(QStringLiteral("(function() { const w = %1; return w ? w.pid : 0; })()")
-                                .arg(kActive))
-                   .toInt() == QCoreApplication::applicationPid();
+        return ofActiveWindow("w.pid").toInt() == QCoreApplication::applicationPid();
     })) << "KWin never gave the overlay the keys";
     EXPECT_EQ(focusedAppId(windows), kA);
 }
