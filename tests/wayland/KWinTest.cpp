@@ -11,7 +11,6 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QWidget>
-#include <algorithm>
 
 #include "platform/wayland/DesktopProbe.h"
 #include "platform/wayland/KWinScript.h"
@@ -76,18 +75,16 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
 
     ChildProcess* a = startTestWindow(*gKWin, kA, "darkred", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
-    const mirano::WindowNumber numberA = windows.focusedWindow()->windowID;
-    EXPECT_EQ(windows.focusedWindow()->application.pid, a->processId());
+    const SourceWindow windowA = *windows.focusedWindow();
+    const mirano::WindowNumber numberA = windowA.windowID;
+    EXPECT_EQ(windowA.application.pid, a->processId());
     ChildProcess* b = startTestWindow(*gKWin, kB, "darkblue", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
     const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
     EXPECT_NE(numberA, numberB);
     // Both can be named to the capture service, with the ids their consents are kept under.
     const QList<SourceWindow> listed = windows.listedWindows();
-    EXPECT_TRUE(listed.contains(*windows.focusedWindow()));
-    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](const SourceWindow& w) {
-        return w.windowID == numberA && w.application.applicationID == kA;
-    }));
+    EXPECT_TRUE(listed.contains(windowA) && listed.contains(*windows.focusedWindow()));
     ASSERT_FALSE(activated.isEmpty());
     EXPECT_EQ(activated.last().at(0).value<AppIdentity>().applicationID, kB);
 
