@@ -79,7 +79,6 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
 TEST(DesktopCapabilitiesTest, DesktopNameFromTheEnvironmentElseFromTheGlobals) {
     // XDG_CURRENT_DESKTOP, the globals; the name.
     const std::tuple<const char*, QList<WaylandGlobal>, const char*> rows[] = {
-        {"sway", kWlroots, "sway"},
         {"ubuntu:GNOME", kMutter, "ubuntu"},
         {"", kKWin, "KDE"},
         {"", kMutter, "GNOME"},
