@@ -35,8 +35,7 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     ASSERT_FALSE(service.unavailable());
     ScreenInspector screen;
     // A plain top-level at a known place stands for the panel.
-    QWidget host;
-    host.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+    QWidget host(nullptr, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
     host.setGeometry(kPanel);
     host.show();
     ASSERT_TRUE(waitUntil([&] { return host.windowHandle() && host.windowHandle()->isExposed(); }));
