@@ -43,10 +43,12 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     ASSERT_TRUE(surface);
     surface->setGeometry(host.rect());
     surface->setVisible(true);
-    // Whether the screen shows these colours at these fractions of the panel.
+    // Waits until the screen shows these colours at these fractions of the panel.
     const auto shows = [&](const std::vector<ColourAt>& expected) {
-        return mirano::testing::shows([&](QPoint p) { return screen.pixel(p); }, kPanel, expected,
-                                      8);
+        return waitUntil([&] {
+            return mirano::testing::shows([&](QPoint p) { return screen.pixel(p); }, kPanel,
+                                          expected, 8);
+        });
     };
 
     TestClientWindow source(*gSession,
@@ -58,18 +60,17 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     QSignalSpy framesToTheProgram(stream.get(), &StreamManager::frameArrived);
 
     // The whole window, scaled to the panel by the server; no frame came to the program.
-    ASSERT_TRUE(waitUntil([&] { return shows(kQuadrants); })) << "the window is not in the panel";
+    ASSERT_TRUE(shows(kQuadrants)) << "the window is not in the panel";
 
     // Small changes are drawn where they are, and the rest of the picture stays.
     for (auto [x, y, colour] :
          {std::tuple{400, 300, QColor(Qt::cyan)}, {120, 60, QColor(Qt::magenta)}}) {
         source.send(
             QStringLiteral("fill %1 %2 %3 8 8").arg(colour.name().mid(1)).arg(x).arg(y).toLatin1());
-        ASSERT_TRUE(waitUntil([&] {
-            return shows({{(x + 4) / 640.0, (y + 4) / 400.0, colour},
-                          {404.0 / 640, 304.0 / 400, Qt::cyan}}) &&
-                   shows(kQuadrants);
-        })) << "a small change is missing or misplaced";
+        ASSERT_TRUE(shows({{(x + 4) / 640.0, (y + 4) / 400.0, colour},
+                           {404.0 / 640, 304.0 / 400, Qt::cyan}}) &&
+                    shows(kQuadrants))
+            << "a small change is missing or misplaced";
     }
 
     // The overlay goes over the picture, and away again.
@@ -77,27 +78,24 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
     overlay.fill(Qt::transparent);
     QPainter(&overlay).fillRect(QRect(0, 0, 80, 50), Qt::magenta);
     surface->setOverlay(overlay);
-    ASSERT_TRUE(waitUntil([&] {
-        return shows({{0.1, 0.1, Qt::magenta}, {0.75, 0.75, Qt::blue}});
-    }));
+    ASSERT_TRUE(shows({{0.1, 0.1, Qt::magenta}, {0.75, 0.75, Qt::blue}}));
     surface->setOverlay(QImage());
-    ASSERT_TRUE(waitUntil([&] { return shows({{0.1, 0.1, Qt::red}}); }));
+    ASSERT_TRUE(shows({{0.1, 0.1, Qt::red}}));
 
     // A source resized to another aspect is fitted, with bars, not stretched: 640 x 200 into
     // 320 x 200 leaves 50 black rows above and below.
     source.send("resize 640 200");
-    ASSERT_TRUE(waitUntil([&] {
-        return shows({{0.5, 0.1, Qt::black},
-                      {0.5, 0.9, Qt::black},
-                      {0.25, 0.3, Qt::red},
-                      {0.75, 0.7, Qt::blue}});
-    })) << "the resized source is not fitted";
+    ASSERT_TRUE(shows({{0.5, 0.1, Qt::black},
+                       {0.5, 0.9, Qt::black},
+                       {0.25, 0.3, Qt::red},
+                       {0.75, 0.7, Qt::blue}}))
+        << "the resized source is not fitted";
 
     // Zoomed into the blue quadrant (as wide as the panel's aspect allows: bars again).
     ASSERT_FALSE(await([&](Completion d) {
         stream->updateConfiguration(320, 200, QRectF(320, 100, 320, 100), d);
     }));
-    ASSERT_TRUE(waitUntil([&] { return shows({{0.5, 0.5, Qt::blue}, {0.5, 0.1, Qt::black}}); }));
+    ASSERT_TRUE(shows({{0.5, 0.5, Qt::blue}, {0.5, 0.1, Qt::black}}));
 
     // A panel of another size and aspect than its frames shows them as the view does, filled: their
     // sides are cut, so a mark 60 pixels into the frame lands at the panel's edge.
@@ -115,9 +113,7 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
                                            "solid:ffff00", "--override-redirect"});
         ASSERT_TRUE(waitUntil([&] { return near(screen.pixel({800, 200}), Qt::yellow); }));
     }
-    EXPECT_TRUE(waitUntil([&] {
-        return near(screen.pixel({800, 200}), Qt::blue);
-    })) << "the uncovered panel lost its picture";
+    EXPECT_TRUE(waitUntil([&] { return near(screen.pixel({800, 200}), Qt::blue); }));
 
     // Dimmed over black (the opacity used without a compositing manager).
     surface->setOpacity(0.5);

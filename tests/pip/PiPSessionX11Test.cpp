@@ -61,14 +61,12 @@ TEST(PiPSessionX11, MirrorsARealWindowDrawnByTheXServer) {
 
     // The panel sits in the top-left corner of the available area at the configured width.
     const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
-    ASSERT_TRUE(waitUntil([&] {
-        return panel.isVisible() && panel.geometry().topLeft() == avail.topLeft() + QPoint(16, 16);
-    })) << "panel at "
-        << describe(panel.geometry());
-    EXPECT_EQ(panel.geometry().size(), QSize(320, 200));
+    const QRect placed(avail.topLeft() + QPoint(16, 16), QSize(320, 200));
+    ASSERT_TRUE(waitUntil([&] { return panel.isVisible() && panel.geometry() == placed; }))
+        << "panel at " << describe(panel.geometry());
     ScreenInspector inspector;
     // The X side follows Qt's placement a moment later.
-    const QRect device(panel.geometry().topLeft() * ratio, panel.geometry().size() * ratio);
+    const QRect device(placed.topLeft() * ratio, placed.size() * ratio);
     EXPECT_TRUE(waitUntil([&] {
         return inspector.rootGeometry(static_cast<xcb_window_t>(panel.winId())) == device;
     })) << "logical and X pixels mixed up";

@@ -1,5 +1,6 @@
 // What Mirano decides and says for each kind of Wayland desktop, from the facts alone, and
 // what it says where the desktop lists no windows.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "platform/wayland/DesktopCapabilities.h"
@@ -78,7 +79,6 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
 TEST(DesktopCapabilitiesTest, DesktopNameFromTheEnvironmentElseFromTheGlobals) {
     // XDG_CURRENT_DESKTOP, the globals; the name.
     const std::tuple<const char*, QList<WaylandGlobal>, const char*> rows[] = {
-        {"sway", kWlroots, "sway"},
         {"ubuntu:GNOME", kMutter, "ubuntu"},
         {"", kKWin, "KDE"},
         {"", kMutter, "GNOME"},
@@ -103,9 +103,6 @@ TEST(DesktopCapabilitiesTest, WithoutAWindowListTheDialogPicksAndEachLossIsSaidO
                              windows.isFullScreen(focused->windowID)),
                   std::tuple(true, std::nullopt, QList{*focused}, true, false));
     }
-    const QStringList lines = QString::fromStdString(testing::internal::GetCapturedStdout())
-                                  .split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 2) << lines.join('\n').toStdString();
-    EXPECT_TRUE(lines[0].contains("dialog picks")) << lines[0].toStdString();
-    EXPECT_TRUE(lines[1].contains("full screen")) << lines[1].toStdString();
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                testing::MatchesRegex("[^\n]*dialog picks[^\n]*\n[^\n]*full screen[^\n]*\n"));
 }

@@ -11,7 +11,6 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QWidget>
-#include <algorithm>
 
 #include "platform/wayland/DesktopProbe.h"
 #include "platform/wayland/KWinScript.h"
@@ -41,10 +40,6 @@ QString windowWhere(const QString& condition) {
 QString windowOf(const QString& appId) {
     return windowWhere("w.resourceClass == " + KWinScript::quoted(appId));
 }
-/// JavaScript: the active window.
-const QString kActive =
-    "(workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient)";
-
 /// JavaScript: makes `w` the active window.
 const QString kActivate =
     "if (workspace.activeWindow !== undefined) workspace.activeWindow = w; "
@@ -58,12 +53,14 @@ bool onWindow(const QString& appId, const QString& statement) {
         .toBool();
 }
 
-QString activeAppId() {
-    return kwinEvaluate(QStringLiteral("(function() { const w = %1; return w ? "
-                                       "String(w.resourceClass) : \"\"; })()")
-                            .arg(kActive))
-        .toString();
+/// The JavaScript `value` of the active window `w` (Plasma 6 and 5.27 names); null without one.
+QJsonValue ofActiveWindow(const QString& value) {
+    return kwinEvaluate(
+        QStringLiteral("(w => w ? %1 : null)(workspace.activeWindow !== undefined ? "
+                       "workspace.activeWindow : workspace.activeClient)")
+            .arg(value));
 }
+QString activeAppId() { return ofActiveWindow("String(w.resourceClass)").toString(); }
 
 }  // namespace
 
@@ -78,18 +75,16 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
 
     ChildProcess* a = startTestWindow(*gWayland, kA, "darkred", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
-    const mirano::WindowNumber numberA = windows.focusedWindow()->windowID;
-    EXPECT_EQ(windows.focusedWindow()->application.pid, a->processId());
+    const SourceWindow windowA = *windows.focusedWindow();
+    const mirano::WindowNumber numberA = windowA.windowID;
+    EXPECT_EQ(windowA.application.pid, a->processId());
     ChildProcess* b = startTestWindow(*gWayland, kB, "darkblue", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
     const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
     EXPECT_NE(numberA, numberB);
     // Both can be named to the capture service, with the ids their consents are kept under.
     const QList<SourceWindow> listed = windows.listedWindows();
-    EXPECT_TRUE(listed.contains(*windows.focusedWindow()));
-    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](const SourceWindow& w) {
-        return w.windowID == numberA && w.application.applicationID == kA;
-    }));
+    EXPECT_TRUE(listed.contains(windowA) && listed.contains(*windows.focusedWindow()));
     ASSERT_FALSE(activated.isEmpty());
     EXPECT_EQ(activated.last().at(0).value<AppIdentity>().applicationID, kB);
 
@@ -172,9 +167,7 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
     ws.configureOverlayPanel(*overlay.windowHandle());
     overlay.show();
     EXPECT_TRUE(waitUntil([&] {
-        return kwinEvaluate(QStringLiteral("(function() { const w = %1; return w ? w.pid : 0; })()")
-                                .arg(kActive))
-                   .toInt() == QCoreApplication::applicationPid();
+        return ofActiveWindow("w.pid").toInt() == QCoreApplication::applicationPid();
     })) << "KWin never gave the overlay the keys";
     EXPECT_EQ(focusedAppId(windows), kA);
 }

@@ -44,16 +44,11 @@ protected:
         for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
             env_.insert(name, home_.filePath(QString::fromLatin1(name).toLower()));
         env_.insert("MIRANO_BACKEND", "wayland");
-    }
 
-    bool focus(const QString& appId) {
-        return session_.command(QStringLiteral("[app_id=\"%1\"] focus").arg(appId)) &&
-               waitUntil([&] { return session_.focusedAppId() == appId; });
-    }
-
-    /// Starts the real program (with these settings already stored) and waits until it listens.
-    /// Without a tray it opens its settings window, which takes the focus: that is closed.
-    void startMirano(const QByteArray& settings) {
+        // It starts with these settings stored; once it listens, its settings window (opened
+        // without a tray, and taking the focus) is closed.
+        const QByteArray settings =
+            R"({"pipPosition": "topLeft", "focusBehavior": "pauseRecording"})";
         QDir(home_.path()).mkpath("xdg_config_home/mirano");
         QFile file(home_.filePath("xdg_config_home/mirano/defaults.json"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
@@ -66,17 +61,14 @@ protected:
         ASSERT_TRUE(session_.command("[app_id=\"^mirano$\"] kill"));
         ASSERT_TRUE(waitUntil([&] { return !session_.view("mirano"); }));
     }
+
+    bool focus(const QString& appId) {
+        return session_.command(QStringLiteral("[app_id=\"%1\"] focus").arg(appId)) &&
+               waitUntil([&] { return session_.focusedAppId() == appId; });
+    }
+
     /// Everything Mirano printed so far.
     QString output() { return out_ += QString::fromUtf8(mirano_->readAllStandardOutput()); }
-    /// The one line Mirano printed after `since` characters of its output (within 10 s, and no
-    /// second one within 1 s); empty otherwise.
-    QString oneLineSince(qsizetype since) {
-        const auto lines = [&] { return output().mid(since).split('\n', Qt::SkipEmptyParts); };
-        if (!waitUntil([&] { return !lines().isEmpty(); }, 10000) ||
-            waitUntil([&] { return lines().size() > 1; }, 1000))
-            return {};
-        return lines().value(0);
-    }
     /// `mirano --<request>` to completion: its exit code.
     int request(const QString& option) {
         ChildProcess p(X11Session::builtProgram("mirano"), {"--" + option},
@@ -126,7 +118,6 @@ protected:
 
 TEST_F(MiranoWayland,
        ThePortalIsAskedOnceAPiPShowsPausesZoomsEndsARegionIsPickedAndLinesSayErrors) {
-    startMirano(R"({"pipPosition": "topLeft", "focusBehavior": "pauseRecording"})");
     EXPECT_TRUE(output().contains("capture through the screen-cast portal"))
         << output().toStdString();
 
@@ -162,13 +153,9 @@ TEST_F(MiranoWayland,
     pointer_.click(kPiP.topLeft() + QPoint(240, 150));
     ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId().isEmpty(); }));
     ASSERT_TRUE(session_.pressKey("equal"));
-    EXPECT_TRUE(waitUntil([&] {
-        return showsPattern(hovered, {72, 45 + 15 * 1.7}, 1.7, 0.55);
-    })) << "= did not zoom in around the pointer";
+    EXPECT_TRUE(waitUntil([&] { return showsPattern(hovered, {72, 45 + 15 * 1.7}, 1.7, 0.55); }));
     ASSERT_TRUE(session_.pressKey("minus"));
-    EXPECT_TRUE(waitUntil([&] {
-        return showsPattern(hovered, {0, 15 * 2}, 2, 0.55);
-    })) << "- did not show the whole window";
+    EXPECT_TRUE(waitUntil([&] { return showsPattern(hovered, {0, 15 * 2}, 2, 0.55); }));
     pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
 
     // Focusing the mirrored application pauses the PiP; leaving it resumes.
@@ -210,12 +197,7 @@ TEST_F(MiranoWayland,
     pointer_.release();
     EXPECT_TRUE(waitUntil([&] { return session_.focusedAppId() == kA; }));
     ASSERT_TRUE(focus(kB));
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return showsPattern(kPiP, {100, 100}, 1);
-        },
-        10000))
-        << "the PiP does not show the region";
+    EXPECT_TRUE(waitUntil([&] { return showsPattern(kPiP, {100, 100}, 1); }, 10000));
     EXPECT_FALSE(showsPicker());
     // Hiding, pausing and the picker's PiP only paused or reused a stream: no more questions.
     const QByteArray rest = portal_.process()->readAllStandardOutput();
@@ -237,7 +219,11 @@ TEST_F(MiranoWayland,
     ChildProcess* bystander = portal_.startProducer({"bystander", "640", "360"});
     const qsizetype before = output().size();
     producer_->stop();
-    EXPECT_TRUE(oneLineSince(before).startsWith("Wayland capture ended")) << output().toStdString();
+    // One line within 10 s, and no second one within 1 s.
+    const auto lines = [&] { return output().mid(before).split('\n', Qt::SkipEmptyParts); };
+    EXPECT_TRUE(waitUntil([&] { return !lines().isEmpty(); }, 10000));
+    EXPECT_FALSE(waitUntil([&] { return lines().size() > 1; }, 1000)) << output().toStdString();
+    EXPECT_TRUE(lines().value(0).startsWith("Wayland capture ended")) << output().toStdString();
     EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "the PiP did not end";
     EXPECT_EQ(bystander->readLine(2000), "");
 

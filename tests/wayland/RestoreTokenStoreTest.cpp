@@ -42,8 +42,7 @@ TEST(RestoreTokenStore, NeitherReadsNorReplacesWhatIsNotASmallRegularFile) {
         QTemporaryDir dir;
         const QString path = dir.filePath("tokens.json");
         ASSERT_TRUE(make(path)) << name;
-        struct stat before {
-        }, after{};
+        struct stat before = {}, after = {};
         ::stat(QFile::encodeName(path).constData(), &before);
         RestoreTokenStore store(path);
         EXPECT_EQ(store.token("a"), QString()) << name;

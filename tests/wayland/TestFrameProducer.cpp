@@ -137,8 +137,7 @@ int main(int argc, char** argv) {
     pw_init(&argc, &argv);
     p.loop = pw_main_loop_new(nullptr);
     pw_loop* loop = pw_main_loop_get_loop(p.loop);
-    pw_loop_add_signal(loop, SIGINT, onSignal, p.loop);
-    pw_loop_add_signal(loop, SIGTERM, onSignal, p.loop);
+    for (const int signal : {SIGINT, SIGTERM}) pw_loop_add_signal(loop, signal, onSignal, p.loop);
     pw_loop_add_signal(loop, SIGUSR1, onCount, &p);
     pw_stream_events events{.version = PW_VERSION_STREAM_EVENTS,
                             .state_changed = onStateChanged,

@@ -1,6 +1,7 @@
 // A layer-shell panel on a real compositor (headless sway): placement, focus, drag, hiding.
 #include <gtest/gtest.h>
 
+#include <QBitmap>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -27,12 +28,8 @@ const QColor kPanelColour(255, 0, 255);
     QRect seen;  // the bounding box of the pixels of exactly `colour`
     const auto shown = [&] {
         const QImage shot = gWayland->screenshot().convertToFormat(QImage::Format_RGB32);
-        seen = QRect();
-        for (int y = 0; y < shot.height(); ++y) {
-            const auto* line = reinterpret_cast<const QRgb*>(shot.constScanLine(y));
-            for (int x = 0; x < shot.width(); ++x)
-                if (line[x] == colour.rgb()) seen |= QRect(x, y, 1, 1);
-        }
+        seen = QRegion(QBitmap::fromImage(shot.createMaskFromColor(colour.rgb(), Qt::MaskOutColor)))
+                   .boundingRect();
         return seen == expected;
     };
     if (waitUntil(shown, 10000)) return ::testing::AssertionSuccess();
