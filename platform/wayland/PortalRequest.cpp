@@ -22,6 +22,12 @@ QString expectedSessionHandle(const QDBusConnection& bus, const QString& token) 
     return kPortalPath + QStringLiteral("/session/") + sender + QLatin1Char('/') + token;
 }
 
+QString sessionHandleOf(const QVariantMap& results) {
+    const QVariant handle = results.value(QStringLiteral("session_handle"));
+    return handle.canConvert<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
+                                                : handle.toString();
+}
+
 void closePortalSession(const QDBusConnection& bus, const QString& handle) {
     if (handle.isEmpty()) return;
     bus.send(QDBusMessage::createMethodCall(kPortalService, handle,

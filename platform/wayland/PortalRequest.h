@@ -24,6 +24,9 @@ QDBusMessage portalCall(const QString& interface, const QString& method,
 /// The handle the portal will give a session of ours made with `token`, known before it answers
 /// (empty while the bus has no unique name).
 QString expectedSessionHandle(const QDBusConnection& bus, const QString& token);
+/// The session handle in a CreateSession answer's `results`: newer portals give a string, older
+/// ones an object path.
+QString sessionHandleOf(const QVariantMap& results);
 /// Asks the portal to close the session at `handle` (nothing for an empty one); no answer is
 /// awaited.
 void closePortalSession(const QDBusConnection& bus, const QString& handle);

@@ -94,11 +94,7 @@ void PortalShortcuts::bind(const Triggers& triggers, Completion done) {
             if (response != 0)
                 return fail(
                     QStringLiteral("the portal refused a session (response %1)").arg(response));
-            // Newer portals answer with a string, older ones with an object path.
-            const QVariant handle = results.value(QStringLiteral("session_handle"));
-            sessionHandle_ = handle.canConvert<QDBusObjectPath>()
-                                 ? handle.value<QDBusObjectPath>().path()
-                                 : handle.toString();
+            sessionHandle_ = sessionHandleOf(results);
             bindShortcuts(shortcuts);
         });
 }

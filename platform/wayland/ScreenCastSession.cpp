@@ -83,11 +83,7 @@ void ScreenCastSession::start(const QString& restoreToken, Done done) {
             if (error)
                 return fail(QStringLiteral("no ScreenCast portal (%1)").arg(error->description));
             if (response != 0) return fail(refusal(QStringLiteral("session"), response), true);
-            // Newer portals answer with a string, older ones with an object path.
-            const QVariant handle = results.value(QStringLiteral("session_handle"));
-            sessionHandle_ = handle.canConvert<QDBusObjectPath>()
-                                 ? handle.value<QDBusObjectPath>().path()
-                                 : handle.toString();
+            sessionHandle_ = sessionHandleOf(results);
             selectSources(restoreToken);
         });
 }
