@@ -43,8 +43,6 @@ public:
     void bind(const Triggers& triggers, Completion done);
     /// The same with preferredTriggers().
     void bind(Modifier modifier, const QString& triggerKey, Completion done) override;
-    /// The portal session, known once bind() has been called.
-    QString sessionHandle() const { return sessionHandle_; }
 
     /// The session's fixed token. KDE Plasma 5.27 names the desktop's record of the shortcuts
     /// after it, so a fixed one finds the keys the user chose in an earlier run.
