@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/CaptureService.h"
+#include "platform/Frame.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11CaptureService.h"
 
@@ -178,9 +179,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "no frame to save\n");
             exitCode = exitCode ? exitCode : 1;
         } else {
-            // BGRA bytes are ARGB32 words on a little-endian machine.
-            QImage image(last->data(), last->width(), last->height(), int(last->bytesPerRow()),
-                         QImage::Format_ARGB32_Premultiplied);
+            const QImage image = imageOf(*last);
             if (image.save(options->png, "PNG"))
                 std::printf("png=%s\n", qPrintable(options->png));
             else {
