@@ -29,7 +29,8 @@ private:
 };
 
 /// Buffers of one size, at most `maxBuffers` at once. acquire() is for the capture thread;
-/// frames may be released on any thread. The pool lives as long as any of its frames.
+/// frames may be released on any thread. Frames may outlive the pool: its buffers go with the
+/// last of them.
 class HeapFramePool {
 public:
     static std::shared_ptr<HeapFramePool> create(int width, int height, int maxBuffers) {

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 #include "platform/BufferRecycler.h"
 #include "platform/Frame.h"
@@ -61,7 +60,7 @@ private:
 };
 
 /// Buffers of one size. acquire() is for the capture thread; frames may be released on any
-/// thread. The pool lives as long as any of its frames.
+/// thread. Frames may outlive the pool: its buffers go with the last of them.
 class ShmFramePool {
 public:
     static std::shared_ptr<ShmFramePool> create(std::shared_ptr<XConnection> connection, int width,
