@@ -1,4 +1,4 @@
-// A frame in ordinary memory, for displays where shared memory cannot be used.
+// A frame in ordinary memory: where shared memory cannot be used, and for copies of streams.
 #pragma once
 
 #include <vector>
@@ -7,9 +7,13 @@
 
 namespace mirano {
 
-/// Tightly packed BGRA rows copied from a reply.
+/// Tightly packed BGRA rows.
 class HeapFrameBuffer final : public FrameBuffer {
 public:
+    /// Rows to be written through mutableData().
+    HeapFrameBuffer(int width, int height)
+        : width_(width), height_(height), pixels_(std::size_t(width) * std::size_t(height) * 4) {}
+    /// Rows copied from `pixels`.
     HeapFrameBuffer(int width, int height, const std::uint8_t* pixels)
         : width_(width),
           height_(height),
@@ -18,6 +22,8 @@ public:
     int height() const override { return height_; }
     std::size_t bytesPerRow() const override { return std::size_t(width_) * 4; }
     const std::uint8_t* data() const override { return pixels_.data(); }
+    /// Writable pixels, for the producer while the buffer is not handed out.
+    std::uint8_t* mutableData() { return pixels_.data(); }
 
 private:
     int width_;

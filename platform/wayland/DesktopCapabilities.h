@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "platform/wayland/WaylandRegistry.h"
+#include "platform/wayland/client/WaylandRegistry.h"
 
 namespace mirano::wayland {
 

@@ -6,7 +6,7 @@
 #include <QDBusMessage>
 #include <QXmlStreamReader>
 
-#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/client/WaylandConnection.h"
 
 namespace mirano::wayland {
 

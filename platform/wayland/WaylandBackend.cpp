@@ -7,14 +7,14 @@
 #include "platform/PanelWindowSystem.h"
 #include "platform/Windows.h"
 #include "platform/wayland/DesktopProbe.h"
-#include "platform/wayland/PortalShortcuts.h"
-#include "platform/wayland/ToplevelList.h"
 #include "platform/wayland/WaylandCaptureService.h"
 #include "platform/wayland/WaylandEventTap.h"
 #include "platform/wayland/WaylandPermissions.h"
 #include "platform/wayland/WaylandShell.h"
 #include "platform/wayland/WaylandTaskbar.h"
 #include "platform/wayland/XkbNamesLayout.h"
+#include "platform/wayland/portal/PortalShortcuts.h"
+#include "platform/wayland/toplevels/ToplevelList.h"
 
 namespace mirano::wayland {
 
@@ -56,8 +56,7 @@ std::shared_ptr<ToplevelList> WaylandBackend::toplevels() {
 }
 
 std::unique_ptr<Windows> WaylandBackend::makeWindows() {
-    capabilities();
-    auto windows = wayland::makeWindows(toplevels());
+    auto windows = wayland::makeWindows(capabilities().focus, toplevels());
     windows_ = windows.get();
     return windows;
 }
@@ -83,8 +82,7 @@ std::unique_ptr<Permissions> WaylandBackend::makePermissions(Notifications& noti
 }
 
 std::unique_ptr<PanelWindowSystem> WaylandBackend::makePanelWindowSystem() {
-    capabilities();
-    return wayland::makePanelWindowSystem();
+    return wayland::makePanelWindowSystem(capabilities().panel);
 }
 
 std::unique_ptr<Taskbar> WaylandBackend::makeTaskbar() {

@@ -8,7 +8,7 @@
 #include "platform/Backend.h"
 #include "platform/Log.h"
 #include "platform/wayland/DesktopCapabilities.h"
-#include "platform/wayland/WaylandWindows.h"
+#include "platform/wayland/toplevels/WaylandWindows.h"
 
 namespace mirano::wayland {
 

@@ -4,9 +4,9 @@
 #include <QDBusConnection>
 
 #include "platform/Scheduler.h"
-#include "platform/wayland/PipeWireCaptureStream.h"
-#include "platform/wayland/PortalNodeSource.h"
-#include "platform/wayland/WaylandPictureSurface.h"
+#include "platform/wayland/pipewire/PipeWireCaptureStream.h"
+#include "platform/wayland/portal/PortalNodeSource.h"
+#include "platform/wayland/present/WaylandPictureSurface.h"
 
 namespace mirano::wayland {
 

@@ -8,7 +8,7 @@
 
 #include "platform/CaptureService.h"
 #include "platform/Windows.h"
-#include "platform/wayland/RestoreTokenStore.h"
+#include "platform/wayland/portal/RestoreTokenStore.h"
 
 namespace mirano {
 class Scheduler;

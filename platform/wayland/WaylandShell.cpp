@@ -4,25 +4,31 @@
 #include <QDBusConnection>
 #include <QtGlobal>
 
-#include "platform/wayland/KWinScript.h"
-#include "platform/wayland/KWinWindows.h"
-#include "platform/wayland/ToplevelList.h"
-#include "platform/wayland/UnlistedWindows.h"
-#include "platform/wayland/WaylandPanelWindowSystem.h"
-#include "platform/wayland/WlrWindows.h"
+#include "platform/wayland/kwin/KWinWindows.h"
+#include "platform/wayland/panel/PanelSurface.h"
+#include "platform/wayland/panel/WaylandPanelWindowSystem.h"
+#include "platform/wayland/toplevels/ToplevelList.h"
+#include "platform/wayland/toplevels/UnlistedWindows.h"
+#include "platform/wayland/toplevels/WlrWindows.h"
 
 namespace mirano::wayland {
 
 void prepareQtForPanels() { qputenv("QT_WAYLAND_DISABLE_FIXED_POSITIONS", "1"); }
 
-std::unique_ptr<PanelWindowSystem> makePanelWindowSystem() {
-    return std::make_unique<WaylandPanelWindowSystem>();
+std::unique_ptr<PanelWindowSystem> makePanelWindowSystem(PanelMode mode) {
+    return std::make_unique<WaylandPanelWindowSystem>(mode == PanelMode::layerSurface);
 }
 
-std::unique_ptr<WaylandWindows> makeWindows(std::shared_ptr<ToplevelList> list, QObject* parent) {
-    if (list && list->isAvailable()) return std::make_unique<WlrWindows>(std::move(list), parent);
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (KWinScript::isAvailable(bus)) return std::make_unique<KWinWindows>(bus, parent);
+std::unique_ptr<WaylandWindows> makeWindows(FocusSource focus, std::shared_ptr<ToplevelList> list,
+                                            QObject* parent) {
+    switch (focus) {
+        case FocusSource::toplevelList:
+            return std::make_unique<WlrWindows>(std::move(list), &PanelSurface::anyHasKeys, parent);
+        case FocusSource::kwinScript:
+            return std::make_unique<KWinWindows>(QDBusConnection::sessionBus(), parent);
+        case FocusSource::none:
+            break;
+    }
     return std::make_unique<UnlistedWindows>(parent);
 }
 

@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "platform/wayland/DesktopCapabilities.h"
+
 class QObject;
 
 namespace mirano {
@@ -18,12 +20,12 @@ class WaylandWindows;
 /// positions we give top-levels (it otherwise moves each to its screen's top-left corner, and
 /// reads this setting only at start), which the panels' anchoring is computed from.
 void prepareQtForPanels();
-/// Layer-surface panels, or ordinary windows where the compositor has no layer shell.
-std::unique_ptr<PanelWindowSystem> makePanelWindowSystem();
-/// The windows of `list` where the compositor offers wlr-foreign-toplevel-management, else KWin's
-/// windows through a script where KWin runs on the session bus, otherwise a service that knows
-/// no windows, lets the capture dialog pick, and says so once per behaviour.
-std::unique_ptr<WaylandWindows> makeWindows(std::shared_ptr<ToplevelList> list,
+/// Layer-surface panels, or ordinary windows where the desktop has no layer shell.
+std::unique_ptr<PanelWindowSystem> makePanelWindowSystem(PanelMode mode);
+/// The windows of `list` where the desktop offers wlr-foreign-toplevel-management, KWin's windows
+/// through a script where KWin runs on the session bus, otherwise a service that knows no
+/// windows, lets the capture dialog pick, and says so once per behaviour.
+std::unique_ptr<WaylandWindows> makeWindows(FocusSource focus, std::shared_ptr<ToplevelList> list,
                                             QObject* parent = nullptr);
 
 }  // namespace mirano::wayland

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/wayland/DesktopCapabilities.h"
-#include "platform/wayland/UnlistedWindows.h"
+#include "platform/wayland/toplevels/UnlistedWindows.h"
 
 using namespace mirano::wayland;
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/wayland/FrameCopy.h"
+#include "platform/wayland/pipewire/FrameCopy.h"
 
 using namespace mirano::wayland;
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wayland/FramePacer.h"
+#include "platform/wayland/pipewire/FramePacer.h"
 
 using namespace mirano::wayland;
 

@@ -13,10 +13,10 @@
 #include <QWidget>
 
 #include "platform/wayland/DesktopProbe.h"
-#include "platform/wayland/KWinScript.h"
-#include "platform/wayland/KWinWindows.h"
-#include "platform/wayland/PortalShortcuts.h"
-#include "platform/wayland/WaylandPanelWindowSystem.h"
+#include "platform/wayland/kwin/KWinScript.h"
+#include "platform/wayland/kwin/KWinWindows.h"
+#include "platform/wayland/panel/WaylandPanelWindowSystem.h"
+#include "platform/wayland/portal/PortalShortcuts.h"
 #include "settings/ModifierKey.h"
 #include "tests/wayland/WaylandTestSupport.h"
 #include "tests/wayland/support/KWinSession.h"
@@ -129,7 +129,7 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
     EXPECT_TRUE(windows.frame(numberA));
 
     // Our panels float above normal windows, and a key-taking one is looked through.
-    WaylandPanelWindowSystem ws;
+    WaylandPanelWindowSystem ws(true);
     ASSERT_TRUE(ws.hasLayerShell());
     ASSERT_TRUE(onWindow(kA, kActivate));
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));

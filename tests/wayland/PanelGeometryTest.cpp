@@ -1,8 +1,8 @@
 // Where a layer-surface panel is anchored, and how a drag moves or resizes it.
 #include <gtest/gtest.h>
 
-#include "platform/wayland/LayerPlacement.h"
-#include "platform/wayland/PanelDrag.h"
+#include "platform/wayland/panel/LayerPlacement.h"
+#include "platform/wayland/panel/PanelDrag.h"
 
 using namespace mirano::wayland;
 

@@ -1,8 +1,8 @@
 // The GlobalShortcuts portal's trigger strings for Mirano's combinations.
 #include <gtest/gtest.h>
 
-#include "platform/wayland/PortalShortcuts.h"
-#include "platform/wayland/PortalTrigger.h"
+#include "platform/wayland/portal/PortalShortcuts.h"
+#include "platform/wayland/portal/PortalTrigger.h"
 #include "settings/ModifierKey.h"
 
 using namespace mirano;

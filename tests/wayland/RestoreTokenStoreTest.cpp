@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "platform/wayland/RestoreTokenStore.h"
+#include "platform/wayland/portal/RestoreTokenStore.h"
 
 using namespace mirano::wayland;
 

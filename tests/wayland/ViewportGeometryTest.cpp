@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/wayland/ViewportGeometry.h"
+#include "platform/wayland/present/ViewportGeometry.h"
 
 using namespace mirano::wayland;
 

@@ -12,11 +12,11 @@
 #include <mutex>
 
 #include "platform/qt/QtScheduler.h"
-#include "platform/wayland/FrameSink.h"
-#include "platform/wayland/PipeWireCaptureStream.h"
-#include "platform/wayland/PortalNodeSource.h"
-#include "platform/wayland/RestoreTokenStore.h"
-#include "platform/wayland/ScreenCastSession.h"
+#include "platform/wayland/pipewire/FrameSink.h"
+#include "platform/wayland/pipewire/PipeWireCaptureStream.h"
+#include "platform/wayland/portal/PortalNodeSource.h"
+#include "platform/wayland/portal/RestoreTokenStore.h"
+#include "platform/wayland/portal/ScreenCastSession.h"
 #include "tests/fakes/FakePictureSurface.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/Waiting.h"

@@ -7,14 +7,16 @@
 #include <QPainterPath>
 #include <QWidget>
 
-#include "platform/wayland/ToplevelList.h"
-#include "platform/wayland/WaylandPanelWindowSystem.h"
-#include "platform/wayland/WlrWindows.h"
+#include "platform/wayland/panel/PanelSurface.h"
+#include "platform/wayland/panel/WaylandPanelWindowSystem.h"
+#include "platform/wayland/toplevels/ToplevelList.h"
+#include "platform/wayland/toplevels/WlrWindows.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/VirtualPointer.h"
 #include "tests/wayland/WaylandTestSupport.h"
 
 using namespace mirano::testing;
+using mirano::wayland::PanelSurface;
 using mirano::wayland::ToplevelList;
 using mirano::wayland::WaylandPanelWindowSystem;
 using mirano::wayland::WlrWindows;
@@ -71,9 +73,9 @@ private:
 }  // namespace
 
 TEST(WaylandPanelTest, FloatingPanelSitsInItsCornerMovesResizesAndHides) {
-    WaylandPanelWindowSystem ws;
+    WaylandPanelWindowSystem ws(true);
     ASSERT_TRUE(ws.hasLayerShell());
-    WlrWindows windows(std::make_unique<ToplevelList>());
+    WlrWindows windows(std::make_unique<ToplevelList>(), &PanelSurface::anyHasKeys);
     ChildProcess* source = startTestWindow(*gWayland, kA, "darkcyan");
     VirtualPointer pointer(*gWayland);
     ASSERT_TRUE(pointer.isValid());

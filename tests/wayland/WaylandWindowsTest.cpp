@@ -5,8 +5,8 @@
 #include <QSignalSpy>
 
 #include "platform/wayland/DesktopProbe.h"
-#include "platform/wayland/ToplevelList.h"
-#include "platform/wayland/WlrWindows.h"
+#include "platform/wayland/toplevels/ToplevelList.h"
+#include "platform/wayland/toplevels/WlrWindows.h"
 #include "tests/wayland/WaylandTestSupport.h"
 
 using namespace mirano::testing;
@@ -16,7 +16,7 @@ using mirano::Windows;
 TEST(WaylandWindowsTest, TellsWindowsApartFollowsFullScreenAndForgetsClosedWindows) {
     auto list = std::make_unique<ToplevelList>();
     ASSERT_TRUE(list->isAvailable());
-    WlrWindows windows(std::move(list));
+    WlrWindows windows(std::move(list), {});
     QSignalSpy fullScreen(&windows, &Windows::fullScreenOrDesktopChanged);
 
     ChildProcess* a = startTestWindow(*gWayland, kA, "darkred");

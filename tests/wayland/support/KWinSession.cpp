@@ -8,7 +8,7 @@
 #include <QJsonDocument>
 #include <algorithm>
 
-#include "platform/wayland/KWinScript.h"
+#include "platform/wayland/kwin/KWinScript.h"
 #include "tests/support/X11Session.h"
 
 namespace mirano::testing {

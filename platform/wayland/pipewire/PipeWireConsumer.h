@@ -1,0 +1,108 @@
+// Consumes one PipeWire video node on a thread of its own and turns its buffers into frames.
+#pragma once
+
+#include <spa/utils/hook.h>
+
+#include <QRectF>
+#include <QSize>
+#include <QSizeF>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+#include "platform/CaptureService.h"
+#include "platform/wayland/pipewire/FrameCopy.h"
+#include "platform/wayland/pipewire/FramePacer.h"
+#include "platform/wayland/pipewire/FrameSink.h"
+#include "platform/wayland/pipewire/HeapFramePool.h"
+#include "platform/wayland/portal/NodeSource.h"
+
+struct pw_thread_loop;
+struct pw_context;
+struct pw_core;
+struct pw_stream;
+struct spa_buffer;
+struct spa_pod;
+struct spa_source;
+
+namespace mirano::wayland {
+
+/// A pw_stream linked to the node only (node.dont-reconnect: when the node goes, the stream
+/// ends and is never linked to another source). Buffers are shared memory (MemFd, MemPtr), or
+/// linear DMA-BUFs where the producer offers them and they can be mapped (otherwise shared
+/// memory is asked for instead); each frame is copied once, cropped to the window (VideoCrop) and
+/// to the source rectangle, into a pooled BGRA buffer, unless a sink takes the pictures. The
+/// frame and end handlers (and the sink) run on the consumer's thread and must only hand on. Every
+/// public function may be called from any thread but that one.
+class PipeWireConsumer {
+public:
+    /// What the frames show, how often, and where they go.
+    struct Settings {
+        /// Logical pixels of the window, top-left origin; empty = the whole window.
+        QRectF sourceRect;
+        /// The window's logical size, to place sourceRect in buffer pixels; empty = one buffer
+        /// pixel per logical pixel.
+        QSizeF logicalSize;
+        /// Seconds between frames, on average over time (FramePacer); the frames in between
+        /// are dropped.
+        double minimumFrameInterval = 0;
+        /// Takes the pictures instead of the frame handler when set.
+        std::shared_ptr<FrameSink> sink;
+    };
+    /// Told once that the node went away or failed; nothing comes after it.
+    using EndHandler = std::function<void(Error)>;
+
+    /// Connects to the node through `node.remote`; null with `error` set when PipeWire cannot
+    /// be reached. Frames flow at once.
+    static std::unique_ptr<PipeWireConsumer> connect(PipeWireNode node, const Settings& settings,
+                                                     FrameHandler onFrame, EndHandler onEnd,
+                                                     std::optional<Error>* error);
+    /// Disconnects and joins the thread: no handler runs after it returns.
+    ~PipeWireConsumer();
+    PipeWireConsumer(const PipeWireConsumer&) = delete;
+    PipeWireConsumer& operator=(const PipeWireConsumer&) = delete;
+
+    /// Pauses or resumes the frames.
+    void setActive(bool active);
+    void configure(const Settings& settings);
+    /// The node went away or failed.
+    bool ended() const;
+
+    /// Frames in flight at most; a reader that holds more makes the stream drop frames.
+    static constexpr int kMaxFrames = 4;
+
+private:
+    PipeWireConsumer(const Settings& settings, FrameHandler onFrame, EndHandler onEnd);
+    std::optional<Error> start(PipeWireNode node);
+    /// Everything below runs on the consumer's thread with the loop locked.
+    void stateChanged(int state, const char* error);
+    void formatChanged(const spa_pod* format);
+    void process();
+    void deliver(spa_buffer* buffer);
+    void end(const QString& reason);
+    /// A DMA-BUF could not be mapped: negotiates shared memory instead.
+    void refuseDmaBuf();
+    void disconnectNow();
+
+    Settings settings_;
+    FrameHandler onFrame_;
+    EndHandler onEnd_;
+    pw_thread_loop* loop_ = nullptr;
+    pw_context* context_ = nullptr;
+    pw_core* core_ = nullptr;
+    pw_stream* stream_ = nullptr;
+    spa_source* disconnectEvent_ = nullptr;
+    spa_hook coreListener_{};
+    spa_hook streamListener_{};
+    bool active_ = true;
+    bool ended_ = false;
+    bool closing_ = false;
+    QSize size_;
+    PixelOrder order_ = PixelOrder::bgrx;
+    bool dmaBuf_ = false;
+    std::shared_ptr<HeapFramePool> pool_;
+    FramePacer pacer_;
+    friend struct PipeWireConsumerEvents;
+};
+
+}  // namespace mirano::wayland

@@ -1,0 +1,97 @@
+#include "platform/wayland/portal/PortalRequest.h"
+
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QRandomGenerator>
+#include <atomic>
+
+namespace mirano::wayland {
+
+QDBusMessage portalCall(const QString& interface, const QString& method,
+                        const QVariantList& arguments) {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kPortalService, kPortalPath, interface, method);
+    message.setArguments(arguments);
+    return message;
+}
+
+QString expectedSessionHandle(const QDBusConnection& bus, const QString& token) {
+    const QString sender = bus.baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
+    if (sender.isEmpty()) return {};
+    return kPortalPath + QStringLiteral("/session/") + sender + QLatin1Char('/') + token;
+}
+
+QString sessionHandleOf(const QVariantMap& results) {
+    const QVariant handle = results.value(QStringLiteral("session_handle"));
+    return handle.canConvert<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
+                                                : handle.toString();
+}
+
+void closePortalSession(const QDBusConnection& bus, const QString& handle) {
+    if (handle.isEmpty()) return;
+    bus.send(QDBusMessage::createMethodCall(kPortalService, handle,
+                                            QStringLiteral("org.freedesktop.portal.Session"),
+                                            QStringLiteral("Close")));
+}
+
+QString PortalRequest::newToken() {
+    static std::atomic<unsigned> counter{0};
+    return QStringLiteral("mirano%1_%2")
+        .arg(++counter)
+        .arg(QRandomGenerator::global()->generate() & 0xffffff, 6, 16, QLatin1Char('0'));
+}
+
+PortalRequest::PortalRequest(const QDBusConnection& bus, QObject* parent, Answer answer)
+    : QObject(parent), bus_(bus), answer_(std::move(answer)) {}
+
+void PortalRequest::send(const QDBusConnection& bus, QDBusMessage call, QObject* parent,
+                         Answer answer) {
+    auto* request = new PortalRequest(bus, parent, std::move(answer));
+    const QString token = newToken();
+    // The portal names the request after our unique name: ":1.42" becomes "1_42".
+    const QString sender = bus.baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
+    request->listen(kPortalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token);
+
+    QList<QVariant> arguments = call.arguments();
+    QVariantMap options = arguments.isEmpty() ? QVariantMap() : arguments.takeLast().toMap();
+    options.insert(QStringLiteral("handle_token"), token);
+    arguments.append(options);
+    call.setArguments(arguments);
+
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), request);
+    connect(watcher, &QDBusPendingCallWatcher::finished, request, [request, watcher] {
+        watcher->deleteLater();
+        const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
+        if (reply.isError()) {
+            request->finish(2, {}, Error{reply.error().message()});
+            return;
+        }
+        // Older portals do not follow the handle_token convention.
+        if (reply.value().path() != request->path_) request->listen(reply.value().path());
+    });
+}
+
+void PortalRequest::listen(const QString& path) {
+    if (!path_.isEmpty())
+        bus_.disconnect(kPortalService, path_, QStringLiteral("org.freedesktop.portal.Request"),
+                        QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+    path_ = path;
+    if (path_.isEmpty()) return;
+    bus_.connect(kPortalService, path_, QStringLiteral("org.freedesktop.portal.Request"),
+                 QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+}
+
+void PortalRequest::onResponse(uint response, const QVariantMap& results) {
+    finish(response, results, std::nullopt);
+}
+
+void PortalRequest::finish(uint response, const QVariantMap& results, std::optional<Error> error) {
+    if (!answer_) return;
+    listen(QString());  // no second answer
+    auto answer = std::exchange(answer_, nullptr);
+    deleteLater();
+    answer(response, results, std::move(error));
+}
+
+}  // namespace mirano::wayland

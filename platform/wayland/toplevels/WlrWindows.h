@@ -1,0 +1,52 @@
+// Other applications' windows on a compositor with wlr-foreign-toplevel-management.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/wayland/toplevels/WaylandWindows.h"
+
+namespace mirano::wayland {
+
+class ToplevelList;
+
+/// The focused window is the toplevel in the activated state; its application is its app_id.
+/// Window numbers are ToplevelList's own. The protocol tells no process, so the window
+/// itself stands for its application (AppIdentity::soleWindow), and no geometry: frame() is an
+/// empty rectangle for a window that exists. Full screen and minimised are the protocol's
+/// states (sway has no minimised state). While a key-taking panel of ours has the keyboard
+/// focus no toplevel is activated; the one activated before it is answered meanwhile.
+class WlrWindows final : public WaylandWindows {
+    Q_OBJECT
+public:
+    /// The list may be shared with the capture service: window numbers are the list's own.
+    /// `panelHasKeys` tells whether one of our panels has (or asks for) the keyboard focus.
+    WlrWindows(std::shared_ptr<ToplevelList> list, std::function<bool()> panelHasKeys,
+               QObject* parent = nullptr);
+    ~WlrWindows() override;
+
+    ToplevelList& list() { return *list_; }
+
+    QList<SourceWindow> listedWindows() const override;
+    std::optional<SourceWindow> focusedWindow() override;
+    std::optional<QRectF> frame(WindowNumber window) override;
+    bool isFullScreen(WindowNumber window) override;
+    bool isMinimized(WindowNumber window) override;
+    void unminimize(WindowNumber window) override;
+    void activate(WindowNumber window) override;
+
+private:
+    SourceWindow describe(WindowNumber window) const;
+    /// The activated toplevel, or while one of our panels has the keys the one before it.
+    WindowNumber userFocused();
+    void listChanged();
+
+    std::shared_ptr<ToplevelList> list_;
+    std::function<bool()> panelHasKeys_;
+    WindowNumber lastActivated_ = 0;
+    std::optional<AppIdentity> activeApplication_;
+    bool activeFullScreen_ = false;
+};
+
+}  // namespace mirano::wayland
