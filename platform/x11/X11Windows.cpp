@@ -8,8 +8,8 @@ namespace mirano::x11 {
 
 X11Windows::X11Windows(X11Desktop& desktop, QObject* parent) : Windows(parent), desktop_(desktop) {
     const xcb_window_t focused = userFocusedWindow();
-    if (focused != XCB_NONE) activeApplication_ = describe(focused).application;
-    activeFullScreen_ = desktop_.hasState(focused, "_NET_WM_STATE_FULLSCREEN");
+    focus_.assume(focused != XCB_NONE ? std::optional(describe(focused).application) : std::nullopt,
+                  desktop_.hasState(focused, "_NET_WM_STATE_FULLSCREEN"));
     connect(&desktop_, &X11Desktop::activeWindowChanged, this, &X11Windows::activeWindowChanged);
     connect(&desktop_, &X11Desktop::activeWindowStateChanged, this,
             &X11Windows::checkFullScreenChange);
@@ -77,29 +77,22 @@ void X11Windows::activeWindowChanged() {
     // once, as the focus reaches the panel: nothing else is focused while it stays there.)
     if (keyPanel && !wasKeyPanel && lastFocused_ != XCB_NONE &&
         desktop_.geometryInRoot(lastFocused_))
-        activeApplication_ = describe(lastFocused_).application;
+        focus_.focus(describe(lastFocused_).application);
     if (keyPanelActive_) return;
     userFocusedWindow();
-    if (active == XCB_NONE) {
-        // Focus on no application (the desktop): the next application counts as activated.
-        activeApplication_.reset();
-    } else {
-        const AppIdentity app = describe(active).application;
-        if (!activeApplication_ || !activeApplication_->isSameApplication(app)) {
-            activeApplication_ = app;
-            emit applicationActivated(app);
-        }
-    }
+    // Focus on no application (the desktop): the next application counts as activated.
+    const auto app =
+        active != XCB_NONE ? std::optional(describe(active).application) : std::nullopt;
+    if (focus_.focus(app)) emit applicationActivated(*app);
     checkFullScreenChange();
 }
 
 void X11Windows::checkFullScreenChange() {
     // A full-screen window has no desktop of its own here, so entering or leaving full screen
     // stands in for a change of desktop.
-    const bool full = desktop_.hasState(desktop_.activeWindow(), "_NET_WM_STATE_FULLSCREEN");
-    if (full == activeFullScreen_) return;
-    activeFullScreen_ = full;
-    emit fullScreenOrDesktopChanged();
+    if (focus_.setFullScreen(
+            desktop_.hasState(desktop_.activeWindow(), "_NET_WM_STATE_FULLSCREEN")))
+        emit fullScreenOrDesktopChanged();
 }
 
 }  // namespace mirano::x11

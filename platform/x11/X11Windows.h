@@ -3,6 +3,7 @@
 
 #include <xcb/xcb.h>
 
+#include "platform/FocusTracker.h"
 #include "platform/Windows.h"
 
 namespace mirano::x11 {
@@ -34,8 +35,7 @@ private:
 
     X11Desktop& desktop_;
     xcb_window_t lastFocused_ = XCB_NONE;
-    std::optional<AppIdentity> activeApplication_;
-    bool activeFullScreen_ = false;
+    FocusTracker focus_;
     /// A key panel of ours has the focus, or just had it and nothing has it since.
     bool keyPanelActive_ = false;
 };

@@ -157,10 +157,8 @@ void KWinWindows::windowActivated(const QString& id) {
     if (initialised_) return focusChanged();
     // The tracker's first activation closes its first report: the state as it was, no change.
     initialised_ = true;
-    if (const Window* focused = userFocused()) {
-        activeApplication_ = focused->application;
-        activeFullScreen_ = focused->fullScreen;
-    }
+    if (const Window* focused = userFocused())
+        focus_.assume(focused->application, focused->fullScreen);
     emit ready(true);
 }
 
@@ -187,16 +185,10 @@ const KWinWindows::Window* KWinWindows::userFocused() const {
 
 void KWinWindows::focusChanged() {
     const Window* focused = userFocused();
-    if (focused &&
-        (!activeApplication_ || !activeApplication_->isSameApplication(focused->application))) {
-        activeApplication_ = focused->application;
+    if (focused && focus_.focus(focused->application))
         emit applicationActivated(focused->application);
-    }
     // Entering or leaving full screen stands for a change of desktop, as on X11.
-    const bool full = focused && focused->fullScreen;
-    if (full == activeFullScreen_) return;
-    activeFullScreen_ = full;
-    emit fullScreenOrDesktopChanged();
+    if (focus_.setFullScreen(focused && focused->fullScreen)) emit fullScreenOrDesktopChanged();
 }
 
 QList<SourceWindow> KWinWindows::listedWindows() const {

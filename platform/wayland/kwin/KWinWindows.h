@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/FocusTracker.h"
 #include "platform/wayland/toplevels/WaylandWindows.h"
 
 namespace mirano::wayland {
@@ -97,8 +98,7 @@ private:
     QString activeId_;
     QString lastUserId_;
     bool initialised_ = false;
-    std::optional<AppIdentity> activeApplication_;
-    bool activeFullScreen_ = false;
+    FocusTracker focus_;
 };
 
 }  // namespace mirano::wayland

@@ -8,10 +8,8 @@ namespace mirano::wayland {
 WlrWindows::WlrWindows(std::shared_ptr<ToplevelList> list, std::function<bool()> panelHasKeys,
                        QObject* parent)
     : WaylandWindows(parent), list_(std::move(list)), panelHasKeys_(std::move(panelHasKeys)) {
-    if (const WindowNumber focused = userFocused()) {
-        activeApplication_ = describe(focused).application;
-        activeFullScreen_ = isFullScreen(focused);
-    }
+    if (const WindowNumber focused = userFocused())
+        focus_.assume(describe(focused).application, isFullScreen(focused));
     connect(list_.get(), &ToplevelList::changed, this, &WlrWindows::listChanged);
 }
 
@@ -73,17 +71,11 @@ void WlrWindows::listChanged() {
     if (active) {
         lastActivated_ = active->number;
         const AppIdentity app = describe(active->number).application;
-        if (!activeApplication_ || !activeApplication_->isSameApplication(app)) {
-            activeApplication_ = app;
-            emit applicationActivated(app);
-        }
+        if (focus_.focus(app)) emit applicationActivated(app);
     }
     // Full screen has no desktop of its own here either: entering or leaving it stands for a
     // change of desktop, as on X11.
-    const bool full = active && active->fullScreen;
-    if (full == activeFullScreen_) return;
-    activeFullScreen_ = full;
-    emit fullScreenOrDesktopChanged();
+    if (focus_.setFullScreen(active && active->fullScreen)) emit fullScreenOrDesktopChanged();
 }
 
 }  // namespace mirano::wayland

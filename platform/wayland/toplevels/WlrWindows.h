@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/FocusTracker.h"
 #include "platform/wayland/toplevels/WaylandWindows.h"
 
 namespace mirano::wayland {
@@ -45,8 +46,7 @@ private:
     std::shared_ptr<ToplevelList> list_;
     std::function<bool()> panelHasKeys_;
     WindowNumber lastActivated_ = 0;
-    std::optional<AppIdentity> activeApplication_;
-    bool activeFullScreen_ = false;
+    FocusTracker focus_;
 };
 
 }  // namespace mirano::wayland
