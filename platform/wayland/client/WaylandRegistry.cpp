@@ -25,18 +25,16 @@ WaylandRegistry::WaylandRegistry(wl_display* display, wl_event_queue* queue) {
     // A wrapper puts the registry (and what it binds) on our queue without racing Qt's reader.
     auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
     if (queue) wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue);
-    registry_ = wl_display_get_registry(wrapper);
+    registry_.reset(wl_display_get_registry(wrapper));
     wl_proxy_wrapper_destroy(wrapper);
-    wl_registry_add_listener(registry_, &listener, this);
+    wl_registry_add_listener(registry_.get(), &listener, this);
     if (queue)
         wl_display_roundtrip_queue(display, queue);
     else
         wl_display_roundtrip(display);
 }
 
-WaylandRegistry::~WaylandRegistry() {
-    if (registry_) wl_registry_destroy(registry_);
-}
+WaylandRegistry::~WaylandRegistry() = default;
 
 QList<WaylandGlobal> WaylandRegistry::globals() const {
     QList<WaylandGlobal> out;
@@ -55,7 +53,7 @@ void* WaylandRegistry::bind(const wl_interface* interface, std::uint32_t maxVers
     const QLatin1String name(interface->name);
     for (const Entry& e : entries_) {
         if (e.global.interface != name) continue;
-        return wl_registry_bind(registry_, e.name, interface,
+        return wl_registry_bind(registry_.get(), e.name, interface,
                                 std::min(e.global.version, maxVersion));
     }
     return nullptr;

@@ -5,10 +5,11 @@
 #include <QString>
 #include <cstdint>
 
+#include "platform/wayland/client/WlPtr.h"
+
 struct wl_display;
 struct wl_event_queue;
 struct wl_interface;
-struct wl_registry;
 
 namespace mirano::wayland {
 
@@ -44,7 +45,7 @@ private:
                          std::uint32_t version);
     static void onGlobalRemove(void* data, wl_registry*, std::uint32_t name);
 
-    wl_registry* registry_ = nullptr;
+    WlPtr<wl_registry> registry_;
     QList<Entry> entries_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <wayland-client.h>
 
+#include "platform/wayland/client/WlrProtocols.h"
+#include "relative-pointer-unstable-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
 
 namespace mirano::wayland {
@@ -9,12 +11,41 @@ namespace mirano::wayland {
 void WlDeleter::operator()(wl_buffer* proxy) const { wl_buffer_destroy(proxy); }
 void WlDeleter::operator()(wl_compositor* proxy) const { wl_compositor_destroy(proxy); }
 void WlDeleter::operator()(wl_region* proxy) const { wl_region_destroy(proxy); }
+void WlDeleter::operator()(wl_registry* proxy) const { wl_registry_destroy(proxy); }
 void WlDeleter::operator()(wl_shm* proxy) const { wl_shm_destroy(proxy); }
 void WlDeleter::operator()(wl_shm_pool* proxy) const { wl_shm_pool_destroy(proxy); }
 void WlDeleter::operator()(wl_subcompositor* proxy) const { wl_subcompositor_destroy(proxy); }
 void WlDeleter::operator()(wl_subsurface* proxy) const { wl_subsurface_destroy(proxy); }
+void WlDeleter::operator()(wl_seat* proxy) const {
+    if (wl_seat_get_version(proxy) >= WL_SEAT_RELEASE_SINCE_VERSION)
+        wl_seat_release(proxy);
+    else
+        wl_seat_destroy(proxy);
+}
 void WlDeleter::operator()(wl_surface* proxy) const { wl_surface_destroy(proxy); }
 void WlDeleter::operator()(wp_viewport* proxy) const { wp_viewport_destroy(proxy); }
 void WlDeleter::operator()(wp_viewporter* proxy) const { wp_viewporter_destroy(proxy); }
+void WlDeleter::operator()(zwlr_foreign_toplevel_handle_v1* proxy) const {
+    zwlr_foreign_toplevel_handle_v1_destroy(proxy);
+}
+void WlDeleter::operator()(zwlr_foreign_toplevel_manager_v1* proxy) const {
+    zwlr_foreign_toplevel_manager_v1_destroy(proxy);
+}
+void WlDeleter::operator()(zwlr_layer_shell_v1* proxy) const {
+    // The destroy request came with version 3; before it the proxy is only forgotten.
+    if (zwlr_layer_shell_v1_get_version(proxy) >= ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
+        zwlr_layer_shell_v1_destroy(proxy);
+    else
+        wl_proxy_destroy(reinterpret_cast<wl_proxy*>(proxy));
+}
+void WlDeleter::operator()(zwlr_layer_surface_v1* proxy) const {
+    zwlr_layer_surface_v1_destroy(proxy);
+}
+void WlDeleter::operator()(zwp_relative_pointer_manager_v1* proxy) const {
+    zwp_relative_pointer_manager_v1_destroy(proxy);
+}
+void WlDeleter::operator()(zwp_relative_pointer_v1* proxy) const {
+    zwp_relative_pointer_v1_destroy(proxy);
+}
 
 }  // namespace mirano::wayland

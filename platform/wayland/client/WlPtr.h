@@ -7,13 +7,21 @@
 struct wl_buffer;
 struct wl_compositor;
 struct wl_region;
+struct wl_registry;
 struct wl_shm;
 struct wl_shm_pool;
 struct wl_subcompositor;
 struct wl_subsurface;
+struct wl_seat;
 struct wl_surface;
 struct wp_viewport;
 struct wp_viewporter;
+struct zwlr_foreign_toplevel_handle_v1;
+struct zwlr_foreign_toplevel_manager_v1;
+struct zwlr_layer_shell_v1;
+struct zwlr_layer_surface_v1;
+struct zwp_relative_pointer_manager_v1;
+struct zwp_relative_pointer_v1;
 
 namespace mirano::wayland {
 
@@ -23,13 +31,21 @@ struct WlDeleter {
     void operator()(wl_buffer* proxy) const;
     void operator()(wl_compositor* proxy) const;
     void operator()(wl_region* proxy) const;
+    void operator()(wl_registry* proxy) const;
     void operator()(wl_shm* proxy) const;
     void operator()(wl_shm_pool* proxy) const;
     void operator()(wl_subcompositor* proxy) const;
     void operator()(wl_subsurface* proxy) const;
+    void operator()(wl_seat* proxy) const;
     void operator()(wl_surface* proxy) const;
     void operator()(wp_viewport* proxy) const;
     void operator()(wp_viewporter* proxy) const;
+    void operator()(zwlr_foreign_toplevel_handle_v1* proxy) const;
+    void operator()(zwlr_foreign_toplevel_manager_v1* proxy) const;
+    void operator()(zwlr_layer_shell_v1* proxy) const;
+    void operator()(zwlr_layer_surface_v1* proxy) const;
+    void operator()(zwp_relative_pointer_manager_v1* proxy) const;
+    void operator()(zwp_relative_pointer_v1* proxy) const;
 };
 
 template <typename T>

@@ -22,12 +22,10 @@ LayerSurface::LayerSurface(zwlr_layer_surface_v1* surface, std::uint32_t shellVe
     : surface_(surface), shellVersion_(shellVersion) {
     static const zwlr_layer_surface_v1_listener listener = {&LayerSurface::onConfigure,
                                                             &LayerSurface::onClosed};
-    zwlr_layer_surface_v1_add_listener(surface_, &listener, this);
+    zwlr_layer_surface_v1_add_listener(surface_.get(), &listener, this);
 }
 
-LayerSurface::~LayerSurface() {
-    if (surface_) zwlr_layer_surface_v1_destroy(surface_);
-}
+LayerSurface::~LayerSurface() = default;
 
 void LayerSurface::onConfigure(void* data, zwlr_layer_surface_v1* surface, std::uint32_t serial,
                                std::uint32_t, std::uint32_t) {
@@ -43,11 +41,12 @@ void LayerSurface::onClosed(void*, zwlr_layer_surface_v1*) {
 }
 
 void LayerSurface::place(const LayerPlacement& placement, const QSize& size) {
-    zwlr_layer_surface_v1_set_size(surface_, static_cast<std::uint32_t>(std::max(size.width(), 1)),
+    zwlr_layer_surface_v1_set_size(surface_.get(),
+                                   static_cast<std::uint32_t>(std::max(size.width(), 1)),
                                    static_cast<std::uint32_t>(std::max(size.height(), 1)));
-    zwlr_layer_surface_v1_set_anchor(surface_, placement.anchor);
+    zwlr_layer_surface_v1_set_anchor(surface_.get(), placement.anchor);
     const QMargins& m = placement.margins;
-    zwlr_layer_surface_v1_set_margin(surface_, m.top(), m.right(), m.bottom(), m.left());
+    zwlr_layer_surface_v1_set_margin(surface_.get(), m.top(), m.right(), m.bottom(), m.left());
 }
 
 void LayerSurface::setKeyboard(LayerKeyboard keyboard) {
@@ -58,7 +57,7 @@ void LayerSurface::setKeyboard(LayerKeyboard keyboard) {
                    : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE;
     if (keyboard == LayerKeyboard::onClick && shellVersion_ >= kOnDemandSince)
         mode = ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_ON_DEMAND;
-    zwlr_layer_surface_v1_set_keyboard_interactivity(surface_, mode);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(surface_.get(), mode);
 }
 
 // --- LayerShell ----------------------------------------------------------------------------
@@ -68,34 +67,25 @@ LayerShell::LayerShell(std::shared_ptr<QtSideQueue> queue) : queue_(std::move(qu
     const WaylandRegistry& registry = queue_->registry();
     version_ = std::min<std::uint32_t>(registry.version(zwlr_layer_shell_v1_interface.name),
                                        zwlr_layer_shell_v1_interface.version);
-    shell_ =
-        static_cast<zwlr_layer_shell_v1*>(registry.bind(&zwlr_layer_shell_v1_interface, version_));
-}
-
-LayerShell::~LayerShell() {
-    if (shell_) {
-        if (version_ >= ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
-            zwlr_layer_shell_v1_destroy(shell_);
-        else
-            wl_proxy_destroy(reinterpret_cast<wl_proxy*>(shell_));
-    }
+    shell_.reset(
+        static_cast<zwlr_layer_shell_v1*>(registry.bind(&zwlr_layer_shell_v1_interface, version_)));
 }
 
 std::unique_ptr<LayerSurface> LayerShell::create(wl_surface* surface, wl_output* output,
                                                  const LayerPlacement& placement, const QSize& size,
                                                  LayerKeyboard keyboard) {
     if (!shell_ || !surface) return nullptr;
-    std::unique_ptr<LayerSurface> layer(
-        new LayerSurface(zwlr_layer_shell_v1_get_layer_surface(
-                             shell_, surface, output, ZWLR_LAYER_SHELL_V1_LAYER_TOP, "mirano"),
-                         version_));
+    std::unique_ptr<LayerSurface> layer(new LayerSurface(
+        zwlr_layer_shell_v1_get_layer_surface(shell_.get(), surface, output,
+                                              ZWLR_LAYER_SHELL_V1_LAYER_TOP, "mirano"),
+        version_));
     layer->place(placement, size);
     layer->setKeyboard(keyboard);
     wl_surface_commit(surface);
     for (int i = 0; i < kConfigureRoundtrips && !layer->configured_; ++i)
         if (!queue_->roundtrip()) break;
     // From now on Qt's main-thread dispatch delivers its events.
-    queue_->handOver(reinterpret_cast<wl_proxy*>(layer->surface_));
+    queue_->handOver(reinterpret_cast<wl_proxy*>(layer->surface_.get()));
     if (!layer->configured_) {
         logLine(
             QStringLiteral("Wayland: the compositor did not configure the panel's layer "

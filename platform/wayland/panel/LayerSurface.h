@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/wayland/client/WlPtr.h"
 #include "platform/wayland/panel/LayerPlacement.h"
 
 struct wl_output;
@@ -45,7 +46,7 @@ private:
                             std::uint32_t width, std::uint32_t height);
     static void onClosed(void* data, zwlr_layer_surface_v1* surface);
 
-    zwlr_layer_surface_v1* surface_ = nullptr;
+    WlPtr<zwlr_layer_surface_v1> surface_;
     std::uint32_t shellVersion_ = 0;
     bool configured_ = false;
 };
@@ -56,7 +57,6 @@ class LayerShell {
 public:
     /// Binds the global if the compositor offers it.
     explicit LayerShell(std::shared_ptr<QtSideQueue> queue);
-    ~LayerShell();
     LayerShell(const LayerShell&) = delete;
     LayerShell& operator=(const LayerShell&) = delete;
 
@@ -71,7 +71,7 @@ public:
 
 private:
     std::shared_ptr<QtSideQueue> queue_;
-    zwlr_layer_shell_v1* shell_ = nullptr;
+    WlPtr<zwlr_layer_shell_v1> shell_;
     std::uint32_t version_ = 0;
 };
 

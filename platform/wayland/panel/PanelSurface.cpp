@@ -12,6 +12,7 @@
 #include "platform/Log.h"
 #include "platform/wayland/client/QtSideQueue.h"
 #include "platform/wayland/client/QtWaylandNative.h"
+#include "platform/wayland/client/WlPtr.h"
 
 namespace mirano::wayland {
 
@@ -161,9 +162,8 @@ void PanelSurface::applyInputRegion() {
     }
     wl_compositor* compositor = qtCompositor();
     if (!compositor) return;
-    wl_region* empty = wl_compositor_create_region(compositor);
-    wl_surface_set_input_region(surface, empty);
-    wl_region_destroy(empty);
+    const WlPtr<wl_region> empty(wl_compositor_create_region(compositor));
+    wl_surface_set_input_region(surface, empty.get());
 }
 
 void PanelSurface::commit() {

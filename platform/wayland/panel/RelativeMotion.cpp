@@ -12,10 +12,8 @@ namespace mirano::wayland {
 
 RelativeMotion::RelativeMotion(zwp_relative_pointer_v1* pointer) : pointer_(pointer) {
     static const zwp_relative_pointer_v1_listener listener = {&RelativeMotion::onMotion};
-    zwp_relative_pointer_v1_add_listener(pointer_, &listener, this);
+    zwp_relative_pointer_v1_add_listener(pointer_.get(), &listener, this);
 }
-
-RelativeMotion::~RelativeMotion() { zwp_relative_pointer_v1_destroy(pointer_); }
 
 void RelativeMotion::onMotion(void* data, zwp_relative_pointer_v1*, std::uint32_t, std::uint32_t,
                               wl_fixed_t dx, wl_fixed_t dy, wl_fixed_t, wl_fixed_t) {
@@ -25,20 +23,16 @@ void RelativeMotion::onMotion(void* data, zwp_relative_pointer_v1*, std::uint32_
 
 RelativePointers::RelativePointers(std::shared_ptr<QtSideQueue> queue) : queue_(std::move(queue)) {
     if (queue_->isValid())
-        manager_ = static_cast<zwp_relative_pointer_manager_v1*>(
-            queue_->registry().bind(&zwp_relative_pointer_manager_v1_interface, 1));
-}
-
-RelativePointers::~RelativePointers() {
-    if (manager_) zwp_relative_pointer_manager_v1_destroy(manager_);
+        manager_.reset(static_cast<zwp_relative_pointer_manager_v1*>(
+            queue_->registry().bind(&zwp_relative_pointer_manager_v1_interface, 1)));
 }
 
 std::unique_ptr<RelativeMotion> RelativePointers::track() {
     wl_pointer* pointer = qtPointer();
     if (!manager_ || !pointer) return nullptr;
     std::unique_ptr<RelativeMotion> motion(new RelativeMotion(
-        zwp_relative_pointer_manager_v1_get_relative_pointer(manager_, pointer)));
-    queue_->handOver(reinterpret_cast<wl_proxy*>(motion->pointer_));
+        zwp_relative_pointer_manager_v1_get_relative_pointer(manager_.get(), pointer)));
+    queue_->handOver(reinterpret_cast<wl_proxy*>(motion->pointer_.get()));
     return motion;
 }
 

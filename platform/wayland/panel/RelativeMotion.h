@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-struct zwp_relative_pointer_manager_v1;
-struct zwp_relative_pointer_v1;
+#include "platform/wayland/client/WlPtr.h"
 
 namespace mirano::wayland {
 
@@ -17,10 +16,6 @@ class QtSideQueue;
 /// to where the surface was when the button went down.
 class RelativeMotion {
 public:
-    ~RelativeMotion();
-    RelativeMotion(const RelativeMotion&) = delete;
-    RelativeMotion& operator=(const RelativeMotion&) = delete;
-
     /// Logical pixels moved since the start.
     QPointF total() const { return total_; }
 
@@ -30,7 +25,7 @@ private:
     static void onMotion(void* data, zwp_relative_pointer_v1*, std::uint32_t, std::uint32_t,
                          std::int32_t dx, std::int32_t dy, std::int32_t, std::int32_t);
 
-    zwp_relative_pointer_v1* pointer_ = nullptr;
+    WlPtr<zwp_relative_pointer_v1> pointer_;
     QPointF total_;
 };
 
@@ -38,16 +33,13 @@ private:
 class RelativePointers {
 public:
     explicit RelativePointers(std::shared_ptr<QtSideQueue> queue);
-    ~RelativePointers();
-    RelativePointers(const RelativePointers&) = delete;
-    RelativePointers& operator=(const RelativePointers&) = delete;
 
     /// Starts summing Qt's pointer motion; null without the global or a pointer.
     std::unique_ptr<RelativeMotion> track();
 
 private:
     std::shared_ptr<QtSideQueue> queue_;
-    zwp_relative_pointer_manager_v1* manager_ = nullptr;
+    WlPtr<zwp_relative_pointer_manager_v1> manager_;
 };
 
 }  // namespace mirano::wayland

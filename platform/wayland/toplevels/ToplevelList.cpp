@@ -17,15 +17,11 @@ constexpr std::uint32_t kManagerVersion = 3;
 
 struct ToplevelList::Entry {
     ToplevelList* list = nullptr;
-    zwlr_foreign_toplevel_handle_v1* handle = nullptr;
+    WlPtr<zwlr_foreign_toplevel_handle_v1> handle;
     Toplevel done;
     Toplevel pending;
     /// The compositor has sent its first `done`: the toplevel is complete.
     bool complete = false;
-
-    ~Entry() {
-        if (handle) zwlr_foreign_toplevel_handle_v1_destroy(handle);
-    }
 
     static Entry* from(void* data) { return static_cast<Entry*>(data); }
     static void onTitle(void* data, zwlr_foreign_toplevel_handle_v1*, const char* title) {
@@ -64,20 +60,20 @@ ToplevelList::ToplevelList(QObject* parent)
     : QObject(parent), connection_(std::make_unique<WaylandConnection>()) {
     if (!connection_->isValid()) return;
     registry_ = std::make_unique<WaylandRegistry>(connection_->display());
-    manager_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(
-        registry_->bind(&zwlr_foreign_toplevel_manager_v1_interface, kManagerVersion));
-    seat_ = static_cast<wl_seat*>(registry_->bind(&wl_seat_interface, 1));
+    manager_.reset(static_cast<zwlr_foreign_toplevel_manager_v1*>(
+        registry_->bind(&zwlr_foreign_toplevel_manager_v1_interface, kManagerVersion)));
+    seat_.reset(static_cast<wl_seat*>(registry_->bind(&wl_seat_interface, 1)));
     if (!manager_) return;
     static const zwlr_foreign_toplevel_manager_v1_listener listener = {&ToplevelList::onToplevel,
                                                                        &ToplevelList::onFinished};
-    zwlr_foreign_toplevel_manager_v1_add_listener(manager_, &listener, this);
+    zwlr_foreign_toplevel_manager_v1_add_listener(manager_.get(), &listener, this);
     sync();
 }
 
 ToplevelList::~ToplevelList() {
     entries_.clear();
-    if (manager_) zwlr_foreign_toplevel_manager_v1_destroy(manager_);
-    if (seat_) wl_seat_destroy(seat_);
+    manager_.reset();
+    seat_.reset();
     registry_.reset();
 }
 
@@ -93,7 +89,7 @@ void ToplevelList::onToplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
     auto* list = static_cast<ToplevelList*>(data);
     auto entry = std::make_unique<Entry>();
     entry->list = list;
-    entry->handle = handle;
+    entry->handle.reset(handle);
     entry->pending.number = list->nextNumber_++;
     zwlr_foreign_toplevel_handle_v1_add_listener(handle, &listener, entry.get());
     list->entries_.push_back(std::move(entry));
@@ -101,8 +97,7 @@ void ToplevelList::onToplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
 
 void ToplevelList::onFinished(void* data, zwlr_foreign_toplevel_manager_v1*) {
     auto* list = static_cast<ToplevelList*>(data);
-    zwlr_foreign_toplevel_manager_v1_destroy(list->manager_);
-    list->manager_ = nullptr;
+    list->manager_.reset();
 }
 
 void ToplevelList::handleClosed(Entry* closing) {
@@ -138,14 +133,14 @@ const Toplevel* ToplevelList::activated() const {
 void ToplevelList::activate(WindowNumber number) {
     Entry* e = entry(number);
     if (!e || !seat_) return;
-    zwlr_foreign_toplevel_handle_v1_activate(e->handle, seat_);
+    zwlr_foreign_toplevel_handle_v1_activate(e->handle.get(), seat_.get());
     connection_->flush();
 }
 
 void ToplevelList::unminimize(WindowNumber number) {
     Entry* e = entry(number);
     if (!e) return;
-    zwlr_foreign_toplevel_handle_v1_unset_minimized(e->handle);
+    zwlr_foreign_toplevel_handle_v1_unset_minimized(e->handle.get());
     connection_->flush();
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Types.h"
+#include "platform/wayland/client/WlPtr.h"
 
 struct wl_seat;
 struct zwlr_foreign_toplevel_handle_v1;
@@ -67,8 +68,8 @@ private:
 
     std::unique_ptr<WaylandConnection> connection_;
     std::unique_ptr<WaylandRegistry> registry_;
-    zwlr_foreign_toplevel_manager_v1* manager_ = nullptr;
-    wl_seat* seat_ = nullptr;
+    WlPtr<zwlr_foreign_toplevel_manager_v1> manager_;
+    WlPtr<wl_seat> seat_;
     std::vector<std::unique_ptr<Entry>> entries_;
     WindowNumber nextNumber_ = 1;
 };
