@@ -6,7 +6,6 @@
 namespace mirano::wayland {
 
 namespace {
-const QString kPortalName = QStringLiteral("org.freedesktop.portal.Desktop");
 
 bool hasGlobal(const QList<WaylandGlobal>& globals, const QString& interface) {
     return std::any_of(globals.begin(), globals.end(),

@@ -10,6 +10,9 @@
 
 namespace mirano::wayland {
 
+/// The desktop portal's name on the session bus.
+inline const QString kPortalName = QStringLiteral("org.freedesktop.portal.Desktop");
+
 /// What a Wayland desktop offers, as read at start.
 struct DesktopFacts {
     /// The desktop's name as users know it ("sway", "KDE", "GNOME"); empty when unknown.

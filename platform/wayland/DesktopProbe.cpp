@@ -11,7 +11,6 @@
 namespace mirano::wayland {
 
 namespace {
-const QString kPortalName = QStringLiteral("org.freedesktop.portal.Desktop");
 
 QList<WaylandGlobal> readGlobals() {
     WaylandConnection connection;
