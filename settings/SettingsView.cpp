@@ -13,6 +13,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "platform/Autostart.h"
+#include "platform/Log.h"
 #include "settings/AppSettings.h"
 #include "settings/FocusBehavior.h"
 #include "settings/ModifierKey.h"
@@ -54,15 +56,21 @@ void selectData(QComboBox* box, const QVariant& data) {
 
 }  // namespace
 
-SettingsView::SettingsView(AppSettings& settings, Updater& updater, const QString& version,
-                           std::function<bool(const QString&)> isTypeable, QWidget* parent)
-    : QWidget(parent), settings_(settings), updater_(updater), isTypeable_(std::move(isTypeable)) {
+SettingsView::SettingsView(AppSettings& settings, Updater& updater, Autostart& autostart,
+                           const QString& version, std::function<bool(const QString&)> isTypeable,
+                           QWidget* parent)
+    : QWidget(parent),
+      settings_(settings),
+      updater_(updater),
+      autostart_(autostart),
+      isTypeable_(std::move(isTypeable)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 12);
     layout->setSpacing(8);
     layout->addWidget(buildHotkeySection());
     layout->addWidget(buildPiPSection());
     layout->addWidget(buildUpdatesSection(version));
+    layout->addWidget(buildStartupSection());
     layout->addStretch(1);
 
     for (const QString& key :
@@ -209,6 +217,27 @@ QWidget* SettingsView::buildUpdatesSection(const QString& version) {
     connect(checkNow_, &QPushButton::clicked, this, [this] { updater_.checkForUpdates(); });
     updatesForm_->addRow(checkNow_);
     return box;
+}
+
+QWidget* SettingsView::buildStartupSection() {
+    auto* box = new QGroupBox(QStringLiteral("Startup"), this);
+    auto* form = new QFormLayout(box);
+    startAtLogin_ = new QCheckBox(QStringLiteral("Start Mirano at login"), box);
+    startAtLogin_->setObjectName(QStringLiteral("startAtLoginToggle"));
+    // Not a stored preference: the desktop's autostart entry is the state.
+    startAtLogin_->setChecked(autostart_.isEnabled());
+    connect(startAtLogin_, &QCheckBox::toggled, this, &SettingsView::startAtLoginToggled);
+    form->addRow(startAtLogin_);
+    return box;
+}
+
+void SettingsView::startAtLoginToggled(bool on) {
+    const QString error = autostart_.setEnabled(on);
+    if (!error.isEmpty())
+        logLine(QStringLiteral("Could not change \"Start Mirano at login\": ") + error);
+    startAtLogin_->setToolTip(error);
+    const QSignalBlocker block(startAtLogin_);
+    startAtLogin_->setChecked(autostart_.isEnabled());
 }
 
 QString SettingsView::frameRateText(int rate) {

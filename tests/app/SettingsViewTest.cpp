@@ -1,5 +1,5 @@
 // The settings form on the offscreen platform: defaults, live binding, the trigger-key rules,
-// the slider, and the update controls.
+// the slider, the update controls and starting at login.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -18,6 +18,7 @@
 #include "settings/AppSettings.h"
 #include "settings/SettingsView.h"
 #include "tests/app/AppFakes.h"
+#include "tests/fakes/FakeAutostart.h"
 #include "tests/fakes/FakeKeyboardLayout.h"
 
 using namespace mirano;
@@ -28,12 +29,13 @@ struct SettingsViewFixture : ::testing::Test, fakes::UpdaterWorld {
     fakes::FakeKeyboardLayout layout;
     AppSettings settings{store};
     UpdaterManager updater{store, scheduler, notifications, source, presenter};
+    fakes::FakeAutostart autostart;
     std::unique_ptr<SettingsView> view;
     int restarts = 0;
 
     void SetUp() override {
         view = std::make_unique<SettingsView>(
-            settings, updater, appVersion(),
+            settings, updater, autostart, appVersion(),
             [this](const QString& c) { return HotkeyManager::keyCode(c, layout).has_value(); });
         view->onFrameRateChanged = [this] { ++restarts; };
         view->show();
@@ -152,4 +154,19 @@ TEST_F(SettingsViewFixture, FrequencyPickerOnlyWithAutomaticChecksAndMapsTheInte
 
     view->checkForUpdatesButton()->click();
     EXPECT_EQ(source.checks, 1);
+}
+
+TEST_F(SettingsViewFixture, StartAtLoginShowsTheEntryAndARefusedChangeSpringsBackWithTheReason) {
+    QCheckBox* toggle = view->startAtLoginToggle();
+    auto state = [&] {
+        return std::tuple(toggle->isChecked(), autostart.enabled, toggle->toolTip());
+    };
+    EXPECT_EQ(state(), std::tuple(false, false, QString()));
+    toggle->click();
+    EXPECT_EQ(state(), std::tuple(true, true, QString()));
+
+    autostart.refusal = "not written by Mirano";
+    toggle->click();
+    EXPECT_EQ(state(), std::tuple(true, true, QString("not written by Mirano")));
+    EXPECT_TRUE(store.writes.isEmpty()) << "the entry is the state, not a preference";
 }
