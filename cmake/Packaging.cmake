@@ -33,8 +33,9 @@ set(CPACK_PACKAGE_NAME mirano)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${MIRANO_PACKAGE_CONTACT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Keep a live floating copy of any window on screen")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Mirano is a tray utility that mirrors another application's window, or a rectangle of it, in a small panel that floats above all other windows, on X11 desktops and on Wayland compositors.")
+set(CPACK_PACKAGE_DESCRIPTION "Mirano is a tray utility that mirrors another application's window, or a
+rectangle of it, in a small panel that floats above all other windows, on X11
+desktops and on Wayland compositors.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -42,10 +43,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded, not linked: the SVG icon engine that draws the tray and window icon (Qt's X11
+# platform plugin comes with the Qt GUI library).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 if(TARGET mirano_wayland)
-  # Loaded, not linked: Qt's Wayland platform plugin and the PipeWire client's protocol
-  # modules. (Qt's X11 platform plugin and SVG icon engine come with the Qt libraries linked.)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland, libpipewire-0.3-modules")
+  # And on Wayland Qt's Wayland platform plugin and the PipeWire client's protocol modules.
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", qt6-wayland, libpipewire-0.3-modules")
   # Mirroring on Wayland needs the desktop's screen-cast portal and the PipeWire daemon, which a
   # Wayland desktop brings; on X11 neither is used.
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pipewire, xdg-desktop-portal")
