@@ -6,19 +6,21 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/AppVersion.h"
 #include "app/UpdaterManager.h"
 #include "hotkeys/HotkeyManager.h"
+#include "platform/qt/XdgAutostart.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsView.h"
 #include "tests/app/AppFakes.h"
-#include "tests/fakes/FakeAutostart.h"
 #include "tests/fakes/FakeKeyboardLayout.h"
 
 using namespace mirano;
@@ -29,7 +31,9 @@ struct SettingsViewFixture : ::testing::Test, fakes::UpdaterWorld {
     fakes::FakeKeyboardLayout layout;
     AppSettings settings{store};
     UpdaterManager updater{store, scheduler, notifications, source, presenter};
-    fakes::FakeAutostart autostart;
+    QTemporaryDir config;
+    const QString entry = config.filePath("autostart/mirano.desktop");
+    XdgAutostart autostart{entry, "mirano"};
     std::unique_ptr<SettingsView> view;
     int restarts = 0;
 
@@ -159,14 +163,16 @@ TEST_F(SettingsViewFixture, FrequencyPickerOnlyWithAutomaticChecksAndMapsTheInte
 TEST_F(SettingsViewFixture, StartAtLoginShowsTheEntryAndARefusedChangeSpringsBackWithTheReason) {
     QCheckBox* toggle = view->startAtLoginToggle();
     auto state = [&] {
-        return std::tuple(toggle->isChecked(), autostart.enabled, toggle->toolTip());
+        return std::tuple(toggle->isChecked(), QFile::exists(entry), toggle->toolTip().isEmpty());
     };
-    EXPECT_EQ(state(), std::tuple(false, false, QString()));
+    EXPECT_EQ(state(), std::tuple(false, false, true));
     toggle->click();
-    EXPECT_EQ(state(), std::tuple(true, true, QString()));
+    EXPECT_EQ(state(), std::tuple(true, true, true));
 
-    autostart.refusal = "not written by Mirano";
+    // Replaced by someone else's entry: turning it off is refused, and says why.
+    QFile other(entry);
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write("[Desktop Entry]\n") > 0);
+    other.close();
     toggle->click();
-    EXPECT_EQ(state(), std::tuple(true, true, QString("not written by Mirano")));
-    EXPECT_TRUE(store.writes.isEmpty()) << "the entry is the state, not a preference";
+    EXPECT_EQ(state(), std::tuple(true, true, false));
 }

@@ -3,7 +3,6 @@
 
 #include <QFile>
 #include <QScopeGuard>
-#include <QString>
 #include <optional>
 
 namespace mirano::testing {
