@@ -70,7 +70,6 @@ SettingsView::SettingsView(AppSettings& settings, Updater& updater, Autostart& a
     layout->addWidget(buildHotkeySection());
     layout->addWidget(buildPiPSection());
     layout->addWidget(buildUpdatesSection(version));
-    layout->addWidget(buildStartupSection());
     layout->addStretch(1);
 
     for (const QString& key :
@@ -193,6 +192,14 @@ QWidget* SettingsView::buildUpdatesSection(const QString& version) {
     h->addWidget(version_);
     updatesForm_->addRow(versionRow);
 
+    // About the program rather than its updates, but here it needs no section of its own, which
+    // the form has no room for. Not a stored preference: the desktop's autostart entry is.
+    startAtLogin_ = new QCheckBox(QStringLiteral("Start Mirano at login"), box);
+    startAtLogin_->setObjectName(QStringLiteral("startAtLoginToggle"));
+    startAtLogin_->setChecked(autostart_.isEnabled());
+    connect(startAtLogin_, &QCheckBox::toggled, this, &SettingsView::startAtLoginToggled);
+    updatesForm_->addRow(startAtLogin_);
+
     automaticChecks_ = new QCheckBox(QStringLiteral("Check for updates automatically"), box);
     automaticChecks_->setObjectName(QStringLiteral("automaticChecksToggle"));
     connect(automaticChecks_, &QCheckBox::toggled, this, [this](bool on) {
@@ -216,18 +223,6 @@ QWidget* SettingsView::buildUpdatesSection(const QString& version) {
     checkNow_->setObjectName(QStringLiteral("checkForUpdatesButton"));
     connect(checkNow_, &QPushButton::clicked, this, [this] { updater_.checkForUpdates(); });
     updatesForm_->addRow(checkNow_);
-    return box;
-}
-
-QWidget* SettingsView::buildStartupSection() {
-    auto* box = new QGroupBox(QStringLiteral("Startup"), this);
-    auto* form = new QFormLayout(box);
-    startAtLogin_ = new QCheckBox(QStringLiteral("Start Mirano at login"), box);
-    startAtLogin_->setObjectName(QStringLiteral("startAtLoginToggle"));
-    // Not a stored preference: the desktop's autostart entry is the state.
-    startAtLogin_->setChecked(autostart_.isEnabled());
-    connect(startAtLogin_, &QCheckBox::toggled, this, &SettingsView::startAtLoginToggled);
-    form->addRow(startAtLogin_);
     return box;
 }
 

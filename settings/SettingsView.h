@@ -66,7 +66,6 @@ private:
     QWidget* buildHotkeySection();
     QWidget* buildPiPSection();
     QWidget* buildUpdatesSection(const QString& version);
-    QWidget* buildStartupSection();
     void startAtLoginToggled(bool on);
     void refresh(const QString& key);
     void refreshUpdates();
