@@ -4,7 +4,7 @@
 set -euo pipefail
 
 BUILD_PKGS=(
-  cmake g++ ninja-build ccache pkg-config
+  cmake g++ ninja-build ccache lld pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
   libxcb1-dev libxcb-composite0-dev libxcb-damage0-dev libxcb-render0-dev
   libxcb-render-util0-dev libxcb-shm0-dev libxcb-xinput-dev libxcb-xkb-dev

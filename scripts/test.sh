@@ -8,10 +8,19 @@
 # tests/sanitizers/). Runs everything, then fails if any step failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
 
 failed=()
-step() { echo; echo "== $1"; }
+# Each phase's wall time, printed at the end.
+phases=() phase="" phase_start=$SECONDS
+step() {
+    [ -n "$phase" ] && phases+=("$(printf '%5ss  %s' $((SECONDS - phase_start)) "$phase")")
+    phase="$1" phase_start=$SECONDS
+    [ -n "$phase" ] && { echo; echo "== $phase"; }
+    return 0
+}
+
+step "install packages"
+bash scripts/install-deps.sh
 
 step "format check"
 bash scripts/check-format.sh || failed+=("format check")
@@ -37,7 +46,11 @@ BUILD_TYPE=Debug BUILD_TARGETS="${tsan_targets[*]}" \
 step "the Debian package: made from build-asan, installed, run and removed (as root; skipped otherwise)"
 (cd build-asan && ctest -L package --output-on-failure) || failed+=("package test")
 
+step ""
 echo
+echo "Time per phase:"
+printf '%s\n' "${phases[@]}"
+printf '%5ss  all\n' "$SECONDS"
 if [ ${#failed[@]} -gt 0 ]; then
     echo "FAILED: ${failed[*]}"
     exit 1
