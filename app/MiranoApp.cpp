@@ -157,9 +157,9 @@ void MiranoApp::openSettings() {
         settingsWindow_->activateWindow();
         return;
     }
-    auto* view =
-        new SettingsView(AppSettings::shared(), UpdaterManager::shared(), appVersion(),
-                         [](const QString& c) { return HotkeyManager::keyCode(c).has_value(); });
+    auto* view = new SettingsView(
+        AppSettings::shared(), UpdaterManager::shared(), Platform::real().autostart(), appVersion(),
+        [](const QString& c) { return HotkeyManager::keyCode(c).has_value(); });
     view->onFrameRateChanged = [this] { pip_.scheduleStreamRestart(); };
     settingsWindow_ = new SettingsWindow(view);
     // Ctrl+, and Ctrl+Q work in the settings window as in the menu.

@@ -6,6 +6,7 @@
 namespace mirano {
 
 class Application;
+class Autostart;
 class DefaultsStore;
 class Notifications;
 class Scheduler;
@@ -20,6 +21,7 @@ public:
     virtual std::unique_ptr<DefaultsStore> makeDefaults() = 0;
     virtual std::unique_ptr<Notifications> makeNotifications() = 0;
     virtual std::unique_ptr<Screens> makeScreens() = 0;
+    virtual std::unique_ptr<Autostart> makeAutostart() = 0;
     /// The application lists its windows in the taskbar through `taskbar`, which outlives it.
     virtual std::unique_ptr<Application> makeApplication(Taskbar& taskbar) = 0;
 };

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/Application.h"
+#include "platform/Autostart.h"
 #include "platform/Backend.h"
 #include "platform/CaptureService.h"
 #include "platform/DefaultsStore.h"
@@ -64,6 +65,10 @@ DefaultsStore& Platform::defaults() {
 
 Notifications& Platform::notifications() {
     return once(notifications_, [this] { return desktop_->makeNotifications(); });
+}
+
+Autostart& Platform::autostart() {
+    return once(autostart_, [this] { return desktop_->makeAutostart(); });
 }
 
 Screens& Platform::screens() {

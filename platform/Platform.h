@@ -6,6 +6,7 @@
 namespace mirano {
 
 class Application;
+class Autostart;
 class Backend;
 class CaptureService;
 class DefaultsStore;
@@ -49,6 +50,7 @@ public:
     Permissions& permissions();
     PanelWindowSystem& panelWindowSystem();
     Notifications& notifications();
+    Autostart& autostart();
     Application& application();
 
 private:
@@ -58,6 +60,7 @@ private:
     std::unique_ptr<Scheduler> scheduler_;
     std::unique_ptr<DefaultsStore> defaults_;
     std::unique_ptr<Notifications> notifications_;
+    std::unique_ptr<Autostart> autostart_;
     std::unique_ptr<Screens> screens_;
     std::unique_ptr<Taskbar> taskbar_;
     std::unique_ptr<Application> application_;

@@ -15,6 +15,7 @@ BUILD_PKGS=(
   libpipewire-0.3-dev  # Wayland capture: the portal's PipeWire stream
   fonts-dejavu-core
   libwayland-dev wayland-protocols qt6-base-private-dev  # the Wayland desktop side
+  dpkg-dev file appstream  # the Debian package: cpack's dpkg-shlibdeps, and the metadata's validator
 )
 RUN_PKGS=(
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils x11-xserver-utils

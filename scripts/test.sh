@@ -3,7 +3,7 @@
 # widget, X11 integration, Wayland capture on a private PipeWire, the Wayland desktop side on
 # a headless sway and the KDE pieces on a headless KWin) under AddressSanitizer + UBSan
 # with leak detection, then the threaded code's tests (capture and hotkeys, unit and X11, and
-# the Wayland capture thread) under ThreadSanitizer. The
+# the Wayland capture thread) under ThreadSanitizer, and the Debian package. The
 # sanitizer options and suppressions come with the tests (tests/CMakeLists.txt,
 # tests/sanitizers/). Runs everything, then fails if any step failed.
 set -euo pipefail
@@ -42,6 +42,9 @@ BUILD_TYPE=Debug BUILD_TARGETS="${tsan_targets[*]}" \
     bash scripts/build.sh build-tsan -DMIRANO_SANITIZE=thread -DMIRANO_BUILD_TOOLS=OFF
 (cd build-tsan && ctest -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$" --output-on-failure) ||
     failed+=("ThreadSanitizer tests")
+
+step "the Debian package: made from build-asan, installed, run and removed (as root; skipped otherwise)"
+(cd build-asan && ctest -L package --output-on-failure) || failed+=("package test")
 
 step ""
 echo

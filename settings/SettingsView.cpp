@@ -13,6 +13,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "platform/Autostart.h"
+#include "platform/Log.h"
 #include "settings/AppSettings.h"
 #include "settings/FocusBehavior.h"
 #include "settings/ModifierKey.h"
@@ -54,9 +56,14 @@ void selectData(QComboBox* box, const QVariant& data) {
 
 }  // namespace
 
-SettingsView::SettingsView(AppSettings& settings, Updater& updater, const QString& version,
-                           std::function<bool(const QString&)> isTypeable, QWidget* parent)
-    : QWidget(parent), settings_(settings), updater_(updater), isTypeable_(std::move(isTypeable)) {
+SettingsView::SettingsView(AppSettings& settings, Updater& updater, Autostart& autostart,
+                           const QString& version, std::function<bool(const QString&)> isTypeable,
+                           QWidget* parent)
+    : QWidget(parent),
+      settings_(settings),
+      updater_(updater),
+      autostart_(autostart),
+      isTypeable_(std::move(isTypeable)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 12);
     layout->setSpacing(8);
@@ -185,6 +192,14 @@ QWidget* SettingsView::buildUpdatesSection(const QString& version) {
     h->addWidget(version_);
     updatesForm_->addRow(versionRow);
 
+    // About the program rather than its updates, but here it needs no section of its own, which
+    // the form has no room for. Not a stored preference: the desktop's autostart entry is.
+    startAtLogin_ = new QCheckBox(QStringLiteral("Start Mirano at login"), box);
+    startAtLogin_->setObjectName(QStringLiteral("startAtLoginToggle"));
+    startAtLogin_->setChecked(autostart_.isEnabled());
+    connect(startAtLogin_, &QCheckBox::toggled, this, &SettingsView::startAtLoginToggled);
+    updatesForm_->addRow(startAtLogin_);
+
     automaticChecks_ = new QCheckBox(QStringLiteral("Check for updates automatically"), box);
     automaticChecks_->setObjectName(QStringLiteral("automaticChecksToggle"));
     connect(automaticChecks_, &QCheckBox::toggled, this, [this](bool on) {
@@ -209,6 +224,15 @@ QWidget* SettingsView::buildUpdatesSection(const QString& version) {
     connect(checkNow_, &QPushButton::clicked, this, [this] { updater_.checkForUpdates(); });
     updatesForm_->addRow(checkNow_);
     return box;
+}
+
+void SettingsView::startAtLoginToggled(bool on) {
+    const QString error = autostart_.setEnabled(on);
+    if (!error.isEmpty())
+        logLine(QStringLiteral("Could not change \"Start Mirano at login\": ") + error);
+    startAtLogin_->setToolTip(error);
+    const QSignalBlocker block(startAtLogin_);
+    startAtLogin_->setChecked(autostart_.isEnabled());
 }
 
 QString SettingsView::frameRateText(int rate) {

@@ -1,4 +1,5 @@
-// The settings form: hotkey, PiP behaviour, frame rate and update schedule, live on the store.
+// The settings form: hotkey, PiP behaviour, frame rate, update schedule and starting at login,
+// live on the store.
 #pragma once
 
 #include <QWidget>
@@ -15,6 +16,7 @@ class QSlider;
 namespace mirano {
 
 class AppSettings;
+class Autostart;
 class Updater;
 
 /// Every control writes through at once (no Apply); a value changed elsewhere shows at once.
@@ -24,8 +26,9 @@ class SettingsView : public QWidget {
 public:
     /// `version` is the text of the version row; `isTypeable` tells whether a key on the current
     /// layout types the character.
-    SettingsView(AppSettings& settings, Updater& updater, const QString& version,
-                 std::function<bool(const QString&)> isTypeable, QWidget* parent = nullptr);
+    SettingsView(AppSettings& settings, Updater& updater, Autostart& autostart,
+                 const QString& version, std::function<bool(const QString&)> isTypeable,
+                 QWidget* parent = nullptr);
     ~SettingsView() override;
 
     /// The stored frame rate changed while the form is shown (by the slider or elsewhere).
@@ -53,6 +56,8 @@ public:
     /// Whether the "Check frequency" row is part of the form right now.
     bool isCheckFrequencyShown() const;
     QPushButton* checkForUpdatesButton() const { return checkNow_; }
+    /// Shows whether the desktop starts Mirano at login; its tooltip says why a change failed.
+    QCheckBox* startAtLoginToggle() const { return startAtLogin_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -61,12 +66,14 @@ private:
     QWidget* buildHotkeySection();
     QWidget* buildPiPSection();
     QWidget* buildUpdatesSection(const QString& version);
+    void startAtLoginToggled(bool on);
     void refresh(const QString& key);
     void refreshUpdates();
     void storedFrameRateMaybeChanged();
 
     AppSettings& settings_;
     Updater& updater_;
+    Autostart& autostart_;
     std::function<bool(const QString&)> isTypeable_;
     int lastFrameRate_ = 0;
     bool triggerFieldShown_ = false;
@@ -83,6 +90,7 @@ private:
     QComboBox* frequency_ = nullptr;
     QFormLayout* updatesForm_ = nullptr;
     QPushButton* checkNow_ = nullptr;
+    QCheckBox* startAtLogin_ = nullptr;
 };
 
 }  // namespace mirano

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -50,11 +49,7 @@ JsonDefaultsStore::~JsonDefaultsStore() {
     if (settleTimer_.isActive() && !pending_.isEmpty()) readChanges();
 }
 
-QString JsonDefaultsStore::defaultPath() {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + "/.config";
-    return base + "/mirano/defaults.json";
-}
+QString JsonDefaultsStore::defaultPath() { return xdgConfigHome() + "/mirano/defaults.json"; }
 
 std::optional<QJsonValue> JsonDefaultsStore::value(const QString& key) const {
     auto it = values_.constFind(key);

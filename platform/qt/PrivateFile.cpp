@@ -40,6 +40,11 @@ bool readAtMost(int fd, qsizetype limit, QByteArray& data) {
 
 }  // namespace
 
+QString xdgConfigHome() {
+    const QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    return QDir::isAbsolutePath(base) ? base : QDir::homePath() + QStringLiteral("/.config");
+}
+
 SmallFile readSmallFile(const QString& path, qsizetype maxBytes) {
     SmallFile file;
     const auto refuse = [&file](QString reason) {

@@ -1,10 +1,15 @@
-// Small files of the user's own: read without blocking or bloating, replaced atomically.
+// Small files of the user's own: where they live, read without blocking or bloating, replaced
+// atomically.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 
 namespace mirano {
+
+/// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path, else
+/// ~/.config (the XDG base directory rule).
+QString xdgConfigHome();
 
 /// What reading a small file found.
 struct SmallFile {

@@ -6,6 +6,7 @@
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/qt/QtScreens.h"
+#include "platform/qt/XdgAutostart.h"
 
 namespace mirano {
 
@@ -22,6 +23,11 @@ std::unique_ptr<Notifications> QtDesktopServices::makeNotifications() {
 }
 
 std::unique_ptr<Screens> QtDesktopServices::makeScreens() { return std::make_unique<QtScreens>(); }
+
+std::unique_ptr<Autostart> QtDesktopServices::makeAutostart() {
+    return std::make_unique<XdgAutostart>(XdgAutostart::defaultPath(),
+                                          XdgAutostart::runningProgram());
+}
 
 std::unique_ptr<Application> QtDesktopServices::makeApplication(Taskbar& taskbar) {
     return std::make_unique<QtApplication>(taskbar);

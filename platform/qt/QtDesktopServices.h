@@ -1,5 +1,5 @@
-// The services Qt provides on every backend: scheduler, defaults, notifications, screens and
-// the application object.
+// The services Qt provides on every backend: scheduler, defaults, notifications, screens, the
+// autostart entry and the application object.
 #pragma once
 
 #include "platform/DesktopServices.h"
@@ -14,6 +14,8 @@ public:
     /// Over the session bus.
     std::unique_ptr<Notifications> makeNotifications() override;
     std::unique_ptr<Screens> makeScreens() override;
+    /// The XDG autostart entry of the running program (XdgAutostart::defaultPath()).
+    std::unique_ptr<Autostart> makeAutostart() override;
     std::unique_ptr<Application> makeApplication(Taskbar& taskbar) override;
 };
 

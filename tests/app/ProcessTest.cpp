@@ -22,6 +22,7 @@
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "platform/qt/QtScheduler.h"
+#include "tests/support/ScopedEnv.h"
 
 using namespace mirano;
 
@@ -99,14 +100,6 @@ namespace {
 
 constexpr uid_t kStranger = 65534;  // nobody
 
-/// Sets an environment variable (empty: unsets it) until the end of the scope.
-auto scopedEnv(const char* name, const QString& value) {
-    const QByteArray old = qgetenv(name);
-    const bool had = qEnvironmentVariableIsSet(name);
-    value.isEmpty() ? qunsetenv(name) : qputenv(name, QFile::encodeName(value));
-    return qScopeGuard([=] { had ? qputenv(name, old) : qunsetenv(name); });
-}
-
 }  // namespace
 
 // Another local user makes the runtime folder world-writable, or runs
@@ -121,9 +114,9 @@ TEST(SingleInstanceTest, FoldersPlantedByAnotherUserDoNotTurnSingleInstanceOff) 
     if (::geteuid() == 0) {
         ASSERT_EQ(::chown(QFile::encodeName(planted).constData(), kStranger, kStranger), 0);
     }
-    const auto runtime = scopedEnv("XDG_RUNTIME_DIR", shared),
-               tmp = scopedEnv("TMPDIR", dir.filePath("tmp")),
-               cache = scopedEnv("XDG_CACHE_HOME", dir.filePath("cache"));
+    const auto runtime = mirano::testing::scopedEnv("XDG_RUNTIME_DIR", shared),
+               tmp = mirano::testing::scopedEnv("TMPDIR", dir.filePath("tmp")),
+               cache = mirano::testing::scopedEnv("XDG_CACHE_HOME", dir.filePath("cache"));
 
     ::testing::internal::CaptureStdout();
     SingleInstance first(SingleInstance::defaultDirectory(), ":5");

@@ -1,20 +1,23 @@
 // The settings form on the offscreen platform: defaults, live binding, the trigger-key rules,
-// the slider, and the update controls.
+// the slider, the update controls and starting at login.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/AppVersion.h"
 #include "app/UpdaterManager.h"
 #include "hotkeys/HotkeyManager.h"
+#include "platform/qt/XdgAutostart.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsView.h"
 #include "tests/app/AppFakes.h"
@@ -28,12 +31,15 @@ struct SettingsViewFixture : ::testing::Test, fakes::UpdaterWorld {
     fakes::FakeKeyboardLayout layout;
     AppSettings settings{store};
     UpdaterManager updater{store, scheduler, notifications, source, presenter};
+    QTemporaryDir config;
+    const QString entry = config.filePath("autostart/mirano.desktop");
+    XdgAutostart autostart{entry, "mirano"};
     std::unique_ptr<SettingsView> view;
     int restarts = 0;
 
     void SetUp() override {
         view = std::make_unique<SettingsView>(
-            settings, updater, appVersion(),
+            settings, updater, autostart, appVersion(),
             [this](const QString& c) { return HotkeyManager::keyCode(c, layout).has_value(); });
         view->onFrameRateChanged = [this] { ++restarts; };
         view->show();
@@ -152,4 +158,21 @@ TEST_F(SettingsViewFixture, FrequencyPickerOnlyWithAutomaticChecksAndMapsTheInte
 
     view->checkForUpdatesButton()->click();
     EXPECT_EQ(source.checks, 1);
+}
+
+TEST_F(SettingsViewFixture, StartAtLoginShowsTheEntryAndARefusedChangeSpringsBackWithTheReason) {
+    QCheckBox* toggle = view->startAtLoginToggle();
+    auto state = [&] {
+        return std::tuple(toggle->isChecked(), QFile::exists(entry), toggle->toolTip().isEmpty());
+    };
+    EXPECT_EQ(state(), std::tuple(false, false, true));
+    toggle->click();
+    EXPECT_EQ(state(), std::tuple(true, true, true));
+
+    // Replaced by someone else's entry: turning it off is refused, and says why.
+    QFile other(entry);
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write("[Desktop Entry]\n") > 0);
+    other.close();
+    toggle->click();
+    EXPECT_EQ(state(), std::tuple(true, true, false));
 }

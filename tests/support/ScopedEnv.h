@@ -1,0 +1,18 @@
+// A test's own change to the environment, undone at the end of its scope.
+#pragma once
+
+#include <QFile>
+#include <QScopeGuard>
+#include <optional>
+
+namespace mirano::testing {
+
+/// Sets an environment variable (nullopt: unsets it) until the end of the scope.
+inline auto scopedEnv(const char* name, const std::optional<QString>& value) {
+    const QByteArray old = qgetenv(name);
+    const bool had = qEnvironmentVariableIsSet(name);
+    value ? qputenv(name, QFile::encodeName(*value)) : qunsetenv(name);
+    return qScopeGuard([=] { had ? qputenv(name, old) : qunsetenv(name); });
+}
+
+}  // namespace mirano::testing
