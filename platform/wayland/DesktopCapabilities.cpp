@@ -22,6 +22,34 @@ bool portalHas(const DesktopFacts& facts, const QString& interface, bool unknown
     if (!facts.busNames.contains(kPortalName)) return false;
     return facts.portalInterfaces ? facts.portalInterfaces->contains(interface) : unknown;
 }
+void decideCapture(const DesktopFacts& facts, DesktopCapabilities& c, QStringList& parts) {
+    // The screen-cast portal is assumed when the portal runs but could not be asked.
+    if (!portalHas(facts, QStringLiteral("org.freedesktop.portal.ScreenCast"), true)) {
+        parts << QStringLiteral(
+            "no screen-cast portal: install xdg-desktop-portal and this "
+            "desktop's portal backend");
+        c.captureProblem = QStringLiteral(
+            "The desktop offers no screen-cast portal: install xdg-desktop-portal and this "
+            "desktop's portal backend.");
+        return;
+    }
+    // A portal that shares monitors only would hand over the whole output, the PiP in it.
+    if (facts.screenCast && !(facts.screenCast->sourceTypes & ScreenCastOffer::windowSource)) {
+        parts << QStringLiteral(
+                     "the screen-cast portal (version %1) shares monitors only, not windows: "
+                     "nothing can be mirrored")
+                     .arg(facts.screenCast->version);
+        c.captureProblem = QStringLiteral(
+                               "The desktop's screen-cast portal (version %1) shares monitors "
+                               "only, not windows. Windows are shared by KDE's and GNOME's "
+                               "portals, and by xdg-desktop-portal-wlr 0.8 or later on a "
+                               "compositor that can capture windows.")
+                               .arg(facts.screenCast->version);
+        return;
+    }
+    c.capture = CaptureRoute::screenCastPortal;
+    parts << QStringLiteral("capture through the screen-cast portal");
+}
 }  // namespace
 
 QString desktopName(const QString& currentDesktop, const QList<WaylandGlobal>& globals) {
@@ -37,15 +65,7 @@ QString desktopName(const QString& currentDesktop, const QList<WaylandGlobal>& g
 DesktopCapabilities decideCapabilities(const DesktopFacts& facts) {
     DesktopCapabilities c;
     QStringList parts;
-    // The screen-cast portal is assumed when the portal runs but could not be asked.
-    if (portalHas(facts, QStringLiteral("org.freedesktop.portal.ScreenCast"), true)) {
-        c.capture = CaptureRoute::screenCastPortal;
-        parts << QStringLiteral("capture through the screen-cast portal");
-    } else {
-        parts << QStringLiteral(
-            "no screen-cast portal: install xdg-desktop-portal and this "
-            "desktop's portal backend");
-    }
+    decideCapture(facts, c, parts);
     if (hasGlobal(facts.globals, QStringLiteral("zwlr_layer_shell_v1"))) {
         c.panel = PanelMode::layerSurface;
     } else {

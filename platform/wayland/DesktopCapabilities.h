@@ -13,6 +13,14 @@ namespace mirano::wayland {
 /// The desktop portal's name on the session bus.
 inline const QString kPortalName = QStringLiteral("org.freedesktop.portal.Desktop");
 
+/// The screen-cast portal's `AvailableSourceTypes` bits and its interface version.
+struct ScreenCastOffer {
+    static constexpr unsigned monitorSource = 1;
+    static constexpr unsigned windowSource = 2;
+    unsigned sourceTypes = 0;
+    unsigned version = 0;
+};
+
 /// What a Wayland desktop offers, as read at start.
 struct DesktopFacts {
     /// The desktop's name as users know it ("sway", "KDE", "GNOME"); empty when unknown.
@@ -23,6 +31,9 @@ struct DesktopFacts {
     /// The org.freedesktop.portal.* interfaces the desktop portal exports; nothing when the
     /// portal could not be asked.
     std::optional<QStringList> portalInterfaces;
+    /// What the screen-cast portal says it can share; nothing when it was not asked or did not
+    /// tell.
+    std::optional<ScreenCastOffer> screenCast;
 };
 
 enum class PanelMode { layerSurface, ordinaryWindow };
@@ -39,6 +50,9 @@ struct DesktopCapabilities {
     CaptureRoute capture = CaptureRoute::none;
     ShortcutRoute shortcut = ShortcutRoute::boundCommand;
     QString summary;
+    /// Why nothing can be captured here, for the notice a capture request posts; empty when
+    /// `capture` has a route.
+    QString captureProblem;
     bool operator==(const DesktopCapabilities&) const = default;
 };
 

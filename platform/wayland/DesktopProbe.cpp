@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QXmlStreamReader>
 
 #include "platform/wayland/client/WaylandConnection.h"
@@ -43,6 +44,23 @@ std::optional<QStringList> portalInterfaces(QDBusConnection& bus, int timeoutMs)
     }
     return interfaces;
 }
+/// The screen-cast portal's properties, read only when they have the types the portal
+/// documents: a peer's answer is not trusted to be well formed.
+std::optional<ScreenCastOffer> screenCastOffer(QDBusConnection& bus, int timeoutMs) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kPortalName, QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
+    call << QStringLiteral("org.freedesktop.portal.ScreenCast");
+    const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("a{sv}"))
+        return std::nullopt;
+    const QVariantMap properties = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
+    const QVariant types = properties.value(QStringLiteral("AvailableSourceTypes"));
+    if (types.metaType() != QMetaType::fromType<uint>()) return std::nullopt;
+    const QVariant version = properties.value(QStringLiteral("version"));
+    return ScreenCastOffer{
+        types.toUInt(), version.metaType() == QMetaType::fromType<uint>() ? version.toUInt() : 0};
+}
 }  // namespace
 
 DesktopFacts probeDesktop(int portalTimeoutMs) {
@@ -54,6 +72,9 @@ DesktopFacts probeDesktop(int portalTimeoutMs) {
     facts.busNames = busNames(bus);
     if (facts.busNames.contains(kPortalName))
         facts.portalInterfaces = portalInterfaces(bus, portalTimeoutMs);
+    if (facts.portalInterfaces &&
+        facts.portalInterfaces->contains(QStringLiteral("org.freedesktop.portal.ScreenCast")))
+        facts.screenCast = screenCastOffer(bus, portalTimeoutMs);
     return facts;
 }
 

@@ -77,8 +77,7 @@ std::unique_ptr<CaptureService> WaylandBackend::makeCaptureService(Scheduler& sc
 }
 
 std::unique_ptr<Permissions> WaylandBackend::makePermissions(Notifications& notifications) {
-    return std::make_unique<WaylandPermissions>(
-        capabilities().capture == CaptureRoute::screenCastPortal, notifications);
+    return std::make_unique<WaylandPermissions>(capabilities().captureProblem, notifications);
 }
 
 std::unique_ptr<PanelWindowSystem> WaylandBackend::makePanelWindowSystem() {

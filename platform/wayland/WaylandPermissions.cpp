@@ -6,15 +6,13 @@
 
 namespace mirano::wayland {
 
-WaylandPermissions::WaylandPermissions(bool portal, Notifications& notifications)
-    : portal_(portal), notifications_(notifications) {}
+WaylandPermissions::WaylandPermissions(QString problem, Notifications& notifications)
+    : problem_(std::move(problem)), notifications_(notifications) {}
 
 bool WaylandPermissions::askForCapture() {
-    if (portal_) return true;
+    if (problem_.isEmpty()) return true;
     const QString title = QStringLiteral("Mirano cannot capture windows");
-    const QString body = QStringLiteral(
-        "The desktop offers no screen-cast portal: install xdg-desktop-portal and this desktop's "
-        "portal backend.");
+    const QString& body = problem_;
     // Also on the terminal: without a notification server the notice would go nowhere.
     logLine(QStringLiteral("%1: %2").arg(title, body));
     notifications_.post(title, body);

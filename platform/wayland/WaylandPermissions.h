@@ -1,6 +1,8 @@
 // Permissions on Wayland: the desktop's portal decides whether windows can be captured.
 #pragma once
 
+#include <QString>
+
 #include "platform/Permissions.h"
 
 namespace mirano {
@@ -11,19 +13,20 @@ namespace mirano::wayland {
 
 /// There is nothing to grant for the keyboard (no global keys are read: WaylandEventTap), so
 /// access is always there. Capture needs the ScreenCast portal, whose consent dialog is the
-/// real permission, asked for each application; without the portal a request posts a
-/// notification saying what to install.
+/// real permission, asked for each application; where the portal cannot share windows a request
+/// posts a notification saying what is missing.
 class WaylandPermissions final : public Permissions {
 public:
-    /// `portal`: the desktop offers the ScreenCast portal (DesktopCapabilities).
-    WaylandPermissions(bool portal, Notifications& notifications);
+    /// `problem`: why the desktop cannot capture windows (DesktopCapabilities), empty when it
+    /// can.
+    WaylandPermissions(QString problem, Notifications& notifications);
 
     bool checkKeyboardAccess(bool) override { return true; }
-    bool canCapture() override { return portal_; }
+    bool canCapture() override { return problem_.isEmpty(); }
     bool askForCapture() override;
 
 private:
-    bool portal_;
+    QString problem_;
     Notifications& notifications_;
 };
 

@@ -26,6 +26,12 @@ const QString kNoList =
     "follow the focused window nor step aside for full screen";
 const QString kNoCast =
     "no screen-cast portal: install xdg-desktop-portal and this desktop's portal backend";
+const QString kNoCastNotice =
+    "The desktop offers no screen-cast portal: install xdg-desktop-portal and this desktop's "
+    "portal backend.";
+const QString kMonitorsOnly =
+    "the screen-cast portal (version 4) shares monitors only, not windows: nothing can be "
+    "mirrored";
 }  // namespace
 
 TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
@@ -41,7 +47,19 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
         {"sway without any portal says what to install",
          {"sway", kWlroots, {"org.freedesktop.DBus"}, std::nullopt},
          {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::none,
-          ShortcutRoute::boundCommand, "Wayland (sway): " + kNoCast + "; " + kBind}},
+          ShortcutRoute::boundCommand, "Wayland (sway): " + kNoCast + "; " + kBind, kNoCastNotice}},
+        {"a portal sharing monitors only is not asked: the PiP would show itself",
+         {"sway", kWlroots, {kPortal}, QStringList{kScreenCast}, ScreenCastOffer{1, 4}},
+         {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::none,
+          ShortcutRoute::boundCommand, "Wayland (sway): " + kMonitorsOnly + "; " + kBind,
+          "The desktop's screen-cast portal (version 4) shares monitors only, not windows. "
+          "Windows are shared by KDE's and GNOME's portals, and by xdg-desktop-portal-wlr 0.8 "
+          "or later on a compositor that can capture windows."}},
+        {"a portal sharing windows and monitors captures",
+         {"sway", kWlroots, {kPortal}, QStringList{kScreenCast}, ScreenCastOffer{3, 5}},
+         {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::screenCastPortal,
+          ShortcutRoute::boundCommand,
+          "Wayland (sway): capture through the screen-cast portal; " + kBind}},
         {"GNOME: no layer shell and no window list, each said with its consequence",
          {"GNOME", kMutter, {kPortal}, QStringList{kScreenCast}},
          {PanelMode::ordinaryWindow, FocusSource::none, CaptureRoute::screenCastPortal,
@@ -70,7 +88,8 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
          {"sway", kWlroots, {kPortal}, QStringList{kShortcuts}},
          {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::none,
           ShortcutRoute::globalShortcutsPortal,
-          "Wayland (sway): " + kNoCast + "; shortcut through the global-shortcuts portal"}},
+          "Wayland (sway): " + kNoCast + "; shortcut through the global-shortcuts portal",
+          kNoCastNotice}},
     };
     for (const auto& [what, facts, decided] : rows)
         EXPECT_EQ(decideCapabilities(facts), decided) << what;

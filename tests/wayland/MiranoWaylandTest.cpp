@@ -30,7 +30,7 @@ protected:
         ASSERT_EQ(session_.error(), QString());
         ASSERT_TRUE(home_.isValid() && pointer_.isValid());
         pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
-        ASSERT_TRUE(portal_.start());
+        ASSERT_TRUE(portal_.start(portalOptions()));
         producer_ = portal_.handOut({"window", "640", "360"}, kProduced);
         startTestWindow(session_, kA, "darkred");
         startTestWindow(session_, kB, "darkblue");
@@ -54,6 +54,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
         file.close();
         mirano_ = session_.startClient(X11Session::builtProgram("mirano"), {}, env_);
+        if (!capturing()) return;
         ASSERT_TRUE(waitUntil([&] { return output().contains("event tap started"); }, 20000))
             << output().toStdString();
         ASSERT_TRUE(waitUntil([&] { return session_.view("mirano").has_value(); }, 15000));
@@ -61,6 +62,10 @@ protected:
         ASSERT_TRUE(session_.command("[app_id=\"^mirano$\"] kill"));
         ASSERT_TRUE(waitUntil([&] { return !session_.view("mirano"); }));
     }
+
+    virtual QStringList portalOptions() const { return {}; }
+    /// Whether Mirano can capture with that portal (else it starts no hotkeys).
+    virtual bool capturing() const { return true; }
 
     bool focus(const QString& appId) {
         return session_.command(QStringLiteral("[app_id=\"%1\"] focus").arg(appId)) &&
@@ -114,7 +119,32 @@ protected:
     VirtualPointer pointer_{session_};
 };
 
+/// A portal that shares monitors only (as xdg-desktop-portal-wlr before 0.8 does).
+class MiranoWaylandMonitorsOnly : public MiranoWayland {
+protected:
+    QStringList portalOptions() const override { return {"--source-types", "1"}; }
+    bool capturing() const override { return false; }
+};
+
 }  // namespace
+
+TEST_F(MiranoWaylandMonitorsOnly, APortalSharingMonitorsOnlyIsNotAskedAndTheLinesSayWhy) {
+    // Said at start, as the portal's own version, with what would share windows.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return output().contains(
+                "Mirano cannot capture windows: The desktop's screen-cast "
+                "portal (version 4) shares monitors only");
+        },
+        20000))
+        << output().toStdString();
+    EXPECT_TRUE(output().contains("the screen-cast portal (version 4) shares monitors only"));
+    // A toggle asks for no session, so no dialog, and the whole output never shows in a PiP.
+    ASSERT_TRUE(focus(kA));
+    request("toggle");
+    EXPECT_EQ(portal_.process()->readLine(1000), "");
+    EXPECT_TRUE(showsWindowBelow());
+}
 
 TEST_F(MiranoWayland,
        ThePortalIsAskedOnceAPiPShowsPausesZoomsEndsARegionIsPickedAndLinesSayErrors) {

@@ -16,10 +16,11 @@ class PortalStandIn {
 public:
     explicit PortalStandIn(WaylandSession& session) : session_(session) {}
 
-    /// Starts the portal; true once it owns its name.
-    bool start() {
+    /// Starts the portal with `options` (see ScreenCastPortalStandIn.cpp); true once it owns
+    /// its name.
+    bool start(const QStringList& options = {}) {
         process_ = session_.spawn(
-            X11Session::builtProgram("tests/wayland/mirano_test_screencast_portal"), {});
+            X11Session::builtProgram("tests/wayland/mirano_test_screencast_portal"), options);
         return process_->readLine() == "ready";
     }
     /// Starts a producer (NAME WIDTH HEIGHT [options]); `node` receives its node's id.

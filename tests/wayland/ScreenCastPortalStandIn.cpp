@@ -5,6 +5,7 @@
 // Commands on standard input, each answered with "ok":
 //   node ID WIDTH HEIGHT   the node (and the window's logical size) that Start hands out
 //   answer CODE            Start's response from now on: 0 grants, 1 cancels, 2 refuses
+// `--source-types N`: the AvailableSourceTypes it tells (3 unless given: monitors and windows).
 // Lines it prints: "ready"; at each Start "dialog" (no valid restore token: a real portal
 // would ask the user) or "restored"; "closed" when a session is closed.
 #include <sys/socket.h>
@@ -57,7 +58,11 @@ public slots:
 class ScreenCast : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.ScreenCast")
+    Q_PROPERTY(uint AvailableSourceTypes MEMBER sourceTypes)
+    Q_PROPERTY(uint version MEMBER version)
 public:
+    uint sourceTypes = 3;
+    uint version = 4;
     uint node = 0;
     QSize size;
     uint answer = 0;
@@ -148,8 +153,12 @@ int main(int argc, char** argv) {
     qDBusRegisterMetaType<QList<PortalStream>>();
     QDBusConnection bus = QDBusConnection::sessionBus();
     ScreenCast portal;
-    if (!bus.registerObject("/org/freedesktop/portal/desktop", &portal,
-                            QDBusConnection::ExportAllSlots) ||
+    const QStringList args = app.arguments();
+    if (const qsizetype at = args.indexOf("--source-types"); at > 0 && at + 1 < args.size())
+        portal.sourceTypes = args.at(at + 1).toUInt();
+    if (!bus.registerObject(
+            "/org/freedesktop/portal/desktop", &portal,
+            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) ||
         !bus.registerService("org.freedesktop.portal.Desktop"))
         return std::fprintf(stderr, "cannot own the portal on the session bus\n"), 1;
     // The test waits for each answer before it sends the next command: a line at a time.
