@@ -34,6 +34,7 @@ BENCH_PKGS=(time python3 bc ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base 
 want=("${BUILD_PKGS[@]}" "${RUN_PKGS[@]}")
 case "${1:-}" in
   --bench) want+=("${BENCH_PKGS[@]}") ;;
+  --build) want=("${BUILD_PKGS[@]}") ;;  # enough to compile; the rest can come meanwhile
   --run) want=("${RUN_PKGS[@]}" "${BUILD_PKGS[@]}") ;;
 esac
 

@@ -19,8 +19,12 @@ step() {
     return 0
 }
 
-step "install packages"
-bash scripts/install-deps.sh
+step "install the build's packages"
+bash scripts/install-deps.sh --build
+# What only the tests need is installed while the build compiles: apt mostly waits for the
+# network and the disk.
+(start=$SECONDS; bash scripts/install-deps.sh && echo "the tests' packages: $((SECONDS - start))s beside the build") >install-run.log 2>&1 &
+install_run=$!
 
 step "format check"
 bash scripts/check-format.sh || failed+=("format check")
@@ -29,6 +33,9 @@ step "AddressSanitizer + UBSan build (build-asan)"
 # The tools are built too, so that they keep compiling.
 BUILD_TYPE=Debug bash scripts/build.sh build-asan -DMIRANO_SANITIZE=address -DMIRANO_BUILD_TOOLS=ON \
     -DMIRANO_UNITY_BUILD=ON
+
+wait "$install_run" || failed+=("install the tests' packages")
+cat install-run.log
 
 step "unit, widget, X11 and Wayland tests under AddressSanitizer + UBSan, the ThreadSanitizer build beside them"
 tsan_tests=(capture_tests hotkeys_tests capture_x11_tests hotkeys_x11_tests
