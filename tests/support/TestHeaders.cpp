@@ -1,0 +1,2 @@
+// Compiles nothing of its own: the target that makes the tests' precompiled header.
+#include "tests/support/TestHeaders.h"
