@@ -118,6 +118,11 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
               (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
     pip.focused = SourceWindow{0x500002, AppIdentity{43}};
     EXPECT_EQ(after(b.onHotkey), (QStringList{"stopPiP", "startPiP(5242882,43,none)"}));
+    // While it opens (a dialog may have the focus), a press withdraws it and opens no other.
+    pip.opening = true;
+    pip.focused = SourceWindow{0x400001, AppIdentity{42}};
+    EXPECT_EQ(after(b.onHotkey), QStringList{"stopPiP"});
+    pip.opening = false;
     // Capture permission withdrawn: every press asks again and touches nothing else.
     permissions.captureAllowed = false;
     EXPECT_EQ(after(b.onHotkey) + after(b.onHotkey), QStringList{});
