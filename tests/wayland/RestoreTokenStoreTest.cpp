@@ -36,7 +36,8 @@ TEST(RestoreTokenStore, NeitherReadsNorReplacesWhatIsNotASmallRegularFile) {
              QFile file(path);
              const QByteArray token =
                  "{\"a\":\"" + QByteArray(RestoreTokenStore::kMaxFileBytes, 'x') + "\"}";
-             return file.open(QIODevice::WriteOnly) && file.write(token) == token.size();
+             return file.open(QIODevice::WriteOnly) && file.write(token) == token.size() &&
+                    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
          }},
     };
     for (const auto& [name, make] : cases) {

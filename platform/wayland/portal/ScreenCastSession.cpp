@@ -95,8 +95,9 @@ ScreenCastSession::ScreenCastSession(const QDBusConnection& bus, QObject* parent
     : QObject(parent), bus_(bus) {}
 
 ScreenCastSession::~ScreenCastSession() {
-    // Closing ends the stream on the desktop's side too; no answer is awaited. A request still
-    // pending (a dialog) is withdrawn as it goes with us.
+    // A request still pending (a dialog) is withdrawn first; closing the session then ends the
+    // stream on the desktop's side too. No answer is awaited.
+    qDeleteAll(findChildren<PortalRequest*>(Qt::FindDirectChildrenOnly));
     closePortalSession(bus_, sessionHandle_);
 }
 
@@ -129,7 +130,10 @@ void ScreenCastSession::start(const QString& restoreToken, bool persist, Done do
 }
 
 void ScreenCastSession::onClosed() {
-    // The session is gone on the portal's side: nothing left to close.
+    // The session is gone on the portal's side: nothing left to close, nor to hear of again.
+    bus_.disconnect(kPortalService, sessionHandle_,
+                    QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"),
+                    this, SLOT(onClosed()));
     sessionHandle_.clear();
     if (!granted_) return fail(QStringLiteral("the desktop closed the session"));
     emit closedByPortal();
