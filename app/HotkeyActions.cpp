@@ -13,6 +13,8 @@ void HotkeyActions::captureToggle() {
         permissions_.askForCapture();
         return;
     }
+    // One request at a time: a PiP still opening (its dialog may have the focus) is withdrawn.
+    if (pip_.isOpening()) return pip_.stopPiP();
     const std::optional<SourceWindow> focused = pip_.focusedWindow();
     if (!focused) return;
     const std::optional<WindowNumber> captured = pip_.capturedWindowID();

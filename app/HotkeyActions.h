@@ -12,7 +12,8 @@ public:
     HotkeyActions(Permissions& permissions, PiPControl& pip);
 
     /// Starts a PiP of the focused window, stops it when that window is already mirrored, or
-    /// replaces a PiP of another window. Without capture permission it only asks for it.
+    /// replaces a PiP of another window. A PiP still opening is withdrawn, whatever has the
+    /// focus. Without capture permission it only asks for it.
     void captureToggle();
     /// Closes the PiP when the pointer is over its panel; returns whether the key was used.
     bool backspaceClose();

@@ -22,12 +22,16 @@ public:
     virtual std::optional<WindowNumber> capturedWindowID() const = 0;
     /// Whether a PiP panel exists.
     virtual bool hasPanel() const = 0;
+    /// Whether the PiP is still opening: its stream has not started (a dialog may be open).
+    virtual bool isOpening() const = 0;
     /// Whether the pointer is over the PiP panel.
     virtual bool isHovering() const = 0;
     /// The focused window, or nothing.
     virtual std::optional<SourceWindow> focusedWindow() const = 0;
     virtual void startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) = 0;
     virtual void stopPiP() = 0;
+    /// Mirrors the PiP's window again after forgetting the consent kept for its application.
+    virtual void chooseAnotherWindow() = 0;
     virtual void handleModifierTap() = 0;
     /// Hides a shown PiP, or shows a hidden one, wherever the pointer is.
     virtual void toggleHidden() = 0;

@@ -17,6 +17,7 @@ std::optional<WindowNumber> SharedPiPControl::capturedWindowID() const {
     return pip_.capturedWindowID();
 }
 bool SharedPiPControl::hasPanel() const { return pip_.pipPanel() != nullptr; }
+bool SharedPiPControl::isOpening() const { return pip_.isOpening(); }
 bool SharedPiPControl::isHovering() const { return pip_.visibility().hovering; }
 std::optional<SourceWindow> SharedPiPControl::focusedWindow() const {
     return WindowHelpers::shared().focusedWindow();
@@ -26,6 +27,7 @@ void SharedPiPControl::startPiP(const SourceWindow& window, std::optional<QRectF
 }
 void SharedPiPControl::stopPiP() { pip_.stopPiP(); }
 void SharedPiPControl::handleModifierTap() { pip_.handleModifierTap(); }
+void SharedPiPControl::chooseAnotherWindow() { pip_.chooseAnotherWindow(); }
 void SharedPiPControl::toggleHidden() { pip_.toggleHidden(); }
 void SharedPiPControl::setCommandHeld(bool held) { pip_.setCommandHeld(held); }
 bool SharedPiPControl::isHoveringVisiblePiP() const { return pip_.isHoveringVisiblePiP(); }

@@ -15,10 +15,12 @@ public:
 
     std::optional<WindowNumber> capturedWindowID() const override;
     bool hasPanel() const override;
+    bool isOpening() const override;
     bool isHovering() const override;
     std::optional<SourceWindow> focusedWindow() const override;
     void startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect) override;
     void stopPiP() override;
+    void chooseAnotherWindow() override;
     void handleModifierTap() override;
     void toggleHidden() override;
     void setCommandHeld(bool held) override;

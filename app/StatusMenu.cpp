@@ -17,6 +17,9 @@ StatusMenu::StatusMenu(PiPControl& pip, const QString& version, QObject* parent)
     pipActive_->setEnabled(false);
     closePiP_ = menu_->addAction(QStringLiteral("Close PiP"));
     connect(closePiP_, &QAction::triggered, this, [this] { pip_.stopPiP(); });
+    // Where the desktop remembers which window was picked, a wrong pick is undone here.
+    chooseAnother_ = menu_->addAction(QStringLiteral("Choose another window…"));
+    connect(chooseAnother_, &QAction::triggered, this, [this] { pip_.chooseAnotherWindow(); });
     menu_->addSeparator();
 
     QAction* versionItem = menu_->addAction(QStringLiteral("Version: ") + displayVersion(version));
@@ -65,6 +68,7 @@ void StatusMenu::update() {
     noPiP_->setVisible(!active);
     pipActive_->setVisible(active);
     closePiP_->setVisible(active);
+    chooseAnother_->setVisible(active);
 }
 
 QStringList StatusMenu::visibleItemTexts() const {

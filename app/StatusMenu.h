@@ -33,6 +33,7 @@ public:
     QAction* settingsAction() const { return settings_; }
     QAction* quitAction() const { return quit_; }
     QAction* closePiPAction() const { return closePiP_; }
+    QAction* chooseAnotherAction() const { return chooseAnother_; }
 
 protected:
     /// Ctrl+, and Ctrl+Q while the menu itself is open: a popup menu's own actions are not
@@ -47,6 +48,7 @@ private:
     QAction* noPiP_ = nullptr;
     QAction* pipActive_ = nullptr;
     QAction* closePiP_ = nullptr;
+    QAction* chooseAnother_ = nullptr;
     QAction* settings_ = nullptr;
     QAction* quit_ = nullptr;
 };

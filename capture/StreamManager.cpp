@@ -286,8 +286,17 @@ void StreamManager::launchStream(const CapturableWindow& window,
     }
     if (auto surface = surface_.lock()) stream->presentInto(surface);
     auto self = shared_from_this();
+    // Held here while it starts (a portal's dialog may be open), so that stop() can withdraw
+    // it; the completion holds it weakly, or the stream would keep itself.
+    starting_ = stream;
+    std::weak_ptr<CaptureStream> weakStream = stream;
     stream->startCapture(
-        [self, stream, done, rect = configuration.sourceRect](std::optional<Error> error) {
+        [self, weakStream, done, rect = configuration.sourceRect](std::optional<Error> error) {
+            auto stream = weakStream.lock();
+            // A withdrawn start starts nothing and says nothing.
+            if (!stream || stream != self->starting_) return;
+            // Released on a later turn: this runs inside the stream's own call chain.
+            self->scheduler_.post([held = std::move(self->starting_)]() mutable { held.reset(); });
             if (!error) {
                 // An older stream object is released, not stopped: the caller stopped it first.
                 self->stream_ = stream;
@@ -315,6 +324,9 @@ void StreamManager::stopCapture(Completion done) {
 void StreamManager::stop() {
     streamWanted_ = false;
     restartWanted_ = false;
+    // Released at once: its request (and the dialog) is withdrawn before any late answer. Its
+    // completion is never what calls this: that lets it go first.
+    starting_.reset();
     if (!stream_) return;
     auto old = std::move(stream_);
     stream_.reset();

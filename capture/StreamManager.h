@@ -81,7 +81,8 @@ public:
     /// Stops the stream but remembers it, so restartCapture() can follow.
     void stopCapture(Completion done);
     /// Forgets stream and window at once and stops the old stream in the background; requests
-    /// still under way end with the stream stopped.
+    /// still under way end with the stream stopped, and a stream still starting is released
+    /// (its start never completes).
     void stop();
     /// Applies a new output size and source rectangle to the running stream.
     void updateConfiguration(std::int64_t width, std::int64_t height, const QRectF& sourceRect,
@@ -143,6 +144,8 @@ private:
     QRectF currentSourceRect_{0, 0, 0, 0};
     bool isStreamActive_ = true;
     std::shared_ptr<CaptureStream> stream_;
+    /// The stream being started, until its start completes.
+    std::shared_ptr<CaptureStream> starting_;
     /// The source rectangle of the configuration in force on the stream (empty: the whole
     /// window).
     QRectF streamRect_;

@@ -154,7 +154,10 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
     if (!adopted)
         stream = std::make_shared<StreamManager>(services_.captureService, services_.settings,
                                                  services_.scheduler);
-    connect(stream.get(), &StreamManager::started, this, [this] { takeStreamWindowSize(nullptr); });
+    connect(stream.get(), &StreamManager::started, this, [this] {
+        takeStreamWindowSize(nullptr);
+        finishOpening();
+    });
     connect(stream.get(), &StreamManager::frameArrived, this, [this](const Frame& frame) {
         takeStreamWindowSize(frame);
         if (pipPanel_) pipPanel_->captureView().setContents(frame);
@@ -171,7 +174,9 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
     setPipPanel(std::move(panel));
     showPictureThroughSurface(services_.captureService, *pipPanel_, *stream);
     if (region) pipPanel_->captureView().setZoomed(true);
-    pipPanel_->showWithoutActivating();
+    // An adopted stream runs already; a new one shows the panel once it has started.
+    opening_ = true;
+    if (adopted && region) finishOpening();
     if (adopted && region)
         stream->showRegionOf(size, *region, outputPixelSize(*pipPanel_));
     else
@@ -238,7 +243,18 @@ void PiPManager::stopPiP() {
     capturedApp_ = std::nullopt;
     visibility_ = PiPVisibility{};
     windowSizePending_ = false;
+    opening_ = false;
     if (hadWindow) emit capturedWindowIDChanged();
+}
+
+void PiPManager::chooseAnotherWindow() {
+    const auto windowID = capturedWindowID();
+    if (!windowID || !capturedApp_) return;
+    const SourceWindow window{*windowID, *capturedApp_};
+    stopPiP();
+    if (const auto& applicationID = window.application.applicationID)
+        services_.captureService.forgetConsent(*applicationID);
+    startPiP(window, std::nullopt);
 }
 
 QSize PiPManager::outputPixelSize(const PiPPanel& panel) const {

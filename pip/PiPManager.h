@@ -45,6 +45,9 @@ public:
     RegionSelectionPanel* regionSelectionPanel() const;
     /// How the running PiP shows itself (hover, hide, pause, full screen).
     const PiPVisibility& visibility() const { return visibility_; }
+    /// The session's stream has not started yet (the desktop may be asking the user): its panel
+    /// is not shown, so that it is kept out of the desktop's dialog and shows no empty PiP.
+    bool isOpening() const { return opening_; }
     /// True when a panel exists, is not hidden, is fully opaque and the pointer is over it.
     bool isHoveringVisiblePiP() const;
 
@@ -53,6 +56,9 @@ public:
     void startPiP(const SourceWindow& window, std::optional<QRectF> sourceRect);
     /// Ends the session and any region selection. Safe at any time.
     void stopPiP();
+    /// Forgets the consent kept for the mirrored application and mirrors its window again, so
+    /// that the desktop asks which window to share (a wrong pick is not kept for ever).
+    void chooseAnotherWindow();
 
     // Hotkey actions.
     void handleModifierTap();
@@ -85,6 +91,8 @@ private:
     void applyVisibility(const PiPVisibility::Event& event);
     bool autoHideOnHover() const;
     void showPausedOverlay();
+    /// Ends the opening: the panel shows, unless its visibility says otherwise.
+    void finishOpening();
     void removePausedOverlay();
 
     /// Starts a session on `stream` when given (opened for the window and paused), else on a
@@ -155,6 +163,7 @@ private:
     std::optional<int> pendingPipWidth_;
     /// The whole window is shown at a stand-in size until the stream tells its size.
     bool windowSizePending_ = false;
+    bool opening_ = false;
 };
 
 }  // namespace mirano

@@ -44,7 +44,8 @@ void PiPManager::applyVisibility(const PiPVisibility::Event& event) {
     // Showing the panel or letting clicks in again may report a pointer crossing at once, which
     // runs a nested transition: everything below works on the panel as it is now.
     const QPointer<PiPPanel> panel = pipPanel_;
-    if (panel && effects.shown) *effects.shown ? panel->showWithoutActivating() : panel->hide();
+    if (panel && effects.shown && !opening_)
+        *effects.shown ? panel->showWithoutActivating() : panel->hide();
     if (panel && effects.pausedOverlay)
         *effects.pausedOverlay ? showPausedOverlay() : removePausedOverlay();
     if (panel && effects.opacity)
@@ -59,6 +60,13 @@ void PiPManager::applyVisibility(const PiPVisibility::Event& event) {
     if (streamManager_ && effects.stream == Stream::resume) streamManager_->resume();
     if (hoverChanged) emit hoverStateChanged();
     if (effects.stopSession) stopPiP();
+}
+
+void PiPManager::finishOpening() {
+    if (!opening_ || !pipPanel_) return;
+    opening_ = false;
+    if (!visibility_.hidden && !visibility_.fullScreenSuppressed)
+        pipPanel_->showWithoutActivating();
 }
 
 void PiPManager::showPausedOverlay() {

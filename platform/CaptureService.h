@@ -4,6 +4,7 @@
 
 #include <QRectF>
 #include <QSizeF>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -88,6 +89,9 @@ public:
         (void)host;
         return nullptr;
     }
+    /// Forgets the consent the desktop gave to share windows of `applicationId`, so that the
+    /// next stream of one asks the user again; nothing where no consent is kept.
+    virtual void forgetConsent(const QString& applicationId) { (void)applicationId; }
 };
 
 }  // namespace mirano

@@ -32,11 +32,16 @@ std::shared_ptr<CaptureStream> WaylandCaptureService::makeStream(
     for (const SourceWindow& listed : listed_())
         if (listed.windowID == window.windowID)
             applicationId = listed.application.applicationID.value_or(QString());
-    auto source =
-        std::make_unique<PortalNodeSource>(QDBusConnection::sessionBus(), tokens_, applicationId);
+    // The portal withdrawing the consent ends the stream as its own end would.
+    auto source = std::make_unique<PortalNodeSource>(QDBusConnection::sessionBus(), tokens_,
+                                                     applicationId, onStop);
     return std::make_shared<PipeWireCaptureStream>(std::move(source), scheduler_, window,
                                                    configuration, std::move(onFrame),
                                                    std::move(onStop));
+}
+
+void WaylandCaptureService::forgetConsent(const QString& applicationId) {
+    if (!applicationId.isEmpty()) tokens_.setToken(applicationId, QString());
 }
 
 std::shared_ptr<PictureSurface> WaylandCaptureService::makePictureSurface(QWindow& host) {

@@ -37,6 +37,8 @@ public:
                                               StreamStopHandler onStop) override;
     /// A subsurface of `host`, or null where the compositor cannot scale (said once).
     std::shared_ptr<PictureSurface> makePictureSurface(QWindow& host) override;
+    /// Drops the application's restore token: a wrong pick in the dialog is not kept for ever.
+    void forgetConsent(const QString& applicationId) override;
 
 private:
     Scheduler& scheduler_;

@@ -116,7 +116,11 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
     EXPECT_EQ(after(b.onHotkey), QStringList{"stopPiP"}) << "the same window again: stop only";
     EXPECT_EQ(after([&] { emit shortcuts->mirrorWindowActivated(); }),
               (QStringList{"stopPiP", "startPiP(4194305,42,none)"}));
+    // While it opens (a dialog may have the focus), a press withdraws it and opens no other.
+    pip.opening = true;
     pip.focused = SourceWindow{0x500002, AppIdentity{43}};
+    EXPECT_EQ(after(b.onHotkey), QStringList{"stopPiP"});
+    pip.opening = false;
     EXPECT_EQ(after(b.onHotkey), (QStringList{"stopPiP", "startPiP(5242882,43,none)"}));
     // Capture permission withdrawn: every press asks again and touches nothing else.
     permissions.captureAllowed = false;

@@ -22,6 +22,7 @@ class FakePiPControl final : public PiPControl {
 public:
     std::optional<WindowNumber> capturedWindowID() const override { return captured; }
     bool hasPanel() const override { return captured.has_value(); }
+    bool isOpening() const override { return opening; }
     bool isHovering() const override { return hovering; }
     std::optional<SourceWindow> focusedWindow() const override { return focused; }
 
@@ -36,6 +37,7 @@ public:
         calls << "stopPiP";
         setCaptured(std::nullopt);
     }
+    void chooseAnotherWindow() override { calls << "chooseAnotherWindow"; }
     void handleModifierTap() override { calls << "handleModifierTap"; }
     void toggleHidden() override { calls << "toggleHidden"; }
     void setCommandHeld(bool held) override { calls << QString("setCommandHeld(%1)").arg(held); }
@@ -52,7 +54,7 @@ public:
     }
 
     std::optional<WindowNumber> captured;
-    bool hovering = false, hoveringVisible = false;
+    bool hovering = false, hoveringVisible = false, opening = false;
     std::optional<SourceWindow> focused;
     QStringList calls;
 };

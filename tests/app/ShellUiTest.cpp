@@ -24,15 +24,17 @@ TEST(StatusMenuTest, FollowsThePiPAndOffersEveryItemInOrder) {
     EXPECT_EQ(menu.visibleItemTexts(), idle);
 
     pip.setCaptured(0x1234);
-    EXPECT_EQ(menu.visibleItemTexts(), (QStringList{"PiP Active", "Close PiP"} + idle.mid(1)));
+    EXPECT_EQ(menu.visibleItemTexts(),
+              (QStringList{"PiP Active", "Close PiP", "Choose another window…"} + idle.mid(1)));
     // The state lines are plain text, the rest can be chosen.
     QStringList enabled;
     for (QAction* a : menu.menu()->actions())
         if (a->isEnabled() && !a->isSeparator()) enabled << a->text();
-    EXPECT_EQ(enabled,
-              (QStringList{"Close PiP", "Check for Updates…", "Settings…", "Quit Mirano"}));
+    EXPECT_EQ(enabled, (QStringList{"Close PiP", "Choose another window…", "Check for Updates…",
+                                    "Settings…", "Quit Mirano"}));
+    menu.chooseAnotherAction()->trigger();
     menu.closePiPAction()->trigger();
-    EXPECT_EQ(pip.calls, QStringList{"stopPiP"});
+    EXPECT_EQ(pip.calls, (QStringList{"chooseAnotherWindow", "stopPiP"}));
     EXPECT_EQ(menu.visibleItemTexts(), idle);
 
     // (Choosing "Check for Updates…" opens the update dialog end to end, in MiranoEndToEndTest.)

@@ -329,6 +329,25 @@ TEST_F(StreamManagerTest, SessionRequestsRunOneAtATimeAndTheLastWins) {
     scheduler.advance(2);
     EXPECT_FALSE(manager->isStreamActive()) << "a restart due while paused waits for the resume";
     EXPECT_EQ(service.streams.size(), made + 2);
+
+    // Stopped while a new stream starts (a portal's dialog open): the stream is released at
+    // once, and its late completion starts nothing and reports nothing.
+    manager = std::make_shared<StreamManager>(service, settings, scheduler);
+    QSignalSpy started(manager.get(), &StreamManager::started);
+    QSignalSpy stopped(manager.get(), &StreamManager::stopped);
+    service.holdCompletions = true;
+    manager->open(0x400001, QSizeF(640, 400), std::nullopt, QSize());
+    scheduler.drain();
+    service.completeHeld();  // the window list
+    scheduler.drain();
+    ASSERT_EQ(service.streams.size(), made + 3);
+    manager->stop();
+    service.holdCompletions = false;
+    service.completeHeld();  // the start
+    scheduler.drain();
+    EXPECT_EQ(std::tuple(started.count(), stopped.count(), manager->hasStream(),
+                         service.streams.back().use_count()),
+              std::tuple(0, 0, false, 1l));
 }
 
 }  // namespace

@@ -44,6 +44,9 @@ protected:
         for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
             env_.insert(name, home_.filePath(QString::fromLatin1(name).toLower()));
         env_.insert("MIRANO_BACKEND", "wayland");
+        // The minute a person may take at the dialog, shortened for the test of a portal that
+        // never answers.
+        env_.insert("MIRANO_PORTAL_DIALOG_TIMEOUT_MS", "5000");
 
         // It starts with these settings stored; once it listens, its settings window (opened
         // without a tray, and taking the focus) is closed.
@@ -107,6 +110,26 @@ protected:
         return !shot.isNull() && std::ranges::all_of(kSamples, [&](QPoint p) {
             return shot.pixelColor(p) == QColor("darkred");
         });
+    }
+
+    /// Mirano's lines since `before` characters of its output.
+    QStringList linesSince(qsizetype before) {
+        return output().mid(before).split('\n', Qt::SkipEmptyParts);
+    }
+    /// Whether no stream node of Mirano's is left in the session's PipeWire.
+    bool noStreamOfOurs() {
+        const QString nodes = session_.run("pw-dump", {});
+        return !nodes.isEmpty() && !nodes.contains("Mirano window capture");
+    }
+    /// A toggle over the healthy portal mirrors kA, and the next one closes it, leaving no stream.
+    void mirrorsAndCloses() {
+        ASSERT_TRUE(portal_.tell("fault none"));
+        ASSERT_EQ(request("toggle"), 0);
+        EXPECT_TRUE(QStringList({"dialog", "restored"}).contains(portal_.says()));
+        EXPECT_TRUE(waitUntil([&] { return showsFrames(); }, 10000)) << "no PiP of the frames";
+        ASSERT_EQ(request("toggle"), 0);
+        EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "the PiP did not close";
+        EXPECT_TRUE(waitUntil([&] { return noStreamOfOurs(); })) << "a stream was left";
     }
 
     WaylandSession session_{{.sway = true, .pipewire = true}};
@@ -262,4 +285,74 @@ TEST_F(MiranoWayland,
     EXPECT_EQ(mirano_->exitCode(), 0);
     // With no Mirano running, a request starts none.
     EXPECT_EQ(request("toggle"), 1);
+}
+
+// Each answer a faulty portal may give ends the request with one line (the PiP never shows, or
+// ends), the portal's session is closed, no stream of Mirano's is left, and a healthy toggle
+// mirrors again.
+TEST_F(MiranoWayland, EveryFaultyPortalAnswerEndsItsRequestWithOneLineAndMiranoMirrorsOn) {
+    const std::pair<const char*, const char*> faults[] = {
+        {"streams-au", "the portal's streams have the wrong type (au)"},
+        {"streams-auas", "the portal's streams have the wrong type (a(uas))"},
+        {"size-asv", "the portal's stream size has the wrong type"},
+        {"size-iii", "the portal's stream size has the wrong type"},
+        {"size-si", "the portal's stream size has the wrong type"},
+        {"response-s", "the portal's answer has the wrong type (sa{sv})"},
+        {"node-any", "the portal gave no valid node (id 4294967295)"},
+        // Withdrawn after the time a person may take to choose.
+        {"hold", "the portal did not answer within 5 s"},
+        // The portal ends the session while the PiP streams.
+        {"end", "Wayland capture ended: the desktop closed the screen-cast session."},
+    };
+    ASSERT_TRUE(focus(kA));
+    mirrorsAndCloses();  // and the lines said once per run are out of the way
+    for (const auto& [fault, line] : faults) {
+        SCOPED_TRACE(fault);
+        const bool streaming = QLatin1String(fault) == "end";
+        ASSERT_TRUE(portal_.tell(streaming ? "fault none" : QStringLiteral("fault ") + fault));
+        const qsizetype before = output().size();
+        ASSERT_EQ(request("toggle"), 0);
+        EXPECT_TRUE(QStringList({"dialog", "restored"}).contains(portal_.says()));
+        if (streaming) {
+            ASSERT_TRUE(waitUntil([&] { return showsFrames(); }, 10000));
+            ASSERT_TRUE(portal_.tell("end"));
+        }
+        EXPECT_TRUE(waitUntil([&] { return !linesSince(before).isEmpty(); }, 20000));
+        EXPECT_FALSE(waitUntil([&] { return linesSince(before).size() > 1; }, 1000))
+            << output().toStdString();
+        EXPECT_TRUE(linesSince(before).value(0).contains(line)) << output().toStdString();
+        EXPECT_TRUE(QLatin1String(fault) != "hold" || portal_.saw("withdrawn"));
+        // The portal ended it itself; else Mirano closes it.
+        EXPECT_TRUE(streaming || portal_.saw("closed"));
+        EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "a PiP is left";
+        EXPECT_TRUE(waitUntil([&] { return noStreamOfOurs(); })) << "a stream was left";
+        mirrorsAndCloses();
+    }
+}
+
+// One request at a time: a second toggle while the desktop's dialog is open withdraws the
+// request and closes the session, opens no second dialog; the portal's late answer starts
+// nothing, says nothing and leaves no consent behind.
+TEST_F(MiranoWayland, ASecondToggleWithdrawsTheOpenDialogAndItsLateAnswerStartsNothing) {
+    ASSERT_TRUE(focus(kA));
+    ASSERT_TRUE(portal_.tell("fault hold"));
+    ASSERT_EQ(request("toggle"), 0);
+    EXPECT_EQ(portal_.says(), "dialog");
+    // While it opens, the PiP is not shown (nor listed in the dialog).
+    EXPECT_FALSE(waitUntil([&] { return !showsWindowBelow(); }, 1000)) << "an empty PiP shows";
+    const qsizetype before = output().size();
+    ASSERT_EQ(request("toggle"), 0);
+    EXPECT_TRUE(portal_.saw("withdrawn"));
+    EXPECT_TRUE(portal_.saw("closed"));
+    ASSERT_TRUE(portal_.tell("release"));
+    EXPECT_FALSE(waitUntil([&] { return !showsWindowBelow(); }, 2000)) << "the late answer showed";
+    EXPECT_EQ(linesSince(before), QStringList()) << output().toStdString();
+    EXPECT_EQ(portal_.process()->readLine(1000), "") << "a second request";
+    // No second dialog came, and the withdrawn grant's consent was not kept: the next asks.
+    ASSERT_TRUE(portal_.tell("fault none"));
+    ASSERT_EQ(request("toggle"), 0);
+    EXPECT_EQ(portal_.says(), "dialog");
+    EXPECT_TRUE(waitUntil([&] { return showsFrames(); }, 10000));
+    ASSERT_EQ(request("toggle"), 0);
+    EXPECT_TRUE(waitUntil([&] { return noStreamOfOurs(); })) << "a stream was left";
 }

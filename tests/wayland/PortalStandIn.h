@@ -53,6 +53,12 @@ public:
         }
         return line;
     }
+    /// Reads the portal's lines up to `line`; false when it does not come.
+    bool saw(const QString& line) {
+        for (QString next; !(next = process_->readLine()).isEmpty();)
+            if (next == line) return true;
+        return false;
+    }
     ChildProcess* process() const { return process_; }
 
 private:

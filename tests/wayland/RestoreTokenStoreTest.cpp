@@ -1,6 +1,7 @@
 // The restore tokens kept per application.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -35,7 +36,8 @@ TEST(RestoreTokenStore, NeitherReadsNorReplacesWhatIsNotASmallRegularFile) {
              QFile file(path);
              const QByteArray token =
                  "{\"a\":\"" + QByteArray(RestoreTokenStore::kMaxFileBytes, 'x') + "\"}";
-             return file.open(QIODevice::WriteOnly) && file.write(token) == token.size();
+             return file.open(QIODevice::WriteOnly) && file.write(token) == token.size() &&
+                    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
          }},
     };
     for (const auto& [name, make] : cases) {
@@ -50,5 +52,28 @@ TEST(RestoreTokenStore, NeitherReadsNorReplacesWhatIsNotASmallRegularFile) {
         ::stat(QFile::encodeName(path).constData(), &after);
         EXPECT_EQ(std::pair(after.st_ino, after.st_size), std::pair(before.st_ino, before.st_size))
             << name;
+    }
+}
+
+TEST(RestoreTokenStore, SetsAsideAFileThatIsNotTheUsersAloneAndAsksAfresh) {
+    const std::pair<const char*, std::function<bool(const QString& path)>> cases[] = {
+        {"mode 0644",
+         [](const QString& path) { return ::chmod(QFile::encodeName(path), 0644) == 0; }},
+        // Only root can give a file away.
+        {"another owner",
+         [](const QString& path) {
+             return ::geteuid() == 0 && ::chown(QFile::encodeName(path), 65534, 65534) == 0;
+         }},
+    };
+    for (const auto& [name, spoil] : cases) {
+        QTemporaryDir dir;
+        RestoreTokenStore store(dir.filePath("tokens.json"));
+        store.setToken("a", "planted");
+        if (!spoil(store.path())) continue;
+        EXPECT_EQ(store.token("a"), QString()) << name;
+        EXPECT_TRUE(QFile::exists(store.path() + ".untrusted")) << name;
+        // A fresh, private file takes the new token.
+        store.setToken("a", "fresh");
+        EXPECT_EQ(RestoreTokenStore(store.path()).token("a"), QString("fresh")) << name;
     }
 }

@@ -5,9 +5,17 @@
 // Commands on standard input, each answered with "ok":
 //   node ID WIDTH HEIGHT   the node (and the window's logical size) that Start hands out
 //   answer CODE            Start's response from now on: 0 grants, 1 cancels, 2 refuses
+//   fault NAME             Start's answer from now on, as a faulty portal gives it: streams of
+//                          type au or a(uas) (streams-au, streams-auas), a size of type a{sv},
+//                          (iii) or (si) (size-asv, size-iii, size-si), a response that is a
+//                          string (response-s), node PW_ID_ANY (node-any), none (hold: kept
+//                          until "release"); "none" answers well again
+//   release                sends the answers held back, granting, withdrawn or not
+//   end                    closes every session from the portal's side (Session.Closed)
 // `--source-types N`: the AvailableSourceTypes it tells (3 unless given: monitors and windows).
 // Lines it prints: "ready"; at each Start "dialog" (no valid restore token: a real portal
-// would ask the user) or "restored"; "closed" when a session is closed.
+// would ask the user) or "restored"; "closed" when a session is closed; "withdrawn" when a
+// held request is closed by the client.
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -37,6 +45,39 @@ void say(const char* line) {
 
 /// One entry of Start's "streams": a node and its properties, "(ua{sv})". (A QSize is "(ii)".)
 using PortalStream = QPair<uint, QVariantMap>;
+/// Wrongly typed answers: a stream "(uas)", sizes "(iii)" and "(si)".
+using WrongStream = QPair<uint, QStringList>;
+struct Triple {
+    int a = 1, b = 2, c = 3;
+};
+struct NamedSize {
+    QString name = "big";
+    int side = 9;
+};
+QDBusArgument& operator<<(QDBusArgument& argument, const Triple& t) {
+    argument.beginStructure();
+    argument << t.a << t.b << t.c;
+    argument.endStructure();
+    return argument;
+}
+const QDBusArgument& operator>>(const QDBusArgument& argument, Triple& t) {
+    argument.beginStructure();
+    argument >> t.a >> t.b >> t.c;
+    argument.endStructure();
+    return argument;
+}
+QDBusArgument& operator<<(QDBusArgument& argument, const NamedSize& n) {
+    argument.beginStructure();
+    argument << n.name << n.side;
+    argument.endStructure();
+    return argument;
+}
+const QDBusArgument& operator>>(const QDBusArgument& argument, NamedSize& n) {
+    argument.beginStructure();
+    argument >> n.name >> n.side;
+    argument.endStructure();
+    return argument;
+}
 
 /// org.freedesktop.portal.Session of one session.
 class Session : public QObject {
@@ -55,6 +96,20 @@ public slots:
     }
 };
 
+/// org.freedesktop.portal.Request of an answer held back.
+class Request : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
+public:
+    using QObject::QObject;
+
+public slots:
+    void Close() {
+        say("withdrawn");
+        QDBusConnection::sessionBus().unregisterObject(objectName());
+    }
+};
+
 class ScreenCast : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.ScreenCast")
@@ -66,6 +121,18 @@ public:
     uint node = 0;
     QSize size;
     uint answer = 0;
+    QString fault = "none";
+
+    void release() {
+        for (const auto& [path, results] : std::exchange(held_, {})) sendResponse(path, 0, results);
+    }
+    void end() {
+        for (Session* s : findChildren<Session*>(QString(), Qt::FindDirectChildrenOnly))
+            QDBusConnection::sessionBus().send(
+                QDBusMessage::createSignal(s->objectName(), "org.freedesktop.portal.Session",
+                                           "Closed")
+                << QVariantMap());
+    }
 
 public slots:
     QDBusObjectPath CreateSession(const QVariantMap& options) {
@@ -93,17 +160,23 @@ public slots:
         // A token is good once: a real portal hands out a new one with every grant.
         say(validTokens_.remove(s->restoreToken) ? "restored" : "dialog");
         if (answer != 0) return respond(options, answer, {});
-        const QVariantMap properties{{"size", QVariant::fromValue(size)},
-                                     {"source_type", QVariant::fromValue(2u)}};
-        QVariantMap results{
-            {"streams", QVariant::fromValue(QList<PortalStream>{{node, properties}})}};
+        QVariantMap results = streams();
         if (s->persistMode == 2) {
             const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces);
             validTokens_.insert(token);
             results.insert("restore_token", token);
             results.insert("persist_mode", QVariant::fromValue(2u));
         }
-        return respond(options, 0, results);
+        if (fault == "hold") {
+            const QString path = handle("request", options.value("handle_token"));
+            auto* request = new Request(this);
+            request->setObjectName(path);
+            QDBusConnection::sessionBus().registerObject(path, request,
+                                                         QDBusConnection::ExportAllSlots);
+            held_.append({path, results});
+            return QDBusObjectPath(path);
+        }
+        return respond(options, 0, results, fault == "response-s");
     }
 
     QDBusUnixFileDescriptor OpenPipeWireRemote(const QDBusObjectPath&, const QVariantMap&) {
@@ -132,17 +205,43 @@ private:
 
     /// Returns the request's path; its Response follows the reply, as a real portal's does, so
     /// a client that subscribes late misses it.
-    QDBusObjectPath respond(const QVariantMap& options, uint code, const QVariantMap& results) {
+    QDBusObjectPath respond(const QVariantMap& options, uint code, const QVariantMap& results,
+                            bool mistyped = false) {
         const QString path = handle("request", options.value("handle_token"));
-        QTimer::singleShot(0, this, [path, code, results] {
-            QDBusMessage signal =
-                QDBusMessage::createSignal(path, "org.freedesktop.portal.Request", "Response");
-            QDBusConnection::sessionBus().send(signal << code << results);
+        QTimer::singleShot(0, this, [path, code, results, mistyped] {
+            sendResponse(path, code, results, mistyped);
         });
         return QDBusObjectPath(path);
     }
 
+    /// Start's "streams", as the fault has them.
+    QVariantMap streams() const {
+        QVariant shape = QVariant::fromValue(size);
+        if (fault == "size-asv") shape = QVariantMap{{"width", size.width()}};
+        if (fault == "size-iii") shape = QVariant::fromValue(Triple{});
+        if (fault == "size-si") shape = QVariant::fromValue(NamedSize{});
+        const QVariantMap properties{{"size", shape}, {"source_type", QVariant::fromValue(2u)}};
+        const uint id = fault == "node-any" ? 0xffffffffu : node;
+        QVariant streams = QVariant::fromValue(QList<PortalStream>{{id, properties}});
+        if (fault == "streams-au") streams = QVariant::fromValue(QList<uint>{id});
+        if (fault == "streams-auas")
+            streams = QVariant::fromValue(QList<WrongStream>{{id, QStringList{"window"}}});
+        return {{"streams", streams}};
+    }
+
+    static void sendResponse(const QString& path, uint code, const QVariantMap& results,
+                             bool mistyped = false) {
+        QDBusMessage response =
+            QDBusMessage::createSignal(path, "org.freedesktop.portal.Request", "Response");
+        if (mistyped)
+            response << QString::number(code) << results;
+        else
+            response << code << results;
+        QDBusConnection::sessionBus().send(response);
+    }
+
     QSet<QString> validTokens_;
+    QList<QPair<QString, QVariantMap>> held_;
 };
 
 }  // namespace
@@ -151,6 +250,10 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     qDBusRegisterMetaType<PortalStream>();
     qDBusRegisterMetaType<QList<PortalStream>>();
+    qDBusRegisterMetaType<WrongStream>();
+    qDBusRegisterMetaType<QList<WrongStream>>();
+    qDBusRegisterMetaType<Triple>();
+    qDBusRegisterMetaType<NamedSize>();
     QDBusConnection bus = QDBusConnection::sessionBus();
     ScreenCast portal;
     const QStringList args = app.arguments();
@@ -170,6 +273,10 @@ int main(int argc, char** argv) {
         if (std::sscanf(line.c_str(), "node %u %d %d", &portal.node, &width, &height) == 3)
             portal.size = QSize(width, height);
         std::sscanf(line.c_str(), "answer %u", &portal.answer);
+        char fault[32] = {};
+        if (std::sscanf(line.c_str(), "fault %31s", fault) == 1) portal.fault = fault;
+        if (line == "release") portal.release();
+        if (line == "end") portal.end();
         say("ok");
     });
     say("ready");

@@ -1,5 +1,7 @@
 #include "platform/wayland/portal/PortalRequest.h"
 
+#include <QDBusArgument>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -24,8 +26,9 @@ QString expectedSessionHandle(const QDBusConnection& bus, const QString& token) 
 
 QString sessionHandleOf(const QVariantMap& results) {
     const QVariant handle = results.value(QStringLiteral("session_handle"));
-    return handle.canConvert<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
-                                                : handle.toString();
+    if (handle.metaType() == QMetaType::fromType<QDBusObjectPath>())
+        return handle.value<QDBusObjectPath>().path();
+    return handle.metaType() == QMetaType::fromType<QString>() ? handle.toString() : QString();
 }
 
 void closePortalSession(const QDBusConnection& bus, const QString& handle) {
@@ -43,10 +46,22 @@ QString PortalRequest::newToken() {
 }
 
 PortalRequest::PortalRequest(const QDBusConnection& bus, QObject* parent, Answer answer)
-    : QObject(parent), bus_(bus), answer_(std::move(answer)) {}
+    : QObject(parent), bus_(bus), answer_(std::move(answer)) {
+    timeout_.setSingleShot(true);
+}
+
+PortalRequest::~PortalRequest() {
+    if (answer_) withdraw();
+}
+
+int PortalRequest::dialogTimeoutMs() {
+    bool ok = false;
+    const int set = qEnvironmentVariableIntValue("MIRANO_PORTAL_DIALOG_TIMEOUT_MS", &ok);
+    return ok && set > 0 ? set : 60000;
+}
 
 void PortalRequest::send(const QDBusConnection& bus, QDBusMessage call, QObject* parent,
-                         Answer answer) {
+                         int timeoutMs, Answer answer) {
     auto* request = new PortalRequest(bus, parent, std::move(answer));
     const QString token = newToken();
     // The portal names the request after our unique name: ":1.42" becomes "1_42".
@@ -59,7 +74,14 @@ void PortalRequest::send(const QDBusConnection& bus, QDBusMessage call, QObject*
     arguments.append(options);
     call.setArguments(arguments);
 
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), request);
+    connect(&request->timeout_, &QTimer::timeout, request, [request, timeoutMs] {
+        request->withdraw();
+        request->finish(
+            2, {},
+            Error{QStringLiteral("the portal did not answer within %1 s").arg(timeoutMs / 1000)});
+    });
+    request->timeout_.start(timeoutMs);
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, timeoutMs), request);
     connect(watcher, &QDBusPendingCallWatcher::finished, request, [request, watcher] {
         watcher->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
@@ -73,21 +95,36 @@ void PortalRequest::send(const QDBusConnection& bus, QDBusMessage call, QObject*
 }
 
 void PortalRequest::listen(const QString& path) {
+    const QString interface = QStringLiteral("org.freedesktop.portal.Request");
     if (!path_.isEmpty())
-        bus_.disconnect(kPortalService, path_, QStringLiteral("org.freedesktop.portal.Request"),
-                        QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+        bus_.disconnect(kPortalService, path_, interface, QStringLiteral("Response"), this,
+                        SLOT(onResponse(QDBusMessage)));
     path_ = path;
     if (path_.isEmpty()) return;
-    bus_.connect(kPortalService, path_, QStringLiteral("org.freedesktop.portal.Request"),
-                 QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+    bus_.connect(kPortalService, path_, interface, QStringLiteral("Response"), this,
+                 SLOT(onResponse(QDBusMessage)));
 }
 
-void PortalRequest::onResponse(uint response, const QVariantMap& results) {
-    finish(response, results, std::nullopt);
+void PortalRequest::withdraw() {
+    if (path_.isEmpty()) return;
+    bus_.send(QDBusMessage::createMethodCall(kPortalService, path_,
+                                             QStringLiteral("org.freedesktop.portal.Request"),
+                                             QStringLiteral("Close")));
+}
+
+void PortalRequest::onResponse(const QDBusMessage& message) {
+    // Read nothing of an answer of another shape: libdbus aborts on a mistyped read.
+    if (message.signature() != QLatin1String("ua{sv}"))
+        return finish(2, {},
+                      Error{QStringLiteral("the portal's answer has the wrong type (%1)")
+                                .arg(message.signature())});
+    const QVariantList arguments = message.arguments();
+    finish(arguments.at(0).toUInt(), qdbus_cast<QVariantMap>(arguments.at(1)), std::nullopt);
 }
 
 void PortalRequest::finish(uint response, const QVariantMap& results, std::optional<Error> error) {
     if (!answer_) return;
+    timeout_.stop();
     listen(QString());  // no second answer
     auto answer = std::exchange(answer_, nullptr);
     deleteLater();

@@ -88,7 +88,7 @@ void PortalShortcuts::bind(const Triggers& triggers, Completion done) {
     const QVariantMap options{{QStringLiteral("session_handle_token"), kSessionToken},
                               {QStringLiteral("shortcuts"), shortcuts}};
     PortalRequest::send(
-        bus_, call(QStringLiteral("CreateSession"), {options}), this,
+        bus_, call(QStringLiteral("CreateSession"), {options}), this, PortalRequest::kCallTimeoutMs,
         [this, shortcuts](uint response, const QVariantMap& results, std::optional<Error> error) {
             if (error) return fail(QStringLiteral("no portal (%1)").arg(error->description));
             if (response != 0)
@@ -108,7 +108,9 @@ void PortalShortcuts::bindShortcuts(const QVariant& shortcuts) {
         bus_,
         call(QStringLiteral("BindShortcuts"), {QVariant::fromValue(QDBusObjectPath(sessionHandle_)),
                                                shortcuts, QString(), QVariantMap()}),
-        this, [this](uint response, const QVariantMap&, std::optional<Error> error) {
+        // Binding may ask the user which keys to use.
+        this, PortalRequest::dialogTimeoutMs(),
+        [this](uint response, const QVariantMap&, std::optional<Error> error) {
             if (error) return fail(QStringLiteral("binding failed (%1)").arg(error->description));
             if (response != 0)
                 return fail(

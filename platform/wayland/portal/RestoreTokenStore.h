@@ -12,8 +12,10 @@ namespace mirano::wayland {
 
 /// A small JSON object file, application id → token, read when asked and replaced atomically
 /// (temp file, rename) with mode 0600 when changed. Anything but a regular file of at most
-/// kMaxFileBytes is neither read nor overwritten; a file that does not parse counts as empty
-/// (tokens can always be had again through the dialog). Main thread only.
+/// kMaxFileBytes is neither read nor overwritten; a regular file that is not the user's own
+/// with mode 0600 (someone else could have planted or read its tokens) is set aside, with one
+/// line, and counts as empty, as does a file that does not parse (tokens can always be had
+/// again through the dialog). Main thread only.
 class RestoreTokenStore {
 public:
     /// `path` is the file to use; see defaultPath().
@@ -34,6 +36,9 @@ public:
 private:
     /// The tokens on disk; nothing when the file is there but must not be used.
     std::optional<QJsonObject> read();
+    /// Moves a regular file that is not private to the user out of the way; false when it is
+    /// there but could not be moved.
+    bool setAsideUntrusted();
 
     QString path_;
     LogOnce unusableLog_;
