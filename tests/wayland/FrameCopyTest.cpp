@@ -75,14 +75,17 @@ TEST(FrameCopy, AProducersLayoutIsRefusedUnlessThePictureFitsWithoutWrappingArou
     // clang-format on
     for (const auto& [what, layout, bytes] : cases) EXPECT_EQ(pictureBytes(layout), bytes) << what;
 
-    const std::tuple<const char*, std::optional<QRect>, bool> crops[] = {
-        {"no crop", {}, true},
-        {"the whole picture", QRect(0, 0, 10, 3), true},
-        {"one pixel past the right edge", QRect(1, 0, 10, 3), false},
-        {"left of the picture", QRect(-1, 0, 5, 3), false},
-        {"a width that overflows", QRect(5, 0, INT_MAX, 3), false},
-    };
-    for (const auto& [what, crop, fits] : crops) EXPECT_EQ(cropFits(crop, size), fits) << what;
+    // What: x, y, width, height; whether it lies inside.
+    const std::tuple<const char*, std::int64_t, std::int64_t, std::uint64_t, std::uint64_t, bool>
+        crops[] = {
+            {"the whole picture", 0, 0, 10, 3, true},
+            {"one pixel past the right edge", 1, 0, 10, 3, false},
+            {"left of the picture", -1, 0, 5, 3, false},
+            {"empty", 2, 1, 0, 1, false},
+            {"a width that would overflow", 5, 0, UINT_MAX, 3, false},
+        };
+    for (const auto& [what, x, y, width, height, fits] : crops)
+        EXPECT_EQ(cropFits(x, y, width, height, size), fits) << what;
 }
 
 TEST(FrameCopy, AFileThatShrinksUnderAGuardedReadReadsZerosAndTheReadFails) {

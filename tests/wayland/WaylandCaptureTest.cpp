@@ -312,6 +312,14 @@ TEST_F(PipeWireTest, FaultyStreamsSayWhatIsWrongOnceAndLeaveNoStreamBehind) {
         EXPECT_EQ(std::pair(log.count(line), nodesOfOurs()), std::pair(1, 0));
         producer->stop();
     }
+    // The session manager stops: its links go, and the stream says so instead of freezing.
+    LoggedLines log;
+    Received received;
+    auto stream = makeStream(received, healthy);
+    ASSERT_EQ(start(*stream), std::nullopt);
+    ASSERT_TRUE(received.nextFrame({64, 48}));
+    session_.sessionManager()->stop();
+    EXPECT_TRUE(waitUntil([&] { return log.count("has the session manager") == 1; }, kWaitMs));
 }
 
 TEST_F(WaylandCaptureTest, AnApplicationIsAskedOnceFramesShowItsPixelsAndARefusalIsAnError) {

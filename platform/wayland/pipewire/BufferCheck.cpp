@@ -20,13 +20,11 @@ std::optional<std::uint64_t> pictureBytes(const BufferLayout& layout) {
     return bytes;
 }
 
-bool cropFits(const std::optional<QRect>& crop, QSize size) {
-    if (!crop) return true;
-    const QRect& c = *crop;
-    // In 64 bits: a producer's x + width may pass INT_MAX.
-    return c.x() >= 0 && c.y() >= 0 && c.width() > 0 && c.height() > 0 &&
-           std::int64_t(c.x()) + c.width() <= size.width() &&
-           std::int64_t(c.y()) + c.height() <= size.height();
+bool cropFits(std::int64_t x, std::int64_t y, std::uint64_t width, std::uint64_t height,
+              QSize size) {
+    return x >= 0 && y >= 0 && width > 0 && height > 0 && width <= std::uint64_t(size.width()) &&
+           height <= std::uint64_t(size.height()) && x <= size.width() - std::int64_t(width) &&
+           y <= size.height() - std::int64_t(height);
 }
 
 std::optional<std::uint64_t> bytesInFile(int fd, bool dmaBuf) {

@@ -29,8 +29,10 @@ struct BufferLayout {
 /// past the buffer. No offset is taken modulo anything: what does not fit is refused.
 std::optional<std::uint64_t> pictureBytes(const BufferLayout& layout);
 
-/// Whether `crop` (none: the whole picture) lies inside a picture of `size`.
-bool cropFits(const std::optional<QRect>& crop, QSize size);
+/// Whether a crop region at `x`, `y` of `width` × `height`, as a producer gives it, is not empty
+/// and lies inside a picture of `size` (checked before it becomes a QRect, which could overflow).
+bool cropFits(std::int64_t x, std::int64_t y, std::uint64_t width, std::uint64_t height,
+              QSize size);
 
 /// The bytes `fd` really holds: a file's size (memfd), a DMA-BUF's end; none when unknown.
 std::optional<std::uint64_t> bytesInFile(int fd, bool dmaBuf);

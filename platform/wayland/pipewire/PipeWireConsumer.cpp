@@ -97,13 +97,11 @@ int bufferParams(spa_pod_builder* b, const spa_pod** params, bool dmaBuf) {
     return 3;
 }
 
-/// The window's rectangle in the buffer, when the producer says where it is.
-std::optional<QRect> cropOf(spa_buffer* buffer) {
+/// The producer's crop region, when it gives one.
+const spa_region* cropOf(spa_buffer* buffer) {
     auto* region = static_cast<spa_meta_region*>(
         spa_buffer_find_meta_data(buffer, SPA_META_VideoCrop, sizeof(spa_meta_region)));
-    if (!region || !spa_meta_region_is_valid(region)) return std::nullopt;
-    return QRect(region->region.position.x, region->region.position.y,
-                 int(region->region.size.width), int(region->region.size.height));
+    return region && spa_meta_region_is_valid(region) ? &region->region : nullptr;
 }
 
 }  // namespace
@@ -299,8 +297,8 @@ void PipeWireConsumer::stateChanged(int state, const char* error) {
         streamed_ = true;
         if (waitingFor_ == kStreaming) awaitStep(pictured_ ? kNothing : kPicture);
     } else if (state == PW_STREAM_STATE_PAUSED && streamed_ && active_) {
-        // Unlinked without our asking (the session manager that linked it stopped, say): it
-        // has a bounded time to come back.
+        // Unlinked without our asking (the session manager that linked it stopped, say): said
+        // when it is not linked again within a bounded time.
         awaitStep(kStreaming);
     }
 }
@@ -319,9 +317,12 @@ void PipeWireConsumer::waitExpired() {
         end(QStringLiteral("no picture came within %1 s of the stream starting")
                 .arg(kStartSeconds));
     else if (streamed_)
-        end(QStringLiteral("the window's stream lost its link and was not linked again within "
-                           "%1 s (has the session manager, such as WirePlumber, stopped?)")
-                .arg(kStartSeconds));
+        // Said, not ended: a producer that merely paused, or a session manager that comes
+        // back, links it again, and the pictures go on.
+        logLine(QStringLiteral("Wayland capture: the window's stream lost its link and was not "
+                               "linked again within %1 s (has the session manager, such as "
+                               "WirePlumber, stopped?).")
+                    .arg(kStartSeconds));
     else
         end(QStringLiteral("the window's stream did not start within %1 s (is its node there, "
                            "and a session manager such as WirePlumber running?)")
@@ -391,11 +392,15 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
                                    .arg(data.chunk->stride)
                                    .arg(data.chunk->size)
                                    .arg(data.maxsize));
-    const std::optional<QRect> crop = cropOf(buffer);
-    if (!cropFits(crop, size_))
-        return reject(kCrop, QStringLiteral("its crop region lies outside its %1 × %2 pictures")
-                                 .arg(size_.width())
-                                 .arg(size_.height()));
+    // The window's rectangle in the picture, where the producer says where it is.
+    std::optional<QRect> crop;
+    if (const spa_region* r = cropOf(buffer)) {
+        if (!cropFits(r->position.x, r->position.y, r->size.width, r->size.height, size_))
+            return reject(kCrop, QStringLiteral("its crop region lies outside its %1 × %2 pictures")
+                                     .arg(size_.width())
+                                     .arg(size_.height()));
+        crop = QRect(r->position.x, r->position.y, int(r->size.width), int(r->size.height));
+    }
     const bool dmaBuf = data.type == SPA_DATA_DmaBuf;
     const std::uint64_t end = std::uint64_t(data.mapoffset) + data.chunk->offset + *bytes;
     bool mayShrink = false;
