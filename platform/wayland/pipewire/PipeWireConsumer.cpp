@@ -118,11 +118,13 @@ struct PipeWireConsumerEvents {
     }
     static void process(void* data) { self(data)->process(); }
     static void coreError(void* data, std::uint32_t id, int, int res, const char* message) {
-        // Only the connection itself failing ends the stream; other objects' errors come
-        // through the stream's own state.
+        // Only the connection itself failing ends the stream; other objects' errors (a link
+        // that found no format, say) come through the stream's own state, told with them.
+        const QString text = QString::fromUtf8(message ? message : "");
         if (id == PW_ID_CORE && res == -EPIPE)
-            self(data)->end(QStringLiteral("the connection to PipeWire was lost (%1)")
-                                .arg(QString::fromUtf8(message)));
+            self(data)->end(QStringLiteral("the connection to PipeWire was lost (%1)").arg(text));
+        else
+            self(data)->lastError_ = text;
     }
     static void coreDone(void* data, std::uint32_t id, int seq) {
         if (id == PW_ID_CORE && seq == self(data)->releaseSeq_) self(data)->released();
@@ -284,10 +286,11 @@ bool PipeWireConsumer::ended() const {
 
 void PipeWireConsumer::stateChanged(int state, const char* error) {
     if (closing_) return;
-    const QString why = QString::fromUtf8(error ? error : "no reason given");
-    if (state == PW_STREAM_STATE_ERROR && !streamed_)
-        end(QStringLiteral("the window's stream could not be set up with its producer, for "
-                           "example on a picture format (%1)")
+    QString why = QString::fromUtf8(error ? error : "");
+    if (why.isEmpty()) why = lastError_.isEmpty() ? QStringLiteral("no reason given") : lastError_;
+    const bool failed = state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED;
+    if (failed && !streamed_)
+        end(QStringLiteral("the window's stream could not be set up with its producer (%1)")
                 .arg(why));
     else if (state == PW_STREAM_STATE_ERROR)
         end(QStringLiteral("the stream failed (%1)").arg(why));
@@ -324,9 +327,11 @@ void PipeWireConsumer::waitExpired() {
                                "WirePlumber, stopped?).")
                     .arg(kStartSeconds));
     else
-        end(QStringLiteral("the window's stream did not start within %1 s (is its node there, "
-                           "and a session manager such as WirePlumber running?)")
-                .arg(kStartSeconds));
+        end(QStringLiteral("the window's stream did not start within %1 s (%2)")
+                .arg(kStartSeconds)
+                .arg(lastError_.isEmpty() ? QStringLiteral("is its node there, and a session "
+                                                           "manager such as WirePlumber running?")
+                                          : lastError_));
 }
 
 void PipeWireConsumer::released() {

@@ -6,6 +6,7 @@
 #include <QRectF>
 #include <QSize>
 #include <QSizeF>
+#include <QString>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -119,6 +120,7 @@ private:
     bool pictured_ = false;
     unsigned said_ = 0;  // the buffer faults said, one bit each
     QSize contentSize_;
+    QString lastError_;  // PipeWire's last word on one of our objects
     int releaseSeq_ = -1;
     bool releaseConfirmed_ = false;
     spa_hook coreListener_{};
