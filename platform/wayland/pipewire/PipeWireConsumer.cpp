@@ -121,9 +121,10 @@ struct PipeWireConsumerEvents {
         // Only the connection itself failing ends the stream; other objects' errors (a link
         // that found no format, say) come through the stream's own state, told with them.
         const QString text = QString::fromUtf8(message ? message : "");
-        if (id == PW_ID_CORE && res == -EPIPE)
+        if (id == PW_ID_CORE && res == -EPIPE) {
+            self(data)->connectionLost_ = true;
             self(data)->end(QStringLiteral("the connection to PipeWire was lost (%1)").arg(text));
-        else
+        } else
             self(data)->lastError_ = text;
     }
     static void coreDone(void* data, std::uint32_t id, int seq) {
@@ -242,7 +243,7 @@ PipeWireConsumer::~PipeWireConsumer() {
             pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), disconnectEvent_);
         // The daemon has seen the stream go once it answers a round trip sent after it: no
         // node of ours is left for the session manager to link.
-        if (core_ && stream_) {
+        if (core_ && stream_ && !connectionLost_) {
             releaseSeq_ = pw_core_sync(core_, PW_ID_CORE, 0);
             timespec deadline{};
             pw_thread_loop_get_time(loop_, &deadline,

@@ -123,6 +123,7 @@ private:
     QString lastError_;  // PipeWire's last word on one of our objects
     int releaseSeq_ = -1;
     bool releaseConfirmed_ = false;
+    bool connectionLost_ = false;
     spa_hook coreListener_{};
     spa_hook streamListener_{};
     bool active_ = true;
