@@ -13,6 +13,7 @@
 #include "platform/wayland/pipewire/BufferCheck.h"
 #include "platform/wayland/pipewire/BusErrorGuard.h"
 #include "platform/wayland/pipewire/DmaBufMapping.h"
+#include "platform/wayland/pipewire/LinkWatch.h"
 
 namespace mirano::wayland {
 
@@ -224,8 +225,29 @@ std::optional<Error> PipeWireConsumer::start(PipeWireNode node) {
         errno = -linked;
         return fail("cannot connect the stream");
     }
+    watch_ = std::make_unique<LinkWatch>(core_, node.nodeId, watchEvents(node.nodeId));
     awaitStep(kStreaming);
     return std::nullopt;
+}
+
+LinkWatch::Events PipeWireConsumer::watchEvents(std::uint32_t node) {
+    LinkWatch::Events events;
+    events.linkFailed = [this](const QString& reason) {
+        if (streamed_) return void(lastError_ = reason);
+        end(QStringLiteral("the window's stream could not be linked to its producer (%1)")
+                .arg(reason));
+    };
+    events.nodeMissing = [this, node] {
+        end(QStringLiteral("PipeWire has no node %1 for the window's stream").arg(node));
+    };
+    events.sessionManagerGone = [this] {
+        if (ended_) return;
+        sessionManagerGone_ = true;
+        logLine(
+            QStringLiteral("Wayland capture: the session manager (WirePlumber) stopped; "
+                           "the window's stream stays unlinked until one runs again."));
+    };
+    return events;
 }
 
 PipeWireConsumer::~PipeWireConsumer() {
@@ -234,6 +256,7 @@ PipeWireConsumer::~PipeWireConsumer() {
         LoopLock lock(loop_);
         closing_ = true;
         if (timer_) pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), timer_);
+        watch_.reset();
         if (stream_) {
             spa_hook_remove(&streamListener_);
             pw_stream_disconnect(stream_);
@@ -320,14 +343,16 @@ void PipeWireConsumer::waitExpired() {
     if (waitingFor_ == kPicture)
         end(QStringLiteral("no picture came within %1 s of the stream starting")
                 .arg(kStartSeconds));
-    else if (streamed_)
+    else if (streamed_) {
         // Said, not ended: a producer that merely paused, or a session manager that comes
-        // back, links it again, and the pictures go on.
+        // back, links it again, and the pictures go on. A session manager seen to stop was
+        // said already.
+        if (sessionManagerGone_) return;
         logLine(QStringLiteral("Wayland capture: the window's stream lost its link and was not "
                                "linked again within %1 s (has the session manager, such as "
                                "WirePlumber, stopped?).")
                     .arg(kStartSeconds));
-    else
+    } else
         end(QStringLiteral("the window's stream did not start within %1 s (%2)")
                 .arg(kStartSeconds)
                 .arg(lastError_.isEmpty() ? QStringLiteral("is its node there, and a session "

@@ -17,6 +17,7 @@
 #include "platform/wayland/pipewire/FramePacer.h"
 #include "platform/wayland/pipewire/FrameSink.h"
 #include "platform/wayland/pipewire/HeapFramePool.h"
+#include "platform/wayland/pipewire/LinkWatch.h"
 #include "platform/wayland/portal/NodeSource.h"
 
 struct pw_thread_loop;
@@ -86,6 +87,7 @@ public:
 private:
     PipeWireConsumer(const Settings& settings, FrameHandler onFrame, EndHandler onEnd);
     std::optional<Error> start(PipeWireNode node);
+    LinkWatch::Events watchEvents(std::uint32_t node);
     /// Everything below runs on the consumer's thread with the loop locked.
     void stateChanged(int state, const char* error);
     void formatChanged(const spa_pod* format);
@@ -124,6 +126,8 @@ private:
     int releaseSeq_ = -1;
     bool releaseConfirmed_ = false;
     bool connectionLost_ = false;
+    bool sessionManagerGone_ = false;
+    std::unique_ptr<LinkWatch> watch_;
     spa_hook coreListener_{};
     spa_hook streamListener_{};
     bool active_ = true;
