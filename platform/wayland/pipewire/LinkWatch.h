@@ -14,6 +14,7 @@
 struct pw_core;
 struct pw_registry;
 struct pw_proxy;
+struct spa_dict;
 
 namespace mirano::wayland {
 
@@ -38,7 +39,7 @@ public:
 private:
     struct Link;
     friend struct LinkWatchEvents;
-    void global(std::uint32_t id, const char* type, const struct spa_dict* props);
+    void global(std::uint32_t id, const char* type, const spa_dict* props);
     void globalRemoved(std::uint32_t id);
     void synced(int seq);
 
