@@ -122,7 +122,7 @@ void LinkWatch::globalRemoved(std::uint32_t id) {
 void LinkWatch::synced(int seq) {
     if (seq != syncSeq_) return;
     syncSeq_ = -1;
-    if (!nodeSeen_ && events_.nodeMissing) events_.nodeMissing();
+    synced_ = true;
 }
 
 }  // namespace mirano::wayland

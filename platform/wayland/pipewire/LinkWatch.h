@@ -26,8 +26,6 @@ public:
     struct Events {
         /// A link from the producer failed, with PipeWire's reason ("no more input formats").
         std::function<void(const QString&)> linkFailed;
-        /// The connection shows no node of the producer's id.
-        std::function<void()> nodeMissing;
         /// The session manager that links streams has stopped.
         std::function<void()> sessionManagerGone;
     };
@@ -35,6 +33,10 @@ public:
     ~LinkWatch();
     LinkWatch(const LinkWatch&) = delete;
     LinkWatch& operator=(const LinkWatch&) = delete;
+
+    /// The connection has shown everything it holds, and no node of the producer's id is among
+    /// it (yet: a node may be shown later, once a session manager allows it).
+    bool nodeMissing() const { return synced_ && !nodeSeen_; }
 
 private:
     struct Link;
@@ -50,6 +52,7 @@ private:
     spa_hook registryListener_{};
     spa_hook coreListener_{};
     int syncSeq_ = -1;
+    bool synced_ = false;
     bool nodeSeen_ = false;
     std::set<std::uint32_t> sessionManagers_;
     std::vector<std::unique_ptr<Link>> links_;

@@ -225,20 +225,18 @@ std::optional<Error> PipeWireConsumer::start(PipeWireNode node) {
         errno = -linked;
         return fail("cannot connect the stream");
     }
-    watch_ = std::make_unique<LinkWatch>(core_, node.nodeId, watchEvents(node.nodeId));
+    nodeId_ = node.nodeId;
+    watch_ = std::make_unique<LinkWatch>(core_, node.nodeId, watchEvents());
     awaitStep(kStreaming);
     return std::nullopt;
 }
 
-LinkWatch::Events PipeWireConsumer::watchEvents(std::uint32_t node) {
+LinkWatch::Events PipeWireConsumer::watchEvents() {
     LinkWatch::Events events;
     events.linkFailed = [this](const QString& reason) {
         if (streamed_) return void(lastError_ = reason);
         end(QStringLiteral("the window's stream could not be linked to its producer (%1)")
                 .arg(reason));
-    };
-    events.nodeMissing = [this, node] {
-        end(QStringLiteral("PipeWire has no node %1 for the window's stream").arg(node));
     };
     events.sessionManagerGone = [this] {
         if (ended_) return;
@@ -311,7 +309,8 @@ bool PipeWireConsumer::ended() const {
 void PipeWireConsumer::stateChanged(int state, const char* error) {
     if (closing_) return;
     QString why = QString::fromUtf8(error ? error : "");
-    if (why.isEmpty()) why = lastError_.isEmpty() ? QStringLiteral("no reason given") : lastError_;
+    if (why.isEmpty()) why = notStartedReason();
+    if (why.isEmpty()) why = QStringLiteral("no reason given");
     const bool failed = state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED;
     if (failed && !streamed_)
         end(QStringLiteral("the window's stream could not be set up with its producer (%1)")
@@ -355,9 +354,15 @@ void PipeWireConsumer::waitExpired() {
     } else
         end(QStringLiteral("the window's stream did not start within %1 s (%2)")
                 .arg(kStartSeconds)
-                .arg(lastError_.isEmpty() ? QStringLiteral("is its node there, and a session "
-                                                           "manager such as WirePlumber running?")
-                                          : lastError_));
+                .arg(notStartedReason().isEmpty()
+                         ? QStringLiteral("is a session manager such as WirePlumber running?")
+                         : notStartedReason()));
+}
+
+QString PipeWireConsumer::notStartedReason() const {
+    if (watch_ && watch_->nodeMissing())
+        return QStringLiteral("PipeWire has no node %1 for it").arg(nodeId_);
+    return lastError_;
 }
 
 void PipeWireConsumer::released() {

@@ -87,7 +87,7 @@ public:
 private:
     PipeWireConsumer(const Settings& settings, FrameHandler onFrame, EndHandler onEnd);
     std::optional<Error> start(PipeWireNode node);
-    LinkWatch::Events watchEvents(std::uint32_t node);
+    LinkWatch::Events watchEvents();
     /// Everything below runs on the consumer's thread with the loop locked.
     void stateChanged(int state, const char* error);
     void formatChanged(const spa_pod* format);
@@ -102,6 +102,8 @@ private:
     /// Starts (or restarts) the bounded wait for the stream's next step; stops it with none.
     void awaitStep(int step);
     void waitExpired();
+    /// Why the stream may not have started, as far as PipeWire tells; empty when it does not.
+    QString notStartedReason() const;
     void released();
     void end(const QString& reason);
     /// A DMA-BUF could not be mapped: negotiates shared memory instead.
@@ -128,6 +130,7 @@ private:
     bool connectionLost_ = false;
     bool sessionManagerGone_ = false;
     std::unique_ptr<LinkWatch> watch_;
+    std::uint32_t nodeId_ = 0;
     spa_hook coreListener_{};
     spa_hook streamListener_{};
     bool active_ = true;
