@@ -284,6 +284,9 @@ void StreamManager::launchStream(const CapturableWindow& window,
                       Error{QStringLiteral("The capture service could not create a stream.")});
         return;
     }
+    stream->setWindowSizeHandler([weak] {
+        if (auto self = weak.lock()) emit self->windowSizeChanged();
+    });
     if (auto surface = surface_.lock()) stream->presentInto(surface);
     auto self = shared_from_this();
     // Held here while it starts (a portal's dialog may be open), so that stop() can withdraw

@@ -119,6 +119,8 @@ signals:
     void started();
     /// Each new frame, in order.
     void frameArrived(const mirano::Frame& frame);
+    /// The stream learnt the window's size anew (streamWindowSize()) from its pictures.
+    void windowSizeChanged();
     /// The capture service stopped the stream by itself, or open() failed to start it.
     void stopped(const std::optional<mirano::Error>& error);
 

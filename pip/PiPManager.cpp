@@ -158,6 +158,13 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
         takeStreamWindowSize(nullptr);
         finishOpening();
     });
+    // Where the shape comes from the stream, a size its pictures show later (the window's own
+    // where the source reported its monitor's, or the window resized) reshapes the PiP.
+    connect(stream.get(), &StreamManager::windowSizeChanged, this,
+            [this, fromStream = windowSizePending_] {
+                windowSizePending_ = fromStream;
+                takeStreamWindowSize(nullptr);
+            });
     connect(stream.get(), &StreamManager::frameArrived, this, [this](const Frame& frame) {
         takeStreamWindowSize(frame);
         if (pipPanel_) pipPanel_->captureView().setContents(frame);

@@ -66,6 +66,9 @@ public:
     /// window whose frame the service does not know (Wayland); empty when unknown, and then a
     /// frame pixel stands for a logical pixel of the window.
     virtual QSizeF windowSize() const { return {}; }
+    /// `handler` is told on the main thread whenever windowSize() changes (a stream that learns
+    /// the window's size from its pictures); streams that never learn it never call it.
+    virtual void setWindowSizeHandler(std::function<void()> handler) { (void)handler; }
 };
 
 /// The capture service.

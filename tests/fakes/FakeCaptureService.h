@@ -61,6 +61,14 @@ public:
 
     bool canResume() const override { return resumable; }
     QSizeF windowSize() const override { return reportedWindowSize; }
+    void setWindowSizeHandler(std::function<void()> handler) override {
+        onWindowSize_ = std::move(handler);
+    }
+    /// The stream learns the window's size from its pictures, as a Wayland stream does.
+    void learnWindowSize(const QSizeF& size) {
+        reportedWindowSize = size;
+        if (onWindowSize_) onWindowSize_();
+    }
 
     /// Hands a frame on, as the capture thread would (synchronously).
     void emitFrame(const Frame& frame) { onFrame_(frame); }
@@ -87,6 +95,7 @@ public:
 private:
     FrameHandler onFrame_;
     StreamStopHandler onStop_;
+    std::function<void()> onWindowSize_;
     CompletionSink complete_;
 };
 

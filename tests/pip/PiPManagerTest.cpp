@@ -347,6 +347,13 @@ TEST_F(PiPManagerTest, AWindowOfUnknownSizeAndPlaceIsMeasuredByItsStreamForThePi
         scheduler.advance(2);
         EXPECT_EQ(std::tuple(panel().frame(), stream()->updates.size(), streamsMade()),
                   std::tuple(QRectF(1104, 704, 320, 180), 1u, made));
+        // Its pictures tell another size later (a portal that reported its monitor's): the PiP
+        // takes that shape, the whole window shown.
+        stream()->learnWindowSize(QSizeF(400, 600));
+        scheduler.drain();
+        EXPECT_EQ(
+            std::tuple(panel().contentAspectRatio(), manager->streamManager()->currentSourceRect()),
+            std::tuple(QSizeF(400, 600), QRectF(0, 0, 400, 600)));
     }
 
     // A width the user gave the panel meanwhile stays.

@@ -92,7 +92,7 @@ bool WaylandSession::startPipeWire() {
     const QString socket = runtimeDir() + "/pipewire-0";
     // The session manager is up once it is a client of the daemon.
     return startedWhen(spawn("pipewire", {}, true), [&] { return QFile::exists(socket); }) &&
-           startedWhen(spawn("wireplumber", {}, true), [&] {
+           startedWhen(sessionManager_ = spawn("wireplumber", {}, true), [&] {
                return run("pw-cli", {"ls", "Client"}).contains("\"WirePlumber\"");
            });
 }

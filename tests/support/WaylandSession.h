@@ -47,6 +47,8 @@ public:
     /// The compositor's socket, as an absolute path (usable as WAYLAND_DISPLAY by anyone).
     QString waylandDisplay() const { return waylandDisplay_; }
     QString busAddress() const { return busAddress_; }
+    /// WirePlumber, while it runs (null without PipeWire).
+    ChildProcess* sessionManager() const { return sessionManager_; }
 
     /// The environment of the session's programs: the user's, the bus, XDG directories of their
     /// own in the runtime directory (never the developer's), and the test's sanitizer options.
@@ -103,6 +105,7 @@ private:
     QString busAddress_;
     /// Destroyed from its front: the last started stops first.
     std::forward_list<std::unique_ptr<ChildProcess>> children_;
+    ChildProcess* sessionManager_ = nullptr;
 };
 
 /// The session of a test linked with the Wayland GUI test main, sway's or KWin's (null

@@ -1,8 +1,15 @@
 // Where a frame's pixels come from in a producer's buffer, and how they are copied.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <climits>
+#include <cstring>
 #include <vector>
 
+#include "platform/wayland/pipewire/BufferCheck.h"
+#include "platform/wayland/pipewire/BusErrorGuard.h"
 #include "platform/wayland/pipewire/FrameCopy.h"
 
 using namespace mirano::wayland;
@@ -33,20 +40,81 @@ TEST(FrameCopy, FrameAreaIsTheWindowAndTheSourceRectangleInBufferPixels) {
         EXPECT_EQ(frameArea(buffer, crop, sourceRect, logicalSize), area) << what;
 }
 
-TEST(FrameCopy, RowsMustLieWithinTheMappedBytes) {
-    // 10 × 3 pixels: rows of 40 bytes. What: the bytes mapped, the stride; whether they hold.
-    const std::tuple<const char*, std::size_t, std::size_t, bool> cases[] = {
-        {"packed rows, stride 0", 120, 0, true},
-        {"one byte short", 119, 0, false},
-        {"padded rows, the last one unpadded", 48 * 2 + 40, 48, true},
-        {"padded rows, one byte short", 48 * 2 + 39, 48, false},
-        {"a stride shorter than a row", 200, 36, false},
+TEST(FrameCopy, AProducersLayoutIsRefusedUnlessThePictureFitsWithoutWrappingAround) {
+    // 10 × 3 pixels: rows of 40 bytes, 120 bytes packed; nothing past the buffer may be read.
+    // What: the layout; the bytes read.
+    const QSize size(10, 3);
+    // clang-format off
+    const std::tuple<const char*, BufferLayout, std::optional<std::uint64_t>> cases[] = {
+        {"packed rows", {0, 120, 0, 120, 40, size}, 120},
+        {"a stride of 0 is packed rows", {0, 120, 0, 120, 0, size}, 120},
+        {"padded rows, the last one unpadded", {0, 200, 8, 136, 48, size}, 136},
+        {"a stride shorter than a row", {0, 200, 0, 200, 36, size}, {}},
+        {"a negative stride", {0, 200, 0, 200, -40, size}, {}},
+        {"an offset that leaves too little", {0, 120, 4, 120, 40, size}, {}},
+        {"an offset past the buffer, which a modulo would wrap", {0, 120, 124, 120, 40, size}, {}},
+        {"a chunk smaller than its rows", {0, 120, 0, 119, 40, size}, {}},
+        {"a stride whose rows pass any buffer", {0, UINT_MAX, 0, UINT_MAX, INT_MAX, size}, {}},
+        {"an empty picture", {0, 120, 0, 120, 40, QSize(0, 3)}, {}},
     };
-    std::vector<std::uint8_t> bytes(256);
-    for (const auto& [what, size, stride, holds] : cases)
-        EXPECT_EQ((MappedImage{bytes.data(), size, 10, 3, stride, PixelOrder::bgra}.holdsItsRows()),
-                  holds)
-            << what;
+    // clang-format on
+    for (const auto& [what, layout, bytes] : cases) EXPECT_EQ(pictureBytes(layout), bytes) << what;
+
+    // What: x, y, width, height; whether it lies inside.
+    const std::tuple<const char*, std::int64_t, std::int64_t, std::uint64_t, std::uint64_t, bool>
+        crops[] = {
+            {"the whole picture", 0, 0, 10, 3, true},
+            {"one pixel past the right edge", 1, 0, 10, 3, false},
+            {"left of the picture", -1, 0, 5, 3, false},
+            {"empty", 2, 1, 0, 1, false},
+            {"a width that would overflow", 5, 0, UINT_MAX, 3, false},
+        };
+    for (const auto& [what, x, y, width, height, fits] : crops)
+        EXPECT_EQ(cropFits(x, y, width, height, size), fits) << what;
+}
+
+TEST(FrameCopy, AFileThatShrinksUnderAGuardedReadReadsZerosAndTheReadFails) {
+    const auto page = std::size_t(sysconf(_SC_PAGESIZE));
+    const int fd = memfd_create("shrinking", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t(2 * page)), 0);
+    auto* mapped = static_cast<std::uint8_t*>(
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+    ASSERT_NE(mapped, MAP_FAILED);
+    std::memset(mapped, 0xab, 2 * page);
+    std::vector<std::uint8_t> copy(2 * page);
+    {
+        const BusErrorGuard intact(mapped, 2 * page);
+        std::memcpy(copy.data(), mapped, copy.size());
+        EXPECT_FALSE(intact.failed());
+    }
+    // The producer truncates: the second page is gone from the file.
+    ASSERT_EQ(ftruncate(fd, off_t(page)), 0);
+    EXPECT_EQ(std::pair(bytesInFile(fd, false), bytesInFile(fd, true)),
+              std::pair(std::optional<std::uint64_t>(page), std::optional<std::uint64_t>(page)));
+    {
+        const BusErrorGuard shrunk(mapped, 2 * page);
+        std::memcpy(copy.data(), mapped, copy.size());
+        EXPECT_TRUE(shrunk.failed());
+    }
+    EXPECT_EQ(std::pair(copy[page - 1], copy[page]),
+              std::pair(std::uint8_t(0xab), std::uint8_t(0)));
+    // Sealed against shrinking, a file's size once checked holds.
+    EXPECT_FALSE(cannotShrink(fd));
+    ASSERT_EQ(fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK), 0);
+    EXPECT_TRUE(cannotShrink(fd));
+    // A fault outside any guarded range still ends the process.
+    auto* other = static_cast<std::uint8_t*>(mmap(nullptr, 2 * page, PROT_READ, MAP_SHARED, fd, 0));
+    ASSERT_NE(other, MAP_FAILED);
+    EXPECT_DEATH(
+        {
+            const BusErrorGuard elsewhere(mapped, page);
+            std::memcpy(copy.data(), other, copy.size());
+        },
+        "");
+    munmap(other, 2 * page);
+    munmap(mapped, 2 * page);
+    close(fd);
 }
 
 TEST(FrameCopy, ReducesByThePowerOfTwoThatKeepsTheShownSize) {

@@ -2,10 +2,13 @@
 // PipeWire and WirePlumber) with our stand-in portal and a producer that makes frames the way
 // a compositor does.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDBusConnection>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <array>
 #include <atomic>
 #include <cstring>
@@ -99,11 +102,12 @@ public:
     std::shared_ptr<FrameSink> sink() const override {
         return std::const_pointer_cast<SinkRecorder>(shared_from_this());
     }
-    void show(const MappedImage& image, const QRect& shown) override {
+    bool show(const MappedImage& image, const QRect& shown) override {
         std::lock_guard lock(mutex_);
         last_ = {last_.count + 1, shown, {}};
         std::memcpy(last_.corner.data(),
                     image.data + std::size_t(shown.y()) * image.rowBytes() + shown.x() * 4, 4);
+        return true;
     }
     Shown shown() const {
         std::lock_guard lock(mutex_);
@@ -118,6 +122,38 @@ public:
 private:
     mutable std::mutex mutex_;
     Shown last_;
+};
+
+/// The lines this process writes to standard output (where Mirano logs) while it lives.
+class LoggedLines {
+public:
+    LoggedLines() {
+        std::fflush(stdout);
+        EXPECT_TRUE(file_.open());
+        dup2(file_.handle(), STDOUT_FILENO);
+    }
+    /// Writes them out after all, with gtest's own lines among them.
+    ~LoggedLines() {
+        std::fflush(stdout);
+        dup2(saved_, STDOUT_FILENO);
+        close(saved_);
+        QFile file(file_.fileName());
+        if (file.open(QIODevice::ReadOnly)) std::fputs(file.readAll().constData(), stdout);
+    }
+    /// How many lines so far match `pattern`.
+    int count(const QString& pattern) {
+        std::fflush(stdout);
+        QFile file(file_.fileName());
+        if (!file.open(QIODevice::ReadOnly)) return -1;
+        return int(QString::fromUtf8(file.readAll())
+                       .split('\n')
+                       .filter(QRegularExpression(pattern))
+                       .size());
+    }
+
+private:
+    int saved_ = dup(STDOUT_FILENO);
+    QTemporaryFile file_;
 };
 
 /// A node handed over directly, on the stream's own connection to the user's PipeWire: the
@@ -149,6 +185,14 @@ protected:
     }
     static std::optional<Error> start(CaptureStream& stream) {
         return await([&](Completion done) { stream.startCapture(std::move(done)); });
+    }
+
+    std::unique_ptr<CaptureStream> makeStream(Received& received, std::uint32_t node) {
+        return makeStream(received, std::make_unique<DirectNodeSource>(node, scheduler_));
+    }
+    /// The stream nodes of ours that PipeWire has.
+    int nodesOfOurs() const {
+        return int(session_.run("pw-dump", {}).count("\"Mirano window capture\""));
     }
 
     WaylandSession session_{{.sway = false, .pipewire = true}};
@@ -194,8 +238,13 @@ TEST_F(PipeWireTest, PauseResumeReconfigureASinkAndEndAcrossTheCaptureThread) {
     qputenv("PIPEWIRE_RUNTIME_DIR", QFile::encodeName(session_.runtimeDir()));
     Received received;
     auto stream = makeStream(received, std::make_unique<DirectNodeSource>(node, scheduler_));
+    int sizesLearnt = 0;
+    stream->setWindowSizeHandler([&] { ++sizesLearnt; });
     ASSERT_EQ(start(*stream), std::nullopt);
     EXPECT_TRUE(showsBufferArea(received.nextFrame({80, 60}), {20, 10, 80, 60}));
+    // With no size from the source, the window's is the crop's.
+    EXPECT_TRUE(waitUntil([&] { return sizesLearnt == 1; }, kWaitMs));
+    EXPECT_EQ(stream->windowSize(), QSizeF(80, 60));
 
     EXPECT_EQ(await([&](Completion done) { stream->stopCapture(std::move(done)); }), std::nullopt);
     const int paused = received.frameCount();
@@ -225,6 +274,69 @@ TEST_F(PipeWireTest, PauseResumeReconfigureASinkAndEndAcrossTheCaptureThread) {
     EXPECT_TRUE(waitUntil([&] { return received.stopCount > 0; }, kWaitMs));
     EXPECT_TRUE(start(*stream));
     EXPECT_EQ(received.stopCount, 1);
+}
+
+// Producers that misbehave as buggy or hostile ones do. Each faulty stream says what is wrong in
+// one line (not one a frame) and drops those pictures or ends; a healthy stream beside it works,
+// and no stream node of ours is left once they close. Node ids that would let the session
+// manager pick any stream are refused.
+TEST_F(PipeWireTest, FaultyStreamsSayWhatIsWrongOnceAndLeaveNoStreamBehind) {
+    qputenv("PIPEWIRE_RUNTIME_DIR", QFile::encodeName(session_.runtimeDir()));
+    for (const std::uint32_t id : {0u, 0xffffffffu}) {
+        Received received;
+        const std::optional<Error> error = start(*makeStream(received, id));
+        EXPECT_TRUE(error && error->description.contains("names no PipeWire node")) << id;
+    }
+    {
+        LoggedLines log;
+        Received received;
+        auto missing = makeStream(received, 4000);
+        ASSERT_EQ(start(*missing), std::nullopt);
+        EXPECT_TRUE(
+            waitUntil([&] { return log.count("PipeWire has no node 4000") == 1; }, kWaitMs));
+    }
+    std::uint32_t healthy = 0;
+    portal_.startProducer({"healthy", "64", "48"}, &healthy);
+    // The fault; what the line says.
+    const std::pair<const char*, const char*> cases[] = {
+        {"maxsize", "claim more bytes than their memory holds"},
+        {"truncate", "memory"},
+        {"dmabuf", "claim more bytes than their memory holds"},
+        {"stride", "rows do not fit their buffers"},
+        {"offset", "rows do not fit their buffers"},
+        {"offset-wrap", "rows do not fit their buffers"},
+        {"crop", "crop region lies outside"},
+        {"silent", "no picture came within 10 s"},
+        // The link fails, or the session manager drops the stream when it cannot link it.
+        {"format", "could not be (linked to|set up with) its producer"},
+    };
+    for (const auto& [fault, line] : cases) {
+        SCOPED_TRACE(fault);
+        std::uint32_t node = 0;
+        ChildProcess* producer =
+            portal_.startProducer({"faulty", "64", "48", "--fault", fault}, &node);
+        LoggedLines log;
+        {
+            Received faulty, fine;
+            auto stream = makeStream(faulty, node);
+            ASSERT_EQ(start(*stream), std::nullopt);
+            EXPECT_TRUE(waitUntil([&] { return log.count(line) > 0; }, kWaitMs));
+            auto other = makeStream(fine, healthy);
+            ASSERT_EQ(start(*other), std::nullopt);
+            EXPECT_TRUE(showsBufferArea(fine.nextFrame({64, 48}), {0, 0, 64, 48}));
+        }
+        EXPECT_EQ(std::pair(log.count(line), nodesOfOurs()), std::pair(1, 0));
+        producer->stop();
+    }
+    // The session manager stops: its links go, and the stream says so instead of freezing.
+    LoggedLines log;
+    Received received;
+    auto stream = makeStream(received, healthy);
+    ASSERT_EQ(start(*stream), std::nullopt);
+    ASSERT_TRUE(received.nextFrame({64, 48}));
+    session_.sessionManager()->stop();
+    EXPECT_TRUE(waitUntil([&] { return log.count("session manager .WirePlumber. stopped") == 1; },
+                          kWaitMs));
 }
 
 TEST_F(WaylandCaptureTest, AnApplicationIsAskedOnceFramesShowItsPixelsAndARefusalIsAnError) {
@@ -272,6 +384,28 @@ TEST_F(WaylandCaptureTest, AnApplicationIsAskedOnceFramesShowItsPixelsAndARefusa
                              received.stopCount.load()),
                   std::tuple(QStringLiteral("dialog"), QString(), 0, 0));
     }
+}
+
+// A portal that reports its monitor's size for a window: the window's own comes from the crop,
+// and a source rectangle of the whole window in that size shows all of it. Five streams opened
+// and closed leave no stream node of ours.
+TEST_F(WaylandCaptureTest, TheWindowsShapeComesFromItsPicturesAndClosedStreamsLeaveNoNode) {
+    portal_.handOut({"tall", "200", "120", "--crop", "70", "10", "60", "100"}, {200, 120});
+    for (int cycle = 0; cycle < 5; ++cycle) {
+        SCOPED_TRACE(cycle);
+        Received received;
+        auto stream = makeStream(received, kViewer);
+        ASSERT_EQ(start(*stream), std::nullopt);
+        ASSERT_TRUE(received.nextFrame({60, 100}));
+        ASSERT_TRUE(waitUntil([&] { return stream->windowSize() == QSizeF(60, 100); }, kWaitMs));
+        EXPECT_EQ(
+            await([&](Completion done) {
+                stream->updateConfiguration({QRectF(0, 0, 60, 100), 0, 1, 1}, std::move(done));
+            }),
+            std::nullopt);
+        EXPECT_TRUE(showsBufferArea(received.nextFrame({60, 100}), {70, 10, 60, 100}));
+    }
+    EXPECT_EQ(nodesOfOurs(), 0);
 }
 
 }  // namespace

@@ -8,15 +8,6 @@
 
 namespace mirano::wayland {
 
-bool MappedImage::holdsItsRows() const {
-    if (!data || width <= 0 || height <= 0) return false;
-    const std::size_t row = std::size_t(width) * 4;
-    const std::size_t step = rowBytes();
-    if (step < row || size < row) return false;
-    // The last row need not be padded.
-    return (size - row) / step >= std::size_t(height - 1);
-}
-
 QRect frameArea(QSize bufferSize, std::optional<QRect> crop, const QRectF& sourceRect,
                 const QSizeF& logicalSize) {
     const QRect buffer(QPoint(0, 0), bufferSize);

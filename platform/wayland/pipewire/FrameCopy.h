@@ -28,8 +28,6 @@ struct MappedImage {
 
     /// The stride with 0 read as packed rows.
     std::size_t rowBytes() const { return stride ? stride : std::size_t(width) * 4; }
-    /// Every row of width × 4 bytes lies within the mapped bytes.
-    bool holdsItsRows() const;
 };
 
 /// The part of a buffer of `bufferSize` that a frame shows, in buffer pixels: the `crop`

@@ -14,8 +14,9 @@ class FrameSink {
 public:
     virtual ~FrameSink() = default;
     /// `shown` (buffer pixels of `image`) is the part of the window to show. The image is valid
-    /// during the call only.
-    virtual void show(const MappedImage& image, const QRect& shown) = 0;
+    /// during the call only. False when the picture was not shown (nowhere to show it, or no
+    /// buffer free): it is dropped.
+    virtual bool show(const MappedImage& image, const QRect& shown) = 0;
 };
 
 /// A picture surface whose pictures come from a sink: a stream presenting into it hands every

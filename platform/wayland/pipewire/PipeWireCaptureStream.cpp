@@ -1,5 +1,8 @@
 #include "platform/wayland/pipewire/PipeWireCaptureStream.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/Scheduler.h"
 
 namespace mirano::wayland {
@@ -29,8 +32,37 @@ void PipeWireCaptureStream::completeLater(Completion done, std::optional<Error> 
     scheduler_.post([done = std::move(done), error = std::move(error)] { done(error); });
 }
 
-PipeWireConsumer::Settings PipeWireCaptureStream::settings() const {
-    return {configuration_.sourceRect, logicalSize_, configuration_.minimumFrameInterval, sink_};
+PipeWireConsumer::Settings PipeWireCaptureStream::settings() {
+    std::weak_ptr<int> alive = alive_;
+    auto* self = this;
+    Scheduler* scheduler = &scheduler_;
+    auto onContentSize = [alive, self, scheduler](QSize content) {
+        scheduler->post([alive, self, content] {
+            if (alive.lock()) self->contentSizeSeen(content);
+        });
+    };
+    return {configuration_.sourceRect, logicalSize_, configuration_.minimumFrameInterval, sink_,
+            std::move(onContentSize)};
+}
+
+namespace {
+/// Whether two sizes have one shape, give or take the rounding of either to whole pixels.
+bool sameShape(const QSizeF& a, const QSizeF& b) {
+    if (a.isEmpty() || b.isEmpty()) return false;
+    const double tolerance = 1.5 / std::min({a.width(), a.height(), b.width(), b.height()});
+    return std::abs(a.width() / a.height() - b.width() / b.height()) <=
+           tolerance * (a.width() / a.height() + b.width() / b.height());
+}
+}  // namespace
+
+void PipeWireCaptureStream::contentSizeSeen(QSize content) {
+    const QSizeF size = sameShape(reportedSize_, content) ? reportedSize_ : QSizeF(content);
+    if (size == windowSize_) return;
+    windowSize_ = size;
+    // Source rectangles are read in this size from now on, by the stream and its owner alike.
+    logicalSize_ = size;
+    if (consumer_) consumer_->configure(settings());
+    if (onWindowSize_) onWindowSize_();
 }
 
 void PipeWireCaptureStream::startCapture(Completion done) {
@@ -60,7 +92,7 @@ void PipeWireCaptureStream::nodeOpened(std::optional<PipeWireNode> node, std::op
                                        const Completion& done) {
     opening_ = false;
     if (node) {
-        if (!node->logicalSize.isEmpty()) logicalSize_ = node->logicalSize;
+        if (!node->logicalSize.isEmpty()) logicalSize_ = reportedSize_ = node->logicalSize;
         PipeWireConsumer::EndHandler onEnd;
         if (onStop_) onEnd = onStop_;
         consumer_ =

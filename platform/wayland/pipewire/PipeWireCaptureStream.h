@@ -37,18 +37,30 @@ public:
     bool presentInto(const std::shared_ptr<PictureSurface>& surface) override;
     /// A stop only pauses the node's frames: resuming asks the portal nothing.
     bool canResume() const override { return true; }
-    /// As the source reports it once the node is open (the portal's stream size).
-    QSizeF windowSize() const override { return logicalSize_; }
+    /// Known once a picture came: the source's size (the portal's, in logical pixels) where
+    /// it has the pictures' shape, else the size the pictures show the window at (a portal may
+    /// report its monitor's size for a window).
+    QSizeF windowSize() const override { return windowSize_; }
+    void setWindowSizeHandler(std::function<void()> handler) override {
+        onWindowSize_ = std::move(handler);
+    }
 
 private:
     void nodeOpened(std::optional<PipeWireNode> node, std::optional<Error> error,
                     const Completion& done);
-    PipeWireConsumer::Settings settings() const;
+    PipeWireConsumer::Settings settings();
     void completeLater(Completion done, std::optional<Error> error = std::nullopt);
+    /// The pictures show the window at `content` buffer pixels.
+    void contentSizeSeen(QSize content);
 
     std::unique_ptr<NodeSource> source_;
     Scheduler& scheduler_;
     QSizeF logicalSize_;
+    QSizeF reportedSize_;
+    QSizeF windowSize_;
+    std::function<void()> onWindowSize_;
+    // Tasks posted from the capture thread run only while this lives.
+    std::shared_ptr<int> alive_ = std::make_shared<int>();
     StreamConfiguration configuration_;
     FrameHandler onFrame_;
     StreamStopHandler onStop_;

@@ -10,13 +10,22 @@
 #include <mutex>
 
 #include "platform/Log.h"
+#include "platform/wayland/pipewire/BufferCheck.h"
+#include "platform/wayland/pipewire/BusErrorGuard.h"
 #include "platform/wayland/pipewire/DmaBufMapping.h"
+#include "platform/wayland/pipewire/LinkWatch.h"
 
 namespace mirano::wayland {
 
 namespace {
 
 Error consumerError(const QString& text) { return Error{text}; }
+
+/// The steps of a stream that are each awaited for a bounded time.
+enum Step { kNothing, kStreaming, kPicture };
+
+/// What can be wrong with a stream's buffers, one bit each: each is said once per stream.
+enum Fault { kBeyondMemory = 1, kLayout = 2, kCrop = 4, kShrank = 8 };
 
 std::optional<PixelOrder> pixelOrder(std::uint32_t format) {
     switch (format) {
@@ -89,13 +98,11 @@ int bufferParams(spa_pod_builder* b, const spa_pod** params, bool dmaBuf) {
     return 3;
 }
 
-/// The window's rectangle in the buffer, when the producer says where it is.
-std::optional<QRect> cropOf(spa_buffer* buffer) {
+/// The producer's crop region, when it gives one.
+const spa_region* cropOf(spa_buffer* buffer) {
     auto* region = static_cast<spa_meta_region*>(
         spa_buffer_find_meta_data(buffer, SPA_META_VideoCrop, sizeof(spa_meta_region)));
-    if (!region || !spa_meta_region_is_valid(region)) return std::nullopt;
-    return QRect(region->region.position.x, region->region.position.y,
-                 int(region->region.size.width), int(region->region.size.height));
+    return region && spa_meta_region_is_valid(region) ? &region->region : nullptr;
 }
 
 }  // namespace
@@ -112,13 +119,20 @@ struct PipeWireConsumerEvents {
     }
     static void process(void* data) { self(data)->process(); }
     static void coreError(void* data, std::uint32_t id, int, int res, const char* message) {
-        // Only the connection itself failing ends the stream; other objects' errors come
-        // through the stream's own state.
-        if (id == PW_ID_CORE && res == -EPIPE)
-            self(data)->end(QStringLiteral("the connection to PipeWire was lost (%1)")
-                                .arg(QString::fromUtf8(message)));
+        // Only the connection itself failing ends the stream; other objects' errors (a link
+        // that found no format, say) come through the stream's own state, told with them.
+        const QString text = QString::fromUtf8(message ? message : "");
+        if (id == PW_ID_CORE && res == -EPIPE) {
+            self(data)->connectionLost_ = true;
+            self(data)->end(QStringLiteral("the connection to PipeWire was lost (%1)").arg(text));
+        } else
+            self(data)->lastError_ = text;
+    }
+    static void coreDone(void* data, std::uint32_t id, int seq) {
+        if (id == PW_ID_CORE && seq == self(data)->releaseSeq_) self(data)->released();
     }
     static void disconnect(void* data, std::uint64_t) { self(data)->disconnectNow(); }
+    static void timer(void* data, std::uint64_t) { self(data)->waitExpired(); }
 
     static pw_stream_events streamEvents() {
         pw_stream_events e{};
@@ -132,6 +146,7 @@ struct PipeWireConsumerEvents {
         pw_core_events e{};
         e.version = PW_VERSION_CORE_EVENTS;
         e.error = coreError;
+        e.done = coreDone;
         return e;
     }
 };
@@ -145,6 +160,14 @@ std::unique_ptr<PipeWireConsumer> PipeWireConsumer::connect(PipeWireNode node,
                                                             const Settings& settings,
                                                             FrameHandler onFrame, EndHandler onEnd,
                                                             std::optional<Error>* error) {
+    // Any node and no node would let the session manager link whatever it likes.
+    if (node.nodeId == 0 || node.nodeId == PW_ID_ANY) {
+        if (error)
+            *error =
+                consumerError(QStringLiteral("The window's stream names no PipeWire node (%1).")
+                                  .arg(node.nodeId));
+        return nullptr;
+    }
     static std::once_flag initialised;
     std::call_once(initialised, [] { pw_init(nullptr, nullptr); });
     std::unique_ptr<PipeWireConsumer> consumer(
@@ -181,6 +204,7 @@ std::optional<Error> PipeWireConsumer::start(PipeWireNode node) {
     pw_core_add_listener(core_, &coreListener_, &kCoreEvents, this);
     disconnectEvent_ =
         pw_loop_add_event(pw_thread_loop_get_loop(loop_), PipeWireConsumerEvents::disconnect, this);
+    timer_ = pw_loop_add_timer(pw_thread_loop_get_loop(loop_), PipeWireConsumerEvents::timer, this);
     stream_ = pw_stream_new(core_, "Mirano window capture",
                             pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
                                               "Capture", PW_KEY_MEDIA_ROLE, "Screen",
@@ -201,7 +225,27 @@ std::optional<Error> PipeWireConsumer::start(PipeWireNode node) {
         errno = -linked;
         return fail("cannot connect the stream");
     }
+    nodeId_ = node.nodeId;
+    watch_ = std::make_unique<LinkWatch>(core_, node.nodeId, watchEvents());
+    awaitStep(kStreaming);
     return std::nullopt;
+}
+
+LinkWatch::Events PipeWireConsumer::watchEvents() {
+    LinkWatch::Events events;
+    events.linkFailed = [this](const QString& reason) {
+        if (streamed_) return void(lastError_ = reason);
+        end(QStringLiteral("the window's stream could not be linked to its producer (%1)")
+                .arg(reason));
+    };
+    events.sessionManagerGone = [this] {
+        if (ended_) return;
+        sessionManagerGone_ = true;
+        logLine(
+            QStringLiteral("Wayland capture: the session manager (WirePlumber) stopped; "
+                           "the window's stream stays unlinked until one runs again."));
+    };
+    return events;
 }
 
 PipeWireConsumer::~PipeWireConsumer() {
@@ -209,12 +253,29 @@ PipeWireConsumer::~PipeWireConsumer() {
     {
         LoopLock lock(loop_);
         closing_ = true;
+        if (timer_) pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), timer_);
+        watch_.reset();
         if (stream_) {
             spa_hook_remove(&streamListener_);
+            pw_stream_disconnect(stream_);
             pw_stream_destroy(stream_);
         }
         if (disconnectEvent_)
             pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), disconnectEvent_);
+        // The daemon has seen the stream go once it answers a round trip sent after it: no
+        // node of ours is left for the session manager to link.
+        if (core_ && stream_ && !connectionLost_) {
+            releaseSeq_ = pw_core_sync(core_, PW_ID_CORE, 0);
+            timespec deadline{};
+            pw_thread_loop_get_time(loop_, &deadline,
+                                    std::int64_t(kReleaseSeconds) * SPA_NSEC_PER_SEC);
+            while (!releaseConfirmed_ && pw_thread_loop_timed_wait_full(loop_, &deadline) == 0) {
+            }
+            if (!releaseConfirmed_)
+                logLine(QStringLiteral("Wayland capture: PipeWire did not confirm within %1 s that "
+                                       "the stream was released.")
+                            .arg(kReleaseSeconds));
+        }
         if (core_) {
             spa_hook_remove(&coreListener_);
             pw_core_disconnect(core_);
@@ -228,7 +289,10 @@ PipeWireConsumer::~PipeWireConsumer() {
 void PipeWireConsumer::setActive(bool active) {
     LoopLock lock(loop_);
     active_ = active;
-    if (!ended_) pw_stream_set_active(stream_, active);
+    if (ended_) return;
+    pw_stream_set_active(stream_, active);
+    // A paused stream owes nothing; resumed, it owes what it owed.
+    awaitStep(waitingFor_);
 }
 
 void PipeWireConsumer::configure(const Settings& settings) {
@@ -244,10 +308,66 @@ bool PipeWireConsumer::ended() const {
 
 void PipeWireConsumer::stateChanged(int state, const char* error) {
     if (closing_) return;
-    if (state == PW_STREAM_STATE_ERROR)
-        end(QStringLiteral("the stream failed (%1)").arg(QString::fromUtf8(error ? error : "")));
+    QString why = QString::fromUtf8(error ? error : "");
+    if (why.isEmpty()) why = notStartedReason();
+    if (why.isEmpty()) why = QStringLiteral("no reason given");
+    const bool failed = state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED;
+    if (failed && !streamed_)
+        end(QStringLiteral("the window's stream could not be set up with its producer (%1)")
+                .arg(why));
+    else if (state == PW_STREAM_STATE_ERROR)
+        end(QStringLiteral("the stream failed (%1)").arg(why));
     else if (state == PW_STREAM_STATE_UNCONNECTED)
         end(QStringLiteral("the window's stream went away"));
+    else if (state == PW_STREAM_STATE_STREAMING) {
+        streamed_ = true;
+        if (waitingFor_ == kStreaming) awaitStep(pictured_ ? kNothing : kPicture);
+    } else if (state == PW_STREAM_STATE_PAUSED && streamed_ && active_) {
+        // Unlinked without our asking (the session manager that linked it stopped, say): said
+        // when it is not linked again within a bounded time.
+        awaitStep(kStreaming);
+    }
+}
+
+void PipeWireConsumer::awaitStep(int step) {
+    waitingFor_ = step;
+    if (!timer_) return;
+    timespec due{};
+    if (step != kNothing && active_ && !ended_) due.tv_sec = kStartSeconds;
+    pw_loop_update_timer(pw_thread_loop_get_loop(loop_), timer_, &due, nullptr, false);
+}
+
+void PipeWireConsumer::waitExpired() {
+    if (waitingFor_ == kNothing || !active_) return;
+    if (waitingFor_ == kPicture)
+        end(QStringLiteral("no picture came within %1 s of the stream starting")
+                .arg(kStartSeconds));
+    else if (streamed_) {
+        // Said, not ended: a producer that merely paused, or a session manager that comes
+        // back, links it again, and the pictures go on. A session manager seen to stop was
+        // said already.
+        if (sessionManagerGone_) return;
+        logLine(QStringLiteral("Wayland capture: the window's stream lost its link and was not "
+                               "linked again within %1 s (has the session manager, such as "
+                               "WirePlumber, stopped?).")
+                    .arg(kStartSeconds));
+    } else
+        end(QStringLiteral("the window's stream did not start within %1 s (%2)")
+                .arg(kStartSeconds)
+                .arg(notStartedReason().isEmpty()
+                         ? QStringLiteral("is a session manager such as WirePlumber running?")
+                         : notStartedReason()));
+}
+
+QString PipeWireConsumer::notStartedReason() const {
+    if (watch_ && watch_->nodeMissing())
+        return QStringLiteral("PipeWire has no node %1 for it").arg(nodeId_);
+    return lastError_;
+}
+
+void PipeWireConsumer::released() {
+    releaseConfirmed_ = true;
+    pw_thread_loop_signal(loop_, false);
 }
 
 void PipeWireConsumer::formatChanged(const spa_pod* format) {
@@ -290,43 +410,109 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
     const spa_data& data = buffer->datas[0];
     // An empty chunk carries no new picture (some compositors send pointer-only updates).
     if (!data.chunk || data.chunk->size == 0 || data.maxsize == 0 ||
-        (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) || data.chunk->stride < 0)
+        (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED))
         return;
     const auto now = FramePacer::Clock::now();
     if (!pacer_.isDue(now)) return;
 
+    // Everything below is the producer's word, checked before a byte is read.
+    const BufferLayout layout{data.mapoffset,   data.maxsize,       data.chunk->offset,
+                              data.chunk->size, data.chunk->stride, size_};
+    const auto bytes = pictureBytes(layout);
+    if (!bytes)
+        return reject(kLayout, QStringLiteral("its pictures' rows do not fit their buffers (%1 × "
+                                              "%2 pixels, offset %3, stride %4, %5 of %6 bytes)")
+                                   .arg(size_.width())
+                                   .arg(size_.height())
+                                   .arg(data.chunk->offset)
+                                   .arg(data.chunk->stride)
+                                   .arg(data.chunk->size)
+                                   .arg(data.maxsize));
+    // The window's rectangle in the picture, where the producer says where it is.
+    std::optional<QRect> crop;
+    if (const spa_region* r = cropOf(buffer)) {
+        if (!cropFits(r->position.x, r->position.y, r->size.width, r->size.height, size_))
+            return reject(kCrop, QStringLiteral("its crop region lies outside its %1 × %2 pictures")
+                                     .arg(size_.width())
+                                     .arg(size_.height()));
+        crop = QRect(r->position.x, r->position.y, int(r->size.width), int(r->size.height));
+    }
+    const bool dmaBuf = data.type == SPA_DATA_DmaBuf;
+    const std::uint64_t end = std::uint64_t(data.mapoffset) + data.chunk->offset + *bytes;
+    bool mayShrink = false;
+    if (dmaBuf || data.type == SPA_DATA_MemFd) {
+        const auto held = bytesInFile(int(data.fd), dmaBuf);
+        if (!held || *held < end)
+            return reject(kBeyondMemory,
+                          QStringLiteral("its buffers claim more bytes than their memory holds "
+                                         "(%1 needed, %2 there)")
+                              .arg(end)
+                              .arg(held ? QString::number(*held) : QStringLiteral("unknown")));
+        mayShrink = !cannotShrink(int(data.fd));
+    }
+
     std::optional<DmaBufMapping> mapping;
     const std::uint8_t* memory = static_cast<const std::uint8_t*>(data.data);
-    if (data.type == SPA_DATA_DmaBuf) {
-        mapping.emplace(int(data.fd), std::size_t(data.mapoffset) + data.maxsize);
+    if (dmaBuf) {
+        mapping.emplace(int(data.fd), std::size_t(end));
         if (!mapping->data()) return refuseDmaBuf();
         memory = mapping->data() + data.mapoffset;
     }
     if (!memory) return;
-    const std::uint32_t offset = data.chunk->offset % data.maxsize;
     MappedImage image;
-    image.data = memory + offset;
-    image.size = data.maxsize - offset;
+    image.data = memory + data.chunk->offset;
+    image.size = std::size_t(*bytes);
     image.width = size_.width();
     image.height = size_.height();
     image.stride = std::size_t(data.chunk->stride);
     image.order = order_;
-    if (!image.holdsItsRows()) return;
-    const QRect area =
-        frameArea(size_, cropOf(buffer), settings_.sourceRect, settings_.logicalSize);
-    if (area.isEmpty()) return;
+    // A file that may shrink under us (the producer truncates it) is read under a guard: the
+    // copy then reads zeros, and the picture is dropped.
+    std::optional<BusErrorGuard> guard;
+    if (mayShrink) guard.emplace(image.data, image.size);
+    const bool presented = present(image, crop, guard ? &*guard : nullptr);
+    if (guard && guard->failed())
+        return reject(kShrank, QStringLiteral("its memory shrank while a picture was read"));
+    if (!presented) return;
+    pacer_.shown(now);
+    if (!pictured_) {
+        pictured_ = true;
+        if (waitingFor_ == kPicture) awaitStep(kNothing);
+    }
+    const QSize content = crop ? crop->size() : size_;
+    if (content != contentSize_) {
+        contentSize_ = content;
+        if (settings_.onContentSize) settings_.onContentSize(content);
+    }
+}
+
+bool PipeWireConsumer::present(const MappedImage& image, const std::optional<QRect>& crop,
+                               const BusErrorGuard* guard) {
+    const QRect area = frameArea(size_, crop, settings_.sourceRect, settings_.logicalSize);
+    if (area.isEmpty()) return false;
     if (settings_.sink) {
+        // A picture the sink could not show (its panel is hidden) still shows the stream lives.
+        // A sink shows what it copied at once, zeros too where the memory shrank: the stream's
+        // next picture replaces them.
         settings_.sink->show(image, area);
-        pacer_.shown(now);
-        return;
+        return true;
     }
     if (!pool_ || pool_->width() != area.width() || pool_->height() != area.height())
         pool_ = HeapFramePool::create(area.width(), area.height(), kMaxFrames);
     auto frame = pool_->acquire();
-    if (!frame) return;
+    if (!frame) return false;
     copyArea(image, area, frame->mutableData(), frame->bytesPerRow());
-    pacer_.shown(now);
+    if (guard && guard->failed()) return false;
     if (onFrame_) onFrame_(frame);
+    return true;
+}
+
+void PipeWireConsumer::reject(int fault, const QString& line) {
+    if (said_ & unsigned(fault)) return;
+    said_ |= unsigned(fault);
+    logLine(QStringLiteral("Wayland capture: the window's stream is faulty, %1; those pictures "
+                           "are dropped.")
+                .arg(line));
 }
 
 void PipeWireConsumer::refuseDmaBuf() {

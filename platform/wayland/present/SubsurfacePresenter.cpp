@@ -149,21 +149,21 @@ ShmBuffer* SubsurfacePresenter::freeBuffer(QSize size) {
     return buffers_.emplace_back(std::move(made)).get();
 }
 
-void SubsurfacePresenter::show(const MappedImage& image, const QRect& shown) {
+bool SubsurfacePresenter::show(const MappedImage& image, const QRect& shown) {
     std::lock_guard lock(mutex_);
     // Nothing shows it while the panel is hidden; the next picture after the show will.
-    if (!subsurface_ || !visible_) return;
+    if (!subsurface_ || !visible_) return false;
     // Only what fills the view is copied (in whole pixels); the viewport places it exactly.
     const ViewportPlacement filled = placeViewport(shown, viewSize_, surfaceScale_, 0);
     const QRect copied = filled.source.toAlignedRect() & shown;
-    if (copied.isEmpty()) return;
+    if (copied.isEmpty()) return false;
     // Averaged down towards the pixels the compositor shows, it copies and scales less, and
     // the compositor's filter meets no more detail than it can keep.
     const QSize onScreen(int(std::ceil(filled.destination.width() * outputScale_)),
                          int(std::ceil(filled.destination.height() * outputScale_)));
     const int factor = reductionFactor(copied.size(), onScreen);
     ShmBuffer* buffer = freeBuffer(QSize(copied.width() / factor, copied.height() / factor));
-    if (!buffer) return;  // the compositor holds every one: this picture is dropped
+    if (!buffer) return false;  // the compositor holds every one: this picture is dropped
     copyAreaReduced(image, copied, factor, buffer->pixels(), buffer->stride());
     const QRect inCopy = shown.translated(-copied.topLeft());
     shown_ = QRectF(QPointF(inCopy.topLeft()) / factor, QSizeF(inCopy.size()) / factor);
@@ -172,6 +172,7 @@ void SubsurfacePresenter::show(const MappedImage& image, const QRect& shown) {
                placed.cornerRadius);
     picture_ = buffer;
     commitPicture();
+    return true;
 }
 
 void SubsurfacePresenter::commitPicture() {

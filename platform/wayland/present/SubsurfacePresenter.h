@@ -55,7 +55,7 @@ public:
     void close();
 
     // Capture thread.
-    void show(const MappedImage& image, const QRect& shown) override;
+    bool show(const MappedImage& image, const QRect& shown) override;
 
 private:
     struct Globals;
