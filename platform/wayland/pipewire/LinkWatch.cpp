@@ -60,7 +60,7 @@ pw_link_events linkEvents() {
     return e;
 }
 const pw_registry_events kRegistryEvents = registryEvents();
-const pw_core_events kCoreEvents = coreEvents();
+const pw_core_events kLinkCoreEvents = coreEvents();
 const pw_link_events kLinkEvents = linkEvents();
 
 bool is(const char* value, const char* wanted) { return value && std::strcmp(value, wanted) == 0; }
@@ -81,7 +81,7 @@ LinkWatch::LinkWatch(pw_core* core, std::uint32_t producerNode, Events events)
     registry_ = pw_core_get_registry(core_, PW_VERSION_REGISTRY, 0);
     if (!registry_) return;
     pw_registry_add_listener(registry_, &registryListener_, &kRegistryEvents, this);
-    pw_core_add_listener(core_, &coreListener_, &kCoreEvents, this);
+    pw_core_add_listener(core_, &coreListener_, &kLinkCoreEvents, this);
     // Every global there is has been told once this round trip comes back.
     syncSeq_ = pw_core_sync(core_, PW_ID_CORE, 0);
 }
