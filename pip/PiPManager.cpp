@@ -218,7 +218,9 @@ void PiPManager::screensChanged() {
     // The window manager may already have pulled an edge of it onto a remaining screen.
     const QRectF centre(pipPanel_->frame().center(), QSizeF());
     if (PiPGeometry::screenHolding(services_.screens.screens(), centre)) return;
-    const auto windowID = capturedWindowID();
+    // The main screen: the focused window's, else the mirrored one's.
+    const auto focused = helpers_.focusedWindow();
+    const auto windowID = focused ? std::optional(focused->windowID) : capturedWindowID();
     const auto screen = windowID ? windowScreen(*windowID) : panelScreen(*pipPanel_);
     // Its size on the screen that went is no width of the user's.
     pendingPipWidth_.reset();
