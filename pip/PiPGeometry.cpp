@@ -100,6 +100,25 @@ QRectF centreInside(const QSizeF& size, const QRectF& visibleArea) {
     return r;
 }
 
+std::optional<ScreenInfo> screenHolding(const std::vector<ScreenInfo>& screens,
+                                        const QRectF& area) {
+    // Half-open, as QRect::contains() is not for a point on the right or bottom edge.
+    const auto holds = [c = area.center()](const QRectF& f) {
+        return c.x() >= f.left() && c.x() < f.right() && c.y() >= f.top() && c.y() < f.bottom();
+    };
+    std::optional<ScreenInfo> most;
+    double mostArea = 0;
+    for (const ScreenInfo& screen : screens) {
+        if (holds(screen.frame)) return screen;
+        const QRectF shared = screen.frame.intersected(area);
+        if (shared.width() * shared.height() > mostArea) {
+            mostArea = shared.width() * shared.height();
+            most = screen;
+        }
+    }
+    return most;
+}
+
 QSize outputPixelSize(const QSizeF& size, double devicePixelRatio) {
     return {static_cast<int>(devicePixelRatio * size.width()),
             static_cast<int>(devicePixelRatio * size.height())};

@@ -7,7 +7,9 @@
 #include <QSize>
 #include <QSizeF>
 #include <optional>
+#include <vector>
 
+#include "platform/Screens.h"
 #include "settings/PiPPosition.h"
 
 namespace mirano::PiPGeometry {
@@ -53,6 +55,11 @@ QRectF keepInside(const QRectF& frame, const QRectF& visibleArea);
 /// A frame of `size` in the middle of `visibleArea`, shrunk (keeping its aspect) as needed to
 /// stay `kScreenMargin` inside it.
 QRectF centreInside(const QSizeF& size, const QRectF& visibleArea);
+
+/// The screen holding the centre of `area`, else the one with most of it; nothing when no
+/// screen has any of it.
+std::optional<ScreenInfo> screenHolding(const std::vector<ScreenInfo>& screens, const QRectF& area);
+
 /// The capture output size for a panel of `size` on a screen of `devicePixelRatio`, in pixels.
 QSize outputPixelSize(const QSizeF& size, double devicePixelRatio);
 

@@ -1,6 +1,7 @@
 // The PiP controller's session start and stop, and where and how large a new panel is.
 #include "pip/PiPManager.h"
 
+#include <QSignalBlocker>
 #include <algorithm>
 
 #include "capture/StreamManager.h"
@@ -63,6 +64,7 @@ PiPManager::PiPManager(const PiPServices& services, QObject* parent)
             &PiPManager::handleAppActivation);
     connect(&services_.windows, &Windows::fullScreenOrDesktopChanged, this,
             &PiPManager::updateFullscreenSuppression);
+    connect(&services_.screens, &Screens::changed, this, &PiPManager::screensChanged);
 }
 
 PiPManager::~PiPManager() {
@@ -176,7 +178,7 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
 
     const std::optional<QRectF> region =
         sourceRect ? std::optional(PiPGeometry::denormalize(*sourceRect, size)) : std::nullopt;
-    auto panel = makePanel(region ? region->size() : size);
+    auto panel = makePanel(region ? region->size() : size, windowScreen(window.windowID));
     connectPanel(*panel);
     setPipPanel(std::move(panel));
     showPictureThroughSurface(services_.captureService, *pipPanel_, *stream);
@@ -192,12 +194,8 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
     updateFullscreenSuppression();
 }
 
-QRectF PiPManager::panelFrame(const QSizeF& source, int width) const {
-    std::optional<ScreenInfo> screen = services_.screens.mainScreen();
-    if (!screen) {
-        const auto all = services_.screens.screens();
-        if (!all.empty()) screen = all.front();
-    }
+QRectF PiPManager::panelFrame(const QSizeF& source, int width,
+                              const std::optional<ScreenInfo>& screen) const {
     const QRectF visible = screen ? screen->visibleFrame : QRectF();
     const QSizeF size = PiPGeometry::panelSize(width, source, visible);
     // With no screen at all, the panel goes to the margin from the origin.
@@ -209,9 +207,53 @@ QRectF PiPManager::panelFrame(const QSizeF& source, int width) const {
     return PiPGeometry::placePanel(size, area, position);
 }
 
-std::unique_ptr<PiPPanel> PiPManager::makePanel(const QSizeF& source) {
-    auto panel = std::make_unique<PiPPanel>(panelFrame(source, services_.settings.pipWidth()),
-                                            services_.panelWindowSystem, services_.settings);
+std::optional<ScreenInfo> PiPManager::windowScreen(WindowNumber windowID) const {
+    const auto all = services_.screens.screens();
+    if (all.empty()) return std::nullopt;
+    if (const auto frame = helpers_.windowFrame(windowID); frame && !frame->isEmpty())
+        if (auto screen = PiPGeometry::screenHolding(all, *frame)) return screen;
+    if (const auto name = services_.windows.screenName(windowID))
+        for (const ScreenInfo& screen : all)
+            if (screen.name == *name) return screen;
+    const QRectF pointer(services_.screens.pointerPosition(), QSizeF());
+    return PiPGeometry::screenHolding(all, pointer).value_or(all.front());
+}
+
+std::optional<ScreenInfo> PiPManager::panelScreen(const PiPPanel& panel) const {
+    const auto all = services_.screens.screens();
+    if (all.empty()) return std::nullopt;
+    return PiPGeometry::screenHolding(all, panel.frame()).value_or(all.front());
+}
+
+void PiPManager::screensChanged() {
+    if (!pipPanel_ || !streamManager_) return;
+    // The window manager may already have pulled an edge of it onto a remaining screen.
+    const QRectF centre(pipPanel_->frame().center(), QSizeF());
+    if (PiPGeometry::screenHolding(services_.screens.screens(), centre)) return;
+    // The main screen: the focused window's, else the mirrored one's.
+    const auto focused = helpers_.focusedWindow();
+    const auto windowID = focused ? std::optional(focused->windowID) : capturedWindowID();
+    const auto screen = windowID ? windowScreen(*windowID) : panelScreen(*pipPanel_);
+    // Its size on the screen that went is no width of the user's.
+    pendingPipWidth_.reset();
+    const int width = services_.settings.pipWidth();
+    {
+        // Not a resize of the user's: no width to store.
+        const QSignalBlocker quiet(pipPanel_.data());
+        pipPanel_->setFrame(panelFrame(pipPanel_->frame().size(), width, screen), true, false);
+    }
+    // This screen may have another scale.
+    const QSize size = outputPixelSize(*pipPanel_);
+    streamManager_->setLastOutputWidth(size.width());
+    streamManager_->setLastOutputHeight(size.height());
+    streamManager_->restart();
+}
+
+std::unique_ptr<PiPPanel> PiPManager::makePanel(const QSizeF& source,
+                                                const std::optional<ScreenInfo>& screen) {
+    auto panel =
+        std::make_unique<PiPPanel>(panelFrame(source, services_.settings.pipWidth(), screen),
+                                   services_.panelWindowSystem, services_.settings);
     panel->setContentAspectRatio(source);
     panel->setContentMinSize(QSizeF(kMinimumContentSize, kMinimumContentSize));
     return panel;
@@ -266,9 +308,7 @@ void PiPManager::chooseAnotherWindow() {
 
 QSize PiPManager::outputPixelSize(const PiPPanel& panel) const {
     // The panel's own screen: monitors may differ in scale.
-    std::optional<ScreenInfo> screen = services_.screens.mainScreen();
-    for (const ScreenInfo& s : services_.screens.screens())
-        if (s.frame.contains(panel.frame().center())) screen = s;
+    const auto screen = panelScreen(panel);
     const double ratio = screen ? screen->devicePixelRatio : kFallbackBackingScale;
     return PiPGeometry::outputPixelSize(panel.frame().size(), ratio);
 }

@@ -14,6 +14,7 @@
 #include "pip/WindowHelpers.h"
 #include "platform/EventTap.h"
 #include "platform/Frame.h"
+#include "platform/Screens.h"
 #include "platform/Types.h"
 #include "platform/Windows.h"
 
@@ -111,11 +112,21 @@ private:
     void dropStillStream();
 
     // Panels.
-    /// A placed, not yet shown panel for a source of that size (points).
-    std::unique_ptr<PiPPanel> makePanel(const QSizeF& source);
+    /// A placed, not yet shown panel for a source of that size (points) on `screen`.
+    std::unique_ptr<PiPPanel> makePanel(const QSizeF& source,
+                                        const std::optional<ScreenInfo>& screen);
     /// Where a panel `width` wide for a source of that size goes: in the configured corner of
-    /// the main screen (else the first), shrunk as needed to fit it.
-    QRectF panelFrame(const QSizeF& source, int width) const;
+    /// `screen`, shrunk as needed to fit it.
+    QRectF panelFrame(const QSizeF& source, int width,
+                      const std::optional<ScreenInfo>& screen) const;
+    /// The screen holding the window: by its frame, else by the name the desktop tells, else
+    /// the one under the pointer; else the primary screen.
+    std::optional<ScreenInfo> windowScreen(WindowNumber windowID) const;
+    /// The screen the panel is on now (by its centre, else most of it), else the primary one.
+    std::optional<ScreenInfo> panelScreen(const PiPPanel& panel) const;
+    /// A panel whose centre is left on no screen (its screen went away) goes to its corner of
+    /// the main screen.
+    void screensChanged();
     void connectPanel(PiPPanel& panel);
     /// Puts `next` in place of the current panel; the old one is disconnected and deleted later.
     void setPipPanel(std::unique_ptr<PiPPanel> next);
@@ -124,7 +135,7 @@ private:
     QSize outputPixelSize(const PiPPanel& panel) const;
     /// The window's size; nothing when it cannot be measured.
     std::optional<QSizeF> measureWindow(WindowNumber windowID);
-    /// Gives the panel a new frame, kept inside the main screen's visible area.
+    /// Gives the panel a new frame, kept inside the visible area of the screen it is on.
     void setPanelFrame(const QRectF& frame);
     /// Gives the captured window back to the user: un-minimised, frontmost and focused.
     void bringSourceWindowToFront();

@@ -58,7 +58,8 @@ void PiPManager::showStill(const SourceWindow& window, const Frame& still) {
     if (!stillStream_ || regionSelectionPanel_ || !still) return;
     // The picture stays still while the user selects; the PiP resumes the stream.
     stillStream_->pause();
-    const auto screen = services_.screens.mainScreen();
+    // The still goes on the window's own screen, at that screen's scale.
+    const auto screen = windowScreen(window.windowID);
     const QSizeF windowSize = stillStream_->streamWindowSize(still);
     // Without a size from the source, the frame's pixels are shown at the screen's scale.
     const QSizeF shown = stillStream_->streamWindowSize().isEmpty()

@@ -75,15 +75,16 @@ void PiPManager::takeStreamWindowSize(const Frame& frame) {
     {
         // No resize of the user's: no width to store, no restart to follow.
         const QSignalBlocker quiet(pipPanel_.data());
-        pipPanel_->setFrame(panelFrame(window, width), true, false);
+        pipPanel_->setFrame(panelFrame(window, width, panelScreen(*pipPanel_)), true, false);
     }
     pipPanel_->setContentAspectRatio(window);
     streamManager_->showWholeWindowOf(window, outputPixelSize(*pipPanel_));
 }
 
 void PiPManager::setPanelFrame(const QRectF& frame) {
-    // A reshaped panel may grow past the screen's edge: it always stays where it can be seen.
-    const auto screen = services_.screens.mainScreen();
+    // A reshaped panel may grow past the screen's edge: it stays where it can be seen, on the
+    // screen it is on now.
+    const auto screen = panelScreen(*pipPanel_);
     const QRectF visible = screen ? screen->visibleFrame : QRectF();
     pipPanel_->setFrame(PiPGeometry::keepInside(frame, visible), true, false);
 }

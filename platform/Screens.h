@@ -1,8 +1,10 @@
 // The displays and the pointer, in Qt's logical coordinates (top-left origin, y down).
 #pragma once
 
+#include <QObject>
 #include <QPointF>
 #include <QRectF>
+#include <QString>
 #include <optional>
 #include <vector>
 
@@ -15,18 +17,26 @@ struct ScreenInfo {
     QRectF visibleFrame;
     /// Device pixels per logical pixel.
     double devicePixelRatio = 1.0;
+    /// The output's name (as Qt and the compositor call it); may be empty.
+    QString name;
     bool operator==(const ScreenInfo&) const = default;
 };
 
-class Screens {
+/// Which screen the user works on is not the screens' business: the PiP controller finds it
+/// from the focused window. Main thread only.
+class Screens : public QObject {
+    Q_OBJECT
 public:
-    virtual ~Screens() = default;
+    using QObject::QObject;
+    ~Screens() override = default;
     /// All screens, the primary one first.
     virtual std::vector<ScreenInfo> screens() const = 0;
-    /// The screen the user works on (the primary one), if any.
-    virtual std::optional<ScreenInfo> mainScreen() const = 0;
     /// The pointer's position.
     virtual QPointF pointerPosition() const = 0;
+
+signals:
+    /// A screen came, went, or changed its geometry or scale.
+    void changed();
 };
 
 }  // namespace mirano

@@ -51,6 +51,9 @@ public:
     virtual std::optional<SourceWindow> focusedWindow() = 0;
     /// The window's client area, or nothing when the window is gone.
     virtual std::optional<QRectF> frame(WindowNumber window) = 0;
+    /// The name of the screen (output) holding the window, where the desktop tells that but
+    /// not the frame; nothing when unknown.
+    virtual std::optional<QString> screenName(WindowNumber) { return std::nullopt; }
     virtual bool isFullScreen(WindowNumber window) = 0;
     virtual bool isMinimized(WindowNumber window) = 0;
     /// Restores a minimised window.

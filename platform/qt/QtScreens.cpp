@@ -10,9 +10,28 @@ namespace mirano {
 namespace {
 ScreenInfo info(const QScreen* screen) {
     return ScreenInfo{QRectF(screen->geometry()), QRectF(screen->availableGeometry()),
-                      screen->devicePixelRatio()};
+                      screen->devicePixelRatio(), screen->name()};
 }
 }  // namespace
+
+QtScreens::QtScreens(QObject* parent) : Screens(parent) {
+    if (!qGuiApp) return;
+    // Qt tells of a removed screen before it drops it from its list: the news is queued.
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+        follow(screen);
+        emit changed();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &Screens::changed,
+            Qt::QueuedConnection);
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &Screens::changed);
+    for (QScreen* screen : QGuiApplication::screens()) follow(screen);
+}
+
+void QtScreens::follow(QScreen* screen) {
+    connect(screen, &QScreen::geometryChanged, this, &Screens::changed);
+    connect(screen, &QScreen::availableGeometryChanged, this, &Screens::changed);
+    connect(screen, &QScreen::physicalDotsPerInchChanged, this, &Screens::changed);
+}
 
 std::vector<ScreenInfo> QtScreens::screens() const {
     std::vector<ScreenInfo> result;
@@ -21,11 +40,6 @@ std::vector<ScreenInfo> QtScreens::screens() const {
     for (const QScreen* screen : QGuiApplication::screens())
         if (screen != primary) result.push_back(info(screen));
     return result;
-}
-
-std::optional<ScreenInfo> QtScreens::mainScreen() const {
-    if (const QScreen* primary = QGuiApplication::primaryScreen()) return info(primary);
-    return std::nullopt;
 }
 
 QPointF QtScreens::pointerPosition() const { return QPointF(QCursor::pos()); }

@@ -24,8 +24,8 @@ X11CaptureStream::X11CaptureStream(std::shared_ptr<CaptureThread> thread, Schedu
     : thread_(std::move(thread)),
       scheduler_(scheduler),
       id_(id),
-      // The screen its frame was measured on (by its top-left corner, as toLogical() does).
-      ratio_(devicePixelRatioAt(window.frame.topLeft())) {
+      // The screen its frame was measured on (by its centre, as toLogical() does).
+      ratio_(devicePixelRatioAt(window.frame.center())) {
     const xcb_window_t xid = window.windowID;
     thread_->post([id, xid, configuration = inPixels(configuration, ratio_),
                    onFrame = std::move(onFrame), onStop = std::move(onStop)](CaptureThread& t) {

@@ -233,7 +233,9 @@ void X11PanelWindowSystem::setInputPassThrough(QWindow& window, bool passThrough
 }
 
 void X11PanelWindowSystem::sendMoveResize(QWindow& window, std::uint32_t direction) {
-    const QPoint pos = QCursor::pos() * window.devicePixelRatio();
+    // Root pixels straight from X: screens of different scales have no common factor.
+    auto r = x11::reply(xcb_query_pointer_reply(conn_, xcb_query_pointer(conn_, root_), nullptr));
+    const QPoint pos = r ? QPoint(r->root_x, r->root_y) : QCursor::pos();
     xcb_ungrab_pointer(conn_, XCB_CURRENT_TIME);
     x11::sendToWindowManager(
         conn_, xid(window), atoms_.get("_NET_WM_MOVERESIZE"),

@@ -15,6 +15,8 @@ public:
         AppIdentity application;
         bool fullScreen = false;
         bool minimized = false;
+        /// The screen the desktop names for it (where it tells no frame).
+        std::optional<QString> screenName;
     };
     std::map<WindowNumber, Window> windows;
     /// The focused window (0: none).
@@ -43,6 +45,9 @@ public:
     }
     std::optional<QRectF> frame(WindowNumber id) override {
         return windows.count(id) ? std::optional(windows[id].frame) : std::nullopt;
+    }
+    std::optional<QString> screenName(WindowNumber id) override {
+        return windows.count(id) ? windows[id].screenName : std::nullopt;
     }
     bool isFullScreen(WindowNumber id) override {
         return windows.count(id) && windows[id].fullScreen;

@@ -128,7 +128,7 @@ protected:
 
 // Where a panel goes and how large it is, is checked in PiPLogicTest; here, on which screen
 // and at which pixel ratio, and that a region session starts zoomed at the panel's pixel size.
-TEST_F(PiPManagerTest, PanelGoesToTheMainScreenOrElseTheFirstAtItsPixelRatio) {
+TEST_F(PiPManagerTest, PanelGoesToTheWindowsScreenAtItsPixelRatio) {
     settings.setPipWidth(320);
     settings.setPipPositionRaw("topLeft");
     const QRectF region(0.25, 0.5, 0.5, 0.25);  // 500 x 200 points of the window
@@ -140,23 +140,51 @@ TEST_F(PiPManagerTest, PanelGoesToTheMainScreenOrElseTheFirstAtItsPixelRatio) {
               std::tuple(QRectF(250, 400, 500, 200), Pixels(320, 128), QRectF(16, 41, 320, 128),
                          QSizeF(500, 200), QSizeF(150, 150), true));
 
-    screens.main.reset();
-    screens.all = {ScreenInfo{QRectF(0, 0, 800, 600), QRectF(200, 0, 600, 600), 3.0}};
-    start(region);
-    EXPECT_EQ(std::pair(pixels(), panel().frame().topLeft()),
-              std::pair(Pixels(960, 384), QPointF(216, 16)))
-        << "no main screen: the first one's";
+    // A primary screen A of ratio 2 and B of ratio 1 to its right, named as Qt names them.
+    const std::vector<ScreenInfo> two = {
+        {QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600), 2.0, "A"},
+        {QRectF(800, 0, 1000, 700), QRectF(800, 20, 1000, 680), 1.0, "B"}};
+    struct Case {
+        const char* what;
+        QRectF window;
+        std::optional<QString> screenName;
+        QPointF pointer;
+        QPointF topLeft;
+        Pixels pixels;
+    };
+    const Case cases[] = {
+        {"centre on B", {700, 100, 400, 300}, {}, {}, {816, 36}, {320, 120}},
+        {"centre on A", {500, 100, 400, 300}, {}, {}, {16, 16}, {640, 240}},
+        {"centre on neither, most on B", {600, 550, 400, 300}, {}, {}, {816, 36}, {320, 120}},
+        {"no frame, named B", {}, "B", {}, {816, 36}, {320, 120}},
+        {"no frame, no name, pointer on B", {}, {}, {900, 50}, {816, 36}, {320, 120}},
+        {"no frame, an unknown name, no pointer", {}, "C", {-5, -5}, {16, 16}, {640, 240}},
+    };
+    screens.all = two;
+    for (const Case& c : cases) {
+        windows.windows[kWindowID].frame = c.window;
+        windows.windows[kWindowID].screenName = c.screenName;
+        screens.pointer = c.pointer;
+        start(region);
+        EXPECT_EQ(std::pair(panel().frame().topLeft(), pixels()), std::pair(c.topLeft, c.pixels))
+            << c.what;
+    }
 
-    // Monitors may differ in scale: a panel dragged onto a screen of ratio 1, beside a main
-    // screen of ratio 2, is captured at ratio 1 once its resize settles.
-    screens.all = {{QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600), 2.0},
-                   {QRectF(800, 0, 800, 600), QRectF(800, 0, 800, 600), 1.0}};
-    screens.main = screens.all.front();
-    start();
-    panel().setFrame(QRectF(900, 100, 320, 180), false, false);
-    emit panel().resized(QSizeF(320, 180));
-    scheduler.advance(2);
-    EXPECT_EQ(pixels(), Pixels(320, 180));
+    // Zoomed, reshaped panels stay on the screen they were dragged to, inside its visible area.
+    setWindow(1000, 800);
+    start(region);
+    panel().setFrame(QRectF(1400, 400, 320, 128), false, false);
+    emit panel().zoomRequested(QRectF(0, 0, 0.5, 1));
+    EXPECT_EQ(panel().frame(), QRectF(1400, 400, 320, 256)) << "kept on B";
+
+    scheduler.drain();
+    // Its screen gone, the panel goes to its corner of the window's screen, captured there.
+    const int before = streamsMade();
+    screens.all = {two.front()};
+    emit screens.changed();
+    scheduler.advance(1);
+    EXPECT_EQ(std::tuple(panel().frame().topLeft(), streamsMade(), pixels().first),
+              std::tuple(QPointF(16, 16), before + 1, 640));
 }
 
 TEST_F(PiPManagerTest, WholeWindowSessionRunsUntilStoppedClosedDoubleClickedOrItsStreamFails) {

@@ -40,7 +40,7 @@ WaylandSession::WaylandSession(Options options) : user_(std::make_unique<TestUse
         error_ = "the session bus did not start (is dbus installed?)";
     else if (options.pipewire && !startPipeWire())
         error_ = "pipewire or wireplumber did not start (are they installed?)";
-    else if (options.sway && !startSway())
+    else if (options.sway && !startSway(options.outputs))
         error_ = "sway did not start (are sway and its packages installed?)";
 }
 
@@ -97,22 +97,26 @@ bool WaylandSession::startPipeWire() {
            });
 }
 
-bool WaylandSession::startSway() {
+bool WaylandSession::startSway(const QStringList& outputs) {
     const QString config = runtimeDir() + "/sway.conf";
+    QString lines;
+    for (const QString& output : outputs) lines += "output " + output + "\n";
+    if (outputs.isEmpty())
+        lines = QStringLiteral("output HEADLESS-1 resolution %1x%2 position 0 0\n")
+                    .arg(kWidth)
+                    .arg(kHeight);
     // No bar, no borders, no gaps: views fill the output exactly, which tests rely on.
-    const QByteArray text = QStringLiteral(
-                                "output HEADLESS-1 resolution %1x%2 position 0 0\n"
-                                "default_border none\n"
-                                "default_floating_border none\n"
-                                "focus_follows_mouse no\n")
-                                .arg(kWidth)
-                                .arg(kHeight)
+    const QByteArray text = (lines +
+                             "default_border none\n"
+                             "default_floating_border none\n"
+                             "focus_follows_mouse no\n")
                                 .toUtf8();
     if (!user_->writeFile(config, text)) return false;
     QProcessEnvironment env = environment();
     env.insert("WLR_BACKENDS", "headless");
     env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
     env.insert("WLR_RENDERER", "pixman");
+    if (!outputs.isEmpty()) env.insert("WLR_HEADLESS_OUTPUTS", QString::number(outputs.size()));
     // sway is ready once both its Wayland socket and its IPC socket are there.
     const QDir dir(runtimeDir());
     return startedWhen(keep(user_->start("sway", {"-c", config}, env)), [&] {
@@ -163,8 +167,9 @@ QJsonObject WaylandSession::tree() const {
     return QJsonDocument::fromJson(swaymsg({"-t", "get_tree"}).value_or(QByteArray())).object();
 }
 
-QImage WaylandSession::screenshot(const QRect& area) const {
+QImage WaylandSession::screenshot(const QRect& area, const QString& output) const {
     QStringList args{"-t", "png", "-"};
+    if (!output.isEmpty()) args = QStringList{"-o", output} + args;
     if (!area.isEmpty())
         args = QStringList{"-g", QString::asprintf("%d,%d %dx%d", area.x(), area.y(), area.width(),
                                                    area.height())} +

@@ -23,6 +23,9 @@ struct WaylandSessionOptions {
     bool sway = true;
     /// PipeWire and WirePlumber, for window streams.
     bool pipewire = false;
+    /// sway `output` commands ("HEADLESS-1 scale 2 position 0 0" each) for that many headless
+    /// outputs; none: one output of kWidth × kHeight.
+    QStringList outputs;
 };
 
 /// Everything runs as a TestUser (compositors refuse root), with a private session bus that
@@ -74,8 +77,8 @@ public:
     std::optional<QJsonObject> view(const QString& appId) const;
     /// The app_id of the focused view; empty when no view has the focus.
     QString focusedAppId() const;
-    /// A screenshot of `area` (the whole output when empty), taken by grim.
-    QImage screenshot(const QRect& area = {}) const;
+    /// A screenshot of `area` (everything when empty), or of the output named, taken by grim.
+    QImage screenshot(const QRect& area = {}, const QString& output = {}) const;
     /// Presses and releases the key named `key` (an XKB keysym name) on a new virtual keyboard,
     /// through wtype; true when that ran. The keyboard's first key makes sway send the client
     /// its keymap and focus again, and Qt loses a key that follows at once: a Shift tap goes
@@ -94,7 +97,7 @@ protected:
 private:
     bool startBus();
     bool startPipeWire();
-    bool startSway();
+    bool startSway(const QStringList& outputs);
     /// Runs swaymsg with `args` (bounded); its standard output, nothing when it failed.
     std::optional<QByteArray> swaymsg(const QStringList& args) const;
     /// sway's tree of outputs, workspaces and views.

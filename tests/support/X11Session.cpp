@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QRect>
 #include <QThread>
 
 #include "platform/x11/CompositingManager.h"
@@ -33,7 +34,32 @@ X11Session::~X11Session() {
         qputenv("DISPLAY", previousDisplay_);
 }
 
+namespace {
+QRect monitorRect(const QString& geometry) {
+    const QStringList f = QString(geometry).replace('+', 'x').split('x');
+    return f.size() == 4 ? QRect(f[2].toInt(), f[3].toInt(), f[0].toInt(), f[1].toInt()) : QRect();
+}
+}  // namespace
+
+bool setMonitor(const QString& name, const QString& geometry, bool primary) {
+    const QRect r = monitorRect(geometry);
+    // The sizes in millimetres (at 96 dpi) only keep xrandr's parser content.
+    const QString spec = QStringLiteral("%1/%2x%3/%4+%5+%6")
+                             .arg(r.width())
+                             .arg(r.width() * 254 / 960)
+                             .arg(r.height())
+                             .arg(r.height() * 254 / 960)
+                             .arg(r.x())
+                             .arg(r.y());
+    // RandR redefines no monitor in place.
+    xrandr({"--delmonitor", name});
+    return xrandr({"--setmonitor", (primary ? "*" : "") + name, spec, "none"});
+}
+
 void X11Session::start() {
+    QRect root;
+    for (const QString& m : options_.monitors) root |= monitorRect(m.section(' ', 1));
+    if (!root.isEmpty()) options_.width = root.right() + 1, options_.height = root.bottom() + 1;
     // Xvfb picks a free display number and writes it to its standard output.
     const QString screen = QStringLiteral("%1x%2x24").arg(options_.width).arg(options_.height);
     QStringList args{"-displayfd", "1", "-nolisten", "tcp", "-noreset"};
@@ -52,6 +78,11 @@ void X11Session::start() {
     display_ = ":" + number;
     if (options_.screens > 1) display_ += "." + QString::number(options_.screens - 1);
     qputenv("DISPLAY", display_.toLatin1());
+    for (const QString& m : options_.monitors)
+        if (!setMonitor(m.section(' ', 0, 0), m.section(' ', 1), &m == &options_.monitors.front()))
+            error_ = "xrandr could not set monitor " + m;
+    // Xvfb's own output cannot be turned off (xrandr fails) but its monitor goes.
+    if (!options_.monitors.isEmpty()) xrandr({"--output", "screen", "--off"});
 
     if (options_.windowManager) {
         wm_ = std::make_unique<ChildProcess>("openbox", QStringList{"--sm-disable"},

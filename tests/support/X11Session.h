@@ -30,6 +30,9 @@ struct X11SessionOptions {
     /// X screens of that size. With more than one the display name names the last (":N.1"), so
     /// that the default screen is not the first; the window manager runs there.
     int screens = 1;
+    /// RandR monitors that split the root window ("NAME WxH+X+Y" each; the first is primary),
+    /// which then is as large as they need; Xvfb's own monitor over the whole root goes.
+    QStringList monitors;
 };
 
 class X11Session {
@@ -83,6 +86,14 @@ inline std::optional<QString> xdotool(const QStringList& args) {
     const auto out = ChildProcess::run("xdotool", args);
     return out ? std::optional(QString::fromLocal8Bit(*out)) : std::nullopt;
 }
+/// Runs xrandr with the arguments (bounded); false when it failed.
+inline bool xrandr(const QStringList& args) {
+    return ChildProcess::run("xrandr", args).has_value();
+}
+/// Defines (or redefines) RandR monitor `name` ("WxH+X+Y", no outputs); `primary` makes it the
+/// primary one.
+bool setMonitor(const QString& name, const QString& geometry, bool primary = false);
+
 /// The window the window manager has made active (0: none).
 inline unsigned activeWindow() {
     return xdotool({"getactivewindow"}).value_or("0").trimmed().toUInt();

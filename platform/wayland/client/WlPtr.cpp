@@ -5,11 +5,18 @@
 #include "platform/wayland/client/WlrProtocols.h"
 #include "relative-pointer-unstable-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 
 namespace mirano::wayland {
 
 void WlDeleter::operator()(wl_buffer* proxy) const { wl_buffer_destroy(proxy); }
 void WlDeleter::operator()(wl_compositor* proxy) const { wl_compositor_destroy(proxy); }
+void WlDeleter::operator()(wl_output* proxy) const {
+    if (wl_output_get_version(proxy) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
+        wl_output_release(proxy);
+    else
+        wl_output_destroy(proxy);
+}
 void WlDeleter::operator()(wl_region* proxy) const { wl_region_destroy(proxy); }
 void WlDeleter::operator()(wl_registry* proxy) const { wl_registry_destroy(proxy); }
 void WlDeleter::operator()(wl_shm* proxy) const { wl_shm_destroy(proxy); }
@@ -47,5 +54,10 @@ void WlDeleter::operator()(zwp_relative_pointer_manager_v1* proxy) const {
 void WlDeleter::operator()(zwp_relative_pointer_v1* proxy) const {
     zwp_relative_pointer_v1_destroy(proxy);
 }
+
+void WlDeleter::operator()(zxdg_output_manager_v1* proxy) const {
+    zxdg_output_manager_v1_destroy(proxy);
+}
+void WlDeleter::operator()(zxdg_output_v1* proxy) const { zxdg_output_v1_destroy(proxy); }
 
 }  // namespace mirano::wayland

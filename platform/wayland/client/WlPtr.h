@@ -6,6 +6,7 @@
 
 struct wl_buffer;
 struct wl_compositor;
+struct wl_output;
 struct wl_region;
 struct wl_registry;
 struct wl_shm;
@@ -22,6 +23,8 @@ struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
 struct zwp_relative_pointer_manager_v1;
 struct zwp_relative_pointer_v1;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
 
 namespace mirano::wayland {
 
@@ -30,6 +33,7 @@ namespace mirano::wayland {
 struct WlDeleter {
     void operator()(wl_buffer* proxy) const;
     void operator()(wl_compositor* proxy) const;
+    void operator()(wl_output* proxy) const;
     void operator()(wl_region* proxy) const;
     void operator()(wl_registry* proxy) const;
     void operator()(wl_shm* proxy) const;
@@ -46,6 +50,8 @@ struct WlDeleter {
     void operator()(zwlr_layer_surface_v1* proxy) const;
     void operator()(zwp_relative_pointer_manager_v1* proxy) const;
     void operator()(zwp_relative_pointer_v1* proxy) const;
+    void operator()(zxdg_output_manager_v1* proxy) const;
+    void operator()(zxdg_output_v1* proxy) const;
 };
 
 template <typename T>

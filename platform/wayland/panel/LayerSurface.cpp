@@ -21,7 +21,7 @@ constexpr int kConfigureRoundtrips = 3;
 LayerSurface::LayerSurface(zwlr_layer_surface_v1* surface, std::uint32_t shellVersion)
     : surface_(surface), shellVersion_(shellVersion) {
     static const zwlr_layer_surface_v1_listener listener = {&LayerSurface::onConfigure,
-                                                            &LayerSurface::onClosed};
+                                                            &LayerSurface::handleClosed};
     zwlr_layer_surface_v1_add_listener(surface_.get(), &listener, this);
 }
 
@@ -35,9 +35,9 @@ void LayerSurface::onConfigure(void* data, zwlr_layer_surface_v1* surface, std::
     static_cast<LayerSurface*>(data)->configured_ = true;
 }
 
-void LayerSurface::onClosed(void*, zwlr_layer_surface_v1*) {
-    // Its output went away; the window stays, unseen, until it is shown again.
+void LayerSurface::handleClosed(void* data, zwlr_layer_surface_v1*) {
     logLine(QStringLiteral("Wayland: the compositor closed the panel's layer surface"));
+    if (auto& closed = static_cast<LayerSurface*>(data)->closed_) closed();
 }
 
 void LayerSurface::place(const LayerPlacement& placement, const QSize& size) {

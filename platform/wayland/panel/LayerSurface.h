@@ -3,6 +3,7 @@
 
 #include <QSize>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/wayland/client/WlPtr.h"
@@ -38,17 +39,21 @@ public:
 
     void place(const LayerPlacement& placement, const QSize& size);
     void setKeyboard(LayerKeyboard keyboard);
+    /// Called (from the compositor's event) when the compositor closed the surface, as it does
+    /// when its output goes away; the surface is dead from then on.
+    void onClosed(std::function<void()> closed) { closed_ = std::move(closed); }
 
 private:
     friend class LayerShell;
     LayerSurface(zwlr_layer_surface_v1* surface, std::uint32_t shellVersion);
     static void onConfigure(void* data, zwlr_layer_surface_v1* surface, std::uint32_t serial,
                             std::uint32_t width, std::uint32_t height);
-    static void onClosed(void* data, zwlr_layer_surface_v1* surface);
+    static void handleClosed(void* data, zwlr_layer_surface_v1* surface);
 
     WlPtr<zwlr_layer_surface_v1> surface_;
     std::uint32_t shellVersion_ = 0;
     bool configured_ = false;
+    std::function<void()> closed_;
 };
 
 /// zwlr_layer_shell_v1 bound on Qt's connection, through an event queue of our own so that the

@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
@@ -93,11 +94,31 @@ void PanelSurface::attach() {
         const LayerPlacement p = placement();
         layer_ = shell_->create(surface, qtOutput(window_.screen()), p, size, currentKeyboard());
         if (layer_) placed_ = {p, size};
+        // Not from inside the compositor's event: Qt first hears of the output's going.
+        QPointer<PanelSurface> self(this);
+        if (layer_)
+            layer_->onClosed([self] {
+                QMetaObject::invokeMethod(
+                    self,
+                    [self] {
+                        if (self) self->remake();
+                    },
+                    Qt::QueuedConnection);
+            });
     }
     if (passThrough_) {
         applyInputRegion();
         commit();
     }
+}
+
+void PanelSurface::remake() {
+    layer_.reset();
+    placed_.reset();
+    if (!window_.isVisible()) return;
+    // Qt destroys its surface on hide and makes a new one on show: attach() gives it the role.
+    window_.hide();
+    window_.show();
 }
 
 void PanelSurface::updatePlacement() {

@@ -67,6 +67,9 @@ private:
     LayerKeyboard currentKeyboard() const;
     void setClicked(bool clicked);
     void attach();
+    /// The compositor closed the layer surface (its output went away): a new Qt surface gets a
+    /// new one, on the window's screen by then.
+    void remake();
     void updatePlacement();
     void applyInputRegion();
     void commit();

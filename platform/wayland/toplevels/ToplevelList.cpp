@@ -8,6 +8,7 @@
 #include "platform/wayland/client/WaylandConnection.h"
 #include "platform/wayland/client/WaylandRegistry.h"
 #include "platform/wayland/client/WlrProtocols.h"
+#include "platform/wayland/toplevels/OutputNames.h"
 
 namespace mirano::wayland {
 
@@ -22,6 +23,8 @@ struct ToplevelList::Entry {
     Toplevel pending;
     /// The compositor has sent its first `done`: the toplevel is complete.
     bool complete = false;
+    /// The outputs it is on, the last entered at the back.
+    std::vector<wl_output*> outputs;
 
     static Entry* from(void* data) { return static_cast<Entry*>(data); }
     static void onTitle(void* data, zwlr_foreign_toplevel_handle_v1*, const char* title) {
@@ -30,7 +33,14 @@ struct ToplevelList::Entry {
     static void onAppId(void* data, zwlr_foreign_toplevel_handle_v1*, const char* appId) {
         from(data)->pending.appId = QString::fromUtf8(appId);
     }
-    static void onOutput(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
+    static void onOutputEnter(void* data, zwlr_foreign_toplevel_handle_v1*, wl_output* output) {
+        auto& outputs = from(data)->outputs;
+        std::erase(outputs, output);
+        outputs.push_back(output);
+    }
+    static void onOutputLeave(void* data, zwlr_foreign_toplevel_handle_v1*, wl_output* output) {
+        std::erase(from(data)->outputs, output);
+    }
     static void onState(void* data, zwlr_foreign_toplevel_handle_v1*, wl_array* states) {
         Toplevel& t = from(data)->pending;
         t.activated = t.fullScreen = t.minimized = false;
@@ -60,6 +70,8 @@ ToplevelList::ToplevelList(QObject* parent)
     : QObject(parent), connection_(std::make_unique<WaylandConnection>()) {
     if (!connection_->isValid()) return;
     registry_ = std::make_unique<WaylandRegistry>(connection_->display());
+    // Before the toplevels: the compositor tells their outputs among those bound.
+    outputs_ = std::make_unique<OutputNames>(connection_->display());
     manager_.reset(static_cast<zwlr_foreign_toplevel_manager_v1*>(
         registry_->bind(&zwlr_foreign_toplevel_manager_v1_interface, kManagerVersion)));
     seat_.reset(static_cast<wl_seat*>(registry_->bind(&wl_seat_interface, 1)));
@@ -73,6 +85,7 @@ ToplevelList::ToplevelList(QObject* parent)
 ToplevelList::~ToplevelList() {
     entries_.clear();
     manager_.reset();
+    outputs_.reset();
     seat_.reset();
     registry_.reset();
 }
@@ -84,8 +97,8 @@ bool ToplevelList::sync() { return connection_->roundtrip(); }
 void ToplevelList::onToplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
                               zwlr_foreign_toplevel_handle_v1* handle) {
     static const zwlr_foreign_toplevel_handle_v1_listener listener = {
-        &Entry::onTitle, &Entry::onAppId, &Entry::onOutput, &Entry::onOutput,
-        &Entry::onState, &Entry::onDone,  &Entry::onClosed, &Entry::onParent};
+        &Entry::onTitle, &Entry::onAppId, &Entry::onOutputEnter, &Entry::onOutputLeave,
+        &Entry::onState, &Entry::onDone,  &Entry::onClosed,      &Entry::onParent};
     auto* list = static_cast<ToplevelList*>(data);
     auto entry = std::make_unique<Entry>();
     entry->list = list;
@@ -128,6 +141,14 @@ const Toplevel* ToplevelList::activated() const {
     for (const auto& e : entries_)
         if (e->complete && e->done.activated) return &e->done;
     return nullptr;
+}
+
+QString ToplevelList::outputName(WindowNumber number) const {
+    const Entry* e = entry(number);
+    if (!e || !outputs_) return {};
+    for (auto it = e->outputs.rbegin(); it != e->outputs.rend(); ++it)
+        if (QString name = outputs_->nameOf(*it); !name.isEmpty()) return name;
+    return {};
 }
 
 void ToplevelList::activate(WindowNumber number) {

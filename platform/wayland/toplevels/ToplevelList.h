@@ -10,12 +10,14 @@
 #include "platform/Types.h"
 #include "platform/wayland/client/WlPtr.h"
 
+struct wl_output;
 struct wl_seat;
 struct zwlr_foreign_toplevel_handle_v1;
 struct zwlr_foreign_toplevel_manager_v1;
 
 namespace mirano::wayland {
 
+class OutputNames;
 class WaylandConnection;
 class WaylandRegistry;
 
@@ -32,7 +34,7 @@ struct Toplevel {
 };
 
 /// The list follows the compositor as events arrive on the main thread. The protocol tells
-/// neither a window's geometry nor its process.
+/// neither a window's geometry nor its process; it tells the outputs a window is on.
 class ToplevelList : public QObject {
     Q_OBJECT
 public:
@@ -47,6 +49,9 @@ public:
     const Toplevel* find(WindowNumber number) const;
     /// The toplevel with the activated state, null when none has it.
     const Toplevel* activated() const;
+    /// The name of the output the toplevel entered last among those it is still on; empty
+    /// when unknown.
+    QString outputName(WindowNumber number) const;
 
     /// Asks the compositor to focus and raise it for our seat.
     void activate(WindowNumber number);
@@ -68,6 +73,7 @@ private:
 
     std::unique_ptr<WaylandConnection> connection_;
     std::unique_ptr<WaylandRegistry> registry_;
+    std::unique_ptr<OutputNames> outputs_;
     WlPtr<zwlr_foreign_toplevel_manager_v1> manager_;
     WlPtr<wl_seat> seat_;
     std::vector<std::unique_ptr<Entry>> entries_;

@@ -49,6 +49,11 @@ std::optional<QRectF> WlrWindows::frame(WindowNumber window) {
     return QRectF();
 }
 
+std::optional<QString> WlrWindows::screenName(WindowNumber window) {
+    const QString name = list_->outputName(window);
+    return name.isEmpty() ? std::nullopt : std::optional(name);
+}
+
 bool WlrWindows::isFullScreen(WindowNumber window) {
     const Toplevel* t = list_->find(window);
     return t && t->fullScreen;

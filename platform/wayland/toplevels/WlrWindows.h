@@ -32,6 +32,8 @@ public:
     QList<SourceWindow> listedWindows() const override;
     std::optional<SourceWindow> focusedWindow() override;
     std::optional<QRectF> frame(WindowNumber window) override;
+    /// The output it entered last, as xdg-output (and so Qt) names it.
+    std::optional<QString> screenName(WindowNumber window) override;
     bool isFullScreen(WindowNumber window) override;
     bool isMinimized(WindowNumber window) override;
     void unminimize(WindowNumber window) override;
