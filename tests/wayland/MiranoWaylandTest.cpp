@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <algorithm>
 
@@ -47,8 +49,7 @@ protected:
 
         // It starts with these settings stored; once it listens, its settings window (opened
         // without a tray, and taking the focus) is closed.
-        const QByteArray settings =
-            R"({"pipPosition": "topLeft", "focusBehavior": "pauseRecording"})";
+        const QByteArray settings = storedSettings();
         QDir(home_.path()).mkpath("xdg_config_home/mirano");
         QFile file(home_.filePath("xdg_config_home/mirano/defaults.json"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
@@ -60,6 +61,10 @@ protected:
         // sway's criteria are regular expressions.
         ASSERT_TRUE(session_.command("[app_id=\"^mirano$\"] kill"));
         ASSERT_TRUE(waitUntil([&] { return !session_.view("mirano"); }));
+    }
+
+    virtual QByteArray storedSettings() const {
+        return R"({"pipPosition": "topLeft", "focusBehavior": "pauseRecording"})";
     }
 
     bool focus(const QString& appId) {
@@ -81,15 +86,18 @@ protected:
     static constexpr QPoint kSamples[] = {{40, 40}, {100, 40}, {40, 100}, {100, 100}};
     /// Whether `area` shows the producer's pattern (blue = x, green = y, red 0xa0 in the buffer)
     /// from `origin` of the buffer, `scale` buffer pixels a point, with the colours times `light`.
-    bool showsPattern(const QRect& area, QPointF origin, double scale, double light = 1) {
+    /// Over `under` at `light` when it is given.
+    bool showsPattern(const QRect& area, QPointF origin, double scale, double light = 1,
+                      QColor under = Qt::black) {
         const QImage shot = session_.screenshot(area);
-        const auto near = [light](int seen, double buffer) {
-            return std::abs(seen - light * buffer) <= 8;
+        const auto near = [light](int seen, double buffer, int below) {
+            return std::abs(seen - light * buffer - (1 - light) * below) <= 8;
         };
         return !shot.isNull() && std::ranges::all_of(kSamples, [&](QPoint p) {
             const QColor c = shot.pixelColor(p);
-            return near(c.red(), 0xa0) && near(c.blue(), origin.x() + scale * p.x()) &&
-                   near(c.green(), origin.y() + scale * p.y());
+            return near(c.red(), 0xa0, under.red()) &&
+                   near(c.blue(), origin.x() + scale * p.x(), under.blue()) &&
+                   near(c.green(), origin.y() + scale * p.y(), under.green());
         });
     }
     /// Whether the PiP shows the producer's frames at half their size.
@@ -232,4 +240,63 @@ TEST_F(MiranoWayland,
     EXPECT_EQ(mirano_->exitCode(), 0);
     // With no Mirano running, a request starts none.
     EXPECT_EQ(request("toggle"), 1);
+}
+
+// The frame-rate menu is a popup of the PiP's layer surface, not a window sway would tile.
+TEST_F(MiranoWayland, TheFrameRateMenuIsAPopupOfThePiPAtThePointerPickedByKeysAndEscaped) {
+    ASSERT_TRUE(focus(kA));
+    ASSERT_EQ(request("toggle"), 0);
+    ASSERT_TRUE(waitUntil([&] { return showsFrames(); }, 10000)) << "no PiP of the frames";
+    ASSERT_TRUE(focus(kB));
+    const QPoint at = kPiP.topLeft() + QPoint(240, 150);
+    // Light grey where the menu lies, down and right of the pointer (below the PiP too).
+    const auto showsMenu = [&] {
+        const QImage shot = session_.screenshot(QRect(at + QPoint(30, 60), QSize(1, 1)));
+        const QColor c = shot.isNull() ? QColor() : shot.pixelColor(0, 0);
+        return c.red() > 180 && c.green() > 180 && c.blue() > 180;
+    };
+    const QString file = home_.filePath("xdg_config_home/mirano/defaults.json");
+    const auto stored = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
+                                           : QJsonObject();
+    };
+    for (const char* close : {"Escape", "Return"}) {
+        pointer_.click(at);
+        ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId().isEmpty(); }));
+        ASSERT_TRUE(session_.pressKey("f"));
+        ASSERT_TRUE(waitUntil(showsMenu)) << "no menu at the pointer";
+        EXPECT_FALSE(session_.view("mirano")) << "the menu is a window of its own";
+        for (int i = 0; i < 4; ++i) ASSERT_TRUE(session_.pressKey("Down"));  // to 24 fps
+        ASSERT_TRUE(session_.pressKey(close));
+        EXPECT_TRUE(waitUntil([&] { return !showsMenu(); })) << close << " left the menu";
+        EXPECT_EQ(stored()["frameRate"].toInt() == 24, std::string(close) == "Return")
+            << close << QJsonDocument(stored()).toJson().toStdString();
+    }
+    EXPECT_EQ(stored()["perAppFrameRates"].toObject()[kA].toInt(), 24);
+    // The pointer leaves: the hover overlay goes with it.
+    pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
+    EXPECT_TRUE(waitUntil([&] { return showsFrames(); })) << "the overlay stayed";
+    EXPECT_FALSE(output().contains("did not configure the PiP's menu")) << output().toStdString();
+}
+
+namespace {
+class MiranoWaylandAutoHide : public MiranoWayland {
+    QByteArray storedSettings() const override {
+        return R"({"pipPosition": "topLeft", "autoHideOnHover": true})";
+    }
+};
+}  // namespace
+
+// Wayland has no window opacity: Mirano dims its own pixels, the picture's too.
+TEST_F(MiranoWaylandAutoHide, OverThePiPItFadesToATenthOverTheWindowBelowAndBackAfterwards) {
+    ASSERT_TRUE(focus(kA));
+    ASSERT_EQ(request("toggle"), 0);
+    ASSERT_TRUE(waitUntil([&] { return showsFrames(); }, 10000)) << "no PiP of the frames";
+    ASSERT_TRUE(focus(kB));
+    pointer_.moveTo(kPiP.topLeft() + QPoint(240, 150));
+    EXPECT_TRUE(waitUntil([&] { return showsPattern(kPiP, {}, 2, 0.1, QColor("darkred")); }))
+        << "the PiP did not fade";
+    pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
+    EXPECT_TRUE(waitUntil([&] { return showsFrames(); })) << "the PiP did not come back";
 }

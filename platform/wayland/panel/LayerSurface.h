@@ -38,6 +38,8 @@ public:
 
     void place(const LayerPlacement& placement, const QSize& size);
     void setKeyboard(LayerKeyboard keyboard);
+    /// For the popups it parents.
+    zwlr_layer_surface_v1* handle() const { return surface_.get(); }
 
 private:
     friend class LayerShell;
