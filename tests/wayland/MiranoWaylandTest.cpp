@@ -261,21 +261,22 @@ TEST_F(MiranoWayland, TheFrameRateMenuIsAPopupOfThePiPAtThePointerPickedByKeysAn
         return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
                                            : QJsonObject();
     };
-    for (const char* close : {"Escape", "Return"}) {
+    // Escape closes it; a click on "24 fps" (below the PiP) picks and saves that rate, and the
+    // hover overlay goes, the pointer being elsewhere.
+    for (const bool pick : {false, true}) {
         pointer_.click(at);
         ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId().isEmpty(); }));
-        ASSERT_TRUE(session_.pressKey("f"));
-        ASSERT_TRUE(waitUntil(showsMenu)) << "no menu at the pointer";
+        // Again while none shows: the first key of wtype's new keyboard can be lost.
+        ASSERT_TRUE(
+            waitUntil([&] { return session_.pressKey("f") && waitUntil(showsMenu, 2000); }, 10000))
+            << "no menu at the pointer " << pick;
         EXPECT_FALSE(session_.view("mirano")) << "the menu is a window of its own";
-        for (int i = 0; i < 4; ++i) ASSERT_TRUE(session_.pressKey("Down"));  // to 24 fps
-        ASSERT_TRUE(session_.pressKey(close));
-        EXPECT_TRUE(waitUntil([&] { return !showsMenu(); })) << close << " left the menu";
-        EXPECT_EQ(stored()["frameRate"].toInt() == 24, std::string(close) == "Return")
-            << close << QJsonDocument(stored()).toJson().toStdString();
+        pick ? pointer_.click(at + QPoint(44, 76)) : void(session_.pressKey("Escape"));
+        EXPECT_TRUE(waitUntil([&] { return !showsMenu(); })) << pick << " left the menu";
+        EXPECT_EQ(stored()["frameRate"].toInt() == 24, pick)
+            << QJsonDocument(stored()).toJson().toStdString();
     }
     EXPECT_EQ(stored()["perAppFrameRates"].toObject()[kA].toInt(), 24);
-    // The pointer leaves: the hover overlay goes with it.
-    pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
     EXPECT_TRUE(waitUntil([&] { return showsFrames(); })) << "the overlay stayed";
     EXPECT_FALSE(output().contains("did not configure the PiP's menu")) << output().toStdString();
 }
@@ -295,8 +296,10 @@ TEST_F(MiranoWaylandAutoHide, OverThePiPItFadesToATenthOverTheWindowBelowAndBack
     ASSERT_TRUE(waitUntil([&] { return showsFrames(); }, 10000)) << "no PiP of the frames";
     ASSERT_TRUE(focus(kB));
     pointer_.moveTo(kPiP.topLeft() + QPoint(240, 150));
-    EXPECT_TRUE(waitUntil([&] { return showsPattern(kPiP, {}, 2, 0.1, QColor("darkred")); }))
-        << "the PiP did not fade";
+    // Below the hover overlay's hint, as in the zoom above; its veil takes a little more light.
+    EXPECT_TRUE(waitUntil([&] {
+        return showsPattern(kPiP.adjusted(0, 15, 0, 0), {0, 30}, 2, 0.1, QColor("darkred"));
+    })) << "the PiP did not fade";
     pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
     EXPECT_TRUE(waitUntil([&] { return showsFrames(); })) << "the PiP did not come back";
 }

@@ -43,6 +43,9 @@ public:
     /// The layer surface takes keyboard focus now (an on-click panel: since a press on it).
     bool asksForKeys() const { return layer_ && currentKeyboard() != LayerKeyboard::none; }
     void setKeyboard(LayerKeyboard keyboard);
+    /// A popup of this panel is open: an on-click panel keeps the keys (Qt hands them to the
+    /// popup) although the pointer left it for the popup.
+    void setPopupOpen(bool open);
     /// Pointer events pass through to what is below, from the moment this returns (it waits
     /// for the compositor to apply the change).
     void setPassThrough(bool passThrough);
@@ -80,6 +83,7 @@ private:
     LayerKeyboard keyboard_;
     bool passThrough_ = false;
     bool clicked_ = false;
+    bool popupOpen_ = false;
     bool outOfSight_ = false;
     QSize minSize_;
     QSizeF aspect_;

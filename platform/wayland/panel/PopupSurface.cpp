@@ -3,6 +3,7 @@
 
 #include <wayland-client.h>
 
+#include <QEvent>
 #include <QMetaObject>
 #include <QWindow>
 #include <algorithm>
@@ -65,7 +66,13 @@ PopupSurface::PopupSurface(QWindow& popup, QWindow& panel, std::shared_ptr<Popup
         connect(platformWindow, SIGNAL(wlSurfaceDestroyed()), this, SLOT(surfaceDestroyed()),
                 Qt::DirectConnection);
     }
-    surfaceCreated();
+    // The role waits for the show, which comes once Qt's geometry is where the popup goes.
+    popup.installEventFilter(this);
+}
+
+bool PopupSurface::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::Show) surfaceCreated();
+    return false;
 }
 
 PopupSurface::~PopupSurface() { surfaceDestroyed(); }
@@ -73,7 +80,7 @@ PopupSurface::~PopupSurface() { surfaceDestroyed(); }
 void PopupSurface::surfaceCreated() {
     wl_surface* surface = qtSurface(popup_);
     PanelSurface* parent = panel_ ? PanelSurface::of(*panel_) : nullptr;
-    if (!surface || xdgPopup_ || !parent || !parent->layer()) return;
+    if (!surface || xdgPopup_ || !popup_.isVisible() || !parent || !parent->layer()) return;
     configured_ = false;
     xdgSurface_.reset(xdg_wm_base_get_xdg_surface(shell_->maker(), surface));
     static const xdg_surface_listener surfaceListener = {&PopupSurface::onConfigure};
@@ -96,8 +103,9 @@ void PopupSurface::surfaceCreated() {
                                                      &PopupSurface::onPopupDone, &onRepositioned};
     xdg_popup_add_listener(xdgPopup_.get(), &popupListener, this);
     zwlr_layer_surface_v1_get_popup(parent->layer()->handle(), xdgPopup_.get());
-    // The keys and the clicks elsewhere, from the input that opened it.
-    if (wl_seat* seat = qtSeat()) xdg_popup_grab(xdgPopup_.get(), seat, qtInputSerial());
+    // No grab: sway ends one as soon as the panel's keyboard mode is committed. The keys stay
+    // the panel's, which Qt hands to the open menu.
+    parent->setPopupOpen(true);
     wl_surface_commit(surface);
 
     QtSideQueue& queue = shell_->queue();
@@ -111,8 +119,11 @@ void PopupSurface::surfaceCreated() {
 }
 
 void PopupSurface::surfaceDestroyed() {
+    if (!xdgPopup_) return;
     xdgPopup_.reset();
     xdgSurface_.reset();
+    if (PanelSurface* parent = panel_ ? PanelSurface::of(*panel_) : nullptr)
+        parent->setPopupOpen(false);
 }
 
 void PopupSurface::onConfigure(void* data, xdg_surface* surface, std::uint32_t serial) {

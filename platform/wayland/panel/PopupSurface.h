@@ -47,7 +47,11 @@ public:
     static void make(QWindow& popup, QWindow& panel, std::shared_ptr<PopupShell> shell);
     ~PopupSurface() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private slots:
+    /// Qt made a new wl_surface, or shows the popup: the role, once it is visible.
     void surfaceCreated();
     void surfaceDestroyed();
 
