@@ -34,12 +34,6 @@ wl_seat* qtSeat() { return integrationResource<wl_seat>("wl_seat"); }
 
 wl_pointer* qtPointer() { return integrationResource<wl_pointer>("wl_pointer"); }
 
-std::uint32_t qtInputSerial() {
-    auto* n = native();
-    return n ? std::uint32_t(reinterpret_cast<quintptr>(n->nativeResourceForIntegration("serial")))
-             : 0;
-}
-
 wl_output* qtOutput(QScreen* screen) {
     auto* n = native();
     return n && screen ? static_cast<wl_output*>(n->nativeResourceForScreen("output", screen))

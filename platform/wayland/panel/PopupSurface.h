@@ -34,11 +34,11 @@ private:
     xdg_wm_base* maker_ = nullptr;  // a wrapper of base_, destroyed with wl_proxy_wrapper_destroy
 };
 
-/// Lives as a child of the popup's window (a role-less Qt surface, like the panels). Each time
-/// Qt makes its wl_surface (at its show) it becomes an xdg_popup whose parent is the panel's
-/// layer surface, placed where Qt's geometry puts it relative to the panel (the compositor may
-/// slide it to keep it on screen), with the seat's grab: the keys go to it, and a click
-/// elsewhere dismisses it, which closes the window.
+/// Lives as a child of the popup's window (a role-less Qt surface, like the panels). At each
+/// show it becomes an xdg_popup whose parent is the panel's layer surface, placed where Qt's
+/// geometry puts it relative to the panel (the compositor may slide it to keep it on screen).
+/// The panel keeps the keys while it is open, and Qt hands them to the menu; should the
+/// compositor dismiss it, the window closes.
 class PopupSurface : public QObject {
     Q_OBJECT
 public:
