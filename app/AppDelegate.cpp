@@ -151,8 +151,16 @@ void AppDelegate::bindGlobalShortcuts() {
             &PiPControl::beginRegionSelection);
     connect(shortcuts_.get(), &GlobalShortcuts::hideOrShowActivated, &pip,
             &PiPControl::toggleHidden);
-    // Bound once: from then on the keys are the desktop's, changed in its settings, so a later
-    // change of the hotkey here does not reach them. A failure has been logged.
+    // The hotkey chosen here is offered again whenever it changes; the desktop may still keep
+    // keys the user chose in its own settings. A failure has been logged.
+    connect(&services_.settings.store(), &DefaultsStore::changed, shortcuts_.get(),
+            [this](const QString& key) {
+                if (key == AppSettings::kTriggerKey || key == AppSettings::kModifier) offerHotkey();
+            });
+    offerHotkey();
+}
+
+void AppDelegate::offerHotkey() {
     const AppSettings& settings = services_.settings;
     shortcuts_->bind(ModifierKeys::physicalKey(settings.modifier()), settings.triggerKey(),
                      [](std::optional<Error>) {});

@@ -68,6 +68,8 @@ private:
     void checkPermissions();
     void setupHotkeyManager();
     void bindGlobalShortcuts();
+    /// Offers the settings' hotkey to the desktop's shortcuts.
+    void offerHotkey();
     void activateForSettingsWindow(QWidget* window);
 
     AppDelegateServices services_;

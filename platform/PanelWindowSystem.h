@@ -32,6 +32,14 @@ public:
     /// (the `Windows` service looks through it). Call before the first show.
     virtual void configureOverlayPanel(QWindow& window) = 0;
 
+    /// Makes `popup` (a Qt popup such as a menu, created, not shown) a popup of the panel
+    /// `panel`, wherever the window system would not make it one by itself. Call before each
+    /// show.
+    virtual void configurePopup(QWindow& popup, QWindow& panel) {
+        (void)popup;
+        (void)panel;
+    }
+
     /// Minimum size and content aspect ratio kept by the window manager while the user resizes
     /// (an empty size means "no constraint"). Re-apply after anything that rewrites the
     /// window's size hints (show, programmatic geometry changes).
@@ -44,6 +52,8 @@ public:
     /// Window opacity 0.0 ... 1.0 (seen only where a compositing manager runs). Re-apply after
     /// the window was shown: a window manager may have put a frame of its own around it.
     virtual void setOpacity(QWindow& window, double opacity) = 0;
+    /// setOpacity() makes the window see-through; where not, the panel dims its own pixels.
+    virtual bool showsWindowOpacity() { return hasCompositor(); }
     /// Pointer events pass through to the windows below (hover must then be polled).
     virtual void setInputPassThrough(QWindow& window, bool passThrough) = 0;
 

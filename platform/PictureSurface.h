@@ -23,7 +23,8 @@ public:
     /// Premultiplied ARGB at the area's device pixel size, drawn over the picture; a null
     /// image removes it. Uploaded once per call.
     virtual void setOverlay(const QImage& overlay) = 0;
-    /// Without a compositing manager: the picture is drawn at this opacity over black.
+    /// Where the window system shows no window opacity: the picture is drawn at this opacity
+    /// (over black without a compositing manager).
     virtual void setOpacity(double opacity) = 0;
     /// Clip the picture to a rounded rectangle of this radius (logical points), with
     /// transparent corners; 0 = square (a shape mask cuts the corners instead).

@@ -156,7 +156,7 @@ void CaptureView::showOverlay() {
     content.onClose = [this] {
         if (panel) emit panel->closeRequested();
     };
-    content.onFrameRateChanged = [this](int rate) { selectFrameRate(rate); };
+    content.onFrameRateMenu = [this] { showFrameRateMenu(); };
     auto* overlay = new OverlayView(std::move(content), this);
     overlay->setCornerRadius(kCornerRadius);
     overlay->setGeometry(rect());
@@ -307,7 +307,18 @@ void CaptureView::showFrameRateMenu() {
     const QPointF clamped(std::clamp(local.x(), 0.0, double(width())),
                           std::clamp(local.y(), 0.0, double(height())));
     frameRateMenu_ = menu;
+    // Where the pointer went while the menu was open was not told to the view, and the overlay
+    // shows the rate of its making: both are caught up with once the menu has gone.
+    connect(menu, &QMenu::aboutToHide, this, &CaptureView::catchUpAfterMenu, Qt::QueuedConnection);
+    if (panel) panel->preparePopup(*menu);
     menu->popup(mapToGlobal(clamped.toPoint()));
+}
+
+void CaptureView::catchUpAfterMenu() {
+    if (rect().contains(mapFromGlobal(QCursor::pos()))) return updateOverlay();
+    if (!pointerInside_ && !isHovering_) return;
+    pointerInside_ = false;
+    mouseExitedView();
 }
 
 void CaptureView::selectFrameRate(int rate) {

@@ -121,6 +121,8 @@ private:
     void removeOverlay();
     QPointF clampToBounds(const QPointF& point) const;
     void fitChildren();
+    /// The frame-rate menu closed: the hover and the overlay's rate as they are now.
+    void catchUpAfterMenu();
 
     AppSettings& settings_;
     Frame contents_;

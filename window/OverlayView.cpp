@@ -5,7 +5,6 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolButton>
@@ -54,16 +53,17 @@ OverlayView::OverlayView(Content content, QWidget* parent)
     frameRateButton_ = new QToolButton(this);
     frameRateButton_->setText(FrameRateMenu::title(content_.frameRate));
     frameRateButton_->setFont(overlayFont(11, QFont::Medium, true));
-    frameRateButton_->setPopupMode(QToolButton::InstantPopup);
     frameRateButton_->setAutoRaise(true);
     frameRateButton_->setFocusPolicy(Qt::NoFocus);
     frameRateButton_->setStyleSheet(QStringLiteral(
         "QToolButton { color: white; border: none; background: transparent; padding: 0px; }"
         "QToolButton::menu-indicator { image: none; width: 0px; }"));
     frameRateButton_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    const auto onRate = content_.onFrameRateChanged;
-    frameRateMenu_ = FrameRateMenu::build(content_.frameRate, onRate, frameRateButton_);
-    frameRateButton_->setMenu(frameRateMenu_);
+    // The host's menu, the one the frame-rate key opens: a popup of the panel on every
+    // window system, which a menu of the button's own is not on Wayland.
+    connect(frameRateButton_, &QToolButton::pressed, this, [onMenu = content_.onFrameRateMenu] {
+        if (onMenu) onMenu();
+    });
     auto* ratePad = new QHBoxLayout;
     ratePad->setContentsMargins(0, 0, 8, 0);
     ratePad->addWidget(frameRateButton_);

@@ -7,7 +7,6 @@
 #include <functional>
 
 class QLabel;
-class QMenu;
 class QToolButton;
 
 namespace mirano {
@@ -25,7 +24,8 @@ public:
         QString modifierName;
         int frameRate = 0;
         std::function<void()> onClose;
-        std::function<void(int)> onFrameRateChanged;
+        /// The rate button was pressed: the host opens the frame-rate menu.
+        std::function<void()> onFrameRateMenu;
     };
 
     explicit OverlayView(Content content, QWidget* parent = nullptr);
@@ -43,7 +43,6 @@ public:
     // The parts, for the host and for tests.
     CloseButton* closeButton() const { return closeButton_; }
     QToolButton* frameRateButton() const { return frameRateButton_; }
-    QMenu* frameRateMenu() const { return frameRateMenu_; }
     QLabel* showHideLabel() const { return showHideLabel_; }
     ElidedLabel* gestureLabel() const { return gestureLabel_; }
 
@@ -55,7 +54,6 @@ private:
     double cornerRadius_ = 0;
     CloseButton* closeButton_ = nullptr;
     QToolButton* frameRateButton_ = nullptr;
-    QMenu* frameRateMenu_ = nullptr;
     QLabel* showHideLabel_ = nullptr;
     ElidedLabel* gestureLabel_ = nullptr;
 };

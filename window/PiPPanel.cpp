@@ -96,8 +96,8 @@ void PiPPanel::attachPictureSurface(std::shared_ptr<PictureSurface> surface) {
     if (surface) {
         // Translucent: the surface cuts its own corners; otherwise the panel's shape does.
         surface->setCornerRadius(d_->translucent ? CaptureView::kCornerRadius : 0.0);
-        surface->setOpacity(d_->translucent ? 1.0 : d_->shownOpacity);
-        captureView_->setGraphicsEffect(nullptr);
+        surface->setOpacity(d_->windowSystem.showsWindowOpacity() ? 1.0 : d_->shownOpacity);
+        if (!d_->translucent) captureView_->setGraphicsEffect(nullptr);
     }
     captureView_->setPictureSurface(std::move(surface));
 }
@@ -114,6 +114,11 @@ void PiPPanel::showWithoutActivating() {
 void PiPPanel::showAndActivate() {
     showWithoutActivating();
     d_->windowSystem.activate(*windowHandle());
+}
+
+void PiPPanel::preparePopup(QWidget& popup) {
+    popup.winId();  // the native window must exist before the window system configures it
+    d_->windowSystem.configurePopup(*popup.windowHandle(), *windowHandle());
 }
 
 // --- Opacity and click-through ------------------------------------------------------------
@@ -140,28 +145,29 @@ void PiPPanel::animateOpacity(double opacity) {
 void PiPPanel::applyOpacity(double opacity) {
     const bool wasShown = d_->shownOpacity > 0;
     d_->shownOpacity = opacity;
-    if (d_->translucent) {
-        d_->windowSystem.setOpacity(*windowHandle(), opacity);
-        return;
-    }
-    // No compositing manager: the window cannot be see-through, so it is painted dimmed and,
-    // at 0.0, given an empty shape so that nothing of it is drawn.
-    if (const auto& surface = captureView_->pictureSurface()) {
-        surface->setOpacity(opacity);
-        if (wasShown != (opacity > 0)) applyShape();
-        return;
-    }
+    if (d_->translucent) d_->windowSystem.setOpacity(*windowHandle(), opacity);
+    if (d_->windowSystem.showsWindowOpacity()) return;
+    // The window cannot be see-through (no compositing manager), or the window system shows no
+    // window opacity (Wayland): Mirano dims its own pixels. Without a compositor it paints over
+    // black and, at 0.0, gives the window an empty shape so that nothing of it is drawn.
+    const auto& surface = captureView_->pictureSurface();
+    if (surface) surface->setOpacity(opacity);
+    // Without a compositor a picture surface shows the overlays itself.
+    if (!surface || d_->translucent) dimView(opacity);
+    if (wasShown != (opacity > 0)) applyShape();
+}
+
+void PiPPanel::dimView(double opacity) {
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(captureView_->graphicsEffect());
     if (opacity >= 1.0) {
         if (effect) captureView_->setGraphicsEffect(nullptr);
-    } else {
-        if (!effect) {
-            effect = new QGraphicsOpacityEffect;
-            captureView_->setGraphicsEffect(effect);
-        }
-        effect->setOpacity(opacity);
+        return;
     }
-    if (wasShown != (opacity > 0)) applyShape();
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect;
+        captureView_->setGraphicsEffect(effect);
+    }
+    effect->setOpacity(opacity);
 }
 
 void PiPPanel::applyShape() {

@@ -32,6 +32,8 @@ public:
     void showWithoutActivating();
     /// Shows the panel and gives it keyboard focus (for the frame-rate menu).
     void showAndActivate();
+    /// Makes `popup` (not shown yet) a popup of this panel, as the window system needs.
+    void preparePopup(QWidget& popup);
 
     /// 1.0 visible ... 0.0 invisible. The value reads back at once, also while fading.
     double opacity() const { return opacity_; }
@@ -102,6 +104,8 @@ protected:
 
 private:
     void applyOpacity(double opacity);
+    /// The capture view's own drawing at `opacity`.
+    void dimView(double opacity);
     void applyShape();
     void applySizeConstraints();
     void updateHoverPolling();

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -43,10 +44,23 @@ JsonDefaultsStore::JsonDefaultsStore(QString path, QObject* parent)
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &JsonDefaultsStore::changedOnDisk);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this,
             &JsonDefaultsStore::changedOnDisk);
+    // The store of the process lives as long as it: its destructor may never run.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            quitting_ = true;
+            flush();
+        });
 }
 
-JsonDefaultsStore::~JsonDefaultsStore() {
-    if (settleTimer_.isActive() && !pending_.isEmpty()) readChanges();
+JsonDefaultsStore::~JsonDefaultsStore() { flush(); }
+
+void JsonDefaultsStore::flush() {
+    if (!settleTimer_.isActive() || pending_.isEmpty()) return;
+    settleTimer_.stop();
+    // No more waiting for an editor to finish: a file that does not parse now counts as broken.
+    parseAttempts_ = kParseAttempts - 1;
+    readChanges();
+    settleTimer_.stop();
 }
 
 QString JsonDefaultsStore::defaultPath() { return xdgConfigHome() + "/mirano/defaults.json"; }
@@ -76,6 +90,7 @@ void JsonDefaultsStore::keep(const QString& key) {
     // it has been read, with this key on top.
     if (unreadable_ || settleTimer_.isActive()) {
         pending_.insert(key);
+        if (quitting_) flush();
         return;
     }
     write();

@@ -26,6 +26,10 @@ public:
     explicit JsonDefaultsStore(QString path, QObject* parent = nullptr);
     /// Writes what is still waiting for a change on disk to be read.
     ~JsonDefaultsStore() override;
+    /// Reads a change on disk now and writes what is pending, without waiting for the file to
+    /// settle. Runs by itself when the application is about to quit; from then on every key is
+    /// written at once.
+    void flush();
 
     /// $XDG_CONFIG_HOME/mirano/defaults.json, falling back to ~/.config.
     static QString defaultPath();
@@ -78,6 +82,8 @@ private:
     bool unparsable_ = false;
     QString unparsableReason_;
     int parseAttempts_ = 0;
+    /// The application is quitting: nothing waits for the file to settle any more.
+    bool quitting_ = false;
     LogOnce unreadableLog_;
     QString unreadableReason_;
     LogOnce unparsableLog_;

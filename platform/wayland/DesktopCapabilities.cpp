@@ -82,9 +82,14 @@ DesktopCapabilities decideCapabilities(const DesktopFacts& facts) {
             "no window list: the desktop's dialog picks the window to mirror, and the PiP "
             "does not follow the focused window nor step aside for full screen");
     }
-    if (portalHas(facts, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), false)) {
+    // A portal slow at start is asked again when the shortcuts are bound: a late answer
+    // binds them, a portal without the interface says so then.
+    if (portalHas(facts, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), true)) {
         c.shortcut = ShortcutRoute::globalShortcutsPortal;
-        parts << QStringLiteral("shortcut through the global-shortcuts portal");
+        parts << (facts.portalInterfaces
+                      ? QStringLiteral("shortcut through the global-shortcuts portal")
+                      : QStringLiteral("the portal did not answer in time; its shortcuts are "
+                                       "asked for again"));
     } else {
         parts << QStringLiteral("no shortcut portal: bind a key to `mirano --toggle`");
     }

@@ -101,6 +101,13 @@ TEST_F(DelegateFixture, WithBothPermissionsHotkeysRunFromLaunchToTerminationAndE
                          log, shortcuts->bound),
               std::tuple(ActivationPolicy::accessory, 1, QStringList{"hotkeys.start"},
                          QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, "k"}}));
+    // A hotkey changed in the settings is offered again; other settings are not the desktop's.
+    settings.setTriggerKey("j");
+    settings.setFrameRate(24);
+    settings.setModifierRaw("leftControl");
+    EXPECT_EQ(shortcuts->bound, (QList<std::pair<Modifier, QString>>{{Modifier::RightAlt, "k"},
+                                                                     {Modifier::RightAlt, "j"},
+                                                                     {Modifier::LeftCtrl, "j"}}));
     HotkeyBindings& b = hotkeys->bindings;
     // What the PiP controller is asked for after `gesture` alone.
     const auto after = [&](const std::function<void()>& gesture) {

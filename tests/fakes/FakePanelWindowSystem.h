@@ -17,7 +17,7 @@ public:
         bool overlayPanel = false, shapeSet = false, passThrough = false;
         std::optional<QRegion> shape;
         double opacity = 1.0;
-        int constraintCalls = 0, moves = 0, activations = 0;
+        int constraintCalls = 0, moves = 0, activations = 0, popups = 0;
         QList<Qt::Edges> resizes;
     };
 
@@ -32,6 +32,10 @@ public:
         states_[&w].overlayPanel = true;
         if (real_) real_->configureOverlayPanel(w);
     }
+    void configurePopup(QWindow& popup, QWindow& panel) override {
+        ++states_[&panel].popups;
+        if (real_) real_->configurePopup(popup, panel);
+    }
     void setSizeConstraints(QWindow& w, const QSizeF& minSize, const QSizeF& aspect) override {
         ++states_[&w].constraintCalls;
         if (real_) real_->setSizeConstraints(w, minSize, aspect);
@@ -44,6 +48,9 @@ public:
     void setOpacity(QWindow& w, double opacity) override {
         states_[&w].opacity = opacity;
         if (real_) real_->setOpacity(w, opacity);
+    }
+    bool showsWindowOpacity() override {
+        return real_ ? real_->showsWindowOpacity() : compositor && windowOpacity;
     }
     void setInputPassThrough(QWindow& w, bool on) override {
         states_[&w].passThrough = on;
@@ -81,6 +88,8 @@ public:
 
     // Scripted answers (without a real window system).
     bool compositor = true;
+    /// With a compositor: window opacity is shown (not on Wayland).
+    bool windowOpacity = true;
     QPoint pointer{-10000, -10000};
     bool pointerEverywhere = true;
 

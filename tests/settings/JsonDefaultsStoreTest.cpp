@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -110,6 +111,24 @@ TEST_F(JsonDefaultsStoreTest, AFileRewrittenInPlaceInPiecesIsReadOnceItSettles) 
     EXPECT_EQ(settings->pipPositionRaw(), "topLeft");
     EXPECT_EQ(defaultsSeen, 0) << "the live settings went back to their defaults";
     EXPECT_TRUE(keptAside().isEmpty());
+}
+
+// The process's store is never destroyed: a key set while an outside edit settles is still
+// written when the application quits.
+TEST_F(JsonDefaultsStoreTest, AKeySetJustBeforeQuittingIsOnDisk) {
+    open(R"({"frameRate": 24})");
+    for (int tries = 0; tries < 20; ++tries) {
+        writeRaw(path, R"({"frameRate": 30})");  // in place: read once it has settled
+        QTest::qWait(20);
+        settings->setTriggerKey("K");
+        if (!onDisk().contains("triggerKey")) break;  // held until the edit has settled
+        store->removeValue("triggerKey");
+        QTest::qWait(2 * JsonDefaultsStore::kSettleMs);
+    }
+    ASSERT_FALSE(onDisk().contains("triggerKey")) << "the edit was never seen settling";
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    EXPECT_EQ(onDisk(), json(R"({"frameRate": 30, "triggerKey": "K"})"));
 }
 
 // A file that does not parse at start is moved aside and the defaults apply. One that turns

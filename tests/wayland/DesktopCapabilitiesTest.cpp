@@ -79,11 +79,12 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
           ShortcutRoute::globalShortcutsPortal,
           "Wayland (KDE): capture through the screen-cast portal; " + kNoList +
               "; shortcut through the global-shortcuts portal"}},
-        {"a portal that did not answer is taken to cast but not to take shortcuts",
+        {"a portal that did not answer is asked again, for casting and for shortcuts",
          {"", kWlroots, {kPortal}, std::nullopt},
          {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::screenCastPortal,
-          ShortcutRoute::boundCommand,
-          "Wayland: capture through the screen-cast portal; " + kBind}},
+          ShortcutRoute::globalShortcutsPortal,
+          "Wayland: capture through the screen-cast portal; the portal did not answer in "
+          "time; its shortcuts are asked for again"}},
         {"a portal without the screen-cast interface does not capture",
          {"sway", kWlroots, {kPortal}, QStringList{kShortcuts}},
          {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::none,

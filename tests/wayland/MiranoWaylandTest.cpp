@@ -50,8 +50,7 @@ protected:
 
         // It starts with these settings stored; once it listens, its settings window (opened
         // without a tray, and taking the focus) is closed.
-        const QByteArray settings =
-            R"({"pipPosition": "topLeft", "focusBehavior": "pauseRecording"})";
+        const QByteArray settings = storedSettings();
         QDir(home_.path()).mkpath("xdg_config_home/mirano");
         QFile file(home_.filePath("xdg_config_home/mirano/defaults.json"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
@@ -69,6 +68,9 @@ protected:
     virtual QStringList portalOptions() const { return {}; }
     /// Whether Mirano can capture with that portal (else it starts no hotkeys).
     virtual bool capturing() const { return true; }
+    virtual QByteArray storedSettings() const {
+        return R"({"pipPosition": "topLeft", "focusBehavior": "pauseRecording"})";
+    }
 
     bool focus(const QString& appId) {
         return session_.command(QStringLiteral("[app_id=\"%1\"] focus").arg(appId)) &&
@@ -89,15 +91,18 @@ protected:
     static constexpr QPoint kSamples[] = {{40, 40}, {100, 40}, {40, 100}, {100, 100}};
     /// Whether `area` shows the producer's pattern (blue = x, green = y, red 0xa0 in the buffer)
     /// from `origin` of the buffer, `scale` buffer pixels a point, with the colours times `light`.
-    bool showsPattern(const QRect& area, QPointF origin, double scale, double light = 1) {
+    /// Over `under` at `light` when it is given.
+    bool showsPattern(const QRect& area, QPointF origin, double scale, double light = 1,
+                      QColor under = Qt::black) {
         const QImage shot = session_.screenshot(area);
-        const auto near = [light](int seen, double buffer) {
-            return std::abs(seen - light * buffer) <= 8;
+        const auto near = [light](int seen, double buffer, int below) {
+            return std::abs(seen - light * buffer - (1 - light) * below) <= 8;
         };
         return !shot.isNull() && std::ranges::all_of(kSamples, [&](QPoint p) {
             const QColor c = shot.pixelColor(p);
-            return near(c.red(), 0xa0) && near(c.blue(), origin.x() + scale * p.x()) &&
-                   near(c.green(), origin.y() + scale * p.y());
+            return near(c.red(), 0xa0, under.red()) &&
+                   near(c.blue(), origin.x() + scale * p.x(), under.blue()) &&
+                   near(c.green(), origin.y() + scale * p.y(), under.green());
         });
     }
     /// Whether the PiP shows the producer's frames at half their size.
@@ -355,4 +360,27 @@ TEST_F(MiranoWayland, ASecondToggleWithdrawsTheOpenDialogAndItsLateAnswerStartsN
     EXPECT_TRUE(waitUntil([&] { return showsFrames(); }, 10000));
     ASSERT_EQ(request("toggle"), 0);
     EXPECT_TRUE(waitUntil([&] { return noStreamOfOurs(); })) << "a stream was left";
+}
+
+namespace {
+class MiranoWaylandAutoHide : public MiranoWayland {
+    QByteArray storedSettings() const override {
+        return R"({"pipPosition": "topLeft", "autoHideOnHover": true})";
+    }
+};
+}  // namespace
+
+// Wayland has no window opacity: Mirano dims its own pixels, the picture's too.
+TEST_F(MiranoWaylandAutoHide, OverThePiPItFadesToATenthOverTheWindowBelowAndBackAfterwards) {
+    ASSERT_TRUE(focus(kA));
+    ASSERT_EQ(request("toggle"), 0);
+    ASSERT_TRUE(waitUntil([&] { return showsFrames(); }, 10000)) << "no PiP of the frames";
+    ASSERT_TRUE(focus(kB));
+    pointer_.moveTo(kPiP.topLeft() + QPoint(240, 150));
+    // Below the hover overlay's hint, as in the zoom above; its veil takes a little more light.
+    EXPECT_TRUE(waitUntil([&] {
+        return showsPattern(kPiP.adjusted(0, 15, 0, 0), {0, 30}, 2, 0.1, QColor("darkred"));
+    })) << "the PiP did not fade";
+    pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
+    EXPECT_TRUE(waitUntil([&] { return showsFrames(); })) << "the PiP did not come back";
 }

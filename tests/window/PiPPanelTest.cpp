@@ -251,8 +251,26 @@ TEST_F(CaptureViewTest, OverlayAndFrameRateMenuShowTheCurrentSettingsAndForwardW
     view->updateOverlay();
     ASSERT_TRUE(overlay() && overlay()->content().isZoomed);
     QTest::mouseClick(overlay()->closeButton(), Qt::LeftButton);
-    overlay()->frameRateMenu()->actions().at(4)->trigger();  // 30 fps
-    EXPECT_EQ(std::pair(calls.close, calls.rates), std::pair(1, QList<int>{30}));
+    // The rate button opens the view's menu, made a popup of the panel.
+    QTest::mousePress(overlay()->frameRateButton(), Qt::LeftButton);
+    ASSERT_TRUE(view->frameRateMenu());
+    view->frameRateMenu()->actions().at(4)->trigger();  // 30 fps
+    EXPECT_EQ(std::tuple(calls.close, calls.rates, state(*panel).popups),
+              std::tuple(1, QList<int>{30}, 1));
+    // Once it closes, the overlay shows the rate picked while the pointer is over the view, and
+    // goes when the pointer went elsewhere meanwhile (no crossing is told during a menu).
+    settings.setFrameRate(30);
+    for (const auto& [pointer, shown] :
+         {std::pair(QPoint(50, 50), true), {QPoint(-80, 10), false}}) {
+        QCursor::setPos(view->mapToGlobal(pointer));
+        if (!view->frameRateMenu()) view->showFrameRateMenu();
+        view->frameRateMenu()->close();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(std::pair(overlayShown(), overlay() ? overlay()->content().frameRate : 0),
+                  std::pair(shown, shown ? 30 : 0))
+            << pointer.x();
+    }
+    settings.setFrameRate(24);
 
     // The menu checks only the current rate, and a pick does not change the rate itself.
     std::unique_ptr<QMenu> menu;
@@ -378,6 +396,21 @@ TEST_F(CaptureViewTest, FrameIsShownAspectFilledWithoutACopyOrWithAPictureSurfac
     EXPECT_EQ(std::tuple(plainSurface->cornerRadius, plainSurface->opacity,
                          plain->captureView().graphicsEffect()),
               std::tuple(0.0, 0.25, nullptr));
+
+    // Where window opacity is not shown (Wayland), the picture and the view's drawing are
+    // dimmed; the window is still told, to go out of sight at 0.
+    windowSystem.windowOpacity = false;
+    auto unfaded = make(true);
+    auto unfadedSurface = std::make_shared<fakes::FakePictureSurface>();
+    unfaded->attachPictureSurface(unfadedSurface);
+    unfaded->setOpacity(0.1);
+    auto* dim = qobject_cast<QGraphicsOpacityEffect*>(unfaded->captureView().graphicsEffect());
+    EXPECT_EQ(
+        std::tuple(unfadedSurface->opacity, dim ? dim->opacity() : -1.0, state(*unfaded).opacity),
+        std::tuple(0.1, 0.1, 0.1));
+    unfaded->setOpacity(1.0);
+    EXPECT_EQ(std::pair(unfadedSurface->opacity, unfaded->captureView().graphicsEffect()),
+              std::pair(1.0, static_cast<QGraphicsEffect*>(nullptr)));
 }
 
 TEST(OverlayViewTest, TextsFollowTheZoomStateAndModifierInFontsWithTheirSymbolsAndCutAtTheTail) {

@@ -9,6 +9,7 @@
 namespace mirano::wayland {
 
 class LayerShell;
+class PopupShell;
 class QtSideQueue;
 class RelativePointers;
 
@@ -19,9 +20,10 @@ class RelativePointers;
 ///
 /// What Wayland does not allow, and what is done instead:
 /// - Window opacity: there is no protocol for it here (wp_alpha_modifier_v1 is newer than this
-///   system's compositors), so setOpacity() shows the panel fully opaque above 0 and moves it
-///   out of sight, still mapped, at 0. hasCompositor() is true: every Wayland surface is
-///   composited, so translucent painting gives the rounded corners.
+///   system's compositors), so showsWindowOpacity() is false: the panel dims its own drawing
+///   and its picture, and setOpacity() only moves it out of sight, still mapped, at 0.
+///   hasCompositor() is true: every Wayland surface is composited, so translucent painting
+///   gives the rounded corners.
 /// - setVisibleShape(): no protocol shapes a surface; the translucent painting is its shape.
 /// - beginMove() and beginResize(): no compositor moves or resizes a layer surface, so the
 ///   drag is followed here and the margins (and size) change with it; for an ordinary window
@@ -52,9 +54,13 @@ public:
     bool hasCompositor() override;
     void configureFloatingPanel(QWindow& window) override;
     void configureOverlayPanel(QWindow& window) override;
+    /// A popup of a layer surface is an xdg_popup made with the layer surface's get_popup:
+    /// Qt would make it a toplevel of its own (the layer surface has no xdg role).
+    void configurePopup(QWindow& popup, QWindow& panel) override;
     void setSizeConstraints(QWindow& window, const QSizeF& minSize, const QSizeF& aspect) override;
     void setVisibleShape(QWindow& window, const std::optional<QRegion>& shape) override;
     void setOpacity(QWindow& window, double opacity) override;
+    bool showsWindowOpacity() override { return false; }
     void setInputPassThrough(QWindow& window, bool passThrough) override;
     void beginMove(QWindow& window) override;
     void beginResize(QWindow& window, Qt::Edges edges) override;
@@ -68,6 +74,7 @@ private:
 
     std::shared_ptr<QtSideQueue> queue_;
     std::shared_ptr<LayerShell> shell_;
+    std::shared_ptr<PopupShell> popupShell_;
     std::unique_ptr<RelativePointers> pointers_;
     LogOnce notAboveLog_;
 };

@@ -79,6 +79,21 @@ QDBusMessage PortalShortcuts::call(const QString& method, const QVariantList& ar
 }
 
 void PortalShortcuts::bind(const Triggers& triggers, Completion done) {
+    if (offered_ == triggers) {
+        if (done) done(std::nullopt);
+        return;
+    }
+    if (offered_) {
+        // Portals take a session's shortcuts once: new keys need a new session.
+        logLine(QStringLiteral("Global shortcuts: the hotkey changed; offering %1 to the "
+                               "desktop again.")
+                    .arg(triggers.mirrorWindow.isEmpty() ? QStringLiteral("no keys")
+                                                         : triggers.mirrorWindow));
+        closePortalSession(bus_, sessionHandle_);
+        finish(Error{QStringLiteral("The global shortcuts are bound anew.")});
+    }
+    offered_ = triggers;
+    const int generation = ++generation_;
     done_ = std::move(done);
     // Known before the portal answers, so the session is closed even if we go first.
     sessionHandle_ = expectedSessionHandle(bus_, kSessionToken);
@@ -89,13 +104,15 @@ void PortalShortcuts::bind(const Triggers& triggers, Completion done) {
                               {QStringLiteral("shortcuts"), shortcuts}};
     PortalRequest::send(
         bus_, call(QStringLiteral("CreateSession"), {options}), this, PortalRequest::kCallTimeoutMs,
-        [this, shortcuts](uint response, const QVariantMap& results, std::optional<Error> error) {
+        [this, shortcuts, generation](uint response, const QVariantMap& results,
+                                      std::optional<Error> error) {
+            if (generation != generation_) return;
             if (error) return fail(QStringLiteral("no portal (%1)").arg(error->description));
             if (response != 0)
                 return fail(
                     QStringLiteral("the portal refused a session (response %1)").arg(response));
             sessionHandle_ = sessionHandleOf(results);
-            bindShortcuts(shortcuts);
+            bindShortcuts(shortcuts, generation);
         });
 }
 
@@ -103,14 +120,15 @@ void PortalShortcuts::bind(Modifier modifier, const QString& triggerKey, Complet
     bind(preferredTriggers(modifier, triggerKey), std::move(done));
 }
 
-void PortalShortcuts::bindShortcuts(const QVariant& shortcuts) {
+void PortalShortcuts::bindShortcuts(const QVariant& shortcuts, int generation) {
     PortalRequest::send(
         bus_,
         call(QStringLiteral("BindShortcuts"), {QVariant::fromValue(QDBusObjectPath(sessionHandle_)),
                                                shortcuts, QString(), QVariantMap()}),
         // Binding may ask the user which keys to use.
         this, PortalRequest::dialogTimeoutMs(),
-        [this](uint response, const QVariantMap&, std::optional<Error> error) {
+        [this, generation](uint response, const QVariantMap&, std::optional<Error> error) {
+            if (generation != generation_) return;
             if (error) return fail(QStringLiteral("binding failed (%1)").arg(error->description));
             if (response != 0)
                 return fail(

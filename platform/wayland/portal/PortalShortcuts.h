@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QString>
 #include <QVariantMap>
+#include <optional>
 
 #include "platform/GlobalShortcuts.h"
 
@@ -39,7 +40,9 @@ public:
     ~PortalShortcuts() override;
 
     /// CreateSession, then BindShortcuts. Completes once, later than the call; an absent
-    /// portal or a refusal is an error and one log line.
+    /// portal or a refusal is an error and one log line. Called again with other triggers (the
+    /// hotkey changed), it closes the session and offers them in a new one, with one line;
+    /// the earlier call then completes with an error and its answers are ignored.
     void bind(const Triggers& triggers, Completion done);
     /// The same with preferredTriggers().
     void bind(Modifier modifier, const QString& triggerKey, Completion done) override;
@@ -54,7 +57,7 @@ private slots:
     void onActivated(const QDBusMessage& message);
 
 private:
-    void bindShortcuts(const QVariant& shortcuts);
+    void bindShortcuts(const QVariant& shortcuts, int generation);
     QDBusMessage call(const QString& method, const QVariantList& arguments) const;
     void fail(const QString& reason);
     void finish(std::optional<Error> error);
@@ -62,6 +65,10 @@ private:
     QDBusConnection bus_;
     QString sessionHandle_;
     Completion done_;
+    /// The triggers last offered; none before the first bind.
+    std::optional<Triggers> offered_;
+    /// Counts the binds: an answer to an earlier one is stale.
+    int generation_ = 0;
 };
 
 }  // namespace mirano::wayland

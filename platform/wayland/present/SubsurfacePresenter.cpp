@@ -131,6 +131,32 @@ void SubsurfacePresenter::setVisible(bool visible) {
     commitPicture();
 }
 
+void SubsurfacePresenter::setOpacity(double opacity) {
+    std::lock_guard lock(mutex_);
+    opacity = std::clamp(opacity, 0.0, 1.0);
+    if (opacity == opacity_) return;
+    // The picture on screen was at full opacity: keep its pixels to dim them again and again.
+    if (opacity_ >= 1 && picture_) {
+        const std::uint8_t* pixels = picture_->pixels();
+        undimmed_.assign(pixels,
+                         pixels + picture_->stride() * std::size_t(picture_->size().height()));
+    }
+    opacity_ = opacity;
+    redrawDimmed();
+    if (opacity_ >= 1) undimmed_.clear();
+}
+
+void SubsurfacePresenter::redrawDimmed() {
+    if (!picture_ || !subsurface_ || !visible_) return;
+    const QSize size = picture_->size();
+    if (undimmed_.size() != picture_->stride() * std::size_t(size.height())) return;
+    ShmBuffer* buffer = freeBuffer(size);
+    if (!buffer) return;  // the compositor holds every one: the next picture is dimmed
+    dimPixels(undimmed_.data(), buffer->pixels(), undimmed_.size(), opacity_);
+    picture_ = buffer;
+    commitPicture();
+}
+
 ViewportPlacement SubsurfacePresenter::placement() const {
     return placeViewport(shown_, viewSize_, surfaceScale_, radius_);
 }
@@ -170,6 +196,11 @@ bool SubsurfacePresenter::show(const MappedImage& image, const QRect& shown) {
     const ViewportPlacement placed = placement();
     cutCorners(buffer->pixels(), buffer->stride(), buffer->size(), placed.source,
                placed.cornerRadius);
+    if (opacity_ < 1) {
+        const std::size_t bytes = buffer->stride() * std::size_t(buffer->size().height());
+        undimmed_.assign(buffer->pixels(), buffer->pixels() + bytes);
+        dimPixels(buffer->pixels(), buffer->pixels(), bytes, opacity_);
+    }
     picture_ = buffer;
     commitPicture();
     return true;

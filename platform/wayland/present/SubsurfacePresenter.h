@@ -51,6 +51,8 @@ public:
     /// Rounded corners of this radius in points.
     void setCornerRadius(double radius);
     void setVisible(bool visible);
+    /// Shows the pictures at `opacity` (0...1), the last one at once.
+    void setOpacity(double opacity);
     /// Destroys every Wayland object now; later calls do nothing.
     void close();
 
@@ -67,6 +69,8 @@ private:
     ViewportPlacement placement() const;
     /// Attaches the last picture (or nothing while hidden) with its viewport, and commits.
     void commitPicture();
+    /// Shows the last picture again, from its undimmed pixels, at the current opacity.
+    void redrawDimmed();
 
     std::mutex mutex_;
     std::unique_ptr<QtSideQueue> queue_;
@@ -82,6 +86,9 @@ private:
     double outputScale_ = 1;
     double radius_ = 0;
     bool visible_ = true;
+    double opacity_ = 1;
+    /// While dimmed: the last picture's pixels at full opacity.
+    std::vector<std::uint8_t> undimmed_;
 };
 
 }  // namespace mirano::wayland

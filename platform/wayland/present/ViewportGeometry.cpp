@@ -64,4 +64,10 @@ void cutCorners(std::uint8_t* pixels, std::size_t stride, QSize size, const QRec
     }
 }
 
+void dimPixels(const std::uint8_t* from, std::uint8_t* to, std::size_t bytes, double opacity) {
+    // Premultiplied: every channel, alpha too, scales alike; 256ths keep it to integer work.
+    const unsigned factor = unsigned(std::lround(std::clamp(opacity, 0.0, 1.0) * 256));
+    for (std::size_t i = 0; i < bytes; ++i) to[i] = std::uint8_t((from[i] * factor) >> 8);
+}
+
 }  // namespace mirano::wayland

@@ -35,4 +35,7 @@ ViewportPlacement placeViewport(const QRectF& shown, const QSizeF& viewSize, dou
 void cutCorners(std::uint8_t* pixels, std::size_t stride, QSize size, const QRectF& source,
                 QSizeF radius);
 
+/// `bytes` of premultiplied pixels from `from` at `opacity` (0...1) into `to` (may be `from`).
+void dimPixels(const std::uint8_t* from, std::uint8_t* to, std::size_t bytes, double opacity);
+
 }  // namespace mirano::wayland

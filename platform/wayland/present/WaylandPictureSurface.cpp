@@ -74,7 +74,7 @@ void WaylandPictureSurface::setGeometry(const QRect& area) {
 
 void WaylandPictureSurface::setOverlay(const QImage&) {}
 
-void WaylandPictureSurface::setOpacity(double) {}
+void WaylandPictureSurface::setOpacity(double opacity) { presenter_->setOpacity(opacity); }
 
 void WaylandPictureSurface::setCornerRadius(double radius) { presenter_->setCornerRadius(radius); }
 
