@@ -42,8 +42,6 @@ public:
     /// Called (from the compositor's event) when the compositor closed the surface, as it does
     /// when its output goes away; the surface is dead from then on.
     void onClosed(std::function<void()> closed) { closed_ = std::move(closed); }
-    /// For the popups it parents.
-    zwlr_layer_surface_v1* handle() const { return surface_.get(); }
 
 private:
     friend class LayerShell;

@@ -138,7 +138,7 @@ void PanelSurface::setKeyboard(LayerKeyboard keyboard) {
 }
 
 LayerKeyboard PanelSurface::currentKeyboard() const {
-    if (keyboard_ != LayerKeyboard::onClick || clicked_ || popupOpen_) return keyboard_;
+    if (keyboard_ != LayerKeyboard::onClick || clicked_) return keyboard_;
     return LayerKeyboard::none;
 }
 
@@ -151,12 +151,6 @@ bool PanelSurface::eventFilter(QObject*, QEvent* event) {
 void PanelSurface::setClicked(bool clicked) {
     if (clicked == clicked_) return;
     clicked_ = clicked;
-    if (keyboard_ == LayerKeyboard::onClick) setKeyboard(keyboard_);
-}
-
-void PanelSurface::setPopupOpen(bool open) {
-    if (open == popupOpen_) return;
-    popupOpen_ = open;
     if (keyboard_ == LayerKeyboard::onClick) setKeyboard(keyboard_);
 }
 

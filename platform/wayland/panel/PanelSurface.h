@@ -38,14 +38,9 @@ public:
                               std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard);
 
     bool isLayer() const { return shell_ != nullptr; }
-    /// The layer surface of Qt's current surface; null while there is none.
-    LayerSurface* layer() const { return layer_.get(); }
     /// The layer surface takes keyboard focus now (an on-click panel: since a press on it).
     bool asksForKeys() const { return layer_ && currentKeyboard() != LayerKeyboard::none; }
     void setKeyboard(LayerKeyboard keyboard);
-    /// A popup of this panel is open: an on-click panel keeps the keys (Qt hands them to the
-    /// popup) although the pointer left it for the popup.
-    void setPopupOpen(bool open);
     /// Pointer events pass through to what is below, from the moment this returns (it waits
     /// for the compositor to apply the change).
     void setPassThrough(bool passThrough);
@@ -86,7 +81,6 @@ private:
     LayerKeyboard keyboard_;
     bool passThrough_ = false;
     bool clicked_ = false;
-    bool popupOpen_ = false;
     bool outOfSight_ = false;
     QSize minSize_;
     QSizeF aspect_;

@@ -10,7 +10,6 @@
 #include "platform/wayland/panel/LayerSurface.h"
 #include "platform/wayland/panel/PanelDrag.h"
 #include "platform/wayland/panel/PanelSurface.h"
-#include "platform/wayland/panel/PopupSurface.h"
 #include "platform/wayland/panel/RelativeMotion.h"
 
 namespace mirano::wayland {
@@ -19,7 +18,6 @@ WaylandPanelWindowSystem::WaylandPanelWindowSystem(bool layerShell) {
     if (!qtOnWayland()) return;
     queue_ = std::make_shared<QtSideQueue>();
     if (layerShell) shell_ = std::make_shared<LayerShell>(queue_);
-    if (layerShell) popupShell_ = std::make_shared<PopupShell>(queue_);
     pointers_ = std::make_unique<RelativePointers>(queue_);
     if (!hasLayerShell()) return;
     // Read by Qt at each show: a window with the bypass hint gets no role from Qt, and ours.
@@ -52,10 +50,6 @@ void WaylandPanelWindowSystem::configureOverlayPanel(QWindow& window) {
     if (!qtOnWayland()) return;
     if (!hasLayerShell()) sayNotAbove();
     PanelSurface::make(window, queue_, shell_, LayerKeyboard::onDemand);
-}
-
-void WaylandPanelWindowSystem::configurePopup(QWindow& popup, QWindow& panel) {
-    if (hasLayerShell()) PopupSurface::make(popup, panel, popupShell_);
 }
 
 void WaylandPanelWindowSystem::setSizeConstraints(QWindow& window, const QSizeF& minSize,

@@ -9,7 +9,6 @@
 namespace mirano::wayland {
 
 class LayerShell;
-class PopupShell;
 class QtSideQueue;
 class RelativePointers;
 
@@ -54,9 +53,6 @@ public:
     bool hasCompositor() override;
     void configureFloatingPanel(QWindow& window) override;
     void configureOverlayPanel(QWindow& window) override;
-    /// A popup of a layer surface is an xdg_popup made with the layer surface's get_popup:
-    /// Qt would make it a toplevel of its own (the layer surface has no xdg role).
-    void configurePopup(QWindow& popup, QWindow& panel) override;
     void setSizeConstraints(QWindow& window, const QSizeF& minSize, const QSizeF& aspect) override;
     void setVisibleShape(QWindow& window, const std::optional<QRegion>& shape) override;
     void setOpacity(QWindow& window, double opacity) override;
@@ -74,7 +70,6 @@ private:
 
     std::shared_ptr<QtSideQueue> queue_;
     std::shared_ptr<LayerShell> shell_;
-    std::shared_ptr<PopupShell> popupShell_;
     std::unique_ptr<RelativePointers> pointers_;
     LogOnce notAboveLog_;
 };
