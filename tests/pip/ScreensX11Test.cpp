@@ -46,60 +46,27 @@ xcb_window_t xid(QWidget& widget) { return static_cast<xcb_window_t>(widget.winI
 TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
     ASSERT_NE(gSession, nullptr);
     ASSERT_EQ(QGuiApplication::screens().size(), 2) << "the monitors did not reach Qt";
+    using enum Action;
+    // clang-format off
     const Case cases[] = {
-        {"on R beside the primary L",
-         false,
-         {1600, 200, 800, 600},
-         "topLeft",
-         320,
-         Action::open,
+        {"on R beside the primary L", false, {1600, 200, 800, 600}, "topLeft", 320, open,
          {1312, 32, 640, 480}},
-        {"on L, the primary",
-         false,
-         {200, 100, 800, 600},
-         "bottomRight",
-         300,
-         Action::open,
+        {"on L, the primary", false, {200, 100, 800, 600}, "bottomRight", 300, open,
          {964, 559, 300, 225}},
-        {"on L beside the primary R",
-         true,
-         {200, 100, 800, 600},
-         "topRight",
-         400,
-         Action::open,
+        {"on L beside the primary R", true, {200, 100, 800, 600}, "topRight", 400, open,
          {864, 16, 400, 300}},
-        {"on R, the primary",
-         true,
-         {1600, 200, 800, 600},
-         "bottomLeft",
-         200,
-         Action::open,
+        {"on R, the primary", true, {1600, 200, 800, 600}, "bottomLeft", 200, open,
          {1312, 748, 400, 300}},
-        {"region on L", false, {200, 100, 600, 400}, "topLeft", 320, Action::selectRegion, {}},
-        {"region on R", false, {1500, 300, 600, 400}, "topLeft", 320, Action::selectRegion, {}},
-        {"region across L and R",
-         false,
-         {1000, 100, 600, 400},
-         "topLeft",
-         320,
-         Action::selectRegion,
-         {}},
+        {"region on L", false, {200, 100, 600, 400}, "topLeft", 320, selectRegion, {}},
+        {"region on R", false, {1500, 300, 600, 400}, "topLeft", 320, selectRegion, {}},
+        {"region across L and R", false, {1000, 100, 600, 400}, "topLeft", 320, selectRegion, {}},
         // Opened on L, moved to R and zoomed there.
-        {"zoom after a drag to R",
-         false,
-         {200, 100, 800, 600},
-         "topLeft",
-         320,
-         Action::dragToRightAndZoom,
-         {1600, 300, 320, 240}},
-        {"R unplugged under the PiP",
-         false,
-         {1600, 200, 800, 600},
-         "topLeft",
-         320,
-         Action::unplugRight,
+        {"zoom after a drag to R", false, {200, 100, 800, 600}, "topLeft", 320,
+         dragToRightAndZoom, {1600, 300, 320, 240}},
+        {"R unplugged under the PiP", false, {1600, 200, 800, 600}, "topLeft", 320, unplugRight,
          {16, 16, 320, 240}},
     };
+    // clang-format on
 
     fakes::MemoryDefaultsStore store;
     AppSettings settings(store);
@@ -132,7 +99,7 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
             return focused && focused->application.pid == static_cast<ProcessID>(client.pid());
         }));
 
-        if (c.action == Action::selectRegion) {
+        if (c.action == selectRegion) {
             manager.beginRegionSelection();
             ASSERT_NE(manager.regionSelectionPanel(), nullptr);
             RegionSelectionPanel& region = *manager.regionSelectionPanel();
@@ -153,7 +120,7 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
         manager.startPiP(*focused, std::nullopt);
         ASSERT_NE(manager.pipPanel(), nullptr);
         PiPPanel& panel = *manager.pipPanel();
-        if (c.action == Action::dragToRightAndZoom) {
+        if (c.action == dragToRightAndZoom) {
             ASSERT_TRUE(waitUntil([&] { return panel.isVisible(); }));
             xdotool({"windowmove", QString::number(xid(panel)), "1600", "300"});
             ASSERT_TRUE(waitUntil([&] { return panel.screen()->name() == "R"; }));
@@ -161,7 +128,7 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
             ASSERT_TRUE(waitUntil([&] { return manager.isHoveringVisiblePiP(); }));
             manager.zoomBy(0.85);
         }
-        if (c.action == Action::unplugRight) {
+        if (c.action == unplugRight) {
             ASSERT_TRUE(waitUntil([&] { return panel.isVisible(); }));
             ASSERT_TRUE(xrandr({"--delmonitor", "R"}));
         }

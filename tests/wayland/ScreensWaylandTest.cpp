@@ -59,34 +59,17 @@ QRect seenOn(const QString& output, const QColor& colour) {
 TEST(ScreensWayland, PanelsGoOnTheFocusedWindowsOutput) {
     ASSERT_NE(gWayland, nullptr);
     ASSERT_EQ(QGuiApplication::screens().size(), 2);
+    using enum Action;
+    const QColor dimmed(178, 0, 178);
+    // clang-format off
     const Case cases[] = {
-        {"on the left output at scale 2",
-         "HEADLESS-2",
-         "topLeft",
-         200,
-         Action::open,
-         {32, 32, 400, 300}},
-        {"on the right output at scale 1",
-         "HEADLESS-1",
-         "bottomRight",
-         300,
-         Action::open,
+        {"on the left output at scale 2", "HEADLESS-2", "topLeft", 200, open, {32, 32, 400, 300}},
+        {"on the right output at scale 1", "HEADLESS-1", "bottomRight", 300, open,
          {964, 479, 300, 225}},
-        {"the still on the left output",
-         "HEADLESS-2",
-         "topLeft",
-         200,
-         Action::still,
-         {},
-         QColor(178, 0, 178)},
-        {"the still on the right output",
-         "HEADLESS-1",
-         "topLeft",
-         200,
-         Action::still,
-         {},
-         QColor(178, 0, 178)},
+        {"the still on the left output", "HEADLESS-2", "topLeft", 200, still, {}, dimmed},
+        {"the still on the right output", "HEADLESS-1", "topLeft", 200, still, {}, dimmed},
     };
+    // clang-format on
     fakes::MemoryDefaultsStore store;
     AppSettings settings(store);
     QtScheduler scheduler;
@@ -114,7 +97,7 @@ TEST(ScreensWayland, PanelsGoOnTheFocusedWindowsOutput) {
         })) << "the window's output is not known";
         capture.addWindow(focused->windowID, 800, 600);
         const std::size_t streams = capture.streams.size();
-        if (c.action == Action::still)
+        if (c.action == still)
             manager.beginRegionSelection();
         else
             manager.startPiP(*focused, std::nullopt);
