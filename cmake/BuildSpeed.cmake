@@ -19,8 +19,3 @@ endif()
 # anonymous namespace, which GCC rejects in a file that is not the main one.
 option(MIRANO_UNITY_BUILD "Compile each library's sources in batches (quicker from scratch)" OFF)
 set(CMAKE_UNITY_BUILD ${MIRANO_UNITY_BUILD})
-
-# One precompiled header of what nearly every test includes (tests/support/TestHeaders.h),
-# shared by all test programs. Off by default: ccache caches such compiles only with some
-# sloppiness (scripts/build.sh sets it), and an edit of the header rebuilds every test.
-option(MIRANO_TEST_PCH "Compile the tests with one precompiled header of their common includes" OFF)
