@@ -22,7 +22,7 @@ public:
     virtual std::optional<WindowNumber> capturedWindowID() const = 0;
     /// Whether a PiP panel exists.
     virtual bool hasPanel() const = 0;
-    /// Whether the PiP is still opening: its stream has not started (a dialog may be open).
+    /// Whether the PiP is still opening: its stream has no picture yet (a dialog may be open).
     virtual bool isOpening() const = 0;
     /// Whether the pointer is over the PiP panel.
     virtual bool isHovering() const = 0;

@@ -47,6 +47,7 @@ void StreamManager::open(WindowNumber windowID, const QSizeF& windowSize,
     currentSourceRect_ = region.value_or(QRectF(QPointF(0, 0), windowSize));
     streamWanted_ = true;
     restartWanted_ = false;
+    pictureReady_ = false;
     // The start counts as an operation: pauses asked for meanwhile wait for it.
     busy_ = true;
     auto self = shared_from_this();
@@ -58,6 +59,7 @@ void StreamManager::open(WindowNumber windowID, const QSizeF& windowSize,
             self->busy_ = false;
             if (!error) {
                 emit self->started();
+                if (!self->tellsPicture_) self->firstPictureCame();
                 return self->drive();
             }
             logLine(QStringLiteral("Failed to start capture: ") + error->description);
@@ -287,6 +289,9 @@ void StreamManager::launchStream(const CapturableWindow& window,
     stream->setWindowSizeHandler([weak] {
         if (auto self = weak.lock()) emit self->windowSizeChanged();
     });
+    tellsPicture_ = stream->setFirstPictureHandler([weak] {
+        if (auto self = weak.lock()) self->firstPictureCame();
+    });
     if (auto surface = surface_.lock()) stream->presentInto(surface);
     auto self = shared_from_this();
     // Held here while it starts (a portal's dialog may be open), so that stop() can withdraw
@@ -308,6 +313,12 @@ void StreamManager::launchStream(const CapturableWindow& window,
             }
             if (done) done(error);
         });
+}
+
+void StreamManager::firstPictureCame() {
+    if (pictureReady_) return;
+    pictureReady_ = true;
+    emit pictureReady();
 }
 
 void StreamManager::stopCapture(Completion done) {

@@ -117,6 +117,9 @@ public:
 signals:
     /// The stream that open() asked for has started.
     void started();
+    /// The stream that open() asked for has its first picture to show (once per open()); a
+    /// stream that does not tell has one as soon as it has started.
+    void pictureReady();
     /// Each new frame, in order.
     void frameArrived(const mirano::Frame& frame);
     /// The stream learnt the window's size anew (streamWindowSize()) from its pictures.
@@ -136,6 +139,8 @@ private:
                       Completion done);
     /// Configures the stopped `stream_` anew and starts it again.
     void resumeStream(Completion done);
+    /// Emits pictureReady() unless it was emitted since the last open().
+    void firstPictureCame();
     /// Calls `done` with `error` on a later turn of the main queue.
     void completeLater(const Completion& done, std::optional<Error> error = std::nullopt);
 
@@ -160,6 +165,9 @@ private:
     bool streamWanted_ = true;
     bool restartWanted_ = false;
     bool busy_ = false;
+    // Whether the last stream made tells its first picture, and whether open()'s came.
+    bool tellsPicture_ = false;
+    bool pictureReady_ = false;
 };
 
 }  // namespace mirano

@@ -156,10 +156,9 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
     if (!adopted)
         stream = std::make_shared<StreamManager>(services_.captureService, services_.settings,
                                                  services_.scheduler);
-    connect(stream.get(), &StreamManager::started, this, [this] {
-        takeStreamWindowSize(nullptr);
-        finishOpening();
-    });
+    connect(stream.get(), &StreamManager::started, this, [this] { takeStreamWindowSize(nullptr); });
+    // Shown at its first picture: no empty PiP, and none in the desktop's dialog meanwhile.
+    connect(stream.get(), &StreamManager::pictureReady, this, &PiPManager::finishOpening);
     // Where the shape comes from the stream, a size its pictures show later (the window's own
     // where the source reported its monitor's, or the window resized) reshapes the PiP.
     connect(stream.get(), &StreamManager::windowSizeChanged, this,
@@ -183,7 +182,7 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
     setPipPanel(std::move(panel));
     showPictureThroughSurface(services_.captureService, *pipPanel_, *stream);
     if (region) pipPanel_->captureView().setZoomed(true);
-    // An adopted stream runs already; a new one shows the panel once it has started.
+    // An adopted stream runs already; a new one shows the panel at its first picture.
     opening_ = true;
     if (adopted && region) finishOpening();
     if (adopted && region)

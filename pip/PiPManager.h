@@ -46,7 +46,7 @@ public:
     RegionSelectionPanel* regionSelectionPanel() const;
     /// How the running PiP shows itself (hover, hide, pause, full screen).
     const PiPVisibility& visibility() const { return visibility_; }
-    /// The session's stream has not started yet (the desktop may be asking the user): its panel
+    /// The session's stream has no picture yet (the desktop may be asking the user): its panel
     /// is not shown, so that it is kept out of the desktop's dialog and shows no empty PiP.
     bool isOpening() const { return opening_; }
     /// True when a panel exists, is not hidden, is fully opaque and the pointer is over it.

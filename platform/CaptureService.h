@@ -69,6 +69,13 @@ public:
     /// `handler` is told on the main thread whenever windowSize() changes (a stream that learns
     /// the window's size from its pictures); streams that never learn it never call it.
     virtual void setWindowSizeHandler(std::function<void()> handler) { (void)handler; }
+    /// `handler` is told once on the main thread when the stream has its first picture to show
+    /// (a desktop may start a stream well before its first picture). False for a stream that
+    /// never tells: it has a picture as soon as it has started.
+    virtual bool setFirstPictureHandler(std::function<void()> handler) {
+        (void)handler;
+        return false;
+    }
 };
 
 /// The capture service.

@@ -83,11 +83,13 @@ DesktopCapabilities decideCapabilities(const DesktopFacts& facts) {
             "does not follow the focused window nor step aside for full screen");
     }
     // A portal slow at start is asked again when the shortcuts are bound: a late answer
-    // binds them, a portal without the interface says so then.
+    // binds them, a portal without the interface says so then. Offering the interface is no
+    // promise (a backend of another desktop may refuse every session), so the binding's own
+    // line tells the outcome.
     if (portalHas(facts, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), true)) {
         c.shortcut = ShortcutRoute::globalShortcutsPortal;
         parts << (facts.portalInterfaces
-                      ? QStringLiteral("shortcut through the global-shortcuts portal")
+                      ? QStringLiteral("shortcuts asked of the global-shortcuts portal")
                       : QStringLiteral("the portal did not answer in time; its shortcuts are "
                                        "asked for again"));
     } else {

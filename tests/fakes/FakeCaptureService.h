@@ -64,6 +64,12 @@ public:
     void setWindowSizeHandler(std::function<void()> handler) override {
         onWindowSize_ = std::move(handler);
     }
+    bool setFirstPictureHandler(std::function<void()> handler) override {
+        onPicture_ = std::move(handler);
+        return tellsPicture;
+    }
+    /// The first picture comes, as a Wayland stream tells it (one that tells, `tellsPicture`).
+    void showFirstPicture() { onPicture_(); }
     /// The stream learns the window's size from its pictures, as a Wayland stream does.
     void learnWindowSize(const QSizeF& size) {
         reportedWindowSize = size;
@@ -80,7 +86,7 @@ public:
 
     // Scripted results (the start error copied from the service's when the stream is made).
     std::optional<Error> startError, stopError, updateError;
-    bool resumable = false;
+    bool resumable = false, tellsPicture = false;
     QSizeF reportedWindowSize;
 
     // What happened.
@@ -95,7 +101,7 @@ public:
 private:
     FrameHandler onFrame_;
     StreamStopHandler onStop_;
-    std::function<void()> onWindowSize_;
+    std::function<void()> onWindowSize_, onPicture_;
     CompletionSink complete_;
 };
 
@@ -119,6 +125,7 @@ public:
             [this](Completion done, std::optional<Error> e) { complete(std::move(done), e); }));
         streams.back()->startError = startError;
         streams.back()->resumable = resumableStreams;
+        streams.back()->tellsPicture = streamsTellPicture;
         streams.back()->reportedWindowSize = reportedWindowSize;
         return streams.back();
     }
@@ -146,11 +153,11 @@ public:
         for (; !held_.empty(); held_.pop_front()) scheduler_.post(std::move(held_.front()));
     }
 
-    // Scripted results; `startError`, `resumableStreams` and `reportedWindowSize` are given to
-    // each new stream.
+    // Scripted results; `startError`, `resumableStreams`, `streamsTellPicture` and
+    // `reportedWindowSize` are given to each new stream.
     std::vector<CapturableWindow> windows;
     std::optional<Error> contentError, startError;
-    bool resumableStreams = false;
+    bool resumableStreams = false, streamsTellPicture = false;
     QSizeF reportedWindowSize;
     bool holdCompletions = false;
 

@@ -71,14 +71,14 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
          {"KDE", kKWin, {kPortal, "org.kde.KWin"}, QStringList{kScreenCast, kShortcuts}},
          {PanelMode::layerSurface, FocusSource::kwinScript, CaptureRoute::screenCastPortal,
           ShortcutRoute::globalShortcutsPortal,
-          "Wayland (KDE): capture through the screen-cast portal; shortcut through the "
+          "Wayland (KDE): capture through the screen-cast portal; shortcuts asked of the "
           "global-shortcuts portal"}},
         {"KWin's protocols without KWin on the bus: no window list",
          {"KDE", kKWin, {kPortal}, QStringList{kScreenCast, kShortcuts}},
          {PanelMode::layerSurface, FocusSource::none, CaptureRoute::screenCastPortal,
           ShortcutRoute::globalShortcutsPortal,
           "Wayland (KDE): capture through the screen-cast portal; " + kNoList +
-              "; shortcut through the global-shortcuts portal"}},
+              "; shortcuts asked of the global-shortcuts portal"}},
         {"a portal that did not answer is asked again, for casting and for shortcuts",
          {"", kWlroots, {kPortal}, std::nullopt},
          {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::screenCastPortal,
@@ -89,7 +89,7 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
          {"sway", kWlroots, {kPortal}, QStringList{kShortcuts}},
          {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::none,
           ShortcutRoute::globalShortcutsPortal,
-          "Wayland (sway): " + kNoCast + "; shortcut through the global-shortcuts portal",
+          "Wayland (sway): " + kNoCast + "; shortcuts asked of the global-shortcuts portal",
           kNoCastNotice}},
     };
     for (const auto& [what, facts, decided] : rows)

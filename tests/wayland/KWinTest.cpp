@@ -200,10 +200,16 @@ TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
     PortalShortcuts shortcuts(bus);
     std::optional<std::optional<mirano::Error>> bound;
     // As the program binds them: with the hotkey of the settings, fn + P.
+    testing::internal::CaptureStdout();
     shortcuts.bind(mirano::ModifierKeys::physicalKey(mirano::ModifierKey::fn), "P",
                    [&](std::optional<mirano::Error> error) { bound = error; });
-    ASSERT_TRUE(waitUntil([&] { return bound.has_value(); }, 10000));
+    const bool answered = waitUntil([&] { return bound.has_value(); }, 10000);
+    const std::string said = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(answered);
     ASSERT_FALSE(*bound) << qPrintable((*bound)->description);
+    // The start line promised nothing: the outcome is said once bound.
+    EXPECT_EQ(said, "Global shortcuts: bound by the portal; the desktop's settings change their "
+                    "keys.\n");
 
     // KDE keeps the shortcuts under the session's token (with no application id here).
     const QString component = PortalShortcuts::kSessionToken;

@@ -41,8 +41,13 @@ PipeWireConsumer::Settings PipeWireCaptureStream::settings() {
             if (alive.lock()) self->contentSizeSeen(content);
         });
     };
+    auto onFirstPicture = [alive, self, scheduler] {
+        scheduler->post([alive, self] {
+            if (alive.lock() && self->onFirstPicture_) self->onFirstPicture_();
+        });
+    };
     return {configuration_.sourceRect, logicalSize_, configuration_.minimumFrameInterval, sink_,
-            std::move(onContentSize)};
+            std::move(onContentSize), std::move(onFirstPicture)};
 }
 
 namespace {

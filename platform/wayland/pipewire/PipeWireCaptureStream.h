@@ -44,6 +44,10 @@ public:
     void setWindowSizeHandler(std::function<void()> handler) override {
         onWindowSize_ = std::move(handler);
     }
+    bool setFirstPictureHandler(std::function<void()> handler) override {
+        onFirstPicture_ = std::move(handler);
+        return true;
+    }
 
 private:
     void nodeOpened(std::optional<PipeWireNode> node, std::optional<Error> error,
@@ -59,6 +63,7 @@ private:
     QSizeF reportedSize_;
     QSizeF windowSize_;
     std::function<void()> onWindowSize_;
+    std::function<void()> onFirstPicture_;
     // Tasks posted from the capture thread run only while this lives.
     std::shared_ptr<int> alive_ = std::make_shared<int>();
     StreamConfiguration configuration_;

@@ -475,7 +475,8 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
         return reject(kShrank, QStringLiteral("its memory shrank while a picture was read"));
     if (!presented) return;
     pacer_.shown(now);
-    if (!pictured_) {
+    const bool first = !pictured_;
+    if (first) {
         pictured_ = true;
         if (waitingFor_ == kPicture) awaitStep(kNothing);
     }
@@ -484,6 +485,8 @@ void PipeWireConsumer::deliver(spa_buffer* buffer) {
         contentSize_ = content;
         if (settings_.onContentSize) settings_.onContentSize(content);
     }
+    // After the size: the PiP shows at the first picture in the window's shape.
+    if (first && settings_.onFirstPicture) settings_.onFirstPicture();
 }
 
 bool PipeWireConsumer::present(const MappedImage& image, const std::optional<QRect>& crop,

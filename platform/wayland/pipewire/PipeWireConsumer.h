@@ -56,6 +56,9 @@ public:
         /// Told (on the consumer's thread, to hand on) the window's size in buffer pixels as its
         /// pictures show it (the crop, else the picture) whenever it changes.
         std::function<void(QSize)> onContentSize;
+        /// Told once (on the consumer's thread, to hand on) that the first picture came and was
+        /// taken (by the frame handler or the sink).
+        std::function<void()> onFirstPicture;
     };
     /// Told once that the node went away or failed; nothing comes after it.
     using EndHandler = std::function<void(Error)>;

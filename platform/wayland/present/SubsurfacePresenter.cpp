@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #include "platform/wayland/client/QtSideQueue.h"
@@ -93,6 +94,7 @@ SubsurfacePresenter::~SubsurfacePresenter() { close(); }
 void SubsurfacePresenter::close() {
     std::lock_guard lock(mutex_);
     picture_ = nullptr;
+    held_.clear();
     subsurface_.reset();
     buffers_.clear();
     globals_.reset();
@@ -106,6 +108,7 @@ void SubsurfacePresenter::setParent(wl_surface* parent) {
     if (!parent || !globals_) return;
     subsurface_ = std::make_unique<Subsurface>(*globals_, parent, position_);
     commitPicture();
+    showHeld();
 }
 
 void SubsurfacePresenter::setPlacement(QPoint position, const QSizeF& viewSize, double surfaceScale,
@@ -118,6 +121,7 @@ void SubsurfacePresenter::setPlacement(QPoint position, const QSizeF& viewSize, 
     surfaceScale_ = surfaceScale;
     outputScale_ = outputScale > 0 ? outputScale : 1;
     commitPicture();
+    showHeld();
 }
 
 void SubsurfacePresenter::setCornerRadius(double radius) {
@@ -129,6 +133,7 @@ void SubsurfacePresenter::setVisible(bool visible) {
     std::lock_guard lock(mutex_);
     visible_ = visible;
     commitPicture();
+    showHeld();
 }
 
 void SubsurfacePresenter::setOpacity(double opacity) {
@@ -177,8 +182,41 @@ ShmBuffer* SubsurfacePresenter::freeBuffer(QSize size) {
 
 bool SubsurfacePresenter::show(const MappedImage& image, const QRect& shown) {
     std::lock_guard lock(mutex_);
-    // Nothing shows it while the panel is hidden; the next picture after the show will.
-    if (!subsurface_ || !visible_) return false;
+    if (!globals_) return false;
+    if (!subsurface_ || !visible_ || viewSize_.isEmpty()) {
+        // The panel is not shown yet (it shows once there is a picture) or hidden: the picture is
+        // kept for when it is, as a window that does not change sends no other.
+        hold(image, shown);
+        return true;
+    }
+    held_.clear();
+    return showNow(image, shown);
+}
+
+void SubsurfacePresenter::hold(const MappedImage& image, const QRect& shown) {
+    const std::size_t rowBytes = std::size_t(shown.width()) * 4;
+    held_.resize(rowBytes * std::size_t(shown.height()));
+    for (int y = 0; y < shown.height(); ++y)
+        std::memcpy(held_.data() + rowBytes * std::size_t(y),
+                    image.data + image.rowBytes() * std::size_t(shown.y() + y) +
+                        std::size_t(shown.x()) * 4,
+                    rowBytes);
+    heldImage_ = image;
+    heldImage_.data = held_.data();
+    heldImage_.size = held_.size();
+    heldImage_.width = shown.width();
+    heldImage_.height = shown.height();
+    heldImage_.stride = rowBytes;
+}
+
+void SubsurfacePresenter::showHeld() {
+    if (held_.empty() || !subsurface_ || !visible_ || viewSize_.isEmpty()) return;
+    const MappedImage image = heldImage_;
+    const QRect shown(0, 0, image.width, image.height);
+    if (showNow(image, shown)) held_.clear();
+}
+
+bool SubsurfacePresenter::showNow(const MappedImage& image, const QRect& shown) {
     // Only what fills the view is copied (in whole pixels); the viewport places it exactly.
     const ViewportPlacement filled = placeViewport(shown, viewSize_, surfaceScale_, 0);
     const QRect copied = filled.source.toAlignedRect() & shown;

@@ -65,6 +65,12 @@ private:
     struct Subsurface;
     SubsurfacePresenter();
     /// Everything below runs with the lock held.
+    /// Copies the picture into buffers of ours and commits it; false when it could not.
+    bool showNow(const MappedImage& image, const QRect& shown);
+    /// Keeps the `shown` part of a picture that cannot be shown yet.
+    void hold(const MappedImage& image, const QRect& shown);
+    /// Shows the kept picture once the subsurface can show it.
+    void showHeld();
     ShmBuffer* freeBuffer(QSize size);
     ViewportPlacement placement() const;
     /// Attaches the last picture (or nothing while hidden) with its viewport, and commits.
@@ -87,6 +93,9 @@ private:
     double radius_ = 0;
     bool visible_ = true;
     double opacity_ = 1;
+    /// The last picture that came while nothing could show it (its `shown` part, packed rows).
+    std::vector<std::uint8_t> held_;
+    MappedImage heldImage_;
     /// While dimmed: the last picture's pixels at full opacity.
     std::vector<std::uint8_t> undimmed_;
 };
