@@ -22,9 +22,10 @@ struct AppIdentity {
     /// nothing when the window has none.
     std::optional<QString> applicationID;
 
-    /// Same process, or, where a process is unknown, the very same window.
+    /// Same process where both are known, else the very same window (a process may be learnt
+    /// after a window was first seen).
     bool isSameApplication(const AppIdentity& other) const {
-        if (pid || other.pid) return pid == other.pid;
+        if (pid && other.pid) return pid == other.pid;
         return soleWindow != 0 && soleWindow == other.soleWindow;
     }
     bool operator==(const AppIdentity&) const = default;

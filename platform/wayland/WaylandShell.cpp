@@ -7,6 +7,7 @@
 #include "platform/wayland/kwin/KWinWindows.h"
 #include "platform/wayland/panel/PanelSurface.h"
 #include "platform/wayland/panel/WaylandPanelWindowSystem.h"
+#include "platform/wayland/toplevels/SwayProcesses.h"
 #include "platform/wayland/toplevels/ToplevelList.h"
 #include "platform/wayland/toplevels/UnlistedWindows.h"
 #include "platform/wayland/toplevels/WlrWindows.h"
@@ -23,7 +24,8 @@ std::unique_ptr<WaylandWindows> makeWindows(FocusSource focus, std::shared_ptr<T
                                             QObject* parent) {
     switch (focus) {
         case FocusSource::toplevelList:
-            return std::make_unique<WlrWindows>(std::move(list), &PanelSurface::anyHasKeys, parent);
+            return std::make_unique<WlrWindows>(std::move(list), &PanelSurface::anyHasKeys,
+                                                SwayProcesses::connectToSway(), parent);
         case FocusSource::kwinScript:
             return std::make_unique<KWinWindows>(QDBusConnection::sessionBus(), parent);
         case FocusSource::none:

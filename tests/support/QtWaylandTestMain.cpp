@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "wayland");
     qputenv("WAYLAND_DISPLAY", session->waylandDisplay().toLocal8Bit());
     qputenv("DBUS_SESSION_BUS_ADDRESS", session->busAddress().toLocal8Bit());
+    qputenv("SWAYSOCK", session->swaySocket().toLocal8Bit());
     qunsetenv("DISPLAY");
     mirano::wayland::prepareQtForPanels();
     return runTestsIn(*session, gWayland, argc, argv);

@@ -71,6 +71,8 @@ public:
     ChildProcess* startClient(const QString& program, const QStringList& args,
                               const std::optional<QProcessEnvironment>& environment = {});
 
+    /// sway's IPC socket (empty without sway).
+    QString swaySocket() const { return swaySocket_; }
     /// Runs one sway command; true when sway reports success.
     bool command(const QString& command) const;
     /// The first view (window) in the tree whose app_id is `appId`.

@@ -208,8 +208,9 @@ TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
     ASSERT_TRUE(answered);
     ASSERT_FALSE(*bound) << qPrintable((*bound)->description);
     // The start line promised nothing: the outcome is said once bound.
-    EXPECT_EQ(said, "Global shortcuts: bound by the portal; the desktop's settings change their "
-                    "keys.\n");
+    EXPECT_EQ(said,
+              "Global shortcuts: bound by the portal; the desktop's settings change their "
+              "keys.\n");
 
     // KDE keeps the shortcuts under the session's token (with no application id here).
     const QString component = PortalShortcuts::kSessionToken;

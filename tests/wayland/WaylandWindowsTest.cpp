@@ -2,15 +2,20 @@
 // windows, and the capabilities line sway gets.
 #include <gtest/gtest.h>
 
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include "platform/wayland/DesktopProbe.h"
+#include "platform/wayland/toplevels/SwayProcesses.h"
 #include "platform/wayland/toplevels/ToplevelList.h"
 #include "platform/wayland/toplevels/WlrWindows.h"
 #include "tests/wayland/WaylandTestSupport.h"
 
 using namespace mirano::testing;
 using namespace mirano::wayland;
+using mirano::SourceWindow;
 using mirano::Windows;
 
 TEST(WaylandWindowsTest, TellsWindowsApartFollowsFullScreenAndForgetsClosedWindows) {
@@ -57,4 +62,72 @@ TEST(WaylandWindowsTest, SwayWithoutPortalsIsToldToInstallOneAndToBindAKey) {
     EXPECT_EQ(decideCapabilities(probeDesktop()).summary,
               "Wayland (sway): no screen-cast portal: install xdg-desktop-portal and this "
               "desktop's portal backend; no shortcut portal: bind a key to `mirano --toggle`");
+}
+
+// sway's IPC names the windows' processes: two windows of one process are one application, a
+// window of another process another.
+TEST(WaylandWindowsTest, SwaysTreeTellsTheWindowsOfOneProcessForOneApplication) {
+    WlrWindows windows(std::make_unique<ToplevelList>(), {}, SwayProcesses::connectToSway());
+    const auto listed = [&] {
+        QList<SourceWindow> found = windows.listedWindows();
+        return found.size() == 3 && std::ranges::all_of(found, [](const SourceWindow& w) {
+                   return w.application.pid.has_value();
+               });
+    };
+    ChildProcess* two = gWayland->startClient(
+        X11Session::builtProgram("tests/wayland/mirano_wayland_test_window"), {kA, "darkred", "2"});
+    ChildProcess* other = startTestWindow(*gWayland, kB, "darkblue");
+    ASSERT_TRUE(waitUntil(listed, 15000));
+    const QList<SourceWindow> found = windows.listedWindows();
+    const auto windowOf = [&](const QString& appId, int nth) {
+        return *std::ranges::find_if(found, [&](const SourceWindow& w) {
+            return w.application.applicationID == appId && nth-- == 0;
+        });
+    };
+    const SourceWindow a1 = windowOf(kA, 0), a2 = windowOf(kA, 1), b = windowOf(kB, 0);
+    EXPECT_NE(a1.windowID, a2.windowID);
+    EXPECT_TRUE(a1.application.isSameApplication(a2.application));
+    EXPECT_FALSE(a1.application.isSameApplication(b.application));
+    two->stop();
+    other->stop();
+}
+
+// What another process answers is untrusted: a wrong answer, or none, is said once and leaves
+// the windows without processes (each its own application).
+TEST(WaylandWindowsTest, AWrongOrMissingIpcAnswerIsSaidOnceAndNamesNoProcess) {
+    const auto header = [](quint32 length) {
+        QByteArray bytes("i3-ipc");
+        const quint32 fields[2] = {length, 4};
+        return bytes + QByteArray(reinterpret_cast<const char*>(fields), sizeof fields);
+    };
+    const QByteArray tree = R"({"nodes": [{"pid": 7, "app_id": "a", "name": "t"}]})";
+    // The answer; what the line says.
+    const std::pair<QByteArray, const char*> rows[] = {
+        {"x3-ipc" + header(0).mid(6), "not of its protocol"},
+        {header(SwayProcesses::kMaxReply + 1), "too large"},
+        {header(5) + "nope!", "not JSON"},
+        {{}, "did not answer within 2 s"},
+        {header(quint32(tree.size())) + tree, nullptr},
+    };
+    for (const auto& [answer, line] : rows) {
+        SCOPED_TRACE(line ? line : "a sound tree");
+        QTemporaryDir dir;
+        QLocalServer server;
+        ASSERT_TRUE(server.listen(dir.filePath("ipc")));
+        QObject::connect(&server, &QLocalServer::newConnection, [&, answer = answer] {
+            QLocalSocket* client = server.nextPendingConnection();
+            QObject::connect(client, &QLocalSocket::readyRead, [client, answer] {
+                client->readAll();
+                client->write(answer);
+            });
+        });
+        testing::internal::CaptureStdout();
+        SwayProcesses processes(dir.filePath("ipc"), nullptr);
+        QSignalSpy read(&processes, &SwayProcesses::treeRead);
+        waitUntil([&] { return !read.isEmpty(); }, 3000);
+        const QString said = QString::fromStdString(testing::internal::GetCapturedStdout());
+        EXPECT_EQ(processes.processOf("a", "t"), line ? std::nullopt : std::optional(7));
+        EXPECT_EQ(said.count('\n'), line ? 1 : 0) << qPrintable(said);
+        if (line) EXPECT_TRUE(said.contains(line)) << qPrintable(said);
+    }
 }

@@ -46,8 +46,12 @@ PipeWireConsumer::Settings PipeWireCaptureStream::settings() {
             if (alive.lock() && self->onFirstPicture_) self->onFirstPicture_();
         });
     };
-    return {configuration_.sourceRect, logicalSize_, configuration_.minimumFrameInterval, sink_,
-            std::move(onContentSize), std::move(onFirstPicture)};
+    return {configuration_.sourceRect,
+            logicalSize_,
+            configuration_.minimumFrameInterval,
+            sink_,
+            std::move(onContentSize),
+            std::move(onFirstPicture)};
 }
 
 namespace {

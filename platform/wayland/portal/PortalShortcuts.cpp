@@ -135,8 +135,9 @@ void PortalShortcuts::bindShortcuts(const QVariant& shortcuts, int generation) {
                     response == 1
                         ? QStringLiteral("the user declined them")
                         : QStringLiteral("the portal refused them (response %1)").arg(response));
-            logLine(QStringLiteral("Global shortcuts: bound by the portal; the desktop's settings "
-                                   "change their keys."));
+            logLine(
+                QStringLiteral("Global shortcuts: bound by the portal; the desktop's settings "
+                               "change their keys."));
             finish(std::nullopt);
         });
 }

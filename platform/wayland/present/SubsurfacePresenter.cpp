@@ -197,10 +197,10 @@ void SubsurfacePresenter::hold(const MappedImage& image, const QRect& shown) {
     const std::size_t rowBytes = std::size_t(shown.width()) * 4;
     held_.resize(rowBytes * std::size_t(shown.height()));
     for (int y = 0; y < shown.height(); ++y)
-        std::memcpy(held_.data() + rowBytes * std::size_t(y),
-                    image.data + image.rowBytes() * std::size_t(shown.y() + y) +
-                        std::size_t(shown.x()) * 4,
-                    rowBytes);
+        std::memcpy(
+            held_.data() + rowBytes * std::size_t(y),
+            image.data + image.rowBytes() * std::size_t(shown.y() + y) + std::size_t(shown.x()) * 4,
+            rowBytes);
     heldImage_ = image;
     heldImage_.data = held_.data();
     heldImage_.size = held_.size();

@@ -1,16 +1,29 @@
 // Focus, state and activation of toplevels through wlr-foreign-toplevel-management.
 #include "platform/wayland/toplevels/WlrWindows.h"
 
+#include "platform/wayland/toplevels/SwayProcesses.h"
 #include "platform/wayland/toplevels/ToplevelList.h"
 
 namespace mirano::wayland {
 
 WlrWindows::WlrWindows(std::shared_ptr<ToplevelList> list, std::function<bool()> panelHasKeys,
-                       QObject* parent)
-    : WaylandWindows(parent), list_(std::move(list)), panelHasKeys_(std::move(panelHasKeys)) {
+                       std::unique_ptr<SwayProcesses> processes, QObject* parent)
+    : WaylandWindows(parent),
+      list_(std::move(list)),
+      panelHasKeys_(std::move(panelHasKeys)),
+      processes_(std::move(processes)) {
     if (const WindowNumber focused = userFocused())
         focus_.assume(describe(focused).application, isFullScreen(focused));
     connect(list_.get(), &ToplevelList::changed, this, &WlrWindows::listChanged);
+    if (processes_)
+        connect(processes_.get(), &SwayProcesses::treeRead, this, &WlrWindows::learnProcesses);
+}
+
+void WlrWindows::learnProcesses() {
+    std::erase_if(pids_, [&](const auto& entry) { return !list_->find(entry.first); });
+    for (const Toplevel& t : list_->toplevels())
+        if (!pids_.contains(t.number))
+            if (const auto pid = processes_->processOf(t.appId, t.title)) pids_[t.number] = *pid;
 }
 
 SourceWindow WlrWindows::describe(WindowNumber window) const {
@@ -18,6 +31,7 @@ SourceWindow WlrWindows::describe(WindowNumber window) const {
     app.soleWindow = window;
     if (const Toplevel* t = list_->find(window); t && !t->appId.isEmpty())
         app.applicationID = t->appId;
+    if (const auto pid = pids_.find(window); pid != pids_.end()) app.pid = pid->second;
     return SourceWindow{window, app};
 }
 
@@ -69,6 +83,7 @@ void WlrWindows::unminimize(WindowNumber window) { list_->unminimize(window); }
 void WlrWindows::activate(WindowNumber window) { list_->activate(window); }
 
 void WlrWindows::listChanged() {
+    if (processes_) processes_->refresh();
     // No toplevel activated: the focus went to a panel of ours or to nothing (an empty
     // workspace); neither is an application of its own, and the next activation of the same
     // window is no news.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -10,11 +11,13 @@
 
 namespace mirano::wayland {
 
+class SwayProcesses;
 class ToplevelList;
 
 /// The focused window is the toplevel in the activated state; its application is its app_id.
-/// Window numbers are ToplevelList's own. The protocol tells no process, so the window
-/// itself stands for its application (AppIdentity::soleWindow), and no geometry: frame() is an
+/// Window numbers are ToplevelList's own. The protocol tells no process: sway's IPC tells it
+/// where it runs, else the window itself stands for its application (AppIdentity::soleWindow).
+/// Nor does it tell a geometry: frame() is an
 /// empty rectangle for a window that exists. Full screen and minimised are the protocol's
 /// states (sway has no minimised state). While a key-taking panel of ours has the keyboard
 /// focus no toplevel is activated; the one activated before it is answered meanwhile.
@@ -23,8 +26,9 @@ class WlrWindows final : public WaylandWindows {
 public:
     /// The list may be shared with the capture service: window numbers are the list's own.
     /// `panelHasKeys` tells whether one of our panels has (or asks for) the keyboard focus.
+    /// `processes` (may be null) names the windows' processes.
     WlrWindows(std::shared_ptr<ToplevelList> list, std::function<bool()> panelHasKeys,
-               QObject* parent = nullptr);
+               std::unique_ptr<SwayProcesses> processes = nullptr, QObject* parent = nullptr);
     ~WlrWindows() override;
 
     ToplevelList& list() { return *list_; }
@@ -44,11 +48,16 @@ private:
     /// The activated toplevel, or while one of our panels has the keys the one before it.
     WindowNumber userFocused();
     void listChanged();
+    /// Takes the processes of the windows that have none yet from sway's new tree.
+    void learnProcesses();
 
     std::shared_ptr<ToplevelList> list_;
     std::function<bool()> panelHasKeys_;
     WindowNumber lastActivated_ = 0;
     FocusTracker focus_;
+    std::unique_ptr<SwayProcesses> processes_;
+    // Kept once learnt: a window's process never changes, its title (which finds it) may.
+    std::map<WindowNumber, ProcessID> pids_;
 };
 
 }  // namespace mirano::wayland
