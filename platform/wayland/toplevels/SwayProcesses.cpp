@@ -108,7 +108,7 @@ void SwayProcesses::takeTree(const QByteArray& json) {
     QHash<QString, ProcessID> processes;
     collectViews(tree.object(), 0, processes);
     processes_ = std::move(processes);
-    emit treeRead();
+    emit changed();
     if (std::exchange(askAgain_, false)) refresh();
 }
 
@@ -127,6 +127,7 @@ void SwayProcesses::giveUp(const QString& why) {
     logLine(QStringLiteral("sway's IPC cannot tell the windows' processes (%1): pausing for the "
                            "mirrored application goes by its window alone.")
                 .arg(why));
+    emit changed();
 }
 
 }  // namespace mirano::wayland

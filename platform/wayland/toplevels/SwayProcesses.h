@@ -35,8 +35,8 @@ public:
     static constexpr int kAnswerMs = 2000;
 
 signals:
-    /// A new tree was read.
-    void treeRead();
+    /// A new tree was read, or none will be (the IPC failed): processOf() may answer anew.
+    void changed();
 
 private:
     void send();

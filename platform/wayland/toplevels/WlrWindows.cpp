@@ -16,7 +16,7 @@ WlrWindows::WlrWindows(std::shared_ptr<ToplevelList> list, std::function<bool()>
         focus_.assume(describe(focused).application, isFullScreen(focused));
     connect(list_.get(), &ToplevelList::changed, this, &WlrWindows::listChanged);
     if (processes_)
-        connect(processes_.get(), &SwayProcesses::treeRead, this, &WlrWindows::learnProcesses);
+        connect(processes_.get(), &SwayProcesses::changed, this, &WlrWindows::learnProcesses);
 }
 
 void WlrWindows::learnProcesses() {

@@ -7,11 +7,11 @@
 #include <optional>
 
 #include "platform/FocusTracker.h"
+#include "platform/wayland/toplevels/SwayProcesses.h"
 #include "platform/wayland/toplevels/WaylandWindows.h"
 
 namespace mirano::wayland {
 
-class SwayProcesses;
 class ToplevelList;
 
 /// The focused window is the toplevel in the activated state; its application is its app_id.
