@@ -31,7 +31,8 @@ protected:
         ASSERT_TRUE(home_.isValid() && pointer_.isValid());
         pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
         ASSERT_TRUE(portal_.start(portalOptions()));
-        producer_ = portal_.handOut({"window", "640", "360"}, kProduced);
+        producer_ =
+            portal_.handOut(QStringList{"window", "640", "360"} + producerFaults(), kProduced);
         startTestWindow(session_, kA, "darkred");
         startTestWindow(session_, kB, "darkblue");
 
@@ -66,6 +67,7 @@ protected:
     }
 
     virtual QStringList portalOptions() const { return {}; }
+    virtual QStringList producerFaults() const { return {}; }
     /// Whether Mirano can capture with that portal (else it starts no hotkeys).
     virtual bool capturing() const { return true; }
     virtual QByteArray storedSettings() const {
@@ -154,7 +156,20 @@ protected:
     bool capturing() const override { return false; }
 };
 
+/// A window that does not change: the compositor sends one picture of it, and no other.
+class MiranoWaylandStillWindow : public MiranoWayland {
+protected:
+    QStringList producerFaults() const override { return {"--fault", "once"}; }
+};
+
 }  // namespace
+
+// The PiP opens at the first picture and shows that very one, in the shape it then takes.
+TEST_F(MiranoWaylandStillWindow, APictureSentOnceShowsInThePiP) {
+    ASSERT_TRUE(focus(kA));
+    ASSERT_EQ(request("toggle"), 0);
+    EXPECT_TRUE(waitUntil([&] { return showsFrames(); }, 10000)) << output().toStdString();
+}
 
 TEST_F(MiranoWaylandMonitorsOnly, APortalSharingMonitorsOnlyIsNotAskedAndTheLinesSayWhy) {
     // Said at start, as the portal's own version, with what would share windows.

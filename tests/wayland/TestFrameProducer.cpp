@@ -8,7 +8,8 @@
 // does: maxsize (buffers claim more bytes than their memfd holds), truncate (memfds truncated
 // after some frames), dmabuf (short memfds sent as DMA-BUFs), stride (below width × 4), offset
 // (past the buffer), offset-wrap (one that a modulo would wrap into the buffer), crop (a region
-// outside the picture), silent (never a frame), format (only a format no consumer takes).
+// outside the picture), silent (never a frame), once (one frame only, as of a window that does
+// not change), format (only a format no consumer takes).
 // Prints "node ID" once the node exists, "streaming" once a consumer is linked, and on SIGUSR1
 // "frames MADE SENT" for the benchmarks: the frames made while streaming, and those of them that
 // had a buffer to go in (the consumer holds the others).
@@ -151,7 +152,7 @@ void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const ch
 void onTimer(void* data, std::uint64_t) {
     auto* p = static_cast<Producer*>(data);
     if (pw_stream_get_state(p->stream, nullptr) != PW_STREAM_STATE_STREAMING ||
-        p->fault == "silent")
+        p->fault == "silent" || (p->fault == "once" && p->made > 0))
         return;
     ++p->made;
     pw_stream_trigger_process(p->stream);

@@ -107,8 +107,7 @@ void SubsurfacePresenter::setParent(wl_surface* parent) {
     subsurface_.reset();
     if (!parent || !globals_) return;
     subsurface_ = std::make_unique<Subsurface>(*globals_, parent, position_);
-    commitPicture();
-    showHeld();
+    redraw();
 }
 
 void SubsurfacePresenter::setPlacement(QPoint position, const QSizeF& viewSize, double surfaceScale,
@@ -120,8 +119,7 @@ void SubsurfacePresenter::setPlacement(QPoint position, const QSizeF& viewSize, 
     viewSize_ = viewSize;
     surfaceScale_ = surfaceScale;
     outputScale_ = outputScale > 0 ? outputScale : 1;
-    commitPicture();
-    showHeld();
+    redraw();
 }
 
 void SubsurfacePresenter::setCornerRadius(double radius) {
@@ -132,8 +130,7 @@ void SubsurfacePresenter::setCornerRadius(double radius) {
 void SubsurfacePresenter::setVisible(bool visible) {
     std::lock_guard lock(mutex_);
     visible_ = visible;
-    commitPicture();
-    showHeld();
+    redraw();
 }
 
 void SubsurfacePresenter::setOpacity(double opacity) {
@@ -183,14 +180,17 @@ ShmBuffer* SubsurfacePresenter::freeBuffer(QSize size) {
 bool SubsurfacePresenter::show(const MappedImage& image, const QRect& shown) {
     std::lock_guard lock(mutex_);
     if (!globals_) return false;
-    if (!subsurface_ || !visible_ || viewSize_.isEmpty()) {
-        // The panel is not shown yet (it shows once there is a picture) or hidden: the picture is
-        // kept for when it is, as a window that does not change sends no other.
+    // A picture is kept while it cannot be shown (the panel shows once there is one), and when
+    // it has a new shape (the first picture, a resized window): the panel then takes that shape
+    // after it, and a window that does not change sends no other picture.
+    const bool newShape = shown.size() != lastShown_;
+    lastShown_ = shown.size();
+    const bool canShow = subsurface_ && visible_ && !viewSize_.isEmpty();
+    if (newShape || !canShow)
         hold(image, shown);
-        return true;
-    }
-    held_.clear();
-    return showNow(image, shown);
+    else
+        held_.clear();
+    return !canShow || showNow(image, shown);
 }
 
 void SubsurfacePresenter::hold(const MappedImage& image, const QRect& shown) {
@@ -209,11 +209,12 @@ void SubsurfacePresenter::hold(const MappedImage& image, const QRect& shown) {
     heldImage_.stride = rowBytes;
 }
 
-void SubsurfacePresenter::showHeld() {
-    if (held_.empty() || !subsurface_ || !visible_ || viewSize_.isEmpty()) return;
-    const MappedImage image = heldImage_;
-    const QRect shown(0, 0, image.width, image.height);
-    if (showNow(image, shown)) held_.clear();
+void SubsurfacePresenter::redraw() {
+    // A kept picture is kept until the next one comes: the panel takes its place and size
+    // just after it shows, and what is copied of the picture depends on them.
+    const bool canShow = !held_.empty() && subsurface_ && visible_ && !viewSize_.isEmpty();
+    if (!canShow || !showNow(heldImage_, QRect(0, 0, heldImage_.width, heldImage_.height)))
+        commitPicture();
 }
 
 bool SubsurfacePresenter::showNow(const MappedImage& image, const QRect& shown) {

@@ -69,8 +69,8 @@ private:
     bool showNow(const MappedImage& image, const QRect& shown);
     /// Keeps the `shown` part of a picture that cannot be shown yet.
     void hold(const MappedImage& image, const QRect& shown);
-    /// Shows the kept picture once the subsurface can show it.
-    void showHeld();
+    /// Shows the kept picture anew where the subsurface can show it, else commits the last one.
+    void redraw();
     ShmBuffer* freeBuffer(QSize size);
     ViewportPlacement placement() const;
     /// Attaches the last picture (or nothing while hidden) with its viewport, and commits.
@@ -93,9 +93,11 @@ private:
     double radius_ = 0;
     bool visible_ = true;
     double opacity_ = 1;
-    /// The last picture that came while nothing could show it (its `shown` part, packed rows).
+    /// The last picture, where it came while nothing could show it or in a new shape (its
+    /// `shown` part, packed rows); the next picture of that shape drops it.
     std::vector<std::uint8_t> held_;
     MappedImage heldImage_;
+    QSize lastShown_;
     /// While dimmed: the last picture's pixels at full opacity.
     std::vector<std::uint8_t> undimmed_;
 };
