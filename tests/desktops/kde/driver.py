@@ -6,6 +6,7 @@ screenshot interface) and the portal's dialog, answered through AT-SPI as a pers
   driver.py dialogs                 prints how many of the portal's dialogs are open
   driver.py share TITLE             picks the window TITLE in the open dialog, lets the consent
                                     be restored and presses Share
+  driver.py cancel                  presses Cancel in the open dialog
   driver.py shows APP_ID COLOUR     exit 0 when, outside the window APP_ID, a picture of COLOUR
                                     in the window's shape is on the screen (the PiP); prints it
   driver.py active                  prints the application id of the active window
@@ -155,6 +156,9 @@ def share(title):
     dialogs = portal_dialogs()
     if len(dialogs) != 1:
         fail("%d dialogs of the portal are open, not one" % len(dialogs))
+    # A person takes a moment to read: the portal crashed (SIGSEGV) when it was answered at
+    # once, while its windows' thumbnails were still being set up.
+    time.sleep(2)
     nodes = [n for n, _ in walk(dialogs[0])]
     items = [n for n in nodes if n.getRole() == pyatspi.ROLE_LIST_ITEM and
              any(c is not None and c.name == title for c in n)]
@@ -176,11 +180,24 @@ def share(title):
         if node.getRole() == pyatspi.ROLE_CHECK_BOX and "restor" in (node.name or "").lower():
             if not node.getState().contains(pyatspi.STATE_CHECKED):
                 press(node)
-    buttons = [n for n in nodes if n.getRole() == pyatspi.ROLE_PUSH_BUTTON and
-               (n.name or "").replace("&", "") == "Share"]
-    if not buttons:
-        fail("the dialog has no Share button")
-    press(buttons[0])
+    press(button(dialogs[0], "Share"))
+
+
+def cancel():
+    dialogs = portal_dialogs()
+    if len(dialogs) != 1:
+        fail("%d dialogs of the portal are open, not one" % len(dialogs))
+    time.sleep(2)  # as before Share
+    press(button(dialogs[0], "Cancel"))
+
+
+def button(dialog, name):
+    import pyatspi
+    found = [n for n, _ in walk(dialog) if n.getRole() == pyatspi.ROLE_PUSH_BUTTON and
+             (n.name or "").replace("&", "") == name]
+    if not found:
+        fail("the dialog has no %s button" % name)
+    return found[0]
 
 
 def wait(condition, seconds=5):
@@ -212,6 +229,8 @@ def main():
         print(len(portal_dialogs()))
     elif command == "share":
         share(args[0])
+    elif command == "cancel":
+        cancel()
     elif command == "shows":
         sys.exit(0 if shows(args[0], args[1]) else 1)
     else:
