@@ -40,15 +40,16 @@ dt_never() {
 
 dt_cleanup() {
     set +e
-    local i
-    for ((i = ${#DT_PIDS[@]} - 1; i >= 0; i--)); do kill -TERM "${DT_PIDS[i]}" 2>/dev/null; done
-    for ((i = 0; i < 30; i++)); do
-        local alive=0 pid
-        for pid in "${DT_PIDS[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
-        [ $alive -eq 1 ] || break
-        sleep 0.2
+    local i j
+    # One at a time, the last started first: clients end before their compositor and buses.
+    for ((i = ${#DT_PIDS[@]} - 1; i >= 0; i--)); do
+        kill -TERM "${DT_PIDS[i]}" 2>/dev/null || continue
+        for ((j = 0; j < 50; j++)); do
+            kill -0 "${DT_PIDS[i]}" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -KILL "${DT_PIDS[i]}" 2>/dev/null
     done
-    for pid in "${DT_PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null; done
     # Whatever the throw-away user's programs started themselves (D-Bus activated services):
     # all its processes are ours.
     [ $DT_CREATED -eq 0 ] || ps -o pid= -u "$DT_USER" | xargs -r kill -KILL 2>/dev/null

@@ -8,9 +8,11 @@ screenshot interface) and the portal's dialog, answered through AT-SPI as a pers
                                     be restored and presses Share
   driver.py cancel                  presses Cancel in the open dialog
   driver.py shows APP_ID COLOUR     exit 0 when, outside the window APP_ID, a picture of COLOUR
-                                    in the window's shape is on the screen (the PiP); prints it
+                                    in the window's shape is in the screen's bottom-right corner
+                                    (the PiP), 1 when nothing of COLOUR is on the screen's right
+                                    side, 3 when something else is; prints what it saw
   driver.py active                  prints the application id of the active window
-Each call is bounded and exits non-zero with one line on stderr when it cannot do its part.
+Each call is bounded and exits with 2 and one line on stderr when it cannot do its part.
 """
 import json
 import os
@@ -31,7 +33,7 @@ PORTAL_APP = "xdg-desktop-portal-kde"
 
 def fail(line):
     print(line, file=sys.stderr)
-    sys.exit(1)
+    sys.exit(2)
 
 
 class Answer(dbus.service.Object):
@@ -100,20 +102,26 @@ def screenshot():
     return width, height, stride, data
 
 
+# The width of the screen's right side, where the suite's PiP is (bottom right) and nothing else
+# of a window's colour can be: the dialog's thumbnails of the windows are left of it.
+SIDE = 400
+
+
 def shows(app_id, colour):
-    """Whether the PiP, of COLOUR and in the shape of the window, is on the screen."""
+    """0 when the PiP, of COLOUR and in the shape of the window, is in the screen's bottom-right
+    corner; 1 when nothing of COLOUR is on the screen's right side; 3 when something else is."""
     geometry = kwin("(w => w ? [w.x, w.y, w.width, w.height] : null)(%s)" % window_of(app_id))
     if not geometry:
         fail("no window %s in KWin" % app_id)
     wx, wy, ww, wh = geometry
     want = (int(colour[1:3], 16), int(colour[3:5], 16), int(colour[5:7], 16))
     width, height, stride, data = screenshot()
-    # The bounding box of the pixels of that colour outside the window itself.
+    # The bounding box of the pixels of that colour on the right side, outside the window.
     left, top, right, bottom, count = width, height, -1, -1, 0
-    for y in range(0, height):
+    for y in range(height):
         row = data[y * stride:y * stride + width * 4]
         inside = wy <= y < wy + wh
-        for x in range(0, width):
+        for x in range(width - SIDE, width):
             if inside and wx <= x < wx + ww:
                 continue
             b, g, r = row[4 * x], row[4 * x + 1], row[4 * x + 2]
@@ -121,14 +129,18 @@ def shows(app_id, colour):
                 count += 1
                 left, top = min(left, x), min(top, y)
                 right, bottom = max(right, x), max(bottom, y)
-    if count < 400:
-        return False
+    if count < 50:
+        print("nothing of %s on the screen's right side" % colour)
+        return 1
     box_w, box_h = right - left + 1, bottom - top + 1
     filled = count / (box_w * box_h)
-    print("PiP %dx%d at %d,%d, %.0f %% of it %s; the window %dx%d" %
-          (box_w, box_h, left, top, 100 * filled, colour, ww, wh))
-    # Its own shape (within a pixel or two of rounding and rounded corners), filled with it.
-    return abs(box_w / box_h - ww / wh) < 0.03 * ww / wh and filled > 0.93
+    print("%dx%d of %s at %d,%d, %.0f %% filled; the window %dx%d" %
+          (box_w, box_h, colour, left, top, 100 * filled, ww, wh))
+    # In the corner, in the window's own shape (within a pixel or two of rounding and rounded
+    # corners) and filled with it.
+    pip = (right >= width - 48 and bottom >= height - 48 and
+           abs(box_w / box_h - ww / wh) < 0.03 * ww / wh and filled > 0.93)
+    return 0 if pip else 3
 
 
 def portal_dialogs():
@@ -232,7 +244,7 @@ def main():
     elif command == "cancel":
         cancel()
     elif command == "shows":
-        sys.exit(0 if shows(args[0], args[1]) else 1)
+        sys.exit(shows(args[0], args[1]))
     else:
         fail("no command %s" % command)
 
