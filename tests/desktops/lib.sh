@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the desktops' suites (sourced, not run): a throw-away user (when run as root), its
 # private session bus and a real PipeWire with WirePlumber, bounded waits that end in one line,
 # and the cleanup of everything started, whatever happens.
@@ -72,7 +73,7 @@ dt_user() {
     if [ "$(id -u)" -eq 0 ]; then
         # Users left by runs that were killed before their cleanup: their pid is in the name.
         local name
-        for name in $(getent passwd | cut -d: -f1 | grep "^mirano-$DESKTOP[0-9]*$"); do
+        for name in $(getent passwd | cut -d: -f1 | grep "^mirano-${DESKTOP}[0-9]*$"); do
             kill -0 "${name#mirano-"$DESKTOP"}" 2>/dev/null && continue
             ps -o pid= -u "$name" | xargs -r kill -KILL 2>/dev/null
             userdel -r "$name" >/dev/null 2>&1
