@@ -225,6 +225,10 @@ toggle
 dt_wait 30 "the portal's dialog opened on --toggle" dialog_open
 drv share "$A" || dt_fail "the driver could not answer the dialog"
 dt_wait 30 "the PiP showed $A ($colour_a, its shape)" shows "$A" "$colour_a"
+# The look tells shapes apart: this PiP is not in the shape of B.
+rc=0
+shows "$B" "$colour_a" || rc=$?
+[ $rc -eq 3 ] || dt_fail "the PiP's shape was not told from another ($rc)"
 is_active "$A" || dt_fail "the focus went from $A to $(drv active)"
 echo "$colour_a2" >&3
 dt_wait 10 "the PiP followed $A's change of colour" shows "$A" "$colour_a2"
