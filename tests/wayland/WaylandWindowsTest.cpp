@@ -74,8 +74,9 @@ TEST(WaylandWindowsTest, SwaysTreeTellsTheWindowsOfOneProcessForOneApplication) 
                    return w.application.pid.has_value();
                });
     };
-    ChildProcess* two = gWayland->startClient(
-        X11Session::builtProgram("tests/wayland/mirano_wayland_test_window"), {kA, "darkred", "2"});
+    ChildProcess* two =
+        gWayland->startClient(X11Session::builtProgram("tests/wayland/mirano_wayland_test_window"),
+                              {kA, "darkred", "400x300", "2"});
     ChildProcess* other = startTestWindow(*gWayland, kB, "darkblue");
     ASSERT_TRUE(waitUntil(listed, 15000));
     const QList<SourceWindow> found = windows.listedWindows();
