@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "capture/StreamManager.h"
 #include "pip/PiPManager.h"
 #include "pip/PiPServices.h"
 #include "platform/Platform.h"

@@ -217,8 +217,8 @@ private:
         const QHash<QString, QVariant> streams{
             {"streams-au", QVariant::fromValue(QList<uint>{id})},
             {"streams-auas", QVariant::fromValue(QList<WrongStream>{{{id, {"window"}}}})}};
-        return {{"streams", streams.value(fault, QVariant::fromValue(QList<PortalStream>{
-                                                     {id, properties}}))}};
+        return {{"streams",
+                 streams.value(fault, QVariant::fromValue(QList<PortalStream>{{id, properties}}))}};
     }
 
     static void sendResponse(const QString& path, uint code, const QVariantMap& results,
