@@ -32,14 +32,6 @@ public:
     /// (the `Windows` service looks through it). Call before the first show.
     virtual void configureOverlayPanel(QWindow& window) = 0;
 
-    /// Makes `popup` (a Qt popup such as a menu, created, not shown) a popup of the panel
-    /// `panel`, wherever the window system would not make it one by itself. Call before each
-    /// show.
-    virtual void configurePopup(QWindow& popup, QWindow& panel) {
-        (void)popup;
-        (void)panel;
-    }
-
     /// Minimum size and content aspect ratio kept by the window manager while the user resizes
     /// (an empty size means "no constraint"). Re-apply after anything that rewrites the
     /// window's size hints (show, programmatic geometry changes).

@@ -310,7 +310,6 @@ void CaptureView::showFrameRateMenu() {
     // Where the pointer went while the menu was open was not told to the view, and the overlay
     // shows the rate of its making: both are caught up with once the menu has gone.
     connect(menu, &QMenu::aboutToHide, this, &CaptureView::catchUpAfterMenu, Qt::QueuedConnection);
-    if (panel) panel->preparePopup(*menu);
     menu->popup(mapToGlobal(clamped.toPoint()));
 }
 

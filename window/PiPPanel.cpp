@@ -116,11 +116,6 @@ void PiPPanel::showAndActivate() {
     d_->windowSystem.activate(*windowHandle());
 }
 
-void PiPPanel::preparePopup(QWidget& popup) {
-    popup.winId();  // the native window must exist before the window system configures it
-    d_->windowSystem.configurePopup(*popup.windowHandle(), *windowHandle());
-}
-
 // --- Opacity and click-through ------------------------------------------------------------
 
 void PiPPanel::setOpacity(double opacity) {

@@ -32,8 +32,6 @@ public:
     void showWithoutActivating();
     /// Shows the panel and gives it keyboard focus (for the frame-rate menu).
     void showAndActivate();
-    /// Makes `popup` (not shown yet) a popup of this panel, as the window system needs.
-    void preparePopup(QWidget& popup);
 
     /// 1.0 visible ... 0.0 invisible. The value reads back at once, also while fading.
     double opacity() const { return opacity_; }

@@ -190,7 +190,7 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     std::optional<QRect> pip;
     ASSERT_TRUE(waitUntil([&] { return (pip = pipRect()) && pip->height() > pip->width(); }, 10000))
         << "no PiP of the region";
-    // (Its width and its place on the screen: PiPSessionX11Test at both ratios, PiPGeometryTest.)
+    // (Its width and its place on the screen: ScreensX11Test at both ratios, PiPGeometryTest.)
     EXPECT_NEAR(static_cast<double>(pip->height()) / pip->width(), 280.0 / 140.0, 0.05);
     const QPoint left(pip->x() + pip->width() / 5, pip->center().y()),
         right(pip->x() + 4 * pip->width() / 5, left.y());
@@ -233,7 +233,7 @@ TEST_F(MiranoSession, HotkeysTrayMenuSecondLaunchAndSettingsDriveTheProgramAndQu
     ASSERT_TRUE(bars.id() && waitUntil([&] { return bars.twin() != 0; }, 10000));
     startMirano();
     // The pointer rests on the window, away from the PiP. (Where and how large the PiP opens is
-    // checked in PiPSessionX11Test.)
+    // checked in ScreensX11Test.)
     input_->moveTo({300, 300});
     const auto pip = pipOfBars(bars.id());
     ASSERT_TRUE(pip) << "no PiP showing the window's pixels";

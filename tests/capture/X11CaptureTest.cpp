@@ -97,7 +97,7 @@ TEST_F(X11CaptureTest,
        WholeWindowRegionAndResizedSourceFramesCarryTheirSizeAndPixelsInPrivateMemory) {
     auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
-    // (The window's size as measured on the server, at two scales: PiPSessionX11Test.)
+    // (The window's size as measured on the server, at two scales: ScreensX11Test.)
     ASSERT_TRUE(waitUntil([&] { return shows(s.latest, {320, 200}); }));
     // Its frames live in shared memory: owner-only, and marked for removal while in use (so that
     // nothing outlives a capturer that is killed).

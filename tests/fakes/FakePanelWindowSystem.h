@@ -17,7 +17,7 @@ public:
         bool overlayPanel = false, shapeSet = false, passThrough = false;
         std::optional<QRegion> shape;
         double opacity = 1.0;
-        int constraintCalls = 0, moves = 0, activations = 0, popups = 0;
+        int constraintCalls = 0, moves = 0, activations = 0;
         QList<Qt::Edges> resizes;
     };
 
@@ -31,10 +31,6 @@ public:
     void configureOverlayPanel(QWindow& w) override {
         states_[&w].overlayPanel = true;
         if (real_) real_->configureOverlayPanel(w);
-    }
-    void configurePopup(QWindow& popup, QWindow& panel) override {
-        ++states_[&panel].popups;
-        if (real_) real_->configurePopup(popup, panel);
     }
     void setSizeConstraints(QWindow& w, const QSizeF& minSize, const QSizeF& aspect) override {
         ++states_[&w].constraintCalls;

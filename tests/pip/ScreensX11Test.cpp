@@ -1,11 +1,14 @@
 // The PiP and the region panel on two RandR monitors of different sizes and scales: L (1280 x 800
 // at scale 1) and R (1920 x 1080 at scale 2) to its right, on one Xvfb root, with Openbox. The
-// real window, capture and panel services; every rectangle checked is in X's root pixels.
+// real window, capture and panel services; every rectangle checked is in X's root pixels, so that
+// X pixels and Qt's logical pixels must be told apart everywhere.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "capture/StreamManager.h"
 #include "pip/PiPManager.h"
 #include "pip/PiPServices.h"
 #include "platform/Platform.h"
@@ -19,6 +22,7 @@
 #include "tests/support/ScreenInspector.h"
 #include "tests/support/TestClientWindow.h"
 #include "tests/support/XTestInput.h"
+#include "window/CaptureView.h"
 #include "window/PiPPanel.h"
 
 namespace mirano {
@@ -117,8 +121,12 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
             manager.stopPiP();
             continue;
         }
+        const auto shmBefore = shmSegmentsOf(getpid()).size();
         manager.startPiP(*focused, std::nullopt);
         ASSERT_NE(manager.pipPanel(), nullptr);
+        // The window measured in the logical pixels of its monitor.
+        EXPECT_EQ(manager.streamManager()->sourceWindowSize(),
+                  QSizeF(c.window.size()) / (c.window.x() < 1280 ? 1 : 2));
         PiPPanel& panel = *manager.pipPanel();
         if (c.action == dragToRightAndZoom) {
             ASSERT_TRUE(waitUntil([&] { return panel.isVisible(); }));
@@ -139,11 +147,15 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
         };
         EXPECT_TRUE(waitUntil(placed))
             << "at " << describe(inspector.rootGeometry(xid(*manager.pipPanel())));
-        // The mirrored picture is shown there; the pointer away from the panel's hover hint.
+        // The mirrored picture is shown there, drawn by the X server: no frame reached the
+        // program, no shared memory was needed. The pointer away from the panel's hover hint.
         input.moveTo({c.expected.right() < 1280 ? 1279 : 0, 799});
         EXPECT_TRUE(waitUntil(
             [&] { return near(inspector.pixel(c.expected.center()), Qt::red, 55); }, 10000))
             << describe(inspector.pixel(c.expected.center()));
+        EXPECT_EQ(std::pair(bool(manager.pipPanel()->captureView().contents()),
+                            shmSegmentsOf(getpid()).size()),
+                  std::pair(false, shmBefore));
         manager.stopPiP();
     }
 }

@@ -9,7 +9,7 @@ using namespace mirano;
 using mirano::wayland::PortalShortcuts;
 using mirano::wayland::portalTrigger;
 
-TEST(PortalTriggerTest, ModifiersInThePortalsOrderAndTheKeyAsItsUnshiftedSymbol) {
+TEST(PortalTriggerTest, ModifiersInThePortalsOrderTheKeyAsItsUnshiftedSymbolShiftForARegion) {
     // What: the modifiers, the key's character; the trigger.
     const std::tuple<const char*, Modifiers, QString, QString> rows[] = {
         {"fn has no portal name and becomes LOGO", Modifier::Menu, "P", "LOGO+p"},
@@ -30,9 +30,8 @@ TEST(PortalTriggerTest, ModifiersInThePortalsOrderAndTheKeyAsItsUnshiftedSymbol)
     };
     for (const auto& [what, modifiers, character, trigger] : rows)
         EXPECT_EQ(portalTrigger(modifiers, character), trigger) << what;
-}
 
-TEST(PortalTriggerTest, TheSettingsCombinationMirrorsTheWindowWithShiftARegionAndHidingIsLeftOpen) {
+    // The settings' combination mirrors the window, with Shift a region; hiding is left open.
     EXPECT_EQ(PortalShortcuts::preferredTriggers(ModifierKeys::physicalKey(ModifierKey::fn), "P"),
               (PortalShortcuts::Triggers{"LOGO+p", "SHIFT+LOGO+p", ""}));
     EXPECT_EQ(PortalShortcuts::preferredTriggers(

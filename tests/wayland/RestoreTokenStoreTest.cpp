@@ -28,7 +28,9 @@ TEST(RestoreTokenStore, KeepsOneTokenPerApplicationInAPrivateFile) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-TEST(RestoreTokenStore, NeitherReadsNorReplacesWhatIsNotASmallRegularFile) {
+// What is not a small regular file is neither read nor replaced; a file that is not the user's
+// alone is set aside, and the desktop is asked afresh.
+TEST(RestoreTokenStore, AFileNotSmallRegularAndTheUsersAloneIsNeitherReadNorKept) {
     const std::pair<const char*, std::function<bool(const QString& path)>> cases[] = {
         {"a FIFO", [](const QString& path) { return mkfifo(QFile::encodeName(path), 0600) == 0; }},
         {"a file larger than the limit",
@@ -53,10 +55,8 @@ TEST(RestoreTokenStore, NeitherReadsNorReplacesWhatIsNotASmallRegularFile) {
         EXPECT_EQ(std::pair(after.st_ino, after.st_size), std::pair(before.st_ino, before.st_size))
             << name;
     }
-}
 
-TEST(RestoreTokenStore, SetsAsideAFileThatIsNotTheUsersAloneAndAsksAfresh) {
-    const std::pair<const char*, std::function<bool(const QString& path)>> cases[] = {
+    const std::pair<const char*, std::function<bool(const QString& path)>> untrusted[] = {
         {"mode 0644",
          [](const QString& path) { return ::chmod(QFile::encodeName(path), 0644) == 0; }},
         // Only root can give a file away.
@@ -65,7 +65,7 @@ TEST(RestoreTokenStore, SetsAsideAFileThatIsNotTheUsersAloneAndAsksAfresh) {
              return ::geteuid() == 0 && ::chown(QFile::encodeName(path), 65534, 65534) == 0;
          }},
     };
-    for (const auto& [name, spoil] : cases) {
+    for (const auto& [name, spoil] : untrusted) {
         QTemporaryDir dir;
         RestoreTokenStore store(dir.filePath("tokens.json"));
         store.setToken("a", "planted");

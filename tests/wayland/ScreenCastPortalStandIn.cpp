@@ -35,6 +35,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -45,39 +46,29 @@ void say(const char* line) {
 
 /// One entry of Start's "streams": a node and its properties, "(ua{sv})". (A QSize is "(ii)".)
 using PortalStream = QPair<uint, QVariantMap>;
+/// A D-Bus structure of these fields, for the wrongly typed answers.
+template <typename... Fields>
+struct Structure {
+    std::tuple<Fields...> fields;
+};
+template <typename... Fields>
+QDBusArgument& operator<<(QDBusArgument& argument, const Structure<Fields...>& s) {
+    argument.beginStructure();
+    std::apply([&](const auto&... field) { (argument << ... << field); }, s.fields);
+    argument.endStructure();
+    return argument;
+}
+template <typename... Fields>
+const QDBusArgument& operator>>(const QDBusArgument& argument, Structure<Fields...>& s) {
+    argument.beginStructure();
+    std::apply([&](auto&... field) { (argument >> ... >> field); }, s.fields);
+    argument.endStructure();
+    return argument;
+}
 /// Wrongly typed answers: a stream "(uas)", sizes "(iii)" and "(si)".
-using WrongStream = QPair<uint, QStringList>;
-struct Triple {
-    int a = 1, b = 2, c = 3;
-};
-struct NamedSize {
-    QString name = "big";
-    int side = 9;
-};
-QDBusArgument& operator<<(QDBusArgument& argument, const Triple& t) {
-    argument.beginStructure();
-    argument << t.a << t.b << t.c;
-    argument.endStructure();
-    return argument;
-}
-const QDBusArgument& operator>>(const QDBusArgument& argument, Triple& t) {
-    argument.beginStructure();
-    argument >> t.a >> t.b >> t.c;
-    argument.endStructure();
-    return argument;
-}
-QDBusArgument& operator<<(QDBusArgument& argument, const NamedSize& n) {
-    argument.beginStructure();
-    argument << n.name << n.side;
-    argument.endStructure();
-    return argument;
-}
-const QDBusArgument& operator>>(const QDBusArgument& argument, NamedSize& n) {
-    argument.beginStructure();
-    argument >> n.name >> n.side;
-    argument.endStructure();
-    return argument;
-}
+using WrongStream = Structure<uint, QStringList>;
+using Triple = Structure<int, int, int>;
+using NamedSize = Structure<QString, int>;
 
 /// org.freedesktop.portal.Session of one session.
 class Session : public QObject {
@@ -214,19 +205,20 @@ private:
         return QDBusObjectPath(path);
     }
 
-    /// Start's "streams", as the fault has them.
+    /// Start's "streams", as the fault has them: the wrongly typed part in place of the right one.
     QVariantMap streams() const {
-        QVariant shape = QVariant::fromValue(size);
-        if (fault == "size-asv") shape = QVariantMap{{"width", size.width()}};
-        if (fault == "size-iii") shape = QVariant::fromValue(Triple{});
-        if (fault == "size-si") shape = QVariant::fromValue(NamedSize{});
-        const QVariantMap properties{{"size", shape}, {"source_type", QVariant::fromValue(2u)}};
         const uint id = fault == "node-any" ? 0xffffffffu : node;
-        QVariant streams = QVariant::fromValue(QList<PortalStream>{{id, properties}});
-        if (fault == "streams-au") streams = QVariant::fromValue(QList<uint>{id});
-        if (fault == "streams-auas")
-            streams = QVariant::fromValue(QList<WrongStream>{{id, QStringList{"window"}}});
-        return {{"streams", streams}};
+        const QHash<QString, QVariant> sizes{
+            {"size-asv", QVariantMap{{"width", size.width()}}},
+            {"size-iii", QVariant::fromValue(Triple{{1, 2, 3}})},
+            {"size-si", QVariant::fromValue(NamedSize{{"big", 9}})}};
+        const QVariantMap properties{{"size", sizes.value(fault, QVariant::fromValue(size))},
+                                     {"source_type", QVariant::fromValue(2u)}};
+        const QHash<QString, QVariant> streams{
+            {"streams-au", QVariant::fromValue(QList<uint>{id})},
+            {"streams-auas", QVariant::fromValue(QList<WrongStream>{{{id, {"window"}}}})}};
+        return {{"streams",
+                 streams.value(fault, QVariant::fromValue(QList<PortalStream>{{id, properties}}))}};
     }
 
     static void sendResponse(const QString& path, uint code, const QVariantMap& results,
