@@ -156,9 +156,11 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
     if (!adopted)
         stream = std::make_shared<StreamManager>(services_.captureService, services_.settings,
                                                  services_.scheduler);
+    // A PiP whose shape its pictures tell is shown once they have: a window resized after its
+    // first show keeps the size the desktop gave it on GNOME, the picture cropped.
     connect(stream.get(), &StreamManager::started, this, [this] {
         takeStreamWindowSize(nullptr);
-        finishOpening();
+        if (!windowSizePending_) finishOpening();
     });
     // Where the shape comes from the stream, a size its pictures show later (the window's own
     // where the source reported its monitor's, or the window resized) reshapes the PiP.
