@@ -157,8 +157,12 @@ void PiPManager::startSession(const SourceWindow& window, std::optional<QRectF> 
         stream = std::make_shared<StreamManager>(services_.captureService, services_.settings,
                                                  services_.scheduler);
     connect(stream.get(), &StreamManager::started, this, [this] { takeStreamWindowSize(nullptr); });
-    // Shown at its first picture: no empty PiP, and none in the desktop's dialog meanwhile.
-    connect(stream.get(), &StreamManager::pictureReady, this, &PiPManager::finishOpening);
+    // Shown at its first picture: no empty PiP, and none in the desktop's dialog meanwhile. A
+    // PiP whose shape its pictures tell is shown once it has taken that shape (GNOME: a panel
+    // reshaped after its first show kept the size first given, the picture cropped).
+    connect(stream.get(), &StreamManager::pictureReady, this, [this] {
+        if (!windowSizePending_) finishOpening();
+    });
     // Where the shape comes from the stream, a size its pictures show later (the window's own
     // where the source reported its monitor's, or the window resized) reshapes the PiP.
     connect(stream.get(), &StreamManager::windowSizeChanged, this,

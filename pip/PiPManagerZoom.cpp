@@ -79,6 +79,7 @@ void PiPManager::takeStreamWindowSize(const Frame& frame) {
     }
     pipPanel_->setContentAspectRatio(window);
     streamManager_->showWholeWindowOf(window, outputPixelSize(*pipPanel_));
+    finishOpening();
 }
 
 void PiPManager::setPanelFrame(const QRectF& frame) {

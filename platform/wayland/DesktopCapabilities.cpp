@@ -72,6 +72,11 @@ DesktopCapabilities decideCapabilities(const DesktopFacts& facts) {
         parts << QStringLiteral(
             "no layer shell: the PiP is an ordinary window and cannot be "
             "kept above others");
+        // Mutter focuses each window it maps, and a client can neither decline that nor hand
+        // the focus back to another's window.
+        if (hasGlobal(facts.globals, QStringLiteral("gtk_shell1")))
+            parts << QStringLiteral(
+                "the PiP takes the keyboard focus when it opens: click your window to type on");
     }
     if (hasGlobal(facts.globals, QStringLiteral("zwlr_foreign_toplevel_manager_v1"))) {
         c.focus = FocusSource::toplevelList;

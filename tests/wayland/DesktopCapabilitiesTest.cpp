@@ -60,12 +60,13 @@ TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
          {PanelMode::layerSurface, FocusSource::toplevelList, CaptureRoute::screenCastPortal,
           ShortcutRoute::boundCommand,
           "Wayland (sway): capture through the screen-cast portal; " + kBind}},
-        {"GNOME: no layer shell and no window list, each said with its consequence",
+        {"GNOME: no layer shell, the focus taken, no window list, each said with its consequence",
          {"GNOME", kMutter, {kPortal}, QStringList{kScreenCast}},
          {PanelMode::ordinaryWindow, FocusSource::none, CaptureRoute::screenCastPortal,
           ShortcutRoute::boundCommand,
           "Wayland (GNOME): capture through the screen-cast portal; no layer shell: the PiP is "
-          "an ordinary window and cannot be kept above others; " +
+          "an ordinary window and cannot be kept above others; the PiP takes the keyboard "
+          "focus when it opens: click your window to type on; " +
               kNoList + "; " + kBind}},
         {"KDE: layer shell, the shortcut portal, and the windows through a KWin script",
          {"KDE", kKWin, {kPortal, "org.kde.KWin"}, QStringList{kScreenCast, kShortcuts}},
