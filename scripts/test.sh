@@ -31,8 +31,10 @@ bash scripts/check-format.sh || failed+=("format check")
 
 step "AddressSanitizer + UBSan build (build-asan)"
 # The tools are built too, so that they keep compiling.
+# Line tables only (-g1): the sanitizers' reports keep their files and lines, and the
+# compiles write far less debug information.
 BUILD_TYPE=Debug bash scripts/build.sh build-asan -DMIRANO_SANITIZE=address -DMIRANO_BUILD_TOOLS=ON \
-    -DMIRANO_UNITY_BUILD=ON
+    -DMIRANO_UNITY_BUILD=ON -DCMAKE_CXX_FLAGS_DEBUG=-g1
 
 wait "$install_run" || failed+=("install the tests' packages")
 cat install-run.log
@@ -47,9 +49,10 @@ tsan_targets=(capture_tests hotkeys_tests capture_x11_tests hotkeys_x11_tests wa
 # The tests mostly wait for servers and frames, so the second build uses the idle processor.
 BUILD_TYPE=Debug BUILD_TARGETS="${tsan_targets[*]}" \
     bash scripts/build.sh build-tsan -DMIRANO_SANITIZE=thread -DMIRANO_BUILD_TOOLS=OFF \
-    -DMIRANO_UNITY_BUILD=ON >build-tsan.log 2>&1 &
+    -DMIRANO_UNITY_BUILD=ON -DCMAKE_CXX_FLAGS_DEBUG=-g1 >build-tsan.log 2>&1 &
 tsan_build=$!
-(cd build-asan && ctest -L 'unit|widget|x11|wayland' --output-on-failure) ||
+# Two at a time: the unit and widget tests beside each other; the sessions run alone.
+(cd build-asan && ctest -j2 -L 'unit|widget|x11|wayland' --output-on-failure) ||
     failed+=("ASan+UBSan tests")
 tsan_built=1
 wait "$tsan_build" || { tsan_built=0; cat build-tsan.log; failed+=("ThreadSanitizer build"); }
