@@ -74,10 +74,11 @@ TEST(WaylandWindowsTest, SwaysTreeTellsTheWindowsOfOneProcessForOneApplication) 
                    return w.application.pid.has_value();
                });
     };
+    // The other first: the two windows, mapped one after the other, take the focus in turn.
+    ChildProcess* other = startTestWindow(*gWayland, kB, "darkblue");
     ChildProcess* two =
         gWayland->startClient(X11Session::builtProgram("tests/wayland/mirano_wayland_test_window"),
                               {kA, "darkred", "400x300", "2"});
-    ChildProcess* other = startTestWindow(*gWayland, kB, "darkblue");
     ASSERT_TRUE(waitUntil(listed, 15000));
     const QList<SourceWindow> found = windows.listedWindows();
     const auto windowOf = [&](const QString& appId, int nth) {
