@@ -98,35 +98,60 @@ bool WaylandSession::startPipeWire() {
 }
 
 bool WaylandSession::startSway(const QStringList& outputs) {
-    const QString config = runtimeDir() + "/sway.conf";
     QString lines;
     for (const QString& output : outputs) lines += "output " + output + "\n";
     if (outputs.isEmpty())
         lines = QStringLiteral("output HEADLESS-1 resolution %1x%2 position 0 0\n")
                     .arg(kWidth)
                     .arg(kHeight);
-    // No bar, no borders, no gaps: views fill the output exactly, which tests rely on.
-    const QByteArray text = (lines +
-                             "default_border none\n"
-                             "default_floating_border none\n"
-                             "focus_follows_mouse no\n")
-                                .toUtf8();
-    if (!user_->writeFile(config, text)) return false;
     QProcessEnvironment env = environment();
     env.insert("WLR_BACKENDS", "headless");
+    if (!outputs.isEmpty()) env.insert("WLR_HEADLESS_OUTPUTS", QString::number(outputs.size()));
+    // wlroots 0.15 cannot take a headless output away; a window of the parent's can go.
+    if (outputs.value(0).startsWith("WL-")) {
+        // Its windows keep their own size, centred on its output: all drawn, so all get frames.
+        const QString parent = launchSway("parent",
+                                          "output HEADLESS-1 resolution 640x480\n"
+                                          "floating_maximum_size -1 x -1\n"
+                                          "for_window [title=\".*\"] floating enable\n",
+                                          env);
+        if (parent.isEmpty()) return false;
+        parentSocket_ = runtimeDir() + "/parent.sock";
+        env.insert("WAYLAND_DISPLAY", parent);
+        env.insert("WLR_BACKENDS", "wayland");
+        env.insert("WLR_WL_OUTPUTS", QString::number(outputs.size()));
+    }
+    // No bar, no borders, no gaps: views fill the output exactly, which tests rely on.
+    waylandDisplay_ = launchSway("sway",
+                                 lines +
+                                     "default_border none\n"
+                                     "default_floating_border none\n"
+                                     "focus_follows_mouse no\n",
+                                 env);
+    if (waylandDisplay_.isEmpty()) return false;
+    swaySocket_ = runtimeDir() + "/sway.sock";
+    return true;
+}
+
+QString WaylandSession::launchSway(const QString& name, const QString& config,
+                                   QProcessEnvironment env) {
+    const QString file = runtimeDir() + "/" + name + ".conf";
+    const QString ipc = runtimeDir() + "/" + name + ".sock";
+    if (!user_->writeFile(file, config.toUtf8())) return {};
+    env.insert("SWAYSOCK", ipc);
     env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
     env.insert("WLR_RENDERER", "pixman");
-    if (!outputs.isEmpty()) env.insert("WLR_HEADLESS_OUTPUTS", QString::number(outputs.size()));
-    // sway is ready once both its Wayland socket and its IPC socket are there.
+    // Ready once its Wayland socket (the new one) is there and its IPC socket answers.
     const QDir dir(runtimeDir());
-    return startedWhen(keep(user_->start("sway", {"-c", config}, env)), [&] {
-        const QStringList wl = dir.entryList({"wayland-*"}, QDir::System);
-        const QStringList ipc = dir.entryList({"sway-ipc.*.sock"}, QDir::System);
-        if (wl.isEmpty() || ipc.isEmpty()) return false;
-        waylandDisplay_ = dir.filePath(wl.first());
-        swaySocket_ = dir.filePath(ipc.first());
-        return swaymsg({"-t", "get_outputs"}).has_value();
-    });
+    const QStringList before = dir.entryList({"wayland-*"}, QDir::System);
+    QString display;
+    const auto ready = [&] {
+        for (const QString& socket : dir.entryList({"wayland-*"}, QDir::System))
+            if (!before.contains(socket)) display = dir.filePath(socket);
+        return !display.isEmpty() &&
+               ChildProcess::run("swaymsg", {"-s", ipc, "-t", "get_outputs"}, {environment()});
+    };
+    return startedWhen(keep(user_->start("sway", {"-c", file}, env)), ready) ? display : QString();
 }
 
 ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& args,
@@ -152,6 +177,17 @@ std::optional<QByteArray> WaylandSession::swaymsg(const QStringList& args) const
 
 bool WaylandSession::command(const QString& command) const {
     return swaymsg({command}).has_value();  // swaymsg fails when any command does
+}
+
+bool WaylandSession::unplug(const QString& output) const {
+    // wlroots' Wayland backend titles each output's window so, and drops the output with it.
+    const QString kill = QStringLiteral("[title=\"wlroots - %1\"] kill").arg(output);
+    return !parentSocket_.isEmpty() &&
+           ChildProcess::run("swaymsg", {"-s", parentSocket_, kill}, {environment()}) &&
+           waitUntil([&] {
+               const auto outputs = swaymsg({"-t", "get_outputs"});
+               return outputs && !outputs->contains("\"" + output.toUtf8() + "\"");
+           });
 }
 
 std::optional<QJsonObject> WaylandSession::view(const QString& appId) const {

@@ -24,13 +24,15 @@ struct WaylandSessionOptions {
     /// PipeWire and WirePlumber, for window streams.
     bool pipewire = false;
     /// sway `output` commands ("HEADLESS-1 scale 2 position 0 0" each) for that many headless
-    /// outputs; none: one output of kWidth × kHeight.
+    /// outputs; none: one output of kWidth × kHeight. Outputs named WL-n are windows of a parent
+    /// headless sway instead (wlroots' Wayland backend), so that one can be unplugged.
     QStringList outputs;
 };
 
 /// Everything runs as a TestUser (compositors refuse root), with a private session bus that
 /// admits the test itself too. sway runs on the headless backend with the pixman renderer, one
-/// output of kWidth × kHeight. Everything it starts stops with it, the last started first.
+/// output of kWidth × kHeight unless asked (WL-n outputs: inside a parent sway). Everything it
+/// starts stops with it, the last started first.
 /// Another compositor (KWinSession) can derive from it, with `sway` off.
 class WaylandSession {
 public:
@@ -75,6 +77,9 @@ public:
     QString swaySocket() const { return swaySocket_; }
     /// Runs one sway command; true when sway reports success.
     bool command(const QString& command) const;
+    /// Closes the parent's window of output `output` (a WL-n), which takes that output from sway
+    /// as an unplugging does; true once sway has lost it.
+    bool unplug(const QString& output) const;
     /// The first view (window) in the tree whose app_id is `appId`.
     std::optional<QJsonObject> view(const QString& appId) const;
     /// The app_id of the focused view; empty when no view has the focus.
@@ -100,6 +105,9 @@ private:
     bool startBus();
     bool startPipeWire();
     bool startSway(const QStringList& outputs);
+    /// Starts sway as `name` (its IPC socket and config file so named) with `config` and `env`;
+    /// its Wayland socket, empty when it did not start.
+    QString launchSway(const QString& name, const QString& config, QProcessEnvironment env);
     /// Runs swaymsg with `args` (bounded); its standard output, nothing when it failed.
     std::optional<QByteArray> swaymsg(const QStringList& args) const;
     /// sway's tree of outputs, workspaces and views.
@@ -107,6 +115,8 @@ private:
 
     std::unique_ptr<TestUser> user_;
     QString swaySocket_;
+    /// The IPC socket of the parent sway of WL-n outputs.
+    QString parentSocket_;
     QString busAddress_;
     /// Destroyed from its front: the last started stops first.
     std::forward_list<std::unique_ptr<ChildProcess>> children_;

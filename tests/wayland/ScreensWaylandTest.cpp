@@ -1,8 +1,7 @@
-// The PiP and the region still on headless sway with two outputs: HEADLESS-2 (1920 x 1080 at
-// scale 2) on the left, HEADLESS-1 (1280 x 720 at scale 1) to its right. The real window list,
-// screens and layer-shell panels; the capture stands in (its frames are one colour), its
-// pictures are read back per output with grim. (wlroots 0.15 cannot disable a headless output:
-// an output going away is tested on X11 only.)
+// The PiP and the region still on sway with two outputs: WL-2 (1920 x 1080 at scale 2) on the
+// left, WL-1 (1280 x 720 at scale 1) to its right, each a window of a parent headless sway, so
+// that closing it unplugs the output. The real window list, screens and layer-shell panels; the
+// capture stands in (its frames are one colour), its pictures are read back per output with grim.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
@@ -32,7 +31,7 @@ using namespace testing;
 
 constexpr std::uint32_t kPicture = 0xffff00ff;
 
-enum class Action { open, still };
+enum class Action { open, still, unplug };
 
 struct Case {
     const char* what;
@@ -40,7 +39,8 @@ struct Case {
     const char* corner;
     int pipWidth;
     Action action;
-    /// In that output's pixels; for the still only the output is checked.
+    /// In that output's pixels (the other one's once it is unplugged); for the still only the
+    /// output is checked.
     QRect expected;
     /// The picture as shown: the still is dimmed.
     QColor shown = QColor(kPicture);
@@ -63,11 +63,14 @@ TEST(ScreensWayland, PanelsGoOnTheFocusedWindowsOutput) {
     const QColor dimmed(178, 0, 178);
     // clang-format off
     const Case cases[] = {
-        {"on the left output at scale 2", "HEADLESS-2", "topLeft", 200, open, {32, 32, 400, 300}},
-        {"on the right output at scale 1", "HEADLESS-1", "bottomRight", 300, open,
+        {"on the left output at scale 2", "WL-2", "topLeft", 200, open, {32, 32, 400, 300}},
+        {"on the right output at scale 1", "WL-1", "bottomRight", 300, open,
          {964, 479, 300, 225}},
-        {"the still on the left output", "HEADLESS-2", "topLeft", 200, still, {}, dimmed},
-        {"the still on the right output", "HEADLESS-1", "topLeft", 200, still, {}, dimmed},
+        {"the still on the left output", "WL-2", "topLeft", 200, still, {}, dimmed},
+        {"the still on the right output", "WL-1", "topLeft", 200, still, {}, dimmed},
+        // Last: the output stays away. Its corner, not the one nearest its old place.
+        {"the right output unplugged under the PiP", "WL-1", "topLeft", 300, unplug,
+         {32, 32, 600, 450}},
     };
     // clang-format on
     fakes::MemoryDefaultsStore store;
@@ -103,16 +106,24 @@ TEST(ScreensWayland, PanelsGoOnTheFocusedWindowsOutput) {
             manager.startPiP(*focused, std::nullopt);
         ASSERT_TRUE(waitUntil([&] { return capture.streams.size() > streams; }));
         capture.lastStream()->emitFrame(fakes::makeMemoryFrame(800, 600, kPicture));
-        const auto shown = [&] {
-            const QRect r = seenOn(c.output, c.shown);
-            if (c.expected.isEmpty()) return !r.isEmpty();
+        const QString other = QString(c.output) == "WL-1" ? "WL-2" : "WL-1";
+        const auto shown = [&](const QString& output, const QRect& expected) {
+            const QRect r = seenOn(output, c.shown);
+            if (expected.isEmpty()) return !r.isEmpty();
             // Edges may round by a pixel at scale 2.
-            return (r.topLeft() - c.expected.topLeft()).manhattanLength() <= 2 &&
-                   (r.bottomRight() - c.expected.bottomRight()).manhattanLength() <= 2;
+            return (r.topLeft() - expected.topLeft()).manhattanLength() <= 2 &&
+                   (r.bottomRight() - expected.bottomRight()).manhattanLength() <= 2;
         };
-        EXPECT_TRUE(waitUntil(shown, 10000)) << "at " << describe(seenOn(c.output, c.shown));
-        const QString other = QString(c.output) == "HEADLESS-1" ? "HEADLESS-2" : "HEADLESS-1";
-        EXPECT_TRUE(seenOn(other, c.shown).isEmpty()) << "also on " << qPrintable(other);
+        const QRect first = c.action == unplug ? QRect() : c.expected;
+        EXPECT_TRUE(waitUntil([&] { return shown(c.output, first); }, 10000))
+            << "at " << describe(seenOn(c.output, c.shown));
+        if (c.action == unplug) {
+            ASSERT_TRUE(gWayland->unplug(c.output));
+            EXPECT_TRUE(waitUntil([&] { return shown(other, c.expected); }, 10000))
+                << "at " << describe(seenOn(other, c.shown));
+        } else {
+            EXPECT_TRUE(seenOn(other, c.shown).isEmpty()) << "also on " << qPrintable(other);
+        }
         manager.stopPiP();
         client->stop();
         ASSERT_TRUE(waitUntil([&] { return !windows.focusedWindow(); }));
