@@ -48,5 +48,15 @@ SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get -o DPkg::Lock::Timeout=900 update -qq
-$SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt=(apt-get -o DPkg::Lock::Timeout=900)
+# dpkg syncs every file it unpacks, much of a fresh install's time; a crash meanwhile means
+# installing again, as this script would.
+install() {
+  $SUDO "${apt[@]}" -o DPkg::Options::=--force-unsafe-io install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+# The test command installs in two rounds a minute apart: the package lists of the first serve.
+if [ -z "$(find /var/lib/apt/lists -maxdepth 0 -mmin -30 2>/dev/null)" ] || ! install; then
+  $SUDO "${apt[@]}" update -qq
+  install
+fi
