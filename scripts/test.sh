@@ -51,7 +51,8 @@ BUILD_TYPE=Debug BUILD_TARGETS="${tsan_targets[*]}" \
     bash scripts/build.sh build-tsan -DMIRANO_SANITIZE=thread -DMIRANO_BUILD_TOOLS=OFF \
     -DMIRANO_UNITY_BUILD=ON -DCMAKE_CXX_FLAGS_DEBUG=-g1 >build-tsan.log 2>&1 &
 tsan_build=$!
-# Two at a time: the unit and widget tests beside each other; the sessions run alone.
+# Two at a time: each session has its own servers (display numbers, sockets, buses and users
+# of its own), and mostly waits for them.
 (cd build-asan && ctest -j2 -L 'unit|widget|x11|wayland' --output-on-failure) ||
     failed+=("ASan+UBSan tests")
 tsan_built=1
