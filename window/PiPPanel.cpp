@@ -116,6 +116,11 @@ void PiPPanel::showAndActivate() {
     d_->windowSystem.activate(*windowHandle());
 }
 
+void PiPPanel::preparePopup(QWidget& popup) {
+    popup.winId();
+    d_->windowSystem.configurePopup(*popup.windowHandle(), *windowHandle());
+}
+
 // --- Opacity and click-through ------------------------------------------------------------
 
 void PiPPanel::setOpacity(double opacity) {
@@ -289,6 +294,12 @@ void PiPPanel::showEvent(QShowEvent*) {
 }
 
 void PiPPanel::hideEvent(QHideEvent*) { updateHoverPolling(); }
+
+void PiPPanel::leaveEvent(QEvent*) {
+    // After a popup Qt may send the leave of the window to the panel alone, not to the view
+    // that took the last mouse event before the popup did.
+    if (!ignoresMouse_) captureView_->setPointerInside(false);
+}
 
 void PiPPanel::keyPressEvent(QKeyEvent* event) {
     emit keyPressed(tapEventOf(*event), event->text());
