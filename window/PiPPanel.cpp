@@ -75,6 +75,7 @@ PiPPanel::PiPPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem,
 
     winId();  // the native window must exist before the window system configures it
     windowSystem.configureFloatingPanel(*windowHandle());
+    windowHandle()->installEventFilter(this);
     applyShape();
 
     d_->hoverPoll.setInterval(kHoverPollMs);
@@ -295,10 +296,13 @@ void PiPPanel::showEvent(QShowEvent*) {
 
 void PiPPanel::hideEvent(QHideEvent*) { updateHoverPolling(); }
 
-void PiPPanel::leaveEvent(QEvent*) {
-    // After a popup Qt may send the leave of the window to the panel alone, not to the view
-    // that took the last mouse event before the popup did.
-    if (!ignoresMouse_) captureView_->setPointerInside(false);
+bool PiPPanel::eventFilter(QObject* watched, QEvent* event) {
+    // The window's own crossings: after a popup Qt may tell its widgets of none (its record of
+    // the widget under the mouse went to the popup), and the view covers the window.
+    const bool crossing = event->type() == QEvent::Enter || event->type() == QEvent::Leave;
+    if (watched == windowHandle() && crossing && !ignoresMouse_)
+        captureView_->setPointerInside(event->type() == QEvent::Enter);
+    return QWidget::eventFilter(watched, event);
 }
 
 void PiPPanel::keyPressEvent(QKeyEvent* event) {

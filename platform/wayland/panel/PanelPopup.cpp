@@ -72,7 +72,8 @@ void PanelPopup::followPlacement() {
     if (placed == window_.position()) return;
     // Not from inside Qt's show.
     QMetaObject::invokeMethod(
-        &window_, [window = QPointer<QWindow>(&window_), placed] {
+        &window_,
+        [window = QPointer<QWindow>(&window_), placed] {
             if (window) window->setPosition(placed);
         },
         Qt::QueuedConnection);
@@ -81,7 +82,8 @@ void PanelPopup::followPlacement() {
 void PanelPopup::closeLater() {
     // Not from inside Qt's show or the compositor's event.
     QMetaObject::invokeMethod(
-        &window_, [window = QPointer<QWindow>(&window_)] {
+        &window_,
+        [window = QPointer<QWindow>(&window_)] {
             if (window) window->close();
         },
         Qt::QueuedConnection);

@@ -46,8 +46,8 @@ void PopupSurface::onSurfaceConfigure(void* data, xdg_surface* surface, std::uin
     static_cast<PopupSurface*>(data)->configured_ = true;
 }
 
-void PopupSurface::onConfigure(void* data, xdg_popup*, std::int32_t x, std::int32_t y,
-                               std::int32_t, std::int32_t) {
+void PopupSurface::onConfigure(void* data, xdg_popup*, std::int32_t x, std::int32_t y, std::int32_t,
+                               std::int32_t) {
     static_cast<PopupSurface*>(data)->position_ = QPoint(x, y);
 }
 
@@ -83,11 +83,11 @@ std::unique_ptr<PopupSurface> PopupShell::create(wl_surface* surface, LayerSurfa
     xdg_positioner_set_anchor_rect(positioner.get(), anchor.x(), anchor.y(), 1, 1);
     xdg_positioner_set_anchor(positioner.get(), XDG_POSITIONER_ANCHOR_TOP_LEFT);
     xdg_positioner_set_gravity(positioner.get(), XDG_POSITIONER_GRAVITY_BOTTOM_RIGHT);
-    xdg_positioner_set_constraint_adjustment(
-        positioner.get(), XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_FLIP_X |
-                              XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_FLIP_Y |
-                              XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_SLIDE_X |
-                              XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_SLIDE_Y);
+    xdg_positioner_set_constraint_adjustment(positioner.get(),
+                                             XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_FLIP_X |
+                                                 XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_FLIP_Y |
+                                                 XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_SLIDE_X |
+                                                 XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_SLIDE_Y);
     xdg_surface* xdg = xdgSurfaceOn(queue_->queue(), base_.get(), surface);
     std::unique_ptr<PopupSurface> popup(
         new PopupSurface(xdg, xdg_surface_get_popup(xdg, nullptr, positioner.get())));
