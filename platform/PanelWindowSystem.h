@@ -32,6 +32,12 @@ public:
     /// (the `Windows` service looks through it). Call before the first show.
     virtual void configureOverlayPanel(QWindow& window) = 0;
 
+    /// Makes `popup` (a menu of the panel `panel`, its native window made, not shown yet) a
+    /// popup of the panel where the panel is no ordinary window a menu could open over: shown
+    /// at its Qt position, relative to the panel, above it, and closed when the window system
+    /// dismisses it. Elsewhere nothing.
+    virtual void configurePopup(QWindow& /*popup*/, QWindow& /*panel*/) {}
+
     /// Minimum size and content aspect ratio kept by the window manager while the user resizes
     /// (an empty size means "no constraint"). Re-apply after anything that rewrites the
     /// window's size hints (show, programmatic geometry changes).

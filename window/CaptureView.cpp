@@ -306,6 +306,7 @@ void CaptureView::showFrameRateMenu() {
     const QPointF local = mapFromGlobal(QCursor::pos());
     const QPointF clamped(std::clamp(local.x(), 0.0, double(width())),
                           std::clamp(local.y(), 0.0, double(height())));
+    if (panel) panel->preparePopup(*menu);
     frameRateMenu_ = menu;
     // Where the pointer went while the menu was open was not told to the view, and the overlay
     // shows the rate of its making: both are caught up with once the menu has gone.

@@ -75,6 +75,7 @@ PiPPanel::PiPPanel(const QRectF& contentRect, PanelWindowSystem& windowSystem,
 
     winId();  // the native window must exist before the window system configures it
     windowSystem.configureFloatingPanel(*windowHandle());
+    windowHandle()->installEventFilter(this);
     applyShape();
 
     d_->hoverPoll.setInterval(kHoverPollMs);
@@ -114,6 +115,11 @@ void PiPPanel::showWithoutActivating() {
 void PiPPanel::showAndActivate() {
     showWithoutActivating();
     d_->windowSystem.activate(*windowHandle());
+}
+
+void PiPPanel::preparePopup(QWidget& popup) {
+    popup.winId();
+    d_->windowSystem.configurePopup(*popup.windowHandle(), *windowHandle());
 }
 
 // --- Opacity and click-through ------------------------------------------------------------
@@ -289,6 +295,15 @@ void PiPPanel::showEvent(QShowEvent*) {
 }
 
 void PiPPanel::hideEvent(QHideEvent*) { updateHoverPolling(); }
+
+bool PiPPanel::eventFilter(QObject* watched, QEvent* event) {
+    // The window's own crossings: after a popup Qt may tell its widgets of none (its record of
+    // the widget under the mouse went to the popup), and the view covers the window.
+    const bool crossing = event->type() == QEvent::Enter || event->type() == QEvent::Leave;
+    if (watched == windowHandle() && crossing && !ignoresMouse_)
+        captureView_->setPointerInside(event->type() == QEvent::Enter);
+    return QWidget::eventFilter(watched, event);
+}
 
 void PiPPanel::keyPressEvent(QKeyEvent* event) {
     emit keyPressed(tapEventOf(*event), event->text());

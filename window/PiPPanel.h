@@ -33,6 +33,10 @@ public:
     /// Shows the panel and gives it keyboard focus (for the frame-rate menu).
     void showAndActivate();
 
+    /// Makes `popup` (a menu of the panel's, not shown yet) open as a popup of the panel where
+    /// the window system tells the panel's popups from other windows.
+    void preparePopup(QWidget& popup);
+
     /// 1.0 visible ... 0.0 invisible. The value reads back at once, also while fading.
     double opacity() const { return opacity_; }
     void setOpacity(double opacity);
@@ -97,6 +101,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

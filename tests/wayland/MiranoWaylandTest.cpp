@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <algorithm>
 
@@ -229,7 +231,49 @@ TEST_F(MiranoWayland,
     EXPECT_TRUE(waitUntil([&] { return showsPattern(hovered, {72, 45 + 15 * 1.7}, 1.7, 0.55); }));
     ASSERT_TRUE(session_.pressKey("minus"));
     EXPECT_TRUE(waitUntil([&] { return showsPattern(hovered, {0, 15 * 2}, 2, 0.55); }));
+
+    // `f` after a click and a press on the overlay's rate open the frame-rate menu at the
+    // pointer, a popup of the PiP (beyond it, over kA's dark red) and no window of sway's. A pick
+    // with the keys closes it and keeps the rate for the application, Escape closes it; the hover
+    // overlay goes once the pointer leaves, and comes back with it (`f` needs it). A keyboard
+    // stays meanwhile, as a real one does: Qt closes its menus when the seat's last keyboard
+    // goes, as each pressKey()'s does.
+    ChildProcess* keyboard = session_.startClient("wtype", {"-s", "600000"});
     pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
+    ASSERT_TRUE(focus(kB));
+    const auto savedRate = [&] {
+        QFile file(home_.filePath("xdg_config_home/mirano/defaults.json"));
+        const QJsonValue all = file.open(QIODevice::ReadOnly)
+                                   ? QJsonDocument::fromJson(file.readAll())["perAppFrameRates"]
+                                   : QJsonValue();
+        return all[kA].toInt();
+    };
+    const QPoint rateButton = kPiP.topLeft() + QPoint(kPiP.width() - 24, 18);
+    const struct {
+        QPoint at;
+        QStringList keys;
+        int saved;
+    } menus[] = {{kPiP.topLeft() + QPoint(240, 150), {"Down", "Down", "Return"}, 5},
+                 {rateButton, {"Down", "Down", "Down", "Return"}, 10},
+                 {kPiP.topLeft() + QPoint(240, 150), {"Escape"}, 10}};
+    for (const auto& [at, keys, saved] : menus) {
+        SCOPED_TRACE(keys.join(' ').toStdString());
+        pointer_.click(at);
+        ASSERT_TRUE(waitUntil([&] { return session_.focusedAppId().isEmpty(); }));
+        ASSERT_TRUE(at == rateButton || session_.pressKey("f"));
+        const auto menuShown = [&] {
+            const QImage shot = session_.screenshot(QRect(at + QPoint(30, 40), QSize(1, 1)));
+            return !shot.isNull() && shot.pixelColor(0, 0) != QColor("darkred");
+        };
+        EXPECT_TRUE(waitUntil(menuShown)) << "no menu at the pointer";
+        EXPECT_FALSE(session_.view("mirano")) << "the menu is a window of its own";
+        for (const QString& key : keys) ASSERT_TRUE(session_.pressKey(key));
+        EXPECT_TRUE(waitUntil([&] { return !menuShown(); })) << "the menu stayed";
+        EXPECT_TRUE(waitUntil([&] { return savedRate() == saved; })) << savedRate();
+        pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
+        EXPECT_TRUE(waitUntil([&] { return showsFrames(); })) << "the overlay stayed";
+    }
+    keyboard->stop();
 
     // Focusing the mirrored application pauses the PiP; leaving it resumes.
     ASSERT_TRUE(focus(kB));

@@ -34,6 +34,13 @@ wl_seat* qtSeat() { return integrationResource<wl_seat>("wl_seat"); }
 
 wl_pointer* qtPointer() { return integrationResource<wl_pointer>("wl_pointer"); }
 
+std::uint32_t qtInputSerial() {
+    // Qt reads the serial from its default input device, which exists only with a seat.
+    if (!qtSeat()) return 0;
+    return static_cast<std::uint32_t>(
+        reinterpret_cast<quintptr>(integrationResource<void>("serial")));
+}
+
 wl_output* qtOutput(QScreen* screen) {
     auto* n = native();
     return n && screen ? static_cast<wl_output*>(n->nativeResourceForScreen("output", screen))

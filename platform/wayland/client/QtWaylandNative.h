@@ -1,6 +1,8 @@
 // The Wayland objects behind Qt's own connection, windows and screens.
 #pragma once
 
+#include <cstdint>
+
 struct wl_compositor;
 struct wl_display;
 struct wl_output;
@@ -23,6 +25,8 @@ wl_compositor* qtCompositor();
 wl_seat* qtSeat();
 /// The pointer of that seat; null without one.
 wl_pointer* qtPointer();
+/// The serial of the latest input event Qt's seat got (0 when Qt does not tell).
+std::uint32_t qtInputSerial();
 /// The output behind a screen; null when unknown.
 wl_output* qtOutput(QScreen* screen);
 /// The window's current wl_surface: made with the native window, replaced on every show after a

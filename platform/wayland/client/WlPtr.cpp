@@ -6,6 +6,7 @@
 #include "relative-pointer-unstable-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
 
 namespace mirano::wayland {
 
@@ -32,6 +33,10 @@ void WlDeleter::operator()(wl_seat* proxy) const {
 void WlDeleter::operator()(wl_surface* proxy) const { wl_surface_destroy(proxy); }
 void WlDeleter::operator()(wp_viewport* proxy) const { wp_viewport_destroy(proxy); }
 void WlDeleter::operator()(wp_viewporter* proxy) const { wp_viewporter_destroy(proxy); }
+void WlDeleter::operator()(xdg_popup* proxy) const { xdg_popup_destroy(proxy); }
+void WlDeleter::operator()(xdg_positioner* proxy) const { xdg_positioner_destroy(proxy); }
+void WlDeleter::operator()(xdg_surface* proxy) const { xdg_surface_destroy(proxy); }
+void WlDeleter::operator()(xdg_wm_base* proxy) const { xdg_wm_base_destroy(proxy); }
 void WlDeleter::operator()(zwlr_foreign_toplevel_handle_v1* proxy) const {
     zwlr_foreign_toplevel_handle_v1_destroy(proxy);
 }

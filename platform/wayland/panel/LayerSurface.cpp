@@ -60,6 +60,10 @@ void LayerSurface::setKeyboard(LayerKeyboard keyboard) {
     zwlr_layer_surface_v1_set_keyboard_interactivity(surface_.get(), mode);
 }
 
+void LayerSurface::addPopup(xdg_popup* popup) {
+    zwlr_layer_surface_v1_get_popup(surface_.get(), popup);
+}
+
 // --- LayerShell ----------------------------------------------------------------------------
 
 LayerShell::LayerShell(std::shared_ptr<QtSideQueue> queue) : queue_(std::move(queue)) {

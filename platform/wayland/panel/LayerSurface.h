@@ -11,6 +11,7 @@
 
 struct wl_output;
 struct wl_surface;
+struct xdg_popup;
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
 
@@ -39,6 +40,8 @@ public:
 
     void place(const LayerPlacement& placement, const QSize& size);
     void setKeyboard(LayerKeyboard keyboard);
+    /// Makes `popup` (made with no parent, not yet committed) a popup of this surface.
+    void addPopup(xdg_popup* popup);
     /// Called (from the compositor's event) when the compositor closed the surface, as it does
     /// when its output goes away; the surface is dead from then on.
     void onClosed(std::function<void()> closed) { closed_ = std::move(closed); }

@@ -38,6 +38,8 @@ public:
                               std::shared_ptr<LayerShell> shell, LayerKeyboard keyboard);
 
     bool isLayer() const { return shell_ != nullptr; }
+    /// The layer surface of Qt's current surface; null while there is none.
+    LayerSurface* layer() const { return layer_.get(); }
     /// The layer surface takes keyboard focus now (an on-click panel: since a press on it).
     bool asksForKeys() const { return layer_ && currentKeyboard() != LayerKeyboard::none; }
     void setKeyboard(LayerKeyboard keyboard);

@@ -9,7 +9,9 @@
 #include "platform/wayland/client/QtWaylandNative.h"
 #include "platform/wayland/panel/LayerSurface.h"
 #include "platform/wayland/panel/PanelDrag.h"
+#include "platform/wayland/panel/PanelPopup.h"
 #include "platform/wayland/panel/PanelSurface.h"
+#include "platform/wayland/panel/PopupSurface.h"
 #include "platform/wayland/panel/RelativeMotion.h"
 
 namespace mirano::wayland {
@@ -20,6 +22,7 @@ WaylandPanelWindowSystem::WaylandPanelWindowSystem(bool layerShell) {
     if (layerShell) shell_ = std::make_shared<LayerShell>(queue_);
     pointers_ = std::make_unique<RelativePointers>(queue_);
     if (!hasLayerShell()) return;
+    popups_ = std::make_shared<PopupShell>(queue_);
     // Read by Qt at each show: a window with the bypass hint gets no role from Qt, and ours.
     qputenv("QT_WAYLAND_USE_BYPASSWINDOWMANAGERHINT", "1");
     if (!qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_FIXED_POSITIONS"))
@@ -50,6 +53,12 @@ void WaylandPanelWindowSystem::configureOverlayPanel(QWindow& window) {
     if (!qtOnWayland()) return;
     if (!hasLayerShell()) sayNotAbove();
     PanelSurface::make(window, queue_, shell_, LayerKeyboard::onDemand);
+}
+
+void WaylandPanelWindowSystem::configurePopup(QWindow& popup, QWindow& panel) {
+    const PanelSurface* surface = PanelSurface::of(panel);
+    if (!popups_ || !popups_->isAvailable() || !surface || !surface->isLayer()) return;
+    PanelPopup::make(popup, panel, popups_);
 }
 
 void WaylandPanelWindowSystem::setSizeConstraints(QWindow& window, const QSizeF& minSize,

@@ -9,6 +9,7 @@
 namespace mirano::wayland {
 
 class LayerShell;
+class PopupShell;
 class QtSideQueue;
 class RelativePointers;
 
@@ -27,6 +28,8 @@ class RelativePointers;
 /// - beginMove() and beginResize(): no compositor moves or resizes a layer surface, so the
 ///   drag is followed here and the margins (and size) change with it; for an ordinary window
 ///   Qt's system move and resize are used.
+/// - Menus: a layer surface is no window of the desktop's, so a menu of a panel is a popup
+///   of its layer surface (PanelPopup), not a top-level of its own.
 /// - Size constraints: kept by our own resize drags (an ordinary window gets its minimum size).
 /// - pointerPosition(): only known while the pointer is over one of our surfaces (Wayland
 ///   tells a client nothing else), so hover polling of a pass-through panel would see nothing:
@@ -53,6 +56,7 @@ public:
     bool hasCompositor() override;
     void configureFloatingPanel(QWindow& window) override;
     void configureOverlayPanel(QWindow& window) override;
+    void configurePopup(QWindow& popup, QWindow& panel) override;
     void setSizeConstraints(QWindow& window, const QSizeF& minSize, const QSizeF& aspect) override;
     void setVisibleShape(QWindow& window, const std::optional<QRegion>& shape) override;
     void setOpacity(QWindow& window, double opacity) override;
@@ -70,6 +74,7 @@ private:
 
     std::shared_ptr<QtSideQueue> queue_;
     std::shared_ptr<LayerShell> shell_;
+    std::shared_ptr<PopupShell> popups_;
     std::unique_ptr<RelativePointers> pointers_;
     LogOnce notAboveLog_;
 };
