@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <functional>
 
 #include "tests/support/VirtualPointer.h"
 #include "tests/wayland/PortalStandIn.h"
@@ -419,6 +420,47 @@ TEST_F(MiranoWayland, ASecondToggleWithdrawsTheOpenDialogAndItsLateAnswerStartsN
     EXPECT_TRUE(waitUntil([&] { return showsFrames(); }, 10000));
     ASSERT_EQ(request("toggle"), 0);
     EXPECT_TRUE(waitUntil([&] { return noStreamOfOurs(); })) << "a stream was left";
+}
+
+// The everyday workflow: after each way of closing, the next toggle gives a PiP with frames, and
+// no stream of Mirano's is left in between.
+TEST_F(MiranoWayland, EveryWayOfClosingLeavesTheNextPiPWithFrames) {
+    // The hover overlay's close button, 8 points in, 22 across, red left of its cross.
+    const QPoint button = kPiP.topLeft() + QPoint(19, 19);
+    const auto buttonShown = [&] {
+        const QImage shot = session_.screenshot(QRect(button - QPoint(7, 0), QSize(1, 1)));
+        const QColor c = shot.pixelColor(0, 0);
+        return c.red() > 200 && c.green() < 100;
+    };
+    const std::pair<const char*, std::function<bool()>> closes[] = {
+        {"toggle", [&] { return focus(kA) && request("toggle") == 0; }},
+        {"Backspace",
+         [&] {
+             pointer_.click(kPiP.center());
+             return waitUntil([&] { return session_.focusedAppId().isEmpty(); }) &&
+                    session_.pressKey("BackSpace");
+         }},
+        {"the red button",
+         [&] {
+             pointer_.moveTo(button);
+             if (!waitUntil(buttonShown)) return false;
+             pointer_.click(button);
+             return true;
+         }},
+        {"a double-click", [&] { return pointer_.click(kPiP.center(), 2), true; }},
+    };
+    for (int round = 1; round <= 10; ++round)
+        for (const auto& [how, close] : closes) {
+            SCOPED_TRACE(std::string(how) + ", round " + std::to_string(round));
+            pointer_.moveTo({WaylandSession::kWidth - 1, WaylandSession::kHeight - 1});
+            ASSERT_TRUE(focus(kA));
+            ASSERT_EQ(request("toggle"), 0);
+            EXPECT_TRUE(QStringList({"dialog", "restored"}).contains(portal_.says()));
+            ASSERT_TRUE(waitUntil([&] { return showsFrames(); }, 10000)) << "no frames";
+            ASSERT_TRUE(close());
+            EXPECT_TRUE(waitUntil([&] { return showsWindowBelow(); })) << "the PiP stayed";
+            EXPECT_TRUE(waitUntil([&] { return noStreamOfOurs(); })) << "a stream was left";
+        }
 }
 
 namespace {
