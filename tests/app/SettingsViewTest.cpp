@@ -22,6 +22,7 @@
 #include "settings/SettingsView.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeKeyboardLayout.h"
+#include "tests/support/Files.h"
 
 using namespace mirano;
 
@@ -170,9 +171,7 @@ TEST_F(SettingsViewFixture, StartAtLoginShowsTheEntryAndARefusedChangeSpringsBac
     EXPECT_EQ(state(), std::tuple(true, true, true));
 
     // Replaced by someone else's entry: turning it off is refused, and says why.
-    QFile other(entry);
-    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write("[Desktop Entry]\n") > 0);
-    other.close();
+    ASSERT_TRUE(mirano::testing::writeFile(entry, "[Desktop Entry]\n"));
     toggle->click();
     EXPECT_EQ(state(), std::tuple(true, true, false));
 }

@@ -10,18 +10,13 @@
 
 #include "platform/qt/JsonDefaultsStore.h"
 #include "platform/qt/XdgAutostart.h"
+#include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
 
 namespace mirano {
 namespace {
 
-using testing::scopedEnv;
-
-QByteArray bytesOf(const QString& path) {
-    if (QFileInfo(path).isDir()) return "<folder>";
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-}
+using namespace testing;
 
 TEST(XdgAutostartTest, EntryGoesUnderXdgConfigHomeAndStartsTheProgramQuotedAsEntriesNeed) {
     const QString dotConfig = QDir::homePath() + "/.config";
@@ -76,15 +71,11 @@ TEST(XdgAutostartTest, WritesAndRemovesOnlyItsOwnEntry) {
         QTemporaryDir dir;
         const QString path = dir.filePath("autostart/mirano.desktop");
         QDir().mkpath(row.before == folder ? path : dir.filePath("autostart"));
-        QFile f(path);
-        if (row.before != none && row.before != folder) {
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(row.before) == row.before.size());
-            f.close();
-        }
+        ASSERT_TRUE(row.before == none || row.before == folder || writeFile(path, row.before));
         XdgAutostart autostart(path, "/usr/bin/mirano");
         EXPECT_EQ(!autostart.setEnabled(row.turnOn).isEmpty(), row.refused);
         EXPECT_EQ(autostart.isEnabled(), row.onAfter);
-        EXPECT_EQ(bytesOf(path), row.after);
+        EXPECT_EQ(QFileInfo(path).isDir() ? folder : readFile(path, none), row.after);
     }
 }
 

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tests/support/Files.h"
+
 namespace mirano::testing {
 
 namespace {
@@ -95,12 +97,8 @@ std::unique_ptr<ChildProcess> TestUser::start(const QString& program, const QStr
 }
 
 bool TestUser::writeFile(const QString& path, const QByteArray& content) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(content) != content.size())
-        return false;
-    file.close();
-    return !created_ || chown(path.toLocal8Bit().constData(), uid_, gid_) == 0;
+    return testing::writeFile(path, content) &&
+           (!created_ || chown(path.toLocal8Bit().constData(), uid_, gid_) == 0);
 }
 
 }  // namespace mirano::testing
