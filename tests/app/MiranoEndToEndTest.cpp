@@ -24,8 +24,7 @@ bool alike(const QColor& a, const QColor& b) { return near(a, b, 40); }
 const QStringList kBarsWindow{"--title", "Bars",    "--pattern", "bars",
                               "--size",  "640x400", "--pos",     "60,60"};
 
-class MiranoSession : public ::testing::Test {
-protected:
+struct MiranoSession : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(home_.isValid());
         session_ = std::make_unique<X11Session>();

@@ -35,8 +35,7 @@ StreamConfiguration config(std::int64_t w, std::int64_t h, QRectF rect, int fps)
     return {.sourceRect = rect, .minimumFrameInterval = 1.0 / fps, .width = w, .height = h};
 }
 
-class StreamManagerTest : public ::testing::Test {
-protected:
+struct StreamManagerTest : ::testing::Test {
     StreamManagerTest() : settings(store), service(scheduler) {
         settings.setFrameRate(10);
         service.addWindow(0x400001, 640, 400);

@@ -46,8 +46,7 @@ struct Stream {
     StreamManager* operator->() const { return manager.get(); }
 };
 
-class X11CaptureTest : public ::testing::Test {
-protected:
+struct X11CaptureTest : ::testing::Test {
     static void SetUpTestSuite() { session_ = new X11Session(), scheduler_ = new QtScheduler(); }
     static void TearDownTestSuite() {
         delete std::exchange(scheduler_, nullptr);

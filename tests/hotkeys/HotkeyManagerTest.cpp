@@ -24,8 +24,7 @@ using M = Modifier;
 constexpr bool kTaken = true, kNotTaken = false;
 using Log = std::vector<std::string>;
 
-class HotkeyManagerTest : public ::testing::Test {
-protected:
+struct HotkeyManagerTest : ::testing::Test {
     HotkeyManagerTest() {
         make();
         manager_->start();

@@ -37,8 +37,7 @@ constexpr const char* kA = "0x61";
 
 using Log = std::vector<std::string>;
 
-class HotkeyX11Test : public ::testing::Test {
-protected:
+struct HotkeyX11Test : ::testing::Test {
     static void SetUpTestSuite() { session_ = new X11Session(); }
     static void TearDownTestSuite() { delete std::exchange(session_, nullptr); }
 

@@ -42,8 +42,7 @@ constexpr WindowNumber kOtherWindowID = 0x5400001;
 /// A controller on fakes, with the mirrored window (kWindowID of kPid, 1000 x 800 at
 /// (100, 50)), a window of another application (kOtherWindowID of kOtherPid) and one
 /// 1440 x 900 screen of ratio 2 whose visible frame is (0, 25, 1440, 875).
-class PiPManagerTest : public ::testing::Test {
-protected:
+struct PiPManagerTest : ::testing::Test {
     PiPManagerTest() {
         screens.setSingle(QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875), 2.0);
         windows.addWindow(kWindowID, {}, kPid, QStringLiteral("org.example.source"));

@@ -16,8 +16,7 @@ namespace {
 
 using testing::lightPixels;
 
-class RegionSelectionTest : public ::testing::Test {
-protected:
+struct RegionSelectionTest : ::testing::Test {
     std::unique_ptr<RegionSelectionPanel> make(QRectF rect, bool compositor = true) {
         windowSystem.compositor = compositor;
         return std::make_unique<RegionSelectionPanel>(rect, windowSystem);

@@ -172,8 +172,7 @@ private:
 };
 
 /// A private session with PipeWire, where producers make windows' streams.
-class PipeWireTest : public ::testing::Test {
-protected:
+struct PipeWireTest : ::testing::Test {
     void SetUp() override { ASSERT_EQ(session_.error(), QString()); }
 
     std::unique_ptr<CaptureStream> makeStream(Received& received,
@@ -201,8 +200,7 @@ protected:
 };
 
 /// The same, with the stand-in portal on the session bus.
-class WaylandCaptureTest : public PipeWireTest {
-protected:
+struct WaylandCaptureTest : PipeWireTest {
     void SetUp() override {
         PipeWireTest::SetUp();
         ASSERT_TRUE(portal_.start());

@@ -36,8 +36,7 @@ namespace {
 using namespace testing;
 
 /// Panels on the fake window system, and what they reported.
-class PiPPanelTest : public ::testing::Test {
-protected:
+struct PiPPanelTest : ::testing::Test {
     std::unique_ptr<PiPPanel> make(bool compositor, QRectF frame = QRectF(100, 120, 320, 200)) {
         windowSystem.compositor = compositor;
         auto p = std::make_unique<PiPPanel>(frame, windowSystem, settings);
@@ -58,8 +57,7 @@ protected:
 };
 
 /// The capture view of a 400 x 300 panel.
-class CaptureViewTest : public PiPPanelTest {
-protected:
+struct CaptureViewTest : PiPPanelTest {
     static void commandDrag(CaptureView& v, QPointF from, QPointF to) {
         v.mouseDownAt(from, 1, true);
         v.mouseDraggedTo(to);

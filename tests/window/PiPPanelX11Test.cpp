@@ -30,8 +30,7 @@ const QColor kGreen(0, 192, 0);
 // Where the panel sits, in Qt (root) coordinates, over the red client window.
 const QRect kPanelRect(200, 150, 320, 200);
 
-class PiPPanelX11Test : public ::testing::Test {
-protected:
+struct PiPPanelX11Test : ::testing::Test {
     void SetUp() override {
         ASSERT_NE(gSession, nullptr);
         ASSERT_TRUE(screen.isValid() && input.isValid());
