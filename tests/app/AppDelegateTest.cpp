@@ -22,13 +22,11 @@ using namespace mirano;
 
 namespace {
 
-struct DelegateFixture : ::testing::Test {
+struct DelegateFixture : ::testing::Test, fakes::MemorySettings {
     fakes::FakeApplication application;
     fakes::FakeNotifications notifications;
     fakes::FakePermissions permissions;
     fakes::ManualScheduler scheduler;
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings{store};
     fakes::FakePiPControl pip;
     QStringList log;
     fakes::FakeHotkeyService* hotkeys = nullptr;

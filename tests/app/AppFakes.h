@@ -92,10 +92,9 @@ public:
     }
 };
 
-/// What the update checker runs on: a store, a manual clock, notifications, the source above and
-/// the real dialog.
-struct UpdaterWorld {
-    MemoryDefaultsStore store;
+/// What the update checker (and the settings form) runs on: a store and the settings on it, a
+/// manual clock, notifications, the source above and the real dialog.
+struct UpdaterWorld : MemorySettings {
     ManualScheduler scheduler;
     FakeNotifications notifications;
     FakeUpdateSource source;

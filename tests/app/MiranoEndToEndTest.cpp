@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "tests/support/Files.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/ScreenInspector.h"
 #include "tests/support/TestClientWindow.h"
@@ -70,9 +71,9 @@ struct MiranoSession : ::testing::Test {
     }
     /// The settings file: written before Mirano starts, as a user's earlier session would have
     /// left it, or read back.
-    QFile settingsFile() {
+    QString settingsFile() {
         QDir(home_.path()).mkpath("config/mirano");
-        return QFile(home_.filePath("config/mirano/defaults.json"));
+        return home_.filePath("config/mirano/defaults.json");
     }
 
     /// Mirano's mapped windows, with whether each is override-redirect (a popup menu).
@@ -157,9 +158,7 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     const auto [focusBehavior, dpi] = GetParam();
     ChildProcess::run("sh", {"-c", QStringLiteral("echo 'Xft.dpi: %1' | xrdb -merge").arg(dpi)});
     const QByteArray json = QByteArray("{\"focusBehavior\": \"") + focusBehavior + "\"}";
-    QFile stored = settingsFile();
-    ASSERT_TRUE(stored.open(QIODevice::WriteOnly) && stored.write(json) == json.size());
-    stored.close();
+    ASSERT_TRUE(writeFile(settingsFile(), json));
     TestClientWindow bars(*session_, kBarsWindow);
     startMirano();
     activate(bars.id());
@@ -274,8 +273,7 @@ TEST_F(MiranoSession, HotkeysTrayMenuSecondLaunchAndSettingsDriveTheProgramAndQu
     activate(settings);
     xdotool({"key", "Tab", "k"});
     ASSERT_TRUE(waitUntil([&] {
-        QFile f = settingsFile();
-        return f.open(QIODevice::ReadOnly) && f.readAll().contains("\"triggerKey\": \"K\"");
+        return readFile(settingsFile()).contains("\"triggerKey\": \"K\"");
     })) << "the trigger key was not stored";
 
     // With the settings window open, "Check for Updates…" (no feed in this build: a dialog

@@ -30,7 +30,6 @@ namespace {
 
 struct SettingsViewFixture : ::testing::Test, fakes::UpdaterWorld {
     fakes::FakeKeyboardLayout layout;
-    AppSettings settings{store};
     UpdaterManager updater{store, scheduler, notifications, source, presenter};
     QTemporaryDir config;
     const QString entry = config.filePath("autostart/mirano.desktop");

@@ -35,8 +35,8 @@ StreamConfiguration config(std::int64_t w, std::int64_t h, QRectF rect, int fps)
     return {.sourceRect = rect, .minimumFrameInterval = 1.0 / fps, .width = w, .height = h};
 }
 
-struct StreamManagerTest : ::testing::Test {
-    StreamManagerTest() : settings(store), service(scheduler) {
+struct StreamManagerTest : ::testing::Test, fakes::MemorySettings {
+    StreamManagerTest() : service(scheduler) {
         settings.setFrameRate(10);
         service.addWindow(0x400001, 640, 400);
         service.addWindow(0x500001, 801.7, 0.4);
@@ -62,8 +62,6 @@ struct StreamManagerTest : ::testing::Test {
     }
 
     fakes::ManualScheduler scheduler;
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings;
     FakeCaptureService service;
     std::shared_ptr<StreamManager> manager;
 };

@@ -46,7 +46,7 @@ struct Stream {
     StreamManager* operator->() const { return manager.get(); }
 };
 
-struct X11CaptureTest : ::testing::Test {
+struct X11CaptureTest : ::testing::Test, fakes::MemorySettings {
     static void SetUpTestSuite() { session_ = new X11Session(), scheduler_ = new QtScheduler(); }
     static void TearDownTestSuite() {
         delete std::exchange(scheduler_, nullptr);
@@ -54,7 +54,7 @@ struct X11CaptureTest : ::testing::Test {
     }
     void SetUp() override {
         ASSERT_TRUE(session_->error().isEmpty()) << qPrintable(session_->error());
-        settings_.setFrameRate(60);
+        settings.setFrameRate(60);
         service_ =
             std::make_unique<x11::X11CaptureService>(*scheduler_, session_->display().toLatin1());
         ASSERT_FALSE(service_->unavailable()) << qPrintable(service_->unavailable()->description);
@@ -67,7 +67,7 @@ struct X11CaptureTest : ::testing::Test {
                     CaptureService* service = nullptr) {
         Stream& s = *streams_.emplace_back(std::make_unique<Stream>());
         s.manager =
-            std::make_shared<StreamManager>(service ? *service : *service_, settings_, *scheduler_);
+            std::make_shared<StreamManager>(service ? *service : *service_, settings, *scheduler_);
         QObject::connect(s.manager.get(), &StreamManager::frameArrived,
                          [&s](const Frame& f) { s.latest = f, ++s.count; });
         QObject::connect(s.manager.get(), &StreamManager::stopped,
@@ -83,8 +83,6 @@ struct X11CaptureTest : ::testing::Test {
 
     static X11Session* session_;
     static QtScheduler* scheduler_;
-    fakes::MemoryDefaultsStore store_;
-    AppSettings settings_{store_};
     std::unique_ptr<x11::X11CaptureService> service_;
     std::vector<std::unique_ptr<Stream>> streams_;  // destroyed before the service
 };
@@ -177,7 +175,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
 
     // At 2 frames per second the restarted stream sees a handful while the witness, at 60,
     // sees 60 changes (about a second).
-    settings_.setFrameRate(2);
+    settings.setFrameRate(2);
     ASSERT_FALSE(await([&](Completion d) { s->restartCapture(d); }));
     base = w.count;
     const int restarted = s.count;
@@ -198,7 +196,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
                                                   x.get(), window.id(), xcb_generate_id(x.get())))))
         << "the window is still redirected";
     // Nothing comes while another service's stream sees the window change a dozen times.
-    settings_.setFrameRate(60);
+    settings.setFrameRate(60);
     x11::X11CaptureService other(*scheduler_, session_->display().toLatin1());
     Stream& witness = capture(window.id(), {}, {}, {}, &other);
     EXPECT_TRUE(waitUntil([&] { return witness.count >= 12; }));

@@ -24,7 +24,7 @@ using M = Modifier;
 constexpr bool kTaken = true, kNotTaken = false;
 using Log = std::vector<std::string>;
 
-struct HotkeyManagerTest : ::testing::Test {
+struct HotkeyManagerTest : ::testing::Test, fakes::MemorySettings {
     HotkeyManagerTest() {
         make();
         manager_->start();
@@ -35,7 +35,7 @@ struct HotkeyManagerTest : ::testing::Test {
         tap->startSucceeds = startSucceeds;
         tap_ = tap.get();
         record_ = tap->record();
-        manager_ = std::make_unique<HotkeyManager>(std::move(tap), layout_, settings_, scheduler_,
+        manager_ = std::make_unique<HotkeyManager>(std::move(tap), layout_, settings, scheduler_,
                                                    notifications_);
         testing::connectGestures(
             *manager_, [this](const char* name) { log_.push_back(name); },
@@ -53,8 +53,6 @@ struct HotkeyManagerTest : ::testing::Test {
         return std::exchange(log_, {});
     }
 
-    fakes::MemoryDefaultsStore store_;
-    AppSettings settings_{store_};
     fakes::ManualScheduler scheduler_;
     fakes::FakeKeyboardLayout layout_;
     fakes::FakeNotifications notifications_;
@@ -88,8 +86,8 @@ TEST_F(HotkeyManagerTest, Gestures) {
     };
     for (const auto& [sentence, modifier, trigger, hover, key, mods, taken, runs] : rows) {
         SCOPED_TRACE(sentence);
-        settings_.setModifierRaw(modifier);
-        settings_.setTriggerKey(trigger);
+        settings.setModifierRaw(modifier);
+        settings.setTriggerKey(trigger);
         hovering_ = hover;
         press(key, mods, taken);
         EXPECT_EQ(drained(), *runs ? Log{runs} : Log{});
@@ -105,7 +103,7 @@ TEST_F(HotkeyManagerTest, TriggerRunsInsideTheEventOncePerPressAlsoAfterADecline
     backspaceCloses_ = false;
     press(KEY_BACKSPACE);
     layout_.setKey(QStringLiteral("§"), KEY_BACKSPACE);
-    settings_.setTriggerKey(QStringLiteral("§"));
+    settings.setTriggerKey(QStringLiteral("§"));
     press(KEY_BACKSPACE, M::Menu);
     manager_->onHotkey = manager_->onShiftHotkey = nullptr;  // a trigger nobody listens to
     press(KEY_BACKSPACE, M::Menu);
@@ -163,7 +161,7 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
          {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}},
          1},
     };
-    settings_.setModifierRaw("leftOption");
+    settings.setModifierRaw("leftOption");
     for (const auto& [what, events, taps] : rows) {
         for (const Event& e : events)
             e.keyDown ? void(press(KEY_A, e.mods, kNotTaken, e.time)) : modifiers(e.mods, e.time);
@@ -172,7 +170,7 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
 }
 
 TEST_F(HotkeyManagerTest, CallbacksAreQueuedInOrderAndReadTheFieldWhenTheyRun) {
-    settings_.setModifierRaw("leftCommand");
+    settings.setModifierRaw("leftCommand");
     modifiers(M::LeftSuper, 1.0);
     modifiers({}, 1.1);
     EXPECT_TRUE(log_.empty()) << "all three are queued, none runs inside the event";
@@ -198,17 +196,17 @@ TEST_F(HotkeyManagerTest, CallbacksAreQueuedInOrderAndReadTheFieldWhenTheyRun) {
 TEST_F(HotkeyManagerTest, GrabsFollowTheSettingsAndTheHoverAndAreSentOnlyOnChange) {
     // Nothing changed: no grabs sent.
     manager_->refreshGrabs();
-    settings_.setPipWidth(400);
-    settings_.setTriggerKey("P");
-    settings_.setModifierRaw("rightControl");
+    settings.setPipWidth(400);
+    settings.setTriggerKey("P");
+    settings.setModifierRaw("rightControl");
     // Following a layout switch is checked against the real keyboard layout.
-    settings_.setTriggerKey("z");
+    settings.setTriggerKey("z");
     hovering_ = true;
     EXPECT_EQ(record_->grabs.size(), 3u) << "hover is sent only on refreshGrabs()";
     manager_->refreshGrabs();
     manager_->refreshGrabs();
     manager_->stop();
-    settings_.setTriggerKey("P");  // nothing is sent after stop()
+    settings.setTriggerKey("P");  // nothing is sent after stop()
     EXPECT_EQ(record_->grabs, (std::vector<TapGrabs>{{M::Menu, KEY_P, false},
                                                      {M::RightCtrl, KEY_P, false},
                                                      {M::RightCtrl, KEY_Z, false},
@@ -217,14 +215,14 @@ TEST_F(HotkeyManagerTest, GrabsFollowTheSettingsAndTheHoverAndAreSentOnlyOnChang
 
 TEST_F(HotkeyManagerTest, AHotkeyThatCannotWorkIsSaidOnceUntilItChanges) {
     ::testing::internal::CaptureStdout();
-    settings_.setTriggerKey(QString::fromUtf8("€"));
+    settings.setTriggerKey(QString::fromUtf8("€"));
     layout_.useGerman();  // still no key types it: nothing new to say
-    settings_.setTriggerKey("P");
-    settings_.setModifierRaw("leftControl");
+    settings.setTriggerKey("P");
+    settings.setModifierRaw("leftControl");
     tap_->reportTriggerTaken();
     tap_->reportTriggerTaken();
-    settings_.setModifierRaw("fn");
-    settings_.setModifierRaw("leftControl");
+    settings.setModifierRaw("fn");
+    settings.setModifierRaw("leftControl");
     tap_->reportTriggerTaken();  // the combination changed and came back: said again
     const QString noKey =
         QString::fromUtf8("fn + € cannot work: no key types \"€\" on the current keyboard layout.");
@@ -249,7 +247,7 @@ TEST_F(HotkeyManagerTest, StartLogsItsOutcomeAndStopEndsTheTapOnce) {
                            : "Failed to create CGEvent tap. Accessibility permission required.\n");
         // Started once, listening when it started.
         EXPECT_EQ(std::pair(record_->starts, manager_->isListening()), std::pair(1, succeeds));
-        settings_.setTriggerKey(succeeds ? "P" : "Q");  // a change either time
+        settings.setTriggerKey(succeeds ? "P" : "Q");  // a change either time
         EXPECT_EQ(record_->grabs.empty(), !succeeds) << "no grabs without a tap";
         if (succeeds) manager_->stop();
         EXPECT_FALSE(manager_->isListening());

@@ -37,7 +37,7 @@ constexpr const char* kA = "0x61";
 
 using Log = std::vector<std::string>;
 
-struct HotkeyX11Test : ::testing::Test {
+struct HotkeyX11Test : ::testing::Test, fakes::MemorySettings {
     static void SetUpTestSuite() { session_ = new X11Session(); }
     static void TearDownTestSuite() { delete std::exchange(session_, nullptr); }
 
@@ -48,7 +48,7 @@ struct HotkeyX11Test : ::testing::Test {
         ASSERT_TRUE(layout_->isAvailable());
         auto tap = std::make_unique<x11::X11EventTap>(display);
         tap_ = tap.get();
-        manager_ = std::make_unique<HotkeyManager>(std::move(tap), *layout_, settings_, scheduler_,
+        manager_ = std::make_unique<HotkeyManager>(std::move(tap), *layout_, settings, scheduler_,
                                                    notifications_);
         // Command changes are not checked here: the panel keys with Command are.
         testing::connectGestures(
@@ -72,7 +72,7 @@ struct HotkeyX11Test : ::testing::Test {
         return settled();
     }
     bool useModifier(const char* modifier) {
-        settings_.setModifierRaw(modifier);
+        settings.setModifierRaw(modifier);
         said_.clear();
         return settled();
     }
@@ -102,8 +102,6 @@ struct HotkeyX11Test : ::testing::Test {
 
     // Members go in reverse order: client, manager, layout.
     static X11Session* session_;
-    fakes::MemoryDefaultsStore store_;
-    AppSettings settings_{store_};
     QtScheduler scheduler_;
     fakes::FakeNotifications notifications_;
     std::unique_ptr<x11::XkbKeyboardLayout> layout_;
@@ -214,7 +212,7 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
     EXPECT_EQ(layout_->keyFor("-"), KEY_MINUS) << "the lowest key wins over the keypad's";
     EXPECT_EQ(layout_->keyFor(QString::fromUtf8("€")), std::nullopt);
     // (A trigger key changed in the settings is grabbed: MiranoEndToEndTest, with K.)
-    settings_.setTriggerKey("Z");
+    settings.setTriggerKey("Z");
     ASSERT_TRUE(settled());
     // German: the key that types z sits where y is on a US keyboard.
     ASSERT_TRUE(testing::ChildProcess::run("setxkbmap", {"-display", session_->display(), "de"}));

@@ -34,15 +34,13 @@
 namespace mirano::testing {
 namespace {
 
-constexpr ProcessID kPid = 500;
-constexpr WindowNumber kWindowID = 0x3200007;
-constexpr ProcessID kOtherPid = 600;
-constexpr WindowNumber kOtherWindowID = 0x5400001;
+constexpr ProcessID kPid = 500, kOtherPid = 600;
+constexpr WindowNumber kWindowID = 0x3200007, kOtherWindowID = 0x5400001;
 
 /// A controller on fakes, with the mirrored window (kWindowID of kPid, 1000 x 800 at
 /// (100, 50)), a window of another application (kOtherWindowID of kOtherPid) and one
 /// 1440 x 900 screen of ratio 2 whose visible frame is (0, 25, 1440, 875).
-struct PiPManagerTest : ::testing::Test {
+struct PiPManagerTest : ::testing::Test, fakes::MemorySettings {
     PiPManagerTest() {
         screens.setSingle(QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875), 2.0);
         windows.addWindow(kWindowID, {}, kPid, QStringLiteral("org.example.source"));
@@ -112,8 +110,6 @@ struct PiPManagerTest : ::testing::Test {
         return f;
     }
 
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings{store};
     fakes::ManualScheduler scheduler;
     fakes::FakeCaptureService capture{scheduler};
     fakes::FakePanelWindowSystem panelSystem;

@@ -102,16 +102,11 @@ bool WaylandSession::startSway(const QStringList& outputs) {
     QString lines;
     for (const QString& output : outputs) lines += "output " + output + "\n";
     if (outputs.isEmpty())
-        lines = QStringLiteral("output HEADLESS-1 resolution %1x%2 position 0 0\n")
-                    .arg(kWidth)
-                    .arg(kHeight);
+        lines =
+            QString::asprintf("output HEADLESS-1 resolution %dx%d position 0 0\n", kWidth, kHeight);
     // No bar, no borders, no gaps: views fill the output exactly, which tests rely on.
-    const QByteArray text = (lines +
-                             "default_border none\n"
-                             "default_floating_border none\n"
-                             "focus_follows_mouse no\n")
-                                .toUtf8();
-    if (!user_->writeFile(config, text)) return false;
+    lines += "default_border none\ndefault_floating_border none\nfocus_follows_mouse no\n";
+    if (!user_->writeFile(config, lines.toUtf8())) return false;
     QProcessEnvironment env = environment();
     env.insert("WLR_BACKENDS", "headless");
     env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
@@ -170,10 +165,9 @@ QJsonObject WaylandSession::tree() const {
 QImage WaylandSession::screenshot(const QRect& area, const QString& output) const {
     QStringList args{"-t", "png", "-"};
     if (!output.isEmpty()) args = QStringList{"-o", output} + args;
-    if (!area.isEmpty())
-        args = QStringList{"-g", QString::asprintf("%d,%d %dx%d", area.x(), area.y(), area.width(),
-                                                   area.height())} +
-               args;
+    const QString geometry =
+        QString::asprintf("%d,%d %dx%d", area.x(), area.y(), area.width(), area.height());
+    if (!area.isEmpty()) args = QStringList{"-g", geometry} + args;
     return QImage::fromData(
         ChildProcess::run("grim", args, {clientEnvironment()}).value_or(QByteArray()), "PNG");
 }

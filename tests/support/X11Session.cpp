@@ -28,10 +28,7 @@ X11Session::X11Session(Options options) : options_(options), previousDisplay_(qg
 X11Session::~X11Session() {
     // The members stop after this in reverse order: the spawned programs, then compositor to
     // server.
-    if (previousDisplay_.isNull())
-        qunsetenv("DISPLAY");
-    else
-        qputenv("DISPLAY", previousDisplay_);
+    previousDisplay_.isNull() ? qunsetenv("DISPLAY") : qputenv("DISPLAY", previousDisplay_);
 }
 
 namespace {
@@ -44,13 +41,8 @@ QRect monitorRect(const QString& geometry) {
 bool setMonitor(const QString& name, const QString& geometry, bool primary) {
     const QRect r = monitorRect(geometry);
     // The sizes in millimetres (at 96 dpi) only keep xrandr's parser content.
-    const QString spec = QStringLiteral("%1/%2x%3/%4+%5+%6")
-                             .arg(r.width())
-                             .arg(r.width() * 254 / 960)
-                             .arg(r.height())
-                             .arg(r.height() * 254 / 960)
-                             .arg(r.x())
-                             .arg(r.y());
+    const QString spec = QString::asprintf("%d/%dx%d/%d+%d+%d", r.width(), r.width() * 254 / 960,
+                                           r.height(), r.height() * 254 / 960, r.x(), r.y());
     // RandR redefines no monitor in place.
     xrandr({"--delmonitor", name});
     return xrandr({"--setmonitor", (primary ? "*" : "") + name, spec, "none"});

@@ -36,7 +36,7 @@ namespace {
 using namespace testing;
 
 /// Panels on the fake window system, and what they reported.
-struct PiPPanelTest : ::testing::Test {
+struct PiPPanelTest : ::testing::Test, fakes::MemorySettings {
     std::unique_ptr<PiPPanel> make(bool compositor, QRectF frame = QRectF(100, 120, 320, 200)) {
         windowSystem.compositor = compositor;
         auto p = std::make_unique<PiPPanel>(frame, windowSystem, settings);
@@ -50,8 +50,6 @@ struct PiPPanelTest : ::testing::Test {
         return state(p).shape && state(p).shape->contains(point);
     }
 
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings{store};
     fakes::FakePanelWindowSystem windowSystem;
     PanelCalls calls;
 };

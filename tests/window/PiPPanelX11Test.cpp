@@ -30,7 +30,7 @@ const QColor kGreen(0, 192, 0);
 // Where the panel sits, in Qt (root) coordinates, over the red client window.
 const QRect kPanelRect(200, 150, 320, 200);
 
-struct PiPPanelX11Test : ::testing::Test {
+struct PiPPanelX11Test : ::testing::Test, fakes::MemorySettings {
     void SetUp() override {
         ASSERT_NE(gSession, nullptr);
         ASSERT_TRUE(screen.isValid() && input.isValid());
@@ -74,8 +74,6 @@ struct PiPPanelX11Test : ::testing::Test {
 
     ScreenInspector screen;
     XTestInput input;
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings{store};
     X11PanelWindowSystem realWindowSystem;
     fakes::FakePanelWindowSystem windowSystem{&realWindowSystem};
     QtScheduler scheduler;
