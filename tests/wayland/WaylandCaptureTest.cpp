@@ -185,6 +185,12 @@ struct PipeWireTest : ::testing::Test {
     static std::optional<Error> start(CaptureStream& stream) {
         return await([&](Completion done) { stream.startCapture(std::move(done)); });
     }
+    /// Shows `rect` of the window (in its logical pixels) at 1 x 1.
+    static std::optional<Error> show(CaptureStream& stream, const QRectF& rect) {
+        return await([&](Completion done) {
+            stream.updateConfiguration({rect, 0, 1, 1}, std::move(done));
+        });
+    }
 
     std::unique_ptr<CaptureStream> makeStream(Received& received, std::uint32_t node) {
         return makeStream(received, std::make_unique<DirectNodeSource>(node, scheduler_));
@@ -235,7 +241,7 @@ TEST_F(PipeWireTest, PauseResumeReconfigureASinkAndEndAcrossTheCaptureThread) {
     // No remote: the stream connects to the user's PipeWire, the session's here.
     qputenv("PIPEWIRE_RUNTIME_DIR", QFile::encodeName(session_.runtimeDir()));
     Received received;
-    auto stream = makeStream(received, std::make_unique<DirectNodeSource>(node, scheduler_));
+    auto stream = makeStream(received, node);
     int sizesLearnt = 0;
     stream->setWindowSizeHandler([&] { ++sizesLearnt; });
     ASSERT_EQ(start(*stream), std::nullopt);
@@ -246,10 +252,7 @@ TEST_F(PipeWireTest, PauseResumeReconfigureASinkAndEndAcrossTheCaptureThread) {
 
     EXPECT_EQ(await([&](Completion done) { stream->stopCapture(std::move(done)); }), std::nullopt);
     const int paused = received.frameCount();
-    EXPECT_EQ(await([&](Completion done) {
-                  stream->updateConfiguration({QRectF(40, 30, 40, 30), 0, 1, 1}, std::move(done));
-              }),
-              std::nullopt);
+    EXPECT_EQ(show(*stream, QRectF(40, 30, 40, 30)), std::nullopt);
     // Nothing came while paused, and the frames after resuming follow the new rectangle.
     EXPECT_EQ(received.frameCount(), paused);
     ASSERT_EQ(start(*stream), std::nullopt);
@@ -396,11 +399,7 @@ TEST_F(WaylandCaptureTest, TheWindowsShapeComesFromItsPicturesAndClosedStreamsLe
         ASSERT_EQ(start(*stream), std::nullopt);
         ASSERT_TRUE(received.nextFrame({60, 100}));
         ASSERT_TRUE(waitUntil([&] { return stream->windowSize() == QSizeF(60, 100); }, kWaitMs));
-        EXPECT_EQ(
-            await([&](Completion done) {
-                stream->updateConfiguration({QRectF(0, 0, 60, 100), 0, 1, 1}, std::move(done));
-            }),
-            std::nullopt);
+        EXPECT_EQ(show(*stream, QRectF(0, 0, 60, 100)), std::nullopt);
         EXPECT_TRUE(showsBufferArea(received.nextFrame({60, 100}), {70, 10, 60, 100}));
     }
     EXPECT_EQ(nodesOfOurs(), 0);

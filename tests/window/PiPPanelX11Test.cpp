@@ -32,7 +32,6 @@ const QRect kPanelRect(200, 150, 320, 200);
 
 struct PiPPanelX11Test : ::testing::Test, fakes::MemorySettings {
     void SetUp() override {
-        ASSERT_NE(gSession, nullptr);
         ASSERT_TRUE(screen.isValid() && input.isValid());
         input.moveTo({1200, 780});  // away from the panel: no hint overlay over the picture
         // The mirrored window, away from the panel; the red one below takes the focus.
