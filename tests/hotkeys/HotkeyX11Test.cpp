@@ -116,19 +116,16 @@ struct HotkeyX11Test : ::testing::Test, fakes::MemorySettings {
 X11Session* HotkeyX11Test::session_ = nullptr;
 
 TEST_F(HotkeyX11Test, EachModifierChoiceAndThePanelKeysActOnlyOnTheirOwnKeysWithNumLockOffOrOn) {
-    struct Row {
-        const char* modifier;
-        std::uint8_t key;
-        std::uint8_t other;  // a modifier that must not fire it
-    };
-    // The last one, fn, stays chosen for the panel keys.
-    const Row rows[] = {{"leftCommand", keys::SuperL, keys::SuperR},
-                        {"rightCommand", keys::SuperR, keys::SuperL},
-                        {"leftOption", keys::AltL, keys::AltR},
-                        {"rightOption", keys::AltR, keys::AltL},
-                        {"leftControl", keys::ControlL, keys::ControlR},
-                        {"rightControl", keys::ControlR, keys::ControlL},
-                        {"fn", keys::Menu, keys::SuperL}};
+    // The modifier chosen, its key, another modifier that must not fire it. The last one, fn,
+    // stays chosen for the panel keys.
+    const std::tuple<const char*, std::uint8_t, std::uint8_t> rows[] = {
+        {"leftCommand", keys::SuperL, keys::SuperR},
+        {"rightCommand", keys::SuperR, keys::SuperL},
+        {"leftOption", keys::AltL, keys::AltR},
+        {"rightOption", keys::AltR, keys::AltL},
+        {"leftControl", keys::ControlL, keys::ControlR},
+        {"rightControl", keys::ControlR, keys::ControlL},
+        {"fn", keys::Menu, keys::SuperL}};
     for (bool numLock : {false, true}) {
         SCOPED_TRACE(numLock ? "Num Lock on" : "Num Lock off");
         if (numLock) {
@@ -139,25 +136,25 @@ TEST_F(HotkeyX11Test, EachModifierChoiceAndThePanelKeysActOnlyOnTheirOwnKeysWith
             EXPECT_TRUE(state.toUInt() & XCB_MOD_MASK_2) << "Num Lock is not on";
             typed();
         }
-        for (const Row& row : rows) {
-            SCOPED_TRACE(row.modifier);
-            ASSERT_TRUE(useModifier(row.modifier));
+        for (const auto& [modifier, key, other] : rows) {
+            SCOPED_TRACE(modifier);
+            ASSERT_TRUE(useModifier(modifier));
             client_->mark();
 
-            hotkey(row.key);
+            hotkey(key);
             EXPECT_TRUE(waitUntil([&] { return said("hotkey") == 1; }));
             EXPECT_EQ(typed(), QStringList{}) << "the client must not see that P";
 
             keyboard_.press(keys::ShiftL);
-            hotkey(row.key);
+            hotkey(key);
             keyboard_.release(keys::ShiftL);
             EXPECT_TRUE(waitUntil([&] { return said("shiftHotkey") == 1; }));
 
             EXPECT_EQ(typed({keys::P}), QStringList{kP}) << "P alone passes";
-            keyboard_.chord({row.other, keys::P});
+            keyboard_.chord({other, keys::P});
             EXPECT_EQ(typed(), QStringList{kP}) << "the other modifier + P passes";
 
-            keyboard_.tap(row.key);
+            keyboard_.tap(key);
             EXPECT_TRUE(waitUntil([&] { return said("tap") == 1; }))
                 << "a quick tap of the modifier";
             typed();

@@ -139,30 +139,23 @@ TEST_F(PiPManagerTest, PanelGoesToTheWindowsScreenAtItsPixelRatio) {
     const std::vector<ScreenInfo> two = {
         {QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600), 2.0, "A"},
         {QRectF(800, 0, 1000, 700), QRectF(800, 20, 1000, 680), 1.0, "B"}};
-    struct Case {
-        const char* what;
-        QRectF window;
-        std::optional<QString> screenName;
-        QPointF pointer;
-        QPointF topLeft;
-        Pixels pixels;
-    };
-    const Case cases[] = {
-        {"centre on B", {700, 100, 400, 300}, {}, {}, {816, 36}, {320, 120}},
-        {"centre on A", {500, 100, 400, 300}, {}, {}, {16, 16}, {640, 240}},
-        {"centre on neither, most on B", {600, 550, 400, 300}, {}, {}, {816, 36}, {320, 120}},
-        {"no frame, named B", {}, "B", {}, {816, 36}, {320, 120}},
-        {"no frame, no name, pointer on B", {}, {}, {900, 50}, {816, 36}, {320, 120}},
-        {"no frame, an unknown name, no pointer", {}, "C", {-5, -5}, {16, 16}, {640, 240}},
-    };
+    // The window's frame, the screen named for it, the pointer; where the panel goes, its pixels.
+    const std::tuple<const char*, QRectF, std::optional<QString>, QPointF, QPointF, Pixels>
+        cases[] = {
+            {"centre on B", {700, 100, 400, 300}, {}, {}, {816, 36}, {320, 120}},
+            {"centre on A", {500, 100, 400, 300}, {}, {}, {16, 16}, {640, 240}},
+            {"centre on neither, most on B", {600, 550, 400, 300}, {}, {}, {816, 36}, {320, 120}},
+            {"no frame, named B", {}, "B", {}, {816, 36}, {320, 120}},
+            {"no frame, no name, pointer on B", {}, {}, {900, 50}, {816, 36}, {320, 120}},
+            {"no frame, an unknown name, no pointer", {}, "C", {-5, -5}, {16, 16}, {640, 240}},
+        };
     screens.all = two;
-    for (const Case& c : cases) {
-        windows.windows[kWindowID].frame = c.window;
-        windows.windows[kWindowID].screenName = c.screenName;
-        screens.pointer = c.pointer;
+    for (const auto& [what, window, screenName, pointer, topLeft, made] : cases) {
+        windows.windows[kWindowID].frame = window;
+        windows.windows[kWindowID].screenName = screenName;
+        screens.pointer = pointer;
         start(region);
-        EXPECT_EQ(std::pair(panel().frame().topLeft(), pixels()), std::pair(c.topLeft, c.pixels))
-            << c.what;
+        EXPECT_EQ(std::pair(panel().frame().topLeft(), pixels()), std::pair(topLeft, made)) << what;
     }
 
     // Zoomed, reshaped panels stay on the screen they were dragged to, inside its visible area.
