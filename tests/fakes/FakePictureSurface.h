@@ -7,7 +7,9 @@
 
 namespace mirano::fakes {
 
-class FakePictureSurface final : public PictureSurface {
+/// Of `Base`, a PictureSurface or a kind of one.
+template <typename Base = PictureSurface>
+class RecordingSurface : public Base {
 public:
     void setGeometry(const QRect& area) override { geometry = area; }
     void setOverlay(const QImage& overlay) override { overlays << overlay; }
@@ -22,5 +24,6 @@ public:
     double cornerRadius = -1;
     bool visible = false;
 };
+using FakePictureSurface = RecordingSurface<>;
 
 }  // namespace mirano::fakes

@@ -6,10 +6,8 @@
 
 using namespace mirano::wayland;
 
-namespace {
 constexpr std::uint32_t kTop = 1, kBottom = 2, kLeft = 4, kRight = 8;
 const QRect kScreen(0, 0, 1280, 720);
-}  // namespace
 
 TEST(PanelGeometryTest, AnchoredToTheNearestCornerWithItsDistancesAsMargins) {
     // What: the panel's window, its screen; where it is anchored.

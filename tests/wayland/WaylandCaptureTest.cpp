@@ -19,7 +19,6 @@
 #include "platform/wayland/pipewire/PipeWireCaptureStream.h"
 #include "platform/wayland/portal/PortalNodeSource.h"
 #include "platform/wayland/portal/RestoreTokenStore.h"
-#include "platform/wayland/portal/ScreenCastSession.h"
 #include "tests/fakes/FakePictureSurface.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/Waiting.h"
@@ -90,7 +89,7 @@ private:
 
 /// A sink surface that keeps what the capture thread last showed: how many pictures, the part
 /// shown (buffer pixels) and the pixel at its top-left corner.
-class SinkRecorder final : public SinkSurface,
+class SinkRecorder final : public fakes::RecordingSurface<SinkSurface>,
                            public FrameSink,
                            public std::enable_shared_from_this<SinkRecorder> {
 public:
@@ -113,11 +112,6 @@ public:
         std::lock_guard lock(mutex_);
         return last_;
     }
-    void setGeometry(const QRect&) override {}
-    void setOverlay(const QImage&) override {}
-    void setOpacity(double) override {}
-    void setCornerRadius(double) override {}
-    void setVisible(bool) override {}
 
 private:
     mutable std::mutex mutex_;

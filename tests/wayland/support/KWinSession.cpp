@@ -13,10 +13,8 @@
 
 namespace mirano::testing {
 
-namespace {
 constexpr int kStartMs = 30000;
 const QString kSocket = QStringLiteral("wayland-kwin");
-}  // namespace
 
 KWinSession::KWinSession() : WaylandSession({.sway = false}) {
     if (!error_.isEmpty()) return;
