@@ -20,8 +20,7 @@ public:
     QRect geometry;
     /// Every overlay handed over, in order (null = removed).
     QList<QImage> overlays;
-    double opacity = 1.0;
-    double cornerRadius = -1;
+    double opacity = 1.0, cornerRadius = -1;
     bool visible = false;
 };
 using FakePictureSurface = RecordingSurface<>;

@@ -13,8 +13,7 @@ public:
     struct Window {
         QRectF frame;
         AppIdentity application;
-        bool fullScreen = false;
-        bool minimized = false;
+        bool fullScreen = false, minimized = false;
         /// The screen the desktop names for it (where it tells no frame).
         std::optional<QString> screenName;
     };

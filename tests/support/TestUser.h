@@ -41,11 +41,9 @@ public:
     bool writeFile(const QString& path, const QByteArray& content) const;
 
 private:
-    QString error_;
-    QString name_;
+    QString error_, name_, home_;
     uid_t uid_ = 0;
     gid_t gid_ = 0;
-    QString home_;
     QTemporaryDir runtimeDir_{QDir::tempPath() + "/mirano-runtime.XXXXXX"};
     bool created_ = false;
 };

@@ -79,8 +79,7 @@ bool WaylandSession::startedWhen(ChildProcess* process, const std::function<bool
 }
 
 bool WaylandSession::startBus() {
-    const QString socket = runtimeDir() + "/bus";
-    const QString config = runtimeDir() + "/bus.conf";
+    const QString socket = runtimeDir() + "/bus", config = runtimeDir() + "/bus.conf";
     if (!user_->writeFile(config, busConfig(socket))) return false;
     busAddress_ = "unix:path=" + socket;
     return startedWhen(

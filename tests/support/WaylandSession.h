@@ -35,8 +35,7 @@ struct WaylandSessionOptions {
 class WaylandSession {
 public:
     using Options = WaylandSessionOptions;
-    static constexpr int kWidth = 1280;
-    static constexpr int kHeight = 720;
+    static constexpr int kWidth = 1280, kHeight = 720;
 
     explicit WaylandSession(Options options = {});
     virtual ~WaylandSession() = default;
@@ -93,8 +92,7 @@ protected:
     static bool startedWhen(ChildProcess* process, const std::function<bool()>& ready,
                             int timeoutMs = 20000);
 
-    QString error_;
-    QString waylandDisplay_;
+    QString error_, waylandDisplay_;
 
 private:
     bool startBus();
@@ -106,8 +104,7 @@ private:
     QJsonObject tree() const;
 
     std::unique_ptr<TestUser> user_;
-    QString swaySocket_;
-    QString busAddress_;
+    QString swaySocket_, busAddress_;
     /// Destroyed from its front: the last started stops first.
     std::forward_list<std::unique_ptr<ChildProcess>> children_;
     ChildProcess* sessionManager_ = nullptr;

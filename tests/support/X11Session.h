@@ -18,10 +18,8 @@ namespace mirano::testing {
 
 /// How an X11Session starts (outside the class, so that `{}` can be a default argument).
 struct X11SessionOptions {
-    int width = 1280;
-    int height = 800;
-    bool windowManager = true;
-    bool compositor = false;
+    int width = 1280, height = 800;
+    bool windowManager = true, compositor = false;
     /// The X server runs in an IPC namespace of its own (as a server on another host would): it
     /// cannot attach our shared memory.
     bool separateIpc = false;
@@ -64,12 +62,9 @@ private:
     bool windowManagerManages();
 
     Options options_;
-    QString error_;
-    QString display_;
+    QString error_, display_;
     QByteArray previousDisplay_;
-    std::unique_ptr<ChildProcess> xvfb_;
-    std::unique_ptr<ChildProcess> wm_;
-    std::unique_ptr<ChildProcess> compositor_;
+    std::unique_ptr<ChildProcess> xvfb_, wm_, compositor_;
     /// Destroyed from its front: the last started stops first.
     std::forward_list<ChildProcess> spawned_;
 };

@@ -101,11 +101,8 @@ class ScreenCast : public QObject, protected QDBusContext {
     Q_PROPERTY(uint AvailableSourceTypes MEMBER sourceTypes)
     Q_PROPERTY(uint version MEMBER version)
 public:
-    uint sourceTypes = 3;
-    uint version = 4;
-    uint node = 0;
+    uint sourceTypes = 3, version = 4, node = 0, answer = 0;
     QSize size;
-    uint answer = 0;
     QString fault = "none";
 
     void release() {

@@ -36,8 +36,7 @@ bool KWinSession::startKWin() {
     // The packaged binary carries a file capability that a container may refuse to exec; a
     // copy has none. It must keep its name: KWin's Qt platform plugin loads only into a
     // program called kwin_wayland.
-    const QString dir = runtimeDir() + "/kwin";
-    const QString kwin = dir + "/kwin_wayland";
+    const QString dir = runtimeDir() + "/kwin", kwin = dir + "/kwin_wayland";
     if (!QDir().mkpath(dir) || !QFile::copy(QStringLiteral("/usr/bin/kwin_wayland"), kwin))
         return false;
     // No window decorations: Breeze is not installed, and windows then are their client area.
