@@ -11,8 +11,7 @@
 #include "tests/fakes/MemoryDefaultsStore.h"
 
 using namespace mirano;
-using mirano::fakes::FakeCaptureService;
-using mirano::fakes::FakeCaptureStream;
+using namespace mirano::fakes;
 
 namespace {
 

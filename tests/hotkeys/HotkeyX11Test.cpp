@@ -28,9 +28,7 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 namespace mirano {
 namespace {
 
-using testing::waitUntil;
-using testing::X11Session;
-namespace keys = testing::keys;
+using namespace testing;
 
 constexpr const char* kP = "0x70";
 constexpr const char* kA = "0x61";

@@ -21,11 +21,9 @@
 #include "tests/wayland/WaylandTestSupport.h"
 #include "tests/wayland/support/KWinSession.h"
 
+using namespace mirano;
 using namespace mirano::testing;
 using namespace mirano::wayland;
-using mirano::AppIdentity;
-using mirano::SourceWindow;
-using mirano::Windows;
 
 namespace {
 
@@ -76,11 +74,11 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
     ChildProcess* a = startTestWindow(*gWayland, kA, "darkred", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
     const SourceWindow windowA = *windows.focusedWindow();
-    const mirano::WindowNumber numberA = windowA.windowID;
+    const WindowNumber numberA = windowA.windowID;
     EXPECT_EQ(windowA.application.pid, a->processId());
     ChildProcess* b = startTestWindow(*gWayland, kB, "darkblue", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
-    const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
+    const WindowNumber numberB = windows.focusedWindow()->windowID;
     EXPECT_NE(numberA, numberB);
     // Both can be named to the capture service, with the ids their consents are kept under.
     const QList<SourceWindow> listed = windows.listedWindows();
@@ -198,13 +196,13 @@ TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
               ShortcutRoute::globalShortcutsPortal);
     QDBusConnection bus = QDBusConnection::sessionBus();
     PortalShortcuts shortcuts(bus);
-    std::optional<std::optional<mirano::Error>> bound;
+    std::optional<std::optional<Error>> bound;
     // As the program binds them: with the hotkey of the settings, fn + P.
-    testing::internal::CaptureStdout();
-    shortcuts.bind(mirano::ModifierKeys::physicalKey(mirano::ModifierKey::fn), "P",
-                   [&](std::optional<mirano::Error> error) { bound = error; });
+    ::testing::internal::CaptureStdout();
+    shortcuts.bind(ModifierKeys::physicalKey(ModifierKey::fn), "P",
+                   [&](std::optional<Error> error) { bound = error; });
     const bool answered = waitUntil([&] { return bound.has_value(); }, 10000);
-    const std::string said = testing::internal::GetCapturedStdout();
+    const std::string said = ::testing::internal::GetCapturedStdout();
     ASSERT_TRUE(answered);
     ASSERT_FALSE(*bound) << qPrintable((*bound)->description);
     // The start line promised nothing: the outcome is said once bound.
@@ -251,12 +249,12 @@ TEST(PortalShortcutsTest, WithoutAPortalBindingFailsWithOneLine) {
     const QDBusConnection bus = QDBusConnection::connectToBus(address, "bare");
     {
         PortalShortcuts shortcuts(bus);
-        std::optional<std::optional<mirano::Error>> bound;
-        testing::internal::CaptureStdout();
+        std::optional<std::optional<Error>> bound;
+        ::testing::internal::CaptureStdout();
         shortcuts.bind(PortalShortcuts::Triggers{"LOGO+p", "SHIFT+LOGO+p", ""},
-                       [&](std::optional<mirano::Error> error) { bound = error; });
+                       [&](std::optional<Error> error) { bound = error; });
         EXPECT_TRUE(waitUntil([&] { return bound.has_value(); }, 10000));
-        const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());
+        const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
         ASSERT_TRUE(bound && *bound);
         EXPECT_TRUE(out.count('\n') == 1 && out.contains("mirano --toggle")) << qPrintable(out);
     }
