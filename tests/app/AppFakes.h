@@ -60,8 +60,7 @@ public:
 };
 
 /// Logs start/stop/refresh and keeps the bindings so tests can fire the gestures.
-class FakeHotkeyService final : public HotkeyService {
-public:
+struct FakeHotkeyService final : HotkeyService {
     FakeHotkeyService(HotkeyBindings b, QStringList& log) : bindings(std::move(b)), log(log) {}
     void start() override { log << "hotkeys.start"; }
     void stop() override { log << "hotkeys.stop"; }
@@ -74,8 +73,7 @@ public:
 };
 
 /// An update source that answers when the test says so.
-class FakeUpdateSource final : public UpdateSource {
-public:
+struct FakeUpdateSource final : UpdateSource {
     bool configured = true;
     int checks = 0;
     std::function<void(UpdateCheckResult)> pending;

@@ -7,8 +7,7 @@
 
 namespace mirano::fakes {
 
-class FakeApplication final : public Application {
-public:
+struct FakeApplication final : Application {
     void setActivationPolicy(ActivationPolicy p) override {
         policy = p;
         policyChanges.append(p);

@@ -32,8 +32,7 @@ inline Frame makeMemoryFrame(int width, int height, std::uint32_t argb = 0xff000
 /// Hands a completion and its result on (through the service, which may hold it back).
 using CompletionSink = std::function<void(Completion, std::optional<Error>)>;
 
-class FakeCaptureStream final : public CaptureStream {
-public:
+struct FakeCaptureStream final : CaptureStream {
     FakeCaptureStream(CapturableWindow window, StreamConfiguration configuration,
                       FrameHandler onFrame, StreamStopHandler onStop, CompletionSink complete)
         : window(std::move(window)),
@@ -105,8 +104,7 @@ private:
     CompletionSink complete_;
 };
 
-class FakeCaptureService final : public CaptureService {
-public:
+struct FakeCaptureService final : CaptureService {
     /// Completions run through `scheduler`, so they arrive on the (fake) main queue.
     explicit FakeCaptureService(Scheduler& scheduler) : scheduler_(scheduler) {}
 

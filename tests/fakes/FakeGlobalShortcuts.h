@@ -7,8 +7,7 @@
 
 namespace mirano::fakes {
 
-class FakeGlobalShortcuts final : public GlobalShortcuts {
-public:
+struct FakeGlobalShortcuts final : GlobalShortcuts {
     /// Records the binding; its completion never comes, as with a desktop that never answers.
     void bind(Modifier modifier, const QString& triggerKey, Completion) override {
         bound.append({modifier, triggerKey});

@@ -10,8 +10,7 @@
 
 namespace mirano::fakes {
 
-class FakePanelWindowSystem final : public PanelWindowSystem {
-public:
+struct FakePanelWindowSystem final : PanelWindowSystem {
     /// What was last applied to one window.
     struct WindowState {
         bool overlayPanel = false, shapeSet = false, passThrough = false;

@@ -9,8 +9,7 @@ namespace mirano::fakes {
 
 /// Of `Base`, a PictureSurface or a kind of one.
 template <typename Base = PictureSurface>
-class RecordingSurface : public Base {
-public:
+struct RecordingSurface : Base {
     void setGeometry(const QRect& area) override { geometry = area; }
     void setOverlay(const QImage& overlay) override { overlays << overlay; }
     void setOpacity(double value) override { opacity = value; }

@@ -6,8 +6,7 @@
 namespace mirano::fakes {
 
 /// Tests emit changed() themselves after changing `all`.
-class FakeScreens final : public Screens {
-public:
+struct FakeScreens final : Screens {
     std::vector<ScreenInfo> all;
     QPointF pointer;
 

@@ -8,8 +8,7 @@
 
 namespace mirano::fakes {
 
-class FakeWindows final : public Windows {
-public:
+struct FakeWindows final : Windows {
     struct Window {
         QRectF frame;
         AppIdentity application;

@@ -10,8 +10,7 @@
 
 namespace mirano::fakes {
 
-class ManualScheduler final : public Scheduler {
-public:
+struct ManualScheduler final : Scheduler {
     void post(std::function<void()> task) override { queue_.push_back(std::move(task)); }
     void postAfter(double seconds, std::function<void()> task) override {
         add(seconds, false, std::move(task));
@@ -67,8 +66,7 @@ private:
         std::function<void()> task;
         bool valid = true;
     };
-    class ManualTimer final : public Timer {
-    public:
+    struct ManualTimer final : Timer {
         explicit ManualTimer(std::shared_ptr<Entry> entry) : entry_(std::move(entry)) {}
         ~ManualTimer() override { entry_->valid = false; }
         void invalidate() override { entry_->valid = false; }

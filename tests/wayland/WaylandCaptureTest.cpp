@@ -36,8 +36,7 @@ constexpr int kWaitMs = 20000;
 
 /// What a stream hands to its handlers on the capture thread: the latest frame (older ones are
 /// released at once, as the panel does) and every stop.
-class Received {
-public:
+struct Received {
     FrameHandler frames() {
         return [this](const Frame& frame) {
             std::lock_guard lock(mutex_);
@@ -89,10 +88,9 @@ private:
 
 /// A sink surface that keeps what the capture thread last showed: how many pictures, the part
 /// shown (buffer pixels) and the pixel at its top-left corner.
-class SinkRecorder final : public fakes::RecordingSurface<SinkSurface>,
-                           public FrameSink,
-                           public std::enable_shared_from_this<SinkRecorder> {
-public:
+struct SinkRecorder final : fakes::RecordingSurface<SinkSurface>,
+                            FrameSink,
+                            std::enable_shared_from_this<SinkRecorder> {
     struct Shown {
         int count = 0;
         QRect shown;
@@ -119,8 +117,7 @@ private:
 };
 
 /// The lines this process writes to standard output (where Mirano logs) while it lives.
-class LoggedLines {
-public:
+struct LoggedLines {
     LoggedLines() {
         std::fflush(stdout);
         EXPECT_TRUE(file_.open());
@@ -152,8 +149,7 @@ private:
 
 /// A node handed over directly, on the stream's own connection to the user's PipeWire: the
 /// shape of a compositor's own screencast, which needs no portal.
-class DirectNodeSource final : public NodeSource {
-public:
+struct DirectNodeSource final : NodeSource {
     DirectNodeSource(std::uint32_t nodeId, Scheduler& scheduler)
         : nodeId_(nodeId), scheduler_(scheduler) {}
     void open(OpenDone done) override {
