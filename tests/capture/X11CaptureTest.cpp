@@ -48,10 +48,7 @@ struct Stream {
 
 struct X11CaptureTest : ::testing::Test, fakes::MemorySettings {
     static void SetUpTestSuite() { session_ = new X11Session(), scheduler_ = new QtScheduler(); }
-    static void TearDownTestSuite() {
-        delete std::exchange(scheduler_, nullptr);
-        delete std::exchange(session_, nullptr);
-    }
+    static void TearDownTestSuite() { delete scheduler_, delete session_; }
     void SetUp() override {
         ASSERT_TRUE(session_->error().isEmpty()) << qPrintable(session_->error());
         settings.setFrameRate(60);
@@ -81,14 +78,11 @@ struct X11CaptureTest : ::testing::Test, fakes::MemorySettings {
         return TestClientWindow(*session_, QStringList{"--size", size, "--pos", pos} + more);
     }
 
-    static X11Session* session_;
-    static QtScheduler* scheduler_;
+    static inline X11Session* session_ = nullptr;
+    static inline QtScheduler* scheduler_ = nullptr;
     std::unique_ptr<x11::X11CaptureService> service_;
     std::vector<std::unique_ptr<Stream>> streams_;  // destroyed before the service
 };
-
-X11Session* X11CaptureTest::session_ = nullptr;
-QtScheduler* X11CaptureTest::scheduler_ = nullptr;
 
 TEST_F(X11CaptureTest,
        WholeWindowRegionAndResizedSourceFramesCarryTheirSizeAndPixelsInPrivateMemory) {

@@ -66,11 +66,11 @@ struct HotkeyManagerTest : ::testing::Test, fakes::MemorySettings {
 TEST_F(HotkeyManagerTest, Gestures) {
     // What happens; modifier and trigger settings; pointer over the PiP; the key pressed, the
     // modifiers held, whether the tap took it; what runs.
+    // (Each modifier choice with its own and the other side's key, and the panel keys with the
+    // pointer on or off the PiP, are checked against the real X server in HotkeyX11Test.)
+    const bool away = false, over = true;
     using Row = std::tuple<const char*, const char*, const char*, bool, std::uint16_t, Modifiers,
                            bool, const char*>;
-    const bool away = false, over = true;
-    // Each modifier choice with its own and the other side's key, and the panel keys with the
-    // pointer on or off the PiP, are checked against the real X server in HotkeyX11Test.
     const Row rows[] = {
         {"fn + P fires", "fn", "P", away, KEY_P, M::Menu, kTaken, "hotkey"},
         {"fn + P the tap did not take", "fn", "P", away, KEY_P, M::Menu, kNotTaken, ""},
@@ -115,23 +115,22 @@ TEST_F(HotkeyManagerTest, TriggerRunsInsideTheEventOncePerPressAlsoAfterADecline
 TEST_F(HotkeyManagerTest, KeysGivenToThePanelActOnlyWhereTheTapSeesNoSessionKeys) {
     // What happens; whether the tap sees the session's keys; pointer over the PiP; what the key
     // typed, its code, the modifiers; what runs.
-    using Row =
-        std::tuple<const char*, bool, bool, const char*, std::uint16_t, Modifiers, const char*>;
     const bool session = true, own = false, away = false, over = true;
-    const Row rows[] = {
-        {"Backspace closes", own, over, "\b", KEY_BACKSPACE, {}, "backspace"},
-        {"F picks a frame rate", own, over, "f", KEY_F, {}, "frameRate"},
-        {"= zooms in", own, over, "=", KEY_EQUAL, {}, "zoomIn"},
-        {"Shift-= types + and still zooms in", own, over, "+", KEY_EQUAL, M::Shift, "zoomIn"},
-        {"- zooms out", own, over, "-", KEY_MINUS, {}, "zoomOut"},
-        {"Super-comma opens the settings", own, over, ",", KEY_COMMA, M::LeftSuper, "settings"},
-        {"virtual keyboard: the character decides", own, over, "\b", KEY_1, {}, "backspace"},
-        {"Ctrl-F passes", own, over, "\x06", KEY_F, M::LeftCtrl, ""},
-        {"the trigger is the desktop's to bind", own, over, "p", KEY_P, M::Menu, ""},
-        {"pointer away", own, away, "\b", KEY_BACKSPACE, {}, ""},
-        {"the tap has Backspace already", session, over, "\b", KEY_BACKSPACE, {}, ""},
-        {"the tap has F already", session, over, "f", KEY_F, {}, ""},
-    };
+    const std::tuple<const char*, bool, bool, const char*, std::uint16_t, Modifiers, const char*>
+        rows[] = {
+            {"Backspace closes", own, over, "\b", KEY_BACKSPACE, {}, "backspace"},
+            {"F picks a frame rate", own, over, "f", KEY_F, {}, "frameRate"},
+            {"= zooms in", own, over, "=", KEY_EQUAL, {}, "zoomIn"},
+            {"Shift-= types + and still zooms in", own, over, "+", KEY_EQUAL, M::Shift, "zoomIn"},
+            {"- zooms out", own, over, "-", KEY_MINUS, {}, "zoomOut"},
+            {"Super-comma opens the settings", own, over, ",", KEY_COMMA, M::LeftSuper, "settings"},
+            {"virtual keyboard: the character decides", own, over, "\b", KEY_1, {}, "backspace"},
+            {"Ctrl-F passes", own, over, "\x06", KEY_F, M::LeftCtrl, ""},
+            {"the trigger is the desktop's to bind", own, over, "p", KEY_P, M::Menu, ""},
+            {"pointer away", own, away, "\b", KEY_BACKSPACE, {}, ""},
+            {"the tap has Backspace already", session, over, "\b", KEY_BACKSPACE, {}, ""},
+            {"the tap has F already", session, over, "f", KEY_F, {}, ""},
+        };
     for (const auto& [sentence, sessionKeys, hover, text, key, mods, runs] : rows) {
         SCOPED_TRACE(sentence);
         tap_->sessionKeys = sessionKeys;

@@ -99,7 +99,7 @@ struct HotkeyX11Test : ::testing::Test, fakes::MemorySettings {
     }
 
     // Members go in reverse order: client, manager, layout.
-    static X11Session* session_;
+    static inline X11Session* session_ = nullptr;
     QtScheduler scheduler_;
     fakes::FakeNotifications notifications_;
     std::unique_ptr<x11::XkbKeyboardLayout> layout_;
@@ -110,8 +110,6 @@ struct HotkeyX11Test : ::testing::Test, fakes::MemorySettings {
     Log said_;
     bool hovering_ = false;
 };
-
-X11Session* HotkeyX11Test::session_ = nullptr;
 
 TEST_F(HotkeyX11Test, EachModifierChoiceAndThePanelKeysActOnlyOnTheirOwnKeysWithNumLockOffOrOn) {
     // The modifier chosen, its key, another modifier that must not fire it. The last one, fn,
