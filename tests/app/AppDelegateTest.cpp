@@ -12,7 +12,6 @@
 #include "app/AppDelegate.h"
 #include "app/OpenSettingsHandler.h"
 #include "app/TitledWindowWatch.h"
-#include "settings/AppSettings.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeApplication.h"
 #include "tests/fakes/FakeGlobalShortcuts.h"

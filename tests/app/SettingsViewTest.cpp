@@ -18,7 +18,6 @@
 #include "app/UpdaterManager.h"
 #include "hotkeys/HotkeyManager.h"
 #include "platform/qt/XdgAutostart.h"
-#include "settings/AppSettings.h"
 #include "settings/SettingsView.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeKeyboardLayout.h"

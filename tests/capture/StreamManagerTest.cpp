@@ -5,7 +5,6 @@
 
 #include "capture/StreamManager.h"
 #include "platform/CaptureService.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/FakeCaptureService.h"
 #include "tests/fakes/ManualScheduler.h"
 #include "tests/fakes/MemoryDefaultsStore.h"

@@ -8,7 +8,6 @@
 
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11CaptureService.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/ScreenInspector.h"

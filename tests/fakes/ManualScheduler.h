@@ -38,8 +38,7 @@ struct ManualScheduler final : Scheduler {
         while (true) {
             std::erase_if(timers_, [](const auto& t) { return !t->valid; });
             // The earliest due; among equal ones, the first scheduled.
-            const auto next = std::min_element(timers_.begin(), timers_.end(),
-                                               [](auto& a, auto& b) { return a->due < b->due; });
+            const auto next = std::ranges::min_element(timers_, {}, [](auto& t) { return t->due; });
             if (next == timers_.end() || (*next)->due > target + 1e-9) break;
             const auto entry = *next;
             timers_.erase(next);

@@ -9,7 +9,6 @@
 
 #include "hotkeys/HotkeyManager.h"
 #include "platform/x11/KeyboardModifiers.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/FakeEventTap.h"
 #include "tests/fakes/FakeKeyboardLayout.h"
 #include "tests/fakes/FakeNotifications.h"
@@ -85,12 +84,11 @@ TEST_F(HotkeyManagerTest, Gestures) {
          "settings"},
     };
     for (const auto& [sentence, modifier, trigger, hover, key, mods, taken, runs] : rows) {
-        SCOPED_TRACE(sentence);
         settings.setModifierRaw(modifier);
         settings.setTriggerKey(trigger);
         hovering_ = hover;
         press(key, mods, taken);
-        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{});
+        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{}) << sentence;
     }
 }
 
@@ -132,12 +130,11 @@ TEST_F(HotkeyManagerTest, KeysGivenToThePanelActOnlyWhereTheTapSeesNoSessionKeys
             {"the tap has F already", session, over, "f", KEY_F, {}, ""},
         };
     for (const auto& [sentence, sessionKeys, hover, text, key, mods, runs] : rows) {
-        SCOPED_TRACE(sentence);
         tap_->sessionKeys = sessionKeys;
         hovering_ = hover;
         manager_->handlePanelKey({KeyEventKind::KeyDown, key, mods, 0, false},
                                  QString::fromLatin1(text));
-        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{});
+        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{}) << sentence;
     }
 }
 

@@ -15,7 +15,6 @@
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11EventTap.h"
 #include "platform/x11/XkbKeyboardLayout.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/hotkeys/GestureLog.h"

@@ -159,9 +159,8 @@ TEST(PiPVisibility, EveryEventChangesTheFlagsAndSaysWhatToDo) {
         // clang-format on
     };
     for (const auto& [sentence, before, event, after, effects] : rows) {
-        SCOPED_TRACE(sentence);
         const auto [state, todo] = before.next(event);
-        EXPECT_TRUE(state == after && todo == effects);
+        EXPECT_TRUE(state == after && todo == effects) << sentence;
     }
 }
 

@@ -72,9 +72,8 @@ bool KWinSession::waitForNames(const QStringList& names) {
             const QString listed =
                 run("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
                                   "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"});
-            return std::all_of(names.begin(), names.end(), [&](const QString& name) {
-                return listed.contains('"' + name + '"');
-            });
+            return std::ranges::all_of(
+                names, [&](const QString& name) { return listed.contains('"' + name + '"'); });
         },
         kStartMs);
 }
