@@ -66,9 +66,7 @@ struct MiranoSession : ::testing::Test {
             << "Mirano did not start its hotkeys: " << miranoOutput().toStdString();
     }
     /// Everything Mirano printed on standard output so far.
-    QString miranoOutput() {
-        return miranoOut_ += QString::fromUtf8(mirano_->readAllStandardOutput());
-    }
+    QString miranoOutput() { return miranoOut_ += QString(mirano_->readAllStandardOutput()); }
     /// The settings file: written before Mirano starts, as a user's earlier session would have
     /// left it, or read back.
     QString settingsFile() {

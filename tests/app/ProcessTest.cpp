@@ -154,8 +154,7 @@ TEST(SingleInstanceTest, AnotherUsersSocketIsNeverObeyed) {
         ::kill(stranger, SIGKILL);
         ::waitpid(stranger, nullptr, 0);
     });
-    EXPECT_FALSE(victim.ask(InstanceRequest::openSettings, 2000))
-        << "obeyed another user's process";
+    EXPECT_FALSE(victim.ask(InstanceRequest::openSettings, 2000)) << "obeyed another user";
     EXPECT_EQ(::waitpid(stranger, nullptr, WNOHANG), 0) << "the stranger never listened";
 }
 

@@ -133,9 +133,7 @@ struct FakeCaptureService final : CaptureService {
         windows.push_back(CapturableWindow{id, QRectF(0, 0, width, height)});
     }
     /// The last stream made, or null.
-    FakeCaptureStream* lastStream() const {
-        return streams.empty() ? nullptr : streams.back().get();
-    }
+    FakeCaptureStream* lastStream() const { return streams.empty() ? nullptr : &*streams.back(); }
 
     /// Runs `done` with `error` on the scheduler, or keeps it for completeHeld() while
     /// `holdCompletions` is set.

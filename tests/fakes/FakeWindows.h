@@ -47,12 +47,8 @@ struct FakeWindows final : Windows {
     std::optional<QString> screenName(WindowNumber id) override {
         return windows.count(id) ? windows[id].screenName : std::nullopt;
     }
-    bool isFullScreen(WindowNumber id) override {
-        return windows.count(id) && windows[id].fullScreen;
-    }
-    bool isMinimized(WindowNumber id) override {
-        return windows.count(id) && windows[id].minimized;
-    }
+    bool isFullScreen(WindowNumber w) override { return windows.count(w) && windows[w].fullScreen; }
+    bool isMinimized(WindowNumber w) override { return windows.count(w) && windows[w].minimized; }
     void unminimize(WindowNumber id) override {
         requests << QStringLiteral("unminimize %1").arg(id);
         if (windows.count(id)) windows[id].minimized = false;

@@ -150,8 +150,7 @@ TEST_F(HotkeyX11Test, EachModifierChoiceAndThePanelKeysActOnlyOnTheirOwnKeysWith
             EXPECT_EQ(typed(), QStringList{kP}) << "the other modifier + P passes";
 
             keyboard_.tap(key);
-            EXPECT_TRUE(waitUntil([&] { return said("tap") == 1; }))
-                << "a quick tap of the modifier";
+            EXPECT_TRUE(waitUntil([&] { return said("tap") == 1; })) << "a quick tap of it";
             typed();
             EXPECT_EQ(said_, (Log{"hotkey", "shiftHotkey", "tap"})) << "each exactly once";
         }

@@ -85,9 +85,7 @@ struct PiPManagerTest : ::testing::Test, fakes::MemorySettings {
     bool streaming() const { return manager->streamManager()->isStreamActive(); }
     /// Streams made so far (each start or restart makes one).
     int streamsMade() const { return int(capture.streams.size()); }
-    static void flushDeletes() {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    static void flushDeletes() { qApp->sendPostedEvents(nullptr, QEvent::DeferredDelete); }
     /// A window of another application (or the source window) gets the focus.
     void activate(WindowNumber window) {
         windows.focusFromOutside(window);

@@ -200,8 +200,7 @@ TEST_F(JsonDefaultsStoreTest, WhatIsNoSmallRegularFileIsRefusedWithoutBlockingOr
         out.clear();
         ASSERT_TRUE(removed());
         plant();
-        const QString line =
-            QStringLiteral("Settings file %1 cannot be read (%2)").arg(path, reason);
+        const QString line = QString("Settings file %1 cannot be read (%2)").arg(path, reason);
         EXPECT_TRUE(QTest::qWaitFor([&] { return said(line); }, 3000)) << out.toStdString();
         settings->setTriggerKey("K");
         EXPECT_EQ(std::pair(settings->frameRate(), leftAsItIs()), std::pair(24, true))

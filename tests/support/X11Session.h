@@ -82,17 +82,13 @@ inline std::optional<QString> xdotool(const QStringList& args) {
     return out ? std::optional(QString::fromLocal8Bit(*out)) : std::nullopt;
 }
 /// Runs xrandr with the arguments (bounded); false when it failed.
-inline bool xrandr(const QStringList& args) {
-    return ChildProcess::run("xrandr", args).has_value();
-}
+inline bool xrandr(const QStringList& args) { return bool(ChildProcess::run("xrandr", args)); }
 /// Defines (or redefines) RandR monitor `name` ("WxH+X+Y", no outputs); `primary` makes it the
 /// primary one.
 bool setMonitor(const QString& name, const QString& geometry, bool primary = false);
 
 /// The window the window manager has made active (0: none).
-inline unsigned activeWindow() {
-    return xdotool({"getactivewindow"}).value_or("0").trimmed().toUInt();
-}
+inline uint activeWindow() { return xdotool({"getactivewindow"}).value_or("0").trimmed().toUInt(); }
 /// Has the window manager activate `window` and give it the focus; false when it did not.
 inline bool activate(unsigned window) {
     const QString w = QString::number(window);

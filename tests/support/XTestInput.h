@@ -52,9 +52,7 @@ public:
     QPoint pointer() const { return pointer_; }
     void moveTo(QPoint p) { fake(XCB_MOTION_NOTIFY, 0, conn_.root(), pointer_ = p), sync(); }
     void pressButton(int button = 1) { fake(XCB_BUTTON_PRESS, uint8_t(held_ = button)), sync(); }
-    void releaseButton(int button = 1) {
-        fake(XCB_BUTTON_RELEASE, uint8_t(button)), held_ = 0, sync();
-    }
+    void releaseButton(int b = 1) { fake(XCB_BUTTON_RELEASE, uint8_t(b)), held_ = 0, sync(); }
     void click(int button = 1) { pressButton(button), releaseButton(button); }
 
 private:
