@@ -139,10 +139,7 @@ struct FakeCaptureService final : CaptureService {
     /// `holdCompletions` is set.
     void complete(Completion done, std::optional<Error> error = std::nullopt) {
         auto task = [done = std::move(done), error = std::move(error)] { done(error); };
-        if (holdCompletions)
-            held_.push_back(std::move(task));
-        else
-            scheduler_.post(std::move(task));
+        holdCompletions ? held_.push_back(std::move(task)) : scheduler_.post(std::move(task));
     }
     /// Releases the completions kept while `holdCompletions` was set, in order, onto the scheduler.
     void completeHeld() {

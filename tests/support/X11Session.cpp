@@ -2,12 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QRect>
 #include <QThread>
 
 #include "platform/x11/CompositingManager.h"
 #include "platform/x11/XConnection.h"
+#include "tests/support/Files.h"
 
 namespace mirano::testing {
 
@@ -31,12 +31,10 @@ X11Session::~X11Session() {
     previousDisplay_.isNull() ? qunsetenv("DISPLAY") : qputenv("DISPLAY", previousDisplay_);
 }
 
-namespace {
-QRect monitorRect(const QString& geometry) {
+static QRect monitorRect(const QString& geometry) {
     const QStringList f = QString(geometry).replace('+', 'x').split('x');
     return f.size() == 4 ? QRect(f[2].toInt(), f[3].toInt(), f[0].toInt(), f[1].toInt()) : QRect();
 }
-}  // namespace
 
 bool setMonitor(const QString& name, const QString& geometry, bool primary) {
     const QRect r = monitorRect(geometry);
@@ -133,11 +131,9 @@ QString X11Session::builtProgram(const QString& relativePath) {
 
 std::vector<int> shmSegmentsOf(qint64 pid) {
     std::vector<int> perms;
-    QFile file(QStringLiteral("/proc/sysvipc/shm"));
-    if (!file.open(QIODevice::ReadOnly)) return perms;
-    file.readLine();         // the header
-    while (!file.atEnd()) {  // the fifth column is the creator's pid
-        const QList<QByteArray> f = file.readLine().simplified().split(' ');
+    // After the header, a line per segment; the fifth column is the creator's pid.
+    for (const QByteArray& line : readFile("/proc/sysvipc/shm").split('\n').mid(1)) {
+        const QList<QByteArray> f = line.simplified().split(' ');
         if (f.size() > 4 && f[4].toLongLong() == pid) perms.push_back(f[2].toInt(nullptr, 8));
     }
     return perms;

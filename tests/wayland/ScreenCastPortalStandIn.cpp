@@ -212,10 +212,7 @@ private:
                              bool mistyped = false) {
         QDBusMessage response =
             QDBusMessage::createSignal(path, "org.freedesktop.portal.Request", "Response");
-        if (mistyped)
-            response << QString::number(code) << results;
-        else
-            response << code << results;
+        response << (mistyped ? QVariant(QString::number(code)) : QVariant(code)) << results;
         QDBusConnection::sessionBus().send(response);
     }
 

@@ -20,6 +20,7 @@
 #include "platform/wayland/portal/PortalNodeSource.h"
 #include "platform/wayland/portal/RestoreTokenStore.h"
 #include "tests/fakes/FakePictureSurface.h"
+#include "tests/support/Files.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/Waiting.h"
 #include "tests/wayland/PortalStandIn.h"
@@ -128,18 +129,13 @@ struct LoggedLines {
         std::fflush(stdout);
         dup2(saved_, STDOUT_FILENO);
         close(saved_);
-        QFile file(file_.fileName());
-        if (file.open(QIODevice::ReadOnly)) std::fputs(file.readAll().constData(), stdout);
+        std::fputs(readFile(file_.fileName()).constData(), stdout);
     }
     /// How many lines so far match `pattern`.
     int count(const QString& pattern) {
         std::fflush(stdout);
-        QFile file(file_.fileName());
-        if (!file.open(QIODevice::ReadOnly)) return -1;
-        return int(QString::fromUtf8(file.readAll())
-                       .split('\n')
-                       .filter(QRegularExpression(pattern))
-                       .size());
+        const QStringList lines = QString(readFile(file_.fileName())).split('\n');
+        return int(lines.filter(QRegularExpression(pattern)).size());
     }
 
 private:
