@@ -27,10 +27,9 @@ public:
     std::optional<SourceWindow> focusedWindow() const override { return focused; }
 
     void startPiP(const SourceWindow& w, std::optional<QRectF> rect) override {
-        calls << QStringLiteral("startPiP(%1,%2,%3)")
-                     .arg(w.windowID)
-                     .arg(w.application.pid.value_or(0))
-                     .arg(rect ? "rect" : "none");
+        calls << QString::asprintf("startPiP(%u,%lld,%s)", w.windowID,
+                                   qlonglong(w.application.pid.value_or(0)),
+                                   rect ? "rect" : "none");
         setCaptured(w.windowID);
     }
     void stopPiP() override {

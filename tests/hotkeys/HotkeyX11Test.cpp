@@ -207,8 +207,7 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
     ASSERT_TRUE(settled());
     // German: the key that types z sits where y is on a US keyboard.
     ASSERT_TRUE(testing::ChildProcess::run("setxkbmap", {"-display", session_->display(), "de"}));
-    ASSERT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Y; }))
-        << "the layout did not follow";
+    ASSERT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Y; })) << "not followed";
     ASSERT_TRUE(settled());
     // The client's own keysym table is from before the switch, so count presses, not names.
     keyboard_.chord({keys::Menu, keys::Y});

@@ -29,10 +29,8 @@ namespace {
 
 /// JavaScript: the first KWin window `w` for which `condition` holds (Plasma 6 and 5.27 names).
 QString windowWhere(const QString& condition) {
-    return QStringLiteral(
-               "(workspace.windowList ? workspace.windowList() : workspace.clientList())"
-               ".find(w => %1)")
-        .arg(condition);
+    return "(workspace.windowList ? workspace.windowList() : workspace.clientList()).find(w => " +
+           condition + ")";
 }
 /// JavaScript: the KWin window whose resource class is `appId`.
 QString windowOf(const QString& appId) {
@@ -45,18 +43,16 @@ const QString kActivate =
 
 /// Runs `statement` on the window of `appId` inside KWin; true when the window was there.
 bool onWindow(const QString& appId, const QString& statement) {
-    return kwinEvaluate(QStringLiteral("(function() { const w = %1; if (!w) return false; %2; "
-                                       "return true; })()")
-                            .arg(windowOf(appId), statement))
+    return kwinEvaluate("(function() { const w = " + windowOf(appId) + "; if (!w) return false; " +
+                        statement + "; return true; })()")
         .toBool();
 }
 
 /// The JavaScript `value` of the active window `w` (Plasma 6 and 5.27 names); null without one.
 QJsonValue ofActiveWindow(const QString& value) {
-    return kwinEvaluate(
-        QStringLiteral("(w => w ? %1 : null)(workspace.activeWindow !== undefined ? "
-                       "workspace.activeWindow : workspace.activeClient)")
-            .arg(value));
+    return kwinEvaluate("(w => w ? " + value +
+                        " : null)(workspace.activeWindow !== undefined ? workspace.activeWindow : "
+                        "workspace.activeClient)");
 }
 QString activeAppId() { return ofActiveWindow("String(w.resourceClass)").toString(); }
 
@@ -94,10 +90,10 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
 
     // Where KWin has the window.
     const QRectF frameA = windows.frame(numberA).value_or(QRectF());
-    EXPECT_EQ(kwinEvaluate(QStringLiteral("(g => [g.x, g.y, g.width, g.height])(%1.frameGeometry)")
-                               .arg(windowOf(kA)))
-                  .toArray(),
-              (QJsonArray{frameA.x(), frameA.y(), frameA.width(), frameA.height()}));
+    EXPECT_EQ(
+        kwinEvaluate("(g => [g.x, g.y, g.width, g.height])(" + windowOf(kA) + ".frameGeometry)")
+            .toArray(),
+        (QJsonArray{frameA.x(), frameA.y(), frameA.width(), frameA.height()}));
 
     // Full screen in and out, each a change.
     const qsizetype changesBefore = fullScreen.count();
@@ -134,13 +130,11 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
 
     // Where KWin stacks our panel over the normal window: in a higher layer, and higher in the
     // stacking order.
-    const QString panelState =
-        QStringLiteral(
-            "(function() { const p = %1; const a = %2; if (!p || !a) return null;"
-            " return {offTaskbar: p.skipTaskbar && p.skipPager, above: p.layer > "
-            "a.layer, onTop: p.stackingOrder > a.stackingOrder}; })()")
-            .arg(windowWhere("w.pid == " + QString::number(QCoreApplication::applicationPid())),
-                 windowOf(kA));
+    const QString ours = windowWhere("w.pid == " + QString::number(qApp->applicationPid()));
+    const QString panelState = "(function() { const p = " + ours + "; const a = " + windowOf(kA) +
+                               "; if (!p || !a) return null; return {offTaskbar: p.skipTaskbar && "
+                               "p.skipPager, above: p.layer > a.layer, onTop: p.stackingOrder > "
+                               "a.stackingOrder}; })()";
 
     QWidget floating(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
     floating.setGeometry(944, 524, 320, 180);

@@ -95,11 +95,9 @@ QJsonValue kwinEvaluate(const QString& expression) {
     const QString path = QStringLiteral("/org/mirano/TestOracle%1").arg(++counter);
     ScriptAnswer answer;
     if (!bus.registerObject(path, &answer, QDBusConnection::ExportScriptableSlots)) return {};
-    const QString source =
-        QStringLiteral(
-            "callDBus(%1, %2, \"org.mirano.TestOracle\", \"answer\", "
-            "JSON.stringify([(function() { return %3; })()]));")
-            .arg(KWinScript::quoted(bus.baseService()), KWinScript::quoted(path), expression);
+    const QString source = "callDBus(" + KWinScript::quoted(bus.baseService()) + ", " +
+                           KWinScript::quoted(path) + ", \"org.mirano.TestOracle\", \"answer\", " +
+                           "JSON.stringify([(function() { return " + expression + "; })()]));";
     QJsonValue value = QJsonValue::Undefined;
     {
         KWinScript script(bus, KWinScript::newName(), source, [](auto, auto) {});
