@@ -15,7 +15,6 @@
 #include "platform/qt/QtDesktopServices.h"
 #include "platform/x11/X11Backend.h"
 #include "region/RegionSelectionPanel.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/FakePermissions.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/support/Pixels.h"
@@ -63,11 +62,10 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
     };
     // clang-format on
 
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings(store);
+    fakes::MemorySettings memory;
     fakes::FakePermissions permissions;
     Platform p(std::make_unique<x11::X11Backend>(), std::make_unique<QtDesktopServices>());
-    PiPManager manager(PiPServices{p.scheduler(), settings, p.captureService(),
+    PiPManager manager(PiPServices{p.scheduler(), memory.settings, p.captureService(),
                                    p.panelWindowSystem(), p.windows(), p.screens(), permissions,
                                    p.application()});
     ScreenInspector inspector;
@@ -80,8 +78,8 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
             return QGuiApplication::screens().size() == 2 &&
                    primary->name() == (rightPrimary ? "R" : "L");
         }));
-        settings.setPipWidth(pipWidth);
-        settings.setPipPositionRaw(corner);
+        memory.settings.setPipWidth(pipWidth);
+        memory.settings.setPipPositionRaw(corner);
         const QString size = QStringLiteral("%1x%2").arg(window.width()).arg(window.height());
         const QString pos = QStringLiteral("%1,%2").arg(window.x()).arg(window.y());
         TestClientWindow client(*gSession,

@@ -22,8 +22,6 @@ class TestUser {
 public:
     TestUser();
     ~TestUser();
-    TestUser(const TestUser&) = delete;
-    TestUser& operator=(const TestUser&) = delete;
 
     /// Empty when the user and its runtime directory are ready; otherwise why not.
     QString error() const { return error_; }

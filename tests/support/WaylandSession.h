@@ -39,8 +39,6 @@ public:
 
     explicit WaylandSession(Options options = {});
     virtual ~WaylandSession() = default;
-    WaylandSession(const WaylandSession&) = delete;
-    WaylandSession& operator=(const WaylandSession&) = delete;
 
     /// Empty when everything started; otherwise why not.
     QString error() const { return error_; }

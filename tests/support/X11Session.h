@@ -38,8 +38,6 @@ public:
     using Options = X11SessionOptions;
     explicit X11Session(Options options = {});
     ~X11Session();
-    X11Session(const X11Session&) = delete;
-    X11Session& operator=(const X11Session&) = delete;
 
     /// Empty when everything started; otherwise why not.
     QString error() const { return error_; }

@@ -30,8 +30,6 @@ public:
     ~XTestInput() {
         if (held_) releaseButton(held_);
     }
-    XTestInput(const XTestInput&) = delete;
-    XTestInput& operator=(const XTestInput&) = delete;
     bool isValid() const { return conn_.isValid(); }
 
     void press(std::uint8_t keycode) { fake(XCB_KEY_PRESS, keycode); }
