@@ -8,10 +8,7 @@
 namespace mirano::fakes {
 
 struct FakeApplication final : Application {
-    void setActivationPolicy(ActivationPolicy p) override {
-        policy = p;
-        policyChanges.append(p);
-    }
+    void setActivationPolicy(ActivationPolicy p) override { policy = p, policyChanges.append(p); }
     ActivationPolicy activationPolicy() const override { return policy; }
     void activate() override { ++activations; }
     void terminate() override {}

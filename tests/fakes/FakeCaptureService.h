@@ -121,10 +121,9 @@ struct FakeCaptureService final : CaptureService {
         streams.push_back(std::make_shared<FakeCaptureStream>(
             window, configuration, std::move(onFrame), std::move(onStop),
             [this](Completion done, std::optional<Error> e) { complete(std::move(done), e); }));
-        streams.back()->startError = startError;
-        streams.back()->resumable = resumableStreams;
-        streams.back()->tellsPicture = streamsTellPicture;
-        streams.back()->reportedWindowSize = reportedWindowSize;
+        FakeCaptureStream& s = *streams.back();
+        s.startError = startError, s.resumable = resumableStreams;
+        s.tellsPicture = streamsTellPicture, s.reportedWindowSize = reportedWindowSize;
         return streams.back();
     }
 

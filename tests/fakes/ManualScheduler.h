@@ -56,7 +56,6 @@ struct ManualScheduler final : Scheduler {
     int pendingTimers() const {
         return int(std::count_if(timers_.begin(), timers_.end(), [](auto& t) { return t->valid; }));
     }
-    std::size_t queued() const { return queue_.size(); }
 
 private:
     struct Entry {

@@ -45,8 +45,7 @@ struct PiPManagerTest : ::testing::Test, fakes::MemorySettings {
         screens.setSingle(QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875), 2.0);
         windows.addWindow(kWindowID, {}, kPid, QStringLiteral("org.example.source"));
         setWindow(1000, 800);
-        windows.addWindow(kOtherWindowID, QRectF(0, 0, 640, 480), kOtherPid,
-                          QStringLiteral("org.example.other"));
+        windows.addWindow(kOtherWindowID, QRectF(0, 0, 640, 480), kOtherPid, "org.example.other");
     }
     ~PiPManagerTest() override {
         manager.reset();

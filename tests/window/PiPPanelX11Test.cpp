@@ -56,8 +56,7 @@ struct PiPPanelX11Test : ::testing::Test, fakes::MemorySettings {
         panel->attachPictureSurface(surface);
         stream = std::make_shared<StreamManager>(capture, settings, scheduler);
         stream->setPictureSurface(surface);
-        const auto error = startCaptureOnceListed(*stream, source->id());
-        ASSERT_FALSE(error) << qPrintable(error->description);
+        ASSERT_FALSE(startCaptureOnceListed(*stream, source->id()));
         panel->showWithoutActivating();
         ASSERT_TRUE(waitUntil([&] { return geometry() == kPanelRect; })) << "not placed as asked";
         ASSERT_TRUE(waitUntil([&] { return near(at(kPanelRect.center()), kGreen); }))

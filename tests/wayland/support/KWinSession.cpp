@@ -37,8 +37,7 @@ bool KWinSession::startKWin() {
     // copy has none. It must keep its name: KWin's Qt platform plugin loads only into a
     // program called kwin_wayland.
     const QString dir = runtimeDir() + "/kwin", kwin = dir + "/kwin_wayland";
-    if (!QDir().mkpath(dir) || !QFile::copy(QStringLiteral("/usr/bin/kwin_wayland"), kwin))
-        return false;
+    if (!QDir().mkpath(dir) || !QFile::copy("/usr/bin/kwin_wayland", kwin)) return false;
     // No window decorations: Breeze is not installed, and windows then are their client area.
     run("sh", {"-c",
                "mkdir -p \"$XDG_CONFIG_HOME\" && printf "
