@@ -60,9 +60,7 @@ struct FakeCaptureStream final : CaptureStream {
 
     bool canResume() const override { return resumable; }
     QSizeF windowSize() const override { return reportedWindowSize; }
-    void setWindowSizeHandler(std::function<void()> handler) override {
-        onWindowSize_ = std::move(handler);
-    }
+    void setWindowSizeHandler(std::function<void()> f) override { onWindowSize_ = std::move(f); }
     bool setFirstPictureHandler(std::function<void()> handler) override {
         onPicture_ = std::move(handler);
         return tellsPicture;

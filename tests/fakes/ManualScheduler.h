@@ -12,9 +12,7 @@ namespace mirano::fakes {
 
 struct ManualScheduler final : Scheduler {
     void post(std::function<void()> task) override { queue_.push_back(std::move(task)); }
-    void postAfter(double seconds, std::function<void()> task) override {
-        add(seconds, false, std::move(task));
-    }
+    void postAfter(double s, std::function<void()> t) override { add(s, false, std::move(t)); }
     std::unique_ptr<Timer> schedule(double seconds, bool repeats,
                                     std::function<void()> task) override {
         return std::make_unique<ManualTimer>(add(seconds, repeats, std::move(task)));

@@ -172,10 +172,8 @@ struct PipeWireTest : ::testing::Test {
         return await([&](Completion done) { stream.startCapture(std::move(done)); });
     }
     /// Shows `rect` of the window (in its logical pixels) at 1 x 1.
-    static std::optional<Error> show(CaptureStream& stream, const QRectF& rect) {
-        return await([&](Completion done) {
-            stream.updateConfiguration({rect, 0, 1, 1}, std::move(done));
-        });
+    static std::optional<Error> show(CaptureStream& s, const QRectF& rect) {
+        return await([&](Completion d) { s.updateConfiguration({rect, 0, 1, 1}, std::move(d)); });
     }
 
     std::unique_ptr<CaptureStream> makeStream(Received& received, std::uint32_t node) {
