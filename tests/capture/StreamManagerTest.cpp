@@ -160,8 +160,7 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     start(0x500001);
     call(&StreamManager::stopCapture);
     call(&StreamManager::restartCapture);
-    EXPECT_EQ(service.lastStream()->initialConfiguration,
-              config(801, 1, QRectF(0, 0, 801.7, 1), 30));
+    EXPECT_EQ(service.lastStream()->initialConfiguration, config(801, 1, {0, 0, 801.7, 1}, 30));
 
     // The window went away while stopped: not found, still stopped and remembered.
     call(&StreamManager::stopCapture);

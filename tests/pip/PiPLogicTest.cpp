@@ -67,8 +67,7 @@ TEST(PiPGeometry, ZoomKeepsThePointUnderThePointerAndStaysInsideTheWindow) {
 // A first selection of the whole window, its rectangle in points and the extreme aspect that
 // leaves the panel alone are checked through the controller in PiPManagerTest.
 TEST(PiPGeometry, SelectionsComposeAndOnlyModerateAspectsReshapeThePanel) {
-    EXPECT_EQ(narrowTo(QRectF(100, 100, 400, 200), QRectF(0, 0, 0.5, 0.5)),
-              QRectF(100, 100, 200, 100));
+    EXPECT_EQ(narrowTo({100, 100, 400, 200}, {0, 0, 0.5, 0.5}), QRectF(100, 100, 200, 100));
 
     EXPECT_EQ(reshapedHeight(QRectF(0, 0, 400, 200), 320), 160);
     EXPECT_EQ(reshapedHeight(QRectF(0, 0, 100, 500), 320), 1600) << "aspect 5 still reshapes";

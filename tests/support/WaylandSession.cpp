@@ -123,9 +123,8 @@ bool WaylandSession::startSway(const QStringList& outputs) {
     });
 }
 
-ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& args,
-                                    bool discardOutput) {
-    return keep(user_->start(program, args, environment(), discardOutput));
+ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& args, bool discard) {
+    return keep(user_->start(program, args, environment(), discard));
 }
 
 QString WaylandSession::run(const QString& program, const QStringList& args) const {

@@ -58,8 +58,7 @@ public:
     QProcessEnvironment clientEnvironment() const;
     /// Starts `program` as the session's user with environment(); standard output is readable
     /// unless discarded.
-    ChildProcess* spawn(const QString& program, const QStringList& args,
-                        bool discardOutput = false);
+    ChildProcess* spawn(const QString& program, const QStringList& args, bool discard = false);
     /// Runs `program` as the session's user to completion (bounded); its standard output.
     QString run(const QString& program, const QStringList& args) const;
     /// Starts a client with `environment` (clientEnvironment() when none), as the user running

@@ -172,8 +172,7 @@ private:
     /// The object path the handle_token convention gives for the calling client.
     QString handle(const QString& kind, const QVariant& token) const {
         const QString sender = message().service().mid(1).replace('.', '_');
-        return QString("/org/freedesktop/portal/desktop/%1/%2/%3")
-            .arg(kind, sender, token.toString());
+        return "/org/freedesktop/portal/desktop/" + kind + "/" + sender + "/" + token.toString();
     }
 
     Closable* session(const QDBusObjectPath& path) {

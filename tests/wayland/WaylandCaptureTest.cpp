@@ -298,8 +298,7 @@ TEST_F(PipeWireTest, FaultyStreamsSayWhatIsWrongOnceAndLeaveNoStreamBehind) {
     for (const auto& [fault, line] : cases) {
         SCOPED_TRACE(fault);
         std::uint32_t node = 0;
-        ChildProcess* producer =
-            portal_.startProducer({"faulty", "64", "48", "--fault", fault}, &node);
+        auto* producer = portal_.startProducer({"faulty", "64", "48", "--fault", fault}, &node);
         LoggedLines log;
         {
             Received faulty, fine;
