@@ -82,8 +82,7 @@ struct X11CaptureTest : ::testing::Test, fakes::MemorySettings {
     std::vector<std::unique_ptr<Stream>> streams_;  // destroyed before the service
 };
 
-TEST_F(X11CaptureTest,
-       WholeWindowRegionAndResizedSourceFramesCarryTheirSizeAndPixelsInPrivateMemory) {
+TEST_F(X11CaptureTest, WholeWindowRegionAndResizedSourceFramesCarrySizeAndPixelsInPrivateMemory) {
     auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
     // (The window's size as measured on the server, at two scales: ScreensX11Test.)

@@ -24,8 +24,7 @@ struct RegionSelectionTest : ::testing::Test {
     fakes::FakePanelWindowSystem windowSystem;
 };
 
-TEST_F(RegionSelectionTest,
-       SelectionsMustExceedTenPointsBothWaysAreNormalisedAndClampedAndEscapeCancels) {
+TEST_F(RegionSelectionTest, SelectionsOverTenPointsEachWayAreNormalisedAndClampedAndEscapeCancels) {
     auto panel = make(QRectF(0, 0, 1000, 500));
     QSignalSpy regions(&*panel, &RegionSelectionPanel::regionSelected),
         cancelled(&*panel, &RegionSelectionPanel::cancelled);
