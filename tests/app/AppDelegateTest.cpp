@@ -12,7 +12,6 @@
 #include "app/AppDelegate.h"
 #include "app/OpenSettingsHandler.h"
 #include "app/TitledWindowWatch.h"
-#include "settings/AppSettings.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeApplication.h"
 #include "tests/fakes/FakeGlobalShortcuts.h"
@@ -22,13 +21,11 @@ using namespace mirano;
 
 namespace {
 
-struct DelegateFixture : ::testing::Test {
+struct DelegateFixture : ::testing::Test, fakes::MemorySettings {
     fakes::FakeApplication application;
     fakes::FakeNotifications notifications;
     fakes::FakePermissions permissions;
     fakes::ManualScheduler scheduler;
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings{store};
     fakes::FakePiPControl pip;
     QStringList log;
     fakes::FakeHotkeyService* hotkeys = nullptr;

@@ -27,10 +27,9 @@ public:
     std::optional<SourceWindow> focusedWindow() const override { return focused; }
 
     void startPiP(const SourceWindow& w, std::optional<QRectF> rect) override {
-        calls << QStringLiteral("startPiP(%1,%2,%3)")
-                     .arg(w.windowID)
-                     .arg(w.application.pid.value_or(0))
-                     .arg(rect ? "rect" : "none");
+        calls << QString::asprintf("startPiP(%u,%lld,%s)", w.windowID,
+                                   qlonglong(w.application.pid.value_or(0)),
+                                   rect ? "rect" : "none");
         setCaptured(w.windowID);
     }
     void stopPiP() override {
@@ -60,8 +59,7 @@ public:
 };
 
 /// Logs start/stop/refresh and keeps the bindings so tests can fire the gestures.
-class FakeHotkeyService final : public HotkeyService {
-public:
+struct FakeHotkeyService final : HotkeyService {
     FakeHotkeyService(HotkeyBindings b, QStringList& log) : bindings(std::move(b)), log(log) {}
     void start() override { log << "hotkeys.start"; }
     void stop() override { log << "hotkeys.stop"; }
@@ -74,8 +72,7 @@ public:
 };
 
 /// An update source that answers when the test says so.
-class FakeUpdateSource final : public UpdateSource {
-public:
+struct FakeUpdateSource final : UpdateSource {
     bool configured = true;
     int checks = 0;
     std::function<void(UpdateCheckResult)> pending;
@@ -92,10 +89,9 @@ public:
     }
 };
 
-/// What the update checker runs on: a store, a manual clock, notifications, the source above and
-/// the real dialog.
-struct UpdaterWorld {
-    MemoryDefaultsStore store;
+/// What the update checker (and the settings form) runs on: a store and the settings on it, a
+/// manual clock, notifications, the source above and the real dialog.
+struct UpdaterWorld : MemorySettings {
     ManualScheduler scheduler;
     FakeNotifications notifications;
     FakeUpdateSource source;

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "tests/support/Files.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/ScreenInspector.h"
 #include "tests/support/TestClientWindow.h"
@@ -24,8 +25,7 @@ bool alike(const QColor& a, const QColor& b) { return near(a, b, 40); }
 const QStringList kBarsWindow{"--title", "Bars",    "--pattern", "bars",
                               "--size",  "640x400", "--pos",     "60,60"};
 
-class MiranoSession : public ::testing::Test {
-protected:
+struct MiranoSession : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(home_.isValid());
         session_ = std::make_unique<X11Session>();
@@ -66,14 +66,12 @@ protected:
             << "Mirano did not start its hotkeys: " << miranoOutput().toStdString();
     }
     /// Everything Mirano printed on standard output so far.
-    QString miranoOutput() {
-        return miranoOut_ += QString::fromUtf8(mirano_->readAllStandardOutput());
-    }
+    QString miranoOutput() { return miranoOut_ += QString(mirano_->readAllStandardOutput()); }
     /// The settings file: written before Mirano starts, as a user's earlier session would have
     /// left it, or read back.
-    QFile settingsFile() {
+    QString settingsFile() {
         QDir(home_.path()).mkpath("config/mirano");
-        return QFile(home_.filePath("config/mirano/defaults.json"));
+        return home_.filePath("config/mirano/defaults.json");
     }
 
     /// Mirano's mapped windows, with whether each is override-redirect (a popup menu).
@@ -158,9 +156,7 @@ TEST_P(MiranoRegion, ShiftHotkeyMirrorsOnlyTheDraggedRegion) {
     const auto [focusBehavior, dpi] = GetParam();
     ChildProcess::run("sh", {"-c", QStringLiteral("echo 'Xft.dpi: %1' | xrdb -merge").arg(dpi)});
     const QByteArray json = QByteArray("{\"focusBehavior\": \"") + focusBehavior + "\"}";
-    QFile stored = settingsFile();
-    ASSERT_TRUE(stored.open(QIODevice::WriteOnly) && stored.write(json) == json.size());
-    stored.close();
+    ASSERT_TRUE(writeFile(settingsFile(), json));
     TestClientWindow bars(*session_, kBarsWindow);
     startMirano();
     activate(bars.id());
@@ -247,8 +243,7 @@ TEST_F(MiranoSession, HotkeysTrayMenuSecondLaunchAndSettingsDriveTheProgramAndQu
     // At a person's pace: each press starts a window-manager move that must end before the
     // next click, which two back-to-back XTEST clicks do not leave time for.
     xdotool({"click", "--repeat", "2", "--delay", "60", "1"});
-    EXPECT_TRUE(waitUntil([&] { return miranoPanels().empty(); }))
-        << "the double-click did not end the PiP";
+    EXPECT_TRUE(waitUntil([&] { return miranoPanels().empty(); })) << "up after the double-click";
     EXPECT_TRUE(waitUntil([&] { return activeWindow() == bars.id(); }))
         << "the source window did not come to the front";
 
@@ -275,15 +270,13 @@ TEST_F(MiranoSession, HotkeysTrayMenuSecondLaunchAndSettingsDriveTheProgramAndQu
     activate(settings);
     xdotool({"key", "Tab", "k"});
     ASSERT_TRUE(waitUntil([&] {
-        QFile f = settingsFile();
-        return f.open(QIODevice::ReadOnly) && f.readAll().contains("\"triggerKey\": \"K\"");
+        return readFile(settingsFile()).contains("\"triggerKey\": \"K\"");
     })) << "the trigger key was not stored";
 
     // With the settings window open, "Check for Updates…" (no feed in this build: a dialog
     // with the failure) must not start the two windows taking the focus from each other.
     chooseFromTrayMenu("Down");
-    ASSERT_TRUE(waitUntil([&] { return named("^Software Update$") != 0; }, 10000))
-        << "no update dialog";
+    ASSERT_TRUE(waitUntil([&] { return named("^Software Update$"); }, 10000)) << "no update dialog";
     ASSERT_TRUE(activate(bars.id()));  // waits until the window manager has made it active
     EXPECT_FALSE(waitUntil([&] { return activeWindow() != bars.id(); }, 1500))
         << "Mirano took the focus back";

@@ -18,10 +18,10 @@
 #include "app/UpdaterManager.h"
 #include "hotkeys/HotkeyManager.h"
 #include "platform/qt/XdgAutostart.h"
-#include "settings/AppSettings.h"
 #include "settings/SettingsView.h"
 #include "tests/app/AppFakes.h"
 #include "tests/fakes/FakeKeyboardLayout.h"
+#include "tests/support/Files.h"
 
 using namespace mirano;
 
@@ -29,7 +29,6 @@ namespace {
 
 struct SettingsViewFixture : ::testing::Test, fakes::UpdaterWorld {
     fakes::FakeKeyboardLayout layout;
-    AppSettings settings{store};
     UpdaterManager updater{store, scheduler, notifications, source, presenter};
     QTemporaryDir config;
     const QString entry = config.filePath("autostart/mirano.desktop");
@@ -170,9 +169,7 @@ TEST_F(SettingsViewFixture, StartAtLoginShowsTheEntryAndARefusedChangeSpringsBac
     EXPECT_EQ(state(), std::tuple(true, true, true));
 
     // Replaced by someone else's entry: turning it off is refused, and says why.
-    QFile other(entry);
-    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write("[Desktop Entry]\n") > 0);
-    other.close();
+    ASSERT_TRUE(mirano::testing::writeFile(entry, "[Desktop Entry]\n"));
     toggle->click();
     EXPECT_EQ(state(), std::tuple(true, true, false));
 }

@@ -48,8 +48,7 @@ UpdateCheckResult runCheck(AppcastChecker& checker) {
     std::optional<UpdateCheckResult> result;
     checker.check([&](UpdateCheckResult r) { result = r; });
     EXPECT_FALSE(result) << "the result must arrive later, not inside check()";
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return result.has_value(); }, AppcastChecker::kTimeoutMs + 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bool(result); }, AppcastChecker::kTimeoutMs + 5000));
     return result.value_or(UpdateCheckResult{Status::upToDate, {}, {}, {}, "no answer"});
 }
 

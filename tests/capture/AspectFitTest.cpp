@@ -9,11 +9,8 @@ namespace {
 
 TEST(AspectFit, PicturesFitOnBarsOrFillCutEvenlyAndAViewShowsWhatItsFramesShow) {
     using M = AspectMode;
-    const struct {
-        const char* what;
-        AspectPlacement placed;
-        AspectPlacement expected;
-    } rows[] = {
+    // What: where the picture is placed; where it must be.
+    const std::tuple<const char*, AspectPlacement, AspectPlacement> rows[] = {
         {"a wide picture fits with bars above and below",
          placeAspect({0, 0, 200, 100}, {400, 400}, M::fit),
          {{0, 0, 200, 100}, {0, 100, 400, 200}}},
@@ -47,7 +44,7 @@ TEST(AspectFit, PicturesFitOnBarsOrFillCutEvenlyAndAViewShowsWhatItsFramesShow) 
          placeThroughFrame({320, 100, 320, 100}, {320, 200}, {640, 400}),
          {{320, 100, 320, 100}, {0, 100, 640, 200}}},
     };
-    for (const auto& row : rows) EXPECT_EQ(row.placed, row.expected) << row.what;
+    for (const auto& [what, placed, expected] : rows) EXPECT_EQ(placed, expected) << what;
 }
 
 }  // namespace

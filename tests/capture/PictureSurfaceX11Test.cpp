@@ -12,7 +12,6 @@
 #include "capture/StreamManager.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11CaptureService.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/ScreenInspector.h"
@@ -28,9 +27,8 @@ constexpr QRect kPanel{700, 100, 320, 200};
 
 TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsThem) {
     QtScheduler scheduler;
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings{store};
-    settings.setFrameRate(60);
+    fakes::MemorySettings memory;
+    memory.settings.setFrameRate(60);
     x11::X11CaptureService service{scheduler};
     ASSERT_FALSE(service.unavailable());
     ScreenInspector screen;
@@ -53,10 +51,9 @@ TEST(PictureSurfaceX11Test, TheServerDrawsFittedPicturesWithTheOverlayAndKeepsTh
 
     TestClientWindow source(*gSession,
                             {"--size", "640x400", "--pos", "20,20", "--pattern", "quadrants"});
-    auto stream = std::make_shared<StreamManager>(service, settings, scheduler);
+    auto stream = std::make_shared<StreamManager>(service, memory.settings, scheduler);
     stream->setPictureSurface(surface);
-    const auto error = startCaptureOnceListed(*stream, source.id());
-    ASSERT_FALSE(error) << qPrintable(error->description);
+    ASSERT_FALSE(startCaptureOnceListed(*stream, source.id()));
     QSignalSpy framesToTheProgram(stream.get(), &StreamManager::frameArrived);
 
     // The whole window, scaled to the panel by the server; no frame came to the program.

@@ -5,14 +5,12 @@
 
 #include "capture/StreamManager.h"
 #include "platform/CaptureService.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/FakeCaptureService.h"
 #include "tests/fakes/ManualScheduler.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 
 using namespace mirano;
-using mirano::fakes::FakeCaptureService;
-using mirano::fakes::FakeCaptureStream;
+using namespace mirano::fakes;
 
 namespace {
 
@@ -35,9 +33,8 @@ StreamConfiguration config(std::int64_t w, std::int64_t h, QRectF rect, int fps)
     return {.sourceRect = rect, .minimumFrameInterval = 1.0 / fps, .width = w, .height = h};
 }
 
-class StreamManagerTest : public ::testing::Test {
-protected:
-    StreamManagerTest() : settings(store), service(scheduler) {
+struct StreamManagerTest : ::testing::Test, fakes::MemorySettings {
+    StreamManagerTest() : service(scheduler) {
         settings.setFrameRate(10);
         service.addWindow(0x400001, 640, 400);
         service.addWindow(0x500001, 801.7, 0.4);
@@ -63,8 +60,6 @@ protected:
     }
 
     fakes::ManualScheduler scheduler;
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings;
     FakeCaptureService service;
     std::shared_ptr<StreamManager> manager;
 };
@@ -165,8 +160,7 @@ TEST_F(StreamManagerTest, RestartRebuildsFromStoredValuesAtTheCurrentRate) {
     start(0x500001);
     call(&StreamManager::stopCapture);
     call(&StreamManager::restartCapture);
-    EXPECT_EQ(service.lastStream()->initialConfiguration,
-              config(801, 1, QRectF(0, 0, 801.7, 1), 30));
+    EXPECT_EQ(service.lastStream()->initialConfiguration, config(801, 1, {0, 0, 801.7, 1}, 30));
 
     // The window went away while stopped: not found, still stopped and remembered.
     call(&StreamManager::stopCapture);

@@ -8,7 +8,6 @@
 
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11CaptureService.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/ScreenInspector.h"
@@ -46,16 +45,12 @@ struct Stream {
     StreamManager* operator->() const { return manager.get(); }
 };
 
-class X11CaptureTest : public ::testing::Test {
-protected:
+struct X11CaptureTest : ::testing::Test, fakes::MemorySettings {
     static void SetUpTestSuite() { session_ = new X11Session(), scheduler_ = new QtScheduler(); }
-    static void TearDownTestSuite() {
-        delete std::exchange(scheduler_, nullptr);
-        delete std::exchange(session_, nullptr);
-    }
+    static void TearDownTestSuite() { delete scheduler_, delete session_; }
     void SetUp() override {
         ASSERT_TRUE(session_->error().isEmpty()) << qPrintable(session_->error());
-        settings_.setFrameRate(60);
+        settings.setFrameRate(60);
         service_ =
             std::make_unique<x11::X11CaptureService>(*scheduler_, session_->display().toLatin1());
         ASSERT_FALSE(service_->unavailable()) << qPrintable(service_->unavailable()->description);
@@ -68,13 +63,12 @@ protected:
                     CaptureService* service = nullptr) {
         Stream& s = *streams_.emplace_back(std::make_unique<Stream>());
         s.manager =
-            std::make_shared<StreamManager>(service ? *service : *service_, settings_, *scheduler_);
+            std::make_shared<StreamManager>(service ? *service : *service_, settings, *scheduler_);
         QObject::connect(s.manager.get(), &StreamManager::frameArrived,
                          [&s](const Frame& f) { s.latest = f, ++s.count; });
         QObject::connect(s.manager.get(), &StreamManager::stopped,
                          [&s](std::optional<Error> e) { s.stops.push_back(e); });
-        if (const auto error = startCaptureOnceListed(*s.manager, id, w, h, rect))
-            ADD_FAILURE() << "start failed: " << qPrintable(error->description);
+        startCaptureOnceListed(*s.manager, id, w, h, rect);  // a failed start fails the test
         return s;
     }
     /// Our test client window of that size and position, with more arguments.
@@ -82,19 +76,13 @@ protected:
         return TestClientWindow(*session_, QStringList{"--size", size, "--pos", pos} + more);
     }
 
-    static X11Session* session_;
-    static QtScheduler* scheduler_;
-    fakes::MemoryDefaultsStore store_;
-    AppSettings settings_{store_};
+    static inline X11Session* session_ = nullptr;
+    static inline QtScheduler* scheduler_ = nullptr;
     std::unique_ptr<x11::X11CaptureService> service_;
     std::vector<std::unique_ptr<Stream>> streams_;  // destroyed before the service
 };
 
-X11Session* X11CaptureTest::session_ = nullptr;
-QtScheduler* X11CaptureTest::scheduler_ = nullptr;
-
-TEST_F(X11CaptureTest,
-       WholeWindowRegionAndResizedSourceFramesCarryTheirSizeAndPixelsInPrivateMemory) {
+TEST_F(X11CaptureTest, WholeWindowRegionAndResizedSourceFramesCarrySizeAndPixelsInPrivateMemory) {
     auto window = client("320x200", "40,40", {"--pattern", "quadrants"});
     Stream& s = capture(window.id());
     // (The window's size as measured on the server, at two scales: ScreensX11Test.)
@@ -178,7 +166,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
 
     // At 2 frames per second the restarted stream sees a handful while the witness, at 60,
     // sees 60 changes (about a second).
-    settings_.setFrameRate(2);
+    settings.setFrameRate(2);
     ASSERT_FALSE(await([&](Completion d) { s->restartCapture(d); }));
     base = w.count;
     const int restarted = s.count;
@@ -199,7 +187,7 @@ TEST_F(X11CaptureTest, StoppedStreamDeliversNothingRestartsAtTheNewRateAndShutDo
                                                   x.get(), window.id(), xcb_generate_id(x.get())))))
         << "the window is still redirected";
     // Nothing comes while another service's stream sees the window change a dozen times.
-    settings_.setFrameRate(60);
+    settings.setFrameRate(60);
     x11::X11CaptureService other(*scheduler_, session_->display().toLatin1());
     Stream& witness = capture(window.id(), {}, {}, {}, &other);
     EXPECT_TRUE(waitUntil([&] { return witness.count >= 12; }));

@@ -7,12 +7,8 @@
 
 namespace mirano::fakes {
 
-class FakeApplication final : public Application {
-public:
-    void setActivationPolicy(ActivationPolicy p) override {
-        policy = p;
-        policyChanges.append(p);
-    }
+struct FakeApplication final : Application {
+    void setActivationPolicy(ActivationPolicy p) override { policy = p, policyChanges.append(p); }
     ActivationPolicy activationPolicy() const override { return policy; }
     void activate() override { ++activations; }
     void terminate() override {}

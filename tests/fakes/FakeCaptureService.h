@@ -32,8 +32,7 @@ inline Frame makeMemoryFrame(int width, int height, std::uint32_t argb = 0xff000
 /// Hands a completion and its result on (through the service, which may hold it back).
 using CompletionSink = std::function<void(Completion, std::optional<Error>)>;
 
-class FakeCaptureStream final : public CaptureStream {
-public:
+struct FakeCaptureStream final : CaptureStream {
     FakeCaptureStream(CapturableWindow window, StreamConfiguration configuration,
                       FrameHandler onFrame, StreamStopHandler onStop, CompletionSink complete)
         : window(std::move(window)),
@@ -61,9 +60,7 @@ public:
 
     bool canResume() const override { return resumable; }
     QSizeF windowSize() const override { return reportedWindowSize; }
-    void setWindowSizeHandler(std::function<void()> handler) override {
-        onWindowSize_ = std::move(handler);
-    }
+    void setWindowSizeHandler(std::function<void()> f) override { onWindowSize_ = std::move(f); }
     bool setFirstPictureHandler(std::function<void()> handler) override {
         onPicture_ = std::move(handler);
         return tellsPicture;
@@ -105,8 +102,7 @@ private:
     CompletionSink complete_;
 };
 
-class FakeCaptureService final : public CaptureService {
-public:
+struct FakeCaptureService final : CaptureService {
     /// Completions run through `scheduler`, so they arrive on the (fake) main queue.
     explicit FakeCaptureService(Scheduler& scheduler) : scheduler_(scheduler) {}
 
@@ -123,10 +119,9 @@ public:
         streams.push_back(std::make_shared<FakeCaptureStream>(
             window, configuration, std::move(onFrame), std::move(onStop),
             [this](Completion done, std::optional<Error> e) { complete(std::move(done), e); }));
-        streams.back()->startError = startError;
-        streams.back()->resumable = resumableStreams;
-        streams.back()->tellsPicture = streamsTellPicture;
-        streams.back()->reportedWindowSize = reportedWindowSize;
+        FakeCaptureStream& s = *streams.back();
+        s.startError = startError, s.resumable = resumableStreams;
+        s.tellsPicture = streamsTellPicture, s.reportedWindowSize = reportedWindowSize;
         return streams.back();
     }
 
@@ -135,18 +130,13 @@ public:
         windows.push_back(CapturableWindow{id, QRectF(0, 0, width, height)});
     }
     /// The last stream made, or null.
-    FakeCaptureStream* lastStream() const {
-        return streams.empty() ? nullptr : streams.back().get();
-    }
+    FakeCaptureStream* lastStream() const { return streams.empty() ? nullptr : &*streams.back(); }
 
     /// Runs `done` with `error` on the scheduler, or keeps it for completeHeld() while
     /// `holdCompletions` is set.
     void complete(Completion done, std::optional<Error> error = std::nullopt) {
         auto task = [done = std::move(done), error = std::move(error)] { done(error); };
-        if (holdCompletions)
-            held_.push_back(std::move(task));
-        else
-            scheduler_.post(std::move(task));
+        holdCompletions ? held_.push_back(std::move(task)) : scheduler_.post(std::move(task));
     }
     /// Releases the completions kept while `holdCompletions` was set, in order, onto the scheduler.
     void completeHeld() {

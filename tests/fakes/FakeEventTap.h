@@ -9,8 +9,7 @@
 
 namespace mirano::fakes {
 
-class FakeEventTap final : public EventTap {
-public:
+struct FakeEventTap final : EventTap {
     /// What the tap was asked, kept alive by the test after the tap itself is gone.
     struct Record {
         int starts = 0, stops = 0;

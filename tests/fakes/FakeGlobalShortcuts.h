@@ -7,12 +7,9 @@
 
 namespace mirano::fakes {
 
-class FakeGlobalShortcuts final : public GlobalShortcuts {
-public:
+struct FakeGlobalShortcuts final : GlobalShortcuts {
     /// Records the binding; its completion never comes, as with a desktop that never answers.
-    void bind(Modifier modifier, const QString& triggerKey, Completion) override {
-        bound.append({modifier, triggerKey});
-    }
+    void bind(Modifier m, const QString& key, Completion) override { bound.append({m, key}); }
 
     QList<std::pair<Modifier, QString>> bound;
 };

@@ -8,8 +8,7 @@
 
 namespace mirano::fakes {
 
-class FakeNotifications final : public Notifications {
-public:
+struct FakeNotifications final : Notifications {
     void requestAuthorization() override { ++authorizationRequests; }
     void post(const QString& title, const QString& body) override { posted.append({title, body}); }
 

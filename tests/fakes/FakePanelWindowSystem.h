@@ -10,8 +10,7 @@
 
 namespace mirano::fakes {
 
-class FakePanelWindowSystem final : public PanelWindowSystem {
-public:
+struct FakePanelWindowSystem final : PanelWindowSystem {
     /// What was last applied to one window.
     struct WindowState {
         bool overlayPanel = false, shapeSet = false, passThrough = false;
@@ -82,12 +81,10 @@ public:
         return it == states_.end() ? WindowState{} : it->second;
     }
 
-    // Scripted answers (without a real window system).
-    bool compositor = true;
-    /// With a compositor: window opacity is shown (not on Wayland).
-    bool windowOpacity = true;
+    // Scripted answers (without a real window system). With a compositor, `windowOpacity`: window
+    // opacity is shown (not on Wayland).
+    bool compositor = true, windowOpacity = true, pointerEverywhere = true;
     QPoint pointer{-10000, -10000};
-    bool pointerEverywhere = true;
 
     /// The areas grabScreen was asked for (it answers with grey).
     QList<QRect> grabbedAreas;

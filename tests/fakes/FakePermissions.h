@@ -5,8 +5,7 @@
 
 namespace mirano::fakes {
 
-class FakePermissions final : public Permissions {
-public:
+struct FakePermissions final : Permissions {
     bool trusted = true, captureAllowed = true;
     int trustPrompts = 0, captureRequests = 0;
 

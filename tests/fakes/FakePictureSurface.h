@@ -7,8 +7,9 @@
 
 namespace mirano::fakes {
 
-class FakePictureSurface final : public PictureSurface {
-public:
+/// Of `Base`, a PictureSurface or a kind of one.
+template <typename Base = PictureSurface>
+struct RecordingSurface : Base {
     void setGeometry(const QRect& area) override { geometry = area; }
     void setOverlay(const QImage& overlay) override { overlays << overlay; }
     void setOpacity(double value) override { opacity = value; }
@@ -18,9 +19,9 @@ public:
     QRect geometry;
     /// Every overlay handed over, in order (null = removed).
     QList<QImage> overlays;
-    double opacity = 1.0;
-    double cornerRadius = -1;
+    double opacity = 1.0, cornerRadius = -1;
     bool visible = false;
 };
+using FakePictureSurface = RecordingSurface<>;
 
 }  // namespace mirano::fakes

@@ -6,13 +6,13 @@
 namespace mirano::fakes {
 
 /// Tests emit changed() themselves after changing `all`.
-class FakeScreens final : public Screens {
-public:
+struct FakeScreens final : Screens {
     std::vector<ScreenInfo> all;
     QPointF pointer;
 
-    void setSingle(const QRectF& frame, const QRectF& visibleFrame, double ratio) {
-        all = {ScreenInfo{frame, visibleFrame, ratio}};
+    /// One screen of that frame, visible frame and pixel ratio.
+    void setSingle(const QRectF& f, const QRectF& visible, double ratio) {
+        all = {{f, visible, ratio}};
     }
     std::vector<ScreenInfo> screens() const override { return all; }
     QPointF pointerPosition() const override { return pointer; }

@@ -8,13 +8,11 @@
 
 namespace mirano::fakes {
 
-class FakeWindows final : public Windows {
-public:
+struct FakeWindows final : Windows {
     struct Window {
         QRectF frame;
         AppIdentity application;
-        bool fullScreen = false;
-        bool minimized = false;
+        bool fullScreen = false, minimized = false;
         /// The screen the desktop names for it (where it tells no frame).
         std::optional<QString> screenName;
     };
@@ -49,12 +47,8 @@ public:
     std::optional<QString> screenName(WindowNumber id) override {
         return windows.count(id) ? windows[id].screenName : std::nullopt;
     }
-    bool isFullScreen(WindowNumber id) override {
-        return windows.count(id) && windows[id].fullScreen;
-    }
-    bool isMinimized(WindowNumber id) override {
-        return windows.count(id) && windows[id].minimized;
-    }
+    bool isFullScreen(WindowNumber w) override { return windows.count(w) && windows[w].fullScreen; }
+    bool isMinimized(WindowNumber w) override { return windows.count(w) && windows[w].minimized; }
     void unminimize(WindowNumber id) override {
         requests << QStringLiteral("unminimize %1").arg(id);
         if (windows.count(id)) windows[id].minimized = false;

@@ -10,12 +10,9 @@
 
 namespace mirano::fakes {
 
-class ManualScheduler final : public Scheduler {
-public:
+struct ManualScheduler final : Scheduler {
     void post(std::function<void()> task) override { queue_.push_back(std::move(task)); }
-    void postAfter(double seconds, std::function<void()> task) override {
-        add(seconds, false, std::move(task));
-    }
+    void postAfter(double s, std::function<void()> t) override { add(s, false, std::move(t)); }
     std::unique_ptr<Timer> schedule(double seconds, bool repeats,
                                     std::function<void()> task) override {
         return std::make_unique<ManualTimer>(add(seconds, repeats, std::move(task)));
@@ -39,8 +36,7 @@ public:
         while (true) {
             std::erase_if(timers_, [](const auto& t) { return !t->valid; });
             // The earliest due; among equal ones, the first scheduled.
-            const auto next = std::min_element(timers_.begin(), timers_.end(),
-                                               [](auto& a, auto& b) { return a->due < b->due; });
+            const auto next = std::ranges::min_element(timers_, {}, [](auto& t) { return t->due; });
             if (next == timers_.end() || (*next)->due > target + 1e-9) break;
             const auto entry = *next;
             timers_.erase(next);
@@ -58,7 +54,6 @@ public:
     int pendingTimers() const {
         return int(std::count_if(timers_.begin(), timers_.end(), [](auto& t) { return t->valid; }));
     }
-    std::size_t queued() const { return queue_.size(); }
 
 private:
     struct Entry {
@@ -67,8 +62,7 @@ private:
         std::function<void()> task;
         bool valid = true;
     };
-    class ManualTimer final : public Timer {
-    public:
+    struct ManualTimer final : Timer {
         explicit ManualTimer(std::shared_ptr<Entry> entry) : entry_(std::move(entry)) {}
         ~ManualTimer() override { entry_->valid = false; }
         void invalidate() override { entry_->valid = false; }

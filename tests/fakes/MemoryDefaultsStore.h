@@ -1,10 +1,11 @@
-// An in-memory defaults store that records writes.
+// An in-memory defaults store that records writes, and settings on one for fixtures.
 #pragma once
 
 #include <QJsonObject>
 #include <QStringList>
 
 #include "platform/DefaultsStore.h"
+#include "settings/AppSettings.h"
 
 namespace mirano::fakes {
 
@@ -26,6 +27,12 @@ public:
 
     QJsonObject values;
     QStringList writes;
+};
+
+/// A fixture's settings, on a store of their own.
+struct MemorySettings {
+    MemoryDefaultsStore store;
+    AppSettings settings{store};
 };
 
 }  // namespace mirano::fakes

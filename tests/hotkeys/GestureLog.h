@@ -19,9 +19,7 @@ inline void connectGestures(
     manager.onHotkey = says("hotkey");
     manager.onShiftHotkey = says("shiftHotkey");
     manager.onModifierTap = says("tap");
-    manager.onCommandChanged = [said](bool down) {
-        said(down ? "command(true)" : "command(false)");
-    };
+    manager.onCommandChanged = [said](bool on) { said(on ? "command(true)" : "command(false)"); };
     manager.onBackspace = [said, closes = std::move(backspaceCloses)] {
         said("backspace");
         return closes();

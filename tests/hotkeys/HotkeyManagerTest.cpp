@@ -9,7 +9,6 @@
 
 #include "hotkeys/HotkeyManager.h"
 #include "platform/x11/KeyboardModifiers.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/FakeEventTap.h"
 #include "tests/fakes/FakeKeyboardLayout.h"
 #include "tests/fakes/FakeNotifications.h"
@@ -24,8 +23,7 @@ using M = Modifier;
 constexpr bool kTaken = true, kNotTaken = false;
 using Log = std::vector<std::string>;
 
-class HotkeyManagerTest : public ::testing::Test {
-protected:
+struct HotkeyManagerTest : ::testing::Test, fakes::MemorySettings {
     HotkeyManagerTest() {
         make();
         manager_->start();
@@ -36,7 +34,7 @@ protected:
         tap->startSucceeds = startSucceeds;
         tap_ = tap.get();
         record_ = tap->record();
-        manager_ = std::make_unique<HotkeyManager>(std::move(tap), layout_, settings_, scheduler_,
+        manager_ = std::make_unique<HotkeyManager>(std::move(tap), layout_, settings, scheduler_,
                                                    notifications_);
         testing::connectGestures(
             *manager_, [this](const char* name) { log_.push_back(name); },
@@ -54,8 +52,6 @@ protected:
         return std::exchange(log_, {});
     }
 
-    fakes::MemoryDefaultsStore store_;
-    AppSettings settings_{store_};
     fakes::ManualScheduler scheduler_;
     fakes::FakeKeyboardLayout layout_;
     fakes::FakeNotifications notifications_;
@@ -69,11 +65,11 @@ protected:
 TEST_F(HotkeyManagerTest, Gestures) {
     // What happens; modifier and trigger settings; pointer over the PiP; the key pressed, the
     // modifiers held, whether the tap took it; what runs.
+    // (Each modifier choice with its own and the other side's key, and the panel keys with the
+    // pointer on or off the PiP, are checked against the real X server in HotkeyX11Test.)
+    const bool away = false, over = true;
     using Row = std::tuple<const char*, const char*, const char*, bool, std::uint16_t, Modifiers,
                            bool, const char*>;
-    const bool away = false, over = true;
-    // Each modifier choice with its own and the other side's key, and the panel keys with the
-    // pointer on or off the PiP, are checked against the real X server in HotkeyX11Test.
     const Row rows[] = {
         {"fn + P fires", "fn", "P", away, KEY_P, M::Menu, kTaken, "hotkey"},
         {"fn + P the tap did not take", "fn", "P", away, KEY_P, M::Menu, kNotTaken, ""},
@@ -88,25 +84,24 @@ TEST_F(HotkeyManagerTest, Gestures) {
          "settings"},
     };
     for (const auto& [sentence, modifier, trigger, hover, key, mods, taken, runs] : rows) {
-        SCOPED_TRACE(sentence);
-        settings_.setModifierRaw(modifier);
-        settings_.setTriggerKey(trigger);
+        settings.setModifierRaw(modifier);
+        settings.setTriggerKey(trigger);
         hovering_ = hover;
         press(key, mods, taken);
-        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{});
+        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{}) << sentence;
     }
 }
 
 TEST_F(HotkeyManagerTest, TriggerRunsInsideTheEventOncePerPressAlsoAfterADeclinedBackspace) {
     for (int i = 0; i < 3; ++i) press(KEY_P, M::Menu, kTaken, 1.0 + i * 0.03);
-    EXPECT_EQ(std::pair(log_.size(), scheduler_.queued()), std::pair(3ul, 0ul))
-        << "auto-repeat fires each time, inside the event";
+    EXPECT_EQ(std::pair(log_.size(), scheduler_.drain()), std::pair(3ul, 0))
+        << "auto-repeat fires each time, inside the event (nothing is queued)";
     // A Backspace the PiP declines goes on to the trigger rule.
     hovering_ = true;
     backspaceCloses_ = false;
     press(KEY_BACKSPACE);
     layout_.setKey(QStringLiteral("§"), KEY_BACKSPACE);
-    settings_.setTriggerKey(QStringLiteral("§"));
+    settings.setTriggerKey(QStringLiteral("§"));
     press(KEY_BACKSPACE, M::Menu);
     manager_->onHotkey = manager_->onShiftHotkey = nullptr;  // a trigger nobody listens to
     press(KEY_BACKSPACE, M::Menu);
@@ -118,30 +113,28 @@ TEST_F(HotkeyManagerTest, TriggerRunsInsideTheEventOncePerPressAlsoAfterADecline
 TEST_F(HotkeyManagerTest, KeysGivenToThePanelActOnlyWhereTheTapSeesNoSessionKeys) {
     // What happens; whether the tap sees the session's keys; pointer over the PiP; what the key
     // typed, its code, the modifiers; what runs.
-    using Row =
-        std::tuple<const char*, bool, bool, const char*, std::uint16_t, Modifiers, const char*>;
     const bool session = true, own = false, away = false, over = true;
-    const Row rows[] = {
-        {"Backspace closes", own, over, "\b", KEY_BACKSPACE, {}, "backspace"},
-        {"F picks a frame rate", own, over, "f", KEY_F, {}, "frameRate"},
-        {"= zooms in", own, over, "=", KEY_EQUAL, {}, "zoomIn"},
-        {"Shift-= types + and still zooms in", own, over, "+", KEY_EQUAL, M::Shift, "zoomIn"},
-        {"- zooms out", own, over, "-", KEY_MINUS, {}, "zoomOut"},
-        {"Super-comma opens the settings", own, over, ",", KEY_COMMA, M::LeftSuper, "settings"},
-        {"virtual keyboard: the character decides", own, over, "\b", KEY_1, {}, "backspace"},
-        {"Ctrl-F passes", own, over, "\x06", KEY_F, M::LeftCtrl, ""},
-        {"the trigger is the desktop's to bind", own, over, "p", KEY_P, M::Menu, ""},
-        {"pointer away", own, away, "\b", KEY_BACKSPACE, {}, ""},
-        {"the tap has Backspace already", session, over, "\b", KEY_BACKSPACE, {}, ""},
-        {"the tap has F already", session, over, "f", KEY_F, {}, ""},
-    };
+    const std::tuple<const char*, bool, bool, const char*, std::uint16_t, Modifiers, const char*>
+        rows[] = {
+            {"Backspace closes", own, over, "\b", KEY_BACKSPACE, {}, "backspace"},
+            {"F picks a frame rate", own, over, "f", KEY_F, {}, "frameRate"},
+            {"= zooms in", own, over, "=", KEY_EQUAL, {}, "zoomIn"},
+            {"Shift-= types + and still zooms in", own, over, "+", KEY_EQUAL, M::Shift, "zoomIn"},
+            {"- zooms out", own, over, "-", KEY_MINUS, {}, "zoomOut"},
+            {"Super-comma opens the settings", own, over, ",", KEY_COMMA, M::LeftSuper, "settings"},
+            {"virtual keyboard: the character decides", own, over, "\b", KEY_1, {}, "backspace"},
+            {"Ctrl-F passes", own, over, "\x06", KEY_F, M::LeftCtrl, ""},
+            {"the trigger is the desktop's to bind", own, over, "p", KEY_P, M::Menu, ""},
+            {"pointer away", own, away, "\b", KEY_BACKSPACE, {}, ""},
+            {"the tap has Backspace already", session, over, "\b", KEY_BACKSPACE, {}, ""},
+            {"the tap has F already", session, over, "f", KEY_F, {}, ""},
+        };
     for (const auto& [sentence, sessionKeys, hover, text, key, mods, runs] : rows) {
-        SCOPED_TRACE(sentence);
         tap_->sessionKeys = sessionKeys;
         hovering_ = hover;
         manager_->handlePanelKey({KeyEventKind::KeyDown, key, mods, 0, false},
                                  QString::fromLatin1(text));
-        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{});
+        EXPECT_EQ(drained(), *runs ? Log{runs} : Log{}) << sentence;
     }
 }
 
@@ -164,7 +157,7 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
          {{lo, 70.0}, {lo, 70.05, true}, {{}, 70.1}, {lo, 70.2}, {{}, 70.3}},
          1},
     };
-    settings_.setModifierRaw("leftOption");
+    settings.setModifierRaw("leftOption");
     for (const auto& [what, events, taps] : rows) {
         for (const Event& e : events)
             e.keyDown ? void(press(KEY_A, e.mods, kNotTaken, e.time)) : modifiers(e.mods, e.time);
@@ -173,7 +166,7 @@ TEST_F(HotkeyManagerTest, ModifierTapTiming) {
 }
 
 TEST_F(HotkeyManagerTest, CallbacksAreQueuedInOrderAndReadTheFieldWhenTheyRun) {
-    settings_.setModifierRaw("leftCommand");
+    settings.setModifierRaw("leftCommand");
     modifiers(M::LeftSuper, 1.0);
     modifiers({}, 1.1);
     EXPECT_TRUE(log_.empty()) << "all three are queued, none runs inside the event";
@@ -199,17 +192,17 @@ TEST_F(HotkeyManagerTest, CallbacksAreQueuedInOrderAndReadTheFieldWhenTheyRun) {
 TEST_F(HotkeyManagerTest, GrabsFollowTheSettingsAndTheHoverAndAreSentOnlyOnChange) {
     // Nothing changed: no grabs sent.
     manager_->refreshGrabs();
-    settings_.setPipWidth(400);
-    settings_.setTriggerKey("P");
-    settings_.setModifierRaw("rightControl");
+    settings.setPipWidth(400);
+    settings.setTriggerKey("P");
+    settings.setModifierRaw("rightControl");
     // Following a layout switch is checked against the real keyboard layout.
-    settings_.setTriggerKey("z");
+    settings.setTriggerKey("z");
     hovering_ = true;
     EXPECT_EQ(record_->grabs.size(), 3u) << "hover is sent only on refreshGrabs()";
     manager_->refreshGrabs();
     manager_->refreshGrabs();
     manager_->stop();
-    settings_.setTriggerKey("P");  // nothing is sent after stop()
+    settings.setTriggerKey("P");  // nothing is sent after stop()
     EXPECT_EQ(record_->grabs, (std::vector<TapGrabs>{{M::Menu, KEY_P, false},
                                                      {M::RightCtrl, KEY_P, false},
                                                      {M::RightCtrl, KEY_Z, false},
@@ -218,14 +211,14 @@ TEST_F(HotkeyManagerTest, GrabsFollowTheSettingsAndTheHoverAndAreSentOnlyOnChang
 
 TEST_F(HotkeyManagerTest, AHotkeyThatCannotWorkIsSaidOnceUntilItChanges) {
     ::testing::internal::CaptureStdout();
-    settings_.setTriggerKey(QString::fromUtf8("€"));
+    settings.setTriggerKey(QString::fromUtf8("€"));
     layout_.useGerman();  // still no key types it: nothing new to say
-    settings_.setTriggerKey("P");
-    settings_.setModifierRaw("leftControl");
+    settings.setTriggerKey("P");
+    settings.setModifierRaw("leftControl");
     tap_->reportTriggerTaken();
     tap_->reportTriggerTaken();
-    settings_.setModifierRaw("fn");
-    settings_.setModifierRaw("leftControl");
+    settings.setModifierRaw("fn");
+    settings.setModifierRaw("leftControl");
     tap_->reportTriggerTaken();  // the combination changed and came back: said again
     const QString noKey =
         QString::fromUtf8("fn + € cannot work: no key types \"€\" on the current keyboard layout.");
@@ -250,7 +243,7 @@ TEST_F(HotkeyManagerTest, StartLogsItsOutcomeAndStopEndsTheTapOnce) {
                            : "Failed to create CGEvent tap. Accessibility permission required.\n");
         // Started once, listening when it started.
         EXPECT_EQ(std::pair(record_->starts, manager_->isListening()), std::pair(1, succeeds));
-        settings_.setTriggerKey(succeeds ? "P" : "Q");  // a change either time
+        settings.setTriggerKey(succeeds ? "P" : "Q");  // a change either time
         EXPECT_EQ(record_->grabs.empty(), !succeeds) << "no grabs without a tap";
         if (succeeds) manager_->stop();
         EXPECT_FALSE(manager_->isListening());

@@ -9,7 +9,6 @@
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11EventTap.h"
 #include "platform/x11/XkbKeyboardLayout.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/hotkeys/GestureLog.h"
@@ -18,14 +17,13 @@ using namespace mirano;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings(store);
+    fakes::MemorySettings memory;
     QtScheduler scheduler;
     fakes::FakeNotifications notifications;
     x11::XkbKeyboardLayout layout;
     auto tap = std::make_unique<x11::X11EventTap>();
     x11::X11EventTap* tapPtr = tap.get();
-    HotkeyManager manager(std::move(tap), layout, settings, scheduler, notifications);
+    HotkeyManager manager(std::move(tap), layout, memory.settings, scheduler, notifications);
     testing::connectGestures(
         manager, [](const char* name) { logLine(QString::fromLatin1(name)); }, [] { return true; });
     manager.start();

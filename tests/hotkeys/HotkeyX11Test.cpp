@@ -15,7 +15,6 @@
 #include "platform/qt/QtScheduler.h"
 #include "platform/x11/X11EventTap.h"
 #include "platform/x11/XkbKeyboardLayout.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/FakeNotifications.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/hotkeys/GestureLog.h"
@@ -28,17 +27,14 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 namespace mirano {
 namespace {
 
-using testing::waitUntil;
-using testing::X11Session;
-namespace keys = testing::keys;
+using namespace testing;
 
 constexpr const char* kP = "0x70";
 constexpr const char* kA = "0x61";
 
 using Log = std::vector<std::string>;
 
-class HotkeyX11Test : public ::testing::Test {
-protected:
+struct HotkeyX11Test : ::testing::Test, fakes::MemorySettings {
     static void SetUpTestSuite() { session_ = new X11Session(); }
     static void TearDownTestSuite() { delete std::exchange(session_, nullptr); }
 
@@ -49,7 +45,7 @@ protected:
         ASSERT_TRUE(layout_->isAvailable());
         auto tap = std::make_unique<x11::X11EventTap>(display);
         tap_ = tap.get();
-        manager_ = std::make_unique<HotkeyManager>(std::move(tap), *layout_, settings_, scheduler_,
+        manager_ = std::make_unique<HotkeyManager>(std::move(tap), *layout_, settings, scheduler_,
                                                    notifications_);
         // Command changes are not checked here: the panel keys with Command are.
         testing::connectGestures(
@@ -73,7 +69,7 @@ protected:
         return settled();
     }
     bool useModifier(const char* modifier) {
-        settings_.setModifierRaw(modifier);
+        settings.setModifierRaw(modifier);
         said_.clear();
         return settled();
     }
@@ -102,9 +98,7 @@ protected:
     }
 
     // Members go in reverse order: client, manager, layout.
-    static X11Session* session_;
-    fakes::MemoryDefaultsStore store_;
-    AppSettings settings_{store_};
+    static inline X11Session* session_ = nullptr;
     QtScheduler scheduler_;
     fakes::FakeNotifications notifications_;
     std::unique_ptr<x11::XkbKeyboardLayout> layout_;
@@ -116,22 +110,17 @@ protected:
     bool hovering_ = false;
 };
 
-X11Session* HotkeyX11Test::session_ = nullptr;
-
 TEST_F(HotkeyX11Test, EachModifierChoiceAndThePanelKeysActOnlyOnTheirOwnKeysWithNumLockOffOrOn) {
-    struct Row {
-        const char* modifier;
-        std::uint8_t key;
-        std::uint8_t other;  // a modifier that must not fire it
-    };
-    // The last one, fn, stays chosen for the panel keys.
-    const Row rows[] = {{"leftCommand", keys::SuperL, keys::SuperR},
-                        {"rightCommand", keys::SuperR, keys::SuperL},
-                        {"leftOption", keys::AltL, keys::AltR},
-                        {"rightOption", keys::AltR, keys::AltL},
-                        {"leftControl", keys::ControlL, keys::ControlR},
-                        {"rightControl", keys::ControlR, keys::ControlL},
-                        {"fn", keys::Menu, keys::SuperL}};
+    // The modifier chosen, its key, another modifier that must not fire it. The last one, fn,
+    // stays chosen for the panel keys.
+    const std::tuple<const char*, std::uint8_t, std::uint8_t> rows[] = {
+        {"leftCommand", keys::SuperL, keys::SuperR},
+        {"rightCommand", keys::SuperR, keys::SuperL},
+        {"leftOption", keys::AltL, keys::AltR},
+        {"rightOption", keys::AltR, keys::AltL},
+        {"leftControl", keys::ControlL, keys::ControlR},
+        {"rightControl", keys::ControlR, keys::ControlL},
+        {"fn", keys::Menu, keys::SuperL}};
     for (bool numLock : {false, true}) {
         SCOPED_TRACE(numLock ? "Num Lock on" : "Num Lock off");
         if (numLock) {
@@ -142,27 +131,26 @@ TEST_F(HotkeyX11Test, EachModifierChoiceAndThePanelKeysActOnlyOnTheirOwnKeysWith
             EXPECT_TRUE(state.toUInt() & XCB_MOD_MASK_2) << "Num Lock is not on";
             typed();
         }
-        for (const Row& row : rows) {
-            SCOPED_TRACE(row.modifier);
-            ASSERT_TRUE(useModifier(row.modifier));
+        for (const auto& [modifier, key, other] : rows) {
+            SCOPED_TRACE(modifier);
+            ASSERT_TRUE(useModifier(modifier));
             client_->mark();
 
-            hotkey(row.key);
+            hotkey(key);
             EXPECT_TRUE(waitUntil([&] { return said("hotkey") == 1; }));
             EXPECT_EQ(typed(), QStringList{}) << "the client must not see that P";
 
             keyboard_.press(keys::ShiftL);
-            hotkey(row.key);
+            hotkey(key);
             keyboard_.release(keys::ShiftL);
             EXPECT_TRUE(waitUntil([&] { return said("shiftHotkey") == 1; }));
 
             EXPECT_EQ(typed({keys::P}), QStringList{kP}) << "P alone passes";
-            keyboard_.chord({row.other, keys::P});
+            keyboard_.chord({other, keys::P});
             EXPECT_EQ(typed(), QStringList{kP}) << "the other modifier + P passes";
 
-            keyboard_.tap(row.key);
-            EXPECT_TRUE(waitUntil([&] { return said("tap") == 1; }))
-                << "a quick tap of the modifier";
+            keyboard_.tap(key);
+            EXPECT_TRUE(waitUntil([&] { return said("tap") == 1; })) << "a quick tap of it";
             typed();
             EXPECT_EQ(said_, (Log{"hotkey", "shiftHotkey", "tap"})) << "each exactly once";
         }
@@ -215,12 +203,11 @@ TEST_F(HotkeyX11Test, TriggerFollowsALayoutSwitch) {
     EXPECT_EQ(layout_->keyFor("-"), KEY_MINUS) << "the lowest key wins over the keypad's";
     EXPECT_EQ(layout_->keyFor(QString::fromUtf8("€")), std::nullopt);
     // (A trigger key changed in the settings is grabbed: MiranoEndToEndTest, with K.)
-    settings_.setTriggerKey("Z");
+    settings.setTriggerKey("Z");
     ASSERT_TRUE(settled());
     // German: the key that types z sits where y is on a US keyboard.
     ASSERT_TRUE(testing::ChildProcess::run("setxkbmap", {"-display", session_->display(), "de"}));
-    ASSERT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Y; }))
-        << "the layout did not follow";
+    ASSERT_TRUE(waitUntil([&] { return layout_->keyFor("z") == KEY_Y; })) << "not followed";
     ASSERT_TRUE(settled());
     // The client's own keysym table is from before the switch, so count presses, not names.
     keyboard_.chord({keys::Menu, keys::Y});

@@ -67,8 +67,7 @@ TEST(PiPGeometry, ZoomKeepsThePointUnderThePointerAndStaysInsideTheWindow) {
 // A first selection of the whole window, its rectangle in points and the extreme aspect that
 // leaves the panel alone are checked through the controller in PiPManagerTest.
 TEST(PiPGeometry, SelectionsComposeAndOnlyModerateAspectsReshapeThePanel) {
-    EXPECT_EQ(narrowTo(QRectF(100, 100, 400, 200), QRectF(0, 0, 0.5, 0.5)),
-              QRectF(100, 100, 200, 100));
+    EXPECT_EQ(narrowTo({100, 100, 400, 200}, {0, 0, 0.5, 0.5}), QRectF(100, 100, 200, 100));
 
     EXPECT_EQ(reshapedHeight(QRectF(0, 0, 400, 200), 320), 160);
     EXPECT_EQ(reshapedHeight(QRectF(0, 0, 100, 500), 320), 1600) << "aspect 5 still reshapes";
@@ -88,7 +87,11 @@ constexpr auto kStartClose = E::AutoClose::start, kCancelClose = E::AutoClose::c
 
 TEST(PiPVisibility, EveryEventChangesTheFlagsAndSaysWhatToDo) {
     const bool on = true, off = false;
-    const S hover{.hovering = true};
+    const S hover{.hovering = true}, hidden{.hidden = true, .opacity = 0.0},
+        suppressed{.fullScreenSuppressed = true};
+    // A PiP hidden for a minute, and shown again.
+    const E hide{.opacity = 0.0, .passThrough = true, .stream = kPause, .autoClose = kStartClose},
+        show{.opacity = 1.0, .passThrough = false, .stream = kResume, .autoClose = kCancelClose};
     // What happens: the flags before, the event; the flags after, what to do.
     const std::tuple<const char*, S, S::Event, S, E> rows[] = {
         // clang-format off
@@ -97,8 +100,7 @@ TEST(PiPVisibility, EveryEventChangesTheFlagsAndSaysWhatToDo) {
          {.hovering = true, .opacity = 0.1},
          {.opacity = 0.1, .fade = true, .passThrough = true, .stream = kPause}},
         {"a tap overrides the fade for this hover", {.hovering = true, .opacity = 0.1},
-         S::ModifierTapped{on}, {.hovering = true, .autoHideOverride = true},
-         {.opacity = 1.0, .passThrough = false, .stream = kResume, .autoClose = kCancelClose}},
+         S::ModifierTapped{on}, {.hovering = true, .autoHideOverride = true}, show},
         {"a second tap fades it to 0.05", {.hovering = true, .autoHideOverride = true},
          S::ModifierTapped{on}, {.hovering = true, .opacity = 0.05},
          {.opacity = 0.05, .fade = true, .passThrough = true, .stream = kPause}},
@@ -106,47 +108,37 @@ TEST(PiPVisibility, EveryEventChangesTheFlagsAndSaysWhatToDo) {
          {.hovering = true, .autoHideOverride = true, .opacity = 0.05}, S::PointerExited{on},
          {},
          {.opacity = 1.0, .fade = true, .passThrough = false, .movable = true, .stream = kResume}},
-        {"a tap away from the panel does nothing", {}, S::ModifierTapped{on},
-         {}, {}},
+        {"a tap away from the panel does nothing", {}, S::ModifierTapped{on}, {}, {}},
         {"while suppressed a tap overrides but shows nothing",
          {.hovering = true, .fullScreenSuppressed = true, .opacity = 0.1}, S::ModifierTapped{on},
          {.hovering = true, .autoHideOverride = true, .fullScreenSuppressed = true, .opacity = 0.1},
          {}},
         // Hover auto-hide off: a tap hides, the pointer peeks, a second tap shows.
-        {"entering only marks the hover", {}, S::PointerEntered{off},
-         hover, {}},
+        {"entering only marks the hover", {}, S::PointerEntered{off}, hover, {}},
         {"leaving makes the panel movable again", hover, S::PointerExited{off},
          {}, {.movable = true}},
         {"a tap hides the PiP for a minute", hover, S::ModifierTapped{off},
-         {.hovering = true, .hidden = true, .opacity = 0.0},
-         {.opacity = 0.0, .passThrough = true, .stream = kPause, .autoClose = kStartClose}},
-        {"a hide request hides it wherever the pointer is", {}, S::HideToggled{},
-         {.hidden = true, .opacity = 0.0},
-         {.opacity = 0.0, .passThrough = true, .stream = kPause, .autoClose = kStartClose}},
-        {"and a second one shows it", {.hidden = true, .opacity = 0.0}, S::HideToggled{},
-         {}, {.opacity = 1.0, .passThrough = false, .stream = kResume, .autoClose = kCancelClose}},
-        {"the pointer over a hidden PiP shows it faintly",
-         {.hidden = true, .opacity = 0.0}, S::PointerEntered{on},
+         {.hovering = true, .hidden = true, .opacity = 0.0}, hide},
+        {"a hide request hides it wherever the pointer is", {}, S::HideToggled{}, hidden, hide},
+        {"and a second one shows it", hidden, S::HideToggled{}, {}, show},
+        {"the pointer over a hidden PiP shows it faintly", hidden, S::PointerEntered{on},
          {.hovering = true, .hidden = true, .opacity = 0.1}, {.opacity = 0.1, .fade = true}},
         {"leaving a hidden PiP fades it out",
          {.hovering = true, .hidden = true, .opacity = 0.1}, S::PointerExited{off},
-         {.hidden = true, .opacity = 0.0}, {.opacity = 0.0, .fade = true, .movable = true}},
+         hidden, {.opacity = 0.0, .fade = true, .movable = true}},
         {"a second tap brings it back",
          {.hovering = true, .hidden = true, .autoHideOverride = true, .opacity = 0.1},
-         S::ModifierTapped{off}, hover,
-         {.opacity = 1.0, .passThrough = false, .stream = kResume, .autoClose = kCancelClose}},
+         S::ModifierTapped{off}, hover, show},
         // Full screen.
         {"a full-screen focus withdraws the PiP", {}, S::FullScreenChecked{true},
-         {.fullScreenSuppressed = true}, {.shown = false, .stream = kPause}},
-        {"the same full-screen state again does nothing",
-         {.fullScreenSuppressed = true}, S::FullScreenChecked{true},
-         {.fullScreenSuppressed = true}, {}},
-        {"leaving full screen shows and resumes", {.fullScreenSuppressed = true},
-         S::FullScreenChecked{false}, {},
+         suppressed, {.shown = false, .stream = kPause}},
+        {"the same full-screen state again does nothing", suppressed, S::FullScreenChecked{true},
+         suppressed, {}},
+        {"leaving full screen shows and resumes", suppressed, S::FullScreenChecked{false}, {},
          {.shown = true, .opacity = 1.0, .passThrough = false, .stream = kResume}},
         {"a hidden PiP stays out of sight and paused",
          {.hidden = true, .fullScreenSuppressed = true, .opacity = 0.0},
-         S::FullScreenChecked{false}, {.hidden = true, .opacity = 0.0}, {}},
+         S::FullScreenChecked{false}, hidden, {}},
         {"a paused PiP comes back but stays paused",
          {.paused = true, .fullScreenSuppressed = true}, S::FullScreenChecked{false},
          {.paused = true}, {.shown = true, .opacity = 1.0, .passThrough = false}},
@@ -156,21 +148,18 @@ TEST(PiPVisibility, EveryEventChangesTheFlagsAndSaysWhatToDo) {
          {.paused = true}, {.pausedOverlay = true, .stream = kPause}},
         {"or ends the session", hover, S::CapturedAppActivated{FocusBehavior::stopAndClose},
          {}, {.stopSession = true}},
-        {"or changes nothing", {}, S::CapturedAppActivated{FocusBehavior::doNothing},
-         {}, {}},
+        {"or changes nothing", {}, S::CapturedAppActivated{FocusBehavior::doNothing}, {}, {}},
         {"another application ends the pause", {.paused = true}, S::OtherAppActivated{},
          {}, {.pausedOverlay = false, .stream = kResume}},
         {"but resumes nothing while suppressed",
          {.paused = true, .fullScreenSuppressed = true}, S::OtherAppActivated{},
-         {.fullScreenSuppressed = true}, {.pausedOverlay = false}},
-        {"and leaves a PiP that is not paused alone", {.hidden = true, .opacity = 0.0},
-         S::OtherAppActivated{}, {.hidden = true, .opacity = 0.0}, {}},
+         suppressed, {.pausedOverlay = false}},
+        {"and leaves a PiP that is not paused alone", hidden, S::OtherAppActivated{}, hidden, {}},
         // clang-format on
     };
     for (const auto& [sentence, before, event, after, effects] : rows) {
-        SCOPED_TRACE(sentence);
         const auto [state, todo] = before.next(event);
-        EXPECT_TRUE(state == after && todo == effects);
+        EXPECT_TRUE(state == after && todo == effects) << sentence;
     }
 }
 

@@ -34,22 +34,18 @@
 namespace mirano::testing {
 namespace {
 
-constexpr ProcessID kPid = 500;
-constexpr WindowNumber kWindowID = 0x3200007;
-constexpr ProcessID kOtherPid = 600;
-constexpr WindowNumber kOtherWindowID = 0x5400001;
+constexpr ProcessID kPid = 500, kOtherPid = 600;
+constexpr WindowNumber kWindowID = 0x3200007, kOtherWindowID = 0x5400001;
 
 /// A controller on fakes, with the mirrored window (kWindowID of kPid, 1000 x 800 at
 /// (100, 50)), a window of another application (kOtherWindowID of kOtherPid) and one
 /// 1440 x 900 screen of ratio 2 whose visible frame is (0, 25, 1440, 875).
-class PiPManagerTest : public ::testing::Test {
-protected:
+struct PiPManagerTest : ::testing::Test, fakes::MemorySettings {
     PiPManagerTest() {
         screens.setSingle(QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875), 2.0);
         windows.addWindow(kWindowID, {}, kPid, QStringLiteral("org.example.source"));
         setWindow(1000, 800);
-        windows.addWindow(kOtherWindowID, QRectF(0, 0, 640, 480), kOtherPid,
-                          QStringLiteral("org.example.other"));
+        windows.addWindow(kOtherWindowID, QRectF(0, 0, 640, 480), kOtherPid, "org.example.other");
     }
     ~PiPManagerTest() override {
         manager.reset();
@@ -88,9 +84,7 @@ protected:
     bool streaming() const { return manager->streamManager()->isStreamActive(); }
     /// Streams made so far (each start or restart makes one).
     int streamsMade() const { return int(capture.streams.size()); }
-    static void flushDeletes() {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    static void flushDeletes() { qApp->sendPostedEvents(nullptr, QEvent::DeferredDelete); }
     /// A window of another application (or the source window) gets the focus.
     void activate(WindowNumber window) {
         windows.focusFromOutside(window);
@@ -113,8 +107,6 @@ protected:
         return f;
     }
 
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings{store};
     fakes::ManualScheduler scheduler;
     fakes::FakeCaptureService capture{scheduler};
     fakes::FakePanelWindowSystem panelSystem;
@@ -144,30 +136,23 @@ TEST_F(PiPManagerTest, PanelGoesToTheWindowsScreenAtItsPixelRatio) {
     const std::vector<ScreenInfo> two = {
         {QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600), 2.0, "A"},
         {QRectF(800, 0, 1000, 700), QRectF(800, 20, 1000, 680), 1.0, "B"}};
-    struct Case {
-        const char* what;
-        QRectF window;
-        std::optional<QString> screenName;
-        QPointF pointer;
-        QPointF topLeft;
-        Pixels pixels;
-    };
-    const Case cases[] = {
-        {"centre on B", {700, 100, 400, 300}, {}, {}, {816, 36}, {320, 120}},
-        {"centre on A", {500, 100, 400, 300}, {}, {}, {16, 16}, {640, 240}},
-        {"centre on neither, most on B", {600, 550, 400, 300}, {}, {}, {816, 36}, {320, 120}},
-        {"no frame, named B", {}, "B", {}, {816, 36}, {320, 120}},
-        {"no frame, no name, pointer on B", {}, {}, {900, 50}, {816, 36}, {320, 120}},
-        {"no frame, an unknown name, no pointer", {}, "C", {-5, -5}, {16, 16}, {640, 240}},
-    };
+    // The window's frame, the screen named for it, the pointer; where the panel goes, its pixels.
+    const std::tuple<const char*, QRectF, std::optional<QString>, QPointF, QPointF, Pixels>
+        cases[] = {
+            {"centre on B", {700, 100, 400, 300}, {}, {}, {816, 36}, {320, 120}},
+            {"centre on A", {500, 100, 400, 300}, {}, {}, {16, 16}, {640, 240}},
+            {"centre on neither, most on B", {600, 550, 400, 300}, {}, {}, {816, 36}, {320, 120}},
+            {"no frame, named B", {}, "B", {}, {816, 36}, {320, 120}},
+            {"no frame, no name, pointer on B", {}, {}, {900, 50}, {816, 36}, {320, 120}},
+            {"no frame, an unknown name, no pointer", {}, "C", {-5, -5}, {16, 16}, {640, 240}},
+        };
     screens.all = two;
-    for (const Case& c : cases) {
-        windows.windows[kWindowID].frame = c.window;
-        windows.windows[kWindowID].screenName = c.screenName;
-        screens.pointer = c.pointer;
+    for (const auto& [what, window, screenName, pointer, topLeft, made] : cases) {
+        windows.windows[kWindowID].frame = window;
+        windows.windows[kWindowID].screenName = screenName;
+        screens.pointer = pointer;
         start(region);
-        EXPECT_EQ(std::pair(panel().frame().topLeft(), pixels()), std::pair(c.topLeft, c.pixels))
-            << c.what;
+        EXPECT_EQ(std::pair(panel().frame().topLeft(), pixels()), std::pair(topLeft, made)) << what;
     }
 
     // Zoomed, reshaped panels stay on the screen they were dragged to, inside its visible area.

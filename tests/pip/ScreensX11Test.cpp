@@ -15,7 +15,6 @@
 #include "platform/qt/QtDesktopServices.h"
 #include "platform/x11/X11Backend.h"
 #include "region/RegionSelectionPanel.h"
-#include "settings/AppSettings.h"
 #include "tests/fakes/FakePermissions.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/support/Pixels.h"
@@ -34,25 +33,16 @@ const QString kLeft = QStringLiteral("1280x800+0+0"), kRight = QStringLiteral("1
 
 enum class Action { open, selectRegion, dragToRightAndZoom, unplugRight };
 
-struct Case {
-    const char* what;
-    bool rightPrimary;
-    QRect window;  // the client's frame as asked of Openbox
-    const char* corner;
-    int pipWidth;
-    Action action;
-    /// Where the PiP must end up; for a region, nothing: the panel covers the window.
-    QRect expected;
-};
-
 xcb_window_t xid(QWidget& widget) { return static_cast<xcb_window_t>(widget.winId()); }
 
 TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
-    ASSERT_NE(gSession, nullptr);
     ASSERT_EQ(QGuiApplication::screens().size(), 2) << "the monitors did not reach Qt";
     using enum Action;
     // clang-format off
-    const Case cases[] = {
+    // What happens: whether R is the primary monitor, the client's frame as asked of Openbox, the
+    // PiP's corner and width, what is done; where the PiP must end up (for a region, nothing: the
+    // panel covers the window).
+    const std::tuple<const char*, bool, QRect, const char*, int, Action, QRect> cases[] = {
         {"on R beside the primary L", false, {1600, 200, 800, 600}, "topLeft", 320, open,
          {1312, 32, 640, 480}},
         {"on L, the primary", false, {200, 100, 800, 600}, "bottomRight", 300, open,
@@ -72,28 +62,26 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
     };
     // clang-format on
 
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings(store);
+    fakes::MemorySettings memory;
     fakes::FakePermissions permissions;
     Platform p(std::make_unique<x11::X11Backend>(), std::make_unique<QtDesktopServices>());
-    PiPManager manager(PiPServices{p.scheduler(), settings, p.captureService(),
+    PiPManager manager(PiPServices{p.scheduler(), memory.settings, p.captureService(),
                                    p.panelWindowSystem(), p.windows(), p.screens(), permissions,
                                    p.application()});
     ScreenInspector inspector;
     XTestInput input;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_TRUE(setMonitor("L", kLeft, !c.rightPrimary) &&
-                    setMonitor("R", kRight, c.rightPrimary));
+    for (const auto& [what, rightPrimary, window, corner, pipWidth, action, expected] : cases) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(setMonitor("L", kLeft, !rightPrimary) && setMonitor("R", kRight, rightPrimary));
         ASSERT_TRUE(waitUntil([&] {
             const QScreen* primary = QGuiApplication::primaryScreen();
             return QGuiApplication::screens().size() == 2 &&
-                   primary->name() == (c.rightPrimary ? "R" : "L");
+                   primary->name() == (rightPrimary ? "R" : "L");
         }));
-        settings.setPipWidth(c.pipWidth);
-        settings.setPipPositionRaw(c.corner);
-        const QString size = QStringLiteral("%1x%2").arg(c.window.width()).arg(c.window.height());
-        const QString pos = QStringLiteral("%1,%2").arg(c.window.x()).arg(c.window.y());
+        memory.settings.setPipWidth(pipWidth);
+        memory.settings.setPipPositionRaw(corner);
+        const QString size = QStringLiteral("%1x%2").arg(window.width()).arg(window.height());
+        const QString pos = QStringLiteral("%1,%2").arg(window.x()).arg(window.y());
         TestClientWindow client(*gSession,
                                 {"--size", size, "--pos", pos, "--pattern", "solid:ff0000"});
         ASSERT_TRUE(client.focus());
@@ -103,21 +91,21 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
             return focused && focused->application.pid == static_cast<ProcessID>(client.pid());
         }));
 
-        if (c.action == selectRegion) {
+        if (action == selectRegion) {
             manager.beginRegionSelection();
             ASSERT_NE(manager.regionSelectionPanel(), nullptr);
             RegionSelectionPanel& region = *manager.regionSelectionPanel();
-            const QRect window = inspector.rootGeometry(client.id());
+            const QRect frame = inspector.rootGeometry(client.id());
             // Qt's geometry is in whole points: at scale 2 an edge at an odd pixel is one off.
             const auto covers = [&] {
                 const QRect r = inspector.rootGeometry(xid(region));
-                const QMargins d(r.left() - window.left(), r.top() - window.top(),
-                                 window.right() - r.right(), window.bottom() - r.bottom());
+                const QMargins d(r.left() - frame.left(), r.top() - frame.top(),
+                                 frame.right() - r.right(), frame.bottom() - r.bottom());
                 return std::max({std::abs(d.left()), std::abs(d.top()), std::abs(d.right()),
                                  std::abs(d.bottom())}) <= 1;
             };
             EXPECT_TRUE(waitUntil(covers))
-                << describe(inspector.rootGeometry(xid(region))) << " over " << describe(window);
+                << describe(inspector.rootGeometry(xid(region))) << " over " << describe(frame);
             manager.stopPiP();
             continue;
         }
@@ -126,9 +114,9 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
         ASSERT_NE(manager.pipPanel(), nullptr);
         // The window measured in the logical pixels of its monitor.
         EXPECT_EQ(manager.streamManager()->sourceWindowSize(),
-                  QSizeF(c.window.size()) / (c.window.x() < 1280 ? 1 : 2));
+                  QSizeF(window.size()) / (window.x() < 1280 ? 1 : 2));
         PiPPanel& panel = *manager.pipPanel();
-        if (c.action == dragToRightAndZoom) {
+        if (action == dragToRightAndZoom) {
             ASSERT_TRUE(waitUntil([&] { return panel.isVisible(); }));
             xdotool({"windowmove", QString::number(xid(panel)), "1600", "300"});
             ASSERT_TRUE(waitUntil([&] { return panel.screen()->name() == "R"; }));
@@ -136,23 +124,23 @@ TEST(ScreensX11, PanelsGoOnTheWindowsMonitorAtItsScale) {
             ASSERT_TRUE(waitUntil([&] { return manager.isHoveringVisiblePiP(); }));
             manager.zoomBy(0.85);
         }
-        if (c.action == unplugRight) {
+        if (action == unplugRight) {
             ASSERT_TRUE(waitUntil([&] { return panel.isVisible(); }));
             ASSERT_TRUE(xrandr({"--delmonitor", "R"}));
         }
         // The session may have made a new panel.
         const auto placed = [&] {
             return manager.pipPanel() &&
-                   inspector.rootGeometry(xid(*manager.pipPanel())) == c.expected;
+                   inspector.rootGeometry(xid(*manager.pipPanel())) == expected;
         };
         EXPECT_TRUE(waitUntil(placed))
             << "at " << describe(inspector.rootGeometry(xid(*manager.pipPanel())));
         // The mirrored picture is shown there, drawn by the X server: no frame reached the
         // program, no shared memory was needed. The pointer away from the panel's hover hint.
-        input.moveTo({c.expected.right() < 1280 ? 1279 : 0, 799});
-        EXPECT_TRUE(waitUntil(
-            [&] { return near(inspector.pixel(c.expected.center()), Qt::red, 55); }, 10000))
-            << describe(inspector.pixel(c.expected.center()));
+        input.moveTo({expected.right() < 1280 ? 1279 : 0, 799});
+        EXPECT_TRUE(
+            waitUntil([&] { return near(inspector.pixel(expected.center()), Qt::red, 55); }, 10000))
+            << describe(inspector.pixel(expected.center()));
         EXPECT_EQ(std::pair(bool(manager.pipPanel()->captureView().contents()),
                             shmSegmentsOf(getpid()).size()),
                   std::pair(false, shmBefore));

@@ -18,8 +18,7 @@ namespace {
 
 using namespace testing;
 
-class WindowsX11Test : public ::testing::Test {
-protected:
+struct WindowsX11Test : ::testing::Test {
     void SetUp() override { ASSERT_TRUE(desktop.isValid()); }
     TestClientWindow& add(const QStringList& args) {
         TestClientWindow& c = clients.emplace_back(*gSession, args);

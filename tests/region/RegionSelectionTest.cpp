@@ -14,33 +14,25 @@
 namespace mirano {
 namespace {
 
-using testing::lightPixels;
+using namespace testing;
 
-class RegionSelectionTest : public ::testing::Test {
-protected:
+struct RegionSelectionTest : ::testing::Test {
     std::unique_ptr<RegionSelectionPanel> make(QRectF rect, bool compositor = true) {
         windowSystem.compositor = compositor;
         return std::make_unique<RegionSelectionPanel>(rect, windowSystem);
     }
-    /// A drag through the view's own gesture calls.
-    static void select(RegionSelectionView& v, QPointF from, QPointF to) {
-        v.mouseDownAt(from);
-        v.mouseDraggedTo(to);
-        v.mouseUpAt(to);
-    }
     fakes::FakePanelWindowSystem windowSystem;
 };
 
-TEST_F(RegionSelectionTest,
-       SelectionsMustExceedTenPointsBothWaysAreNormalisedAndClampedAndEscapeCancels) {
+TEST_F(RegionSelectionTest, SelectionsOverTenPointsEachWayAreNormalisedAndClampedAndEscapeCancels) {
     auto panel = make(QRectF(0, 0, 1000, 500));
     QSignalSpy regions(&*panel, &RegionSelectionPanel::regionSelected),
         cancelled(&*panel, &RegionSelectionPanel::cancelled);
     RegionSelectionView& v = panel->view();
     v.mouseDownAt({50, 50});
     v.mouseUpAt({50, 50});
-    select(v, {50, 50}, {61, 60});  // 11 x 10: cancelled as the click before
-    select(v, {50, 50}, {61, 61});  // 11 x 11
+    dragThrough(v, {50, 50}, {61, 60});  // 11 x 10: cancelled as the click before
+    dragThrough(v, {50, 50}, {61, 61});  // 11 x 11
     EXPECT_FALSE(v.hasSelectionLayer());
     // Through Qt's mouse events, reported from the top-left.
     QTest::mousePress(&v, Qt::LeftButton, {}, {100, 400});
@@ -48,7 +40,7 @@ TEST_F(RegionSelectionTest,
     EXPECT_EQ(v.selectionRect(), QRectF(100, 100, 200, 300));
     QTest::mouseRelease(&v, Qt::LeftButton, {}, {300, 100});
     // A drag that leaves the panel is clamped to its edges.
-    select(v, {-100, 700}, {2000, -30});
+    dragThrough(v, {-100, 700}, {2000, -30});
     EXPECT_EQ(regions, (QList<QVariantList>{{QRectF(0.05, 0.1, 0.011, 0.022)},
                                             {QRectF(0.1, 0.2, 0.2, 0.6)},
                                             {QRectF(0, 0, 1, 1)}}));
@@ -87,7 +79,7 @@ TEST_F(RegionSelectionTest, AnOverlaySeenThroughWithACompositorElseOverAGrabWith
 
     // A view without a panel takes gestures without crashing.
     RegionSelectionView orphan(QRectF(0, 0, 100, 100));
-    select(orphan, {10, 10}, {90, 90});
+    dragThrough(orphan, {10, 10}, {90, 90});
     EXPECT_FALSE(orphan.isDragging());
 }
 

@@ -37,10 +37,10 @@ TEST(AppSettings, NothingStoredWrongTypesAndUnknownNamesReadAsTheDefaultsAndWrit
     }
 }
 
-TEST(AppSettings, PerAppRatesAreClampedWrittenOneEntryAtATimeAndReadOnlyWhenAllAreIntegers) {
+struct AppSettingsTest : ::testing::Test, fakes::MemorySettings {};
+
+TEST_F(AppSettingsTest, PerAppRatesAreClampedWrittenOneEntryAtATimeAndReadOnlyWhenAllAreIntegers) {
     using Rates = QMap<QString, int>;
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings(store);
     settings.setFrameRate(0, "org.example.a");
     settings.setFrameRate(120, "org.example.b");
     EXPECT_EQ(settings.perAppFrameRates(), (Rates{{"org.example.a", 1}, {"org.example.b", 60}}));

@@ -18,23 +18,14 @@
 #include "platform/qt/JsonDefaultsStore.h"
 #include "platform/qt/PrivateFile.h"
 #include "settings/AppSettings.h"
+#include "tests/support/Files.h"
 
 namespace mirano {
 namespace {
 
+using namespace testing;
+
 QJsonObject json(const QByteArray& text) { return QJsonDocument::fromJson(text).object(); }
-
-/// The file's bytes, none when it cannot be read.
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeRaw(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 /// A settings file in a fresh directory, with a store and settings on it once opened.
 struct JsonDefaultsStoreTest : ::testing::Test {
@@ -46,16 +37,16 @@ struct JsonDefaultsStoreTest : ::testing::Test {
     /// Writes `text` as the file (unless none is given), then opens the store on it anew.
     void open(const QByteArray& text = {}) {
         settings.reset();
-        if (!text.isNull()) writeRaw(path, text);
+        ASSERT_TRUE(text.isNull() || writeFile(path, text));
         store.emplace(path);
         settings.emplace(*store);
     }
-    QJsonObject onDisk() const { return json(bytesOf(path)); }
+    QJsonObject onDisk() const { return json(readFile(path)); }
     /// The bytes of each file moved aside, oldest first.
     QList<QByteArray> keptAside() const {
         QList<QByteArray> kept;
         for (const QString& name : QDir(dir.path()).entryList({"defaults.json.corrupt-*"}))
-            kept << bytesOf(dir.filePath(name));
+            kept << readFile(dir.filePath(name));
         return kept;
     }
 };
@@ -65,7 +56,7 @@ TEST_F(JsonDefaultsStoreTest, ReadsAFileMadeLaterWritesThroughOwnerOnlyKeepsUnkn
     path = dir.filePath("config/mirano/defaults.json");
     open();
     ASSERT_TRUE(QDir().mkpath(dir.filePath("config/mirano")));
-    writeRaw(path, R"({"someFutureKey": [1, 2], "frameRate": 24})");
+    ASSERT_TRUE(writeFile(path, R"({"someFutureKey": [1, 2], "frameRate": 24})"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return settings->frameRate() == 24; }, 5000));
     settings->setTriggerKey("K");
     settings->setPipWidth(400);
@@ -78,7 +69,7 @@ TEST_F(JsonDefaultsStoreTest, ReadsAFileMadeLaterWritesThroughOwnerOnlyKeepsUnkn
     // An edit on disk, made the way editors do (a new file renamed over the old one), is seen
     // and announced.
     QSignalSpy spy(&*store, &DefaultsStore::changed);
-    writeRaw(path + ".new", R"({"frameRate": 45, "modifier": "leftOption"})");
+    ASSERT_TRUE(writeFile(path + ".new", R"({"frameRate": 45, "modifier": "leftOption"})"));
     QFile::remove(path);
     QFile::rename(path + ".new", path);
     EXPECT_TRUE(QTest::qWaitFor([&] { return settings->frameRate() == 45; }, 5000));
@@ -118,7 +109,7 @@ TEST_F(JsonDefaultsStoreTest, AFileRewrittenInPlaceInPiecesIsReadOnceItSettles) 
 TEST_F(JsonDefaultsStoreTest, AKeySetJustBeforeQuittingIsOnDisk) {
     open(R"({"frameRate": 24})");
     for (int tries = 0; tries < 20; ++tries) {
-        writeRaw(path, R"({"frameRate": 30})");  // in place: read once it has settled
+        ASSERT_TRUE(writeFile(path, R"({"frameRate": 30})"));  // in place: read once it has settled
         QTest::qWait(20);
         settings->setTriggerKey("K");
         if (!onDisk().contains("triggerKey")) break;  // held until the edit has settled
@@ -141,7 +132,7 @@ TEST_F(JsonDefaultsStoreTest, ABrokenFileIsKeptAsideAndABrokenEditNeverResetsThe
     EXPECT_EQ(keptAside(), QList<QByteArray>{R"({ "frameRate": 30, oops)"});
     settings->setFrameRate(24);
 
-    writeRaw(path, R"({"frameRate": 31, oops)");
+    ASSERT_TRUE(writeFile(path, R"({"frameRate": 31, oops)"));
     QTest::qWait(JsonDefaultsStore::kSettleMs * (JsonDefaultsStore::kParseAttempts + 3));
     EXPECT_EQ(settings->frameRate(), 24);
     EXPECT_EQ(keptAside().size(), 1) << "moved away before Mirano had to write";
@@ -163,7 +154,7 @@ TEST_F(JsonDefaultsStoreTest, AWriteNeverReplacesWhatASymlinkPointsToUnlessItIsA
     EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile()) << "the FIFO was replaced";
 
     const QString target = dir.filePath("target.json");
-    writeRaw(target, "{}");
+    ASSERT_TRUE(writeFile(target, "{}"));
     ASSERT_TRUE(QFile::remove(path) && QFile::link(target, path));
     EXPECT_EQ(writePrivateFile(path, R"({"frameRate": 5})"), "");
     EXPECT_EQ(onDisk(), json(R"({"frameRate": 5})"));
@@ -185,7 +176,7 @@ TEST_F(JsonDefaultsStoreTest, WhatIsNoSmallRegularFileIsRefusedWithoutBlockingOr
         {"fifo", [&] { ASSERT_EQ(::mkfifo(name.constData(), 0600), 0); }, "not a regular file"},
         {"1 GB",
          [&] {
-             writeRaw(path, "{}");
+             ASSERT_TRUE(writeFile(path, "{}"));
              ASSERT_EQ(::truncate(name.constData(), 1LL << 30), 0);
          },
          "larger than 1 MB"},
@@ -209,8 +200,7 @@ TEST_F(JsonDefaultsStoreTest, WhatIsNoSmallRegularFileIsRefusedWithoutBlockingOr
         out.clear();
         ASSERT_TRUE(removed());
         plant();
-        const QString line =
-            QStringLiteral("Settings file %1 cannot be read (%2)").arg(path, reason);
+        const QString line = QString("Settings file %1 cannot be read (%2)").arg(path, reason);
         EXPECT_TRUE(QTest::qWaitFor([&] { return said(line); }, 3000)) << out.toStdString();
         settings->setTriggerKey("K");
         EXPECT_EQ(std::pair(settings->frameRate(), leftAsItIs()), std::pair(24, true))
@@ -223,7 +213,7 @@ TEST_F(JsonDefaultsStoreTest, WhatIsNoSmallRegularFileIsRefusedWithoutBlockingOr
 
         // Sane again: read, and the change made meanwhile written on top.
         ASSERT_TRUE(removed());
-        writeRaw(path, R"({"frameRate": 40})");
+        ASSERT_TRUE(writeFile(path, R"({"frameRate": 40})"));
         EXPECT_TRUE(QTest::qWaitFor([&] { return onDisk().contains("triggerKey"); }, 5000));
         EXPECT_EQ(std::pair(onDisk(), settings->frameRate()),
                   std::pair(json(R"({"frameRate": 40, "triggerKey": "J"})"), 40));

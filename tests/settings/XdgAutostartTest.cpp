@@ -10,18 +10,13 @@
 
 #include "platform/qt/JsonDefaultsStore.h"
 #include "platform/qt/XdgAutostart.h"
+#include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
 
 namespace mirano {
 namespace {
 
-using testing::scopedEnv;
-
-QByteArray bytesOf(const QString& path) {
-    if (QFileInfo(path).isDir()) return "<folder>";
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-}
+using namespace testing;
 
 TEST(XdgAutostartTest, EntryGoesUnderXdgConfigHomeAndStartsTheProgramQuotedAsEntriesNeed) {
     const QString dotConfig = QDir::homePath() + "/.config";
@@ -56,12 +51,9 @@ TEST(XdgAutostartTest, WritesAndRemovesOnlyItsOwnEntry) {
     const QByteArray others = "[Desktop Entry]\nType=Application\nExec=mirano --settings\n";
     const QByteArray othersOff = others + "X-GNOME-Autostart-enabled=false\n";
     const QByteArray none = "<none>", folder = "<folder>";
-    const struct {
-        const char* sentence;
-        QByteArray before;
-        bool turnOn, refused, onAfter;
-        QByteArray after;
-    } rows[] = {
+    // What happens: the file before, whether it is turned on; whether that is refused, whether it
+    // is on after, the file after.
+    const std::tuple<const char*, QByteArray, bool, bool, bool, QByteArray> rows[] = {
         {"none, on: ours is written", none, true, false, true, ours},
         {"ours, on: nothing to do", ours, true, false, true, ours},
         {"ours, off: removed", ours, false, false, false, none},
@@ -71,20 +63,16 @@ TEST(XdgAutostartTest, WritesAndRemovesOnlyItsOwnEntry) {
         {"someone else's that GNOME turned off, on: left", othersOff, true, true, false, othersOff},
         {"a folder in its place, on: refused", folder, true, true, false, folder},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.sentence);
+    for (const auto& [sentence, before, turnOn, refused, onAfter, after] : rows) {
+        SCOPED_TRACE(sentence);
         QTemporaryDir dir;
         const QString path = dir.filePath("autostart/mirano.desktop");
-        QDir().mkpath(row.before == folder ? path : dir.filePath("autostart"));
-        QFile f(path);
-        if (row.before != none && row.before != folder) {
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(row.before) == row.before.size());
-            f.close();
-        }
+        QDir().mkpath(before == folder ? path : dir.filePath("autostart"));
+        ASSERT_TRUE(before == none || before == folder || writeFile(path, before));
         XdgAutostart autostart(path, "/usr/bin/mirano");
-        EXPECT_EQ(!autostart.setEnabled(row.turnOn).isEmpty(), row.refused);
-        EXPECT_EQ(autostart.isEnabled(), row.onAfter);
-        EXPECT_EQ(bytesOf(path), row.after);
+        EXPECT_EQ(!autostart.setEnabled(turnOn).isEmpty(), refused);
+        EXPECT_EQ(autostart.isEnabled(), onAfter);
+        EXPECT_EQ(QFileInfo(path).isDir() ? folder : readFile(path, none), after);
     }
 }
 

@@ -49,10 +49,9 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& args,
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_adddup2(&files, in[0], STDIN_FILENO);
-    if (options.discardOutput)
-        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    else
-        posix_spawn_file_actions_adddup2(&files, out[1], STDOUT_FILENO);
+    options.discardOutput
+        ? posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0)
+        : posix_spawn_file_actions_adddup2(&files, out[1], STDOUT_FILENO);
     // The child starts with no signal blocked and SIGPIPE back at its default.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);

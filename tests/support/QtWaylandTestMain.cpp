@@ -6,9 +6,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "tests/wayland/support/KWinSession.h"
 
-namespace mirano::testing {
-WaylandSession* gWayland = nullptr;
-}
+mirano::testing::WaylandSession* mirano::testing::gWayland = nullptr;
 
 int main(int argc, char** argv) {
     using namespace mirano::testing;

@@ -8,9 +8,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/X11Session.h"
 
-namespace mirano::testing {
-X11Session* gSession = nullptr;
-}
+mirano::testing::X11Session* mirano::testing::gSession = nullptr;
 
 int main(int argc, char** argv) {
     using namespace mirano::testing;

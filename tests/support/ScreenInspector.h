@@ -1,5 +1,5 @@
 // Looks at the test display from outside, on a connection of its own: pixels as shown, the
-// pointer, the focus and what the window manager was told about a window.
+// focus, pointer grabs and what the window manager was told about a window.
 #pragma once
 
 #include <QColor>
@@ -35,11 +35,6 @@ public:
         if (!r || xcb_get_image_data_length(r.get()) < 4) return {};
         const uint8_t* bgr = xcb_get_image_data(r.get());
         return QColor(bgr[2], bgr[1], bgr[0]);
-    }
-    /// Where the pointer is, in root coordinates.
-    QPoint pointer() {
-        auto r = ask(xcb_query_pointer_reply, xcb_query_pointer(c(), root()));
-        return r ? QPoint(r->root_x, r->root_y) : QPoint(-1, -1);
     }
     /// Whether some client owns the selection (a tray, a compositing manager).
     bool selectionOwned(const char* name) {

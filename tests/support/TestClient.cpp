@@ -194,11 +194,9 @@ int animate() {
     if (now < due)
         return int(std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count());
     ++frameNo;
-    if (opt.animateSquare)
-        fill(0x202020 + (frameNo % 200), (frameNo * 8) % std::max(1, opt.width - 64),
-             opt.height / 2, 64, 64);
-    else
-        paint();
+    opt.animateSquare ? fill(0x202020 + (frameNo % 200),
+                             (frameNo * 8) % std::max(1, opt.width - 64), opt.height / 2, 64, 64)
+                      : paint();
     xcb_flush(conn);
     lastFrame = due > now - interval ? due : now;
     return 0;

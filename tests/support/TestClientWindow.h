@@ -51,11 +51,9 @@ public:
     /// Forgets, for sinceMark(), printed() and keysSinceMark(), what was printed so far.
     void mark() { mark_ = lines().size(); }
     QStringList sinceMark() { return lines().mid(mark_); }
-    /// Whether a line starting with `prefix` was printed since the last mark.
-    bool printed(const QString& prefix) {
-        const QStringList recent = sinceMark();
-        return std::any_of(recent.begin(), recent.end(),
-                           [&](const QString& l) { return l.startsWith(prefix); });
+    /// Whether a line starting with `p` was printed since the last mark.
+    bool printed(const QString& p) {
+        return std::ranges::any_of(sinceMark(), [&](const QString& l) { return l.startsWith(p); });
     }
     /// Keysyms ("0x70") of the key presses (--keys) since the last mark, modifier keys (Shift to
     /// Hyper, ISO_Level3_Shift, Num_Lock) aside; "<keysym> <state>" withState.

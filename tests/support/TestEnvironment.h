@@ -14,8 +14,7 @@ namespace mirano::testing {
 
 /// Whether each of the build's sanitizer option variables is set; says which one is not.
 inline bool hasSanitizerOptions() {
-    for (const QString& name :
-         QStringLiteral(MIRANO_SANITIZER_OPTIONS).split(' ', Qt::SkipEmptyParts)) {
+    for (const QString& name : QString(MIRANO_SANITIZER_OPTIONS).split(' ', Qt::SkipEmptyParts)) {
         if (qEnvironmentVariableIsSet(name.toLatin1().constData())) continue;
         std::fprintf(stderr, "%s is not set: run the test through ctest, in its environment\n",
                      qPrintable(name));

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tests/support/Files.h"
+
 namespace mirano::testing {
 
 namespace {
@@ -86,21 +88,15 @@ std::unique_ptr<ChildProcess> TestUser::start(const QString& program, const QStr
     // setpriv execs the program itself (runuser would stay as its parent and not pass our
     // SIGTERM on), so the process we hold is the program and stops when told; and it is told
     // if the test dies without stopping it.
-    return std::make_unique<ChildProcess>(
-        "setpriv",
-        QStringList{QStringLiteral("--reuid=%1").arg(uid_), QStringLiteral("--regid=%1").arg(gid_),
-                    "--init-groups", "--pdeathsig=TERM", "--", program} +
-            args,
-        options);
+    const QString setpriv =
+        QString::asprintf("--reuid=%u --regid=%u --init-groups --pdeathsig=TERM --", uid_, gid_);
+    return std::make_unique<ChildProcess>("setpriv", (setpriv.split(' ') << program) + args,
+                                          options);
 }
 
 bool TestUser::writeFile(const QString& path, const QByteArray& content) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(content) != content.size())
-        return false;
-    file.close();
-    return !created_ || chown(path.toLocal8Bit().constData(), uid_, gid_) == 0;
+    return testing::writeFile(path, content) &&
+           (!created_ || chown(path.toLocal8Bit().constData(), uid_, gid_) == 0);
 }
 
 }  // namespace mirano::testing

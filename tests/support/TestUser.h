@@ -22,8 +22,6 @@ class TestUser {
 public:
     TestUser();
     ~TestUser();
-    TestUser(const TestUser&) = delete;
-    TestUser& operator=(const TestUser&) = delete;
 
     /// Empty when the user and its runtime directory are ready; otherwise why not.
     QString error() const { return error_; }
@@ -41,11 +39,9 @@ public:
     bool writeFile(const QString& path, const QByteArray& content) const;
 
 private:
-    QString error_;
-    QString name_;
+    QString error_, name_, home_;
     uid_t uid_ = 0;
     gid_t gid_ = 0;
-    QString home_;
     QTemporaryDir runtimeDir_{QDir::tempPath() + "/mirano-runtime.XXXXXX"};
     bool created_ = false;
 };

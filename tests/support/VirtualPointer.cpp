@@ -11,16 +11,14 @@
 
 namespace mirano::testing {
 
-namespace {
-void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
-              std::uint32_t) {
+static void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                     std::uint32_t) {
     if (QLatin1String(interface) == QLatin1String(zwlr_virtual_pointer_manager_v1_interface.name))
         *static_cast<zwlr_virtual_pointer_manager_v1**>(data) =
             static_cast<zwlr_virtual_pointer_manager_v1*>(
                 wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
 }
-void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
-}  // namespace
+static void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 
 VirtualPointer::VirtualPointer(const WaylandSession& session) {
     display_ = wl_display_connect(session.waylandDisplay().toLocal8Bit().constData());

@@ -25,7 +25,7 @@ inline std::optional<Error> await(const std::function<void(Completion)>& op) {
 }
 
 /// Starts `stream` capturing window `id` (at that size, of that part), again and again (bounded)
-/// until the window manager lists the window; returns the last error.
+/// until the window manager lists the window; returns the last error, which fails the test.
 inline std::optional<Error> startCaptureOnceListed(StreamManager& stream, WindowNumber id,
                                                    std::optional<std::int64_t> w = {},
                                                    std::optional<std::int64_t> h = {},
@@ -34,6 +34,7 @@ inline std::optional<Error> startCaptureOnceListed(StreamManager& stream, Window
     waitUntil([&] {
         return !(error = await([&](Completion d) { stream.startCapture(id, w, h, rect, d); }));
     });
+    EXPECT_FALSE(error) << "start failed: " << qPrintable(error->description);
     return error;
 }
 

@@ -79,8 +79,7 @@ bool WaylandSession::startedWhen(ChildProcess* process, const std::function<bool
 }
 
 bool WaylandSession::startBus() {
-    const QString socket = runtimeDir() + "/bus";
-    const QString config = runtimeDir() + "/bus.conf";
+    const QString socket = runtimeDir() + "/bus", config = runtimeDir() + "/bus.conf";
     if (!user_->writeFile(config, busConfig(socket))) return false;
     busAddress_ = "unix:path=" + socket;
     return startedWhen(
@@ -101,9 +100,8 @@ bool WaylandSession::startSway(const QStringList& outputs) {
     QString lines;
     for (const QString& output : outputs) lines += "output " + output + "\n";
     if (outputs.isEmpty())
-        lines = QStringLiteral("output HEADLESS-1 resolution %1x%2 position 0 0\n")
-                    .arg(kWidth)
-                    .arg(kHeight);
+        lines =
+            QString::asprintf("output HEADLESS-1 resolution %dx%d position 0 0\n", kWidth, kHeight);
     QProcessEnvironment env = environment();
     env.insert("WLR_BACKENDS", "headless");
     if (!outputs.isEmpty()) env.insert("WLR_HEADLESS_OUTPUTS", QString::number(outputs.size()));
@@ -122,12 +120,8 @@ bool WaylandSession::startSway(const QStringList& outputs) {
         env.insert("WLR_WL_OUTPUTS", QString::number(outputs.size()));
     }
     // No bar, no borders, no gaps: views fill the output exactly, which tests rely on.
-    waylandDisplay_ = launchSway("sway",
-                                 lines +
-                                     "default_border none\n"
-                                     "default_floating_border none\n"
-                                     "focus_follows_mouse no\n",
-                                 env);
+    lines += "default_border none\ndefault_floating_border none\nfocus_follows_mouse no\n";
+    waylandDisplay_ = launchSway("sway", lines, env);
     if (waylandDisplay_.isEmpty()) return false;
     swaySocket_ = runtimeDir() + "/sway.sock";
     return true;
@@ -154,9 +148,8 @@ QString WaylandSession::launchSway(const QString& name, const QString& config,
     return startedWhen(keep(user_->start("sway", {"-c", file}, env)), ready) ? display : QString();
 }
 
-ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& args,
-                                    bool discardOutput) {
-    return keep(user_->start(program, args, environment(), discardOutput));
+ChildProcess* WaylandSession::spawn(const QString& program, const QStringList& args, bool discard) {
+    return keep(user_->start(program, args, environment(), discard));
 }
 
 QString WaylandSession::run(const QString& program, const QStringList& args) const {
@@ -206,10 +199,9 @@ QJsonObject WaylandSession::tree() const {
 QImage WaylandSession::screenshot(const QRect& area, const QString& output) const {
     QStringList args{"-t", "png", "-"};
     if (!output.isEmpty()) args = QStringList{"-o", output} + args;
-    if (!area.isEmpty())
-        args = QStringList{"-g", QString::asprintf("%d,%d %dx%d", area.x(), area.y(), area.width(),
-                                                   area.height())} +
-               args;
+    const QString geometry =
+        QString::asprintf("%d,%d %dx%d", area.x(), area.y(), area.width(), area.height());
+    if (!area.isEmpty()) args = QStringList{"-g", geometry} + args;
     return QImage::fromData(
         ChildProcess::run("grim", args, {clientEnvironment()}).value_or(QByteArray()), "PNG");
 }

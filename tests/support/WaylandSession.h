@@ -37,13 +37,10 @@ struct WaylandSessionOptions {
 class WaylandSession {
 public:
     using Options = WaylandSessionOptions;
-    static constexpr int kWidth = 1280;
-    static constexpr int kHeight = 720;
+    static constexpr int kWidth = 1280, kHeight = 720;
 
     explicit WaylandSession(Options options = {});
     virtual ~WaylandSession() = default;
-    WaylandSession(const WaylandSession&) = delete;
-    WaylandSession& operator=(const WaylandSession&) = delete;
 
     /// Empty when everything started; otherwise why not.
     QString error() const { return error_; }
@@ -63,8 +60,7 @@ public:
     QProcessEnvironment clientEnvironment() const;
     /// Starts `program` as the session's user with environment(); standard output is readable
     /// unless discarded.
-    ChildProcess* spawn(const QString& program, const QStringList& args,
-                        bool discardOutput = false);
+    ChildProcess* spawn(const QString& program, const QStringList& args, bool discard = false);
     /// Runs `program` as the session's user to completion (bounded); its standard output.
     QString run(const QString& program, const QStringList& args) const;
     /// Starts a client with `environment` (clientEnvironment() when none), as the user running
@@ -98,8 +94,7 @@ protected:
     static bool startedWhen(ChildProcess* process, const std::function<bool()>& ready,
                             int timeoutMs = 20000);
 
-    QString error_;
-    QString waylandDisplay_;
+    QString error_, waylandDisplay_;
 
 private:
     bool startBus();
@@ -114,10 +109,9 @@ private:
     QJsonObject tree() const;
 
     std::unique_ptr<TestUser> user_;
-    QString swaySocket_;
+    QString swaySocket_, busAddress_;
     /// The IPC socket of the parent sway of WL-n outputs.
     QString parentSocket_;
-    QString busAddress_;
     /// Destroyed from its front: the last started stops first.
     std::forward_list<std::unique_ptr<ChildProcess>> children_;
     ChildProcess* sessionManager_ = nullptr;

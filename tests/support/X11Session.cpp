@@ -2,12 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QRect>
 #include <QThread>
 
 #include "platform/x11/CompositingManager.h"
 #include "platform/x11/XConnection.h"
+#include "tests/support/Files.h"
 
 namespace mirano::testing {
 
@@ -28,29 +28,19 @@ X11Session::X11Session(Options options) : options_(options), previousDisplay_(qg
 X11Session::~X11Session() {
     // The members stop after this in reverse order: the spawned programs, then compositor to
     // server.
-    if (previousDisplay_.isNull())
-        qunsetenv("DISPLAY");
-    else
-        qputenv("DISPLAY", previousDisplay_);
+    previousDisplay_.isNull() ? qunsetenv("DISPLAY") : qputenv("DISPLAY", previousDisplay_);
 }
 
-namespace {
-QRect monitorRect(const QString& geometry) {
+static QRect monitorRect(const QString& geometry) {
     const QStringList f = QString(geometry).replace('+', 'x').split('x');
     return f.size() == 4 ? QRect(f[2].toInt(), f[3].toInt(), f[0].toInt(), f[1].toInt()) : QRect();
 }
-}  // namespace
 
 bool setMonitor(const QString& name, const QString& geometry, bool primary) {
     const QRect r = monitorRect(geometry);
     // The sizes in millimetres (at 96 dpi) only keep xrandr's parser content.
-    const QString spec = QStringLiteral("%1/%2x%3/%4+%5+%6")
-                             .arg(r.width())
-                             .arg(r.width() * 254 / 960)
-                             .arg(r.height())
-                             .arg(r.height() * 254 / 960)
-                             .arg(r.x())
-                             .arg(r.y());
+    const QString spec = QString::asprintf("%d/%dx%d/%d+%d+%d", r.width(), r.width() * 254 / 960,
+                                           r.height(), r.height() * 254 / 960, r.x(), r.y());
     // RandR redefines no monitor in place.
     xrandr({"--delmonitor", name});
     return xrandr({"--setmonitor", (primary ? "*" : "") + name, spec, "none"});
@@ -141,11 +131,9 @@ QString X11Session::builtProgram(const QString& relativePath) {
 
 std::vector<int> shmSegmentsOf(qint64 pid) {
     std::vector<int> perms;
-    QFile file(QStringLiteral("/proc/sysvipc/shm"));
-    if (!file.open(QIODevice::ReadOnly)) return perms;
-    file.readLine();         // the header
-    while (!file.atEnd()) {  // the fifth column is the creator's pid
-        const QList<QByteArray> f = file.readLine().simplified().split(' ');
+    // After the header, a line per segment; the fifth column is the creator's pid.
+    for (const QByteArray& line : readFile("/proc/sysvipc/shm").split('\n').mid(1)) {
+        const QList<QByteArray> f = line.simplified().split(' ');
         if (f.size() > 4 && f[4].toLongLong() == pid) perms.push_back(f[2].toInt(nullptr, 8));
     }
     return perms;

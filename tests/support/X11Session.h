@@ -18,10 +18,8 @@ namespace mirano::testing {
 
 /// How an X11Session starts (outside the class, so that `{}` can be a default argument).
 struct X11SessionOptions {
-    int width = 1280;
-    int height = 800;
-    bool windowManager = true;
-    bool compositor = false;
+    int width = 1280, height = 800;
+    bool windowManager = true, compositor = false;
     /// The X server runs in an IPC namespace of its own (as a server on another host would): it
     /// cannot attach our shared memory.
     bool separateIpc = false;
@@ -40,8 +38,6 @@ public:
     using Options = X11SessionOptions;
     explicit X11Session(Options options = {});
     ~X11Session();
-    X11Session(const X11Session&) = delete;
-    X11Session& operator=(const X11Session&) = delete;
 
     /// Empty when everything started; otherwise why not.
     QString error() const { return error_; }
@@ -64,12 +60,9 @@ private:
     bool windowManagerManages();
 
     Options options_;
-    QString error_;
-    QString display_;
+    QString error_, display_;
     QByteArray previousDisplay_;
-    std::unique_ptr<ChildProcess> xvfb_;
-    std::unique_ptr<ChildProcess> wm_;
-    std::unique_ptr<ChildProcess> compositor_;
+    std::unique_ptr<ChildProcess> xvfb_, wm_, compositor_;
     /// Destroyed from its front: the last started stops first.
     std::forward_list<ChildProcess> spawned_;
 };
@@ -87,17 +80,13 @@ inline std::optional<QString> xdotool(const QStringList& args) {
     return out ? std::optional(QString::fromLocal8Bit(*out)) : std::nullopt;
 }
 /// Runs xrandr with the arguments (bounded); false when it failed.
-inline bool xrandr(const QStringList& args) {
-    return ChildProcess::run("xrandr", args).has_value();
-}
+inline bool xrandr(const QStringList& args) { return bool(ChildProcess::run("xrandr", args)); }
 /// Defines (or redefines) RandR monitor `name` ("WxH+X+Y", no outputs); `primary` makes it the
 /// primary one.
 bool setMonitor(const QString& name, const QString& geometry, bool primary = false);
 
 /// The window the window manager has made active (0: none).
-inline unsigned activeWindow() {
-    return xdotool({"getactivewindow"}).value_or("0").trimmed().toUInt();
-}
+inline uint activeWindow() { return xdotool({"getactivewindow"}).value_or("0").trimmed().toUInt(); }
 /// Has the window manager activate `window` and give it the focus; false when it did not.
 inline bool activate(unsigned window) {
     const QString w = QString::number(window);

@@ -30,8 +30,6 @@ public:
     ~XTestInput() {
         if (held_) releaseButton(held_);
     }
-    XTestInput(const XTestInput&) = delete;
-    XTestInput& operator=(const XTestInput&) = delete;
     bool isValid() const { return conn_.isValid(); }
 
     void press(std::uint8_t keycode) { fake(XCB_KEY_PRESS, keycode); }
@@ -52,9 +50,7 @@ public:
     QPoint pointer() const { return pointer_; }
     void moveTo(QPoint p) { fake(XCB_MOTION_NOTIFY, 0, conn_.root(), pointer_ = p), sync(); }
     void pressButton(int button = 1) { fake(XCB_BUTTON_PRESS, uint8_t(held_ = button)), sync(); }
-    void releaseButton(int button = 1) {
-        fake(XCB_BUTTON_RELEASE, uint8_t(button)), held_ = 0, sync();
-    }
+    void releaseButton(int b = 1) { fake(XCB_BUTTON_RELEASE, uint8_t(b)), held_ = 0, sync(); }
     void click(int button = 1) { pressButton(button), releaseButton(button); }
 
 private:

@@ -8,7 +8,6 @@
 
 using namespace mirano::wayland;
 
-namespace {
 // sway offers KDE's server-side decoration protocol too.
 const QList<WaylandGlobal> kWlroots = {{"wl_compositor", 5},
                                        {"zwlr_layer_shell_v1", 4},
@@ -32,7 +31,6 @@ const QString kNoCastNotice =
 const QString kMonitorsOnly =
     "the screen-cast portal (version 4) shares monitors only, not windows: nothing can be "
     "mirrored";
-}  // namespace
 
 TEST(DesktopCapabilitiesTest, DecisionsAndTheLineFollowWhatTheDesktopOffers) {
     const std::tuple<const char*, DesktopFacts, DesktopCapabilities> rows[] = {

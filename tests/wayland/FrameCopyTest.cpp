@@ -97,8 +97,7 @@ TEST(FrameCopy, AFileThatShrinksUnderAGuardedReadReadsZerosAndTheReadFails) {
         std::memcpy(copy.data(), mapped, copy.size());
         EXPECT_TRUE(shrunk.failed());
     }
-    EXPECT_EQ(std::pair(copy[page - 1], copy[page]),
-              std::pair(std::uint8_t(0xab), std::uint8_t(0)));
+    EXPECT_EQ(std::pair(int(copy[page - 1]), int(copy[page])), std::pair(0xab, 0));
     // Sealed against shrinking, a file's size once checked holds.
     EXPECT_FALSE(cannotShrink(fd));
     ASSERT_EQ(fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK), 0);

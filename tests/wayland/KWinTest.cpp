@@ -21,20 +21,16 @@
 #include "tests/wayland/WaylandTestSupport.h"
 #include "tests/wayland/support/KWinSession.h"
 
+using namespace mirano;
 using namespace mirano::testing;
 using namespace mirano::wayland;
-using mirano::AppIdentity;
-using mirano::SourceWindow;
-using mirano::Windows;
 
 namespace {
 
 /// JavaScript: the first KWin window `w` for which `condition` holds (Plasma 6 and 5.27 names).
 QString windowWhere(const QString& condition) {
-    return QStringLiteral(
-               "(workspace.windowList ? workspace.windowList() : workspace.clientList())"
-               ".find(w => %1)")
-        .arg(condition);
+    return "(workspace.windowList ? workspace.windowList() : workspace.clientList()).find(w => " +
+           condition + ")";
 }
 /// JavaScript: the KWin window whose resource class is `appId`.
 QString windowOf(const QString& appId) {
@@ -47,18 +43,16 @@ const QString kActivate =
 
 /// Runs `statement` on the window of `appId` inside KWin; true when the window was there.
 bool onWindow(const QString& appId, const QString& statement) {
-    return kwinEvaluate(QStringLiteral("(function() { const w = %1; if (!w) return false; %2; "
-                                       "return true; })()")
-                            .arg(windowOf(appId), statement))
+    return kwinEvaluate("(function() { const w = " + windowOf(appId) + "; if (!w) return false; " +
+                        statement + "; return true; })()")
         .toBool();
 }
 
 /// The JavaScript `value` of the active window `w` (Plasma 6 and 5.27 names); null without one.
 QJsonValue ofActiveWindow(const QString& value) {
-    return kwinEvaluate(
-        QStringLiteral("(w => w ? %1 : null)(workspace.activeWindow !== undefined ? "
-                       "workspace.activeWindow : workspace.activeClient)")
-            .arg(value));
+    return kwinEvaluate("(w => w ? " + value +
+                        " : null)(workspace.activeWindow !== undefined ? workspace.activeWindow : "
+                        "workspace.activeClient)");
 }
 QString activeAppId() { return ofActiveWindow("String(w.resourceClass)").toString(); }
 
@@ -76,11 +70,11 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
     ChildProcess* a = startTestWindow(*gWayland, kA, "darkred", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
     const SourceWindow windowA = *windows.focusedWindow();
-    const mirano::WindowNumber numberA = windowA.windowID;
+    const WindowNumber numberA = windowA.windowID;
     EXPECT_EQ(windowA.application.pid, a->processId());
     ChildProcess* b = startTestWindow(*gWayland, kB, "darkblue", activeAppId);
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
-    const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
+    const WindowNumber numberB = windows.focusedWindow()->windowID;
     EXPECT_NE(numberA, numberB);
     // Both can be named to the capture service, with the ids their consents are kept under.
     const QList<SourceWindow> listed = windows.listedWindows();
@@ -96,10 +90,10 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
 
     // Where KWin has the window.
     const QRectF frameA = windows.frame(numberA).value_or(QRectF());
-    EXPECT_EQ(kwinEvaluate(QStringLiteral("(g => [g.x, g.y, g.width, g.height])(%1.frameGeometry)")
-                               .arg(windowOf(kA)))
-                  .toArray(),
-              (QJsonArray{frameA.x(), frameA.y(), frameA.width(), frameA.height()}));
+    EXPECT_EQ(
+        kwinEvaluate("(g => [g.x, g.y, g.width, g.height])(" + windowOf(kA) + ".frameGeometry)")
+            .toArray(),
+        (QJsonArray{frameA.x(), frameA.y(), frameA.width(), frameA.height()}));
 
     // Full screen in and out, each a change.
     const qsizetype changesBefore = fullScreen.count();
@@ -136,13 +130,11 @@ TEST(KWinTest, WindowsAreFollowedActivatedRestoredAndForgottenAndPanelsFloatAbov
 
     // Where KWin stacks our panel over the normal window: in a higher layer, and higher in the
     // stacking order.
-    const QString panelState =
-        QStringLiteral(
-            "(function() { const p = %1; const a = %2; if (!p || !a) return null;"
-            " return {offTaskbar: p.skipTaskbar && p.skipPager, above: p.layer > "
-            "a.layer, onTop: p.stackingOrder > a.stackingOrder}; })()")
-            .arg(windowWhere("w.pid == " + QString::number(QCoreApplication::applicationPid())),
-                 windowOf(kA));
+    const QString ours = windowWhere("w.pid == " + QString::number(qApp->applicationPid()));
+    const QString panelState = "(function() { const p = " + ours + "; const a = " + windowOf(kA) +
+                               "; if (!p || !a) return null; return {offTaskbar: p.skipTaskbar && "
+                               "p.skipPager, above: p.layer > a.layer, onTop: p.stackingOrder > "
+                               "a.stackingOrder}; })()";
 
     QWidget floating(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
     floating.setGeometry(944, 524, 320, 180);
@@ -198,13 +190,13 @@ TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
               ShortcutRoute::globalShortcutsPortal);
     QDBusConnection bus = QDBusConnection::sessionBus();
     PortalShortcuts shortcuts(bus);
-    std::optional<std::optional<mirano::Error>> bound;
+    std::optional<std::optional<Error>> bound;
     // As the program binds them: with the hotkey of the settings, fn + P.
-    testing::internal::CaptureStdout();
-    shortcuts.bind(mirano::ModifierKeys::physicalKey(mirano::ModifierKey::fn), "P",
-                   [&](std::optional<mirano::Error> error) { bound = error; });
+    ::testing::internal::CaptureStdout();
+    shortcuts.bind(ModifierKeys::physicalKey(ModifierKey::fn), "P",
+                   [&](std::optional<Error> error) { bound = error; });
     const bool answered = waitUntil([&] { return bound.has_value(); }, 10000);
-    const std::string said = testing::internal::GetCapturedStdout();
+    const std::string said = ::testing::internal::GetCapturedStdout();
     ASSERT_TRUE(answered);
     ASSERT_FALSE(*bound) << qPrintable((*bound)->description);
     // The start line promised nothing: the outcome is said once bound.
@@ -251,12 +243,12 @@ TEST(PortalShortcutsTest, WithoutAPortalBindingFailsWithOneLine) {
     const QDBusConnection bus = QDBusConnection::connectToBus(address, "bare");
     {
         PortalShortcuts shortcuts(bus);
-        std::optional<std::optional<mirano::Error>> bound;
-        testing::internal::CaptureStdout();
+        std::optional<std::optional<Error>> bound;
+        ::testing::internal::CaptureStdout();
         shortcuts.bind(PortalShortcuts::Triggers{"LOGO+p", "SHIFT+LOGO+p", ""},
-                       [&](std::optional<mirano::Error> error) { bound = error; });
+                       [&](std::optional<Error> error) { bound = error; });
         EXPECT_TRUE(waitUntil([&] { return bound.has_value(); }, 10000));
-        const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());
+        const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
         ASSERT_TRUE(bound && *bound);
         EXPECT_TRUE(out.count('\n') == 1 && out.contains("mirano --toggle")) << qPrintable(out);
     }

@@ -6,10 +6,8 @@
 
 using namespace mirano::wayland;
 
-namespace {
 constexpr std::uint32_t kTop = 1, kBottom = 2, kLeft = 4, kRight = 8;
 const QRect kScreen(0, 0, 1280, 720);
-}  // namespace
 
 TEST(PanelGeometryTest, AnchoredToTheNearestCornerWithItsDistancesAsMargins) {
     // What: the panel's window, its screen; where it is anchored.
@@ -35,8 +33,7 @@ TEST(PanelGeometryTest, AnchoredToTheNearestCornerWithItsDistancesAsMargins) {
     // Out of sight: the same corner, pushed past both of its edges.
     const LayerPlacement hidden = placeOutOfSight(QRect(944, 524, 320, 180), kScreen);
     EXPECT_EQ(hidden, (LayerPlacement{kBottom | kRight, QMargins(0, 0, -321, -181)}));
-    EXPECT_EQ(placeOutOfSight(QRect(16, 16, 320, 180), kScreen).margins,
-              QMargins(-321, -181, 0, 0));
+    EXPECT_EQ(placeOutOfSight({16, 16, 320, 180}, kScreen).margins, QMargins(-321, -181, 0, 0));
 }
 
 TEST(PanelGeometryTest, DragMovesOrResizesFromTheDraggedEdges) {

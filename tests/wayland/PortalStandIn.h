@@ -48,9 +48,8 @@ public:
     }
     /// The portal's next line but "closed", which comes whenever a session ends.
     QString says() {
-        QString line;
-        while ((line = process_->readLine()) == QLatin1String("closed")) {
-        }
+        QString line = process_->readLine();
+        while (line == QLatin1String("closed")) line = process_->readLine();
         return line;
     }
     /// Reads the portal's lines up to `line`; false when it does not come.

@@ -6,8 +6,7 @@
 #include "settings/ModifierKey.h"
 
 using namespace mirano;
-using mirano::wayland::PortalShortcuts;
-using mirano::wayland::portalTrigger;
+using namespace mirano::wayland;
 
 TEST(PortalTriggerTest, ModifiersInThePortalsOrderTheKeyAsItsUnshiftedSymbolShiftForARegion) {
     // What: the modifiers, the key's character; the trigger.

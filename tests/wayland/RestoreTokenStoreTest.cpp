@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "platform/wayland/portal/RestoreTokenStore.h"
+#include "tests/support/Files.h"
 
 using namespace mirano::wayland;
 
@@ -23,9 +24,9 @@ TEST(RestoreTokenStore, KeepsOneTokenPerApplicationInAPrivateFile) {
               std::pair(QString("token-a2"), QString("token-b")));
     reread.setToken("b", QString());
     EXPECT_EQ(store.token("b"), QString());
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(store.path()).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    using P = QFileDevice::Permission;
+    EXPECT_EQ(QFile::permissions(store.path()),
+              P::ReadOwner | P::WriteOwner | P::ReadUser | P::WriteUser);
 }
 
 // What is not a small regular file is neither read nor replaced; a file that is not the user's
@@ -35,11 +36,9 @@ TEST(RestoreTokenStore, AFileNotSmallRegularAndTheUsersAloneIsNeitherReadNorKept
         {"a FIFO", [](const QString& path) { return mkfifo(QFile::encodeName(path), 0600) == 0; }},
         {"a file larger than the limit",
          [](const QString& path) {
-             QFile file(path);
-             const QByteArray token =
-                 "{\"a\":\"" + QByteArray(RestoreTokenStore::kMaxFileBytes, 'x') + "\"}";
-             return file.open(QIODevice::WriteOnly) && file.write(token) == token.size() &&
-                    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+             const QByteArray token = QByteArray(RestoreTokenStore::kMaxFileBytes, 'x');
+             return mirano::testing::writeFile(path, "{\"a\":\"" + token + "\"}") &&
+                    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
          }},
     };
     for (const auto& [name, make] : cases) {

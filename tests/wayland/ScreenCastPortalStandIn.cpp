@@ -70,34 +70,28 @@ using WrongStream = Structure<uint, QStringList>;
 using Triple = Structure<int, int, int>;
 using NamedSize = Structure<QString, int>;
 
-/// org.freedesktop.portal.Session of one session.
-class Session : public QObject {
+/// What the client can close at `path`: a session (org.freedesktop.portal.Session, whose Close
+/// says "closed") or a request whose answer is held back (org.freedesktop.portal.Request,
+/// "withdrawn").
+class Closable : public QObject {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Session")
 public:
-    using QObject::QObject;
+    Closable(QObject* parent, const QString& path, bool session)
+        : QObject(parent), isSession(session) {
+        setObjectName(path);
+        QDBusConnection::sessionBus().registerObject(
+            path, session ? "org.freedesktop.portal.Session" : "org.freedesktop.portal.Request",
+            this, QDBusConnection::ExportAllSlots);
+    }
+    const bool isSession;
     uint persistMode = 0;
     QString restoreToken;
 
 public slots:
     void Close() {
-        say("closed");
+        say(isSession ? "closed" : "withdrawn");
         QDBusConnection::sessionBus().unregisterObject(objectName());
         deleteLater();
-    }
-};
-
-/// org.freedesktop.portal.Request of an answer held back.
-class Request : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
-public:
-    using QObject::QObject;
-
-public slots:
-    void Close() {
-        say("withdrawn");
-        QDBusConnection::sessionBus().unregisterObject(objectName());
     }
 };
 
@@ -107,36 +101,31 @@ class ScreenCast : public QObject, protected QDBusContext {
     Q_PROPERTY(uint AvailableSourceTypes MEMBER sourceTypes)
     Q_PROPERTY(uint version MEMBER version)
 public:
-    uint sourceTypes = 3;
-    uint version = 4;
-    uint node = 0;
+    uint sourceTypes = 3, version = 4, node = 0, answer = 0;
     QSize size;
-    uint answer = 0;
     QString fault = "none";
 
     void release() {
         for (const auto& [path, results] : std::exchange(held_, {})) sendResponse(path, 0, results);
     }
     void end() {
-        for (Session* s : findChildren<Session*>(QString(), Qt::FindDirectChildrenOnly))
-            QDBusConnection::sessionBus().send(
-                QDBusMessage::createSignal(s->objectName(), "org.freedesktop.portal.Session",
-                                           "Closed")
-                << QVariantMap());
+        for (Closable* s : findChildren<Closable*>(QString(), Qt::FindDirectChildrenOnly))
+            if (s->isSession)
+                QDBusConnection::sessionBus().send(
+                    QDBusMessage::createSignal(s->objectName(), "org.freedesktop.portal.Session",
+                                               "Closed")
+                    << QVariantMap());
     }
 
 public slots:
     QDBusObjectPath CreateSession(const QVariantMap& options) {
         const QString path = handle("session", options.value("session_handle_token"));
-        auto* session = new Session(this);
-        session->setObjectName(path);
-        QDBusConnection::sessionBus().registerObject(path, session,
-                                                     QDBusConnection::ExportAllSlots);
+        new Closable(this, path, true);
         return respond(options, 0, {{"session_handle", path}});
     }
 
     QDBusObjectPath SelectSources(const QDBusObjectPath& sessionPath, const QVariantMap& options) {
-        Session* s = session(sessionPath);
+        Closable* s = session(sessionPath);
         if (!s) return respond(options, 2, {});
         s->persistMode = options.value("persist_mode").toUInt();
         s->restoreToken = options.value("restore_token").toString();
@@ -146,7 +135,7 @@ public slots:
 
     QDBusObjectPath Start(const QDBusObjectPath& sessionPath, const QString&,
                           const QVariantMap& options) {
-        Session* s = session(sessionPath);
+        Closable* s = session(sessionPath);
         if (!s) return respond(options, 2, {});
         // A token is good once: a real portal hands out a new one with every grant.
         say(validTokens_.remove(s->restoreToken) ? "restored" : "dialog");
@@ -160,10 +149,7 @@ public slots:
         }
         if (fault == "hold") {
             const QString path = handle("request", options.value("handle_token"));
-            auto* request = new Request(this);
-            request->setObjectName(path);
-            QDBusConnection::sessionBus().registerObject(path, request,
-                                                         QDBusConnection::ExportAllSlots);
+            new Closable(this, path, false);
             held_.append({path, results});
             return QDBusObjectPath(path);
         }
@@ -186,12 +172,12 @@ private:
     /// The object path the handle_token convention gives for the calling client.
     QString handle(const QString& kind, const QVariant& token) const {
         const QString sender = message().service().mid(1).replace('.', '_');
-        return QString("/org/freedesktop/portal/desktop/%1/%2/%3")
-            .arg(kind, sender, token.toString());
+        return "/org/freedesktop/portal/desktop/" + kind + "/" + sender + "/" + token.toString();
     }
 
-    Session* session(const QDBusObjectPath& path) {
-        return findChild<Session*>(path.path(), Qt::FindDirectChildrenOnly);
+    Closable* session(const QDBusObjectPath& path) {
+        Closable* s = findChild<Closable*>(path.path(), Qt::FindDirectChildrenOnly);
+        return s && s->isSession ? s : nullptr;
     }
 
     /// Returns the request's path; its Response follows the reply, as a real portal's does, so
@@ -225,10 +211,7 @@ private:
                              bool mistyped = false) {
         QDBusMessage response =
             QDBusMessage::createSignal(path, "org.freedesktop.portal.Request", "Response");
-        if (mistyped)
-            response << QString::number(code) << results;
-        else
-            response << code << results;
+        response << (mistyped ? QVariant(QString::number(code)) : QVariant(code)) << results;
         QDBusConnection::sessionBus().send(response);
     }
 

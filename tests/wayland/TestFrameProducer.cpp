@@ -33,14 +33,11 @@ namespace {
 struct Producer {
     pw_main_loop* loop = nullptr;
     pw_stream* stream = nullptr;
-    int width = 0, height = 0;
-    int cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0;
-    int padding = 0;
-    bool strideZero = false;
+    int width = 0, height = 0, cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0, padding = 0;
+    int rate = 50;
+    bool strideZero = false, saidNode = false;
     std::string fault;
     std::vector<int> fds;
-    bool saidNode = false;
-    int rate = 50;
     unsigned long made = 0, sent = 0;
     int stride() const { return width * 4 + padding; }
     std::uint32_t bytes() const { return std::uint32_t(stride() * height); }

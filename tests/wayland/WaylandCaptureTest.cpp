@@ -19,8 +19,8 @@
 #include "platform/wayland/pipewire/PipeWireCaptureStream.h"
 #include "platform/wayland/portal/PortalNodeSource.h"
 #include "platform/wayland/portal/RestoreTokenStore.h"
-#include "platform/wayland/portal/ScreenCastSession.h"
 #include "tests/fakes/FakePictureSurface.h"
+#include "tests/support/Files.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/Waiting.h"
 #include "tests/wayland/PortalStandIn.h"
@@ -37,8 +37,7 @@ constexpr int kWaitMs = 20000;
 
 /// What a stream hands to its handlers on the capture thread: the latest frame (older ones are
 /// released at once, as the panel does) and every stop.
-class Received {
-public:
+struct Received {
     FrameHandler frames() {
         return [this](const Frame& frame) {
             std::lock_guard lock(mutex_);
@@ -90,10 +89,9 @@ private:
 
 /// A sink surface that keeps what the capture thread last showed: how many pictures, the part
 /// shown (buffer pixels) and the pixel at its top-left corner.
-class SinkRecorder final : public SinkSurface,
-                           public FrameSink,
-                           public std::enable_shared_from_this<SinkRecorder> {
-public:
+struct SinkRecorder final : fakes::RecordingSurface<SinkSurface>,
+                            FrameSink,
+                            std::enable_shared_from_this<SinkRecorder> {
     struct Shown {
         int count = 0;
         QRect shown;
@@ -113,11 +111,6 @@ public:
         std::lock_guard lock(mutex_);
         return last_;
     }
-    void setGeometry(const QRect&) override {}
-    void setOverlay(const QImage&) override {}
-    void setOpacity(double) override {}
-    void setCornerRadius(double) override {}
-    void setVisible(bool) override {}
 
 private:
     mutable std::mutex mutex_;
@@ -125,8 +118,7 @@ private:
 };
 
 /// The lines this process writes to standard output (where Mirano logs) while it lives.
-class LoggedLines {
-public:
+struct LoggedLines {
     LoggedLines() {
         std::fflush(stdout);
         EXPECT_TRUE(file_.open());
@@ -137,18 +129,13 @@ public:
         std::fflush(stdout);
         dup2(saved_, STDOUT_FILENO);
         close(saved_);
-        QFile file(file_.fileName());
-        if (file.open(QIODevice::ReadOnly)) std::fputs(file.readAll().constData(), stdout);
+        std::fputs(readFile(file_.fileName()).constData(), stdout);
     }
     /// How many lines so far match `pattern`.
     int count(const QString& pattern) {
         std::fflush(stdout);
-        QFile file(file_.fileName());
-        if (!file.open(QIODevice::ReadOnly)) return -1;
-        return int(QString::fromUtf8(file.readAll())
-                       .split('\n')
-                       .filter(QRegularExpression(pattern))
-                       .size());
+        const QStringList lines = QString(readFile(file_.fileName())).split('\n');
+        return int(lines.filter(QRegularExpression(pattern)).size());
     }
 
 private:
@@ -158,8 +145,7 @@ private:
 
 /// A node handed over directly, on the stream's own connection to the user's PipeWire: the
 /// shape of a compositor's own screencast, which needs no portal.
-class DirectNodeSource final : public NodeSource {
-public:
+struct DirectNodeSource final : NodeSource {
     DirectNodeSource(std::uint32_t nodeId, Scheduler& scheduler)
         : nodeId_(nodeId), scheduler_(scheduler) {}
     void open(OpenDone done) override {
@@ -172,8 +158,7 @@ private:
 };
 
 /// A private session with PipeWire, where producers make windows' streams.
-class PipeWireTest : public ::testing::Test {
-protected:
+struct PipeWireTest : ::testing::Test {
     void SetUp() override { ASSERT_EQ(session_.error(), QString()); }
 
     std::unique_ptr<CaptureStream> makeStream(Received& received,
@@ -185,6 +170,10 @@ protected:
     }
     static std::optional<Error> start(CaptureStream& stream) {
         return await([&](Completion done) { stream.startCapture(std::move(done)); });
+    }
+    /// Shows `rect` of the window (in its logical pixels) at 1 x 1.
+    static std::optional<Error> show(CaptureStream& s, const QRectF& rect) {
+        return await([&](Completion d) { s.updateConfiguration({rect, 0, 1, 1}, std::move(d)); });
     }
 
     std::unique_ptr<CaptureStream> makeStream(Received& received, std::uint32_t node) {
@@ -201,8 +190,7 @@ protected:
 };
 
 /// The same, with the stand-in portal on the session bus.
-class WaylandCaptureTest : public PipeWireTest {
-protected:
+struct WaylandCaptureTest : PipeWireTest {
     void SetUp() override {
         PipeWireTest::SetUp();
         ASSERT_TRUE(portal_.start());
@@ -237,7 +225,7 @@ TEST_F(PipeWireTest, PauseResumeReconfigureASinkAndEndAcrossTheCaptureThread) {
     // No remote: the stream connects to the user's PipeWire, the session's here.
     qputenv("PIPEWIRE_RUNTIME_DIR", QFile::encodeName(session_.runtimeDir()));
     Received received;
-    auto stream = makeStream(received, std::make_unique<DirectNodeSource>(node, scheduler_));
+    auto stream = makeStream(received, node);
     int sizesLearnt = 0;
     stream->setWindowSizeHandler([&] { ++sizesLearnt; });
     ASSERT_EQ(start(*stream), std::nullopt);
@@ -248,10 +236,7 @@ TEST_F(PipeWireTest, PauseResumeReconfigureASinkAndEndAcrossTheCaptureThread) {
 
     EXPECT_EQ(await([&](Completion done) { stream->stopCapture(std::move(done)); }), std::nullopt);
     const int paused = received.frameCount();
-    EXPECT_EQ(await([&](Completion done) {
-                  stream->updateConfiguration({QRectF(40, 30, 40, 30), 0, 1, 1}, std::move(done));
-              }),
-              std::nullopt);
+    EXPECT_EQ(show(*stream, QRectF(40, 30, 40, 30)), std::nullopt);
     // Nothing came while paused, and the frames after resuming follow the new rectangle.
     EXPECT_EQ(received.frameCount(), paused);
     ASSERT_EQ(start(*stream), std::nullopt);
@@ -313,8 +298,7 @@ TEST_F(PipeWireTest, FaultyStreamsSayWhatIsWrongOnceAndLeaveNoStreamBehind) {
     for (const auto& [fault, line] : cases) {
         SCOPED_TRACE(fault);
         std::uint32_t node = 0;
-        ChildProcess* producer =
-            portal_.startProducer({"faulty", "64", "48", "--fault", fault}, &node);
+        auto* producer = portal_.startProducer({"faulty", "64", "48", "--fault", fault}, &node);
         LoggedLines log;
         {
             Received faulty, fine;
@@ -398,11 +382,7 @@ TEST_F(WaylandCaptureTest, TheWindowsShapeComesFromItsPicturesAndClosedStreamsLe
         ASSERT_EQ(start(*stream), std::nullopt);
         ASSERT_TRUE(received.nextFrame({60, 100}));
         ASSERT_TRUE(waitUntil([&] { return stream->windowSize() == QSizeF(60, 100); }, kWaitMs));
-        EXPECT_EQ(
-            await([&](Completion done) {
-                stream->updateConfiguration({QRectF(0, 0, 60, 100), 0, 1, 1}, std::move(done));
-            }),
-            std::nullopt);
+        EXPECT_EQ(show(*stream, QRectF(0, 0, 60, 100)), std::nullopt);
         EXPECT_TRUE(showsBufferArea(received.nextFrame({60, 100}), {70, 10, 60, 100}));
     }
     EXPECT_EQ(nodesOfOurs(), 0);

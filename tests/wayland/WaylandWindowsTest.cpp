@@ -13,10 +13,9 @@
 #include "platform/wayland/toplevels/WlrWindows.h"
 #include "tests/wayland/WaylandTestSupport.h"
 
+using namespace mirano;
 using namespace mirano::testing;
 using namespace mirano::wayland;
-using mirano::SourceWindow;
-using mirano::Windows;
 
 TEST(WaylandWindowsTest, TellsWindowsApartFollowsFullScreenAndForgetsClosedWindows) {
     auto list = std::make_unique<ToplevelList>();
@@ -26,10 +25,10 @@ TEST(WaylandWindowsTest, TellsWindowsApartFollowsFullScreenAndForgetsClosedWindo
 
     ChildProcess* a = startTestWindow(*gWayland, kA, "darkred");
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kA; }));
-    const mirano::WindowNumber numberA = windows.focusedWindow()->windowID;
+    const WindowNumber numberA = windows.focusedWindow()->windowID;
     ChildProcess* b = startTestWindow(*gWayland, kB, "darkblue");
     ASSERT_TRUE(waitUntil([&] { return focusedAppId(windows) == kB; }));
-    const mirano::WindowNumber numberB = windows.focusedWindow()->windowID;
+    const WindowNumber numberB = windows.focusedWindow()->windowID;
     EXPECT_NE(numberA, numberB);
     // (Focus moved by the compositor, each application's activation and bringing a window to
     // the front are what MiranoWayland's walk mirrors, pauses and double-clicks by.)
@@ -123,11 +122,11 @@ TEST(WaylandWindowsTest, AWrongOrMissingIpcAnswerIsSaidOnceAndNamesNoProcess) {
                 client->write(answer);
             });
         });
-        testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStdout();
         SwayProcesses processes(dir.filePath("ipc"), nullptr);
         QSignalSpy changed(&processes, &SwayProcesses::changed);
         EXPECT_TRUE(waitUntil([&] { return !changed.isEmpty(); }, 3000));
-        const QString said = QString::fromStdString(testing::internal::GetCapturedStdout());
+        const QString said = QString::fromStdString(::testing::internal::GetCapturedStdout());
         EXPECT_EQ(processes.processOf("a", "t"), line ? std::nullopt : std::optional(7));
         EXPECT_EQ(said.count('\n'), line ? 1 : 0) << qPrintable(said);
         EXPECT_TRUE(!line || said.contains(line)) << qPrintable(said);

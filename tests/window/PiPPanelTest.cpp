@@ -36,8 +36,7 @@ namespace {
 using namespace testing;
 
 /// Panels on the fake window system, and what they reported.
-class PiPPanelTest : public ::testing::Test {
-protected:
+struct PiPPanelTest : ::testing::Test, fakes::MemorySettings {
     std::unique_ptr<PiPPanel> make(bool compositor, QRectF frame = QRectF(100, 120, 320, 200)) {
         windowSystem.compositor = compositor;
         auto p = std::make_unique<PiPPanel>(frame, windowSystem, settings);
@@ -51,20 +50,12 @@ protected:
         return state(p).shape && state(p).shape->contains(point);
     }
 
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings{store};
     fakes::FakePanelWindowSystem windowSystem;
     PanelCalls calls;
 };
 
 /// The capture view of a 400 x 300 panel.
-class CaptureViewTest : public PiPPanelTest {
-protected:
-    static void commandDrag(CaptureView& v, QPointF from, QPointF to) {
-        v.mouseDownAt(from, 1, true);
-        v.mouseDraggedTo(to);
-        v.mouseUpAt(to);
-    }
+struct CaptureViewTest : PiPPanelTest {
     bool overlayShown() const { return view->overlayHostingView() != nullptr; }
     /// A double-click as Qt reports its second press.
     void doubleClick(QPointF at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -168,9 +159,10 @@ TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositorAndElseAShapeAndADimmedP
 }
 
 TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAndNeedAPanel) {
-    commandDrag(*view, {100, 100}, {110, 150});  // 10 x 50: none
-    commandDrag(*view, {100, 100}, {150, 110});  // 50 x 10: none
-    commandDrag(*view, {100, 100}, {110.5, 110.5});
+    // Drags with Command held (each press a single click, `1, true`).
+    dragThrough(*view, {100, 100}, {110, 150}, 1, true);  // 10 x 50: none
+    dragThrough(*view, {100, 100}, {150, 110}, 1, true);  // 50 x 10: none
+    dragThrough(*view, {100, 100}, {110.5, 110.5}, 1, true);
     EXPECT_EQ(view->selectionLayer(), nullptr);
 
     // Dragged beyond the view: clamped, and normalised from the top-left.
@@ -180,11 +172,11 @@ TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAnd
               std::pair(QRectF(0, 150, 200, 150), true));
     view->mouseUpAt({-80, 420});
     // Up-right past the far corner ends at (400, 0): the top-right quarter.
-    commandDrag(*view, {200, 150}, {900, -900});
+    dragThrough(*view, {200, 150}, {900, -900}, 1, true);
 
     // None while zoomed or without Command.
     view->setZoomed(true);
-    commandDrag(*view, {50, 50}, {300, 250});
+    dragThrough(*view, {50, 50}, {300, 250}, 1, true);
     view->setZoomed(false);
     view->mouseDownAt({50, 50}, 1, false);
     view->mouseDraggedTo({300, 250});
@@ -195,7 +187,7 @@ TEST_F(CaptureViewTest, ZoomSelectionsAreClampedNormalisedMustExceedTenPointsAnd
     // Without a panel the zoom is recognised, just reported to nobody.
     CaptureView orphan(QRectF(0, 0, 200, 100), settings);
     orphan.mouseEnteredView();
-    commandDrag(orphan, {10, 10}, {150, 90});
+    dragThrough(orphan, {10, 10}, {150, 90}, 1, true);
     EXPECT_TRUE(orphan.suppressOverlay());
     EXPECT_EQ(calls.zooms, (QList<QRectF>{{100.0 / 400, 100.0 / 300, 10.5 / 400, 10.5 / 300},
                                           {0, 0.5, 0.5, 0.5},
@@ -209,8 +201,8 @@ TEST_F(CaptureViewTest, HoverShowsTheOverlayUnlessCommandIsHeldOrAZoomWasJustCom
         if (step == 'E') view->mouseEnteredView();
         if (step == 'X') view->mouseExitedView();
         if (step == 'S') view->showOverlay();
-        if (step == 'Z') commandDrag(*view, {20, 20}, {220, 170});
-        if (step == 'z') commandDrag(*view, {20, 20}, {25, 25});
+        if (step == 'Z') dragThrough(*view, {20, 20}, {220, 170}, 1, true);
+        if (step == 'z') dragThrough(*view, {20, 20}, {25, 25}, 1, true);
     };
     // Each step, then 1 if the overlay shows after it: Command held (C) or released (c), the
     // pointer entering (E) or leaving (X), a refresh (S), a zoom (Z) or a selection too small for

@@ -30,10 +30,8 @@ const QColor kGreen(0, 192, 0);
 // Where the panel sits, in Qt (root) coordinates, over the red client window.
 const QRect kPanelRect(200, 150, 320, 200);
 
-class PiPPanelX11Test : public ::testing::Test {
-protected:
+struct PiPPanelX11Test : ::testing::Test, fakes::MemorySettings {
     void SetUp() override {
-        ASSERT_NE(gSession, nullptr);
         ASSERT_TRUE(screen.isValid() && input.isValid());
         input.moveTo({1200, 780});  // away from the panel: no hint overlay over the picture
         // The mirrored window, away from the panel; the red one below takes the focus.
@@ -58,8 +56,7 @@ protected:
         panel->attachPictureSurface(surface);
         stream = std::make_shared<StreamManager>(capture, settings, scheduler);
         stream->setPictureSurface(surface);
-        const auto error = startCaptureOnceListed(*stream, source->id());
-        ASSERT_FALSE(error) << qPrintable(error->description);
+        ASSERT_FALSE(startCaptureOnceListed(*stream, source->id()));
         panel->showWithoutActivating();
         ASSERT_TRUE(waitUntil([&] { return geometry() == kPanelRect; })) << "not placed as asked";
         ASSERT_TRUE(waitUntil([&] { return near(at(kPanelRect.center()), kGreen); }))
@@ -75,8 +72,6 @@ protected:
 
     ScreenInspector screen;
     XTestInput input;
-    fakes::MemoryDefaultsStore store;
-    AppSettings settings{store};
     X11PanelWindowSystem realWindowSystem;
     fakes::FakePanelWindowSystem windowSystem{&realWindowSystem};
     QtScheduler scheduler;

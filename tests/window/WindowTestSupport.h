@@ -32,6 +32,15 @@ struct PanelCalls {
     }
 };
 
+/// A drag from `from` to `to` through a view's own gesture calls, the press with `press` (a
+/// click count and whether Command is held, for the capture view).
+template <typename View, typename... Press>
+void dragThrough(View& view, QPointF from, QPointF to, Press... press) {
+    view.mouseDownAt(from, press...);
+    view.mouseDraggedTo(to);
+    view.mouseUpAt(to);
+}
+
 /// How many pixels of `area` in a grabbed image are lighter than `lightness` (text drawn there).
 inline int lightPixels(const QImage& shot, const QRect& area, int lightness) {
     int n = 0;

@@ -13,10 +13,8 @@
 
 namespace mirano::testing {
 
-namespace {
 constexpr int kStartMs = 30000;
 const QString kSocket = QStringLiteral("wayland-kwin");
-}  // namespace
 
 KWinSession::KWinSession() : WaylandSession({.sway = false}) {
     if (!error_.isEmpty()) return;
@@ -38,10 +36,8 @@ bool KWinSession::startKWin() {
     // The packaged binary carries a file capability that a container may refuse to exec; a
     // copy has none. It must keep its name: KWin's Qt platform plugin loads only into a
     // program called kwin_wayland.
-    const QString dir = runtimeDir() + "/kwin";
-    const QString kwin = dir + "/kwin_wayland";
-    if (!QDir().mkpath(dir) || !QFile::copy(QStringLiteral("/usr/bin/kwin_wayland"), kwin))
-        return false;
+    const QString dir = runtimeDir() + "/kwin", kwin = dir + "/kwin_wayland";
+    if (!QDir().mkpath(dir) || !QFile::copy("/usr/bin/kwin_wayland", kwin)) return false;
     // No window decorations: Breeze is not installed, and windows then are their client area.
     run("sh", {"-c",
                "mkdir -p \"$XDG_CONFIG_HOME\" && printf "
@@ -75,9 +71,8 @@ bool KWinSession::waitForNames(const QStringList& names) {
             const QString listed =
                 run("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
                                   "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"});
-            return std::all_of(names.begin(), names.end(), [&](const QString& name) {
-                return listed.contains('"' + name + '"');
-            });
+            return std::ranges::all_of(
+                names, [&](const QString& name) { return listed.contains('"' + name + '"'); });
         },
         kStartMs);
 }
@@ -99,11 +94,9 @@ QJsonValue kwinEvaluate(const QString& expression) {
     const QString path = QStringLiteral("/org/mirano/TestOracle%1").arg(++counter);
     ScriptAnswer answer;
     if (!bus.registerObject(path, &answer, QDBusConnection::ExportScriptableSlots)) return {};
-    const QString source =
-        QStringLiteral(
-            "callDBus(%1, %2, \"org.mirano.TestOracle\", \"answer\", "
-            "JSON.stringify([(function() { return %3; })()]));")
-            .arg(KWinScript::quoted(bus.baseService()), KWinScript::quoted(path), expression);
+    const QString source = "callDBus(" + KWinScript::quoted(bus.baseService()) + ", " +
+                           KWinScript::quoted(path) + ", \"org.mirano.TestOracle\", \"answer\", " +
+                           "JSON.stringify([(function() { return " + expression + "; })()]));";
     QJsonValue value = QJsonValue::Undefined;
     {
         KWinScript script(bus, KWinScript::newName(), source, [](auto, auto) {});
