@@ -58,4 +58,13 @@ QObject* qtPlatformWindowObject(QWindow& window) {
     return qtOnWayland() ? dynamic_cast<QObject*>(window.handle()) : nullptr;
 }
 
+bool followQtSurfaces(QWindow& window, QObject& receiver) {
+    QObject* platformWindow = qtPlatformWindowObject(window);
+    return platformWindow &&
+           QObject::connect(platformWindow, SIGNAL(wlSurfaceCreated()), &receiver,
+                            SLOT(surfaceCreated()), Qt::DirectConnection) &&
+           QObject::connect(platformWindow, SIGNAL(wlSurfaceDestroyed()), &receiver,
+                            SLOT(surfaceDestroyed()), Qt::DirectConnection);
+}
+
 }  // namespace mirano::wayland

@@ -35,5 +35,9 @@ wl_surface* qtSurface(QWindow& window);
 /// Qt's platform window as a QObject, for its wlSurfaceCreated() / wlSurfaceDestroyed()
 /// signals; null if the window has none or it is no QObject.
 QObject* qtPlatformWindowObject(QWindow& window);
+/// Calls `receiver`'s slots surfaceCreated() and surfaceDestroyed() directly from Qt's signals,
+/// inside Qt's show and before Qt destroys the surface, so that a new surface can be given its
+/// role (or its subsurface) before Qt first commits it. False when Qt's window cannot tell.
+bool followQtSurfaces(QWindow& window, QObject& receiver);
 
 }  // namespace mirano::wayland

@@ -22,14 +22,8 @@ PanelPopup::PanelPopup(QWindow& popup, QWindow& panel, std::shared_ptr<PopupShel
     // the surface no role of its own; we give it ours.
     popup.setFlag(Qt::BypassWindowManagerHint);
     popup.installEventFilter(this);
-    QObject* platformWindow = qtPlatformWindowObject(popup);
-    // Direct: the new surface must have its role before Qt draws on it.
-    if (platformWindow) {
-        connect(platformWindow, SIGNAL(wlSurfaceCreated()), this, SLOT(surfaceCreated()),
-                Qt::DirectConnection);
-        connect(platformWindow, SIGNAL(wlSurfaceDestroyed()), this, SLOT(surfaceDestroyed()),
-                Qt::DirectConnection);
-    }
+    // Else the popup has its role from its first show only (the event filter).
+    followQtSurfaces(popup, *this);
 }
 
 PanelPopup::~PanelPopup() = default;

@@ -58,14 +58,7 @@ PanelSurface::PanelSurface(QWindow& window, std::shared_ptr<QtSideQueue> queue,
         connect(&window, &QWindow::screenChanged, this, &PanelSurface::updatePlacement);
         window.installEventFilter(this);
     }
-    QObject* platformWindow = qtPlatformWindowObject(window);
-    // Direct: the new surface must have its role before Qt draws on it.
-    const bool following = platformWindow &&
-                           connect(platformWindow, SIGNAL(wlSurfaceCreated()), this,
-                                   SLOT(surfaceCreated()), Qt::DirectConnection) &&
-                           connect(platformWindow, SIGNAL(wlSurfaceDestroyed()), this,
-                                   SLOT(surfaceDestroyed()), Qt::DirectConnection);
-    if (!following && isLayer())
+    if (!followQtSurfaces(window, *this) && isLayer())
         logLine(
             QStringLiteral("Wayland: cannot follow Qt's surfaces; the panel is a layer "
                            "surface only until it is first hidden"));

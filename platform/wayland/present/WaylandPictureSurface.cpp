@@ -12,9 +12,8 @@ namespace mirano::wayland {
 
 std::shared_ptr<WaylandPictureSurface> WaylandPictureSurface::make(QWindow& host) {
     static LogOnce saidFallback, saidPath;
-    QObject* platformWindow = qtPlatformWindowObject(host);
     QString missing = QStringLiteral("Qt's Wayland window");
-    auto presenter = platformWindow ? SubsurfacePresenter::create(&missing) : nullptr;
+    auto presenter = qtPlatformWindowObject(host) ? SubsurfacePresenter::create(&missing) : nullptr;
     if (!presenter) {
         saidFallback(
             QStringLiteral("Wayland: the compositor cannot scale the PiP's picture (no %1); "
@@ -24,11 +23,7 @@ std::shared_ptr<WaylandPictureSurface> WaylandPictureSurface::make(QWindow& host
     }
     std::shared_ptr<WaylandPictureSurface> surface(
         new WaylandPictureSurface(host, std::move(presenter)));
-    // Direct: the subsurface follows the new parent before Qt first commits it.
-    connect(platformWindow, SIGNAL(wlSurfaceCreated()), surface.get(), SLOT(surfaceCreated()),
-            Qt::DirectConnection);
-    connect(platformWindow, SIGNAL(wlSurfaceDestroyed()), surface.get(), SLOT(surfaceDestroyed()),
-            Qt::DirectConnection);
+    followQtSurfaces(host, *surface);
     surface->surfaceCreated();
     saidPath(
         QStringLiteral("Wayland: the PiP's picture goes on a subsurface that the compositor "
