@@ -232,6 +232,22 @@ TEST(PortalShortcutsTest, PortalBindsThePreferredKeysAndDeliversEachShortcut) {
         EXPECT_TRUE(waitUntil([&] { return spy->count() == 1; })) << qPrintable(id);
     }
     EXPECT_EQ(window.count() + region.count() + hide.count(), 3);
+
+    // A changed hotkey is offered in a new session, said in one line; the shortcuts act on.
+    bound.reset();
+    ::testing::internal::CaptureStdout();
+    shortcuts.bind(PortalShortcuts::Triggers{"CTRL+m", "CTRL+SHIFT+m", ""},
+                   [&](std::optional<Error> error) { bound = error; });
+    const bool rebound = waitUntil([&] { return bound.has_value(); }, 10000);
+    const QString lines = QString::fromStdString(::testing::internal::GetCapturedStdout());
+    ASSERT_TRUE(rebound && !*bound) << qPrintable(lines);
+    EXPECT_TRUE(lines.startsWith("Global shortcuts: the hotkey changed; offering CTRL+m") &&
+                lines.count('\n') == 2)
+        << qPrintable(lines);
+    bus.call(QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/component/" + component,
+                                            "org.kde.kglobalaccel.Component", "invokeShortcut")
+             << PortalShortcuts::kMirrorWindow);
+    EXPECT_TRUE(waitUntil([&] { return window.count() == 2; })) << "not heard after the change";
 }
 
 TEST(PortalShortcutsTest, WithoutAPortalBindingFailsWithOneLine) {
