@@ -4,7 +4,6 @@
 
 #include <QChildEvent>
 #include <QCursor>
-#include <QEnterEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -343,17 +342,6 @@ void CaptureView::paintEvent(QPaintEvent*) {
         placeAspect(QRectF(image.rect()), QSizeF(size()), AspectMode::fill);
     p.setClipPath(clip);
     p.drawImage(placed.target, image, placed.source);
-}
-
-void CaptureView::enterEvent(QEnterEvent*) {
-    // While the panel ignores the mouse, its pointer polling is the only source of hover.
-    if (panel && panel->ignoresMouseEvents()) return;
-    setPointerInside(true);
-}
-
-void CaptureView::leaveEvent(QEvent*) {
-    if (panel && panel->ignoresMouseEvents()) return;
-    setPointerInside(false);
 }
 
 void CaptureView::mousePressEvent(QMouseEvent* event) {

@@ -297,8 +297,9 @@ void PiPPanel::showEvent(QShowEvent*) {
 void PiPPanel::hideEvent(QHideEvent*) { updateHoverPolling(); }
 
 bool PiPPanel::eventFilter(QObject* watched, QEvent* event) {
-    // The window's own crossings: after a popup Qt may tell its widgets of none (its record of
-    // the widget under the mouse went to the popup), and the view covers the window.
+    // The hover is the window's own crossings (the view covers the window), or, while the mouse
+    // passes through, the pointer polling: after a popup Qt may tell its widgets of no
+    // crossing, its record of the widget under the mouse having gone to the popup.
     const bool crossing = event->type() == QEvent::Enter || event->type() == QEvent::Leave;
     if (watched == windowHandle() && crossing && !ignoresMouse_)
         captureView_->setPointerInside(event->type() == QEvent::Enter);

@@ -124,7 +124,7 @@ TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositorAndElseAShapeAndADimmedP
 
     // Qt's own crossing events say nothing while the input passes through.
     QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(&panel->captureView(), &leave);
+    QApplication::sendEvent(panel->windowHandle(), &leave);
 
     // Taking the mouse again catches up at once with where the pointer is.
     windowSystem.pointer = panel->geometry().center();
@@ -137,7 +137,7 @@ TEST_F(PiPPanelTest, AlphaIsWindowOpacityWithACompositorAndElseAShapeAndADimmedP
     // crossings stay the hover.
     windowSystem.pointerEverywhere = false;
     panel->setIgnoresMouseEvents(true);
-    QApplication::sendEvent(&panel->captureView(), &leave);
+    QApplication::sendEvent(panel->windowHandle(), &leave);
     EXPECT_EQ(std::pair(state(*panel).passThrough, calls.exited), std::pair(false, 1));
 
     // Without a compositor the shape follows resizes and fades. (The rounded corners and the

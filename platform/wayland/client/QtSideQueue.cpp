@@ -23,6 +23,15 @@ bool QtSideQueue::roundtrip() {
     return queue_ && wl_display_roundtrip_queue(display_, queue_) >= 0;
 }
 
+bool QtSideQueue::commitAndAwait(wl_surface* surface, const bool& configured) {
+    // Each roundtrip waits for the compositor's answer; the configure comes with the first.
+    constexpr int kRoundtrips = 3;
+    wl_surface_commit(surface);
+    for (int i = 0; i < kRoundtrips && !configured; ++i)
+        if (!roundtrip()) break;
+    return configured;
+}
+
 void QtSideQueue::handOver(wl_proxy* proxy) {
     // After the move every event for it is queued on Qt's queue; what reached ours before is
     // dispatched now, so nothing is left behind.

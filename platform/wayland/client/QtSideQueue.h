@@ -6,6 +6,7 @@
 struct wl_display;
 struct wl_event_queue;
 struct wl_proxy;
+struct wl_surface;
 
 namespace mirano::wayland {
 
@@ -29,6 +30,9 @@ public:
 
     /// Waits until the compositor answered what was sent, dispatching this queue only.
     bool roundtrip();
+    /// Commits `surface` (given a role by a proxy of this queue) and waits, a few roundtrips at
+    /// most, until its first configure has set `configured`; whether it has.
+    bool commitAndAwait(wl_surface* surface, const bool& configured);
     /// Moves `proxy` (made on this queue) to Qt's queue, dispatching here what came before.
     void handOver(wl_proxy* proxy);
 

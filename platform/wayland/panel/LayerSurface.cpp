@@ -12,8 +12,6 @@ namespace mirano::wayland {
 
 namespace {
 constexpr std::uint32_t kOnDemandSince = 4;
-// Each roundtrip waits for the compositor's answer; the configure comes with the first.
-constexpr int kConfigureRoundtrips = 3;
 }  // namespace
 
 // --- LayerSurface --------------------------------------------------------------------------
@@ -85,12 +83,10 @@ std::unique_ptr<LayerSurface> LayerShell::create(wl_surface* surface, wl_output*
         version_));
     layer->place(placement, size);
     layer->setKeyboard(keyboard);
-    wl_surface_commit(surface);
-    for (int i = 0; i < kConfigureRoundtrips && !layer->configured_; ++i)
-        if (!queue_->roundtrip()) break;
+    const bool configured = queue_->commitAndAwait(surface, layer->configured_);
     // From now on Qt's main-thread dispatch delivers its events.
     queue_->handOver(reinterpret_cast<wl_proxy*>(layer->surface_.get()));
-    if (!layer->configured_) {
+    if (!configured) {
         logLine(
             QStringLiteral("Wayland: the compositor did not configure the panel's layer "
                            "surface"));

@@ -14,9 +14,6 @@
 namespace mirano::wayland {
 
 namespace {
-// Each roundtrip waits for the compositor's answer; the configure comes with the first.
-constexpr int kPopupConfigureRoundtrips = 3;
-
 /// An xdg_surface whose events come on `queue`, made from a shell proxy on another queue.
 xdg_surface* xdgSurfaceOn(wl_event_queue* queue, xdg_wm_base* base, wl_surface* surface) {
     auto* wrapper = static_cast<xdg_wm_base*>(wl_proxy_create_wrapper(base));
@@ -93,13 +90,11 @@ std::unique_ptr<PopupSurface> PopupShell::create(wl_surface* surface, LayerSurfa
         new PopupSurface(xdg, xdg_surface_get_popup(xdg, nullptr, positioner.get())));
     parent.addPopup(popup->popup_.get());
     if (seat) xdg_popup_grab(popup->popup_.get(), seat, serial);
-    wl_surface_commit(surface);
-    for (int i = 0; i < kPopupConfigureRoundtrips && !popup->configured_; ++i)
-        if (!queue_->roundtrip()) break;
+    const bool configured = queue_->commitAndAwait(surface, popup->configured_);
     // From now on Qt's main-thread dispatch delivers their events.
     queue_->handOver(reinterpret_cast<wl_proxy*>(popup->surface_.get()));
     queue_->handOver(reinterpret_cast<wl_proxy*>(popup->popup_.get()));
-    if (!popup->configured_) {
+    if (!configured) {
         logLine(QStringLiteral("Wayland: the compositor did not configure the panel's menu"));
         return nullptr;
     }
